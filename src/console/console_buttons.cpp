@@ -1,0 +1,37 @@
+#include "console/console_buttons.h"
+
+#include "core/station.h"
+
+namespace bf {
+
+void cmdAutoManual_Click(Station& station) {
+    Button& mode = station.console.cmdAutoManual;
+    if (mode.caption != "AUTOMATIC") {
+        mode.caption = "AUTOMATIC";
+        mode.backColour = Colour::Green;
+        station.timers.start("tmrCheckAndDoEvents");
+    } else {
+        mode.caption = "MANUAL";
+        mode.backColour = Colour::Red;
+        station.timers.stop("tmrCheckAndDoEvents");
+    }
+}
+
+void cmdFullScreen_Click(Station& station) {
+    StationState& s = station.state;
+    WindowModel& w = station.console.window;
+    s.MinMax = s.MinMax == 0 ? 1 : 0;
+    station.console.cmdFullScreen.caption = s.MinMax == 0 ? "FULL SCREEN" : "NORMAL";
+    if (s.HideTaskbar == 1) w.sizableBorder = s.MinMax == 0;
+    w.maximized = s.MinMax == 1;
+}
+
+void cmdViewEvents_Click(Station& station) {
+    station.processes.openInEditor(station.file("sourceevents.ini").string());
+}
+
+void cmdViewSource_Click(Station& station) {
+    station.processes.openInEditor(station.file("sourcelist.ini").string());
+}
+
+}  // namespace bf

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/console_model.h"
+#include "core/station_state.h"
+#include "platform/clock.h"
+#include "platform/http_client.h"
+#include "platform/processes.h"
+#include "platform/timers.h"
+
+namespace bf {
+
+// Addresses of the outside services and other start-up choices.
+struct StationOptions {
+    int apiPort = 1011;
+    std::string airUrl = "http://air.radiotime.com";
+    std::string weatherUrl = "http://api.openweathermap.org";
+};
+
+// What the station reaches the outside world through. The real program
+// hands in the Qt/POSIX implementations, tests hand in fakes.
+struct Platform {
+    Clock& clock;
+    Processes& processes;
+    Timers& timers;
+    HttpClient& InetTestURL;
+    HttpClient& Inet1;
+    HttpClient& InetAIR;
+    HttpClient& InetTallyway;
+    HttpClient& InetWeather;
+};
+
+// The API server window's public fields and its status rows.
+struct ApiServerModel {
+    bool created = false;
+    std::string TransferString;
+    std::string response;
+    std::vector<std::string> rows;  // row i is connection slot i's status
+};
+
+// The whole program: state record, console model and platform services.
+// Handlers are free functions that take the Station.
+struct Station {
+    Station(Platform platform, std::filesystem::path workingFolder, StationOptions options = {})
+        : clock(platform.clock),
+          processes(platform.processes),
+          timers(platform.timers),
+          InetTestURL(platform.InetTestURL),
+          Inet1(platform.Inet1),
+          InetAIR(platform.InetAIR),
+          InetTallyway(platform.InetTallyway),
+          InetWeather(platform.InetWeather),
+          workingFolder(std::move(workingFolder)),
+          options(std::move(options)) {}
+
+    Station(const Station&) = delete;
+    Station& operator=(const Station&) = delete;
+
+    Clock& clock;
+    Processes& processes;
+    Timers& timers;
+    HttpClient& InetTestURL;
+    HttpClient& Inet1;
+    HttpClient& InetAIR;
+    HttpClient& InetTallyway;
+    HttpClient& InetWeather;
+
+    const std::filesystem::path workingFolder;
+    const StationOptions options;
+
+    StationState state;
+    ConsoleModel console;
+    ApiServerModel api;
+
+    // Ends the program at once (no further handler runs). Set by main;
+    // tests record the call.
+    std::function<void()> quit = [] {};
+    // Creates and shows the API server window (startup, when allowed).
+    std::function<void()> openApiServer = [] {};
+
+    // Every file of the station is opened as working folder + bare name.
+    std::filesystem::path file(std::string_view bareName) const { return workingFolder / std::string(bareName); }
+};
+
+}  // namespace bf

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace bf {
+
+// The one record of the station. Integers are 16-bit as the station has
+// always kept them; the uptime is 32-bit. Settings fields carry the names of
+// their keys and never change after startup.
+struct StationState {
+    int16_t CurrentMplayer = 0;
+    std::string DefaultStrapline;
+    std::string ExtraMetaNowPlaying;
+    int16_t CurrentSource = -1;
+    std::string NextEvent = "X XXXXXX X";
+    std::string LastEvent = "X XXXXXX X";
+    int16_t ManagementUpdate = 0;
+    std::string ManagementURL;
+    std::string ManagementSendURL;
+    std::string ManagementKey;
+    std::string ManagementSwitcher;
+    int16_t ManagementCounter = 0;
+    int16_t CheckForChanges = 0;
+    std::string CheckForChangeURL;
+    int16_t WasPlaying = -1;
+    std::string PlayURL;
+    int16_t SilenceFlag = 0;
+    std::string APIallowed;
+    std::string APIkey;
+    std::string AIRenable;
+    std::string AIRid;
+    std::string AIRpartnerid;
+    std::string AIRpartnerkey;
+    std::string AIRLastArtist;
+    std::string AIRLastTitle;
+    std::string DoNotPrefixWhenContains;
+    std::string MetaWeather;
+    std::string MetaOpenWeatherMapKey;
+    std::string MetaLocation;
+    int16_t WeatherCounter = 0;
+    int16_t TimerCount = 0;
+    std::string AIRdefaultTitle;
+    std::string AIRdefaultArtist;
+    int16_t LinkFailCount = 0;
+    std::string LinkStoredSource;
+    int16_t LinkSource = 0;
+    int16_t MinMax = 0;
+    std::string RXmetadata;
+    std::string PreviousMetadata;
+    std::string FilterSystem;
+    int16_t HideTaskbar = 0;
+    int32_t SystemRuntime = 0;
+    std::string SystemStart;
+    std::string CheckSource;
+    std::string TallywayTT;
+    std::string TallywayMM;
+    std::string LastFileLine1;
+    std::string LastFileLine2;
+    int16_t StartupFlag = 1;
+    std::string URLbase;
+};
+
+}  // namespace bf

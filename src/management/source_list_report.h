@@ -1,0 +1,9 @@
+#pragma once
+
+namespace bf {
+
+struct Station;
+
+void ReportSourceList(Station& station);
+
+}  // namespace bf

@@ -1,0 +1,11 @@
+#pragma once
+
+namespace bf {
+
+struct Station;
+
+void tmrAirUpdate_Timer(Station& station);
+void tmrCheckFile_Timer(Station& station);
+void tmrWeather_Timer(Station& station);
+
+}  // namespace bf

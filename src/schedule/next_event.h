@@ -1,0 +1,9 @@
+#pragma once
+
+namespace bf {
+
+struct Station;
+
+void tmrLoadEventsAndCalculate_Timer(Station& station);
+
+}  // namespace bf

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/http_client.h"
+
+namespace bf::test {
+
+// Answers fetches from a script: queued results first, then `reply` (a
+// function of the URL), else an empty body. Can be held busy.
+class FakeHttpClient : public HttpClient {
+public:
+    HttpResult fetch(const std::string& url) override {
+        requests.push_back(url);
+        if (onFetch) onFetch(url);
+        if (!queued.empty()) {
+            HttpResult r = queued.front();
+            queued.pop_front();
+            return r;
+        }
+        if (reply) return reply(url);
+        return {};
+    }
+    bool busy() const override { return isBusy; }
+    void cancel() override {
+        ++cancels;
+        isBusy = false;
+    }
+    void setTimeoutMs(int ms) override { timeoutMs = ms; }
+
+    void queue(std::string body) { HttpResult r;
+        r.body = std::move(body);
+        queued.push_back(std::move(r)); }
+    void queueError(int error, std::string text) { queued.push_back(HttpResult{"", error, std::move(text)}); }
+
+    std::vector<std::string> requests;
+    std::deque<HttpResult> queued;
+    std::function<HttpResult(const std::string&)> reply;
+    std::function<void(const std::string&)> onFetch;  // runs "during" the wait
+    bool isBusy = false;
+    int cancels = 0;
+    int timeoutMs = 0;
+};
+
+}  // namespace bf::test

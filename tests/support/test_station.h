@@ -1,0 +1,55 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/station.h"
+#include "fake_clock.h"
+#include "fake_http.h"
+#include "fake_processes.h"
+#include "fake_timers.h"
+
+namespace bf::test {
+
+// A temporary working folder, removed when the object dies.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // Writes a file byte for byte (no line-end conversion).
+    void write(std::string_view name, std::string_view content) const;
+    // The file's bytes, or "<missing>" when it does not exist.
+    std::string read(std::string_view name) const;
+    bool exists(std::string_view name) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+// A Station over fakes in its own temporary folder. The clock starts on
+// Sunday 6 December 2026 at 12:00:00.
+struct TestStation {
+    TestStation();
+
+    TempFolder folder;
+    FakeClock clock;
+    FakeProcesses processes;
+    FakeTimers timers;
+    FakeHttpClient InetTestURL, Inet1, InetAIR, InetTallyway, InetWeather;
+    std::unique_ptr<Station> station;
+    int quits = 0;
+    int apiWindowsOpened = 0;
+
+    Station& operator*() { return *station; }
+    Station* operator->() { return station.get(); }
+    StationState& state() { return station->state; }
+    ConsoleModel& console() { return station->console; }
+};
+
+}  // namespace bf::test
