@@ -1,10 +1,77 @@
 #include "schedule/event_tick.h"
 
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "core/number_parse.h"
 #include "core/station.h"
+#include "sources/player_control.h"
 
 namespace bf {
 
-// Placeholder until this unit is built.
-void tmrCheckAndDoEvents_Timer(Station&) {}
+namespace {
+
+double NumberOf(std::string_view text) { return std::nearbyint(ParseLeadingNumber(text)); }
+
+// The source that the latest past entry of today names, or -1 when its
+// action is not a digit (also for "X XXXXXX X", before any entry was found).
+int LastSource(const std::string& lastEvent) {
+    if (lastEvent.empty()) return -1;
+    const char c = lastEvent.back();
+    return c >= '0' && c <= '9' ? c - '0' : -1;
+}
+
+// Whether NextEvent has come due: its weekday is today, its HHMM is the
+// clock's minute and the clock has reached its second. It stays due for the
+// rest of that minute.
+bool ScheduleEntryDue(const std::string& nextEvent, const LocalTime& clock) {
+    if (nextEvent.size() < 10) return false;
+    const char today = static_cast<char>('0' + clock.weekday);
+    if (nextEvent[0] != today) return false;
+    const std::string_view entry(nextEvent);
+    return NumberOf(entry.substr(2, 4)) == clock.hour * 100 + clock.minute &&
+           clock.second >= NumberOf(entry.substr(6, 2));
+}
+
+}  // namespace
+
+void tmrCheckAndDoEvents_Timer(Station& station) {
+    StationState& s = station.state;
+    const LocalTime clock = station.clock.now();
+
+    int target = s.CurrentSource;                                  // 1
+    const int lastSource = LastSource(s.LastEvent);                // 2
+    if (target == -1 && lastSource != -1) target = lastSource;     // 3: start-up choice
+    if (target == -1) target = 9;                                  // 4
+    if (s.WasPlaying != -1) {                                      // 5: pending restart or return
+        target = s.WasPlaying;
+        s.WasPlaying = -1;
+    }
+    if (s.SilenceFlag == 1) {                                      // 6: backup fallback
+        s.WasPlaying = s.CurrentSource;
+        target = 0;
+    }
+    if (ScheduleEntryDue(s.NextEvent, clock))                      // 7: the schedule wins
+        target = static_cast<int>(NumberOf(std::string_view(s.NextEvent).substr(9, 1)));
+
+    if (target != s.CurrentSource) {                               // 8
+        s.CurrentSource = static_cast<int16_t>(target);
+        // The switch looks the source up by one character; the state keeps
+        // the whole number (a number above 9 can come from the management
+        // server), so it is put back after the switch.
+        const std::string text = std::to_string(target);
+        try {
+            SwitchSource(station, std::string_view(text).substr(text.size() - 1));
+        } catch (...) {
+            // A failing switch step must not keep the labels from being set.
+        }
+        s.CurrentSource = static_cast<int16_t>(target);
+    }
+
+    const std::string number = std::to_string(s.CurrentSource);    // 9
+    station.console.lblSourceNumber.caption = number;
+    station.console.lblSourceDisp.caption = number;
+}
 
 }  // namespace bf
