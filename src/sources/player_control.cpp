@@ -1,13 +1,101 @@
 #include "sources/player_control.h"
 
+#include <vector>
+
+#include "core/number_parse.h"
+#include "core/pause.h"
 #include "core/station.h"
+#include "core/text_file.h"
+#include "management/source_list_report.h"
 
 namespace bf {
 
-// Placeholder until this unit is built.
-void StartPlayer(Station&, int, const std::string&) {}
-void StopPlayer(Station&, int) {}
-void StopPlayers(Station&) {}
-SourceEntry SwitchSource(Station&, std::string_view) { return {}; }
+namespace {
+
+// The image name of a slot's player copy: "mplayer1" or "mplayer2"; empty
+// for a slot that does not exist.
+std::string PlayerName(int slot) {
+    if (slot != 1 && slot != 2) return {};
+    return "mplayer" + std::to_string(slot);
+}
+
+// The URL goes to the player as it would through an unquoted command line:
+// every run of blanks separates two arguments. Nothing else in it has a
+// meaning, as no shell ever sees it.
+std::vector<std::string> SplitAtBlanks(const std::string& text) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (const char c : text) {
+        if (c == ' ') {
+            if (!part.empty()) parts.push_back(std::move(part));
+            part.clear();
+        } else {
+            part.push_back(c);
+        }
+    }
+    if (!part.empty()) parts.push_back(std::move(part));
+    return parts;
+}
+
+}  // namespace
+
+void StartPlayer(Station& station, int slot, const std::string& url) {
+    const std::string name = PlayerName(slot);
+    if (name.empty()) return;
+    std::vector<std::string> args = SplitAtBlanks(url);
+    args.push_back("-quiet");
+    // Without a console window of its own the player would read end-of-file
+    // on its input and fill its log with status lines.
+    args.push_back("-noconsolecontrols");
+    // Whether the player came up is the watchdog's business, not ours.
+    station.processes.startPlayer(station.file(name).string(), args, station.file(name + ".log").string());
+}
+
+void StopPlayer(Station& station, int slot) {
+    const std::string name = PlayerName(slot);
+    if (name.empty()) return;
+    station.processes.killByName(name);
+}
+
+void StopPlayers(Station& station) {
+    StopPlayer(station, 1);
+    StopPlayer(station, 2);
+}
+
+SourceEntry SwitchSource(Station& station, std::string_view number) {
+    StationState& s = station.state;
+    ConsoleModel& c = station.console;
+
+    const int newSlot = s.CurrentMplayer == 1 ? 2 : 1;  // 1 also on the first switch after startup
+    const int oldSlot = newSlot == 2 ? 1 : 2;
+
+    const SourceEntry entry = FindSource(station, number);
+    std::string url = entry.url;
+    std::string name = entry.name;
+    if (url.size() < 8) {
+        // No usable URL: the URL and name on air stay.
+        url = c.lblCurrentSource.caption;
+        name = c.lblStudio.caption;
+    }
+
+    c.lblCurrentSource.caption = url;
+    c.lblStudio.caption = name;
+    s.PlayURL = url;
+
+    StartPlayer(station, newSlot, s.PlayURL);
+    Pause(station, 2.0);  // both players run meanwhile: no gap on air
+    StopPlayer(station, oldSlot);
+    // May fail while the dying player still holds it; its next start
+    // truncates it anyway.
+    RemoveFile(station.file(PlayerName(oldSlot) + ".log"));
+
+    s.CurrentMplayer = static_cast<int16_t>(newSlot);
+    s.CurrentSource = ParseLeadingInt16(number);
+    c.lblSourceNumber.caption = std::to_string(s.CurrentSource);
+    c.lblSourceDisp.caption = std::to_string(s.CurrentSource);
+
+    ReportSourceList(station);
+    return entry;
+}
 
 }  // namespace bf

@@ -1,11 +1,50 @@
 #include "sources/watchdog.h"
 
 #include "core/station.h"
+#include "core/station_log.h"
+#include "core/text_file.h"
+#include "core/time_format.h"
+#include "sources/player_control.h"
 
 namespace bf {
 
-// Placeholder until this unit is built.
-std::optional<bool> IsProcessRunning(Station&, const std::string&) { return std::nullopt; }
-void tmrCheckMplayerOK_Timer(Station&) {}
+namespace {
+
+// A slot's label shows its digit while its player runs. When the process
+// table could not be read the label keeps what it showed.
+void ShowSlot(Label& label, const std::optional<bool>& running, const char* digit) {
+    if (running) label.caption = *running ? digit : "";
+}
+
+}  // namespace
+
+std::optional<bool> IsProcessRunning(Station& station, const std::string& imageName) {
+    return station.processes.isRunning(imageName);
+}
+
+void tmrCheckMplayerOK_Timer(Station& station) {
+    StationState& s = station.state;
+    const std::optional<bool> slot1 = IsProcessRunning(station, "mplayer1");
+    const std::optional<bool> slot2 = IsProcessRunning(station, "mplayer2");
+
+    ShowSlot(station.console.lblMplayer1, slot1, "1");
+    ShowSlot(station.console.lblMplayer2, slot2, "2");
+
+    // Only a process table that says both players are gone asks for a
+    // restart; an unreadable one leaves the decision to the next tick.
+    if (!slot1 || !slot2) return;
+    if (s.CurrentSource == -1 || *slot1 || *slot2) return;
+
+    StopPlayers(station);  // clears a half-ended player
+    AddToAirLog(station, "  SYS - RESTARTING MPLAYER - POSSIBLE NETWORK ISSUE");
+    s.WasPlaying = s.CurrentSource;
+    s.CurrentSource = -1;
+
+    // The request above stands even when the restart log cannot be written.
+    const LocalTime now = station.clock.now();
+    const std::string line =
+        "RESTART " + FormatDateMDY(now) + " " + FormatTime(now) + " SOURCE:" + std::to_string(s.WasPlaying) + "\r\n";
+    AppendToFile(station.file("error.log"), line);
+}
 
 }  // namespace bf
