@@ -107,10 +107,10 @@ def _proc_stat(pid):
 
 
 def _boot_time():
-    for line in Path("/proc/stat").read_text().splitlines():
-        if line.startswith("btime "):
-            return int(line.split()[1])
-    raise RuntimeError("no btime in /proc/stat")
+    """Wall-clock time of the boot, to the microsecond: process start times
+    in /proc count from it on the boot-time clock (/proc/stat's btime is cut
+    to whole seconds, too coarse for timing a switch)."""
+    return time.time() - time.clock_gettime(time.CLOCK_BOOTTIME)
 
 
 BOOT_TIME = _boot_time()
@@ -638,6 +638,35 @@ def wait_clear_of_midnight(needed_seconds):
         time.sleep(left + 2)
         tm = time.localtime()
     return tm
+
+
+class Today:
+    """Today's weekday and clock, for schedules built from the machine's local
+    time. Waits first, when needed, so that `span` seconds from now stay on
+    today's date and at least a few seconds of today have passed (an entry at
+    000000 is then in the past)."""
+
+    def __init__(self, span=60):
+        tm = wait_clear_of_midnight(span)
+        if seconds_of_day(tm) < 3:
+            time.sleep(3)
+            tm = time.localtime()
+        self.tm = tm
+        self.weekday = weekday_digit(tm)
+        self.seconds = seconds_of_day(tm)
+        self._midnight = time.mktime((tm.tm_year, tm.tm_mon, tm.tm_mday, 0, 0, 0, 0, 0, -1))
+
+    def entry(self, seconds, source, weekday=None):
+        """A schedule line for today (or `weekday`) at `seconds` after midnight."""
+        return entry(self.weekday if weekday is None else weekday, hhmmss(seconds), source)
+
+    def epoch(self, seconds):
+        """Wall-clock time of `seconds` after today's midnight."""
+        return self._midnight + seconds
+
+    def later(self, offset):
+        """Seconds after midnight, `offset` seconds from the moment measured."""
+        return self.seconds + offset
 
 
 def write_crlf(path, lines):
