@@ -1,10 +1,112 @@
 #include "metadata/player_log_reader.h"
 
+#include <array>
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+
 #include "core/station.h"
+#include "core/text_file.h"
+#include "metadata/metadata_outputs.h"
 
 namespace bf {
 
-// Placeholder until this unit is built.
-void tmrGetMetadata_Timer(Station&) {}
+namespace {
+
+struct HeaderLine {
+    std::string_view prefix;
+    Label ConsoleModel::*label;
+};
+
+// The stream header lines the player prints when it connects; the prefixes
+// are matched exactly, blanks and case included.
+constexpr std::array<HeaderLine, 6> kHeaderLines{{
+    {"Name   : ", &ConsoleModel::lblStreamName},
+    {"Genre  : ", &ConsoleModel::lblStreamGenre},
+    {"Website: ", &ConsoleModel::lblStreamWebsite},
+    {"Public : ", &ConsoleModel::lblStreamPublic},
+    {"Bitrate: ", &ConsoleModel::lblStreamBitrate},
+    {"Selected audio codec: ", &ConsoleModel::lblStreamCodec},
+}};
+
+constexpr std::string_view kTitlePrefix = "ICY Info: StreamTitle='";
+
+// What one reading of the log found: for each header line and for the title,
+// the value of the last matching line. Views point into the log's text.
+struct PlayerLogValues {
+    std::array<std::optional<std::string_view>, kHeaderLines.size()> headers;
+    std::string_view title;
+};
+
+void TakeLine(std::string_view line, PlayerLogValues& values) {
+    if (line.starts_with(kTitlePrefix)) {
+        std::string_view rest = line.substr(kTitlePrefix.size());
+        // Drops the closing "';"; a shorter remainder is kept as it is.
+        if (rest.size() >= 2) rest.remove_suffix(2);
+        values.title = rest;
+        return;
+    }
+    for (size_t i = 0; i < kHeaderLines.size(); ++i) {
+        if (line.starts_with(kHeaderLines[i].prefix)) {
+            values.headers[i] = line.substr(kHeaderLines[i].prefix.size());
+            return;
+        }
+    }
+}
+
+// Reads the active player's log; an empty title when no player runs or its
+// log is missing or unreadable, and then the header labels stay as they are.
+std::string ReadPlayerLogOrThrow(Station& station) {
+    const int16_t slot = station.state.CurrentMplayer;
+    if (slot == 0) return {};
+    const std::optional<std::string> log = ReadWholeFile(station.file("mplayer" + std::to_string(slot) + ".log"));
+    if (!log) return {};
+
+    PlayerLogValues values;
+    ForEachLine(*log, [&values](std::string_view line) {
+        // Every prefix starts with one of these letters; most lines are the
+        // player's status lines and stop here.
+        switch (line.empty() ? '\0' : line.front()) {
+            case 'I': case 'N': case 'G': case 'W': case 'P': case 'B': case 'S':
+                TakeLine(line, values);
+                break;
+            default:
+                break;
+        }
+    });
+    for (size_t i = 0; i < kHeaderLines.size(); ++i) {
+        if (values.headers[i]) (station.console.*kHeaderLines[i].label).caption = std::string(*values.headers[i]);
+    }
+    return std::string(values.title);
+}
+
+// A log too big to hold in memory reads as an unreadable one.
+std::string ReadPlayerLog(Station& station) {
+    try {
+        return ReadPlayerLogOrThrow(station);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+}  // namespace
+
+void tmrGetMetadata_Timer(Station& station) {
+    StationState& s = station.state;
+    const std::string title = ReadPlayerLog(station);
+    const bool isNew = title != s.PreviousMetadata;
+
+    if (!title.empty()) station.console.lblRXmetadata.caption = title;
+    if (isNew && IsSystemCommand(title)) LogSystemCommand(station, title);
+    if (IsBillingTitle(title)) {
+        if (isNew) WriteBillingOutputs(station, title);
+        s.RXmetadata = s.DefaultStrapline;
+    } else if (!title.empty()) {
+        s.RXmetadata = title;
+    }
+    s.PreviousMetadata = title;
+    ProduceMetadataOutputs(station);
+}
 
 }  // namespace bf
