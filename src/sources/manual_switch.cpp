@@ -1,11 +1,107 @@
 #include "sources/manual_switch.h"
 
+#include "core/number_parse.h"
+#include "core/pause.h"
 #include "core/station.h"
+#include "core/station_log.h"
+#include "core/text_file.h"
+#include "sources/player_control.h"
+#include "sources/source_list.h"
 
 namespace bf {
 
-// Placeholder until this unit is built.
-void cmdForceSwitch_Click(Station&) {}
-void cmdForceSource_Click(Station&) {}
+namespace {
+
+// Keeps a button disabled for the life of the guard. The switch's source
+// list report waits on a fetch while the event loop runs, so a second click
+// could otherwise start a second switch.
+class DisabledWhileRunning {
+public:
+    explicit DisabledWhileRunning(Button& button) : button_(button) { button_.enabled = false; }
+    ~DisabledWhileRunning() { button_.enabled = true; }
+    DisabledWhileRunning(const DisabledWhileRunning&) = delete;
+    DisabledWhileRunning& operator=(const DisabledWhileRunning&) = delete;
+
+private:
+    Button& button_;
+};
+
+void EndFailover(StationState& s) {
+    s.SilenceFlag = 0;
+    s.LinkFailCount = 0;
+    s.WasPlaying = -1;
+}
+
+}  // namespace
+
+void cmdForceSwitch_Click(Station& station) {
+    const DisabledWhileRunning guard(station.console.cmdForceSwitch);
+    EndFailover(station.state);
+
+    // The remote API hands its number over in TransferString. An empty list
+    // text gives an empty number, which finds no source, like an unchosen list.
+    std::string number = station.console.comboSourceList.text.substr(0, 1);
+    if (!station.api.TransferString.empty()) number = station.api.TransferString;
+
+    const SourceEntry entry = SwitchSource(station, number);
+
+    const std::string& command = entry.command;
+    if (command.size() > 4) {
+        station.processes.runShellCommand(command);
+        AddToAirLog(station, "  RUNNING EXTERNAL COMMAND (" + command + ")");
+    }
+}
+
+void cmdForceSource_Click(Station& station) {
+    StationState& s = station.state;
+    ConsoleModel& c = station.console;
+
+    station.timers.stop("tmrSourceCheck");
+    station.timers.stop("tmrCheckMplayerOK");
+    EndFailover(s);
+
+    const std::string number = c.lblSourceDisp.caption;
+    const SourceEntry entry = FindSource(station, number);
+    std::string url = entry.url;
+    std::string name = entry.name;
+    if (url.size() < 8) {
+        url = c.lblCurrentSource.caption;
+        name = c.lblStudio.caption;
+    }
+
+    c.lblCurrentSource.caption = url;
+    c.lblStudio.caption = name;
+    s.PlayURL = url;
+    c.lblDebug.caption = s.PlayURL;
+
+    // A clean restart on slot 1, with no overlap and no old output left.
+    StopPlayers(station);
+    RemoveFile(station.file("mplayer1.log"));
+    RemoveFile(station.file("mplayer2.log"));
+    RemoveFile(station.file("mplayer.log"));
+    RemoveFile(station.file("metadata.txt"));
+    RemoveFile(station.file("metaextra.txt"));
+    StartPlayer(station, 1, s.PlayURL);
+    Pause(station, 5.0);
+
+    s.CurrentMplayer = 1;
+    s.CurrentSource = ParseLeadingInt16(number);
+    c.lblSourceNumber.caption = std::to_string(s.CurrentSource);
+    c.lblSourceDisp.caption = std::to_string(s.CurrentSource);
+
+    AddToAirLog(station, "  USR - USER FORCED SWITCH FROM BACKUP (SOURCE " + number + ")");
+
+    station.timers.start("tmrCheckMplayerOK");
+    if (s.CheckSource == "1") {
+        c.lblFailText.caption = "WAITING";
+        c.lblFailCheckTime.caption = "NONE";
+        c.lblFailURL.caption = "PERFORMING INITIAL CHECKS";
+        station.timers.start("tmrSourceCheck");
+    } else {
+        c.lblFailText.caption = "DISABLED";
+        c.lblFailURL.caption = "NONE";
+        c.lblFailCheckTime.caption = "NONE";
+    }
+}
 
 }  // namespace bf
