@@ -1,0 +1,293 @@
+#include "platform/posix_processes.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QUrl>
+
+#include <cerrno>
+#include <memory>
+
+#ifndef CLOSE_RANGE_CLOEXEC
+#define CLOSE_RANGE_CLOEXEC (1U << 2)
+#endif
+
+namespace bf {
+namespace {
+
+// The kernel keeps at most 15 bytes of a process's name.
+constexpr std::size_t kNameLength = 15;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+// Opens with close-on-exec, never onto 0, 1 or 2: the child moves these
+// descriptors onto its standard streams, and a source that already sat on
+// one of them would be overwritten or closed at exec.
+FileDescriptor openForChild(const char* path, int flags, mode_t mode = 0) {
+    int fd = ::open(path, flags | O_CLOEXEC, mode);
+    if (fd >= 0 && fd <= 2) {
+        const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        ::close(fd);
+        fd = moved;
+    }
+    return FileDescriptor(fd);
+}
+
+struct ChildSetup {
+    const char* path;
+    char* const* argv;
+    int stdinFd;
+    int stdoutFd;
+    int stderrFd;
+    int reportFd;  // exec failure: errno written here
+    int highestFd;  // for the fallback when close_range is missing
+};
+
+void writeErrno(int fd, int error) {
+    ssize_t n;
+    do {
+        n = ::write(fd, &error, sizeof error);
+    } while (n < 0 && errno == EINTR);
+}
+
+// Runs in the grandchild, after fork in a possibly threaded process: only
+// async-signal-safe calls from here on.
+[[noreturn]] void execChild(const ChildSetup& s) {
+    if (::dup2(s.stdinFd, 0) < 0 || ::dup2(s.stdoutFd, 1) < 0 || ::dup2(s.stderrFd, 2) < 0) {
+        writeErrno(s.reportFd, errno);
+        ::_exit(127);
+    }
+    // Dispositions and the mask are inherited across exec; the program must
+    // start with the defaults, whatever the station has set up.
+    struct sigaction dfl {};
+    dfl.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig) {
+        if (sig != SIGKILL && sig != SIGSTOP) ::sigaction(sig, &dfl, nullptr);
+    }
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+
+    // No descriptor of the station (API sockets, files) may live on in the
+    // player: a listening socket would keep the port taken after we exit.
+    if (::syscall(SYS_close_range, 3U, ~0U, CLOSE_RANGE_CLOEXEC) != 0) {
+        for (int fd = 3; fd <= s.highestFd; ++fd) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    ::execv(s.path, s.argv);
+    writeErrno(s.reportFd, errno);
+    ::_exit(127);
+}
+
+int highestDescriptor() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+        limit.rlim_cur > 65536) {
+        return 65535;
+    }
+    return static_cast<int>(limit.rlim_cur) - 1;
+}
+
+// Starts the program detached in its own session through a double fork and
+// reaps the short-lived middle process at once. Returns 0 once the program
+// has been executed, else the errno of the failed step.
+int spawnDetached(const char* path, char* const* argv, int stdinFd, int stdoutFd, int stderrFd) {
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return errno;
+    FileDescriptor reportRead(pipeFds[0]);
+    FileDescriptor reportWrite(pipeFds[1]);
+
+    const ChildSetup setup{path, argv, stdinFd, stdoutFd, stderrFd, reportWrite.get(), highestDescriptor()};
+
+    const pid_t middle = ::fork();
+    if (middle < 0) return errno;
+    if (middle == 0) {
+        ::setsid();
+        const pid_t grandchild = ::fork();
+        if (grandchild < 0) {
+            writeErrno(setup.reportFd, errno);
+            ::_exit(1);
+        }
+        if (grandchild == 0) execChild(setup);
+        ::_exit(0);
+    }
+
+    reportWrite.reset();
+    int status = 0;
+    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    // The pipe closes at a successful exec (close-on-exec); a failure sends
+    // its errno first.
+    int error = 0;
+    ssize_t n;
+    do {
+        n = ::read(reportRead.get(), &error, sizeof error);
+    } while (n < 0 && errno == EINTR);
+    if (n == static_cast<ssize_t>(sizeof error)) return error != 0 ? error : EIO;
+    return 0;
+}
+
+// Reads a small /proc file; empty when it cannot be read (the process may
+// have ended meanwhile).
+std::string readProcFile(const std::string& path) {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) return {};
+    std::string text;
+    char buffer[1024];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+        if (text.size() > 8192) break;
+    }
+    return text;
+}
+
+struct ProcessInfo {
+    std::string name;
+    char state = '?';
+};
+
+// Name and state of one process from /proc/PID/stat: "PID (NAME) S ...".
+// The name may itself hold blanks and ")", so it ends at the last ")".
+std::optional<ProcessInfo> readProcess(pid_t pid) {
+    const std::string stat = readProcFile("/proc/" + std::to_string(pid) + "/stat");
+    const auto open = stat.find('(');
+    const auto close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos || close < open || close + 2 >= stat.size()) {
+        return std::nullopt;
+    }
+    return ProcessInfo{stat.substr(open + 1, close - open - 1), stat[close + 2]};
+}
+
+bool isLive(const ProcessInfo& p) { return p.state != 'Z' && p.state != 'X' && p.state != 'x'; }
+
+std::optional<pid_t> parsePid(const char* text) {
+    if (*text == '\0') return std::nullopt;
+    long value = 0;
+    for (const char* c = text; *c; ++c) {
+        if (*c < '0' || *c > '9') return std::nullopt;
+        value = value * 10 + (*c - '0');
+        if (value > 0x3fffffff) return std::nullopt;
+    }
+    return static_cast<pid_t>(value);
+}
+
+// Calls visit(pid, info) for every process until it returns false; false
+// when the process table cannot be opened.
+template <typename Visit>
+bool forEachProcess(Visit visit) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> proc(::opendir("/proc"), ::closedir);
+    if (!proc) return false;
+    while (const dirent* entry = ::readdir(proc.get())) {
+        const auto pid = parsePid(entry->d_name);
+        if (!pid) continue;
+        const auto info = readProcess(*pid);
+        if (!info) continue;
+        if (!visit(*pid, *info)) break;
+    }
+    return true;
+}
+
+std::string kernelName(const std::string& imageName) { return imageName.substr(0, kNameLength); }
+
+// Kills through a pidfd after checking the name once more, so that a process
+// that ended between the scan and the kill cannot take a stranger's signal
+// when its number is reused.
+void killProcess(pid_t pid, const std::string& name) {
+#ifdef SYS_pidfd_open
+    FileDescriptor pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+    if (pidfd.valid()) {
+        const auto again = readProcess(pid);
+        if (again && again->name == name) ::syscall(SYS_pidfd_send_signal, pidfd.get(), SIGKILL, nullptr, 0);
+        return;
+    }
+    if (errno == ESRCH) return;
+#endif
+    ::kill(pid, SIGKILL);
+}
+
+}  // namespace
+
+bool PosixProcesses::startPlayer(const std::string& program, const std::vector<std::string>& args,
+                                 const std::string& stdoutPath) {
+    if (program.empty()) return false;
+    const FileDescriptor input = openForChild("/dev/null", O_RDONLY);
+    const FileDescriptor output = openForChild(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const FileDescriptor errors = openForChild("/dev/null", O_WRONLY);
+    if (!input.valid() || !output.valid() || !errors.valid()) return false;
+
+    // Built before the fork: the child may not allocate.
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 2);
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    return spawnDetached(program.c_str(), argv.data(), input.get(), output.get(), errors.get()) == 0;
+}
+
+void PosixProcesses::killByName(const std::string& imageName) {
+    if (imageName.empty()) return;
+    const std::string name = kernelName(imageName);
+    const pid_t self = ::getpid();
+    forEachProcess([&](pid_t pid, const ProcessInfo& info) {
+        if (pid != self && isLive(info) && info.name == name) killProcess(pid, name);
+        return true;
+    });
+}
+
+std::optional<bool> PosixProcesses::isRunning(const std::string& imageName) {
+    if (imageName.empty()) return false;
+    const std::string name = kernelName(imageName);
+    bool found = false;
+    const bool scanned = forEachProcess([&](pid_t, const ProcessInfo& info) {
+        found = isLive(info) && info.name == name;
+        return !found;
+    });
+    if (!scanned) return std::nullopt;
+    return found;
+}
+
+void PosixProcesses::runShellCommand(const std::string& command) {
+    const FileDescriptor null = openForChild("/dev/null", O_RDWR);
+    if (!null.valid()) return;
+    char shell[] = "/bin/sh";
+    char dashC[] = "-c";
+    char* const argv[] = {shell, dashC, const_cast<char*>(command.c_str()), nullptr};
+    spawnDetached(shell, argv, null.get(), null.get(), null.get());
+}
+
+void PosixProcesses::openInEditor(const std::string& path) {
+    // The desktop services need the GUI application; without one (a test, a
+    // headless tool) there is no editor to open.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) return;
+    const QString absolute = QFileInfo(QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size())))
+                                 .absoluteFilePath();
+    QDesktopServices::openUrl(QUrl::fromLocalFile(absolute));
+}
+
+}  // namespace bf

@@ -1,0 +1,72 @@
+#include "platform/qt_timers.h"
+
+#include <QTimer>
+
+namespace bf {
+
+struct QtTimers::Entry {
+    QTimer timer;
+    std::function<void()> handler;
+};
+
+namespace {
+
+// The clock and display timers (100 and 250 ms) and the once-a-second ticks
+// should not drift; the longer ones may be batched with other wake-ups.
+Qt::TimerType timerTypeFor(int periodMs) { return periodMs <= 1000 ? Qt::PreciseTimer : Qt::CoarseTimer; }
+
+}  // namespace
+
+QtTimers::QtTimers() = default;
+QtTimers::~QtTimers() = default;
+
+void QtTimers::define(const std::string& name, int periodMs, std::function<void()> handler) {
+    auto& slot = timers_[name];
+    if (!slot) {
+        slot = std::make_unique<Entry>();
+        Entry* entry = slot.get();
+        // The handler is looked up at each tick, so that a redefinition made
+        // by the handler itself (inside the timer's own signal) is safe.
+        QObject::connect(&entry->timer, &QTimer::timeout, &entry->timer, [entry] {
+            const std::function<void()> handler = entry->handler;
+            if (!handler) return;
+            try {
+                handler();
+            } catch (...) {
+                // No exception may cross the event loop; the handler's
+                // remaining steps are lost, the next tick runs as usual.
+            }
+        });
+    }
+    slot->handler = std::move(handler);
+    slot->timer.setTimerType(timerTypeFor(periodMs));
+    if (periodMs > 0) {
+        slot->timer.setInterval(periodMs);
+    } else {
+        slot->timer.stop();
+        slot->timer.setInterval(0);
+    }
+}
+
+void QtTimers::start(const std::string& name) {
+    const auto it = timers_.find(name);
+    if (it == timers_.end() || it->second->timer.interval() <= 0) return;
+    it->second->timer.start();
+}
+
+void QtTimers::stop(const std::string& name) {
+    const auto it = timers_.find(name);
+    if (it != timers_.end()) it->second->timer.stop();
+}
+
+bool QtTimers::running(const std::string& name) const {
+    const auto it = timers_.find(name);
+    return it != timers_.end() && it->second->timer.isActive();
+}
+
+int QtTimers::periodMs(const std::string& name) const {
+    const auto it = timers_.find(name);
+    return it == timers_.end() ? 0 : it->second->timer.interval();
+}
+
+}  // namespace bf
