@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 
+#include "core/text_file.h"
 #include "test_station.h"
 
 namespace bf {
@@ -37,6 +39,7 @@ struct TitleCase {
     const char* name;
     std::string log;
     std::string title;
+    friend void PrintTo(const TitleCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ReceivedTitleTest : public PlayerLogReaderTest, public ::testing::WithParamInterface<TitleCase> {};
@@ -196,6 +199,34 @@ TEST_F(PlayerLogReaderTest, SystemCommandIsLoggedOncePerNewTitleInAnyCase) {
     tickWithLog("ICY Info: StreamTitle='!!*sys*!! reload';\n");
     EXPECT_EQ(CountOf(t.console().txtAIR, " 12:00:00  API - !!*sys*!! reload\r\n"), 2u);
     EXPECT_EQ(CountOf(t.console().txtAIR, "API - Song"), 0u);
+}
+
+// Logs stitched from prefixes, line ends and junk: the tick must split them
+// into lines exactly as the shared line splitter does.
+TEST_F(PlayerLogReaderTest, SplitsRandomLogsLikeTheSharedLineSplitter) {
+    const std::vector<std::string> pieces = {"ICY Info: StreamTitle='", "Name   : ", "Genre  : ", "x", "';", "\r",
+                                             "\n", "\r\n", "\n\r", "\0"s, "A: 1.0 ", "\xc3\xa9", "N"};
+    std::mt19937 random(12345);
+    for (int round = 0; round < 300; ++round) {
+        std::string log;
+        const int count = static_cast<int>(random() % 40);
+        for (int i = 0; i < count; ++i) log += pieces[random() % pieces.size()];
+
+        std::string title, name = t.console().lblStreamName.caption, genre = t.console().lblStreamGenre.caption;
+        ForEachLine(log, [&](std::string_view line) {
+            if (line.starts_with("ICY Info: StreamTitle='")) {
+                title = line.substr(23, line.size() >= 25 ? line.size() - 25 : std::string_view::npos);
+            } else if (line.starts_with("Name   : ")) {
+                name = line.substr(9);
+            } else if (line.starts_with("Genre  : ")) {
+                genre = line.substr(9);
+            }
+        });
+        tickWithLog(log);
+        ASSERT_EQ(t.state().PreviousMetadata, title) << "round " << round;
+        ASSERT_EQ(t.console().lblStreamName.caption, name) << "round " << round;
+        ASSERT_EQ(t.console().lblStreamGenre.caption, genre) << "round " << round;
+    }
 }
 
 }  // namespace
