@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace bf {
+
+// One accepted TCP connection. Destroying the object drops the connection at
+// once (no further data is sent) and no event of it runs afterwards.
+class TcpConnection {
+public:
+    // Events of the connection; each runs on the event-loop thread.
+    struct Events {
+        std::function<void()> dataArrived;   // readAll() has new bytes
+        std::function<void()> sendComplete;  // everything given to send() has been handed over
+        std::function<void()> closed;        // the peer closed the connection, or it failed
+    };
+
+    virtual ~TcpConnection() = default;
+
+    // Every byte that has arrived and was not read before.
+    virtual std::string readAll() = 0;
+    virtual void send(std::string_view bytes) = 0;
+    // Ends the connection after what was sent has gone out. Bytes the peer
+    // still sends are read and thrown away for a short while, so that they
+    // do not make the peer's system discard the reply. No event runs after
+    // this call.
+    virtual void close() = 0;
+    // The peer's IP address as text ("192.0.2.7"; IPv4 peers never in the
+    // IPv6-mapped form).
+    virtual std::string peerAddress() const = 0;
+};
+
+// The listening socket of the API server.
+class TcpListener {
+public:
+    virtual ~TcpListener() = default;
+
+    // Listens on `port` (0: any free port) of `address` ("" for every
+    // interface). Returns whether it now listens.
+    virtual bool listen(uint16_t port, const std::string& address = {}) = 0;
+    virtual bool isListening() const = 0;
+    virtual uint16_t localPort() const = 0;
+
+    // Called once for every connection that waits to be accepted.
+    virtual void setConnectionRequestHandler(std::function<void()> handler) = 0;
+    // Takes the oldest waiting connection and gives it `events`; nullptr when
+    // none waits. A connection that is not wanted is accepted and destroyed.
+    virtual std::unique_ptr<TcpConnection> accept(TcpConnection::Events events) = 0;
+};
+
+}  // namespace bf
