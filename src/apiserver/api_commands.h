@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace bf {
+
+struct Station;
+
+// A step that failed while a request was handled. `line` names the step;
+// the operator sees description + CR LF + " Line of error:" + line.
+struct ApiFailure {
+    std::string description;
+    int line = 0;
+};
+
+// The numbers shown after " Line of error:".
+namespace ApiErrorLine {
+constexpr int CurrentSource = 10;  // reading the source on air
+constexpr int SetSource = 20;      // the manual switch
+constexpr int ListSources = 30;    // reading sourcelist.ini for the listing
+constexpr int Metadata = 40;       // reading the received title
+}  // namespace ApiErrorLine
+
+// The text a failure box shows.
+std::string ApiFailureText(const ApiFailure& failure);
+
+struct ApiAnswer {
+    std::string reply;                  // the bytes to send, headers included
+    std::optional<ApiFailure> failure;  // set when a step failed
+};
+
+// Answers everything a connection sent as one text. A request runs at most
+// one of the four commands (current source, set source, list sources,
+// metadata), each guarded by the API key read afresh from the station
+// state, updates the remote status label, the slot's status row, the
+// station log (set and list only) and the window's `response`, and gets
+// the body of its command or "ERROR". A text that is not a request gets an
+// "ERROR" reply of its own and changes nothing else. A failing step is
+// logged in the station log, returned in `failure`, and the caller gets
+// "ERROR".
+ApiAnswer AnswerRequestText(Station& station, int16_t slot, std::string_view text,
+                            std::string_view clientAddress);
+
+}  // namespace bf

@@ -1,0 +1,75 @@
+#include "apiserver/api_server_window.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include "console/main_window.h"
+#include "core/station.h"
+
+namespace bf {
+
+ApiServerWindow::ApiServerWindow(Station& station, int port, const std::string& address)
+    : station_(station), server_(std::make_unique<ApiServer>(station, listener_)) {
+    setWindowTitle(QStringLiteral("Brackenfield API Server"));
+    resize(kRowLeft * 2 + kRowWidth + 24, 240);
+
+    auto* scroll = new QScrollArea(this);
+    rowsArea_ = new QWidget;
+    scroll->setWidget(rowsArea_);
+    scroll->setWidgetResizable(false);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+
+    server_->rowChanged = [this](int16_t slot) { ShowRow(slot); };
+    server_->failed = [this](const ApiFailure& failure) { ShowFailure(failure); };
+    server_->Open(port, address);
+}
+
+ApiServerWindow::~ApiServerWindow() {
+    server_.reset();
+    if (failureBox_) delete failureBox_.data();
+}
+
+QLabel* ApiServerWindow::rowWidget(int16_t slot) const {
+    return slot >= 0 && static_cast<size_t>(slot) < rows_.size() ? rows_[slot] : nullptr;
+}
+
+void ApiServerWindow::ShowRow(int16_t slot) {
+    const auto& texts = station_.api.rows;
+    // Rows are created in order; each new one is placed below the last by
+    // row 0's height plus the gap.
+    while (rows_.size() < texts.size()) {
+        const int index = static_cast<int>(rows_.size());
+        auto* row = new QLabel(rowsArea_);
+        row->setGeometry(kRowLeft, index * (kRowHeight + kRowGap), kRowWidth, kRowHeight);
+        row->setTextFormat(Qt::PlainText);
+        row->show();
+        rows_.push_back(row);
+        rowsArea_->resize(kRowLeft * 2 + kRowWidth, (index + 1) * (kRowHeight + kRowGap));
+    }
+    if (slot >= 0 && static_cast<size_t>(slot) < texts.size())
+        rows_[slot]->setText(DecodeForDisplay(texts[slot]));
+}
+
+void ApiServerWindow::ShowFailure(const ApiFailure& failure) {
+    // One box at a time, never modal: the station runs unattended, and the
+    // failure is in the station log anyway.
+    if (failureBox_) return;
+    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
+                                DecodeForDisplay(ApiFailureText(failure)), QMessageBox::Ok);
+    box->setModal(false);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    failureBox_ = box;
+    box->show();
+}
+
+std::unique_ptr<ApiServerWindow> OpenApiServerWindow(Station& station) {
+    auto window = std::make_unique<ApiServerWindow>(station, station.options.apiPort);
+    window->show();
+    return window;
+}
+
+}  // namespace bf

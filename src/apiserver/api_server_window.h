@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "apiserver/connection_slots.h"
+#include "platform/qt_tcp_listener.h"
+
+class QLabel;
+class QMessageBox;
+
+namespace bf {
+
+struct Station;
+
+// The API server window "Brackenfield API Server": one status row per
+// connection slot, drawn from station.api.rows. It owns the listener and the
+// slots; it starts listening when it is created.
+class ApiServerWindow : public QWidget {
+public:
+    // Listens on `port` of `address` ("" for every interface).
+    ApiServerWindow(Station& station, int port, const std::string& address = {});
+    ~ApiServerWindow() override;
+
+    ApiServer& server() { return *server_; }
+    uint16_t listeningPort() const { return listener_.localPort(); }
+    // The widget of row `slot`, or nullptr.
+    QLabel* rowWidget(int16_t slot) const;
+    QMessageBox* failureBox() const { return failureBox_; }
+
+    static constexpr int kRowLeft = 8;
+    static constexpr int kRowWidth = 480;
+    static constexpr int kRowHeight = 17;
+    static constexpr int kRowGap = 5;
+
+private:
+    void ShowRow(int16_t slot);
+    void ShowFailure(const ApiFailure& failure);
+
+    Station& station_;
+    QtTcpListener listener_;  // outlives server_, whose connections it made
+    std::unique_ptr<ApiServer> server_;
+    QWidget* rowsArea_ = nullptr;
+    std::vector<QLabel*> rows_;  // children of rowsArea_
+    QPointer<QMessageBox> failureBox_;
+};
+
+// Creates and shows the window, listening on station.options.apiPort.
+std::unique_ptr<ApiServerWindow> OpenApiServerWindow(Station& station);
+
+}  // namespace bf

@@ -1,0 +1,159 @@
+#include "apiserver/connection_slots.h"
+
+#include "apiserver/request_text.h"
+#include "core/station.h"
+
+namespace bf {
+
+std::string SlotTag(int16_t slot) {
+    const std::string text = "00" + std::to_string(slot);
+    return text.substr(text.size() - 2);
+}
+
+ApiServer::ApiServer(Station& station, TcpListener& listener) : station_(station), listener_(listener) {}
+
+ApiServer::~ApiServer() {
+    // The timer may outlive this object: leave it stopped and harmless.
+    station_.timers.stop(kTimeoutTimer);
+    station_.timers.define(kTimeoutTimer, 1000, [] {});
+    listener_.setConnectionRequestHandler({});
+}
+
+void ApiServer::Open(int port, const std::string& address) {
+    station_.api.created = true;
+    station_.api.TransferString.clear();
+    station_.api.response.clear();
+    station_.api.rows = {"(No Connection)"};
+    slots_.clear();
+    slots_.emplace_back();  // slot 0: the listener
+    if (rowChanged) rowChanged(0);
+
+    listener_.setConnectionRequestHandler([this] { Sck_ConnectionRequest(); });
+    if (port >= 0 && port <= 65535) listener_.listen(static_cast<uint16_t>(port), address);
+    if (listener_.isListening()) SetRow(0, "00 Listening");
+
+    station_.timers.define(kTimeoutTimer, 1000, [this] { tmrApiTimeout_Timer(); });
+    station_.timers.start(kTimeoutTimer);
+}
+
+bool ApiServer::busy(int16_t slot) const {
+    return slot > 0 && static_cast<size_t>(slot) < slots_.size() && slots_[slot].socket != nullptr;
+}
+
+bool ApiServer::Holds(int16_t slot, uint64_t serial) const {
+    return slot > 0 && static_cast<size_t>(slot) < slots_.size() && slots_[slot].serial == serial &&
+           slots_[slot].socket != nullptr;
+}
+
+TcpConnection::Events ApiServer::EventsFor(int16_t slot, uint64_t serial) {
+    // An event of a connection that has left its slot must not act on the
+    // slot's next connection.
+    return {
+        [this, slot, serial] {
+            if (Holds(slot, serial)) Sck_DataArrival(slot);
+        },
+        [this, slot, serial] {
+            if (Holds(slot, serial)) Sck_SendComplete(slot);
+        },
+        [this, slot, serial] {
+            if (Holds(slot, serial)) Sck_Close(slot);
+        },
+    };
+}
+
+void ApiServer::Sck_ConnectionRequest() {
+    int16_t chosen = 0;
+    for (size_t i = 1; i < slots_.size(); ++i) {
+        if (!slots_[i].socket) {
+            chosen = static_cast<int16_t>(i);
+            break;
+        }
+    }
+    if (chosen == 0) {
+        if (highestSlot() >= kHighestSlot) {
+            listener_.accept({});  // every slot is busy: the connection is dropped at once
+            return;
+        }
+        slots_.emplace_back();
+        chosen = highestSlot();
+        // A new row starts as a copy of row 0.
+        station_.api.rows.resize(slots_.size(), station_.api.rows.empty() ? "" : station_.api.rows[0]);
+        if (rowChanged) rowChanged(chosen);
+    }
+    Slot& slot = slots_[chosen];
+    slot = Slot{};
+    slot.serial = nextSerial_++;
+    slot.socket = listener_.accept(EventsFor(chosen, slot.serial));
+}
+
+void ApiServer::Sck_DataArrival(int16_t slot) {
+    if (!busy(slot)) return;
+    Slot& s = slots_[slot];
+    std::string bytes = s.socket->readAll();
+    // One reply per connection: what comes after the request is dropped.
+    if (s.answered || bytes.empty()) return;
+    s.idleTicks = 0;
+    s.received += bytes;
+    if (AssessRequestText(s.received) != RequestTextState::Incomplete) Answer(slot);
+}
+
+void ApiServer::Answer(int16_t slot) {
+    Slot& s = slots_[slot];
+    s.answered = true;
+    s.handling = true;
+    const uint64_t serial = s.serial;
+    const std::string text = std::move(s.received);
+    s.received = std::string();
+    const std::string address = s.socket->peerAddress();
+
+    // A set-source request waits for the source list report, and the event
+    // loop runs meanwhile: slots may be added and this connection may close.
+    const ApiAnswer answer = AnswerRequestText(station_, slot, text, address);
+
+    if (Holds(slot, serial))
+        slots_[slot].handling = false;
+    else if (!busy(slot))
+        station_.api.rows[slot] = SlotTag(slot) + " Closed";
+    if (rowChanged) rowChanged(slot);
+    if (answer.failure && failed) failed(*answer.failure);
+    if (Holds(slot, serial)) slots_[slot].socket->send(answer.reply);
+}
+
+void ApiServer::Sck_SendComplete(int16_t slot) {
+    if (busy(slot) && slots_[slot].answered && !slots_[slot].handling) CloseSlot(slot, true);
+}
+
+void ApiServer::Sck_Close(int16_t slot) {
+    CloseSlot(slot, false);
+}
+
+void ApiServer::tmrApiTimeout_Timer() {
+    for (size_t i = 1; i < slots_.size(); ++i) {
+        Slot& s = slots_[i];
+        if (!s.socket || s.handling) continue;
+        ++s.idleTicks;
+        ++s.ageTicks;
+        if (s.idleTicks >= kIdleSeconds || s.ageTicks >= kLifetimeSeconds)
+            CloseSlot(static_cast<int16_t>(i), false);
+    }
+}
+
+void ApiServer::CloseSlot(int16_t slot, bool afterReply) {
+    if (!busy(slot)) return;
+    Slot& s = slots_[slot];
+    // The slot is free from here on, also while the connection winds down.
+    std::unique_ptr<TcpConnection> socket = std::move(s.socket);
+    s.received = std::string();
+    s.handling = false;
+    if (afterReply) socket->close();
+    socket.reset();
+    SetRow(slot, SlotTag(slot) + " Closed");
+}
+
+void ApiServer::SetRow(int16_t slot, std::string text) {
+    if (slot < 0 || static_cast<size_t>(slot) >= station_.api.rows.size()) return;
+    station_.api.rows[slot] = std::move(text);
+    if (rowChanged) rowChanged(slot);
+}
+
+}  // namespace bf

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "apiserver/api_commands.h"
+#include "platform/tcp_listener.h"
+
+namespace bf {
+
+struct Station;
+
+// The two characters that start a slot's status row: the last two of "00"
+// followed by the slot number (7 -> "07", 12 -> "12", 100 -> "00").
+std::string SlotTag(int16_t slot);
+
+// The socket side of the API server window: the listener (slot 0, which
+// never carries a connection) and the connection slots 1, 2, ... with their
+// status rows in station.api.rows. A connection is accepted on the lowest
+// free slot; a new slot is made only when every slot is busy. Bytes are
+// buffered per connection until they make a request (or plainly cannot);
+// each connection gets exactly one reply and is closed once it has gone out.
+class ApiServer {
+public:
+    // Connections beyond this many slots are dropped at once.
+    static constexpr int16_t kHighestSlot = 256;
+    // A connection that sends nothing for this long, or is still open after
+    // the lifetime, is dropped. Counted in ticks of the time-out timer.
+    static constexpr int kIdleSeconds = 10;
+    static constexpr int kLifetimeSeconds = 60;
+    static constexpr const char* kTimeoutTimer = "tmrApiTimeout";
+
+    ApiServer(Station& station, TcpListener& listener);
+    ~ApiServer();
+    ApiServer(const ApiServer&) = delete;
+    ApiServer& operator=(const ApiServer&) = delete;
+
+    // Window open: resets the window's fields and rows, listens on `port`
+    // ("" address: every interface; a port outside 0..65535 is never
+    // opened) and starts the time-out timer.
+    void Open(int port, const std::string& address = {});
+
+    void Sck_ConnectionRequest();
+    void Sck_DataArrival(int16_t slot);
+    void Sck_SendComplete(int16_t slot);
+    void Sck_Close(int16_t slot);
+    void tmrApiTimeout_Timer();
+
+    int16_t highestSlot() const { return static_cast<int16_t>(slots_.size() - 1); }
+    bool busy(int16_t slot) const;
+
+    // The row of `slot` changed or was created (then it is the last row).
+    std::function<void(int16_t slot)> rowChanged;
+    // A request's step failed; shown to the operator.
+    std::function<void(const ApiFailure&)> failed;
+
+private:
+    struct Slot {
+        std::unique_ptr<TcpConnection> socket;  // empty: the slot is free
+        uint64_t serial = 0;                    // which connection the slot holds
+        std::string received;
+        bool answered = false;
+        bool handling = false;
+        int idleTicks = 0;
+        int ageTicks = 0;
+    };
+
+    TcpConnection::Events EventsFor(int16_t slot, uint64_t serial);
+    bool Holds(int16_t slot, uint64_t serial) const;
+    void Answer(int16_t slot);
+    void CloseSlot(int16_t slot, bool afterReply);
+    void SetRow(int16_t slot, std::string text);
+
+    Station& station_;
+    TcpListener& listener_;
+    std::vector<Slot> slots_;
+    uint64_t nextSerial_ = 1;
+};
+
+}  // namespace bf

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/tcp_listener.h"
+
+namespace bf::test {
+
+// The far end of one fake connection, as a test drives it.
+struct FakePeer {
+    std::string address = "192.0.2.7";
+    std::string unread;             // sent by the peer, not yet read by the server
+    std::vector<std::string> sent;  // every send() of the server
+    bool accepted = false;
+    bool open = false;              // the server still holds the connection
+    bool closedAfterReply = false;  // the server ended it with close()
+    TcpConnection::Events events;
+
+    // The peer sends bytes: they arrive at once, in one piece.
+    void send(const std::string& bytes) {
+        unread += bytes;
+        auto e = events;
+        if (open && e.dataArrived) e.dataArrived();
+    }
+    // The server's reply has gone out in full.
+    void completeSend() {
+        auto e = events;
+        if (open && e.sendComplete) e.sendComplete();
+    }
+    // The peer hangs up.
+    void hangUp() {
+        auto e = events;
+        if (open && e.closed) e.closed();
+    }
+};
+
+class FakeConnection : public TcpConnection {
+public:
+    explicit FakeConnection(std::shared_ptr<FakePeer> peer) : peer_(std::move(peer)) {}
+    ~FakeConnection() override {
+        peer_->open = false;
+        peer_->events = {};
+    }
+    std::string readAll() override { return std::exchange(peer_->unread, {}); }
+    void send(std::string_view bytes) override { peer_->sent.emplace_back(bytes); }
+    void close() override { peer_->closedAfterReply = true; }
+    std::string peerAddress() const override { return peer_->address; }
+
+private:
+    std::shared_ptr<FakePeer> peer_;
+};
+
+class FakeTcpListener : public TcpListener {
+public:
+    bool listen(uint16_t port, const std::string& address) override {
+        listenedPort = port;
+        listenedAddress = address;
+        listening = !refuseListen;
+        return listening;
+    }
+    bool isListening() const override { return listening; }
+    uint16_t localPort() const override { return listenedPort; }
+    void setConnectionRequestHandler(std::function<void()> handler) override {
+        handler_ = std::move(handler);
+    }
+    std::unique_ptr<TcpConnection> accept(TcpConnection::Events events) override {
+        if (waiting.empty()) return nullptr;
+        auto peer = waiting.front();
+        waiting.pop_front();
+        peer->accepted = true;
+        peer->open = true;
+        peer->events = std::move(events);
+        return std::make_unique<FakeConnection>(peer);
+    }
+
+    // A client connects; the server is told at once.
+    std::shared_ptr<FakePeer> connect(std::string address = "192.0.2.7") {
+        auto peer = std::make_shared<FakePeer>();
+        peer->address = std::move(address);
+        waiting.push_back(peer);
+        if (handler_) handler_();
+        return peer;
+    }
+
+    bool refuseListen = false;
+    bool listening = false;
+    uint16_t listenedPort = 0;
+    std::string listenedAddress;
+    std::deque<std::shared_ptr<FakePeer>> waiting;
+
+private:
+    std::function<void()> handler_;
+};
+
+}  // namespace bf::test
