@@ -1,0 +1,68 @@
+#include "console/console_dump.h"
+
+#include "core/station.h"
+
+namespace bf {
+
+std::string EscapeDumpValue(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    for (const char c : value) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '\r': out += "\\r"; break;
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+void Item(std::string& out, std::string_view name, std::string_view value) {
+    out.append(name);
+    out += '\t';
+    out += EscapeDumpValue(value);
+    out += '\n';
+}
+
+void Number(std::string& out, std::string_view name, long value) { Item(out, name, std::to_string(value)); }
+
+void Flag(std::string& out, std::string_view name, bool value) { Item(out, name, value ? "1" : "0"); }
+
+}  // namespace
+
+std::string DumpConsole(const Station& station) {
+    const ConsoleModel& c = station.console;
+    const StationState& s = station.state;
+    std::string out;
+    out.reserve(4096 + c.txtAIR.size());
+    for (const auto& named : ConsoleModel::labels()) Item(out, named.name, (c.*named.member).caption);
+    for (const auto& named : ConsoleModel::buttons()) Item(out, named.name, (c.*named.member).caption);
+    Item(out, "comboSourceList", c.comboSourceList.text);
+    Item(out, "txtAIR", c.txtAIR);
+    Flag(out, "window.maximized", c.window.maximized);
+    Flag(out, "window.sizableBorder", c.window.sizableBorder);
+    Number(out, "CurrentMplayer", long{s.CurrentMplayer});
+    Number(out, "CurrentSource", long{s.CurrentSource});
+    Number(out, "WasPlaying", long{s.WasPlaying});
+    Number(out, "SilenceFlag", long{s.SilenceFlag});
+    Number(out, "LinkFailCount", long{s.LinkFailCount});
+    Number(out, "LinkSource", long{s.LinkSource});
+    Item(out, "LinkStoredSource", s.LinkStoredSource);
+    Item(out, "NextEvent", s.NextEvent);
+    Item(out, "LastEvent", s.LastEvent);
+    Item(out, "RXmetadata", s.RXmetadata);
+    Item(out, "PreviousMetadata", s.PreviousMetadata);
+    Number(out, "TimerCount", long{s.TimerCount});
+    Number(out, "SystemRuntime", long{s.SystemRuntime});
+    Item(out, "TallywayTT", s.TallywayTT);
+    Item(out, "TallywayMM", s.TallywayMM);
+    for (size_t i = 0; i < station.api.rows.size(); ++i) Item(out, "api.row." + std::to_string(i), station.api.rows[i]);
+    Flag(out, "api.created", station.api.created);
+    return out;
+}
+
+}  // namespace bf
