@@ -2,17 +2,17 @@
 // it, and switches sources by schedule, by hand, by the management server
 // and through a small HTTP API.
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 
 #include "console/console_dump.h"
 #include "console/main_window.h"
@@ -30,9 +30,13 @@ namespace {
 // nested event loop of an HTTP fetch would still dispatch), open connections
 // are dropped and nothing is saved. The players run in sessions of their own
 // and so stay on air.
-[[noreturn]] void EndAtOnce() { std::_Exit(0); }
+[[noreturn]] void EndAtOnce() {
+    std::_Exit(0);
+}
 
-extern "C" void OnTerminationSignal(int) { _exit(0); }
+extern "C" void OnTerminationSignal(int) {
+    _exit(0);
+}
 
 // SIGTERM and SIGINT end the program like closing the window: the players
 // keep running.
@@ -54,7 +58,8 @@ struct Options {
 bool ParseOptions(const QCoreApplication& app, Options& options) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Keeps an internet audio stream on air and switches sources by schedule, by hand and by remote call.\n"
+        "Keeps an internet audio stream on air and switches sources by schedule, by hand and by remote "
+        "call.\n"
         "Runs in the current folder, which holds brackenfield.ini, sourcelist.ini and sourceevents.ini.\n"
         "Qt's own options apply too, e.g. -platform offscreen for a station without a display."));
     parser.addHelpOption();
@@ -66,10 +71,11 @@ bool ParseOptions(const QCoreApplication& app, Options& options) {
                                     QStringLiteral("Base address of the TuneIn AIR service (default %1).")
                                         .arg(QString::fromStdString(options.station.airUrl)),
                                     QStringLiteral("URL"), QString::fromStdString(options.station.airUrl));
-    const QCommandLineOption weatherUrl(QStringLiteral("weather-url"),
-                                        QStringLiteral("Base address of the OpenWeatherMap service (default %1).")
-                                            .arg(QString::fromStdString(options.station.weatherUrl)),
-                                        QStringLiteral("URL"), QString::fromStdString(options.station.weatherUrl));
+    const QCommandLineOption weatherUrl(
+        QStringLiteral("weather-url"),
+        QStringLiteral("Base address of the OpenWeatherMap service (default %1).")
+            .arg(QString::fromStdString(options.station.weatherUrl)),
+        QStringLiteral("URL"), QString::fromStdString(options.station.weatherUrl));
     const QCommandLineOption consoleDump(
         QStringLiteral("console-dump"),
         QStringLiteral("For test rigs: keep FILE holding the console's state (rewritten when it changes)."),
@@ -105,7 +111,8 @@ bool ParseOptions(const QCoreApplication& app, Options& options) {
 bool AsksForHelpOrVersion(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" || arg == "--version")
+        if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
+            arg == "--version")
             return true;
     }
     return false;
@@ -147,7 +154,8 @@ int main(int argc, char* argv[]) {
     // The health check runs every 15 s: its fetch must give up before the
     // next check is due.
     InetTestURL.setTimeoutMs(10000);
-    for (bf::HttpClient* client : {&Inet1, &InetAIR, &InetTallyway, &InetWeather}) client->setTimeoutMs(30000);
+    for (bf::HttpClient* client : {&Inet1, &InetAIR, &InetTallyway, &InetWeather})
+        client->setTimeoutMs(30000);
 
     bf::Platform platform{clock, processes, timers, InetTestURL, Inet1, InetAIR, InetTallyway, InetWeather};
     bf::Station station(platform, workingFolder, options.station);

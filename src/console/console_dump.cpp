@@ -9,11 +9,20 @@ std::string EscapeDumpValue(std::string_view value) {
     out.reserve(value.size());
     for (const char c : value) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            default: out += c;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -28,9 +37,13 @@ void Item(std::string& out, std::string_view name, std::string_view value) {
     out += '\n';
 }
 
-void Number(std::string& out, std::string_view name, long value) { Item(out, name, std::to_string(value)); }
+void Number(std::string& out, std::string_view name, long value) {
+    Item(out, name, std::to_string(value));
+}
 
-void Flag(std::string& out, std::string_view name, bool value) { Item(out, name, value ? "1" : "0"); }
+void Flag(std::string& out, std::string_view name, bool value) {
+    Item(out, name, value ? "1" : "0");
+}
 
 }  // namespace
 
@@ -60,7 +73,8 @@ std::string DumpConsole(const Station& station) {
     Number(out, "SystemRuntime", long{s.SystemRuntime});
     Item(out, "TallywayTT", s.TallywayTT);
     Item(out, "TallywayMM", s.TallywayMM);
-    for (size_t i = 0; i < station.api.rows.size(); ++i) Item(out, "api.row." + std::to_string(i), station.api.rows[i]);
+    for (size_t i = 0; i < station.api.rows.size(); ++i)
+        Item(out, "api.row." + std::to_string(i), station.api.rows[i]);
     Flag(out, "api.created", station.api.created);
     return out;
 }

@@ -180,7 +180,8 @@ void MainWindow::createControls() {
     }
     QFont bold = font();
     bold.setBold(true);
-    for (const char* name : {"lblStudio", "lblCurrentSource", "lblRXmetadata", "lblMetadataOutput", "lblFailText"})
+    for (const char* name :
+         {"lblStudio", "lblCurrentSource", "lblRXmetadata", "lblMetadataOutput", "lblFailText"})
         labelWidget(name)->setFont(bold);
 }
 
@@ -351,7 +352,8 @@ void MainWindow::refreshLabels() {
             view.widget->setToolTip(text);
         }
         if (firstRefresh_ || !SameLook(label, view.shown)) {
-            ApplyColours(view.widget, label.foreColour, label.backColour, QPalette::WindowText, QPalette::Window);
+            ApplyColours(view.widget, label.foreColour, label.backColour, QPalette::WindowText,
+                         QPalette::Window);
             view.widget->setAutoFillBackground(label.backColour.has_value());
         }
         if (firstRefresh_ ? !label.visible : label.visible != view.shown.visible)
@@ -364,9 +366,11 @@ void MainWindow::refreshButtons() {
     const ConsoleModel& model = station_.console;
     for (ButtonView& view : buttons_) {
         const Button& button = model.*view.member;
-        if (firstRefresh_ || button.caption != view.shown.caption) view.widget->setText(ButtonText(button.caption));
+        if (firstRefresh_ || button.caption != view.shown.caption)
+            view.widget->setText(ButtonText(button.caption));
         if (firstRefresh_ || button.backColour != view.shown.backColour)
-            ApplyColours(view.widget, std::nullopt, button.backColour, QPalette::ButtonText, QPalette::Button);
+            ApplyColours(view.widget, std::nullopt, button.backColour, QPalette::ButtonText,
+                         QPalette::Button);
         if (firstRefresh_ || button.enabled != view.shown.enabled) view.widget->setEnabled(button.enabled);
         view.shown = button;
     }

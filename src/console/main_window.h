@@ -2,7 +2,6 @@
 
 #include <QMainWindow>
 #include <QTimer>
-
 #include <map>
 #include <string>
 #include <string_view>

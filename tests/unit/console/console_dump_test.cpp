@@ -37,7 +37,9 @@ struct EscapeCase {
 
 class EscapeDumpValueTest : public ::testing::TestWithParam<EscapeCase> {};
 
-TEST_P(EscapeDumpValueTest, KeepsEveryValueOnOneLine) { EXPECT_EQ(EscapeDumpValue(GetParam().raw), GetParam().escaped); }
+TEST_P(EscapeDumpValueTest, KeepsEveryValueOnOneLine) {
+    EXPECT_EQ(EscapeDumpValue(GetParam().raw), GetParam().escaped);
+}
 
 INSTANTIATE_TEST_SUITE_P(Values, EscapeDumpValueTest,
                          ::testing::Values(EscapeCase{"plain text", "plain text"}, EscapeCase{"", ""},
@@ -54,10 +56,11 @@ TEST(DumpConsole, ListsLabelsButtonsControlsStateAndApiRowsInOrder) {
     for (const auto& named : ConsoleModel::labels()) expected.push_back(named.name);
     for (const auto& named : ConsoleModel::buttons()) expected.push_back(named.name);
     for (const char* name :
-         {"comboSourceList", "txtAIR", "window.maximized", "window.sizableBorder", "CurrentMplayer", "CurrentSource",
-          "WasPlaying", "SilenceFlag", "LinkFailCount", "LinkSource", "LinkStoredSource", "NextEvent", "LastEvent",
-          "RXmetadata", "PreviousMetadata", "TimerCount", "SystemRuntime", "TallywayTT", "TallywayMM", "api.row.0",
-          "api.row.1", "api.created"})
+         {"comboSourceList",  "txtAIR",        "window.maximized", "window.sizableBorder", "CurrentMplayer",
+          "CurrentSource",    "WasPlaying",    "SilenceFlag",      "LinkFailCount",        "LinkSource",
+          "LinkStoredSource", "NextEvent",     "LastEvent",        "RXmetadata",           "PreviousMetadata",
+          "TimerCount",       "SystemRuntime", "TallywayTT",       "TallywayMM",           "api.row.0",
+          "api.row.1",        "api.created"})
         expected.push_back(name);
     std::vector<std::string> names;
     for (const auto& item : items) names.push_back(item.first);

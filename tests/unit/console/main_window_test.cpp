@@ -8,7 +8,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-
 #include <chrono>
 #include <memory>
 #include <set>
@@ -57,8 +56,9 @@ TEST_F(MainWindowTest, RunsTheStartedStationOnRealTimersAndForwardsTheModeButton
     QtTimers timers;
     FakeProcesses processes;  // no player anywhere is killed or started
     FakeHttpClient InetTestURL, Inet1, InetAIR, InetTallyway, InetWeather;
-    Station station(Platform{clock, processes, timers, InetTestURL, Inet1, InetAIR, InetTallyway, InetWeather},
-                    folder.path());
+    Station station(
+        Platform{clock, processes, timers, InetTestURL, Inet1, InetAIR, InetTallyway, InetWeather},
+        folder.path());
     int quits = 0;
     station.quit = [&] { ++quits; };
 
@@ -79,7 +79,9 @@ TEST_F(MainWindowTest, RunsTheStartedStationOnRealTimersAndForwardsTheModeButton
     EXPECT_EQ(window.labelWidget("lblStatus")->text(), QString::fromStdString(c.lblStatus.caption));
     EXPECT_EQ(window.labelWidget("lblFailText")->text(), "DISABLED");
     EXPECT_NE(c.lblDate.caption, "2000-01-01");  // the clock tick ran
-    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$").match(window.labelWidget("lblClock")->text()).hasMatch());
+    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$")
+                    .match(window.labelWidget("lblClock")->text())
+                    .hasMatch());
     EXPECT_EQ(window.labelWidget("lblClock")->text(), QString::fromStdString(c.lblClock.caption));
     EXPECT_EQ(window.labelWidget("lblDate")->text(), QString::fromStdString(c.lblDate.caption));
     EXPECT_TRUE(window.stationLog()->toPlainText().contains("  SYS - SYSTEM STARTUP"));
@@ -94,7 +96,7 @@ TEST_F(MainWindowTest, RunsTheStartedStationOnRealTimersAndForwardsTheModeButton
 
     const size_t killsBefore = processes.kills.size();
     window.close();
-    EXPECT_EQ(quits, 1);  // closing the window ends the program...
+    EXPECT_EQ(quits, 1);                             // closing the window ends the program...
     EXPECT_EQ(processes.kills.size(), killsBefore);  // ...and leaves the players on air
 }
 
@@ -113,13 +115,33 @@ TEST_F(MainWindowTest, DrawsEveryDocumentedControlAndTheFieldCaptionsVerbatim) {
 
     std::set<std::string> texts;
     for (QLabel* label : window.findChildren<QLabel*>()) texts.insert(label->text().toStdString());
-    for (const char* caption :
-         {"Stream Name:", "Stream Genre:", "Stream Website:", "Stream Public:", "Stream Bitrate:", "Stream Codec:",
-          "Current Source Number:", "Current Source Address:", "Stream Metadata:", "Mplayer Instance:",
-          "Configured Local Switches", "Metadata Output:", "AIR Updated:", "Current AIR Aritst:",
-          "Current AIR Title:", "AIR API:", "Network API:", "Management Server:", "Tallyway System Status",
-          "Tallyway Check:", "Customer:", "Stamp:", "Title:", "Response:", "Sent Time:", "System Start",
-          "System Uptime"})
+    for (const char* caption : {"Stream Name:",
+                                "Stream Genre:",
+                                "Stream Website:",
+                                "Stream Public:",
+                                "Stream Bitrate:",
+                                "Stream Codec:",
+                                "Current Source Number:",
+                                "Current Source Address:",
+                                "Stream Metadata:",
+                                "Mplayer Instance:",
+                                "Configured Local Switches",
+                                "Metadata Output:",
+                                "AIR Updated:",
+                                "Current AIR Aritst:",
+                                "Current AIR Title:",
+                                "AIR API:",
+                                "Network API:",
+                                "Management Server:",
+                                "Tallyway System Status",
+                                "Tallyway Check:",
+                                "Customer:",
+                                "Stamp:",
+                                "Title:",
+                                "Response:",
+                                "Sent Time:",
+                                "System Start",
+                                "System Uptime"})
         EXPECT_EQ(texts.count(caption), 1u) << caption;
 }
 
@@ -179,10 +201,10 @@ TEST_P(DecodeForDisplayTest, ShowsUtf8AndFallsBackToLatin1) {
 
 INSTANTIATE_TEST_SUITE_P(Texts, DecodeForDisplayTest,
                          ::testing::Values(DecodeCase{"ON AIR", "ON AIR"},
-                                           DecodeCase{"Caf\xc3\xa9", "Caf\xc3\xa9"},      // valid UTF-8
-                                           DecodeCase{"Caf\xe9", "Caf\xc3\xa9"},          // Latin-1 byte
-                                           DecodeCase{"Mot\xc3", "Mot\xc3\x83"},          // cut UTF-8 sequence
-                                           DecodeCase{"\xa3 5", "\xc2\xa3 5"}));          // lone high byte
+                                           DecodeCase{"Caf\xc3\xa9", "Caf\xc3\xa9"},  // valid UTF-8
+                                           DecodeCase{"Caf\xe9", "Caf\xc3\xa9"},      // Latin-1 byte
+                                           DecodeCase{"Mot\xc3", "Mot\xc3\x83"},      // cut UTF-8 sequence
+                                           DecodeCase{"\xa3 5", "\xc2\xa3 5"}));      // lone high byte
 
 }  // namespace
 }  // namespace bf::test
