@@ -30,11 +30,14 @@ ApiServerWindow::ApiServerWindow(Station& station, int port, const std::string& 
 
 ApiServerWindow::~ApiServerWindow() {
     server_.reset();
-    if (failureBox_) delete failureBox_.data();
 }
 
 QLabel* ApiServerWindow::rowWidget(int16_t slot) const {
     return slot >= 0 && static_cast<size_t>(slot) < rows_.size() ? rows_[slot] : nullptr;
+}
+
+QMessageBox* ApiServerWindow::failureBox() const {
+    return failureBox_.data();
 }
 
 void ApiServerWindow::ShowRow(int16_t slot) {
@@ -59,7 +62,7 @@ void ApiServerWindow::ShowFailure(const ApiFailure& failure) {
     // failure is in the station log anyway.
     if (failureBox_) return;
     auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
-                                DecodeForDisplay(ApiFailureText(failure)), QMessageBox::Ok);
+                                DecodeForDisplay(ApiFailureText(failure)), QMessageBox::Ok, this);
     box->setModal(false);
     box->setAttribute(Qt::WA_DeleteOnClose);
     failureBox_ = box;

@@ -30,7 +30,8 @@ public:
     uint16_t listeningPort() const { return listener_.localPort(); }
     // The widget of row `slot`, or nullptr.
     QLabel* rowWidget(int16_t slot) const;
-    QMessageBox* failureBox() const { return failureBox_; }
+    // The open failure box, or nullptr.
+    QMessageBox* failureBox() const;
 
     static constexpr int kRowLeft = 8;
     static constexpr int kRowWidth = 480;

@@ -17,6 +17,10 @@ namespace {
 constexpr qint64 kReadBufferBytes = 64 * 1024;
 // How long a closed connection goes on swallowing what the peer still sends.
 constexpr int kLingerMs = 2000;
+// Connections the kernel holds for us while the thread is blocked (a
+// switch's two-second overlap); beyond them, a burst of clients would be
+// held back by the clients' own retries, for seconds.
+constexpr int kListenBacklog = 256;
 
 std::string PlainAddress(const QHostAddress& address) {
     bool isV4 = false;
@@ -136,6 +140,7 @@ private:
 }  // namespace
 
 QtTcpListener::QtTcpListener() : server_(std::make_unique<QTcpServer>()) {
+    server_->setListenBacklogSize(kListenBacklog);
     QObject::connect(server_.get(), &QTcpServer::newConnection, server_.get(), [this] {
         if (handler_) handler_();
     });
