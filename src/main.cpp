@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "apiserver/api_server_window.h"
 #include "console/console_dump.h"
 #include "console/main_window.h"
 #include "core/startup.h"
@@ -160,10 +161,10 @@ int main(int argc, char* argv[]) {
     bf::Platform platform{clock, processes, timers, InetTestURL, Inet1, InetAIR, InetTallyway, InetWeather};
     bf::Station station(platform, workingFolder, options.station);
     station.quit = [] { EndAtOnce(); };
-    // TODO(lead): create and show the API server window here, e.g.
-    //   station.openApiServer = [&station] { OpenApiServerWindow(station); };
-    // Until it is wired, APIallowed=1 only shows "Enabled" on the console.
-    station.openApiServer = [] {};
+    // The API server window, created by the startup when APIallowed is "1";
+    // it listens on station.options.apiPort.
+    std::unique_ptr<bf::ApiServerWindow> apiWindow;
+    station.openApiServer = [&station, &apiWindow] { apiWindow = bf::OpenApiServerWindow(station); };
 
     bf::MainWindow window(station);
     window.show();
