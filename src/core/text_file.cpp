@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -16,20 +17,35 @@ std::vector<std::string> SplitLines(std::string_view text) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // a folder or a pipe is no text file
+        ::close(fd);
+        return std::nullopt;
+    }
+    // Sized once from the file, so a large file is read without regrowing;
+    // a file that grows meanwhile is read to its new end.
     std::string content;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
+    size_t used = 0;
+    try {
+        content.resize(static_cast<size_t>(st.st_size) + 1);
+        for (;;) {
+            if (used == content.size()) content.resize(content.size() * 2 + 4096);
+            const ssize_t n = ::read(fd, content.data() + used, content.size() - used);
+            if (n < 0) {
+                ::close(fd);
+                return std::nullopt;
+            }
+            if (n == 0) break;
+            used += static_cast<size_t>(n);
         }
-        if (n == 0) break;
-        content.append(buffer, static_cast<size_t>(n));
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        return std::nullopt;
     }
     ::close(fd);
+    content.resize(used);
     return content;
 }
 
