@@ -1,20 +1,15 @@
 #include "metadata/player_log_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstring>
 #include <exception>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "core/station.h"
+#include "core/text_file.h"
 #include "metadata/metadata_outputs.h"
 
 namespace bf {
@@ -62,80 +57,23 @@ void TakeLine(std::string_view line, PlayerLogValues& values) {
     }
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// The log as far as the player has written it. A month-long run leaves tens
-// of megabytes, read every five seconds: the buffer is sized from the file
-// once instead of growing chunk by chunk. Read-only, without a lock, so the
-// player goes on writing meanwhile; anything but a plain file (a FIFO would
-// block the event thread) reads as unreadable.
-std::optional<std::string> ReadLogFile(const std::filesystem::path& path) {
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) return std::nullopt;
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-    std::string text(static_cast<size_t>(info.st_size) + 4096, '\0');
-    size_t length = 0;
-    for (;;) {
-        if (length == text.size()) text.resize(text.size() * 2);  // it grew since fstat
-        const ssize_t n = ::read(fd.get(), text.data() + length, text.size() - length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return std::nullopt;
-        if (n == 0) break;
-        length += static_cast<size_t>(n);
-    }
-    text.resize(length);
-    return text;
-}
-
-// The lines of the log exactly as ForEachLine splits them (CR LF, lone CR,
-// lone LF), but the line ends are found with memchr, many bytes per step:
-// a month of titles is twenty megabytes, read on the event thread.
-template <typename F>
-void ForEachLogLine(std::string_view text, F&& onLine) {
-    const char* const end = text.data() + text.size();
-    auto next = [end](const char* from, char c) {
-        const void* hit = std::memchr(from, c, static_cast<size_t>(end - from));
-        return hit ? static_cast<const char*>(hit) : end;
-    };
-    const char* pos = text.data();
-    // Each search resumes where the last one stopped, so a file without any
-    // CR (or LF) is still scanned once, not once per line.
-    const char* nextCr = next(pos, '\r');
-    const char* nextLf = next(pos, '\n');
-    while (pos < end) {
-        if (nextCr < pos) nextCr = next(pos, '\r');
-        if (nextLf < pos) nextLf = next(pos, '\n');
-        const char* lineEnd = std::min(nextCr, nextLf);
-        onLine(std::string_view(pos, static_cast<size_t>(lineEnd - pos)));
-        if (lineEnd == end) break;
-        pos = lineEnd + 1;
-        if (*lineEnd == '\r' && pos < end && *pos == '\n') ++pos;
-    }
-}
-
 // Reads the active player's log; an empty title when no player runs or its
 // log is missing or unreadable, and then the header labels stay as they are.
 std::string ReadPlayerLogOrThrow(Station& station) {
     const int16_t slot = station.state.CurrentMplayer;
     if (slot == 0) return {};
-    const std::optional<std::string> log = ReadLogFile(station.file("mplayer" + std::to_string(slot) + ".log"));
+    const std::optional<std::string> log = ReadWholeFile(station.file("mplayer" + std::to_string(slot) + ".log"));
     if (!log) return {};
 
+    // A last line without its line end is still being written: it is read
+    // on a later tick, whole. A title caught half-written would otherwise
+    // count as new twice, and a paid item would be billed twice.
+    std::string_view complete(*log);
+    const size_t lastEnd = complete.find_last_of("\r\n");
+    complete = lastEnd == std::string_view::npos ? std::string_view() : complete.substr(0, lastEnd + 1);
+
     PlayerLogValues values;
-    ForEachLogLine(*log, [&values](std::string_view line) {
+    ForEachLine(complete, [&values](std::string_view line) {
         // Every prefix starts with one of these letters; most lines are the
         // player's status lines and stop here.
         switch (line.empty() ? '\0' : line.front()) {
