@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "core/startup.h"
+#include "platform/posix_processes.h"
 #include "platform/qt_timers.h"
 #include "platform/real_clock.h"
 #include "test_station.h"
@@ -186,6 +187,49 @@ TEST_F(MainWindowTest, ShowsModelChangesAndHonoursDisabledButtons) {
     EXPECT_FALSE(window.windowFlags().testFlag(Qt::FramelessWindowHint));
     EXPECT_FALSE(window.windowState().testFlag(Qt::WindowMaximized));
     EXPECT_EQ(window.size(), QSize(1041, 755));
+}
+
+// Players are only recorded; the source's command runs for real through the
+// shell, as the operator's button runs it on the air.
+struct RealCommandProcesses : FakeProcesses {
+    void runShellCommand(const std::string& command) override {
+        FakeProcesses::runShellCommand(command);
+        real.runShellCommand(command);
+    }
+    PosixProcesses real;
+};
+
+TEST_F(MainWindowTest, ForceSwitchButtonSwitchesToTheChosenSourceAndRunsItsCommand) {
+    TempFolder folder;
+    FakeClock clock;
+    FakeTimers timers;
+    RealCommandProcesses processes;
+    FakeHttpClient InetTestURL, Inet1, InetAIR, InetTallyway, InetWeather;
+    Station station(Platform{clock, processes, timers, InetTestURL, Inet1, InetAIR, InetTallyway, InetWeather},
+                    folder.path());
+    const std::string marker = (folder.path() / "command ran.txt").string();
+    folder.write("sourcelist.ini", "1u:http://one.example/live\r\n2n:Two\r\n2u:http://two.example/live\r\n"
+                                   "2s:echo switched > '" + marker + "'\r\n");
+    MainWindow window(station);
+    window.show();
+    Startup(station);
+    window.refresh();
+
+    window.sourceList()->setCurrentIndex(2);  // the operator picks "2 Select Source number 2"
+    emit window.sourceList()->activated(2);
+    EXPECT_EQ(station.console.comboSourceList.text, "2 Select Source number 2");
+    window.buttonWidget("cmdForceSwitch")->click();
+
+    EXPECT_EQ(station.state.CurrentSource, 2);
+    ASSERT_FALSE(processes.starts.empty());
+    EXPECT_EQ(processes.starts.back().args.front(), "http://two.example/live");
+    EXPECT_NE(station.console.txtAIR.find("  RUNNING EXTERNAL COMMAND (echo switched > '" + marker + "')\r\n"),
+              std::string::npos);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (folder.read("command ran.txt") == "<missing>" && std::chrono::steady_clock::now() < deadline)
+        pumpEvents(std::chrono::milliseconds(20));
+    EXPECT_EQ(folder.read("command ran.txt"), "switched\n");
+    EXPECT_TRUE(station.console.cmdForceSwitch.enabled);
 }
 
 struct DecodeCase {
