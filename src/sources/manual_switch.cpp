@@ -1,6 +1,5 @@
 #include "sources/manual_switch.h"
 
-#include "core/number_parse.h"
 #include "core/pause.h"
 #include "core/station.h"
 #include "core/station_log.h"
@@ -61,17 +60,7 @@ void cmdForceSource_Click(Station& station) {
     EndFailover(s);
 
     const std::string number = c.lblSourceDisp.caption;
-    const SourceEntry entry = FindSource(station, number);
-    std::string url = entry.url;
-    std::string name = entry.name;
-    if (url.size() < 8) {
-        url = c.lblCurrentSource.caption;
-        name = c.lblStudio.caption;
-    }
-
-    c.lblCurrentSource.caption = url;
-    c.lblStudio.caption = name;
-    s.PlayURL = url;
+    ShowSourceOnAir(station, number);
     c.lblDebug.caption = s.PlayURL;
 
     // A clean restart on slot 1, with no overlap and no old output left.
@@ -85,9 +74,7 @@ void cmdForceSource_Click(Station& station) {
     Pause(station, 5.0);
 
     s.CurrentMplayer = 1;
-    s.CurrentSource = ParseLeadingInt16(number);
-    c.lblSourceNumber.caption = std::to_string(s.CurrentSource);
-    c.lblSourceDisp.caption = std::to_string(s.CurrentSource);
+    ShowSourceNumber(station, number);
 
     AddToAirLog(station, "  USR - USER FORCED SWITCH FROM BACKUP (SOURCE " + number + ")");
 

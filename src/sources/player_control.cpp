@@ -62,13 +62,8 @@ void StopPlayers(Station& station) {
     StopPlayer(station, 2);
 }
 
-SourceEntry SwitchSource(Station& station, std::string_view number) {
-    StationState& s = station.state;
+SourceEntry ShowSourceOnAir(Station& station, std::string_view number) {
     ConsoleModel& c = station.console;
-
-    const int newSlot = s.CurrentMplayer == 1 ? 2 : 1;  // 1 also on the first switch after startup
-    const int oldSlot = newSlot == 2 ? 1 : 2;
-
     const SourceEntry entry = FindSource(station, number);
     std::string url = entry.url;
     std::string name = entry.name;
@@ -77,10 +72,26 @@ SourceEntry SwitchSource(Station& station, std::string_view number) {
         url = c.lblCurrentSource.caption;
         name = c.lblStudio.caption;
     }
-
     c.lblCurrentSource.caption = url;
     c.lblStudio.caption = name;
-    s.PlayURL = url;
+    station.state.PlayURL = url;
+    return entry;
+}
+
+void ShowSourceNumber(Station& station, std::string_view number) {
+    StationState& s = station.state;
+    s.CurrentSource = ParseLeadingInt16(number);
+    station.console.lblSourceNumber.caption = std::to_string(s.CurrentSource);
+    station.console.lblSourceDisp.caption = std::to_string(s.CurrentSource);
+}
+
+SourceEntry SwitchSource(Station& station, std::string_view number) {
+    StationState& s = station.state;
+
+    const int newSlot = s.CurrentMplayer == 1 ? 2 : 1;  // 1 also on the first switch after startup
+    const int oldSlot = newSlot == 2 ? 1 : 2;
+
+    const SourceEntry entry = ShowSourceOnAir(station, number);
 
     StartPlayer(station, newSlot, s.PlayURL);
     Pause(station, 2.0);  // both players run meanwhile: no gap on air
@@ -90,9 +101,7 @@ SourceEntry SwitchSource(Station& station, std::string_view number) {
     RemoveFile(station.file(PlayerName(oldSlot) + ".log"));
 
     s.CurrentMplayer = static_cast<int16_t>(newSlot);
-    s.CurrentSource = ParseLeadingInt16(number);
-    c.lblSourceNumber.caption = std::to_string(s.CurrentSource);
-    c.lblSourceDisp.caption = std::to_string(s.CurrentSource);
+    ShowSourceNumber(station, number);
 
     ReportSourceList(station);
     return entry;
