@@ -103,6 +103,7 @@ struct SetSourceCase {
     std::string path;
     std::string number;  // the character the switch receives
     std::string url;     // what the switch then puts on air
+    int16_t onAir;       // the source number on air afterwards
 };
 
 class SetSourceTest : public ApiCommandsTest, public ::testing::WithParamInterface<SetSourceCase> {};
@@ -112,7 +113,8 @@ TEST_P(SetSourceTest, SwitchesThroughTheManualSwitchWithTheLastCharacterOfThePat
     s->state.APIkey = c.key;
     // Any character names a source when the list has lines for it.
     s.folder.write("sourcelist.ini",
-                   "3u:http://c.example/ob\r\n7u:http://seven.example/\r\n=u:http://equals.example/\r\n");
+                   "2u:http://b.example/live\r\n3u:http://c.example/ob\r\n7u:http://seven.example/"
+                   "\r\n=u:http://equals.example/\r\n");
 
     const ApiAnswer answer = Ask("GET " + c.path + " HTTP/1.0\r\n\r\n");
 
@@ -122,6 +124,7 @@ TEST_P(SetSourceTest, SwitchesThroughTheManualSwitchWithTheLastCharacterOfThePat
     // The manual switch found the number in TransferString, which is empty again.
     ASSERT_EQ(s.processes.starts.size(), 1u);
     EXPECT_EQ(s.processes.starts[0].args.at(0), c.url);
+    EXPECT_EQ(s->state.CurrentSource, c.onAir);
     EXPECT_EQ(s->api.TransferString, "");
     // Logged after the switch and its two-second overlap.
     EXPECT_EQ(NewestLogLine(), " 2026-12-06 12:00:02  NET - 10.0.0.5 - CHANGE TO SOURCE " + c.number);
@@ -131,22 +134,11 @@ TEST_P(SetSourceTest, SwitchesThroughTheManualSwitchWithTheLastCharacterOfThePat
 INSTANTIATE_TEST_SUITE_P(
     Paths, SetSourceTest,
     ::testing::Values(
-        SetSourceCase{"Key7", "/api/setcurrent.php?id=Key7", "7", "http://seven.example/"},  // bare prefix
-        SetSourceCase{"", "/api/setcurrent.php?id=", "=", "http://equals.example/"},
-        SetSourceCase{"Key7", "/api/setcurrent.php?id=Key73", "3", "http://c.example/ob"},
-        SetSourceCase{"Key7", "/api/setcurrent.php?id=Key7&source=3", "3", "http://c.example/ob"}));
-
-TEST_F(ApiCommandsTest, SetSourcePutsTheLastDigitOnAir) {
-    for (const std::string tail : {"3", "&source=3", "12"}) {
-        SCOPED_TRACE(tail);
-        s.processes.starts.clear();
-        Ask(Get("/api/setcurrent.php?id=Key7" + tail, "1.0"));
-        const std::string url = tail == "12" ? "http://b.example/live" : "http://c.example/ob";
-        EXPECT_EQ(s->state.CurrentSource, tail == "12" ? 2 : 3);
-        ASSERT_EQ(s.processes.starts.size(), 1u);
-        EXPECT_EQ(s.processes.starts[0].args.at(0), url);
-    }
-}
+        SetSourceCase{"Key7", "/api/setcurrent.php?id=Key7", "7", "http://seven.example/", 7},  // bare prefix
+        SetSourceCase{"", "/api/setcurrent.php?id=", "=", "http://equals.example/", 0},
+        SetSourceCase{"Key7", "/api/setcurrent.php?id=Key73", "3", "http://c.example/ob", 3},
+        SetSourceCase{"Key7", "/api/setcurrent.php?id=Key7&source=3", "3", "http://c.example/ob", 3},
+        SetSourceCase{"Key7", "/api/setcurrent.php?id=Key712", "2", "http://b.example/live", 2}));
 
 class NoCommandTest : public ApiCommandsTest, public ::testing::WithParamInterface<std::string> {};
 
