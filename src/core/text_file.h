@@ -19,6 +19,7 @@ std::vector<std::string> SplitLines(std::string_view text);
 // log reaches tens of megabytes and is read on the event thread.
 template <typename F>
 void ForEachLine(std::string_view text, F&& onLine) {
+    if (text.empty()) return;  // its data() may be null, which memchr must not see
     const char* const end = text.data() + text.size();
     auto find = [end](const char* from, char c) {
         const void* hit = std::memchr(from, c, static_cast<size_t>(end - from));
