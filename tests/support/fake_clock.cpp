@@ -5,14 +5,7 @@
 namespace bf::test {
 
 void FakeClock::set(int year, int month, int day, int weekday, int hour, int minute, int second) {
-    t_.year = year;
-    t_.month = month;
-    t_.day = day;
-    t_.weekday = weekday;
-    t_.hour = hour;
-    t_.minute = minute;
-    t_.second = second;
-    t_.secondsSinceMidnight = hour * 3600.0 + minute * 60.0 + second;
+    t_ = LocalTime{year, month, day, hour, minute, second, weekday, hour * 3600.0 + minute * 60.0 + second};
 }
 
 void FakeClock::advance(double seconds) {

@@ -31,9 +31,7 @@ public:
     }
     void setTimeoutMs(int ms) override { timeoutMs = ms; }
 
-    void queue(std::string body) { HttpResult r;
-        r.body = std::move(body);
-        queued.push_back(std::move(r)); }
+    void queue(std::string body) { queued.push_back(HttpResult{std::move(body), HttpError::None, ""}); }
     void queueError(int error, std::string text) { queued.push_back(HttpResult{"", error, std::move(text)}); }
 
     std::vector<std::string> requests;

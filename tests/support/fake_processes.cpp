@@ -11,6 +11,7 @@ bool FakeProcesses::startPlayer(const std::string& program, const std::vector<st
     std::string entry = "start " + name;
     for (const auto& a : args) entry += " " + a;
     log.push_back(entry);
+    if (onCall) onCall(entry);
     if (failStarts) return false;
     running.insert(name);
     return true;
@@ -19,6 +20,7 @@ bool FakeProcesses::startPlayer(const std::string& program, const std::vector<st
 void FakeProcesses::killByName(const std::string& imageName) {
     kills.push_back(imageName);
     log.push_back("kill " + imageName);
+    if (onCall) onCall(log.back());
     running.erase(imageName);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -29,11 +30,13 @@ public:
     std::vector<std::string> kills;
     std::vector<std::string> commands;
     std::vector<std::string> opened;
-    // Every call in order, as "start mplayer1 URL", "kill mplayer2", "sh CMD".
+    // Every player call in order, as "start mplayer1 URL ARGS" or "kill mplayer2".
     std::vector<std::string> log;
+    // Runs at each player call with its log entry, before the call takes effect.
+    std::function<void(const std::string&)> onCall;
     std::set<std::string> running;
-    bool failStarts = false;       // startPlayer reports failure
-    bool failLookup = false;       // isRunning cannot read the process table
+    bool failStarts = false;  // startPlayer reports failure
+    bool failLookup = false;  // isRunning cannot read the process table
 };
 
 }  // namespace bf::test

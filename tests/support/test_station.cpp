@@ -1,10 +1,15 @@
 #include "test_station.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <unistd.h>
+
+#include "console/console_dump.h"
+#include "core/text_file.h"
 
 namespace bf::test {
 
@@ -35,7 +40,42 @@ std::string TempFolder::read(std::string_view name) const {
     return ss.str();
 }
 
-bool TempFolder::exists(std::string_view name) const { return std::filesystem::exists(path_ / std::string(name)); }
+bool TempFolder::exists(std::string_view name) const {
+    return std::filesystem::exists(path_ / std::string(name));
+}
+
+size_t CountOf(std::string_view text, std::string_view part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string_view::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+std::vector<std::pair<std::string, std::string>> DumpItems(const Station& station) {
+    std::vector<std::pair<std::string, std::string>> items;
+    for (const std::string& line : SplitLines(DumpConsole(station))) {
+        const size_t tab = line.find('\t');
+        items.emplace_back(line.substr(0, tab), tab == std::string::npos ? "<no tab>" : line.substr(tab + 1));
+    }
+    return items;
+}
+
+std::string Items(const Station& station, std::string_view names) {
+    const auto items = DumpItems(station);
+    std::string out;
+    size_t start = 0;
+    while (start < names.size()) {
+        size_t end = names.find(' ', start);
+        if (end == std::string_view::npos) end = names.size();
+        const std::string_view name = names.substr(start, end - start);
+        const auto it =
+            std::find_if(items.begin(), items.end(), [&](const auto& i) { return i.first == name; });
+        if (!name.empty())
+            out += (out.empty() ? "" : " ") + std::string(name) + "=" +
+                   (it == items.end() ? "<none>" : it->second);
+        start = end + 1;
+    }
+    return out;
+}
 
 TestStation::TestStation() {
     Platform platform{clock, processes, timers, InetTestURL, Inet1, InetAIR, InetTallyway, InetWeather};

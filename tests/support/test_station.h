@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "core/station.h"
 #include "fake_clock.h"
@@ -31,6 +33,17 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// How often `part` occurs in `text` (overlaps counted).
+size_t CountOf(std::string_view text, std::string_view part);
+
+// The console dump's items in order, as a test rig reads them: name and
+// escaped value ("<no tab>" for a line without one).
+std::vector<std::pair<std::string, std::string>> DumpItems(const Station& station);
+
+// Named items of the console dump (labels, buttons and the main state
+// fields) as "name=value name=value", for comparing several at once.
+std::string Items(const Station& station, std::string_view names);
 
 // A Station over fakes in its own temporary folder. The clock starts on
 // Sunday 6 December 2026 at 12:00:00.

@@ -1,13 +1,10 @@
 #include "platform/qt_http_client.h"
 
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
-
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <map>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,155 +15,104 @@ namespace bf {
 namespace {
 
 // An HTTP server on 127.0.0.1 inside the test's own event loop: it answers
-// every request with `response`, or never answers when that is empty.
-class LocalServer {
-public:
-    explicit LocalServer(QByteArray response = {}) : response_(std::move(response)) {
-        server_.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection()) {
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { read(socket); });
+// every request with `status` and `body`, or never answers without a status.
+struct LocalServer {
+    explicit LocalServer(const QByteArray& status = {}, const QByteArray& body = {}) {
+        const QByteArray reply = status.isEmpty()
+                                     ? QByteArray()
+                                     : "HTTP/1.1 " + status +
+                                           "\r\nContent-Length: " + QByteArray::number(body.size()) +
+                                           "\r\nConnection: close\r\n\r\n" + body;
+        server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [this, reply] {
+            while (QTcpSocket* socket = server.nextPendingConnection()) {
+                auto request = std::make_shared<QByteArray>();
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, reply, socket, request] {
+                    *request += socket->readAll();
+                    if (!request->contains("\r\n\r\n")) return;
+                    requestLines.push_back(request->left(request->indexOf("\r\n")).toStdString());
+                    if (reply.isEmpty()) return;
+                    socket->write(reply);
+                    socket->disconnectFromHost();
+                });
             }
         });
     }
-
     std::string url(const std::string& path = "/") const {
-        return "http://127.0.0.1:" + std::to_string(server_.serverPort()) + path;
+        return "http://127.0.0.1:" + std::to_string(server.serverPort()) + path;
     }
-
+    QTcpServer server;
     std::vector<std::string> requestLines;
-
-private:
-    void read(QTcpSocket* socket) {
-        QByteArray& buffer = buffers_[socket];
-        buffer += socket->readAll();
-        if (!buffer.contains("\r\n\r\n")) return;
-        requestLines.push_back(buffer.left(buffer.indexOf("\r\n")).toStdString());
-        buffer.clear();
-        if (response_.isEmpty()) return;
-        socket->write(response_);
-        socket->disconnectFromHost();
-    }
-
-    QByteArray response_;
-    QTcpServer server_;
-    std::map<QTcpSocket*, QByteArray> buffers_;
 };
 
-QByteArray httpReply(const QByteArray& status, const QByteArray& body) {
-    return "HTTP/1.1 " + status + "\r\nContent-Length: " + QByteArray::number(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
-}
-
-class QtHttpClientTest : public ::testing::Test {
+class QtHttpClientTest : public test::QtAppTest {
 protected:
-    static void SetUpTestSuite() { app().acquire(); }
-    static void TearDownTestSuite() { app().release(); }
-    static test::QtTestApp& app() {
-        static test::QtTestApp instance;
-        return instance;
-    }
-
     QtHttpClient client;
 };
 
-TEST_F(QtHttpClientTest, ReturnsTheBodyBytesAndSendsTheUrlBytesUnchanged) {
-    LocalServer server(httpReply("200 OK", "Caf\xe9 \x01 body"));
+TEST_F(QtHttpClientTest, ReturnsTheBodyBytesOfAnyStatusAndSendsTheUrlBytesUnchanged) {
+    LocalServer server("200 OK", "Caf\xe9 \x01 body");
     const HttpResult r = client.fetch(server.url("/Playing.ashx?title=Caf\xe9 au lait&artist=A"));
     EXPECT_TRUE(r.ok()) << r.errorText;
     EXPECT_EQ(r.body, "Caf\xe9 \x01 body");
-    ASSERT_EQ(server.requestLines.size(), 1u);
-    EXPECT_EQ(server.requestLines[0], "GET /Playing.ashx?title=Caf%E9%20au%20lait&artist=A HTTP/1.1");
+    EXPECT_EQ(server.requestLines,
+              std::vector<std::string>{"GET /Playing.ashx?title=Caf%E9%20au%20lait&artist=A HTTP/1.1"});
     EXPECT_FALSE(client.busy());
-}
 
-TEST_F(QtHttpClientTest, AnswerWithoutBodyOrWithErrorStatusIsTheReply) {
-    LocalServer empty(httpReply("200 OK", ""));
-    const HttpResult r = client.fetch(empty.url());
-    EXPECT_TRUE(r.ok()) << r.errorText;
-    EXPECT_EQ(r.body, "");
-
-    LocalServer missing(httpReply("404 Not Found", "no such page"));
+    LocalServer empty("200 OK"), missing("404 Not Found", "no such page");
+    EXPECT_TRUE(client.fetch(empty.url()).ok());
     EXPECT_EQ(client.fetch(missing.url("/x")).body, "no such page");
 }
 
-TEST_F(QtHttpClientTest, RefusedConnectionFailsAtOnce) {
-    quint16 port = 0;
+TEST_F(QtHttpClientTest, FailedFetchGivesAnEmptyBodyAndItsErrorAtOnceOrAtTheTimeout) {
+    quint16 closedPort = 0;
     {
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost, 0);
-        port = probe.serverPort();
+        closedPort = probe.serverPort();
     }
-    client.setTimeoutMs(5000);
-    const HttpResult r = client.fetch("http://127.0.0.1:" + std::to_string(port) + "/");
-    EXPECT_EQ(r.error, HttpError::ConnectionRefused);
-    EXPECT_EQ(r.errorText, "Connection refused");
-    EXPECT_EQ(r.body, "");
-}
-
-TEST_F(QtHttpClientTest, ServerThatNeverAnswersEndsByTheTimeout) {
     LocalServer silent;
     client.setTimeoutMs(300);
-    const HttpResult r = client.fetch(silent.url());
-    EXPECT_EQ(r.error, HttpError::TimedOut);
-    EXPECT_EQ(r.errorText, "Request timed out");
-    EXPECT_EQ(r.body, "");
-    EXPECT_FALSE(client.busy());
+    const auto fails = [&](const std::string& url, int error) {
+        const HttpResult r = client.fetch(url);
+        EXPECT_EQ(r.error, error) << url;
+        EXPECT_EQ(r.body, "") << url;
+        EXPECT_FALSE(client.busy()) << url;
+        return r.errorText;
+    };
+    EXPECT_EQ(fails("http://127.0.0.1:" + std::to_string(closedPort) + "/", HttpError::ConnectionRefused),
+              "Connection refused");
+    EXPECT_EQ(fails(silent.url(), HttpError::TimedOut), "Request timed out");
+    for (const char* url : {"http://", "abc", "None", "", "/", "ftp://127.0.0.1/", "http:///path"})
+        EXPECT_NE(fails(url, HttpError::MalformedUrl), "");
 }
 
-class QtHttpClientBadUrlTest : public QtHttpClientTest, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(QtHttpClientBadUrlTest, UnusableUrlFailsAtOnceAsMalformed) {
-    client.setTimeoutMs(5000);
-    const HttpResult r = client.fetch(GetParam());
-    EXPECT_EQ(r.error, HttpError::MalformedUrl);
-    EXPECT_FALSE(r.errorText.empty());
-    EXPECT_EQ(r.body, "");
-    EXPECT_FALSE(client.busy());
-}
-
-INSTANTIATE_TEST_SUITE_P(Urls, QtHttpClientBadUrlTest,
-                         ::testing::Values("http://", "abc", "None", "", "/", "ftp://127.0.0.1/", "http:///path"));
-
-TEST_F(QtHttpClientTest, IsBusyWhileWaitingAndCancelEndsTheFetch) {
-    LocalServer silent;
-    client.setTimeoutMs(5000);
-    bool busyDuringWait = false;
-    QTimer::singleShot(20, [&] {
-        busyDuringWait = client.busy();
-        client.cancel();
-    });
-    const HttpResult r = client.fetch(silent.url());
-    EXPECT_TRUE(busyDuringWait);
-    EXPECT_EQ(r.error, HttpError::Cancelled);
-    EXPECT_EQ(r.body, "");
-    EXPECT_FALSE(client.busy());
-}
-
-TEST_F(QtHttpClientTest, FetchDuringTheWaitCancelsTheRunningOne) {
-    LocalServer silent;
-    LocalServer answering(httpReply("200 OK", "second"));
-    client.setTimeoutMs(5000);
-    HttpResult inner;
-    bool busyAfterInner = true;
-    QTimer::singleShot(20, [&] {
-        inner = client.fetch(answering.url());
-        busyAfterInner = client.busy();
-    });
-    const HttpResult outer = client.fetch(silent.url());
-    EXPECT_EQ(inner.body, "second");
-    EXPECT_FALSE(busyAfterInner);
-    EXPECT_EQ(outer.error, HttpError::Cancelled);
-    EXPECT_EQ(outer.body, "");
-}
-
-TEST_F(QtHttpClientTest, ClientDestroyedDuringItsFetchEndsTheWait) {
-    LocalServer silent;
+TEST_F(QtHttpClientTest, CancelANewFetchOrTheClientsEndDuringTheWaitEndsItAsCancelled) {
+    LocalServer silent, answering("200 OK", "second");
     auto owned = std::make_unique<QtHttpClient>();
-    owned->setTimeoutMs(5000);
-    QTimer::singleShot(20, [&] { owned.reset(); });
-    const HttpResult r = owned->fetch(silent.url());
-    EXPECT_EQ(r.error, HttpError::Cancelled);
+    bool busyDuringWait = false;
+    HttpResult inner;
+    const std::function<void()> duringTheWait[] = {[&] {
+                                                       busyDuringWait = owned->busy();
+                                                       owned->cancel();
+                                                   },
+                                                   [&] {
+                                                       inner = owned->fetch(answering.url());
+                                                       EXPECT_FALSE(owned->busy());
+                                                   },
+                                                   [&] { owned.reset(); }};
+    for (const auto& action : duringTheWait) {
+        owned->setTimeoutMs(5000);
+        QTimer::singleShot(20, action);
+        const HttpResult r = owned->fetch(silent.url());
+        EXPECT_EQ(r.error, HttpError::Cancelled);
+        EXPECT_EQ(r.body, "");
+        if (owned) {
+            EXPECT_FALSE(owned->busy());
+        }
+    }
+    EXPECT_TRUE(busyDuringWait);
+    EXPECT_EQ(inner.body, "second");
     EXPECT_EQ(owned, nullptr);
 }
 

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+namespace bf::test {
+
+// Base of every suite that needs Qt's event loop or a window: a QApplication
+// on the offscreen platform lives from the suite's first test to its last
+// (unless another suite's application still exists).
+class QtAppTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (QCoreApplication::instance() != nullptr) return;
+        // The application takes the arguments it knows out of argv: give it all of them again.
+        argc = 3;
+        std::copy(std::begin(args), std::end(args), argv);
+        app() = std::make_unique<QApplication>(argc, argv);
+    }
+    static void TearDownTestSuite() { app().reset(); }
+
+private:
+    static std::unique_ptr<QApplication>& app() {
+        static std::unique_ptr<QApplication> instance;
+        return instance;
+    }
+    static inline int argc = 3;
+    static inline char arg0[] = "unit_tests", arg1[] = "-platform", arg2[] = "offscreen";
+    static inline char* const args[] = {arg0, arg1, arg2, nullptr};
+    static inline char* argv[4] = {};
+};
+
+// Runs the event loop until `done` holds (true) or `limit` passes (false).
+inline bool processEventsUntil(const std::function<bool()>& done,
+                               std::chrono::milliseconds limit = std::chrono::seconds(3)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    QTimer wakeUp;  // so that waiting for more events always ends soon
+    wakeUp.start(5);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// Runs the event loop for `span` with nothing to wait for.
+inline void processEventsFor(std::chrono::milliseconds span) {
+    processEventsUntil([] { return false; }, span);
+}
+
+}  // namespace bf::test
