@@ -9,93 +9,74 @@
 namespace bf::test {
 namespace {
 
-TEST(Uptime, FormatsDaysHoursAndTwoDigitMinutesAndSeconds) {
-    EXPECT_EQ(FormatUptime(59), "0 days 0 hrs 00 mins 59 secs");
+struct DisplayTimersTest : ::testing::Test {
+    TestStation t;
+    DisplayTimersTest() { Startup(*t); }
+    void fire(const char* timer, int times = 1) {
+        for (int i = 0; i < times; ++i) t.timers.fire(timer);
+    }
+};
+
+TEST_F(DisplayTimersTest, UptimeCountsTicksShowsTheStartTimeAndNeverWraps) {
     EXPECT_EQ(FormatUptime(3600), "0 days 1 hrs 00 mins 00 secs");
     EXPECT_EQ(FormatUptime(93784), "1 days 2 hrs 03 mins 04 secs");
     EXPECT_EQ(FormatUptime(INT32_MAX), "24855 days 3 hrs 14 mins 07 secs");
-}
-
-TEST(Uptime, TickCountsAndShowsTheStartTimeOnce) {
-    TestStation t;
-    t.clock.set(2026, 12, 31, 5, 23, 59, 59);
-    Startup(*t);
-    for (int i = 0; i < 59; ++i) t.timers.fire("tmrUptimeDisplayUpdate");
-    EXPECT_EQ(t.console().lblUptime.caption, "0 days 0 hrs 00 mins 59 secs");
-    EXPECT_EQ(t.console().lblBooted.caption, "2026-12-31 23:59:59");
-    t.state().SystemRuntime = INT32_MAX;  // never wraps to a negative uptime
-    t.timers.fire("tmrUptimeDisplayUpdate");
+    fire("tmrUptimeDisplayUpdate", 59);
+    EXPECT_EQ(Items(*t, "lblUptime lblBooted"),
+              "lblUptime=0 days 0 hrs 00 mins 59 secs lblBooted=2026-12-06 12:00:00");
+    t.state().SystemRuntime = INT32_MAX;
+    fire("tmrUptimeDisplayUpdate");
     EXPECT_EQ(t.state().SystemRuntime, INT32_MAX);
 }
 
-TEST(SecondsCounter, WrapsToZeroAfter121Ticks) {
-    TestStation t;
-    Startup(*t);
-    for (int i = 0; i < 120; ++i) t.timers.fire("tmrCounter");
+TEST_F(DisplayTimersTest, SecondsCounterWrapsToZeroAfter121Ticks) {
+    fire("tmrCounter", 120);
     EXPECT_EQ(t.state().TimerCount, 120);
-    t.timers.fire("tmrCounter");
+    fire("tmrCounter");
     EXPECT_EQ(t.state().TimerCount, 0);
 }
 
-TEST(OnAirIndicator, FollowsThePlayerSlotOnly) {
-    TestStation t;
-    Startup(*t);
-    t.timers.fire("tmrUpdateDisplay");
-    EXPECT_EQ(t.console().lblStatus.caption, "NO SOURCE");
+TEST_F(DisplayTimersTest, OnAirIndicatorFollowsThePlayerSlotAndTheClockShowsLocalTime) {
+    fire("tmrUpdateDisplay");
+    EXPECT_EQ(Items(*t, "lblStatus lblMplayer"), "lblStatus=NO SOURCE lblMplayer=None");
     EXPECT_EQ(t.console().lblStatus.backColour, Colour::Red);
-    EXPECT_EQ(t.console().lblMplayer.caption, "None");
     t.state().CurrentMplayer = 2;
-    t.timers.fire("tmrUpdateDisplay");
-    EXPECT_EQ(t.console().lblStatus.caption, "ON AIR");
+    fire("tmrUpdateDisplay");
+    EXPECT_EQ(Items(*t, "lblStatus lblMplayer"), "lblStatus=ON AIR lblMplayer=2");
     EXPECT_EQ(t.console().lblStatus2.backColour, Colour::Green);
-    EXPECT_EQ(t.console().lblMplayer.caption, "2");
-}
-
-TEST(Clock, ShowsLocalTimeAndDate) {
-    TestStation t;
     t.clock.set(2027, 3, 4, 5, 6, 7, 8);
-    tmrClockandEventCheck_Timer(*t);
-    EXPECT_EQ(t.console().lblClock.caption, "06:07:08");
-    EXPECT_EQ(t.console().lblDate.caption, "2027-03-04");
+    fire("tmrClockandEventCheck");
+    EXPECT_EQ(Items(*t, "lblClock lblDate"), "lblClock=06:07:08 lblDate=2027-03-04");
 }
 
-TEST(ModeButton, TwoClicksGoManualThenAutomatic) {
-    TestStation t;
-    Startup(*t);
-    cmdAutoManual_Click(*t);
-    EXPECT_EQ(t.console().cmdAutoManual.caption, "MANUAL");
-    EXPECT_EQ(t.console().cmdAutoManual.backColour, Colour::Red);
-    EXPECT_FALSE(t.timers.running("tmrCheckAndDoEvents"));
-    cmdAutoManual_Click(*t);
-    EXPECT_EQ(t.console().cmdAutoManual.caption, "AUTOMATIC");
-    EXPECT_EQ(t.console().cmdAutoManual.backColour, Colour::Green);
-    EXPECT_TRUE(t.timers.running("tmrCheckAndDoEvents"));
+TEST_F(DisplayTimersTest, ModeButtonTwoClicksGoManualThenAutomatic) {
+    for (const auto& [caption, colour, running] :
+         {std::tuple{"MANUAL", Colour::Red, false}, {"AUTOMATIC", Colour::Green, true}}) {
+        cmdAutoManual_Click(*t);
+        EXPECT_EQ(t.console().cmdAutoManual.caption, caption);
+        EXPECT_EQ(t.console().cmdAutoManual.backColour, colour);
+        EXPECT_EQ(t.timers.running("tmrCheckAndDoEvents"), running);
+    }
 }
 
-TEST(FullScreenButton, TakesTheBorderAwayOnlyWithHideTaskbar) {
-    for (int hide : {0, 1}) {
-        TestStation t;
-        t.state().HideTaskbar = static_cast<int16_t>(hide);
+TEST_F(DisplayTimersTest, FullScreenTakesTheBorderAwayOnlyWithHideTaskbar) {
+    for (const int16_t hide : {0, 1}) {
+        t.state().HideTaskbar = hide;
         cmdFullScreen_Click(*t);
-        EXPECT_EQ(t.console().cmdFullScreen.caption, "NORMAL");
-        EXPECT_TRUE(t.console().window.maximized);
-        EXPECT_EQ(t.console().window.sizableBorder, hide == 0);
-        EXPECT_EQ(t.state().MinMax, 1);
+        EXPECT_EQ(Items(*t, "cmdFullScreen window.maximized window.sizableBorder"),
+                  "cmdFullScreen=NORMAL window.maximized=1 window.sizableBorder=" + std::to_string(1 - hide));
         cmdFullScreen_Click(*t);
-        EXPECT_EQ(t.console().cmdFullScreen.caption, "FULL SCREEN");
-        EXPECT_FALSE(t.console().window.maximized);
-        EXPECT_TRUE(t.console().window.sizableBorder);
+        EXPECT_EQ(Items(*t, "cmdFullScreen window.maximized window.sizableBorder"),
+                  "cmdFullScreen=FULL SCREEN window.maximized=0 window.sizableBorder=1");
         EXPECT_EQ(t.state().MinMax, 0);
     }
 }
 
-TEST(FileViewers, OpenTheScheduleAndSourceListInTheEditor) {
-    TestStation t;
+TEST_F(DisplayTimersTest, ViewButtonsOpenTheScheduleAndSourceListInTheEditor) {
     cmdViewEvents_Click(*t);
     cmdViewSource_Click(*t);
-    ASSERT_EQ(t.processes.opened.size(), 2u);
-    EXPECT_EQ(t.processes.opened[0], (t.folder.path() / "sourceevents.ini").string());
-    EXPECT_EQ(t.processes.opened[1], (t.folder.path() / "sourcelist.ini").string());
+    EXPECT_EQ(t.processes.opened, (std::vector<std::string>{(t.folder.path() / "sourceevents.ini").string(),
+                                                            (t.folder.path() / "sourcelist.ini").string()}));
 }
 
 }  // namespace
