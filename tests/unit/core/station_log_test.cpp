@@ -7,38 +7,29 @@
 namespace bf::test {
 namespace {
 
-TEST(StationLog, AddsStampedLineOnTopWithCrLf) {
+const std::string kStartupLine = " 2026-12-31 23:59:59  SYS - SYSTEM STARTUP\r\n";  // 44 bytes
+
+struct StationLogTest : ::testing::Test {
     TestStation t;
-    t.clock.set(2026, 12, 31, 5, 23, 59, 59);
+    StationLogTest() { t.clock.set(2026, 12, 31, 5, 23, 59, 59); }
+};
+
+TEST_F(StationLogTest, AddsAStampedLineOnTopWithCrLf) {
     AddToAirLog(*t, "  SYS - SYSTEM STARTUP");
-    EXPECT_EQ(t.console().txtAIR, " 2026-12-31 23:59:59  SYS - SYSTEM STARTUP\r\n");
-    EXPECT_EQ(t.console().txtAIR.size(), 44u);
+    EXPECT_EQ(t.console().txtAIR, kStartupLine);
     t.clock.set(2027, 1, 2, 7, 7, 8, 9);
     AddToAirLog(*t, "X");  // no blanks of its own: none is added
-    EXPECT_EQ(t.console().txtAIR,
-              " 2027-01-02 07:08:09X\r\n 2026-12-31 23:59:59  SYS - SYSTEM STARTUP\r\n");
+    EXPECT_EQ(t.console().txtAIR, " 2027-01-02 07:08:09X\r\n" + kStartupLine);
+    EXPECT_EQ(StampedStatus(*t, "  NO BILLING DATA"), "2027-01-02 07:08:09  NO BILLING DATA");
 }
 
-TEST(StationLog, CutsToTwoThousandOnlyWhenLongerThan2048) {
-    TestStation t;
-    t.clock.set(2026, 12, 31, 5, 23, 59, 59);
-    const std::string line = " 2026-12-31 23:59:59  SYS - SYSTEM STARTUP\r\n";
-
+TEST_F(StationLogTest, CutsToTwoThousandOnlyWhenLongerThan2048) {
     t.console().txtAIR = std::string(2004, 'a');  // 2004 + 44 = 2048: kept whole
     AddToAirLog(*t, "  SYS - SYSTEM STARTUP");
-    EXPECT_EQ(t.console().txtAIR.size(), 2048u);
-
-    t.console().txtAIR = std::string(2010, 'b');  // 2054: cut to 2000, new line on top
+    EXPECT_EQ(t.console().txtAIR, kStartupLine + std::string(2004, 'a'));
+    t.console().txtAIR = std::string(2010, 'b');  // 2054: cut to 2000, the new line on top
     AddToAirLog(*t, "  SYS - SYSTEM STARTUP");
-    ASSERT_EQ(t.console().txtAIR.size(), 2000u);
-    EXPECT_EQ(t.console().txtAIR.substr(0, 44), line);
-    EXPECT_EQ(t.console().txtAIR.back(), 'b');
-}
-
-TEST(StationLog, StampedStatusHasNoLeadingBlankAndNoLineEnd) {
-    TestStation t;
-    t.clock.set(2026, 1, 5, 2, 9, 3, 7);
-    EXPECT_EQ(StampedStatus(*t, "  NO BILLING DATA"), "2026-01-05 09:03:07  NO BILLING DATA");
+    EXPECT_EQ(t.console().txtAIR, kStartupLine + std::string(2000 - 44, 'b'));
 }
 
 }  // namespace
