@@ -17,8 +17,6 @@ public:
         int periodMs = 0;
         std::function<void()> handler;
         bool running = false;
-        int starts = 0;
-        int stops = 0;
     };
 
     void define(const std::string& name, int periodMs, std::function<void()> handler) override {
@@ -26,16 +24,8 @@ public:
         e.periodMs = periodMs;
         e.handler = std::move(handler);
     }
-    void start(const std::string& name) override {
-        auto& e = timers[name];
-        e.running = true;
-        ++e.starts;
-    }
-    void stop(const std::string& name) override {
-        auto& e = timers[name];
-        e.running = false;
-        ++e.stops;
-    }
+    void start(const std::string& name) override { timers[name].running = true; }
+    void stop(const std::string& name) override { timers[name].running = false; }
     bool running(const std::string& name) const override {
         auto it = timers.find(name);
         return it != timers.end() && it->second.running;
@@ -44,7 +34,6 @@ public:
         auto it = timers.find(name);
         return it == timers.end() ? 0 : it->second.periodMs;
     }
-    bool defined(const std::string& name) const { return timers.count(name) > 0; }
     void fire(const std::string& name) {
         auto it = timers.find(name);
         if (it == timers.end() || !it->second.handler) throw std::runtime_error("no timer " + name);

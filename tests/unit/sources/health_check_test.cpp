@@ -5,39 +5,29 @@
 #include "sources/watchdog.h"
 #include "test_station.h"
 
-namespace bf {
+namespace bf::test {
 namespace {
 
-struct RootCase {
-    const char* url;
-    const char* root;
-};
-class HealthCheckServerRoot : public ::testing::TestWithParam<RootCase> {};
-
-TEST_P(HealthCheckServerRoot, KeepsEverythingBeforeTheThirdSlashPlusSlash) {
-    EXPECT_EQ(ServerRoot(GetParam().url), GetParam().root);
-}
-
-INSTANTIATE_TEST_SUITE_P(Urls, HealthCheckServerRoot,
-                         ::testing::Values(RootCase{"http://radio.example:8000/live/hi.mp3", "http://radio.example:8000/"},
-                                           RootCase{"http://radio.example:8000", "http://radio.example:8000/"},
-                                           RootCase{"None", "None/"}, RootCase{"abc", "abc/"},
-                                           RootCase{"http://", "http:///"}, RootCase{"", "/"},
-                                           RootCase{"http://a b:80/c d", "http://a b:80/"},
-                                           RootCase{"//x/y/z", "//x/"}));
-
-TEST(HealthCheckServerRootJunk, JunkWithoutSlashesStaysWhole) {
+TEST(ServerRoot, KeepsEverythingBeforeTheThirdSlashPlusSlash) {
     const std::string junk(119, '\xee');
-    EXPECT_EQ(ServerRoot(junk), junk + "/");
+    // clang-format off
+    const std::pair<std::string, std::string> cases[] = {
+        {"http://radio.example:8000/live/hi.mp3", "http://radio.example:8000/"},
+        {"http://radio.example:8000", "http://radio.example:8000/"}, {"None", "None/"}, {"abc", "abc/"},
+        {"http://", "http:///"}, {"", "/"}, {"http://a b:80/c d", "http://a b:80/"}, {"//x/y/z", "//x/"},
+        {junk, junk + "/"}};
+    // clang-format on
+    for (const auto& [url, root] : cases) EXPECT_EQ(ServerRoot(url), root) << url;
 }
 
-constexpr const char* kFirst = "  SYS - SERVER OR LINK FAILURE - FIRST CHECK";
-constexpr const char* kSecond = "  SYS - SERVER OR LINK FAILURE\r\n";
-constexpr const char* kOnline = "  SYS - SELECTED SOURCE ONLINE";
+const std::string kFirst = "  SYS - SERVER OR LINK FAILURE - FIRST CHECK\r\n";
+const std::string kSecond = "  SYS - SERVER OR LINK FAILURE\r\n";
+const std::string kOnline = "  SYS - SELECTED SOURCE ONLINE\r\n";
 
-struct HealthCheckTest : ::testing::Test {
-    test::TestStation ts;
-    HealthCheckTest() {
+// Source 3 on air from a server whose checks the test answers.
+struct CheckedStation {
+    TestStation ts;
+    CheckedStation() {
         ts.console().lblCurrentSource.caption = "http://radio.example:8000/live";
         ts.state().CurrentSource = 3;
         ts.state().DefaultStrapline = "Brackenfield FM";
@@ -49,120 +39,94 @@ struct HealthCheckTest : ::testing::Test {
         ts.InetTestURL.queue(std::move(body));
         tmrSourceCheck_Timer(*ts);
     }
-    size_t count(std::string_view message) const {
-        size_t n = 0;
-        const std::string& log = ts.station->console.txtAIR;
-        for (size_t at = log.find(message); at != std::string::npos; at = log.find(message, at + 1)) ++n;
-        return n;
+    std::string lamp() {
+        return Items(*ts, "lblFailText lblFailURL lblFailCheckTime") + " " + Colour(ts.console().lblFail);
     }
+    static std::string Colour(const Label& l) {
+        return l.backColour == Colour::Green ? "green" : l.backColour == Colour::Red ? "red" : "?";
+    }
+    size_t logged(const std::string& line) const { return CountOf(ts.station->console.txtAIR, line); }
 };
 
+struct HealthCheckTest : ::testing::Test, CheckedStation {};
+
 TEST_F(HealthCheckTest, AnsweringServerLightsTheLampGreenAndLogsOnce) {
+    ts.InetTestURL.isBusy = true;  // an older check still waits: it is cancelled first
+    int cancelsAtFetch = -1;
+    ts.InetTestURL.onFetch = [&](const std::string&) { cancelsAtFetch = ts.InetTestURL.cancels; };
     check("<html>");
     check("<html>");
+    EXPECT_EQ(cancelsAtFetch, 1);
     EXPECT_EQ(ts.InetTestURL.requests, std::vector<std::string>(2, "http://radio.example:8000/"));
-    EXPECT_EQ(ts.console().lblFailURL.caption, "http://radio.example:8000/");
-    EXPECT_EQ(ts.console().lblFailCheckTime.caption, "12:00:30");
-    EXPECT_EQ(ts.console().lblFail.backColour, Colour::Green);
-    EXPECT_EQ(ts.console().lblFailText.caption, "SELECTED SOURCE ONLINE");
-    EXPECT_EQ(count(kOnline), 1u);
+    EXPECT_EQ(lamp(),
+              "lblFailText=SELECTED SOURCE ONLINE lblFailURL=http://radio.example:8000/ "
+              "lblFailCheckTime=12:00:30 green");
+    EXPECT_EQ(ts.console().txtAIR, " 2026-12-06 12:00:15" + kOnline);
     EXPECT_TRUE(ts.processes.kills.empty());
 }
 
 TEST_F(HealthCheckTest, EmptyBodyCountsAsFailedUnlessTheManagementLinkIsBusy) {
     check("");
-    EXPECT_EQ(ts.state().LinkFailCount, 1);
-    EXPECT_EQ(ts.console().lblFail.backColour, Colour::Red);
-    EXPECT_EQ(ts.console().lblFailText.caption, "SERVER OR LINK FAILURE - FIRST CHECK");
-    EXPECT_EQ(count(kFirst), 1u);
-
+    EXPECT_EQ(lamp(),
+              "lblFailText=SERVER OR LINK FAILURE - FIRST CHECK lblFailURL=http://radio.example:8000/ "
+              "lblFailCheckTime=12:00:15 red");
+    EXPECT_EQ(ts.console().txtAIR, " 2026-12-06 12:00:15" + kFirst);
     // The management link starts a fetch while this check waits for its reply.
     ts.InetTestURL.onFetch = [&](const std::string&) { ts.Inet1.isBusy = true; };
     check("");
-    EXPECT_EQ(ts.console().lblFailText.caption, "SELECTED SOURCE ONLINE");
-    EXPECT_EQ(ts.state().LinkFailCount, 0);
+    EXPECT_EQ(Items(*ts, "lblFailText LinkFailCount"), "lblFailText=SELECTED SOURCE ONLINE LinkFailCount=0");
 }
 
 TEST_F(HealthCheckTest, OneFailedCheckThenAPassStopsPlayersAndLeavesARestartToTheWatchdog) {
     check("");
     EXPECT_TRUE(ts.processes.kills.empty());
     check("ok");
-    EXPECT_EQ(count(kFirst), 1u);
-    EXPECT_EQ(count(kOnline), 1u);
+    EXPECT_EQ(ts.console().txtAIR, " 2026-12-06 12:00:30" + kOnline + " 2026-12-06 12:00:15" + kFirst);
     EXPECT_EQ(ts.processes.kills, (std::vector<std::string>{"mplayer1", "mplayer2"}));
-    EXPECT_EQ(ts.state().CurrentSource, 3);
-    EXPECT_EQ(ts.state().WasPlaying, 3);
-    EXPECT_EQ(ts.state().SilenceFlag, 0);
-
+    EXPECT_EQ(Items(*ts, "WasPlaying SilenceFlag"), "WasPlaying=3 SilenceFlag=0");
     tmrCheckMplayerOK_Timer(*ts);  // no player left: restart request for source 3
-    EXPECT_EQ(ts.state().WasPlaying, 3);
-    EXPECT_EQ(ts.state().CurrentSource, -1);
+    EXPECT_EQ(Items(*ts, "WasPlaying CurrentSource"), "WasPlaying=3 CurrentSource=-1");
 }
 
 TEST_F(HealthCheckTest, LongOutageFailsOverOnceAndTestsTheFailedSourceUntilItAnswers) {
     check("");
     check("");
-    EXPECT_EQ(ts.state().SilenceFlag, 1);
-    EXPECT_EQ(ts.state().RXmetadata, "Brackenfield FM");
-    EXPECT_EQ(ts.console().lblRXmetadata.caption, "Brackenfield FM");
-    EXPECT_EQ(ts.console().lblFailText.caption, "SERVER OR LINK FAILURE at 12:00:30");
+    EXPECT_EQ(Items(*ts, "SilenceFlag RXmetadata lblRXmetadata lblFailText"),
+              "SilenceFlag=1 RXmetadata=Brackenfield FM lblRXmetadata=Brackenfield FM "
+              "lblFailText=SERVER OR LINK FAILURE at 12:00:30");
     EXPECT_EQ(ts.processes.kills.size(), 2u);
 
     // The event tick puts the backup on air.
     ts.console().lblCurrentSource.caption = "http://backup.example:9000/b";
     ts.state().CurrentSource = 0;
-    const std::string logBefore = ts.console().txtAIR;
     for (int i = 0; i < 4; ++i) check("");
     EXPECT_EQ(ts.state().LinkFailCount, 3);
-    EXPECT_EQ(ts.console().txtAIR, logBefore);
+    EXPECT_EQ(ts.console().txtAIR, " 2026-12-06 12:00:30" + kSecond + " 2026-12-06 12:00:15" + kFirst);
     EXPECT_EQ(ts.processes.kills.size(), 2u);
     EXPECT_EQ(ts.InetTestURL.requests.back(), "http://radio.example:8000/");
-    EXPECT_EQ(count(kFirst), 1u);
-    EXPECT_EQ(count(kSecond), 1u);
 
     check("up again");
-    EXPECT_EQ(ts.console().lblCurrentSource.caption, "http://radio.example:8000/live");
-    EXPECT_EQ(ts.state().CurrentSource, 3);
-    EXPECT_EQ(ts.state().WasPlaying, 3);
-    EXPECT_EQ(ts.state().SilenceFlag, 0);
-    EXPECT_EQ(ts.state().LinkFailCount, 0);
+    EXPECT_EQ(Items(*ts, "lblCurrentSource CurrentSource WasPlaying SilenceFlag LinkFailCount"),
+              "lblCurrentSource=http://radio.example:8000/live CurrentSource=3 WasPlaying=3 SilenceFlag=0 "
+              "LinkFailCount=0");
     EXPECT_EQ(ts.processes.kills.size(), 4u);
 }
 
-TEST_F(HealthCheckTest, BusyTesterIsCancelledBeforeTheNewFetch) {
-    ts.InetTestURL.isBusy = true;
-    int cancelsAtFetch = -1;
-    ts.InetTestURL.onFetch = [&](const std::string&) { cancelsAtFetch = ts.InetTestURL.cancels; };
-    check("ok");
-    EXPECT_EQ(cancelsAtFetch, 1);
-}
-
-struct ErrorCase {
-    int number;
-    bool cancels;
-};
-class HealthCheckErrors : public HealthCheckTest, public ::testing::WithParamInterface<ErrorCase> {};
-
-TEST_P(HealthCheckErrors, ErrorIsShownWithTimeAndNumberAndCountsAsFailed) {
-    ts.InetTestURL.queueError(GetParam().number, "Request failed");
-    tmrSourceCheck_Timer(*ts);
-    EXPECT_EQ(ts.console().lblDebug.caption, "Request failed: 12:00:00 / " + std::to_string(GetParam().number));
-    EXPECT_EQ(ts.InetTestURL.cancels, GetParam().cancels ? 1 : 0);
-    EXPECT_EQ(ts.state().LinkFailCount, 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(Numbers, HealthCheckErrors,
-                         ::testing::Values(ErrorCase{HttpError::TimedOut, true},
-                                           ErrorCase{HttpError::StillExecuting, true},
-                                           ErrorCase{HttpError::HostNotFound, false},
-                                           ErrorCase{HttpError::ConnectionRefused, false}));
-
-TEST_F(HealthCheckTest, PassClearsTheErrorShownByAnEarlierCheck) {
-    ts.InetTestURL.queueError(HttpError::HostNotFound, "Host not found");
-    tmrSourceCheck_Timer(*ts);
-    check("ok");
-    EXPECT_EQ(ts.console().lblDebug.caption, "");
+TEST(HealthCheckErrors, ErrorIsShownWithTimeAndNumberCountsAsFailedAndClearsOnAPass) {
+    for (const auto& [number, cancels] : {std::pair{HttpError::TimedOut, 1},
+                                          {HttpError::StillExecuting, 1},
+                                          {HttpError::HostNotFound, 0},
+                                          {HttpError::ConnectionRefused, 0}}) {
+        CheckedStation c;
+        c.ts.InetTestURL.queueError(number, "Request failed");
+        tmrSourceCheck_Timer(*c.ts);
+        EXPECT_EQ(Items(*c.ts, "lblDebug LinkFailCount"),
+                  "lblDebug=Request failed: 12:00:00 / " + std::to_string(number) + " LinkFailCount=1");
+        EXPECT_EQ(c.ts.InetTestURL.cancels, cancels) << number;
+        c.check("ok");
+        EXPECT_EQ(c.ts.console().lblDebug.caption, "");
+    }
 }
 
 }  // namespace
-}  // namespace bf
+}  // namespace bf::test

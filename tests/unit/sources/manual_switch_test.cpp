@@ -1,7 +1,5 @@
 #include "sources/manual_switch.h"
 
-#include <functional>
-
 #include <gtest/gtest.h>
 
 #include "test_station.h"
@@ -11,149 +9,107 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// Lets a test look at the station at the moment a player is started.
-struct HookedProcesses : test::FakeProcesses {
-    bool startPlayer(const std::string& program, const Strings& args, const std::string& out) override {
-        if (onStart) onStart();
-        return FakeProcesses::startPlayer(program, args, out);
-    }
-    std::function<void()> onStart;
-};
-
+// Source 2 on air in failover: the backup is about to take over.
 struct ManualSwitchTest : ::testing::Test {
-    test::TempFolder folder;
-    test::FakeClock clock;
-    HookedProcesses processes;
-    test::FakeTimers timers;
-    test::FakeHttpClient http[5];
-    Station station{Platform{clock, processes, timers, http[0], http[1], http[2], http[3], http[4]}, folder.path()};
-
+    test::TestStation ts;
+    StationState& s = ts.state();
+    ConsoleModel& c = ts.console();
     ManualSwitchTest() {
-        folder.write("sourcelist.ini",
-                     "0n:Backup\r\n0u:http://backup.example/b\r\n2n:Two\r\n2u:http://two.example/live\r\n"
-                     "4n:Four\r\n4u:http://four.example/live\r\n");
-        station.console.lblCurrentSource.caption = "http://two.example/live";
-        station.console.lblStudio.caption = "Two";
-        station.state.CurrentMplayer = 1;
-        station.state.CurrentSource = 2;
-        station.state.SilenceFlag = 1;
-        station.state.LinkFailCount = 3;
-        station.state.WasPlaying = 2;
-        for (const char* t : {"tmrSourceCheck", "tmrCheckMplayerOK"}) timers.start(t);
+        ts.folder.write("sourcelist.ini",
+                        "0n:Backup\r\n0u:http://backup.example/b\r\n2n:Two\r\n2u:http://two.example/live\r\n"
+                        "4n:Four\r\n4u:http://four.example/live\r\n");
+        c.lblCurrentSource.caption = "http://two.example/live";
+        c.lblStudio.caption = "Two";
+        s.CurrentMplayer = 1;
+        s.CurrentSource = 2;
+        s.SilenceFlag = 1;
+        s.LinkFailCount = 3;
+        s.WasPlaying = 2;
+        for (const char* t : {"tmrSourceCheck", "tmrCheckMplayerOK"}) ts.timers.start(t);
     }
-    void choose(char n) { station.console.comboSourceList.text = std::string(1, n) + " Select Source number " + n; }
-    void expectFailoverEnded() const {
-        EXPECT_EQ(station.state.SilenceFlag, 0);
-        EXPECT_EQ(station.state.LinkFailCount, 0);
-        EXPECT_EQ(station.state.WasPlaying, -1);
-    }
+    void choose(char n) { c.comboSourceList.text = std::string(1, n) + " Select Source number " + n; }
+    std::string failover() { return test::Items(*ts, "SilenceFlag LinkFailCount WasPlaying"); }
 };
 
 TEST_F(ManualSwitchTest, ForceSwitchPutsTheChosenSourceOnAirWithTheButtonDisabled) {
     choose('4');
     bool enabledDuringSwitch = true;
-    processes.onStart = [&] { enabledDuringSwitch = station.console.cmdForceSwitch.enabled; };
-    cmdForceSwitch_Click(station);
+    ts.processes.onCall = [&](const std::string&) { enabledDuringSwitch = c.cmdForceSwitch.enabled; };
+    cmdForceSwitch_Click(*ts);
     EXPECT_FALSE(enabledDuringSwitch);
-    EXPECT_TRUE(station.console.cmdForceSwitch.enabled);
-    EXPECT_EQ(processes.log.front(), "start mplayer2 http://four.example/live -quiet -noconsolecontrols");
-    EXPECT_EQ(station.state.CurrentSource, 4);
-    expectFailoverEnded();
-    EXPECT_EQ(station.console.txtAIR, "");
+    EXPECT_TRUE(c.cmdForceSwitch.enabled);
+    EXPECT_EQ(ts.processes.log.front(), "start mplayer2 http://four.example/live -quiet -noconsolecontrols");
+    EXPECT_EQ(s.CurrentSource, 4);
+    EXPECT_EQ(failover(), "SilenceFlag=0 LinkFailCount=0 WasPlaying=-1");
+    EXPECT_EQ(c.txtAIR, "");
 }
 
-TEST_F(ManualSwitchTest, ListNeverChosenRestartsTheSourceOnAirAsSourceZero) {
-    cmdForceSwitch_Click(station);
-    EXPECT_EQ(processes.starts.at(0).args.at(0), "http://two.example/live");
-    EXPECT_EQ(station.state.CurrentSource, 0);
-    EXPECT_EQ(station.console.lblSourceDisp.caption, "0");
-    EXPECT_EQ(station.console.lblStudio.caption, "Two");
-}
-
-TEST_F(ManualSwitchTest, EmptyListTextActsLikeAnUnchosenList) {
-    station.console.comboSourceList.text.clear();
-    cmdForceSwitch_Click(station);
-    EXPECT_EQ(processes.starts.at(0).args.at(0), "http://two.example/live");
-    EXPECT_EQ(station.state.CurrentSource, 0);
-    EXPECT_TRUE(station.console.cmdForceSwitch.enabled);
-}
-
-TEST_F(ManualSwitchTest, TransferStringWinsOverTheList) {
+TEST_F(ManualSwitchTest, ListNeverChosenRestartsTheSourceOnAirAsSourceZeroAndTransferStringWins) {
+    for (const std::string& text : {c.comboSourceList.text, std::string()}) {
+        c.comboSourceList.text = text;
+        cmdForceSwitch_Click(*ts);
+        EXPECT_EQ(ts.processes.starts.back().args.at(0), "http://two.example/live") << text;
+        EXPECT_EQ(test::Items(*ts, "CurrentSource lblSourceDisp lblStudio"),
+                  "CurrentSource=0 lblSourceDisp=0 lblStudio=Two");
+    }
     choose('2');
-    station.api.TransferString = "4";
-    cmdForceSwitch_Click(station);
-    EXPECT_EQ(station.state.PlayURL, "http://four.example/live");
-    EXPECT_EQ(station.state.CurrentSource, 4);
+    ts.station->api.TransferString = "4";
+    cmdForceSwitch_Click(*ts);
+    EXPECT_EQ(s.PlayURL, "http://four.example/live");
 }
 
-struct CommandCase {
-    const char* command;
-    bool runs;
-};
-class ManualSwitchCommand : public ManualSwitchTest, public ::testing::WithParamInterface<CommandCase> {};
-
-TEST_P(ManualSwitchCommand, CommandLongerThanFourBytesIsRunAndLogged) {
-    folder.write("sourcelist.ini", std::string("2u:http://two.example/live\r\n2s:") + GetParam().command + "\r\n");
-    choose('2');
-    cmdForceSwitch_Click(station);
-    const std::string line = std::string("  RUNNING EXTERNAL COMMAND (") + GetParam().command + ")\r\n";
-    if (GetParam().runs) {
-        EXPECT_EQ(processes.commands, Strings{GetParam().command});
-        EXPECT_EQ(station.console.txtAIR, " 2026-12-06 12:00:02" + line);
-    } else {
-        EXPECT_TRUE(processes.commands.empty());
-        EXPECT_EQ(station.console.txtAIR, "");
+TEST_F(ManualSwitchTest, CommandLongerThanFourBytesIsRunAndLogged) {
+    for (const auto& [command, runs] :
+         {std::pair{"abcd", false}, {"abcde", true}, {"", false}, {"touch a&b", true}}) {
+        test::TestStation t;
+        t.folder.write("sourcelist.ini", std::string("2u:http://two.example/live\r\n2s:") + command + "\r\n");
+        t.console().comboSourceList.text = "2 Select Source number 2";
+        cmdForceSwitch_Click(*t);
+        EXPECT_EQ(t.processes.commands, runs ? Strings{command} : Strings{}) << command;
+        EXPECT_EQ(
+            t.console().txtAIR,
+            runs ? " 2026-12-06 12:00:02  RUNNING EXTERNAL COMMAND (" + std::string(command) + ")\r\n" : "");
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, ManualSwitchCommand,
-                         ::testing::Values(CommandCase{"abcd", false}, CommandCase{"abcde", true},
-                                           CommandCase{"", false}, CommandCase{"touch a&b", true}));
-
 TEST_F(ManualSwitchTest, ForceSourceRestartsTheBackupOnSlotOneFromScratch) {
-    station.console.lblSourceDisp.caption = "0";
-    station.console.lblCurrentSource.caption = "http://backup.example/b";
-    station.state.CurrentMplayer = 2;
-    station.state.CheckSource = "1";
-    for (const char* f : {"mplayer1.log", "mplayer2.log", "mplayer.log", "metadata.txt", "metaextra.txt"})
-        folder.write(f, "x");
+    c.lblSourceDisp.caption = "0";
+    c.lblCurrentSource.caption = "http://backup.example/b";
+    s.CurrentMplayer = 2;
+    s.CheckSource = "1";
+    const char* files[] = {"mplayer1.log", "mplayer2.log", "mplayer.log", "metadata.txt", "metaextra.txt"};
+    for (const char* f : files) ts.folder.write(f, "x");
     bool timersStoppedAtStart = false;
-    processes.onStart = [&] {
-        timersStoppedAtStart = !timers.running("tmrSourceCheck") && !timers.running("tmrCheckMplayerOK");
+    ts.processes.onCall = [&](const std::string& call) {
+        if (call.starts_with("start"))
+            timersStoppedAtStart =
+                !ts.timers.running("tmrSourceCheck") && !ts.timers.running("tmrCheckMplayerOK");
     };
+    cmdForceSource_Click(*ts);
 
-    cmdForceSource_Click(station);
-
-    EXPECT_EQ(processes.log, (Strings{"kill mplayer1", "kill mplayer2",
-                                      "start mplayer1 http://backup.example/b -quiet -noconsolecontrols"}));
+    EXPECT_EQ(ts.processes.log,
+              (Strings{"kill mplayer1", "kill mplayer2",
+                       "start mplayer1 http://backup.example/b -quiet -noconsolecontrols"}));
     EXPECT_TRUE(timersStoppedAtStart);
-    for (const char* f : {"mplayer1.log", "mplayer2.log", "mplayer.log", "metadata.txt", "metaextra.txt"})
-        EXPECT_FALSE(folder.exists(f)) << f;
-    EXPECT_EQ(clock.totalSlept(), 5.0);
-    EXPECT_EQ(station.state.CurrentMplayer, 1);
-    EXPECT_EQ(station.state.CurrentSource, 0);
-    EXPECT_EQ(station.console.lblStudio.caption, "Backup");
-    EXPECT_EQ(station.console.lblDebug.caption, "http://backup.example/b");
-    expectFailoverEnded();
-    EXPECT_EQ(station.console.txtAIR, " 2026-12-06 12:00:05  USR - USER FORCED SWITCH FROM BACKUP (SOURCE 0)\r\n");
-    EXPECT_TRUE(timers.running("tmrCheckMplayerOK"));
-    EXPECT_TRUE(timers.running("tmrSourceCheck"));
-    EXPECT_EQ(timers.timers["tmrSourceCheck"].stops, 1);
-    EXPECT_EQ(station.console.lblFailText.caption, "WAITING");
-    EXPECT_EQ(station.console.lblFailCheckTime.caption, "NONE");
-    EXPECT_EQ(station.console.lblFailURL.caption, "PERFORMING INITIAL CHECKS");
+    for (const char* f : files) EXPECT_FALSE(ts.folder.exists(f)) << f;
+    EXPECT_EQ(ts.clock.totalSlept(), 5.0);
+    EXPECT_EQ(test::Items(*ts, "CurrentMplayer CurrentSource lblStudio lblDebug"),
+              "CurrentMplayer=1 CurrentSource=0 lblStudio=Backup lblDebug=http://backup.example/b");
+    EXPECT_EQ(failover(), "SilenceFlag=0 LinkFailCount=0 WasPlaying=-1");
+    EXPECT_EQ(c.txtAIR, " 2026-12-06 12:00:05  USR - USER FORCED SWITCH FROM BACKUP (SOURCE 0)\r\n");
+    EXPECT_TRUE(ts.timers.running("tmrCheckMplayerOK") && ts.timers.running("tmrSourceCheck"));
+    EXPECT_EQ(test::Items(*ts, "lblFailText lblFailURL lblFailCheckTime"),
+              "lblFailText=WAITING lblFailURL=PERFORMING INITIAL CHECKS lblFailCheckTime=NONE");
 }
 
-TEST_F(ManualSwitchTest, ForceSourceWithHealthCheckOffLeavesItOff) {
-    station.console.lblSourceDisp.caption = "2";
-    station.state.CheckSource = "yes";
-    cmdForceSource_Click(station);
-    EXPECT_FALSE(timers.running("tmrSourceCheck"));
-    EXPECT_TRUE(timers.running("tmrCheckMplayerOK"));
-    EXPECT_EQ(station.console.lblFailText.caption, "DISABLED");
-    EXPECT_EQ(station.console.lblFailURL.caption, "NONE");
-    EXPECT_EQ(station.console.lblFailCheckTime.caption, "NONE");
-    EXPECT_EQ(station.state.CurrentSource, 2);
+TEST_F(ManualSwitchTest, ForceSourceWithTheHealthCheckOffLeavesItOff) {
+    c.lblSourceDisp.caption = "2";
+    s.CheckSource = "yes";
+    cmdForceSource_Click(*ts);
+    EXPECT_FALSE(ts.timers.running("tmrSourceCheck"));
+    EXPECT_TRUE(ts.timers.running("tmrCheckMplayerOK"));
+    EXPECT_EQ(test::Items(*ts, "lblFailText lblFailURL lblFailCheckTime CurrentSource"),
+              "lblFailText=DISABLED lblFailURL=NONE lblFailCheckTime=NONE CurrentSource=2");
 }
 
 }  // namespace
