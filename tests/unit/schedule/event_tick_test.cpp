@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "console/console_buttons.h"
 #include "core/startup.h"
@@ -14,168 +12,97 @@
 namespace bf {
 namespace {
 
-std::string UrlOf(int source) { return "http://stream.example/s" + std::to_string(source); }
+using Strings = std::vector<std::string>;
 
-class EventTick : public ::testing::Test {
-protected:
-    EventTick() {
+// A station whose source N plays "http://stream.example/N".
+struct Scheduled {
+    test::TestStation ts;
+    Scheduled() {
         std::string list;
-        for (int n = 0; n <= 9; ++n) list += std::to_string(n) + "u:" + UrlOf(n) + "\r\n";
+        for (int n = 0; n <= 9; ++n)
+            list += std::to_string(n) + "u:http://stream.example/" + std::to_string(n) + "\r\n";
         ts.folder.write("sourcelist.ini", list);
-        ts.state().CurrentSource = -1;
     }
-
     void tick() { tmrCheckAndDoEvents_Timer(*ts); }
-
-    // Every player start so far as "mplayer1 URL".
-    std::vector<std::string> starts() const {
-        std::vector<std::string> out;
+    // Every player start so far as "mplayer1 N".
+    Strings starts() const {
+        Strings out;
         for (const auto& s : ts.processes.starts)
             out.push_back(std::filesystem::path(s.program).filename().string() + " " +
-                          (s.args.empty() ? std::string() : s.args[0]));
+                          s.args.at(0).substr(22));
         return out;
     }
+    // The source on air and its two labels, which every tick sets.
+    std::string onAir() { return test::Items(*ts, "CurrentSource lblSourceNumber lblSourceDisp WasPlaying"); }
+};
 
-    void expectOnAir(int source) {
-        EXPECT_EQ(ts.state().CurrentSource, source);
-        EXPECT_EQ(ts.console().lblSourceNumber.caption, std::to_string(source));
-        EXPECT_EQ(ts.console().lblSourceDisp.caption, std::to_string(source));
+std::string OnAir(int source, int wasPlaying = -1) {
+    const std::string n = std::to_string(source);
+    return "CurrentSource=" + n + " lblSourceNumber=" + n + " lblSourceDisp=" + n +
+           " WasPlaying=" + std::to_string(wasPlaying);
+}
+
+struct TickCase {
+    const char* name;
+    int16_t current, wasPlaying, silence;
+    std::string last, next;
+    int weekday, hour, minute, second;
+    int onAir, wasPlayingAfter;
+    Strings starts;
+};
+
+TEST(EventTick, EachTickPutsTheSourceOfHighestPrecedenceOnAir) {
+    const char* X = "X XXXXXX X";
+    // clang-format off
+    const TickCase cases[] = {
+        {"StartPlaysTodaysLastPastEntry", -1, -1, 0, "1 080000 2", X, 1, 12, 0, 0, 2, -1, {"mplayer1 2"}},
+        {"StartWithoutPastEntryPlaysNine", -1, -1, 0, X, X, 1, 12, 0, 0, 9, -1, {"mplayer1 9"}},
+        {"StartWithNonDigitActionPlaysNine", -1, -1, 0, "1 080000 A", X, 1, 12, 0, 0, 9, -1, {"mplayer1 9"}},
+        {"TargetAlreadyOnAir", 4, -1, 0, X, X, 1, 12, 0, 0, 4, -1, {}},
+        {"NumberAboveNineStaysOnAir", 12, -1, 0, X, X, 1, 12, 0, 0, 12, -1, {}},
+        {"NotDueBeforeItsSecond", 1, -1, 0, X, "2 070030 3", 2, 7, 0, 29, 1, -1, {}},
+        {"DueAtItsSecond", 1, -1, 0, X, "2 070030 3", 2, 7, 0, 30, 3, -1, {"mplayer1 3"}},
+        {"DueToTheEndOfItsMinute", 1, -1, 0, X, "2 070030 3", 2, 7, 0, 59, 3, -1, {"mplayer1 3"}},
+        {"NotDueInTheNextMinute", 1, -1, 0, X, "2 070030 3", 2, 7, 1, 30, 1, -1, {}},
+        {"NotDueOnAnotherWeekday", 1, -1, 0, X, "2 070030 3", 3, 7, 0, 30, 1, -1, {}},
+        {"DueNonDigitActionPlaysZero", 9, -1, 0, X, "1 200000 A", 1, 20, 0, 0, 0, -1, {"mplayer1 0"}},
+        {"SilencePlaysTheBackupAndKeepsTheSource", 3, -1, 1, X, X, 1, 12, 0, 0, 0, 3, {"mplayer1 0"}},
+        {"SilenceWithTheBackupOnAir", 0, -1, 1, X, X, 1, 12, 0, 0, 0, 0, {}},
+        {"DueEntryWinsOverTheBackup", 0, -1, 1, X, "1 200000 4", 1, 20, 0, 0, 4, 0, {"mplayer1 4"}},
+        {"BackupReturnsAfterTheEntrysMinute", 4, -1, 1, X, "1 200000 4", 1, 20, 1, 0, 0, 4, {"mplayer1 0"}},
+        {"WatchdogRestartPlaysThePendingSource", -1, 5, 0, "1 080000 2", X, 1, 12, 0, 0, 5, -1, {"mplayer1 5"}},
+        {"ReturnAfterFailoverConsumesThePending", 2, 2, 0, X, X, 1, 12, 0, 0, 2, -1, {}},
+        {"PendingAboveNinePlaysItsLastDigit", 3, 12, 0, X, X, 1, 12, 0, 0, 12, -1, {"mplayer1 2"}}};
+    // clang-format on
+    for (const TickCase& c : cases) {
+        Scheduled s;
+        StationState& st = s.ts.state();
+        st.CurrentSource = c.current;
+        st.WasPlaying = c.wasPlaying;
+        st.SilenceFlag = c.silence;
+        st.LastEvent = c.last;
+        st.NextEvent = c.next;
+        s.ts.clock.setTime(c.weekday, c.hour, c.minute, c.second);
+        s.tick();
+        EXPECT_EQ(s.onAir(), OnAir(c.onAir, c.wasPlayingAfter)) << c.name;
+        EXPECT_EQ(s.starts(), c.starts) << c.name;
     }
-
-    test::TestStation ts;
-};
-
-TEST_F(EventTick, FirstTickPutsTheLastPastEntrysSourceOnAirOnSlotOne) {
-    ts.state().LastEvent = "1 080000 2";
-    tick();
-    expectOnAir(2);
-    EXPECT_EQ(starts(), std::vector<std::string>{"mplayer1 " + UrlOf(2)});
 }
 
-TEST_F(EventTick, FirstTickWithoutPastEntryPlaysSourceNine) {
-    tick();
-    expectOnAir(9);
-    EXPECT_EQ(starts(), std::vector<std::string>{"mplayer1 " + UrlOf(9)});
-}
+struct EventTickTest : ::testing::Test, Scheduled {};
 
-TEST_F(EventTick, NonDigitActionGivesSourceNineAtStartAndSourceZeroWhenDue) {
-    ts.state().LastEvent = "1 080000 A";
-    ts.state().NextEvent = "1 200000 A";
-    tick();
-    expectOnAir(9);
-
-    ts.clock.setTime(1, 20, 0, 0);
-    tick();
-    expectOnAir(0);
-    EXPECT_EQ(starts().back(), "mplayer2 " + UrlOf(0));
-}
-
-TEST_F(EventTick, NoSwitchWhenTheTargetIsAlreadyOnAir) {
-    ts.state().CurrentSource = 4;
-    tick();
-    expectOnAir(4);  // the labels are set on every tick
-    EXPECT_TRUE(starts().empty());
-}
-
-struct DueCase {
-    int minute, second;
-    bool due;
-};
-
-class EventTickDueWindow : public EventTick, public ::testing::WithParamInterface<DueCase> {};
-
-TEST_P(EventTickDueWindow, EntryIsDueFromItsSecondToTheEndOfItsMinute) {
-    ts.clock.setTime(2, 7, GetParam().minute, GetParam().second);
-    ts.state().CurrentSource = 1;
-    ts.state().NextEvent = "2 070030 3";
-    tick();
-    expectOnAir(GetParam().due ? 3 : 1);
-    EXPECT_EQ(starts().size(), GetParam().due ? 1u : 0u);
-}
-
-INSTANTIATE_TEST_SUITE_P(Seconds, EventTickDueWindow,
-                         ::testing::Values(DueCase{0, 29, false}, DueCase{0, 30, true}, DueCase{0, 45, true},
-                                           DueCase{0, 59, true}, DueCase{1, 30, false}));
-
-TEST_F(EventTick, EntryOfAnotherWeekdayIsNotDue) {
-    ts.clock.setTime(3, 7, 0, 30);
-    ts.state().CurrentSource = 1;
-    ts.state().NextEvent = "2 070030 3";
-    tick();
-    expectOnAir(1);
-}
-
-TEST_F(EventTick, DueEntrySwitchesOnceInItsMinute) {
-    ts.clock.setTime(2, 7, 0, 29);
+TEST_F(EventTickTest, DueEntrySwitchesOnceInItsMinute) {
     ts.state().CurrentSource = 1;
     ts.state().NextEvent = "2 070030 3";
     for (int second = 29; second <= 59; ++second) {
         ts.clock.setTime(2, 7, 0, second);
         tick();
     }
-    expectOnAir(3);
-    EXPECT_EQ(starts(), std::vector<std::string>{"mplayer1 " + UrlOf(3)});
+    EXPECT_EQ(onAir(), OnAir(3));
+    EXPECT_EQ(starts(), Strings{"mplayer1 3"});
 }
 
-TEST_F(EventTick, SilenceSwitchesToBackupAndRemembersTheSelectedSource) {
-    ts.state().CurrentSource = 3;
-    ts.state().SilenceFlag = 1;
-    tick();
-    expectOnAir(0);
-    EXPECT_EQ(ts.state().WasPlaying, 3);
-    EXPECT_EQ(starts(), std::vector<std::string>{"mplayer1 " + UrlOf(0)});
-
-    tick();
-    expectOnAir(0);
-    EXPECT_EQ(ts.state().WasPlaying, 0);
-    EXPECT_EQ(starts().size(), 1u);
-}
-
-TEST_F(EventTick, DueEntryWinsOverTheBackupForItsMinuteOnly) {
-    ts.state().CurrentSource = 0;
-    ts.state().SilenceFlag = 1;
-    ts.state().NextEvent = "1 200000 4";
-    ts.clock.setTime(1, 20, 0, 0);
-    tick();
-    expectOnAir(4);
-
-    ts.clock.setTime(1, 20, 1, 0);
-    tick();
-    expectOnAir(0);
-    EXPECT_EQ(starts(), (std::vector<std::string>{"mplayer1 " + UrlOf(4), "mplayer2 " + UrlOf(0)}));
-}
-
-TEST_F(EventTick, WatchdogRestartPlaysThePendingSourceAgain) {
-    ts.state().CurrentSource = -1;
-    ts.state().WasPlaying = 5;
-    ts.state().LastEvent = "1 080000 2";
-    tick();
-    expectOnAir(5);
-    EXPECT_EQ(ts.state().WasPlaying, -1);
-    EXPECT_EQ(starts(), std::vector<std::string>{"mplayer1 " + UrlOf(5)});
-}
-
-TEST_F(EventTick, ReturnAfterFailoverConsumesThePendingSourceWithoutSwitching) {
-    ts.state().CurrentSource = 2;
-    ts.state().WasPlaying = 2;
-    tick();
-    expectOnAir(2);
-    EXPECT_EQ(ts.state().WasPlaying, -1);
-    EXPECT_TRUE(starts().empty());
-}
-
-TEST_F(EventTick, TargetAboveNineIsKeptWholeAndPlaysItsLastDigit) {
-    ts.state().CurrentSource = 3;
-    ts.state().WasPlaying = 12;
-    tick();
-    expectOnAir(12);
-    EXPECT_EQ(starts(), std::vector<std::string>{"mplayer1 " + UrlOf(2)});
-
-    tick();  // 12 stays on air: no switch back and forth
-    EXPECT_EQ(starts().size(), 1u);
-}
-
-TEST_F(EventTick, ManualModeHoldsARestartUntilAutomaticReturns) {
+TEST_F(EventTickTest, ManualModeHoldsARestartUntilAutomaticReturns) {
     DefineTimers(*ts);
     ts.timers.start("tmrCheckAndDoEvents");
     auto runLoop = [&] {
@@ -188,31 +115,26 @@ TEST_F(EventTick, ManualModeHoldsARestartUntilAutomaticReturns) {
     for (int i = 0; i < 5; ++i) runLoop();
     EXPECT_TRUE(starts().empty());
     EXPECT_EQ(ts.state().CurrentSource, -1);
-
     cmdAutoManual_Click(*ts);
     runLoop();
-    expectOnAir(3);
-    EXPECT_EQ(starts(), std::vector<std::string>{"mplayer1 " + UrlOf(3)});
+    EXPECT_EQ(onAir(), OnAir(3));
+    EXPECT_EQ(starts(), Strings{"mplayer1 3"});
 }
 
-TEST_F(EventTick, AfterStartupTheFirstTickPlaysTodaysLastEntryAndTheScheduleTakesOver) {
+TEST_F(EventTickTest, AfterStartupTheFirstTickPlaysTodaysLastEntryAndTheScheduleTakesOver) {
     ts.folder.write("sourceevents.ini", "1 080000 2\r\n1 200000 4\r\n");
     Startup(*ts);
     EXPECT_EQ(ts.state().LastEvent, "1 080000 2");
     EXPECT_EQ(ts.state().NextEvent, "1 200000 4");
-
     ts.timers.fire("tmrCheckAndDoEvents");
-    expectOnAir(2);
-    EXPECT_EQ(ts.state().CurrentMplayer, 1);
-
-    ts.clock.setTime(1, 19, 59, 55);
-    tmrLoadEventsAndCalculate_Timer(*ts);
-    tick();
-    ts.clock.setTime(1, 20, 0, 0);
-    tmrLoadEventsAndCalculate_Timer(*ts);
-    tick();
-    expectOnAir(4);
-    EXPECT_EQ(starts(), (std::vector<std::string>{"mplayer1 " + UrlOf(2), "mplayer2 " + UrlOf(4)}));
+    EXPECT_EQ(onAir(), OnAir(2));
+    for (const auto& [hour, minute, second] : {std::tuple{19, 59, 55}, {20, 0, 0}}) {
+        ts.clock.setTime(1, hour, minute, second);
+        ts.timers.fire("tmrLoadEventsAndCalculate");
+        ts.timers.fire("tmrCheckAndDoEvents");
+    }
+    EXPECT_EQ(onAir(), OnAir(4));
+    EXPECT_EQ(starts(), (Strings{"mplayer1 2", "mplayer2 4"}));
 }
 
 }  // namespace
