@@ -3,237 +3,136 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
-#include <string>
 
-#include "core/text_file.h"
 #include "test_station.h"
 
-namespace bf {
+namespace bf::test {
 namespace {
 
-using test::TestStation;
 using namespace std::string_literals;
 
-size_t CountOf(const std::string& text, const std::string& part) {
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
-class PlayerLogReaderTest : public ::testing::Test {
-protected:
-    PlayerLogReaderTest() {
+// Slot 1 on air; each tick reads the log the test wrote.
+struct Reader {
+    TestStation t;
+    Reader() {
         t.state().CurrentMplayer = 1;
         t.state().DefaultStrapline = "Station One";
         t.state().ExtraMetaNowPlaying = "OFF";
     }
-    void tickWithLog(const std::string& log) {
-        t.folder.write("mplayer1.log", log);
+    void tickWithLog(const std::string& log, const char* file = "mplayer1.log") {
+        t.folder.write(file, log);
         tmrGetMetadata_Timer(*t);
     }
-    TestStation t;
+    static std::string icy(const std::string& title) { return "ICY Info: StreamTitle='" + title + "';\n"; }
+    size_t logged(const std::string& line) { return CountOf(t.console().txtAIR, line); }
 };
 
-struct TitleCase {
-    const char* name;
-    std::string log;
-    std::string title;
-    friend void PrintTo(const TitleCase& c, std::ostream* os) { *os << c.name; }
-};
+struct PlayerLogReaderTest : ::testing::Test, Reader {};
 
-class ReceivedTitleTest : public PlayerLogReaderTest, public ::testing::WithParamInterface<TitleCase> {};
-
-TEST_P(ReceivedTitleTest, TakesTheLastIcyLineWithoutItsClosingBytes) {
-    tickWithLog(GetParam().log);
-    EXPECT_EQ(t.state().PreviousMetadata, GetParam().title);
-    EXPECT_EQ(t.console().lblRXmetadata.caption, GetParam().title.empty() ? "None" : GetParam().title);
+TEST_F(PlayerLogReaderTest, TakesTheLastCompleteIcyLineWithoutItsClosingBytes) {
+    const std::string status = "A:   1.2 (01.2) of 0.0 (unknown)  0.4% 20%\r";
+    // clang-format off
+    const std::pair<std::string, std::string> cases[] = {
+        {"ICY Info: StreamTitle='Artist - Song';\r\n", "Artist - Song"},
+        {icy("Song';StreamUrl='x"), "Song';StreamUrl='x"},  // only the last two bytes go
+        {icy("One") + icy("Two"), "Two"},
+        {icy("One") + "ICY Info: StreamTitle='\n", ""}, {"ICY Info: StreamTitle='A\n", "A"},
+        {"icy info: StreamTitle='Song';\n", ""}, {" " + icy("Song"), ""},
+        {"Playing http://x.\n" + status + status + "\n" + icy("First") + status + status + icy("Second") + status, "Second"},
+        {"ICY Info: StreamTitle='Song';\rA: 5.0 junk';\r", "Song"},
+        {"\x00\x01\xff\xfe garbage\x00\n"s + icy("Caf\xc3\xa9 \xe9") + "\x00\x00\x80\r\x00"s, "Caf\xc3\xa9 \xe9"},
+        {icy("a\x00" "b"s), "a\x00" "b"s}, {icy(std::string(1998, 'x')), std::string(1998, 'x')},
+        {icy("Done") + "ICY Info: StreamTitle='Half wri", "Done"}, {"ICY Info: StreamTitle='Half wri", ""}};
+    // clang-format on
+    for (const auto& [log, title] : cases) {
+        Reader fresh;
+        fresh.tickWithLog(log);
+        EXPECT_EQ(fresh.t.state().PreviousMetadata, title) << log;
+        EXPECT_EQ(fresh.t.console().lblRXmetadata.caption, title.empty() ? "None" : title) << log;
+        EXPECT_EQ(fresh.t.state().RXmetadata, title.empty() ? "" : title) << log;
+    }
 }
 
-const std::string kStatus = "A:   1.2 (01.2) of 0.0 (unknown)  0.4% 20%\r";
-
-INSTANTIATE_TEST_SUITE_P(
-    Logs, ReceivedTitleTest,
-    ::testing::Values(
-        TitleCase{"Plain", "ICY Info: StreamTitle='Artist - Song';\r\n", "Artist - Song"},
-        TitleCase{"OnlyLastTwoBytesDropped", "ICY Info: StreamTitle='Song';StreamUrl='x';\r\n",
-                  "Song';StreamUrl='x"},
-        TitleCase{"SecondLineWins", "ICY Info: StreamTitle='One';\r\nICY Info: StreamTitle='Two';\r\n", "Two"},
-        TitleCase{"EmptyRemainder", "ICY Info: StreamTitle='One';\nICY Info: StreamTitle='\n", ""},
-        TitleCase{"OneByteRemainderKept", "ICY Info: StreamTitle='A\n", "A"},
-        TitleCase{"WrongCaseIgnored", "icy info: StreamTitle='Song';\n", ""},
-        TitleCase{"NotAtLineStart", " ICY Info: StreamTitle='Song';\n", ""},
-        TitleCase{"LinuxStatusLines",
-                  "Playing http://x.\n" + kStatus + kStatus + "\nICY Info: StreamTitle='First';\n" + kStatus +
-                      kStatus + "ICY Info: StreamTitle='Second';\n" + kStatus + kStatus,
-                  "Second"},
-        TitleCase{"LoneCrEndsTheTitleLine", "ICY Info: StreamTitle='Song';\rA: 5.0 junk';\r", "Song"},
-        TitleCase{"BinaryJunkAround",
-                  "\x00\x01\xff\xfe garbage\x00\n"s + "ICY Info: StreamTitle='Caf\xc3\xa9 \xe9';\n" +
-                      "\x00\x00\x80\r\x00"s,
-                  "Caf\xc3\xa9 \xe9"},
-        TitleCase{"NulInsideTitleKept", "ICY Info: StreamTitle='a\x00" "b';\n"s, "a\x00" "b"s},
-        TitleCase{"HalfWrittenLastLineWaitsForItsEnd",
-                  "ICY Info: StreamTitle='Done';\nICY Info: StreamTitle='Half wri", "Done"},
-        TitleCase{"OnlyAHalfWrittenLine", "ICY Info: StreamTitle='Half wri", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(PlayerLogReaderTest, SetsHeaderLabelsFromTheLastMatchingLines) {
+TEST_F(PlayerLogReaderTest, SetsHeaderLabelsFromTheLastExactlyMatchingLines) {
     tickWithLog(
         "Name   : Old\r\nName   : Radio One\r\nGenre  : Jazz \r\nWebsite: http://r1/\r\nPublic : yes\r\n"
-        "Bitrate: 128kbit/s\r\nSelected audio codec: [mpg123] afm: mpg123\r\nname   : lower\r\nGenre : short\r\n");
-    const ConsoleModel& c = t.console();
-    EXPECT_EQ(c.lblStreamName.caption, "Radio One");
-    EXPECT_EQ(c.lblStreamGenre.caption, "Jazz ");
-    EXPECT_EQ(c.lblStreamWebsite.caption, "http://r1/");
-    EXPECT_EQ(c.lblStreamPublic.caption, "yes");
-    EXPECT_EQ(c.lblStreamBitrate.caption, "128kbit/s");
-    EXPECT_EQ(c.lblStreamCodec.caption, "[mpg123] afm: mpg123");
-
+        "Bitrate: 128kbit/s\r\nSelected audio codec: [mpg123] afm: mpg123\r\nname   : lower\r\nGenre : "
+        "short\r\n");
+    EXPECT_EQ(Items(*t, "lblStreamName lblStreamGenre lblStreamWebsite lblStreamPublic lblStreamBitrate"),
+              "lblStreamName=Radio One lblStreamGenre=Jazz  lblStreamWebsite=http://r1/ lblStreamPublic=yes "
+              "lblStreamBitrate=128kbit/s");
+    EXPECT_EQ(t.console().lblStreamCodec.caption, "[mpg123] afm: mpg123");
     tickWithLog("Name   : \nICY Info: StreamTitle='x';\n");
-    EXPECT_EQ(c.lblStreamName.caption, "");
-    EXPECT_EQ(c.lblStreamGenre.caption, "Jazz ") << "a log without the line keeps the label";
+    EXPECT_EQ(t.console().lblStreamName.caption, "");
+    EXPECT_EQ(t.console().lblStreamGenre.caption, "Jazz ") << "a log without the line keeps the label";
 }
 
-TEST_F(PlayerLogReaderTest, KeepsRxMetadataWhileTitlesAreEmpty) {
-    tickWithLog("ICY Info: StreamTitle='Artist - Song';\n");
-    EXPECT_EQ(t.state().RXmetadata, "Artist - Song");
-    tickWithLog("Name   : Radio\n");
-    EXPECT_EQ(t.state().RXmetadata, "Artist - Song");
-    EXPECT_EQ(t.state().PreviousMetadata, "");
-    EXPECT_EQ(t.console().lblRXmetadata.caption, "Artist - Song");
-}
-
-TEST_F(PlayerLogReaderTest, NoPlayerReadsNoLogButStillWritesTheOutputs) {
-    t.state().CurrentMplayer = 0;
-    t.state().RXmetadata = "Kept Title";
-    t.state().PreviousMetadata = "Kept Title";
-    t.folder.write("mplayer0.log", "ICY Info: StreamTitle='Wrong';\n");
-    t.folder.write("mplayer1.log", "ICY Info: StreamTitle='Wrong';\n");
-    tmrGetMetadata_Timer(*t);
-    EXPECT_EQ(t.state().PreviousMetadata, "");
-    EXPECT_EQ(t.state().RXmetadata, "Kept Title");
-    EXPECT_EQ(t.console().lblRXmetadata.caption, "None");
-    EXPECT_EQ(t.folder.read("metadata.txt"), "Kept Title\r\n");
-}
-
-TEST_F(PlayerLogReaderTest, ReadsTheActiveSlotsLogOnly) {
+TEST_F(PlayerLogReaderTest, ReadsOnlyTheActiveSlotsLogAndKeepsTheTitleWhileNoneIsRead) {
+    tickWithLog(icy("Slot one"));
     t.state().CurrentMplayer = 2;
-    t.folder.write("mplayer1.log", "ICY Info: StreamTitle='Slot one';\n");
-    t.folder.write("mplayer2.log", "ICY Info: StreamTitle='Slot two';\n");
-    tmrGetMetadata_Timer(*t);
+    tickWithLog(icy("Slot two"), "mplayer2.log");
     EXPECT_EQ(t.state().RXmetadata, "Slot two");
+    tickWithLog("Name   : Radio\n", "mplayer2.log");
+    t.state().CurrentMplayer = 0;
+    tickWithLog(icy("Wrong"), "mplayer0.log");
+    EXPECT_EQ(Items(*t, "RXmetadata PreviousMetadata lblRXmetadata"),
+              "RXmetadata=Slot two PreviousMetadata= lblRXmetadata=Slot two");
+    EXPECT_EQ(t.folder.read("metadata.txt"), "Slot two\r\n");
 }
 
 TEST_F(PlayerLogReaderTest, LogDeletedTruncatedOrUnreadableGivesAnEmptyTitle) {
-    tickWithLog("ICY Info: StreamTitle='Artist - Song';\n");
+    tickWithLog(icy("Artist - Song"));
     std::filesystem::remove(t.folder.path() / "mplayer1.log");
     tmrGetMetadata_Timer(*t);
     EXPECT_EQ(t.state().PreviousMetadata, "");
     EXPECT_EQ(t.folder.read("metadata.txt"), "Artist - Song\r\n");
-
-    tickWithLog("ICY Info: StreamTitle='Next Song';\n");
+    tickWithLog(icy("Next Song"));
     tickWithLog("");  // the player restarted and truncated its log
-    EXPECT_EQ(t.state().PreviousMetadata, "");
-    EXPECT_EQ(t.state().RXmetadata, "Next Song");
-
+    EXPECT_EQ(Items(*t, "RXmetadata PreviousMetadata"), "RXmetadata=Next Song PreviousMetadata=");
     std::filesystem::create_directory(t.folder.path() / "mplayer2.log");
     t.state().CurrentMplayer = 2;
     tmrGetMetadata_Timer(*t);
-    EXPECT_EQ(t.state().RXmetadata, "Next Song");
     EXPECT_EQ(t.folder.read("metadata.txt"), "Next Song\r\n");
 }
 
-TEST_F(PlayerLogReaderTest, LongIcyLineIsTakenWhole) {
-    const std::string title(1998, 'x');
-    tickWithLog("ICY Info: StreamTitle='" + title + "';\n");
-    EXPECT_EQ(t.state().RXmetadata, title);
-    EXPECT_EQ(t.folder.read("metadata.txt"), title + "\r\n");
-}
-
-TEST_F(PlayerLogReaderTest, PaidTitleIsBilledOnceAndNeverPassedOn) {
+TEST_F(PlayerLogReaderTest, PaidTitleIsBilledOncePerNewTitleAndNeverPassedOn) {
     tickWithLog("Name   : Radio\nICY Info: StreamTitle='$ Adv");  // caught while the player writes it
-    EXPECT_EQ(t.folder.read("tallyway.txt"), "<missing>");
-    tickWithLog("Name   : Radio\nICY Info: StreamTitle='$ Advert';\n");
-    EXPECT_EQ(t.state().RXmetadata, "Station One");
-    EXPECT_EQ(t.state().TallywayTT, "20261206-120000");
+    EXPECT_FALSE(t.folder.exists("tallyway.txt"));
+    tickWithLog(icy("$ Advert"));
     t.clock.advance(5);
-    tickWithLog("ICY Info: StreamTitle='$ Advert';\n");
-    EXPECT_EQ(t.state().RXmetadata, "Station One");
-    EXPECT_EQ(t.state().TallywayTT, "20261206-120000");
+    tickWithLog(icy("$ Advert"));
+    EXPECT_EQ(Items(*t, "RXmetadata TallywayTT lblRXmetadata"),
+              "RXmetadata=Station One TallywayTT=20261206-120000 lblRXmetadata=$ Advert");
     EXPECT_EQ(t.folder.read("tallyway.txt"), "20261206-120000\r\n$ Advert\r\n");
-    EXPECT_EQ(CountOf(t.console().txtAIR, "  PAY - $ Advert\r\n"), 1u);
-    EXPECT_EQ(t.console().lblRXmetadata.caption, "$ Advert");
-}
+    EXPECT_EQ(logged("  PAY - $ Advert\r\n"), 1u);
 
-TEST_F(PlayerLogReaderTest, TitleIsNewAgainAfterATickWithoutTitle) {
-    tickWithLog("ICY Info: StreamTitle='$ Song A';\n");
-    tickWithLog("Name   : Radio\n");
+    tickWithLog("Name   : Radio\n");  // a tick without title: the same title is new again
     t.clock.advance(10);
-    tickWithLog("ICY Info: StreamTitle='$ Song A';\n");
-    EXPECT_EQ(CountOf(t.console().txtAIR, "  PAY - $ Song A"), 2u);
-    EXPECT_EQ(t.state().TallywayTT, "20261206-120010");
+    tickWithLog(icy("$ Advert"));
+    EXPECT_EQ(logged("  PAY - $ Advert\r\n"), 2u);
+    EXPECT_EQ(t.state().TallywayTT, "20261206-120015");
 }
 
-struct BillingCase {
-    std::string title;
-    bool paid;
-};
-class BillingTitleTest : public PlayerLogReaderTest, public ::testing::WithParamInterface<BillingCase> {};
-
-TEST_P(BillingTitleTest, OnlyADollarAndBlankOrALoneDollarIsPaid) {
-    t.state().RXmetadata = "Before";
-    tickWithLog("ICY Info: StreamTitle='" + GetParam().title + "';\n");
-    EXPECT_EQ(t.folder.exists("tallyway.txt"), GetParam().paid);
-    const std::string expected =
-        GetParam().paid ? "Station One" : (GetParam().title.empty() ? "Before" : GetParam().title);
-    EXPECT_EQ(t.state().RXmetadata, expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Titles, BillingTitleTest,
-                         ::testing::Values(BillingCase{"$ Advert", true}, BillingCase{"$", true},
-                                           BillingCase{"$x Advert", false}, BillingCase{" $ Advert", false},
-                                           BillingCase{"", false}));
-
-TEST_F(PlayerLogReaderTest, SystemCommandIsLoggedOncePerNewTitleInAnyCase) {
-    tickWithLog("ICY Info: StreamTitle='!!*sys*!! reload';\n");
-    tickWithLog("ICY Info: StreamTitle='!!*sys*!! reload';\n");
-    tickWithLog("ICY Info: StreamTitle='Song';\n");
-    tickWithLog("ICY Info: StreamTitle='!!*sys*!! reload';\n");
-    EXPECT_EQ(CountOf(t.console().txtAIR, " 12:00:00  API - !!*sys*!! reload\r\n"), 2u);
-    EXPECT_EQ(CountOf(t.console().txtAIR, "API - Song"), 0u);
-}
-
-// Logs stitched from prefixes, line ends and junk: the tick must split them
-// into lines exactly as the shared line splitter does.
-TEST_F(PlayerLogReaderTest, SplitsRandomLogsLikeTheSharedLineSplitter) {
-    const std::vector<std::string> pieces = {"ICY Info: StreamTitle='", "Name   : ", "Genre  : ", "x", "';", "\r",
-                                             "\n", "\r\n", "\n\r", "\0"s, "A: 1.0 ", "\xc3\xa9", "N"};
-    std::mt19937 random(12345);
-    for (int round = 0; round < 300; ++round) {
-        std::string log;
-        const int count = static_cast<int>(random() % 40);
-        for (int i = 0; i < count; ++i) log += pieces[random() % pieces.size()];
-
-        std::string title, name = t.console().lblStreamName.caption, genre = t.console().lblStreamGenre.caption;
-        // A last line without its end is not read yet.
-        const size_t lastEnd = log.find_last_of("\r\n");
-        const std::string complete = lastEnd == std::string::npos ? "" : log.substr(0, lastEnd + 1);
-        ForEachLine(complete, [&](std::string_view line) {
-            if (line.starts_with("ICY Info: StreamTitle='")) {
-                title = line.substr(23, line.size() >= 25 ? line.size() - 25 : std::string_view::npos);
-            } else if (line.starts_with("Name   : ")) {
-                name = line.substr(9);
-            } else if (line.starts_with("Genre  : ")) {
-                genre = line.substr(9);
-            }
-        });
-        tickWithLog(log);
-        ASSERT_EQ(t.state().PreviousMetadata, title) << "round " << round;
-        ASSERT_EQ(t.console().lblStreamName.caption, name) << "round " << round;
-        ASSERT_EQ(t.console().lblStreamGenre.caption, genre) << "round " << round;
+TEST(PlayerLogReaderBilling, OnlyADollarAndBlankOrALoneDollarIsPaid) {
+    for (const auto& [title, paid] : {std::pair{"$ Advert", true},
+                                      {"$", true},
+                                      {"$x Advert", false},
+                                      {" $ Advert", false},
+                                      {"", false}}) {
+        Reader r;
+        r.t.state().RXmetadata = "Before";
+        r.tickWithLog(Reader::icy(title));
+        EXPECT_EQ(r.t.folder.exists("tallyway.txt"), paid) << title;
+        EXPECT_EQ(r.t.state().RXmetadata, paid ? "Station One" : *title ? title : "Before") << title;
     }
 }
 
+TEST_F(PlayerLogReaderTest, SystemCommandIsLoggedOncePerNewTitleInAnyCase) {
+    for (const char* title : {"!!*sys*!! reload", "!!*sys*!! reload", "Song", "!!*sys*!! reload"})
+        tickWithLog(icy(title));
+    EXPECT_EQ(logged(" 12:00:00  API - !!*sys*!! reload\r\n"), 2u);
+    EXPECT_EQ(logged("API - Song"), 0u);
+}
+
 }  // namespace
-}  // namespace bf
+}  // namespace bf::test
