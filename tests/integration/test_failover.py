@@ -275,7 +275,7 @@ def test_source_urls_under_8_bytes_keep_the_source_on_air(make_station):
     try:
         today = rig.Today(span=40)
         on_air = f"{stub.url}/one"
-        due = today.later(8)
+        due = today.later(10)
         schedule = [today.entry(0, 1), today.entry(due, 2)]
         stations = {short: make_fake_player_station(make_station, on_air, schedule, source_2=short)
                     for short in ("None", "abc", "http://")}
