@@ -4,7 +4,6 @@
 
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -89,30 +88,32 @@ TEST_F(QtHttpClientTest, FailedFetchGivesAnEmptyBodyAndItsErrorAtOnceOrAtTheTime
 
 TEST_F(QtHttpClientTest, CancelANewFetchOrTheClientsEndDuringTheWaitEndsItAsCancelled) {
     LocalServer silent, answering("200 OK", "second");
-    auto owned = std::make_unique<QtHttpClient>();
+    client.setTimeoutMs(5000);
     bool busyDuringWait = false;
-    HttpResult inner;
-    const std::function<void()> duringTheWait[] = {[&] {
-                                                       busyDuringWait = owned->busy();
-                                                       owned->cancel();
-                                                   },
-                                                   [&] {
-                                                       inner = owned->fetch(answering.url());
-                                                       EXPECT_FALSE(owned->busy());
-                                                   },
-                                                   [&] { owned.reset(); }};
-    for (const auto& action : duringTheWait) {
-        owned->setTimeoutMs(5000);
-        QTimer::singleShot(20, action);
-        const HttpResult r = owned->fetch(silent.url());
-        EXPECT_EQ(r.error, HttpError::Cancelled);
-        EXPECT_EQ(r.body, "");
-        if (owned) {
-            EXPECT_FALSE(owned->busy());
-        }
-    }
+    QTimer::singleShot(20, [&] {
+        busyDuringWait = client.busy();
+        client.cancel();
+        EXPECT_FALSE(client.busy());
+    });
+    EXPECT_EQ(client.fetch(silent.url()).error, HttpError::Cancelled);
     EXPECT_TRUE(busyDuringWait);
+
+    HttpResult inner;
+    bool busyAfterInner = true;
+    QTimer::singleShot(20, [&] {
+        inner = client.fetch(answering.url());
+        busyAfterInner = client.busy();
+    });
+    const HttpResult outer = client.fetch(silent.url());
+    EXPECT_EQ(outer.error, HttpError::Cancelled);
+    EXPECT_EQ(outer.body, "");
     EXPECT_EQ(inner.body, "second");
+    EXPECT_FALSE(busyAfterInner);
+    EXPECT_FALSE(client.busy());
+
+    auto owned = std::make_unique<QtHttpClient>();
+    QTimer::singleShot(20, [&] { owned.reset(); });
+    EXPECT_EQ(owned->fetch(silent.url()).error, HttpError::Cancelled);
     EXPECT_EQ(owned, nullptr);
 }
 
