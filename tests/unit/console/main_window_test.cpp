@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <set>
 
 #include "core/startup.h"
@@ -43,11 +42,7 @@ TEST_F(MainWindowTest, RunsTheStartedStationOnRealTimersAndForwardsTheModeButton
     EXPECT_LE(window.centralWidget()->minimumSizeHint().width(), 1041);
     EXPECT_LE(window.centralWidget()->minimumSizeHint().height(), 755);
     const ConsoleModel& c = station.console;
-    EXPECT_EQ(window.labelWidget("lblFailText")->text(), "DISABLED");
     EXPECT_NE(c.lblDate.caption, "2000-01-01");  // the clock tick ran
-    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d$")
-                    .match(window.labelWidget("lblClock")->text())
-                    .hasMatch());
     for (const auto& [name, label] :
          {std::pair{"lblStatus", &c.lblStatus}, {"lblClock", &c.lblClock}, {"lblDate", &c.lblDate}})
         EXPECT_EQ(window.labelWidget(name)->text().toStdString(), label->caption) << name;
