@@ -65,25 +65,19 @@ TEST_F(HealthCheckTest, AnsweringServerLightsTheLampGreenAndLogsOnce) {
     EXPECT_TRUE(ts.processes.kills.empty());
 }
 
-TEST_F(HealthCheckTest, EmptyBodyCountsAsFailedUnlessTheManagementLinkIsBusy) {
+TEST_F(HealthCheckTest, EmptyReplyFailsUnlessTheManagementLinkIsBusyAndAPassLeavesARestartToTheWatchdog) {
     check("");
     EXPECT_EQ(lamp(),
               "lblFailText=SERVER OR LINK FAILURE - FIRST CHECK lblFailURL=http://radio.example:8000/ "
               "lblFailCheckTime=12:00:15 red");
-    EXPECT_EQ(ts.console().txtAIR, " 2026-12-06 12:00:15" + kFirst);
+    EXPECT_TRUE(ts.processes.kills.empty());
     // The management link starts a fetch while this check waits for its reply.
     ts.InetTestURL.onFetch = [&](const std::string&) { ts.Inet1.isBusy = true; };
     check("");
-    EXPECT_EQ(Items(*ts, "lblFailText LinkFailCount"), "lblFailText=SELECTED SOURCE ONLINE LinkFailCount=0");
-}
-
-TEST_F(HealthCheckTest, OneFailedCheckThenAPassStopsPlayersAndLeavesARestartToTheWatchdog) {
-    check("");
-    EXPECT_TRUE(ts.processes.kills.empty());
-    check("ok");
     EXPECT_EQ(ts.console().txtAIR, " 2026-12-06 12:00:30" + kOnline + " 2026-12-06 12:00:15" + kFirst);
     EXPECT_EQ(ts.processes.kills, (std::vector<std::string>{"mplayer1", "mplayer2"}));
-    EXPECT_EQ(Items(*ts, "WasPlaying SilenceFlag"), "WasPlaying=3 SilenceFlag=0");
+    EXPECT_EQ(Items(*ts, "lblFailText LinkFailCount WasPlaying SilenceFlag"),
+              "lblFailText=SELECTED SOURCE ONLINE LinkFailCount=0 WasPlaying=3 SilenceFlag=0");
     tmrCheckMplayerOK_Timer(*ts);  // no player left: restart request for source 3
     EXPECT_EQ(Items(*ts, "WasPlaying CurrentSource"), "WasPlaying=3 CurrentSource=-1");
 }
@@ -110,6 +104,20 @@ TEST_F(HealthCheckTest, LongOutageFailsOverOnceAndTestsTheFailedSourceUntilItAns
               "lblCurrentSource=http://radio.example:8000/live CurrentSource=3 WasPlaying=3 SilenceFlag=0 "
               "LinkFailCount=0");
     EXPECT_EQ(ts.processes.kills.size(), 4u);
+}
+
+// The player dies with its server; the watchdog, ticking just before the
+// check, has already asked for a restart (CurrentSource -1) when the second
+// check fails. The source selected for air must still come back afterwards.
+TEST_F(HealthCheckTest, PendingRestartKeepsTheSelectedSourceThroughFailoverAndReturn) {
+    check("");
+    ts.processes.running.clear();
+    tmrCheckMplayerOK_Timer(*ts);
+    ASSERT_EQ(Items(*ts, "WasPlaying CurrentSource"), "WasPlaying=3 CurrentSource=-1");
+    check("");
+    EXPECT_EQ(Items(*ts, "SilenceFlag LinkSource"), "SilenceFlag=1 LinkSource=3");
+    check("up again");
+    EXPECT_EQ(Items(*ts, "CurrentSource WasPlaying"), "CurrentSource=3 WasPlaying=3");
 }
 
 TEST(HealthCheckErrors, ErrorIsShownWithTimeAndNumberCountsAsFailedAndClearsOnAPass) {
