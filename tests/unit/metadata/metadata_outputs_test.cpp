@@ -94,16 +94,7 @@ TEST_F(MetadataOutputsTest, IndicatorsShowMarkersInAnyCaseAndTheLabelCutsTheExtr
     EXPECT_FALSE(ContainsNoCase("caf\xc9", "caf\xe9"));  // only ASCII letters fold: Latin-1 É and é differ
 }
 
-TEST_F(MetadataOutputsTest, NewPaidItemWritesTallywayAndTraffic) {
-    t.clock.set(2026, 12, 31, 5, 23, 59, 59);
-    WriteBillingOutputs(*t, "$ Advert");
-    EXPECT_EQ(t.folder.read("tallyway.txt"), "20261231-235959\r\n$ Advert\r\n");
-    EXPECT_EQ(t.console().lblTraffic.caption, "2026-12-31 23:59:59  PAY - $ Advert");
-    EXPECT_EQ(t.console().txtAIR, " 2026-12-31 23:59:59  PAY - $ Advert\r\n");
-    EXPECT_EQ(Items(*t, "TallywayTT TallywayMM"), "TallywayTT=20261231-235959 TallywayMM=$ Advert");
-}
-
-TEST_F(MetadataOutputsTest, UnwritableFileIsSkippedAndRewritesLeaveNoTemporaryFiles) {
+TEST_F(MetadataOutputsTest, UnwritableFileIsSkippedAndRewritesAndThePaidItemLeaveNoTemporaryFiles) {
     fs::create_directory(t.folder.path() / "metadata.txt");
     produce("Artist - Song");
     EXPECT_TRUE(fs::is_directory(t.folder.path() / "metadata.txt"));
@@ -113,7 +104,12 @@ TEST_F(MetadataOutputsTest, UnwritableFileIsSkippedAndRewritesLeaveNoTemporaryFi
     fs::remove(t.folder.path() / "metadata.txt");
     t.folder.write("metadata.txt", "old\r\n");
     produce("Artist - Song");
+    t.clock.set(2026, 12, 31, 5, 23, 59, 59);
     WriteBillingOutputs(*t, "$ Advert");
+    EXPECT_EQ(t.folder.read("tallyway.txt"), "20261231-235959\r\n$ Advert\r\n");
+    EXPECT_EQ(t.console().lblTraffic.caption, "2026-12-31 23:59:59  PAY - $ Advert");
+    EXPECT_EQ(t.console().txtAIR, " 2026-12-31 23:59:59  PAY - $ Advert\r\n");
+    EXPECT_EQ(Items(*t, "TallywayTT TallywayMM"), "TallywayTT=20261231-235959 TallywayMM=$ Advert");
     produce("Next Song Here");
     std::set<std::string> names;
     for (const auto& e : fs::directory_iterator(t.folder.path())) names.insert(e.path().filename());
