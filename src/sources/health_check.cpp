@@ -26,6 +26,15 @@ std::string FetchServerRoot(Station& station, const std::string& root) {
     return {};
 }
 
+// The number of the source selected for air. While the watchdog's restart
+// request is pending (the player died with its server, so it usually is by
+// the second failed check) the number waits in WasPlaying and CurrentSource
+// is -1: storing that -1 would make the return after failover forget the
+// source and fall back to the schedule's choice.
+int16_t SelectedSource(const StationState& s) {
+    return s.CurrentSource == -1 && s.WasPlaying != -1 ? s.WasPlaying : s.CurrentSource;
+}
+
 void CheckFailed(Station& station) {
     StationState& s = station.state;
     ConsoleModel& c = station.console;
@@ -45,7 +54,7 @@ void CheckFailed(Station& station) {
         c.lblRXmetadata.caption = s.DefaultStrapline;
         s.RXmetadata = s.DefaultStrapline;
         s.LinkStoredSource = c.lblCurrentSource.caption;
-        s.LinkSource = s.CurrentSource;
+        s.LinkSource = SelectedSource(s);
         s.SilenceFlag = 1;
         StopPlayers(station);
     }
@@ -94,7 +103,7 @@ void tmrSourceCheck_Timer(Station& station) {
     std::string url;
     if (s.SilenceFlag == 0) {
         s.LinkStoredSource = c.lblCurrentSource.caption;
-        s.LinkSource = s.CurrentSource;
+        s.LinkSource = SelectedSource(s);
         url = c.lblCurrentSource.caption;
     } else {
         url = s.LinkStoredSource;

@@ -146,18 +146,34 @@ def first_checks(stations, timeout):
     return seen
 
 
+def set_source_through_api(station, key, number):
+    with socket.create_connection(("127.0.0.1", station.api_port), timeout=15) as sock:
+        sock.sendall(f"GET /api/setcurrent.php?id={key}{number} HTTP/1.0\r\n\r\n".encode())
+        reply = b""
+        while chunk := sock.recv(4096):
+            reply += chunk
+    assert reply.endswith(f"Source: {number}\r\nOK\r\n".encode()), reply
+
+
 def test_dead_server_fails_over_to_backup_and_selected_source_returns(icecast_pair, make_station):
     server_a, server_b = icecast_pair
-    selected, backup = server_a.url("/one"), server_b.url("/backup")
-    print(f"selected source on {selected}, backup on {backup}")
+    selected, scheduled, backup = server_a.url("/one"), server_b.url("/two"), server_b.url("/backup")
+    print(f"selected source on {selected}, backup on {backup}, the schedule's source on {scheduled}")
     today = rig.Today(span=150)
-    station = make_station(settings={"CheckSource": "1", "DefaultStrapline": STRAPLINE},
+    # The schedule puts source 2 on air; the operator then selects source 1,
+    # which is the one that must come back after the failover.
+    station = make_station(settings={"CheckSource": "1", "DefaultStrapline": STRAPLINE,
+                                     "APIallowed": "1", "APIKey": "k"},
                            sources={0: {"n": "Rig Backup", "u": backup},
-                                    1: {"n": "Rig One", "u": selected}},
-                           schedule=[today.entry(0, 1)])
-    rig.wait_for(lambda: player_on(station, selected, station.started_at), 8, "source 1 to play")
-    rig.wait_for(lambda: rig.player_log_has(station, 1, "Starting playback...\n"), 10,
-                 "source 1 to play")
+                                    1: {"n": "Rig One", "u": selected},
+                                    2: {"n": "Rig Two", "u": scheduled}},
+                           schedule=[today.entry(0, 2)], api_port=rig.free_port())
+    rig.wait_for(lambda: player_on(station, scheduled, station.started_at), 8, "source 2 to play")
+    switched_at = time.time()
+    set_source_through_api(station, "k", 1)
+    rig.wait_for(lambda: player_on(station, selected, switched_at), 8, "source 1 to play")
+    rig.wait_for(lambda: rig.player_log_has(station, player_on(station, selected, switched_at),
+                                            "Starting playback...\n"), 10, "source 1 to play")
 
     stopped_at = time.time()
     try:
@@ -176,12 +192,9 @@ def test_dead_server_fails_over_to_backup_and_selected_source_returns(icecast_pa
         assert console["lblFailURL"] == server_a.base_url + "/"
         assert console["LinkStoredSource"] == selected
         assert console["RXmetadata"] == STRAPLINE
-        # The number kept for the return: the watchdog ticks just before the
-        # check, and once it has noticed the dead player and asked for a
-        # restart, the source on air reads -1 when the check keeps it.
-        kept = console["LinkSource"]
-        assert kept in ("1", "-1")
-        print(f"source number kept for the return: {kept}")
+        # Kept for the return, also when the watchdog has already asked for
+        # a restart of the dead player by the time of the second check.
+        assert console["LinkSource"] == "1"
         station.wait_dump(lambda d: d.get("CurrentSource") == "0", 5, "the backup on the console")
     finally:
         back_at = time.time()
@@ -195,26 +208,21 @@ def test_dead_server_fails_over_to_backup_and_selected_source_returns(icecast_pa
 
     def returned(console):
         # The console is not rewritten during the switch's overlap: wait for
-        # the state after it.
+        # the state after it. The check stops the backup; the watchdog asks
+        # for the restart of the selected source.
         messages = air_messages(station, console)
         if ONLINE not in messages or console.get("CurrentSource") != "1":
             return None
-        if kept == "1":
-            # The check stops the backup; the watchdog asks for the restart.
-            return RESTART in messages[:messages.index(ONLINE)] and console
-        # The return restores "no source": the event tick's start-up choice
-        # puts the schedule's latest entry (source 1) on air at once.
-        return console
+        return RESTART in messages[:messages.index(ONLINE)] and console
 
-    console = station.wait_dump(returned, 5, "the return to source 1 on the console")
+    console = station.wait_dump(returned, 20, "the return to source 1 on the console")
     messages = air_messages(station, console)
     assert messages.index(ONLINE) < messages.index(FAILURE)
-    if kept == "-1":
-        assert RESTART not in messages[:messages.index(ONLINE)]
     assert console["SilenceFlag"] == "0"
     assert console["LinkFailCount"] == "0"
     assert console["lblFailText"] == "SELECTED SOURCE ONLINE"
     assert console["lblCurrentSource"] == selected
+    assert player_on(station, scheduled, back_at) is None
 
 
 def test_servers_that_answer_nothing_or_garbage_fail_the_check(make_station):

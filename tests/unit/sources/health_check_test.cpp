@@ -106,6 +106,20 @@ TEST_F(HealthCheckTest, LongOutageFailsOverOnceAndTestsTheFailedSourceUntilItAns
     EXPECT_EQ(ts.processes.kills.size(), 4u);
 }
 
+// The player dies with its server; the watchdog, ticking just before the
+// check, has already asked for a restart (CurrentSource -1) when the second
+// check fails. The source selected for air must still come back afterwards.
+TEST_F(HealthCheckTest, PendingRestartKeepsTheSelectedSourceThroughFailoverAndReturn) {
+    check("");
+    ts.processes.running.clear();
+    tmrCheckMplayerOK_Timer(*ts);
+    ASSERT_EQ(Items(*ts, "WasPlaying CurrentSource"), "WasPlaying=3 CurrentSource=-1");
+    check("");
+    EXPECT_EQ(Items(*ts, "SilenceFlag LinkSource"), "SilenceFlag=1 LinkSource=3");
+    check("up again");
+    EXPECT_EQ(Items(*ts, "CurrentSource WasPlaying"), "CurrentSource=3 WasPlaying=3");
+}
+
 TEST(HealthCheckErrors, ErrorIsShownWithTimeAndNumberCountsAsFailedAndClearsOnAPass) {
     for (const auto& [number, cancels] : {std::pair{HttpError::TimedOut, 1},
                                           {HttpError::StillExecuting, 1},
