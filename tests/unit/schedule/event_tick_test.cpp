@@ -6,7 +6,6 @@
 
 #include "console/console_buttons.h"
 #include "core/startup.h"
-#include "schedule/next_event.h"
 #include "test_station.h"
 
 namespace bf {
