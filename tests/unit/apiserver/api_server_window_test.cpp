@@ -2,49 +2,26 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTcpSocket>
-#include <chrono>
-#include <functional>
 
 #include "apiserver/request_text.h"
+#include "qt_test_app.h"
 #include "test_station.h"
 
 namespace bf::test {
 namespace {
 
+using namespace std::chrono_literals;
+
 // The window with its real Qt listener on a free port of 127.0.0.1, and a
-// real client socket, on Qt's offscreen platform.
-class ApiServerWindowTest : public ::testing::Test {
+// real client socket.
+class ApiServerWindowTest : public QtAppTest {
 protected:
-    static void SetUpTestSuite() {
-        if (QCoreApplication::instance() == nullptr) app() = std::make_unique<QApplication>(argc, argv);
-    }
-    static void TearDownTestSuite() { app().reset(); }
     void SetUp() override {
-        if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
-            GTEST_SKIP() << "another suite holds a non-GUI application object";
         s->state.APIkey = "K";
         window = std::make_unique<ApiServerWindow>(*s, 0, "127.0.0.1");
-    }
-
-    static std::unique_ptr<QApplication>& app() {
-        static std::unique_ptr<QApplication> instance;
-        return instance;
-    }
-    static inline int argc = 3;
-    static inline char arg0[] = "unit_tests", arg1[] = "-platform", arg2[] = "offscreen";
-    static inline char* argv[] = {arg0, arg1, arg2, nullptr};
-
-    static bool PumpUntil(const std::function<bool()>& done) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        return true;
     }
 
     // Connects, sends `request` (nothing when empty, then hangs up) and
@@ -55,13 +32,14 @@ protected:
         QObject::connect(&client, &QTcpSocket::readyRead,
                          [&] { received += client.readAll().toStdString(); });
         client.connectToHost(QStringLiteral("127.0.0.1"), window->listeningPort());
-        EXPECT_TRUE(PumpUntil([&] { return client.state() == QAbstractSocket::ConnectedState; }));
-        if (request.empty()) {
+        EXPECT_TRUE(
+            processEventsUntil([&] { return client.state() == QAbstractSocket::ConnectedState; }, 5s));
+        if (request.empty())
             client.disconnectFromHost();
-        } else {
+        else
             client.write(request.data(), static_cast<qint64>(request.size()));
-        }
-        EXPECT_TRUE(PumpUntil([&] { return client.state() == QAbstractSocket::UnconnectedState; }))
+        EXPECT_TRUE(
+            processEventsUntil([&] { return client.state() == QAbstractSocket::UnconnectedState; }, 5s))
             << "the server did not close the connection";
         return received;
     }
@@ -70,25 +48,21 @@ protected:
     std::unique_ptr<ApiServerWindow> window;
 };
 
-TEST_F(ApiServerWindowTest, AnswersARequestExactlyAndClosesTheConnection) {
+TEST_F(ApiServerWindowTest, AnswersExactlyClosesAndReusesSlotOne) {
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Brackenfield API Server"));
     EXPECT_EQ(window->rowWidget(0)->text(), QStringLiteral("00 Listening"));
 
     EXPECT_EQ(Exchange("GET /api/metadata.php?id=K HTTP/1.1\r\nHost: station\r\n\r\n"),
               ComposeReply("None\r\nOK\r\n"));
-    EXPECT_TRUE(PumpUntil([&] { return s->api.rows.at(1) == "01 Closed"; }));
+    EXPECT_TRUE(processEventsUntil([&] { return s->api.rows.at(1) == "01 Closed"; }, 5s));
     EXPECT_EQ(s->console.lblRemoteStatus.caption, "2026-12-06 12:00:00  NET - 127.0.0.1 - METADATA REQUEST");
-
     QLabel* row = window->rowWidget(1);
     ASSERT_NE(row, nullptr);
     EXPECT_EQ(row->text(), QStringLiteral("01 Closed"));
     EXPECT_EQ(row->y(), ApiServerWindow::kRowHeight + ApiServerWindow::kRowGap);
-}
 
-TEST_F(ApiServerWindowTest, ClientThatClosesWithoutSendingLeavesRowClosedAndItsSlotFree) {
-    EXPECT_EQ(Exchange(""), "");
-    EXPECT_TRUE(PumpUntil([&] { return !window->server().busy(1); }));
-    EXPECT_EQ(s->api.rows.at(1), "01 Closed");
+    EXPECT_EQ(Exchange(""), "");  // a client that closes without sending
+    EXPECT_TRUE(processEventsUntil([&] { return !window->server().busy(1); }, 5s));
     EXPECT_EQ(Exchange("HELLO\r\n"), ComposeReply("ERROR"));
     EXPECT_EQ(window->server().highestSlot(), 1);
 }

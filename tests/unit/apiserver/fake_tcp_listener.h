@@ -10,7 +10,8 @@
 
 namespace bf::test {
 
-// The far end of one fake connection, as a test drives it.
+// The far end of one fake connection, as a test drives it. Every event
+// arrives at once, in one piece.
 struct FakePeer {
     std::string address = "192.0.2.7";
     std::string unread;             // sent by the peer, not yet read by the server
@@ -20,21 +21,17 @@ struct FakePeer {
     bool closedAfterReply = false;  // the server ended it with close()
     TcpConnection::Events events;
 
-    // The peer sends bytes: they arrive at once, in one piece.
     void send(const std::string& bytes) {
         unread += bytes;
-        auto e = events;
-        if (open && e.dataArrived) e.dataArrived();
+        Fire(&TcpConnection::Events::dataArrived);
     }
-    // The server's reply has gone out in full.
-    void completeSend() {
-        auto e = events;
-        if (open && e.sendComplete) e.sendComplete();
-    }
-    // The peer hangs up.
-    void hangUp() {
-        auto e = events;
-        if (open && e.closed) e.closed();
+    void completeSend() { Fire(&TcpConnection::Events::sendComplete); }
+    void hangUp() { Fire(&TcpConnection::Events::closed); }
+
+private:
+    void Fire(std::function<void()> TcpConnection::Events::*event) {
+        auto e = events;  // the handler may destroy the connection
+        if (open && e.*event) (e.*event)();
     }
 };
 
@@ -56,11 +53,9 @@ private:
 
 class FakeTcpListener : public TcpListener {
 public:
-    bool listen(uint16_t port, const std::string& address) override {
+    bool listen(uint16_t port, const std::string&) override {
         listenedPort = port;
-        listenedAddress = address;
-        listening = !refuseListen;
-        return listening;
+        return listening = !refuseListen;
     }
     bool isListening() const override { return listening; }
     uint16_t localPort() const override { return listenedPort; }
@@ -71,25 +66,21 @@ public:
         if (waiting.empty()) return nullptr;
         auto peer = waiting.front();
         waiting.pop_front();
-        peer->accepted = true;
-        peer->open = true;
+        peer->accepted = peer->open = true;
         peer->events = std::move(events);
         return std::make_unique<FakeConnection>(peer);
     }
 
     // A client connects; the server is told at once.
-    std::shared_ptr<FakePeer> connect(std::string address = "192.0.2.7") {
-        auto peer = std::make_shared<FakePeer>();
-        peer->address = std::move(address);
-        waiting.push_back(peer);
+    std::shared_ptr<FakePeer> connect() {
+        waiting.push_back(std::make_shared<FakePeer>());
+        auto peer = waiting.back();
         if (handler_) handler_();
         return peer;
     }
 
-    bool refuseListen = false;
-    bool listening = false;
+    bool refuseListen = false, listening = false;
     uint16_t listenedPort = 0;
-    std::string listenedAddress;
     std::deque<std::shared_ptr<FakePeer>> waiting;
 
 private:

@@ -5,68 +5,39 @@
 namespace bf {
 namespace {
 
-struct PatternCase {
+struct TextCase {
     std::string text;
-    std::optional<std::string> path;  // nullopt: not a request
+    RequestTextState state;
+    std::optional<std::string> path = std::nullopt;  // only for a request
 };
 
-class RequestPatternTest : public ::testing::TestWithParam<PatternCase> {};
+class RequestTextTest : public ::testing::TestWithParam<TextCase> {};
 
-TEST_P(RequestPatternTest, TakesThePathBetweenGetAndTheFirstVersion) {
-    const PatternCase& c = GetParam();
+TEST_P(RequestTextTest, TakesThePathBetweenGetAndTheFirstVersionAndWaitsOnlyWhileItCanStillMatch) {
+    const TextCase& c = GetParam();
+    EXPECT_EQ(AssessRequestText(c.text), c.state);
     EXPECT_EQ(MatchesRequestPattern(c.text), c.path.has_value());
     EXPECT_EQ(RequestPath(c.text), c.path);
 }
 
+using S = RequestTextState;
 INSTANTIATE_TEST_SUITE_P(
-    Texts, RequestPatternTest,
+    Texts, RequestTextTest,
     ::testing::Values(
-        PatternCase{"GET /api/getcurrent.php?id=K HTTP/1.1\r\nHost: a\r\n\r\n", "/api/getcurrent.php?id=K"},
-        PatternCase{"GET /x HTTP/1.0", "/x"},
-        PatternCase{"GET /x HTTP/1.", std::nullopt},   // nothing after " HTTP/1."
-        PatternCase{"get /x HTTP/1.0", std::nullopt},  // the method is case-sensitive
-        PatternCase{"GET /x http/1.0", std::nullopt},
-        PatternCase{"GET HTTP/1.0", std::nullopt},       // "GET " and " HTTP/1." cannot share the blank
-        PatternCase{"GET  HTTP/1.0", ""},                // an empty path
-        PatternCase{"GET /a HTTP/1.x HTTP/1.1", "/a"},   // the first version counts
-        PatternCase{"GET /a\r\nB HTTP/1.1", "/a\r\nB"},  // CR and LF are ordinary bytes
-        PatternCase{" GET /x HTTP/1.0", std::nullopt}, PatternCase{"", std::nullopt}));
-
-struct AssessCase {
-    std::string text;
-    RequestTextState state;
-};
-
-class AssessRequestTextTest : public ::testing::TestWithParam<AssessCase> {};
-
-TEST_P(AssessRequestTextTest, WaitsOnlyForTextsThatCanStillBecomeARequest) {
-    EXPECT_EQ(AssessRequestText(GetParam().text), GetParam().state);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Texts, AssessRequestTextTest,
-    ::testing::Values(
-        AssessCase{"", RequestTextState::Incomplete}, AssessCase{"G", RequestTextState::Incomplete},
-        AssessCase{"GET /api/getcurrent.php?id=K HTT", RequestTextState::Incomplete},
-        AssessCase{"GET /x HTTP/1.", RequestTextState::Incomplete},
-        AssessCase{"GET /x\r\n", RequestTextState::Incomplete},
-        AssessCase{"GET /x HTTP/1.0", RequestTextState::Request},
-        AssessCase{"Gx", RequestTextState::NotARequest},
-        AssessCase{"get /x HTTP/1.0\r\n", RequestTextState::NotARequest},
-        AssessCase{"\x16\x03\x01\x02", RequestTextState::NotARequest},  // a TLS hello
-        AssessCase{"GET /x\r\n\r\n", RequestTextState::NotARequest},
-        AssessCase{"GET /x\n\n", RequestTextState::NotARequest},
-        AssessCase{"GET /" + std::string(kMaxRequestBytes - 5, 'a'), RequestTextState::Incomplete},
-        AssessCase{"GET /" + std::string(kMaxRequestBytes - 4, 'a'), RequestTextState::NotARequest}));
-
-TEST(ComposeReplyTest, SendsStatusLineThreeHeadersAndTheBody) {
-    EXPECT_EQ(ComposeReply("ERROR"),
-              "HTTP/1.0 200 OK\r\nServer: Fernhollow Server Version 1.1\r\nContent-Type: text/html\r\n"
-              "Content-Length: 5\r\n\r\nERROR");
-    EXPECT_EQ(ComposeReply(""),
-              "HTTP/1.0 200 OK\r\nServer: Fernhollow Server Version 1.1\r\nContent-Type: text/html\r\n"
-              "Content-Length: 0\r\n\r\n");
-}
+        TextCase{"GET /api/getcurrent.php?id=K HTTP/1.1\r\nHost: a\r\n\r\n", S::Request,
+                 "/api/getcurrent.php?id=K"},
+        TextCase{"GET /x HTTP/1.0", S::Request, "/x"}, TextCase{"GET  HTTP/1.0", S::Request, ""},
+        TextCase{"GET /a HTTP/1.x HTTP/1.1", S::Request, "/a"},   // the first version counts
+        TextCase{"GET /a\r\nB HTTP/1.1", S::Request, "/a\r\nB"},  // CR and LF are ordinary bytes
+        TextCase{"GET /x HTTP/1.", S::Incomplete},                // nothing after " HTTP/1." yet
+        TextCase{"GET HTTP/1.0", S::Incomplete},  // "GET " and " HTTP/1." cannot share the blank
+        TextCase{"GET /x http/1.0", S::Incomplete}, TextCase{"", S::Incomplete}, TextCase{"G", S::Incomplete},
+        TextCase{"GET /x\r\n", S::Incomplete}, TextCase{"get /x HTTP/1.0", S::NotARequest},
+        TextCase{" GET /x HTTP/1.0", S::NotARequest}, TextCase{"Gx", S::NotARequest},
+        TextCase{"\x16\x03\x01\x02", S::NotARequest},  // a TLS hello
+        TextCase{"GET /x\r\n\r\n", S::NotARequest}, TextCase{"GET /x\n\n", S::NotARequest},
+        TextCase{"GET /" + std::string(kMaxRequestBytes - 5, 'a'), S::Incomplete},
+        TextCase{"GET /" + std::string(kMaxRequestBytes - 4, 'a'), S::NotARequest}));
 
 }  // namespace
 }  // namespace bf
