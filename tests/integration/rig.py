@@ -124,10 +124,10 @@ def process_start_time(pid):
     return BOOT_TIME + stat[2] / CLK_TCK
 
 
-def pids_by_name(name):
-    """PIDs of the live (non-zombie) processes whose /proc/PID/comm is exactly
-    `name`."""
-    found = []
+def live_pids_by_name(names):
+    """{name: set of PIDs} of the live (non-zombie) processes whose
+    /proc/PID/comm is exactly one of `names`."""
+    live = {name: set() for name in names}
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
             continue
@@ -135,9 +135,14 @@ def pids_by_name(name):
         if stat is None:
             continue
         comm, state, _ = stat
-        if comm == name and state not in ("Z", "X"):
-            found.append(int(entry))
-    return sorted(found)
+        if comm in live and state not in ("Z", "X"):
+            live[comm].add(int(entry))
+    return live
+
+
+def pids_by_name(name):
+    """PIDs of the live (non-zombie) processes named exactly `name`."""
+    return sorted(live_pids_by_name((name,))[name])
 
 
 def is_running(name):
@@ -205,17 +210,7 @@ class ProcessWatcher:
             self.samples.append((time.time(), current))
 
     def _scan(self):
-        live = {name: set() for name in self.names}
-        for entry in os.listdir("/proc"):
-            if not entry.isdigit():
-                continue
-            stat = _proc_stat(entry)
-            if stat is None:
-                continue
-            comm, state, _ = stat
-            if comm in live and state not in ("Z", "X"):
-                live[comm].add(int(entry))
-        return {name: frozenset(pids) for name, pids in live.items()}
+        return {name: frozenset(pids) for name, pids in live_pids_by_name(self.names).items()}
 
     def _run(self):
         previous = None
