@@ -4,8 +4,10 @@ and the clean-up that kills whatever was started, also when a test fails."""
 
 from __future__ import annotations
 
+import fcntl
 import os
 import sys
+import tempfile
 
 import pytest
 
@@ -39,10 +41,14 @@ def _failed(request):
 
 @pytest.fixture(scope="session", autouse=True)
 def clean_players():
-    """Players left by an earlier run would be taken for ours."""
-    rig.kill_players()
-    yield
-    rig.stop_all()
+    """Players left by an earlier run would be taken for ours. Players are
+    found and killed by name, so two runs on one machine (two checkouts) take
+    turns: the second waits here for the first to end."""
+    with open(os.path.join(tempfile.gettempdir(), "brackenfield-players.lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        rig.kill_players()
+        yield
+        rig.stop_all()
 
 
 def _icecast_with_streams():
