@@ -22,7 +22,11 @@ struct HttpResult {
     std::string body;       // empty when the fetch failed or was cancelled
     int error = HttpError::None;
     std::string errorText;  // description of the error, empty when none
+    int status = 0;         // the server's HTTP status; 0 when it did not answer
     bool ok() const { return error == HttpError::None; }
+    // The server answered, but with an error page (4xx, 5xx): no reply the
+    // station may act on.
+    bool statusError() const { return status >= 400; }
 };
 
 // One named HTTP client instance (InetTestURL, Inet1, ...). A fetch waits for

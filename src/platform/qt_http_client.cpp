@@ -72,7 +72,9 @@ HttpResult resultOf(QNetworkReply& reply) {
     const bool answered = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
     if (e == QNetworkReply::NoError || (answered && isStatusError(e))) {
         const QByteArray body = reply.readAll();
-        return HttpResult{std::string(body.constData(), static_cast<std::size_t>(body.size())), HttpError::None, {}};
+        const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        return HttpResult{std::string(body.constData(), static_cast<std::size_t>(body.size())), HttpError::None, {},
+                          status};
     }
     switch (e) {
         case QNetworkReply::ConnectionRefusedError:

@@ -31,7 +31,9 @@ public:
     }
     void setTimeoutMs(int ms) override { timeoutMs = ms; }
 
-    void queue(std::string body) { queued.push_back(HttpResult{std::move(body), HttpError::None, ""}); }
+    void queue(std::string body, int status = 200) {
+        queued.push_back(HttpResult{std::move(body), HttpError::None, "", status});
+    }
     void queueError(int error, std::string text) { queued.push_back(HttpResult{"", error, std::move(text)}); }
 
     std::vector<std::string> requests;

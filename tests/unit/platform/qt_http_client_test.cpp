@@ -58,9 +58,15 @@ TEST_F(QtHttpClientTest, ReturnsTheBodyBytesOfAnyStatusAndSendsTheUrlBytesUnchan
               std::vector<std::string>{"GET /Playing.ashx?title=Caf%E9%20au%20lait&artist=A HTTP/1.1"});
     EXPECT_FALSE(client.busy());
 
+    EXPECT_EQ(r.status, 200);
+    EXPECT_FALSE(r.statusError());
+
     LocalServer empty("200 OK"), missing("404 Not Found", "no such page");
     EXPECT_TRUE(client.fetch(empty.url()).ok());
-    EXPECT_EQ(client.fetch(missing.url("/x")).body, "no such page");
+    const HttpResult notFound = client.fetch(missing.url("/x"));
+    EXPECT_EQ(notFound.body, "no such page");
+    EXPECT_EQ(notFound.status, 404);
+    EXPECT_TRUE(notFound.statusError());
 }
 
 TEST_F(QtHttpClientTest, FailedFetchGivesAnEmptyBodyAndItsErrorAtOnceOrAtTheTimeout) {
