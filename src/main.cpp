@@ -17,7 +17,7 @@
 #include "apiserver/api_server_window.h"
 #include "console/console_dump.h"
 #include "console/main_window.h"
-#include "core/startup.h"
+#include "app/startup.h"
 #include "core/station.h"
 #include "core/text_file.h"
 #include "platform/posix_processes.h"

@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 
 #include "console/console_buttons.h"
-#include "core/startup.h"
+#include "app/startup.h"
 #include "core/station.h"
 #include "sources/manual_switch.h"
 

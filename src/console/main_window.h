@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "console/console_model.h"
+#include "core/console_model.h"
 
 class QComboBox;
 class QLabel;

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "console/console_model.h"
+#include "core/console_model.h"
 #include "core/station_state.h"
 #include "platform/clock.h"
 #include "platform/http_client.h"

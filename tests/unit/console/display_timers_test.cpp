@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "console/console_buttons.h"
-#include "core/startup.h"
+#include "app/startup.h"
 #include "test_station.h"
 
 namespace bf::test {

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <set>
 
-#include "core/startup.h"
+#include "app/startup.h"
 #include "platform/posix_processes.h"
 #include "platform/qt_timers.h"
 #include "platform/real_clock.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "console/console_buttons.h"
-#include "core/startup.h"
+#include "app/startup.h"
 #include "test_station.h"
 
 namespace bf {

@@ -1,4 +1,4 @@
-#include "core/startup.h"
+#include "app/startup.h"
 
 #include "console/display_timers.h"
 #include "core/settings.h"

@@ -1,4 +1,4 @@
-#include "console/console_model.h"
+#include "core/console_model.h"
 
 namespace bf {
 
