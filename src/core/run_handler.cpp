@@ -1,0 +1,27 @@
+#include "core/run_handler.h"
+
+#include <exception>
+#include <string>
+
+#include "core/station_log.h"
+
+namespace bf {
+
+void RunHandler(Station& station, std::string_view name, const std::function<void()>& handler) {
+    std::string reason;
+    try {
+        handler();
+        return;
+    } catch (const std::exception& e) {
+        reason = e.what();
+    } catch (...) {
+        reason = "unknown failure";
+    }
+    try {
+        AddToAirLog(station, "  SYS - " + std::string(name) + " FAILED: " + reason);
+    } catch (...) {
+        // The log itself failed (out of memory): nothing more to do.
+    }
+}
+
+}  // namespace bf
