@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "apiserver/connection_slots.h"
+#include "apiserver/api_server.h"
 #include "apiserver/request_text.h"
 #include "core/station.h"
 #include "core/station_log.h"
@@ -154,6 +154,7 @@ ApiAnswer AnswerRequestText(Station& station, int16_t slot, std::string_view tex
                     RequestMessage(clientAddress, " - ERROR " + failure->description +
                                                       " Line of error:" + std::to_string(failure->line)));
     }
+    // "Transfering" is spelt as the operators know it from their screens: keep it.
     if (slot >= 0 && static_cast<size_t>(slot) < station.api.rows.size())
         station.api.rows[static_cast<size_t>(slot)] = SlotTag(slot) + " Transfering: " + path;
     station.api.response = body;

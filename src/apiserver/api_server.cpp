@@ -1,4 +1,4 @@
-#include "apiserver/connection_slots.h"
+#include "apiserver/api_server.h"
 
 #include "apiserver/request_text.h"
 #include "core/station.h"

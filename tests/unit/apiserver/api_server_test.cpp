@@ -1,4 +1,4 @@
-#include "apiserver/connection_slots.h"
+#include "apiserver/api_server.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ struct HookedProcesses : FakeProcesses {
     std::function<void()> onStart;
 };
 
-class ConnectionSlotsTest : public ::testing::Test {
+class ApiServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         station.state.APIkey = "K";
@@ -50,7 +50,7 @@ protected:
     std::vector<ApiFailure> failures;
 };
 
-TEST_F(ConnectionSlotsTest, OpensTheListenerOrShowsNoConnection) {
+TEST_F(ApiServerTest, OpensTheListenerOrShowsNoConnection) {
     EXPECT_EQ(listener.listenedPort, 1011);
     EXPECT_EQ(Rows(), std::vector<std::string>{"00 Listening"});
     EXPECT_TRUE(s.timers.running(ApiServer::kTimeoutTimer));
@@ -61,7 +61,7 @@ TEST_F(ConnectionSlotsTest, OpensTheListenerOrShowsNoConnection) {
     EXPECT_EQ(Rows(), std::vector<std::string>{"(No Connection)"});
 }
 
-TEST_F(ConnectionSlotsTest, LowestFreeSlotIsReusedAndNewSlotsOnlyWhenAllAreBusy) {
+TEST_F(ApiServerTest, LowestFreeSlotIsReusedAndNewSlotsOnlyWhenAllAreBusy) {
     auto a = Connect();
     EXPECT_EQ(Rows(), (std::vector<std::string>{"00 Listening", "00 Listening"}));  // a copy of row 0
     auto b = Connect(), c = Connect();
@@ -82,7 +82,7 @@ TEST_F(ConnectionSlotsTest, LowestFreeSlotIsReusedAndNewSlotsOnlyWhenAllAreBusy)
     EXPECT_TRUE(f->open);
 }
 
-TEST_F(ConnectionSlotsTest, ConnectionsBeyondTheLastSlotAreDroppedAtOnce) {
+TEST_F(ApiServerTest, ConnectionsBeyondTheLastSlotAreDroppedAtOnce) {
     std::vector<std::shared_ptr<FakePeer>> peers;
     for (int i = 0; i < ApiServer::kHighestSlot; ++i) peers.push_back(Connect());
     const auto extra = Connect();
@@ -95,7 +95,7 @@ TEST_F(ConnectionSlotsTest, ConnectionsBeyondTheLastSlotAreDroppedAtOnce) {
     EXPECT_EQ(Rows()[100], "00 Closed");
 }
 
-TEST_F(ConnectionSlotsTest, RequestInPiecesIsAnsweredOnceWhenCompleteAndClosedWhenTheReplyHasGoneOut) {
+TEST_F(ApiServerTest, RequestInPiecesIsAnsweredOnceWhenCompleteAndClosedWhenTheReplyHasGoneOut) {
     const auto peer = Connect();
     for (const char* piece : {"G", "ET /api/metadata", ".php?id=K HTTP/1.", "1", "\r\nHost: x\r\n", "\r\n"})
         peer->send(piece);
@@ -109,7 +109,7 @@ TEST_F(ConnectionSlotsTest, RequestInPiecesIsAnsweredOnceWhenCompleteAndClosedWh
     EXPECT_EQ(Rows()[1], "01 Closed");
 }
 
-TEST_F(ConnectionSlotsTest, JunkOrAnOversizedRequestGetsAnErrorReplyNotThePreviousBody) {
+TEST_F(ApiServerTest, JunkOrAnOversizedRequestGetsAnErrorReplyNotThePreviousBody) {
     station.api.response = "Source: 1\r\nURL: http://private/\r\n";
     const auto junk = Connect(), huge = Connect();
     junk->send("HELLO\r\n");
@@ -118,7 +118,7 @@ TEST_F(ConnectionSlotsTest, JunkOrAnOversizedRequestGetsAnErrorReplyNotThePrevio
     EXPECT_EQ(huge->sent, std::vector<std::string>{ComposeReply("ERROR")});
 }
 
-TEST_F(ConnectionSlotsTest, FailureIsReportedAndTheCallerStillAnswered) {
+TEST_F(ApiServerTest, FailureIsReportedAndTheCallerStillAnswered) {
     const auto peer = Connect();
     peer->send("GET /api/listsources.php?id=K HTTP/1.0\r\n\r\n");  // no sourcelist.ini
     ASSERT_EQ(failures.size(), 1u);
@@ -126,7 +126,7 @@ TEST_F(ConnectionSlotsTest, FailureIsReportedAndTheCallerStillAnswered) {
     EXPECT_EQ(peer->sent, std::vector<std::string>{ComposeReply("ERROR")});
 }
 
-TEST_F(ConnectionSlotsTest, SilentConnectionGoesAfterTheIdleTimeATricklingOneAfterItsLifetime) {
+TEST_F(ApiServerTest, SilentConnectionGoesAfterTheIdleTimeATricklingOneAfterItsLifetime) {
     const auto silent = Connect(), trickling = Connect();
     for (int tick = 1; tick < ApiServer::kLifetimeSeconds; ++tick) {
         trickling->send(tick == 1 ? "GET /" : "a");
@@ -140,7 +140,7 @@ TEST_F(ConnectionSlotsTest, SilentConnectionGoesAfterTheIdleTimeATricklingOneAft
     EXPECT_TRUE(trickling->sent.empty());
 }
 
-TEST_F(ConnectionSlotsTest, ConnectionThatClosesDuringASwitchGetsNoReplyNorDoesTheSlotsNextOne) {
+TEST_F(ApiServerTest, ConnectionThatClosesDuringASwitchGetsNoReplyNorDoesTheSlotsNextOne) {
     const auto peer = Connect();
     std::shared_ptr<FakePeer> next;
     processes.onStart = [&] {
@@ -155,7 +155,7 @@ TEST_F(ConnectionSlotsTest, ConnectionThatClosesDuringASwitchGetsNoReplyNorDoesT
     EXPECT_EQ(server.highestSlot(), 1);
 }
 
-TEST_F(ConnectionSlotsTest, NeitherTimeOutNorMoreBytesCutOrRepeatARequestBeingHandled) {
+TEST_F(ApiServerTest, NeitherTimeOutNorMoreBytesCutOrRepeatARequestBeingHandled) {
     const auto peer = Connect();
     processes.onStart = [&] {
         Tick(ApiServer::kLifetimeSeconds);
