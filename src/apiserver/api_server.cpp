@@ -13,9 +13,7 @@ std::string SlotTag(int16_t slot) {
 ApiServer::ApiServer(Station& station, TcpListener& listener) : station_(station), listener_(listener) {}
 
 ApiServer::~ApiServer() {
-    // The timer may outlive this object: leave it stopped and harmless.
-    station_.timers.stop(kTimeoutTimer);
-    station_.timers.define(kTimeoutTimer, 1000, [] {});
+    station_.timers.remove(kTimeoutTimer);
     listener_.setConnectionRequestHandler({});
 }
 

@@ -59,6 +59,7 @@ TEST_F(ApiServerTest, OpensTheListenerOrShowsNoConnection) {
     refusing.refuseListen = true;
     ApiServer(station, refusing).Open(1011);
     EXPECT_EQ(Rows(), std::vector<std::string>{"(No Connection)"});
+    EXPECT_EQ(s.timers.timers.count(ApiServer::kTimeoutTimer), 0u);  // gone with its server
 }
 
 TEST_F(ApiServerTest, LowestFreeSlotIsReusedAndNewSlotsOnlyWhenAllAreBusy) {
