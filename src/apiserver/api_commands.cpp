@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <vector>
 
-#include "apiserver/api_server.h"
 #include "apiserver/request_text.h"
 #include "core/station.h"
 #include "core/station_log.h"
@@ -79,32 +78,16 @@ void Guarded(std::optional<ApiFailure>& failure, int line, Step&& step) {
     }
 }
 
-// Keeps the source number in TransferString exactly while the manual switch
-// runs, also when the switch fails.
-class TransferStringScope {
-public:
-    TransferStringScope(Station& station, std::string number) : station_(station) {
-        station_.api.TransferString = std::move(number);
-    }
-    ~TransferStringScope() { station_.api.TransferString.clear(); }
-    TransferStringScope(const TransferStringScope&) = delete;
-    TransferStringScope& operator=(const TransferStringScope&) = delete;
-
-private:
-    Station& station_;
-};
-
 }  // namespace
 
 std::string ApiFailureText(const ApiFailure& failure) {
     return failure.description + "\r\n Line of error:" + std::to_string(failure.line);
 }
 
-ApiAnswer AnswerRequestText(Station& station, int16_t slot, std::string_view text,
-                            std::string_view clientAddress) {
+ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string_view clientAddress) {
     const std::optional<std::string> found = RequestPath(text);
     // Not a request: an answer of its own, never the body of another one.
-    if (!found) return {ComposeReply("ERROR"), std::nullopt};
+    if (!found) return {ComposeReply("ERROR"), std::nullopt, std::nullopt};
     const std::string& path = *found;
     const std::string& key = station.state.APIkey;  // read afresh by every test below
 
@@ -123,10 +106,7 @@ ApiAnswer AnswerRequestText(Station& station, int16_t slot, std::string_view tex
         const std::string suffix = " - CHANGE TO SOURCE " + number;
         // The body is fixed before the switch: it does not depend on the outcome.
         body = "Source: " + number + "\r\nOK\r\n";
-        Guarded(failure, ApiErrorLine::SetSource, [&] {
-            TransferStringScope scope(station, number);
-            cmdForceSwitch_Click(station);
-        });
+        Guarded(failure, ApiErrorLine::SetSource, [&] { ForceSwitch(station, number); });
         AddToAirLog(station, RequestMessage(clientAddress, suffix));
         SetRemoteStatus(station, clientAddress, suffix);
     }
@@ -154,11 +134,8 @@ ApiAnswer AnswerRequestText(Station& station, int16_t slot, std::string_view tex
                     RequestMessage(clientAddress, " - ERROR " + failure->description +
                                                       " Line of error:" + std::to_string(failure->line)));
     }
-    // "Transfering" is spelt as the operators know it from their screens: keep it.
-    if (slot >= 0 && static_cast<size_t>(slot) < station.api.rows.size())
-        station.api.rows[static_cast<size_t>(slot)] = SlotTag(slot) + " Transfering: " + path;
     station.api.response = body;
-    return {ComposeReply(body), failure};
+    return {ComposeReply(body), path, failure};
 }
 
 }  // namespace bf

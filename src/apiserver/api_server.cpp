@@ -19,7 +19,6 @@ ApiServer::~ApiServer() {
 
 void ApiServer::Open(int port, const std::string& address) {
     station_.api.created = true;
-    station_.api.TransferString.clear();
     station_.api.response.clear();
     station_.api.rows = {"(No Connection)"};
     slots_.clear();
@@ -106,13 +105,12 @@ void ApiServer::Answer(int16_t slot) {
 
     // A set-source request waits for the source list report, and the event
     // loop runs meanwhile: slots may be added and this connection may close.
-    const ApiAnswer answer = AnswerRequestText(station_, slot, text, address);
+    const ApiAnswer answer = AnswerRequestText(station_, text, address);
 
-    if (Holds(slot, serial))
-        slots_[slot].handling = false;
-    else if (!busy(slot))
-        station_.api.rows[slot] = SlotTag(slot) + " Closed";
-    if (rowChanged) rowChanged(slot);
+    if (Holds(slot, serial)) slots_[slot].handling = false;
+    // A slot that has come free meanwhile keeps its "Closed" row.
+    // "Transfering" is spelt as the operators know it from their screens: keep it.
+    if (answer.path && busy(slot)) SetRow(slot, SlotTag(slot) + " Transfering: " + *answer.path);
     if (answer.failure && failed) failed(*answer.failure);
     if (Holds(slot, serial)) slots_[slot].socket->send(answer.reply);
 }

@@ -16,11 +16,8 @@ std::string Get(const std::string& path) {
 
 class ApiCommandsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        s->state.APIkey = "Key7";
-        s->api.rows = {"00 Listening", "00 Listening"};
-    }
-    ApiAnswer Ask(const std::string& text) { return AnswerRequestText(*s, 1, text, "10.0.0.5"); }
+    void SetUp() override { s->state.APIkey = "Key7"; }
+    ApiAnswer Ask(const std::string& text) { return AnswerRequestText(*s, text, "10.0.0.5"); }
     std::string RemoteStatus() { return s->console.lblRemoteStatus.caption; }
     std::string NewestLogLine() { return s->console.txtAIR.substr(0, s->console.txtAIR.find("\r\n")); }
 
@@ -44,7 +41,7 @@ TEST_F(ApiCommandsTest, CurrentSourceAndMetadataAnswerTheLabelsAsTheyAreNow) {
     EXPECT_FALSE(answer.failure);
     EXPECT_EQ(s->api.response, "Source: 2\r\nURL: U\r\nName: Studio B\r\nVolume: 100\r\n");
     EXPECT_EQ(RemoteStatus(), std::string(kStatus) + "REQUEST CURRENT SOURCE");
-    EXPECT_EQ(s->api.rows[1], "01 Transfering: /api/getcurrent.php?id=Key7");
+    EXPECT_EQ(answer.path, "/api/getcurrent.php?id=Key7");
     EXPECT_EQ(s->console.txtAIR, "");  // only set and list are logged
 }
 
@@ -89,17 +86,19 @@ TEST_F(ApiCommandsTest, TextsWithoutACommandGetErrorNeverAnotherRequestsBody) {
         EXPECT_FALSE(answer.failure);
         EXPECT_EQ(s->api.response, "ERROR");
         EXPECT_EQ(RemoteStatus(), std::string(kStatus) + "NO COMMAND");
-        EXPECT_EQ(s->api.rows[1], "01 Transfering: " + path);
+        EXPECT_EQ(answer.path, path);
     }
     // A text that is not a request changes nothing else.
-    s->console.lblRemoteStatus.caption = s->api.rows[1] = "before";
+    s->console.lblRemoteStatus.caption = "before";
     for (const std::string text :
          {"get /api/getcurrent.php?id=Key7 HTTP/1.1\r\n\r\n", "GET /api/getcurrent.php?id=Key7 HTTP/1.",
           "POST / HTTP/1.0\r\n\r\n", "rrent.php?id=Key7 HTTP/1.1\r\n", ""}) {
         SCOPED_TRACE(text);
         s->api.response = secret;
-        EXPECT_EQ(Ask(text).reply, ComposeReply("ERROR"));
-        EXPECT_EQ(s->api.response + "|" + RemoteStatus() + "|" + s->api.rows[1], secret + "|before|before");
+        const ApiAnswer answer = Ask(text);
+        EXPECT_EQ(answer.reply, ComposeReply("ERROR"));
+        EXPECT_FALSE(answer.path);
+        EXPECT_EQ(s->api.response + "|" + RemoteStatus(), secret + "|before");
     }
     EXPECT_EQ(s->state.CurrentSource, -1);
 }
@@ -123,11 +122,9 @@ TEST_P(SetSourceTest, SwitchesThroughTheManualSwitchWithTheLastCharacterOfThePat
 
     EXPECT_EQ(Ask("GET " + c.path + " HTTP/1.0\r\n\r\n").reply,
               ComposeReply("Source: " + c.number + "\r\nOK\r\n"));
-    // The manual switch found the number in TransferString, which is empty again.
     ASSERT_EQ(s.processes.starts.size(), 1u);
     EXPECT_EQ(s.processes.starts[0].args.at(0), c.url);
     EXPECT_EQ(s->state.CurrentSource, c.onAir);
-    EXPECT_EQ(s->api.TransferString, "");
     // Logged after the switch and its two-second overlap.
     EXPECT_EQ(NewestLogLine(), " 2026-12-06 12:00:02  NET - 10.0.0.5 - CHANGE TO SOURCE " + c.number);
     EXPECT_EQ(RemoteStatus(), "2026-12-06 12:00:02  NET - 10.0.0.5 - CHANGE TO SOURCE " + c.number);

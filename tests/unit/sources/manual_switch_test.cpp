@@ -44,7 +44,7 @@ TEST_F(ManualSwitchTest, ForceSwitchPutsTheChosenSourceOnAirWithTheButtonDisable
     EXPECT_EQ(c.txtAIR, "");
 }
 
-TEST_F(ManualSwitchTest, ListNeverChosenRestartsTheSourceOnAirAsSourceZeroAndTransferStringWins) {
+TEST_F(ManualSwitchTest, ListNeverChosenRestartsTheSourceOnAirAsSourceZero) {
     for (const std::string& text : {c.comboSourceList.text, std::string()}) {
         c.comboSourceList.text = text;
         cmdForceSwitch_Click(*ts);
@@ -52,10 +52,6 @@ TEST_F(ManualSwitchTest, ListNeverChosenRestartsTheSourceOnAirAsSourceZeroAndTra
         EXPECT_EQ(test::Items(*ts, "CurrentSource lblSourceDisp lblStudio"),
                   "CurrentSource=0 lblSourceDisp=0 lblStudio=Two");
     }
-    choose('2');
-    ts.station->api.TransferString = "4";
-    cmdForceSwitch_Click(*ts);
-    EXPECT_EQ(s.PlayURL, "http://four.example/live");
 }
 
 TEST_F(ManualSwitchTest, CommandLongerThanFourBytesIsRunAndLogged) {
