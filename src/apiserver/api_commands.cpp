@@ -2,13 +2,12 @@
 
 #include <exception>
 #include <filesystem>
-#include <vector>
 
 #include "apiserver/request_text.h"
 #include "core/station.h"
 #include "core/station_log.h"
-#include "core/text_file.h"
 #include "sources/manual_switch.h"
+#include "sources/source_list.h"
 
 namespace bf {
 
@@ -41,21 +40,13 @@ std::string CurrentSourceBody(const Station& station) {
     return SourceEntryText(c.lblSourceNumber.caption, c.lblCurrentSource.caption, c.lblStudio.caption);
 }
 
-// Sources 1 to 9 and then the backup, each found by the lookup rule of a
-// switch: the line's first three bytes are the digit and "n:" or "u:", the
-// rest is the value, the last such line wins. One reading of the file gives
-// what ten readings would.
-std::string SourceListing(const std::vector<std::string>& lines) {
+// Sources 1 to 9, then the backup.
+std::string SourceListing(const SourceTable& sources) {
     std::string listing;
-    for (const char digit : std::string_view("1234567890")) {
-        std::string name;
-        std::string url;
-        for (const std::string& line : lines) {
-            if (line.size() < 3 || line[0] != digit || line[2] != ':') continue;
-            if (line[1] == 'n') name = line.substr(3);
-            if (line[1] == 'u') url = line.substr(3);
-        }
-        listing += SourceEntryText(digit == '0' ? "BACKUP" : std::string(1, digit), url, name);
+    for (size_t n = 1; n <= sources.size(); ++n) {
+        const SourceEntry& source = sources[n % sources.size()];
+        listing +=
+            SourceEntryText(n < sources.size() ? std::to_string(n) : "BACKUP", source.url, source.name);
     }
     return listing;
 }
@@ -114,8 +105,8 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
         AddToAirLog(station, RequestMessage(clientAddress, " - LIST ALL SOURCES"));
         SetRemoteStatus(station, clientAddress, " - LIST ALL SOURCES");
         Guarded(failure, ApiErrorLine::ListSources, [&] {
-            if (const auto lines = ReadLines(station.file("sourcelist.ini")))
-                body = SourceListing(*lines);
+            if (const std::optional<SourceTable> sources = ReadSourceList(station))
+                body = SourceListing(*sources);
             else
                 failure = SourceListUnreadable(station);
         });

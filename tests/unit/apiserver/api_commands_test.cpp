@@ -46,9 +46,10 @@ TEST_F(ApiCommandsTest, CurrentSourceAndMetadataAnswerTheLabelsAsTheyAreNow) {
 }
 
 TEST_F(ApiCommandsTest, ListingGivesNineSourcesThenTheBackupWithEmptyFieldsForUndefinedOnes) {
-    s.folder.write("sourcelist.ini",
-                   "; sources\r\n1n:One\r\n1u:http://one/\r\n2u:http://two/\n2n:Two\r"
-                   "3n:Three\r\n3u:x\r\n3u:http://three/\r\n0u:http://backup/\r\n0n:Reserve\r\n");
+    s.folder.write(
+        "sourcelist.ini",
+        "; sources\r\n1n:One\r\n1u:http://one/\r\n2u:http://two/\n2n:Two\r"
+        "3n:Three\r\n3u:x\r\n3u:http://three/\r\n0u:http://backup/\r\n0n:Reserve\r\nZn:Letter\r\n");
     std::string expected =
         "Source: 1\r\nURL: http://one/\r\nName: One\r\nVolume: 100\r\n"
         "Source: 2\r\nURL: http://two/\r\nName: Two\r\nVolume: 100\r\n"
