@@ -57,15 +57,17 @@ ApiFailure SourceListUnreadable(const Station& station) {
     return {exists ? "Path/File access error" : "File not found", ApiErrorLine::ListSources};
 }
 
-// Runs one step; an exception it throws becomes the request's failure.
-template <typename Step>
-void Guarded(std::optional<ApiFailure>& failure, int line, Step&& step) {
+// The switch drives the players, the clock and the management link: what
+// fails in it is the request's failure, which its caller and the operator
+// are told of.
+std::optional<ApiFailure> SwitchTo(Station& station, const std::string& number) {
     try {
-        step();
+        ForceSwitch(station, number);
+        return std::nullopt;
     } catch (const std::exception& e) {
-        failure = ApiFailure{e.what(), line};
+        return ApiFailure{e.what(), ApiErrorLine::SetSource};
     } catch (...) {
-        failure = ApiFailure{"Unknown error", line};
+        return ApiFailure{"Unknown error", ApiErrorLine::SetSource};
     }
 }
 
@@ -87,35 +89,29 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
     SetRemoteStatus(station, clientAddress, " - NO COMMAND");
 
     if (path == "/api/getcurrent.php?id=" + key) {
-        Guarded(failure, ApiErrorLine::CurrentSource, [&] {
-            SetRemoteStatus(station, clientAddress, " - REQUEST CURRENT SOURCE");
-            body = CurrentSourceBody(station);
-        });
+        SetRemoteStatus(station, clientAddress, " - REQUEST CURRENT SOURCE");
+        body = CurrentSourceBody(station);
     }
     if (path.starts_with("/api/setcurrent.php?id=" + key)) {
         const std::string number(1, path.back());
         const std::string suffix = " - CHANGE TO SOURCE " + number;
         // The body is fixed before the switch: it does not depend on the outcome.
         body = "Source: " + number + "\r\nOK\r\n";
-        Guarded(failure, ApiErrorLine::SetSource, [&] { ForceSwitch(station, number); });
+        failure = SwitchTo(station, number);
         AddToAirLog(station, RequestMessage(clientAddress, suffix));
         SetRemoteStatus(station, clientAddress, suffix);
     }
     if (path == "/api/listsources.php?id=" + key) {
         AddToAirLog(station, RequestMessage(clientAddress, " - LIST ALL SOURCES"));
         SetRemoteStatus(station, clientAddress, " - LIST ALL SOURCES");
-        Guarded(failure, ApiErrorLine::ListSources, [&] {
-            if (const std::optional<SourceTable> sources = ReadSourceList(station))
-                body = SourceListing(*sources);
-            else
-                failure = SourceListUnreadable(station);
-        });
+        if (const std::optional<SourceTable> sources = ReadSourceList(station))
+            body = SourceListing(*sources);
+        else
+            failure = SourceListUnreadable(station);
     }
     if (path == "/api/metadata.php?id=" + key) {
-        Guarded(failure, ApiErrorLine::Metadata, [&] {
-            SetRemoteStatus(station, clientAddress, " - METADATA REQUEST");
-            body = station.console.lblRXmetadata.caption + "\r\nOK\r\n";
-        });
+        SetRemoteStatus(station, clientAddress, " - METADATA REQUEST");
+        body = station.console.lblRXmetadata.caption + "\r\nOK\r\n";
     }
 
     if (failure) {

@@ -17,10 +17,8 @@ struct ApiFailure {
 
 // The numbers shown after " Line of error:".
 namespace ApiErrorLine {
-constexpr int CurrentSource = 10;  // reading the source on air
-constexpr int SetSource = 20;      // the manual switch
-constexpr int ListSources = 30;    // reading sourcelist.ini for the listing
-constexpr int Metadata = 40;       // reading the received title
+constexpr int SetSource = 20;    // the manual switch
+constexpr int ListSources = 30;  // reading sourcelist.ini for the listing
 }  // namespace ApiErrorLine
 
 // The text a failure box shows.

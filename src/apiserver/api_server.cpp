@@ -1,6 +1,7 @@
 #include "apiserver/api_server.h"
 
 #include "apiserver/request_text.h"
+#include "core/run_handler.h"
 #include "core/station.h"
 
 namespace bf {
@@ -25,11 +26,14 @@ void ApiServer::Open(int port, const std::string& address) {
     slots_.emplace_back();  // slot 0: the listener
     if (rowChanged) rowChanged(0);
 
-    listener_.setConnectionRequestHandler([this] { Sck_ConnectionRequest(); });
+    listener_.setConnectionRequestHandler(
+        [this] { RunHandler(station_, "Sck_ConnectionRequest", [this] { Sck_ConnectionRequest(); }); });
     if (port >= 0 && port <= 65535) listener_.listen(static_cast<uint16_t>(port), address);
     if (listener_.isListening()) SetRow(0, "00 Listening");
 
-    station_.timers.define(kTimeoutTimer, 1000, [this] { tmrApiTimeout_Timer(); });
+    station_.timers.define(kTimeoutTimer, 1000, [this] {
+        RunHandler(station_, kTimeoutTimer, [this] { tmrApiTimeout_Timer(); });
+    });
     station_.timers.start(kTimeoutTimer);
 }
 
@@ -45,17 +49,16 @@ bool ApiServer::Holds(int16_t slot, uint64_t serial) const {
 TcpConnection::Events ApiServer::EventsFor(int16_t slot, uint64_t serial) {
     // An event of a connection that has left its slot must not act on the
     // slot's next connection.
-    return {
-        [this, slot, serial] {
-            if (Holds(slot, serial)) Sck_DataArrival(slot);
-        },
-        [this, slot, serial] {
-            if (Holds(slot, serial)) Sck_SendComplete(slot);
-        },
-        [this, slot, serial] {
-            if (Holds(slot, serial)) Sck_Close(slot);
-        },
+    auto event = [this, slot, serial](const char* name, void (ApiServer::*handler)(int16_t)) {
+        return [this, slot, serial, name, handler] {
+            RunHandler(station_, name, [&] {
+                if (Holds(slot, serial)) (this->*handler)(slot);
+            });
+        };
     };
+    return {event("Sck_DataArrival", &ApiServer::Sck_DataArrival),
+            event("Sck_SendComplete", &ApiServer::Sck_SendComplete),
+            event("Sck_Close", &ApiServer::Sck_Close)};
 }
 
 void ApiServer::Sck_ConnectionRequest() {

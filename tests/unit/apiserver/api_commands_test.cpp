@@ -64,14 +64,20 @@ TEST_F(ApiCommandsTest, ListingGivesNineSourcesThenTheBackupWithEmptyFieldsForUn
 }
 
 TEST_F(ApiCommandsTest, FailureIsLoggedReturnedAndAnsweredWithError) {
-    const ApiAnswer answer = Ask(Get("/api/listsources.php?id=Key7"));  // no sourcelist.ini
-
-    EXPECT_EQ(answer.reply, ComposeReply("ERROR"));
-    ASSERT_TRUE(answer.failure);
-    EXPECT_EQ(ApiFailureText(*answer.failure), "File not found\r\n Line of error:30");
-    EXPECT_EQ(NewestLogLine(), " " + std::string(kStatus) + "ERROR File not found Line of error:30");
+    // No sourcelist.ini for the listing; a switch that fails.
+    s.processes.onCall = [](const std::string&) { throw std::runtime_error("no player"); };
+    for (const auto& [path, failure] :
+         {std::pair{"listsources.php?id=Key7", "File not found\r\n Line of error:30"},
+          {"setcurrent.php?id=Key71", "no player\r\n Line of error:20"}}) {
+        const ApiAnswer answer = Ask(Get(std::string("/api/") + path));
+        EXPECT_EQ(answer.reply, ComposeReply("ERROR"));
+        ASSERT_TRUE(answer.failure);
+        EXPECT_EQ(ApiFailureText(*answer.failure), failure);
+        EXPECT_EQ(s->api.response, "ERROR");
+    }
+    EXPECT_EQ(CountOf(s->console.txtAIR, " - ERROR File not found Line of error:30\r\n"), 1u);
     EXPECT_EQ(CountOf(s->console.txtAIR, "LIST ALL SOURCES"), 1u);
-    EXPECT_EQ(s->api.response, "ERROR");
+    EXPECT_EQ(NewestLogLine(), " " + std::string(kStatus) + "ERROR no player Line of error:20");
 }
 
 TEST_F(ApiCommandsTest, TextsWithoutACommandGetErrorNeverAnotherRequestsBody) {

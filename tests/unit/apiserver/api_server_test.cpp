@@ -127,6 +127,16 @@ TEST_F(ApiServerTest, FailureIsReportedAndTheCallerStillAnswered) {
     EXPECT_EQ(peer->sent, std::vector<std::string>{ComposeReply("ERROR")});
 }
 
+TEST_F(ApiServerTest, FailingEventIsLoggedAndTheServerCarriesOn) {
+    const auto peer = Connect();
+    peer->failRead = true;
+    peer->send("GET / HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(CountOf(station.console.txtAIR, "  SYS - Sck_DataArrival FAILED: read failed\r\n"), 1u);
+    const auto next = Connect();
+    next->send("HELLO\r\n");
+    EXPECT_EQ(next->sent, std::vector<std::string>{ComposeReply("ERROR")});
+}
+
 TEST_F(ApiServerTest, SilentConnectionGoesAfterTheIdleTimeATricklingOneAfterItsLifetime) {
     const auto silent = Connect(), trickling = Connect();
     for (int tick = 1; tick < ApiServer::kLifetimeSeconds; ++tick) {

@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ struct FakePeer {
     bool accepted = false;
     bool open = false;              // the server still holds the connection
     bool closedAfterReply = false;  // the server ended it with close()
+    bool failRead = false;          // the server's readAll() throws
     TcpConnection::Events events;
 
     void send(const std::string& bytes) {
@@ -42,7 +44,10 @@ public:
         peer_->open = false;
         peer_->events = {};
     }
-    std::string readAll() override { return std::exchange(peer_->unread, {}); }
+    std::string readAll() override {
+        if (peer_->failRead) throw std::runtime_error("read failed");
+        return std::exchange(peer_->unread, {});
+    }
     void send(std::string_view bytes) override { peer_->sent.emplace_back(bytes); }
     void close() override { peer_->closedAfterReply = true; }
     std::string peerAddress() const override { return peer_->address; }
