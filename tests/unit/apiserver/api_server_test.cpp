@@ -9,28 +9,18 @@
 namespace bf::test {
 namespace {
 
+using Strings = std::vector<std::string>;
+
 TEST(SlotTagTest, IsTheLastTwoDigitsOfTheSlotNumber) {
     for (const auto& [slot, tag] : std::vector<std::pair<int16_t, std::string>>{
              {0, "00"}, {7, "07"}, {12, "12"}, {100, "00"}, {256, "56"}})
         EXPECT_EQ(SlotTag(slot), tag) << slot;
 }
 
-// Starts players like FakeProcesses and runs a hook meanwhile: the source
-// list report at the end of a switch runs the event loop, so other events of
-// the server can run in the middle of a set-source request.
-struct HookedProcesses : FakeProcesses {
-    bool startPlayer(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& stdoutPath) override {
-        if (onStart) onStart();
-        return FakeProcesses::startPlayer(program, args, stdoutPath);
-    }
-    std::function<void()> onStart;
-};
-
 class ApiServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        station.state.APIkey = "K";
+        s->state.APIkey = "K";
         server.failed = [this](const ApiFailure& f) { failures.push_back(f); };
         server.Open(1011);
     }
@@ -38,103 +28,94 @@ protected:
     void Tick(int times = 1) {
         for (int i = 0; i < times; ++i) s.timers.fire(ApiServer::kTimeoutTimer);
     }
-    const std::vector<std::string>& Rows() { return station.api.rows; }
+    const Strings& Rows() { return s->api.rows; }
+    // A set-source request runs the event loop while the switch reports the
+    // source list, so other events of the server can run in its middle.
+    void DuringTheSwitch(std::function<void()> events) {
+        s.processes.onCall = [events](const std::string& call) {
+            if (call.starts_with("start")) events();
+        };
+    }
 
     TestStation s;
-    HookedProcesses processes;
-    Station station{Platform{s.clock, processes, s.timers, s.InetTestURL, s.Inet1, s.InetAIR, s.InetTallyway,
-                             s.InetWeather},
-                    s.folder.path()};
     FakeTcpListener listener;
-    ApiServer server{station, listener};
+    ApiServer server{*s, listener};
     std::vector<ApiFailure> failures;
 };
 
 TEST_F(ApiServerTest, OpensTheListenerOrShowsNoConnection) {
     EXPECT_EQ(listener.listenedPort, 1011);
-    EXPECT_EQ(Rows(), std::vector<std::string>{"00 Listening"});
+    EXPECT_EQ(Rows(), Strings{"00 Listening"});
     EXPECT_TRUE(s.timers.running(ApiServer::kTimeoutTimer));
 
     FakeTcpListener refusing;
     refusing.refuseListen = true;
-    ApiServer(station, refusing).Open(1011);
-    EXPECT_EQ(Rows(), std::vector<std::string>{"(No Connection)"});
+    ApiServer(*s, refusing).Open(1011);
+    EXPECT_EQ(Rows(), Strings{"(No Connection)"});
     EXPECT_EQ(s.timers.timers.count(ApiServer::kTimeoutTimer), 0u);  // gone with its server
 }
 
-TEST_F(ApiServerTest, LowestFreeSlotIsReusedAndNewSlotsOnlyWhenAllAreBusy) {
-    auto a = Connect();
-    EXPECT_EQ(Rows(), (std::vector<std::string>{"00 Listening", "00 Listening"}));  // a copy of row 0
-    auto b = Connect(), c = Connect();
-    ASSERT_EQ(server.highestSlot(), 3);
-    b->hangUp();
-    a->hangUp();
-    EXPECT_TRUE(a->sent.empty());
-    EXPECT_EQ(Rows()[1], "01 Closed");
-    EXPECT_EQ(Rows()[2], "02 Closed");
-
-    auto d = Connect();
-    EXPECT_TRUE(server.busy(1));
-    EXPECT_FALSE(server.busy(2));
-    auto e = Connect();
-    EXPECT_EQ(server.highestSlot(), 3);
-    auto f = Connect();
-    EXPECT_EQ(server.highestSlot(), 4);
-    EXPECT_TRUE(f->open);
-}
-
-TEST_F(ApiServerTest, ConnectionsBeyondTheLastSlotAreDroppedAtOnce) {
+TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyAndNoneBeyondTheLast) {
     std::vector<std::shared_ptr<FakePeer>> peers;
     for (int i = 0; i < ApiServer::kHighestSlot; ++i) peers.push_back(Connect());
+    EXPECT_EQ(Rows().size(), static_cast<size_t>(ApiServer::kHighestSlot) + 1);
+    EXPECT_EQ(Rows()[1], "00 Listening");  // a new row is a copy of row 0
     const auto extra = Connect();
     EXPECT_TRUE(extra->accepted);
     EXPECT_FALSE(extra->open);
-    EXPECT_EQ(Rows().size(), static_cast<size_t>(ApiServer::kHighestSlot) + 1);
 
-    peers[99]->hangUp();
+    peers[1]->hangUp();
+    peers[0]->hangUp();
+    EXPECT_TRUE(peers[0]->sent.empty());
+    EXPECT_EQ(Rows()[1] + "|" + Rows()[2], "01 Closed|02 Closed");
+    Connect();
+    EXPECT_TRUE(server.busy(1));
+    EXPECT_FALSE(server.busy(2));
     EXPECT_TRUE(Connect()->open);
-    EXPECT_EQ(Rows()[100], "00 Closed");
+    EXPECT_EQ(server.highestSlot(), ApiServer::kHighestSlot);
 }
 
-TEST_F(ApiServerTest, RequestInPiecesIsAnsweredOnceWhenCompleteAndClosedWhenTheReplyHasGoneOut) {
-    const auto peer = Connect();
-    for (const char* piece : {"G", "ET /api/metadata", ".php?id=K HTTP/1.", "1", "\r\nHost: x\r\n", "\r\n"})
-        peer->send(piece);
-    ASSERT_EQ(peer->sent.size(), 1u);
-    EXPECT_EQ(peer->sent[0], ComposeReply("None\r\nOK\r\n"));
-    EXPECT_EQ(Rows()[1], "01 Transfering: /api/metadata.php?id=K");
-
-    peer->completeSend();
-    EXPECT_TRUE(peer->closedAfterReply);
-    EXPECT_FALSE(peer->open);
-    EXPECT_EQ(Rows()[1], "01 Closed");
-}
-
-TEST_F(ApiServerTest, JunkOrAnOversizedRequestGetsAnErrorReplyNotThePreviousBody) {
-    station.api.response = "Source: 1\r\nURL: http://private/\r\n";
-    const auto junk = Connect(), huge = Connect();
-    junk->send("HELLO\r\n");
-    huge->send("GET /" + std::string(kMaxRequestBytes, 'a'));
-    EXPECT_EQ(junk->sent, std::vector<std::string>{ComposeReply("ERROR")});
-    EXPECT_EQ(huge->sent, std::vector<std::string>{ComposeReply("ERROR")});
-}
-
-TEST_F(ApiServerTest, FailureIsReportedAndTheCallerStillAnswered) {
-    const auto peer = Connect();
-    peer->send("GET /api/listsources.php?id=K HTTP/1.0\r\n\r\n");  // no sourcelist.ini
+// Each text arrives in the pieces given, on slot 1, which each case frees
+// again. A text that is no request leaves the row as it was.
+TEST_F(ApiServerTest, TextIsAnsweredOnceWhenItIsARequestOrCannotBecomeOneThenTheSlotCloses) {
+    const std::string metadata = "GET /api/metadata.php?id=K HTTP/1.0\r\n\r\n";
+    const std::string metadataRow = "01 Transfering: /api/metadata.php?id=K";
+    const std::tuple<Strings, std::string, std::string> cases[] = {
+        {{"G", "ET /api/metadata", ".php?id=K HTTP/1.", "1", "\r\nHost: x\r\n", "\r\n"},
+         "None\r\nOK\r\n",
+         metadataRow},
+        {{metadata, metadata}, "None\r\nOK\r\n", metadataRow},  // one reply per connection
+        {{"HELLO\r\n"}, "ERROR", "01 Closed"},                  // never the previous reply's body
+        {{"GET /" + std::string(kMaxRequestBytes, 'a')}, "ERROR", "01 Closed"},
+        // No sourcelist.ini: the failure is reported and the caller answered.
+        {{"GET /api/listsources.php?id=K HTTP/1.0\r\n\r\n"},
+         "ERROR",
+         "01 Transfering: /api/listsources.php?id=K"},
+    };
+    for (const auto& [pieces, body, row] : cases) {
+        SCOPED_TRACE(pieces[0]);
+        const auto peer = Connect();
+        for (const std::string& piece : pieces) peer->send(piece);
+        EXPECT_EQ(peer->sent, Strings{ComposeReply(body)});
+        EXPECT_EQ(Rows()[1], row);
+        peer->completeSend();
+        EXPECT_TRUE(peer->closedAfterReply);
+        EXPECT_FALSE(peer->open);
+        EXPECT_EQ(Rows()[1], "01 Closed");
+    }
+    EXPECT_EQ(server.highestSlot(), 1);
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].line, ApiErrorLine::ListSources);
-    EXPECT_EQ(peer->sent, std::vector<std::string>{ComposeReply("ERROR")});
 }
 
 TEST_F(ApiServerTest, FailingEventIsLoggedAndTheServerCarriesOn) {
     const auto peer = Connect();
     peer->failRead = true;
     peer->send("GET / HTTP/1.0\r\n\r\n");
-    EXPECT_EQ(CountOf(station.console.txtAIR, "  SYS - Sck_DataArrival FAILED: read failed\r\n"), 1u);
+    EXPECT_EQ(CountOf(s->console.txtAIR, "  SYS - Sck_DataArrival FAILED: read failed\r\n"), 1u);
     const auto next = Connect();
     next->send("HELLO\r\n");
-    EXPECT_EQ(next->sent, std::vector<std::string>{ComposeReply("ERROR")});
+    EXPECT_EQ(next->sent, Strings{ComposeReply("ERROR")});
 }
 
 TEST_F(ApiServerTest, SilentConnectionGoesAfterTheIdleTimeATricklingOneAfterItsLifetime) {
@@ -154,10 +135,10 @@ TEST_F(ApiServerTest, SilentConnectionGoesAfterTheIdleTimeATricklingOneAfterItsL
 TEST_F(ApiServerTest, ConnectionThatClosesDuringASwitchGetsNoReplyNorDoesTheSlotsNextOne) {
     const auto peer = Connect();
     std::shared_ptr<FakePeer> next;
-    processes.onStart = [&] {
+    DuringTheSwitch([&] {
         peer->hangUp();
         next = Connect();  // takes the slot that has just come free
-    };
+    });
     peer->send("GET /api/setcurrent.php?id=K3 HTTP/1.0\r\n\r\n");
     ASSERT_TRUE(next);
     EXPECT_TRUE(peer->sent.empty());
@@ -168,13 +149,13 @@ TEST_F(ApiServerTest, ConnectionThatClosesDuringASwitchGetsNoReplyNorDoesTheSlot
 
 TEST_F(ApiServerTest, NeitherTimeOutNorMoreBytesCutOrRepeatARequestBeingHandled) {
     const auto peer = Connect();
-    processes.onStart = [&] {
+    DuringTheSwitch([&] {
         Tick(ApiServer::kLifetimeSeconds);
         peer->send("GET /api/metadata.php?id=K HTTP/1.0\r\n\r\n");
-    };
+    });
     peer->send("GET /api/setcurrent.php?id=K3 HTTP/1.0\r\n");
     EXPECT_TRUE(peer->open);
-    EXPECT_EQ(peer->sent, std::vector<std::string>{ComposeReply("Source: 3\r\nOK\r\n")});
+    EXPECT_EQ(peer->sent, Strings{ComposeReply("Source: 3\r\nOK\r\n")});
 }
 
 }  // namespace
