@@ -40,12 +40,11 @@ struct CheckedStation {
         tmrSourceCheck_Timer(*ts);
     }
     std::string lamp() {
-        return Items(*ts, "lblFailText lblFailURL lblFailCheckTime") + " " + Colour(ts.console().lblFail);
+        const auto colour = ts.console().lblFail.backColour;
+        return Items(*ts, "lblFailText lblFailURL lblFailCheckTime") + (colour == Colour::Green ? " green"
+                                                                        : colour == Colour::Red ? " red"
+                                                                                                : " ?");
     }
-    static std::string Colour(const Label& l) {
-        return l.backColour == Colour::Green ? "green" : l.backColour == Colour::Red ? "red" : "?";
-    }
-    size_t logged(const std::string& line) const { return CountOf(ts.station->console.txtAIR, line); }
 };
 
 struct HealthCheckTest : ::testing::Test, CheckedStation {};
