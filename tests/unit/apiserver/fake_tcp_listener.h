@@ -16,7 +16,6 @@ namespace bf::test {
 struct FakePeer {
     std::string unread;             // sent by the peer, not yet read by the server
     std::vector<std::string> sent;  // every send() of the server
-    bool accepted = false;
     bool open = false;              // the server still holds the connection
     bool closedAfterReply = false;  // the server ended it with close()
     bool failRead = false;          // the server's readAll() throws
@@ -66,7 +65,7 @@ public:
         if (waiting.empty()) return nullptr;
         auto peer = waiting.front();
         waiting.pop_front();
-        peer->accepted = peer->open = true;
+        peer->open = true;
         peer->events = std::move(events);
         return std::make_unique<FakeConnection>(peer);
     }

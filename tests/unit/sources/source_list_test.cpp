@@ -34,7 +34,6 @@ TEST(SourceListTest, FindSourceTakesOnlyTheNumbersOwnLinesTheTableFilesOtherChar
         {";4u:http://hidden/a\r\n;4n:Hidden\r\n2U:http://a/b\r\n2N:Name\r\n", "4", "||", 2, "||"},
         {";u:http://semi/\r\n", ";", "|http://semi/|", 0, "||"},  // only the table skips comments
         {"12u:http://c/d\r\n1u:http://a/1\r\nu:\r\n", "12", "||", 1, "|http://a/1|"},
-        {"1u:http://a/1\r\n", "", "||", 0, "||"},
         {"1u:http://a/1\r\n", "1\r\n", "||", 1, "|http://a/1|"},
         {"\x00\xff\xfe;\x01u:\x00\x80\r\n1u: http://a/b  \r\n2n:\tTabbed\r\n3u:http://a/\x00\xff\r\n"s, "1",
          "| http://a/b  |", 0, "||"},
