@@ -46,10 +46,14 @@ TEST_F(ApiServerWindowTest, ServesOverARealSocketDrawsTheRowsAndShowsAFailureWit
     EXPECT_TRUE(processEventsUntil([&] { return row->text() == QStringLiteral("01 Closed"); }, 5s));
     EXPECT_EQ(row->y(), ApiServerWindow::kRowHeight + ApiServerWindow::kRowGap);
 
-    EXPECT_EQ(Exchange("GET /api/listsources.php?id= HTTP/1.0\r\n\r\n"), ComposeReply("ERROR"));
-    ASSERT_NE(window.failureBox(), nullptr);  // no sourcelist.ini
-    EXPECT_FALSE(window.failureBox()->isModal());
-    EXPECT_EQ(window.failureBox()->text(), QStringLiteral("File not found\r\n Line of error:30"));
+    const std::string listing = "GET /api/listsources.php?id= HTTP/1.0\r\n\r\n";  // no sourcelist.ini
+    EXPECT_EQ(Exchange(listing), ComposeReply("ERROR"));
+    QMessageBox* box = window.failureBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(box->isModal());
+    EXPECT_EQ(box->text(), QStringLiteral("File not found\r\n Line of error:30"));
+    EXPECT_EQ(Exchange(listing), ComposeReply("ERROR"));  // answered while the box is open
+    EXPECT_EQ(window.failureBox(), box);                  // and no second box
 }
 
 }  // namespace
