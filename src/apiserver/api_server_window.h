@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "apiserver/connection_slots.h"
+#include "apiserver/api_server.h"
 #include "platform/qt_tcp_listener.h"
 
 class QLabel;

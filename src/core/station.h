@@ -38,7 +38,6 @@ struct Platform {
 // The API server window's public fields and its status rows.
 struct ApiServerModel {
     bool created = false;
-    std::string TransferString;
     std::string response;
     std::vector<std::string> rows;  // row i is connection slot i's status
 };

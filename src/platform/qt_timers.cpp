@@ -59,6 +59,10 @@ void QtTimers::stop(const std::string& name) {
     if (it != timers_.end()) it->second->timer.stop();
 }
 
+void QtTimers::remove(const std::string& name) {
+    timers_.erase(name);
+}
+
 bool QtTimers::running(const std::string& name) const {
     const auto it = timers_.find(name);
     return it != timers_.end() && it->second->timer.isActive();

@@ -27,6 +27,8 @@ public:
     // with a period of 0 or less is never started.
     void start(const std::string& name) override;
     void stop(const std::string& name) override;
+    // Stops and forgets the timer; never from within its own handler.
+    void remove(const std::string& name) override;
     bool running(const std::string& name) const override;
     int periodMs(const std::string& name) const override;
 

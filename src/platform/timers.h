@@ -14,6 +14,7 @@ public:
     virtual void define(const std::string& name, int periodMs, std::function<void()> handler) = 0;
     virtual void start(const std::string& name) = 0;
     virtual void stop(const std::string& name) = 0;
+    virtual void remove(const std::string& name) = 0;
     virtual bool running(const std::string& name) const = 0;
     virtual int periodMs(const std::string& name) const = 0;
 };

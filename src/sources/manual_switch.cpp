@@ -1,5 +1,7 @@
 #include "sources/manual_switch.h"
 
+#include <string>
+
 #include "core/pause.h"
 #include "core/station.h"
 #include "core/station_log.h"
@@ -33,14 +35,9 @@ void EndFailover(StationState& s) {
 
 }  // namespace
 
-void cmdForceSwitch_Click(Station& station) {
+void ForceSwitch(Station& station, std::string_view number) {
     const DisabledWhileRunning guard(station.console.cmdForceSwitch);
     EndFailover(station.state);
-
-    // The remote API hands its number over in TransferString. An empty list
-    // text gives an empty number, which finds no source, like an unchosen list.
-    std::string number = station.console.comboSourceList.text.substr(0, 1);
-    if (!station.api.TransferString.empty()) number = station.api.TransferString;
 
     const SourceEntry entry = SwitchSource(station, number);
 
@@ -49,6 +46,14 @@ void cmdForceSwitch_Click(Station& station) {
         station.processes.runShellCommand(command);
         AddToAirLog(station, "  RUNNING EXTERNAL COMMAND (" + command + ")");
     }
+}
+
+void cmdForceSwitch_Click(Station& station) {
+    // A copy: the list may change while the switch runs the event loop. An
+    // empty list text gives an empty number, which finds no source, like an
+    // unchosen list.
+    const std::string number = station.console.comboSourceList.text.substr(0, 1);
+    ForceSwitch(station, number);
 }
 
 void cmdForceSource_Click(Station& station) {

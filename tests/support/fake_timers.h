@@ -26,6 +26,7 @@ public:
     }
     void start(const std::string& name) override { timers[name].running = true; }
     void stop(const std::string& name) override { timers[name].running = false; }
+    void remove(const std::string& name) override { timers.erase(name); }
     bool running(const std::string& name) const override {
         auto it = timers.find(name);
         return it != timers.end() && it->second.running;

@@ -19,10 +19,11 @@ std::string SlotTag(int16_t slot);
 
 // The socket side of the API server window: the listener (slot 0, which
 // never carries a connection) and the connection slots 1, 2, ... with their
-// status rows in station.api.rows. A connection is accepted on the lowest
-// free slot; a new slot is made only when every slot is busy. Bytes are
-// buffered per connection until they make a request (or plainly cannot);
-// each connection gets exactly one reply and is closed once it has gone out.
+// status rows in station.api.rows, which nothing else writes. A connection
+// is accepted on the lowest free slot; a new slot is made only when every
+// slot is busy. Bytes are buffered per connection until they make a request
+// (or plainly cannot); each connection gets exactly one reply and is closed
+// once it has gone out.
 class ApiServer {
 public:
     // Connections beyond this many slots are dropped at once.

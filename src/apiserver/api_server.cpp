@@ -1,6 +1,7 @@
-#include "apiserver/connection_slots.h"
+#include "apiserver/api_server.h"
 
 #include "apiserver/request_text.h"
+#include "core/run_handler.h"
 #include "core/station.h"
 
 namespace bf {
@@ -13,26 +14,26 @@ std::string SlotTag(int16_t slot) {
 ApiServer::ApiServer(Station& station, TcpListener& listener) : station_(station), listener_(listener) {}
 
 ApiServer::~ApiServer() {
-    // The timer may outlive this object: leave it stopped and harmless.
-    station_.timers.stop(kTimeoutTimer);
-    station_.timers.define(kTimeoutTimer, 1000, [] {});
+    station_.timers.remove(kTimeoutTimer);
     listener_.setConnectionRequestHandler({});
 }
 
 void ApiServer::Open(int port, const std::string& address) {
     station_.api.created = true;
-    station_.api.TransferString.clear();
     station_.api.response.clear();
     station_.api.rows = {"(No Connection)"};
     slots_.clear();
     slots_.emplace_back();  // slot 0: the listener
     if (rowChanged) rowChanged(0);
 
-    listener_.setConnectionRequestHandler([this] { Sck_ConnectionRequest(); });
+    listener_.setConnectionRequestHandler(
+        [this] { RunHandler(station_, "Sck_ConnectionRequest", [this] { Sck_ConnectionRequest(); }); });
     if (port >= 0 && port <= 65535) listener_.listen(static_cast<uint16_t>(port), address);
     if (listener_.isListening()) SetRow(0, "00 Listening");
 
-    station_.timers.define(kTimeoutTimer, 1000, [this] { tmrApiTimeout_Timer(); });
+    station_.timers.define(kTimeoutTimer, 1000, [this] {
+        RunHandler(station_, kTimeoutTimer, [this] { tmrApiTimeout_Timer(); });
+    });
     station_.timers.start(kTimeoutTimer);
 }
 
@@ -48,17 +49,16 @@ bool ApiServer::Holds(int16_t slot, uint64_t serial) const {
 TcpConnection::Events ApiServer::EventsFor(int16_t slot, uint64_t serial) {
     // An event of a connection that has left its slot must not act on the
     // slot's next connection.
-    return {
-        [this, slot, serial] {
-            if (Holds(slot, serial)) Sck_DataArrival(slot);
-        },
-        [this, slot, serial] {
-            if (Holds(slot, serial)) Sck_SendComplete(slot);
-        },
-        [this, slot, serial] {
-            if (Holds(slot, serial)) Sck_Close(slot);
-        },
+    auto event = [this, slot, serial](const char* name, void (ApiServer::*handler)(int16_t)) {
+        return [this, slot, serial, name, handler] {
+            RunHandler(station_, name, [&] {
+                if (Holds(slot, serial)) (this->*handler)(slot);
+            });
+        };
     };
+    return {event("Sck_DataArrival", &ApiServer::Sck_DataArrival),
+            event("Sck_SendComplete", &ApiServer::Sck_SendComplete),
+            event("Sck_Close", &ApiServer::Sck_Close)};
 }
 
 void ApiServer::Sck_ConnectionRequest() {
@@ -108,13 +108,12 @@ void ApiServer::Answer(int16_t slot) {
 
     // A set-source request waits for the source list report, and the event
     // loop runs meanwhile: slots may be added and this connection may close.
-    const ApiAnswer answer = AnswerRequestText(station_, slot, text, address);
+    const ApiAnswer answer = AnswerRequestText(station_, text, address);
 
-    if (Holds(slot, serial))
-        slots_[slot].handling = false;
-    else if (!busy(slot))
-        station_.api.rows[slot] = SlotTag(slot) + " Closed";
-    if (rowChanged) rowChanged(slot);
+    if (Holds(slot, serial)) slots_[slot].handling = false;
+    // A slot that has come free meanwhile keeps its "Closed" row.
+    // "Transfering" is spelt as the operators know it from their screens: keep it.
+    if (answer.path && busy(slot)) SetRow(slot, SlotTag(slot) + " Transfering: " + *answer.path);
     if (answer.failure && failed) failed(*answer.failure);
     if (Holds(slot, serial)) slots_[slot].socket->send(answer.reply);
 }
