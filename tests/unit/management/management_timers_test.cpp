@@ -1,0 +1,174 @@
+#include "management/management_timers.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "management/management_link.h"
+#include "test_station.h"
+
+namespace bf::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const std::string kOld = "1 060000 1\r\n1 070000 2\r\n1 080000 3\r\n";
+const std::string kNew = "1 090000 3\r\n";
+const std::string kGet = "http://m/get?key=k&switcher=sw";
+const std::string kPoll = "http://m/poll?key=k&switcher=sw";
+const std::string kUpdated = "Config updated 12:00:00 2026-06-12";
+const std::string kFailed = "Config update failed 12:00:00 2026-06-12";
+
+// Source 1 on air on slot 1; downloads every minute.
+struct ManagedStation {
+    TestStation ts;
+    ManagedStation() {
+        StationState& s = ts.state();
+        s.ManagementUpdate = 1;
+        s.ManagementURL = "http://m/get";
+        s.CheckForChangeURL = "http://m/poll";
+        s.ManagementSendURL = "http://m/send";
+        s.ManagementKey = "k";
+        s.ManagementSwitcher = "sw";
+        s.CurrentMplayer = 1;
+        s.CurrentSource = 1;
+        ts.console().lblCurrentSource.caption = "http://one.example/a";
+        ts.folder.write("sourcelist.ini", "1u:http://one.example/a\r\n3n:Studio B\r\n3u:http://three.example/b\r\n"
+                                          "7n:Seven\r\n7u:http://\r\n");
+        ts.folder.write("sourceevents.ini", kOld);
+    }
+    std::string status() { return ts.console().lblConfigurationStatus.caption; }
+    size_t reports() const {
+        size_t n = 0;
+        for (const auto& r : ts.Inet1.requests) n += r.rfind("http://m/send?key=k&switcher=sw&item=", 0) == 0;
+        return n;
+    }
+};
+
+struct ManagementTimersTest : ::testing::Test, ManagedStation {};
+
+TEST_F(ManagementTimersTest, CountdownShowsTwoOneThenDownloadsTwiceAndStartsAgain) {
+    ts.state().ManagementUpdate = 3;
+    Strings duringFetch;
+    ts.Inet1.onFetch = [&](const std::string& url) {
+        if (url == kGet) duringFetch.push_back(status());
+    };
+    ts.Inet1.queue("first reply, not kept");
+    ts.Inet1.queue(kNew);
+    Strings shown;
+    for (int tick = 0; tick < 4; ++tick) {
+        tmrManagementDownload_Timer(*ts);
+        shown.push_back(status());
+    }
+    EXPECT_EQ(shown, (Strings{"Countdown till config update: 2", "Countdown till config update: 1", kUpdated,
+                              "Countdown till config update: 2"}));
+    EXPECT_EQ(duringFetch, Strings(2, "Config update in progress..."));
+    EXPECT_EQ(Strings(ts.Inet1.requests.begin(), ts.Inet1.requests.begin() + 2), Strings(2, kGet));
+    EXPECT_EQ(reports(), 10u);
+    EXPECT_EQ(ts.folder.read("sourceevents.ini"), kNew);
+    EXPECT_EQ(ts.state().ManagementCounter, 1);
+}
+
+TEST_F(ManagementTimersTest, OnlyACompleteSecondReplyReplacesTheScheduleAndAFailureIsShownAndLogged) {
+    struct Case {
+        const char* name;
+        std::function<void(FakeHttpClient&)> script;
+        std::string file, status, logged;
+    };
+    const Case cases[] = {
+        {"shorter reply, no old tail", [](auto& h) { h.queue("x"), h.queue(kNew); }, kNew, kUpdated, ""},
+        {"unreachable",
+         [](auto& h) { h.reply = [](auto&) { return HttpResult{"", HttpError::ConnectionRefused, "Refused"}; }; },
+         kOld,
+         kFailed, "  SYS - CONFIG UPDATE FAILED (Refused)\r\n"},
+        {"error page", [](auto& h) { h.queue(kNew), h.queue("404 Not Found", 404); }, kOld, kFailed,
+         "  SYS - CONFIG UPDATE FAILED (HTTP 404)\r\n"},
+        {"broken off", [](auto& h) { h.queue(kNew), h.queueError(HttpError::ConnectionReset, "Closed"); }, kOld,
+         kFailed, "  SYS - CONFIG UPDATE FAILED (Closed)\r\n"},
+        {"empty", [](auto& h) { h.queue(""), h.queue(""); }, kOld, kFailed,
+         "  SYS - CONFIG UPDATE FAILED (EMPTY REPLY)\r\n"},
+    };
+    for (const Case& c : cases) {
+        ManagedStation t;
+        c.script(t.ts.Inet1);
+        tmrManagementDownload_Timer(*t.ts);
+        EXPECT_EQ(t.ts.folder.read("sourceevents.ini"), c.file) << c.name;
+        EXPECT_EQ(t.status(), c.status) << c.name;
+        EXPECT_EQ(t.ts.console().txtAIR, c.logged.empty() ? "" : " 2026-12-06 12:00:00" + c.logged) << c.name;
+        EXPECT_EQ(t.reports(), 10u) << c.name;
+        EXPECT_EQ(t.ts.state().ManagementCounter, 0) << c.name;
+    }
+}
+
+TEST_F(ManagementTimersTest, PollSwitchesOnlyToAPlayableSourceTheReplyNames) {
+    struct Case {
+        std::string reply;
+        int status;
+        int source;  // CurrentSource afterwards
+    };
+    const Case cases[] = {{"3", 200, 3}, {"3\r\n", 200, 3}, {"3 \n", 200, 3}, {"NOCHANGE", 200, 1}, {"", 200, 1},
+                          {"7", 200, 1}, {"8", 200, 1},     {"3x", 200, 1},  {"3", 503, 1}};
+    for (const Case& c : cases) {
+        ManagedStation t;
+        t.ts.Inet1.queue(c.reply, c.status);
+        tmrCheckForChanges_Timer(*t.ts);
+        const bool switched = c.source != 1;
+        EXPECT_EQ(t.ts.Inet1.requests[0], kPoll);
+        EXPECT_EQ(t.ts.state().CurrentSource, c.source) << c.reply;
+        const Strings calls = {"start mplayer2 http://three.example/b -quiet -noconsolecontrols", "kill mplayer1"};
+        EXPECT_EQ(t.ts.processes.log, switched ? calls : Strings{}) << c.reply;
+        EXPECT_EQ(Items(*t.ts, "lblStudio lblCurrentSource"),
+                  switched ? "lblStudio=Studio B lblCurrentSource=http://three.example/b"
+                           : "lblStudio=NONE lblCurrentSource=http://one.example/a")
+            << c.reply;
+        EXPECT_EQ(t.reports(), switched ? 10u : 0u) << c.reply;
+    }
+    ManagedStation t;
+    t.ts.Inet1.queue("7");
+    tmrCheckForChanges_Timer(*t.ts);
+    EXPECT_EQ(t.ts.console().txtAIR, " 2026-12-06 12:00:00  SYS - MANAGEMENT SWITCH REFUSED - NO PLAYABLE SOURCE 7\r\n");
+}
+
+TEST_F(ManagementTimersTest, EveryWaitOfATickEndsBeforeTheNextTickAndARunningRequestIsCancelledFirst) {
+    int waitedMs = 0;
+    Strings busyAtFetch;
+    ts.Inet1.isBusy = true;
+    ts.Inet1.onFetch = [&](const std::string&) {
+        waitedMs += ts.Inet1.timeoutMs;
+        busyAtFetch.push_back(ts.Inet1.isBusy ? "busy" : "idle");
+    };
+    ts.Inet1.reply = [](const std::string& url) {
+        return HttpResult{url == kPoll ? "3" : "", HttpError::TimedOut, "Request timed out", 0};
+    };
+    tmrManagementDownload_Timer(*ts);
+    EXPECT_EQ(ts.Inet1.requests.size(), 12u);
+    EXPECT_LT(waitedMs, 60000);
+    EXPECT_EQ(ts.Inet1.cancels, 1);
+    EXPECT_EQ(busyAtFetch[0], "idle");
+
+    waitedMs = 0;
+    ts.Inet1.reply = [](const std::string& url) { return HttpResult{url == kPoll ? "3" : "", 0, "", 200}; };
+    tmrCheckForChanges_Timer(*ts);
+    EXPECT_EQ(ts.Inet1.requests.size(), 12u + 11u);
+    EXPECT_LT(waitedMs + 2000, 60000);  // with the switch's overlap
+}
+
+TEST_F(ManagementTimersTest, PollAndDownloadOfTheSameMinuteBothTakeEffectAndTicksDoNotStack) {
+    ts.Inet1.reply = [](const std::string& url) { return HttpResult{url == kPoll ? "3" : kNew, 0, "", 200}; };
+    bool nested = false;
+    ts.Inet1.onFetch = [&](const std::string& url) {
+        if (url != kGet || nested) return;
+        nested = true;  // both timers fall due during the first download request
+        tmrManagementDownload_Timer(*ts);
+        tmrCheckForChanges_Timer(*ts);
+    };
+    tmrManagementDownload_Timer(*ts);
+    EXPECT_EQ(ts.state().CurrentSource, 3);
+    EXPECT_EQ(ts.folder.read("sourceevents.ini"), kNew);
+    EXPECT_EQ(status(), "Config updated 12:00:02 2026-06-12");  // after the switch's overlap
+    EXPECT_EQ(ts.Inet1.requests.size(), 2u + 1u + 10u + 10u);
+    EXPECT_EQ(ts.state().ManagementCounter, 0);
+}
+
+}  // namespace
+}  // namespace bf::test
