@@ -23,8 +23,8 @@ std::string QueryValue(std::string_view value) {
 
 std::string ManagementQuery(const Station& station, std::string_view baseUrl) {
     const StationState& s = station.state;
-    return std::string(baseUrl) + "?key=" + QueryValue(s.ManagementKey) + "&switcher=" +
-           QueryValue(s.ManagementSwitcher);
+    return std::string(baseUrl) + "?key=" + QueryValue(s.ManagementKey) +
+           "&switcher=" + QueryValue(s.ManagementSwitcher);
 }
 
 Inet1Reply FetchOnInet1(Station& station, const std::string& url, int timeoutMs) {

@@ -60,7 +60,8 @@ void tmrManagementDownload_Timer(Station& station) {
     if (station.management.downloading) return;
 
     s.ManagementCounter = static_cast<int16_t>(s.ManagementCounter + 1);
-    status.caption = "Countdown till config update: " + std::to_string(s.ManagementUpdate - s.ManagementCounter);
+    status.caption =
+        "Countdown till config update: " + std::to_string(s.ManagementUpdate - s.ManagementCounter);
     if (s.ManagementCounter < s.ManagementUpdate) return;
 
     const DownloadRunning running(station.management.downloading);
@@ -79,9 +80,9 @@ void tmrManagementDownload_Timer(Station& station) {
 }
 
 void tmrCheckForChanges_Timer(Station& station) {
-    const std::string reply =
-        FetchOnInet1(station, ManagementQuery(station, station.state.CheckForChangeURL), ManagementTimeoutMs::Poll)
-            .body;
+    const std::string reply = FetchOnInet1(station, ManagementQuery(station, station.state.CheckForChangeURL),
+                                           ManagementTimeoutMs::Poll)
+                                  .body;
     const std::string_view order = OrderOf(reply);
     if (order.empty() || order[0] < '0' || order[0] > '9') return;  // no change
     // An order for a number without a playable source would restart the

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
-#include "management/management_link.h"
 #include "sources/manual_switch.h"
 #include "sources/player_control.h"
 #include "test_station.h"
@@ -23,46 +23,38 @@ struct SourceListReportTest : ::testing::Test {
         s.ManagementKey = "k y#";
         s.ManagementSwitcher = "sw";
     }
-    // The ten requests expected for these slots; `active` marks one.
-    static Strings Expected(const std::map<int, std::pair<std::string, std::string>>& slots, int active) {
+    // The ten requests expected: `slots` maps a slot to its "NAME&url=URL".
+    using Slots = std::map<int, std::string>;
+    static Strings Expected(const Slots& slots, int active) {
         Strings urls;
-        for (int i = 0; i < 10; ++i) {
-            const auto it = slots.find(i);
-            urls.push_back("http://m/send.php?key=k%20y%23&switcher=sw&item=" + std::to_string(i) +
-                           "&name=" + (it == slots.end() ? "" : it->second.first) +
-                           "&url=" + (it == slots.end() ? "" : it->second.second) + "&active=" +
-                           (i == active ? "Y" : "N"));
-        }
+        for (int i = 0; i < 10; ++i)
+            urls.push_back("http://m/send.php?key=k%20y%23&switcher=sw&item=" + std::to_string(i) + "&name=" +
+                           (slots.count(i) ? slots.at(i) : "&url=") + "&active=" + (i == active ? "Y" : "N"));
         return urls;
     }
 };
 
 TEST_F(SourceListReportTest, SendsAllTenSlotsFreshFromTheListWithValuesAsTheyStand) {
-    struct Case {
-        std::string list;
-        int current;
-        std::map<int, std::pair<std::string, std::string>> slots;
-    };
-    const Case cases[] = {
+    // clang-format off
+    const std::tuple<std::string, int, Slots> cases[] = {
         {"1n:One\r\n1u:http://a.example/one\r\n2n:Two\n2u:http://b.example/two?x=1&y=%41\r\n", 2,
-         {{1, {"One", "http://a.example/one"}}, {2, {"Two", "http://b.example/two?x=1&y=%41"}}}},
-        {"xn:Test\r\n;3n:Gone\r\n3n:Caf\xe9 #3\t\x7f\r\n", 0, {{0, {"Test", ""}}, {3, {"Caf%E9%20%233%09%7F", ""}}}},
-        {"", -1, {}},
-    };
-    for (const Case& c : cases) {
+         {{1, "One&url=http://a.example/one"}, {2, "Two&url=http://b.example/two?x=1&y=%41"}}},
+        {"xn:Test\r\n;3n:Gone\r\n3n:Caf\xe9 #3\t\x7f\r\n", 0, {{0, "Test&url="}, {3, "Caf%E9%20%233%09%7F&url="}}},
+        {"", -1, {}}};
+    // clang-format on
+    for (const auto& [list, current, slots] : cases) {
         ts.Inet1.requests.clear();
-        ts.folder.write("sourcelist.ini", c.list);
-        ts.state().CurrentSource = static_cast<int16_t>(c.current);
+        ts.folder.write("sourcelist.ini", list);
+        ts.state().CurrentSource = static_cast<int16_t>(current);
         ReportSourceList(*ts);
-        EXPECT_EQ(ts.Inet1.requests, Expected(c.slots, c.current)) << c.list;
+        EXPECT_EQ(ts.Inet1.requests, Expected(slots, current)) << list;
     }
-    EXPECT_EQ(ts.Inet1.timeoutMs, ManagementTimeoutMs::Report);
 }
 
 TEST_F(SourceListReportTest, EverySwitchReportsButNotTheForcedSwitchFromBackupNorWithDownloadsOff) {
     ts.folder.write("sourcelist.ini", "2u:http://b.example/two\r\n");
     SwitchSource(*ts, "2");
-    EXPECT_EQ(ts.Inet1.requests, Expected({{2, {"", "http://b.example/two"}}}, 2));
+    EXPECT_EQ(ts.Inet1.requests, Expected({{2, "&url=http://b.example/two"}}, 2));
     ts.Inet1.requests.clear();
     cmdForceSource_Click(*ts);
     ts.state().ManagementUpdate = 0;
@@ -83,7 +75,7 @@ TEST_F(SourceListReportTest, ASwitchDuringAReportSupersedesTheRestOfIt) {
     const Strings& sent = ts.Inet1.requests;
     ASSERT_EQ(sent.size(), 13u);
     EXPECT_EQ(Strings(sent.begin() + 3, sent.end()),
-              Expected({{1, {"", "http://a.example/one"}}, {2, {"", "http://b.example/two"}}}, 2));
+              Expected({{1, "&url=http://a.example/one"}, {2, "&url=http://b.example/two"}}, 2));
     EXPECT_EQ(ts.Inet1.cancels, 1);
 }
 
