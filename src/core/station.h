@@ -42,6 +42,13 @@ struct ApiServerModel {
     std::vector<std::string> rows;  // row i is connection slot i's status
 };
 
+// The management link's callers share Inet1 and wait on it while other
+// handlers run, also further calls of their own.
+struct ManagementRuns {
+    unsigned reportsStarted = 0;  // a report stops once a newer one has started
+    bool downloading = false;     // one configuration download at a time
+};
+
 // The whole program: state record, console model and platform services.
 // Handlers are free functions that take the Station.
 struct Station {
@@ -75,6 +82,7 @@ struct Station {
     StationState state;
     ConsoleModel console;
     ApiServerModel api;
+    ManagementRuns management;
 
     // Ends the program at once (no further handler runs). Set by main;
     // tests record the call.
