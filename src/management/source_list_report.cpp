@@ -17,7 +17,7 @@ void ReportSourceList(Station& station) {
         // its own; the rest of this one could only repeat or contradict it.
         if (station.management.reportsStarted != run) return;
         const std::string url = ManagementQuery(station, s.ManagementSendURL) + "&item=" + std::to_string(i) +
-                                "&name=" + QueryValue(table.names[i]) + "&url=" + QueryValue(table.urls[i]) +
+                                "&name=" + QueryValue(table[i].name) + "&url=" + QueryValue(table[i].url) +
                                 "&active=" + (i == s.CurrentSource ? "Y" : "N");
         // The reply means nothing; a lost slot is sent again with the next report.
         FetchOnInet1(station, url, ManagementTimeoutMs::Report);
