@@ -7,6 +7,7 @@
 #include "core/text_file.h"
 #include "core/time_format.h"
 #include "management/management_timers.h"
+#include "metadata/air_update.h"
 #include "metadata/outside_services.h"
 #include "metadata/player_log_reader.h"
 #include "schedule/event_tick.h"

@@ -4,9 +4,8 @@
 
 namespace bf {
 
-// TuneIn AIR, the billing reporter and the weather strapline are not built
-// yet; their timers tick without effect.
-void tmrAirUpdate_Timer(Station&) {}
+// The billing reporter and the weather strapline are not built yet; their
+// timers tick without effect.
 void tmrCheckFile_Timer(Station&) {}
 void tmrWeather_Timer(Station&) {}
 

@@ -4,7 +4,6 @@ namespace bf {
 
 struct Station;
 
-void tmrAirUpdate_Timer(Station& station);
 void tmrCheckFile_Timer(Station& station);
 void tmrWeather_Timer(Station& station);
 
