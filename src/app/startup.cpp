@@ -10,6 +10,7 @@
 #include "metadata/air_update.h"
 #include "metadata/outside_services.h"
 #include "metadata/player_log_reader.h"
+#include "metadata/weather.h"
 #include "schedule/event_tick.h"
 #include "schedule/next_event.h"
 #include "sources/health_check.h"
@@ -69,7 +70,7 @@ void Startup(Station& station) {
     for (Label* l : {&c.lblMplayer1, &c.lblMplayer2, &c.lblSilence, &c.lblDebug}) l->caption.clear();  // 6
     c.lblTraffic.caption = StampedStatus(station, "  NO BILLING DATA");  // 7
     c.lblRemoteStatus.caption = StampedStatus(station, "  NO REMOTE API CALLS MADE");
-    c.lblWeatherText.caption = "NO WEATHER DATA";
+    c.lblWeatherText.caption = std::string(kNoWeatherData);
     c.txtAIR.clear();                                                 // 8
     AddToAirLog(station, "  SYS - SYSTEM STARTUP");
     StopPlayer(station, 1);                                           // 9

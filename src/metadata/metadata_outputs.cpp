@@ -7,6 +7,7 @@
 #include "core/station_log.h"
 #include "core/text_file.h"
 #include "core/time_format.h"
+#include "metadata/weather.h"
 
 namespace bf {
 
@@ -86,9 +87,11 @@ void ProduceMetadataOutputs(Station& station) {
     if (!skipPrefix && s.ExtraMetaNowPlaying != "OFF") extra = s.ExtraMetaNowPlaying + " " + extra;
 
     // The weather takes the extra line for the second half of every console
-    // minute (TimerCount runs 0..120); a short caption is no weather sentence.
+    // minute (TimerCount runs 0..120); a short caption is no weather sentence,
+    // and neither is the placeholder shown until the first fetch.
     const std::string& weather = c.lblWeatherText.caption;
-    if (s.MetaWeather == "1" && weather.size() > 10 && s.TimerCount > 60) extra = weather;
+    if (s.MetaWeather == "1" && weather.size() > 10 && weather != kNoWeatherData && s.TimerCount > 60)
+        extra = weather;
 
     SetIndicator(c.lblRDSactive, ContainsNoCase(raw, kTrafficMarker));
     // A system command reaches metaextra.txt unchanged, whatever the steps

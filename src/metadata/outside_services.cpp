@@ -4,9 +4,7 @@
 
 namespace bf {
 
-// The billing reporter and the weather strapline are not built yet; their
-// timers tick without effect.
+// The billing reporter is not built yet; its timer ticks without effect.
 void tmrCheckFile_Timer(Station&) {}
-void tmrWeather_Timer(Station&) {}
 
 }  // namespace bf

@@ -5,6 +5,5 @@ namespace bf {
 struct Station;
 
 void tmrCheckFile_Timer(Station& station);
-void tmrWeather_Timer(Station& station);
 
 }  // namespace bf
