@@ -8,7 +8,7 @@
 #include "core/time_format.h"
 #include "management/management_timers.h"
 #include "metadata/air_update.h"
-#include "metadata/outside_services.h"
+#include "metadata/billing_reporter.h"
 #include "metadata/player_log_reader.h"
 #include "metadata/weather.h"
 #include "schedule/event_tick.h"
@@ -127,6 +127,7 @@ void Startup(Station& station) {
         station.timers.start("tmrSourceCheck");
     }
     if (tallyway == "1") {                                            // 24
+        LoadPendingReports(station);
         station.timers.start("tmrCheckFile");
         c.lblLastCheck.caption = "None";
     } else {
