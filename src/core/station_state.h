@@ -74,6 +74,9 @@ struct StationState {
     // attempt after a failed one.
     std::vector<PaidItem> PendingReports;
     int16_t ReportRetryCountdown = 0;
+    // The paid title last recorded, until another non-empty title arrives:
+    // the same paid title heard again after a gap is the same airing.
+    std::string PaidTitleOnAir;
 };
 
 }  // namespace bf

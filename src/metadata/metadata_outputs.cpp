@@ -65,6 +65,7 @@ void WriteBillingOutputs(Station& station, std::string_view title) {
     ReplaceFile(station.file("tallyway.txt"), content);
     station.state.TallywayTT = stamp;
     station.state.TallywayMM = std::string(title);
+    station.state.PaidTitleOnAir = std::string(title);
 }
 
 void ProduceMetadataOutputs(Station& station) {
