@@ -7,8 +7,10 @@
 #include "core/text_file.h"
 #include "core/time_format.h"
 #include "management/management_timers.h"
-#include "metadata/outside_services.h"
+#include "metadata/air_update.h"
+#include "metadata/billing_reporter.h"
 #include "metadata/player_log_reader.h"
+#include "metadata/weather.h"
 #include "schedule/event_tick.h"
 #include "schedule/next_event.h"
 #include "sources/health_check.h"
@@ -68,7 +70,7 @@ void Startup(Station& station) {
     for (Label* l : {&c.lblMplayer1, &c.lblMplayer2, &c.lblSilence, &c.lblDebug}) l->caption.clear();  // 6
     c.lblTraffic.caption = StampedStatus(station, "  NO BILLING DATA");  // 7
     c.lblRemoteStatus.caption = StampedStatus(station, "  NO REMOTE API CALLS MADE");
-    c.lblWeatherText.caption = "NO WEATHER DATA";
+    c.lblWeatherText.caption = std::string(kNoWeatherData);
     c.txtAIR.clear();                                                 // 8
     AddToAirLog(station, "  SYS - SYSTEM STARTUP");
     StopPlayer(station, 1);                                           // 9
@@ -125,6 +127,7 @@ void Startup(Station& station) {
         station.timers.start("tmrSourceCheck");
     }
     if (tallyway == "1") {                                            // 24
+        LoadPendingReports(station);
         station.timers.start("tmrCheckFile");
         c.lblLastCheck.caption = "None";
     } else {

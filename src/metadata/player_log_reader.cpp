@@ -108,8 +108,13 @@ void tmrGetMetadata_Timer(Station& station) {
 
     if (!title.empty()) station.console.lblRXmetadata.caption = title;
     if (isNew && IsSystemCommand(title)) LogSystemCommand(station, title);
+    // After a player restart, a failover return or a switch the first tick
+    // often finds no title; the stream then announces the same paid title
+    // again. It is a new airing only when another title came in between.
+    const bool sameAiring = !title.empty() && title == s.PaidTitleOnAir;
+    if (!title.empty() && !sameAiring) s.PaidTitleOnAir.clear();
     if (IsBillingTitle(title)) {
-        if (isNew) WriteBillingOutputs(station, title);
+        if (isNew && !sameAiring) WriteBillingOutputs(station, title);
         s.RXmetadata = s.DefaultStrapline;
     } else if (!title.empty()) {
         s.RXmetadata = title;

@@ -62,6 +62,7 @@ TEST_F(MetadataOutputsTest, WritesTheReceivedTitleOrTheStraplineAndTheExtraLine)
         {song, song, sun, "Now:", "", "0", "1", 61, sun}, {song, song, sun, "Now:", "", "0", "1", 120, sun},
         {song, song, "Now: Artist - Song", "Now:", "", "0", "1", 61, "NO WEATHER"},  // 10 bytes
         {song, song, "NO WEATHER!", "Now:", "", "0", "1", 61, "NO WEATHER!"},        // 11 bytes
+        {song, song, "Now: Artist - Song", "Now:", "", "0", "1", 61, "NO WEATHER DATA"},  // before any fetch
         {song, song, "Now: Artist - Song", "Now:", "", "0", "0", 61, sun}};
     // clang-format on
     for (const OutputCase& c : cases) {

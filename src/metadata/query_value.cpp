@@ -1,0 +1,36 @@
+#include "metadata/query_value.h"
+
+namespace bf {
+
+namespace {
+
+bool IsUnreserved(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
+}
+
+}  // namespace
+
+std::string QueryValue(std::string_view value) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(value.size());
+    for (const char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (IsUnreserved(byte)) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0f];
+        }
+    }
+    return out;
+}
+
+std::string BaseAddress(std::string_view url) {
+    if (url.ends_with('/')) url.remove_suffix(1);
+    return std::string(url);
+}
+
+}  // namespace bf
