@@ -1,30 +1,14 @@
 #include "management/management_link.h"
 
+#include "core/query_value.h"
 #include "core/station.h"
 
 namespace bf {
 
-std::string QueryValue(std::string_view value) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(value.size());
-    for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte > 0x20 && byte < 0x7f && c != '#') {
-            out += c;
-        } else {
-            out += '%';
-            out += kHex[byte >> 4];
-            out += kHex[byte & 0x0f];
-        }
-    }
-    return out;
-}
-
 std::string ManagementQuery(const Station& station, std::string_view baseUrl) {
     const StationState& s = station.state;
-    return std::string(baseUrl) + "?key=" + QueryValue(s.ManagementKey) +
-           "&switcher=" + QueryValue(s.ManagementSwitcher);
+    return std::string(baseUrl) + "?key=" + RequestLineValue(s.ManagementKey) +
+           "&switcher=" + RequestLineValue(s.ManagementSwitcher);
 }
 
 Inet1Reply FetchOnInet1(Station& station, const std::string& url, int timeoutMs) {

@@ -18,12 +18,6 @@ constexpr int Poll = 10000;
 constexpr int Report = 3000;
 }  // namespace ManagementTimeoutMs
 
-// A value as it goes into a request: unchanged ("?", "&", "%" included),
-// except the bytes that cannot stand in a request line (blanks, control
-// bytes, bytes above 127, and "#", which would end the query), which are
-// percent-encoded.
-std::string QueryValue(std::string_view value);
-
 // baseUrl + "?key=" + ManagementKey + "&switcher=" + ManagementSwitcher. The
 // base URL goes in as it stands.
 std::string ManagementQuery(const Station& station, std::string_view baseUrl);

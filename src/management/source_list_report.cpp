@@ -1,5 +1,6 @@
 #include "management/source_list_report.h"
 
+#include "core/query_value.h"
 #include "core/station.h"
 #include "management/management_link.h"
 #include "sources/source_list.h"
@@ -17,7 +18,7 @@ void ReportSourceList(Station& station) {
         // its own; the rest of this one could only repeat or contradict it.
         if (station.management.reportsStarted != run) return;
         const std::string url = ManagementQuery(station, s.ManagementSendURL) + "&item=" + std::to_string(i) +
-                                "&name=" + QueryValue(table[i].name) + "&url=" + QueryValue(table[i].url) +
+                                "&name=" + RequestLineValue(table[i].name) + "&url=" + RequestLineValue(table[i].url) +
                                 "&active=" + (i == s.CurrentSource ? "Y" : "N");
         // The reply means nothing; a lost slot is sent again with the next report.
         FetchOnInet1(station, url, ManagementTimeoutMs::Report);

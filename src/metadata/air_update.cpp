@@ -3,7 +3,7 @@
 #include "core/station.h"
 #include "core/time_format.h"
 #include "metadata/metadata_outputs.h"
-#include "metadata/query_value.h"
+#include "core/query_value.h"
 
 namespace bf {
 

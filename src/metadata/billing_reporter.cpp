@@ -7,7 +7,7 @@
 #include "core/station.h"
 #include "core/text_file.h"
 #include "core/time_format.h"
-#include "metadata/query_value.h"
+#include "core/query_value.h"
 
 namespace bf {
 

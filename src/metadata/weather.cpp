@@ -4,7 +4,7 @@
 
 #include "core/number_parse.h"
 #include "core/station.h"
-#include "metadata/query_value.h"
+#include "core/query_value.h"
 
 namespace bf {
 
