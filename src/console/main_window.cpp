@@ -11,7 +11,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QStringDecoder>
 #include <QVBoxLayout>
 
 #include "console/console_buttons.h"
@@ -20,14 +19,6 @@
 #include "sources/manual_switch.h"
 
 namespace bf {
-
-QString DecodeForDisplay(std::string_view bytes) {
-    const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(view);
-    if (!utf8.hasError()) return text;
-    return QString::fromLatin1(view);
-}
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/display_text.h"
 #include "core/console_model.h"
 
 class QComboBox;
@@ -17,10 +18,6 @@ class QPushButton;
 namespace bf {
 
 struct Station;
-
-// Text of the model is bytes: shown as UTF-8 when it is valid UTF-8,
-// otherwise as Latin-1, so that no byte is ever lost on screen.
-QString DecodeForDisplay(std::string_view bytes);
 
 // The operator console. It only draws the console model and forwards clicks
 // to the handlers; a short timer brings the widgets in line with the model

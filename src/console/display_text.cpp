@@ -1,0 +1,15 @@
+#include "console/display_text.h"
+
+#include <QStringDecoder>
+
+namespace bf {
+
+QString DecodeForDisplay(std::string_view bytes) {
+    const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(view);
+    if (!utf8.hasError()) return text;
+    return QString::fromLatin1(view);
+}
+
+}  // namespace bf

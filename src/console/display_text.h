@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+#include <string_view>
+
+namespace bf {
+
+// Text of the model is bytes: shown as UTF-8 when it is valid UTF-8,
+// otherwise as Latin-1, so that no byte is ever lost on screen.
+QString DecodeForDisplay(std::string_view bytes);
+
+}  // namespace bf
