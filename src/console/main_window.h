@@ -2,9 +2,7 @@
 
 #include <QMainWindow>
 #include <QTimer>
-#include <map>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "console/display_text.h"
@@ -19,6 +17,9 @@ namespace bf {
 
 struct Station;
 
+using LabelMember = Label ConsoleModel::*;
+using ButtonMember = Button ConsoleModel::*;
+
 // The operator console. It only draws the console model and forwards clicks
 // to the handlers; a short timer brings the widgets in line with the model
 // and touches only what changed, so an idle console costs next to nothing.
@@ -31,9 +32,9 @@ public:
     // Brings every widget and the window itself in line with the model now.
     void refresh();
 
-    // The widget drawing a documented control, or nullptr.
-    QLabel* labelWidget(const std::string& name) const;
-    QPushButton* buttonWidget(const std::string& name) const;
+    // The widget drawing a control of the model, or nullptr.
+    QLabel* label(LabelMember member) const;
+    QPushButton* button(ButtonMember member) const;
     QComboBox* sourceList() const { return comboSourceList_; }
     QPlainTextEdit* stationLog() const { return txtAIR_; }
 
@@ -42,18 +43,19 @@ protected:
 
 private:
     struct LabelView {
-        Label ConsoleModel::*member;
+        LabelMember member;
         QLabel* widget;
         Label shown;
     };
     struct ButtonView {
-        Button ConsoleModel::*member;
+        ButtonMember member;
         QPushButton* widget;
         Button shown;
     };
 
-    void createControls();
-    void buildLayout();
+    QLabel* createLabel(LabelMember member);
+    QLayout* createButtonRow();
+    void createSourceList();
     void refreshLabels();
     void refreshButtons();
     void refreshSourceList();
@@ -66,8 +68,6 @@ private:
 
     std::vector<LabelView> labels_;
     std::vector<ButtonView> buttons_;
-    std::map<std::string, QLabel*> labelByName_;
-    std::map<std::string, QPushButton*> buttonByName_;
 
     QComboBox* comboSourceList_ = nullptr;
     ComboBox shownSourceList_;

@@ -23,6 +23,7 @@ struct Label {
     std::optional<uint32_t> foreColour;  // nullopt: the window's default
     std::optional<uint32_t> backColour;
     bool visible = true;
+    bool operator==(const Label&) const = default;
 };
 
 struct Button {
@@ -30,6 +31,7 @@ struct Button {
     std::string caption;
     std::optional<uint32_t> backColour;
     bool enabled = true;
+    bool operator==(const Button&) const = default;
 };
 
 struct ComboBox {
@@ -120,8 +122,7 @@ struct ConsoleModel {
         const char* name;
         Button ConsoleModel::*member;
     };
-    // Every label and button with its documented name, for the view and for
-    // dumps of the console.
+    // Every label and button under its documented name, for the console dump.
     static const std::vector<NamedLabel>& labels();
     static const std::vector<NamedButton>& buttons();
 };
