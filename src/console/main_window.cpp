@@ -373,25 +373,19 @@ void MainWindow::refreshStationLog() {
 
 void MainWindow::refreshWindow() {
     const WindowModel& model = station_.console.window;
-    if (firstRefresh_ || model.title != shownWindow_.title) setWindowTitle(DecodeForDisplay(model.title));
-
-    const bool borderChanged = firstRefresh_ || model.sizableBorder != shownWindow_.sizableBorder;
-    const bool geometryChanged = firstRefresh_ || model.maximized != shownWindow_.maximized ||
-                                 model.width != shownWindow_.width || model.height != shownWindow_.height;
-    if (!borderChanged && !geometryChanged) return;
-
-    const bool wasVisible = isVisible();
-    if (borderChanged) setWindowFlag(Qt::FramelessWindowHint, !model.sizableBorder);  // hides the window
-    if (model.maximized) {
+    if (!firstRefresh_ && model == shownWindow_) return;
+    setWindowTitle(DecodeForDisplay(model.title));
+    // Without its border the maximised window is a full-screen one, which
+    // also covers the desktop's panel.
+    Qt::WindowState state = Qt::WindowNoState;
+    if (model.maximized) state = model.sizableBorder ? Qt::WindowMaximized : Qt::WindowFullScreen;
+    if (state != Qt::WindowNoState) {
         // A fixed size would keep the window from growing.
         setMinimumSize(0, 0);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        setWindowState(windowState() | Qt::WindowMaximized);
-    } else {
-        setWindowState(windowState() & ~Qt::WindowMaximized);
-        setFixedSize(model.width, model.height);
     }
-    if (wasVisible && !isVisible()) show();
+    setWindowState((windowState() & ~(Qt::WindowMaximized | Qt::WindowFullScreen)) | state);
+    if (state == Qt::WindowNoState) setFixedSize(model.width, model.height);
     shownWindow_ = model;
 }
 

@@ -45,6 +45,7 @@ struct WindowModel {
     int height = 755;
     bool sizableBorder = true;
     bool maximized = false;
+    bool operator==(const WindowModel&) const = default;
 };
 
 // Every control of the operator console as plain data. Handlers change it;

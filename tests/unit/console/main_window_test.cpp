@@ -50,6 +50,17 @@ TEST_F(MainWindowTest, ShowsModelChangesAtTheNextRefresh) {
     EXPECT_EQ(window.sourceList()->placeholderText(), "Select Source for Forced Manual Switch");
     emit window.sourceList()->activated(1);  // the operator picks an entry
     EXPECT_EQ(c.comboSourceList.text, "2 Select Source number 2");
+
+    for (const auto& [border, state] :
+         {std::pair{false, Qt::WindowFullScreen}, {true, Qt::WindowMaximized}}) {
+        c.window = {.sizableBorder = border, .maximized = true};
+        window.refresh();
+        EXPECT_EQ(window.windowState(), state);
+    }
+    c.window.maximized = false;
+    window.refresh();
+    EXPECT_EQ(window.windowState(), Qt::WindowNoState);
+    EXPECT_EQ(window.size(), QSize(1041, 755));
 }
 
 TEST_F(MainWindowTest, ClicksReachTheirHandlersThroughTheFailureBoundary) {
@@ -65,7 +76,8 @@ TEST_F(MainWindowTest, ClicksReachTheirHandlersThroughTheFailureBoundary) {
     t.processes.onCall = [](const std::string&) { throw std::runtime_error("no process table"); };
     window.button(&ConsoleModel::cmdTerminate)->click();
     EXPECT_EQ(t.quits, 0);
-    EXPECT_NE(t.console().txtAIR.find("  SYS - cmdTerminate_Click FAILED: no process table"), std::string::npos);
+    EXPECT_NE(t.console().txtAIR.find("  SYS - cmdTerminate_Click FAILED: no process table"),
+              std::string::npos);
 
     window.close();
     EXPECT_EQ(t.quits, 1);  // closing the window ends the program
