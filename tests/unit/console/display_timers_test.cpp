@@ -70,9 +70,13 @@ TEST_F(DisplayTimersTest, FullScreenTakesTheBorderAwayOnlyWithHideTaskbar) {
     }
 }
 
-TEST_F(DisplayTimersTest, ViewButtonsOpenTheScheduleAndSourceListInTheEditor) {
+TEST_F(DisplayTimersTest, ViewButtonsOpenTheScheduleAndSourceListInTheEditorOrSayWhyNot) {
     cmdViewEvents_Click(*t);
+    t.processes.failOpen = true;
     cmdViewSource_Click(*t);
+    EXPECT_EQ(CountOf(t.console().txtAIR, "CANNOT OPEN EDITOR"), 1u);
+    EXPECT_NE(t.console().txtAIR.find(":00  SYS - CANNOT OPEN EDITOR FOR sourcelist.ini\r\n"),
+              std::string::npos);
     EXPECT_EQ(t.processes.opened, (std::vector<std::string>{(t.folder.path() / "sourceevents.ini").string(),
                                                             (t.folder.path() / "sourcelist.ini").string()}));
 }
