@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <functional>
 
 #include "app/startup.h"
@@ -262,7 +263,7 @@ QLabel* MainWindow::createLabel(LabelMember member) {
     // fixed-size window; the tool tip shows all of it.
     label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     label->setMinimumWidth(0);
-    labels_.push_back({member, label, Label{}});
+    labels_.push_back({member, label, std::nullopt});
     return label;
 }
 
@@ -285,7 +286,7 @@ QLayout* MainWindow::createButtonRow() {
             RunHandler(station_, spec.handlerName, [this, &spec] { spec.handler(station_); });
             refresh();
         });
-        buttons_.push_back({spec.member, button, Button{}});
+        buttons_.push_back({spec.member, button, std::nullopt});
         row->addWidget(button);
     }
     return row;
@@ -299,8 +300,9 @@ void MainWindow::createSourceList() {
     comboSourceList_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     comboSourceList_->setMinimumHeight(40);
     connect(comboSourceList_, &QComboBox::activated, this, [this](int index) {
-        if (index < 0 || static_cast<size_t>(index) >= shownSourceList_.items.size()) return;
-        station_.console.comboSourceList.text = shownSourceList_.items[static_cast<size_t>(index)];
+        const auto entry = static_cast<size_t>(index);
+        if (!shownSourceList_ || index < 0 || entry >= shownSourceList_->items.size()) return;
+        station_.console.comboSourceList.text = shownSourceList_->items[entry];
         refresh();
     });
 }
@@ -311,21 +313,20 @@ void MainWindow::refresh() {
     refreshButtons();
     refreshSourceList();
     refreshStationLog();
-    firstRefresh_ = false;
 }
 
-// Only a control that changed is drawn again, so an idle console costs next
-// to nothing.
+// Only what differs from what is shown is drawn again, so an idle console
+// costs next to nothing.
 void MainWindow::refreshLabels() {
     for (LabelView& view : labels_) {
         const Label& label = station_.console.*view.member;
-        if (!firstRefresh_ && label == view.shown) continue;
+        if (view.shown == label) continue;
         const QString text = DecodeForDisplay(label.caption);
         view.widget->setText(text);
         view.widget->setToolTip(text);
         ApplyColours(view.widget, label.foreColour, label.backColour, QPalette::WindowText, QPalette::Window);
         view.widget->setAutoFillBackground(label.backColour.has_value());
-        if (!label.visible || !view.shown.visible) view.widget->setVisible(label.visible);
+        if (!label.visible || (view.shown && !view.shown->visible)) view.widget->setVisible(label.visible);
         view.shown = label;
     }
 }
@@ -333,7 +334,7 @@ void MainWindow::refreshLabels() {
 void MainWindow::refreshButtons() {
     for (ButtonView& view : buttons_) {
         const Button& button = station_.console.*view.member;
-        if (!firstRefresh_ && button == view.shown) continue;
+        if (view.shown == button) continue;
         view.widget->setText(ButtonText(button.caption));
         ApplyColours(view.widget, std::nullopt, button.backColour, QPalette::ButtonText, QPalette::Button);
         view.widget->setEnabled(button.enabled);
@@ -343,21 +344,16 @@ void MainWindow::refreshButtons() {
 
 void MainWindow::refreshSourceList() {
     const ComboBox& model = station_.console.comboSourceList;
-    const bool itemsChanged = firstRefresh_ || model.items != shownSourceList_.items;
-    if (!itemsChanged && model.text == shownSourceList_.text) return;
+    if (shownSourceList_ == model) return;
     QSignalBlocker quiet(comboSourceList_);
-    if (itemsChanged) {
+    if (!shownSourceList_ || model.items != shownSourceList_->items) {
         comboSourceList_->clear();
         for (const std::string& item : model.items) comboSourceList_->addItem(DecodeForDisplay(item));
     }
     // The list shows its text until the operator picks an entry; the text is
     // then that entry's.
-    int index = -1;
-    for (size_t i = 0; i < model.items.size(); ++i)
-        if (model.items[i] == model.text) {
-            index = static_cast<int>(i);
-            break;
-        }
+    const auto chosen = std::find(model.items.begin(), model.items.end(), model.text);
+    const int index = chosen == model.items.end() ? -1 : static_cast<int>(chosen - model.items.begin());
     if (index < 0) comboSourceList_->setPlaceholderText(DecodeForDisplay(model.text));
     comboSourceList_->setCurrentIndex(index);
     shownSourceList_ = model;
@@ -365,7 +361,7 @@ void MainWindow::refreshSourceList() {
 
 void MainWindow::refreshStationLog() {
     const std::string& log = station_.console.txtAIR;
-    if (!firstRefresh_ && log == shownLog_) return;
+    if (shownLog_ == log) return;
     // Setting the text puts the view at the top, where the newest line is.
     txtAIR_->setPlainText(LogText(log));
     shownLog_ = log;
@@ -373,7 +369,7 @@ void MainWindow::refreshStationLog() {
 
 void MainWindow::refreshWindow() {
     const WindowModel& model = station_.console.window;
-    if (!firstRefresh_ && model == shownWindow_) return;
+    if (shownWindow_ == model) return;
     setWindowTitle(DecodeForDisplay(model.title));
     // Without its border the maximised window is a full-screen one, which
     // also covers the desktop's panel.

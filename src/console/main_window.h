@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,12 +46,12 @@ private:
     struct LabelView {
         LabelMember member;
         QLabel* widget;
-        Label shown;
+        std::optional<Label> shown;  // nothing yet: drawn at the next refresh
     };
     struct ButtonView {
         ButtonMember member;
         QPushButton* widget;
-        Button shown;
+        std::optional<Button> shown;
     };
 
     QLabel* createLabel(LabelMember member);
@@ -64,16 +65,15 @@ private:
 
     Station& station_;
     QTimer refreshTimer_;
-    bool firstRefresh_ = true;
 
     std::vector<LabelView> labels_;
     std::vector<ButtonView> buttons_;
 
     QComboBox* comboSourceList_ = nullptr;
-    ComboBox shownSourceList_;
+    std::optional<ComboBox> shownSourceList_;
     QPlainTextEdit* txtAIR_ = nullptr;
-    std::string shownLog_;
-    WindowModel shownWindow_;
+    std::optional<std::string> shownLog_;
+    std::optional<WindowModel> shownWindow_;
 };
 
 }  // namespace bf

@@ -37,6 +37,7 @@ struct Button {
 struct ComboBox {
     std::string text;  // the chosen entry's text, or the design text
     std::vector<std::string> items;
+    bool operator==(const ComboBox&) const = default;
 };
 
 struct WindowModel {
