@@ -1,6 +1,7 @@
 #include "console/console_buttons.h"
 
 #include "core/station.h"
+#include "core/station_log.h"
 
 namespace bf {
 
@@ -26,12 +27,23 @@ void cmdFullScreen_Click(Station& station) {
     w.maximized = s.MinMax == 1;
 }
 
+namespace {
+
+// A station without a desktop editor (a kiosk session, no program for text
+// files) says so, instead of leaving the operator clicking.
+void OpenInEditor(Station& station, const std::string& bareName) {
+    if (!station.processes.openInEditor(station.file(bareName).string()))
+        AddToAirLog(station, "  SYS - CANNOT OPEN EDITOR FOR " + bareName);
+}
+
+}  // namespace
+
 void cmdViewEvents_Click(Station& station) {
-    station.processes.openInEditor(station.file("sourceevents.ini").string());
+    OpenInEditor(station, "sourceevents.ini");
 }
 
 void cmdViewSource_Click(Station& station) {
-    station.processes.openInEditor(station.file("sourcelist.ini").string());
+    OpenInEditor(station, "sourcelist.ini");
 }
 
 }  // namespace bf
