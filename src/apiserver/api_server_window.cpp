@@ -5,7 +5,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include "console/main_window.h"
+#include "console/display_text.h"
 #include "core/station.h"
 
 namespace bf {
