@@ -6,6 +6,7 @@
 #include "core/station_log.h"
 #include "core/text_file.h"
 #include "core/time_format.h"
+#include "core/timer_names.h"
 #include "management/management_timers.h"
 #include "metadata/outside_services.h"
 #include "metadata/player_log_reader.h"
@@ -19,23 +20,23 @@ namespace bf {
 
 void DefineTimers(Station& station) {
     Station* s = &station;
-    auto define = [&](const char* name, int periodMs, void (*handler)(Station&)) {
+    auto define = [&](std::string_view name, int periodMs, void (*handler)(Station&)) {
         station.timers.define(name, periodMs, [s, handler] { handler(*s); });
     };
-    define("tmrUptimeDisplayUpdate", 1000, tmrUptimeDisplayUpdate_Timer);
-    define("tmrCounter", 1000, tmrCounter_Timer);
-    define("tmrClockandEventCheck", 100, tmrClockandEventCheck_Timer);
-    define("tmrUpdateDisplay", 250, tmrUpdateDisplay_Timer);
-    define("tmrGetMetadata", 5000, tmrGetMetadata_Timer);
-    define("tmrLoadEventsAndCalculate", 10000, tmrLoadEventsAndCalculate_Timer);
-    define("tmrCheckAndDoEvents", 1000, tmrCheckAndDoEvents_Timer);
-    define("tmrCheckMplayerOK", 15000, tmrCheckMplayerOK_Timer);
-    define("tmrManagementDownload", 60000, tmrManagementDownload_Timer);
-    define("tmrCheckForChanges", 60000, tmrCheckForChanges_Timer);
-    define("tmrAirUpdate", 5000, tmrAirUpdate_Timer);
-    define("tmrWeather", 1000, tmrWeather_Timer);
-    define("tmrSourceCheck", 15000, tmrSourceCheck_Timer);
-    define("tmrCheckFile", 1000, tmrCheckFile_Timer);
+    define(TimerName::UptimeDisplayUpdate, 1000, tmrUptimeDisplayUpdate_Timer);
+    define(TimerName::Counter, 1000, tmrCounter_Timer);
+    define(TimerName::ClockandEventCheck, 100, tmrClockandEventCheck_Timer);
+    define(TimerName::UpdateDisplay, 250, tmrUpdateDisplay_Timer);
+    define(TimerName::GetMetadata, 5000, tmrGetMetadata_Timer);
+    define(TimerName::LoadEventsAndCalculate, 10000, tmrLoadEventsAndCalculate_Timer);
+    define(TimerName::CheckAndDoEvents, 1000, tmrCheckAndDoEvents_Timer);
+    define(TimerName::CheckMplayerOK, 15000, tmrCheckMplayerOK_Timer);
+    define(TimerName::ManagementDownload, 60000, tmrManagementDownload_Timer);
+    define(TimerName::CheckForChanges, 60000, tmrCheckForChanges_Timer);
+    define(TimerName::AirUpdate, 5000, tmrAirUpdate_Timer);
+    define(TimerName::Weather, 1000, tmrWeather_Timer);
+    define(TimerName::SourceCheck, 15000, tmrSourceCheck_Timer);
+    define(TimerName::CheckFile, 1000, tmrCheckFile_Timer);
 }
 
 void Startup(Station& station) {
@@ -45,8 +46,8 @@ void Startup(Station& station) {
     // The window exists: its two always-running timers start now and tick
     // for the first time after this sequence.
     DefineTimers(station);
-    station.timers.start("tmrUptimeDisplayUpdate");
-    station.timers.start("tmrCounter");
+    station.timers.start(TimerName::UptimeDisplayUpdate);
+    station.timers.start(TimerName::Counter);
 
     const LocalTime now = station.clock.now();
     s.SystemRuntime = 0;                                              // 1
@@ -89,28 +90,29 @@ void Startup(Station& station) {
     for (char n = '0'; n <= '9'; ++n)
         c.comboSourceList.items.push_back(std::string(1, n) + " Select Source number " + std::string(1, n));
     tmrLoadEventsAndCalculate_Timer(station);                         // 14
-    for (const char* t : {"tmrUpdateDisplay", "tmrClockandEventCheck", "tmrGetMetadata",
-                          "tmrLoadEventsAndCalculate", "tmrCheckAndDoEvents"})
+    for (std::string_view t : {TimerName::UpdateDisplay, TimerName::ClockandEventCheck,
+                               TimerName::GetMetadata, TimerName::LoadEventsAndCalculate,
+                               TimerName::CheckAndDoEvents})
         station.timers.start(t);                                      // 15
     if (s.ManagementUpdate > 0) {                                     // 16
-        station.timers.start("tmrManagementDownload");
+        station.timers.start(TimerName::ManagementDownload);
         c.lblConfigurationStatus.caption = "Enabled";
     }
-    if (s.CheckForChanges == 1) station.timers.start("tmrCheckForChanges");  // 17
-    station.timers.start("tmrCheckMplayerOK");                        // 18
+    if (s.CheckForChanges == 1) station.timers.start(TimerName::CheckForChanges);  // 17
+    station.timers.start(TimerName::CheckMplayerOK);                        // 18
     if (s.APIallowed == "1") {                                        // 19
         c.lblAPIstatus.caption = "Enabled";
         station.openApiServer();
     }
     if (s.AIRenable == "1") {                                         // 20
         c.lblTuneInAir.caption = "Enabled";
-        station.timers.start("tmrAirUpdate");
+        station.timers.start(TimerName::AirUpdate);
     }
     if (s.MetaWeather != "1") {                                       // 21
         c.lblWeather.caption.clear();
         c.lblWeatherText.caption.clear();
     } else {
-        station.timers.start("tmrWeather");
+        station.timers.start(TimerName::Weather);
         c.lblWeather.caption = "NO WEATHER";
     }
     s.LinkFailCount = 0;                                              // 22
@@ -122,10 +124,10 @@ void Startup(Station& station) {
         c.lblFailText.caption = "WAITING";
         c.lblFailCheckTime.caption = "NONE";
         c.lblFailURL.caption = "PERFORMING INITIAL CHECKS";
-        station.timers.start("tmrSourceCheck");
+        station.timers.start(TimerName::SourceCheck);
     }
     if (tallyway == "1") {                                            // 24
-        station.timers.start("tmrCheckFile");
+        station.timers.start(TimerName::CheckFile);
         c.lblLastCheck.caption = "None";
     } else {
         c.lblLastCheck.caption = "Disabled";

@@ -1,6 +1,7 @@
 #include "console/console_buttons.h"
 
 #include "core/station.h"
+#include "core/timer_names.h"
 
 namespace bf {
 
@@ -9,11 +10,11 @@ void cmdAutoManual_Click(Station& station) {
     if (mode.caption != "AUTOMATIC") {
         mode.caption = "AUTOMATIC";
         mode.backColour = Colour::Green;
-        station.timers.start("tmrCheckAndDoEvents");
+        station.timers.start(TimerName::CheckAndDoEvents);
     } else {
         mode.caption = "MANUAL";
         mode.backColour = Colour::Red;
-        station.timers.stop("tmrCheckAndDoEvents");
+        station.timers.stop(TimerName::CheckAndDoEvents);
     }
 }
 

@@ -20,8 +20,8 @@ Qt::TimerType timerTypeFor(int periodMs) { return periodMs <= 1000 ? Qt::Precise
 QtTimers::QtTimers() = default;
 QtTimers::~QtTimers() = default;
 
-void QtTimers::define(const std::string& name, int periodMs, std::function<void()> handler) {
-    auto& slot = timers_[name];
+void QtTimers::define(std::string_view name, int periodMs, std::function<void()> handler) {
+    auto& slot = timers_.try_emplace(std::string(name)).first->second;
     if (!slot) {
         slot = std::make_unique<Entry>();
         Entry* entry = slot.get();
@@ -48,23 +48,23 @@ void QtTimers::define(const std::string& name, int periodMs, std::function<void(
     }
 }
 
-void QtTimers::start(const std::string& name) {
+void QtTimers::start(std::string_view name) {
     const auto it = timers_.find(name);
     if (it == timers_.end() || it->second->timer.interval() <= 0) return;
     it->second->timer.start();
 }
 
-void QtTimers::stop(const std::string& name) {
+void QtTimers::stop(std::string_view name) {
     const auto it = timers_.find(name);
     if (it != timers_.end()) it->second->timer.stop();
 }
 
-bool QtTimers::running(const std::string& name) const {
+bool QtTimers::running(std::string_view name) const {
     const auto it = timers_.find(name);
     return it != timers_.end() && it->second->timer.isActive();
 }
 
-int QtTimers::periodMs(const std::string& name) const {
+int QtTimers::periodMs(std::string_view name) const {
     const auto it = timers_.find(name);
     return it == timers_.end() ? 0 : it->second->timer.interval();
 }

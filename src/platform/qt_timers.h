@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/timers.h"
 
@@ -22,17 +23,17 @@ public:
 
     // Defining a name again replaces its period and handler; a running
     // timer keeps running with the new period.
-    void define(const std::string& name, int periodMs, std::function<void()> handler) override;
+    void define(std::string_view name, int periodMs, std::function<void()> handler) override;
     // Starts the timer, or restarts its period when it runs already. A timer
     // with a period of 0 or less is never started.
-    void start(const std::string& name) override;
-    void stop(const std::string& name) override;
-    bool running(const std::string& name) const override;
-    int periodMs(const std::string& name) const override;
+    void start(std::string_view name) override;
+    void stop(std::string_view name) override;
+    bool running(std::string_view name) const override;
+    int periodMs(std::string_view name) const override;
 
 private:
     struct Entry;
-    std::map<std::string, std::unique_ptr<Entry>> timers_;
+    std::map<std::string, std::unique_ptr<Entry>, std::less<>> timers_;
 };
 
 }  // namespace bf

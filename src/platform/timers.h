@@ -1,7 +1,7 @@
 #pragma once
 
 #include <functional>
-#include <string>
+#include <string_view>
 
 namespace bf {
 
@@ -11,11 +11,11 @@ namespace bf {
 class Timers {
 public:
     virtual ~Timers() = default;
-    virtual void define(const std::string& name, int periodMs, std::function<void()> handler) = 0;
-    virtual void start(const std::string& name) = 0;
-    virtual void stop(const std::string& name) = 0;
-    virtual bool running(const std::string& name) const = 0;
-    virtual int periodMs(const std::string& name) const = 0;
+    virtual void define(std::string_view name, int periodMs, std::function<void()> handler) = 0;
+    virtual void start(std::string_view name) = 0;
+    virtual void stop(std::string_view name) = 0;
+    virtual bool running(std::string_view name) const = 0;
+    virtual int periodMs(std::string_view name) const = 0;
 };
 
 }  // namespace bf

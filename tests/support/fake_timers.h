@@ -4,7 +4,9 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
+#include "core/timer_names.h"
 #include "platform/timers.h"
 
 namespace bf::test {
@@ -19,28 +21,29 @@ public:
         bool running = false;
     };
 
-    void define(const std::string& name, int periodMs, std::function<void()> handler) override {
-        auto& e = timers[name];
+    void define(std::string_view name, int periodMs, std::function<void()> handler) override {
+        auto& e = timers[std::string(name)];
         e.periodMs = periodMs;
         e.handler = std::move(handler);
     }
-    void start(const std::string& name) override { timers[name].running = true; }
-    void stop(const std::string& name) override { timers[name].running = false; }
-    bool running(const std::string& name) const override {
+    void start(std::string_view name) override { timers[std::string(name)].running = true; }
+    void stop(std::string_view name) override { timers[std::string(name)].running = false; }
+    bool running(std::string_view name) const override {
         auto it = timers.find(name);
         return it != timers.end() && it->second.running;
     }
-    int periodMs(const std::string& name) const override {
+    int periodMs(std::string_view name) const override {
         auto it = timers.find(name);
         return it == timers.end() ? 0 : it->second.periodMs;
     }
-    void fire(const std::string& name) {
+    void fire(std::string_view name) {
         auto it = timers.find(name);
-        if (it == timers.end() || !it->second.handler) throw std::runtime_error("no timer " + name);
+        if (it == timers.end() || !it->second.handler)
+            throw std::runtime_error("no timer " + std::string(name));
         it->second.handler();
     }
 
-    std::map<std::string, Entry> timers;
+    std::map<std::string, Entry, std::less<>> timers;
 };
 
 }  // namespace bf::test

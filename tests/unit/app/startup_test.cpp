@@ -42,12 +42,14 @@ TEST(Startup, EmptyFolderGivesTheDocumentedStartingState) {
         EXPECT_FALSE(t.folder.exists(stale)) << stale;
 
     // clang-format off
-    const std::map<std::string, std::pair<int, bool>> timers = {
-        {"tmrUptimeDisplayUpdate", {1000, true}}, {"tmrCounter", {1000, true}}, {"tmrClockandEventCheck", {100, true}},
-        {"tmrUpdateDisplay", {250, true}}, {"tmrGetMetadata", {5000, true}}, {"tmrLoadEventsAndCalculate", {10000, true}},
-        {"tmrCheckAndDoEvents", {1000, true}}, {"tmrCheckMplayerOK", {15000, true}},
-        {"tmrManagementDownload", {60000, false}}, {"tmrCheckForChanges", {60000, false}}, {"tmrAirUpdate", {5000, false}},
-        {"tmrWeather", {1000, false}}, {"tmrSourceCheck", {15000, false}}, {"tmrCheckFile", {1000, false}}};
+    const std::map<std::string_view, std::pair<int, bool>> timers = {
+        {TimerName::UptimeDisplayUpdate, {1000, true}}, {TimerName::Counter, {1000, true}},
+        {TimerName::ClockandEventCheck, {100, true}}, {TimerName::UpdateDisplay, {250, true}},
+        {TimerName::GetMetadata, {5000, true}}, {TimerName::LoadEventsAndCalculate, {10000, true}},
+        {TimerName::CheckAndDoEvents, {1000, true}}, {TimerName::CheckMplayerOK, {15000, true}},
+        {TimerName::ManagementDownload, {60000, false}}, {TimerName::CheckForChanges, {60000, false}},
+        {TimerName::AirUpdate, {5000, false}}, {TimerName::Weather, {1000, false}},
+        {TimerName::SourceCheck, {15000, false}}, {TimerName::CheckFile, {1000, false}}};
     // clang-format on
     EXPECT_EQ(t.timers.timers.size(), timers.size());
     for (const auto& [name, timer] : timers) {
@@ -63,8 +65,8 @@ TEST(Startup, SettingsTurnTheirFeaturesOn) {
         "[Brackenfield]\r\nManagementUpdate=5\r\nCheckForChanges=1.4\r\nAPIallowed=1\r\n"
         "AIRenable=1\r\nMetaWeather=1\r\nCheckSource=1\r\nTallyway=1\r\nDefaultStrapline=Radio\r\n");
     Startup(*t);
-    for (const char* on : {"tmrManagementDownload", "tmrCheckForChanges", "tmrAirUpdate", "tmrWeather",
-                           "tmrSourceCheck", "tmrCheckFile"})
+    for (std::string_view on : {TimerName::ManagementDownload, TimerName::CheckForChanges, TimerName::AirUpdate,
+                                TimerName::Weather, TimerName::SourceCheck, TimerName::CheckFile})
         EXPECT_TRUE(t.timers.running(on)) << on;
     EXPECT_EQ(t.apiWindowsOpened, 1);
     EXPECT_EQ(
@@ -109,7 +111,7 @@ TEST(Startup, PollingNeedsExactlyOneAfterRounding) {
         TestStation t;
         t.folder.write("brackenfield.ini", "[Brackenfield]\r\nCheckForChanges=" + value + "\r\n");
         Startup(*t);
-        EXPECT_EQ(t.timers.running("tmrCheckForChanges"), on) << value;
+        EXPECT_EQ(t.timers.running(TimerName::CheckForChanges), on) << value;
     }
 }
 

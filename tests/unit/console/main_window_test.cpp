@@ -49,10 +49,10 @@ TEST_F(MainWindowTest, RunsTheStartedStationOnRealTimersAndForwardsTheModeButton
     EXPECT_TRUE(window.stationLog()->toPlainText().contains("  SYS - SYSTEM STARTUP"));
     EXPECT_FALSE(window.stationLog()->toPlainText().contains('\r'));
 
-    ASSERT_TRUE(timers.running("tmrCheckAndDoEvents"));
+    ASSERT_TRUE(timers.running(TimerName::CheckAndDoEvents));
     window.buttonWidget("cmdAutoManual")->click();
     EXPECT_EQ(c.cmdAutoManual.caption, "MANUAL");
-    EXPECT_FALSE(timers.running("tmrCheckAndDoEvents"));
+    EXPECT_FALSE(timers.running(TimerName::CheckAndDoEvents));
     EXPECT_EQ(window.buttonWidget("cmdAutoManual")->text(), "MANUAL");
     EXPECT_EQ(window.buttonWidget("cmdAutoManual")->palette().color(QPalette::Button), QColor(255, 0, 0));
 

@@ -54,7 +54,7 @@ TEST(StartupSettings, QuotedDuplicatedAndOtherCaseKeysWorkWithAnyLineEnds) {
                                                "CheckSource=0" + eol +
                                                "DefaultStrapline=" + std::string(200, 's') + eol);
         Startup(*t);
-        EXPECT_TRUE(t.timers.running("tmrSourceCheck"));
+        EXPECT_TRUE(t.timers.running(TimerName::SourceCheck));
         EXPECT_EQ(t.state().DefaultStrapline, std::string(119, 's'));
     }
 }

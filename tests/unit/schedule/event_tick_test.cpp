@@ -103,9 +103,9 @@ TEST_F(EventTickTest, DueEntrySwitchesOnceInItsMinute) {
 
 TEST_F(EventTickTest, ManualModeHoldsARestartUntilAutomaticReturns) {
     DefineTimers(*ts);
-    ts.timers.start("tmrCheckAndDoEvents");
+    ts.timers.start(TimerName::CheckAndDoEvents);
     auto runLoop = [&] {
-        if (ts.timers.running("tmrCheckAndDoEvents")) ts.timers.fire("tmrCheckAndDoEvents");
+        if (ts.timers.running(TimerName::CheckAndDoEvents)) ts.timers.fire(TimerName::CheckAndDoEvents);
     };
     ts.state().CurrentSource = 3;
     cmdAutoManual_Click(*ts);
@@ -125,12 +125,12 @@ TEST_F(EventTickTest, AfterStartupTheFirstTickPlaysTodaysLastEntryAndTheSchedule
     Startup(*ts);
     EXPECT_EQ(ts.state().LastEvent, "1 080000 2");
     EXPECT_EQ(ts.state().NextEvent, "1 200000 4");
-    ts.timers.fire("tmrCheckAndDoEvents");
+    ts.timers.fire(TimerName::CheckAndDoEvents);
     EXPECT_EQ(onAir(), OnAir(2));
     for (const auto& [hour, minute, second] : {std::tuple{19, 59, 55}, {20, 0, 0}}) {
         ts.clock.setTime(1, hour, minute, second);
-        ts.timers.fire("tmrLoadEventsAndCalculate");
-        ts.timers.fire("tmrCheckAndDoEvents");
+        ts.timers.fire(TimerName::LoadEventsAndCalculate);
+        ts.timers.fire(TimerName::CheckAndDoEvents);
     }
     EXPECT_EQ(onAir(), OnAir(4));
     EXPECT_EQ(starts(), (Strings{"mplayer1 2", "mplayer2 4"}));

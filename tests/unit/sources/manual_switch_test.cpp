@@ -25,7 +25,7 @@ struct ManualSwitchTest : ::testing::Test {
         s.SilenceFlag = 1;
         s.LinkFailCount = 3;
         s.WasPlaying = 2;
-        for (const char* t : {"tmrSourceCheck", "tmrCheckMplayerOK"}) ts.timers.start(t);
+        for (std::string_view t : {TimerName::SourceCheck, TimerName::CheckMplayerOK}) ts.timers.start(t);
     }
     void choose(char n) { c.comboSourceList.text = std::string(1, n) + " Select Source number " + n; }
     std::string failover() { return test::Items(*ts, "SilenceFlag LinkFailCount WasPlaying"); }
@@ -83,7 +83,7 @@ TEST_F(ManualSwitchTest, ForceSourceRestartsTheBackupOnSlotOneFromScratch) {
     ts.processes.onCall = [&](const std::string& call) {
         if (call.starts_with("start"))
             timersStoppedAtStart =
-                !ts.timers.running("tmrSourceCheck") && !ts.timers.running("tmrCheckMplayerOK");
+                !ts.timers.running(TimerName::SourceCheck) && !ts.timers.running(TimerName::CheckMplayerOK);
     };
     cmdForceSource_Click(*ts);
 
@@ -97,7 +97,7 @@ TEST_F(ManualSwitchTest, ForceSourceRestartsTheBackupOnSlotOneFromScratch) {
               "CurrentMplayer=1 CurrentSource=0 lblStudio=Backup lblDebug=http://backup.example/b");
     EXPECT_EQ(failover(), "SilenceFlag=0 LinkFailCount=0 WasPlaying=-1");
     EXPECT_EQ(c.txtAIR, " 2026-12-06 12:00:05  USR - USER FORCED SWITCH FROM BACKUP (SOURCE 0)\r\n");
-    EXPECT_TRUE(ts.timers.running("tmrCheckMplayerOK") && ts.timers.running("tmrSourceCheck"));
+    EXPECT_TRUE(ts.timers.running(TimerName::CheckMplayerOK) && ts.timers.running(TimerName::SourceCheck));
     EXPECT_EQ(test::Items(*ts, "lblFailText lblFailURL lblFailCheckTime"),
               "lblFailText=WAITING lblFailURL=PERFORMING INITIAL CHECKS lblFailCheckTime=NONE");
 }
@@ -106,8 +106,8 @@ TEST_F(ManualSwitchTest, ForceSourceWithTheHealthCheckOffLeavesItOff) {
     c.lblSourceDisp.caption = "2";
     s.CheckSource = "yes";
     cmdForceSource_Click(*ts);
-    EXPECT_FALSE(ts.timers.running("tmrSourceCheck"));
-    EXPECT_TRUE(ts.timers.running("tmrCheckMplayerOK"));
+    EXPECT_FALSE(ts.timers.running(TimerName::SourceCheck));
+    EXPECT_TRUE(ts.timers.running(TimerName::CheckMplayerOK));
     EXPECT_EQ(test::Items(*ts, "lblFailText lblFailURL lblFailCheckTime CurrentSource"),
               "lblFailText=DISABLED lblFailURL=NONE lblFailCheckTime=NONE CurrentSource=2");
 }
