@@ -1,43 +1,16 @@
 #include "app/startup.h"
 
-#include "console/display_timers.h"
+#include "app/timer_table.h"
 #include "core/settings.h"
 #include "core/station.h"
 #include "core/station_log.h"
 #include "core/text_file.h"
 #include "core/time_format.h"
 #include "core/timer_names.h"
-#include "management/management_timers.h"
-#include "metadata/outside_services.h"
-#include "metadata/player_log_reader.h"
-#include "schedule/event_tick.h"
 #include "schedule/next_event.h"
-#include "sources/health_check.h"
 #include "sources/player_control.h"
-#include "sources/watchdog.h"
 
 namespace bf {
-
-void DefineTimers(Station& station) {
-    Station* s = &station;
-    auto define = [&](std::string_view name, int periodMs, void (*handler)(Station&)) {
-        station.timers.define(name, periodMs, [s, handler] { handler(*s); });
-    };
-    define(TimerName::UptimeDisplayUpdate, 1000, tmrUptimeDisplayUpdate_Timer);
-    define(TimerName::Counter, 1000, tmrCounter_Timer);
-    define(TimerName::ClockandEventCheck, 100, tmrClockandEventCheck_Timer);
-    define(TimerName::UpdateDisplay, 250, tmrUpdateDisplay_Timer);
-    define(TimerName::GetMetadata, 5000, tmrGetMetadata_Timer);
-    define(TimerName::LoadEventsAndCalculate, 10000, tmrLoadEventsAndCalculate_Timer);
-    define(TimerName::CheckAndDoEvents, 1000, tmrCheckAndDoEvents_Timer);
-    define(TimerName::CheckMplayerOK, 15000, tmrCheckMplayerOK_Timer);
-    define(TimerName::ManagementDownload, 60000, tmrManagementDownload_Timer);
-    define(TimerName::CheckForChanges, 60000, tmrCheckForChanges_Timer);
-    define(TimerName::AirUpdate, 5000, tmrAirUpdate_Timer);
-    define(TimerName::Weather, 1000, tmrWeather_Timer);
-    define(TimerName::SourceCheck, 15000, tmrSourceCheck_Timer);
-    define(TimerName::CheckFile, 1000, tmrCheckFile_Timer);
-}
 
 void Startup(Station& station) {
     StationState& s = station.state;

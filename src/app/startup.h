@@ -4,9 +4,6 @@ namespace bf {
 
 struct Station;
 
-// Defines every timer of the main window with its period and handler.
-void DefineTimers(Station& station);
-
 // The main window's load handler: the startup sequence.
 void Startup(Station& station);
 

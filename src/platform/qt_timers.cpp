@@ -29,13 +29,7 @@ void QtTimers::define(std::string_view name, int periodMs, std::function<void()>
         // by the handler itself (inside the timer's own signal) is safe.
         QObject::connect(&entry->timer, &QTimer::timeout, &entry->timer, [entry] {
             const std::function<void()> handler = entry->handler;
-            if (!handler) return;
-            try {
-                handler();
-            } catch (...) {
-                // No exception may cross the event loop; the handler's
-                // remaining steps are lost, the next tick runs as usual.
-            }
+            if (handler) handler();
         });
     }
     slot->handler = std::move(handler);

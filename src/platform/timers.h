@@ -8,6 +8,8 @@ namespace bf {
 // Named periodic timers that fire on the event-loop thread. A timer that
 // falls due while the thread is blocked fires once afterwards; ticks do not
 // queue up. The first tick comes one period after start().
+// A handler must not throw: nothing thrown may cross the event loop, so the
+// program runs every tick through RunHandler.
 class Timers {
 public:
     virtual ~Timers() = default;

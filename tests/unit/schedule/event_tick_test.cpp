@@ -6,6 +6,7 @@
 
 #include "console/console_buttons.h"
 #include "app/startup.h"
+#include "app/timer_table.h"
 #include "test_station.h"
 
 namespace bf {
