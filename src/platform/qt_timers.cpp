@@ -7,6 +7,7 @@ namespace bf {
 struct QtTimers::Entry {
     QTimer timer;
     std::function<void()> handler;
+    int firing = 0;  // ticks of this timer whose handler has not returned yet
 };
 
 namespace {
@@ -25,12 +26,7 @@ void QtTimers::define(std::string_view name, int periodMs, std::function<void()>
     if (!slot) {
         slot = std::make_unique<Entry>();
         Entry* entry = slot.get();
-        // The handler is looked up at each tick, so that a redefinition made
-        // by the handler itself (inside the timer's own signal) is safe.
-        QObject::connect(&entry->timer, &QTimer::timeout, &entry->timer, [entry] {
-            const std::function<void()> handler = entry->handler;
-            if (handler) handler();
-        });
+        QObject::connect(&entry->timer, &QTimer::timeout, &entry->timer, [this, entry] { Fire(*entry); });
     }
     slot->handler = std::move(handler);
     slot->timer.setTimerType(timerTypeFor(periodMs));
@@ -42,6 +38,23 @@ void QtTimers::define(std::string_view name, int periodMs, std::function<void()>
     }
 }
 
+void QtTimers::Fire(Entry& entry) {
+    DeleteRemoved();
+    // A copy, looked up at each tick: the handler may redefine or remove its
+    // own timer inside the timer's own signal.
+    const std::function<void()> handler = entry.handler;
+    if (!handler) return;
+    ++entry.firing;
+    handler();
+    --entry.firing;
+}
+
+// A removed timer is deleted only when none of its ticks runs, so never
+// inside its own signal.
+void QtTimers::DeleteRemoved() {
+    std::erase_if(removed_, [](const std::unique_ptr<Entry>& entry) { return entry->firing == 0; });
+}
+
 void QtTimers::start(std::string_view name) {
     const auto it = timers_.find(name);
     if (it == timers_.end() || it->second->timer.interval() <= 0) return;
@@ -51,6 +64,17 @@ void QtTimers::start(std::string_view name) {
 void QtTimers::stop(std::string_view name) {
     const auto it = timers_.find(name);
     if (it != timers_.end()) it->second->timer.stop();
+}
+
+void QtTimers::remove(std::string_view name) {
+    const auto it = timers_.find(name);
+    if (it == timers_.end()) return;
+    std::unique_ptr<Entry> entry = std::move(it->second);
+    timers_.erase(it);
+    entry->timer.stop();
+    entry->handler = nullptr;
+    removed_.push_back(std::move(entry));
+    DeleteRemoved();
 }
 
 bool QtTimers::running(std::string_view name) const {

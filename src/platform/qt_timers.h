@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/timers.h"
 
@@ -13,7 +14,7 @@ class QTimer;
 namespace bf {
 
 // Named timers as QTimers on the calling thread's event loop. A QTimer that
-// falls due while the thread is blocked fires once afterwards, as required.
+// falls due while the thread is blocked fires once afterwards.
 class QtTimers : public Timers {
 public:
     QtTimers();
@@ -28,12 +29,19 @@ public:
     // with a period of 0 or less is never started.
     void start(std::string_view name) override;
     void stop(std::string_view name) override;
+    // A timer removed by its own handler (or by another handler that runs
+    // during an HTTP wait inside it) is deleted after that handler returned.
+    void remove(std::string_view name) override;
     bool running(std::string_view name) const override;
     int periodMs(std::string_view name) const override;
 
 private:
     struct Entry;
+    void Fire(Entry& entry);
+    void DeleteRemoved();
+
     std::map<std::string, std::unique_ptr<Entry>, std::less<>> timers_;
+    std::vector<std::unique_ptr<Entry>> removed_;
 };
 
 }  // namespace bf

@@ -16,6 +16,9 @@ public:
     virtual void define(std::string_view name, int periodMs, std::function<void()> handler) = 0;
     virtual void start(std::string_view name) = 0;
     virtual void stop(std::string_view name) = 0;
+    // Stops the timer and forgets it and its handler (and whatever the
+    // handler holds); the name is unknown until it is defined again.
+    virtual void remove(std::string_view name) = 0;
     virtual bool running(std::string_view name) const = 0;
     virtual int periodMs(std::string_view name) const = 0;
 };

@@ -28,6 +28,9 @@ public:
     }
     void start(std::string_view name) override { timers[std::string(name)].running = true; }
     void stop(std::string_view name) override { timers[std::string(name)].running = false; }
+    void remove(std::string_view name) override {
+        if (const auto it = timers.find(name); it != timers.end()) timers.erase(it);
+    }
     bool running(std::string_view name) const override {
         auto it = timers.find(name);
         return it != timers.end() && it->second.running;

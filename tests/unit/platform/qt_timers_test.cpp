@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "qt_test_app.h"
 
 namespace bf {
@@ -47,6 +49,20 @@ TEST_F(QtTimersTest, RedefinitionReplacesPeriodAndHandlerEvenFromInsideTheHandle
     EXPECT_EQ(timers.periodMs("tmrC"), 10);
     EXPECT_TRUE(processEventsUntil([&] { return ticks >= 100; }));
     EXPECT_EQ(ticks % 100, 0) << "the first handler never ran";
+}
+
+TEST_F(QtTimersTest, ATimerRemovedByItsOwnHandlerNeverTicksAgainAndReleasesWhatItHeld) {
+    const auto held = std::make_shared<int>();
+    timers.define("tmrR", 10, [&, held] {
+        ++ticks;
+        timers.remove("tmrR");
+    });
+    timers.start("tmrR");
+    EXPECT_TRUE(processEventsUntil([&] { return ticks > 0; }));
+    processEventsFor(50ms);
+    EXPECT_EQ(ticks, 1);
+    EXPECT_FALSE(timers.running("tmrR"));
+    EXPECT_EQ(held.use_count(), 1);
 }
 
 TEST_F(QtTimersTest, UnknownNameOrZeroPeriodNeverRuns) {
