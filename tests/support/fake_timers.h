@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -12,7 +13,8 @@
 namespace bf::test {
 
 // Keeps each timer's period, handler and running state; tests fire handlers
-// by name.
+// by name. A name that was never defined is refused (a misspelt timer would
+// otherwise pass every test); a removed one is stopped and cannot fire.
 class FakeTimers : public Timers {
 public:
     struct Entry {
@@ -26,27 +28,38 @@ public:
         e.periodMs = periodMs;
         e.handler = std::move(handler);
     }
-    void start(std::string_view name) override { timers[std::string(name)].running = true; }
-    void stop(std::string_view name) override { timers[std::string(name)].running = false; }
+    void start(std::string_view name) override {
+        if (Defined(name)) timers.find(name)->second.running = true;
+    }
+    void stop(std::string_view name) override {
+        if (Defined(name)) timers.find(name)->second.running = false;
+    }
     void remove(std::string_view name) override {
-        if (const auto it = timers.find(name); it != timers.end()) timers.erase(it);
+        if (!Defined(name)) return;
+        timers.erase(timers.find(name));
+        removed.emplace(name);
     }
     bool running(std::string_view name) const override {
-        auto it = timers.find(name);
-        return it != timers.end() && it->second.running;
+        return Defined(name) && timers.find(name)->second.running;
     }
     int periodMs(std::string_view name) const override {
-        auto it = timers.find(name);
-        return it == timers.end() ? 0 : it->second.periodMs;
+        return Defined(name) ? timers.find(name)->second.periodMs : 0;
     }
     void fire(std::string_view name) {
-        auto it = timers.find(name);
-        if (it == timers.end() || !it->second.handler)
-            throw std::runtime_error("no timer " + std::string(name));
-        it->second.handler();
+        if (!Defined(name)) throw std::logic_error("timer " + std::string(name) + " was removed");
+        timers.find(name)->second.handler();
     }
 
     std::map<std::string, Entry, std::less<>> timers;
+    std::set<std::string, std::less<>> removed;
+
+private:
+    // Whether the timer is there; false when it was removed.
+    bool Defined(std::string_view name) const {
+        if (timers.contains(name)) return true;
+        if (removed.contains(name)) return false;
+        throw std::logic_error("timer " + std::string(name) + " was never defined");
+    }
 };
 
 }  // namespace bf::test

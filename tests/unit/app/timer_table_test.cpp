@@ -11,7 +11,6 @@ namespace {
 
 TEST(TimerTable, AFailingTickIsLoggedWithItsHandlerAndTheNextTickRuns) {
     TestStation t;
-    DefineTimers(*t);
     t.InetTestURL.onFetch = [](const std::string&) { throw std::runtime_error("out of sockets"); };
     EXPECT_NO_THROW(t.timers.fire(TimerName::SourceCheck));
     EXPECT_EQ(t.console().txtAIR, " 2026-12-06 12:00:00  SYS - tmrSourceCheck_Timer FAILED: out of sockets\r\n");

@@ -6,7 +6,6 @@
 
 #include "console/console_buttons.h"
 #include "app/startup.h"
-#include "app/timer_table.h"
 #include "test_station.h"
 
 namespace bf {
@@ -103,7 +102,6 @@ TEST_F(EventTickTest, DueEntrySwitchesOnceInItsMinute) {
 }
 
 TEST_F(EventTickTest, ManualModeHoldsARestartUntilAutomaticReturns) {
-    DefineTimers(*ts);
     ts.timers.start(TimerName::CheckAndDoEvents);
     auto runLoop = [&] {
         if (ts.timers.running(TimerName::CheckAndDoEvents)) ts.timers.fire(TimerName::CheckAndDoEvents);
