@@ -61,11 +61,7 @@ void tmrCheckAndDoEvents_Timer(Station& station) {
         // the whole number (a number above 9 can come from the management
         // server), so it is put back after the switch.
         const std::string text = std::to_string(target);
-        try {
-            SwitchSource(station, std::string_view(text).substr(text.size() - 1));
-        } catch (...) {
-            // A failing switch step must not keep the labels from being set.
-        }
+        SwitchSource(station, std::string_view(text).substr(text.size() - 1));
         s.CurrentSource = static_cast<int16_t>(target);
     }
 
