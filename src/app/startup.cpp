@@ -107,12 +107,4 @@ void Startup(Station& station) {
     }
 }
 
-void Form_Unload(Station& station) { station.quit(); }
-
-void cmdTerminate_Click(Station& station) {
-    StopPlayer(station, 1);
-    StopPlayer(station, 2);
-    station.quit();
-}
-
 }  // namespace bf

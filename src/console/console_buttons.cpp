@@ -2,6 +2,7 @@
 
 #include "core/station.h"
 #include "core/timer_names.h"
+#include "sources/player_control.h"
 
 namespace bf {
 
@@ -33,6 +34,14 @@ void cmdViewEvents_Click(Station& station) {
 
 void cmdViewSource_Click(Station& station) {
     station.processes.openInEditor(station.file("sourcelist.ini").string());
+}
+
+void Form_Unload(Station& station) { station.quit(); }
+
+void cmdTerminate_Click(Station& station) {
+    StopPlayer(station, 1);
+    StopPlayer(station, 2);
+    station.quit();
 }
 
 }  // namespace bf

@@ -112,16 +112,5 @@ TEST(Startup, PollingNeedsExactlyOneAfterRounding) {
     }
 }
 
-TEST(Shutdown, ClosingLeavesThePlayersAndTerminateStopsBothFirst) {
-    TestStation t;
-    Form_Unload(*t);
-    EXPECT_EQ(t.quits, 1);
-    EXPECT_TRUE(t.processes.kills.empty());
-    t.processes.onCall = [&](const std::string&) { EXPECT_EQ(t.quits, 1) << "killed before the end"; };
-    cmdTerminate_Click(*t);
-    EXPECT_EQ(t.processes.kills, (std::vector<std::string>{"mplayer1", "mplayer2"}));
-    EXPECT_EQ(t.quits, 2);
-}
-
 }  // namespace
 }  // namespace bf::test

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "console/console_buttons.h"
 #include "app/startup.h"
 #include "test_station.h"
 
@@ -47,36 +46,6 @@ TEST_F(DisplayTimersTest, OnAirIndicatorFollowsThePlayerSlotAndTheClockShowsLoca
     t.clock.set(2027, 3, 4, 5, 6, 7, 8);
     fire(TimerName::ClockandEventCheck);
     EXPECT_EQ(Items(*t, "lblClock lblDate"), "lblClock=06:07:08 lblDate=2027-03-04");
-}
-
-TEST_F(DisplayTimersTest, ModeButtonTwoClicksGoManualThenAutomatic) {
-    for (const auto& [caption, colour, running] :
-         {std::tuple{"MANUAL", Colour::Red, false}, {"AUTOMATIC", Colour::Green, true}}) {
-        cmdAutoManual_Click(*t);
-        EXPECT_EQ(t.console().cmdAutoManual.caption, caption);
-        EXPECT_EQ(t.console().cmdAutoManual.backColour, colour);
-        EXPECT_EQ(t.timers.running(TimerName::CheckAndDoEvents), running);
-    }
-}
-
-TEST_F(DisplayTimersTest, FullScreenTakesTheBorderAwayOnlyWithHideTaskbar) {
-    for (const int16_t hide : {0, 1}) {
-        t.state().HideTaskbar = hide;
-        cmdFullScreen_Click(*t);
-        EXPECT_EQ(Items(*t, "cmdFullScreen window.maximized window.sizableBorder"),
-                  "cmdFullScreen=NORMAL window.maximized=1 window.sizableBorder=" + std::to_string(1 - hide));
-        cmdFullScreen_Click(*t);
-        EXPECT_EQ(Items(*t, "cmdFullScreen window.maximized window.sizableBorder"),
-                  "cmdFullScreen=FULL SCREEN window.maximized=0 window.sizableBorder=1");
-        EXPECT_EQ(t.state().MinMax, 0);
-    }
-}
-
-TEST_F(DisplayTimersTest, ViewButtonsOpenTheScheduleAndSourceListInTheEditor) {
-    cmdViewEvents_Click(*t);
-    cmdViewSource_Click(*t);
-    EXPECT_EQ(t.processes.opened, (std::vector<std::string>{(t.folder.path() / "sourceevents.ini").string(),
-                                                            (t.folder.path() / "sourcelist.ini").string()}));
 }
 
 }  // namespace
