@@ -18,8 +18,8 @@ TEST(Startup, StartingStateIsStampedAndLeavesNoStalePlayerOrOutput) {
     EXPECT_EQ(t.state().SystemStart, "12-31-2026-23:59:59");
     EXPECT_EQ(t.console().txtAIR, " 2026-12-31 23:59:59  SYS - SYSTEM STARTUP\r\n");
     EXPECT_EQ(Items(*t, "lblTraffic lblRemoteStatus lblMplayer1 lblSilence lblDebug"),
-              "lblTraffic=2026-12-31 23:59:59  NO BILLING DATA "
-              "lblRemoteStatus=2026-12-31 23:59:59  NO REMOTE API CALLS MADE lblMplayer1= lblSilence= lblDebug=");
+              "lblTraffic=2026-12-31 23:59:59  NO BILLING DATA lblRemoteStatus=2026-12-31 23:59:59  NO "
+              "REMOTE API CALLS MADE lblMplayer1= lblSilence= lblDebug=");
     // The strapline is shown only after the settings are read.
     EXPECT_EQ(t.console().lblMetadataOutput.caption, t.folder.path().string());
     EXPECT_EQ(t.console().comboSourceList.items.size(), 10u);
