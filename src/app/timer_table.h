@@ -49,6 +49,9 @@ constexpr int PeriodOf(std::string_view name) {
     return 0;
 }
 
+static_assert(kSourceCheckTimeoutMs < PeriodOf(TimerName::SourceCheck),
+              "a health check's fetch must give up before the next check is due");
+
 // Defines every timer of the table, stopped. Each tick runs its handler
 // through RunHandler, so a failing tick leaves a station log line naming
 // the handler and the next tick runs as usual.
