@@ -22,74 +22,85 @@ void Startup(Station& station) {
     station.timers.start(TimerName::UptimeDisplayUpdate);
     station.timers.start(TimerName::Counter);
 
+    // The console's starting state, stamped with the time of this start.
     const LocalTime now = station.clock.now();
-    s.SystemRuntime = 0;                                              // 1
+    s.SystemRuntime = 0;
     s.SystemStart = FormatDateMDY(now) + "-" + FormatTime(now);
-    c.window.width = 1041;                                            // 2
+    c.window.width = 1041;
     c.window.height = 755;
     c.lblVersion.caption = std::string("Brackenfield ") + BF_VERSION;
-    s.MinMax = 0;                                                     // 3
+    s.MinMax = 0;
     s.StartupFlag = 1;
     s.LastFileLine1.clear();
     s.LastFileLine2.clear();
     for (Label* l : {&c.lblLastCheck, &c.lblTimestamp, &c.lblSentTime, &c.lblArtist, &c.lblTitle, &c.lblResponse})
-        l->caption = "None";                                          // 4
-    s.AIRLastArtist.clear();                                          // 5
+        l->caption = "None";
+    s.AIRLastArtist.clear();
     s.AIRLastTitle.clear();
     s.PreviousMetadata.clear();
     s.WeatherCounter = 0;
     s.TimerCount = 0;
-    for (Label* l : {&c.lblMplayer1, &c.lblMplayer2, &c.lblSilence, &c.lblDebug}) l->caption.clear();  // 6
-    c.lblTraffic.caption = StampedStatus(station, "  NO BILLING DATA");  // 7
+    for (Label* l : {&c.lblMplayer1, &c.lblMplayer2, &c.lblSilence, &c.lblDebug}) l->caption.clear();
+    c.lblTraffic.caption = StampedStatus(station, "  NO BILLING DATA");
     c.lblRemoteStatus.caption = StampedStatus(station, "  NO REMOTE API CALLS MADE");
     c.lblWeatherText.caption = "NO WEATHER DATA";
-    c.txtAIR.clear();                                                 // 8
+    c.txtAIR.clear();
     AddToAirLog(station, "  SYS - SYSTEM STARTUP");
-    StopPlayer(station, 1);                                           // 9
+
+    // Players and outputs a previous run left behind. The stops do not wait:
+    // a player still dying when the first source starts does no harm.
+    StopPlayer(station, 1);
     StopPlayer(station, 2);
     RemoveFile(station.file("mplayer.log"));
     RemoveFile(station.file("metadata.txt"));
     RemoveFile(station.file("metaextra.txt"));
-    const std::string tallyway = LoadSettings(station);               // 10
-    s.CurrentMplayer = 0;                                             // 11
+
+    // Everything below depends on the settings.
+    const std::string tallyway = LoadSettings(station);
+    // Nothing is on air: the first event tick, one second after its timer
+    // starts, chooses the source and starts the first player.
+    s.CurrentMplayer = 0;
     s.CurrentSource = -1;
     s.WasPlaying = -1;
     s.NextEvent = "X XXXXXX X";
     s.LastEvent = "X XXXXXX X";
     s.ManagementCounter = 0;
     s.SilenceFlag = 0;
-    c.lblMetadataOutput.caption = s.DefaultStrapline;                 // 12
-    c.comboSourceList.items.clear();                                  // 13
+    c.lblMetadataOutput.caption = s.DefaultStrapline;
+    c.comboSourceList.items.clear();
     for (char n = '0'; n <= '9'; ++n)
         c.comboSourceList.items.push_back(std::string(1, n) + " Select Source number " + std::string(1, n));
-    tmrLoadEventsAndCalculate_Timer(station);                         // 14
-    for (std::string_view t : {TimerName::UpdateDisplay, TimerName::ClockandEventCheck,
-                               TimerName::GetMetadata, TimerName::LoadEventsAndCalculate,
-                               TimerName::CheckAndDoEvents})
-        station.timers.start(t);                                      // 15
-    if (s.ManagementUpdate > 0) {                                     // 16
+    // Today's schedule is known before the event tick starts, so that its
+    // first tick can put today's latest past entry on air.
+    tmrLoadEventsAndCalculate_Timer(station);
+    for (std::string_view t : {TimerName::UpdateDisplay, TimerName::ClockandEventCheck, TimerName::GetMetadata,
+                               TimerName::LoadEventsAndCalculate, TimerName::CheckAndDoEvents})
+        station.timers.start(t);
+
+    // The watchdog always runs; the other features when the settings turn them on.
+    if (s.ManagementUpdate > 0) {
         station.timers.start(TimerName::ManagementDownload);
         c.lblConfigurationStatus.caption = "Enabled";
     }
-    if (s.CheckForChanges == 1) station.timers.start(TimerName::CheckForChanges);  // 17
-    station.timers.start(TimerName::CheckMplayerOK);                        // 18
-    if (s.APIallowed == "1") {                                        // 19
+    if (s.CheckForChanges == 1) station.timers.start(TimerName::CheckForChanges);
+    station.timers.start(TimerName::CheckMplayerOK);
+    if (s.APIallowed == "1") {
         c.lblAPIstatus.caption = "Enabled";
         station.openApiServer();
     }
-    if (s.AIRenable == "1") {                                         // 20
+    if (s.AIRenable == "1") {
         c.lblTuneInAir.caption = "Enabled";
         station.timers.start(TimerName::AirUpdate);
     }
-    if (s.MetaWeather != "1") {                                       // 21
+    if (s.MetaWeather != "1") {
         c.lblWeather.caption.clear();
         c.lblWeatherText.caption.clear();
     } else {
         station.timers.start(TimerName::Weather);
         c.lblWeather.caption = "NO WEATHER";
     }
-    s.LinkFailCount = 0;                                              // 22
-    if (s.CheckSource != "1") {                                       // 23
+    s.LinkFailCount = 0;
+    if (s.CheckSource != "1") {
         c.lblFailText.caption = "DISABLED";
         c.lblFailURL.caption = "NONE";
         c.lblFailCheckTime.caption = "NONE";
@@ -99,7 +110,7 @@ void Startup(Station& station) {
         c.lblFailURL.caption = "PERFORMING INITIAL CHECKS";
         station.timers.start(TimerName::SourceCheck);
     }
-    if (tallyway == "1") {                                            // 24
+    if (tallyway == "1") {
         station.timers.start(TimerName::CheckFile);
         c.lblLastCheck.caption = "None";
     } else {
