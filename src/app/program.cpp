@@ -15,16 +15,20 @@ namespace {
 // nested event loop of an HTTP fetch would still dispatch), open connections
 // are dropped and nothing is saved. The players run in sessions of their own
 // and so stay on air.
-[[noreturn]] void EndAtOnce() { std::_Exit(0); }
+[[noreturn]] void EndAtOnce() {
+    std::_Exit(0);
+}
 
-extern "C" void OnTerminationSignal(int) { _exit(0); }
+extern "C" void OnTerminationSignal(int) {
+    _exit(0);
+}
 
 }  // namespace
 
 Program::Program(const std::filesystem::path& workingFolder, const Options& options)
-    : station_(Platform{clock_, processes_, timers_, InetTestURL_, Inet1_, InetAIR_, InetTallyway_,
-                        InetWeather_},
-               workingFolder, options.station),
+    : station_(
+          Platform{clock_, processes_, timers_, InetTestURL_, Inet1_, InetAIR_, InetTallyway_, InetWeather_},
+          workingFolder, options.station),
       window_(station_) {
     station_.quit = [] { EndAtOnce(); };
     station_.openApiServer = [this] { apiWindow_ = OpenApiServerWindow(station_); };

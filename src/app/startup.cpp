@@ -33,7 +33,8 @@ void Startup(Station& station) {
     s.StartupFlag = 1;
     s.LastFileLine1.clear();
     s.LastFileLine2.clear();
-    for (Label* l : {&c.lblLastCheck, &c.lblTimestamp, &c.lblSentTime, &c.lblArtist, &c.lblTitle, &c.lblResponse})
+    for (Label* l :
+         {&c.lblLastCheck, &c.lblTimestamp, &c.lblSentTime, &c.lblArtist, &c.lblTitle, &c.lblResponse})
         l->caption = "None";
     s.AIRLastArtist.clear();
     s.AIRLastTitle.clear();
@@ -73,8 +74,9 @@ void Startup(Station& station) {
     // Today's schedule is known before the event tick starts, so that its
     // first tick can put today's latest past entry on air.
     tmrLoadEventsAndCalculate_Timer(station);
-    for (std::string_view t : {TimerName::UpdateDisplay, TimerName::ClockandEventCheck, TimerName::GetMetadata,
-                               TimerName::LoadEventsAndCalculate, TimerName::CheckAndDoEvents})
+    for (std::string_view t :
+         {TimerName::UpdateDisplay, TimerName::ClockandEventCheck, TimerName::GetMetadata,
+          TimerName::LoadEventsAndCalculate, TimerName::CheckAndDoEvents})
         station.timers.start(t);
 
     // The watchdog always runs; the other features when the settings turn them on.
