@@ -24,41 +24,33 @@ public:
     };
 
     void define(std::string_view name, int periodMs, std::function<void()> handler) override {
-        auto& e = timers[std::string(name)];
-        e.periodMs = periodMs;
-        e.handler = std::move(handler);
+        Entry& e = timers[std::string(name)];
+        e = {periodMs, std::move(handler), e.running};
     }
-    void start(std::string_view name) override {
-        if (Defined(name)) timers.find(name)->second.running = true;
-    }
-    void stop(std::string_view name) override {
-        if (Defined(name)) timers.find(name)->second.running = false;
-    }
+    void start(std::string_view name) override { Set(name, true); }
+    void stop(std::string_view name) override { Set(name, false); }
     void remove(std::string_view name) override {
-        if (!Defined(name)) return;
-        timers.erase(timers.find(name));
-        removed.emplace(name);
+        if (Find(name)) removed.insert(timers.extract(timers.find(name)).key());
     }
-    bool running(std::string_view name) const override {
-        return Defined(name) && timers.find(name)->second.running;
-    }
-    int periodMs(std::string_view name) const override {
-        return Defined(name) ? timers.find(name)->second.periodMs : 0;
-    }
+    bool running(std::string_view name) const override { return Find(name) && Find(name)->running; }
+    int periodMs(std::string_view name) const override { return Find(name) ? Find(name)->periodMs : 0; }
     void fire(std::string_view name) {
-        if (!Defined(name)) throw std::logic_error("timer " + std::string(name) + " was removed");
-        timers.find(name)->second.handler();
+        if (!Find(name)) throw std::logic_error("timer " + std::string(name) + " was removed");
+        Find(name)->handler();
     }
 
-    std::map<std::string, Entry, std::less<>> timers;
+    mutable std::map<std::string, Entry, std::less<>> timers;
     std::set<std::string, std::less<>> removed;
 
 private:
-    // Whether the timer is there; false when it was removed.
-    bool Defined(std::string_view name) const {
-        if (timers.contains(name)) return true;
-        if (removed.contains(name)) return false;
+    // The timer's entry; nullptr when it was removed.
+    Entry* Find(std::string_view name) const {
+        if (const auto it = timers.find(name); it != timers.end()) return &it->second;
+        if (removed.contains(name)) return nullptr;
         throw std::logic_error("timer " + std::string(name) + " was never defined");
+    }
+    void Set(std::string_view name, bool on) {
+        if (Entry* e = Find(name)) e->running = on;
     }
 };
 

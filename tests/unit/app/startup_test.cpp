@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/timer_table.h"
 #include "console/console_dump.h"
 #include "test_station.h"
@@ -44,8 +46,8 @@ const Feature kFeatures[] = {
     {"CheckForChanges=1.4", TimerName::CheckForChanges, "", "", ""},
     {"APIallowed=1", {}, "lblAPIstatus", "lblAPIstatus=Disabled", "lblAPIstatus=Enabled"},
     {"AIRenable=1", TimerName::AirUpdate, "lblTuneInAir", "lblTuneInAir=Disabled", "lblTuneInAir=Enabled"},
-    {"MetaWeather=1", TimerName::Weather, "lblWeather lblWeatherText", "lblWeather= lblWeatherText=",
-     "lblWeather=NO WEATHER lblWeatherText=NO WEATHER DATA"},
+    {"MetaWeather=1", TimerName::Weather, "lblWeather lblWeatherText",
+     "lblWeather= lblWeatherText=", "lblWeather=NO WEATHER lblWeatherText=NO WEATHER DATA"},
     {"CheckSource=1", TimerName::SourceCheck, "lblFailText lblFailURL lblFailCheckTime",
      "lblFailText=DISABLED lblFailURL=NONE lblFailCheckTime=NONE",
      "lblFailText=WAITING lblFailURL=PERFORMING INITIAL CHECKS lblFailCheckTime=NONE"},
@@ -68,8 +70,7 @@ TEST(Startup, EachSettingTurnsOnItsOwnFeatureAndTheOtherTimersAlwaysRun) {
                 EXPECT_EQ(t.timers.running(f.timer), i == chosen) << f.timer << " with " << with;
         }
         for (const TimerSpec& timer : kMainWindowTimers) {
-            const bool optional = std::any_of(std::begin(kFeatures), std::end(kFeatures),
-                                              [&](const Feature& f) { return f.timer == timer.name; });
+            const bool optional = std::ranges::count(kFeatures, timer.name, &Feature::timer) > 0;
             EXPECT_TRUE(optional || t.timers.running(timer.name)) << timer.name << " with " << with;
         }
     }
@@ -100,16 +101,6 @@ TEST(Startup, AnyBadSettingsFileStartsLikeAMissingOne) {
           std::string("[Brackenfield]\nCheckSource=yes\nAPIallowed=01\nAIRenable=on\nMetaWeather=1.0\n"
                       "Tallyway= 1x\nFilterSystem=true\nHideTaskbar=1.0\nManagementUpdate=-3\n")})
         EXPECT_EQ(StartupOutcome(ini), missing) << ini;
-}
-
-TEST(Startup, PollingNeedsExactlyOneAfterRounding) {
-    for (const auto& [value, on] : std::vector<std::pair<std::string, bool>>{
-             {"1.5", false}, {"2", false}, {"0.5", false}, {"0.51", true}, {"abc", false}}) {
-        TestStation t;
-        t.folder.write("brackenfield.ini", "[Brackenfield]\r\nCheckForChanges=" + value + "\r\n");
-        Startup(*t);
-        EXPECT_EQ(t.timers.running(TimerName::CheckForChanges), on) << value;
-    }
 }
 
 }  // namespace
