@@ -14,7 +14,7 @@ namespace {
 
 // The clock and display timers (100 and 250 ms) and the once-a-second ticks
 // should not drift; the longer ones may be batched with other wake-ups.
-Qt::TimerType timerTypeFor(int periodMs) { return periodMs <= 1000 ? Qt::PreciseTimer : Qt::CoarseTimer; }
+Qt::TimerType TimerTypeFor(int periodMs) { return periodMs <= 1000 ? Qt::PreciseTimer : Qt::CoarseTimer; }
 
 }  // namespace
 
@@ -29,7 +29,7 @@ void QtTimers::define(std::string_view name, int periodMs, std::function<void()>
         QObject::connect(&entry->timer, &QTimer::timeout, &entry->timer, [this, entry] { Fire(*entry); });
     }
     slot->handler = std::move(handler);
-    slot->timer.setTimerType(timerTypeFor(periodMs));
+    slot->timer.setTimerType(TimerTypeFor(periodMs));
     if (periodMs > 0) {
         slot->timer.setInterval(periodMs);
     } else {
