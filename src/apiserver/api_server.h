@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "apiserver/api_commands.h"
+#include "core/timer_names.h"
 #include "platform/tcp_listener.h"
 
 namespace bf {
@@ -32,7 +33,7 @@ public:
     // the lifetime, is dropped. Counted in ticks of the time-out timer.
     static constexpr int kIdleSeconds = 10;
     static constexpr int kLifetimeSeconds = 60;
-    static constexpr const char* kTimeoutTimer = "tmrApiTimeout";
+    static constexpr std::string_view kTimeoutTimer = TimerName::ApiTimeout;
 
     ApiServer(Station& station, TcpListener& listener);
     ~ApiServer();

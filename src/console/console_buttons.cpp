@@ -2,6 +2,8 @@
 
 #include "core/station.h"
 #include "core/station_log.h"
+#include "core/timer_names.h"
+#include "sources/player_control.h"
 
 namespace bf {
 
@@ -10,11 +12,11 @@ void cmdAutoManual_Click(Station& station) {
     if (mode.caption != "AUTOMATIC") {
         mode.caption = "AUTOMATIC";
         mode.backColour = Colour::Green;
-        station.timers.start("tmrCheckAndDoEvents");
+        station.timers.start(TimerName::CheckAndDoEvents);
     } else {
         mode.caption = "MANUAL";
         mode.backColour = Colour::Red;
-        station.timers.stop("tmrCheckAndDoEvents");
+        station.timers.stop(TimerName::CheckAndDoEvents);
     }
 }
 
@@ -44,6 +46,14 @@ void cmdViewEvents_Click(Station& station) {
 
 void cmdViewSource_Click(Station& station) {
     OpenInEditor(station, "sourcelist.ini");
+}
+
+void Form_Unload(Station& station) { station.quit(); }
+
+void cmdTerminate_Click(Station& station) {
+    StopPlayer(station, 1);
+    StopPlayer(station, 2);
+    station.quit();
 }
 
 }  // namespace bf

@@ -124,7 +124,8 @@ struct ConsoleModel {
         const char* name;
         Button ConsoleModel::*member;
     };
-    // Every label and button under its documented name, for the console dump.
+    // Every label and button with the name the operators know it by, for the
+    // view and for dumps of the console.
     static const std::vector<NamedLabel>& labels();
     static const std::vector<NamedButton>& buttons();
 };

@@ -49,32 +49,15 @@ struct ManagementRuns {
     bool downloading = false;     // one configuration download at a time
 };
 
-// The whole program: state record, console model and platform services.
-// Handlers are free functions that take the Station.
-struct Station {
+// The whole program: state record, console model and platform services
+// (station.clock, station.Inet1, ...). Handlers are free functions that take
+// the Station.
+struct Station : Platform {
     Station(Platform platform, std::filesystem::path workingFolder, StationOptions options = {})
-        : clock(platform.clock),
-          processes(platform.processes),
-          timers(platform.timers),
-          InetTestURL(platform.InetTestURL),
-          Inet1(platform.Inet1),
-          InetAIR(platform.InetAIR),
-          InetTallyway(platform.InetTallyway),
-          InetWeather(platform.InetWeather),
-          workingFolder(std::move(workingFolder)),
-          options(std::move(options)) {}
+        : Platform(platform), workingFolder(std::move(workingFolder)), options(std::move(options)) {}
 
     Station(const Station&) = delete;
     Station& operator=(const Station&) = delete;
-
-    Clock& clock;
-    Processes& processes;
-    Timers& timers;
-    HttpClient& InetTestURL;
-    HttpClient& Inet1;
-    HttpClient& InetAIR;
-    HttpClient& InetTallyway;
-    HttpClient& InetWeather;
 
     const std::filesystem::path workingFolder;
     const StationOptions options;
@@ -84,8 +67,8 @@ struct Station {
     ApiServerModel api;
     ManagementRuns management;
 
-    // Ends the program at once (no further handler runs). Set by main;
-    // tests record the call.
+    // Ends the program at once (no further handler runs). Set by
+    // app/Program; tests record the call.
     std::function<void()> quit = [] {};
     // Creates and shows the API server window (startup, when allowed).
     std::function<void()> openApiServer = [] {};

@@ -14,9 +14,9 @@ struct PaidItem {
     bool operator==(const PaidItem&) const = default;
 };
 
-// The one record of the station. Integers are 16-bit as the station has
-// always kept them; the uptime is 32-bit. Settings fields carry the names of
-// their keys and never change after startup.
+// The one record of the station. Integers are 16-bit, the uptime 32-bit.
+// Settings fields carry the names of their keys and never change after
+// startup.
 struct StationState {
     int16_t CurrentMplayer = 0;
     std::string DefaultStrapline;

@@ -1,9 +1,7 @@
 #include "metadata/player_log_reader.h"
 
-
 #include <algorithm>
 #include <array>
-#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,8 +56,9 @@ void TakeLine(std::string_view line, PlayerLogValues& values) {
 }
 
 // Reads the active player's log; an empty title when no player runs or its
-// log is missing or unreadable, and then the header labels stay as they are.
-std::string ReadPlayerLogOrThrow(Station& station) {
+// log is missing, unreadable or too big to hold in memory, and then the
+// header labels stay as they are.
+std::string ReadPlayerLog(Station& station) {
     const int16_t slot = station.state.CurrentMplayer;
     if (slot == 0) return {};
     const std::optional<std::string> log = ReadWholeFile(station.file("mplayer" + std::to_string(slot) + ".log"));
@@ -88,15 +87,6 @@ std::string ReadPlayerLogOrThrow(Station& station) {
         if (values.headers[i]) (station.console.*kHeaderLines[i].label).caption = std::string(*values.headers[i]);
     }
     return std::string(values.title);
-}
-
-// A log too big to hold in memory reads as an unreadable one.
-std::string ReadPlayerLog(Station& station) {
-    try {
-        return ReadPlayerLogOrThrow(station);
-    } catch (const std::exception&) {
-        return {};
-    }
 }
 
 }  // namespace

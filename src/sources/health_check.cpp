@@ -17,6 +17,7 @@ constexpr const char* kOnline = "SELECTED SOURCE ONLINE";
 // its error; a fetcher stuck on an earlier request or timed out is cancelled
 // so that the next check starts clean.
 std::string FetchServerRoot(Station& station, const std::string& root) {
+    station.InetTestURL.setTimeoutMs(kSourceCheckTimeoutMs);
     const HttpResult result = station.InetTestURL.fetch(root);
     if (result.ok()) return result.body;
     station.console.lblDebug.caption =

@@ -6,6 +6,7 @@
 #include "core/station.h"
 #include "core/station_log.h"
 #include "core/text_file.h"
+#include "core/timer_names.h"
 #include "sources/player_control.h"
 #include "sources/source_list.h"
 
@@ -60,8 +61,8 @@ void cmdForceSource_Click(Station& station) {
     StationState& s = station.state;
     ConsoleModel& c = station.console;
 
-    station.timers.stop("tmrSourceCheck");
-    station.timers.stop("tmrCheckMplayerOK");
+    station.timers.stop(TimerName::SourceCheck);
+    station.timers.stop(TimerName::CheckMplayerOK);
     EndFailover(s);
 
     const std::string number = c.lblSourceDisp.caption;
@@ -83,12 +84,12 @@ void cmdForceSource_Click(Station& station) {
 
     AddToAirLog(station, "  USR - USER FORCED SWITCH FROM BACKUP (SOURCE " + number + ")");
 
-    station.timers.start("tmrCheckMplayerOK");
+    station.timers.start(TimerName::CheckMplayerOK);
     if (s.CheckSource == "1") {
         c.lblFailText.caption = "WAITING";
         c.lblFailCheckTime.caption = "NONE";
         c.lblFailURL.caption = "PERFORMING INITIAL CHECKS";
-        station.timers.start("tmrSourceCheck");
+        station.timers.start(TimerName::SourceCheck);
     } else {
         c.lblFailText.caption = "DISABLED";
         c.lblFailURL.caption = "NONE";

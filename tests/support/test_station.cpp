@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 
+#include "app/timer_table.h"
 #include "console/console_dump.h"
 #include "core/text_file.h"
 
@@ -82,6 +83,7 @@ TestStation::TestStation() {
     station = std::make_unique<Station>(platform, folder.path());
     station->quit = [this] { ++quits; };
     station->openApiServer = [this] { ++apiWindowsOpened; };
+    DefineTimers(*station);
 }
 
 }  // namespace bf::test

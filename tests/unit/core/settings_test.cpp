@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/startup.h"
 #include "test_station.h"
 
 namespace bf::test {
@@ -45,18 +44,6 @@ TEST(LoadSettings, OnOffIsOnlyExactlyOneAndNumbersUseTheLeadingParse) {
     EXPECT_EQ(t.state().APIkey, "k");
     EXPECT_EQ(t.state().AIRpartnerkey, "pk");
     EXPECT_EQ(t.console().lblFilterSystem.caption, "SYSTEM API FILTER ON");
-}
-
-TEST(StartupSettings, QuotedDuplicatedAndOtherCaseKeysWorkWithAnyLineEnds) {
-    for (const std::string eol : {"\n", "\r\n", "\r"}) {
-        TestStation t;
-        t.folder.write("brackenfield.ini", "[brackenfield]" + eol + "checksource=\"1\"" + eol +
-                                               "CheckSource=0" + eol +
-                                               "DefaultStrapline=" + std::string(200, 's') + eol);
-        Startup(*t);
-        EXPECT_TRUE(t.timers.running("tmrSourceCheck"));
-        EXPECT_EQ(t.state().DefaultStrapline, std::string(119, 's'));
-    }
 }
 
 }  // namespace

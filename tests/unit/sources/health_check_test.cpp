@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/timer_table.h"
 #include "sources/watchdog.h"
 #include "test_station.h"
 
@@ -55,6 +56,7 @@ TEST_F(HealthCheckTest, PassLightsTheLampGreenOnceAnEmptyReplyFailsUnlessTheMana
     check("<html>");
     check("<html>");
     EXPECT_EQ(cancelsAtFetch, 1);
+    EXPECT_LT(ts.InetTestURL.timeoutMs, PeriodOf(TimerName::SourceCheck)) << "gives up before the next check";
     EXPECT_EQ(ts.InetTestURL.requests, std::vector<std::string>(2, "http://radio.example:8000/"));
     EXPECT_EQ(lamp(),
               "lblFailText=SELECTED SOURCE ONLINE lblFailURL=http://radio.example:8000/ "

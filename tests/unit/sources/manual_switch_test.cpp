@@ -23,7 +23,7 @@ struct FailoverStation : test::TestStation {
         state().SilenceFlag = 1;
         state().LinkFailCount = 3;
         state().WasPlaying = 2;
-        for (const char* t : {"tmrSourceCheck", "tmrCheckMplayerOK"}) timers.start(t);
+        for (std::string_view t : {TimerName::SourceCheck, TimerName::CheckMplayerOK}) timers.start(t);
     }
     std::string failover() { return test::Items(*station, "SilenceFlag LinkFailCount WasPlaying"); }
 };
@@ -83,9 +83,9 @@ TEST(ManualSwitchTest, ForceSourceRestartsTheSourceShownOnSlotOneFromScratchAndR
         EXPECT_EQ(t.failover(), "SilenceFlag=0 LinkFailCount=0 WasPlaying=-1");
         EXPECT_EQ(t.console().txtAIR,
                   " 2026-12-06 12:00:05  USR - USER FORCED SWITCH FROM BACKUP (SOURCE 0)\r\n");
-        EXPECT_TRUE(t.timers.running("tmrCheckMplayerOK"));
+        EXPECT_TRUE(t.timers.running(TimerName::CheckMplayerOK));
         // The health check is started again only when it is on.
-        EXPECT_EQ(t.timers.running("tmrSourceCheck"), checkSource == "1");
+        EXPECT_EQ(t.timers.running(TimerName::SourceCheck), checkSource == "1");
         EXPECT_EQ(test::Items(*t, "lblFailText lblFailURL lblFailCheckTime"),
                   checkSource == "1"
                       ? "lblFailText=WAITING lblFailURL=PERFORMING INITIAL CHECKS lblFailCheckTime=NONE"
