@@ -82,6 +82,7 @@ TestStation::TestStation() {
     station = std::make_unique<Station>(platform, folder.path());
     station->quit = [this] { ++quits; };
     station->openApiServer = [this] { ++apiWindowsOpened; };
+    station->logSink = [this](std::string_view line) { logged.emplace_back(line); };
 }
 
 }  // namespace bf::test
