@@ -99,7 +99,7 @@ void Startup(Station& station) {
     if (s.CheckForChanges == 1) station.timers.start("tmrCheckForChanges");  // 17
     station.timers.start("tmrCheckMplayerOK");                        // 18
     if (s.APIallowed == "1") {                                        // 19
-        c.lblAPIstatus.caption = "Enabled";
+        c.lblAPIstatus.caption = s.APIkey.empty() ? "Enabled - empty APIKey: anyone may call" : "Enabled";
         station.openApiServer();
     }
     if (s.AIRenable == "1") {                                         // 20
