@@ -89,7 +89,7 @@ void Startup(Station& station) {
     if (s.CheckForChanges == 1) station.timers.start(TimerName::CheckForChanges);
     station.timers.start(TimerName::CheckMplayerOK);
     if (s.APIallowed == "1") {
-        c.lblAPIstatus.caption = "Enabled";
+        c.lblAPIstatus.caption = s.APIkey.empty() ? "Enabled - empty APIKey: anyone may call" : "Enabled";
         station.openApiServer();
     }
     if (s.AIRenable == "1") {

@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <functional>
 
-#include "app/startup.h"
 #include "console/console_buttons.h"
 #include "core/run_handler.h"
 #include "core/station.h"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/console_model.h"
+#include "core/station_log.h"
 #include "core/station_state.h"
 #include "platform/clock.h"
 #include "platform/http_client.h"
@@ -72,6 +73,8 @@ struct Station : Platform {
     std::function<void()> quit = [] {};
     // Creates and shows the API server window (startup, when allowed).
     std::function<void()> openApiServer = [] {};
+    // Receives every station log line, stamped, without its line end.
+    std::function<void(std::string_view)> logSink = WriteToStandardOutput;
 
     // Every file of the station is opened as working folder + bare name.
     std::filesystem::path file(std::string_view bareName) const { return workingFolder / std::string(bareName); }

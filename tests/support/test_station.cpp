@@ -84,6 +84,7 @@ TestStation::TestStation() {
     station->quit = [this] { ++quits; };
     station->openApiServer = [this] { ++apiWindowsOpened; };
     DefineTimers(*station);
+    station->logSink = [this](std::string_view line) { logged.emplace_back(line); };
 }
 
 }  // namespace bf::test

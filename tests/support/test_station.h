@@ -58,6 +58,7 @@ struct TestStation {
     std::unique_ptr<Station> station;
     int quits = 0;
     int apiWindowsOpened = 0;
+    std::vector<std::string> logged;  // what the station sent to its logSink
 
     Station& operator*() { return *station; }
     Station* operator->() { return station.get(); }

@@ -114,7 +114,7 @@ TEST_F(MetadataOutputsTest, UnwritableFileIsSkippedAndRewritesAndThePaidItemLeav
     produce("Next Song Here");
     std::set<std::string> names;
     for (const auto& e : fs::directory_iterator(t.folder.path())) names.insert(e.path().filename());
-    EXPECT_EQ(names, (std::set<std::string>{"metadata.txt", "metaextra.txt", "tallyway.txt"}));
+    EXPECT_EQ(names, (std::set<std::string>{"metadata.txt", "metaextra.txt", "station.log", "tallyway.txt"}));
     EXPECT_EQ(t.folder.read("metadata.txt"), "Next Song Here\r\n");
 }
 
