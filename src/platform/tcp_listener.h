@@ -45,7 +45,9 @@ public:
     virtual bool isListening() const = 0;
     virtual uint16_t localPort() const = 0;
 
-    // Called once for every connection that waits to be accepted.
+    // Called when connections wait to be accepted. Connections the handler
+    // leaves waiting stay in the system's queue; the handler is not called
+    // again for them until accept() has been called.
     virtual void setConnectionRequestHandler(std::function<void()> handler) = 0;
     // Takes the oldest waiting connection and gives it `events`; nullptr when
     // none waits. A connection that is not wanted is accepted and destroyed.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "apiserver/request_text.h"
 #include "fake_tcp_listener.h"
 #include "test_station.h"
@@ -45,16 +47,19 @@ TEST_F(ApiServerTest, OpensTheListenerOrShowsNoConnection) {
     EXPECT_EQ(s.timers.timers.count(ApiServer::kTimeoutTimer), 0u);  // gone with its server
 }
 
-TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyAndNoneBeyondTheLast) {
+TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyAndWaitsBeyondTheLast) {
     std::vector<std::shared_ptr<FakePeer>> peers;
-    for (int i = 0; i < ApiServer::kHighestSlot; ++i) peers.push_back(Connect());
+    for (int i = 0; i < ApiServer::kHighestSlot; ++i)
+        peers.push_back(listener.connect("10.0." + std::to_string(i)));
     EXPECT_EQ(Rows().size(), static_cast<size_t>(ApiServer::kHighestSlot) + 1);
     EXPECT_EQ(Rows()[1], "00 Listening");  // a new row is a copy of row 0
-    EXPECT_FALSE(Connect()->open);         // accepted and dropped at once
-    EXPECT_TRUE(listener.waiting.empty());
+    const auto waiting = Connect();
+    EXPECT_FALSE(waiting->open);
 
     // A row starts with the last two digits of its slot's number.
     for (const int slot : {256, 100, 12, 2, 1}) peers[slot - 1]->hangUp();
+    EXPECT_TRUE(waiting->open);  // on slot 256, the first to come free
+    EXPECT_TRUE(listener.waiting.empty());
     EXPECT_TRUE(peers[0]->sent.empty());
     EXPECT_EQ(Rows()[1] + "|" + Rows()[2] + "|" + Rows()[12] + "|" + Rows()[100] + "|" + Rows()[256],
               "01 Closed|02 Closed|12 Closed|00 Closed|56 Closed");
@@ -86,10 +91,41 @@ TEST_F(ApiServerTest, TextIsAnsweredOnceWhenItIsARequestOrCannotBecomeOneThenThe
         EXPECT_EQ(Rows()[1], row);
         peer->completeSend();
         EXPECT_TRUE(peer->closedAfterReply);
-        EXPECT_FALSE(peer->open);
         EXPECT_EQ(Rows()[1], "01 Closed");
     }
     EXPECT_EQ(server.highestSlot(), 1);
+}
+
+TEST_F(ApiServerTest, OneAddressHoldsAtMostItsShareOfSlotsWhileOthersStillGetIn) {
+    std::vector<std::shared_ptr<FakePeer>> hog;
+    for (int i = 0; i <= ApiServer::kSlotsPerAddress; ++i) hog.push_back(listener.connect("192.0.2.66"));
+    EXPECT_TRUE(hog[ApiServer::kSlotsPerAddress - 1]->open);
+    EXPECT_FALSE(hog.back()->open);  // closed at once
+    EXPECT_TRUE(listener.waiting.empty());
+    const auto other = Connect();
+    other->send("GET /api/metadata.php?id=K HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(other->sent, Strings{ComposeReply("None\r\nOK\r\n")});
+    hog[0]->hangUp();
+    EXPECT_TRUE(listener.connect("192.0.2.66")->open);
+    EXPECT_EQ(server.highestSlot(), ApiServer::kSlotsPerAddress + 1);
+}
+
+TEST_F(ApiServerTest, AnsweredConnectionsLingerAWhileAndTheOldestGoesBeyondTheCap) {
+    std::vector<std::shared_ptr<FakePeer>> peers;
+    for (size_t i = 0; i <= ApiServer::kMostLingering; ++i) {
+        peers.push_back(Connect());
+        peers.back()->send("HELLO\r\n");
+        peers.back()->completeSend();
+    }
+    auto lingering = [&] {
+        return std::count_if(peers.begin(), peers.end(), [](auto& p) { return p->open; });
+    };
+    EXPECT_FALSE(peers[0]->open);
+    EXPECT_EQ(lingering(), static_cast<long>(ApiServer::kMostLingering));
+    Tick(ApiServer::kLingerSeconds - 1);
+    EXPECT_EQ(lingering(), static_cast<long>(ApiServer::kMostLingering));
+    Tick();
+    EXPECT_EQ(lingering(), 0);
 }
 
 TEST_F(ApiServerTest, FailingEventIsLoggedAndTheServerCarriesOn) {
