@@ -58,7 +58,7 @@ TcpConnection::Events ApiServer::EventsFor(int16_t slot, uint64_t serial) {
     };
     return {event("Sck_DataArrival", &ApiServer::Sck_DataArrival),
             event("Sck_SendComplete", &ApiServer::Sck_SendComplete),
-            event("Sck_Close", &ApiServer::Sck_Close)};
+            event("Sck_InputEnded", &ApiServer::Sck_InputEnded), event("Sck_Close", &ApiServer::Sck_Close)};
 }
 
 // Takes waiting connections for as long as a slot is free or can be made;
@@ -120,6 +120,14 @@ void ApiServer::Answer(int16_t slot) {
     if (answer.path && busy(slot)) SetRow(slot, SlotTag(slot) + " Transfering: " + *answer.path);
     if (answer.failure && failed) failed(*answer.failure);
     if (Holds(slot, serial)) slots_[slot].socket->send(answer.reply);
+}
+
+void ApiServer::Sck_InputEnded(int16_t slot) {
+    if (!busy(slot) || slots_[slot].answered) return;  // a reply on its way closes the slot when it is out
+    if (slots_[slot].received.empty())
+        CloseSlot(slot, false);
+    else
+        Answer(slot);
 }
 
 void ApiServer::Sck_SendComplete(int16_t slot) {

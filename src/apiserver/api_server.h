@@ -58,6 +58,8 @@ public:
 
     void Sck_ConnectionRequest();
     void Sck_DataArrival(int16_t slot);
+    // The caller has finished sending: what it sent is its request.
+    void Sck_InputEnded(int16_t slot);
     void Sck_SendComplete(int16_t slot);
     void Sck_Close(int16_t slot);
     void tmrApiTimeout_Timer();

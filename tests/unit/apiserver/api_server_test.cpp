@@ -128,6 +128,26 @@ TEST_F(ApiServerTest, AnsweredConnectionsLingerAWhileAndTheOldestGoesBeyondTheCa
     EXPECT_EQ(lingering(), 0);
 }
 
+// A caller may end its side once it has sent its request (nc -N).
+TEST_F(ApiServerTest, CallerThatHalfClosesIsAnsweredWithWhatItSentOrClosedWhenItSentNothing) {
+    const std::string metadata = "GET /api/metadata.php?id=K HTTP/1.0\r\n\r\n";
+    const std::pair<std::string, Strings> cases[] = {
+        {metadata, {ComposeReply("None\r\nOK\r\n")}},
+        {"GET /api/metadata.php?id=K", {ComposeReply("ERROR")}},  // it will never be more
+        {"", {}}};
+    for (const auto& [text, replies] : cases) {
+        const auto peer = Connect();
+        if (!text.empty()) peer->send(text);
+        peer->halfClose();
+        EXPECT_EQ(peer->sent, replies) << text;
+        EXPECT_EQ(peer->open, !replies.empty()) << text;  // until the reply is out
+    }
+    const auto switching = Connect();
+    DuringTheSwitch([&] { switching->halfClose(); });
+    switching->send("GET /api/setcurrent.php?id=K3 HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(switching->sent, Strings{ComposeReply("Source: 3\r\nOK\r\n")});
+}
+
 TEST_F(ApiServerTest, FailingEventIsLoggedAndTheServerCarriesOn) {
     const auto peer = Connect();
     peer->failRead = true;

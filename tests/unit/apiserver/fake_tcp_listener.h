@@ -27,6 +27,7 @@ struct FakePeer {
         Fire(events.dataArrived);
     }
     void completeSend() { Fire(events.sendComplete); }
+    void halfClose() { Fire(events.inputEnded); }
     void hangUp() { Fire(events.closed); }
 
 private:
@@ -59,6 +60,7 @@ public:
     }
     bool isListening() const override { return listening; }
     uint16_t localPort() const override { return listenedPort; }
+    std::string listenError() const override { return listening ? "" : "port already in use"; }
     void setConnectionRequestHandler(std::function<void()> handler) override {
         handler_ = std::move(handler);
     }
