@@ -3,6 +3,7 @@
 #include "apiserver/request_text.h"
 #include "core/run_handler.h"
 #include "core/station.h"
+#include "core/station_log.h"
 
 namespace bf {
 
@@ -29,12 +30,22 @@ void ApiServer::Open(int port, const std::string& address) {
     listener_.setConnectionRequestHandler(
         [this] { RunHandler(station_, "Sck_ConnectionRequest", [this] { Sck_ConnectionRequest(); }); });
     if (port >= 0 && port <= 65535) listener_.listen(static_cast<uint16_t>(port), address);
-    if (listener_.isListening()) SetRow(0, "00 Listening");
+    if (listener_.isListening())
+        SetRow(0, "00 Listening");
+    else
+        ReportListenFailure(port, address);
 
     station_.timers.define(kTimeoutTimer, 1000, [this] {
         RunHandler(station_, kTimeoutTimer, [this] { tmrApiTimeout_Timer(); });
     });
     station_.timers.start(kTimeoutTimer);
+}
+
+void ApiServer::ReportListenFailure(int port, const std::string& address) {
+    const std::string reason = port < 0 || port > 65535 ? "no such port" : listener_.listenError();
+    const std::string where = std::to_string(port) + (address.empty() ? "" : " of " + address);
+    station_.console.lblAPIstatus.caption = "Not listening on port " + where + ": " + reason;
+    AddToAirLog(station_, "  SYS - API NOT LISTENING ON PORT " + where + ": " + reason);
 }
 
 bool ApiServer::busy(int16_t slot) const {

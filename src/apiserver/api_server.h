@@ -53,7 +53,9 @@ public:
 
     // Window open: resets the window's fields and rows, listens on `port`
     // ("" address: every interface; a port outside 0..65535 is never
-    // opened) and starts the time-out timer.
+    // opened) and starts the time-out timer. A listener that cannot be
+    // opened is reported with its reason on lblAPIstatus and in the station
+    // log.
     void Open(int port, const std::string& address = {});
 
     void Sck_ConnectionRequest();
@@ -89,6 +91,7 @@ private:
     void Answer(int16_t slot);
     void CloseSlot(int16_t slot, bool afterReply);
     void SetRow(int16_t slot, std::string text);
+    void ReportListenFailure(int port, const std::string& address);
 
     struct Lingering {
         std::unique_ptr<TcpConnection> socket;

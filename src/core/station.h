@@ -18,6 +18,7 @@ namespace bf {
 // Addresses of the outside services and other start-up choices.
 struct StationOptions {
     int apiPort = 1011;
+    std::string apiBind;  // the API's listening address; empty: every interface
     std::string airUrl = "http://air.radiotime.com";
     std::string weatherUrl = "http://api.openweathermap.org";
 };

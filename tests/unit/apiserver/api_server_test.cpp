@@ -42,8 +42,13 @@ TEST_F(ApiServerTest, OpensTheListenerOrShowsNoConnection) {
 
     FakeTcpListener refusing;
     refusing.refuseListen = true;
-    ApiServer(*s, refusing).Open(1011);
+    ApiServer(*s, refusing).Open(1011, "192.0.2.1");
     EXPECT_EQ(Rows(), Strings{"(No Connection)"});
+    EXPECT_EQ(s->console.lblAPIstatus.caption,
+              "Not listening on port 1011 of 192.0.2.1: port already in use");
+    EXPECT_EQ(CountOf(s->console.txtAIR,
+                      "  SYS - API NOT LISTENING ON PORT 1011 of 192.0.2.1: port already in use\r\n"),
+              1u);
     EXPECT_EQ(s.timers.timers.count(ApiServer::kTimeoutTimer), 0u);  // gone with its server
 }
 
