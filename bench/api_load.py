@@ -180,8 +180,8 @@ async def phase_silent(port, count):
 
     t0 = time.perf_counter()
     results = await asyncio.gather(*(one(i // 100 * 0.1) for i in range(count)))
-    # Connections beyond the last slot are closed at once; the others after
-    # the idle time.
+    # They all come from one address: those beyond its share of slots are
+    # closed at once, the others after the idle time.
     at_once = sum(1 for r in results if r[2] is None and r[0] == b"" and r[1] < 5.0)
     idle = sum(1 for r in results if r[2] is None and r[0] == b"" and r[1] >= 5.0)
     reset = sum(1 for r in results if r[2] == "ConnectionResetError")
@@ -191,8 +191,8 @@ async def phase_silent(port, count):
         if r[2] not in (None, "ConnectionResetError"):
             failures[r[2]] = failures.get(r[2], 0) + 1
     slowest = max(r[1] for r in results)
-    print(f"  {count} silent connections: {idle} closed after the idle time, {at_once} closed at once (no free "
-          f"slot), {reset} reset, {replied} got bytes, failures {failures or 'none'}; the last ended after "
+    print(f"  {count} silent connections: {idle} closed after the idle time, {at_once} closed at once, "
+          f"{reset} reset, {replied} got bytes, failures {failures or 'none'}; the last ended after "
           f"{slowest:.1f} s (total {time.perf_counter() - t0:.1f} s)")
     return replied == 0 and not failures
 
