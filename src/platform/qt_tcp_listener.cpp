@@ -238,7 +238,7 @@ bool QtTcpListener::listen(uint16_t port, const std::string& address) {
         v6.sin6_port = htons(port);
         length = sizeof v6;
     } else {
-        error_ = "not an IP address: " + address;
+        error_ = "not an IP address";
         return false;
     }
 
