@@ -3,6 +3,7 @@
 #include "apiserver/request_text.h"
 #include "core/run_handler.h"
 #include "core/station.h"
+#include "core/station_log.h"
 
 namespace bf {
 
@@ -29,12 +30,22 @@ void ApiServer::Open(int port, const std::string& address) {
     listener_.setConnectionRequestHandler(
         [this] { RunHandler(station_, "Sck_ConnectionRequest", [this] { Sck_ConnectionRequest(); }); });
     if (port >= 0 && port <= 65535) listener_.listen(static_cast<uint16_t>(port), address);
-    if (listener_.isListening()) SetRow(0, "00 Listening");
+    if (listener_.isListening())
+        SetRow(0, "00 Listening");
+    else
+        ReportListenFailure(port, address);
 
     station_.timers.define(kTimeoutTimer, 1000, [this] {
         RunHandler(station_, kTimeoutTimer, [this] { tmrApiTimeout_Timer(); });
     });
     station_.timers.start(kTimeoutTimer);
+}
+
+void ApiServer::ReportListenFailure(int port, const std::string& address) {
+    const std::string reason = port < 0 || port > 65535 ? "no such port" : listener_.listenError();
+    const std::string where = std::to_string(port) + (address.empty() ? "" : " of " + address);
+    station_.console.lblAPIstatus.caption = "Not listening on port " + where + ": " + reason;
+    AddToAirLog(station_, "  SYS - API NOT LISTENING ON PORT " + where + ": " + reason);
 }
 
 bool ApiServer::busy(int16_t slot) const {
@@ -58,32 +69,36 @@ TcpConnection::Events ApiServer::EventsFor(int16_t slot, uint64_t serial) {
     };
     return {event("Sck_DataArrival", &ApiServer::Sck_DataArrival),
             event("Sck_SendComplete", &ApiServer::Sck_SendComplete),
-            event("Sck_Close", &ApiServer::Sck_Close)};
+            event("Sck_InputEnded", &ApiServer::Sck_InputEnded), event("Sck_Close", &ApiServer::Sck_Close)};
 }
 
+// Takes waiting connections for as long as a slot is free or can be made;
+// the rest wait in the listener's queue until a slot comes free.
 void ApiServer::Sck_ConnectionRequest() {
-    int16_t chosen = 0;
-    for (size_t i = 1; i < slots_.size(); ++i) {
-        if (!slots_[i].socket) {
-            chosen = static_cast<int16_t>(i);
-            break;
+    for (;;) {
+        size_t chosen = 1;
+        while (chosen < slots_.size() && slots_[chosen].socket) ++chosen;
+        if (chosen > static_cast<size_t>(kHighestSlot)) return;
+        const uint64_t serial = nextSerial_++;
+        std::unique_ptr<TcpConnection> socket =
+            listener_.accept(EventsFor(static_cast<int16_t>(chosen), serial));
+        if (!socket) return;
+        std::string address = socket->peerAddress();
+        int held = 0;
+        for (const Slot& slot : slots_) held += slot.socket && slot.address == address;
+        if (held >= kSlotsPerAddress) continue;  // dropped at once
+        if (chosen == slots_.size()) {
+            slots_.emplace_back();
+            // A new row starts as a copy of row 0.
+            station_.api.rows.resize(slots_.size(), station_.api.rows.empty() ? "" : station_.api.rows[0]);
+            if (rowChanged) rowChanged(static_cast<int16_t>(chosen));
         }
+        Slot& slot = slots_[chosen];
+        slot = Slot{};
+        slot.serial = serial;
+        slot.address = std::move(address);
+        slot.socket = std::move(socket);
     }
-    if (chosen == 0) {
-        if (highestSlot() >= kHighestSlot) {
-            listener_.accept({});  // every slot is busy: the connection is dropped at once
-            return;
-        }
-        slots_.emplace_back();
-        chosen = highestSlot();
-        // A new row starts as a copy of row 0.
-        station_.api.rows.resize(slots_.size(), station_.api.rows.empty() ? "" : station_.api.rows[0]);
-        if (rowChanged) rowChanged(chosen);
-    }
-    Slot& slot = slots_[chosen];
-    slot = Slot{};
-    slot.serial = nextSerial_++;
-    slot.socket = listener_.accept(EventsFor(chosen, slot.serial));
 }
 
 void ApiServer::Sck_DataArrival(int16_t slot) {
@@ -118,6 +133,14 @@ void ApiServer::Answer(int16_t slot) {
     if (Holds(slot, serial)) slots_[slot].socket->send(answer.reply);
 }
 
+void ApiServer::Sck_InputEnded(int16_t slot) {
+    if (!busy(slot) || slots_[slot].answered) return;  // a reply on its way closes the slot when it is out
+    if (slots_[slot].received.empty())
+        CloseSlot(slot, false);
+    else
+        Answer(slot);
+}
+
 void ApiServer::Sck_SendComplete(int16_t slot) {
     if (busy(slot) && slots_[slot].answered && !slots_[slot].handling) CloseSlot(slot, true);
 }
@@ -127,14 +150,18 @@ void ApiServer::Sck_Close(int16_t slot) {
 }
 
 void ApiServer::tmrApiTimeout_Timer() {
+    for (Lingering& l : lingering_) ++l.ticks;
+    while (!lingering_.empty() && lingering_.front().ticks >= kLingerSeconds) lingering_.pop_front();
+    std::vector<int16_t> expired;
     for (size_t i = 1; i < slots_.size(); ++i) {
         Slot& s = slots_[i];
         if (!s.socket || s.handling) continue;
         ++s.idleTicks;
         ++s.ageTicks;
         if (s.idleTicks >= kIdleSeconds || s.ageTicks >= kLifetimeSeconds)
-            CloseSlot(static_cast<int16_t>(i), false);
+            expired.push_back(static_cast<int16_t>(i));
     }
+    for (const int16_t slot : expired) CloseSlot(slot, false);
 }
 
 void ApiServer::CloseSlot(int16_t slot, bool afterReply) {
@@ -144,9 +171,14 @@ void ApiServer::CloseSlot(int16_t slot, bool afterReply) {
     std::unique_ptr<TcpConnection> socket = std::move(s.socket);
     s.received = std::string();
     s.handling = false;
-    if (afterReply) socket->close();
+    if (afterReply) {
+        socket->close();
+        lingering_.push_back({std::move(socket)});
+        if (lingering_.size() > kMostLingering) lingering_.pop_front();
+    }
     socket.reset();
     SetRow(slot, SlotTag(slot) + " Closed");
+    Sck_ConnectionRequest();  // a connection waiting for a slot takes it
 }
 
 void ApiServer::SetRow(int16_t slot, std::string text) {

@@ -50,7 +50,8 @@ private:
     QPointer<QMessageBox> failureBox_;
 };
 
-// Creates and shows the window, listening on station.options.apiPort.
+// Creates and shows the window, listening on station.options.apiPort of
+// station.options.apiBind.
 std::unique_ptr<ApiServerWindow> OpenApiServerWindow(Station& station);
 
 }  // namespace bf

@@ -30,6 +30,10 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
     const QCommandLineOption apiPort(QStringLiteral("api-port"),
                                      QStringLiteral("TCP port of the remote API server (default 1011)."),
                                      QStringLiteral("N"), QString::number(options.station.apiPort));
+    const QCommandLineOption apiBind(
+        QStringLiteral("api-bind"),
+        QStringLiteral("Address the remote API server listens on (default: every interface)."),
+        QStringLiteral("ADDRESS"));
     const QCommandLineOption airUrl(QStringLiteral("air-url"),
                                     QStringLiteral("Base address of the TuneIn AIR service (default %1).")
                                         .arg(QString::fromStdString(options.station.airUrl)),
@@ -43,7 +47,7 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
         QStringLiteral("console-dump"),
         QStringLiteral("For test rigs: keep FILE holding the console's state (rewritten when it changes)."),
         QStringLiteral("FILE"));
-    parser.addOptions({apiPort, airUrl, weatherUrl, consoleDump});
+    parser.addOptions({apiPort, apiBind, airUrl, weatherUrl, consoleDump});
     parser.process(app);  // --help and --version end the program here
 
     if (!parser.positionalArguments().isEmpty()) {
@@ -59,6 +63,7 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
         return std::nullopt;
     }
     options.station.apiPort = port;
+    options.station.apiBind = parser.value(apiBind).toStdString();
     options.station.airUrl = parser.value(airUrl).toStdString();
     options.station.weatherUrl = parser.value(weatherUrl).toStdString();
     if (parser.isSet(consoleDump)) {

@@ -21,6 +21,7 @@ struct StationOptions {
     int apiPort = 1011;
     std::string airUrl = "http://air.radiotime.com";
     std::string weatherUrl = "http://api.openweathermap.org";
+    std::string apiBind;  // the API's listening address; empty: every interface
 };
 
 // What the station reaches the outside world through. The real program

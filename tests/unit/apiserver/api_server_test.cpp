@@ -40,21 +40,29 @@ TEST_F(ApiServerTest, OpensTheListenerOrShowsNoConnection) {
 
     FakeTcpListener refusing;
     refusing.refuseListen = true;
-    ApiServer(*s, refusing).Open(1011);
+    ApiServer(*s, refusing).Open(1011, "192.0.2.1");
     EXPECT_EQ(Rows(), Strings{"(No Connection)"});
+    EXPECT_EQ(s->console.lblAPIstatus.caption,
+              "Not listening on port 1011 of 192.0.2.1: port already in use");
+    EXPECT_EQ(CountOf(s->console.txtAIR,
+                      "  SYS - API NOT LISTENING ON PORT 1011 of 192.0.2.1: port already in use\r\n"),
+              1u);
     EXPECT_EQ(s.timers.timers.count(ApiServer::kTimeoutTimer), 0u);  // gone with its server
 }
 
-TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyAndNoneBeyondTheLast) {
+TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyAndWaitsBeyondTheLast) {
     std::vector<std::shared_ptr<FakePeer>> peers;
-    for (int i = 0; i < ApiServer::kHighestSlot; ++i) peers.push_back(Connect());
+    for (int i = 0; i < ApiServer::kHighestSlot; ++i)
+        peers.push_back(listener.connect("10.0." + std::to_string(i)));
     EXPECT_EQ(Rows().size(), static_cast<size_t>(ApiServer::kHighestSlot) + 1);
     EXPECT_EQ(Rows()[1], "00 Listening");  // a new row is a copy of row 0
-    EXPECT_FALSE(Connect()->open);         // accepted and dropped at once
-    EXPECT_TRUE(listener.waiting.empty());
+    const auto waiting = Connect();
+    EXPECT_FALSE(waiting->open);
 
     // A row starts with the last two digits of its slot's number.
     for (const int slot : {256, 100, 12, 2, 1}) peers[slot - 1]->hangUp();
+    EXPECT_TRUE(waiting->open);  // on slot 256, the first to come free
+    EXPECT_TRUE(listener.waiting.empty());
     EXPECT_TRUE(peers[0]->sent.empty());
     EXPECT_EQ(Rows()[1] + "|" + Rows()[2] + "|" + Rows()[12] + "|" + Rows()[100] + "|" + Rows()[256],
               "01 Closed|02 Closed|12 Closed|00 Closed|56 Closed");
@@ -86,10 +94,50 @@ TEST_F(ApiServerTest, TextIsAnsweredOnceWhenItIsARequestOrCannotBecomeOneThenThe
         EXPECT_EQ(Rows()[1], row);
         peer->completeSend();
         EXPECT_TRUE(peer->closedAfterReply);
-        EXPECT_FALSE(peer->open);
         EXPECT_EQ(Rows()[1], "01 Closed");
     }
     EXPECT_EQ(server.highestSlot(), 1);
+}
+
+TEST_F(ApiServerTest, OneAddressHoldsAtMostItsShareOfSlotsWhileOthersStillGetIn) {
+    std::vector<std::shared_ptr<FakePeer>> hog;
+    for (int i = 0; i <= ApiServer::kSlotsPerAddress; ++i) hog.push_back(listener.connect("192.0.2.66"));
+    EXPECT_EQ(server.highestSlot(), ApiServer::kSlotsPerAddress);
+    EXPECT_FALSE(hog.back()->open);  // closed at once
+    EXPECT_TRUE(Connect()->open);
+    hog[0]->hangUp();
+    EXPECT_TRUE(listener.connect("192.0.2.66")->open);
+}
+
+TEST_F(ApiServerTest, AnsweredConnectionsLingerAWhileAndTheOldestGoesBeyondTheCap) {
+    std::vector<std::shared_ptr<FakePeer>> peers;
+    for (size_t i = 0; i <= ApiServer::kMostLingering; ++i) {
+        peers.push_back(Connect());
+        peers.back()->send("HELLO\r\n");
+        peers.back()->completeSend();
+    }
+    EXPECT_FALSE(peers[0]->open);
+    Tick(ApiServer::kLingerSeconds - 1);
+    EXPECT_TRUE(peers[1]->open);
+    Tick();
+    EXPECT_FALSE(peers.back()->open);
+}
+
+// A caller may end its side once it has sent its request (nc -N); also
+// while its set-source request waits for the switch.
+TEST_F(ApiServerTest, CallerThatHalfClosesIsAnsweredWithWhatItSentOrClosedWhenItSentNothing) {
+    const std::pair<std::string, Strings> cases[] = {
+        {"GET /api/setcurrent.php?id=K3 HTTP/1.0\r\n\r\n", {ComposeReply("Source: 3\r\nOK\r\n")}},
+        {"GET /api/metadata.php?id=K", {ComposeReply("ERROR")}},  // it will never be more
+        {"", {}}};
+    for (const auto& [text, replies] : cases) {
+        const auto peer = Connect();
+        DuringTheSwitch([peer] { peer->halfClose(); });
+        if (!text.empty()) peer->send(text);
+        peer->halfClose();
+        EXPECT_EQ(peer->sent, replies) << text;
+        EXPECT_EQ(peer->open, !replies.empty()) << text;  // until the reply is out
+    }
 }
 
 TEST_F(ApiServerTest, FailingEventIsLoggedAndTheServerCarriesOn) {

@@ -1,6 +1,7 @@
 #include "apiserver/api_server_window.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <QLabel>
 #include <QMessageBox>
@@ -19,14 +20,17 @@ using namespace std::chrono_literals;
 // real client; the slots' rules are tested over fakes.
 class ApiServerWindowTest : public QtAppTest {
 protected:
-    // Sends `request` and returns what the server sent until it closed.
-    std::string Exchange(const std::string& request) {
+    // Sends `request` (then ends its side, as nc -N does, when `halfClose`)
+    // and returns what the server sent until it closed.
+    std::string Exchange(const std::string& request, bool halfClose = false) {
         QTcpSocket client;
         std::string received;
         QObject::connect(&client, &QTcpSocket::readyRead,
                          [&] { received += client.readAll().toStdString(); });
         client.connectToHost(QStringLiteral("127.0.0.1"), window.listeningPort());
         client.write(request.data(), static_cast<qint64>(request.size()));
+        if (halfClose && client.waitForConnected(5000) && client.waitForBytesWritten(5000))
+            ::shutdown(static_cast<int>(client.socketDescriptor()), SHUT_WR);
         EXPECT_TRUE(
             processEventsUntil([&] { return client.state() == QAbstractSocket::UnconnectedState; }, 5s));
         return received;
@@ -39,8 +43,9 @@ protected:
 TEST_F(ApiServerWindowTest, ServesOverARealSocketDrawsTheRowsAndShowsAFailureWithoutBlocking) {
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Brackenfield API Server"));
     EXPECT_EQ(window.rowWidget(0)->text(), QStringLiteral("00 Listening"));
-    EXPECT_EQ(Exchange("GET /api/metadata.php?id= HTTP/1.1\r\nHost: station\r\n\r\n"),
-              ComposeReply("None\r\nOK\r\n"));
+    const std::string metadata = "GET /api/metadata.php?id= HTTP/1.1\r\nHost: station\r\n\r\n";
+    EXPECT_EQ(Exchange(metadata), ComposeReply("None\r\nOK\r\n"));
+    EXPECT_EQ(Exchange(metadata, true), ComposeReply("None\r\nOK\r\n"));
     QLabel* row = window.rowWidget(1);
     ASSERT_NE(row, nullptr);
     EXPECT_TRUE(processEventsUntil([&] { return row->text() == QStringLiteral("01 Closed"); }, 5s));

@@ -19,6 +19,7 @@ struct FakePeer {
     bool open = false;              // the server still holds the connection
     bool closedAfterReply = false;  // the server ended it with close()
     bool failRead = false;          // the server's readAll() throws
+    std::string address = "192.0.2.7";
     TcpConnection::Events events;
 
     void send(const std::string& bytes) {
@@ -26,11 +27,12 @@ struct FakePeer {
         Fire(events.dataArrived);
     }
     void completeSend() { Fire(events.sendComplete); }
+    void halfClose() { Fire(events.inputEnded); }
     void hangUp() { Fire(events.closed); }
 
 private:
     void Fire(std::function<void()> event) {  // a copy: the handler may destroy the connection
-        if (open && event) event();
+        if (open && !closedAfterReply && event) event();
     }
 };
 
@@ -44,7 +46,7 @@ public:
     }
     void send(std::string_view bytes) override { peer_->sent.emplace_back(bytes); }
     void close() override { peer_->closedAfterReply = true; }
-    std::string peerAddress() const override { return "192.0.2.7"; }
+    std::string peerAddress() const override { return peer_->address; }
 
 private:
     std::shared_ptr<FakePeer> peer_;
@@ -58,6 +60,7 @@ public:
     }
     bool isListening() const override { return listening; }
     uint16_t localPort() const override { return listenedPort; }
+    std::string listenError() const override { return listening ? "" : "port already in use"; }
     void setConnectionRequestHandler(std::function<void()> handler) override {
         handler_ = std::move(handler);
     }
@@ -71,9 +74,10 @@ public:
     }
 
     // A client connects; the server is told at once.
-    std::shared_ptr<FakePeer> connect() {
+    std::shared_ptr<FakePeer> connect(const std::string& from = "192.0.2.7") {
         waiting.push_back(std::make_shared<FakePeer>());
         auto peer = waiting.back();
+        peer->address = from;
         if (handler_) handler_();
         return peer;
     }
