@@ -80,7 +80,11 @@ TEST(AirUpdate, RequestGoesToTheConfiguredAddressAndTheLabelsShowWhatWasSent) {
 
     Station other(Platform{a.t.clock, a.t.processes, a.t.timers, a.t.InetTestURL, a.t.Inet1, a.t.InetAIR,
                            a.t.InetTallyway, a.t.InetWeather},
-                  a.t.folder.path(), StationOptions{.airUrl = "http://127.0.0.1:8080/"});
+                  a.t.folder.path(), [] {
+                      StationOptions o;
+                      o.airUrl = "http://127.0.0.1:8080/";
+                      return o;
+                  }());
     other.state.RXmetadata = "A - Song";
     tmrAirUpdate_Timer(other);
     EXPECT_TRUE(a.t.InetAIR.requests.back().starts_with("http://127.0.0.1:8080/Playing.ashx?partnerId=&"));
