@@ -38,11 +38,13 @@ struct OutputCase {
     std::string nowPlaying = "OFF", noPrefixWhen = "", filter = "0", weather = "0";
     int16_t timerCount = 0;
     std::string weatherText = "";
+    std::string lamps = "dim dim";  // the traffic and system-command indicators
 };
 
 TEST_F(MetadataOutputsTest, WritesTheReceivedTitleOrTheStraplineAndTheExtraLine) {
     const std::string bytes = "Caf\xc3\xa9 \xc9t\xe9 - \xff\x80 Song", cmd = " - !!*sys*!! restart";
-    const std::string sun = "Sunny and 20", song = "Artist - Song", traffic = "!!*SYS*!!*TA1*!!";
+    const std::string sun = "Sunny and 20", song = "Artist - Song", traffic = "!!*SyS*!!*tA1*!!",
+                      e70(70, 'e');
     const std::string nowSong = "Now playing: Artist - Song";
     // clang-format off
     const OutputCase cases[] = {
@@ -53,8 +55,9 @@ TEST_F(MetadataOutputsTest, WritesTheReceivedTitleOrTheStraplineAndTheExtraLine)
         {song, song, song, "Now playing:", "rtist - So"},  // 13 bytes of text: an exclusion of 10 is tested...
         {song, song, nowSong, "Now playing:", "Artist - So"},  // ...one of 11 is not
         {song, song, nowSong, "Now playing:", "song"}, {song, song, "off Artist - Song", "off"},
-        {traffic, "Station One", traffic, "OFF", "", "1"}, {traffic, traffic, traffic, "OFF", "", "0"},
-        {cmd, "Station One", cmd, "Now:", "", "1", "1", 100, "The temperature in London is 10 degrees."},
+        {traffic, "Station One", traffic, "OFF", "", "1", "0", 0, "", "lit lit"},
+        {traffic, traffic, traffic, "OFF", "", "0", "0", 0, "", "lit lit"}, {e70, e70, e70},
+        {cmd, "Station One", cmd, "Now:", "", "1", "1", 100, "The temperature in London is 10 degrees.", "dim lit"},
         {song, song, "Now: Artist - Song", "Now:", "", "0", "1", 60, sun},
         {song, song, sun, "Now:", "", "0", "1", 61, sun},
         {song, song, "Now: Artist - Song", "Now:", "", "0", "1", 61, "NO WEATHER"},  // 10 bytes
@@ -72,18 +75,9 @@ TEST_F(MetadataOutputsTest, WritesTheReceivedTitleOrTheStraplineAndTheExtraLine)
         produce(c.rx);
         EXPECT_EQ(files(), c.metadata + "\r\n|" + c.extra + "\r\n") << c.rx << " / " << c.noPrefixWhen;
         EXPECT_EQ(t.console().lblMetadataOutput.caption, c.metadata);
+        EXPECT_EQ(t.console().lblMetadataExtra.caption, c.extra.substr(0, 64));
+        EXPECT_EQ(indicators(), c.lamps) << c.rx;
     }
-}
-
-TEST_F(MetadataOutputsTest, IndicatorsShowMarkersInAnyCaseAndTheLabelCutsTheExtraLineTo64) {
-    produce("x !!*SyS*!!*tA1*!! y");
-    EXPECT_EQ(indicators(), "lit lit");
-    produce(" - !!*sys*!! restart");
-    EXPECT_EQ(indicators(), "dim lit");
-    produce(std::string(70, 'e'));
-    EXPECT_EQ(indicators(), "dim dim");
-    EXPECT_EQ(t.console().lblMetadataExtra.caption, std::string(64, 'e'));
-    EXPECT_EQ(t.folder.read("metaextra.txt"), std::string(70, 'e') + "\r\n");
     EXPECT_FALSE(ContainsNoCase("caf\xc9", "caf\xe9"));  // only ASCII letters fold: Latin-1 É and é differ
 }
 

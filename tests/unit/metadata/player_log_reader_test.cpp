@@ -96,29 +96,17 @@ TEST_F(PlayerLogReaderTest, PaidTitleIsBilledOncePerNewTitleAndNeverPassedOn) {
     tickWithLog("Name   : Radio\n");
     tickWithLog(icy("$ Advert"));
     EXPECT_EQ(logged("  PAY - $ Advert\r\n"), 1u);
-    tickWithLog(icy("Song"));
+    for (const char* title : {"!!*sys*!! reload", "!!*sys*!! reload"}) tickWithLog(icy(title));
+    EXPECT_EQ(logged(" 12:00:05  API - !!*sys*!! reload\r\n"), 1u) << "a system command once per new title";
     t.clock.advance(10);
     tickWithLog(icy("$ Advert"));
-    EXPECT_EQ(logged("  PAY - $ Advert\r\n"), 2u);
+    EXPECT_EQ(logged("  PAY - $ Advert\r\n"), 2u) << "another title in between";
     EXPECT_EQ(t.state().TallywayTT, "20261206-120015");
     for (const char* title : {"", "$ Other", "", "$ Advert"}) tickWithLog(icy(title));
     EXPECT_EQ(logged("  PAY - $ Advert\r\n"), 3u) << "another paid item in between";
-}
-
-TEST(PlayerLogReaderBilling, OnlyADollarAndBlankOrALoneDollarIsPaid) {
-    for (const auto& [title, paid] : {std::pair{"$", true}, {"$x Advert", false}, {" $ Advert", false}}) {
-        Reader r;
-        r.tickWithLog(Reader::icy(title));
-        EXPECT_EQ(r.t.folder.exists("tallyway.txt"), paid) << title;
-        EXPECT_EQ(r.t.state().RXmetadata, paid ? "Station One" : title) << title;
-    }
-}
-
-TEST_F(PlayerLogReaderTest, SystemCommandIsLoggedOncePerNewTitleInAnyCase) {
-    for (const char* title : {"!!*sys*!! reload", "!!*sys*!! reload", "Song", "!!*sys*!! reload"})
-        tickWithLog(icy(title));
-    EXPECT_EQ(logged(" 12:00:00  API - !!*sys*!! reload\r\n"), 2u);
-    EXPECT_EQ(logged("API - Song"), 0u);
+    for (const char* title : {"$x Advert", " $ Advert", "$"}) tickWithLog(icy(title));
+    EXPECT_EQ(logged("  PAY - "), 5u) << "of these only the lone dollar is paid";
+    EXPECT_EQ(Items(*t, "RXmetadata TallywayMM"), "RXmetadata=Station One TallywayMM=$");
 }
 
 }  // namespace
