@@ -12,7 +12,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <set>
 #include <thread>
 
 #include "test_station.h"
@@ -53,17 +52,13 @@ std::vector<Seen> processesNamed(const std::string& name) {
     return found;
 }
 
+// Players are started from symlinks in the folder, named after this test
+// process; the sleeps end by themselves should a test fail before its kill.
 class PosixProcessesTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        for (const auto& name : linked_) processes.killByName(name);
-    }
-    // A program in the folder under a name of this test process, as the
-    // players are symlinks; returns that name.
     std::string link(const std::string& suffix, const fs::path& target) {
         const std::string name = "bfp" + std::to_string(::getpid()) + suffix;
         fs::create_symlink(target, folder.path() / name);
-        linked_.insert(name);
         return name;
     }
     bool start(const std::string& name, const std::vector<std::string>& args, const char* log = "out.log") {
@@ -75,9 +70,6 @@ protected:
 
     test::TempFolder folder;
     PosixProcesses processes;
-
-private:
-    std::set<std::string> linked_;
 };
 
 TEST_F(PosixProcessesTest, FindsAndKillsEveryDetachedProcessOfExactlyTheKernelName) {
