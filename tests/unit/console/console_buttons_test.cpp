@@ -7,20 +7,15 @@
 namespace bf::test {
 namespace {
 
-TEST(ConsoleButtons, ModeButtonTwoClicksGoManualThenAutomatic) {
+TEST(ConsoleButtons, ModeStopsAndRestartsTheEventTickAndFullScreenDropsTheBorderOnlyWithHideTaskbar) {
     TestStation t;
     t.timers.start(TimerName::CheckAndDoEvents);
     for (const auto& [caption, colour, running] :
          {std::tuple{"MANUAL", Colour::Red, false}, {"AUTOMATIC", Colour::Green, true}}) {
         cmdAutoManual_Click(*t);
-        EXPECT_EQ(t.console().cmdAutoManual.caption, caption);
-        EXPECT_EQ(t.console().cmdAutoManual.backColour, colour);
+        EXPECT_EQ(t.console().cmdAutoManual, Button(caption, colour));
         EXPECT_EQ(t.timers.running(TimerName::CheckAndDoEvents), running);
     }
-}
-
-TEST(ConsoleButtons, FullScreenTakesTheBorderAwayOnlyWithHideTaskbar) {
-    TestStation t;
     const char* items = "cmdFullScreen window.maximized window.sizableBorder";
     for (const int16_t hide : {0, 1}) {
         t.state().HideTaskbar = hide;
@@ -32,7 +27,7 @@ TEST(ConsoleButtons, FullScreenTakesTheBorderAwayOnlyWithHideTaskbar) {
     }
 }
 
-TEST(ConsoleButtons, ViewButtonsOpenTheScheduleAndSourceListInTheEditorOrSayWhyNot) {
+TEST(ConsoleButtons, ViewButtonsOpenTheEditorOrSayWhyNotAndOnlyTerminateStopsThePlayers) {
     TestStation t;
     cmdViewEvents_Click(*t);
     t.processes.failOpen = true;
@@ -40,10 +35,6 @@ TEST(ConsoleButtons, ViewButtonsOpenTheScheduleAndSourceListInTheEditorOrSayWhyN
     EXPECT_EQ(t.console().txtAIR, " 2026-12-06 12:00:00  SYS - CANNOT OPEN EDITOR FOR sourcelist.ini\r\n");
     EXPECT_EQ(t.processes.opened, (std::vector<std::string>{(t.folder.path() / "sourceevents.ini").string(),
                                                             (t.folder.path() / "sourcelist.ini").string()}));
-}
-
-TEST(ConsoleButtons, ClosingLeavesThePlayersAndTerminateStopsBothFirst) {
-    TestStation t;
     Form_Unload(*t);
     EXPECT_EQ(t.quits, 1);
     EXPECT_TRUE(t.processes.kills.empty());

@@ -30,15 +30,6 @@ TEST(ReadSetting, TakesTheFirstKeyOfTheSectionInAnyLetterCaseCutTo119BytesAndAtN
     for (const auto& [key, expected] : cases) EXPECT_EQ(ReadSetting(*t, key), expected) << key;
 }
 
-TEST(LoadSettings, HideTaskbarIsOnOnlyAtExactlyOne) {
-    for (const auto& [value, hide] : {std::pair{"1", 1}, {"1.0", 0}}) {
-        TestStation t;
-        t.folder.write("brackenfield.ini", std::string("[Brackenfield]\r\nHideTaskbar=") + value);
-        LoadSettings(*t);
-        EXPECT_EQ(t.state().HideTaskbar, hide) << value;
-    }
-}
-
 // A complete settings file, every value "k", with the keys named in `drop`
 // left out and `first` put before them (the first line of a key wins).
 std::string Ini(std::string_view drop, const std::string& first = "") {
@@ -58,21 +49,21 @@ TEST(StartupSettings, MissingKeysTakeSafeDefaultsAndTheStationLogNamesEveryProbl
         const char* name;
         std::optional<std::string> ini;  // "<none>": no file; nullopt: a folder in its place
         std::string strapline, extraPrefix, apiStatus;
-        int apiWindows;
+        int apiWindows, hideTaskbar;
         std::string log;  // the lines after the startup line, stamps left out
     };
     const std::string missing = "  SYS - SETTINGS MISSING, DEFAULTS IN USE: ";
     // clang-format off
     const Case cases[] = {
-        {"NoFile", "<none>", "", "OFF", "Disabled", 0, "  SYS - SETTINGS FILE brackenfield.ini MISSING - DEFAULTS IN USE|"},
-        {"FolderInItsPlace", std::nullopt, "", "OFF", "Disabled", 0, "  SYS - SETTINGS FILE brackenfield.ini UNREADABLE - DEFAULTS IN USE|"},
-        {"CompleteAfterAByteOrderMark", "\xEF\xBB\xBF" + Ini("", "APIallowed=1\r\n"), "k", "k", "Enabled", 1, ""},
-        {"EmptyValuesAreNotMissing", Ini("", "DefaultStrapline=\r\nExtraMetaNowPlaying=\r\n"), "", "", "Disabled", 0, ""},
+        {"NoFile", "<none>", "", "OFF", "Disabled", 0, 0, "  SYS - SETTINGS FILE brackenfield.ini MISSING - DEFAULTS IN USE|"},
+        {"FolderInItsPlace", std::nullopt, "", "OFF", "Disabled", 0, 0, "  SYS - SETTINGS FILE brackenfield.ini UNREADABLE - DEFAULTS IN USE|"},
+        {"CompleteAfterAByteOrderMark", "\xEF\xBB\xBF" + Ini("", "APIallowed=1\r\nHideTaskbar=1\r\n"), "k", "k", "Enabled", 1, 1, ""},
+        {"EmptyValuesAreNotMissing", Ini("", "DefaultStrapline=\r\nExtraMetaNowPlaying=\r\nHideTaskbar=1.0\r\n"), "", "", "Disabled", 0, 0, ""},
         {"ThreeMissingApiClosed", Ini("DefaultStrapline ExtraMetaNowPlaying APIKey", "APIallowed=1\r\n"), "", "OFF",
-         "Disabled - no APIKey set", 0, missing + "DefaultStrapline, ExtraMetaNowPlaying, APIKey|  SYS - API CLOSED: NO APIKey IN brackenfield.ini|"},
-        {"MissingKeyWithApiOff", Ini("APIKey MetaURL"), "k", "k", "Disabled", 0, missing + "APIKey, MetaURL|"},
+         "Disabled - no APIKey set", 0, 0, missing + "DefaultStrapline, ExtraMetaNowPlaying, APIKey|  SYS - API CLOSED: NO APIKey IN brackenfield.ini|"},
+        {"MissingKeyWithApiOff", Ini("APIKey MetaURL"), "k", "k", "Disabled", 0, 0, missing + "APIKey, MetaURL|"},
         {"EmptyKeyWarnedAndLongValuesCut", Ini("HideTaskbar", "APIallowed=1\r\nAPIKey=\r\nMetaURL=" + std::string(120, 'u') + "\r\nAIRid=" + std::string(119, 'i') + "\r\n"),
-         "k", "k", "Enabled - empty APIKey: anyone may call", 1,
+         "k", "k", "Enabled - empty APIKey: anyone may call", 1, 0,
          missing + "HideTaskbar - CUT TO 119 BYTES: MetaURL|  SYS - WARNING: APIKey IS EMPTY - ANY CALLER MAY USE THE API|"}};
     // clang-format on
     for (const Case& c : cases) {
@@ -87,6 +78,7 @@ TEST(StartupSettings, MissingKeysTakeSafeDefaultsAndTheStationLogNamesEveryProbl
         EXPECT_EQ(t.state().ExtraMetaNowPlaying, c.extraPrefix) << c.name;
         EXPECT_EQ(t.console().lblAPIstatus.caption, c.apiStatus) << c.name;
         EXPECT_EQ(t.apiWindowsOpened, c.apiWindows) << c.name;
+        EXPECT_EQ(t.state().HideTaskbar, c.hideTaskbar) << c.name;
     }
 }
 
