@@ -194,9 +194,6 @@ class Station:
         except WaitTimeout as error:
             raise WaitTimeout(f"{error}\nconsole now: {summarise(self.dump())}") from None
 
-    def air_log(self):
-        return air_lines(self.dump())
-
     def player_log(self, slot):
         data = self.folder.read(f"mplayer{slot}.log")
         return None if data is None else data.decode("latin-1")

@@ -74,6 +74,7 @@ TEST_F(ManagementTimersTest, OnlyACompleteSecondReplyReplacesTheScheduleAndAFail
             t.ts.console().txtAIR,
             failure.empty() ? "" : " 2026-12-06 12:00:00  SYS - CONFIG UPDATE FAILED " + failure + "\r\n");
         EXPECT_EQ(t.reports(), 10u) << failure;
+        EXPECT_EQ(t.ts.state().ManagementCounter, 0) << failure;
     }
 }
 
