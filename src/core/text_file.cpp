@@ -65,13 +65,30 @@ static bool WriteAll(int fd, std::string_view content) {
     return true;
 }
 
-bool ReplaceFile(const std::filesystem::path& path, std::string_view content) {
+bool ReplaceFile(const std::filesystem::path& given, std::string_view content) {
+    // A symlink is written through: an engineer who links metadata.txt to the
+    // encoder's input wants that file updated, not the link replaced, even
+    // while the file it names is still to be made.
+    std::filesystem::path path = given;
+    std::error_code ec;
+    for (int hops = 0; hops < 8 && std::filesystem::is_symlink(path, ec); ++hops) {
+        const std::filesystem::path target = std::filesystem::read_symlink(path, ec);
+        if (ec) break;
+        path = path.parent_path() / target;  // an absolute target replaces the whole path
+    }
+    // An existing file keeps its permissions, and one that nobody may write
+    // (an operator froze it) stays as it is, though the folder would allow
+    // the rename.
+    struct stat old {};
+    const bool exists = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    if (exists && (old.st_mode & 0222) == 0) return false;
+
     static std::atomic<unsigned> counter{0};
     std::filesystem::path temp = path;
     temp += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    const bool written = WriteAll(fd, content);
+    const bool written = WriteAll(fd, content) && (!exists || ::fchmod(fd, old.st_mode & 07777) == 0);
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());

@@ -50,6 +50,8 @@ std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& p
 
 // Replaces the file's content: written under a temporary name in the same
 // folder and renamed into place, so a reader never sees a torn or empty file.
+// A symlink is followed to the file it names; an existing file keeps its
+// permissions, and a file without any write permission is not replaced.
 // Returns false (and leaves the old file as it was) on any failure.
 bool ReplaceFile(const std::filesystem::path& path, std::string_view content);
 

@@ -78,15 +78,13 @@ def icecast_pair():
 
 @pytest.fixture
 def make_station(request):
-    """make_station(settings=, sources=, schedule=, players=True, start=True,
-    **Station options) builds a station folder and runs the program in it."""
+    """make_station(settings=, sources=, schedule=, **Station options) builds a
+    station folder and runs the program in it."""
     stations = []
 
-    def make(settings=None, sources=None, schedule=None, players=True, start=True, **options):
-        folder = rig.StationFolder(settings=settings, sources=sources, schedule=schedule,
-                                   players=players)
-        stations.append(rig.Station(folder, **options))
-        return stations[-1].start() if start else stations[-1]
+    def make(settings=None, sources=None, schedule=None, **options):
+        stations.append(rig.Station(rig.StationFolder(settings, sources, schedule), **options))
+        return stations[-1].start()
 
     yield make
 

@@ -11,7 +11,7 @@ NAME_3 = "Rig #3 Caf\xe9"
 
 
 def air_lines(station, text):
-    return [line for line in station.air_log() if text in line]
+    return [message for message in rig.air_messages(station) if text in message]
 
 
 def test_management_link_downloads_obeys_reports_and_survives_a_failing_server(icecast, make_station):

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -20,9 +21,24 @@ public:
     };
 
     bool startPlayer(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& stdoutPath) override;
-    void killByName(const std::string& imageName) override;
-    std::optional<bool> isRunning(const std::string& imageName) override;
+                     const std::string& stdoutPath) override {
+        starts.push_back({program, args, stdoutPath});
+        const std::string name = std::filesystem::path(program).filename();
+        std::string entry = "start " + name;
+        for (const auto& a : args) entry += " " + a;
+        record(entry);
+        running.insert(name);
+        return true;
+    }
+    void killByName(const std::string& imageName) override {
+        kills.push_back(imageName);
+        record("kill " + imageName);
+        running.erase(imageName);
+    }
+    std::optional<bool> isRunning(const std::string& imageName) override {
+        if (failLookup) return std::nullopt;
+        return running.contains(imageName);
+    }
     void runShellCommand(const std::string& command) override { commands.push_back(command); }
     bool openInEditor(const std::string& path) override {
         opened.push_back(path);
@@ -30,17 +46,20 @@ public:
     }
 
     std::vector<Start> starts;
-    std::vector<std::string> kills;
-    std::vector<std::string> commands;
-    std::vector<std::string> opened;
+    std::vector<std::string> kills, commands, opened;
     // Every player call in order, as "start mplayer1 URL ARGS" or "kill mplayer2".
     std::vector<std::string> log;
     // Runs at each player call with its log entry, before the call takes effect.
     std::function<void(const std::string&)> onCall;
     std::set<std::string> running;
-    bool failStarts = false;  // startPlayer reports failure
     bool failLookup = false;  // isRunning cannot read the process table
     bool failOpen = false;    // openInEditor finds no editor
+
+private:
+    void record(const std::string& entry) {
+        log.push_back(entry);
+        if (onCall) onCall(entry);
+    }
 };
 
 }  // namespace bf::test

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QTimer>
-#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -18,9 +17,7 @@ class QtAppTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         if (QCoreApplication::instance() != nullptr) return;
-        // The application takes the arguments it knows out of argv: give it all of them again.
-        argc = 3;
-        std::copy(std::begin(args), std::end(args), argv);
+        qputenv("QT_QPA_PLATFORM", "offscreen");
         app() = std::make_unique<QApplication>(argc, argv);
     }
     static void TearDownTestSuite() { app().reset(); }
@@ -30,10 +27,9 @@ private:
         static std::unique_ptr<QApplication> instance;
         return instance;
     }
-    static inline int argc = 3;
-    static inline char arg0[] = "unit_tests", arg1[] = "-platform", arg2[] = "offscreen";
-    static inline char* const args[] = {arg0, arg1, arg2, nullptr};
-    static inline char* argv[4] = {};
+    static inline int argc = 1;
+    static inline char arg0[] = "unit_tests";
+    static inline char* argv[] = {arg0, nullptr};
 };
 
 // Runs the event loop until `done` holds (true) or `limit` passes (false).

@@ -1,48 +1,32 @@
 #include "test_station.h"
 
-#include <unistd.h>
+#include <stdlib.h>
 
-#include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <fstream>
-#include <random>
 #include <sstream>
+#include <system_error>
 
 #include "app/timer_table.h"
 #include "console/console_dump.h"
-#include "core/text_file.h"
 
 namespace bf::test {
 
 TempFolder::TempFolder() {
-    static std::atomic<int> counter{0};
-    std::random_device rd;
-    path_ = std::filesystem::temp_directory_path() /
-            ("bf-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-             std::to_string(rd() % 100000));
-    std::filesystem::create_directories(path_);
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
+    std::string name = (std::filesystem::temp_directory_path() / "bf-test-XXXXXX").string();
+    if (::mkdtemp(name.data()) == nullptr) throw std::system_error(errno, std::generic_category(), name);
+    path_ = name;
 }
 
 void TempFolder::write(std::string_view name, std::string_view content) const {
-    std::ofstream out(path_ / std::string(name), std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    std::ofstream(path_ / name, std::ios::binary) << content;
 }
 
 std::string TempFolder::read(std::string_view name) const {
-    std::ifstream in(path_ / std::string(name), std::ios::binary);
-    if (!in) return "<missing>";
+    std::ifstream in(path_ / name, std::ios::binary);
     std::ostringstream ss;
     ss << in.rdbuf();
-    return ss.str();
-}
-
-bool TempFolder::exists(std::string_view name) const {
-    return std::filesystem::exists(path_ / std::string(name));
+    return in ? ss.str() : "<missing>";
 }
 
 size_t CountOf(std::string_view text, std::string_view part) {
@@ -51,29 +35,15 @@ size_t CountOf(std::string_view text, std::string_view part) {
     return n;
 }
 
-std::vector<std::pair<std::string, std::string>> DumpItems(const Station& station) {
-    std::vector<std::pair<std::string, std::string>> items;
-    for (const std::string& line : SplitLines(DumpConsole(station))) {
-        const size_t tab = line.find('\t');
-        items.emplace_back(line.substr(0, tab), tab == std::string::npos ? "<no tab>" : line.substr(tab + 1));
-    }
-    return items;
-}
-
 std::string Items(const Station& station, std::string_view names) {
-    const auto items = DumpItems(station);
+    const std::string dump = "\n" + DumpConsole(station);
+    std::istringstream wanted{std::string(names)};
     std::string out;
-    size_t start = 0;
-    while (start < names.size()) {
-        size_t end = names.find(' ', start);
-        if (end == std::string_view::npos) end = names.size();
-        const std::string_view name = names.substr(start, end - start);
-        const auto it =
-            std::find_if(items.begin(), items.end(), [&](const auto& i) { return i.first == name; });
-        if (!name.empty())
-            out += (out.empty() ? "" : " ") + std::string(name) + "=" +
-                   (it == items.end() ? "<none>" : it->second);
-        start = end + 1;
+    for (std::string name; wanted >> name;) {
+        const size_t at = dump.find("\n" + name + "\t");
+        const size_t from = at + name.size() + 2;
+        out += (out.empty() ? "" : " ") + name + "=" +
+               (at == std::string::npos ? "<none>" : dump.substr(from, dump.find('\n', from) - from));
     }
     return out;
 }
@@ -83,8 +53,8 @@ TestStation::TestStation() {
     station = std::make_unique<Station>(platform, folder.path());
     station->quit = [this] { ++quits; };
     station->openApiServer = [this] { ++apiWindowsOpened; };
-    DefineTimers(*station);
     station->logSink = [this](std::string_view line) { logged.emplace_back(line); };
+    DefineTimers(*station);
 }
 
 }  // namespace bf::test

@@ -4,7 +4,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "core/station.h"
@@ -19,7 +18,10 @@ namespace bf::test {
 class TempFolder {
 public:
     TempFolder();
-    ~TempFolder();
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
@@ -28,7 +30,7 @@ public:
     void write(std::string_view name, std::string_view content) const;
     // The file's bytes, or "<missing>" when it does not exist.
     std::string read(std::string_view name) const;
-    bool exists(std::string_view name) const;
+    bool exists(std::string_view name) const { return std::filesystem::exists(path_ / name); }
 
 private:
     std::filesystem::path path_;
@@ -36,10 +38,6 @@ private:
 
 // How often `part` occurs in `text` (overlaps counted).
 size_t CountOf(std::string_view text, std::string_view part);
-
-// The console dump's items in order, as a test rig reads them: name and
-// escaped value ("<no tab>" for a line without one).
-std::vector<std::pair<std::string, std::string>> DumpItems(const Station& station);
 
 // Named items of the console dump (labels, buttons and the main state
 // fields) as "name=value name=value", for comparing several at once.

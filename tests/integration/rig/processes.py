@@ -85,14 +85,17 @@ def end(proc, sig=signal.SIGKILL):
             pass
 
 
-def stop_all():
+def stop_all(players=True):
     """Kills every process that the rig started, then the players by name."""
     with _lock:
         procs = _started[::-1]
         _started.clear()
     for proc in procs:
         end(proc)
-    kill_players()
+    if players:
+        kill_players()
 
 
-atexit.register(stop_all)
+# At exit the players lock is given up: players by name may be another
+# checkout's by then.
+atexit.register(stop_all, players=False)

@@ -86,20 +86,20 @@ class StationFolder:
     player links, and a private MPlayer home (outside the working folder)
     whose config plays to no sound card."""
 
-    def __init__(self, root=None, settings=None, sources=None, schedule=None, players=True):
-        self.root = Path(root) if root else Path(tempfile.mkdtemp(prefix="rig-station-"))
+    def __init__(self, settings=None, sources=None, schedule=None):
+        self.root = Path(tempfile.mkdtemp(prefix="rig-station-"))
         self.path = self.root / "station"
-        self.path.mkdir(exist_ok=True)
+        self.path.mkdir()
         self.mplayer_home = self.root / "mplayer-home"
-        self.mplayer_home.mkdir(exist_ok=True)
+        self.mplayer_home.mkdir()
         (self.mplayer_home / "config").write_text("ao=null\n")
         self.write_settings(settings or {})
         if sources is not None:
             self.write_sources(sources)
         if schedule is not None:
             self.write_schedule(schedule)
-        if players:
-            self.link_players()
+        for name in PLAYER_NAMES:
+            self.file(name).symlink_to(shutil.which("mplayer"))
 
     def file(self, name):
         return self.path / name
@@ -122,34 +122,28 @@ class StationFolder:
     def write_schedule(self, lines):
         write_crlf(self.file("sourceevents.ini"), lines)
 
-    def link_players(self):
-        for name in PLAYER_NAMES:
-            if not self.file(name).exists():
-                self.file(name).symlink_to(shutil.which("mplayer"))
-
-    def read(self, name, default=None):
+    def read(self, name):
         try:
             return self.file(name).read_bytes()
         except FileNotFoundError:
-            return default
+            return None
 
 
 class Station:
     """The real program running in a StationFolder; the outside services it
     is given on its command line point at a dead address unless named."""
 
-    def __init__(self, folder, binary=None, api_port=None, air_url=DEAD_URL,
-                 weather_url=DEAD_URL, extra_args=()):
+    def __init__(self, folder, binary=None, api_port=None, air_url=DEAD_URL, weather_url=DEAD_URL,
+                 extra_args=()):
         self.folder = folder
+        self.extra_args = list(extra_args)
         self.binary = binary or BINARY
         self.dump_path = folder.root / "console.dump"
         self.output_path = folder.root / "station.out"
         self.api_port = api_port
         self.air_url = air_url
         self.weather_url = weather_url
-        self.extra_args = list(extra_args)
         self.proc = None
-        self.started_at = None
 
     def command(self):
         args = [self.binary, "-platform", "offscreen", "--console-dump", str(self.dump_path)]
@@ -159,15 +153,13 @@ class Station:
                 args += [option, str(value)]
         return args + self.extra_args
 
-    def start(self, wait=True):
+    def start(self):
         assert os.access(self.binary, os.X_OK), f"no program at {self.binary} (set BRACKENFIELD_BIN)"
         self.dump_path.unlink(missing_ok=True)
         env = dict(os.environ, MPLAYER_HOME=str(self.folder.mplayer_home), QT_QPA_PLATFORM="offscreen")
-        self.started_at = time.time()
         self.proc = spawn(self.command(), self.output_path, cwd=self.folder.path, env=env)
-        if wait:
-            self.wait_dump(lambda d: "SYSTEM STARTUP" in d.get("txtAIR", ""), 15.0,
-                           "the station's startup line in txtAIR")
+        self.wait_dump(lambda d: "SYSTEM STARTUP" in d.get("txtAIR", ""), 15.0,
+                       "the station's startup line in txtAIR")
         return self
 
     def alive(self):
@@ -203,9 +195,6 @@ class Station:
             return wait_for(check, timeout, what)
         except WaitTimeout as error:
             raise WaitTimeout(f"{error}\nconsole now: {summarise(self.dump())}") from None
-
-    def air_log(self):
-        return air_lines(self.dump())
 
     def player_log(self, slot):
         data = self.folder.read(f"mplayer{slot}.log")

@@ -16,39 +16,18 @@ TEST(ReadSetting, TakesTheFirstKeyOfTheSectionInAnyLetterCaseCutTo119BytesAndAtN
     TestStation t;
     const std::string folder = t.folder.path().string().substr(0, 119);
     EXPECT_EQ(ReadSetting(*t, "DefaultStrapline"), folder);  // no file
-    std::string ini =
-        "DefaultStrapline=outside any section\n[Other]\r\nDefaultStrapline=other section\r\n"
-        "[bRACKENFIELD]\nDEFAULTstrapline =  Radio One  \rEmpty=\r\nQuoted=\"in quotes\"\r\n"
-        "Dup=first\r\nDup=second\n; Comment=x\r\nLong=" +
-        std::string(200, 'x') + "\r\nNul=" + std::string("ab\0cd", 5) + "\r\n[After]\r\nAfter=no\r\n";
-    t.folder.write("brackenfield.ini", ini);
-    const std::pair<const char*, std::string> cases[] = {{"DefaultStrapline", "Radio One"},
-                                                         {"empty", ""},
-                                                         {"Quoted", "in quotes"},
-                                                         {"Dup", "first"},
-                                                         {"Long", std::string(119, 'x')},
-                                                         {"Nul", "ab"},
-                                                         {"; Comment", folder},
-                                                         {"After", folder},
-                                                         {"Missing", folder}};
-    for (const auto& [key, expected] : cases) EXPECT_EQ(ReadSetting(*t, key), expected) << key;
-}
-
-TEST(LoadSettings, OnOffIsOnlyExactlyOneAndNumbersUseTheLeadingParse) {
-    TestStation t;
     t.folder.write("brackenfield.ini",
-                   "[Brackenfield]\r\nCheckSource=yes\r\nFilterSystem=1\r\nCheckForChanges=1.4\r\n"
-                   "ManagementUpdate=-5\r\nHideTaskbar=1\r\nMetaURL=http://billing/\r\nAPIKey=k\r\n"
-                   "AIRpartnerKey=pk\r\n");
-    EXPECT_EQ(LoadSettings(*t), t.folder.path().string());  // Tallyway
-    EXPECT_EQ(t.state().CheckSource, "yes");
-    EXPECT_EQ(t.state().CheckForChanges, 1);
-    EXPECT_EQ(t.state().ManagementUpdate, -5);
-    EXPECT_EQ(t.state().HideTaskbar, 1);
-    EXPECT_EQ(t.state().URLbase, "http://billing/");
-    EXPECT_EQ(t.state().APIkey, "k");
-    EXPECT_EQ(t.state().AIRpartnerkey, "pk");
-    EXPECT_EQ(t.console().lblFilterSystem.caption, "SYSTEM API FILTER ON");
+                   "DefaultStrapline=outside any section\n[Other]\r\nDefaultStrapline=other section\r\n"
+                   "[bRACKENFIELD]\nDEFAULTstrapline =  Radio One  \rEmpty=\r\nQuoted=\"in quotes\"\r\n"
+                   "Dup=first\r\nDup=second\n; Comment=x\r\nLong=" +
+                       std::string(200, 'x') + "\r\nNul=" + std::string("ab\0cd", 5) +
+                       "\r\n[After]\r\nAfter=no\r\n");
+    // clang-format off
+    const std::pair<const char*, std::string> cases[] = {
+        {"DefaultStrapline", "Radio One"}, {"empty", ""}, {"Quoted", "in quotes"}, {"Dup", "first"},
+        {"Long", std::string(119, 'x')}, {"Nul", "ab"}, {"; Comment", folder}, {"After", folder}};
+    // clang-format on
+    for (const auto& [key, expected] : cases) EXPECT_EQ(ReadSetting(*t, key), expected) << key;
 }
 
 // A complete settings file, every value "k", with the keys named in `drop`
@@ -70,21 +49,21 @@ TEST(StartupSettings, MissingKeysTakeSafeDefaultsAndTheStationLogNamesEveryProbl
         const char* name;
         std::optional<std::string> ini;  // "<none>": no file; nullopt: a folder in its place
         std::string strapline, extraPrefix, apiStatus;
-        int apiWindows;
+        int apiWindows, hideTaskbar;
         std::string log;  // the lines after the startup line, stamps left out
     };
     const std::string missing = "  SYS - SETTINGS MISSING, DEFAULTS IN USE: ";
     // clang-format off
     const Case cases[] = {
-        {"NoFile", "<none>", "", "OFF", "Disabled", 0, "  SYS - SETTINGS FILE brackenfield.ini MISSING - DEFAULTS IN USE|"},
-        {"FolderInItsPlace", std::nullopt, "", "OFF", "Disabled", 0, "  SYS - SETTINGS FILE brackenfield.ini UNREADABLE - DEFAULTS IN USE|"},
-        {"CompleteAfterAByteOrderMark", "\xEF\xBB\xBF" + Ini("", "APIallowed=1\r\n"), "k", "k", "Enabled", 1, ""},
-        {"EmptyValuesAreNotMissing", Ini("", "DefaultStrapline=\r\nExtraMetaNowPlaying=\r\n"), "", "", "Disabled", 0, ""},
+        {"NoFile", "<none>", "", "OFF", "Disabled", 0, 0, "  SYS - SETTINGS FILE brackenfield.ini MISSING - DEFAULTS IN USE|"},
+        {"FolderInItsPlace", std::nullopt, "", "OFF", "Disabled", 0, 0, "  SYS - SETTINGS FILE brackenfield.ini UNREADABLE - DEFAULTS IN USE|"},
+        {"CompleteAfterAByteOrderMark", "\xEF\xBB\xBF" + Ini("", "APIallowed=1\r\nHideTaskbar=1\r\n"), "k", "k", "Enabled", 1, 1, ""},
+        {"EmptyValuesAreNotMissing", Ini("", "DefaultStrapline=\r\nExtraMetaNowPlaying=\r\nHideTaskbar=1.0\r\n"), "", "", "Disabled", 0, 0, ""},
         {"ThreeMissingApiClosed", Ini("DefaultStrapline ExtraMetaNowPlaying APIKey", "APIallowed=1\r\n"), "", "OFF",
-         "Disabled - no APIKey set", 0, missing + "DefaultStrapline, ExtraMetaNowPlaying, APIKey|  SYS - API CLOSED: NO APIKey IN brackenfield.ini|"},
-        {"MissingKeyWithApiOff", Ini("APIKey MetaURL"), "k", "k", "Disabled", 0, missing + "APIKey, MetaURL|"},
+         "Disabled - no APIKey set", 0, 0, missing + "DefaultStrapline, ExtraMetaNowPlaying, APIKey|  SYS - API CLOSED: NO APIKey IN brackenfield.ini|"},
+        {"MissingKeyWithApiOff", Ini("APIKey MetaURL"), "k", "k", "Disabled", 0, 0, missing + "APIKey, MetaURL|"},
         {"EmptyKeyWarnedAndLongValuesCut", Ini("HideTaskbar", "APIallowed=1\r\nAPIKey=\r\nMetaURL=" + std::string(120, 'u') + "\r\nAIRid=" + std::string(119, 'i') + "\r\n"),
-         "k", "k", "Enabled - empty APIKey: anyone may call", 1,
+         "k", "k", "Enabled - empty APIKey: anyone may call", 1, 0,
          missing + "HideTaskbar - CUT TO 119 BYTES: MetaURL|  SYS - WARNING: APIKey IS EMPTY - ANY CALLER MAY USE THE API|"}};
     // clang-format on
     for (const Case& c : cases) {
@@ -99,6 +78,7 @@ TEST(StartupSettings, MissingKeysTakeSafeDefaultsAndTheStationLogNamesEveryProbl
         EXPECT_EQ(t.state().ExtraMetaNowPlaying, c.extraPrefix) << c.name;
         EXPECT_EQ(t.console().lblAPIstatus.caption, c.apiStatus) << c.name;
         EXPECT_EQ(t.apiWindowsOpened, c.apiWindows) << c.name;
+        EXPECT_EQ(t.state().HideTaskbar, c.hideTaskbar) << c.name;
     }
 }
 

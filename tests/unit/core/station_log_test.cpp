@@ -18,12 +18,15 @@ struct StationLogTest : ::testing::Test {
     StationLogTest() { t.clock.set(2026, 12, 31, 5, 23, 59, 59); }
 };
 
-TEST_F(StationLogTest, AddsAStampedLineOnTopWithCrLf) {
+TEST_F(StationLogTest, AddsAStampedLineOnTopAppendsItToStationLogAndHandsItToTheSink) {
+    t.folder.write("station.log", "earlier run\r\n");
     AddToAirLog(*t, "  SYS - SYSTEM STARTUP");
-    EXPECT_EQ(t.console().txtAIR, kStartupLine);
     t.clock.set(2027, 1, 2, 7, 7, 8, 9);
     AddToAirLog(*t, "X");  // no blanks of its own: none is added
     EXPECT_EQ(t.console().txtAIR, " 2027-01-02 07:08:09X\r\n" + kStartupLine);
+    EXPECT_EQ(t.folder.read("station.log"), "earlier run\r\n" + kStartupLine + " 2027-01-02 07:08:09X\r\n");
+    EXPECT_EQ(t.logged, (std::vector<std::string>{"2026-12-31 23:59:59  SYS - SYSTEM STARTUP",
+                                                  "2027-01-02 07:08:09X"}));
     EXPECT_EQ(StampedStatus(*t, "  NO BILLING DATA"), "2027-01-02 07:08:09  NO BILLING DATA");
 }
 
@@ -34,16 +37,6 @@ TEST_F(StationLogTest, CutsToTwoThousandOnlyWhenLongerThan2048) {
     t.console().txtAIR = std::string(2010, 'b');  // 2054: cut to 2000, the new line on top
     AddToAirLog(*t, "  SYS - SYSTEM STARTUP");
     EXPECT_EQ(t.console().txtAIR, kStartupLine + std::string(2000 - 44, 'b'));
-}
-
-TEST_F(StationLogTest, EveryLineIsAppendedToStationLogAndHandedToTheSink) {
-    t.folder.write("station.log", "earlier run\r\n");
-    AddToAirLog(*t, "  SYS - SYSTEM STARTUP");
-    AddToAirLog(*t, "  USR - X");
-    EXPECT_EQ(t.folder.read("station.log"),
-              "earlier run\r\n" + kStartupLine + " 2026-12-31 23:59:59  USR - X\r\n");
-    EXPECT_EQ(t.logged, (std::vector<std::string>{"2026-12-31 23:59:59  SYS - SYSTEM STARTUP",
-                                                  "2026-12-31 23:59:59  USR - X"}));
 }
 
 TEST_F(StationLogTest, StationLogMovesToDotOneWhenTheNextLineWouldPassTheLimit) {
