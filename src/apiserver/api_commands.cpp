@@ -10,6 +10,7 @@
 #include "core/station_log.h"
 #include "core/text_file.h"
 #include "sources/manual_switch.h"
+#include "sources/player_control.h"
 
 namespace bf {
 
@@ -121,8 +122,9 @@ ApiAnswer AnswerRequestText(Station& station, int16_t slot, std::string_view tex
     if (path.starts_with("/api/setcurrent.php?id=" + key)) {
         const std::string number(1, path.back());
         const std::string suffix = " - CHANGE TO SOURCE " + number;
-        // The body is fixed before the switch: it does not depend on the outcome.
         body = "Source: " + number + "\r\nOK\r\n";
+        // A number without a playable source is refused by the switch.
+        if (!PlayableSource(station, number)) body = "ERROR";
         Guarded(failure, ApiErrorLine::SetSource, [&] {
             TransferStringScope scope(station, number);
             cmdForceSwitch_Click(station);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace bf {
@@ -59,6 +60,10 @@ struct StationState {
     std::string LastFileLine2;
     int16_t StartupFlag = 1;
     std::string URLbase;
+    // The number of the last switch refused for want of a playable URL,
+    // until a switch goes through: the refusal is logged once, not at every
+    // tick of a schedule entry's minute.
+    std::optional<std::string> RefusedSource;
 };
 
 }  // namespace bf

@@ -40,36 +40,42 @@ void tmrCheckAndDoEvents_Timer(Station& station) {
     StationState& s = station.state;
     const LocalTime clock = station.clock.now();
 
-    int target = s.CurrentSource;                                  // 1
-    const int lastSource = LastSource(s.LastEvent);                // 2
-    if (target == -1 && lastSource != -1) target = lastSource;     // 3: start-up choice
-    if (target == -1) target = 9;                                  // 4
-    if (s.WasPlaying != -1) {                                      // 5: pending restart or return
+    int target = s.CurrentSource;
+    const int lastSource = LastSource(s.LastEvent);
+    // Start-up choice: today's latest past entry, else source 9.
+    if (target == -1 && lastSource != -1) target = lastSource;
+    if (target == -1) target = 9;
+    // A restart asked for by the watchdog, or the return after failover.
+    if (s.WasPlaying != -1) {
         target = s.WasPlaying;
         s.WasPlaying = -1;
     }
-    if (s.SilenceFlag == 1) {                                      // 6: backup fallback
+    if (s.SilenceFlag == 1) {
         s.WasPlaying = s.CurrentSource;
         target = 0;
     }
-    if (ScheduleEntryDue(s.NextEvent, clock))                      // 7: the schedule wins
+    // The schedule wins.
+    if (ScheduleEntryDue(s.NextEvent, clock))
         target = static_cast<int>(NumberOf(std::string_view(s.NextEvent).substr(9, 1)));
 
-    if (target != s.CurrentSource) {                               // 8
+    if (target != s.CurrentSource) {
+        const int16_t before = s.CurrentSource;
+        // Handlers that run during the switch's report see the new source.
         s.CurrentSource = static_cast<int16_t>(target);
         // The switch looks the source up by one character; the state keeps
         // the whole number (a number above 9 can come from the management
         // server), so it is put back after the switch.
         const std::string text = std::to_string(target);
+        bool refused = false;
         try {
-            SwitchSource(station, std::string_view(text).substr(text.size() - 1));
+            refused = !SwitchSource(station, std::string_view(text).substr(text.size() - 1));
         } catch (...) {
             // A failing switch step must not keep the labels from being set.
         }
-        s.CurrentSource = static_cast<int16_t>(target);
+        s.CurrentSource = refused ? before : static_cast<int16_t>(target);
     }
 
-    const std::string number = std::to_string(s.CurrentSource);    // 9
+    const std::string number = std::to_string(s.CurrentSource);
     station.console.lblSourceNumber.caption = number;
     station.console.lblSourceDisp.caption = number;
 }

@@ -35,16 +35,20 @@ void EndFailover(StationState& s) {
 
 void cmdForceSwitch_Click(Station& station) {
     const DisabledWhileRunning guard(station.console.cmdForceSwitch);
-    EndFailover(station.state);
 
     // The remote API hands its number over in TransferString. An empty list
     // text gives an empty number, which finds no source, like an unchosen list.
     std::string number = station.console.comboSourceList.text.substr(0, 1);
     if (!station.api.TransferString.empty()) number = station.api.TransferString;
 
-    const SourceEntry entry = SwitchSource(station, number);
+    // A switch the station refuses leaves the failover as it is; each
+    // refused request is logged.
+    if (PlayableSource(station, number)) EndFailover(station.state);
+    station.state.RefusedSource.reset();
+    const std::optional<SourceEntry> entry = SwitchSource(station, number);
+    if (!entry) return;
 
-    const std::string& command = entry.command;
+    const std::string& command = entry->command;
     if (command.size() > 4) {
         station.processes.runShellCommand(command);
         AddToAirLog(station, "  RUNNING EXTERNAL COMMAND (" + command + ")");

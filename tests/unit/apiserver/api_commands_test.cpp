@@ -107,7 +107,7 @@ TEST_F(ApiCommandsTest, TextsWithoutACommandGetErrorNeverAnotherRequestsBody) {
 struct SetSourceCase {
     std::string key, path;
     std::string number;  // the character the switch receives
-    std::string url;     // what the switch then puts on air
+    std::string url;     // what the switch then puts on air; empty: refused
     int16_t onAir;
 };
 
@@ -121,16 +121,21 @@ TEST_P(SetSourceTest, SwitchesThroughTheManualSwitchWithTheLastCharacterOfThePat
                    "2u:http://b.example/live\r\n3u:http://c.example/ob\r\n"
                    "7u:http://seven.example/\r\n=u:http://equals.example/\r\n");
 
+    const bool refused = c.url.empty();
     EXPECT_EQ(Ask("GET " + c.path + " HTTP/1.0\r\n\r\n").reply,
-              ComposeReply("Source: " + c.number + "\r\nOK\r\n"));
+              ComposeReply(refused ? "ERROR" : "Source: " + c.number + "\r\nOK\r\n"));
     // The manual switch found the number in TransferString, which is empty again.
-    ASSERT_EQ(s.processes.starts.size(), 1u);
-    EXPECT_EQ(s.processes.starts[0].args.at(0), c.url);
+    ASSERT_EQ(s.processes.starts.size(), refused ? 0u : 1u);
+    if (!refused) {
+        EXPECT_EQ(s.processes.starts[0].args.at(0), c.url);
+    }
     EXPECT_EQ(s->state.CurrentSource, c.onAir);
     EXPECT_EQ(s->api.TransferString, "");
+    EXPECT_EQ(CountOf(s->console.txtAIR, "NO PLAYABLE URL (SOURCE " + c.number + ")"), refused ? 1u : 0u);
     // Logged after the switch and its two-second overlap.
-    EXPECT_EQ(NewestLogLine(), " 2026-12-06 12:00:02  NET - 10.0.0.5 - CHANGE TO SOURCE " + c.number);
-    EXPECT_EQ(RemoteStatus(), "2026-12-06 12:00:02  NET - 10.0.0.5 - CHANGE TO SOURCE " + c.number);
+    const std::string at = refused ? "2026-12-06 12:00:00" : "2026-12-06 12:00:02";
+    EXPECT_EQ(NewestLogLine(), " " + at + "  NET - 10.0.0.5 - CHANGE TO SOURCE " + c.number);
+    EXPECT_EQ(RemoteStatus(), at + "  NET - 10.0.0.5 - CHANGE TO SOURCE " + c.number);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -140,7 +145,9 @@ INSTANTIATE_TEST_SUITE_P(
         SetSourceCase{"", "/api/setcurrent.php?id=", "=", "http://equals.example/", 0},
         SetSourceCase{"Key7", "/api/setcurrent.php?id=Key73", "3", "http://c.example/ob", 3},
         SetSourceCase{"Key7", "/api/setcurrent.php?id=Key7&source=3", "3", "http://c.example/ob", 3},
-        SetSourceCase{"Key7", "/api/setcurrent.php?id=Key712", "2", "http://b.example/live", 2}));
+        SetSourceCase{"Key7", "/api/setcurrent.php?id=Key712", "2", "http://b.example/live", 2},
+        SetSourceCase{"Key7", "/api/setcurrent.php?id=Key7/", "/", "", -1},
+        SetSourceCase{"Key7", "/api/setcurrent.php?id=Key7x", "x", "", -1}));
 
 }  // namespace
 }  // namespace bf::test

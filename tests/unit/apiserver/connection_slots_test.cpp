@@ -141,6 +141,7 @@ TEST_F(ConnectionSlotsTest, SilentConnectionGoesAfterTheIdleTimeATricklingOneAft
 }
 
 TEST_F(ConnectionSlotsTest, ConnectionThatClosesDuringASwitchGetsNoReplyNorDoesTheSlotsNextOne) {
+    s.folder.write("sourcelist.ini", "3u:http://three.example/live\r\n");
     const auto peer = Connect();
     std::shared_ptr<FakePeer> next;
     processes.onStart = [&] {
@@ -156,6 +157,7 @@ TEST_F(ConnectionSlotsTest, ConnectionThatClosesDuringASwitchGetsNoReplyNorDoesT
 }
 
 TEST_F(ConnectionSlotsTest, NeitherTimeOutNorMoreBytesCutOrRepeatARequestBeingHandled) {
+    s.folder.write("sourcelist.ini", "3u:http://three.example/live\r\n");
     const auto peer = Connect();
     processes.onStart = [&] {
         Tick(ApiServer::kLifetimeSeconds);

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "console/console_buttons.h"
 #include "app/startup.h"
+#include "console/console_buttons.h"
 #include "test_station.h"
 
 namespace bf {
@@ -99,6 +99,26 @@ TEST_F(EventTickTest, DueEntrySwitchesOnceInItsMinute) {
     }
     EXPECT_EQ(onAir(), OnAir(3));
     EXPECT_EQ(starts(), Strings{"mplayer1 3"});
+}
+
+// A due entry, or the failover, aimed at a source without a URL: nothing
+// changes for the whole minute but one line in the station log.
+TEST_F(EventTickTest, SourceWithoutAUrlIsRefusedOnceAndWhatPlaysStaysOnAir) {
+    ts.folder.write("sourcelist.ini", "1u:http://stream.example/1\r\n7n:Empty\r\n");
+    for (const int16_t silence : {0, 1}) {
+        ts.state().CurrentSource = 1;
+        ts.state().SilenceFlag = silence;
+        ts.state().NextEvent = silence ? "X XXXXXX X" : "2 070030 7";
+        for (int second = 30; second < 60; ++second) {
+            ts.clock.setTime(2, 7, 0, second);
+            tick();
+        }
+        EXPECT_EQ(ts.state().CurrentSource, 1) << silence;
+    }
+    EXPECT_TRUE(starts().empty());
+    EXPECT_EQ(ts.console().txtAIR,
+              " 2026-12-06 07:00:30  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 0)\r\n"
+              " 2026-12-06 07:00:30  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 7)\r\n");
 }
 
 TEST_F(EventTickTest, ManualModeHoldsARestartUntilAutomaticReturns) {

@@ -44,14 +44,20 @@ TEST_F(ManualSwitchTest, ForceSwitchPutsTheChosenSourceOnAirWithTheButtonDisable
     EXPECT_EQ(c.txtAIR, "");
 }
 
-TEST_F(ManualSwitchTest, ListNeverChosenRestartsTheSourceOnAirAsSourceZeroAndTransferStringWins) {
-    for (const std::string& text : {c.comboSourceList.text, std::string()}) {
+TEST_F(ManualSwitchTest, NumberWithoutASourceChangesNothingButTheLogAndTransferStringWins) {
+    c.lblSourceDisp.caption = "2";
+    const std::string before = test::Items(*ts, "CurrentSource lblSourceDisp lblCurrentSource lblStudio");
+    for (const std::string& text :
+         {c.comboSourceList.text, c.comboSourceList.text, std::string(), std::string("x")}) {
         c.comboSourceList.text = text;
         cmdForceSwitch_Click(*ts);
-        EXPECT_EQ(ts.processes.starts.back().args.at(0), "http://two.example/live") << text;
-        EXPECT_EQ(test::Items(*ts, "CurrentSource lblSourceDisp lblStudio"),
-                  "CurrentSource=0 lblSourceDisp=0 lblStudio=Two");
+        EXPECT_EQ(test::Items(*ts, "CurrentSource lblSourceDisp lblCurrentSource lblStudio"), before) << text;
+        EXPECT_EQ(failover(), "SilenceFlag=1 LinkFailCount=3 WasPlaying=2") << text;
+        EXPECT_TRUE(c.cmdForceSwitch.enabled);
     }
+    EXPECT_TRUE(ts.processes.log.empty());
+    EXPECT_EQ(test::CountOf(c.txtAIR, "  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE "),
+              4u);  // each click
     choose('2');
     ts.station->api.TransferString = "4";
     cmdForceSwitch_Click(*ts);

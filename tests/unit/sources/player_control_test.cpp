@@ -23,7 +23,7 @@ TEST_F(PlayerControlTest, FirstSwitchStartsSlotOneThenAfterTwoSecondsStopsSlotTw
     ts.processes.onCall = [&](const std::string& call) {
         calls.push_back(call + " @" + std::to_string(ts.clock.totalSlept()).substr(0, 3));
     };
-    const SourceEntry e = SwitchSource(*ts, "3");
+    const std::optional<SourceEntry> e = SwitchSource(*ts, "3");
 
     EXPECT_EQ(calls, (Strings{"start mplayer1 http://c.example:8000/live -quiet -noconsolecontrols @0.0",
                               "kill mplayer2 @2.0"}));
@@ -37,7 +37,7 @@ TEST_F(PlayerControlTest, FirstSwitchStartsSlotOneThenAfterTwoSecondsStopsSlotTw
                     "CurrentMplayer CurrentSource lblCurrentSource lblStudio lblSourceNumber lblSourceDisp"),
         "CurrentMplayer=1 CurrentSource=3 lblCurrentSource=http://c.example:8000/live lblStudio=Studio C "
         "lblSourceNumber=3 lblSourceDisp=3");
-    EXPECT_EQ(e.command, "notify-send hi");
+    EXPECT_EQ(e->command, "notify-send hi");
 }
 
 TEST_F(PlayerControlTest, SwitchToTheSourceOnAirMovesItToTheOtherSlot) {
@@ -54,19 +54,25 @@ TEST_F(PlayerControlTest, SwitchToTheSourceOnAirMovesItToTheOtherSlot) {
     EXPECT_EQ(ts.state().CurrentMplayer, 1);
 }
 
-TEST_F(PlayerControlTest, ShortOrMissingUrlKeepsTheSourceOnAirButTakesTheNewNumber) {
+TEST_F(PlayerControlTest, NumberWithoutAPlayableUrlChangesNothingAndIsLoggedOnceUntilASwitchGoesThrough) {
     list("3n:Studio C\r\n3u:http://c.example/live\r\n7n:Seven\r\n7u:http://\r\n");
-    SwitchSource(*ts, "3\r\n");              // finds nothing but counts as its digit
-    EXPECT_EQ(lastStart().args[0], "None");  // the console's design caption
-    EXPECT_EQ(ts.state().CurrentSource, 3);
     SwitchSource(*ts, "3");
-    for (const char* number : {"7", "8", "S"}) {
-        SwitchSource(*ts, number);
-        EXPECT_EQ(lastStart().args[0], "http://c.example/live") << number;
-        EXPECT_EQ(ts.console().lblStudio.caption, "Studio C") << number;
-    }
-    EXPECT_EQ(ts.state().CurrentSource, 0);  // "S" is no digit
-    EXPECT_EQ(ts.console().lblSourceDisp.caption, "0");
+    const char* shown =
+        "CurrentMplayer CurrentSource lblCurrentSource lblStudio lblSourceNumber lblSourceDisp";
+    const std::string before = test::Items(*ts, shown);
+    for (const char* number : {"7", "7", "8", "S", "S", "", "33"})
+        EXPECT_FALSE(SwitchSource(*ts, number)) << number;
+    EXPECT_EQ(test::Items(*ts, shown), before);
+    EXPECT_EQ(ts.state().PlayURL, "http://c.example/live");
+    EXPECT_EQ(ts.processes.log.size(), 2u);  // start and stop of the switch to source 3
+    SwitchSource(*ts, "3");
+    SwitchSource(*ts, "7");
+    for (const auto& [number, times] : {std::pair{"7", 2u}, {"8", 1u}, {"S", 1u}, {"", 1u}, {"33", 1u}})
+        EXPECT_EQ(test::CountOf(
+                      ts.console().txtAIR,
+                      std::string("  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE ") + number + ")\r\n"),
+                  times)
+            << number;
 }
 
 TEST_F(PlayerControlTest, UrlIsSplitAtBlanksAndShellCharactersArePassedLiterally) {
