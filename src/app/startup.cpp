@@ -122,6 +122,10 @@ void Startup(Station& station) {
         c.lblFailText.caption = "WAITING";
         c.lblFailCheckTime.caption = "NONE";
         c.lblFailURL.caption = "PERFORMING INITIAL CHECKS";
+        // FastFailover checks every second.
+        Station* checked = &station;
+        station.timers.define("tmrSourceCheck", SourceCheckPeriodMs(s),
+                              [checked] { tmrSourceCheck_Timer(*checked); });
         station.timers.start("tmrSourceCheck");
     }
     if (tallyway == "1") {                                            // 24

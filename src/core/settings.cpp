@@ -111,6 +111,7 @@ std::string LoadSettings(Station& station) {
     const std::string hideTaskbar = text("HideTaskbar");
     s.HideTaskbar = 0;
     if (hideTaskbar == "1") s.HideTaskbar = 1;
+    s.FastFailover = text("FastFailover");
     return tallyway;
 }
 

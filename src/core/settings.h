@@ -12,8 +12,8 @@ struct Station;
 // first NUL; a missing file or key reads as the working folder's path.
 std::string ReadSetting(const Station& station, std::string_view key);
 
-// Reads the 26 keys into the station state, in their documented order, and
-// returns the Tallyway value, which only the startup uses.
+// Reads the 26 keys into the station state, in their documented order, then
+// FastFailover, and returns the Tallyway value, which only the startup uses.
 std::string LoadSettings(Station& station);
 
 }  // namespace bf

@@ -60,6 +60,9 @@ struct StationState {
     std::string LastFileLine2;
     int16_t StartupFlag = 1;
     std::string URLbase;
+    // "1": the health check runs every second and the failover and return
+    // overlap the players, so that nothing is silent.
+    std::string FastFailover;
     // The number of the last switch refused for want of a playable URL,
     // until a switch goes through: the refusal is logged once, not at every
     // tick of a schedule entry's minute.

@@ -6,6 +6,7 @@
 
 #include "core/number_parse.h"
 #include "core/station.h"
+#include "sources/health_check.h"
 #include "sources/player_control.h"
 
 namespace bf {
@@ -54,9 +55,15 @@ void tmrCheckAndDoEvents_Timer(Station& station) {
         s.WasPlaying = s.CurrentSource;
         target = 0;
     }
-    // The schedule wins.
-    if (ScheduleEntryDue(s.NextEvent, clock))
-        target = static_cast<int>(NumberOf(std::string_view(s.NextEvent).substr(9, 1)));
+    // The schedule wins. During failover its source becomes the one to
+    // return to, and the backup stays on air until that source answers.
+    if (ScheduleEntryDue(s.NextEvent, clock)) {
+        const auto entrySource = static_cast<int16_t>(NumberOf(std::string_view(s.NextEvent).substr(9, 1)));
+        if (s.SilenceFlag == 1)
+            ReturnAfterFailoverTo(station, entrySource);
+        else
+            target = entrySource;
+    }
 
     if (target != s.CurrentSource) {
         const int16_t before = s.CurrentSource;

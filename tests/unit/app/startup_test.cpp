@@ -58,11 +58,12 @@ TEST(Startup, EmptyFolderGivesTheDocumentedStartingState) {
 
 TEST(Startup, SettingsTurnTheirFeaturesOn) {
     TestStation t;
-    t.folder.write(
-        "brackenfield.ini",
-        "[Brackenfield]\r\nManagementUpdate=5\r\nCheckForChanges=1.4\r\nAPIallowed=1\r\n"
-        "AIRenable=1\r\nMetaWeather=1\r\nCheckSource=1\r\nTallyway=1\r\nDefaultStrapline=Radio\r\n");
+    t.folder.write("brackenfield.ini",
+                   "[Brackenfield]\r\nManagementUpdate=5\r\nCheckForChanges=1.4\r\nAPIallowed=1\r\n"
+                   "AIRenable=1\r\nMetaWeather=1\r\nCheckSource=1\r\nTallyway=1\r\nDefaultStrapline=Radio\r\n"
+                   "FastFailover=1\r\n");
     Startup(*t);
+    EXPECT_EQ(t.timers.periodMs("tmrSourceCheck"), 1000);
     for (const char* on : {"tmrManagementDownload", "tmrCheckForChanges", "tmrAirUpdate", "tmrWeather",
                            "tmrSourceCheck", "tmrCheckFile"})
         EXPECT_TRUE(t.timers.running(on)) << on;

@@ -55,6 +55,7 @@ TEST(StartupSettings, QuotedDuplicatedAndOtherCaseKeysWorkWithAnyLineEnds) {
                                                "DefaultStrapline=" + std::string(200, 's') + eol);
         Startup(*t);
         EXPECT_TRUE(t.timers.running("tmrSourceCheck"));
+        EXPECT_EQ(t.timers.periodMs("tmrSourceCheck"), 15000);
         EXPECT_EQ(t.state().DefaultStrapline, std::string(119, 's'));
     }
 }
