@@ -12,7 +12,7 @@ struct Station;
 // first NUL; a missing file or key reads as the working folder's path.
 std::string ReadSetting(const Station& station, std::string_view key);
 
-// Reads the 26 keys into the station state, in their documented order, then
+// Reads the 26 keys into the station state, one after the other, then
 // FastFailover, and returns the Tallyway value, which only the startup uses.
 std::string LoadSettings(Station& station);
 

@@ -119,7 +119,7 @@ std::string Start(int slot, const std::string& url) {
 }
 
 // The event tick makes both switches, each starting the new player before
-// it stops the old one; only the documented mode stops the players at the
+// it stops the old one; only FastFailover=0 stops the players at the
 // failover.
 TEST(HealthCheck, FailoverAndReturnGoThroughTheOrdinarySwitch) {
     for (const bool fast : {false, true}) {
