@@ -10,10 +10,17 @@ that no real player runs) and, on loopback only, sends it:
   2. connections that send nothing;
   3. connections that send junk or 1 MB bodies;
   4. requests that arrive one byte at a time;
+  5. one address holding hundreds of silent connections while others call;
+  6. requests whose caller half-closes its side after sending (nc -N);
+  7. callers that keep their side open for a while after the reply;
 
-then checks that the station still answers. Prints requests per second, p50
-and p99 latency, and the program's memory (VmRSS) and open descriptors before
-and after. Every count and wait is bounded; the script stops by itself.
+then checks that the station still answers. Concurrent callers each come
+from an address of their own in 127.0.1.0/24 (the whole of 127/8 is
+loopback), as distinct hosts would; the silent, junk and holding clients
+share one address each. Prints requests per second, p50 and p99 latency,
+and the program's memory (VmRSS) and open descriptors before and after, and
+the most descriptors seen during the run. Every count and wait is bounded;
+the script stops by itself.
 
 The program stops and starts players by process name. As root it is run in
 a PID namespace of its own (unshare), so it cannot touch players of anything
@@ -88,12 +95,21 @@ def proc_status(pid):
     return rss, fds
 
 
-async def exchange(port, payload, timeout=15.0, byte_delay=None):
-    """Connects, sends payload, reads to the end. Returns (bytes, seconds, error)."""
+def caller(i):
+    """The address of the i-th of many distinct callers."""
+    return f"127.0.1.{i % 250 + 1}"
+
+
+async def exchange(port, payload, timeout=15.0, byte_delay=None, source="127.0.0.1", half_close=False,
+                   stay=0.0):
+    """Connects from `source`, sends payload (then ends its side when
+    half_close), reads to the end, stays `stay` seconds more before it
+    closes. Returns (bytes, seconds, error)."""
     start = time.perf_counter()
     writer = None
     try:
-        reader, writer = await asyncio.wait_for(asyncio.open_connection("127.0.0.1", port), timeout)
+        reader, writer = await asyncio.wait_for(
+            asyncio.open_connection("127.0.0.1", port, local_addr=(source, 0)), timeout)
         if byte_delay is None:
             if payload:
                 writer.write(payload)
@@ -103,8 +119,12 @@ async def exchange(port, payload, timeout=15.0, byte_delay=None):
                 writer.write(payload[i:i + 1])
                 await writer.drain()
                 await asyncio.sleep(byte_delay)
+        if half_close:
+            writer.write_eof()
         data = await asyncio.wait_for(reader.read(), timeout)
-        return data, time.perf_counter() - start, None
+        elapsed = time.perf_counter() - start
+        await asyncio.sleep(stay)
+        return data, elapsed, None
     except (OSError, asyncio.TimeoutError, asyncio.IncompleteReadError) as e:
         return b"", time.perf_counter() - start, type(e).__name__
     finally:
@@ -129,8 +149,10 @@ def percentile(values, p):
     return values[min(len(values) - 1, int(round(p / 100.0 * (len(values) - 1))))]
 
 
-async def phase_requests(port, count, clients, expected):
-    jobs = [lambda: exchange(port, CURRENT_REQUEST) for _ in range(count)]
+async def phase_requests(port, count, clients, expected, half_close=False, stay=0.0):
+    jobs = [lambda i=i: exchange(port, CURRENT_REQUEST, source=caller(i % clients), half_close=half_close,
+                                 stay=stay)
+            for i in range(count)]
     t0 = time.perf_counter()
     results = await run_pool(jobs, clients)
     elapsed = time.perf_counter() - t0
@@ -141,7 +163,8 @@ async def phase_requests(port, count, clients, expected):
         if r[0] != expected:
             key = r[2] or ("other reply" if r[0] else "closed without reply")
             errors[key] = errors.get(key, 0) + 1
-    print(f"  {count} current-source requests, {clients} concurrent clients: {exact} byte-exact, "
+    kind = "half-closing " if half_close else f"staying {stay} s after the reply, " if stay else ""
+    print(f"  {count} current-source requests, {kind}{clients} concurrent clients: {exact} byte-exact, "
           f"{count - exact} not {errors if errors else ''}")
     print(f"  {count / elapsed:.0f} requests/s, p50 {percentile(latencies, 50) * 1000:.1f} ms, "
           f"p99 {percentile(latencies, 99) * 1000:.1f} ms, max {max(latencies) * 1000:.0f} ms")
@@ -157,8 +180,8 @@ async def phase_silent(port, count):
 
     t0 = time.perf_counter()
     results = await asyncio.gather(*(one(i // 100 * 0.1) for i in range(count)))
-    # Connections beyond the last slot are closed at once; the others after
-    # the idle time.
+    # They all come from one address: those beyond its share of slots are
+    # closed at once, the others after the idle time.
     at_once = sum(1 for r in results if r[2] is None and r[0] == b"" and r[1] < 5.0)
     idle = sum(1 for r in results if r[2] is None and r[0] == b"" and r[1] >= 5.0)
     reset = sum(1 for r in results if r[2] == "ConnectionResetError")
@@ -168,8 +191,8 @@ async def phase_silent(port, count):
         if r[2] not in (None, "ConnectionResetError"):
             failures[r[2]] = failures.get(r[2], 0) + 1
     slowest = max(r[1] for r in results)
-    print(f"  {count} silent connections: {idle} closed after the idle time, {at_once} closed at once (no free "
-          f"slot), {reset} reset, {replied} got bytes, failures {failures or 'none'}; the last ended after "
+    print(f"  {count} silent connections: {idle} closed after the idle time, {at_once} closed at once, "
+          f"{reset} reset, {replied} got bytes, failures {failures or 'none'}; the last ended after "
           f"{slowest:.1f} s (total {time.perf_counter() - t0:.1f} s)")
     return replied == 0 and not failures
 
@@ -192,11 +215,44 @@ async def phase_junk(port, count, big_every):
 
 
 async def phase_trickle(port, count, expected):
-    jobs = [lambda: exchange(port, CURRENT_REQUEST, byte_delay=0.002) for _ in range(count)]
+    jobs = [lambda i=i: exchange(port, CURRENT_REQUEST, byte_delay=0.002, source=caller(i % 25))
+            for i in range(count)]
     results = await run_pool(jobs, 25)
     exact = sum(1 for r in results if r[0] == expected)
     print(f"  {count} requests sent one byte at a time: {exact} byte-exact")
     return exact == count
+
+
+async def phase_hog(port, hog, count, clients, expected):
+    """One address opens `hog` silent connections and keeps them open while
+    other callers make `count` requests."""
+    held = []
+
+    async def hold():
+        try:
+            _, writer = await asyncio.wait_for(
+                asyncio.open_connection("127.0.0.1", port, local_addr=("127.0.0.2", 0)), 5.0)
+            held.append(writer)
+        except (OSError, asyncio.TimeoutError):
+            pass
+
+    await asyncio.gather(*(hold() for _ in range(hog)))
+    await asyncio.sleep(0.5)  # the station accepts (and perhaps drops) them
+    try:
+        ok = await phase_requests(port, count, clients, expected)
+    finally:
+        for writer in held:
+            writer.close()
+    print(f"  (while 127.0.0.2 held {len(held)} connections)")
+    return ok
+
+
+async def sample_descriptors(pid, peak):
+    while True:
+        _, fds = proc_status(pid)
+        if fds is not None:
+            peak[0] = max(peak[0], fds)
+        await asyncio.sleep(0.02)
 
 
 async def wait_until_on_air(port, expected, limit):
@@ -217,22 +273,37 @@ async def bench(port, pid, args):
     await phase_requests(port, 200, 10, expected)  # warm-up
     rss0, fds0 = proc_status(pid)
     print(f"memory before: VmRSS {rss0} kB, {fds0} open descriptors")
+    peak = [0]  # the most descriptors seen during the running phase
+    sampler = asyncio.ensure_future(sample_descriptors(pid, peak))
+
+    async def phase(title, run):
+        if title[0] not in args.phases:
+            run.close()
+            return True
+        print(title)
+        peak[0] = 0
+        result = await run
+        print(f"  at most {peak[0]} open descriptors meanwhile")
+        return result
+
     ok = True
     for round_number in range(1, args.rounds + 1):
         print(f"round {round_number}")
-        print("1. requests")
-        ok &= await phase_requests(port, args.requests, args.clients, expected)
-        print("2. silent connections")
-        ok &= await phase_silent(port, args.silent)
-        print("3. junk")
-        ok &= await phase_junk(port, args.junk, 10)
-        print("4. one byte at a time")
-        ok &= await phase_trickle(port, args.trickle, expected)
+        ok &= await phase("1. requests", phase_requests(port, args.requests, args.clients, expected))
+        ok &= await phase("2. silent connections", phase_silent(port, args.silent))
+        ok &= await phase("3. junk", phase_junk(port, args.junk, 10))
+        ok &= await phase("4. one byte at a time", phase_trickle(port, args.trickle, expected))
+        ok &= await phase("5. one address holding connections while others call",
+                          phase_hog(port, args.hog, args.hog_requests, 10, expected))
+        ok &= await phase("6. callers that half-close after the request",
+                          phase_requests(port, args.half_close, args.clients, expected, half_close=True))
+        ok &= await phase("7. callers that stay after the reply",
+                          phase_requests(port, args.stay, args.stay_clients, expected, stay=2.5))
         await asyncio.sleep(3)  # lingering closes end
         rss, fds = proc_status(pid)
         print(f"memory after round {round_number}: VmRSS {rss} kB, {fds} open descriptors")
-    print("5. requests again")
-    ok &= await phase_requests(port, 1000, args.clients, expected)
+    ok &= await phase("8. requests again", phase_requests(port, 1000, args.clients, expected))
+    sampler.cancel()
     await asyncio.sleep(3)
     rss1, fds1 = proc_status(pid)
     print(f"memory after: VmRSS {rss1} kB, {fds1} open descriptors")
@@ -248,7 +319,13 @@ def main():
     ap.add_argument("--silent", type=int, default=1000)
     ap.add_argument("--junk", type=int, default=1000)
     ap.add_argument("--trickle", type=int, default=200)
-    ap.add_argument("--rounds", type=int, default=2, help="how often phases 1 to 4 are repeated")
+    ap.add_argument("--hog", type=int, default=300, help="connections the one address holds in phase 5")
+    ap.add_argument("--hog-requests", type=int, default=500, help="requests of the others in phase 5")
+    ap.add_argument("--half-close", type=int, default=1000)
+    ap.add_argument("--stay", type=int, default=3000, help="requests of phase 7")
+    ap.add_argument("--stay-clients", type=int, default=1000, help="concurrent callers of phase 7")
+    ap.add_argument("--phases", default="12345678", help="the phases to run, by number")
+    ap.add_argument("--rounds", type=int, default=2, help="how often phases 1 to 6 are repeated")
     ap.add_argument("--time-limit", type=int, default=600, help="seconds before everything stops")
     ap.add_argument("--no-isolation", action="store_true",
                     help="run the program without a PID namespace (it kills processes named mplayer1/mplayer2)")

@@ -2,15 +2,12 @@
 
 #include <exception>
 #include <filesystem>
-#include <vector>
 
-#include "apiserver/connection_slots.h"
 #include "apiserver/request_text.h"
 #include "core/station.h"
 #include "core/station_log.h"
-#include "core/text_file.h"
 #include "sources/manual_switch.h"
-#include "sources/player_control.h"
+#include "sources/source_list.h"
 
 namespace bf {
 
@@ -43,21 +40,13 @@ std::string CurrentSourceBody(const Station& station) {
     return SourceEntryText(c.lblSourceNumber.caption, c.lblCurrentSource.caption, c.lblStudio.caption);
 }
 
-// Sources 1 to 9 and then the backup, each found by the lookup rule of a
-// switch: the line's first three bytes are the digit and "n:" or "u:", the
-// rest is the value, the last such line wins. One reading of the file gives
-// what ten readings would.
-std::string SourceListing(const std::vector<std::string>& lines) {
+// Sources 1 to 9, then the backup.
+std::string SourceListing(const SourceTable& sources) {
     std::string listing;
-    for (const char digit : std::string_view("1234567890")) {
-        std::string name;
-        std::string url;
-        for (const std::string& line : lines) {
-            if (line.size() < 3 || line[0] != digit || line[2] != ':') continue;
-            if (line[1] == 'n') name = line.substr(3);
-            if (line[1] == 'u') url = line.substr(3);
-        }
-        listing += SourceEntryText(digit == '0' ? "BACKUP" : std::string(1, digit), url, name);
+    for (size_t n = 1; n <= sources.size(); ++n) {
+        const SourceEntry& source = sources[n % sources.size()];
+        listing +=
+            SourceEntryText(n < sources.size() ? std::to_string(n) : "BACKUP", source.url, source.name);
     }
     return listing;
 }
@@ -68,32 +57,23 @@ ApiFailure SourceListUnreadable(const Station& station) {
     return {exists ? "Path/File access error" : "File not found", ApiErrorLine::ListSources};
 }
 
-// Runs one step; an exception it throws becomes the request's failure.
-template <typename Step>
-void Guarded(std::optional<ApiFailure>& failure, int line, Step&& step) {
+struct SwitchOutcome {
+    bool switched = false;
+    std::optional<ApiFailure> failure;
+};
+
+// The switch drives the players, the clock and the management link: what
+// fails in it is the request's failure, which its caller and the operator
+// are told of.
+SwitchOutcome SwitchTo(Station& station, const std::string& number) {
     try {
-        step();
+        return {ForceSwitch(station, number), std::nullopt};
     } catch (const std::exception& e) {
-        failure = ApiFailure{e.what(), line};
+        return {false, ApiFailure{e.what(), ApiErrorLine::SetSource}};
     } catch (...) {
-        failure = ApiFailure{"Unknown error", line};
+        return {false, ApiFailure{"Unknown error", ApiErrorLine::SetSource}};
     }
 }
-
-// Keeps the source number in TransferString exactly while the manual switch
-// runs, also when the switch fails.
-class TransferStringScope {
-public:
-    TransferStringScope(Station& station, std::string number) : station_(station) {
-        station_.api.TransferString = std::move(number);
-    }
-    ~TransferStringScope() { station_.api.TransferString.clear(); }
-    TransferStringScope(const TransferStringScope&) = delete;
-    TransferStringScope& operator=(const TransferStringScope&) = delete;
-
-private:
-    Station& station_;
-};
 
 }  // namespace
 
@@ -101,11 +81,10 @@ std::string ApiFailureText(const ApiFailure& failure) {
     return failure.description + "\r\n Line of error:" + std::to_string(failure.line);
 }
 
-ApiAnswer AnswerRequestText(Station& station, int16_t slot, std::string_view text,
-                            std::string_view clientAddress) {
+ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string_view clientAddress) {
     const std::optional<std::string> found = RequestPath(text);
     // Not a request: an answer of its own, never the body of another one.
-    if (!found) return {ComposeReply("ERROR"), std::nullopt};
+    if (!found) return {ComposeReply("ERROR"), std::nullopt, std::nullopt};
     const std::string& path = *found;
     const std::string& key = station.state.APIkey;  // read afresh by every test below
 
@@ -114,39 +93,31 @@ ApiAnswer AnswerRequestText(Station& station, int16_t slot, std::string_view tex
     SetRemoteStatus(station, clientAddress, " - NO COMMAND");
 
     if (path == "/api/getcurrent.php?id=" + key) {
-        Guarded(failure, ApiErrorLine::CurrentSource, [&] {
-            SetRemoteStatus(station, clientAddress, " - REQUEST CURRENT SOURCE");
-            body = CurrentSourceBody(station);
-        });
+        SetRemoteStatus(station, clientAddress, " - REQUEST CURRENT SOURCE");
+        body = CurrentSourceBody(station);
     }
     if (path.starts_with("/api/setcurrent.php?id=" + key)) {
         const std::string number(1, path.back());
         const std::string suffix = " - CHANGE TO SOURCE " + number;
         body = "Source: " + number + "\r\nOK\r\n";
-        // A number without a playable source is refused by the switch.
-        if (!PlayableSource(station, number)) body = "ERROR";
-        Guarded(failure, ApiErrorLine::SetSource, [&] {
-            TransferStringScope scope(station, number);
-            cmdForceSwitch_Click(station);
-        });
+        const SwitchOutcome outcome = SwitchTo(station, number);
+        failure = outcome.failure;
+        // A number without a playable source is refused: nothing switched.
+        if (!outcome.switched) body = "ERROR";
         AddToAirLog(station, RequestMessage(clientAddress, suffix));
         SetRemoteStatus(station, clientAddress, suffix);
     }
     if (path == "/api/listsources.php?id=" + key) {
         AddToAirLog(station, RequestMessage(clientAddress, " - LIST ALL SOURCES"));
         SetRemoteStatus(station, clientAddress, " - LIST ALL SOURCES");
-        Guarded(failure, ApiErrorLine::ListSources, [&] {
-            if (const auto lines = ReadLines(station.file("sourcelist.ini")))
-                body = SourceListing(*lines);
-            else
-                failure = SourceListUnreadable(station);
-        });
+        if (const std::optional<SourceTable> sources = ReadSourceList(station))
+            body = SourceListing(*sources);
+        else
+            failure = SourceListUnreadable(station);
     }
     if (path == "/api/metadata.php?id=" + key) {
-        Guarded(failure, ApiErrorLine::Metadata, [&] {
-            SetRemoteStatus(station, clientAddress, " - METADATA REQUEST");
-            body = station.console.lblRXmetadata.caption + "\r\nOK\r\n";
-        });
+        SetRemoteStatus(station, clientAddress, " - METADATA REQUEST");
+        body = station.console.lblRXmetadata.caption + "\r\nOK\r\n";
     }
 
     if (failure) {
@@ -156,10 +127,8 @@ ApiAnswer AnswerRequestText(Station& station, int16_t slot, std::string_view tex
                     RequestMessage(clientAddress, " - ERROR " + failure->description +
                                                       " Line of error:" + std::to_string(failure->line)));
     }
-    if (slot >= 0 && static_cast<size_t>(slot) < station.api.rows.size())
-        station.api.rows[static_cast<size_t>(slot)] = SlotTag(slot) + " Transfering: " + path;
     station.api.response = body;
-    return {ComposeReply(body), failure};
+    return {ComposeReply(body), path, failure};
 }
 
 }  // namespace bf

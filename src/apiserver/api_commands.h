@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,10 +17,8 @@ struct ApiFailure {
 
 // The numbers shown after " Line of error:".
 namespace ApiErrorLine {
-constexpr int CurrentSource = 10;  // reading the source on air
-constexpr int SetSource = 20;      // the manual switch
-constexpr int ListSources = 30;    // reading sourcelist.ini for the listing
-constexpr int Metadata = 40;       // reading the received title
+constexpr int SetSource = 20;    // the manual switch
+constexpr int ListSources = 30;  // reading sourcelist.ini for the listing
 }  // namespace ApiErrorLine
 
 // The text a failure box shows.
@@ -29,19 +26,18 @@ std::string ApiFailureText(const ApiFailure& failure);
 
 struct ApiAnswer {
     std::string reply;                  // the bytes to send, headers included
+    std::optional<std::string> path;    // the request's path, for its slot's row; unset: no request
     std::optional<ApiFailure> failure;  // set when a step failed
 };
 
 // Answers everything a connection sent as one text. A request runs at most
 // one of the four commands (current source, set source, list sources,
 // metadata), each guarded by the API key read afresh from the station
-// state, updates the remote status label, the slot's status row, the
-// station log (set and list only) and the window's `response`, and gets
-// the body of its command or "ERROR". A text that is not a request gets an
-// "ERROR" reply of its own and changes nothing else. A failing step is
-// logged in the station log, returned in `failure`, and the caller gets
-// "ERROR".
-ApiAnswer AnswerRequestText(Station& station, int16_t slot, std::string_view text,
-                            std::string_view clientAddress);
+// state, updates the remote status label, the station log (set and list
+// only) and the window's `response`, and gets the body of its command or
+// "ERROR". A text that is not a request gets an "ERROR" reply of its own and
+// changes nothing else. A failing step is logged in the station log,
+// returned in `failure`, and the caller gets "ERROR".
+ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string_view clientAddress);
 
 }  // namespace bf

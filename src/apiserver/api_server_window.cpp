@@ -5,7 +5,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include "console/main_window.h"
+#include "console/display_text.h"
 #include "core/station.h"
 
 namespace bf {
@@ -70,7 +70,7 @@ void ApiServerWindow::ShowFailure(const ApiFailure& failure) {
 }
 
 std::unique_ptr<ApiServerWindow> OpenApiServerWindow(Station& station) {
-    auto window = std::make_unique<ApiServerWindow>(station, station.options.apiPort);
+    auto window = std::make_unique<ApiServerWindow>(station, station.options.apiPort, station.options.apiBind);
     window->show();
     return window;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "apiserver/connection_slots.h"
+#include "apiserver/api_server.h"
 #include "platform/qt_tcp_listener.h"
 
 class QLabel;
@@ -50,7 +50,8 @@ private:
     QPointer<QMessageBox> failureBox_;
 };
 
-// Creates and shows the window, listening on station.options.apiPort.
+// Creates and shows the window, listening on station.options.apiPort of
+// station.options.apiBind.
 std::unique_ptr<ApiServerWindow> OpenApiServerWindow(Station& station);
 
 }  // namespace bf

@@ -1,42 +1,19 @@
 #include "app/startup.h"
 
-#include "console/display_timers.h"
+#include "app/timer_table.h"
 #include "core/settings.h"
 #include "core/station.h"
 #include "core/station_log.h"
 #include "core/text_file.h"
 #include "core/time_format.h"
-#include "management/management_timers.h"
-#include "metadata/outside_services.h"
-#include "metadata/player_log_reader.h"
-#include "schedule/event_tick.h"
+#include "core/timer_names.h"
+#include "metadata/billing_reporter.h"
+#include "metadata/weather.h"
 #include "schedule/next_event.h"
 #include "sources/health_check.h"
 #include "sources/player_control.h"
-#include "sources/watchdog.h"
 
 namespace bf {
-
-void DefineTimers(Station& station) {
-    Station* s = &station;
-    auto define = [&](const char* name, int periodMs, void (*handler)(Station&)) {
-        station.timers.define(name, periodMs, [s, handler] { handler(*s); });
-    };
-    define("tmrUptimeDisplayUpdate", 1000, tmrUptimeDisplayUpdate_Timer);
-    define("tmrCounter", 1000, tmrCounter_Timer);
-    define("tmrClockandEventCheck", 100, tmrClockandEventCheck_Timer);
-    define("tmrUpdateDisplay", 250, tmrUpdateDisplay_Timer);
-    define("tmrGetMetadata", 5000, tmrGetMetadata_Timer);
-    define("tmrLoadEventsAndCalculate", 10000, tmrLoadEventsAndCalculate_Timer);
-    define("tmrCheckAndDoEvents", 1000, tmrCheckAndDoEvents_Timer);
-    define("tmrCheckMplayerOK", 15000, tmrCheckMplayerOK_Timer);
-    define("tmrManagementDownload", 60000, tmrManagementDownload_Timer);
-    define("tmrCheckForChanges", 60000, tmrCheckForChanges_Timer);
-    define("tmrAirUpdate", 5000, tmrAirUpdate_Timer);
-    define("tmrWeather", 1000, tmrWeather_Timer);
-    define("tmrSourceCheck", 15000, tmrSourceCheck_Timer);
-    define("tmrCheckFile", 1000, tmrCheckFile_Timer);
-}
 
 void Startup(Station& station) {
     StationState& s = station.state;
@@ -45,76 +22,90 @@ void Startup(Station& station) {
     // The window exists: its two always-running timers start now and tick
     // for the first time after this sequence.
     DefineTimers(station);
-    station.timers.start("tmrUptimeDisplayUpdate");
-    station.timers.start("tmrCounter");
+    station.timers.start(TimerName::UptimeDisplayUpdate);
+    station.timers.start(TimerName::Counter);
 
+    // The console's starting state, stamped with the time of this start.
     const LocalTime now = station.clock.now();
-    s.SystemRuntime = 0;                                              // 1
+    s.SystemRuntime = 0;
     s.SystemStart = FormatDateMDY(now) + "-" + FormatTime(now);
-    c.window.width = 1041;                                            // 2
+    c.window.width = 1041;
     c.window.height = 755;
     c.lblVersion.caption = std::string("Brackenfield ") + BF_VERSION;
-    s.MinMax = 0;                                                     // 3
+    s.MinMax = 0;
     s.StartupFlag = 1;
     s.LastFileLine1.clear();
     s.LastFileLine2.clear();
-    for (Label* l : {&c.lblLastCheck, &c.lblTimestamp, &c.lblSentTime, &c.lblArtist, &c.lblTitle, &c.lblResponse})
-        l->caption = "None";                                          // 4
-    s.AIRLastArtist.clear();                                          // 5
+    for (Label* l :
+         {&c.lblLastCheck, &c.lblTimestamp, &c.lblSentTime, &c.lblArtist, &c.lblTitle, &c.lblResponse})
+        l->caption = "None";
+    s.AIRLastArtist.clear();
     s.AIRLastTitle.clear();
     s.PreviousMetadata.clear();
     s.WeatherCounter = 0;
     s.TimerCount = 0;
-    for (Label* l : {&c.lblMplayer1, &c.lblMplayer2, &c.lblSilence, &c.lblDebug}) l->caption.clear();  // 6
-    c.lblTraffic.caption = StampedStatus(station, "  NO BILLING DATA");  // 7
+    for (Label* l : {&c.lblMplayer1, &c.lblMplayer2, &c.lblSilence, &c.lblDebug}) l->caption.clear();
+    c.lblTraffic.caption = StampedStatus(station, "  NO BILLING DATA");
     c.lblRemoteStatus.caption = StampedStatus(station, "  NO REMOTE API CALLS MADE");
-    c.lblWeatherText.caption = "NO WEATHER DATA";
-    c.txtAIR.clear();                                                 // 8
+    c.lblWeatherText.caption = std::string(kNoWeatherData);
+    c.txtAIR.clear();
     AddToAirLog(station, "  SYS - SYSTEM STARTUP");
-    StopPlayer(station, 1);                                           // 9
+
+    // Players and outputs a previous run left behind. The stops do not wait:
+    // a player still dying when the first source starts does no harm.
+    StopPlayer(station, 1);
     StopPlayer(station, 2);
     RemoveFile(station.file("mplayer.log"));
     RemoveFile(station.file("metadata.txt"));
     RemoveFile(station.file("metaextra.txt"));
-    const std::string tallyway = LoadSettings(station);               // 10
-    s.CurrentMplayer = 0;                                             // 11
+
+    // Everything below depends on the settings.
+    const std::string tallyway = LoadSettings(station);
+    // Nothing is on air: the first event tick, one second after its timer
+    // starts, chooses the source and starts the first player.
+    s.CurrentMplayer = 0;
     s.CurrentSource = -1;
     s.WasPlaying = -1;
     s.NextEvent = "X XXXXXX X";
     s.LastEvent = "X XXXXXX X";
     s.ManagementCounter = 0;
     s.SilenceFlag = 0;
-    c.lblMetadataOutput.caption = s.DefaultStrapline;                 // 12
-    c.comboSourceList.items.clear();                                  // 13
+    c.lblMetadataOutput.caption = s.DefaultStrapline;
+    c.comboSourceList.items.clear();
     for (char n = '0'; n <= '9'; ++n)
         c.comboSourceList.items.push_back(std::string(1, n) + " Select Source number " + std::string(1, n));
-    tmrLoadEventsAndCalculate_Timer(station);                         // 14
-    for (const char* t : {"tmrUpdateDisplay", "tmrClockandEventCheck", "tmrGetMetadata",
-                          "tmrLoadEventsAndCalculate", "tmrCheckAndDoEvents"})
-        station.timers.start(t);                                      // 15
-    if (s.ManagementUpdate > 0) {                                     // 16
-        station.timers.start("tmrManagementDownload");
+    // Today's schedule is known before the event tick starts, so that its
+    // first tick can put today's latest past entry on air.
+    tmrLoadEventsAndCalculate_Timer(station);
+    for (std::string_view t :
+         {TimerName::UpdateDisplay, TimerName::ClockandEventCheck, TimerName::GetMetadata,
+          TimerName::LoadEventsAndCalculate, TimerName::CheckAndDoEvents})
+        station.timers.start(t);
+
+    // The watchdog always runs; the other features when the settings turn them on.
+    if (s.ManagementUpdate > 0) {
+        station.timers.start(TimerName::ManagementDownload);
         c.lblConfigurationStatus.caption = "Enabled";
     }
-    if (s.CheckForChanges == 1) station.timers.start("tmrCheckForChanges");  // 17
-    station.timers.start("tmrCheckMplayerOK");                        // 18
-    if (s.APIallowed == "1") {                                        // 19
-        c.lblAPIstatus.caption = "Enabled";
+    if (s.CheckForChanges == 1) station.timers.start(TimerName::CheckForChanges);
+    station.timers.start(TimerName::CheckMplayerOK);
+    if (s.APIallowed == "1") {
+        c.lblAPIstatus.caption = s.APIkey.empty() ? "Enabled - empty APIKey: anyone may call" : "Enabled";
         station.openApiServer();
     }
-    if (s.AIRenable == "1") {                                         // 20
+    if (s.AIRenable == "1") {
         c.lblTuneInAir.caption = "Enabled";
-        station.timers.start("tmrAirUpdate");
+        station.timers.start(TimerName::AirUpdate);
     }
-    if (s.MetaWeather != "1") {                                       // 21
+    if (s.MetaWeather != "1") {
         c.lblWeather.caption.clear();
         c.lblWeatherText.caption.clear();
     } else {
-        station.timers.start("tmrWeather");
+        station.timers.start(TimerName::Weather);
         c.lblWeather.caption = "NO WEATHER";
     }
-    s.LinkFailCount = 0;                                              // 22
-    if (s.CheckSource != "1") {                                       // 23
+    s.LinkFailCount = 0;
+    if (s.CheckSource != "1") {
         c.lblFailText.caption = "DISABLED";
         c.lblFailURL.caption = "NONE";
         c.lblFailCheckTime.caption = "NONE";
@@ -123,25 +114,16 @@ void Startup(Station& station) {
         c.lblFailCheckTime.caption = "NONE";
         c.lblFailURL.caption = "PERFORMING INITIAL CHECKS";
         // FastFailover checks every second.
-        Station* checked = &station;
-        station.timers.define("tmrSourceCheck", SourceCheckPeriodMs(s),
-                              [checked] { tmrSourceCheck_Timer(*checked); });
-        station.timers.start("tmrSourceCheck");
+        DefineTimer(station, TimerName::SourceCheck, SourceCheckPeriodMs(s));
+        station.timers.start(TimerName::SourceCheck);
     }
-    if (tallyway == "1") {                                            // 24
-        station.timers.start("tmrCheckFile");
+    if (tallyway == "1") {
+        LoadPendingReports(station);
+        station.timers.start(TimerName::CheckFile);
         c.lblLastCheck.caption = "None";
     } else {
         c.lblLastCheck.caption = "Disabled";
     }
-}
-
-void Form_Unload(Station& station) { station.quit(); }
-
-void cmdTerminate_Click(Station& station) {
-    StopPlayer(station, 1);
-    StopPlayer(station, 2);
-    station.quit();
 }
 
 }  // namespace bf

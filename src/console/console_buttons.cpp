@@ -1,6 +1,9 @@
 #include "console/console_buttons.h"
 
 #include "core/station.h"
+#include "core/station_log.h"
+#include "core/timer_names.h"
+#include "sources/player_control.h"
 
 namespace bf {
 
@@ -9,11 +12,11 @@ void cmdAutoManual_Click(Station& station) {
     if (mode.caption != "AUTOMATIC") {
         mode.caption = "AUTOMATIC";
         mode.backColour = Colour::Green;
-        station.timers.start("tmrCheckAndDoEvents");
+        station.timers.start(TimerName::CheckAndDoEvents);
     } else {
         mode.caption = "MANUAL";
         mode.backColour = Colour::Red;
-        station.timers.stop("tmrCheckAndDoEvents");
+        station.timers.stop(TimerName::CheckAndDoEvents);
     }
 }
 
@@ -26,12 +29,31 @@ void cmdFullScreen_Click(Station& station) {
     w.maximized = s.MinMax == 1;
 }
 
+namespace {
+
+// A station without a desktop editor (a kiosk session, no program for text
+// files) says so, instead of leaving the operator clicking.
+void OpenInEditor(Station& station, const std::string& bareName) {
+    if (!station.processes.openInEditor(station.file(bareName).string()))
+        AddToAirLog(station, "  SYS - CANNOT OPEN EDITOR FOR " + bareName);
+}
+
+}  // namespace
+
 void cmdViewEvents_Click(Station& station) {
-    station.processes.openInEditor(station.file("sourceevents.ini").string());
+    OpenInEditor(station, "sourceevents.ini");
 }
 
 void cmdViewSource_Click(Station& station) {
-    station.processes.openInEditor(station.file("sourcelist.ini").string());
+    OpenInEditor(station, "sourcelist.ini");
+}
+
+void Form_Unload(Station& station) { station.quit(); }
+
+void cmdTerminate_Click(Station& station) {
+    StopPlayer(station, 1);
+    StopPlayer(station, 2);
+    station.quit();
 }
 
 }  // namespace bf

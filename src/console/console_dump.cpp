@@ -1,6 +1,10 @@
 #include "console/console_dump.h"
 
+#include <QTimer>
+
+#include "core/run_handler.h"
 #include "core/station.h"
+#include "core/text_file.h"
 
 namespace bf {
 
@@ -77,6 +81,20 @@ std::string DumpConsole(const Station& station) {
         Item(out, "api.row." + std::to_string(i), station.api.rows[i]);
     Flag(out, "api.created", station.api.created);
     return out;
+}
+
+ConsoleDumpFile::ConsoleDumpFile(Station& station, std::filesystem::path path)
+    : station_(station), path_(std::move(path)), timer_(std::make_unique<QTimer>()) {
+    Update();
+    timer_->callOnTimeout([this] { RunHandler(station_, "console dump", [this] { Update(); }); });
+    timer_->start(250);
+}
+
+ConsoleDumpFile::~ConsoleDumpFile() = default;
+
+void ConsoleDumpFile::Update() {
+    std::string dump = DumpConsole(station_);
+    if (dump != written_ && ReplaceFile(path_, dump)) written_ = std::move(dump);
 }
 
 }  // namespace bf

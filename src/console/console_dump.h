@@ -1,7 +1,11 @@
 #pragma once
 
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
+
+class QTimer;
 
 namespace bf {
 
@@ -15,5 +19,24 @@ std::string DumpConsole(const Station& station);
 
 // The escaping that DumpConsole applies to each value.
 std::string EscapeDumpValue(std::string_view value);
+
+// Keeps a file holding the dump for a test rig (--console-dump FILE): looked
+// at four times a second and replaced (atomically) only when it changed.
+class ConsoleDumpFile {
+public:
+    // Writes the file at once, then keeps it up to date.
+    ConsoleDumpFile(Station& station, std::filesystem::path path);
+    ~ConsoleDumpFile();
+    ConsoleDumpFile(const ConsoleDumpFile&) = delete;
+    ConsoleDumpFile& operator=(const ConsoleDumpFile&) = delete;
+
+private:
+    void Update();
+
+    Station& station_;
+    const std::filesystem::path path_;
+    std::string written_;
+    std::unique_ptr<QTimer> timer_;
+};
 
 }  // namespace bf

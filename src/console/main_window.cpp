@@ -11,35 +11,167 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QStringDecoder>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
 
 #include "console/console_buttons.h"
-#include "app/startup.h"
+#include "core/run_handler.h"
 #include "core/station.h"
 #include "sources/manual_switch.h"
 
 namespace bf {
 
-QString DecodeForDisplay(std::string_view bytes) {
-    const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(view);
-    if (!utf8.hasError()) return text;
-    return QString::fromLatin1(view);
-}
-
 namespace {
 
 constexpr int kRefreshMs = 100;
 
+using M = ConsoleModel;
+
+// How a label stands out from the plain ones; zero leaves a size free.
+struct Look {
+    int pointSize = 0;
+    bool bold = false;
+    bool centred = false;
+    int width = 0;
+    int height = 0;
+    int minHeight = 0;
+    QFrame::Shape frame = QFrame::NoFrame;
+};
+// clang-format off
+constexpr Look kPlain, kBold{.bold = true}, kClock{.pointSize = 18, .bold = true};
+constexpr Look kIndicator{.pointSize = 24, .bold = true, .centred = true, .minHeight = 48};
+constexpr Look kSourceDigit{.pointSize = 24, .bold = true, .centred = true, .width = 72, .minHeight = 48,
+                            .frame = QFrame::StyledPanel};
+constexpr Look kColourBar{.height = 8}, kLamp{.width = 16, .height = 16};
+constexpr Look kFlag{.centred = true, .frame = QFrame::Panel};
+// clang-format on
+
+struct Cell {
+    LabelMember member;
+    Look look = kPlain;
+    int stretch = 1;
+};
+// One line of a group: a field caption and the labels beside it. Without a
+// caption the labels take the whole line; without labels the caption does.
+struct Row {
+    Row(const char* text) : caption(text) {}
+    Row(const char* text, LabelMember member, Look look = kPlain) : caption(text), cells{{member, look}} {}
+    Row(const char* text, std::initializer_list<Cell> list) : caption(text), cells(list) {}
+    const char* caption;
+    std::vector<Cell> cells;
+};
+// Columns side by side in two bands, each with its share of the width;
+// groups stack in their column.
+constexpr struct {
+    int band;
+    int stretch;
+} kColumns[] = {{0, 5}, {0, 2}, {1, 4}, {1, 3}, {1, 3}};
+struct Group {
+    const char* title;
+    size_t column;
+    std::vector<Row> rows;
+};
+
+// The console above the station log, every label of the model in one place.
+const std::vector<Group>& Groups() {
+    // clang-format off
+    static const std::vector<Group> groups = {
+        {"On air", 0, {{nullptr, {{&M::lblStatus, kIndicator}, {&M::lblSourceDisp, kSourceDigit}}},
+                       {nullptr, &M::lblStatus2, kColourBar},
+                       {"Current Source Number:", {{&M::lblSourceNumber}, {&M::lblStudio, kBold, 4}}},
+                       {"Current Source Address:", &M::lblCurrentSource, kBold},
+                       {"Mplayer Instance:", {{&M::lblMplayer}, {&M::lblMplayer1}, {&M::lblMplayer2},
+                                              {&M::lblSilence}}}}},
+        {"System", 1, {{nullptr, &M::lblClock, kClock}, {nullptr, &M::lblDate},
+                       {"System Start", &M::lblBooted}, {"System Uptime", &M::lblUptime},
+                       {nullptr, &M::lblVersion}}},
+        {"Stream", 2, {{"Stream Name:", &M::lblStreamName}, {"Stream Genre:", &M::lblStreamGenre},
+                       {"Stream Website:", &M::lblStreamWebsite}, {"Stream Public:", &M::lblStreamPublic},
+                       {"Stream Bitrate:", &M::lblStreamBitrate}, {"Stream Codec:", &M::lblStreamCodec}}},
+        {"Metadata", 2, {{"Stream Metadata:", &M::lblRXmetadata, kBold},
+                         {"Metadata Output:", &M::lblMetadataOutput, kBold},
+                         {nullptr, &M::lblMetadataExtra},
+                         {nullptr, {{&M::lblAPIactive, kFlag}, {&M::lblRDSactive, kFlag}}},
+                         {nullptr, &M::lblFilterSystem},
+                         {nullptr, {{&M::lblWeather}, {&M::lblWeatherText}}}}},
+        {"Failover", 3, {{nullptr, {{&M::lblFail, kLamp}, {&M::lblFailText, kBold}}},
+                         {nullptr, &M::lblFailURL}, {nullptr, &M::lblFailCheckTime}, {nullptr, &M::lblDebug}}},
+        {"Services", 3, {{"AIR API:", &M::lblTuneInAir}, {"AIR Updated:", &M::lblAIRupdated},
+                         {"Current AIR Aritst:", &M::lblAIRartist},  // misspelt on purpose: operators know it so
+                         {"Current AIR Title:", &M::lblAIRtitle}, {"Network API:", &M::lblAPIstatus},
+                         {nullptr, &M::lblRemoteStatus}, {"Management Server:", &M::lblConfigurationStatus}}},
+        {"Billing", 4, {{"Tallyway System Status"}, {nullptr, &M::lblTraffic},
+                        {"Tallyway Check:", &M::lblLastCheck}, {"Customer:", &M::lblArtist},
+                        {"Stamp:", &M::lblTimestamp}, {"Title:", &M::lblTitle},
+                        {"Response:", &M::lblResponse}, {"Sent Time:", &M::lblSentTime}}},
+        {"Schedule", 4, {{"Configured Local Switches"}, {nullptr, &M::lblNextEvent},
+                         {nullptr, &M::lblLastEvent}}},
+    };
+    // clang-format on
+    return groups;
+}
+
+using ClickHandler = void (*)(Station&);
+struct ButtonSpec {
+    ButtonMember member;
+    const char* handlerName;
+    ClickHandler handler;
+};
+#define BF_BUTTON(name) \
+    { &ConsoleModel::name, #name "_Click", name##_Click }
+// In the order of the button row.
+constexpr ButtonSpec kButtons[] = {
+    BF_BUTTON(cmdAutoManual),  BF_BUTTON(cmdFullScreen),  BF_BUTTON(cmdViewEvents), BF_BUTTON(cmdViewSource),
+    BF_BUTTON(cmdForceSwitch), BF_BUTTON(cmdForceSource), BF_BUTTON(cmdTerminate),
+};
+#undef BF_BUTTON
+
+void ApplyLook(QLabel* label, const Look& look) {
+    if (look.pointSize != 0 || look.bold) {
+        QFont font = label->font();
+        if (look.pointSize != 0) font.setPointSize(look.pointSize);
+        font.setBold(look.bold);
+        label->setFont(font);
+    }
+    if (look.centred) label->setAlignment(Qt::AlignCenter);
+    if (look.width != 0) label->setFixedWidth(look.width);
+    if (look.height != 0) label->setFixedHeight(look.height);
+    if (look.minHeight != 0) label->setMinimumHeight(look.minHeight);
+    label->setFrameShape(look.frame);
+}
+
+QGroupBox* CreateGroup(const Group& group, QWidget* parent,
+                       const std::function<QLabel*(LabelMember)>& create) {
+    auto* box = new QGroupBox(QString::fromLatin1(group.title), parent);
+    auto* form = new QFormLayout(box);
+    form->setContentsMargins(6, 4, 6, 4);
+    form->setVerticalSpacing(2);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    for (const Row& row : group.rows) {
+        QLabel* caption = row.caption ? new QLabel(QString::fromLatin1(row.caption), box) : nullptr;
+        if (row.cells.empty()) {
+            form->addRow(caption);
+            continue;
+        }
+        auto* fields = new QHBoxLayout;
+        fields->setSpacing(6);
+        for (const Cell& cell : row.cells) {
+            QLabel* label = create(cell.member);
+            ApplyLook(label, cell.look);
+            fields->addWidget(label, cell.stretch);
+        }
+        if (caption)
+            form->addRow(caption, fields);
+        else
+            form->addRow(fields);
+    }
+    return box;
+}
+
 QColor FromPacked(uint32_t packed) {
     return QColor(static_cast<int>(packed & 0xFF), static_cast<int>((packed >> 8) & 0xFF),
                   static_cast<int>((packed >> 16) & 0xFF));
-}
-
-bool SameLook(const Label& a, const Label& b) {
-    return a.foreColour == b.foreColour && a.backColour == b.backColour;
 }
 
 void ApplyColours(QWidget* widget, std::optional<uint32_t> fore, std::optional<uint32_t> back,
@@ -52,8 +184,8 @@ void ApplyColours(QWidget* widget, std::optional<uint32_t> fore, std::optional<u
     widget->setPalette(palette);
 }
 
-// Runs of blanks in a caption were the old way of breaking a button's text
-// into lines ("EXIT AND STOP" over "(DEAD AIR)"); they become line breaks.
+// Runs of blanks in a caption break a button's text into lines
+// ("EXIT AND STOP" over "(DEAD AIR)").
 QString ButtonText(const std::string& caption) {
     static const QRegularExpression blanks(QStringLiteral(" {2,}"));
     return DecodeForDisplay(caption).trimmed().replace(blanks, QStringLiteral("\n"));
@@ -68,269 +200,110 @@ QString LogText(const std::string& text) {
     return shown;
 }
 
-using ClickHandler = void (*)(Station&);
-
-const std::map<std::string, ClickHandler>& ClickHandlers() {
-    static const std::map<std::string, ClickHandler> all = {
-        {"cmdAutoManual", cmdAutoManual_Click},   {"cmdFullScreen", cmdFullScreen_Click},
-        {"cmdViewEvents", cmdViewEvents_Click},   {"cmdViewSource", cmdViewSource_Click},
-        {"cmdTerminate", cmdTerminate_Click},     {"cmdForceSwitch", cmdForceSwitch_Click},
-        {"cmdForceSource", cmdForceSource_Click},
-    };
-    return all;
-}
-
 }  // namespace
 
+// Widgets are owned by their Qt parent, as everywhere in Qt.
 MainWindow::MainWindow(Station& station, QWidget* parent) : QMainWindow(parent), station_(station) {
-    createControls();
-    buildLayout();
+    auto* central = new QWidget(this);
+    auto* page = new QVBoxLayout(central);
+    page->setContentsMargins(6, 6, 6, 6);
+    page->setSpacing(4);
+    const auto create = [this](LabelMember member) { return createLabel(member); };
+    QBoxLayout* bands[] = {new QHBoxLayout, new QHBoxLayout};
+    std::vector<QBoxLayout*> columns;
+    for (const auto& [band, stretch] : kColumns) {
+        columns.push_back(new QVBoxLayout);
+        columns.back()->setSpacing(4);
+        bands[band]->addLayout(columns.back(), stretch);
+    }
+    for (const Group& group : Groups())
+        columns.at(group.column)->addWidget(CreateGroup(group, central, create));
+    for (QBoxLayout* column : columns) column->addStretch(1);
+    for (QBoxLayout* band : bands) {
+        band->setSpacing(6);
+        page->addLayout(band);
+    }
+
+    auto* log = new QGroupBox(QStringLiteral("Station log"), central);
+    auto* logBox = new QVBoxLayout(log);
+    logBox->setContentsMargins(6, 4, 6, 4);
+    txtAIR_ = new QPlainTextEdit(log);
+    txtAIR_->setReadOnly(true);
+    txtAIR_->setUndoRedoEnabled(false);
+    txtAIR_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtAIR_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    logBox->addWidget(txtAIR_);
+    page->addWidget(log, 1);
+    page->addLayout(createButtonRow());
+    setCentralWidget(central);
+
     refresh();
     refreshTimer_.setTimerType(Qt::CoarseTimer);
     refreshTimer_.callOnTimeout(this, &MainWindow::refresh);
     refreshTimer_.start(kRefreshMs);
 }
 
-QLabel* MainWindow::labelWidget(const std::string& name) const {
-    auto it = labelByName_.find(name);
-    return it == labelByName_.end() ? nullptr : it->second;
+QLabel* MainWindow::label(LabelMember member) const {
+    for (const LabelView& view : labels_)
+        if (view.member == member) return view.widget;
+    return nullptr;
 }
 
-QPushButton* MainWindow::buttonWidget(const std::string& name) const {
-    auto it = buttonByName_.find(name);
-    return it == buttonByName_.end() ? nullptr : it->second;
+QPushButton* MainWindow::button(ButtonMember member) const {
+    for (const ButtonView& view : buttons_)
+        if (view.member == member) return view.widget;
+    return nullptr;
 }
 
-// Widgets are owned by their Qt parent, as everywhere in Qt.
-void MainWindow::createControls() {
-    for (const auto& named : ConsoleModel::labels()) {
-        auto* label = new QLabel(this);
-        label->setObjectName(QString::fromLatin1(named.name));
-        label->setTextFormat(Qt::PlainText);
-        // A long URL or title is cut at the edge instead of stretching the
-        // fixed-size window; the tool tip shows all of it.
-        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        label->setMinimumWidth(0);
-        labels_.push_back({named.member, label, Label{}});
-        labelByName_[named.name] = label;
-    }
-    for (const auto& named : ConsoleModel::buttons()) {
+QLabel* MainWindow::createLabel(LabelMember member) {
+    auto* label = new QLabel(this);
+    label->setTextFormat(Qt::PlainText);
+    // A long URL or title is cut at the edge instead of stretching the
+    // fixed-size window; the tool tip shows all of it.
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    label->setMinimumWidth(0);
+    labels_.push_back({member, label, std::nullopt});
+    return label;
+}
+
+QLayout* MainWindow::createButtonRow() {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(6);
+    for (const ButtonSpec& spec : kButtons) {
+        if (spec.member == &M::cmdForceSwitch) {
+            row->addSpacing(6);
+            createSourceList();
+            row->addWidget(comboSourceList_, 1);
+        }
+        if (spec.member == &M::cmdTerminate) row->addSpacing(6);
         auto* button = new QPushButton(this);
-        button->setObjectName(QString::fromLatin1(named.name));
         button->setMinimumHeight(40);
-        const std::string name = named.name;
-        const ClickHandler handler = ClickHandlers().at(name);
-        const Button ConsoleModel::*member = named.member;
-        connect(button, &QPushButton::clicked, this, [this, handler, member] {
+        connect(button, &QPushButton::clicked, this, [this, &spec] {
             // A button that the model has just disabled takes no click, even
             // before the next refresh has greyed it out.
-            if (!(station_.console.*member).enabled) return;
-            handler(station_);
+            if (!(station_.console.*spec.member).enabled) return;
+            RunHandler(station_, spec.handlerName, [this, &spec] { spec.handler(station_); });
             refresh();
         });
-        buttons_.push_back({named.member, button, Button{}});
-        buttonByName_[name] = button;
+        buttons_.push_back({spec.member, button, std::nullopt});
+        row->addWidget(button);
     }
+    return row;
+}
 
+void MainWindow::createSourceList() {
     comboSourceList_ = new QComboBox(this);
-    comboSourceList_->setObjectName(QStringLiteral("comboSourceList"));
     comboSourceList_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     comboSourceList_->setMinimumContentsLength(1);
     comboSourceList_->setMinimumWidth(190);
     comboSourceList_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     comboSourceList_->setMinimumHeight(40);
     connect(comboSourceList_, &QComboBox::activated, this, [this](int index) {
-        if (index < 0 || static_cast<size_t>(index) >= shownSourceList_.items.size()) return;
-        station_.console.comboSourceList.text = shownSourceList_.items[static_cast<size_t>(index)];
+        const auto entry = static_cast<size_t>(index);
+        if (!shownSourceList_ || index < 0 || entry >= shownSourceList_->items.size()) return;
+        station_.console.comboSourceList.text = shownSourceList_->items[entry];
         refresh();
     });
-
-    txtAIR_ = new QPlainTextEdit(this);
-    txtAIR_->setObjectName(QStringLiteral("txtAIR"));
-    txtAIR_->setReadOnly(true);
-    txtAIR_->setUndoRedoEnabled(false);
-    txtAIR_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    txtAIR_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-
-    QFont huge = font();
-    huge.setPointSize(24);
-    huge.setBold(true);
-    for (const char* name : {"lblStatus", "lblSourceDisp"}) {
-        QLabel* l = labelWidget(name);
-        l->setFont(huge);
-        l->setAlignment(Qt::AlignCenter);
-        l->setMinimumHeight(48);
-    }
-    labelWidget("lblStatus")->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    labelWidget("lblSourceDisp")->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    labelWidget("lblSourceDisp")->setFixedWidth(72);
-    labelWidget("lblSourceDisp")->setFrameShape(QFrame::StyledPanel);
-    QFont big = font();
-    big.setPointSize(18);
-    big.setBold(true);
-    labelWidget("lblClock")->setFont(big);
-    labelWidget("lblStatus2")->setFixedHeight(8);
-    labelWidget("lblFail")->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    labelWidget("lblFail")->setFixedSize(16, 16);
-    for (const char* name : {"lblAPIactive", "lblRDSactive"}) {
-        QLabel* l = labelWidget(name);
-        l->setAlignment(Qt::AlignCenter);
-        l->setFrameShape(QFrame::Panel);
-        l->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-    }
-    QFont bold = font();
-    bold.setBold(true);
-    for (const char* name :
-         {"lblStudio", "lblCurrentSource", "lblRXmetadata", "lblMetadataOutput", "lblFailText"})
-        labelWidget(name)->setFont(bold);
-}
-
-void MainWindow::buildLayout() {
-    auto L = [this](const char* name) -> QLabel* { return labelWidget(name); };
-    auto caption = [this](const char* text) { return new QLabel(QString::fromLatin1(text), this); };
-    auto row = [](std::initializer_list<QWidget*> widgets, bool stretch = false) {
-        auto* box = new QHBoxLayout;
-        box->setSpacing(6);
-        for (QWidget* w : widgets) box->addWidget(w, 1);
-        if (stretch) box->addStretch(1);
-        return box;
-    };
-    auto form = [](QGroupBox* group) {
-        auto* f = new QFormLayout(group);
-        f->setContentsMargins(6, 4, 6, 4);
-        f->setVerticalSpacing(2);
-        f->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-        return f;
-    };
-    auto group = [this](const char* title) { return new QGroupBox(QString::fromLatin1(title), this); };
-
-    // On air: the indicator, the source on air, the players, the clock.
-    QGroupBox* onAir = group("On air");
-    auto* onAirBox = new QHBoxLayout(onAir);
-    onAirBox->setContentsMargins(6, 4, 6, 4);
-    auto* left = new QVBoxLayout;
-    left->setSpacing(2);
-    auto* indicator = new QHBoxLayout;
-    indicator->addWidget(L("lblStatus"), 1);
-    indicator->addWidget(L("lblSourceDisp"), 0);
-    left->addLayout(indicator);
-    left->addWidget(L("lblStatus2"));
-    auto* sourceForm = new QFormLayout;
-    sourceForm->setVerticalSpacing(2);
-    sourceForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    auto* number = new QHBoxLayout;
-    number->addWidget(L("lblSourceNumber"), 1);
-    number->addWidget(L("lblStudio"), 4);
-    sourceForm->addRow(caption("Current Source Number:"), number);
-    sourceForm->addRow(caption("Current Source Address:"), L("lblCurrentSource"));
-    sourceForm->addRow(caption("Mplayer Instance:"),
-                       row({L("lblMplayer"), L("lblMplayer1"), L("lblMplayer2"), L("lblSilence")}));
-    left->addLayout(sourceForm);
-    onAirBox->addLayout(left, 5);
-    auto* clockForm = new QFormLayout;
-    clockForm->setVerticalSpacing(2);
-    clockForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    clockForm->addRow(L("lblClock"));
-    clockForm->addRow(L("lblDate"));
-    clockForm->addRow(caption("System Start"), L("lblBooted"));
-    clockForm->addRow(caption("System Uptime"), L("lblUptime"));
-    clockForm->addRow(L("lblVersion"));
-    onAirBox->addSpacing(8);
-    onAirBox->addLayout(clockForm, 2);
-
-    QGroupBox* stream = group("Stream");
-    QFormLayout* streamForm = form(stream);
-    streamForm->addRow(caption("Stream Name:"), L("lblStreamName"));
-    streamForm->addRow(caption("Stream Genre:"), L("lblStreamGenre"));
-    streamForm->addRow(caption("Stream Website:"), L("lblStreamWebsite"));
-    streamForm->addRow(caption("Stream Public:"), L("lblStreamPublic"));
-    streamForm->addRow(caption("Stream Bitrate:"), L("lblStreamBitrate"));
-    streamForm->addRow(caption("Stream Codec:"), L("lblStreamCodec"));
-
-    QGroupBox* metadata = group("Metadata");
-    QFormLayout* metadataForm = form(metadata);
-    metadataForm->addRow(caption("Stream Metadata:"), L("lblRXmetadata"));
-    metadataForm->addRow(caption("Metadata Output:"), L("lblMetadataOutput"));
-    metadataForm->addRow(L("lblMetadataExtra"));
-    metadataForm->addRow(row({L("lblAPIactive"), L("lblRDSactive")}));
-    metadataForm->addRow(L("lblFilterSystem"));
-    metadataForm->addRow(row({L("lblWeather"), L("lblWeatherText")}));
-
-    QGroupBox* failover = group("Failover");
-    QFormLayout* failoverForm = form(failover);
-    auto* lamp = new QHBoxLayout;
-    lamp->addWidget(L("lblFail"), 0, Qt::AlignVCenter);
-    lamp->addWidget(L("lblFailText"), 1);
-    failoverForm->addRow(lamp);
-    failoverForm->addRow(L("lblFailURL"));
-    failoverForm->addRow(L("lblFailCheckTime"));
-    failoverForm->addRow(L("lblDebug"));
-
-    QGroupBox* services = group("Services");
-    QFormLayout* servicesForm = form(services);
-    servicesForm->addRow(caption("AIR API:"), L("lblTuneInAir"));
-    servicesForm->addRow(caption("AIR Updated:"), L("lblAIRupdated"));
-    servicesForm->addRow(caption("Current AIR Aritst:"), L("lblAIRartist"));
-    servicesForm->addRow(caption("Current AIR Title:"), L("lblAIRtitle"));
-    servicesForm->addRow(caption("Network API:"), L("lblAPIstatus"));
-    servicesForm->addRow(L("lblRemoteStatus"));
-    servicesForm->addRow(caption("Management Server:"), L("lblConfigurationStatus"));
-
-    QGroupBox* billing = group("Billing");
-    QFormLayout* billingForm = form(billing);
-    billingForm->addRow(caption("Tallyway System Status"));
-    billingForm->addRow(L("lblTraffic"));
-    billingForm->addRow(caption("Tallyway Check:"), L("lblLastCheck"));
-    billingForm->addRow(caption("Customer:"), L("lblArtist"));
-    billingForm->addRow(caption("Stamp:"), L("lblTimestamp"));
-    billingForm->addRow(caption("Title:"), L("lblTitle"));
-    billingForm->addRow(caption("Response:"), L("lblResponse"));
-    billingForm->addRow(caption("Sent Time:"), L("lblSentTime"));
-
-    QGroupBox* schedule = group("Schedule");
-    QFormLayout* scheduleForm = form(schedule);
-    scheduleForm->addRow(caption("Configured Local Switches"));
-    scheduleForm->addRow(L("lblNextEvent"));
-    scheduleForm->addRow(L("lblLastEvent"));
-
-    auto column = [](std::initializer_list<QGroupBox*> groups) {
-        auto* box = new QVBoxLayout;
-        box->setSpacing(4);
-        for (QGroupBox* g : groups) box->addWidget(g);
-        box->addStretch(1);
-        return box;
-    };
-    auto* middle = new QHBoxLayout;
-    middle->setSpacing(6);
-    middle->addLayout(column({stream, metadata}), 4);
-    middle->addLayout(column({failover, services}), 3);
-    middle->addLayout(column({billing, schedule}), 3);
-
-    QGroupBox* log = group("Station log");
-    auto* logBox = new QVBoxLayout(log);
-    logBox->setContentsMargins(6, 4, 6, 4);
-    logBox->addWidget(txtAIR_);
-
-    auto* buttonRow = new QHBoxLayout;
-    buttonRow->setSpacing(6);
-    for (const char* name : {"cmdAutoManual", "cmdFullScreen", "cmdViewEvents", "cmdViewSource"})
-        buttonRow->addWidget(buttonWidget(name));
-    buttonRow->addSpacing(6);
-    buttonRow->addWidget(comboSourceList_, 1);
-    buttonRow->addWidget(buttonWidget("cmdForceSwitch"));
-    buttonRow->addWidget(buttonWidget("cmdForceSource"));
-    buttonRow->addSpacing(6);
-    buttonRow->addWidget(buttonWidget("cmdTerminate"));
-
-    auto* central = new QWidget(this);
-    auto* page = new QVBoxLayout(central);
-    page->setContentsMargins(6, 6, 6, 6);
-    page->setSpacing(4);
-    page->addWidget(onAir);
-    page->addLayout(middle);
-    page->addWidget(log, 1);
-    page->addLayout(buttonRow);
-    setCentralWidget(central);
 }
 
 void MainWindow::refresh() {
@@ -339,60 +312,47 @@ void MainWindow::refresh() {
     refreshButtons();
     refreshSourceList();
     refreshStationLog();
-    firstRefresh_ = false;
 }
 
+// Only what differs from what is shown is drawn again, so an idle console
+// costs next to nothing.
 void MainWindow::refreshLabels() {
-    const ConsoleModel& model = station_.console;
     for (LabelView& view : labels_) {
-        const Label& label = model.*view.member;
-        if (firstRefresh_ || label.caption != view.shown.caption) {
-            const QString text = DecodeForDisplay(label.caption);
-            view.widget->setText(text);
-            view.widget->setToolTip(text);
-        }
-        if (firstRefresh_ || !SameLook(label, view.shown)) {
-            ApplyColours(view.widget, label.foreColour, label.backColour, QPalette::WindowText,
-                         QPalette::Window);
-            view.widget->setAutoFillBackground(label.backColour.has_value());
-        }
-        if (firstRefresh_ ? !label.visible : label.visible != view.shown.visible)
-            view.widget->setVisible(label.visible);
+        const Label& label = station_.console.*view.member;
+        if (view.shown == label) continue;
+        const QString text = DecodeForDisplay(label.caption);
+        view.widget->setText(text);
+        view.widget->setToolTip(text);
+        ApplyColours(view.widget, label.foreColour, label.backColour, QPalette::WindowText, QPalette::Window);
+        view.widget->setAutoFillBackground(label.backColour.has_value());
+        if (!label.visible || (view.shown && !view.shown->visible)) view.widget->setVisible(label.visible);
         view.shown = label;
     }
 }
 
 void MainWindow::refreshButtons() {
-    const ConsoleModel& model = station_.console;
     for (ButtonView& view : buttons_) {
-        const Button& button = model.*view.member;
-        if (firstRefresh_ || button.caption != view.shown.caption)
-            view.widget->setText(ButtonText(button.caption));
-        if (firstRefresh_ || button.backColour != view.shown.backColour)
-            ApplyColours(view.widget, std::nullopt, button.backColour, QPalette::ButtonText,
-                         QPalette::Button);
-        if (firstRefresh_ || button.enabled != view.shown.enabled) view.widget->setEnabled(button.enabled);
+        const Button& button = station_.console.*view.member;
+        if (view.shown == button) continue;
+        view.widget->setText(ButtonText(button.caption));
+        ApplyColours(view.widget, std::nullopt, button.backColour, QPalette::ButtonText, QPalette::Button);
+        view.widget->setEnabled(button.enabled);
         view.shown = button;
     }
 }
 
 void MainWindow::refreshSourceList() {
     const ComboBox& model = station_.console.comboSourceList;
-    const bool itemsChanged = firstRefresh_ || model.items != shownSourceList_.items;
-    if (!itemsChanged && model.text == shownSourceList_.text) return;
+    if (shownSourceList_ == model) return;
     QSignalBlocker quiet(comboSourceList_);
-    if (itemsChanged) {
+    if (!shownSourceList_ || model.items != shownSourceList_->items) {
         comboSourceList_->clear();
         for (const std::string& item : model.items) comboSourceList_->addItem(DecodeForDisplay(item));
     }
     // The list shows its text until the operator picks an entry; the text is
     // then that entry's.
-    int index = -1;
-    for (size_t i = 0; i < model.items.size(); ++i)
-        if (model.items[i] == model.text) {
-            index = static_cast<int>(i);
-            break;
-        }
+    const auto chosen = std::find(model.items.begin(), model.items.end(), model.text);
+    const int index = chosen == model.items.end() ? -1 : static_cast<int>(chosen - model.items.begin());
     if (index < 0) comboSourceList_->setPlaceholderText(DecodeForDisplay(model.text));
     comboSourceList_->setCurrentIndex(index);
     shownSourceList_ = model;
@@ -400,7 +360,7 @@ void MainWindow::refreshSourceList() {
 
 void MainWindow::refreshStationLog() {
     const std::string& log = station_.console.txtAIR;
-    if (!firstRefresh_ && log == shownLog_) return;
+    if (shownLog_ == log) return;
     // Setting the text puts the view at the top, where the newest line is.
     txtAIR_->setPlainText(LogText(log));
     shownLog_ = log;
@@ -408,30 +368,24 @@ void MainWindow::refreshStationLog() {
 
 void MainWindow::refreshWindow() {
     const WindowModel& model = station_.console.window;
-    if (firstRefresh_ || model.title != shownWindow_.title) setWindowTitle(DecodeForDisplay(model.title));
-
-    const bool borderChanged = firstRefresh_ || model.sizableBorder != shownWindow_.sizableBorder;
-    const bool geometryChanged = firstRefresh_ || model.maximized != shownWindow_.maximized ||
-                                 model.width != shownWindow_.width || model.height != shownWindow_.height;
-    if (!borderChanged && !geometryChanged) return;
-
-    const bool wasVisible = isVisible();
-    if (borderChanged) setWindowFlag(Qt::FramelessWindowHint, !model.sizableBorder);  // hides the window
-    if (model.maximized) {
+    if (shownWindow_ == model) return;
+    setWindowTitle(DecodeForDisplay(model.title));
+    // Without its border the maximised window is a full-screen one, which
+    // also covers the desktop's panel.
+    Qt::WindowState state = Qt::WindowNoState;
+    if (model.maximized) state = model.sizableBorder ? Qt::WindowMaximized : Qt::WindowFullScreen;
+    if (state != Qt::WindowNoState) {
         // A fixed size would keep the window from growing.
         setMinimumSize(0, 0);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        setWindowState(windowState() | Qt::WindowMaximized);
-    } else {
-        setWindowState(windowState() & ~Qt::WindowMaximized);
-        setFixedSize(model.width, model.height);
     }
-    if (wasVisible && !isVisible()) show();
+    setWindowState((windowState() & ~(Qt::WindowMaximized | Qt::WindowFullScreen)) | state);
+    if (state == Qt::WindowNoState) setFixedSize(model.width, model.height);
     shownWindow_ = model;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    Form_Unload(station_);
+    RunHandler(station_, "Form_Unload", [this] { Form_Unload(station_); });
     event->accept();
 }
 

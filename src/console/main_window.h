@@ -2,11 +2,11 @@
 
 #include <QMainWindow>
 #include <QTimer>
-#include <map>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "console/display_text.h"
 #include "core/console_model.h"
 
 class QComboBox;
@@ -18,9 +18,8 @@ namespace bf {
 
 struct Station;
 
-// Text of the model is bytes: shown as UTF-8 when it is valid UTF-8,
-// otherwise as Latin-1, so that no byte is ever lost on screen.
-QString DecodeForDisplay(std::string_view bytes);
+using LabelMember = Label ConsoleModel::*;
+using ButtonMember = Button ConsoleModel::*;
 
 // The operator console. It only draws the console model and forwards clicks
 // to the handlers; a short timer brings the widgets in line with the model
@@ -34,9 +33,9 @@ public:
     // Brings every widget and the window itself in line with the model now.
     void refresh();
 
-    // The widget drawing a documented control, or nullptr.
-    QLabel* labelWidget(const std::string& name) const;
-    QPushButton* buttonWidget(const std::string& name) const;
+    // The widget drawing a control of the model, or nullptr.
+    QLabel* label(LabelMember member) const;
+    QPushButton* button(ButtonMember member) const;
     QComboBox* sourceList() const { return comboSourceList_; }
     QPlainTextEdit* stationLog() const { return txtAIR_; }
 
@@ -45,18 +44,19 @@ protected:
 
 private:
     struct LabelView {
-        Label ConsoleModel::*member;
+        LabelMember member;
         QLabel* widget;
-        Label shown;
+        std::optional<Label> shown;  // nothing yet: drawn at the next refresh
     };
     struct ButtonView {
-        Button ConsoleModel::*member;
+        ButtonMember member;
         QPushButton* widget;
-        Button shown;
+        std::optional<Button> shown;
     };
 
-    void createControls();
-    void buildLayout();
+    QLabel* createLabel(LabelMember member);
+    QLayout* createButtonRow();
+    void createSourceList();
     void refreshLabels();
     void refreshButtons();
     void refreshSourceList();
@@ -65,18 +65,15 @@ private:
 
     Station& station_;
     QTimer refreshTimer_;
-    bool firstRefresh_ = true;
 
     std::vector<LabelView> labels_;
     std::vector<ButtonView> buttons_;
-    std::map<std::string, QLabel*> labelByName_;
-    std::map<std::string, QPushButton*> buttonByName_;
 
     QComboBox* comboSourceList_ = nullptr;
-    ComboBox shownSourceList_;
+    std::optional<ComboBox> shownSourceList_;
     QPlainTextEdit* txtAIR_ = nullptr;
-    std::string shownLog_;
-    WindowModel shownWindow_;
+    std::optional<std::string> shownLog_;
+    std::optional<WindowModel> shownWindow_;
 };
 
 }  // namespace bf

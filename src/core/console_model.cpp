@@ -2,41 +2,40 @@
 
 namespace bf {
 
-#define BF_LABEL(n) {#n, &ConsoleModel::n}
+// Each control under its own name, typed once.
+#define BF_NAMED(n) {#n, &ConsoleModel::n}
 
 const std::vector<ConsoleModel::NamedLabel>& ConsoleModel::labels() {
     static const std::vector<NamedLabel> all = {
-        BF_LABEL(lblClock),          BF_LABEL(lblDate),           BF_LABEL(lblStatus),
-        BF_LABEL(lblStatus2),        BF_LABEL(lblMplayer),        BF_LABEL(lblBooted),
-        BF_LABEL(lblUptime),         BF_LABEL(lblSourceNumber),   BF_LABEL(lblSourceDisp),
-        BF_LABEL(lblStudio),         BF_LABEL(lblCurrentSource),  BF_LABEL(lblMplayer1),
-        BF_LABEL(lblMplayer2),       BF_LABEL(lblStreamName),     BF_LABEL(lblStreamGenre),
-        BF_LABEL(lblStreamWebsite),  BF_LABEL(lblStreamPublic),   BF_LABEL(lblStreamBitrate),
-        BF_LABEL(lblStreamCodec),    BF_LABEL(lblRXmetadata),     BF_LABEL(lblMetadataOutput),
-        BF_LABEL(lblMetadataExtra),  BF_LABEL(lblAPIactive),      BF_LABEL(lblRDSactive),
-        BF_LABEL(lblTraffic),        BF_LABEL(lblRemoteStatus),   BF_LABEL(lblFailText),
-        BF_LABEL(lblFailURL),        BF_LABEL(lblFailCheckTime),  BF_LABEL(lblFail),
-        BF_LABEL(lblSilence),        BF_LABEL(lblTuneInAir),      BF_LABEL(lblConfigurationStatus),
-        BF_LABEL(lblAPIstatus),      BF_LABEL(lblWeather),        BF_LABEL(lblWeatherText),
-        BF_LABEL(lblAIRupdated),     BF_LABEL(lblAIRtitle),       BF_LABEL(lblAIRartist),
-        BF_LABEL(lblLastCheck),      BF_LABEL(lblTimestamp),      BF_LABEL(lblTitle),
-        BF_LABEL(lblArtist),         BF_LABEL(lblSentTime),       BF_LABEL(lblResponse),
-        BF_LABEL(lblFilterSystem),   BF_LABEL(lblNextEvent),      BF_LABEL(lblLastEvent),
-        BF_LABEL(lblDebug),          BF_LABEL(lblVersion),
+        BF_NAMED(lblClock),          BF_NAMED(lblDate),           BF_NAMED(lblStatus),
+        BF_NAMED(lblStatus2),        BF_NAMED(lblMplayer),        BF_NAMED(lblBooted),
+        BF_NAMED(lblUptime),         BF_NAMED(lblSourceNumber),   BF_NAMED(lblSourceDisp),
+        BF_NAMED(lblStudio),         BF_NAMED(lblCurrentSource),  BF_NAMED(lblMplayer1),
+        BF_NAMED(lblMplayer2),       BF_NAMED(lblStreamName),     BF_NAMED(lblStreamGenre),
+        BF_NAMED(lblStreamWebsite),  BF_NAMED(lblStreamPublic),   BF_NAMED(lblStreamBitrate),
+        BF_NAMED(lblStreamCodec),    BF_NAMED(lblRXmetadata),     BF_NAMED(lblMetadataOutput),
+        BF_NAMED(lblMetadataExtra),  BF_NAMED(lblAPIactive),      BF_NAMED(lblRDSactive),
+        BF_NAMED(lblTraffic),        BF_NAMED(lblRemoteStatus),   BF_NAMED(lblFailText),
+        BF_NAMED(lblFailURL),        BF_NAMED(lblFailCheckTime),  BF_NAMED(lblFail),
+        BF_NAMED(lblSilence),        BF_NAMED(lblTuneInAir),      BF_NAMED(lblConfigurationStatus),
+        BF_NAMED(lblAPIstatus),      BF_NAMED(lblWeather),        BF_NAMED(lblWeatherText),
+        BF_NAMED(lblAIRupdated),     BF_NAMED(lblAIRtitle),       BF_NAMED(lblAIRartist),
+        BF_NAMED(lblLastCheck),      BF_NAMED(lblTimestamp),      BF_NAMED(lblTitle),
+        BF_NAMED(lblArtist),         BF_NAMED(lblSentTime),       BF_NAMED(lblResponse),
+        BF_NAMED(lblFilterSystem),   BF_NAMED(lblNextEvent),      BF_NAMED(lblLastEvent),
+        BF_NAMED(lblDebug),          BF_NAMED(lblVersion),
     };
     return all;
 }
 
 const std::vector<ConsoleModel::NamedButton>& ConsoleModel::buttons() {
     static const std::vector<NamedButton> all = {
-        {"cmdAutoManual", &ConsoleModel::cmdAutoManual},   {"cmdFullScreen", &ConsoleModel::cmdFullScreen},
-        {"cmdViewEvents", &ConsoleModel::cmdViewEvents},   {"cmdViewSource", &ConsoleModel::cmdViewSource},
-        {"cmdTerminate", &ConsoleModel::cmdTerminate},     {"cmdForceSwitch", &ConsoleModel::cmdForceSwitch},
-        {"cmdForceSource", &ConsoleModel::cmdForceSource},
+        BF_NAMED(cmdAutoManual), BF_NAMED(cmdFullScreen),  BF_NAMED(cmdViewEvents),  BF_NAMED(cmdViewSource),
+        BF_NAMED(cmdTerminate),  BF_NAMED(cmdForceSwitch), BF_NAMED(cmdForceSource),
     };
     return all;
 }
 
-#undef BF_LABEL
+#undef BF_NAMED
 
 }  // namespace bf

@@ -23,6 +23,7 @@ struct Label {
     std::optional<uint32_t> foreColour;  // nullopt: the window's default
     std::optional<uint32_t> backColour;
     bool visible = true;
+    bool operator==(const Label&) const = default;
 };
 
 struct Button {
@@ -30,11 +31,13 @@ struct Button {
     std::string caption;
     std::optional<uint32_t> backColour;
     bool enabled = true;
+    bool operator==(const Button&) const = default;
 };
 
 struct ComboBox {
     std::string text;  // the chosen entry's text, or the design text
     std::vector<std::string> items;
+    bool operator==(const ComboBox&) const = default;
 };
 
 struct WindowModel {
@@ -43,6 +46,7 @@ struct WindowModel {
     int height = 755;
     bool sizableBorder = true;
     bool maximized = false;
+    bool operator==(const WindowModel&) const = default;
 };
 
 // Every control of the operator console as plain data. Handlers change it;
@@ -120,8 +124,8 @@ struct ConsoleModel {
         const char* name;
         Button ConsoleModel::*member;
     };
-    // Every label and button with its documented name, for the view and for
-    // dumps of the console.
+    // Every label and button with the name the operators know it by, for the
+    // view and for dumps of the console.
     static const std::vector<NamedLabel>& labels();
     static const std::vector<NamedButton>& buttons();
 };

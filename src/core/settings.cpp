@@ -1,9 +1,12 @@
 #include "core/settings.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <optional>
 
 #include "core/number_parse.h"
 #include "core/station.h"
+#include "core/station_log.h"
 #include "core/text_file.h"
 
 namespace bf {
@@ -67,11 +70,48 @@ std::optional<std::string> LookUp(std::string_view text, std::string_view key) {
     return found;
 }
 
+// The settings file's text, a UTF-8 byte-order mark before it dropped (an
+// editor may write one, and it would hide the first section line).
+std::optional<std::string> ReadSettingsText(const Station& station) {
+    std::optional<std::string> content = ReadWholeFile(station.file("brackenfield.ini"));
+    if (content && content->starts_with("\xEF\xBB\xBF")) content->erase(0, 3);
+    return content;
+}
+
+// Adds `key` to a list of names separated by ", ".
+void Note(std::string& list, std::string_view key) {
+    if (!list.empty()) list += ", ";
+    list += key;
+}
+
+// One station log line for a settings file that could not be read, else one
+// for missing keys and cut values; and why the API is closed or open to all.
+void ReportSettingsProblems(Station& station, bool fileRead, const std::string& missing,
+                            const std::string& cut, bool apiClosed) {
+    if (!fileRead) {
+        std::error_code ec;
+        const bool exists = std::filesystem::exists(station.file("brackenfield.ini"), ec);
+        AddToAirLog(station, std::string("  SYS - SETTINGS FILE brackenfield.ini ") +
+                                 (exists ? "UNREADABLE" : "MISSING") + " - DEFAULTS IN USE");
+        return;
+    }
+    std::string line = "  SYS - SETTINGS";
+    if (!missing.empty()) line += " MISSING, DEFAULTS IN USE: " + missing;
+    if (!cut.empty()) line += (missing.empty() ? " CUT TO 119 BYTES: " : " - CUT TO 119 BYTES: ") + cut;
+    if (!missing.empty() || !cut.empty()) AddToAirLog(station, line);
+    if (apiClosed) {
+        AddToAirLog(station, "  SYS - API CLOSED: NO APIKey IN brackenfield.ini");
+        station.console.lblAPIstatus.caption = "Disabled - no APIKey set";
+    } else if (station.state.APIallowed == "1" && station.state.APIkey.empty()) {
+        AddToAirLog(station, "  SYS - WARNING: APIKey IS EMPTY - ANY CALLER MAY USE THE API");
+    }
+}
+
 }  // namespace
 
 std::string ReadSetting(const Station& station, std::string_view key) {
     const std::string fallback = station.workingFolder.string();
-    const auto content = ReadWholeFile(station.file("brackenfield.ini"));
+    const auto content = ReadSettingsText(station);
     if (!content) return Finish(fallback);
     auto value = LookUp(*content, key);
     return Finish(value ? std::move(*value) : fallback);
@@ -79,11 +119,26 @@ std::string ReadSetting(const Station& station, std::string_view key) {
 
 std::string LoadSettings(Station& station) {
     StationState& s = station.state;
-    auto text = [&](std::string_view key) { return ReadSetting(station, key); };
-    auto number = [&](std::string_view key) { return ParseLeadingInt16(ReadSetting(station, key)); };
+    const std::optional<std::string> content = ReadSettingsText(station);
+    std::string missing, cut;
+    // A key's value, or nullopt when the key (or the whole file) is missing.
+    auto present = [&](std::string_view key) -> std::optional<std::string> {
+        std::optional<std::string> value = content ? LookUp(*content, key) : std::nullopt;
+        if (!value) {
+            Note(missing, key);
+            return std::nullopt;
+        }
+        if (std::min(value->find('\0'), value->size()) > kValueLimit) Note(cut, key);
+        return Finish(std::move(*value));
+    };
+    const std::string folder = Finish(station.workingFolder.string());
+    auto text = [&](std::string_view key) { return present(key).value_or(folder); };
+    auto number = [&](std::string_view key) { return ParseLeadingInt16(text(key)); };
 
-    s.DefaultStrapline = text("DefaultStrapline");
-    s.ExtraMetaNowPlaying = text("ExtraMetaNowPlaying");
+    // These three would put the folder's path on air, in front of every extra
+    // line, or make it the remote control's password.
+    s.DefaultStrapline = present("DefaultStrapline").value_or("");
+    s.ExtraMetaNowPlaying = present("ExtraMetaNowPlaying").value_or("OFF");
     s.ManagementUpdate = number("ManagementUpdate");
     s.ManagementSendURL = text("ManagementSendURL");
     s.ManagementURL = text("ManagementURL");
@@ -92,7 +147,10 @@ std::string LoadSettings(Station& station) {
     s.CheckForChanges = number("CheckForChanges");
     s.CheckForChangeURL = text("CheckForChangeURL");
     s.APIallowed = text("APIallowed");
-    s.APIkey = text("APIKey");
+    const std::optional<std::string> apiKey = present("APIKey");
+    s.APIkey = apiKey.value_or(folder);
+    const bool apiClosed = !apiKey && s.APIallowed == "1";
+    if (apiClosed) s.APIallowed = "0";
     s.AIRenable = text("AIRenable");
     s.AIRid = text("AIRid");
     s.AIRpartnerid = text("AIRpartnerid");
@@ -111,7 +169,10 @@ std::string LoadSettings(Station& station) {
     const std::string hideTaskbar = text("HideTaskbar");
     s.HideTaskbar = 0;
     if (hideTaskbar == "1") s.HideTaskbar = 1;
-    s.FastFailover = text("FastFailover");
+    // An option of this program beside the 26 keys: absent, it reads as "0"
+    // (checks every 15 s) and is not reported missing.
+    s.FastFailover = Finish(content ? LookUp(*content, "FastFailover").value_or("0") : "0");
+    ReportSettingsProblems(station, content.has_value(), missing, cut, apiClosed);
     return tallyway;
 }
 

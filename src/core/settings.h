@@ -9,11 +9,18 @@ struct Station;
 
 // Looks a key up in section [Brackenfield] of brackenfield.ini. Section and
 // key match without regard to case; the value is cut to 119 bytes and at its
-// first NUL; a missing file or key reads as the working folder's path.
+// first NUL; a missing file or key reads as the working folder's path. A
+// UTF-8 byte-order mark at the start of the file is skipped.
 std::string ReadSetting(const Station& station, std::string_view key);
 
-// Reads the 26 keys into the station state, one after the other, then
-// FastFailover, and returns the Tallyway value, which only the startup uses.
+// Reads the 26 keys into the station state and
+// returns the Tallyway value, which only the startup uses. A missing key reads
+// as ReadSetting's default, except: DefaultStrapline reads as empty,
+// ExtraMetaNowPlaying as "OFF", and without APIKey the API stays closed
+// (APIallowed reads as "0", lblAPIstatus says why). One station log line names
+// the missing keys and the values cut to 119 bytes, or tells that the file
+// could not be read; another warns of an API open with an empty key.
+// FastFailover, read last, is no documented key: absent, it reads as "0".
 std::string LoadSettings(Station& station);
 
 }  // namespace bf

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/console_model.h"
+#include "core/station_log.h"
 #include "core/station_state.h"
 #include "platform/clock.h"
 #include "platform/http_client.h"
@@ -20,6 +21,7 @@ struct StationOptions {
     int apiPort = 1011;
     std::string airUrl = "http://air.radiotime.com";
     std::string weatherUrl = "http://api.openweathermap.org";
+    std::string apiBind;  // the API's listening address; empty: every interface
 };
 
 // What the station reaches the outside world through. The real program
@@ -38,37 +40,26 @@ struct Platform {
 // The API server window's public fields and its status rows.
 struct ApiServerModel {
     bool created = false;
-    std::string TransferString;
     std::string response;
     std::vector<std::string> rows;  // row i is connection slot i's status
 };
 
-// The whole program: state record, console model and platform services.
-// Handlers are free functions that take the Station.
-struct Station {
+// The management link's callers share Inet1 and wait on it while other
+// handlers run, also further calls of their own.
+struct ManagementRuns {
+    unsigned reportsStarted = 0;  // a report stops once a newer one has started
+    bool downloading = false;     // one configuration download at a time
+};
+
+// The whole program: state record, console model and platform services
+// (station.clock, station.Inet1, ...). Handlers are free functions that take
+// the Station.
+struct Station : Platform {
     Station(Platform platform, std::filesystem::path workingFolder, StationOptions options = {})
-        : clock(platform.clock),
-          processes(platform.processes),
-          timers(platform.timers),
-          InetTestURL(platform.InetTestURL),
-          Inet1(platform.Inet1),
-          InetAIR(platform.InetAIR),
-          InetTallyway(platform.InetTallyway),
-          InetWeather(platform.InetWeather),
-          workingFolder(std::move(workingFolder)),
-          options(std::move(options)) {}
+        : Platform(platform), workingFolder(std::move(workingFolder)), options(std::move(options)) {}
 
     Station(const Station&) = delete;
     Station& operator=(const Station&) = delete;
-
-    Clock& clock;
-    Processes& processes;
-    Timers& timers;
-    HttpClient& InetTestURL;
-    HttpClient& Inet1;
-    HttpClient& InetAIR;
-    HttpClient& InetTallyway;
-    HttpClient& InetWeather;
 
     const std::filesystem::path workingFolder;
     const StationOptions options;
@@ -76,12 +67,15 @@ struct Station {
     StationState state;
     ConsoleModel console;
     ApiServerModel api;
+    ManagementRuns management;
 
-    // Ends the program at once (no further handler runs). Set by main;
-    // tests record the call.
+    // Ends the program at once (no further handler runs). Set by
+    // app/Program; tests record the call.
     std::function<void()> quit = [] {};
     // Creates and shows the API server window (startup, when allowed).
     std::function<void()> openApiServer = [] {};
+    // Receives every station log line, stamped, without its line end.
+    std::function<void(std::string_view)> logSink = WriteToStandardOutput;
 
     // Every file of the station is opened as working folder + bare name.
     std::filesystem::path file(std::string_view bareName) const { return workingFolder / std::string(bareName); }

@@ -1,5 +1,15 @@
 #include "core/station_log.h"
 
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+
 #include "core/station.h"
 #include "core/time_format.h"
 
@@ -8,13 +18,80 @@ namespace bf {
 namespace {
 constexpr size_t kLogLimit = 2048;
 constexpr size_t kLogKeep = 2000;
+
+void WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+}
+
+// Opens the file for appending without waiting on a pipe's reader and
+// without creating anything but a regular file; -1 when it cannot be used.
+int OpenForAppend(const std::filesystem::path& path, struct stat& st) {
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 }  // namespace
+
+void AppendToStationLogFile(const std::filesystem::path& path, std::string_view line) {
+    struct stat st {};
+    int fd = OpenForAppend(path, st);
+    if (fd < 0) return;
+    const auto size = static_cast<size_t>(st.st_size);
+    if (size > 0 && size + line.size() > kStationLogFileLimit) {
+        std::filesystem::path old = path;
+        old += ".1";
+        if (std::rename(path.c_str(), old.c_str()) == 0) {
+            ::close(fd);
+            fd = OpenForAppend(path, st);
+            if (fd < 0) return;
+        } else if (::ftruncate(fd, 0) != 0) {
+            // Neither moved aside nor emptied: the cap holds, this line is lost.
+            ::close(fd);
+            return;
+        }
+    }
+    WriteAll(fd, line);
+    ::close(fd);
+}
+
+void WriteToStandardOutput(std::string_view line) {
+    // SIGPIPE is held back while writing, so a closed pipe on standard output
+    // ends the write, not the station; a SIGPIPE raised here is taken back.
+    sigset_t pipe, old;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, &old);
+    std::string text(line);
+    text += '\n';
+    WriteAll(STDOUT_FILENO, text);
+    const timespec noWait{0, 0};
+    while (sigtimedwait(&pipe, nullptr, &noWait) > 0) {
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+}
 
 void AddToAirLog(Station& station, std::string_view message) {
     const LocalTime t = station.clock.now();
-    std::string text = " " + FormatDateYMD(t) + " " + FormatTime(t);
-    text.append(message);
-    text += "\r\n";
+    std::string line = " " + FormatDateYMD(t) + " " + FormatTime(t);
+    line.append(message);
+    line += "\r\n";
+    try {
+        AppendToStationLogFile(station.file("station.log"), line);
+        if (station.logSink) station.logSink(std::string_view(line).substr(1, line.size() - 3));
+    } catch (...) {
+        // The on-screen log below still gets the line.
+    }
+    std::string text = std::move(line);
     text += station.console.txtAIR;
     if (text.size() > kLogLimit) text.resize(kLogKeep);
     station.console.txtAIR = std::move(text);

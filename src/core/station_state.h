@@ -3,12 +3,21 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace bf {
 
-// The one record of the station. Integers are 16-bit as the station has
-// always kept them; the uptime is 32-bit. Settings fields carry the names of
-// their keys and never change after startup.
+// A paid item waiting for the billing server's answer: its stamp and its
+// text with the leading "$ ".
+struct PaidItem {
+    std::string stamp;
+    std::string item;
+    bool operator==(const PaidItem&) const = default;
+};
+
+// The one record of the station. Integers are 16-bit, the uptime 32-bit.
+// Settings fields carry the names of their keys and never change after
+// startup.
 struct StationState {
     int16_t CurrentMplayer = 0;
     std::string DefaultStrapline;
@@ -60,6 +69,15 @@ struct StationState {
     std::string LastFileLine2;
     int16_t StartupFlag = 1;
     std::string URLbase;
+
+    // Kept beside the documented fields: paid items the billing server has
+    // not yet answered for, oldest first, and the seconds until the next
+    // attempt after a failed one.
+    std::vector<PaidItem> PendingReports;
+    int16_t ReportRetryCountdown = 0;
+    // The paid title last recorded, until another non-empty title arrives:
+    // the same paid title heard again after a gap is the same airing.
+    std::string PaidTitleOnAir;
     // "1": the health check runs every second and the failover and return
     // overlap the players, so that nothing is silent.
     std::string FastFailover;

@@ -41,7 +41,8 @@ void ForEachLine(std::string_view text, F&& onLine) {
     }
 }
 
-// The whole file as bytes; nullopt when it cannot be opened or read.
+// The whole file as bytes; nullopt when it cannot be opened or read, or is
+// too big to hold in memory.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
 
 // The file's lines; nullopt when it cannot be opened or read.

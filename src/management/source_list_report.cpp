@@ -1,10 +1,28 @@
 #include "management/source_list_report.h"
 
+#include "core/query_value.h"
 #include "core/station.h"
+#include "management/management_link.h"
+#include "sources/source_list.h"
 
 namespace bf {
 
-// The management link is not built yet: the report is not sent.
-void ReportSourceList(Station&) {}
+void ReportSourceList(Station& station) {
+    const StationState& s = station.state;
+    if (s.ManagementUpdate < 1) return;  // reports are off together with downloads
+
+    const unsigned run = ++station.management.reportsStarted;
+    const SourceTable table = ReadSourceTable(station);
+    for (int i = 0; i < 10; ++i) {
+        // A switch made while this report waited has started a full report of
+        // its own; the rest of this one could only repeat or contradict it.
+        if (station.management.reportsStarted != run) return;
+        const std::string url = ManagementQuery(station, s.ManagementSendURL) + "&item=" + std::to_string(i) +
+                                "&name=" + RequestLineValue(table[i].name) + "&url=" + RequestLineValue(table[i].url) +
+                                "&active=" + (i == s.CurrentSource ? "Y" : "N");
+        // The reply means nothing; a lost slot is sent again with the next report.
+        FetchOnInet1(station, url, ManagementTimeoutMs::Report);
+    }
+}
 
 }  // namespace bf

@@ -7,6 +7,7 @@
 #include "core/station_log.h"
 #include "core/text_file.h"
 #include "core/time_format.h"
+#include "metadata/weather.h"
 
 namespace bf {
 
@@ -64,6 +65,7 @@ void WriteBillingOutputs(Station& station, std::string_view title) {
     ReplaceFile(station.file("tallyway.txt"), content);
     station.state.TallywayTT = stamp;
     station.state.TallywayMM = std::string(title);
+    station.state.PaidTitleOnAir = std::string(title);
 }
 
 void ProduceMetadataOutputs(Station& station) {
@@ -86,9 +88,11 @@ void ProduceMetadataOutputs(Station& station) {
     if (!skipPrefix && s.ExtraMetaNowPlaying != "OFF") extra = s.ExtraMetaNowPlaying + " " + extra;
 
     // The weather takes the extra line for the second half of every console
-    // minute (TimerCount runs 0..120); a short caption is no weather sentence.
+    // minute (TimerCount runs 0..120); a short caption is no weather sentence,
+    // and neither is the placeholder shown until the first fetch.
     const std::string& weather = c.lblWeatherText.caption;
-    if (s.MetaWeather == "1" && weather.size() > 10 && s.TimerCount > 60) extra = weather;
+    if (s.MetaWeather == "1" && weather.size() > 10 && weather != kNoWeatherData && s.TimerCount > 60)
+        extra = weather;
 
     SetIndicator(c.lblRDSactive, ContainsNoCase(raw, kTrafficMarker));
     // A system command reaches metaextra.txt unchanged, whatever the steps

@@ -22,7 +22,8 @@ bool IsBillingTitle(std::string_view title);
 void LogSystemCommand(Station& station, std::string_view title);
 
 // A new paid item: lblTraffic, the "  PAY - " log line, tallyway.txt and
-// TallywayTT / TallywayMM for the billing reporter.
+// TallywayTT / TallywayMM for the billing reporter; the title is then the
+// paid title on air (PaidTitleOnAir).
 void WriteBillingOutputs(Station& station, std::string_view title);
 
 // The end of every metadata tick: metadata.txt and metaextra.txt from

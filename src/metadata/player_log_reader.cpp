@@ -1,9 +1,7 @@
 #include "metadata/player_log_reader.h"
 
-
 #include <algorithm>
 #include <array>
-#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,8 +56,9 @@ void TakeLine(std::string_view line, PlayerLogValues& values) {
 }
 
 // Reads the active player's log; an empty title when no player runs or its
-// log is missing or unreadable, and then the header labels stay as they are.
-std::string ReadPlayerLogOrThrow(Station& station) {
+// log is missing, unreadable or too big to hold in memory, and then the
+// header labels stay as they are.
+std::string ReadPlayerLog(Station& station) {
     const int16_t slot = station.state.CurrentMplayer;
     if (slot == 0) return {};
     const std::optional<std::string> log = ReadWholeFile(station.file("mplayer" + std::to_string(slot) + ".log"));
@@ -90,15 +89,6 @@ std::string ReadPlayerLogOrThrow(Station& station) {
     return std::string(values.title);
 }
 
-// A log too big to hold in memory reads as an unreadable one.
-std::string ReadPlayerLog(Station& station) {
-    try {
-        return ReadPlayerLogOrThrow(station);
-    } catch (const std::exception&) {
-        return {};
-    }
-}
-
 }  // namespace
 
 void tmrGetMetadata_Timer(Station& station) {
@@ -108,8 +98,13 @@ void tmrGetMetadata_Timer(Station& station) {
 
     if (!title.empty()) station.console.lblRXmetadata.caption = title;
     if (isNew && IsSystemCommand(title)) LogSystemCommand(station, title);
+    // After a player restart, a failover return or a switch the first tick
+    // often finds no title; the stream then announces the same paid title
+    // again. It is a new airing only when another title came in between.
+    const bool sameAiring = !title.empty() && title == s.PaidTitleOnAir;
+    if (!title.empty() && !sameAiring) s.PaidTitleOnAir.clear();
     if (IsBillingTitle(title)) {
-        if (isNew) WriteBillingOutputs(station, title);
+        if (isNew && !sameAiring) WriteBillingOutputs(station, title);
         s.RXmetadata = s.DefaultStrapline;
     } else if (!title.empty()) {
         s.RXmetadata = title;

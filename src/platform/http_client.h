@@ -34,6 +34,10 @@ struct HttpResult {
 // later tick of the same timer) may run during the wait.
 class HttpClient {
 public:
+    // A fetch gives up after this long unless setTimeoutMs says otherwise.
+    // The outside services (management, AIR, billing, weather) keep it.
+    static constexpr int kDefaultTimeoutMs = 30000;
+
     virtual ~HttpClient() = default;
     // HTTP GET; returns the body as bytes. A cancelled or failed fetch
     // returns an empty body with an error number.
@@ -45,6 +49,7 @@ public:
     virtual bool busy() const = 0;
     // Cancels the running request, whose fetch then returns an empty body.
     virtual void cancel() = 0;
+    // For the fetches to come; 0 or less restores the default.
     virtual void setTimeoutMs(int ms) = 0;
 };
 

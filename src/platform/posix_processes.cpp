@@ -281,13 +281,13 @@ void PosixProcesses::runShellCommand(const std::string& command) {
     spawnDetached(shell, argv, null.get(), null.get(), null.get());
 }
 
-void PosixProcesses::openInEditor(const std::string& path) {
+bool PosixProcesses::openInEditor(const std::string& path) {
     // The desktop services need the GUI application; without one (a test, a
     // headless tool) there is no editor to open.
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) return;
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) return false;
     const QString absolute = QFileInfo(QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size())))
                                  .absoluteFilePath();
-    QDesktopServices::openUrl(QUrl::fromLocalFile(absolute));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(absolute));
 }
 
 }  // namespace bf

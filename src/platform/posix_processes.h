@@ -20,7 +20,7 @@ public:
     void killByName(const std::string& imageName) override;
     std::optional<bool> isRunning(const std::string& imageName) override;
     void runShellCommand(const std::string& command) override;
-    void openInEditor(const std::string& path) override;
+    bool openInEditor(const std::string& path) override;
 };
 
 }  // namespace bf

@@ -29,8 +29,9 @@ public:
     // working folder. Never waits.
     virtual void runShellCommand(const std::string& command) = 0;
 
-    // Opens a file in the desktop's editor, detached.
-    virtual void openInEditor(const std::string& path) = 0;
+    // Opens a file in the desktop's editor, detached. Returns false when no
+    // editor could be started (no desktop, no program for the file).
+    virtual bool openInEditor(const std::string& path) = 0;
 };
 
 }  // namespace bf

@@ -15,8 +15,6 @@ namespace bf {
 // Needs a QCoreApplication on the calling thread.
 class QtHttpClient : public HttpClient {
 public:
-    static constexpr int kDefaultTimeoutMs = 30000;
-
     QtHttpClient();
     ~QtHttpClient() override;
     QtHttpClient(const QtHttpClient&) = delete;

@@ -2,14 +2,17 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/tcp_listener.h"
 
-class QTcpServer;
+class QSocketNotifier;
 
 namespace bf {
 
-// The API server's sockets over QTcpServer/QTcpSocket. Lives on the thread of
+// The API server's sockets: POSIX sockets whose readiness Qt's event loop
+// reports (QSocketNotifier), so that a half-close is seen as such (QTcpSocket
+// takes it for a full disconnect and drops the reply). Lives on the thread of
 // the event loop that delivers its events.
 class QtTcpListener : public TcpListener {
 public:
@@ -21,12 +24,20 @@ public:
     bool listen(uint16_t port, const std::string& address = {}) override;
     bool isListening() const override;
     uint16_t localPort() const override;
+    std::string listenError() const override;
     void setConnectionRequestHandler(std::function<void()> handler) override;
     std::unique_ptr<TcpConnection> accept(TcpConnection::Events events) override;
 
 private:
-    std::unique_ptr<QTcpServer> server_;
+    void StopListening();
+    void ConnectionsWait();
+
+    int fd_ = -1;
+    uint16_t port_ = 0;
+    std::string error_;
+    std::unique_ptr<QSocketNotifier> notifier_;
     std::function<void()> handler_;
+    bool drained_ = false;  // accept() has found the queue empty since the last wake-up
 };
 
 }  // namespace bf

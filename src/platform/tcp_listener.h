@@ -16,7 +16,11 @@ public:
     struct Events {
         std::function<void()> dataArrived;   // readAll() has new bytes
         std::function<void()> sendComplete;  // everything given to send() has been handed over
-        std::function<void()> closed;        // the peer closed the connection, or it failed
+        // The peer has finished sending (a half-close: it may still wait for
+        // a reply). A peer that closed altogether looks the same until a send
+        // to it fails.
+        std::function<void()> inputEnded;
+        std::function<void()> closed;  // the connection failed (reset, a send that cannot go out)
     };
 
     virtual ~TcpConnection() = default;
@@ -24,10 +28,11 @@ public:
     // Every byte that has arrived and was not read before.
     virtual std::string readAll() = 0;
     virtual void send(std::string_view bytes) = 0;
-    // Ends the connection after what was sent has gone out. Bytes the peer
-    // still sends are read and thrown away for a short while, so that they
-    // do not make the peer's system discard the reply. No event runs after
-    // this call.
+    // Ends the connection after what was sent has gone out. Until the peer
+    // closes its side too, or the object is destroyed, whatever the peer
+    // still sends is read and thrown away, so that it does not make the
+    // peer's system discard the reply (the owner decides how long that
+    // lingering may last). No event runs after this call.
     virtual void close() = 0;
     // The peer's IP address as text ("192.0.2.7"; IPv4 peers never in the
     // IPv6-mapped form).
@@ -44,8 +49,13 @@ public:
     virtual bool listen(uint16_t port, const std::string& address = {}) = 0;
     virtual bool isListening() const = 0;
     virtual uint16_t localPort() const = 0;
+    // Why the last listen() failed, in a few words ("port already in use");
+    // empty while it listens.
+    virtual std::string listenError() const = 0;
 
-    // Called once for every connection that waits to be accepted.
+    // Called when connections wait to be accepted. Connections the handler
+    // leaves waiting stay in the system's queue; the handler is not called
+    // again for them until accept() has been called.
     virtual void setConnectionRequestHandler(std::function<void()> handler) = 0;
     // Takes the oldest waiting connection and gives it `events`; nullptr when
     // none waits. A connection that is not wanted is accepted and destroyed.

@@ -41,12 +41,16 @@ void tmrCheckAndDoEvents_Timer(Station& station) {
     StationState& s = station.state;
     const LocalTime clock = station.clock.now();
 
+    // Which source belongs on air. Each rule below overrides the ones before
+    // it: with nothing on air, today's latest past entry or else source 9;
+    // then a restart or return that the watchdog or the health check asked
+    // for; then the backup during a failover; and a due schedule entry over
+    // everything, except during a failover: then its source becomes the one
+    // to return to, and the backup stays on air until that source answers.
     int target = s.CurrentSource;
     const int lastSource = LastSource(s.LastEvent);
-    // Start-up choice: today's latest past entry, else source 9.
     if (target == -1 && lastSource != -1) target = lastSource;
     if (target == -1) target = 9;
-    // A restart asked for by the watchdog, or the return after failover.
     if (s.WasPlaying != -1) {
         target = s.WasPlaying;
         s.WasPlaying = -1;
@@ -55,8 +59,6 @@ void tmrCheckAndDoEvents_Timer(Station& station) {
         s.WasPlaying = s.CurrentSource;
         target = 0;
     }
-    // The schedule wins. During failover its source becomes the one to
-    // return to, and the backup stays on air until that source answers.
     if (ScheduleEntryDue(s.NextEvent, clock)) {
         const auto entrySource = static_cast<int16_t>(NumberOf(std::string_view(s.NextEvent).substr(9, 1)));
         if (s.SilenceFlag == 1)
@@ -73,12 +75,7 @@ void tmrCheckAndDoEvents_Timer(Station& station) {
         // the whole number (a number above 9 can come from the management
         // server), so it is put back after the switch.
         const std::string text = std::to_string(target);
-        bool refused = false;
-        try {
-            refused = !SwitchSource(station, std::string_view(text).substr(text.size() - 1));
-        } catch (...) {
-            // A failing switch step must not keep the labels from being set.
-        }
+        const bool refused = !SwitchSource(station, std::string_view(text).substr(text.size() - 1));
         s.CurrentSource = refused ? before : static_cast<int16_t>(target);
     }
 

@@ -10,6 +10,7 @@
 #include "core/station.h"
 #include "core/text_file.h"
 #include "core/time_format.h"
+#include "sources/source_list.h"
 
 namespace bf {
 
@@ -54,9 +55,23 @@ std::string EntryForm(const Candidate& c) {
 
 bool IsScheduleEntry(std::string_view line) { return line[0] != ';' && line[1] == ' '; }
 
-}  // namespace
+// "Mon 07:00:00  source 2 Morning Show" after the prefix, the source's name
+// as the source list gives it now; `none` while no entry has been found.
+std::string EntryCaption(const Station& station, std::string_view prefix, const std::string& entry,
+                         std::string_view none) {
+    if (entry.size() != 10 || entry == "X XXXXXX X") return std::string(none);
+    static constexpr std::string_view kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    const int day = entry[0] - '0';
+    std::string text(prefix);
+    text += day >= 1 && day <= 7 ? kDays[day - 1] : std::string_view(entry).substr(0, 1);
+    text += " " + entry.substr(2, 2) + ":" + entry.substr(4, 2) + ":" + entry.substr(6, 2) + "  source ";
+    text += entry[9];
+    const std::string name = FindSource(station, entry.substr(9, 1)).name;
+    if (!name.empty()) text += " " + name;
+    return text;
+}
 
-void tmrLoadEventsAndCalculate_Timer(Station& station) {
+void CalculateNextAndLast(Station& station) {
     StationState& s = station.state;
 
     const LocalTime clock = station.clock.now();
@@ -89,6 +104,15 @@ void tmrLoadEventsAndCalculate_Timer(Station& station) {
     if (next.time == NoNextTime && early.time != NoNextTime) next = early;
     if (last.time != NoLastTime) s.LastEvent = EntryForm(last);
     if (next.time != NoNextTime) s.NextEvent = EntryForm(next);
+}
+
+}  // namespace
+
+void tmrLoadEventsAndCalculate_Timer(Station& station) {
+    CalculateNextAndLast(station);
+    const StationState& s = station.state;
+    station.console.lblNextEvent.caption = EntryCaption(station, "Next: ", s.NextEvent, "No Event Next");
+    station.console.lblLastEvent.caption = EntryCaption(station, "Last: ", s.LastEvent, "No Previous Event");
 }
 
 }  // namespace bf

@@ -13,10 +13,6 @@ namespace {
 
 constexpr const char* kOnline = "SELECTED SOURCE ONLINE";
 
-// A check must give up before the next one is due.
-constexpr int kCheckTimeoutMs = 10000;
-constexpr int kFastCheckTimeoutMs = 900;
-
 enum class Verdict { Passed, Failed, None };
 
 bool Fast(const StationState& s) {
@@ -121,7 +117,11 @@ std::string StreamAddress(std::string_view url) {
 }
 
 int SourceCheckPeriodMs(const StationState& state) {
-    return Fast(state) ? 1000 : 15000;
+    return Fast(state) ? kFastSourceCheckPeriodMs : kSourceCheckPeriodMs;
+}
+
+int SourceCheckTimeoutMs(const StationState& state) {
+    return Fast(state) ? kFastSourceCheckTimeoutMs : kSourceCheckTimeoutMs;
 }
 
 void ReturnAfterFailoverTo(Station& station, int16_t number) {
@@ -153,7 +153,7 @@ void tmrSourceCheck_Timer(Station& station) {
 
     // An older check may still wait for its reply: it then gets none.
     if (station.InetTestURL.busy()) station.InetTestURL.cancel();
-    station.InetTestURL.setTimeoutMs(Fast(s) ? kFastCheckTimeoutMs : kCheckTimeoutMs);
+    station.InetTestURL.setTimeoutMs(SourceCheckTimeoutMs(s));
     const HttpResult result = station.InetTestURL.fetchHeaders(address);
 
     // Other handlers run during the fetch. A newer check that took over, or

@@ -1,9 +1,12 @@
 #include "sources/manual_switch.h"
 
+#include <string>
+
 #include "core/pause.h"
 #include "core/station.h"
 #include "core/station_log.h"
 #include "core/text_file.h"
+#include "core/timer_names.h"
 #include "sources/player_control.h"
 #include "sources/source_list.h"
 
@@ -33,34 +36,38 @@ void EndFailover(StationState& s) {
 
 }  // namespace
 
-void cmdForceSwitch_Click(Station& station) {
+bool ForceSwitch(Station& station, std::string_view number) {
     const DisabledWhileRunning guard(station.console.cmdForceSwitch);
-
-    // The remote API hands its number over in TransferString. An empty list
-    // text gives an empty number, which finds no source, like an unchosen list.
-    std::string number = station.console.comboSourceList.text.substr(0, 1);
-    if (!station.api.TransferString.empty()) number = station.api.TransferString;
 
     // A switch the station refuses leaves the failover as it is; each
     // refused request is logged.
     if (PlayableSource(station, number)) EndFailover(station.state);
     station.state.RefusedSource.reset();
     const std::optional<SourceEntry> entry = SwitchSource(station, number);
-    if (!entry) return;
+    if (!entry) return false;
 
     const std::string& command = entry->command;
     if (command.size() > 4) {
         station.processes.runShellCommand(command);
         AddToAirLog(station, "  RUNNING EXTERNAL COMMAND (" + command + ")");
     }
+    return true;
+}
+
+void cmdForceSwitch_Click(Station& station) {
+    // A copy: the list may change while the switch runs the event loop. An
+    // empty list text gives an empty number, which finds no source, like an
+    // unchosen list.
+    const std::string number = station.console.comboSourceList.text.substr(0, 1);
+    ForceSwitch(station, number);
 }
 
 void cmdForceSource_Click(Station& station) {
     StationState& s = station.state;
     ConsoleModel& c = station.console;
 
-    station.timers.stop("tmrSourceCheck");
-    station.timers.stop("tmrCheckMplayerOK");
+    station.timers.stop(TimerName::SourceCheck);
+    station.timers.stop(TimerName::CheckMplayerOK);
     EndFailover(s);
 
     const std::string number = c.lblSourceDisp.caption;
@@ -82,12 +89,12 @@ void cmdForceSource_Click(Station& station) {
 
     AddToAirLog(station, "  USR - USER FORCED SWITCH FROM BACKUP (SOURCE " + number + ")");
 
-    station.timers.start("tmrCheckMplayerOK");
+    station.timers.start(TimerName::CheckMplayerOK);
     if (s.CheckSource == "1") {
         c.lblFailText.caption = "WAITING";
         c.lblFailCheckTime.caption = "NONE";
         c.lblFailURL.caption = "PERFORMING INITIAL CHECKS";
-        station.timers.start("tmrSourceCheck");
+        station.timers.start(TimerName::SourceCheck);
     } else {
         c.lblFailText.caption = "DISABLED";
         c.lblFailURL.caption = "NONE";

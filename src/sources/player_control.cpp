@@ -102,7 +102,9 @@ void RefuseSwitch(Station& station, std::string_view number) {
     std::optional<std::string>& refused = station.state.RefusedSource;
     if (refused == number) return;
     refused = std::string(number);
-    AddToAirLog(station, "  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE " + std::string(number) + ")");
+    // A management server's order can be a reply of any length.
+    AddToAirLog(station, "  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE " +
+                             std::string(number.substr(0, 16)) + ")");
 }
 
 std::optional<SourceEntry> SwitchSource(Station& station, std::string_view number) {

@@ -1,52 +1,50 @@
 #include "sources/source_list.h"
 
-#include <optional>
+#include <algorithm>
 
 #include "core/station.h"
 #include "core/text_file.h"
 
 namespace bf {
 
-namespace {
-
-// The operator may edit the file at any time, so it is read from the start on
-// every use. A missing or unreadable file reads as a file without entries.
-std::string ReadSourceList(const Station& station) {
-    std::optional<std::string> content = ReadWholeFile(station.file("sourcelist.ini"));
-    return content ? std::move(*content) : std::string();
+int DigitSource(char first) {
+    return first >= '0' && first <= '9' ? first - '0' : kNoSource;
 }
 
-}  // namespace
-
-SourceEntry FindSource(const Station& station, std::string_view number) {
-    SourceEntry entry;
-    // Only a one-character number can equal the first three characters of a
-    // line together with its key; any other number finds nothing.
-    if (number.size() != 1) return entry;
-    const std::string content = ReadSourceList(station);
-    ForEachLine(content, [&](std::string_view line) {
-        if (line.size() < 3 || line[0] != number[0]) return;
+std::optional<SourceTable> ReadSourceList(const Station& station,
+                                          const std::function<int(char first)>& sourceOf) {
+    const std::optional<std::string> content = ReadWholeFile(station.file("sourcelist.ini"));
+    if (!content) return std::nullopt;
+    SourceTable table;
+    ForEachLine(*content, [&](std::string_view line) {
+        if (line.size() < 3) return;
+        const int source = sourceOf(line[0]);
+        if (source < 0 || source >= static_cast<int>(table.size())) return;
+        SourceEntry& entry = table[static_cast<size_t>(source)];
         const std::string_view key = line.substr(1, 2);
         const std::string_view value = line.substr(3);
         if (key == "n:") entry.name = value;
         if (key == "u:") entry.url = value;
         if (key == "s:") entry.command = value;
     });
-    return entry;
+    return table;
+}
+
+SourceEntry FindSource(const Station& station, std::string_view number) {
+    // Only a one-character number can equal the first three characters of a
+    // line together with its key; any other number finds nothing.
+    if (number.size() != 1) return {};
+    const char wanted = number[0];
+    // The lines of that one character fill entry 0.
+    const auto table =
+        ReadSourceList(station, [wanted](char first) { return first == wanted ? 0 : kNoSource; });
+    return table ? (*table)[0] : SourceEntry{};
 }
 
 SourceTable ReadSourceTable(const Station& station) {
-    SourceTable table;
-    const std::string content = ReadSourceList(station);
-    ForEachLine(content, [&](std::string_view line) {
-        if (line.empty() || line[0] == ';' || line.size() < 3) return;
-        // A first character that is not a digit files the line under 0.
-        const size_t index = (line[0] >= '0' && line[0] <= '9') ? static_cast<size_t>(line[0] - '0') : 0;
-        const std::string_view key = line.substr(1, 2);
-        if (key == "n:") table.names[index] = line.substr(3);
-        if (key == "u:") table.urls[index] = line.substr(3);
-    });
-    return table;
+    const auto table = ReadSourceList(
+        station, [](char first) { return first == ';' ? kNoSource : std::max(DigitSource(first), 0); });
+    return table.value_or(SourceTable{});
 }
 
 }  // namespace bf

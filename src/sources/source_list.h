@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,15 +16,31 @@ struct SourceEntry {
     std::string command;
 };
 
-struct SourceTable {
-    std::array<std::string, 10> names;
-    std::array<std::string, 10> urls;
-};
+// Sources 0 (the backup) to 9.
+using SourceTable = std::array<SourceEntry, 10>;
 
-// Looks one source up in sourcelist.ini by its one-character number text.
+// What a line fills when its first character names no entry of the table.
+constexpr int kNoSource = -1;
+
+// The digit's value; kNoSource for any other character.
+int DigitSource(char first);
+
+// Reads sourcelist.ini from its start (the operator may edit it at any time)
+// into the table. An entry line is one character, a key ("n:", "u:" or "s:")
+// and the value, taken unchanged; the last line of an entry and key wins.
+// `sourceOf` gives the entry that a line's first character fills. nullopt
+// when the file cannot be read.
+std::optional<SourceTable> ReadSourceList(const Station& station,
+                                          const std::function<int(char first)>& sourceOf = DigitSource);
+
+// Looks one source up by its one-character number text. Any character is
+// looked up as itself: a line that starts with a letter is found when that
+// letter is asked for. A missing file finds nothing.
 SourceEntry FindSource(const Station& station, std::string_view number);
 
-// Reads the names and URLs of all ten sources of sourcelist.ini.
+// All ten sources as the source list report reads them: comment lines skip,
+// a line whose first character is no digit fills source 0. A missing file
+// gives empty entries.
 SourceTable ReadSourceTable(const Station& station);
 
 }  // namespace bf

@@ -29,7 +29,7 @@ public:
         ++cancels;
         isBusy = false;
     }
-    void setTimeoutMs(int ms) override { timeoutMs = ms; }
+    void setTimeoutMs(int ms) override { timeoutMs = ms > 0 ? ms : kDefaultTimeoutMs; }
 
     void queue(std::string body, int status = 200) {
         queued.push_back(HttpResult{std::move(body), HttpError::None, "", status});
@@ -43,7 +43,7 @@ public:
     std::function<void(const std::string&)> onFetch;  // runs "during" the wait
     bool isBusy = false;
     int cancels = 0;
-    int timeoutMs = 0;
+    int timeoutMs = kDefaultTimeoutMs;
 
 private:
     HttpResult answer(const std::string& url) {

@@ -24,7 +24,10 @@ public:
     void killByName(const std::string& imageName) override;
     std::optional<bool> isRunning(const std::string& imageName) override;
     void runShellCommand(const std::string& command) override { commands.push_back(command); }
-    void openInEditor(const std::string& path) override { opened.push_back(path); }
+    bool openInEditor(const std::string& path) override {
+        opened.push_back(path);
+        return !failOpen;
+    }
 
     std::vector<Start> starts;
     std::vector<std::string> kills;
@@ -37,6 +40,7 @@ public:
     std::set<std::string> running;
     bool failStarts = false;  // startPlayer reports failure
     bool failLookup = false;  // isRunning cannot read the process table
+    bool failOpen = false;    // openInEditor finds no editor
 };
 
 }  // namespace bf::test

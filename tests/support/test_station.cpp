@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 
+#include "app/timer_table.h"
 #include "console/console_dump.h"
 #include "core/text_file.h"
 
@@ -82,6 +83,8 @@ TestStation::TestStation() {
     station = std::make_unique<Station>(platform, folder.path());
     station->quit = [this] { ++quits; };
     station->openApiServer = [this] { ++apiWindowsOpened; };
+    DefineTimers(*station);
+    station->logSink = [this](std::string_view line) { logged.emplace_back(line); };
 }
 
 }  // namespace bf::test

@@ -45,8 +45,8 @@ std::vector<std::pair<std::string, std::string>> DumpItems(const Station& statio
 // fields) as "name=value name=value", for comparing several at once.
 std::string Items(const Station& station, std::string_view names);
 
-// A Station over fakes in its own temporary folder. The clock starts on
-// Sunday 6 December 2026 at 12:00:00.
+// A Station over fakes in its own temporary folder, its timers defined and
+// stopped. The clock starts on Sunday 6 December 2026 at 12:00:00.
 struct TestStation {
     TestStation();
 
@@ -58,6 +58,7 @@ struct TestStation {
     std::unique_ptr<Station> station;
     int quits = 0;
     int apiWindowsOpened = 0;
+    std::vector<std::string> logged;  // what the station sent to its logSink
 
     Station& operator*() { return *station; }
     Station* operator->() { return station.get(); }

@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -13,36 +14,36 @@ namespace bf::test {
 // The far end of one fake connection, as a test drives it. Every event
 // arrives at once, in one piece.
 struct FakePeer {
-    std::string address = "192.0.2.7";
     std::string unread;             // sent by the peer, not yet read by the server
     std::vector<std::string> sent;  // every send() of the server
-    bool accepted = false;
     bool open = false;              // the server still holds the connection
     bool closedAfterReply = false;  // the server ended it with close()
+    bool failRead = false;          // the server's readAll() throws
+    std::string address = "192.0.2.7";
     TcpConnection::Events events;
 
     void send(const std::string& bytes) {
         unread += bytes;
-        Fire(&TcpConnection::Events::dataArrived);
+        Fire(events.dataArrived);
     }
-    void completeSend() { Fire(&TcpConnection::Events::sendComplete); }
-    void hangUp() { Fire(&TcpConnection::Events::closed); }
+    void completeSend() { Fire(events.sendComplete); }
+    void halfClose() { Fire(events.inputEnded); }
+    void hangUp() { Fire(events.closed); }
 
 private:
-    void Fire(std::function<void()> TcpConnection::Events::*event) {
-        auto e = events;  // the handler may destroy the connection
-        if (open && e.*event) (e.*event)();
+    void Fire(std::function<void()> event) {  // a copy: the handler may destroy the connection
+        if (open && !closedAfterReply && event) event();
     }
 };
 
 class FakeConnection : public TcpConnection {
 public:
     explicit FakeConnection(std::shared_ptr<FakePeer> peer) : peer_(std::move(peer)) {}
-    ~FakeConnection() override {
-        peer_->open = false;
-        peer_->events = {};
+    ~FakeConnection() override { peer_->open = false; }
+    std::string readAll() override {
+        if (peer_->failRead) throw std::runtime_error("read failed");
+        return std::exchange(peer_->unread, {});
     }
-    std::string readAll() override { return std::exchange(peer_->unread, {}); }
     void send(std::string_view bytes) override { peer_->sent.emplace_back(bytes); }
     void close() override { peer_->closedAfterReply = true; }
     std::string peerAddress() const override { return peer_->address; }
@@ -59,6 +60,7 @@ public:
     }
     bool isListening() const override { return listening; }
     uint16_t localPort() const override { return listenedPort; }
+    std::string listenError() const override { return listening ? "" : "port already in use"; }
     void setConnectionRequestHandler(std::function<void()> handler) override {
         handler_ = std::move(handler);
     }
@@ -66,15 +68,16 @@ public:
         if (waiting.empty()) return nullptr;
         auto peer = waiting.front();
         waiting.pop_front();
-        peer->accepted = peer->open = true;
+        peer->open = true;
         peer->events = std::move(events);
         return std::make_unique<FakeConnection>(peer);
     }
 
     // A client connects; the server is told at once.
-    std::shared_ptr<FakePeer> connect() {
+    std::shared_ptr<FakePeer> connect(const std::string& from = "192.0.2.7") {
         waiting.push_back(std::make_shared<FakePeer>());
         auto peer = waiting.back();
+        peer->address = from;
         if (handler_) handler_();
         return peer;
     }

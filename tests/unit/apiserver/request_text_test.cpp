@@ -39,5 +39,11 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"GET /" + std::string(kMaxRequestBytes - 5, 'a'), S::Incomplete},
         TextCase{"GET /" + std::string(kMaxRequestBytes - 4, 'a'), S::NotARequest}));
 
+TEST(ComposeReplyTest, IsTheStatusLineTheThreeHeadersAndTheBody) {
+    EXPECT_EQ(ComposeReply("ERROR"),
+              "HTTP/1.0 200 OK\r\nServer: Fernhollow Server Version 1.1\r\nContent-Type: text/html\r\n"
+              "Content-Length: 5\r\n\r\nERROR");
+}
+
 }  // namespace
 }  // namespace bf

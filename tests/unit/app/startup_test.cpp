@@ -2,79 +2,89 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "app/timer_table.h"
 #include "console/console_dump.h"
 #include "test_station.h"
 
 namespace bf::test {
 namespace {
 
-TEST(Startup, EmptyFolderGivesTheDocumentedStartingState) {
+TEST(Startup, StartingStateIsStampedAndLeavesNoStalePlayerOrOutput) {
     TestStation t;
     t.clock.set(2026, 12, 31, 5, 23, 59, 59);
     for (const char* stale : {"metadata.txt", "metaextra.txt", "mplayer.log"}) t.folder.write(stale, "old");
     Startup(*t);
 
-    const std::string folder = t.folder.path().string();
     EXPECT_EQ(t.state().SystemStart, "12-31-2026-23:59:59");
-    EXPECT_EQ(t.state().StartupFlag, 1);
-    EXPECT_EQ(t.state().DefaultStrapline, folder);
+    EXPECT_EQ(t.console().txtAIR,
+              " 2026-12-31 23:59:59  SYS - SETTINGS FILE brackenfield.ini MISSING - DEFAULTS IN USE\r\n"
+              " 2026-12-31 23:59:59  SYS - SYSTEM STARTUP\r\n");
+    EXPECT_EQ(Items(*t, "lblTraffic lblRemoteStatus lblMplayer1 lblSilence lblDebug"),
+              "lblTraffic=2026-12-31 23:59:59  NO BILLING DATA lblRemoteStatus=2026-12-31 23:59:59  NO "
+              "REMOTE API CALLS MADE lblMplayer1= lblSilence= lblDebug=");
+    // A missing strapline puts nothing on air, not the folder's path.
+    EXPECT_EQ(t.console().lblMetadataOutput.caption, "");
     EXPECT_EQ(t.console().comboSourceList.items.size(), 10u);
     EXPECT_EQ(t.console().comboSourceList.items.at(9), "9 Select Source number 9");
-    // clang-format off
-    const std::map<std::string, std::string> expected = {
-        {"CurrentMplayer", "0"}, {"CurrentSource", "-1"}, {"WasPlaying", "-1"}, {"NextEvent", "X XXXXXX X"},
-        {"LastEvent", "X XXXXXX X"}, {"txtAIR", " 2026-12-31 23:59:59  SYS - SYSTEM STARTUP\\r\\n"},
-        {"lblTraffic", "2026-12-31 23:59:59  NO BILLING DATA"}, {"lblMetadataOutput", folder},
-        {"lblRemoteStatus", "2026-12-31 23:59:59  NO REMOTE API CALLS MADE"}, {"lblWeather", ""},
-        {"lblWeatherText", ""}, {"lblMplayer1", ""}, {"lblDebug", ""}, {"lblFailText", "DISABLED"},
-        {"lblFailURL", "NONE"}, {"lblFailCheckTime", "NONE"}, {"lblLastCheck", "Disabled"},
-        {"lblTuneInAir", "Disabled"}, {"lblConfigurationStatus", "Disabled"}, {"lblAPIstatus", "Disabled"},
-        {"lblTimestamp", "None"}, {"lblFilterSystem", "SYSTEM API FILTER OFF"}, {"cmdAutoManual", "AUTOMATIC"},
-        {"comboSourceList", "Select Source for Forced Manual Switch"}};
-    // clang-format on
-    const auto items = DumpItems(*t);
-    const std::map<std::string, std::string> shown(items.begin(), items.end());
-    for (const auto& [name, value] : expected) EXPECT_EQ(shown.at(name), value) << name;
-    EXPECT_EQ(t.apiWindowsOpened, 0);
-    // Stale players are killed and stale outputs removed; nothing is started.
     EXPECT_EQ(t.processes.log, (std::vector<std::string>{"kill mplayer1", "kill mplayer2"}));
     for (const char* stale : {"metadata.txt", "metaextra.txt", "mplayer.log"})
         EXPECT_FALSE(t.folder.exists(stale)) << stale;
+}
 
-    // clang-format off
-    const std::map<std::string, std::pair<int, bool>> timers = {
-        {"tmrUptimeDisplayUpdate", {1000, true}}, {"tmrCounter", {1000, true}}, {"tmrClockandEventCheck", {100, true}},
-        {"tmrUpdateDisplay", {250, true}}, {"tmrGetMetadata", {5000, true}}, {"tmrLoadEventsAndCalculate", {10000, true}},
-        {"tmrCheckAndDoEvents", {1000, true}}, {"tmrCheckMplayerOK", {15000, true}},
-        {"tmrManagementDownload", {60000, false}}, {"tmrCheckForChanges", {60000, false}}, {"tmrAirUpdate", {5000, false}},
-        {"tmrWeather", {1000, false}}, {"tmrSourceCheck", {15000, false}}, {"tmrCheckFile", {1000, false}}};
-    // clang-format on
-    EXPECT_EQ(t.timers.timers.size(), timers.size());
-    for (const auto& [name, timer] : timers) {
-        EXPECT_EQ(t.timers.periodMs(name), timer.first) << name;
-        EXPECT_EQ(t.timers.running(name), timer.second) << name;
+// The optional features: the setting that turns each on, its timer (none
+// for the API window) and the console items it sets, off and on.
+struct Feature {
+    const char* setting;
+    std::string_view timer;
+    const char* items;
+    const char* off;
+    const char* on;
+};
+const Feature kFeatures[] = {
+    {"ManagementUpdate=5", TimerName::ManagementDownload, "lblConfigurationStatus",
+     "lblConfigurationStatus=Disabled", "lblConfigurationStatus=Enabled"},
+    {"CheckForChanges=1.4", TimerName::CheckForChanges, "", "", ""},
+    {"APIallowed=1\r\nAPIKey=k", {}, "lblAPIstatus", "lblAPIstatus=Disabled", "lblAPIstatus=Enabled"},
+    {"AIRenable=1", TimerName::AirUpdate, "lblTuneInAir", "lblTuneInAir=Disabled", "lblTuneInAir=Enabled"},
+    {"MetaWeather=1", TimerName::Weather, "lblWeather lblWeatherText",
+     "lblWeather= lblWeatherText=", "lblWeather=NO WEATHER lblWeatherText=NO WEATHER DATA"},
+    {"CheckSource=1", TimerName::SourceCheck, "lblFailText lblFailURL lblFailCheckTime",
+     "lblFailText=DISABLED lblFailURL=NONE lblFailCheckTime=NONE",
+     "lblFailText=WAITING lblFailURL=PERFORMING INITIAL CHECKS lblFailCheckTime=NONE"},
+    {"Tallyway=1", TimerName::CheckFile, "lblLastCheck", "lblLastCheck=Disabled", "lblLastCheck=None"},
+};
+
+TEST(Startup, EachSettingTurnsOnItsOwnFeatureAndTheOtherTimersAlwaysRun) {
+    // First with no settings file, then with each setting alone.
+    for (int chosen = -1; chosen < std::ssize(kFeatures); ++chosen) {
+        TestStation t;
+        const std::string with = chosen < 0 ? "no settings" : kFeatures[chosen].setting;
+        if (chosen >= 0) t.folder.write("brackenfield.ini", "[Brackenfield]\r\n" + with);
+        Startup(*t);
+        for (int i = 0; i < std::ssize(kFeatures); ++i) {
+            const Feature& f = kFeatures[i];
+            EXPECT_EQ(Items(*t, f.items), i == chosen ? f.on : f.off) << with;
+            if (f.timer.empty())
+                EXPECT_EQ(t.apiWindowsOpened, i == chosen) << with;
+            else
+                EXPECT_EQ(t.timers.running(f.timer), i == chosen) << f.timer << " with " << with;
+        }
+        for (const TimerSpec& timer : kMainWindowTimers) {
+            const bool optional = std::ranges::count(kFeatures, timer.name, &Feature::timer) > 0;
+            EXPECT_TRUE(optional || t.timers.running(timer.name)) << timer.name << " with " << with;
+        }
     }
 }
 
-TEST(Startup, SettingsTurnTheirFeaturesOn) {
-    TestStation t;
-    t.folder.write("brackenfield.ini",
-                   "[Brackenfield]\r\nManagementUpdate=5\r\nCheckForChanges=1.4\r\nAPIallowed=1\r\n"
-                   "AIRenable=1\r\nMetaWeather=1\r\nCheckSource=1\r\nTallyway=1\r\nDefaultStrapline=Radio\r\n"
-                   "FastFailover=1\r\n");
-    Startup(*t);
-    EXPECT_EQ(t.timers.periodMs("tmrSourceCheck"), 1000);
-    for (const char* on : {"tmrManagementDownload", "tmrCheckForChanges", "tmrAirUpdate", "tmrWeather",
-                           "tmrSourceCheck", "tmrCheckFile"})
-        EXPECT_TRUE(t.timers.running(on)) << on;
-    EXPECT_EQ(t.apiWindowsOpened, 1);
-    EXPECT_EQ(
-        Items(*t, "lblConfigurationStatus lblAPIstatus lblTuneInAir lblWeather lblWeatherText lblLastCheck"),
-        "lblConfigurationStatus=Enabled lblAPIstatus=Enabled lblTuneInAir=Enabled lblWeather=NO WEATHER "
-        "lblWeatherText=NO WEATHER DATA lblLastCheck=None");
-    EXPECT_EQ(Items(*t, "lblFailText lblFailURL lblFailCheckTime lblMetadataOutput"),
-              "lblFailText=WAITING lblFailURL=PERFORMING INITIAL CHECKS lblFailCheckTime=NONE "
-              "lblMetadataOutput=Radio");
+TEST(Startup, FastFailoverChecksEverySecond) {
+    for (const auto& [ini, periodMs] : {std::pair{"", 15000}, {"FastFailover=1\r\n", 1000}}) {
+        TestStation t;
+        t.folder.write("brackenfield.ini", std::string("[Brackenfield]\r\nCheckSource=1\r\n") + ini);
+        Startup(*t);
+        EXPECT_EQ(t.timers.periodMs(TimerName::SourceCheck), periodMs) << ini;
+    }
 }
 
 // What the settings decide at startup: the console, the running timers and
@@ -83,6 +93,7 @@ std::string StartupOutcome(const std::string& ini, bool writeFile = true) {
     TestStation t;
     if (writeFile) t.folder.write("brackenfield.ini", ini);
     Startup(*t);
+    t.console().txtAIR.clear();  // what the station log says of the file is the settings test's
     std::string out = DumpConsole(*t) + "HideTaskbar " + std::to_string(t.state().HideTaskbar) + " api " +
                       std::to_string(t.apiWindowsOpened) + " timers";
     for (const auto& [name, timer] : t.timers.timers) out += timer.running ? " " + name : "";
@@ -102,27 +113,6 @@ TEST(Startup, AnyBadSettingsFileStartsLikeAMissingOne) {
           std::string("[Brackenfield]\nCheckSource=yes\nAPIallowed=01\nAIRenable=on\nMetaWeather=1.0\n"
                       "Tallyway= 1x\nFilterSystem=true\nHideTaskbar=1.0\nManagementUpdate=-3\n")})
         EXPECT_EQ(StartupOutcome(ini), missing) << ini;
-}
-
-TEST(Startup, PollingNeedsExactlyOneAfterRounding) {
-    for (const auto& [value, on] : std::vector<std::pair<std::string, bool>>{
-             {"1.5", false}, {"2", false}, {"0.5", false}, {"0.51", true}, {"abc", false}}) {
-        TestStation t;
-        t.folder.write("brackenfield.ini", "[Brackenfield]\r\nCheckForChanges=" + value + "\r\n");
-        Startup(*t);
-        EXPECT_EQ(t.timers.running("tmrCheckForChanges"), on) << value;
-    }
-}
-
-TEST(Shutdown, ClosingLeavesThePlayersAndTerminateStopsBothFirst) {
-    TestStation t;
-    Form_Unload(*t);
-    EXPECT_EQ(t.quits, 1);
-    EXPECT_TRUE(t.processes.kills.empty());
-    t.processes.onCall = [&](const std::string&) { EXPECT_EQ(t.quits, 1) << "killed before the end"; };
-    cmdTerminate_Click(*t);
-    EXPECT_EQ(t.processes.kills, (std::vector<std::string>{"mplayer1", "mplayer2"}));
-    EXPECT_EQ(t.quits, 2);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "console/console_buttons.h"
 #include "app/startup.h"
 #include "test_station.h"
 
@@ -12,71 +11,40 @@ namespace {
 struct DisplayTimersTest : ::testing::Test {
     TestStation t;
     DisplayTimersTest() { Startup(*t); }
-    void fire(const char* timer, int times = 1) {
+    void fire(std::string_view timer, int times = 1) {
         for (int i = 0; i < times; ++i) t.timers.fire(timer);
     }
 };
 
 TEST_F(DisplayTimersTest, UptimeCountsTicksShowsTheStartTimeAndNeverWraps) {
-    EXPECT_EQ(FormatUptime(3600), "0 days 1 hrs 00 mins 00 secs");
     EXPECT_EQ(FormatUptime(93784), "1 days 2 hrs 03 mins 04 secs");
     EXPECT_EQ(FormatUptime(INT32_MAX), "24855 days 3 hrs 14 mins 07 secs");
-    fire("tmrUptimeDisplayUpdate", 59);
+    fire(TimerName::UptimeDisplayUpdate, 59);
     EXPECT_EQ(Items(*t, "lblUptime lblBooted"),
               "lblUptime=0 days 0 hrs 00 mins 59 secs lblBooted=2026-12-06 12:00:00");
     t.state().SystemRuntime = INT32_MAX;
-    fire("tmrUptimeDisplayUpdate");
+    fire(TimerName::UptimeDisplayUpdate);
     EXPECT_EQ(t.state().SystemRuntime, INT32_MAX);
 }
 
 TEST_F(DisplayTimersTest, SecondsCounterWrapsToZeroAfter121Ticks) {
-    fire("tmrCounter", 120);
+    fire(TimerName::Counter, 120);
     EXPECT_EQ(t.state().TimerCount, 120);
-    fire("tmrCounter");
+    fire(TimerName::Counter);
     EXPECT_EQ(t.state().TimerCount, 0);
 }
 
 TEST_F(DisplayTimersTest, OnAirIndicatorFollowsThePlayerSlotAndTheClockShowsLocalTime) {
-    fire("tmrUpdateDisplay");
+    fire(TimerName::UpdateDisplay);
     EXPECT_EQ(Items(*t, "lblStatus lblMplayer"), "lblStatus=NO SOURCE lblMplayer=None");
     EXPECT_EQ(t.console().lblStatus.backColour, Colour::Red);
     t.state().CurrentMplayer = 2;
-    fire("tmrUpdateDisplay");
+    fire(TimerName::UpdateDisplay);
     EXPECT_EQ(Items(*t, "lblStatus lblMplayer"), "lblStatus=ON AIR lblMplayer=2");
     EXPECT_EQ(t.console().lblStatus2.backColour, Colour::Green);
     t.clock.set(2027, 3, 4, 5, 6, 7, 8);
-    fire("tmrClockandEventCheck");
+    fire(TimerName::ClockandEventCheck);
     EXPECT_EQ(Items(*t, "lblClock lblDate"), "lblClock=06:07:08 lblDate=2027-03-04");
-}
-
-TEST_F(DisplayTimersTest, ModeButtonTwoClicksGoManualThenAutomatic) {
-    for (const auto& [caption, colour, running] :
-         {std::tuple{"MANUAL", Colour::Red, false}, {"AUTOMATIC", Colour::Green, true}}) {
-        cmdAutoManual_Click(*t);
-        EXPECT_EQ(t.console().cmdAutoManual.caption, caption);
-        EXPECT_EQ(t.console().cmdAutoManual.backColour, colour);
-        EXPECT_EQ(t.timers.running("tmrCheckAndDoEvents"), running);
-    }
-}
-
-TEST_F(DisplayTimersTest, FullScreenTakesTheBorderAwayOnlyWithHideTaskbar) {
-    for (const int16_t hide : {0, 1}) {
-        t.state().HideTaskbar = hide;
-        cmdFullScreen_Click(*t);
-        EXPECT_EQ(Items(*t, "cmdFullScreen window.maximized window.sizableBorder"),
-                  "cmdFullScreen=NORMAL window.maximized=1 window.sizableBorder=" + std::to_string(1 - hide));
-        cmdFullScreen_Click(*t);
-        EXPECT_EQ(Items(*t, "cmdFullScreen window.maximized window.sizableBorder"),
-                  "cmdFullScreen=FULL SCREEN window.maximized=0 window.sizableBorder=1");
-        EXPECT_EQ(t.state().MinMax, 0);
-    }
-}
-
-TEST_F(DisplayTimersTest, ViewButtonsOpenTheScheduleAndSourceListInTheEditor) {
-    cmdViewEvents_Click(*t);
-    cmdViewSource_Click(*t);
-    EXPECT_EQ(t.processes.opened, (std::vector<std::string>{(t.folder.path() / "sourceevents.ini").string(),
-                                                            (t.folder.path() / "sourcelist.ini").string()}));
 }
 
 }  // namespace

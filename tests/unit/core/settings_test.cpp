@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
+#include <sstream>
+
 #include "app/startup.h"
 #include "test_station.h"
 
@@ -47,16 +51,54 @@ TEST(LoadSettings, OnOffIsOnlyExactlyOneAndNumbersUseTheLeadingParse) {
     EXPECT_EQ(t.console().lblFilterSystem.caption, "SYSTEM API FILTER ON");
 }
 
-TEST(StartupSettings, QuotedDuplicatedAndOtherCaseKeysWorkWithAnyLineEnds) {
-    for (const std::string eol : {"\n", "\r\n", "\r"}) {
+// A complete settings file, every value "k", with the keys named in `drop`
+// left out and `first` put before them (the first line of a key wins).
+std::string Ini(std::string_view drop, const std::string& first = "") {
+    std::string ini = "[Brackenfield]\r\n" + first;
+    std::istringstream keys(
+        "DefaultStrapline ExtraMetaNowPlaying ManagementUpdate ManagementSendURL ManagementURL ManagementKey "
+        "ManagementSwitcher CheckForChanges CheckForChangeURL APIallowed APIKey AIRenable AIRid AIRpartnerid "
+        "AIRpartnerKey AIRdefaultTitle AIRdefaultArtist DoNotPrefixWhenContains MetaWeather "
+        "MetaOpenWeatherMapKey MetaLocation CheckSource FilterSystem Tallyway MetaURL HideTaskbar");
+    for (std::string key; keys >> key;)
+        if (drop.find(key) == std::string_view::npos) ini += key + "=k\r\n";
+    return ini;
+}
+
+TEST(StartupSettings, MissingKeysTakeSafeDefaultsAndTheStationLogNamesEveryProblem) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> ini;  // "<none>": no file; nullopt: a folder in its place
+        std::string strapline, extraPrefix, apiStatus;
+        int apiWindows;
+        std::string log;  // the lines after the startup line, stamps left out
+    };
+    const std::string missing = "  SYS - SETTINGS MISSING, DEFAULTS IN USE: ";
+    // clang-format off
+    const Case cases[] = {
+        {"NoFile", "<none>", "", "OFF", "Disabled", 0, "  SYS - SETTINGS FILE brackenfield.ini MISSING - DEFAULTS IN USE|"},
+        {"FolderInItsPlace", std::nullopt, "", "OFF", "Disabled", 0, "  SYS - SETTINGS FILE brackenfield.ini UNREADABLE - DEFAULTS IN USE|"},
+        {"CompleteAfterAByteOrderMark", "\xEF\xBB\xBF" + Ini("", "APIallowed=1\r\n"), "k", "k", "Enabled", 1, ""},
+        {"EmptyValuesAreNotMissing", Ini("", "DefaultStrapline=\r\nExtraMetaNowPlaying=\r\n"), "", "", "Disabled", 0, ""},
+        {"ThreeMissingApiClosed", Ini("DefaultStrapline ExtraMetaNowPlaying APIKey", "APIallowed=1\r\n"), "", "OFF",
+         "Disabled - no APIKey set", 0, missing + "DefaultStrapline, ExtraMetaNowPlaying, APIKey|  SYS - API CLOSED: NO APIKey IN brackenfield.ini|"},
+        {"MissingKeyWithApiOff", Ini("APIKey MetaURL"), "k", "k", "Disabled", 0, missing + "APIKey, MetaURL|"},
+        {"EmptyKeyWarnedAndLongValuesCut", Ini("HideTaskbar", "APIallowed=1\r\nAPIKey=\r\nMetaURL=" + std::string(120, 'u') + "\r\nAIRid=" + std::string(119, 'i') + "\r\n"),
+         "k", "k", "Enabled - empty APIKey: anyone may call", 1,
+         missing + "HideTaskbar - CUT TO 119 BYTES: MetaURL|  SYS - WARNING: APIKey IS EMPTY - ANY CALLER MAY USE THE API|"}};
+    // clang-format on
+    for (const Case& c : cases) {
         TestStation t;
-        t.folder.write("brackenfield.ini", "[brackenfield]" + eol + "checksource=\"1\"" + eol +
-                                               "CheckSource=0" + eol +
-                                               "DefaultStrapline=" + std::string(200, 's') + eol);
+        if (!c.ini) std::filesystem::create_directory(t.folder.path() / "brackenfield.ini");
+        if (c.ini && *c.ini != "<none>") t.folder.write("brackenfield.ini", *c.ini);
         Startup(*t);
-        EXPECT_TRUE(t.timers.running("tmrSourceCheck"));
-        EXPECT_EQ(t.timers.periodMs("tmrSourceCheck"), 15000);
-        EXPECT_EQ(t.state().DefaultStrapline, std::string(119, 's'));
+        std::string log;
+        for (size_t i = 1; i < t.logged.size(); ++i) log += t.logged[i].substr(19) + "|";
+        EXPECT_EQ(log, c.log) << c.name;
+        EXPECT_EQ(t.state().DefaultStrapline, c.strapline) << c.name;
+        EXPECT_EQ(t.state().ExtraMetaNowPlaying, c.extraPrefix) << c.name;
+        EXPECT_EQ(t.console().lblAPIstatus.caption, c.apiStatus) << c.name;
+        EXPECT_EQ(t.apiWindowsOpened, c.apiWindows) << c.name;
     }
 }
 

@@ -62,6 +62,7 @@ TEST_F(MetadataOutputsTest, WritesTheReceivedTitleOrTheStraplineAndTheExtraLine)
         {song, song, sun, "Now:", "", "0", "1", 61, sun}, {song, song, sun, "Now:", "", "0", "1", 120, sun},
         {song, song, "Now: Artist - Song", "Now:", "", "0", "1", 61, "NO WEATHER"},  // 10 bytes
         {song, song, "NO WEATHER!", "Now:", "", "0", "1", 61, "NO WEATHER!"},        // 11 bytes
+        {song, song, "Now: Artist - Song", "Now:", "", "0", "1", 61, "NO WEATHER DATA"},  // before any fetch
         {song, song, "Now: Artist - Song", "Now:", "", "0", "0", 61, sun}};
     // clang-format on
     for (const OutputCase& c : cases) {
@@ -113,7 +114,7 @@ TEST_F(MetadataOutputsTest, UnwritableFileIsSkippedAndRewritesAndThePaidItemLeav
     produce("Next Song Here");
     std::set<std::string> names;
     for (const auto& e : fs::directory_iterator(t.folder.path())) names.insert(e.path().filename());
-    EXPECT_EQ(names, (std::set<std::string>{"metadata.txt", "metaextra.txt", "tallyway.txt"}));
+    EXPECT_EQ(names, (std::set<std::string>{"metadata.txt", "metaextra.txt", "station.log", "tallyway.txt"}));
     EXPECT_EQ(t.folder.read("metadata.txt"), "Next Song Here\r\n");
 }
 

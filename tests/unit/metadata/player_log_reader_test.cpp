@@ -106,11 +106,18 @@ TEST_F(PlayerLogReaderTest, PaidTitleIsBilledOncePerNewTitleAndNeverPassedOn) {
     EXPECT_EQ(t.folder.read("tallyway.txt"), "20261206-120000\r\n$ Advert\r\n");
     EXPECT_EQ(logged("  PAY - $ Advert\r\n"), 1u);
 
-    tickWithLog("Name   : Radio\n");  // a tick without title: the same title is new again
+    // The player restarted: a tick without title, then the same paid title
+    // is the same airing; after another title it is a new one.
+    tickWithLog("Name   : Radio\n");
+    tickWithLog(icy("$ Advert"));
+    EXPECT_EQ(logged("  PAY - $ Advert\r\n"), 1u);
+    tickWithLog(icy("Song"));
     t.clock.advance(10);
     tickWithLog(icy("$ Advert"));
     EXPECT_EQ(logged("  PAY - $ Advert\r\n"), 2u);
     EXPECT_EQ(t.state().TallywayTT, "20261206-120015");
+    for (const char* title : {"", "$ Other", "", "$ Advert"}) tickWithLog(icy(title));
+    EXPECT_EQ(logged("  PAY - $ Advert\r\n"), 3u) << "another paid item in between";
 }
 
 TEST(PlayerLogReaderBilling, OnlyADollarAndBlankOrALoneDollarIsPaid) {

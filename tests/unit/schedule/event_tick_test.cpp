@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "app/startup.h"
-#include "console/console_buttons.h"
 #include "sources/health_check.h"
 #include "test_station.h"
 
@@ -147,36 +146,15 @@ TEST_F(EventTickTest, SourceWithoutAUrlIsRefusedOnceAndWhatPlaysStaysOnAir) {
               " 2026-12-06 07:00:30  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 7)\r\n");
 }
 
-TEST_F(EventTickTest, ManualModeHoldsARestartUntilAutomaticReturns) {
-    DefineTimers(*ts);
-    ts.timers.start("tmrCheckAndDoEvents");
-    auto runLoop = [&] {
-        if (ts.timers.running("tmrCheckAndDoEvents")) ts.timers.fire("tmrCheckAndDoEvents");
-    };
-    ts.state().CurrentSource = 3;
-    cmdAutoManual_Click(*ts);
-    ts.state().WasPlaying = 3;  // the watchdog asks for a restart
-    ts.state().CurrentSource = -1;
-    for (int i = 0; i < 5; ++i) runLoop();
-    EXPECT_TRUE(starts().empty());
-    EXPECT_EQ(ts.state().CurrentSource, -1);
-    cmdAutoManual_Click(*ts);
-    runLoop();
-    EXPECT_EQ(onAir(), OnAir(3));
-    EXPECT_EQ(starts(), Strings{"mplayer1 3"});
-}
-
 TEST_F(EventTickTest, AfterStartupTheFirstTickPlaysTodaysLastEntryAndTheScheduleTakesOver) {
     ts.folder.write("sourceevents.ini", "1 080000 2\r\n1 200000 4\r\n");
     Startup(*ts);
-    EXPECT_EQ(ts.state().LastEvent, "1 080000 2");
-    EXPECT_EQ(ts.state().NextEvent, "1 200000 4");
-    ts.timers.fire("tmrCheckAndDoEvents");
+    ts.timers.fire(TimerName::CheckAndDoEvents);
     EXPECT_EQ(onAir(), OnAir(2));
     for (const auto& [hour, minute, second] : {std::tuple{19, 59, 55}, {20, 0, 0}}) {
         ts.clock.setTime(1, hour, minute, second);
-        ts.timers.fire("tmrLoadEventsAndCalculate");
-        ts.timers.fire("tmrCheckAndDoEvents");
+        ts.timers.fire(TimerName::LoadEventsAndCalculate);
+        ts.timers.fire(TimerName::CheckAndDoEvents);
     }
     EXPECT_EQ(onAir(), OnAir(4));
     EXPECT_EQ(starts(), (Strings{"mplayer1 2", "mplayer2 4"}));

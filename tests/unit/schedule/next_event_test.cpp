@@ -78,5 +78,32 @@ TEST(NextEventCalculation, HoldsTheNextEntryThroughItsMinuteThenMovesOn) {
     }
 }
 
+TEST(NextEventCalculation, ScheduleLabelsShowTheEntriesWithTheirSourceNames) {
+    struct Case {
+        const char* name;
+        std::string events;  // "<missing>": no file
+        int weekday, hour, minute, second;
+        std::string nextBefore, next, last;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"NoSchedule", "<missing>", 1, 12, 0, 0, None, "No Event Next", "No Previous Event"},
+        {"TodayBothWays", "1 080000 2\r\n1 200000 4\r\n", 1, 12, 0, 0, None,
+         "Next: Sun 20:00:00  source 4 Drive Time", "Last: Sun 08:00:00  source 2 Breakfast"},
+        {"TomorrowsUnnamedSource", "7 235959 0\r\n", 6, 23, 0, 0, None, "Next: Sat 23:59:59  source 0", "No Previous Event"},
+        {"HeldThroughItsMinute", "1 080000 2\r\n", 1, 12, 0, 30, "3 120000 4", "Next: Tue 12:00:00  source 4 Drive Time", "No Previous Event"}};
+    // clang-format on
+    for (const Case& c : cases) {
+        test::TestStation ts;
+        ts.folder.write("sourcelist.ini", "2n:Breakfast\r\n4n:Drive Time\r\n0u:http://backup/\r\n");
+        if (c.events != "<missing>") ts.folder.write("sourceevents.ini", c.events);
+        ts.clock.setTime(c.weekday, c.hour, c.minute, c.second);
+        ts.state().NextEvent = c.nextBefore;
+        tmrLoadEventsAndCalculate_Timer(*ts);
+        EXPECT_EQ(ts.console().lblNextEvent.caption, c.next) << c.name;
+        EXPECT_EQ(ts.console().lblLastEvent.caption, c.last) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace bf

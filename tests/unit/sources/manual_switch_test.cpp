@@ -9,113 +9,101 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// Source 2 on air in failover: the backup is about to take over.
-struct ManualSwitchTest : ::testing::Test {
-    test::TestStation ts;
-    StationState& s = ts.state();
-    ConsoleModel& c = ts.console();
-    ManualSwitchTest() {
-        ts.folder.write("sourcelist.ini",
-                        "0n:Backup\r\n0u:http://backup.example/b\r\n2n:Two\r\n2u:http://two.example/live\r\n"
-                        "4n:Four\r\n4u:http://four.example/live\r\n");
-        c.lblCurrentSource.caption = "http://two.example/live";
-        c.lblStudio.caption = "Two";
-        s.CurrentMplayer = 1;
-        s.CurrentSource = 2;
-        s.SilenceFlag = 1;
-        s.LinkFailCount = 3;
-        s.WasPlaying = 2;
-        for (const char* t : {"tmrSourceCheck", "tmrCheckMplayerOK"}) ts.timers.start(t);
+// Source 2 on air from slot 1, in failover: the backup is about to take over.
+struct FailoverStation : test::TestStation {
+    FailoverStation() {
+        folder.write("sourcelist.ini",
+                     "0n:Backup\r\n0u:http://backup.example/b\r\n2n:Two\r\n2u:http://two.example/live\r\n"
+                     "4u:http://four.example/live\r\n4s:abcd\r\n5u:http://five.example/live\r\n5s:abcde\r\n"
+                     "6u:http://six.example/live\r\n6s:touch a&b\r\n");
+        console().lblCurrentSource.caption = "http://two.example/live";
+        console().lblStudio.caption = "Two";
+        state().CurrentMplayer = 1;
+        state().CurrentSource = 2;
+        state().SilenceFlag = 1;
+        state().LinkFailCount = 3;
+        state().WasPlaying = 2;
+        for (std::string_view t : {TimerName::SourceCheck, TimerName::CheckMplayerOK}) timers.start(t);
     }
-    void choose(char n) { c.comboSourceList.text = std::string(1, n) + " Select Source number " + n; }
-    std::string failover() { return test::Items(*ts, "SilenceFlag LinkFailCount WasPlaying"); }
+    std::string failover() { return test::Items(*station, "SilenceFlag LinkFailCount WasPlaying"); }
 };
 
-TEST_F(ManualSwitchTest, ForceSwitchPutsTheChosenSourceOnAirWithTheButtonDisabled) {
-    choose('4');
-    bool enabledDuringSwitch = true;
-    ts.processes.onCall = [&](const std::string&) { enabledDuringSwitch = c.cmdForceSwitch.enabled; };
-    cmdForceSwitch_Click(*ts);
-    EXPECT_FALSE(enabledDuringSwitch);
-    EXPECT_TRUE(c.cmdForceSwitch.enabled);
-    EXPECT_EQ(ts.processes.log.front(), "start mplayer2 http://four.example/live -quiet -noconsolecontrols");
-    EXPECT_EQ(s.CurrentSource, 4);
-    EXPECT_EQ(failover(), "SilenceFlag=0 LinkFailCount=0 WasPlaying=-1");
-    EXPECT_EQ(c.txtAIR, "");
-}
-
-TEST_F(ManualSwitchTest, NumberWithoutASourceChangesNothingButTheLogAndTransferStringWins) {
-    c.lblSourceDisp.caption = "2";
-    const std::string before = test::Items(*ts, "CurrentSource lblSourceDisp lblCurrentSource lblStudio");
-    for (const std::string& text :
-         {c.comboSourceList.text, c.comboSourceList.text, std::string(), std::string("x")}) {
-        c.comboSourceList.text = text;
-        cmdForceSwitch_Click(*ts);
-        EXPECT_EQ(test::Items(*ts, "CurrentSource lblSourceDisp lblCurrentSource lblStudio"), before) << text;
-        EXPECT_EQ(failover(), "SilenceFlag=1 LinkFailCount=3 WasPlaying=2") << text;
-        EXPECT_TRUE(c.cmdForceSwitch.enabled);
-    }
-    EXPECT_TRUE(ts.processes.log.empty());
-    EXPECT_EQ(test::CountOf(c.txtAIR, "  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE "),
-              4u);  // each click
-    choose('2');
-    ts.station->api.TransferString = "4";
-    cmdForceSwitch_Click(*ts);
-    EXPECT_EQ(s.PlayURL, "http://four.example/live");
-}
-
-TEST_F(ManualSwitchTest, CommandLongerThanFourBytesIsRunAndLogged) {
-    for (const auto& [command, runs] :
-         {std::pair{"abcd", false}, {"abcde", true}, {"", false}, {"touch a&b", true}}) {
-        test::TestStation t;
-        t.folder.write("sourcelist.ini", std::string("2u:http://two.example/live\r\n2s:") + command + "\r\n");
-        t.console().comboSourceList.text = "2 Select Source number 2";
+TEST(ManualSwitchTest, ForceSwitchEndsTheFailoverSwitchesToTheChosenSourceAndRunsItsLongerCommand) {
+    // The list's text, the URL started on slot 2, the number on air, the command run.
+    // clang-format off
+    const std::tuple<std::string, std::string, int16_t, std::string> cases[] = {
+        {"4 Select Source number 4", "http://four.example/live", 4, ""},  // four bytes: not run
+        {"5 Select Source number 5", "http://five.example/live", 5, "abcde"},
+        {"6 Select Source number 6", "http://six.example/live", 6, "touch a&b"}};
+    // clang-format on
+    for (const auto& [list, started, number, command] : cases) {
+        SCOPED_TRACE(list);
+        FailoverStation t;
+        t.console().comboSourceList.text = list;
+        bool enabledDuringSwitch = true;
+        t.processes.onCall = [&](const std::string&) {
+            enabledDuringSwitch = t.console().cmdForceSwitch.enabled;
+        };
         cmdForceSwitch_Click(*t);
-        EXPECT_EQ(t.processes.commands, runs ? Strings{command} : Strings{}) << command;
+        EXPECT_FALSE(enabledDuringSwitch);
+        EXPECT_TRUE(t.console().cmdForceSwitch.enabled);
+        EXPECT_EQ(t.processes.log.front(), "start mplayer2 " + started + " -quiet -noconsolecontrols");
+        EXPECT_EQ(t.failover() + " " + std::to_string(t.state().CurrentSource),
+                  "SilenceFlag=0 LinkFailCount=0 WasPlaying=-1 " + std::to_string(number));
+        EXPECT_EQ(t.processes.commands, command.empty() ? Strings{} : Strings{command});
         EXPECT_EQ(
             t.console().txtAIR,
-            runs ? " 2026-12-06 12:00:02  RUNNING EXTERNAL COMMAND (" + std::string(command) + ")\r\n" : "");
+            command.empty() ? "" : " 2026-12-06 12:00:02  RUNNING EXTERNAL COMMAND (" + command + ")\r\n");
     }
 }
 
-TEST_F(ManualSwitchTest, ForceSourceRestartsTheBackupOnSlotOneFromScratch) {
-    c.lblSourceDisp.caption = "0";
-    c.lblCurrentSource.caption = "http://backup.example/b";
-    s.CurrentMplayer = 2;
-    s.CheckSource = "1";
-    const char* files[] = {"mplayer1.log", "mplayer2.log", "mplayer.log", "metadata.txt", "metaextra.txt"};
-    for (const char* f : files) ts.folder.write(f, "x");
-    bool timersStoppedAtStart = false;
-    ts.processes.onCall = [&](const std::string& call) {
-        if (call.starts_with("start"))
-            timersStoppedAtStart =
-                !ts.timers.running("tmrSourceCheck") && !ts.timers.running("tmrCheckMplayerOK");
+// Never chosen, empty, or no source: each click is refused and logged.
+TEST(ManualSwitchTest, NumberWithoutAPlayableSourceChangesNothingButTheLog) {
+    FailoverStation t;
+    auto shown = [&] {
+        return t.failover() + " " + test::Items(*t, "CurrentSource lblCurrentSource lblStudio");
     };
-    cmdForceSource_Click(*ts);
-
-    EXPECT_EQ(ts.processes.log,
-              (Strings{"kill mplayer1", "kill mplayer2",
-                       "start mplayer1 http://backup.example/b -quiet -noconsolecontrols"}));
-    EXPECT_TRUE(timersStoppedAtStart);
-    for (const char* f : files) EXPECT_FALSE(ts.folder.exists(f)) << f;
-    EXPECT_EQ(ts.clock.totalSlept(), 5.0);
-    EXPECT_EQ(test::Items(*ts, "CurrentMplayer CurrentSource lblStudio lblDebug"),
-              "CurrentMplayer=1 CurrentSource=0 lblStudio=Backup lblDebug=http://backup.example/b");
-    EXPECT_EQ(failover(), "SilenceFlag=0 LinkFailCount=0 WasPlaying=-1");
-    EXPECT_EQ(c.txtAIR, " 2026-12-06 12:00:05  USR - USER FORCED SWITCH FROM BACKUP (SOURCE 0)\r\n");
-    EXPECT_TRUE(ts.timers.running("tmrCheckMplayerOK") && ts.timers.running("tmrSourceCheck"));
-    EXPECT_EQ(test::Items(*ts, "lblFailText lblFailURL lblFailCheckTime"),
-              "lblFailText=WAITING lblFailURL=PERFORMING INITIAL CHECKS lblFailCheckTime=NONE");
+    const std::string before = shown();
+    for (const std::string list : {"Select Source for Forced Manual Switch", "Select Source", "", "x"}) {
+        t.console().comboSourceList.text = list;
+        cmdForceSwitch_Click(*t);
+        EXPECT_EQ(shown(), before) << list;
+    }
+    EXPECT_TRUE(t.processes.log.empty());
+    EXPECT_EQ(test::CountOf(t.console().txtAIR, "  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE "), 4u);
 }
 
-TEST_F(ManualSwitchTest, ForceSourceWithTheHealthCheckOffLeavesItOff) {
-    c.lblSourceDisp.caption = "2";
-    s.CheckSource = "yes";
-    cmdForceSource_Click(*ts);
-    EXPECT_FALSE(ts.timers.running("tmrSourceCheck"));
-    EXPECT_TRUE(ts.timers.running("tmrCheckMplayerOK"));
-    EXPECT_EQ(test::Items(*ts, "lblFailText lblFailURL lblFailCheckTime CurrentSource"),
-              "lblFailText=DISABLED lblFailURL=NONE lblFailCheckTime=NONE CurrentSource=2");
+TEST(ManualSwitchTest, ForceSourceRestartsTheSourceShownOnSlotOneFromScratchAndRearmsTheChecks) {
+    for (const std::string checkSource : {"1", "yes"}) {
+        SCOPED_TRACE(checkSource);
+        FailoverStation t;
+        t.console().lblSourceDisp.caption = "0";
+        t.console().lblCurrentSource.caption = "http://backup.example/b";
+        t.state().CurrentMplayer = 2;
+        t.state().CheckSource = checkSource;
+        const char* files[] = {"mplayer1.log", "mplayer2.log", "mplayer.log", "metadata.txt",
+                               "metaextra.txt"};
+        for (const char* f : files) t.folder.write(f, "x");
+        cmdForceSource_Click(*t);
+
+        EXPECT_EQ(t.processes.log,
+                  (Strings{"kill mplayer1", "kill mplayer2",
+                           "start mplayer1 http://backup.example/b -quiet -noconsolecontrols"}));
+        for (const char* f : files) EXPECT_FALSE(t.folder.exists(f)) << f;
+        EXPECT_EQ(t.clock.totalSlept(), 5.0);
+        EXPECT_EQ(test::Items(*t, "CurrentMplayer CurrentSource lblStudio lblDebug"),
+                  "CurrentMplayer=1 CurrentSource=0 lblStudio=Backup lblDebug=http://backup.example/b");
+        EXPECT_EQ(t.failover(), "SilenceFlag=0 LinkFailCount=0 WasPlaying=-1");
+        EXPECT_EQ(t.console().txtAIR,
+                  " 2026-12-06 12:00:05  USR - USER FORCED SWITCH FROM BACKUP (SOURCE 0)\r\n");
+        EXPECT_TRUE(t.timers.running(TimerName::CheckMplayerOK));
+        // The health check is started again only when it is on.
+        EXPECT_EQ(t.timers.running(TimerName::SourceCheck), checkSource == "1");
+        EXPECT_EQ(test::Items(*t, "lblFailText lblFailURL lblFailCheckTime"),
+                  checkSource == "1"
+                      ? "lblFailText=WAITING lblFailURL=PERFORMING INITIAL CHECKS lblFailCheckTime=NONE"
+                      : "lblFailText=DISABLED lblFailURL=NONE lblFailCheckTime=NONE");
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "test_station.h"
 
 namespace bf {
@@ -9,81 +11,49 @@ namespace {
 
 using namespace std::string_literals;
 
-struct SourceListTest : ::testing::Test {
-    test::TestStation ts;
-    void list(const std::string& content) { ts.folder.write("sourcelist.ini", content); }
-    SourceEntry find(std::string_view number) { return FindSource(*ts, number); }
-    SourceTable table() { return ReadSourceTable(*ts); }
+std::string Show(const SourceEntry& e) {
+    return e.name + "|" + e.url + "|" + e.command;
+}
+
+struct Case {
+    std::optional<std::string> file;  // nullopt: no sourcelist.ini
+    std::string number;
+    std::string found;  // FindSource(number)
+    size_t index;
+    std::string filed;  // ReadSourceTable()[index]
 };
 
-TEST_F(SourceListTest, FindsEachKeyOnAnyLineTheLastOneWinningAndReadsTheFileAfresh) {
-    list(
-        "1n:Studio A\r\n1u:http://first/a\r\n2u:http://other:8000/b\r\n1s:echo "
-        "hello\r\n1u:http://a/live\r\n");
-    const SourceEntry e = find("1");
-    EXPECT_EQ(e.name, "Studio A");
-    EXPECT_EQ(e.url, "http://a/live");
-    EXPECT_EQ(e.command, "echo hello");
-    EXPECT_EQ(table().urls[1], "http://a/live");
-    EXPECT_EQ(table().names[1], "Studio A");
-    list("1u:http://new/a\r\n");
-    EXPECT_EQ(find("1").url, "http://new/a");
-    EXPECT_EQ(table().urls[1], "http://new/a");
-}
-
-TEST_F(SourceListTest, CommentsUpperCaseKeysAndNumberTextsOfOtherLengthFindNothing) {
-    list(
-        ";4u:http://hidden/a\r\n;4n:Hidden\r\n2U:http://a/b\r\n2N:Name\r\n1u:http://a/1\r\n12u:http://c/"
-        "d\r\nu:\r\n");
-    for (const char* number : {"4", ";", "2", "12", "", "1\r\n"}) {
-        EXPECT_EQ(find(number).url, "") << number;
-        EXPECT_EQ(find(number).name, "") << number;
-    }
-    SourceTable expected;
-    expected.urls[1] = "http://a/1";
-    EXPECT_EQ(table().urls, expected.urls);
-    EXPECT_EQ(table().names, expected.names);
-}
-
-TEST_F(SourceListTest, ValuesAreUntrimmedBytes) {
-    list(
-        "\x00\xff\xfe;\x01u:\x00\x80\r\n1u: http://a/b  \r\n2u:\r\n2n:\tTabbed\r\n3u:http://a/\x00\xff\r\n"s);
-    EXPECT_EQ(find("1").url, " http://a/b  ");
-    EXPECT_EQ(find("2").url, "");
-    EXPECT_EQ(find("2").name, "\tTabbed");
-    EXPECT_EQ(find("3").url, "http://a/\x00\xff"s);
-    EXPECT_EQ(table().urls[0], "");
-}
-
-TEST_F(SourceListTest, LetterAsNumberIsFoundOnlyByThatLetterButFiledUnderZero) {
-    list("0n:Backup\r\nAn:Letter name\r\nAu:http://letter/x\r\n");
-    EXPECT_EQ(find("A").name, "Letter name");
-    EXPECT_EQ(find("0").name, "Backup");
-    EXPECT_EQ(table().names[0], "Letter name");  // the later line filed under 0 wins
-    EXPECT_EQ(table().urls[0], "http://letter/x");
-}
-
-TEST_F(SourceListTest, MissingEmptyOrJunkFilesStillWork) {
-    EXPECT_EQ(find("1").url, "");
-    EXPECT_EQ(table().urls, SourceTable{}.urls);
-    list("");
-    EXPECT_EQ(find("1").name, "");
+TEST(SourceListTest, FindSourceTakesOnlyTheNumbersOwnLinesTheTableFilesOtherCharactersUnderZero) {
     std::string junk;
     while (junk.size() < 1024 * 1024) junk += "xx:junk junk junk;;;\r\n\n\r";
-    list(junk + "9u:http://end/x");
-    EXPECT_EQ(find("9").url, "http://end/x");
-    EXPECT_EQ(table().urls[9], "http://end/x");
-    EXPECT_EQ(table().urls[0], "");  // "x:" is no key
-}
-
-TEST_F(SourceListTest, CrLfLoneCrAndLoneLfAllEndLinesInOneFile) {
-    list("1n:One\n1u:http://one/a\r2n:Two\r\n;2u:http://no/\n\r2u:http://two/b\r\n\n3u:http://three/c");
-    EXPECT_EQ(find("1").name, "One");
-    EXPECT_EQ(find("1").url, "http://one/a");
-    EXPECT_EQ(find("2").name, "Two");
-    EXPECT_EQ(find("2").url, "http://two/b");
-    EXPECT_EQ(find("3").url, "http://three/c");
-    EXPECT_EQ(table().urls[2], "http://two/b");
+    const std::string letter = "0n:Backup\r\nAn:Letter name\r\nAu:http://letter/x\r\n";
+    const std::string ends = "1n:One\n1u:http://one/a\r2n:Two\r\n;2u:http://no/\n\r2u:http://two/b\r\n\n3u:x";
+    const Case cases[] = {
+        {"1n:Studio A\r\n1u:http://first/a\r\n2u:http://b/\r\n1s:echo hello\r\n1u:http://a/live\r\n", "1",
+         "Studio A|http://a/live|echo hello", 1, "Studio A|http://a/live|echo hello"},
+        {";4u:http://hidden/a\r\n;4n:Hidden\r\n2U:http://a/b\r\n2N:Name\r\n", "4", "||", 2, "||"},
+        {";u:http://semi/\r\n", ";", "|http://semi/|", 0, "||"},  // only the table skips comments
+        {"12u:http://c/d\r\n1u:http://a/1\r\nu:\r\n", "12", "||", 1, "|http://a/1|"},
+        {"1u:http://a/1\r\n", "1\r\n", "||", 1, "|http://a/1|"},
+        {"\x00\xff\xfe;\x01u:\x00\x80\r\n1u: http://a/b  \r\n2n:\tTabbed\r\n3u:http://a/\x00\xff\r\n"s, "1",
+         "| http://a/b  |", 0, "||"},
+        {"2u:\r\n2n:\tTabbed\r\n3u:http://a/\x00\xff\r\n"s, "3", "|http://a/\x00\xff|"s, 2, "\tTabbed||"},
+        {letter, "A", "Letter name|http://letter/x|", 0, "Letter name|http://letter/x|"},  // later wins
+        {letter, "0", "Backup||", 0, "Letter name|http://letter/x|"},
+        {std::nullopt, "1", "||", 0, "||"},
+        {"", "1", "||", 1, "||"},
+        {junk + "9u:http://end/x", "9", "|http://end/x|", 0, "||"},
+        {ends, "2", "Two|http://two/b|", 2, "Two|http://two/b|"},
+        {ends, "1", "One|http://one/a|", 3, "|x|"},
+    };
+    test::TestStation ts;  // one station for all: the file is read afresh on every use
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.number + " in " + c.file.value_or("(no file)").substr(0, 40));
+        std::filesystem::remove(ts.folder.path() / "sourcelist.ini");
+        if (c.file) ts.folder.write("sourcelist.ini", *c.file);
+        EXPECT_EQ(Show(FindSource(*ts, c.number)), c.found);
+        EXPECT_EQ(Show(ReadSourceTable(*ts)[c.index]), c.filed);
+    }
 }
 
 }  // namespace

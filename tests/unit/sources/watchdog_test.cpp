@@ -11,21 +11,16 @@ namespace {
 
 constexpr const char* kRestartLine = "  SYS - RESTARTING MPLAYER - POSSIBLE NETWORK ISSUE";
 
-struct WatchdogTest : ::testing::Test {
+TEST(WatchdogTest, BothPlayersGoneRequestsOneRestartAndAppendsItToTheErrorLogIfItCan) {
     TestStation ts;
-    WatchdogTest() { ts.clock.set(2026, 12, 31, 5, 14, 5, 9); }
-};
-
-TEST_F(WatchdogTest, BothPlayersGoneRequestsOneRestartAndAppendsItToTheErrorLogIfItCan) {
+    ts.clock.set(2026, 12, 31, 5, 14, 5, 9);
     ts.folder.write("error.log", "RESTART 01-01-2026 00:00:00 SOURCE:1\r\n");
     ts.state().CurrentSource = 3;
     tmrCheckMplayerOK_Timer(*ts);
     EXPECT_EQ(ts.processes.kills, (std::vector<std::string>{"mplayer1", "mplayer2"}));
     EXPECT_EQ(ts.console().txtAIR, std::string(" 2026-12-31 14:05:09") + kRestartLine + "\r\n");
-    EXPECT_EQ(ts.state().WasPlaying, 3);
-    EXPECT_EQ(ts.state().CurrentSource, -1);
-    EXPECT_EQ(ts.console().lblMplayer1.caption, "");
-    EXPECT_EQ(ts.console().lblMplayer2.caption, "");
+    EXPECT_EQ(Items(*ts, "WasPlaying CurrentSource lblMplayer1 lblMplayer2"),
+              "WasPlaying=3 CurrentSource=-1 lblMplayer1= lblMplayer2=");
 
     tmrCheckMplayerOK_Timer(*ts);  // the restart is pending: nothing more
     ts.state().CurrentSource = 0;
@@ -45,36 +40,30 @@ TEST_F(WatchdogTest, BothPlayersGoneRequestsOneRestartAndAppendsItToTheErrorLogI
     EXPECT_EQ(CountOf(ts.console().txtAIR, kRestartLine), 3u);
 }
 
-TEST_F(WatchdogTest, NoRestartWhileASlotRunsOrNoSourceIsOnAir) {
-    const struct {
-        bool one, two;
-        int16_t source;
-    } cases[] = {{true, false, 2}, {false, true, 2}, {true, true, 2}, {false, false, -1}};
+TEST(WatchdogNoRestartTest, WhileASlotRunsNoSourceIsOnAirOrTheProcessTableCannotBeRead) {
+    // clang-format off
+    const struct { bool one, two; int16_t source; bool unreadable; const char* labels; } cases[] = {
+        {true, false, 2, false, "1|"}, {false, true, 2, false, "|2"}, {true, true, 2, false, "1|2"},
+        {false, false, -1, false, "|"},
+        {false, false, 2, true, "1|2"}};  // the labels keep what they showed
+    // clang-format on
     for (const auto& c : cases) {
         TestStation t;
         if (c.one) t.processes.running.insert("mplayer1");
         if (c.two) t.processes.running.insert("mplayer2");
+        t.processes.failLookup = c.unreadable;
+        t.console().lblMplayer1.caption = "1";
+        t.console().lblMplayer2.caption = "2";
         t.state().CurrentSource = c.source;
         t.state().WasPlaying = 6;
         tmrCheckMplayerOK_Timer(*t);
-        EXPECT_EQ(t.state().CurrentSource, c.source);
-        EXPECT_EQ(t.state().WasPlaying, 6);
+        EXPECT_EQ(Items(*t, "CurrentSource WasPlaying"),
+                  "CurrentSource=" + std::to_string(c.source) + " WasPlaying=6");
         EXPECT_TRUE(t.processes.kills.empty());
         EXPECT_EQ(t.console().txtAIR, "");
         EXPECT_FALSE(t.folder.exists("error.log"));
-        EXPECT_EQ(t.console().lblMplayer1.caption, c.one ? "1" : "");
-        EXPECT_EQ(t.console().lblMplayer2.caption, c.two ? "2" : "");
+        EXPECT_EQ(t.console().lblMplayer1.caption + "|" + t.console().lblMplayer2.caption, c.labels);
     }
-}
-
-TEST_F(WatchdogTest, UnreadableProcessTableSkipsTheRestartAndKeepsTheLabels) {
-    ts.processes.failLookup = true;
-    ts.console().lblMplayer1.caption = "1";
-    ts.state().CurrentSource = 2;
-    tmrCheckMplayerOK_Timer(*ts);
-    EXPECT_EQ(ts.state().CurrentSource, 2);
-    EXPECT_TRUE(ts.processes.kills.empty());
-    EXPECT_EQ(ts.console().lblMplayer1.caption, "1");
 }
 
 }  // namespace

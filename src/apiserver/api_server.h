@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "apiserver/api_commands.h"
+#include "core/timer_names.h"
 #include "platform/tcp_listener.h"
 
 namespace bf {
@@ -19,19 +21,31 @@ std::string SlotTag(int16_t slot);
 
 // The socket side of the API server window: the listener (slot 0, which
 // never carries a connection) and the connection slots 1, 2, ... with their
-// status rows in station.api.rows. A connection is accepted on the lowest
-// free slot; a new slot is made only when every slot is busy. Bytes are
-// buffered per connection until they make a request (or plainly cannot);
-// each connection gets exactly one reply and is closed once it has gone out.
+// status rows in station.api.rows, which nothing else writes. A connection
+// is accepted on the lowest free slot; a new slot is made only when every
+// slot is busy. Bytes are buffered per connection until they make a request
+// (or plainly cannot); each connection gets exactly one reply and is closed
+// once it has gone out. One address holds a few slots at most, so that a
+// single caller cannot lock the others out.
 class ApiServer {
 public:
-    // Connections beyond this many slots are dropped at once.
+    // While this many slots are busy, further connections wait in the
+    // listener's queue until one comes free.
     static constexpr int16_t kHighestSlot = 256;
+    // A connection from an address that already holds this many slots is
+    // closed at once.
+    static constexpr int kSlotsPerAddress = 16;
+    // Closed connections go on swallowing what their peers still send for
+    // kLingerSeconds, so that it cannot make the peers' systems discard the
+    // reply; beyond kMostLingering of them the oldest is dropped, so that a
+    // flood of callers cannot pile up descriptors.
+    static constexpr int kLingerSeconds = 3;
+    static constexpr size_t kMostLingering = 64;
     // A connection that sends nothing for this long, or is still open after
     // the lifetime, is dropped. Counted in ticks of the time-out timer.
     static constexpr int kIdleSeconds = 10;
     static constexpr int kLifetimeSeconds = 60;
-    static constexpr const char* kTimeoutTimer = "tmrApiTimeout";
+    static constexpr std::string_view kTimeoutTimer = TimerName::ApiTimeout;
 
     ApiServer(Station& station, TcpListener& listener);
     ~ApiServer();
@@ -40,11 +54,15 @@ public:
 
     // Window open: resets the window's fields and rows, listens on `port`
     // ("" address: every interface; a port outside 0..65535 is never
-    // opened) and starts the time-out timer.
+    // opened) and starts the time-out timer. A listener that cannot be
+    // opened is reported with its reason on lblAPIstatus and in the station
+    // log.
     void Open(int port, const std::string& address = {});
 
     void Sck_ConnectionRequest();
     void Sck_DataArrival(int16_t slot);
+    // The caller has finished sending: what it sent is its request.
+    void Sck_InputEnded(int16_t slot);
     void Sck_SendComplete(int16_t slot);
     void Sck_Close(int16_t slot);
     void tmrApiTimeout_Timer();
@@ -61,6 +79,7 @@ private:
     struct Slot {
         std::unique_ptr<TcpConnection> socket;  // empty: the slot is free
         uint64_t serial = 0;                    // which connection the slot holds
+        std::string address;                    // the peer's
         std::string received;
         bool answered = false;
         bool handling = false;
@@ -73,10 +92,17 @@ private:
     void Answer(int16_t slot);
     void CloseSlot(int16_t slot, bool afterReply);
     void SetRow(int16_t slot, std::string text);
+    void ReportListenFailure(int port, const std::string& address);
+
+    struct Lingering {
+        std::unique_ptr<TcpConnection> socket;
+        int ticks = 0;
+    };
 
     Station& station_;
     TcpListener& listener_;
     std::vector<Slot> slots_;
+    std::deque<Lingering> lingering_;  // oldest first
     uint64_t nextSerial_ = 1;
 };
 

@@ -1,0 +1,190 @@
+#include "apiserver/api_server.h"
+
+#include "apiserver/request_text.h"
+#include "core/run_handler.h"
+#include "core/station.h"
+#include "core/station_log.h"
+
+namespace bf {
+
+std::string SlotTag(int16_t slot) {
+    const std::string text = "00" + std::to_string(slot);
+    return text.substr(text.size() - 2);
+}
+
+ApiServer::ApiServer(Station& station, TcpListener& listener) : station_(station), listener_(listener) {}
+
+ApiServer::~ApiServer() {
+    station_.timers.remove(kTimeoutTimer);
+    listener_.setConnectionRequestHandler({});
+}
+
+void ApiServer::Open(int port, const std::string& address) {
+    station_.api.created = true;
+    station_.api.response.clear();
+    station_.api.rows = {"(No Connection)"};
+    slots_.clear();
+    slots_.emplace_back();  // slot 0: the listener
+    if (rowChanged) rowChanged(0);
+
+    listener_.setConnectionRequestHandler(
+        [this] { RunHandler(station_, "Sck_ConnectionRequest", [this] { Sck_ConnectionRequest(); }); });
+    if (port >= 0 && port <= 65535) listener_.listen(static_cast<uint16_t>(port), address);
+    if (listener_.isListening())
+        SetRow(0, "00 Listening");
+    else
+        ReportListenFailure(port, address);
+
+    station_.timers.define(kTimeoutTimer, 1000, [this] {
+        RunHandler(station_, kTimeoutTimer, [this] { tmrApiTimeout_Timer(); });
+    });
+    station_.timers.start(kTimeoutTimer);
+}
+
+void ApiServer::ReportListenFailure(int port, const std::string& address) {
+    const std::string reason = port < 0 || port > 65535 ? "no such port" : listener_.listenError();
+    const std::string where = std::to_string(port) + (address.empty() ? "" : " of " + address);
+    station_.console.lblAPIstatus.caption = "Not listening on port " + where + ": " + reason;
+    AddToAirLog(station_, "  SYS - API NOT LISTENING ON PORT " + where + ": " + reason);
+}
+
+bool ApiServer::busy(int16_t slot) const {
+    return slot > 0 && static_cast<size_t>(slot) < slots_.size() && slots_[slot].socket != nullptr;
+}
+
+bool ApiServer::Holds(int16_t slot, uint64_t serial) const {
+    return slot > 0 && static_cast<size_t>(slot) < slots_.size() && slots_[slot].serial == serial &&
+           slots_[slot].socket != nullptr;
+}
+
+TcpConnection::Events ApiServer::EventsFor(int16_t slot, uint64_t serial) {
+    // An event of a connection that has left its slot must not act on the
+    // slot's next connection.
+    auto event = [this, slot, serial](const char* name, void (ApiServer::*handler)(int16_t)) {
+        return [this, slot, serial, name, handler] {
+            RunHandler(station_, name, [&] {
+                if (Holds(slot, serial)) (this->*handler)(slot);
+            });
+        };
+    };
+    return {event("Sck_DataArrival", &ApiServer::Sck_DataArrival),
+            event("Sck_SendComplete", &ApiServer::Sck_SendComplete),
+            event("Sck_InputEnded", &ApiServer::Sck_InputEnded), event("Sck_Close", &ApiServer::Sck_Close)};
+}
+
+// Takes waiting connections for as long as a slot is free or can be made;
+// the rest wait in the listener's queue until a slot comes free.
+void ApiServer::Sck_ConnectionRequest() {
+    for (;;) {
+        size_t chosen = 1;
+        while (chosen < slots_.size() && slots_[chosen].socket) ++chosen;
+        if (chosen > static_cast<size_t>(kHighestSlot)) return;
+        const uint64_t serial = nextSerial_++;
+        std::unique_ptr<TcpConnection> socket =
+            listener_.accept(EventsFor(static_cast<int16_t>(chosen), serial));
+        if (!socket) return;
+        std::string address = socket->peerAddress();
+        int held = 0;
+        for (const Slot& slot : slots_) held += slot.socket && slot.address == address;
+        if (held >= kSlotsPerAddress) continue;  // dropped at once
+        if (chosen == slots_.size()) {
+            slots_.emplace_back();
+            // A new row starts as a copy of row 0.
+            station_.api.rows.resize(slots_.size(), station_.api.rows.empty() ? "" : station_.api.rows[0]);
+            if (rowChanged) rowChanged(static_cast<int16_t>(chosen));
+        }
+        Slot& slot = slots_[chosen];
+        slot = Slot{};
+        slot.serial = serial;
+        slot.address = std::move(address);
+        slot.socket = std::move(socket);
+    }
+}
+
+void ApiServer::Sck_DataArrival(int16_t slot) {
+    if (!busy(slot)) return;
+    Slot& s = slots_[slot];
+    std::string bytes = s.socket->readAll();
+    // One reply per connection: what comes after the request is dropped.
+    if (s.answered || bytes.empty()) return;
+    s.idleTicks = 0;
+    s.received += bytes;
+    if (AssessRequestText(s.received) != RequestTextState::Incomplete) Answer(slot);
+}
+
+void ApiServer::Answer(int16_t slot) {
+    Slot& s = slots_[slot];
+    s.answered = true;
+    s.handling = true;
+    const uint64_t serial = s.serial;
+    const std::string text = std::move(s.received);
+    s.received = std::string();
+    const std::string address = s.socket->peerAddress();
+
+    // A set-source request waits for the source list report, and the event
+    // loop runs meanwhile: slots may be added and this connection may close.
+    const ApiAnswer answer = AnswerRequestText(station_, text, address);
+
+    if (Holds(slot, serial)) slots_[slot].handling = false;
+    // A slot that has come free meanwhile keeps its "Closed" row.
+    // "Transfering" is spelt as the operators know it from their screens: keep it.
+    if (answer.path && busy(slot)) SetRow(slot, SlotTag(slot) + " Transfering: " + *answer.path);
+    if (answer.failure && failed) failed(*answer.failure);
+    if (Holds(slot, serial)) slots_[slot].socket->send(answer.reply);
+}
+
+void ApiServer::Sck_InputEnded(int16_t slot) {
+    if (!busy(slot) || slots_[slot].answered) return;  // a reply on its way closes the slot when it is out
+    if (slots_[slot].received.empty())
+        CloseSlot(slot, false);
+    else
+        Answer(slot);
+}
+
+void ApiServer::Sck_SendComplete(int16_t slot) {
+    if (busy(slot) && slots_[slot].answered && !slots_[slot].handling) CloseSlot(slot, true);
+}
+
+void ApiServer::Sck_Close(int16_t slot) {
+    CloseSlot(slot, false);
+}
+
+void ApiServer::tmrApiTimeout_Timer() {
+    for (Lingering& l : lingering_) ++l.ticks;
+    while (!lingering_.empty() && lingering_.front().ticks >= kLingerSeconds) lingering_.pop_front();
+    std::vector<int16_t> expired;
+    for (size_t i = 1; i < slots_.size(); ++i) {
+        Slot& s = slots_[i];
+        if (!s.socket || s.handling) continue;
+        ++s.idleTicks;
+        ++s.ageTicks;
+        if (s.idleTicks >= kIdleSeconds || s.ageTicks >= kLifetimeSeconds)
+            expired.push_back(static_cast<int16_t>(i));
+    }
+    for (const int16_t slot : expired) CloseSlot(slot, false);
+}
+
+void ApiServer::CloseSlot(int16_t slot, bool afterReply) {
+    if (!busy(slot)) return;
+    Slot& s = slots_[slot];
+    // The slot is free from here on, also while the connection winds down.
+    std::unique_ptr<TcpConnection> socket = std::move(s.socket);
+    s.received = std::string();
+    s.handling = false;
+    if (afterReply) {
+        socket->close();
+        lingering_.push_back({std::move(socket)});
+        if (lingering_.size() > kMostLingering) lingering_.pop_front();
+    }
+    socket.reset();
+    SetRow(slot, SlotTag(slot) + " Closed");
+    Sck_ConnectionRequest();  // a connection waiting for a slot takes it
+}
+
+void ApiServer::SetRow(int16_t slot, std::string text) {
+    if (slot < 0 || static_cast<size_t>(slot) >= station_.api.rows.size()) return;
+    station_.api.rows[slot] = std::move(text);
+    if (rowChanged) rowChanged(slot);
+}
+
+}  // namespace bf

@@ -1,0 +1,79 @@
+#include "app/options.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+#include <string_view>
+
+namespace bf {
+
+bool AsksForHelpOrVersion(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
+            arg == "--version")
+            return true;
+    }
+    return false;
+}
+
+std::optional<Options> ParseOptions(const QCoreApplication& app) {
+    Options options;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Keeps an internet audio stream on air and switches sources by schedule, by hand and by remote "
+        "call.\n"
+        "Runs in the current folder, which holds brackenfield.ini, sourcelist.ini and sourceevents.ini.\n"
+        "Qt's own options apply too, e.g. -platform offscreen for a station without a display."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption apiPort(QStringLiteral("api-port"),
+                                     QStringLiteral("TCP port of the remote API server (default 1011)."),
+                                     QStringLiteral("N"), QString::number(options.station.apiPort));
+    const QCommandLineOption apiBind(
+        QStringLiteral("api-bind"),
+        QStringLiteral("Address the remote API server listens on (default: every interface)."),
+        QStringLiteral("ADDRESS"));
+    const QCommandLineOption airUrl(QStringLiteral("air-url"),
+                                    QStringLiteral("Base address of the TuneIn AIR service (default %1).")
+                                        .arg(QString::fromStdString(options.station.airUrl)),
+                                    QStringLiteral("URL"), QString::fromStdString(options.station.airUrl));
+    const QCommandLineOption weatherUrl(
+        QStringLiteral("weather-url"),
+        QStringLiteral("Base address of the OpenWeatherMap service (default %1).")
+            .arg(QString::fromStdString(options.station.weatherUrl)),
+        QStringLiteral("URL"), QString::fromStdString(options.station.weatherUrl));
+    const QCommandLineOption consoleDump(
+        QStringLiteral("console-dump"),
+        QStringLiteral("For test rigs: keep FILE holding the console's state (rewritten when it changes)."),
+        QStringLiteral("FILE"));
+    parser.addOptions({apiPort, apiBind, airUrl, weatherUrl, consoleDump});
+    parser.process(app);  // --help and --version end the program here
+
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "brackenfield: unexpected argument '%s' (see --help)\n",
+                     qPrintable(parser.positionalArguments().first()));
+        return std::nullopt;
+    }
+    bool ok = false;
+    const int port = parser.value(apiPort).toInt(&ok);
+    if (!ok || port < 1 || port > 65535) {
+        std::fprintf(stderr, "brackenfield: --api-port wants a port number from 1 to 65535, not '%s'\n",
+                     qPrintable(parser.value(apiPort)));
+        return std::nullopt;
+    }
+    options.station.apiPort = port;
+    options.station.apiBind = parser.value(apiBind).toStdString();
+    options.station.airUrl = parser.value(airUrl).toStdString();
+    options.station.weatherUrl = parser.value(weatherUrl).toStdString();
+    if (parser.isSet(consoleDump)) {
+        if (parser.value(consoleDump).isEmpty()) {
+            std::fprintf(stderr, "brackenfield: --console-dump wants a file name\n");
+            return std::nullopt;
+        }
+        options.consoleDump = parser.value(consoleDump).toStdString();
+    }
+    return options;
+}
+
+}  // namespace bf

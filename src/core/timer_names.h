@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string_view>
+
+// The names of the program's timers, as the operators' documentation writes
+// them. Every start, stop and test goes through these constants, so a
+// misspelt name fails to compile instead of naming a timer that never runs.
+namespace bf::TimerName {
+
+// The main window's timers; app/timer_table.h gives their periods and handlers.
+inline constexpr std::string_view UptimeDisplayUpdate = "tmrUptimeDisplayUpdate";
+inline constexpr std::string_view Counter = "tmrCounter";
+inline constexpr std::string_view ClockandEventCheck = "tmrClockandEventCheck";
+inline constexpr std::string_view UpdateDisplay = "tmrUpdateDisplay";
+inline constexpr std::string_view GetMetadata = "tmrGetMetadata";
+inline constexpr std::string_view LoadEventsAndCalculate = "tmrLoadEventsAndCalculate";
+inline constexpr std::string_view CheckAndDoEvents = "tmrCheckAndDoEvents";
+inline constexpr std::string_view CheckMplayerOK = "tmrCheckMplayerOK";
+inline constexpr std::string_view ManagementDownload = "tmrManagementDownload";
+inline constexpr std::string_view CheckForChanges = "tmrCheckForChanges";
+inline constexpr std::string_view AirUpdate = "tmrAirUpdate";
+inline constexpr std::string_view Weather = "tmrWeather";
+inline constexpr std::string_view SourceCheck = "tmrSourceCheck";
+inline constexpr std::string_view CheckFile = "tmrCheckFile";
+
+// The API server window's connection time-out timer.
+inline constexpr std::string_view ApiTimeout = "tmrApiTimeout";
+
+}  // namespace bf::TimerName

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace bf {
+
+struct Station;
+
+// Paid items whose report has not been answered yet, kept in the working
+// folder so that a restart of the program loses none: per item a line with
+// its stamp and a line with its text.
+constexpr std::string_view kPendingReportsFile = "tallyway-pending.txt";
+// After a failed report the next attempt comes this many ticks (seconds)
+// later, and so on at this pace until the server answers.
+constexpr int16_t kReportRetrySeconds = 30;
+// A report gives up well before its retry is due. Ticks during the wait do
+// not cancel it: they wait for it.
+constexpr int kBillingTimeoutMs = 20000;
+
+struct BillingText {
+    std::string customer;
+    std::string title;
+};
+
+// Splits a paid item at its first " - " (a " -" at its very end counts too)
+// into customer and title, without the separator and without a leading "$ ".
+BillingText SplitPaidItem(std::string_view item);
+
+// The label form of a value: longer than 25 bytes shows its first 15 and
+// "...".
+std::string ShortLabel(const std::string& value);
+
+// Startup: takes the reports a previous run left unanswered.
+void LoadPendingReports(Station& station);
+
+// The billing tick: notes a newly recorded paid item for reporting and sends
+// the oldest unanswered report, unless one is still on its way.
+void tmrCheckFile_Timer(Station& station);
+
+}  // namespace bf

@@ -1,0 +1,64 @@
+#include "metadata/weather.h"
+
+#include <cmath>
+
+#include "core/number_parse.h"
+#include "core/station.h"
+#include "core/query_value.h"
+
+namespace bf {
+
+namespace {
+
+// The field's text up to its delimiter; all of it when there is none.
+std::string UpTo(const std::string& field, char delimiter) {
+    return field.substr(0, field.find(delimiter));
+}
+
+}  // namespace
+
+std::string ComposeWeather(std::string_view body, const std::string& fallback) {
+    // The reply is searched as text: each field is a fixed number of bytes
+    // after its key, cut at its delimiter below. The padding keeps a key near
+    // the end from reading past the reply.
+    const std::string padded = std::string(body) + std::string(32, ' ');
+    const std::string_view text(padded);
+    std::string temperatureField, nameField, pressureField;
+    for (size_t i = 0; i < body.size(); ++i) {
+        const std::string_view at = text.substr(i);
+        if (at.starts_with("{\"temp\":")) temperatureField = padded.substr(i + 8, 8);
+        if (at.starts_with("\"name\":")) nameField = padded.substr(i + 8, 16);
+        if (at.starts_with(",\"pressure\":")) pressureField = padded.substr(i + 12, 6);
+    }
+    const std::string temperatureText = temperatureField.size() == 8 ? UpTo(temperatureField, ',') : "";
+    const std::string place = nameField.size() > 2 ? UpTo(nameField, '"') : "";
+    const std::string pressure = pressureField.size() > 2 ? UpTo(pressureField, ',') : "";
+
+    // Rounded down, towards minus infinity: 272.9 K is -1 degree.
+    const double celsius = std::floor(ParseLeadingNumber(temperatureText) - 273.15);
+    if (!(celsius >= -50 && celsius <= 50)) return fallback;
+    const int degrees = static_cast<int>(celsius);
+    const char* unit = (degrees == 1 || degrees == -1) ? "degree" : "degrees";
+    return "The temperature in " + place + " is " + std::to_string(degrees) + " " + unit +
+           ". Air pressure is " + pressure + ".";
+}
+
+void tmrWeather_Timer(Station& station) {
+    StationState& s = station.state;
+    // Counted before the fetch: ticks that fall during its wait then only
+    // count and do not fetch again.
+    const bool due = s.WeatherCounter == 0;
+    s.WeatherCounter = static_cast<int16_t>(s.WeatherCounter + 1 > kWeatherCycle ? 0 : s.WeatherCounter + 1);
+    station.console.lblWeather.caption =
+        "NEXT WEATHER: " + std::to_string((kWeatherCycle - s.WeatherCounter) / 60) + " mins";
+    if (!due) return;
+
+    if (station.InetWeather.busy()) station.InetWeather.cancel();
+    station.InetWeather.setTimeoutMs(kWeatherTimeoutMs);
+    const HttpResult reply = station.InetWeather.fetch(BaseAddress(station.options.weatherUrl) +
+                                                       "/data/2.5/weather?q=" + s.MetaLocation +
+                                                       "&APPID=" + s.MetaOpenWeatherMapKey);
+    station.console.lblWeatherText.caption = ComposeWeather(reply.body, s.DefaultStrapline);
+}
+
+}  // namespace bf

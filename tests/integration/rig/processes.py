@@ -1,0 +1,98 @@
+"""Processes: the players found and killed by name through /proc, and every
+process the rig starts, registered so that `stop_all()` (run by the
+fixtures and at exit) leaves nothing behind, also after a failed test."""
+
+import atexit
+import os
+import signal
+import subprocess
+import threading
+from pathlib import Path
+
+from .waiting import wait_for
+
+PLAYER_NAMES = ("mplayer1", "mplayer2")
+
+
+def live_pids_by_name(names):
+    """{name: set of PIDs} of the live (non-zombie) processes whose kernel
+    name (/proc/PID/comm) is exactly one of `names`."""
+    live = {name: set() for name in names}
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            raw = Path(f"/proc/{pid}/stat").read_bytes().decode("latin-1")
+        except OSError:
+            continue
+        # The name is in parentheses and may hold blanks or parentheses itself.
+        name, state = raw[raw.index("(") + 1:raw.rindex(")")], raw[raw.rindex(")") + 2]
+        if name in live and state not in "ZX":
+            live[name].add(int(pid))
+    return live
+
+
+def pids_by_name(name):
+    return sorted(live_pids_by_name((name,))[name])
+
+
+def is_running(name):
+    return bool(pids_by_name(name))
+
+
+def kill_by_name(name):
+    """SIGKILLs every process named `name` (MPlayer forks a cache process
+    under its own name, so every match goes)."""
+    for pid in pids_by_name(name):
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+
+
+def kill_players():
+    for name in PLAYER_NAMES:
+        kill_by_name(name)
+
+
+def wait_gone(name, timeout=5.0):
+    wait_for(lambda: not is_running(name), timeout, f"every '{name}' process to end")
+
+
+_started = []
+_lock = threading.Lock()
+
+
+def spawn(args, log_path, cwd=None, env=None):
+    """Starts `args` in a session of its own, output to `log_path`."""
+    with open(log_path, "ab") as log:
+        proc = subprocess.Popen(args, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=log,
+                                stderr=subprocess.STDOUT, start_new_session=True)
+    with _lock:
+        _started.append(proc)
+    return proc
+
+
+def end(proc, sig=signal.SIGKILL):
+    """Sends `sig` to the process's session and waits for it (SIGKILL after 5 s)."""
+    for signal_ in (sig, signal.SIGKILL):
+        if proc.poll() is None:
+            try:
+                os.killpg(proc.pid, signal_)
+            except (ProcessLookupError, PermissionError):
+                pass
+        try:
+            return proc.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            pass
+
+
+def stop_all():
+    """Kills every process that the rig started, then the players by name."""
+    with _lock:
+        procs = _started[::-1]
+        _started.clear()
+    for proc in procs:
+        end(proc)
+    kill_players()
+
+
+atexit.register(stop_all)

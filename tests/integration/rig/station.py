@@ -1,0 +1,226 @@
+"""Station folders, schedules on today's clock, and the real program running
+in a folder under Qt's offscreen platform, watched through its console dump."""
+
+import os
+import re
+import shutil
+import tempfile
+import time
+from pathlib import Path
+
+from .processes import PLAYER_NAMES, end, spawn
+from .waiting import WaitTimeout, wait_for
+
+HERE = Path(__file__).resolve().parent
+# CTest names the program it built; otherwise the build folder beside the tests.
+BINARY = os.environ.get("BRACKENFIELD_BIN") or str(HERE.parents[2] / "build" / "brackenfield")
+DEAD_URL = "http://127.0.0.1:9"
+DEFAULT_SETTINGS = dict(line.split("=", 1) for line in (HERE / "settings.ini").read_text().splitlines()
+                        if line and not line.startswith("#"))
+AIR_LINE = re.compile(r" \d{4}-\d\d-\d\d \d\d:\d\d:\d\d(.*)")
+
+
+def entry(weekday, hhmmss, source):
+    """A schedule line: weekday digit (1 Sunday .. 7 Saturday), HHMMSS, source digit."""
+    return f"{weekday} {hhmmss} {source}"
+
+
+class Today:
+    """Today's weekday and clock for schedules on the machine's local time.
+    Waits first, when needed, so that `span` seconds from now stay on today's
+    date and a few seconds of today have passed (000000 is then in the past)."""
+
+    def __init__(self, span=60):
+        tm = time.localtime()
+        seconds = tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec
+        time.sleep(86403 - seconds if seconds > 86399 - span else max(0, 3 - seconds))
+        tm = time.localtime()
+        self.weekday = (tm.tm_wday + 1) % 7 + 1
+        self.seconds = tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec
+        self._midnight = time.mktime((tm.tm_year, tm.tm_mon, tm.tm_mday, 0, 0, 0, 0, 0, -1))
+
+    def entry(self, seconds, source, weekday=None):
+        """A schedule line for today (or `weekday`) at `seconds` after midnight."""
+        hhmmss = f"{seconds // 3600:02d}{seconds // 60 % 60:02d}{seconds % 60:02d}"
+        return entry(self.weekday if weekday is None else weekday, hhmmss, source)
+
+    def epoch(self, seconds):
+        """Wall-clock time of `seconds` after today's midnight."""
+        return self._midnight + seconds
+
+    def later(self, offset):
+        """Seconds after midnight, `offset` seconds from the moment measured."""
+        return self.seconds + offset
+
+
+def write_crlf(path, lines):
+    Path(path).write_bytes(b"".join((line.encode("latin-1") if isinstance(line, str) else line)
+                                    + b"\r\n" for line in lines))
+
+
+def parse_dump(text):
+    """The console dump as {name: value}: one "name TAB value" a line, with
+    backslash, CR, LF and TAB in values escaped as \\\\, \\r, \\n, \\t."""
+    escapes = {"\\": "\\", "r": "\r", "n": "\n", "t": "\t"}
+    unescape = lambda m: escapes.get(m.group(1), m.group(0))  # noqa: E731
+    return {name: re.sub(r"\\(.)", unescape, value)
+            for name, tab, value in (line.partition("\t") for line in text.split("\n")) if tab}
+
+
+def air_lines(console):
+    """Lines of a console's station log (txtAIR), newest first, without CR LF."""
+    return [line for line in console.get("txtAIR", "").split("\r\n") if line]
+
+
+def air_messages(console):
+    """Messages of the station log of a console dump (or of a running
+    Station), newest first, without their stamps."""
+    lines = air_lines(console.dump() if isinstance(console, Station) else console)
+    stamped = [AIR_LINE.fullmatch(line) for line in lines]
+    assert all(stamped), f"station log line without its stamp in {lines!r}"
+    return [match.group(1) for match in stamped]
+
+
+class StationFolder:
+    """A working folder for the program: settings, source list, schedule and
+    player links, and a private MPlayer home (outside the working folder)
+    whose config plays to no sound card."""
+
+    def __init__(self, root=None, settings=None, sources=None, schedule=None, players=True):
+        self.root = Path(root) if root else Path(tempfile.mkdtemp(prefix="rig-station-"))
+        self.path = self.root / "station"
+        self.path.mkdir(exist_ok=True)
+        self.mplayer_home = self.root / "mplayer-home"
+        self.mplayer_home.mkdir(exist_ok=True)
+        (self.mplayer_home / "config").write_text("ao=null\n")
+        self.write_settings(settings or {})
+        if sources is not None:
+            self.write_sources(sources)
+        if schedule is not None:
+            self.write_schedule(schedule)
+        if players:
+            self.link_players()
+
+    def file(self, name):
+        return self.path / name
+
+    def write_settings(self, overrides):
+        """brackenfield.ini: the rig's defaults (settings.ini) with `overrides`
+        on top; a value None drops the key."""
+        values = {**DEFAULT_SETTINGS, **overrides}
+        write_crlf(self.file("brackenfield.ini"),
+                   ["[Brackenfield]"] + [f"{k}={v}" for k, v in values.items() if v is not None])
+
+    def write_sources(self, sources):
+        """sourcelist.ini from {number: {"n": name, "u": url, "s": command}} or
+        from a list of ready lines."""
+        if isinstance(sources, dict):
+            sources = [f"{number}{key}:{keys[key]}" for number, keys in sources.items()
+                       for key in "nus" if key in keys]
+        write_crlf(self.file("sourcelist.ini"), sources)
+
+    def write_schedule(self, lines):
+        write_crlf(self.file("sourceevents.ini"), lines)
+
+    def link_players(self):
+        for name in PLAYER_NAMES:
+            if not self.file(name).exists():
+                self.file(name).symlink_to(shutil.which("mplayer"))
+
+    def read(self, name, default=None):
+        try:
+            return self.file(name).read_bytes()
+        except FileNotFoundError:
+            return default
+
+
+class Station:
+    """The real program running in a StationFolder; the outside services it
+    is given on its command line point at a dead address unless named."""
+
+    def __init__(self, folder, binary=None, api_port=None, air_url=DEAD_URL,
+                 weather_url=DEAD_URL, extra_args=()):
+        self.folder = folder
+        self.binary = binary or BINARY
+        self.dump_path = folder.root / "console.dump"
+        self.output_path = folder.root / "station.out"
+        self.api_port = api_port
+        self.air_url = air_url
+        self.weather_url = weather_url
+        self.extra_args = list(extra_args)
+        self.proc = None
+        self.started_at = None
+
+    def command(self):
+        args = [self.binary, "-platform", "offscreen", "--console-dump", str(self.dump_path)]
+        for option, value in (("--api-port", self.api_port), ("--air-url", self.air_url),
+                              ("--weather-url", self.weather_url)):
+            if value is not None:
+                args += [option, str(value)]
+        return args + self.extra_args
+
+    def start(self, wait=True):
+        assert os.access(self.binary, os.X_OK), f"no program at {self.binary} (set BRACKENFIELD_BIN)"
+        self.dump_path.unlink(missing_ok=True)
+        env = dict(os.environ, MPLAYER_HOME=str(self.folder.mplayer_home), QT_QPA_PLATFORM="offscreen")
+        self.started_at = time.time()
+        self.proc = spawn(self.command(), self.output_path, cwd=self.folder.path, env=env)
+        if wait:
+            self.wait_dump(lambda d: "SYSTEM STARTUP" in d.get("txtAIR", ""), 15.0,
+                           "the station's startup line in txtAIR")
+        return self
+
+    def alive(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def kill(self):
+        if self.proc is not None:
+            end(self.proc)
+            self.proc = None
+
+    def output(self):
+        try:
+            return self.output_path.read_text("utf-8", "replace")
+        except FileNotFoundError:
+            return ""
+
+    def dump(self):
+        """The console as the program last wrote it ({} before the first dump)."""
+        try:
+            return parse_dump(self.dump_path.read_bytes().decode("utf-8", "surrogateescape"))
+        except FileNotFoundError:
+            return {}
+
+    def wait_dump(self, predicate, timeout, what):
+        """Waits until `predicate(console)` holds and returns its value; fails
+        at once when the program has ended."""
+        def check():
+            if not self.alive():
+                raise AssertionError(f"the station ended; output:\n{self.output()[-2000:]}")
+            return predicate(self.dump())
+
+        try:
+            return wait_for(check, timeout, what)
+        except WaitTimeout as error:
+            raise WaitTimeout(f"{error}\nconsole now: {summarise(self.dump())}") from None
+
+    def air_log(self):
+        return air_lines(self.dump())
+
+    def player_log(self, slot):
+        data = self.folder.read(f"mplayer{slot}.log")
+        return None if data is None else data.decode("latin-1")
+
+
+def player_log_has(station, slot, text):
+    return text in (station.player_log(slot) or "")
+
+
+def summarise(dump):
+    keys = ("CurrentMplayer", "CurrentSource", "WasPlaying", "SilenceFlag", "NextEvent", "LastEvent",
+            "lblCurrentSource", "RXmetadata", "txtAIR")
+    return ", ".join(f"{k}={dump[k][:600]!r}" for k in keys if k in dump) or "(no dump)"
+
+
+def remove_tree(path):
+    shutil.rmtree(path, ignore_errors=True)
