@@ -57,17 +57,21 @@ ApiFailure SourceListUnreadable(const Station& station) {
     return {exists ? "Path/File access error" : "File not found", ApiErrorLine::ListSources};
 }
 
+struct SwitchOutcome {
+    bool switched = false;
+    std::optional<ApiFailure> failure;
+};
+
 // The switch drives the players, the clock and the management link: what
 // fails in it is the request's failure, which its caller and the operator
 // are told of.
-std::optional<ApiFailure> SwitchTo(Station& station, const std::string& number) {
+SwitchOutcome SwitchTo(Station& station, const std::string& number) {
     try {
-        ForceSwitch(station, number);
-        return std::nullopt;
+        return {ForceSwitch(station, number), std::nullopt};
     } catch (const std::exception& e) {
-        return ApiFailure{e.what(), ApiErrorLine::SetSource};
+        return {false, ApiFailure{e.what(), ApiErrorLine::SetSource}};
     } catch (...) {
-        return ApiFailure{"Unknown error", ApiErrorLine::SetSource};
+        return {false, ApiFailure{"Unknown error", ApiErrorLine::SetSource}};
     }
 }
 
@@ -95,9 +99,11 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
     if (path.starts_with("/api/setcurrent.php?id=" + key)) {
         const std::string number(1, path.back());
         const std::string suffix = " - CHANGE TO SOURCE " + number;
-        // The body is fixed before the switch: it does not depend on the outcome.
         body = "Source: " + number + "\r\nOK\r\n";
-        failure = SwitchTo(station, number);
+        const SwitchOutcome outcome = SwitchTo(station, number);
+        failure = outcome.failure;
+        // A number without a playable source is refused: nothing switched.
+        if (!outcome.switched) body = "ERROR";
         AddToAirLog(station, RequestMessage(clientAddress, suffix));
         SetRemoteStatus(station, clientAddress, suffix);
     }

@@ -10,6 +10,7 @@
 #include "metadata/billing_reporter.h"
 #include "metadata/weather.h"
 #include "schedule/next_event.h"
+#include "sources/health_check.h"
 #include "sources/player_control.h"
 
 namespace bf {
@@ -112,6 +113,8 @@ void Startup(Station& station) {
         c.lblFailText.caption = "WAITING";
         c.lblFailCheckTime.caption = "NONE";
         c.lblFailURL.caption = "PERFORMING INITIAL CHECKS";
+        // FastFailover checks every second.
+        DefineTimer(station, TimerName::SourceCheck, SourceCheckPeriodMs(s));
         station.timers.start(TimerName::SourceCheck);
     }
     if (tallyway == "1") {

@@ -7,13 +7,24 @@
 
 namespace bf {
 
+namespace {
+
+void Define(Station& station, const TimerSpec& timer, int periodMs) {
+    const std::string handlerName = std::string(timer.name) + "_Timer";
+    station.timers.define(timer.name, periodMs, [&station, handlerName, timer] {
+        RunHandler(station, handlerName, [&station, timer] { timer.handler(station); });
+    });
+}
+
+}  // namespace
+
 void DefineTimers(Station& station) {
-    for (const TimerSpec& timer : kMainWindowTimers) {
-        const std::string handlerName = std::string(timer.name) + "_Timer";
-        station.timers.define(timer.name, timer.periodMs, [&station, handlerName, timer] {
-            RunHandler(station, handlerName, [&station, timer] { timer.handler(station); });
-        });
-    }
+    for (const TimerSpec& timer : kMainWindowTimers) Define(station, timer, timer.periodMs);
+}
+
+void DefineTimer(Station& station, std::string_view name, int periodMs) {
+    for (const TimerSpec& timer : kMainWindowTimers)
+        if (timer.name == name) Define(station, timer, periodMs);
 }
 
 }  // namespace bf

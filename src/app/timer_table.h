@@ -40,7 +40,7 @@ inline constexpr std::array<TimerSpec, 14> kMainWindowTimers{{
     {TimerName::CheckForChanges, 60000, tmrCheckForChanges_Timer},
     {TimerName::AirUpdate, 5000, tmrAirUpdate_Timer},
     {TimerName::Weather, 1000, tmrWeather_Timer},
-    {TimerName::SourceCheck, 15000, tmrSourceCheck_Timer},
+    {TimerName::SourceCheck, kSourceCheckPeriodMs, tmrSourceCheck_Timer},
     {TimerName::CheckFile, 1000, tmrCheckFile_Timer},
 }};
 
@@ -51,12 +51,13 @@ constexpr int PeriodOf(std::string_view name) {
     return 0;
 }
 
-static_assert(kSourceCheckTimeoutMs < PeriodOf(TimerName::SourceCheck),
-              "a health check's fetch must give up before the next check is due");
-
 // Defines every timer of the table, stopped. Each tick runs its handler
 // through RunHandler, so a failing tick leaves a station log line naming
 // the handler and the next tick runs as usual.
 void DefineTimers(Station& station);
+
+// Defines one timer of the table again with another period (the health
+// check's with FastFailover).
+void DefineTimer(Station& station, std::string_view name, int periodMs);
 
 }  // namespace bf

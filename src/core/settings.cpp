@@ -169,6 +169,9 @@ std::string LoadSettings(Station& station) {
     const std::string hideTaskbar = text("HideTaskbar");
     s.HideTaskbar = 0;
     if (hideTaskbar == "1") s.HideTaskbar = 1;
+    // An option of this program beside the 26 keys: absent, it reads as "0"
+    // (checks every 15 s) and is not reported missing.
+    s.FastFailover = Finish(content ? LookUp(*content, "FastFailover").value_or("0") : "0");
     ReportSettingsProblems(station, content.has_value(), missing, cut, apiClosed);
     return tallyway;
 }

@@ -20,6 +20,7 @@ std::string ReadSetting(const Station& station, std::string_view key);
 // (APIallowed reads as "0", lblAPIstatus says why). One station log line names
 // the missing keys and the values cut to 119 bytes, or tells that the file
 // could not be read; another warns of an API open with an empty key.
+// FastFailover, read last, is no documented key: absent, it reads as "0".
 std::string LoadSettings(Station& station);
 
 }  // namespace bf

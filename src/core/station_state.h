@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,13 @@ struct StationState {
     // The paid title last recorded, until another non-empty title arrives:
     // the same paid title heard again after a gap is the same airing.
     std::string PaidTitleOnAir;
+    // "1": the health check runs every second and the failover and return
+    // overlap the players, so that nothing is silent.
+    std::string FastFailover;
+    // The number of the last switch refused for want of a playable URL,
+    // until a switch goes through: the refusal is logged once, not at every
+    // tick of a schedule entry's minute.
+    std::optional<std::string> RefusedSource;
 };
 
 }  // namespace bf

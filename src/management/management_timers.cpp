@@ -10,7 +10,6 @@
 #include "management/management_link.h"
 #include "management/source_list_report.h"
 #include "sources/player_control.h"
-#include "sources/source_list.h"
 
 namespace bf {
 
@@ -85,13 +84,7 @@ void tmrCheckForChanges_Timer(Station& station) {
                                   .body;
     const std::string_view order = OrderOf(reply);
     if (order.empty() || order[0] < '0' || order[0] > '9') return;  // no change
-    // An order for a number without a playable source would restart the
-    // source on air under a number it does not have.
-    if (FindSource(station, order).url.size() < 8) {
-        AddToAirLog(station, "  SYS - MANAGEMENT SWITCH REFUSED - NO PLAYABLE SOURCE " +
-                                 std::string(order.substr(0, 16)));
-        return;
-    }
+    // The switch refuses an order without a playable source.
     SwitchSource(station, order);
 }
 

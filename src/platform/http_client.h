@@ -42,6 +42,10 @@ public:
     // HTTP GET; returns the body as bytes. A cancelled or failed fetch
     // returns an empty body with an error number.
     virtual HttpResult fetch(const std::string& url) = 0;
+    // HTTP GET that ends once the headers of the final answer (after
+    // redirects) have arrived: the result carries the status and no body.
+    // For streams, whose replies never end.
+    virtual HttpResult fetchHeaders(const std::string& url) = 0;
     virtual bool busy() const = 0;
     // Cancels the running request, whose fetch then returns an empty body.
     virtual void cancel() = 0;

@@ -17,11 +17,12 @@ namespace bf {
 // The state of one waiting fetch; it lives on that fetch's stack frame, so
 // nested fetches each have their own.
 struct QtHttpClient::Request {
-    enum class End { Waiting, Finished, Cancelled, TimedOut };
+    enum class End { Waiting, Finished, HeadersRead, Cancelled, TimedOut };
     QEventLoop loop;
     QTimer deadline;
     QPointer<QNetworkReply> reply;
     End end = End::Waiting;
+    int status = 0;  // of the headers that ended a headers-only fetch
 };
 
 namespace {
@@ -123,6 +124,14 @@ void QtHttpClient::cancel() {
 }
 
 HttpResult QtHttpClient::fetch(const std::string& url) {
+    return run(url, false);
+}
+
+HttpResult QtHttpClient::fetchHeaders(const std::string& url) {
+    return run(url, true);
+}
+
+HttpResult QtHttpClient::run(const std::string& url, bool headersOnly) {
     cancel();
     if (QCoreApplication::instance() == nullptr) return failure(HttpError::OtherNetworkError, "No event loop");
     const QUrl target = toUrl(url);
@@ -138,6 +147,22 @@ HttpResult QtHttpClient::fetch(const std::string& url) {
         if (*alive && running_ == &request) running_ = nullptr;
         request.loop.quit();
     });
+    if (headersOnly) {
+        QObject::connect(
+            request.reply, &QNetworkReply::metaDataChanged, &request.loop, [this, alive, &request] {
+                if (request.end != Request::End::Waiting || !request.reply) return;
+                const QVariant status = request.reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+                if (!status.isValid()) return;
+                // A redirect is followed: only the final answer's headers count.
+                const int code = status.toInt();
+                if (code >= 300 && code < 400 && request.reply->hasRawHeader("Location")) return;
+                request.end = Request::End::HeadersRead;
+                request.status = code;
+                if (*alive && running_ == &request) running_ = nullptr;
+                request.reply->abort();
+                request.loop.quit();
+            });
+    }
     request.deadline.setSingleShot(true);
     request.deadline.setTimerType(Qt::PreciseTimer);
     QObject::connect(&request.deadline, &QTimer::timeout, &request.loop, [this, alive, &request] {
@@ -160,6 +185,9 @@ HttpResult QtHttpClient::fetch(const std::string& url) {
     switch (request.end) {
         case Request::End::Finished:
             result = request.reply ? resultOf(*request.reply) : failure(HttpError::Cancelled, "Request cancelled");
+            break;
+        case Request::End::HeadersRead:
+            result = HttpResult{{}, HttpError::None, {}, request.status};
             break;
         case Request::End::TimedOut:
             result = failure(HttpError::TimedOut, "Request timed out");

@@ -21,12 +21,15 @@ public:
     QtHttpClient& operator=(const QtHttpClient&) = delete;
 
     HttpResult fetch(const std::string& url) override;
+    HttpResult fetchHeaders(const std::string& url) override;
     bool busy() const override;
     void cancel() override;
     void setTimeoutMs(int ms) override;
 
 private:
     struct Request;
+
+    HttpResult run(const std::string& url, bool headersOnly);
 
     std::unique_ptr<QNetworkAccessManager> manager_;
     Request* running_ = nullptr;  // the request a fetch is waiting for, if any

@@ -6,6 +6,7 @@
 
 #include "core/number_parse.h"
 #include "core/station.h"
+#include "sources/health_check.h"
 #include "sources/player_control.h"
 
 namespace bf {
@@ -44,7 +45,8 @@ void tmrCheckAndDoEvents_Timer(Station& station) {
     // it: with nothing on air, today's latest past entry or else source 9;
     // then a restart or return that the watchdog or the health check asked
     // for; then the backup during a failover; and a due schedule entry over
-    // everything.
+    // everything, except during a failover: then its source becomes the one
+    // to return to, and the backup stays on air until that source answers.
     int target = s.CurrentSource;
     const int lastSource = LastSource(s.LastEvent);
     if (target == -1 && lastSource != -1) target = lastSource;
@@ -57,17 +59,24 @@ void tmrCheckAndDoEvents_Timer(Station& station) {
         s.WasPlaying = s.CurrentSource;
         target = 0;
     }
-    if (ScheduleEntryDue(s.NextEvent, clock))
-        target = static_cast<int>(NumberOf(std::string_view(s.NextEvent).substr(9, 1)));
+    if (ScheduleEntryDue(s.NextEvent, clock)) {
+        const auto entrySource = static_cast<int16_t>(NumberOf(std::string_view(s.NextEvent).substr(9, 1)));
+        if (s.SilenceFlag == 1)
+            ReturnAfterFailoverTo(station, entrySource);
+        else
+            target = entrySource;
+    }
 
     if (target != s.CurrentSource) {
+        const int16_t before = s.CurrentSource;
+        // Handlers that run during the switch's report see the new source.
         s.CurrentSource = static_cast<int16_t>(target);
         // The switch looks the source up by one character; the state keeps
         // the whole number (a number above 9 can come from the management
         // server), so it is put back after the switch.
         const std::string text = std::to_string(target);
-        SwitchSource(station, std::string_view(text).substr(text.size() - 1));
-        s.CurrentSource = static_cast<int16_t>(target);
+        const bool refused = !SwitchSource(station, std::string_view(text).substr(text.size() - 1));
+        s.CurrentSource = refused ? before : static_cast<int16_t>(target);
     }
 
     const std::string number = std::to_string(s.CurrentSource);

@@ -13,18 +13,17 @@ namespace {
 
 constexpr const char* kOnline = "SELECTED SOURCE ONLINE";
 
-// Fetches the server root. A failed fetch leaves the reply empty and shows
-// its error; a fetcher stuck on an earlier request or timed out is cancelled
-// so that the next check starts clean.
-std::string FetchServerRoot(Station& station, const std::string& root) {
-    station.InetTestURL.setTimeoutMs(kSourceCheckTimeoutMs);
-    const HttpResult result = station.InetTestURL.fetch(root);
-    if (result.ok()) return result.body;
-    station.console.lblDebug.caption =
-        result.errorText + ": " + FormatTime(station.clock.now()) + " / " + std::to_string(result.error);
-    if (result.error == HttpError::StillExecuting || result.error == HttpError::TimedOut)
-        station.InetTestURL.cancel();
-    return {};
+enum class Verdict { Passed, Failed, None };
+
+bool Fast(const StationState& s) {
+    return s.FastFailover == "1";
+}
+
+// The source whose stream the check asks for: the one on air, or during
+// failover the one to return to (not the backup on air).
+const std::string& SourceUnderTest(const Station& station) {
+    return station.state.SilenceFlag == 0 ? station.console.lblCurrentSource.caption
+                                          : station.state.LinkStoredSource;
 }
 
 // The number of the source selected for air. While the watchdog's restart
@@ -34,6 +33,24 @@ std::string FetchServerRoot(Station& station, const std::string& root) {
 // source and fall back to the schedule's choice.
 int16_t SelectedSource(const StationState& s) {
     return s.CurrentSource == -1 && s.WasPlaying != -1 ? s.WasPlaying : s.CurrentSource;
+}
+
+// Shows a failed fetch's error; a fetcher stuck on an earlier request or
+// timed out is cancelled so that the next check starts clean.
+void ShowError(Station& station, const HttpResult& result) {
+    station.console.lblDebug.caption =
+        result.errorText + ": " + FormatTime(station.clock.now()) + " / " + std::to_string(result.error);
+    if (result.error == HttpError::StillExecuting || result.error == HttpError::TimedOut)
+        station.InetTestURL.cancel();
+}
+
+// A success status passes, an error status fails. No answer at all fails,
+// unless the management link was busy meanwhile: then it says more about
+// our own line than about the server, and gives no verdict.
+Verdict VerdictOf(const HttpResult& result, bool managementBusy) {
+    if (result.ok() && result.status != 0)
+        return result.status >= 200 && result.status < 300 ? Verdict::Passed : Verdict::Failed;
+    return managementBusy ? Verdict::None : Verdict::Failed;
 }
 
 void CheckFailed(Station& station) {
@@ -57,7 +74,9 @@ void CheckFailed(Station& station) {
         s.LinkStoredSource = c.lblCurrentSource.caption;
         s.LinkSource = SelectedSource(s);
         s.SilenceFlag = 1;
-        StopPlayers(station);
+        // The fast mode lets the switch overlap the backup with the player
+        // that still plays its buffer.
+        if (!Fast(s)) StopPlayers(station);
     }
 }
 
@@ -68,30 +87,54 @@ void CheckPassed(Station& station) {
     c.lblFail.backColour = Colour::Green;
     c.lblFailText.caption = kOnline;
     c.lblDebug.caption.clear();
-    if (s.LinkFailCount != 0) {
-        // Restore: with no player left the watchdog asks for a restart, and
-        // the event tick starts the stored source again.
-        c.lblCurrentSource.caption = s.LinkStoredSource;
+    // Return: the event tick switches back to the selected source, which
+    // starts before the backup stops. Outside failover the source never
+    // went off air, and its player is left alone.
+    if (s.SilenceFlag != 0) {
         s.SilenceFlag = 0;
-        s.LinkFailCount = 0;
         s.WasPlaying = s.LinkSource;
-        s.CurrentSource = s.LinkSource;
-        StopPlayers(station);
     }
+    s.LinkFailCount = 0;
 }
 
 }  // namespace
 
-std::string ServerRoot(std::string_view url) {
-    std::string root;
-    int slashes = 0;
-    for (const char c : url) {
-        if (c == '/') ++slashes;
-        if (slashes >= 3) break;
-        root.push_back(c);
+std::string StreamAddress(std::string_view url) {
+    // The player gets the URL split at blanks; the stream is the first part
+    // that names a scheme (others are options), else the first part.
+    std::string_view first;
+    size_t at = 0;
+    while (at < url.size()) {
+        const size_t start = url.find_first_not_of(' ', at);
+        if (start == std::string_view::npos) break;
+        const size_t end = std::min(url.find(' ', start), url.size());
+        const std::string_view part = url.substr(start, end - start);
+        if (part.find("://") != std::string_view::npos) return std::string(part);
+        if (first.empty()) first = part;
+        at = end;
     }
-    root.push_back('/');
-    return root;
+    return std::string(first);
+}
+
+int SourceCheckPeriodMs(const StationState& state) {
+    return Fast(state) ? kFastSourceCheckPeriodMs : kSourceCheckPeriodMs;
+}
+
+int SourceCheckTimeoutMs(const StationState& state) {
+    return Fast(state) ? kFastSourceCheckTimeoutMs : kSourceCheckTimeoutMs;
+}
+
+void ReturnAfterFailoverTo(Station& station, int16_t number) {
+    StationState& s = station.state;
+    if (s.SilenceFlag == 0 || number == s.LinkSource) return;
+    const std::string digit = std::to_string(number);
+    const std::optional<SourceEntry> entry = PlayableSource(station, digit);
+    if (!entry) {
+        RefuseSwitch(station, digit);
+        return;
+    }
+    s.LinkSource = number;
+    s.LinkStoredSource = entry->url;
 }
 
 void tmrSourceCheck_Timer(Station& station) {
@@ -100,30 +143,34 @@ void tmrSourceCheck_Timer(Station& station) {
 
     c.lblFailCheckTime.caption = FormatTime(station.clock.now());
 
-    // During failover the source that failed is tested, not the backup on air.
-    std::string url;
     if (s.SilenceFlag == 0) {
         s.LinkStoredSource = c.lblCurrentSource.caption;
         s.LinkSource = SelectedSource(s);
-        url = c.lblCurrentSource.caption;
-    } else {
-        url = s.LinkStoredSource;
     }
+    const std::string source = SourceUnderTest(station);
+    const std::string address = StreamAddress(source);
+    c.lblFailURL.caption = address;
 
-    const std::string root = ServerRoot(url);
-    c.lblFailURL.caption = root;
-
-    // An older check may still wait for its reply: it then returns empty.
+    // An older check may still wait for its reply: it then gets none.
     if (station.InetTestURL.busy()) station.InetTestURL.cancel();
-    const std::string response = FetchServerRoot(station, root);
+    station.InetTestURL.setTimeoutMs(SourceCheckTimeoutMs(s));
+    const HttpResult result = station.InetTestURL.fetchHeaders(address);
 
-    // Other handlers run during the fetch. An empty reply while the
-    // management link is busy says more about our line than the server.
-    const bool failed = !station.Inet1.busy() && response.empty();
-    if (failed)
-        CheckFailed(station);
-    else
-        CheckPassed(station);
+    // Other handlers run during the fetch. A newer check that took over, or
+    // a switch to another source, makes this reply stale: it is dropped.
+    if (result.error == HttpError::Cancelled || SourceUnderTest(station) != source) return;
+
+    if (!result.ok()) ShowError(station, result);
+    switch (VerdictOf(result, station.Inet1.busy())) {
+        case Verdict::Passed:
+            CheckPassed(station);
+            break;
+        case Verdict::Failed:
+            CheckFailed(station);
+            break;
+        case Verdict::None:
+            break;
+    }
 }
 
 }  // namespace bf

@@ -1,17 +1,36 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace bf {
 
 struct Station;
+struct StationState;
 
-// Everything before the third "/" of the URL, plus "/".
-std::string ServerRoot(std::string_view url);
+// The address the player streams from a source's URL: of the parts the URL
+// splits into at blanks, the first with "://", else the first.
+std::string StreamAddress(std::string_view url);
 
-// The check runs every 15 s: its fetch gives up before the next one is due.
+// The check runs every 15 s, or every second with FastFailover; its fetch
+// gives up before the next check is due.
+inline constexpr int kSourceCheckPeriodMs = 15000;
 inline constexpr int kSourceCheckTimeoutMs = 10000;
+inline constexpr int kFastSourceCheckPeriodMs = 1000;
+inline constexpr int kFastSourceCheckTimeoutMs = 900;
+static_assert(kSourceCheckTimeoutMs < kSourceCheckPeriodMs &&
+                  kFastSourceCheckTimeoutMs < kFastSourceCheckPeriodMs,
+              "a health check's fetch must give up before the next check is due");
+
+// The period and the fetch's time-out for the station's setting.
+int SourceCheckPeriodMs(const StationState& state);
+int SourceCheckTimeoutMs(const StationState& state);
+
+// During failover, makes `number` the source to return to (a schedule entry
+// that fell due meanwhile); it is tested from the next check on while the
+// backup stays on air. A number without a playable source is refused.
+void ReturnAfterFailoverTo(Station& station, int16_t number);
 
 void tmrSourceCheck_Timer(Station& station);
 

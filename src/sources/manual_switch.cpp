@@ -36,17 +36,22 @@ void EndFailover(StationState& s) {
 
 }  // namespace
 
-void ForceSwitch(Station& station, std::string_view number) {
+bool ForceSwitch(Station& station, std::string_view number) {
     const DisabledWhileRunning guard(station.console.cmdForceSwitch);
-    EndFailover(station.state);
 
-    const SourceEntry entry = SwitchSource(station, number);
+    // A switch the station refuses leaves the failover as it is; each
+    // refused request is logged.
+    if (PlayableSource(station, number)) EndFailover(station.state);
+    station.state.RefusedSource.reset();
+    const std::optional<SourceEntry> entry = SwitchSource(station, number);
+    if (!entry) return false;
 
-    const std::string& command = entry.command;
+    const std::string& command = entry->command;
     if (command.size() > 4) {
         station.processes.runShellCommand(command);
         AddToAirLog(station, "  RUNNING EXTERNAL COMMAND (" + command + ")");
     }
+    return true;
 }
 
 void cmdForceSwitch_Click(Station& station) {

@@ -5,6 +5,7 @@
 #include "core/number_parse.h"
 #include "core/pause.h"
 #include "core/station.h"
+#include "core/station_log.h"
 #include "core/text_file.h"
 #include "management/source_list_report.h"
 
@@ -62,19 +63,25 @@ void StopPlayers(Station& station) {
     StopPlayer(station, 2);
 }
 
+namespace {
+
+void ShowOnAir(Station& station, const SourceEntry& entry) {
+    station.console.lblCurrentSource.caption = entry.url;
+    station.console.lblStudio.caption = entry.name;
+    station.state.PlayURL = entry.url;
+}
+
+}  // namespace
+
 SourceEntry ShowSourceOnAir(Station& station, std::string_view number) {
-    ConsoleModel& c = station.console;
+    const ConsoleModel& c = station.console;
     const SourceEntry entry = FindSource(station, number);
-    std::string url = entry.url;
-    std::string name = entry.name;
-    if (url.size() < 8) {
+    if (entry.url.size() < 8) {
         // No usable URL: the URL and name on air stay.
-        url = c.lblCurrentSource.caption;
-        name = c.lblStudio.caption;
+        ShowOnAir(station, {c.lblStudio.caption, c.lblCurrentSource.caption, entry.command});
+    } else {
+        ShowOnAir(station, entry);
     }
-    c.lblCurrentSource.caption = url;
-    c.lblStudio.caption = name;
-    station.state.PlayURL = url;
     return entry;
 }
 
@@ -85,13 +92,37 @@ void ShowSourceNumber(Station& station, std::string_view number) {
     station.console.lblSourceDisp.caption = std::to_string(s.CurrentSource);
 }
 
-SourceEntry SwitchSource(Station& station, std::string_view number) {
+std::optional<SourceEntry> PlayableSource(const Station& station, std::string_view number) {
+    SourceEntry entry = FindSource(station, number);
+    if (entry.url.size() < 8) return std::nullopt;
+    return entry;
+}
+
+void RefuseSwitch(Station& station, std::string_view number) {
+    std::optional<std::string>& refused = station.state.RefusedSource;
+    if (refused == number) return;
+    refused = std::string(number);
+    // A management server's order can be a reply of any length.
+    AddToAirLog(station, "  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE " +
+                             std::string(number.substr(0, 16)) + ")");
+}
+
+std::optional<SourceEntry> SwitchSource(Station& station, std::string_view number) {
     StationState& s = station.state;
+
+    // A number without a stream address would restart what plays under a
+    // name that does not: nothing is switched and nothing relabelled.
+    const std::optional<SourceEntry> entry = PlayableSource(station, number);
+    if (!entry) {
+        RefuseSwitch(station, number);
+        return std::nullopt;
+    }
+    s.RefusedSource.reset();
 
     const int newSlot = s.CurrentMplayer == 1 ? 2 : 1;  // 1 also on the first switch after startup
     const int oldSlot = newSlot == 2 ? 1 : 2;
 
-    const SourceEntry entry = ShowSourceOnAir(station, number);
+    ShowOnAir(station, *entry);
 
     StartPlayer(station, newSlot, s.PlayURL);
     Pause(station, 2.0);  // both players run meanwhile: no gap on air

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,9 +22,18 @@ SourceEntry ShowSourceOnAir(Station& station, std::string_view number);
 // CurrentSource = the number text's value, shown in the two number labels.
 void ShowSourceNumber(Station& station, std::string_view number);
 
+// The source that the number names, if its URL has at least 8 bytes: a
+// shorter one cannot be a stream's address.
+std::optional<SourceEntry> PlayableSource(const Station& station, std::string_view number);
+
+// Logs that a switch to the number was refused, unless the same number was
+// the last one refused and no switch has gone through since.
+void RefuseSwitch(Station& station, std::string_view number);
+
 // Puts the source with that number on air on the other slot, with a
-// two-second overlap. Returns what the source list gave for the number
-// (before an empty URL was replaced by the one on air).
-SourceEntry SwitchSource(Station& station, std::string_view number);
+// two-second overlap, and returns what the source list gave for it. A
+// number without a playable source is refused: nothing changes but the
+// station log, and the result is empty.
+std::optional<SourceEntry> SwitchSource(Station& station, std::string_view number);
 
 }  // namespace bf

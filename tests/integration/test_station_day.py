@@ -192,21 +192,19 @@ def test_a_day_on_air(icecast_pair, make_station):
         assert messages.index(FAILURE) < messages.index(FIRST_CHECK)
         assert console["lblFailText"].startswith("SERVER OR LINK FAILURE at ")
         assert (console["lblFailURL"], console["LinkStoredSource"], console["LinkSource"],
-                console["RXmetadata"]) == (live.base_url + "/", odd_url, "3", STRAPLINE)
+                console["RXmetadata"]) == (odd_url, odd_url, "3", STRAPLINE)
         wait_playing(station, "Rig Backup")
         station.wait_dump(lambda d: d.get("CurrentSource") == "0", 5, "the backup on the console")
 
-        # The server is back: the next check passes, and the watchdog restarts
-        # the operator's source (not the schedule's).
+        # The server is back: the next check passes, and the operator's source
+        # (not the schedule's) starts on the other slot while the backup plays.
         live.restart()
-
-        def returned(console):
-            messages = rig.air_messages(console)
-            back = messages.index(ONLINE) < messages.index(FAILURE)
-            return back and RESTART in messages[:messages.index(ONLINE)] \
-                and console.get("CurrentSource") == "3" and console
-
-        console = station.wait_dump(returned, 60, "the return to source 3")
+        rig.wait_for(lambda: rig.is_running("mplayer1") and rig.is_running("mplayer2"), 60,
+                     "both players in the return")
+        console = station.wait_dump(lambda d: d.get("CurrentSource") == "3" and d, 10,
+                                    "the return to source 3")
+        messages = rig.air_messages(console)
+        assert messages.index(ONLINE) < messages.index(FAILURE)
         assert (console["SilenceFlag"], console["LinkFailCount"], console["lblFailText"],
                 console["lblCurrentSource"]) == ("0", "0", "SELECTED SOURCE ONLINE", odd_url)
         wait_playing(station, "Rig Three")

@@ -15,14 +15,14 @@ class FakeHttpClient : public HttpClient {
 public:
     HttpResult fetch(const std::string& url) override {
         requests.push_back(url);
-        if (onFetch) onFetch(url);
-        if (!queued.empty()) {
-            HttpResult r = queued.front();
-            queued.pop_front();
-            return r;
-        }
-        if (reply) return reply(url);
-        return {};
+        return answer(url);
+    }
+    // Answers from the same script, without the body.
+    HttpResult fetchHeaders(const std::string& url) override {
+        headerRequests.push_back(url);
+        HttpResult r = answer(url);
+        r.body.clear();
+        return r;
     }
     bool busy() const override { return isBusy; }
     void cancel() override {
@@ -37,12 +37,25 @@ public:
     void queueError(int error, std::string text) { queued.push_back(HttpResult{"", error, std::move(text)}); }
 
     std::vector<std::string> requests;
+    std::vector<std::string> headerRequests;
     std::deque<HttpResult> queued;
     std::function<HttpResult(const std::string&)> reply;
     std::function<void(const std::string&)> onFetch;  // runs "during" the wait
     bool isBusy = false;
     int cancels = 0;
     int timeoutMs = kDefaultTimeoutMs;
+
+private:
+    HttpResult answer(const std::string& url) {
+        if (onFetch) onFetch(url);
+        if (!queued.empty()) {
+            HttpResult r = queued.front();
+            queued.pop_front();
+            return r;
+        }
+        if (reply) return reply(url);
+        return {};
+    }
 };
 
 }  // namespace bf::test

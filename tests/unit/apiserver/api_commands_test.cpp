@@ -87,24 +87,36 @@ TEST(ApiCommandsTest, TextThatIsNoRequestGetsErrorAndChangesNothingElse) {
               "Source: 1\r\nURL: http://private/\r\nNO REMOTE API CALLS MADE");
 }
 
+TEST(ApiCommandsTest, SetSourceWithoutAPlayableSourceIsRefusedWithError) {
+    for (const std::string last : {"/", "x", "Z"}) {
+        ApiStation t;
+        EXPECT_EQ(t.Ask(Get("/api/setcurrent.php?id=Key7" + last)).reply, ComposeReply("ERROR"));
+        EXPECT_EQ(t.console().txtAIR,
+                  " 2026-12-06 12:00:00  NET - 10.0.0.5 - CHANGE TO SOURCE " + last +
+                      "\r\n 2026-12-06 12:00:00  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE " + last +
+                      ")\r\n");
+        EXPECT_TRUE(t.processes.starts.empty());
+    }
+}
+
 TEST(ApiCommandsTest, FailureIsLoggedReturnedAndAnsweredWithError) {
     ApiStation t;
-    std::filesystem::remove(t.folder.path() / "sourcelist.ini");
     t.processes.onCall = [](const std::string&) { throw std::runtime_error("no player"); };
     for (const auto& [path, failure] :
-         {std::pair{"listsources.php?id=Key7", "File not found\r\n Line of error:30"},
-          {"setcurrent.php?id=Key71", "no player\r\n Line of error:20"}}) {
+         {std::pair{"setcurrent.php?id=Key71", "no player\r\n Line of error:20"},
+          {"listsources.php?id=Key7", "File not found\r\n Line of error:30"}}) {
         const ApiAnswer answer = t.Ask(Get(std::string("/api/") + path));
         EXPECT_EQ(answer.reply, ComposeReply("ERROR"));
         ASSERT_TRUE(answer.failure);
         EXPECT_EQ(ApiFailureText(*answer.failure), failure);
         EXPECT_EQ(t->api.response, "ERROR");
+        std::filesystem::remove(t.folder.path() / "sourcelist.ini");  // for the listing's failure
     }
     EXPECT_EQ(t.console().txtAIR,
-              " 2026-12-06 12:00:00  NET - 10.0.0.5 - ERROR no player Line of error:20\r\n"
-              " 2026-12-06 12:00:00  NET - 10.0.0.5 - CHANGE TO SOURCE 1\r\n"
               " 2026-12-06 12:00:00  NET - 10.0.0.5 - ERROR File not found Line of error:30\r\n"
-              " 2026-12-06 12:00:00  NET - 10.0.0.5 - LIST ALL SOURCES\r\n");
+              " 2026-12-06 12:00:00  NET - 10.0.0.5 - LIST ALL SOURCES\r\n"
+              " 2026-12-06 12:00:00  NET - 10.0.0.5 - ERROR no player Line of error:20\r\n"
+              " 2026-12-06 12:00:00  NET - 10.0.0.5 - CHANGE TO SOURCE 1\r\n");
 }
 
 }  // namespace

@@ -130,6 +130,7 @@ TEST_F(ApiServerTest, CallerThatHalfClosesIsAnsweredWithWhatItSentOrClosedWhenIt
         {"GET /api/setcurrent.php?id=K3 HTTP/1.0\r\n\r\n", {ComposeReply("Source: 3\r\nOK\r\n")}},
         {"GET /api/metadata.php?id=K", {ComposeReply("ERROR")}},  // it will never be more
         {"", {}}};
+    s.folder.write("sourcelist.ini", "3u:http://three.example/live\r\n");
     for (const auto& [text, replies] : cases) {
         const auto peer = Connect();
         DuringTheSwitch([peer] { peer->halfClose(); });
@@ -167,6 +168,7 @@ TEST_F(ApiServerTest, SilentConnectionGoesAfterTheIdleTimeATricklingOneAfterItsL
 // A set-source request runs the event loop while the switch reports the
 // source list, so other events of the server run in its middle.
 TEST_F(ApiServerTest, RequestBeingHandledIsNeitherCutNorRepeatedAndGoesUnansweredIfItsConnectionCloses) {
+    s.folder.write("sourcelist.ini", "3u:http://three.example/live\r\n");
     const auto peer = Connect();
     DuringTheSwitch([&] {
         Tick(ApiServer::kLifetimeSeconds);

@@ -72,5 +72,14 @@ TEST(Startup, EachSettingTurnsOnItsOwnFeatureOnlyAtOneAndTheOtherTimersAlwaysRun
     }
 }
 
+TEST(Startup, FastFailoverChecksEverySecond) {
+    for (const auto& [ini, periodMs] : {std::pair{"", 15000}, {"FastFailover=1\r\n", 1000}}) {
+        TestStation t;
+        t.folder.write("brackenfield.ini", std::string("[Brackenfield]\r\nCheckSource=1\r\n") + ini);
+        Startup(*t);
+        EXPECT_EQ(t.timers.periodMs(TimerName::SourceCheck), periodMs) << ini;
+    }
+}
+
 }  // namespace
 }  // namespace bf::test

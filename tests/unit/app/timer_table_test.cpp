@@ -16,7 +16,7 @@ TEST(TimerTable, AFailingTickIsLoggedWithItsHandlerAndTheNextTickRuns) {
     EXPECT_EQ(t.console().txtAIR, " 2026-12-06 12:00:00  SYS - tmrSourceCheck_Timer FAILED: no sockets\r\n");
     t.InetTestURL.onFetch = nullptr;
     t.timers.fire(TimerName::SourceCheck);
-    EXPECT_EQ(t.InetTestURL.requests.size(), 2u);
+    EXPECT_EQ(t.InetTestURL.headerRequests.size(), 2u);
 }
 
 }  // namespace

@@ -94,9 +94,8 @@ TEST_F(ManagementTimersTest, PollSwitchesOnlyToAPlayableSourceTheReplyNames) {
         EXPECT_EQ(t.ts.state().CurrentSource, source) << reply;
         EXPECT_EQ(t.ts.processes.running.contains("mplayer2"), switched) << reply;
         EXPECT_EQ(t.reports(), switched ? 10u : 0u) << reply;
-        const std::string refusal =
-            " 2026-12-06 12:00:00  SYS - MANAGEMENT SWITCH REFUSED - NO PLAYABLE SOURCE ";
-        EXPECT_EQ(t.ts.console().txtAIR, refused.empty() ? "" : refusal + refused + "\r\n");
+        const std::string refusal = " 2026-12-06 12:00:00  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE ";
+        EXPECT_EQ(t.ts.console().txtAIR, refused.empty() ? "" : refusal + refused + ")\r\n");
     }
 }
 

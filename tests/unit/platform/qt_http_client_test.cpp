@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <memory>
@@ -14,33 +15,46 @@ namespace bf {
 namespace {
 
 // An HTTP server on 127.0.0.1 inside the test's own event loop: it answers
-// every request with `status` and `body`, or never answers without a status.
+// every request with `status`, `headers` and `body`, or never answers without
+// a status. An endless server sends its body again and again after that.
 struct LocalServer {
-    explicit LocalServer(const QByteArray& status = {}, const QByteArray& body = {}) {
-        const QByteArray reply = status.isEmpty()
-                                     ? QByteArray()
-                                     : "HTTP/1.1 " + status +
-                                           "\r\nContent-Length: " + QByteArray::number(body.size()) +
-                                           "\r\nConnection: close\r\n\r\n" + body;
+    explicit LocalServer(const QByteArray& status = {}, const QByteArray& body = {},
+                         const QByteArray& headers = {}, bool endless = false) {
+        const QByteArray length =
+            endless ? QByteArray() : "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+        const QByteArray reply = status.isEmpty() ? QByteArray()
+                                                  : "HTTP/1.1 " + status + "\r\n" + headers + length +
+                                                        "Connection: close\r\n\r\n" + body;
         server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&server, &QTcpServer::newConnection, &server, [this, reply] {
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [this, reply, endless] {
             while (QTcpSocket* socket = server.nextPendingConnection()) {
                 auto request = std::make_shared<QByteArray>();
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, reply, socket, request] {
-                    *request += socket->readAll();
-                    if (!request->contains("\r\n\r\n")) return;
-                    requestLines.push_back(request->left(request->indexOf("\r\n")).toStdString());
-                    if (reply.isEmpty()) return;
-                    socket->write(reply);
-                    socket->disconnectFromHost();
-                });
+                QObject::connect(
+                    socket, &QTcpSocket::readyRead, socket, [this, reply, endless, socket, request] {
+                        *request += socket->readAll();
+                        if (!request->contains("\r\n\r\n")) return;
+                        requestLines.push_back(request->left(request->indexOf("\r\n")).toStdString());
+                        if (reply.isEmpty()) return;
+                        socket->write(reply);
+                        if (endless)
+                            listeners.emplace_back(socket);
+                        else
+                            socket->disconnectFromHost();
+                    });
             }
         });
+        QObject::connect(&pump, &QTimer::timeout, &pump, [this, body] {
+            for (const QPointer<QTcpSocket>& socket : listeners)
+                if (socket) socket->write(body);
+        });
+        if (endless) pump.start(5);
     }
     std::string url(const std::string& path = "/") const {
         return "http://127.0.0.1:" + std::to_string(server.serverPort()) + path;
     }
     QTcpServer server;
+    QTimer pump;
+    std::vector<QPointer<QTcpSocket>> listeners;
     std::vector<std::string> requestLines;
 };
 
@@ -121,6 +135,26 @@ TEST_F(QtHttpClientTest, CancelANewFetchOrTheClientsEndDuringTheWaitEndsItAsCanc
     QTimer::singleShot(20, [&] { owned.reset(); });
     EXPECT_EQ(owned->fetch(silent.url()).error, HttpError::Cancelled);
     EXPECT_EQ(owned, nullptr);
+}
+
+TEST_F(QtHttpClientTest, HeadersOnlyFetchEndsAtTheFinalAnswersHeadersAlsoOfAStreamWithoutEnd) {
+    LocalServer stream("200 OK", QByteArray(4096, 'a'), "Content-Type: audio/mpeg\r\n", true);
+    LocalServer moved("302 Found", "", QByteArray("Location: ") + stream.url("/live").c_str() + "\r\n");
+    LocalServer missing("404 Not Found", "no such mount");
+    client.setTimeoutMs(3000);  // the stream would run into it
+    for (const auto& [url, status] :
+         {std::pair{stream.url("/live"), 200}, {moved.url("/old"), 200}, {missing.url("/gone"), 404}}) {
+        const HttpResult r = client.fetchHeaders(url);
+        EXPECT_TRUE(r.ok()) << url << ": " << r.errorText;
+        EXPECT_EQ(r.status, status) << url;
+        EXPECT_EQ(r.body, "") << url;
+        EXPECT_FALSE(client.busy()) << url;
+    }
+    EXPECT_EQ(stream.requestLines, std::vector<std::string>(2, "GET /live HTTP/1.1"));
+    EXPECT_EQ(moved.requestLines, std::vector<std::string>{"GET /old HTTP/1.1"});
+    LocalServer silent;
+    client.setTimeoutMs(300);
+    EXPECT_EQ(client.fetchHeaders(silent.url()).error, HttpError::TimedOut);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/startup.h"
+#include "sources/health_check.h"
 #include "test_station.h"
 
 namespace bf {
@@ -66,7 +67,7 @@ TEST(EventTick, EachTickPutsTheSourceOfHighestPrecedenceOnAir) {
         {"DueNonDigitActionPlaysZero", 9, -1, 0, X, "1 200000 A", 1, 20, 0, 0, 0, -1, {"mplayer1 0"}},
         {"SilencePlaysTheBackupAndKeepsTheSource", 3, -1, 1, X, X, 1, 12, 0, 0, 0, 3, {"mplayer1 0"}},
         {"SilenceWithTheBackupOnAir", 0, -1, 1, X, X, 1, 12, 0, 0, 0, 0, {}},
-        {"DueEntryWinsOverTheBackup", 0, -1, 1, X, "1 200000 4", 1, 20, 0, 0, 4, 0, {"mplayer1 4"}},
+        {"DueEntryDuringFailoverKeepsTheBackup", 0, -1, 1, X, "1 200000 4", 1, 20, 0, 0, 0, 0, {}},
         {"BackupReturnsAfterTheEntrysMinute", 4, -1, 1, X, "1 200000 4", 1, 20, 1, 0, 0, 4, {"mplayer1 0"}},
         {"WatchdogRestartPlaysThePendingSource", -1, 5, 0, "1 080000 2", X, 1, 12, 0, 0, 5, -1, {"mplayer1 5"}},
         {"ReturnAfterFailoverConsumesThePending", 2, 2, 0, X, X, 1, 12, 0, 0, 2, -1, {}},
@@ -98,6 +99,51 @@ TEST_F(EventTickTest, DueEntrySwitchesOnceInItsMinute) {
     }
     EXPECT_EQ(onAir(), OnAir(3));
     EXPECT_EQ(starts(), Strings{"mplayer1 3"});
+}
+
+// During failover a due entry becomes the source to return to: the backup
+// stays on air until a check of that source passes, then the source airs.
+TEST_F(EventTickTest, EntryDueDuringFailoverAirsOnceItsSourceAnswers) {
+    StationState& st = ts.state();
+    st.CurrentSource = 0;
+    st.SilenceFlag = 1;
+    st.LinkSource = 3;
+    st.LinkFailCount = 3;
+    st.LinkStoredSource = "http://stream.example/3";
+    st.NextEvent = "1 200000 4";
+    for (int second = 0; second < 3; ++second) {
+        ts.clock.setTime(1, 20, 0, second);
+        tick();
+    }
+    EXPECT_EQ(test::Items(*ts, "LinkSource LinkStoredSource SilenceFlag"),
+              "LinkSource=4 LinkStoredSource=http://stream.example/4 SilenceFlag=1");
+    EXPECT_TRUE(starts().empty());
+    ts.InetTestURL.queue("", 200);
+    tmrSourceCheck_Timer(*ts);
+    tick();
+    EXPECT_EQ(ts.InetTestURL.headerRequests, Strings{"http://stream.example/4"});
+    EXPECT_EQ(onAir(), OnAir(4));
+    EXPECT_EQ(starts(), Strings{"mplayer1 4"});
+}
+
+// A due entry, or the failover, aimed at a source without a URL: nothing
+// changes for the whole minute but one line in the station log.
+TEST_F(EventTickTest, SourceWithoutAUrlIsRefusedOnceAndWhatPlaysStaysOnAir) {
+    ts.folder.write("sourcelist.ini", "1u:http://stream.example/1\r\n7n:Empty\r\n");
+    for (const int16_t silence : {0, 1}) {
+        ts.state().CurrentSource = 1;
+        ts.state().SilenceFlag = silence;
+        ts.state().NextEvent = silence ? "X XXXXXX X" : "2 070030 7";
+        for (int second = 30; second < 60; ++second) {
+            ts.clock.setTime(2, 7, 0, second);
+            tick();
+        }
+        EXPECT_EQ(ts.state().CurrentSource, 1) << silence;
+    }
+    EXPECT_TRUE(starts().empty());
+    EXPECT_EQ(ts.console().txtAIR,
+              " 2026-12-06 07:00:30  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 0)\r\n"
+              " 2026-12-06 07:00:30  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 7)\r\n");
 }
 
 TEST_F(EventTickTest, AfterStartupTheFirstTickPlaysTodaysLastEntryAndTheScheduleTakesOver) {

@@ -34,10 +34,7 @@ TEST(ManualSwitchTest, ForceSwitchEndsTheFailoverSwitchesToTheChosenSourceAndRun
     const std::tuple<std::string, std::string, int16_t, std::string> cases[] = {
         {"4 Select Source number 4", "http://four.example/live", 4, ""},  // four bytes: not run
         {"5 Select Source number 5", "http://five.example/live", 5, "abcde"},
-        {"6 Select Source number 6", "http://six.example/live", 6, "touch a&b"},
-        // Never chosen, or empty: the source on air restarts, numbered 0.
-        {"Select Source for Forced Manual Switch", "http://two.example/live", 0, ""},
-        {"", "http://two.example/live", 0, ""}};
+        {"6 Select Source number 6", "http://six.example/live", 6, "touch a&b"}};
     // clang-format on
     for (const auto& [list, started, number, command] : cases) {
         SCOPED_TRACE(list);
@@ -58,6 +55,22 @@ TEST(ManualSwitchTest, ForceSwitchEndsTheFailoverSwitchesToTheChosenSourceAndRun
             t.console().txtAIR,
             command.empty() ? "" : " 2026-12-06 12:00:02  RUNNING EXTERNAL COMMAND (" + command + ")\r\n");
     }
+}
+
+// Never chosen, empty, or no source: each click is refused and logged.
+TEST(ManualSwitchTest, NumberWithoutAPlayableSourceChangesNothingButTheLog) {
+    FailoverStation t;
+    auto shown = [&] {
+        return t.failover() + " " + test::Items(*t, "CurrentSource lblCurrentSource lblStudio");
+    };
+    const std::string before = shown();
+    for (const std::string list : {"Select Source for Forced Manual Switch", "Select Source", "", "x"}) {
+        t.console().comboSourceList.text = list;
+        cmdForceSwitch_Click(*t);
+        EXPECT_EQ(shown(), before) << list;
+    }
+    EXPECT_TRUE(t.processes.log.empty());
+    EXPECT_EQ(test::CountOf(t.console().txtAIR, "  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE "), 4u);
 }
 
 TEST(ManualSwitchTest, ForceSourceRestartsTheSourceShownOnSlotOneFromScratchAndRearmsTheChecks) {

@@ -28,7 +28,7 @@ TEST_F(PlayerControlTest, EachSwitchStartsTheOtherSlotThenAfterTwoSecondsStopsTh
         ts.folder.write("mplayer" + old + ".log", "stale");
         calls.clear();
         start = ts.clock.totalSlept();
-        const SourceEntry e = SwitchSource(*ts, "3");
+        const std::optional<SourceEntry> e = SwitchSource(*ts, "3");
 
         // The URL is split at blanks only: no shell ever sees it.
         EXPECT_EQ(calls, (Strings{"start mplayer" + slot +
@@ -41,23 +41,29 @@ TEST_F(PlayerControlTest, EachSwitchStartsTheOtherSlotThenAfterTwoSecondsStopsTh
                   "CurrentMplayer=" + slot +
                       " CurrentSource=3 lblStudio=Studio C lblSourceNumber=3 lblSourceDisp=3");
         EXPECT_EQ(ts.console().lblCurrentSource.caption, "  http://c.example:8000/live   x ");
-        EXPECT_EQ(e.command, "notify-send hi");
+        EXPECT_EQ(e->command, "notify-send hi");
     }
 }
 
-TEST_F(PlayerControlTest, ShortOrMissingUrlKeepsTheSourceOnAirButTakesTheNewNumber) {
+TEST_F(PlayerControlTest, NumberWithoutAPlayableUrlChangesNothingAndIsLoggedOnceUntilASwitchGoesThrough) {
     list("3n:Studio C\r\n3u:http://c.example/live\r\n7n:Seven\r\n7u:http://\r\n");
-    SwitchSource(*ts, "3\r\n");              // finds nothing but counts as its digit
-    EXPECT_EQ(lastStart().args[0], "None");  // the console's design caption
-    EXPECT_EQ(ts.state().CurrentSource, 3);
     SwitchSource(*ts, "3");
-    for (const char* number : {"7", "8", "S"}) {
-        SwitchSource(*ts, number);
-        EXPECT_EQ(lastStart().args[0], "http://c.example/live") << number;
-        EXPECT_EQ(ts.console().lblStudio.caption, "Studio C") << number;
-    }
-    EXPECT_EQ(ts.state().CurrentSource, 0);  // "S" is no digit
-    EXPECT_EQ(ts.console().lblSourceDisp.caption, "0");
+    const char* shown =
+        "CurrentMplayer CurrentSource lblCurrentSource lblStudio lblSourceNumber lblSourceDisp";
+    const std::string before = test::Items(*ts, shown);
+    for (const char* number : {"7", "7", "8", "S", "S", "", "33"})
+        EXPECT_FALSE(SwitchSource(*ts, number)) << number;
+    EXPECT_EQ(test::Items(*ts, shown), before);
+    EXPECT_EQ(ts.state().PlayURL, "http://c.example/live");
+    EXPECT_EQ(ts.processes.log.size(), 2u);  // start and stop of the switch to source 3
+    SwitchSource(*ts, "3");
+    SwitchSource(*ts, "7");
+    for (const auto& [number, times] : {std::pair{"7", 2u}, {"8", 1u}, {"S", 1u}, {"", 1u}, {"33", 1u}})
+        EXPECT_EQ(test::CountOf(
+                      ts.console().txtAIR,
+                      std::string("  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE ") + number + ")\r\n"),
+                  times)
+            << number;
 }
 
 }  // namespace
