@@ -92,6 +92,7 @@ void tmrCheckForChanges_Timer(Station& station) {
                                  std::string(order.substr(0, 16)));
         return;
     }
+    station.counters.nextSwitchCause = SwitchCause::Management;
     SwitchSource(station, order);
 }
 

@@ -46,21 +46,27 @@ void tmrCheckAndDoEvents_Timer(Station& station) {
     // for; then the backup during a failover; and a due schedule entry over
     // everything.
     int target = s.CurrentSource;
+    SwitchCause cause = SwitchCause::Schedule;
     const int lastSource = LastSource(s.LastEvent);
     if (target == -1 && lastSource != -1) target = lastSource;
     if (target == -1) target = 9;
     if (s.WasPlaying != -1) {
         target = s.WasPlaying;
         s.WasPlaying = -1;
+        cause = station.counters.returnPending ? SwitchCause::Return : SwitchCause::Restart;
     }
     if (s.SilenceFlag == 1) {
         s.WasPlaying = s.CurrentSource;
         target = 0;
+        cause = SwitchCause::Failover;
     }
-    if (ScheduleEntryDue(s.NextEvent, clock))
+    if (ScheduleEntryDue(s.NextEvent, clock)) {
         target = static_cast<int>(NumberOf(std::string_view(s.NextEvent).substr(9, 1)));
+        cause = SwitchCause::Schedule;
+    }
 
     if (target != s.CurrentSource) {
+        station.counters.nextSwitchCause = cause;
         s.CurrentSource = static_cast<int16_t>(target);
         // The switch looks the source up by one character; the state keeps
         // the whole number (a number above 9 can come from the management

@@ -72,6 +72,7 @@ void CheckPassed(Station& station) {
         // Restore: with no player left the watchdog asks for a restart, and
         // the event tick starts the stored source again.
         c.lblCurrentSource.caption = s.LinkStoredSource;
+        station.counters.returnPending = s.SilenceFlag != 0;
         s.SilenceFlag = 0;
         s.LinkFailCount = 0;
         s.WasPlaying = s.LinkSource;

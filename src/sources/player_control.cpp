@@ -87,6 +87,7 @@ void ShowSourceNumber(Station& station, std::string_view number) {
 
 SourceEntry SwitchSource(Station& station, std::string_view number) {
     StationState& s = station.state;
+    station.counters.countSwitch();
 
     const int newSlot = s.CurrentMplayer == 1 ? 2 : 1;  // 1 also on the first switch after startup
     const int oldSlot = newSlot == 2 ? 1 : 2;
