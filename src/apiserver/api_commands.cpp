@@ -84,15 +84,20 @@ std::string ApiFailureText(const ApiFailure& failure) {
 ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string_view clientAddress) {
     const std::optional<std::string> found = RequestPath(text);
     // Not a request: an answer of its own, never the body of another one.
-    if (!found) return {ComposeReply("ERROR"), std::nullopt, std::nullopt};
+    if (!found) {
+        station.counters.countApiRequest(ApiCommand::Other, true);
+        return {ComposeReply("ERROR"), std::nullopt, std::nullopt};
+    }
     const std::string& path = *found;
     const std::string& key = station.state.APIkey;  // read afresh by every test below
 
     std::string body = "ERROR";
     std::optional<ApiFailure> failure;
+    ApiCommand command = ApiCommand::Other;
     SetRemoteStatus(station, clientAddress, " - NO COMMAND");
 
     if (path == "/api/getcurrent.php?id=" + key) {
+        command = ApiCommand::GetCurrent;
         SetRemoteStatus(station, clientAddress, " - REQUEST CURRENT SOURCE");
         body = CurrentSourceBody(station);
     }
@@ -100,6 +105,8 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
         const std::string number(1, path.back());
         const std::string suffix = " - CHANGE TO SOURCE " + number;
         body = "Source: " + number + "\r\nOK\r\n";
+        command = ApiCommand::SetCurrent;
+        station.counters.nextSwitchCause = SwitchCause::Api;
         const SwitchOutcome outcome = SwitchTo(station, number);
         failure = outcome.failure;
         // A number without a playable source is refused: nothing switched.
@@ -108,6 +115,7 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
         SetRemoteStatus(station, clientAddress, suffix);
     }
     if (path == "/api/listsources.php?id=" + key) {
+        command = ApiCommand::ListSources;
         AddToAirLog(station, RequestMessage(clientAddress, " - LIST ALL SOURCES"));
         SetRemoteStatus(station, clientAddress, " - LIST ALL SOURCES");
         if (const std::optional<SourceTable> sources = ReadSourceList(station))
@@ -116,6 +124,7 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
             failure = SourceListUnreadable(station);
     }
     if (path == "/api/metadata.php?id=" + key) {
+        command = ApiCommand::Metadata;
         SetRemoteStatus(station, clientAddress, " - METADATA REQUEST");
         body = station.console.lblRXmetadata.caption + "\r\nOK\r\n";
     }
@@ -128,6 +137,7 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
                                                       " Line of error:" + std::to_string(failure->line)));
     }
     station.api.response = body;
+    station.counters.countApiRequest(command, body == "ERROR");
     return {ComposeReply(body), path, failure};
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <cstdio>
 #include <string_view>
 
@@ -47,7 +48,17 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
         QStringLiteral("console-dump"),
         QStringLiteral("For test rigs: keep FILE holding the console's state (rewritten when it changes)."),
         QStringLiteral("FILE"));
-    parser.addOptions({apiPort, apiBind, airUrl, weatherUrl, consoleDump});
+    const QCommandLineOption statusPort(
+        QStringLiteral("status-port"),
+        QStringLiteral("TCP port of the read-only status page and metrics (/, /status.json, /metrics); "
+                       "off when not given."),
+        QStringLiteral("N"));
+    const QCommandLineOption statusBind(
+        QStringLiteral("status-bind"),
+        QStringLiteral("IP address the status port listens on (default %1; 0.0.0.0 opens it to the network).")
+            .arg(QString::fromStdString(options.statusBind)),
+        QStringLiteral("ADDRESS"), QString::fromStdString(options.statusBind));
+    parser.addOptions({apiPort, apiBind, airUrl, weatherUrl, consoleDump, statusPort, statusBind});
     parser.process(app);  // --help and --version end the program here
 
     if (!parser.positionalArguments().isEmpty()) {
@@ -73,6 +84,25 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
         }
         options.consoleDump = parser.value(consoleDump).toStdString();
     }
+    if (parser.isSet(statusPort)) {
+        const int status = parser.value(statusPort).toInt(&ok);
+        if (!ok || status < 1 || status > 65535) {
+            std::fprintf(stderr,
+                         "brackenfield: --status-port wants a port number from 1 to 65535, not '%s'\n",
+                         qPrintable(parser.value(statusPort)));
+            return std::nullopt;
+        }
+        options.statusPort = static_cast<uint16_t>(status);
+    } else if (parser.isSet(statusBind)) {
+        std::fprintf(stderr, "brackenfield: --status-bind needs --status-port\n");
+        return std::nullopt;
+    }
+    if (QHostAddress(parser.value(statusBind)).isNull()) {
+        std::fprintf(stderr, "brackenfield: --status-bind wants an IP address, not '%s'\n",
+                     qPrintable(parser.value(statusBind)));
+        return std::nullopt;
+    }
+    options.statusBind = parser.value(statusBind).toStdString();
     return options;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -12,7 +13,9 @@ namespace bf {
 // What the command line chooses.
 struct Options {
     StationOptions station;
-    std::string consoleDump;  // empty: no dump
+    std::string consoleDump;             // empty: no dump
+    std::optional<uint16_t> statusPort;  // the status listener; off when empty
+    std::string statusBind = "127.0.0.1";
 };
 
 // Whether the command line asks for help or the version, which need no

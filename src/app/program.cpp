@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/startup.h"
+#include "status/status_server.h"
 
 namespace bf {
 
@@ -34,6 +35,10 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
     station_.openApiServer = [this] { apiWindow_ = OpenApiServerWindow(station_); };
     window_.show();
     Startup(station_);
+    if (options.statusPort) {
+        statusListener_.emplace();
+        OpenStatusListener(station_, *statusListener_, *options.statusPort, options.statusBind);
+    }
     window_.refresh();
     if (!options.consoleDump.empty()) {
         std::error_code ec;

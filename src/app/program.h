@@ -11,6 +11,7 @@
 #include "core/station.h"
 #include "platform/posix_processes.h"
 #include "platform/qt_http_client.h"
+#include "platform/qt_http_listener.h"
 #include "platform/qt_timers.h"
 #include "platform/real_clock.h"
 
@@ -35,6 +36,8 @@ private:
     // Opened by the startup when APIallowed is "1"; listens on --api-port.
     std::unique_ptr<ApiServerWindow> apiWindow_;
     std::optional<ConsoleDumpFile> consoleDump_;
+    // The read-only status page and metrics, on --status-port when given.
+    std::optional<QtHttpListener> statusListener_;
 };
 
 // SIGTERM and SIGINT end the program like closing the window: the players

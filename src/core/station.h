@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/console_model.h"
+#include "core/station_counters.h"
 #include "core/station_log.h"
 #include "core/station_state.h"
 #include "platform/clock.h"
@@ -68,6 +69,7 @@ struct Station : Platform {
     ConsoleModel console;
     ApiServerModel api;
     ManagementRuns management;
+    StationCounters counters;
 
     // Ends the program at once (no further handler runs). Set by
     // app/Program; tests record the call.

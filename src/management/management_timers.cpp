@@ -85,6 +85,7 @@ void tmrCheckForChanges_Timer(Station& station) {
     const std::string_view order = OrderOf(reply);
     if (order.empty() || order[0] < '0' || order[0] > '9') return;  // no change
     // The switch refuses an order without a playable source.
+    station.counters.nextSwitchCause = SwitchCause::Management;
     SwitchSource(station, order);
 }
 

@@ -96,6 +96,8 @@ void tmrGetMetadata_Timer(Station& station) {
     const std::string title = ReadPlayerLog(station);
     const bool isNew = title != s.PreviousMetadata;
 
+    if (!title.empty() && title != station.console.lblRXmetadata.caption)
+        station.counters.titleChangedAt = s.SystemRuntime;
     if (!title.empty()) station.console.lblRXmetadata.caption = title;
     if (isNew && IsSystemCommand(title)) LogSystemCommand(station, title);
     // After a player restart, a failover return or a switch the first tick

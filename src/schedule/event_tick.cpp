@@ -48,16 +48,19 @@ void tmrCheckAndDoEvents_Timer(Station& station) {
     // everything, except during a failover: then its source becomes the one
     // to return to, and the backup stays on air until that source answers.
     int target = s.CurrentSource;
+    SwitchCause cause = SwitchCause::Schedule;
     const int lastSource = LastSource(s.LastEvent);
     if (target == -1 && lastSource != -1) target = lastSource;
     if (target == -1) target = 9;
     if (s.WasPlaying != -1) {
         target = s.WasPlaying;
         s.WasPlaying = -1;
+        cause = station.counters.returnPending ? SwitchCause::Return : SwitchCause::Restart;
     }
     if (s.SilenceFlag == 1) {
         s.WasPlaying = s.CurrentSource;
         target = 0;
+        cause = SwitchCause::Failover;
     }
     if (ScheduleEntryDue(s.NextEvent, clock)) {
         const auto entrySource = static_cast<int16_t>(NumberOf(std::string_view(s.NextEvent).substr(9, 1)));
@@ -68,6 +71,7 @@ void tmrCheckAndDoEvents_Timer(Station& station) {
     }
 
     if (target != s.CurrentSource) {
+        station.counters.nextSwitchCause = cause;
         const int16_t before = s.CurrentSource;
         // Handlers that run during the switch's report see the new source.
         s.CurrentSource = static_cast<int16_t>(target);

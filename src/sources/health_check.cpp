@@ -91,6 +91,7 @@ void CheckPassed(Station& station) {
     // starts before the backup stops. Outside failover the source never
     // went off air, and its player is left alone.
     if (s.SilenceFlag != 0) {
+        station.counters.returnPending = true;
         s.SilenceFlag = 0;
         s.WasPlaying = s.LinkSource;
     }

@@ -59,6 +59,7 @@ void cmdForceSwitch_Click(Station& station) {
     // empty list text gives an empty number, which finds no source, like an
     // unchosen list.
     const std::string number = station.console.comboSourceList.text.substr(0, 1);
+    station.counters.nextSwitchCause = SwitchCause::Operator;
     ForceSwitch(station, number);
 }
 
@@ -86,6 +87,7 @@ void cmdForceSource_Click(Station& station) {
 
     s.CurrentMplayer = 1;
     ShowSourceNumber(station, number);
+    station.counters.countSwitch(SwitchCause::Operator);
 
     AddToAirLog(station, "  USR - USER FORCED SWITCH FROM BACKUP (SOURCE " + number + ")");
 

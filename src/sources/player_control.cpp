@@ -114,10 +114,12 @@ std::optional<SourceEntry> SwitchSource(Station& station, std::string_view numbe
     // name that does not: nothing is switched and nothing relabelled.
     const std::optional<SourceEntry> entry = PlayableSource(station, number);
     if (!entry) {
+        station.counters.nextSwitchCause = SwitchCause::Schedule;  // a refusal counts as no switch
         RefuseSwitch(station, number);
         return std::nullopt;
     }
     s.RefusedSource.reset();
+    station.counters.countSwitch();
 
     const int newSlot = s.CurrentMplayer == 1 ? 2 : 1;  // 1 also on the first switch after startup
     const int oldSlot = newSlot == 2 ? 1 : 2;

@@ -39,6 +39,7 @@ void tmrCheckMplayerOK_Timer(Station& station) {
     AddToAirLog(station, "  SYS - RESTARTING MPLAYER - POSSIBLE NETWORK ISSUE");
     s.WasPlaying = s.CurrentSource;
     s.CurrentSource = -1;
+    ++station.counters.playerRestarts;
 
     // The request above stands even when the restart log cannot be written.
     const LocalTime now = station.clock.now();

@@ -1,0 +1,151 @@
+#include "status/status_page.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <cmath>
+#include <string_view>
+
+#include "status/status_json.h"
+
+namespace bf {
+
+namespace {
+
+// An element with data-k="on_air.name" shows that field of /status.json, one
+// with data-c="on_air.lamp" takes that colour as its background (data-c
+// comes first in a tag). The server fills them in below; the script does the
+// same with each new reading. Elements with an id are the script's alone.
+constexpr std::string_view kPage = R"html(<!DOCTYPE html>
+<html lang="en"><head><meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>Brackenfield status</title>
+<style>
+body{font:15px/1.4 system-ui,sans-serif;margin:0;padding:.5em;background:#eee;color:#111}
+h1{font-size:1.2em;margin:.2em 0}h2{font-size:1em;margin:.2em 0;border-bottom:1px solid #ddd}
+main{display:grid;grid-template-columns:repeat(auto-fill,minmax(19em,1fr));gap:.5em}
+section{background:#fff;border:1px solid #ccc;border-radius:4px;padding:.3em .6em;margin-bottom:.5em}
+dl{display:grid;grid-template-columns:auto 1fr;gap:.1em .7em;margin:.3em 0}
+dt{color:#555}dd{margin:0;overflow-wrap:anywhere}
+.lamp{padding:0 .4em;border-radius:3px}
+pre{white-space:pre-wrap;font-size:.85em;margin:.3em 0}#live{color:#555;margin:.2em 0}
+</style></head><body>
+<h1>Brackenfield <span class="lamp" data-c="on_air.lamp" data-k="on_air.status"></span>
+<span data-k="on_air.number"></span> <span data-k="on_air.name"></span></h1>
+<p id="live"></p><noscript><p>Reload the page for newer values.</p></noscript>
+<main>
+<section><h2>On air</h2><dl>
+<dt>Source</dt><dd data-k="on_air.number"></dd><dt>Name</dt><dd data-k="on_air.name"></dd>
+<dt>URL</dt><dd data-k="on_air.url"></dd><dt>Player slot</dt><dd data-k="on_air.slot"></dd>
+<dt>Title</dt><dd data-k="now_playing.title"></dd><dt>Output</dt><dd data-k="now_playing.output"></dd>
+<dt>Extra line</dt><dd data-k="now_playing.extra"></dd>
+</dl></section>
+<section><h2>Failover</h2><dl>
+<dt>Check</dt><dd><span class="lamp" data-c="failover.lamp" data-k="failover.status"></span></dd>
+<dt>Backup on air</dt><dd data-k="failover.active"></dd>
+<dt>Failed checks</dt><dd data-k="failover.failed_checks"></dd>
+<dt>Tested</dt><dd data-k="failover.tested_url"></dd><dt>Last check</dt><dd data-k="failover.checked_at"></dd>
+</dl></section>
+<section><h2>Players</h2><dl>
+<dt>Slot 1 running</dt><dd data-k="players.0.running"></dd>
+<dt>Slot 2 running</dt><dd data-k="players.1.running"></dd>
+<dt>Restarts</dt><dd data-k="player_restarts"></dd>
+</dl></section>
+<section><h2>Schedule</h2><dl>
+<dt>Mode</dt><dd data-k="station.mode"></dd>
+<dt>Next</dt><dd data-k="schedule.next"></dd><dt>Last</dt><dd data-k="schedule.last"></dd>
+</dl></section>
+<section><h2>Services</h2><dl>
+<dt>Management</dt><dd data-k="management.status"></dd>
+<dt>Billing sent</dt><dd data-k="billing.last_report"></dd><dt>Billing reply</dt><dd data-k="billing.response"></dd>
+<dt>Billing pending</dt><dd data-k="billing.pending"></dd>
+<dt>AIR</dt><dd data-k="air.status"></dd><dt>AIR updated</dt><dd data-k="air.updated"></dd>
+<dt>Weather</dt><dd data-k="weather.status"></dd><dt>Weather line</dt><dd data-k="weather.text"></dd>
+<dt>API</dt><dd data-k="api.status"></dd><dt>Last API call</dt><dd data-k="api.last_request"></dd>
+</dl></section>
+<section><h2>Station</h2><dl>
+<dt>Clock</dt><dd data-k="station.time"></dd><dt>Started</dt><dd data-k="station.started"></dd>
+<dt>Uptime</dt><dd data-k="station.uptime"></dd><dt>Version</dt><dd data-k="station.version"></dd>
+</dl></section>
+</main>
+<section><h2>Station log</h2><pre data-k="log"></pre></section>
+<script>
+const text = v => Array.isArray(v) ? v.join('\n') : v === true ? 'yes' : v === false ? 'no' : v == null ? '' : String(v);
+const field = (s, k) => k.split('.').reduce((o, p) => o == null ? o : o[p], s);
+const live = document.getElementById('live');
+async function refresh() {
+  try {
+    const s = await (await fetch('status.json', {cache: 'no-store'})).json();
+    document.querySelectorAll('[data-k]').forEach(e => { e.textContent = text(field(s, e.dataset.k)); });
+    document.querySelectorAll('[data-c]').forEach(e => { e.style.background = field(s, e.dataset.c) || ''; });
+    document.title = s.on_air.name + ' - Brackenfield';
+    live.textContent = 'Live: ' + s.on_air.name + ' on air at ' + s.station.time;
+  } catch (e) {
+    live.textContent = 'No answer from the station: ' + e.message;
+  }
+}
+refresh();
+setInterval(refresh, 5000);
+</script>
+</body></html>
+)html";
+
+std::string Html(const QString& text) {
+    return text.toHtmlEscaped().toStdString();
+}
+
+// A field as the script shows it.
+QString Shown(const QJsonValue& value) {
+    if (value.isArray()) {
+        QStringList lines;
+        for (const QJsonValue& line : value.toArray()) lines << line.toString();
+        return lines.join(QLatin1Char('\n'));
+    }
+    if (value.isBool()) return value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
+    if (value.isDouble()) return QString::number(static_cast<qlonglong>(std::llround(value.toDouble())));
+    return value.toString();
+}
+
+QJsonValue Field(const QJsonObject& status, std::string_view path) {
+    QJsonValue value = status;
+    for (const QString& part :
+         QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())).split('.')) {
+        bool isIndex = false;
+        const int index = part.toInt(&isIndex);
+        value = isIndex ? value.toArray().at(index) : value.toObject().value(part);
+    }
+    return value;
+}
+
+}  // namespace
+
+std::string StatusPage(const Station& station) {
+    const QJsonObject status =
+        QJsonDocument::fromJson(QByteArray::fromStdString(StatusJson(station))).object();
+    const std::string_view page = kPage;
+    std::string out;
+    size_t done = 0;
+    for (size_t at = page.find("data-"); at != std::string_view::npos; at = page.find("data-", done)) {
+        const std::string_view kind = page.substr(at, 8);
+        if (kind != "data-k=\"" && kind != "data-c=\"") {
+            out.append(page.substr(done, at + 5 - done));
+            done = at + 5;
+            continue;
+        }
+        const size_t keyEnd = page.find('"', at + 8);
+        const QString shown = Shown(Field(status, page.substr(at + 8, keyEnd - at - 8)));
+        out.append(page.substr(done, keyEnd + 1 - done));
+        done = keyEnd + 1;
+        if (kind == "data-c=\"") {
+            if (!shown.isEmpty()) out.append(" style=\"background:" + Html(shown) + "\"");
+        } else {
+            const size_t tagEnd = page.find('>', done) + 1;
+            out.append(page.substr(done, tagEnd - done)).append(Html(shown));
+            done = tagEnd;
+        }
+    }
+    return out.append(page.substr(done));
+}
+
+}  // namespace bf

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+
+namespace bf {
+
+struct Station;
+
+// The status page: plain HTML with the station's values filled in, so that
+// it reads without JavaScript, and a few lines of script that refresh the
+// values from /status.json every few seconds. Needs nothing from elsewhere.
+std::string StatusPage(const Station& station);
+
+}  // namespace bf
