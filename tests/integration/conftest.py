@@ -78,13 +78,14 @@ def icecast_pair():
 
 @pytest.fixture
 def make_station(request):
-    """make_station(settings=, sources=, schedule=, **Station options) builds a
-    station folder and runs the program in it."""
+    """make_station(settings=, sources=, schedule=, start=True, **Station options)
+    builds a station folder and runs the program in it (start=False: the
+    test starts it after changing the folder)."""
     stations = []
 
-    def make(settings=None, sources=None, schedule=None, **options):
+    def make(settings=None, sources=None, schedule=None, start=True, **options):
         stations.append(rig.Station(rig.StationFolder(settings, sources, schedule), **options))
-        return stations[-1].start()
+        return stations[-1].start() if start else stations[-1]
 
     yield make
 
