@@ -1,0 +1,32 @@
+// The player log reader on any mplayer1.log: one metadata tick on the log,
+// another once its last line has ended.
+
+#include "fuzz_station.h"
+#include "metadata/player_log_reader.h"
+
+using namespace bf;
+
+namespace {
+
+void Tick(test::TestStation& s) {
+    tmrGetMetadata_Timer(*s);
+    const std::string& title = s->state.PreviousMetadata;
+    BF_FUZZ_CHECK(title.find_first_of("\r\n") == std::string::npos);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    test::TestStation& s = fuzz::FreshStation();
+    StationState& state = s->state;
+    state.CurrentMplayer = 1;
+    state.DefaultStrapline = "Brackenfield Radio";
+    state.ExtraMetaNowPlaying = "Now playing:";
+    state.FilterSystem = "1";
+    std::string log(fuzz::AsText(data, size));
+    s.folder.write("mplayer1.log", log);
+    Tick(s);
+    s.folder.write("mplayer1.log", log + "\n");
+    Tick(s);
+    return 0;
+}
