@@ -32,9 +32,10 @@ public:
     // While this many slots are busy, further connections wait in the
     // listener's queue until one comes free.
     static constexpr int16_t kHighestSlot = 256;
-    // A connection from an address that already holds this many slots is
-    // closed at once.
-    static constexpr int kSlotsPerAddress = 16;
+    // A connection from an address that already holds this many slots (a
+    // quarter of them) is closed at once. A web server or a proxy may ask
+    // for many listeners through one address; the others keep the rest.
+    static constexpr int kSlotsPerAddress = kHighestSlot / 4;
     // Closed connections go on swallowing what their peers still send for
     // kLingerSeconds, so that it cannot make the peers' systems discard the
     // reply; beyond kMostLingering of them the oldest is dropped, so that a
