@@ -12,25 +12,15 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-TEST(StreamAddress, IsTheFirstPartOfTheUrlWithASchemeElseTheFirstPart) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"  http://a.example/x -cache 512", "http://a.example/x"},
-        {"-cache 512 http://a.example/x", "http://a.example/x"},
-        {"None", "None"}};
-    for (const auto& [url, address] : cases) EXPECT_EQ(StreamAddress(url), address) << url;
-}
-
+// The player gets options before and after the stream's address; the check asks for the address alone.
 const std::string kSelected = "http://radio.example:8000/live";
+const std::string kSelectedUrl = "-cache 512 " + kSelected + " -x";
 const std::string kBackup = "http://backup.example:9000/b";
 const char* kFirstText = "SERVER OR LINK FAILURE - FIRST CHECK";
 const char* kOnlineText = "SELECTED SOURCE ONLINE";
 
-HttpResult Answer(int status) {
-    return {"", HttpError::None, "", status};
-}
-HttpResult Error(int error) {
-    return {"", error, "Request failed", 0};
-}
+const auto Answer = [](int status) { return HttpResult{"", HttpError::None, "", status}; };
+const auto Error = [](int error) { return HttpResult{"", error, "Request failed", 0}; };
 
 // Source 3 on air on slot 1, source 4 and the backup at hand; the test
 // answers the checks.
@@ -38,8 +28,8 @@ struct CheckedStation {
     TestStation ts;
     CheckedStation() {
         ts.folder.write("sourcelist.ini",
-                        "0u:" + kBackup + "\r\n3u:" + kSelected + "\r\n4u:http://four.example/live\r\n");
-        ts.console().lblCurrentSource.caption = kSelected;
+                        "0u:" + kBackup + "\r\n3u:" + kSelectedUrl + "\r\n4u:http://four.example/live\r\n");
+        ts.console().lblCurrentSource.caption = kSelectedUrl;
         ts.console().lblFailText.caption = "WAITING";
         ts.state().CurrentSource = 3;
         ts.state().CurrentMplayer = 1;
@@ -53,20 +43,12 @@ struct CheckedStation {
     }
 };
 
-struct VerdictCase {
-    const char* name;
-    HttpResult result;
-    bool managementBusy;
-    const char* text;  // lblFailText after the check
-    int16_t count;
-    std::string debug;
-    int cancels;
-};
-
 TEST(HealthCheck, TheStreamsOwnAnswerDecidesAndNoAnswerWhileTheManagementLinkIsBusyDecidesNothing) {
     const std::string error = "Request failed: 12:00:15 / ";
     // clang-format off
-    const VerdictCase cases[] = {
+    // The check's result, whether the management link was busy, then lblFailText, LinkFailCount,
+    // lblDebug and how many fetches were cancelled after it.
+    const std::tuple<const char*, HttpResult, bool, const char*, int, std::string, int> cases[] = {
         {"Success", Answer(200), false, kOnlineText, 0, "", 0},
         {"SuccessWhileManagementBusy", Answer(204), true, kOnlineText, 0, "", 0},
         {"ErrorStatusWhileManagementBusy", Answer(503), true, kFirstText, 1, "old", 0},
@@ -78,17 +60,17 @@ TEST(HealthCheck, TheStreamsOwnAnswerDecidesAndNoAnswerWhileTheManagementLinkIsB
         {"NoAnswerWhileManagementBusy", Error(HttpError::TimedOut), true, "WAITING", 0, error + "35761", 1},
         {"SupersededByANewerCheck", Error(HttpError::Cancelled), false, "WAITING", 0, "old", 0}};
     // clang-format on
-    for (const VerdictCase& v : cases) {
+    for (const auto& [name, result, managementBusy, text, count, debug, cancels] : cases) {
+        SCOPED_TRACE(name);
         CheckedStation c;
         c.ts.console().lblDebug.caption = "old";
-        c.ts.Inet1.isBusy = v.managementBusy;
-        c.check(v.result);
+        c.ts.Inet1.isBusy = managementBusy;
+        c.check(result);
         EXPECT_EQ(Items(*c.ts, "lblFailText LinkFailCount lblDebug lblFailURL SilenceFlag WasPlaying"),
-                  std::string("lblFailText=") + v.text + " LinkFailCount=" + std::to_string(v.count) +
-                      " lblDebug=" + v.debug + " lblFailURL=" + kSelected + " SilenceFlag=0 WasPlaying=-1")
-            << v.name;
-        EXPECT_EQ(c.ts.InetTestURL.cancels, v.cancels) << v.name;
-        EXPECT_TRUE(c.ts.processes.log.empty()) << v.name;
+                  std::string("lblFailText=") + text + " LinkFailCount=" + std::to_string(count) +
+                      " lblDebug=" + debug + " lblFailURL=" + kSelected + " SilenceFlag=0 WasPlaying=-1");
+        EXPECT_EQ(c.ts.InetTestURL.cancels, cancels);
+        EXPECT_TRUE(c.ts.processes.log.empty());
     }
 }
 
@@ -123,11 +105,11 @@ TEST(HealthCheck, FailoverAndReturnGoThroughTheOrdinarySwitch) {
         tmrCheckAndDoEvents_Timer(*c.ts);
         c.check(Answer(200));
 
-        Strings expected = {Start(2, kBackup), "kill mplayer1", Start(1, kSelected), "kill mplayer2"};
+        Strings expected = {Start(2, kBackup), "kill mplayer1", Start(1, kSelectedUrl), "kill mplayer2"};
         if (!fast || playerDied) expected.insert(expected.begin(), {"kill mplayer1", "kill mplayer2"});
         EXPECT_EQ(c.ts.processes.log, expected);
         EXPECT_EQ(Items(*c.ts, "CurrentSource lblCurrentSource LinkFailCount"),
-                  "CurrentSource=3 lblCurrentSource=" + kSelected + " LinkFailCount=0");
+                  "CurrentSource=3 lblCurrentSource=" + kSelectedUrl + " LinkFailCount=0");
         EXPECT_EQ(c.ts.console().lblFail.backColour, Colour::Green);
         for (const char* line :
              {"SERVER OR LINK FAILURE - FIRST CHECK", "SERVER OR LINK FAILURE", kOnlineText})

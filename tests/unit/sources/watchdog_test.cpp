@@ -39,7 +39,8 @@ TEST(WatchdogTest, NoRestartWhileASlotRunsNoSourceIsOnAirOrTheProcessTableCannot
     // Slot 1 and 2 running, the source on air, the table unreadable, the slot labels after.
     // clang-format off
     const std::tuple<bool, bool, int16_t, bool, std::string> cases[] = {
-        {true, false, 2, false, "lblMplayer1=1 lblMplayer2="}, {false, true, 2, false, "lblMplayer1= lblMplayer2=2"},
+        {true, false, 2, false, "lblMplayer1=1 lblMplayer2="},
+        {false, true, 2, false, "lblMplayer1= lblMplayer2=2"},
         {false, false, -1, false, "lblMplayer1= lblMplayer2="},
         {false, false, 2, true, "lblMplayer1=one lblMplayer2=two"}};  // the labels keep what they showed
     // clang-format on
