@@ -74,9 +74,9 @@ TEST(HealthCheck, TheStreamsOwnAnswerDecidesAndNoAnswerWhileTheManagementLinkIsB
     }
 }
 
-std::string Start(int slot, const std::string& url) {
+const auto Start = [](int slot, const std::string& url) {
     return "start mplayer" + std::to_string(slot) + " " + url + " -quiet -noconsolecontrols";
-}
+};
 
 // The event tick makes both switches, each starting the new player before
 // it stops the old one; only FastFailover=0 stops the players at the
