@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <thread>
 
 #include "test_station.h"
@@ -30,30 +29,32 @@ bool eventually(const std::function<bool()>& done) {
     return true;
 }
 
-struct Seen {
-    pid_t pid, parent, session;
-    char state;
-};
-
-// Every process (zombies too) whose kernel name is `name`.
-std::vector<Seen> processesNamed(const std::string& name) {
-    std::vector<Seen> found;
+// Every process (zombies too) whose kernel name is `name`, as its state,
+// whether it is our child or in our session, and its open descriptors.
+std::vector<std::string> processesNamed(const std::string& name) {
+    std::vector<std::string> found;
     for (const auto& entry : fs::directory_iterator("/proc")) {
         std::ifstream in(entry.path() / "stat");
         std::string stat;
-        Seen p{};
-        char comm[16] = {};
-        if (std::getline(in, stat) &&
-            std::sscanf(stat.c_str(), "%d (%15[^)]) %c %d %*d %d", &p.pid, comm, &p.state, &p.parent,
-                        &p.session) == 5 &&
-            name.substr(0, 15) == comm)
-            found.push_back(p);
+        char comm[16] = {}, state = 0;
+        int parent = 0, session = 0;
+        if (!std::getline(in, stat) ||
+            std::sscanf(stat.c_str(), "%*d (%15[^)]) %c %d %*d %d", comm, &state, &parent, &session) != 4 ||
+            name.substr(0, 15) != comm)
+            continue;
+        std::string seen = std::string(1, state) + (parent == ::getpid() ? " our child" : "") +
+                           (session == ::getsid(0) ? " our session" : "");
+        std::error_code ec;
+        for (const auto& fd : fs::directory_iterator(entry.path() / "fd", ec))
+            seen += " " + fd.path().filename().string() + ":" + fs::read_symlink(fd).string();
+        found.push_back(seen);
     }
     return found;
 }
 
-// Players are started from symlinks in the folder, named after this test
-// process; the sleeps end by themselves should a test fail before its kill.
+// Players are started from symlinks in the folder whose names hold this
+// test process's number, so that only our own processes are ever killed by
+// name; the sleeps end by themselves should a test fail before its kill.
 class PosixProcessesTest : public ::testing::Test {
 protected:
     std::string link(const std::string& suffix, const fs::path& target) {
@@ -76,22 +77,14 @@ TEST_F(PosixProcessesTest, FindsAndKillsEveryDetachedProcessOfExactlyTheKernelNa
     const std::string name = link("n", "/bin/sleep");
     const std::string longName = link("-with-a-long-name", "/bin/sleep");
     const int stray = ::open("/dev/null", O_RDONLY);  // not close-on-exec: the player must not get it
-    ASSERT_TRUE(start(name, {"30"}));
-    ASSERT_TRUE(start(name, {"30"}));
-    ASSERT_TRUE(start(longName, {"30"}));
+    ASSERT_TRUE(start(name, {"30"}) && start(name, {"30"}) && start(longName, {"30"}));
     ::close(stray);
 
-    ASSERT_TRUE(eventually([&] { return processesNamed(name).size() == 2; }));
-    for (const Seen& p : processesNamed(name)) {
-        EXPECT_NE(p.parent, ::getpid()) << "the player must not be our child";
-        EXPECT_NE(p.session, ::getsid(0)) << "the player runs in its own session";
-        std::map<std::string, std::string> fds;  // number -> what it is open on
-        for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(p.pid) + "/fd"))
-            fds[fd.path().filename()] = fs::read_symlink(fd).string();
-        const std::string log = fs::canonical(folder.path() / "out.log");
-        EXPECT_EQ(fds,
-                  (std::map<std::string, std::string>{{"0", "/dev/null"}, {"1", log}, {"2", "/dev/null"}}));
-    }
+    // Not our child, in its own session, reading nothing and writing to its log only.
+    const std::string seen =
+        "S 0:/dev/null 1:" + fs::canonical(folder.path() / "out.log").string() + " 2:/dev/null";
+    EXPECT_TRUE(eventually([&] { return processesNamed(name) == std::vector<std::string>(2, seen); }))
+        << ::testing::PrintToString(processesNamed(name));
     EXPECT_EQ(processes.isRunning(longName), std::optional<bool>(true));
     for (const std::string& other : {name.substr(0, name.size() - 1), name + "x", std::string()})
         EXPECT_EQ(processes.isRunning(other), std::optional<bool>(false)) << other;
@@ -106,19 +99,14 @@ TEST_F(PosixProcessesTest, FindsAndKillsEveryDetachedProcessOfExactlyTheKernelNa
 TEST_F(PosixProcessesTest, OutputTruncatesTheLogAndArgumentsStayLiteral) {
     folder.write("out.log", "an older and much longer log of an earlier player\n");
     const std::string touched = (folder.path() / "x").string();
-    const std::vector<std::string> args = {
-        "a&b", ";", "$(touch " + touched + ")", "`touch " + touched + "`", "|", ">" + touched};
-    ASSERT_TRUE(start(link("e", "/bin/echo"), args));
-    std::string expected;
-    for (const auto& a : args) expected += (expected.empty() ? "" : " ") + a;
-    EXPECT_TRUE(eventually([&] { return folder.read("out.log") == expected + "\n"; }))
-        << folder.read("out.log");
+    ASSERT_TRUE(start(link("e", "/bin/echo"), {"a&b", ";", "$(touch " + touched + ")", "|", ">" + touched}));
+    const std::string expected = "a&b ; $(touch " + touched + ") | >" + touched + "\n";
+    EXPECT_TRUE(eventually([&] { return folder.read("out.log") == expected; })) << folder.read("out.log");
     EXPECT_FALSE(fs::exists(touched));
 
-    EXPECT_FALSE(start("missing", {"x"}));
     folder.write("plain.txt", "not a program\n");
-    EXPECT_FALSE(start("plain.txt", {}));
-    EXPECT_FALSE(start(link("e2", "/bin/echo"), {}, "no/such/dir/log"));
+    EXPECT_FALSE(start("missing", {"x"}) || start("plain.txt", {}) ||
+                 start(link("e2", "/bin/echo"), {}, "no/log"));
 }
 
 TEST_F(PosixProcessesTest, AZombieOfTheNameIsNotRunning) {
@@ -130,10 +118,8 @@ TEST_F(PosixProcessesTest, AZombieOfTheNameIsNotRunning) {
         ::_exit(0);
     }
     // Not reaped until the end: it stays a zombie under the name.
-    ASSERT_TRUE(eventually([&] {
-        const auto seen = processesNamed(name);
-        return seen.size() == 1 && seen[0].state == 'Z';
-    }));
+    ASSERT_TRUE(eventually(
+        [&] { return processesNamed(name) == std::vector<std::string>{"Z our child our session"}; }));
     EXPECT_EQ(processes.isRunning(name), std::optional<bool>(false));
     ::waitpid(child, nullptr, 0);
 }
@@ -144,8 +130,7 @@ TEST_F(PosixProcessesTest, ShellCommandRunsDetachedInTheCurrentFolder) {
                               out.string() + "'");
     EXPECT_FALSE(fs::exists(out)) << "it returns while the command still waits for \"go\"";
     folder.write("go", "");
-    EXPECT_TRUE(eventually([&] { return folder.read("pwd.txt") == fs::current_path().string() + "\n"; }))
-        << "detached: the test does not wait for it";
+    EXPECT_TRUE(eventually([&] { return folder.read("pwd.txt") == fs::current_path().string() + "\n"; }));
 }
 
 }  // namespace

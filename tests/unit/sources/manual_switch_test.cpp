@@ -14,10 +14,8 @@ struct FailoverStation : test::TestStation {
     FailoverStation() {
         folder.write("sourcelist.ini",
                      "0n:Backup\r\n0u:http://backup.example/b\r\n2n:Two\r\n2u:http://two.example/live\r\n"
-                     "4u:http://four.example/live\r\n4s:abcd\r\n5u:http://five.example/live\r\n5s:abcde\r\n"
-                     "6u:http://six.example/live\r\n6s:touch a&b\r\n");
+                     "4u:http://four.example/live\r\n4s:abcd\r\n5u:http://five.example/live\r\n5s:abcde\r\n");
         console().lblCurrentSource.caption = "http://two.example/live";
-        console().lblStudio.caption = "Two";
         state().CurrentMplayer = 1;
         state().CurrentSource = 2;
         state().SilenceFlag = 1;
@@ -25,60 +23,50 @@ struct FailoverStation : test::TestStation {
         state().WasPlaying = 2;
         for (std::string_view t : {TimerName::SourceCheck, TimerName::CheckMplayerOK}) timers.start(t);
     }
-    std::string failover() { return test::Items(*station, "SilenceFlag LinkFailCount WasPlaying"); }
 };
 
-TEST(ManualSwitchTest, ForceSwitchEndsTheFailoverSwitchesToTheChosenSourceAndRunsItsLongerCommand) {
-    // The list's text, the URL started on slot 2, the number on air, the command run.
+// A playable choice ends the failover, switches and runs its command when it
+// is longer than four bytes; any other is refused and logged at each click.
+TEST(ManualSwitchTest, ForceSwitchEndsTheFailoverAndSwitchesOrIsRefusedAndLogged) {
+    const std::string failover = "SilenceFlag=1 LinkFailCount=3 WasPlaying=2 CurrentSource=2";
+    const std::string refused = " 2026-12-06 12:00:00  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE ";
+    // The list's text, the state after the click, the command run, the station log.
     // clang-format off
-    const std::tuple<std::string, std::string, int16_t, std::string> cases[] = {
-        {"4 Select Source number 4", "http://four.example/live", 4, ""},  // four bytes: not run
-        {"5 Select Source number 5", "http://five.example/live", 5, "abcde"},
-        {"6 Select Source number 6", "http://six.example/live", 6, "touch a&b"}};
+    const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+        {"4 Select Source number 4", "SilenceFlag=0 LinkFailCount=0 WasPlaying=-1 CurrentSource=4", "", ""},
+        {"5 Select Source number 5", "SilenceFlag=0 LinkFailCount=0 WasPlaying=-1 CurrentSource=5", "abcde",
+         " 2026-12-06 12:00:02  RUNNING EXTERNAL COMMAND (abcde)\r\n"},
+        {"Select Source for Forced Manual Switch", failover, "", refused + "S)\r\n"},
+        {"", failover, "", refused + ")\r\n"}};
     // clang-format on
-    for (const auto& [list, started, number, command] : cases) {
+    for (const auto& [list, after, command, logged] : cases) {
         SCOPED_TRACE(list);
         FailoverStation t;
         t.console().comboSourceList.text = list;
-        bool enabledDuringSwitch = true;
+        t.state().RefusedSource = list.substr(0, 1);  // refused before: still logged again
+        bool enabledDuringSwitch = false;
         t.processes.onCall = [&](const std::string&) {
             enabledDuringSwitch = t.console().cmdForceSwitch.enabled;
         };
         cmdForceSwitch_Click(*t);
         EXPECT_FALSE(enabledDuringSwitch);
         EXPECT_TRUE(t.console().cmdForceSwitch.enabled);
-        EXPECT_EQ(t.processes.log.front(), "start mplayer2 " + started + " -quiet -noconsolecontrols");
-        EXPECT_EQ(t.failover() + " " + std::to_string(t.state().CurrentSource),
-                  "SilenceFlag=0 LinkFailCount=0 WasPlaying=-1 " + std::to_string(number));
+        EXPECT_EQ(test::Items(*t, "SilenceFlag LinkFailCount WasPlaying CurrentSource"), after);
         EXPECT_EQ(t.processes.commands, command.empty() ? Strings{} : Strings{command});
-        EXPECT_EQ(
-            t.console().txtAIR,
-            command.empty() ? "" : " 2026-12-06 12:00:02  RUNNING EXTERNAL COMMAND (" + command + ")\r\n");
+        EXPECT_EQ(t.console().txtAIR, logged);
     }
-}
-
-// Never chosen, empty, or no source: each click is refused and logged.
-TEST(ManualSwitchTest, NumberWithoutAPlayableSourceChangesNothingButTheLog) {
-    FailoverStation t;
-    auto shown = [&] {
-        return t.failover() + " " + test::Items(*t, "CurrentSource lblCurrentSource lblStudio");
-    };
-    const std::string before = shown();
-    for (const std::string list : {"Select Source for Forced Manual Switch", "Select Source", "", "x"}) {
-        t.console().comboSourceList.text = list;
-        cmdForceSwitch_Click(*t);
-        EXPECT_EQ(shown(), before) << list;
-    }
-    EXPECT_TRUE(t.processes.log.empty());
-    EXPECT_EQ(test::CountOf(t.console().txtAIR, "  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE "), 4u);
 }
 
 TEST(ManualSwitchTest, ForceSourceRestartsTheSourceShownOnSlotOneFromScratchAndRearmsTheChecks) {
-    for (const std::string checkSource : {"1", "yes"}) {
+    // clang-format off
+    const std::pair<std::string, std::string> cases[] = {
+        {"1", "lblFailText=WAITING lblFailURL=PERFORMING INITIAL CHECKS lblFailCheckTime=NONE"},
+        {"yes", "lblFailText=DISABLED lblFailURL=NONE lblFailCheckTime=NONE"}};  // the check is off
+    // clang-format on
+    for (const auto& [checkSource, labels] : cases) {
         SCOPED_TRACE(checkSource);
         FailoverStation t;
         t.console().lblSourceDisp.caption = "0";
-        t.console().lblCurrentSource.caption = "http://backup.example/b";
         t.state().CurrentMplayer = 2;
         t.state().CheckSource = checkSource;
         const char* files[] = {"mplayer1.log", "mplayer2.log", "mplayer.log", "metadata.txt",
@@ -91,18 +79,18 @@ TEST(ManualSwitchTest, ForceSourceRestartsTheSourceShownOnSlotOneFromScratchAndR
                            "start mplayer1 http://backup.example/b -quiet -noconsolecontrols"}));
         for (const char* f : files) EXPECT_FALSE(t.folder.exists(f)) << f;
         EXPECT_EQ(t.clock.totalSlept(), 5.0);
-        EXPECT_EQ(test::Items(*t, "CurrentMplayer CurrentSource lblStudio lblDebug"),
-                  "CurrentMplayer=1 CurrentSource=0 lblStudio=Backup lblDebug=http://backup.example/b");
-        EXPECT_EQ(t.failover(), "SilenceFlag=0 LinkFailCount=0 WasPlaying=-1");
+        const char* shown =
+            "CurrentMplayer CurrentSource lblStudio lblDebug SilenceFlag LinkFailCount WasPlaying "
+            "lblFailText lblFailURL lblFailCheckTime";
+        EXPECT_EQ(test::Items(*t, shown),
+                  "CurrentMplayer=1 CurrentSource=0 lblStudio=Backup "
+                  "lblDebug=http://backup.example/b SilenceFlag=0 LinkFailCount=0 "
+                  "WasPlaying=-1 " +
+                      labels);
         EXPECT_EQ(t.console().txtAIR,
                   " 2026-12-06 12:00:05  USR - USER FORCED SWITCH FROM BACKUP (SOURCE 0)\r\n");
         EXPECT_TRUE(t.timers.running(TimerName::CheckMplayerOK));
-        // The health check is started again only when it is on.
         EXPECT_EQ(t.timers.running(TimerName::SourceCheck), checkSource == "1");
-        EXPECT_EQ(test::Items(*t, "lblFailText lblFailURL lblFailCheckTime"),
-                  checkSource == "1"
-                      ? "lblFailText=WAITING lblFailURL=PERFORMING INITIAL CHECKS lblFailCheckTime=NONE"
-                      : "lblFailText=DISABLED lblFailURL=NONE lblFailCheckTime=NONE");
     }
 }
 
