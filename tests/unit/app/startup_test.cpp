@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "app/timer_table.h"
 #include "test_station.h"
@@ -13,8 +14,7 @@ namespace {
 TEST(Startup, StartingStateIsStampedAndLeavesNoStalePlayerOrOutput) {
     TestStation t;
     t.clock.set(2026, 12, 31, 5, 23, 59, 59);
-    const char* stale[] = {"metadata.txt", "metaextra.txt", "mplayer.log"};
-    for (const char* name : stale) t.folder.write(name, "old");
+    for (const char* name : {"metadata.txt", "metaextra.txt", "mplayer.log"}) t.folder.write(name, "old");
     Startup(*t);
     EXPECT_EQ(t.state().SystemStart, "12-31-2026-23:59:59");
     EXPECT_EQ(t.console().txtAIR,
@@ -27,7 +27,8 @@ TEST(Startup, StartingStateIsStampedAndLeavesNoStalePlayerOrOutput) {
     EXPECT_EQ(t.console().comboSourceList.items.size(), 10u);
     EXPECT_EQ(t.console().comboSourceList.items.at(9), "9 Select Source number 9");
     EXPECT_EQ(t.processes.log, (std::vector<std::string>{"kill mplayer1", "kill mplayer2"}));
-    for (const char* name : stale) EXPECT_FALSE(t.folder.exists(name)) << name;
+    EXPECT_EQ(t.folder.read("metadata.txt") + t.folder.read("metaextra.txt") + t.folder.read("mplayer.log"),
+              "<missing><missing><missing>");
 }
 
 // The optional features: the setting that turns each on and its timer; the
@@ -79,6 +80,16 @@ TEST(Startup, FastFailoverChecksEverySecond) {
         Startup(*t);
         EXPECT_EQ(t.timers.periodMs(TimerName::SourceCheck), periodMs) << ini;
     }
+}
+
+TEST(TimerTable, AFailingTickIsLoggedWithItsHandlerAndTheNextTickRuns) {
+    TestStation t;
+    t.InetTestURL.onFetch = [](const std::string&) { throw std::runtime_error("no sockets"); };
+    EXPECT_NO_THROW(t.timers.fire(TimerName::SourceCheck));
+    EXPECT_EQ(t.console().txtAIR, " 2026-12-06 12:00:00  SYS - tmrSourceCheck_Timer FAILED: no sockets\r\n");
+    t.InetTestURL.onFetch = nullptr;
+    t.timers.fire(TimerName::SourceCheck);
+    EXPECT_EQ(t.InetTestURL.headerRequests.size(), 2u);
 }
 
 }  // namespace
