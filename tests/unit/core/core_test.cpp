@@ -88,7 +88,7 @@ TEST(StartupSettings, MissingKeysTakeSafeDefaultsAndTheStationLogNamesEveryProbl
     for (const auto& [ini, expected] : cases) {
         TestStation t;
         if (ini.empty()) fs::create_directory(t.folder.path() / "brackenfield.ini");
-        else t.folder.write("brackenfield.ini", ini);
+        if (!ini.empty()) t.folder.write("brackenfield.ini", ini);
         Startup(*t);
         std::string got = t.state().DefaultStrapline + "|" + t.state().ExtraMetaNowPlaying + "|" +
                           t.console().lblAPIstatus.caption + "|" + std::to_string(t.state().HideTaskbar) + "|";
@@ -97,7 +97,6 @@ TEST(StartupSettings, MissingKeysTakeSafeDefaultsAndTheStationLogNamesEveryProbl
     }
 }
 
-// The stamp and the new line on top are in every other test's station log.
 // The stamp itself and the order of lines are in every other test of the station log.
 const std::string kStartupLine = " 2026-12-31 23:59:59  SYS - SYSTEM STARTUP\r\n";  // 44 bytes
 
