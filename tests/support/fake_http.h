@@ -34,7 +34,6 @@ public:
     void queue(std::string body, int status = 200) {
         queued.push_back(HttpResult{std::move(body), HttpError::None, "", status});
     }
-    void queueError(int error, std::string text) { queued.push_back(HttpResult{"", error, std::move(text)}); }
 
     std::vector<std::string> requests;
     std::vector<std::string> headerRequests;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "app/timer_table.h"
 #include "test_station.h"
@@ -13,10 +14,8 @@ namespace {
 TEST(Startup, StartingStateIsStampedAndLeavesNoStalePlayerOrOutput) {
     TestStation t;
     t.clock.set(2026, 12, 31, 5, 23, 59, 59);
-    const char* stale[] = {"metadata.txt", "metaextra.txt", "mplayer.log"};
-    for (const char* name : stale) t.folder.write(name, "old");
+    for (const char* name : {"metadata.txt", "metaextra.txt", "mplayer.log"}) t.folder.write(name, "old");
     Startup(*t);
-    EXPECT_EQ(t.state().SystemStart, "12-31-2026-23:59:59");
     EXPECT_EQ(t.console().txtAIR,
               " 2026-12-31 23:59:59  SYS - SETTINGS FILE brackenfield.ini MISSING - DEFAULTS IN USE\r\n"
               " 2026-12-31 23:59:59  SYS - SYSTEM STARTUP\r\n");
@@ -27,26 +26,25 @@ TEST(Startup, StartingStateIsStampedAndLeavesNoStalePlayerOrOutput) {
     EXPECT_EQ(t.console().comboSourceList.items.size(), 10u);
     EXPECT_EQ(t.console().comboSourceList.items.at(9), "9 Select Source number 9");
     EXPECT_EQ(t.processes.log, (std::vector<std::string>{"kill mplayer1", "kill mplayer2"}));
-    for (const char* name : stale) EXPECT_FALSE(t.folder.exists(name)) << name;
+    EXPECT_EQ(t.folder.read("metadata.txt") + t.folder.read("metaextra.txt") + t.folder.read("mplayer.log"),
+              "<missing><missing><missing>");
 }
 
-// The optional features: the setting that turns each on and its timer; the
-// API opens its window, the filter shows only on its label.
+// The optional features: the setting that turns each on and the timer it
+// starts, or for the API its window and for the filter its label.
 struct Feature {
     const char* setting;
-    std::string_view timer;
-    const char* item = "";
-    const char* on = "";
+    std::string_view shownBy;
 };
 const Feature kFeatures[] = {
     {"ManagementUpdate=5", TimerName::ManagementDownload},
     {"CheckForChanges=1.4", TimerName::CheckForChanges},
-    {"APIallowed=1\r\nAPIKey=k", {}},
+    {"APIallowed=1\r\nAPIKey=k", "API window"},
     {"AIRenable=1", TimerName::AirUpdate},
     {"MetaWeather=1", TimerName::Weather},
     {"CheckSource=1", TimerName::SourceCheck},
     {"Tallyway=1", TimerName::CheckFile},
-    {"FilterSystem=1", {}, "lblFilterSystem", "lblFilterSystem=SYSTEM API FILTER ON"}};
+    {"FilterSystem=1", "lblFilterSystem"}};
 
 TEST(Startup, EachSettingTurnsOnItsOwnFeatureOnlyAtOneAndTheOtherTimersAlwaysRun) {
     // First with a value near each setting's on (all stay off), then with each setting alone.
@@ -60,13 +58,13 @@ TEST(Startup, EachSettingTurnsOnItsOwnFeatureOnlyAtOneAndTheOtherTimersAlwaysRun
         Startup(*t);
         for (int i = 0; i < std::ssize(kFeatures); ++i) {
             const Feature& f = kFeatures[i];
-            const bool on = !f.timer.empty() ? t.timers.running(f.timer)
-                            : *f.item        ? Items(*t, f.item) == f.on
-                                             : t.apiWindowsOpened > 0;
+            const bool on = f.shownBy == "API window"        ? t.apiWindowsOpened > 0
+                            : f.shownBy == "lblFilterSystem" ? t.console().lblFilterSystem.caption.ends_with(" ON")
+                                                             : t.timers.running(f.shownBy);
             EXPECT_EQ(on, i == chosen) << f.setting << " with " << with;
         }
         for (const TimerSpec& timer : kMainWindowTimers) {
-            const bool optional = std::ranges::count(kFeatures, timer.name, &Feature::timer) > 0;
+            const bool optional = std::ranges::count(kFeatures, timer.name, &Feature::shownBy) > 0;
             EXPECT_TRUE(optional || t.timers.running(timer.name)) << timer.name << " with " << with;
         }
     }
@@ -79,6 +77,16 @@ TEST(Startup, FastFailoverChecksEverySecond) {
         Startup(*t);
         EXPECT_EQ(t.timers.periodMs(TimerName::SourceCheck), periodMs) << ini;
     }
+}
+
+TEST(TimerTable, AFailingTickIsLoggedWithItsHandlerAndTheNextTickRuns) {
+    TestStation t;
+    t.InetTestURL.onFetch = [](const std::string&) { throw std::runtime_error("no sockets"); };
+    EXPECT_NO_THROW(t.timers.fire(TimerName::SourceCheck));
+    EXPECT_EQ(t.console().txtAIR, " 2026-12-06 12:00:00  SYS - tmrSourceCheck_Timer FAILED: no sockets\r\n");
+    t.InetTestURL.onFetch = nullptr;
+    t.timers.fire(TimerName::SourceCheck);
+    EXPECT_EQ(t.InetTestURL.headerRequests.size(), 2u);
 }
 
 }  // namespace
