@@ -62,9 +62,8 @@ TEST(ApiCommandsTest, EachPathRunsAtMostOneCommandWithItsBodyStatusAndLogLine) {
         ApiStation t;
         t.state().APIkey = key;
         const ApiAnswer answer = t.Ask(Get(path));
-        EXPECT_EQ(std::tie(answer.reply, answer.path), std::tuple(ComposeReply(body), path));
-        EXPECT_FALSE(answer.failure);
-        EXPECT_EQ(t->api.response, body);
+        EXPECT_EQ(std::tuple(answer.reply, answer.path, answer.failure.has_value(), t->api.response),
+                  std::tuple(ComposeReply(body), path, false, body));
         const std::string shown = "2026-12-06 " + std::string(status).insert(8, "  NET - 10.0.0.5 -");
         EXPECT_EQ(t.console().lblRemoteStatus.caption, shown);
         EXPECT_EQ(t.console().txtAIR.starts_with(" " + shown + "\r\n"), logged);
