@@ -96,7 +96,7 @@ TEST(StatusRequestTest, GetAnswersThePageAndMetricsOtherPathsAre404) {
     EXPECT_THAT(page, ::testing::Not(::testing::ContainsRegex("src=|href=")));  // loads nothing
 }
 
-TEST(StationCountersTest, EachSwitchCountsUnderItsCauseAndEachRestartOnce) {
+TEST(StationCountersTest, EachSwitchCountsUnderItsCauseEachRestartAndEachApiRequestOnce) {
     TestStation ts;
     ts.folder.write("sourcelist.ini",
                     "0u:http://backup.example/b\r\n1u:http://one.example/a\r\n9u:http://nine.example/n\r\n");
@@ -114,6 +114,7 @@ TEST(StationCountersTest, EachSwitchCountsUnderItsCauseAndEachRestartOnce) {
     ts.console().comboSourceList.text = "1";
     cmdForceSwitch_Click(*ts);
     AnswerRequestText(*ts, "GET /api/setcurrent.php?id=key9 HTTP/1.1\r\n\r\n", "192.0.2.1");
+    AnswerRequestText(*ts, "HELLO", "192.0.2.1");
     ts.Inet1.queue("1");
     tmrCheckForChanges_Timer(*ts);
     cmdForceSource_Click(*ts);
@@ -122,7 +123,7 @@ TEST(StationCountersTest, EachSwitchCountsUnderItsCauseAndEachRestartOnce) {
          {"{cause=\"schedule\"} 1\n", "{cause=\"operator\"} 2\n", "{cause=\"api\"} 1\n",
           "{cause=\"management\"} 1\n", "{cause=\"failover\"} 1\n", "{cause=\"return\"} 1\n",
           "{cause=\"restart\"} 1\n", "\nbrackenfield_player_restarts_total 1\n",
-          "{command=\"setcurrent\",result=\"ok\"} 1\n"})
+          "{command=\"setcurrent\",result=\"ok\"} 1\n", "{command=\"other\",result=\"error\"} 1\n"})
         EXPECT_THAT(text, HasSubstr(line));
 }
 
