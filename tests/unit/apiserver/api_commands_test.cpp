@@ -66,7 +66,8 @@ TEST(ApiCommandsTest, EachPathRunsAtMostOneCommandWithItsBodyStatusAndLogLine) {
                   std::tuple(ComposeReply(body), path, false, body));
         const std::string shown = "2026-12-06 " + std::string(status).insert(8, "  NET - 10.0.0.5 -");
         EXPECT_EQ(t.console().lblRemoteStatus.caption, shown);
-        EXPECT_EQ(t.console().txtAIR.substr(0, shown.size() + 3), logged ? " " + shown + "\r\n" : "");  // newest first
+        EXPECT_EQ(t.console().txtAIR.substr(0, shown.size() + 3),
+                  logged ? " " + shown + "\r\n" : "");  // newest first
         EXPECT_EQ(t.console().lblCurrentSource.caption, onAir);
     }
 }

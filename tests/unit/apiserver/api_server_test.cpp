@@ -44,7 +44,8 @@ TEST_F(ApiServerTest, TimeOutTimerRunsWhileTheServerLives) {
 
 TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyAndWaitsBeyondTheLast) {
     std::vector<Peer> peers;
-    for (int i = 0; i < ApiServer::kHighestSlot; ++i) peers.push_back(listener.connect("10.0." + std::to_string(i)));
+    for (int i = 0; i < ApiServer::kHighestSlot; ++i)
+        peers.push_back(listener.connect("10.0." + std::to_string(i)));
     EXPECT_EQ(rows.size(), ApiServer::kHighestSlot + 1u);
     EXPECT_EQ(rows[1], "00 Listening");  // a new row is a copy of row 0
     const Peer waiting = listener.connect();
@@ -56,9 +57,8 @@ TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyA
     EXPECT_EQ(rows[1] + "|" + rows[2] + "|" + rows[12] + "|" + rows[100] + "|" + rows[256],
               "01 Closed|02 Closed|12 Closed|00 Closed|56 Closed");
     listener.connect();
-    EXPECT_TRUE(server.busy(1));
-    EXPECT_FALSE(server.busy(2));
-    EXPECT_EQ(server.highestSlot(), ApiServer::kHighestSlot);
+    EXPECT_EQ(std::tuple(server.busy(1), server.busy(2), server.highestSlot()),
+              std::tuple(true, false, ApiServer::kHighestSlot));
 }
 
 // Each text arrives in the pieces given on slot 1, which each case frees
@@ -155,10 +155,8 @@ TEST_F(ApiServerTest, RequestBeingHandledIsNeitherCutNorRepeatedAndGoesUnanswere
     });
     closing->send("GET /api/setcurrent.php?id=K3 HTTP/1.0\r\n\r\n");
     ASSERT_TRUE(next);
-    EXPECT_TRUE(closing->sent.empty());
-    EXPECT_TRUE(next->open);
-    EXPECT_TRUE(next->sent.empty());
-    EXPECT_EQ(server.highestSlot(), 2);
+    EXPECT_EQ(std::tuple(closing->sent, next->open, next->sent, server.highestSlot()),
+              std::tuple(Strings{}, true, Strings{}, 2));
 }
 
 }  // namespace

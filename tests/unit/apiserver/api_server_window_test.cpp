@@ -46,6 +46,8 @@ TEST_F(ApiServerWindowTest, AnswersACallerThatEndsItsSideAndShowsAFailureWithout
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), QStringLiteral("File not found\r\n Line of error:30"));
     EXPECT_EQ(window.rowWidget(1)->text(), QStringLiteral("01 Closed"));
+    EXPECT_EQ(window.rowWidget(1)->y(),
+              ApiServerWindow::kRowHeight + ApiServerWindow::kRowGap);  // below row 0
     EXPECT_EQ(Exchange("GET /api/metadata.php?id= HTTP/1.1\r\n\r\n"), ComposeReply("None\r\nOK\r\n"));
     EXPECT_EQ(window.failureBox(), box);  // answered while the box is open; no second box
 }

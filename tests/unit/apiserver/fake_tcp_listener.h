@@ -63,7 +63,9 @@ public:
     bool isListening() const override { return true; }
     uint16_t localPort() const override { return listenedPort; }
     std::string listenError() const override { return {}; }
-    void setConnectionRequestHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
+    void setConnectionRequestHandler(std::function<void()> handler) override {
+        handler_ = std::move(handler);
+    }
     std::unique_ptr<TcpConnection> accept(TcpConnection::Events events) override {
         if (waiting.empty()) return nullptr;
         auto peer = waiting.front();

@@ -36,9 +36,10 @@ struct OnAirStation : TestStation {
         c.lblMplayer2.caption = "2";
         c.txtAIR = " 2026-12-06 12:00:01  SYS - B\r\n 2026-12-06 12:00:00  SYS - A\r\n";
         char letter = 'a';
-        for (Label* label : {&c.lblBooted, &c.lblUptime, &c.lblRXmetadata, &c.lblMetadataOutput, &c.lblSentTime,
-                             &c.lblResponse, &c.lblTuneInAir, &c.lblAIRupdated, &c.lblAIRartist, &c.lblAIRtitle,
-                             &c.lblWeather, &c.lblWeatherText, &c.lblAPIstatus, &c.lblConfigurationStatus})
+        for (Label* label :
+             {&c.lblBooted, &c.lblUptime, &c.lblRXmetadata, &c.lblMetadataOutput, &c.lblSentTime,
+              &c.lblResponse, &c.lblTuneInAir, &c.lblAIRupdated, &c.lblAIRartist, &c.lblAIRtitle,
+              &c.lblWeather, &c.lblWeatherText, &c.lblAPIstatus, &c.lblConfigurationStatus})
             label->caption = std::string(1, letter++);
     }
 };
@@ -66,7 +67,7 @@ TEST(MetricsTextTest, EverySampleHasItsHelpAndTypeAndLabelsAreEscaped) {
     const std::string text = MetricsText(*ts);
     for (const char* line :
          {"\nbrackenfield_failover_active 1\n", "\nbrackenfield_failed_checks 3\n",
-          "\nbrackenfield_billing_reports_pending 2\n",
+          "\nbrackenfield_billing_reports_pending 2\n", "\nbrackenfield_seconds_since_title_change 60\n",
           "\nbrackenfield_on_air_info{number=\"2\",name=\"Caf\xc3\xa9 \\\"Two\\\"\\n\\\\\","
           "url=\"http://two.example/a\"} 1\n"})
         EXPECT_THAT(text, HasSubstr(line));
