@@ -78,12 +78,13 @@ TEST(MetricsTextTest, EverySampleHasItsHelpAndTypeAndLabelsAreEscaped) {
     }
 }
 
-TEST(StatusRequestTest, GetAnswersThePageAndMetricsOtherPathsAre404) {
+TEST(StatusRequestTest, GetAnswersThePageJsonAndMetricsOtherPathsAre404) {
     OnAirStation ts;
     // clang-format off
     const struct { const char* path; int status; const char* type; const char* part; } cases[] = {
         {"/", 200, "text/html; charset=utf-8", "data-k=\"on_air.name\">Caf\xc3\xa9 &quot;Two&quot;"},
         {"/", 200, "text/html; charset=utf-8", "style=\"background:#ff0000\" data-k=\"on_air.status\">ON AIR<"},
+        {"/status.json", 200, "application/json", "{\"station\":{"},
         {"/metrics", 200, "text/plain; version=0.0.4; charset=utf-8", "\nbrackenfield_on_air_source 2\n"},
         {"/api/getcurrent.php", 404, "text/plain; charset=utf-8", "Not Found"}};
     // clang-format on
