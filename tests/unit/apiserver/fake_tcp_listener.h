@@ -53,15 +53,16 @@ private:
     std::shared_ptr<FakePeer> peer_;
 };
 
+// Listens on any port it is given.
 class FakeTcpListener : public TcpListener {
 public:
     bool listen(uint16_t port, const std::string&) override {
         listenedPort = port;
-        return listening = !refuseListen;
+        return true;
     }
-    bool isListening() const override { return listening; }
+    bool isListening() const override { return true; }
     uint16_t localPort() const override { return listenedPort; }
-    std::string listenError() const override { return listening ? "" : "port already in use"; }
+    std::string listenError() const override { return {}; }
     void setConnectionRequestHandler(std::function<void()> handler) override {
         handler_ = std::move(handler);
     }
@@ -76,19 +77,18 @@ public:
 
     // A client connects; the server is told at once.
     std::shared_ptr<FakePeer> connect(const std::string& from = "192.0.2.7") {
-        waiting.push_back(std::make_shared<FakePeer>());
-        auto peer = waiting.back();
+        auto peer = std::make_shared<FakePeer>();
         peer->address = from;
+        waiting.push_back(peer);
         if (handler_) handler_();
         return peer;
     }
 
-    bool refuseListen = false, listening = false;
     uint16_t listenedPort = 0;
-    std::deque<std::shared_ptr<FakePeer>> waiting;
 
 private:
     std::function<void()> handler_;
+    std::deque<std::shared_ptr<FakePeer>> waiting;
 };
 
 }  // namespace bf::test
