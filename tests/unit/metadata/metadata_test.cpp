@@ -17,12 +17,25 @@ using Strings = std::vector<std::string>;
 
 std::string icy(const std::string& title) { return "ICY Info: StreamTitle='" + title + "';\n"; }
 
-// Slot 1 on air; each tick reads the log the test wrote.
-struct Titles : TestStation {
-    Titles() {
-        state().CurrentMplayer = 1;
-        state().DefaultStrapline = "Station One";
-        state().ExtraMetaNowPlaying = "OFF";
+// Slot 1 on air, each tick reading the log the test wrote; the outside services set up, the billing
+// server answering.
+struct Meta : TestStation {
+    Meta() {
+        StationState& s = state();
+        s.CurrentMplayer = 1;
+        s.DefaultStrapline = "Station One";
+        s.ExtraMetaNowPlaying = "OFF";
+        s.StartupFlag = 0;  // the billing reporter has looked before: the next item recorded is new
+        s.URLbase = "http://bill.example/report";
+        s.APIkey = "key 1";
+        s.AIRpartnerid = "p1";
+        s.AIRpartnerkey = "k&1";
+        s.AIRid = "s1";
+        s.AIRdefaultTitle = "Radio One";
+        s.AIRdefaultArtist = "Station";
+        s.MetaLocation = "London,GB";
+        s.MetaOpenWeatherMapKey = "abc";
+        InetTallyway.reply = [](const std::string&) { return HttpResult{"OK", HttpError::None, "", 200}; };
     }
     void tickWithLog(const std::string& log, const char* file = "mplayer1.log") {
         folder.write(file, log);
@@ -35,6 +48,29 @@ struct Titles : TestStation {
             return l.foreColour == Colour::DimText && l.backColour == Colour::DimBackground ? "dim" : "?";
         };
         return std::string(shade(console().lblRDSactive)) + " " + shade(console().lblAPIactive);
+    }
+    void record(const std::string& stamp, const std::string& item) {
+        state().TallywayTT = stamp;
+        state().TallywayMM = item;
+    }
+    // Billing ticks; the number of reports sent so far.
+    size_t bill(int times = 1) {
+        for (int i = 0; i < times; ++i) tmrCheckFile_Timer(*station);
+        return InetTallyway.requests.size();
+    }
+    // The reports sent so far, each without the address and key.
+    Strings sent() const {
+        Strings out;
+        for (const std::string& r : InetTallyway.requests) out.push_back(r.substr(r.find("&stamp=") + 1));
+        return out;
+    }
+    // An AIR tick: the query from "title=" on of the request it sent; "" when none.
+    std::string air(const std::string& text) {
+        const size_t before = InetAIR.requests.size();
+        state().RXmetadata = text;
+        tmrAirUpdate_Timer(*station);
+        if (InetAIR.requests.size() == before) return "";
+        return InetAIR.requests.back().substr(InetAIR.requests.back().find("&title=") + 1);
     }
 };
 
@@ -51,7 +87,7 @@ TEST(PlayerLogReader, TakesTheLastCompleteIcyLineWithoutItsClosingBytes) {
         {icy("Done") + "ICY Info: StreamTitle='Half wri", "Done"}, {"ICY Info: StreamTitle='Half wri", ""}};
     // clang-format on
     for (const auto& [log, title] : cases) {
-        Titles t;
+        Meta t;
         t.tickWithLog(log);
         EXPECT_EQ(t.state().PreviousMetadata + "|" + t.state().RXmetadata + "|" + t.console().lblRXmetadata.caption,
                   title + "|" + title + "|" + (title.empty() ? "None" : title))
@@ -60,7 +96,7 @@ TEST(PlayerLogReader, TakesTheLastCompleteIcyLineWithoutItsClosingBytes) {
 }
 
 TEST(PlayerLogReader, SetsHeaderLabelsFromTheLastExactlyMatchingLinesOfTheActiveSlotsLog) {
-    Titles t;
+    Meta t;
     t.tickWithLog(
         "Name   : Old\r\nName   : Radio One\r\nGenre  : Jazz \r\nWebsite: http://r1/\r\nPublic : yes\r\n"
         "Bitrate: 128kbit/s\r\nSelected audio codec: [mpg123] afm: mpg123\r\nname   : lower\r\nGenre : short\r\n");
@@ -80,7 +116,7 @@ TEST(PlayerLogReader, SetsHeaderLabelsFromTheLastExactlyMatchingLinesOfTheActive
 }
 
 TEST(PlayerLogReader, PaidTitleIsBilledOncePerAiringAndNeverPassedOnAndACommandLoggedOncePerNewTitle) {
-    Titles t;
+    Meta t;
     // "": a tick that finds no title, as after a player restart.
     for (const char* title : {"$ Advert", "$ Advert", "", "$ Advert", "!!*sys*!! reload", "!!*sys*!! reload",
                               "$ Advert", "", "$ Other", "", "$ Advert", "$x Advert", " $ Advert", "$"}) {
@@ -128,7 +164,7 @@ TEST(MetadataOutputs, WritesTheReceivedTitleOrTheStraplineAndTheExtraLine) {
         {song, song, "Now: Artist - Song", "Now:", "", "0", "1", 61, "NO WEATHER DATA"},  // before any fetch
         {song, song, "Now: Artist - Song", "Now:", "", "0", "0", 61, sun}};
     // clang-format on
-    Titles t;
+    Meta t;
     for (const OutputCase& c : cases) {
         StationState& s = t.state();
         s.ExtraMetaNowPlaying = c.nowPlaying;
@@ -150,36 +186,13 @@ TEST(MetadataOutputs, WritesTheReceivedTitleOrTheStraplineAndTheExtraLine) {
 }
 
 TEST(MetadataOutputs, AnUnwritableFileIsSkippedAndTheOtherStillWritten) {
-    Titles t;
+    Meta t;
     std::filesystem::create_directory(t.folder.path() / "metadata.txt");
     t.state().RXmetadata = "Artist - Song";
     ProduceMetadataOutputs(*t);
     EXPECT_EQ(t.console().lblMetadataOutput.caption + "|" + t.folder.read("metaextra.txt"),
               "Artist - Song|Artist - Song\r\n");
 }
-
-struct Billing : TestStation {
-    Billing() {
-        state().URLbase = "http://bill.example/report";
-        state().APIkey = "key 1";
-        InetTallyway.reply = [](const std::string&) { return HttpResult{"OK", HttpError::None, "", 200}; };
-        tick();  // the first tick finds nothing recorded yet
-    }
-    void record(const std::string& stamp, const std::string& item) {
-        state().TallywayTT = stamp;
-        state().TallywayMM = item;
-    }
-    size_t tick(int times = 1) {
-        for (int i = 0; i < times; ++i) tmrCheckFile_Timer(*station);
-        return InetTallyway.requests.size();
-    }
-    // The reports sent so far, each without the address and key.
-    Strings sent() const {
-        Strings out;
-        for (const std::string& r : InetTallyway.requests) out.push_back(r.substr(r.find("&stamp=") + 1));
-        return out;
-    }
-};
 
 TEST(BillingReporter, SplitsThePaidItemAtItsFirstSeparatorAndSendsBothPartsWhole) {
     // clang-format off
@@ -188,95 +201,76 @@ TEST(BillingReporter, SplitsThePaidItemAtItsFirstSeparatorAndSendsBothPartsWhole
     // clang-format on
     for (const auto& [item, customer, title] : cases)
         EXPECT_EQ(SplitPaidItem(item).customer + "|" + SplitPaidItem(item).title, customer + "|" + title) << item;
-    Billing b;
+    Meta b;
     b.record("20261206-120000", "$ Smith & Sons - Sale #1 + 2 at Brackenfield Motors");
-    EXPECT_EQ(b.tick(), 1u);
-    EXPECT_EQ(b.InetTallyway.requests.back(),
-              "http://bill.example/report?key=key%201&stamp=20261206-120000&artist=Smith%20%26%20Sons&title=Sale%20%23"
-              "1%20%2B%202%20at%20Brackenfield%20Motors");
+    b.bill();
+    EXPECT_EQ(b.InetTallyway.requests,
+              Strings{"http://bill.example/report?key=key%201&stamp=20261206-120000&artist=Smith%20%26%20Sons&title="
+                      "Sale%20%231%20%2B%202%20at%20Brackenfield%20Motors"});
     EXPECT_EQ(Items(*b, "lblArtist lblTitle"), "lblArtist=Smith & Sons lblTitle=Sale #1 + 2 at ...");
 }
 
 TEST(BillingReporter, ReportsEachNewStampOnceAndAFailedOneAgainEvery30TicksUntilAnswered) {
-    Billing b;
+    Meta b;
     b.clock.set(2026, 12, 31, 5, 23, 59, 58);
     b.record("", "$ No Stamp");
-    EXPECT_EQ(b.tick(), 0u);
+    EXPECT_EQ(b.bill(), 0u);
     EXPECT_EQ(Items(*b, "lblTimestamp lblLastCheck lblResponse"),
               "lblTimestamp=None lblLastCheck=31-12-2026 23:59:58 lblResponse=None");
     // Three kinds of failure, then an answer: broken off, an error page, no reply at all.
     b.InetTallyway.queued = {HttpResult{"O", HttpError::ConnectionReset, "Closed", 200},
                              HttpResult{"Internal Server Error", 0, "", 500}, HttpResult{}};
     b.record("20261231-235958", "$ Acme - Sale");
-    EXPECT_EQ(b.tick(), 1u);
+    EXPECT_EQ(b.bill(), 1u);
     EXPECT_EQ(b.folder.read(kPendingReportsFile) + b.console().lblResponse.caption,
               "20261231-235958\r\n$ Acme - Sale\r\n");
     for (const size_t sent : {2u, 3u, 4u}) {
-        EXPECT_EQ(b.tick(kReportRetrySeconds - 1), sent - 1);
-        EXPECT_EQ(b.tick(), sent);
+        EXPECT_EQ(b.bill(kReportRetrySeconds - 1), sent - 1);
+        EXPECT_EQ(b.bill(), sent);
     }
     EXPECT_EQ(Items(*b, "lblTimestamp lblResponse lblSentTime"),
               "lblTimestamp=20261231-235958 lblResponse=OK lblSentTime=31-12-2026 23:59:58");
     EXPECT_FALSE(b.folder.exists(kPendingReportsFile));
-    EXPECT_EQ(b.tick(kReportRetrySeconds * 2), 4u);
+    EXPECT_EQ(b.bill(kReportRetrySeconds * 2), 4u);
     b.record("20270101-000003", "$ Acme - Sale");  // the same text aired again after another title
-    b.tick();
+    b.bill();
     const std::string acme = "&artist=Acme&title=Sale";
     const std::string first = "stamp=20261231-235958" + acme;
     EXPECT_EQ(b.sent(), (Strings{first, first, first, first, "stamp=20270101-000003" + acme}));
 }
 
 TEST(BillingReporter, UnansweredReportsSurviveARestartAndGoOutOldestFirst) {
-    Billing after;
+    Meta after;
     after.state().StartupFlag = 1;  // an item recorded before the first tick counts as reported
     after.record("20261206-115959", "$ Old");
     after.folder.write(kPendingReportsFile, "\r\n$ No stamp\r\n20261206-120000\r\n$ First\r\n20261206-120100\n"
                                             "$ Second\r\n20261206-120000\r\n$ First\r\n20261206-120200\n");  // torn
     LoadPendingReports(*after);
-    after.tick(3);
+    after.bill(3);
     EXPECT_EQ(after.sent(), (Strings{"stamp=20261206-120000&artist=First&title=",
                                      "stamp=20261206-120100&artist=Second&title="}));
     EXPECT_FALSE(after.folder.exists(kPendingReportsFile));
 }
 
 TEST(BillingReporter, TicksDuringASlowReportWaitForItInsteadOfSendingAgain) {
-    Billing b;
+    Meta b;
     int nested = 0;
     b.InetTallyway.onFetch = [&](const std::string&) {
         if (nested++ > 0) return;
         b.InetTallyway.isBusy = true;
-        b.tick(3);
+        b.bill(3);
         b.record("20261206-120005", "$ Second");  // the metadata tick records the next item meanwhile
-        b.tick(3);
+        b.bill(3);
         b.InetTallyway.isBusy = false;
     };
     b.record("20261206-120000", "$ First");
-    b.tick(4);
+    b.bill(4);
     EXPECT_EQ(b.sent(), (Strings{"stamp=20261206-120000&artist=First&title=",
                                  "stamp=20261206-120005&artist=Second&title="}));
     EXPECT_EQ(b.InetTallyway.cancels, 0);
     EXPECT_FALSE(b.folder.exists(kPendingReportsFile));
     EXPECT_LT(b.InetTallyway.timeoutMs, kReportRetrySeconds * 1000);
 }
-
-struct Air : TestStation {
-    Air() {
-        StationState& s = state();
-        s.AIRpartnerid = "p1";
-        s.AIRpartnerkey = "k&1";
-        s.AIRid = "s1";
-        s.AIRdefaultTitle = "Radio One";
-        s.AIRdefaultArtist = "Station";
-    }
-    // The query from "title=" on of the request this tick sent; "" when none.
-    std::string tick(const std::string& text) {
-        const size_t before = InetAIR.requests.size();
-        state().RXmetadata = text;
-        tmrAirUpdate_Timer(*station);
-        if (InetAIR.requests.size() == before) return "";
-        return InetAIR.requests.back().substr(InetAIR.requests.back().find("&title=") + 1);
-    }
-};
 
 TEST(AirUpdate, SendsEachChangeOfArtistOrTitleOnceAndDefaultsAsCommercial) {
     const std::string song = "title=Song&artist=Artist&commercial=false";
@@ -299,26 +293,25 @@ TEST(AirUpdate, SendsEachChangeOfArtistOrTitleOnceAndDefaultsAsCommercial) {
          "Caf\xc3\xa9 & Sons|Sale #1 + 2=3 100%"}};
     // clang-format on
     for (const auto& [texts, sent, last] : cases) {
-        Air a;
-        for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(a.tick(texts[i]), sent[i]) << texts[i];
+        Meta a;
+        for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(a.air(texts[i]), sent[i]) << texts[i];
         EXPECT_EQ(a.state().AIRLastArtist + "|" + a.state().AIRLastTitle, last) << texts.back();
     }
 }
 
 TEST(AirUpdate, RequestGoesToTheConfiguredAddressAndTheLabelsShowWhatWasSent) {
-    Air a;
+    Meta a;
     a.clock.setTime(1, 9, 5, 7);
     a.InetAIR.isBusy = true;
-    a.tick("Artist - Song");
+    a.air("Artist - Song");
     EXPECT_EQ(a.InetAIR.cancels, 1) << "a running request is given up";
-    EXPECT_GT(a.InetAIR.timeoutMs, 0);
     EXPECT_LT(a.InetAIR.timeoutMs, 5000) << "tmrAirUpdate's period";
     EXPECT_EQ(a.InetAIR.requests.at(0),
               "http://air.radiotime.com/Playing.ashx?partnerId=p1&partnerKey=k%261&id=s1&title=Song&artist=Artist"
               "&commercial=false");
     EXPECT_EQ(Items(*a, "lblAIRartist lblAIRtitle lblAIRupdated"),
               "lblAIRartist=Artist lblAIRtitle=Song lblAIRupdated=09:05:07");
-    a.tick("C:\\Spots\\Ad1 - Spring Sale");
+    a.air("C:\\Spots\\Ad1 - Spring Sale");
     EXPECT_EQ(Items(*a, "lblAIRartist lblAIRtitle"), "lblAIRartist=Station lblAIRtitle=Radio One");
 
     StationOptions options;
@@ -353,10 +346,7 @@ TEST(Weather, ComposesTheSentenceFromTheReplysFieldsOrFallsBack) {
 }
 
 TEST(Weather, FetchesOnTheFirstTickAndEvery1801TicksAndCountsDownMeanwhile) {
-    TestStation t;
-    t.state().MetaLocation = "London,GB";
-    t.state().MetaOpenWeatherMapKey = "abc";
-    t.state().DefaultStrapline = "Station One";
+    Meta t;
     t.InetWeather.reply = [](const std::string&) { return HttpResult{Reply("283.9"), HttpError::None, "", 500}; };
     int nestedTicks = 0;
     t.InetWeather.onFetch = [&](const std::string&) {
@@ -370,12 +360,12 @@ TEST(Weather, FetchesOnTheFirstTickAndEvery1801TicksAndCountsDownMeanwhile) {
     EXPECT_LT(t.InetWeather.timeoutMs, 60000) << "the sentence is first wanted a minute after startup";
     t.InetWeather.reply = nullptr;  // the service is down from now on
     for (int tick = 3; tick <= 1801; ++tick) tmrWeather_Timer(*t);
-    EXPECT_EQ(t.console().lblWeather.caption + " " + std::to_string(t.state().WeatherCounter),
-              "NEXT WEATHER: 30 mins 0");
-    EXPECT_EQ(t.InetWeather.requests.size(), 1u);
+    EXPECT_EQ(t.console().lblWeather.caption + " " + std::to_string(t.state().WeatherCounter) + " " +
+                  std::to_string(t.InetWeather.requests.size()),
+              "NEXT WEATHER: 30 mins 0 1");
     tmrWeather_Timer(*t);
-    EXPECT_EQ(t.InetWeather.requests.size(), 2u);
-    EXPECT_EQ(t.console().lblWeatherText.caption, "Station One");
+    EXPECT_EQ(std::to_string(t.InetWeather.requests.size()) + " " + t.console().lblWeatherText.caption,
+              "2 Station One");
 }
 
 }  // namespace
