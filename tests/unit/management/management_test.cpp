@@ -19,7 +19,8 @@ const std::string kOld = "1 060000 1\r\n1 070000 2\r\n1 080000 3\r\n";
 const std::string kNew = "1 090000 3\r\n";
 const std::string kGet = "http://m/get?key=k%20y%23&switcher=sw";
 const std::string kPoll = "http://m/poll?key=k%20y%23&switcher=sw";
-const Slots kListed = {{1, "&url=http://one.example/a"}, {3, "&url=http://three.example/b"}, {7, "&url=http://"}};
+const Slots kListed = {
+    {1, "&url=http://one.example/a"}, {3, "&url=http://three.example/b"}, {7, "&url=http://"}};
 
 // Source 1 on air on slot 1; a download every minute.
 struct Managed : TestStation {
@@ -31,19 +32,22 @@ struct Managed : TestStation {
         s.ManagementSendURL = "http://m/send";
         s.ManagementKey = "k y#";
         s.ManagementSwitcher = "sw";
-        folder.write("sourcelist.ini", "1u:http://one.example/a\r\n3u:http://three.example/b\r\n7u:http://\r\n");
+        folder.write("sourcelist.ini",
+                     "1u:http://one.example/a\r\n3u:http://three.example/b\r\n7u:http://\r\n");
         folder.write("sourceevents.ini", kOld);
     }
     // The ten requests of a report.
     static Strings Report(const Slots& slots, int active) {
         Strings urls;
         for (int i = 0; i < 10; ++i)
-            urls.push_back("http://m/send?key=k%20y%23&switcher=sw&item=" + std::to_string(i) + "&name=" +
-                           (slots.contains(i) ? slots.at(i) : "&url=") + "&active=" + (i == active ? "Y" : "N"));
+            urls.push_back("http://m/send?key=k%20y%23&switcher=sw&item=" + std::to_string(i) +
+                           "&name=" + (slots.contains(i) ? slots.at(i) : "&url=") +
+                           "&active=" + (i == active ? "Y" : "N"));
         return urls;
     }
     size_t reports() const {
-        return std::ranges::count_if(Inet1.requests, [](const auto& r) { return r.starts_with("http://m/send?"); });
+        return std::ranges::count_if(Inet1.requests,
+                                     [](const auto& r) { return r.starts_with("http://m/send?"); });
     }
 };
 
@@ -112,9 +116,9 @@ TEST(ManagementDownload, CountsDownThenOnlyACompleteSecondReplyReplacesTheSchedu
 
 TEST(ManagementPoll, SwitchesOnlyToAPlayableSourceTheReplyNames) {
     // reply, its HTTP status, CurrentSource afterwards
-    const std::tuple<std::string, int, int> cases[] = {{"3", 200, 3},        {"3 \r\n", 200, 3}, {"NOCHANGE", 200, 1},
-                                                       {"", 200, 1},         {"7", 200, 1},      {"3x", 200, 1},
-                                                       {"3", 503, 1}};
+    const std::tuple<std::string, int, int> cases[] = {
+        {"3", 200, 3}, {"3 \r\n", 200, 3}, {"NOCHANGE", 200, 1}, {"", 200, 1},
+        {"7", 200, 1}, {"3x", 200, 1},     {"3", 503, 1}};
     for (const auto& [reply, status, source] : cases) {
         Managed t;
         t.Inet1.queue(reply, status);
@@ -153,7 +157,8 @@ TEST(ManagementTimers, PollAndDownloadOfTheSameMinuteBothTakeEffectAndTicksDoNot
     tmrManagementDownload_Timer(*t);
     EXPECT_EQ(t.state().CurrentSource, 3);
     EXPECT_EQ(t.folder.read("sourceevents.ini"), kNew);
-    EXPECT_EQ(t.console().lblConfigurationStatus.caption, "Config updated 12:00:02 2026-06-12");  // after the overlap
+    EXPECT_EQ(t.console().lblConfigurationStatus.caption,
+              "Config updated 12:00:02 2026-06-12");  // after the overlap
     EXPECT_EQ(t.Inet1.requests.size(), 2u + 1u + 10u + 10u);
     EXPECT_EQ(t.state().ManagementCounter, 0);
 }

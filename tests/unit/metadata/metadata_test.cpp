@@ -15,7 +15,9 @@ namespace {
 using namespace std::string_literals;
 using Strings = std::vector<std::string>;
 
-std::string icy(const std::string& title) { return "ICY Info: StreamTitle='" + title + "';\n"; }
+std::string icy(const std::string& title) {
+    return "ICY Info: StreamTitle='" + title + "';\n";
+}
 
 // Slot 1 on air, each tick reading the log the test wrote; the outside services set up, the billing
 // server answering.
@@ -89,8 +91,9 @@ TEST(PlayerLogReader, TakesTheLastCompleteIcyLineWithoutItsClosingBytes) {
     for (const auto& [log, title] : cases) {
         Meta t;
         t.tickWithLog(log);
-        EXPECT_EQ(t.state().PreviousMetadata + "|" + t.state().RXmetadata + "|" + t.console().lblRXmetadata.caption,
-                  title + "|" + title + "|" + (title.empty() ? "None" : title))
+        EXPECT_EQ(
+            t.state().PreviousMetadata + "|" + t.state().RXmetadata + "|" + t.console().lblRXmetadata.caption,
+            title + "|" + title + "|" + (title.empty() ? "None" : title))
             << log;
     }
 }
@@ -99,9 +102,11 @@ TEST(PlayerLogReader, SetsHeaderLabelsFromTheLastExactlyMatchingLinesOfTheActive
     Meta t;
     t.tickWithLog(
         "Name   : Old\r\nName   : Radio One\r\nGenre  : Jazz \r\nWebsite: http://r1/\r\nPublic : yes\r\n"
-        "Bitrate: 128kbit/s\r\nSelected audio codec: [mpg123] afm: mpg123\r\nname   : lower\r\nGenre : short\r\n");
-    EXPECT_EQ(Items(*t, "lblStreamName lblStreamGenre lblStreamWebsite lblStreamPublic lblStreamBitrate "
-                        "lblStreamCodec"),
+        "Bitrate: 128kbit/s\r\nSelected audio codec: [mpg123] afm: mpg123\r\nname   : lower\r\nGenre : "
+        "short\r\n");
+    EXPECT_EQ(Items(*t,
+                    "lblStreamName lblStreamGenre lblStreamWebsite lblStreamPublic lblStreamBitrate "
+                    "lblStreamCodec"),
               "lblStreamName=Radio One lblStreamGenre=Jazz  lblStreamWebsite=http://r1/ lblStreamPublic=yes "
               "lblStreamBitrate=128kbit/s lblStreamCodec=[mpg123] afm: mpg123");
     t.state().CurrentMplayer = 2;
@@ -110,8 +115,9 @@ TEST(PlayerLogReader, SetsHeaderLabelsFromTheLastExactlyMatchingLinesOfTheActive
     tmrGetMetadata_Timer(*t);
     t.state().CurrentMplayer = 0;  // no player runs
     t.tickWithLog(icy("Wrong"), "mplayer0.log");
-    EXPECT_EQ(Items(*t, "lblStreamName lblStreamGenre RXmetadata PreviousMetadata lblRXmetadata"),
-              "lblStreamName= lblStreamGenre=Jazz  RXmetadata=Slot two PreviousMetadata= lblRXmetadata=Slot two");
+    EXPECT_EQ(
+        Items(*t, "lblStreamName lblStreamGenre RXmetadata PreviousMetadata lblRXmetadata"),
+        "lblStreamName= lblStreamGenre=Jazz  RXmetadata=Slot two PreviousMetadata= lblRXmetadata=Slot two");
     EXPECT_EQ(t.folder.read("metadata.txt"), "Slot two\r\n");
 }
 
@@ -143,7 +149,8 @@ struct OutputCase {
 
 TEST(MetadataOutputs, WritesTheReceivedTitleOrTheStraplineAndTheExtraLine) {
     const std::string bytes = "Caf\xc3\xa9 \xc9t\xe9 - \xff\x80 Song", cmd = " - !!*sys*!! restart";
-    const std::string sun = "Sunny and 20", song = "Artist - Song", traffic = "!!*SyS*!!*tA1*!!", e70(70, 'e');
+    const std::string sun = "Sunny and 20", song = "Artist - Song", traffic = "!!*SyS*!!*tA1*!!",
+                      e70(70, 'e');
     const std::string nowSong = "Now playing: Artist - Song";
     // clang-format off
     const OutputCase cases[] = {
@@ -177,9 +184,10 @@ TEST(MetadataOutputs, WritesTheReceivedTitleOrTheStraplineAndTheExtraLine) {
         ProduceMetadataOutputs(*t);
         // Both files, which always end their line with CR LF, the two labels and the indicators.
         const ConsoleModel& shown = t.console();
-        EXPECT_EQ(t.folder.read("metadata.txt") + t.folder.read("metaextra.txt") + shown.lblMetadataOutput.caption +
-                      "|" + shown.lblMetadataExtra.caption + "|" + t.lamps(),
-                  c.metadata + "\r\n" + c.extra + "\r\n" + c.metadata + "|" + c.extra.substr(0, 64) + "|" + c.lamps)
+        EXPECT_EQ(
+            t.folder.read("metadata.txt") + t.folder.read("metaextra.txt") + shown.lblMetadataOutput.caption +
+                "|" + shown.lblMetadataExtra.caption + "|" + t.lamps(),
+            c.metadata + "\r\n" + c.extra + "\r\n" + c.metadata + "|" + c.extra.substr(0, 64) + "|" + c.lamps)
             << c.rx << " / " << c.noPrefixWhen;
     }
     EXPECT_FALSE(ContainsNoCase("caf\xc9", "caf\xe9"));  // only ASCII letters fold: Latin-1 É and é differ
@@ -200,13 +208,14 @@ TEST(BillingReporter, SplitsThePaidItemAtItsFirstSeparatorAndSendsBothPartsWhole
         {"$ Jingle", "Jingle", ""}, {"$ A - $ B - C", "A", "B - C"}, {"$ Acme -", "Acme", " -"}, {"$", "$", ""}};
     // clang-format on
     for (const auto& [item, customer, title] : cases)
-        EXPECT_EQ(SplitPaidItem(item).customer + "|" + SplitPaidItem(item).title, customer + "|" + title) << item;
+        EXPECT_EQ(SplitPaidItem(item).customer + "|" + SplitPaidItem(item).title, customer + "|" + title)
+            << item;
     Meta b;
     b.record("20261206-120000", "$ Smith & Sons - Sale #1 + 2 at Brackenfield Motors");
-    b.bill();
-    EXPECT_EQ(b.InetTallyway.requests,
-              Strings{"http://bill.example/report?key=key%201&stamp=20261206-120000&artist=Smith%20%26%20Sons&title="
-                      "Sale%20%231%20%2B%202%20at%20Brackenfield%20Motors"});
+    EXPECT_EQ(b.bill(), 1u);
+    EXPECT_EQ(b.InetTallyway.requests[0],
+              "http://bill.example/report?key=key%201&stamp=20261206-120000&artist=Smith%20%26%20Sons&title="
+              "Sale%20%231%20%2B%202%20at%20Brackenfield%20Motors");
     EXPECT_EQ(Items(*b, "lblArtist lblTitle"), "lblArtist=Smith & Sons lblTitle=Sale #1 + 2 at ...");
 }
 
@@ -243,8 +252,9 @@ TEST(BillingReporter, UnansweredReportsSurviveARestartAndGoOutOldestFirst) {
     Meta after;
     after.state().StartupFlag = 1;  // an item recorded before the first tick counts as reported
     after.record("20261206-115959", "$ Old");
-    after.folder.write(kPendingReportsFile, "\r\n$ No stamp\r\n20261206-120000\r\n$ First\r\n20261206-120100\n"
-                                            "$ Second\r\n20261206-120000\r\n$ First\r\n20261206-120200\n");  // torn
+    after.folder.write(kPendingReportsFile,
+                       "\r\n$ No stamp\r\n20261206-120000\r\n$ First\r\n20261206-120100\n"
+                       "$ Second\r\n20261206-120000\r\n$ First\r\n20261206-120200\n");  // torn
     LoadPendingReports(*after);
     after.bill(3);
     EXPECT_EQ(after.sent(), (Strings{"stamp=20261206-120000&artist=First&title=",
@@ -306,9 +316,10 @@ TEST(AirUpdate, RequestGoesToTheConfiguredAddressAndTheLabelsShowWhatWasSent) {
     a.air("Artist - Song");
     EXPECT_EQ(a.InetAIR.cancels, 1) << "a running request is given up";
     EXPECT_LT(a.InetAIR.timeoutMs, 5000) << "tmrAirUpdate's period";
-    EXPECT_EQ(a.InetAIR.requests.at(0),
-              "http://air.radiotime.com/Playing.ashx?partnerId=p1&partnerKey=k%261&id=s1&title=Song&artist=Artist"
-              "&commercial=false");
+    EXPECT_EQ(
+        a.InetAIR.requests.at(0),
+        "http://air.radiotime.com/Playing.ashx?partnerId=p1&partnerKey=k%261&id=s1&title=Song&artist=Artist"
+        "&commercial=false");
     EXPECT_EQ(Items(*a, "lblAIRartist lblAIRtitle lblAIRupdated"),
               "lblAIRartist=Artist lblAIRtitle=Song lblAIRupdated=09:05:07");
     a.air("C:\\Spots\\Ad1 - Spring Sale");
@@ -324,14 +335,16 @@ TEST(AirUpdate, RequestGoesToTheConfiguredAddressAndTheLabelsShowWhatWasSent) {
     EXPECT_TRUE(a.InetAIR.requests.back().starts_with("http://127.0.0.1:8080/Playing.ashx?partnerId=&"));
 }
 
-std::string Reply(const std::string& temp, const std::string& pressure = "1012", const std::string& name = "London") {
+std::string Reply(const std::string& temp, const std::string& pressure = "1012",
+                  const std::string& name = "London") {
     return R"({"coord":{"lon":-0.13},"weather":[{"id":800}],"main":{"temp":)" + temp +
-           R"(,"feels_like":281.2,"pressure":)" + pressure + R"(,"humidity":81},"visibility":10000,"name":")" + name +
-           R"(","cod":200})";
+           R"(,"feels_like":281.2,"pressure":)" + pressure +
+           R"(,"humidity":81},"visibility":10000,"name":")" + name + R"(","cod":200})";
 }
 
 TEST(Weather, ComposesTheSentenceFromTheReplysFieldsOrFallsBack) {
-    const std::string london = "The temperature in London is ", pressure = " Air pressure is 1012.", no = "Station One";
+    const std::string london = "The temperature in London is ", pressure = " Air pressure is 1012.",
+                      no = "Station One";
     // clang-format off
     const std::pair<std::string, std::string> cases[] = {
         {Reply("283.9"), london + "10 degrees." + pressure}, {Reply("274.15"), london + "1 degree." + pressure},
@@ -347,13 +360,14 @@ TEST(Weather, ComposesTheSentenceFromTheReplysFieldsOrFallsBack) {
 
 TEST(Weather, FetchesOnTheFirstTickAndEvery1801TicksAndCountsDownMeanwhile) {
     Meta t;
-    t.InetWeather.reply = [](const std::string&) { return HttpResult{Reply("283.9"), HttpError::None, "", 500}; };
+    t.InetWeather.reply = [](const std::string&) { return HttpResult{Reply("283.9"), 0, "", 500}; };
     int nestedTicks = 0;
     t.InetWeather.onFetch = [&](const std::string&) {
         if (nestedTicks++ == 0) tmrWeather_Timer(*t);  // a tick during the wait only counts
     };
     tmrWeather_Timer(*t);
-    EXPECT_EQ(t.InetWeather.requests, Strings{"http://api.openweathermap.org/data/2.5/weather?q=London,GB&APPID=abc"});
+    EXPECT_EQ(t.InetWeather.requests,
+              Strings{"http://api.openweathermap.org/data/2.5/weather?q=London,GB&APPID=abc"});
     EXPECT_EQ(Items(*t, "lblWeather lblWeatherText"),
               "lblWeather=NEXT WEATHER: 29 mins lblWeatherText=The temperature in London is 10 degrees. Air "
               "pressure is 1012.");

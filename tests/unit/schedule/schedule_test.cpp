@@ -26,7 +26,8 @@ struct Scheduled : TestStation {
         std::string out = std::to_string(s.CurrentSource) + " " + std::to_string(s.WasPlaying) + " " +
                           std::to_string(s.LinkSource) + ":";
         for (const auto& start : processes.starts)
-            out += " " + std::filesystem::path(start.program).filename().string() + " " + start.args.at(0).substr(22);
+            out += " " + std::filesystem::path(start.program).filename().string() + " " +
+                   start.args.at(0).substr(22);
         return out;
     }
 };
@@ -74,7 +75,8 @@ TEST(EventTick, EachTickPutsTheSourceOfHighestPrecedenceOnAir) {
         tmrCheckAndDoEvents_Timer(*s);
         EXPECT_EQ(s.result(), c.result) << c.name;
         const std::string shown = std::to_string(st.CurrentSource);
-        EXPECT_EQ(Items(*s, "lblSourceNumber lblSourceDisp"), "lblSourceNumber=" + shown + " lblSourceDisp=" + shown);
+        EXPECT_EQ(Items(*s, "lblSourceNumber lblSourceDisp"),
+                  "lblSourceNumber=" + shown + " lblSourceDisp=" + shown);
     }
 }
 
@@ -149,7 +151,8 @@ TEST(NextEventCalculation, ScheduleLabelsShowTheEntriesWithTheirSourceNames) {
         if (events != "<missing>") ts.folder.write("sourceevents.ini", events);
         ts.clock.setTime(weekday, 12, 0, 0);
         tmrLoadEventsAndCalculate_Timer(*ts);
-        EXPECT_EQ(ts.console().lblNextEvent.caption + "|" + ts.console().lblLastEvent.caption, labels) << events;
+        EXPECT_EQ(ts.console().lblNextEvent.caption + "|" + ts.console().lblLastEvent.caption, labels)
+            << events;
     }
 }
 
