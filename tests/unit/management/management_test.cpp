@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "management/management_timers.h"
+#include "management/source_list_report.h"
+#include "sources/manual_switch.h"
+#include "sources/player_control.h"
+#include "test_station.h"
+
+namespace bf::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+using Slots = std::map<int, std::string>;  // a slot's "NAME&url=URL" in a report
+
+const std::string kOld = "1 060000 1\r\n1 070000 2\r\n1 080000 3\r\n";
+const std::string kNew = "1 090000 3\r\n";
+const std::string kGet = "http://m/get?key=k%20y%23&switcher=sw";
+const std::string kPoll = "http://m/poll?key=k%20y%23&switcher=sw";
+const Slots kListed = {
+    {1, "&url=http://one.example/a"}, {3, "&url=http://three.example/b"}, {7, "&url=http://"}};
+
+// Source 1 on air on slot 1; a download every minute.
+struct Managed : TestStation {
+    Managed() {
+        StationState& s = state();
+        s.ManagementUpdate = s.CurrentMplayer = s.CurrentSource = 1;
+        s.ManagementURL = "http://m/get";
+        s.CheckForChangeURL = "http://m/poll";
+        s.ManagementSendURL = "http://m/send";
+        s.ManagementKey = "k y#";
+        s.ManagementSwitcher = "sw";
+        folder.write("sourcelist.ini",
+                     "1u:http://one.example/a\r\n3u:http://three.example/b\r\n7u:http://\r\n");
+        folder.write("sourceevents.ini", kOld);
+    }
+    // The ten requests of a report.
+    static Strings Report(const Slots& slots, int active) {
+        Strings urls;
+        for (int i = 0; i < 10; ++i)
+            urls.push_back("http://m/send?key=k%20y%23&switcher=sw&item=" + std::to_string(i) +
+                           "&name=" + (slots.contains(i) ? slots.at(i) : "&url=") +
+                           "&active=" + (i == active ? "Y" : "N"));
+        return urls;
+    }
+    size_t reports() const {
+        return std::ranges::count_if(Inet1.requests,
+                                     [](const auto& r) { return r.starts_with("http://m/send?"); });
+    }
+};
+
+TEST(SourceListReport, SendsAllTenSlotsFreshFromTheListWithValuesAsTheyStand) {
+    // clang-format off
+    const std::tuple<std::string, int, Slots> cases[] = {
+        {"1n:One\r\n1u:http://a.example/one\r\n2n:Two\n2u:http://b.example/two?x=1&y=%41\r\n", 2,
+         {{1, "One&url=http://a.example/one"}, {2, "Two&url=http://b.example/two?x=1&y=%41"}}},
+        {"xn:Test\r\n;3n:Gone\r\n3n:Caf\xe9 #3\t\x7f\r\n", 0, {{0, "Test&url="}, {3, "Caf%E9%20%233%09%7F&url="}}},
+        {"", -1, {}}};
+    // clang-format on
+    Managed t;
+    for (const auto& [list, current, slots] : cases) {
+        t.Inet1.requests.clear();
+        t.folder.write("sourcelist.ini", list);
+        t.state().CurrentSource = static_cast<int16_t>(current);
+        ReportSourceList(*t);
+        EXPECT_EQ(t.Inet1.requests, Managed::Report(slots, current)) << list;
+    }
+}
+
+TEST(SourceListReport, ASwitchReportsAndSupersedesARunningReportButNotTheForcedSwitchNorWithDownloadsOff) {
+    Managed t;
+    t.Inet1.onFetch = [&](const std::string&) {
+        if (t.Inet1.requests.size() != 3) return;
+        t.Inet1.isBusy = true;  // the report's third request still waits
+        SwitchSource(*t, "3");  // e.g. a remote set-source call
+    };
+    ReportSourceList(*t);
+    ASSERT_EQ(t.Inet1.requests.size(), 13u);
+    EXPECT_EQ(Strings(t.Inet1.requests.begin() + 3, t.Inet1.requests.end()), Managed::Report(kListed, 3));
+    EXPECT_EQ(t.Inet1.cancels, 1);
+    cmdForceSource_Click(*t);
+    t.state().ManagementUpdate = 0;
+    SwitchSource(*t, "1");
+    ReportSourceList(*t);
+    EXPECT_EQ(t.Inet1.requests.size(), 13u);
+}
+
+TEST(ManagementDownload, CountsDownThenOnlyACompleteSecondReplyReplacesTheScheduleAndAFailureIsLogged) {
+    const auto ok = [](std::string body, int status = 200) { return HttpResult{body, 0, "", status}; };
+    // first reply, second reply, the file afterwards, why it failed
+    const std::tuple<HttpResult, HttpResult, std::string, std::string> cases[] = {
+        {ok("x"), ok(kNew), kNew, ""},  // a shorter reply leaves no tail of the old file
+        {ok(kNew), ok("404 Not Found", 404), kOld, "(HTTP 404)"},
+        {ok(kNew), HttpResult{"", HttpError::ConnectionReset, "Closed"}, kOld, "(Closed)"},
+        {ok(""), ok(""), kOld, "(EMPTY REPLY)"}};
+    for (const auto& [first, second, file, failure] : cases) {
+        Managed t;
+        t.state().ManagementUpdate = 2;
+        t.Inet1.queued = {first, second};
+        Strings shown;
+        for (int tick = 0; tick < 3; ++tick) {
+            tmrManagementDownload_Timer(*t);
+            shown.push_back(t.console().lblConfigurationStatus.caption);
+        }
+        const std::string outcome = failure.empty() ? "Config updated" : "Config update failed";
+        const std::string countdown = "Countdown till config update: 1";
+        EXPECT_EQ(shown, (Strings{countdown, outcome + " 12:00:00 2026-06-12", countdown})) << failure;
+        const std::string logged = " 2026-12-06 12:00:00  SYS - CONFIG UPDATE FAILED " + failure + "\r\n";
+        // The schedule file, the station log and the reports sent.
+        EXPECT_EQ(t.folder.read("sourceevents.ini") + t.console().txtAIR + std::to_string(t.reports()),
+                  file + (failure.empty() ? "" : logged) + "10");
+    }
+}
+
+TEST(ManagementPoll, SwitchesOnlyToAPlayableSourceTheReplyNames) {
+    // reply, its HTTP status, CurrentSource afterwards
+    const std::tuple<std::string, int, int> cases[] = {
+        {"3", 200, 3}, {"3 \r\n", 200, 3}, {"NOCHANGE", 200, 1}, {"", 200, 1},
+        {"7", 200, 1}, {"3x", 200, 1},     {"3", 503, 1}};
+    for (const auto& [reply, status, source] : cases) {
+        Managed t;
+        t.Inet1.queue(reply, status);
+        tmrCheckForChanges_Timer(*t);
+        EXPECT_EQ(t.state().CurrentSource, source) << reply;
+    }
+}
+
+TEST(ManagementTimers, EveryWaitOfATickEndsBeforeTheNextTick) {
+    Managed t;
+    int waitedMs = 0;
+    t.Inet1.onFetch = [&](const std::string&) { waitedMs += t.Inet1.timeoutMs; };
+    t.Inet1.reply = [](const std::string& url) {
+        return HttpResult{url == kPoll ? "3" : "", HttpError::TimedOut, "Request timed out", 0};
+    };
+    tmrManagementDownload_Timer(*t);
+    EXPECT_EQ(t.Inet1.requests.size(), 12u);
+    EXPECT_LT(waitedMs, 60000);
+    waitedMs = 0;
+    t.Inet1.reply = [](const std::string& url) { return HttpResult{url == kPoll ? "3" : "", 0, "", 200}; };
+    tmrCheckForChanges_Timer(*t);
+    EXPECT_EQ(t.Inet1.requests.size(), 12u + 11u);
+    EXPECT_LT(waitedMs + 2000, 60000);  // with the switch's overlap
+}
+
+TEST(ManagementTimers, PollAndDownloadOfTheSameMinuteBothTakeEffectAndTicksDoNotStack) {
+    Managed t;
+    t.Inet1.reply = [](const std::string& url) { return HttpResult{url == kPoll ? "3" : kNew, 0, "", 200}; };
+    bool nested = false;
+    t.Inet1.onFetch = [&](const std::string& url) {
+        if (url != kGet || nested) return;
+        nested = true;  // both timers fall due during the first download request
+        tmrManagementDownload_Timer(*t);
+        tmrCheckForChanges_Timer(*t);
+    };
+    tmrManagementDownload_Timer(*t);
+    EXPECT_EQ(t.state().CurrentSource, 3);
+    EXPECT_EQ(t.folder.read("sourceevents.ini"), kNew);
+    EXPECT_EQ(t.console().lblConfigurationStatus.caption,
+              "Config updated 12:00:02 2026-06-12");  // after the overlap
+    EXPECT_EQ(t.Inet1.requests.size(), 2u + 1u + 10u + 10u);
+    EXPECT_EQ(t.state().ManagementCounter, 0);
+}
+
+}  // namespace
+}  // namespace bf::test

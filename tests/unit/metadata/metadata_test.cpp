@@ -1,0 +1,386 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "metadata/air_update.h"
+#include "metadata/billing_reporter.h"
+#include "metadata/metadata_outputs.h"
+#include "metadata/player_log_reader.h"
+#include "metadata/weather.h"
+#include "test_station.h"
+
+namespace bf::test {
+namespace {
+
+using namespace std::string_literals;
+using Strings = std::vector<std::string>;
+
+std::string icy(const std::string& title) {
+    return "ICY Info: StreamTitle='" + title + "';\n";
+}
+
+// Slot 1 on air, each tick reading the log the test wrote; the outside services set up, the billing
+// server answering.
+struct Meta : TestStation {
+    Meta() {
+        StationState& s = state();
+        s.CurrentMplayer = 1;
+        s.DefaultStrapline = "Station One";
+        s.ExtraMetaNowPlaying = "OFF";
+        s.StartupFlag = 0;  // the billing reporter has looked before: the next item recorded is new
+        s.URLbase = "http://bill.example/report";
+        s.APIkey = "key 1";
+        s.AIRpartnerid = "p1";
+        s.AIRpartnerkey = "k&1";
+        s.AIRid = "s1";
+        s.AIRdefaultTitle = "Radio One";
+        s.AIRdefaultArtist = "Station";
+        s.MetaLocation = "London,GB";
+        s.MetaOpenWeatherMapKey = "abc";
+        InetTallyway.reply = [](const std::string&) { return HttpResult{"OK", HttpError::None, "", 200}; };
+    }
+    void tickWithLog(const std::string& log, const char* file = "mplayer1.log") {
+        folder.write(file, log);
+        tmrGetMetadata_Timer(*station);
+    }
+    // The traffic and system-command indicators, each "lit" or "dim".
+    std::string lamps() {
+        auto shade = [](const Label& l) {
+            if (l.foreColour == Colour::White && l.backColour == Colour::Red) return "lit";
+            return l.foreColour == Colour::DimText && l.backColour == Colour::DimBackground ? "dim" : "?";
+        };
+        return std::string(shade(console().lblRDSactive)) + " " + shade(console().lblAPIactive);
+    }
+    void record(const std::string& stamp, const std::string& item) {
+        state().TallywayTT = stamp;
+        state().TallywayMM = item;
+    }
+    // Billing ticks; the number of reports sent so far.
+    size_t bill(int times = 1) {
+        for (int i = 0; i < times; ++i) tmrCheckFile_Timer(*station);
+        return InetTallyway.requests.size();
+    }
+    // The reports sent so far, each without the address and key.
+    Strings sent() const {
+        Strings out;
+        for (const std::string& r : InetTallyway.requests) out.push_back(r.substr(r.find("&stamp=") + 1));
+        return out;
+    }
+    // An AIR tick: the query from "title=" on of the request it sent; "" when none.
+    std::string air(const std::string& text) {
+        const size_t before = InetAIR.requests.size();
+        state().RXmetadata = text;
+        tmrAirUpdate_Timer(*station);
+        if (InetAIR.requests.size() == before) return "";
+        return InetAIR.requests.back().substr(InetAIR.requests.back().find("&title=") + 1);
+    }
+};
+
+TEST(PlayerLogReader, TakesTheLastCompleteIcyLineWithoutItsClosingBytes) {
+    const std::string status = "A:   1.2 (01.2) of 0.0 (unknown)  0.4% 20%\r";
+    // clang-format off
+    const std::pair<std::string, std::string> cases[] = {
+        {"ICY Info: StreamTitle='Artist - Song';\r\n", "Artist - Song"},
+        {icy("Song';StreamUrl='x"), "Song';StreamUrl='x"},  // only the last two bytes go
+        {icy("One") + "ICY Info: StreamTitle='\n", ""}, {"ICY Info: StreamTitle='A\n", "A"},
+        {"icy info: StreamTitle='Song';\n", ""},
+        {"Playing http://x.\n" + status + status + "\n" + icy("First") + status + status + icy("Second") + status, "Second"},
+        {"\x00\x01\xff\xfe garbage\x00\n"s + icy("Caf\xc3\xa9 \xe9\x00!"s) + "\x00\x00\x80\r\x00"s, "Caf\xc3\xa9 \xe9\x00!"s},
+        {icy("Done") + "ICY Info: StreamTitle='Half wri", "Done"}, {"ICY Info: StreamTitle='Half wri", ""}};
+    // clang-format on
+    for (const auto& [log, title] : cases) {
+        Meta t;
+        t.tickWithLog(log);
+        EXPECT_EQ(
+            t.state().PreviousMetadata + "|" + t.state().RXmetadata + "|" + t.console().lblRXmetadata.caption,
+            title + "|" + title + "|" + (title.empty() ? "None" : title))
+            << log;
+    }
+}
+
+TEST(PlayerLogReader, SetsHeaderLabelsFromTheLastExactlyMatchingLinesOfTheActiveSlotsLog) {
+    Meta t;
+    t.tickWithLog(
+        "Name   : Old\r\nName   : Radio One\r\nGenre  : Jazz \r\nWebsite: http://r1/\r\nPublic : yes\r\n"
+        "Bitrate: 128kbit/s\r\nSelected audio codec: [mpg123] afm: mpg123\r\nname   : lower\r\nGenre : "
+        "short\r\n");
+    EXPECT_EQ(Items(*t,
+                    "lblStreamName lblStreamGenre lblStreamWebsite lblStreamPublic lblStreamBitrate "
+                    "lblStreamCodec"),
+              "lblStreamName=Radio One lblStreamGenre=Jazz  lblStreamWebsite=http://r1/ lblStreamPublic=yes "
+              "lblStreamBitrate=128kbit/s lblStreamCodec=[mpg123] afm: mpg123");
+    t.state().CurrentMplayer = 2;
+    t.tickWithLog("Name   : \n" + icy("Slot two"), "mplayer2.log");  // a log without the line keeps the label
+    std::filesystem::remove(t.folder.path() / "mplayer2.log");
+    tmrGetMetadata_Timer(*t);
+    t.state().CurrentMplayer = 0;  // no player runs
+    t.tickWithLog(icy("Wrong"), "mplayer0.log");
+    EXPECT_EQ(
+        Items(*t, "lblStreamName lblStreamGenre RXmetadata PreviousMetadata lblRXmetadata"),
+        "lblStreamName= lblStreamGenre=Jazz  RXmetadata=Slot two PreviousMetadata= lblRXmetadata=Slot two");
+    EXPECT_EQ(t.folder.read("metadata.txt"), "Slot two\r\n");
+}
+
+TEST(PlayerLogReader, PaidTitleIsBilledOncePerAiringAndNeverPassedOnAndACommandLoggedOncePerNewTitle) {
+    Meta t;
+    // "": a tick that finds no title, as after a player restart.
+    for (const char* title : {"$ Advert", "$ Advert", "", "$ Advert", "!!*sys*!! reload", "!!*sys*!! reload",
+                              "$ Advert", "", "$ Other", "", "$ Advert", "$x Advert", " $ Advert", "$"}) {
+        t.tickWithLog(icy(title));
+        t.clock.advance(1);
+    }
+    EXPECT_EQ(t.console().txtAIR,  // newest first
+              " 2026-12-06 12:00:13  PAY - $\r\n 2026-12-06 12:00:10  PAY - $ Advert\r\n"
+              " 2026-12-06 12:00:08  PAY - $ Other\r\n 2026-12-06 12:00:06  PAY - $ Advert\r\n"
+              " 2026-12-06 12:00:04  API - !!*sys*!! reload\r\n 2026-12-06 12:00:00  PAY - $ Advert\r\n");
+    EXPECT_EQ(Items(*t, "RXmetadata TallywayTT TallywayMM lblRXmetadata lblTraffic"),
+              "RXmetadata=Station One TallywayTT=20261206-120013 TallywayMM=$ lblRXmetadata=$ "
+              "lblTraffic=2026-12-06 12:00:13  PAY - $");
+    EXPECT_EQ(t.folder.read("tallyway.txt"), "20261206-120013\r\n$\r\n");
+}
+
+struct OutputCase {
+    std::string rx, metadata, extra;
+    std::string nowPlaying = "OFF", noPrefixWhen = "", filter = "0", weather = "0";
+    int16_t timerCount = 0;
+    std::string weatherText = "";
+    std::string lamps = "dim dim";  // the traffic and system-command indicators
+};
+
+TEST(MetadataOutputs, WritesTheReceivedTitleOrTheStraplineAndTheExtraLine) {
+    const std::string bytes = "Caf\xc3\xa9 \xc9t\xe9 - \xff\x80 Song", cmd = " - !!*sys*!! restart";
+    const std::string sun = "Sunny and 20", song = "Artist - Song", traffic = "!!*SyS*!!*tA1*!!",
+                      e70(70, 'e');
+    const std::string nowSong = "Now playing: Artist - Song";
+    // clang-format off
+    const OutputCase cases[] = {
+        {"Six!!!", "Station One", "Station One"}, {"Seven!!", "Seven!!", "Seven!!"},
+        {" - Song Title", "Song Title", "Song Title"}, {bytes, bytes, bytes},
+        {song, song, nowSong, "Now playing:"}, {song, song, song, "Now playing:", "Song"},
+        {song, song, nowSong, "Now playing:", "S"},  // an exclusion needs two bytes
+        {song, song, song, "Now playing:", "rtist - So"},  // 13 bytes of text: an exclusion of 10 is tested...
+        {song, song, nowSong, "Now playing:", "Artist - So"},  // ...one of 11 is not
+        {song, song, nowSong, "Now playing:", "song"}, {song, song, "off Artist - Song", "off"},
+        {traffic, "Station One", traffic, "OFF", "", "1", "0", 0, "", "lit lit"},
+        {traffic, traffic, traffic, "OFF", "", "0", "0", 0, "", "lit lit"}, {e70, e70, e70},
+        {cmd, "Station One", cmd, "Now:", "", "1", "1", 100, "The temperature in London is 10 degrees.", "dim lit"},
+        {song, song, "Now: Artist - Song", "Now:", "", "0", "1", 60, sun},
+        {song, song, sun, "Now:", "", "0", "1", 61, sun},
+        {song, song, "Now: Artist - Song", "Now:", "", "0", "1", 61, "NO WEATHER"},  // 10 bytes
+        {song, song, "NO WEATHER!", "Now:", "", "0", "1", 61, "NO WEATHER!"},        // 11 bytes
+        {song, song, "Now: Artist - Song", "Now:", "", "0", "1", 61, "NO WEATHER DATA"},  // before any fetch
+        {song, song, "Now: Artist - Song", "Now:", "", "0", "0", 61, sun}};
+    // clang-format on
+    Meta t;
+    for (const OutputCase& c : cases) {
+        StationState& s = t.state();
+        s.ExtraMetaNowPlaying = c.nowPlaying;
+        s.DoNotPrefixWhenContains = c.noPrefixWhen;
+        s.FilterSystem = c.filter;
+        s.MetaWeather = c.weather;
+        s.TimerCount = c.timerCount;
+        s.RXmetadata = c.rx;
+        t.console().lblWeatherText.caption = c.weatherText;
+        ProduceMetadataOutputs(*t);
+        // Both files, which always end their line with CR LF, the two labels and the indicators.
+        const ConsoleModel& shown = t.console();
+        EXPECT_EQ(
+            t.folder.read("metadata.txt") + t.folder.read("metaextra.txt") + shown.lblMetadataOutput.caption +
+                "|" + shown.lblMetadataExtra.caption + "|" + t.lamps(),
+            c.metadata + "\r\n" + c.extra + "\r\n" + c.metadata + "|" + c.extra.substr(0, 64) + "|" + c.lamps)
+            << c.rx << " / " << c.noPrefixWhen;
+    }
+    EXPECT_FALSE(ContainsNoCase("caf\xc9", "caf\xe9"));  // only ASCII letters fold: Latin-1 É and é differ
+}
+
+TEST(MetadataOutputs, AnUnwritableFileIsSkippedAndTheOtherStillWritten) {
+    Meta t;
+    std::filesystem::create_directory(t.folder.path() / "metadata.txt");
+    t.state().RXmetadata = "Artist - Song";
+    ProduceMetadataOutputs(*t);
+    EXPECT_EQ(t.console().lblMetadataOutput.caption + "|" + t.folder.read("metaextra.txt"),
+              "Artist - Song|Artist - Song\r\n");
+}
+
+TEST(BillingReporter, SplitsThePaidItemAtItsFirstSeparatorAndSendsBothPartsWhole) {
+    // clang-format off
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"$ Jingle", "Jingle", ""}, {"$ A - $ B - C", "A", "B - C"}, {"$ Acme -", "Acme", " -"}, {"$", "$", ""}};
+    // clang-format on
+    for (const auto& [item, customer, title] : cases)
+        EXPECT_EQ(SplitPaidItem(item).customer + "|" + SplitPaidItem(item).title, customer + "|" + title)
+            << item;
+    Meta b;
+    b.record("20261206-120000", "$ Smith & Sons - Sale #1 + 2 at Brackenfield Motors");
+    EXPECT_EQ(b.bill(), 1u);
+    EXPECT_EQ(b.InetTallyway.requests[0],
+              "http://bill.example/report?key=key%201&stamp=20261206-120000&artist=Smith%20%26%20Sons&title="
+              "Sale%20%231%20%2B%202%20at%20Brackenfield%20Motors");
+    EXPECT_EQ(Items(*b, "lblArtist lblTitle"), "lblArtist=Smith & Sons lblTitle=Sale #1 + 2 at ...");
+}
+
+TEST(BillingReporter, ReportsEachNewStampOnceAndAFailedOneAgainEvery30TicksUntilAnswered) {
+    Meta b;
+    b.clock.set(2026, 12, 31, 5, 23, 59, 58);
+    b.record("", "$ No Stamp");
+    EXPECT_EQ(b.bill(), 0u);
+    EXPECT_EQ(Items(*b, "lblTimestamp lblLastCheck lblResponse"),
+              "lblTimestamp=None lblLastCheck=31-12-2026 23:59:58 lblResponse=None");
+    // Three kinds of failure, then an answer: broken off, an error page, no reply at all.
+    b.InetTallyway.queued = {HttpResult{"O", HttpError::ConnectionReset, "Closed", 200},
+                             HttpResult{"Internal Server Error", 0, "", 500}, HttpResult{}};
+    b.record("20261231-235958", "$ Acme - Sale");
+    EXPECT_EQ(b.bill(), 1u);
+    EXPECT_EQ(b.folder.read(kPendingReportsFile) + b.console().lblResponse.caption,
+              "20261231-235958\r\n$ Acme - Sale\r\n");
+    for (const size_t sent : {2u, 3u, 4u}) {
+        EXPECT_EQ(b.bill(kReportRetrySeconds - 1), sent - 1);
+        EXPECT_EQ(b.bill(), sent);
+    }
+    EXPECT_EQ(Items(*b, "lblTimestamp lblResponse lblSentTime"),
+              "lblTimestamp=20261231-235958 lblResponse=OK lblSentTime=31-12-2026 23:59:58");
+    EXPECT_FALSE(b.folder.exists(kPendingReportsFile));
+    EXPECT_EQ(b.bill(kReportRetrySeconds * 2), 4u);
+    b.record("20270101-000003", "$ Acme - Sale");  // the same text aired again after another title
+    b.bill();
+    const std::string acme = "&artist=Acme&title=Sale";
+    const std::string first = "stamp=20261231-235958" + acme;
+    EXPECT_EQ(b.sent(), (Strings{first, first, first, first, "stamp=20270101-000003" + acme}));
+}
+
+TEST(BillingReporter, UnansweredReportsSurviveARestartAndGoOutOldestFirst) {
+    Meta after;
+    after.state().StartupFlag = 1;  // an item recorded before the first tick counts as reported
+    after.record("20261206-115959", "$ Old");
+    after.folder.write(kPendingReportsFile,
+                       "\r\n$ No stamp\r\n20261206-120000\r\n$ First\r\n20261206-120100\n"
+                       "$ Second\r\n20261206-120000\r\n$ First\r\n20261206-120200\n");  // torn
+    LoadPendingReports(*after);
+    after.bill(3);
+    EXPECT_EQ(after.sent(), (Strings{"stamp=20261206-120000&artist=First&title=",
+                                     "stamp=20261206-120100&artist=Second&title="}));
+    EXPECT_FALSE(after.folder.exists(kPendingReportsFile));
+}
+
+TEST(BillingReporter, TicksDuringASlowReportWaitForItInsteadOfSendingAgain) {
+    Meta b;
+    int nested = 0;
+    b.InetTallyway.onFetch = [&](const std::string&) {
+        if (nested++ > 0) return;
+        b.InetTallyway.isBusy = true;
+        b.bill(3);
+        b.record("20261206-120005", "$ Second");  // the metadata tick records the next item meanwhile
+        b.bill(3);
+        b.InetTallyway.isBusy = false;
+    };
+    b.record("20261206-120000", "$ First");
+    b.bill(4);
+    EXPECT_EQ(b.sent(), (Strings{"stamp=20261206-120000&artist=First&title=",
+                                 "stamp=20261206-120005&artist=Second&title="}));
+    EXPECT_EQ(b.InetTallyway.cancels, 0);
+    EXPECT_FALSE(b.folder.exists(kPendingReportsFile));
+    EXPECT_LT(b.InetTallyway.timeoutMs, kReportRetrySeconds * 1000);
+}
+
+TEST(AirUpdate, SendsEachChangeOfArtistOrTitleOnceAndDefaultsAsCommercial) {
+    const std::string song = "title=Song&artist=Artist&commercial=false";
+    const std::string ad = "title=Radio%20One&artist=Station&commercial=true";
+    const std::string path = "C:\\Spots\\Ad1 - Spring Sale";
+    // texts of the ticks, what each sent, AIRLastArtist|AIRLastTitle afterwards
+    // clang-format off
+    const std::tuple<Strings, Strings, std::string> cases[] = {
+        {{"Artist - Song", "Artist - Song"}, {song, ""}, "Artist|Song"},
+        {{"Artist - Song", "Artist - Other Song"}, {song, "title=Other%20Song&artist=Artist&commercial=false"}, "Artist|Other Song"},
+        {{"Artist - Song", "Other - Song"}, {song, "title=Song&artist=Other&commercial=false"}, "Other|Song"},
+        {{"Artist - Title", "Song", "Song"}, {"title=Title&artist=Artist&commercial=false", ad, ""}, "Song|"},
+        {{"", "A - B"}, {"", ad}, "A - B|"},
+        {{"Artist - Song - Live"}, {"title=Song-%20Live&artist=Artist&commercial=false"}, "Artist|Song- Live"},
+        {{path, path}, {ad, ""}, "C:\\Spots\\Ad1|Spring Sale"},
+        {{"Spot - D:\\ads\\x.mp3"}, {ad}, "Spot|D:\\ads\\x.mp3"},
+        {{"Artist - Song", "Artist - !!*sys*!! reload", "!!*SYS*!!*TA1*!! - x"}, {song, "", ""}, "Artist|Song"},
+        {{"Caf\xc3\xa9 & Sons - Sale #1 + 2=3 100%"},
+         {"title=Sale%20%231%20%2B%202%3D3%20100%25&artist=Caf%C3%A9%20%26%20Sons&commercial=false"},
+         "Caf\xc3\xa9 & Sons|Sale #1 + 2=3 100%"}};
+    // clang-format on
+    for (const auto& [texts, sent, last] : cases) {
+        Meta a;
+        for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(a.air(texts[i]), sent[i]) << texts[i];
+        EXPECT_EQ(a.state().AIRLastArtist + "|" + a.state().AIRLastTitle, last) << texts.back();
+    }
+}
+
+TEST(AirUpdate, RequestGoesToTheConfiguredAddressAndTheLabelsShowWhatWasSent) {
+    Meta a;
+    a.clock.setTime(1, 9, 5, 7);
+    a.InetAIR.isBusy = true;
+    a.air("Artist - Song");
+    EXPECT_EQ(a.InetAIR.cancels, 1) << "a running request is given up";
+    EXPECT_LT(a.InetAIR.timeoutMs, 5000) << "tmrAirUpdate's period";
+    EXPECT_EQ(
+        a.InetAIR.requests.at(0),
+        "http://air.radiotime.com/Playing.ashx?partnerId=p1&partnerKey=k%261&id=s1&title=Song&artist=Artist"
+        "&commercial=false");
+    EXPECT_EQ(Items(*a, "lblAIRartist lblAIRtitle lblAIRupdated"),
+              "lblAIRartist=Artist lblAIRtitle=Song lblAIRupdated=09:05:07");
+    a.air("C:\\Spots\\Ad1 - Spring Sale");
+    EXPECT_EQ(Items(*a, "lblAIRartist lblAIRtitle"), "lblAIRartist=Station lblAIRtitle=Radio One");
+
+    StationOptions options;
+    options.airUrl = "http://127.0.0.1:8080/";
+    Station other(Platform{a.clock, a.processes, a.timers, a.InetTestURL, a.Inet1, a.InetAIR, a.InetTallyway,
+                           a.InetWeather},
+                  a.folder.path(), options);
+    other.state.RXmetadata = "A - Song";
+    tmrAirUpdate_Timer(other);
+    EXPECT_TRUE(a.InetAIR.requests.back().starts_with("http://127.0.0.1:8080/Playing.ashx?partnerId=&"));
+}
+
+std::string Reply(const std::string& temp, const std::string& pressure = "1012",
+                  const std::string& name = "London") {
+    return R"({"coord":{"lon":-0.13},"weather":[{"id":800}],"main":{"temp":)" + temp +
+           R"(,"feels_like":281.2,"pressure":)" + pressure +
+           R"(,"humidity":81},"visibility":10000,"name":")" + name + R"(","cod":200})";
+}
+
+TEST(Weather, ComposesTheSentenceFromTheReplysFieldsOrFallsBack) {
+    const std::string london = "The temperature in London is ", pressure = " Air pressure is 1012.",
+                      no = "Station One";
+    // clang-format off
+    const std::pair<std::string, std::string> cases[] = {
+        {Reply("283.9"), london + "10 degrees." + pressure}, {Reply("274.15"), london + "1 degree." + pressure},
+        {Reply("273.15"), london + "0 degrees." + pressure}, {Reply("272.9"), london + "-1 degree." + pressure},
+        {Reply("323.15"), london + "50 degrees." + pressure}, {Reply("324.15"), no},
+        {Reply("223.15"), london + "-50 degrees." + pressure}, {Reply("223.14"), no},
+        {Reply("283.9", "1012345", "Llanfairpwllgwyng"), "The temperature in Llanfairpwllgwyn is 10 degrees. Air pressure is 101234."},
+        {R"({"main":{"temp":283.15}})", "The temperature in  is 10 degrees. Air pressure is ."},
+        {R"({"cod":401, "message": "Invalid API key"})", no}};
+    // clang-format on
+    for (const auto& [body, sentence] : cases) EXPECT_EQ(ComposeWeather(body, no), sentence) << body;
+}
+
+TEST(Weather, FetchesOnTheFirstTickAndEvery1801TicksAndCountsDownMeanwhile) {
+    Meta t;
+    t.InetWeather.reply = [](const std::string&) { return HttpResult{Reply("283.9"), 0, "", 500}; };
+    int nestedTicks = 0;
+    t.InetWeather.onFetch = [&](const std::string&) {
+        if (nestedTicks++ == 0) tmrWeather_Timer(*t);  // a tick during the wait only counts
+    };
+    tmrWeather_Timer(*t);
+    EXPECT_EQ(t.InetWeather.requests,
+              Strings{"http://api.openweathermap.org/data/2.5/weather?q=London,GB&APPID=abc"});
+    EXPECT_EQ(Items(*t, "lblWeather lblWeatherText"),
+              "lblWeather=NEXT WEATHER: 29 mins lblWeatherText=The temperature in London is 10 degrees. Air "
+              "pressure is 1012.");
+    EXPECT_LT(t.InetWeather.timeoutMs, 60000) << "the sentence is first wanted a minute after startup";
+    t.InetWeather.reply = nullptr;  // the service is down from now on
+    for (int tick = 3; tick <= 1801; ++tick) tmrWeather_Timer(*t);
+    EXPECT_EQ(t.console().lblWeather.caption + " " + std::to_string(t.state().WeatherCounter) + " " +
+                  std::to_string(t.InetWeather.requests.size()),
+              "NEXT WEATHER: 30 mins 0 1");
+    tmrWeather_Timer(*t);
+    EXPECT_EQ(std::to_string(t.InetWeather.requests.size()) + " " + t.console().lblWeatherText.caption,
+              "2 Station One");
+}
+
+}  // namespace
+}  // namespace bf::test
