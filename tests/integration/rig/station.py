@@ -8,7 +8,7 @@ import tempfile
 import time
 from pathlib import Path
 
-from .processes import PLAYER_NAMES, end, spawn
+from .processes import PLAYER_NAMES, end, is_running, spawn
 from .waiting import WaitTimeout, wait_for
 
 HERE = Path(__file__).resolve().parent
@@ -203,6 +203,13 @@ class Station:
 
 def player_log_has(station, slot, text):
     return text in (station.player_log(slot) or "")
+
+
+def playing(station, name):
+    """The slot whose player runs and has started playing stream `name`, or None."""
+    return next((slot for slot in (1, 2) if is_running(f"mplayer{slot}")
+                 and player_log_has(station, slot, f"Name   : {name}\n")
+                 and player_log_has(station, slot, "Starting playback...")), None)
 
 
 def summarise(dump):
