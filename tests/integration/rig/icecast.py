@@ -9,8 +9,8 @@ import urllib.parse
 import urllib.request
 from pathlib import Path
 
+from .local import free_port, port_answers, wait_for
 from .processes import end, spawn
-from .waiting import free_port, port_answers, wait_for
 
 SOURCE_PASSWORD = "rigsource"
 ADMIN_PASSWORD = "rigadmin"

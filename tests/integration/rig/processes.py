@@ -9,7 +9,7 @@ import subprocess
 import threading
 from pathlib import Path
 
-from .waiting import wait_for
+from .local import wait_for
 
 PLAYER_NAMES = ("mplayer1", "mplayer2")
 

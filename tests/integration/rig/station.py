@@ -8,8 +8,8 @@ import tempfile
 import time
 from pathlib import Path
 
+from .local import WaitTimeout, wait_for
 from .processes import PLAYER_NAMES, end, is_running, spawn
-from .waiting import WaitTimeout, wait_for
 
 HERE = Path(__file__).resolve().parent
 # CTest names the program it built; otherwise the build folder beside the tests.
