@@ -135,8 +135,8 @@ def test_a_day_on_air(icecast_pair, make_station):
         assert re.fullmatch(rb"\d{8}-\d{6}\r\n\$ Acme - Spring Sale\r\n", tallyway), tallyway
         rig.wait_for(lambda: station.folder.read("metadata.txt") == STRAPLINE.encode() + CRLF, 10,
                      "the strapline in metadata.txt")
-        inode = metadata.stat().st_ino
-        rig.wait_for(lambda: metadata.stat().st_ino != inode, 10, "one more metadata tick")
+        written = metadata.stat().st_mtime_ns
+        rig.wait_for(lambda: metadata.stat().st_mtime_ns != written, 10, "one more metadata tick")
         assert rig.air_messages(station).count("  PAY - " + paid) == 1
         assert station.folder.read("tallyway.txt") == tallyway
         stop.set()
