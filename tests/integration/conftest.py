@@ -14,14 +14,10 @@ sys.path.insert(0, os.path.dirname(__file__))
 import rig  # noqa: E402
 
 # The streams on every server, at frequencies a listener can tell apart.
-STREAMS = {
-    "/backup": dict(frequency=330, name="Rig Backup", genre="Backup Tone",
-                    url="http://example.org/backup"),
-    "/one": dict(frequency=440, name="Rig One", genre="Tone One", url="http://example.org/one"),
-    "/two": dict(frequency=550, name="Rig Two", genre="Tone Two", url="http://example.org/two"),
-    "/three": dict(frequency=660, name="Rig Three", genre="Tone Three",
-                   url="http://example.org/three"),
-}
+STREAMS = {"/backup": dict(frequency=330, name="Rig Backup", genre="Backup Tone"),
+           "/one": dict(frequency=440, name="Rig One", genre="Tone One"),
+           "/two": dict(frequency=550, name="Rig Two", genre="Tone Two"),
+           "/three": dict(frequency=660, name="Rig Three", genre="Tone Three")}
 
 
 @pytest.hookimpl(hookwrapper=True)
@@ -42,66 +38,48 @@ def clean_players():
         rig.stop_all()
 
 
-def _start_servers(count):
-    servers = [rig.IcecastServer().start() for _ in range(count)]
+@pytest.fixture(scope="session")
+def icecast_pair():
+    """Two servers with the STREAMS for the whole session (a mature feed plays
+    at once; a fresh one makes the player wait for its cache): the station
+    day stops and restarts the first, with the backup on the second."""
+    servers = [rig.IcecastServer().start() for _ in range(2)]
     for server in servers:
         server.add_feeds(STREAMS)
-    return servers
-
-
-def _stop_servers(servers):
+    yield tuple(servers)
     for server in servers:
         server.stop()
         if not os.environ.get("RIG_KEEP"):
             rig.remove_tree(server.folder)
 
 
-@pytest.fixture(scope="session")
-def icecast():
-    """One server with the STREAMS for the whole session (a mature feed plays
-    at once; a fresh one makes the player wait for its cache). A test that
-    stops a feed or the server starts it again; one that needs a server to
-    fail uses `icecast_pair`."""
-    servers = _start_servers(1)
-    yield servers[0]
-    _stop_servers(servers)
-
-
-@pytest.fixture(scope="module")
-def icecast_pair():
-    """Two servers with the STREAMS: a source can live on one and the backup
-    on the other."""
-    servers = _start_servers(2)
-    yield tuple(servers)
-    _stop_servers(servers)
+@pytest.fixture
+def icecast(icecast_pair):
+    """The server that stays up; a test that stops a feed starts it again."""
+    return icecast_pair[1]
 
 
 @pytest.fixture
 def make_station(request):
-    """make_station(settings=, sources=, schedule=, start=True, **Station options)
-    builds a station folder and runs the program in it (start=False: the
-    test starts it after changing the folder)."""
+    """make_station(settings=, sources=, schedule=, **Station options) builds
+    a station folder and runs the program in it."""
     stations = []
 
-    def make(settings=None, sources=None, schedule=None, start=True, **options):
+    def make(settings=None, sources=None, schedule=None, **options):
         stations.append(rig.Station(rig.StationFolder(settings, sources, schedule), **options))
-        return stations[-1].start() if start else stations[-1]
+        return stations[-1].start()
 
     yield make
 
-    rep = getattr(request.node, "rep_call", None)
-    failed = rep is None or rep.failed
+    failed = getattr(request.node, "rep_call", None) is None or request.node.rep_call.failed
     for station in stations:
         station.kill()
     rig.kill_players()
     for station in stations:
         if failed:
-            print(f"--- station folder {station.folder.root}\n--- program output:\n"
-                  + station.output()[-3000:])
-            for slot in (1, 2):
-                print(f"--- mplayer{slot}.log:\n{(station.player_log(slot) or '')[-2000:]}")
-            print("--- console: " + rig.summarise(station.dump()))
+            logs = "".join(f"\n--- mplayer{slot}.log:\n{station.player_log(slot)[-2000:]}" for slot in (1, 2))
+            print(f"--- station folder {station.folder.root}\n--- program output:\n{station.output()[-3000:]}{logs}"
+                  f"\n--- console: {rig.summarise(station.dump())}")
         elif not os.environ.get("RIG_KEEP"):
             rig.remove_tree(station.folder.root)
-    rig.wait_for(lambda: not any(map(rig.is_running, rig.PLAYER_NAMES)), 5.0,
-                 "the players to end after the test")
+    rig.wait_for(lambda: not any(map(rig.is_running, rig.PLAYER_NAMES)), 5.0, "the players to end after the test")

@@ -1,63 +1,50 @@
 """A day in the life of a station, with the real program and real players on
 two Icecast servers (the sources on one, the backup on the other): the
 schedule's first source and a scheduled switch, titles and a paid item, an
-API session that switches to a source whose URL a shell would misread, a
-player killed from outside, and the death and return of the sources' server.
+API session that switches to a source whose URL a shell would misread, the
+status listener read by Prometheus's parser and rendered by headless Chromium,
+a player killed from outside, and the death and return of the sources' server.
 
 Only the order of events is asserted; how long they take is measured in
 bench/ (deadlines here are generous)."""
 
+import collections
 import os
 import re
 import select
 import socket
+import subprocess
+import tempfile
 import threading
 import time
+import urllib.request
+
+from prometheus_client.parser import text_string_to_metric_families
 
 import rig
 
 KEY = "rigapikey"
 STRAPLINE = "Rig Default Strapline"
 CRLF = b"\r\n"
-RESTART = "  SYS - RESTARTING MPLAYER - POSSIBLE NETWORK ISSUE"
-FIRST_CHECK = "  SYS - SERVER OR LINK FAILURE - FIRST CHECK"
 FAILURE = "  SYS - SERVER OR LINK FAILURE"
-ONLINE = "  SYS - SELECTED SOURCE ONLINE"
 # Two metadata ticks and the player's title line, with room for a busy machine.
 TITLE_WAIT = 15
+CHROMIUM = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
+            "--disable-component-update", "--disable-sync", "--no-first-run", "--virtual-time-budget=5000"]
 
 
-class MetadataReader(threading.Thread):
-    """Reads metadata.txt over and over, as the station's other systems do:
-    once written, the file must always be one whole line (replaced at once,
-    never seen missing, empty or half written). Counts the writes it sees."""
-
-    def __init__(self, path):
-        super().__init__(daemon=True)
-        self.path, self.reads, self.bad, self.writes = path, 0, [], set()
-        self.stopped = threading.Event()
-
-    def run(self):
-        while not self.stopped.is_set():
-            try:
-                stat = os.stat(self.path)
-                data = self.path.read_bytes()
-                self.writes.add((stat.st_ino, stat.st_mtime_ns))
-            except FileNotFoundError:
-                if not self.writes:
-                    continue
-                data = None
-            self.reads += 1
-            if data is None or not data.endswith(CRLF) or data.count(CRLF) != 1:
-                self.bad.append(data)
-
-    def stop(self):
-        self.stopped.set()
-        self.join(5)
-
-    def wait_writes(self, count, what):
-        seen = len(self.writes)
-        rig.wait_for(lambda: len(self.writes) >= seen + count, 5 * count + 5, what)
+def read_over_and_over(path, stop, seen):
+    """Reads metadata.txt until `stop` is set, as the station's other systems
+    do: once written, the file must always be one whole line (replaced at
+    once, never seen missing, empty or half written). Counts in `seen` the
+    reads by what they found: "whole" or the bytes read (None: missing)."""
+    while not stop.is_set():
+        try:
+            data = path.read_bytes()
+        except FileNotFoundError:
+            data = None
+        if data is not None or seen:
+            seen["whole" if data and data.endswith(CRLF) and data.count(CRLF) == 1 else data] += 1
 
 
 def reply_for(body):
@@ -84,15 +71,11 @@ def get(station, path):
     return exchange(station, f"GET {path} HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n".encode())
 
 
-def playing(station, name):
-    """The slot whose player runs and whose log shows stream `name`, or None."""
-    return next((slot for slot in (1, 2) if rig.is_running(f"mplayer{slot}")
-                 and rig.player_log_has(station, slot, f"Name   : {name}\n")), None)
-
-
-def wait_playing(station, name, slot=None, timeout=15):
-    rig.wait_for(lambda: playing(station, name) in ((slot,) if slot else (1, 2)), timeout,
-                 f"a player on {name!r}" + (f" in slot {slot}" if slot else ""))
+def metrics(port):
+    """A function of a sample's name and labels giving its value, from one scrape."""
+    with urllib.request.urlopen(f"http://127.0.0.1:{port}/metrics", timeout=10) as reply:
+        samples = [s for family in text_string_to_metric_families(reply.read().decode()) for s in family.samples]
+    return lambda name, /, **labels: next(s.value for s in samples if s.name == name and s.labels == labels)
 
 
 def test_a_day_on_air(icecast_pair, make_station):
@@ -100,25 +83,22 @@ def test_a_day_on_air(icecast_pair, make_station):
     # A shell would play "/three?type=mp3" in the background and create
     # files "injected" and "-quiet"; the player must get the URL whole.
     odd_url = live.url("/three") + "?type=mp3&x=1;touch${IFS}injected"
-    sources = {0: {"n": "Rig Backup", "u": spare.url("/backup")},
-               1: {"n": "Rig One", "u": live.url("/one")},
-               2: {"n": "Rig Two", "u": live.url("/two")},
-               3: {"n": "Rig Three", "u": odd_url}}
+    sources = {0: {"n": "Rig Backup", "u": spare.url("/backup")}, 1: {"n": "Rig One", "u": live.url("/one")},
+               2: {"n": "Rig Two", "u": live.url("/two")}, 3: {"n": "Rig Three", "u": odd_url}}
     today = rig.Today(span=300)
-    due = today.later(12)
+    due = today.seconds + 12
     schedule = [today.entry(0, 3), today.entry(1, 1), today.entry(2, 3, weekday=today.weekday % 7 + 1),
                 today.entry(due, 2)]
+    port = rig.free_port()
     station = make_station(settings={"CheckSource": "1", "APIallowed": "1", "APIKey": KEY},
-                           sources=sources, schedule=schedule, api_port=rig.free_port())
-    reader = MetadataReader(station.folder.file("metadata.txt"))
-    reader.start()
+                           sources=sources, schedule=schedule, api_port=rig.free_port(),
+                           extra_args=["--status-port", str(port)])
+    metadata, stop, seen = station.folder.file("metadata.txt"), threading.Event(), collections.Counter()
+    threading.Thread(target=read_over_and_over, args=(metadata, stop, seen), daemon=True).start()
     try:
         # Morning: today's latest past entry goes on air on slot 1.
-        wait_playing(station, "Rig One", slot=1)
+        rig.wait_for(lambda: rig.playing(station, "Rig One") == 1, 15, "Rig One on slot 1")
         assert not rig.is_running("mplayer2")
-        console = station.wait_dump(lambda d: d.get("CurrentSource") == "1" and d, 5, "source 1")
-        assert (console["LastEvent"], console["NextEvent"]) == (today.entry(1, 1), today.entry(due, 2))
-        assert console["lblCurrentSource"] == live.url("/one")
 
         # The due entry starts slot 2; both players run through the overlap,
         # then slot 1 ends and its log goes.
@@ -126,7 +106,7 @@ def test_a_day_on_air(icecast_pair, make_station):
                      today.epoch(due) - time.time() + 10, "both players in the scheduled switch")
         rig.wait_gone("mplayer1")
         rig.wait_for(lambda: station.folder.read("mplayer1.log") is None, 5, "mplayer1.log removed")
-        wait_playing(station, "Rig Two", slot=2)
+        rig.wait_for(lambda: rig.playing(station, "Rig Two") == 2, 15, "Rig Two on slot 2")
         station.wait_dump(lambda d: d.get("CurrentSource") == "2" and d.get("CurrentMplayer") == "2",
                           5, "source 2 on slot 2")
 
@@ -155,20 +135,40 @@ def test_a_day_on_air(icecast_pair, make_station):
         assert re.fullmatch(rb"\d{8}-\d{6}\r\n\$ Acme - Spring Sale\r\n", tallyway), tallyway
         rig.wait_for(lambda: station.folder.read("metadata.txt") == STRAPLINE.encode() + CRLF, 10,
                      "the strapline in metadata.txt")
-        reader.wait_writes(1, "one more metadata tick")
+        written = metadata.stat().st_mtime_ns
+        rig.wait_for(lambda: metadata.stat().st_mtime_ns != written, 10, "one more metadata tick")
         assert rig.air_messages(station).count("  PAY - " + paid) == 1
         assert station.folder.read("tallyway.txt") == tallyway
-        reader.stop()
-        assert not reader.bad, f"{len(reader.bad)} bad reads of metadata.txt, first {reader.bad[0]!r}"
-        assert reader.reads > 1000
+        stop.set()
+        assert list(seen) == ["whole"] and seen["whole"] > 1000, f"reads of metadata.txt: {seen}"
 
         # A player killed from outside: the watchdog logs the restart in the
         # station log and error.log, and the source comes back on slot 1.
         rig.kill_by_name("mplayer2")
-        station.wait_dump(lambda d: RESTART in rig.air_messages(d), 25, "the watchdog's restart")
+        station.wait_dump(lambda d: "  SYS - RESTARTING MPLAYER - POSSIBLE NETWORK ISSUE" in rig.air_messages(d),
+                          25, "the watchdog's restart")
         assert re.fullmatch(rb"RESTART \d\d-\d\d-\d{4} \d\d:\d\d:\d\d SOURCE:2\r\n",
                             station.folder.read("error.log"))
-        wait_playing(station, "Rig Two", slot=1)
+        rig.wait_for(lambda: rig.playing(station, "Rig Two") == 1, 15, "Rig Two on slot 1")
+
+        # The status listener agrees with the console once the watchdog
+        # (every 15 s) has seen the restarted player.
+        console = station.wait_dump(lambda d: (d["lblMplayer1"], d["lblMplayer2"]) == ("1", "") and d, 20,
+                                    "the watchdog's look at the players")
+        m = metrics(port)
+        assert [m("brackenfield_on_air_source"), m("brackenfield_player_running", slot="1"),
+                m("brackenfield_player_running", slot="2"), m("brackenfield_player_restarts_total"),
+                m("brackenfield_switches_total", cause="schedule"), m("brackenfield_failover_active"),
+                m("brackenfield_on_air_info", number="2", name="Rig Two", url=live.url("/two"))] == [
+            2, 1, 0, 1, 2, 0, 1]
+        # The dump is a little older than the scrape; a title came after the start.
+        assert m("brackenfield_seconds_since_title_change") < int(console["SystemRuntime"]) <= m(
+            "brackenfield_uptime_seconds")
+        with tempfile.TemporaryDirectory() as profile:
+            dom = subprocess.run(CHROMIUM + [f"--user-data-dir={profile}", "--dump-dom", f"http://127.0.0.1:{port}/"],
+                                 capture_output=True, text=True, timeout=120, check=True).stdout
+        # Only the page's script fills this line.
+        assert '<p id="live">Live: Rig Two on air at ' in dom
 
         # The operator's set-source (once the due entry's minute, which it
         # holds, is over): the reply comes once the new player runs, then the
@@ -178,7 +178,7 @@ def test_a_day_on_air(icecast_pair, make_station):
         assert get(station, f"/api/setcurrent.php?id={KEY}3") == reply_for("Source: 3\r\nOK\r\n")
         assert rig.is_running("mplayer2")
         rig.wait_gone("mplayer1")
-        wait_playing(station, "Rig Three", slot=2)
+        rig.wait_for(lambda: rig.playing(station, "Rig Three") == 2, 15, "Rig Three on slot 2")
         assert rig.player_log_has(station, 2, f"Playing {odd_url}.\n")
         assert not {"injected", "-quiet"} & set(os.listdir(station.folder.path))
         console = station.wait_dump(lambda d: d.get("CurrentSource") == "3" and d, 5, "source 3")
@@ -189,24 +189,25 @@ def test_a_day_on_air(icecast_pair, make_station):
         live.stop()
         console = station.wait_dump(lambda d: d.get("SilenceFlag") == "1" and d, 45, "the failover")
         messages = rig.air_messages(console)
-        assert messages.index(FAILURE) < messages.index(FIRST_CHECK)
+        assert messages.index(FAILURE) < messages.index(FAILURE + " - FIRST CHECK")
         assert console["lblFailText"].startswith("SERVER OR LINK FAILURE at ")
         assert (console["lblFailURL"], console["LinkStoredSource"], console["LinkSource"],
                 console["RXmetadata"]) == (odd_url, odd_url, "3", STRAPLINE)
-        wait_playing(station, "Rig Backup")
+        rig.wait_for(lambda: rig.playing(station, "Rig Backup"), 15, "Rig Backup on air")
         station.wait_dump(lambda d: d.get("CurrentSource") == "0", 5, "the backup on the console")
 
         # The server is back: the next check passes, and the operator's source
-        # (not the schedule's) starts on the other slot while the backup plays.
+        # (not the schedule's) starts on the other slot while the backup
+        # plays, so that the return leaves no gap.
         live.restart()
         rig.wait_for(lambda: rig.is_running("mplayer1") and rig.is_running("mplayer2"), 60,
                      "both players in the return")
         console = station.wait_dump(lambda d: d.get("CurrentSource") == "3" and d, 10,
                                     "the return to source 3")
         messages = rig.air_messages(console)
-        assert messages.index(ONLINE) < messages.index(FAILURE)
+        assert messages.index("  SYS - SELECTED SOURCE ONLINE") < messages.index(FAILURE)
         assert (console["SilenceFlag"], console["LinkFailCount"], console["lblFailText"],
                 console["lblCurrentSource"]) == ("0", "0", "SELECTED SOURCE ONLINE", odd_url)
-        wait_playing(station, "Rig Three")
+        rig.wait_for(lambda: rig.playing(station, "Rig Three"), 15, "Rig Three on air")
     finally:
-        reader.stop()
+        stop.set()

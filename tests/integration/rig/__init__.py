@@ -3,10 +3,8 @@ stand-in HTTP services, station folders and the real program, and the
 players watched and killed by name."""
 
 from .icecast import IcecastServer
+from .local import StubServer, WaitTimeout, free_port, port_answers, wait_for
 from .processes import (PLAYER_NAMES, is_running, kill_by_name, kill_players, live_pids_by_name,
                         pids_by_name, stop_all, wait_gone)
 from .station import (DEAD_URL, Station, StationFolder, Today, air_messages, entry, parse_dump,
-                      player_log_has, remove_tree, summarise)
-from .stubs import StubServer
-from .waiting import WaitTimeout, free_port, port_answers, wait_for
-
+                      player_log_has, playing, remove_tree, summarise)

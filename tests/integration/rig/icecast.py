@@ -9,8 +9,8 @@ import urllib.parse
 import urllib.request
 from pathlib import Path
 
+from .local import free_port, port_answers, wait_for
 from .processes import end, spawn
-from .waiting import free_port, port_answers, wait_for
 
 SOURCE_PASSWORD = "rigsource"
 ADMIN_PASSWORD = "rigadmin"
@@ -40,23 +40,20 @@ class Feed:
 
     def start(self, wait=True):
         if not self.running():
-            log = self.server.folder / f"feed{self.mount.replace('/', '_')}.log"
-            self.proc = spawn(self.command, log)
+            self.proc = spawn(self.command, self.server.folder / f"feed{self.mount.replace('/', '_')}.log")
         if wait:
             self.wait_live()
         return self
 
-    def wait_live(self, timeout=15.0):
-        wait_for(lambda: self.server.mount_live(self.mount), timeout,
-                 f"mount {self.mount} on port {self.server.port} to go live")
+    def wait_live(self):
+        wait_for(lambda: self.server.mount_live(self.mount), 15.0, f"mount {self.mount} to go live")
 
     def stop(self, wait=True):
         if self.proc is not None:
             end(self.proc, signal.SIGTERM)
             self.proc = None
         if wait and self.server.running():
-            wait_for(lambda: not self.server.mount_live(self.mount), 10.0,
-                     f"mount {self.mount} to go away")
+            wait_for(lambda: not self.server.mount_live(self.mount), 10.0, f"mount {self.mount} to go away")
 
 
 class IcecastServer:
@@ -64,22 +61,15 @@ class IcecastServer:
         # A folder that the icecast2 user can read (mkdtemp gives 0700).
         self.folder = Path(tempfile.mkdtemp(prefix="rig-icecast-"))
         self.folder.chmod(0o755)
-        self.port = free_port()
-        self.proc = None
-        self.feeds = {}
+        self.port, self.proc, self.feeds = free_port(), None, {}
         self.config = self.folder / "icecast.xml"
-        template = (Path(__file__).parent / "icecast.xml").read_text()
-        self.config.write_text(template.format(
+        self.config.write_text((Path(__file__).parent / "icecast.xml").read_text().format(
             source_password=SOURCE_PASSWORD, admin_password=ADMIN_PASSWORD, port=self.port,
             folder=self.folder, changeowner=CHANGE_OWNER if os.geteuid() == 0 else ""))
         self.config.chmod(0o644)
 
-    @property
-    def base_url(self):
-        return f"http://127.0.0.1:{self.port}"
-
     def url(self, mount):
-        return self.base_url + mount
+        return f"http://127.0.0.1:{self.port}{mount}"
 
     def running(self):
         return self.proc is not None and self.proc.poll() is None
@@ -109,14 +99,11 @@ class IcecastServer:
         """Starts the server again on the same port, and its feeds with it."""
         self.stop()
         self.start()
-        for feed in self.feeds.values():
-            feed.start(wait=False)
-        for feed in self.feeds.values():
-            feed.wait_live()
+        self.add_feeds({})
         return self
 
     def _get(self, path):
-        request = urllib.request.Request(self.base_url + path)
+        request = urllib.request.Request(self.url(path))
         token = base64.b64encode(f"admin:{ADMIN_PASSWORD}".encode()).decode()
         request.add_header("Authorization", f"Basic {token}")
         try:
@@ -127,8 +114,7 @@ class IcecastServer:
 
     def mount_live(self, mount):
         """Whether a source is connected to the mount."""
-        body = self._get("/admin/listmounts") or b""
-        return f'mount="{mount}"'.encode() in body
+        return f'mount="{mount}"'.encode() in (self._get("/admin/listmounts") or b"")
 
     def add_feed(self, mount, wait=True, **options):
         """Starts an ffmpeg tone feed on `mount` (options as of Feed) and by
@@ -137,12 +123,15 @@ class IcecastServer:
         return self.feeds[mount].start(wait=wait)
 
     def add_feeds(self, specs):
-        """Starts the feeds {mount: Feed options} at once and waits until all
-        are live."""
-        feeds = [self.add_feed(mount, wait=False, **options) for mount, options in specs.items()]
-        for feed in feeds:
+        """Adds the feeds {mount: Feed options}, starts them and the stopped
+        ones at once, and waits until all are live."""
+        for mount, options in specs.items():
+            self.feeds[mount] = Feed(self, mount, **options)
+        for feed in self.feeds.values():
+            feed.start(wait=False)
+        for feed in self.feeds.values():
             feed.wait_live()
-        return feeds
+        return list(self.feeds.values())
 
     def set_title(self, mount, title):
         """Sets a mount's now-playing title (text goes as UTF-8)."""

@@ -6,10 +6,9 @@ import atexit
 import os
 import signal
 import subprocess
-import threading
 from pathlib import Path
 
-from .waiting import wait_for
+from .local import wait_for
 
 PLAYER_NAMES = ("mplayer1", "mplayer2")
 
@@ -58,17 +57,14 @@ def wait_gone(name, timeout=5.0):
 
 
 _started = []
-_lock = threading.Lock()
 
 
 def spawn(args, log_path, cwd=None, env=None):
     """Starts `args` in a session of its own, output to `log_path`."""
     with open(log_path, "ab") as log:
-        proc = subprocess.Popen(args, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=log,
-                                stderr=subprocess.STDOUT, start_new_session=True)
-    with _lock:
-        _started.append(proc)
-    return proc
+        _started.append(subprocess.Popen(args, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=log,
+                                         stderr=subprocess.STDOUT, start_new_session=True))
+    return _started[-1]
 
 
 def end(proc, sig=signal.SIGKILL):
@@ -87,11 +83,8 @@ def end(proc, sig=signal.SIGKILL):
 
 def stop_all(players=True):
     """Kills every process that the rig started, then the players by name."""
-    with _lock:
-        procs = _started[::-1]
-        _started.clear()
-    for proc in procs:
-        end(proc)
+    while _started:
+        end(_started.pop())
     if players:
         kill_players()
 

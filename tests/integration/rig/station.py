@@ -8,8 +8,8 @@ import tempfile
 import time
 from pathlib import Path
 
-from .processes import PLAYER_NAMES, end, spawn
-from .waiting import WaitTimeout, wait_for
+from .local import WaitTimeout, wait_for
+from .processes import PLAYER_NAMES, end, is_running, spawn
 
 HERE = Path(__file__).resolve().parent
 # CTest names the program it built; otherwise the build folder beside the tests.
@@ -48,15 +48,6 @@ class Today:
         """Wall-clock time of `seconds` after today's midnight."""
         return self._midnight + seconds
 
-    def later(self, offset):
-        """Seconds after midnight, `offset` seconds from the moment measured."""
-        return self.seconds + offset
-
-
-def write_crlf(path, lines):
-    Path(path).write_bytes(b"".join((line.encode("latin-1") if isinstance(line, str) else line)
-                                    + b"\r\n" for line in lines))
-
 
 def parse_dump(text):
     """The console dump as {name: value}: one "name TAB value" a line, with
@@ -67,22 +58,19 @@ def parse_dump(text):
             for name, tab, value in (line.partition("\t") for line in text.split("\n")) if tab}
 
 
-def air_lines(console):
-    """Lines of a console's station log (txtAIR), newest first, without CR LF."""
-    return [line for line in console.get("txtAIR", "").split("\r\n") if line]
-
-
 def air_messages(console):
-    """Messages of the station log of a console dump (or of a running
-    Station), newest first, without their stamps."""
-    lines = air_lines(console.dump() if isinstance(console, Station) else console)
+    """The station log's messages (newest first) in a console dump or a running Station."""
+    console = console.dump() if isinstance(console, Station) else console
+    lines = [line for line in console.get("txtAIR", "").split("\r\n") if line]
     stamped = [AIR_LINE.fullmatch(line) for line in lines]
     assert all(stamped), f"station log line without its stamp in {lines!r}"
     return [match.group(1) for match in stamped]
 
 
 class StationFolder:
-    """A working folder for the program: settings, source list, schedule and
+    """A working folder for the program: settings (the rig's settings.ini with
+    `settings` on top; a value None drops the key), the source list from
+    {number: {"n": name, "u": url, "s": command}}, the schedule lines and the
     player links, and a private MPlayer home (outside the working folder)
     whose config plays to no sound card."""
 
@@ -93,34 +81,22 @@ class StationFolder:
         self.mplayer_home = self.root / "mplayer-home"
         self.mplayer_home.mkdir()
         (self.mplayer_home / "config").write_text("ao=null\n")
-        self.write_settings(settings or {})
+        values = {**DEFAULT_SETTINGS, **(settings or {})}
+        self.write("brackenfield.ini", ["[Brackenfield]"] + [f"{k}={v}" for k, v in values.items() if v is not None])
         if sources is not None:
-            self.write_sources(sources)
+            self.write("sourcelist.ini", [f"{number}{key}:{keys[key]}" for number, keys in sources.items()
+                                          for key in "nus" if key in keys])
         if schedule is not None:
-            self.write_schedule(schedule)
+            self.write("sourceevents.ini", schedule)
         for name in PLAYER_NAMES:
             self.file(name).symlink_to(shutil.which("mplayer"))
 
     def file(self, name):
         return self.path / name
 
-    def write_settings(self, overrides):
-        """brackenfield.ini: the rig's defaults (settings.ini) with `overrides`
-        on top; a value None drops the key."""
-        values = {**DEFAULT_SETTINGS, **overrides}
-        write_crlf(self.file("brackenfield.ini"),
-                   ["[Brackenfield]"] + [f"{k}={v}" for k, v in values.items() if v is not None])
-
-    def write_sources(self, sources):
-        """sourcelist.ini from {number: {"n": name, "u": url, "s": command}} or
-        from a list of ready lines."""
-        if isinstance(sources, dict):
-            sources = [f"{number}{key}:{keys[key]}" for number, keys in sources.items()
-                       for key in "nus" if key in keys]
-        write_crlf(self.file("sourcelist.ini"), sources)
-
-    def write_schedule(self, lines):
-        write_crlf(self.file("sourceevents.ini"), lines)
+    def write(self, name, lines):
+        """Writes `lines` to file `name` with CR LF line ends (text as Latin-1)."""
+        self.file(name).write_bytes(b"".join(line.encode("latin-1") + b"\r\n" for line in lines))
 
     def read(self, name):
         try:
@@ -135,14 +111,10 @@ class Station:
 
     def __init__(self, folder, binary=None, api_port=None, air_url=DEAD_URL, weather_url=DEAD_URL,
                  extra_args=()):
-        self.folder = folder
-        self.extra_args = list(extra_args)
-        self.binary = binary or BINARY
+        self.folder, self.binary, self.extra_args = folder, binary or BINARY, list(extra_args)
+        self.api_port, self.air_url, self.weather_url = api_port, air_url, weather_url
         self.dump_path = folder.root / "console.dump"
         self.output_path = folder.root / "station.out"
-        self.api_port = api_port
-        self.air_url = air_url
-        self.weather_url = weather_url
         self.proc = None
 
     def command(self):
@@ -197,12 +169,18 @@ class Station:
             raise WaitTimeout(f"{error}\nconsole now: {summarise(self.dump())}") from None
 
     def player_log(self, slot):
-        data = self.folder.read(f"mplayer{slot}.log")
-        return None if data is None else data.decode("latin-1")
+        return (self.folder.read(f"mplayer{slot}.log") or b"").decode("latin-1")
 
 
 def player_log_has(station, slot, text):
-    return text in (station.player_log(slot) or "")
+    return text in station.player_log(slot)
+
+
+def playing(station, name):
+    """The slot whose player runs and has started playing stream `name`, or None."""
+    return next((slot for slot in (1, 2) if is_running(f"mplayer{slot}")
+                 and player_log_has(station, slot, f"Name   : {name}\n")
+                 and player_log_has(station, slot, "Starting playback...")), None)
 
 
 def summarise(dump):
