@@ -20,7 +20,7 @@ struct FakePeer {
     bool open = false;              // the server still holds the connection
     bool closedAfterReply = false;  // the server ended it with close()
     bool failRead = false;          // the server's readAll() throws
-    std::string address = "192.0.2.7";
+    std::string address;
     TcpConnection::Events events;
 
     void send(const std::string& bytes) {
@@ -56,16 +56,11 @@ private:
 // Listens on any port it is given.
 class FakeTcpListener : public TcpListener {
 public:
-    bool listen(uint16_t port, const std::string&) override {
-        listenedPort = port;
-        return true;
-    }
+    bool listen(uint16_t, const std::string&) override { return true; }
     bool isListening() const override { return true; }
-    uint16_t localPort() const override { return listenedPort; }
+    uint16_t localPort() const override { return 0; }
     std::string listenError() const override { return {}; }
-    void setConnectionRequestHandler(std::function<void()> handler) override {
-        handler_ = std::move(handler);
-    }
+    void setConnectionRequestHandler(std::function<void()> call) override { handler_ = std::move(call); }
     std::unique_ptr<TcpConnection> accept(TcpConnection::Events events) override {
         if (waiting.empty()) return nullptr;
         auto peer = waiting.front();
@@ -83,8 +78,6 @@ public:
         if (handler_) handler_();
         return peer;
     }
-
-    uint16_t listenedPort = 0;
 
 private:
     std::function<void()> handler_;
