@@ -8,10 +8,6 @@
 namespace bf::test {
 namespace {
 
-std::string Get(const std::string& path) {
-    return "GET " + path + " HTTP/1.1\r\nHost: station\r\nUser-Agent: test\r\n\r\n";
-}
-
 std::string Entry(const std::string& number, const std::string& url, const std::string& name) {
     return "Source: " + number + "\r\nURL: " + url + "\r\nName: " + name + "\r\nVolume: 100\r\n";
 }
@@ -53,7 +49,7 @@ TEST(ApiCommandsTest, EachPathRunsAtMostOneCommandWithItsBodyStatusAndLogLine) {
     for (const auto& [path, body, status, logged, onAir] : cases) {
         SCOPED_TRACE(path);
         ApiStation t;
-        const ApiAnswer answer = t.Ask(Get(path));
+        const ApiAnswer answer = t.Ask("GET " + path + " HTTP/1.1\r\nHost: station\r\n\r\n");
         EXPECT_EQ(std::tuple(answer.reply, answer.path, answer.failure.has_value(), t->api.response),
                   std::tuple(ComposeReply(body), path, false, body));
         const std::string shown = "2026-12-06 " + std::string(status).insert(8, "  NET - 10.0.0.5 -");
@@ -67,7 +63,7 @@ TEST(ApiCommandsTest, EachPathRunsAtMostOneCommandWithItsBodyStatusAndLogLine) {
 TEST(ApiCommandsTest, FailingSwitchIsLoggedReturnedAndAnsweredWithError) {
     ApiStation t;
     t.processes.onCall = [](const std::string&) { throw std::runtime_error("no player"); };
-    const ApiAnswer answer = t.Ask(Get("/api/setcurrent.php?id=Key71"));
+    const ApiAnswer answer = t.Ask("GET /api/setcurrent.php?id=Key71 HTTP/1.1\r\n\r\n");
     ASSERT_TRUE(answer.failure);
     EXPECT_EQ(std::tuple(answer.reply, ApiFailureText(*answer.failure), t->api.response),
               std::tuple(ComposeReply("ERROR"), "no player\r\n Line of error:20", "ERROR"));

@@ -92,13 +92,6 @@ TEST_F(ApiServerTest, TextIsAnsweredOnceWhenItIsARequestOrCannotBecomeOneThenThe
     }
 }
 
-TEST_F(ApiServerTest, FailingEventIsLoggedAndTheServerCarriesOn) {
-    const Peer peer = listener.connect();
-    peer->failRead = true;
-    peer->send("GET / HTTP/1.0\r\n\r\n");
-    EXPECT_EQ(CountOf(s->console.txtAIR, "  SYS - Sck_DataArrival FAILED: read failed\r\n"), 1u);
-}
-
 TEST_F(ApiServerTest, ConnectionGoesWhenSilentOrTooOldOrAWhileAfterItsReplyTheOldestBeyondTheCapAtOnce) {
     std::vector<Peer> answered;
     for (size_t i = 0; i <= ApiServer::kMostLingering; ++i) {

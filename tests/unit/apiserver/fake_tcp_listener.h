@@ -3,7 +3,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,7 +18,6 @@ struct FakePeer {
     std::vector<std::string> sent;  // every send() of the server
     bool open = false;              // the server still holds the connection
     bool closedAfterReply = false;  // the server ended it with close()
-    bool failRead = false;          // the server's readAll() throws
     std::string address;
     TcpConnection::Events events;
 
@@ -41,10 +39,7 @@ class FakeConnection : public TcpConnection {
 public:
     explicit FakeConnection(std::shared_ptr<FakePeer> peer) : peer_(std::move(peer)) {}
     ~FakeConnection() override { peer_->open = false; }
-    std::string readAll() override {
-        if (peer_->failRead) throw std::runtime_error("read failed");
-        return std::exchange(peer_->unread, {});
-    }
+    std::string readAll() override { return std::exchange(peer_->unread, {}); }
     void send(std::string_view bytes) override { peer_->sent.emplace_back(bytes); }
     void close() override { peer_->closedAfterReply = true; }
     std::string peerAddress() const override { return peer_->address; }

@@ -27,11 +27,5 @@ TEST(RequestText, TakesThePathBetweenGetAndTheFirstVersionAndWaitsOnlyWhileItCan
     }
 }
 
-TEST(RequestText, ReplyIsTheStatusLineTheThreeHeadersAndTheBody) {
-    EXPECT_EQ(ComposeReply("ERROR"),
-              "HTTP/1.0 200 OK\r\nServer: Fernhollow Server Version 1.1\r\nContent-Type: text/html\r\n"
-              "Content-Length: 5\r\n\r\nERROR");
-}
-
 }  // namespace
 }  // namespace bf
