@@ -3,7 +3,6 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,8 +18,7 @@ struct FakePeer {
     std::vector<std::string> sent;  // every send() of the server
     bool open = false;              // the server still holds the connection
     bool closedAfterReply = false;  // the server ended it with close()
-    bool failRead = false;          // the server's readAll() throws
-    std::string address = "192.0.2.7";
+    std::string address;
     TcpConnection::Events events;
 
     void send(const std::string& bytes) {
@@ -41,10 +39,7 @@ class FakeConnection : public TcpConnection {
 public:
     explicit FakeConnection(std::shared_ptr<FakePeer> peer) : peer_(std::move(peer)) {}
     ~FakeConnection() override { peer_->open = false; }
-    std::string readAll() override {
-        if (peer_->failRead) throw std::runtime_error("read failed");
-        return std::exchange(peer_->unread, {});
-    }
+    std::string readAll() override { return std::exchange(peer_->unread, {}); }
     void send(std::string_view bytes) override { peer_->sent.emplace_back(bytes); }
     void close() override { peer_->closedAfterReply = true; }
     std::string peerAddress() const override { return peer_->address; }
@@ -56,16 +51,11 @@ private:
 // Listens on any port it is given.
 class FakeTcpListener : public TcpListener {
 public:
-    bool listen(uint16_t port, const std::string&) override {
-        listenedPort = port;
-        return true;
-    }
+    bool listen(uint16_t, const std::string&) override { return true; }
     bool isListening() const override { return true; }
-    uint16_t localPort() const override { return listenedPort; }
+    uint16_t localPort() const override { return 0; }
     std::string listenError() const override { return {}; }
-    void setConnectionRequestHandler(std::function<void()> handler) override {
-        handler_ = std::move(handler);
-    }
+    void setConnectionRequestHandler(std::function<void()> call) override { handler_ = std::move(call); }
     std::unique_ptr<TcpConnection> accept(TcpConnection::Events events) override {
         if (waiting.empty()) return nullptr;
         auto peer = waiting.front();
@@ -83,8 +73,6 @@ public:
         if (handler_) handler_();
         return peer;
     }
-
-    uint16_t listenedPort = 0;
 
 private:
     std::function<void()> handler_;
