@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <ctime>
-#include <limits>
 
 #include "qt_test_app.h"
 
@@ -25,8 +24,7 @@ TEST_F(RealClockTest, ReadsTheLocalDateAndTimeWithSundayAsDayOne) {
                          tm.tm_sec));
 }
 
-// The station's pauses block: no handler runs meanwhile. Nonsense lengths
-// return at once (a hang would run into the test's time limit).
+// The station's pauses block: no handler runs meanwhile.
 TEST_F(RealClockTest, SleepBlocksWithoutRunningEvents) {
     int ticks = 0;
     QTimer timer;
@@ -35,8 +33,6 @@ TEST_F(RealClockTest, SleepBlocksWithoutRunningEvents) {
     RealClock clock;
     const auto start = std::chrono::steady_clock::now();
     clock.sleep(0.05);
-    clock.sleep(-1.0);
-    clock.sleep(std::numeric_limits<double>::quiet_NaN());
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
     EXPECT_EQ(ticks, 0);
 }
