@@ -18,7 +18,7 @@ TEST(PlayerControlTest, EachSwitchStartsTheOtherSlotThenAfterTwoSecondsStopsTheO
         calls.push_back(call + " @" + std::to_string(static_cast<int>(ts.clock.totalSlept())));
     };
     for (const std::string slot : {"1", "2", "1"}) {
-        const std::string old = slot == "1" ? "2" : "1", folder = ts.folder.path().string() + "/";
+        const std::string old = slot == "1" ? "2" : "1";
         const int at = static_cast<int>(ts.clock.totalSlept());
         // The URL is split at blanks only: no shell ever sees it.
         expected.push_back("start mplayer" + slot +
@@ -27,8 +27,6 @@ TEST(PlayerControlTest, EachSwitchStartsTheOtherSlotThenAfterTwoSecondsStopsTheO
         ts.folder.write("mplayer" + old + ".log", "stale");
 
         EXPECT_EQ(SwitchSource(*ts, "3")->command, "notify-send hi");
-        EXPECT_EQ(ts.processes.starts.back().program + " > " + ts.processes.starts.back().stdoutPath,
-                  folder + "mplayer" + slot + " > " + folder + "mplayer" + slot + ".log");
         EXPECT_FALSE(ts.folder.exists("mplayer" + old + ".log"));
         EXPECT_EQ(
             Items(*ts,

@@ -2,14 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "test_station.h"
 
 namespace bf::test {
 namespace {
 
-TEST(WatchdogTest, BothPlayersGoneRequestsOneRestartAndAppendsItToTheErrorLogIfItCan) {
+TEST(WatchdogTest, BothPlayersGoneRequestsOneRestartAndAppendsItToTheErrorLog) {
     TestStation ts;
     ts.clock.set(2026, 12, 31, 5, 14, 5, 9);
     ts.folder.write("error.log", "RESTART 01-01-2026 00:00:00 SOURCE:1\r\n");
@@ -20,19 +18,8 @@ TEST(WatchdogTest, BothPlayersGoneRequestsOneRestartAndAppendsItToTheErrorLogIfI
               " 2026-12-31 14:05:09  SYS - RESTARTING MPLAYER - POSSIBLE NETWORK ISSUE\r\n");
     EXPECT_EQ(Items(*ts, "WasPlaying CurrentSource lblMplayer1 lblMplayer2"),
               "WasPlaying=3 CurrentSource=-1 lblMplayer1= lblMplayer2=");
-
-    ts.state().CurrentSource = 0;
-    ts.clock.advance(30);
-    tmrCheckMplayerOK_Timer(*ts);
     EXPECT_EQ(ts.folder.read("error.log"),
-              "RESTART 01-01-2026 00:00:00 SOURCE:1\r\nRESTART 12-31-2026 14:05:09 SOURCE:3\r\n"
-              "RESTART 12-31-2026 14:05:39 SOURCE:0\r\n");
-
-    std::filesystem::remove(ts.folder.path() / "error.log");
-    std::filesystem::create_directory(ts.folder.path() / "error.log");  // cannot be written
-    ts.state().CurrentSource = 5;
-    tmrCheckMplayerOK_Timer(*ts);
-    EXPECT_EQ(Items(*ts, "WasPlaying CurrentSource"), "WasPlaying=5 CurrentSource=-1");
+              "RESTART 01-01-2026 00:00:00 SOURCE:1\r\nRESTART 12-31-2026 14:05:09 SOURCE:3\r\n");
 }
 
 TEST(WatchdogTest, NoRestartWhileASlotRunsNoSourceIsOnAirOrTheProcessTableCannotBeRead) {
