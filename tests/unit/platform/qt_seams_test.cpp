@@ -1,18 +1,25 @@
-#include "platform/qt_http_client.h"
-
 #include <gtest/gtest.h>
 
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <chrono>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/qt_http_client.h"
+#include "platform/qt_timers.h"
+#include "platform/real_clock.h"
 #include "qt_test_app.h"
 
 namespace bf {
 namespace {
+
+using namespace std::chrono_literals;
+using test::processEventsFor;
+using test::processEventsUntil;
 
 // An HTTP server on 127.0.0.1 inside the test's own event loop. It answers
 // by path: /silent never answers, /live is a stream that never ends (no
@@ -94,6 +101,54 @@ TEST_F(QtHttpClientTest, ANewFetchDuringTheWaitEndsTheWaitingOneAsCancelled) {
     });
     EXPECT_EQ(show(client.fetch(server.url("/silent"))), "0 [] 35757 Request cancelled");
     EXPECT_EQ(during, "busy 200 [Caf\xe9 \x01 body] 0 ");
+}
+
+using QtTimersTest = test::QtAppTest;
+
+// A zero period would fire at every turn of the event loop.
+TEST_F(QtTimersTest, StartedTimerTicksUntilStoppedAndZeroOrUnknownNeverRuns) {
+    QtTimers timers;
+    int ticks = 0;
+    timers.define("tmrA", 10, [&] { ++ticks; });
+    timers.start("tmrA");
+    EXPECT_TRUE(processEventsUntil([&] { return ticks >= 3; }));
+    EXPECT_TRUE(timers.running("tmrA"));
+    timers.stop("tmrA");
+    const int stoppedAt = ticks;
+    timers.start("tmrUnknown");
+    timers.define("tmrZero", 0, [&] { ++ticks; });
+    timers.start("tmrZero");
+    processEventsFor(50ms);
+    EXPECT_EQ(ticks, stoppedAt);
+    EXPECT_FALSE(timers.running("tmrA") || timers.running("tmrUnknown") || timers.running("tmrZero"));
+}
+
+using RealClockTest = test::QtAppTest;
+
+TEST_F(RealClockTest, ReadsTheLocalDateAndTimeWithSundayAsDayOne) {
+    // The clock RealClock reads: time() reads a coarser one that may still show the second before.
+    const auto second = [] { return std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()); };
+    const std::time_t before = second();
+    const LocalTime now = RealClock().now();
+    if (second() != before) GTEST_SKIP() << "the second changed while reading";
+    std::tm tm{};
+    localtime_r(&before, &tm);
+    EXPECT_EQ(std::tuple(now.year, now.month, now.day, now.weekday, now.hour, now.minute, now.second),
+              std::tuple(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_wday + 1, tm.tm_hour, tm.tm_min,
+                         tm.tm_sec));
+}
+
+// The station's pauses block: no handler runs meanwhile.
+TEST_F(RealClockTest, SleepBlocksWithoutRunningEvents) {
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(1);
+    RealClock clock;
+    const auto start = std::chrono::steady_clock::now();
+    clock.sleep(0.05);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+    EXPECT_EQ(ticks, 0);
 }
 
 }  // namespace
