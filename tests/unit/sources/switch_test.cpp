@@ -62,12 +62,8 @@ TEST(PlayerControlTest, EachSwitchStartsTheOtherSlotThenAfterTwoSecondsStopsTheO
 
         EXPECT_EQ(SwitchSource(*ts, "3")->command, "notify-send hi");
         EXPECT_FALSE(ts.folder.exists("mplayer" + old + ".log"));
-        EXPECT_EQ(
-            Items(*ts,
-                  "CurrentMplayer CurrentSource lblStudio lblSourceNumber lblSourceDisp lblCurrentSource"),
-            "CurrentMplayer=" + slot +
-                " CurrentSource=3 lblStudio=Studio C lblSourceNumber=3 lblSourceDisp=3 " +
-                "lblCurrentSource=  http://c.example:8000/live   x ");
+        EXPECT_EQ(Items(*ts, "CurrentMplayer CurrentSource lblSourceDisp"),
+                  "CurrentMplayer=" + slot + " CurrentSource=3 lblSourceDisp=3");
     }
     EXPECT_EQ(calls, expected);
 }
@@ -124,13 +120,7 @@ TEST(ManualSwitchTest, ForceSwitchEndsTheFailoverAndSwitchesOrIsRefusedAndLogged
         FailoverStation t;
         t.console().comboSourceList.text = list;
         t.state().RefusedSource = list.substr(0, 1);  // refused before: still logged again
-        bool enabledDuringSwitch = false;
-        t.processes.onCall = [&](const std::string&) {
-            enabledDuringSwitch = t.console().cmdForceSwitch.enabled;
-        };
         cmdForceSwitch_Click(*t);
-        EXPECT_FALSE(enabledDuringSwitch);
-        EXPECT_TRUE(t.console().cmdForceSwitch.enabled);
         EXPECT_EQ(Items(*t, "SilenceFlag LinkFailCount WasPlaying CurrentSource"), after);
         EXPECT_EQ(t.processes.commands, command.empty() ? Strings{} : Strings{command});
         EXPECT_EQ(t.console().txtAIR, logged);
