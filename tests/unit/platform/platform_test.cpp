@@ -64,8 +64,9 @@ protected:
         fs::create_symlink(target, folder.path() / name);
         return name;
     }
-    bool start(const std::string& name, const std::vector<std::string>& args, const char* log = "out.log") {
-        return processes.startPlayer((folder.path() / name).string(), args, (folder.path() / log).string());
+    bool start(const std::string& name, const std::vector<std::string>& args) {
+        return processes.startPlayer((folder.path() / name).string(), args,
+                                     (folder.path() / "out.log").string());
     }
     bool gone(const std::string& name) {
         return processEventsUntil([&] { return processes.isRunning(name) == std::optional<bool>(false); });
