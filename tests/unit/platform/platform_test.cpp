@@ -1,0 +1,259 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/posix_processes.h"
+#include "platform/qt_http_client.h"
+#include "platform/qt_timers.h"
+#include "platform/real_clock.h"
+#include "qt_test_app.h"
+#include "test_station.h"
+
+namespace bf {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::processEventsFor;
+using test::processEventsUntil;
+
+// Every process (zombies too) whose kernel name is `name`, as its state,
+// whether it is our child or in our session, and its open descriptors.
+std::vector<std::string> processesNamed(const std::string& name) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::ifstream in(entry.path() / "stat");
+        std::string stat;
+        char comm[16] = {}, state = 0;
+        int parent = 0, session = 0;
+        if (!std::getline(in, stat) ||
+            std::sscanf(stat.c_str(), "%*d (%15[^)]) %c %d %*d %d", comm, &state, &parent, &session) != 4 ||
+            name.substr(0, 15) != comm)
+            continue;
+        std::string seen = std::string(1, state) + (parent == ::getpid() ? " our child" : "") +
+                           (session == ::getsid(0) ? " our session" : "");
+        std::error_code ec;
+        for (const auto& fd : fs::directory_iterator(entry.path() / "fd", ec))
+            seen += " " + fd.path().filename().string() + ":" + fs::read_symlink(fd).string();
+        found.push_back(seen);
+    }
+    return found;
+}
+
+// Players are started from symlinks in the folder whose names hold this
+// test process's number, so that only our own processes are ever killed by
+// name; the sleeps end by themselves should a test fail before its kill.
+class PosixProcessesTest : public test::QtAppTest {
+protected:
+    std::string link(const std::string& suffix, const fs::path& target) {
+        const std::string name = "bfp" + std::to_string(::getpid()) + suffix;
+        fs::create_symlink(target, folder.path() / name);
+        return name;
+    }
+    bool start(const std::string& name, const std::vector<std::string>& args) {
+        return processes.startPlayer((folder.path() / name).string(), args,
+                                     (folder.path() / "out.log").string());
+    }
+    bool gone(const std::string& name) {
+        return processEventsUntil([&] { return processes.isRunning(name) == std::optional<bool>(false); });
+    }
+
+    test::TempFolder folder;
+    PosixProcesses processes;
+};
+
+TEST_F(PosixProcessesTest, FindsAndKillsEveryDetachedProcessOfExactlyTheKernelName) {
+    const std::string name = link("n", "/bin/sleep");
+    const std::string longName = link("-with-a-long-name", "/bin/sleep");
+    const int stray = ::open("/dev/null", O_RDONLY);  // not close-on-exec: the player must not get it
+    ASSERT_TRUE(start(name, {"30"}) && start(name, {"30"}) && start(longName, {"30"}));
+    ::close(stray);
+
+    // Not our child, in its own session, reading nothing and writing to its log only.
+    const std::string seen =
+        "S 0:/dev/null 1:" + fs::canonical(folder.path() / "out.log").string() + " 2:/dev/null";
+    EXPECT_TRUE(processEventsUntil([&] { return processesNamed(name) == std::vector<std::string>(2, seen); }))
+        << ::testing::PrintToString(processesNamed(name));
+    EXPECT_EQ(processes.isRunning(longName), std::optional<bool>(true));
+    for (const std::string& other : {name.substr(0, name.size() - 1), name + "x", std::string()})
+        EXPECT_EQ(processes.isRunning(other), std::optional<bool>(false)) << other;
+
+    processes.killByName(longName);
+    EXPECT_TRUE(gone(longName));
+    EXPECT_EQ(processes.isRunning(name), std::optional<bool>(true)) << "another name is left alone";
+    processes.killByName(name);
+    EXPECT_TRUE(gone(name));
+}
+
+TEST_F(PosixProcessesTest, OutputTruncatesTheLogAndArgumentsStayLiteral) {
+    folder.write("out.log", "an older and much longer log of an earlier player\n");
+    const std::string touched = (folder.path() / "x").string();
+    ASSERT_TRUE(start(link("e", "/bin/echo"), {"a&b", ";", "$(touch " + touched + ")", "|", ">" + touched}));
+    const std::string expected = "a&b ; $(touch " + touched + ") | >" + touched + "\n";
+    EXPECT_TRUE(processEventsUntil([&] { return folder.read("out.log") == expected; }))
+        << folder.read("out.log");
+    EXPECT_FALSE(fs::exists(touched));
+}
+
+TEST_F(PosixProcessesTest, AZombieOfTheNameIsNotRunning) {
+    const std::string name = "bfz" + std::to_string(::getpid());
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::prctl(PR_SET_NAME, name.c_str());
+        ::_exit(0);
+    }
+    // Not reaped until the end: it stays a zombie under the name.
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return processesNamed(name) == std::vector<std::string>{"Z our child our session"}; }));
+    EXPECT_EQ(processes.isRunning(name), std::optional<bool>(false));
+    ::waitpid(child, nullptr, 0);
+}
+
+TEST_F(PosixProcessesTest, ShellCommandRunsDetachedInTheCurrentFolder) {
+    const fs::path go = folder.path() / "go", out = folder.path() / "pwd.txt";
+    processes.runShellCommand("while [ ! -e '" + go.string() + "' ]; do sleep 0.01; done; pwd > '" +
+                              out.string() + "'");
+    EXPECT_FALSE(fs::exists(out)) << "it returns while the command still waits for \"go\"";
+    folder.write("go", "");
+    EXPECT_TRUE(
+        processEventsUntil([&] { return folder.read("pwd.txt") == fs::current_path().string() + "\n"; }));
+}
+
+// An HTTP server on 127.0.0.1 inside the test's own event loop. It answers
+// by path: /silent never answers, /live is a stream that never ends (no
+// length, the connection stays open), /old is moved to /live.
+struct LocalServer {
+    LocalServer() {
+        server.listen(QHostAddress::LocalHost, 0);
+        const QByteArray live = url("/live").c_str();
+        const std::map<QByteArray, QByteArray> replies = {
+            {"/ok", "200 OK\r\nContent-Length: 11\r\n\r\nCaf\xe9 \x01 body"},
+            {"/missing", "404 Not Found\r\nContent-Length: 12\r\n\r\nno such page"},
+            {"/live", "200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + QByteArray(4096, 'a')},
+            {"/old", "302 Found\r\nLocation: " + live + "\r\nContent-Length: 0\r\n\r\n"}};
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [this, replies] {
+            while (QTcpSocket* socket = server.nextPendingConnection()) {
+                auto request = std::make_shared<QByteArray>();
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, replies, socket, request] {
+                    *request += socket->readAll();
+                    if (!request->contains("\r\n\r\n")) return;
+                    const QByteArray line = request->left(request->indexOf("\r\n"));
+                    requestLines.push_back(line.toStdString());
+                    const auto reply = replies.find(line.split(' ').value(1).split('?').value(0));
+                    if (reply != replies.end()) socket->write("HTTP/1.1 " + reply->second);
+                    if (reply != replies.end() && reply->first != "/live") socket->disconnectFromHost();
+                });
+            }
+        });
+    }
+    std::string url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(server.serverPort()) + path;
+    }
+    QTcpServer server;
+    std::vector<std::string> requestLines;
+};
+
+class QtHttpClientTest : public test::QtAppTest {
+protected:
+    std::string show(const HttpResult& r) const {
+        const char* busy = client.busy() ? " busy" : "";
+        return std::to_string(r.status) + " [" + r.body + "] " + std::to_string(r.error) + " " + r.errorText +
+               busy;
+    }
+    LocalServer server;
+    QtHttpClient client;
+};
+
+TEST_F(QtHttpClientTest, ReturnsTheBodyOfAnyStatusOrTheStatusAloneOrTheErrorAndSendsTheUrlBytesAsTheyAre) {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 closedPort = probe.serverPort();
+    probe.close();
+    client.setTimeoutMs(500);
+    // The URL, headers only, what comes back.
+    // clang-format off
+    const std::tuple<std::string, bool, std::string> cases[] = {
+        {server.url("/ok?title=Caf\xe9 au lait&artist=A"), false, "200 [Caf\xe9 \x01 body] 0 "},
+        {server.url("/missing"), false, "404 [no such page] 0 "},
+        {server.url("/live"), true, "200 [] 0 "},  // a stream: the headers end the fetch
+        {server.url("/old"), true, "200 [] 0 "},   // the final answer's headers
+        {server.url("/silent"), false, "0 [] 35761 Request timed out"},
+        {"http://127.0.0.1:" + std::to_string(closedPort) + "/", false, "0 [] 35754 Connection refused"},
+        {"ftp://127.0.0.1/", true, "0 [] 35752 URL is malformed"},
+        {"http:///path", false, "0 [] 35752 URL is malformed"}};
+    // clang-format on
+    for (const auto& [url, headersOnly, expected] : cases)
+        EXPECT_EQ(show(headersOnly ? client.fetchHeaders(url) : client.fetch(url)), expected) << url;
+    // The URL's bytes reach the server as they are.
+    EXPECT_EQ(server.requestLines.front(), "GET /ok?title=Caf%E9%20au%20lait&artist=A HTTP/1.1");
+}
+
+// The health check's new fetch cancels the one still waiting.
+TEST_F(QtHttpClientTest, ANewFetchDuringTheWaitEndsTheWaitingOneAsCancelled) {
+    std::string during;
+    QTimer::singleShot(20, [&] {
+        during = client.busy() ? "busy " : "idle ";
+        during += show(client.fetch(server.url("/ok")));
+    });
+    EXPECT_EQ(show(client.fetch(server.url("/silent"))), "0 [] 35757 Request cancelled");
+    EXPECT_EQ(during, "busy 200 [Caf\xe9 \x01 body] 0 ");
+}
+
+using QtTimersTest = test::QtAppTest;
+
+// The station's pauses block: no handler runs meanwhile. A zero period would
+// fire at every turn of the event loop.
+TEST_F(QtTimersTest, StartedTimerTicksUntilStoppedButNotDuringAPauseAndZeroOrUnknownNeverRuns) {
+    QtTimers timers;
+    int ticks = 0;
+    timers.define("tmrA", 10, [&] { ++ticks; });
+    timers.start("tmrA");
+    EXPECT_TRUE(processEventsUntil([&] { return ticks >= 3; }));
+    const int beforePause = ticks;
+    const auto pauseStart = std::chrono::steady_clock::now();
+    RealClock().sleep(0.05);
+    EXPECT_GE(std::chrono::steady_clock::now() - pauseStart, 50ms);
+    EXPECT_EQ(ticks, beforePause);
+    EXPECT_TRUE(timers.running("tmrA"));
+    timers.stop("tmrA");
+    const int stoppedAt = ticks;
+    timers.start("tmrUnknown");
+    timers.define("tmrZero", 0, [&] { ++ticks; });
+    timers.start("tmrZero");
+    processEventsFor(50ms);
+    EXPECT_EQ(ticks, stoppedAt);
+    EXPECT_FALSE(timers.running("tmrA") || timers.running("tmrUnknown") || timers.running("tmrZero"));
+}
+
+using RealClockTest = test::QtAppTest;
+
+TEST_F(RealClockTest, ReadsTheLocalDateAndTimeWithSundayAsDayOne) {
+    // The clock RealClock reads: time() reads a coarser one that may still show the second before.
+    const auto second = [] { return std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()); };
+    const std::time_t before = second();
+    const LocalTime now = RealClock().now();
+    if (second() != before) GTEST_SKIP() << "the second changed while reading";
+    std::tm tm{};
+    localtime_r(&before, &tm);
+    EXPECT_EQ(std::tuple(now.year, now.month, now.day, now.weekday, now.hour, now.minute, now.second),
+              std::tuple(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_wday + 1, tm.tm_hour, tm.tm_min,
+                         tm.tm_sec));
+}
+
+}  // namespace
+}  // namespace bf
