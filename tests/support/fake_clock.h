@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cmath>
-
 #include "platform/clock.h"
 
 namespace bf::test {
@@ -28,7 +26,7 @@ public:
     void advance(double seconds) {
         double s = t_.secondsSinceMidnight + seconds;
         for (; s >= 86400.0; s -= 86400.0) t_ = {t_.year, t_.month, t_.day + 1, 0, 0, 0, t_.weekday % 7 + 1};
-        const int whole = static_cast<int>(std::floor(s));
+        const int whole = static_cast<int>(s);  // s is never negative
         t_ = {t_.year, t_.month, t_.day, whole / 3600, whole / 60 % 60, whole % 60, t_.weekday, s};
     }
     double totalSlept() const { return slept_; }

@@ -47,13 +47,10 @@ public:
 private:
     HttpResult answer(const std::string& url) {
         if (onFetch) onFetch(url);
-        if (!queued.empty()) {
-            HttpResult r = queued.front();
-            queued.pop_front();
-            return r;
-        }
-        if (reply) return reply(url);
-        return {};
+        if (queued.empty()) return reply ? reply(url) : HttpResult{};
+        HttpResult r = queued.front();
+        queued.pop_front();
+        return r;
     }
 };
 

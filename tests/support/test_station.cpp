@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <system_error>
 
@@ -24,9 +25,7 @@ void TempFolder::write(std::string_view name, std::string_view content) const {
 
 std::string TempFolder::read(std::string_view name) const {
     std::ifstream in(path_ / name, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return in ? ss.str() : "<missing>";
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
 }
 
 size_t CountOf(std::string_view text, std::string_view part) {
