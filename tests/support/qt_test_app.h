@@ -34,7 +34,7 @@ private:
 
 // Runs the event loop until `done` holds (true) or `limit` passes (false).
 inline bool processEventsUntil(const std::function<bool()>& done,
-                               std::chrono::milliseconds limit = std::chrono::seconds(3)) {
+                               std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     QTimer wakeUp;  // so that waiting for more events always ends soon
     wakeUp.start(5);
