@@ -1,6 +1,5 @@
-"""Fixtures of the integration tests: Icecast servers with tone streams,
-stations that are killed at the end of each test (their output printed when
-it failed), and the lock that makes runs on one machine take turns."""
+"""Fixtures of the integration tests: Icecast servers with tone streams, stations that are killed at the end of each
+test (their output printed when it failed), and the lock that makes runs on one machine take turns."""
 
 import fcntl
 import os
@@ -49,10 +48,9 @@ def icecast_pair():
 
 @pytest.fixture
 def make_station():
-    """make_station(settings=, sources=, schedule=, **Station options) builds
-    a station folder and runs the program in it. What the stations left is
-    printed at the end (pytest shows it when the test failed); RIG_KEEP=1
-    keeps the folders."""
+    """make_station(settings=, sources=, schedule=, **Station options) builds a station folder and runs the program in
+    it. What the stations left is printed at the end (pytest shows it when the test failed); RIG_KEEP=1 keeps the
+    folders."""
     stations = []
 
     def make(settings=None, sources=None, schedule=None, **options):

@@ -1,9 +1,7 @@
-"""A station and its outside servers, against one local stand-in: a title at
-TuneIn AIR, a paid title billed once with its stamp (a refused report is sent
-after a restart of the program, once). Management: error pages and a hanging
-poll change nothing, a downloaded schedule replaces the old one and is
-followed, an order puts the source on the real player and is reported. The remote API, which cannot listen on a port in
-use or an address not on this machine, says why."""
+"""A station and its outside servers, against one local stand-in: a title at TuneIn AIR, a paid title billed once with
+its stamp (a refused report is sent after a restart of the program, once). Management: error pages and a hanging poll
+change nothing, a downloaded schedule replaces the old one and is followed, an order puts the source on the real player
+and is reported. The remote API, which cannot listen on a port in use or an address not on this machine, says why."""
 
 import socket
 import time

@@ -1,10 +1,8 @@
-"""A day in the life of a station, with the real program and real players on
-two Icecast servers (the sources on one, the backup on the other): the
-schedule's first source and a scheduled switch, a title, an API session that
-switches to a source whose URL a shell would misread, the status listener read
-by Prometheus's parser and rendered by headless Chromium, a player killed from
-outside, and the death and return of the sources' server. Only the order of
-events is asserted; how long they take is measured in bench/."""
+"""A day in the life of a station, with the real program and real players on two Icecast servers (the sources on one,
+the backup on the other): the schedule's first source and a scheduled switch, a title, an API session that switches to a
+source whose URL a shell would misread, the status listener read by Prometheus's parser and rendered by headless
+Chromium, a player killed from outside, and the death and return of the sources' server. Only the order of events is
+asserted; how long they take is measured in bench/."""
 
 import collections
 import os
@@ -29,8 +27,8 @@ CHROMIUM = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disabl
 
 
 def read_over_and_over(path, stop, seen):
-    """Reads metadata.txt as the station's other systems do, until `stop`: once written, it must always be one
-    whole line (replaced at once, never missing, empty or half written). Counts reads by what they found."""
+    """Reads metadata.txt as the station's other systems do, until `stop`: once written, it must always be one whole
+    line (replaced at once, never missing, empty or half written). Counts reads by what they found."""
     while not stop.is_set():
         try:
             data = path.read_bytes()
@@ -41,17 +39,14 @@ def read_over_and_over(path, stop, seen):
 
 
 def exchange(station, *pieces):
-    """Sends the request in `pieces` (nothing may come back before the last)
-    and returns everything the server sent until it closed the connection."""
+    """Sends the request in `pieces` (nothing may come back before the last) and returns everything the server sent
+    until it closed the connection."""
     with socket.create_connection(("127.0.0.1", station.api_port), timeout=15) as sock:
         for piece in pieces[:-1]:
             sock.sendall(piece)
             assert not select.select([sock], [], [], 0.3)[0], f"an answer to a part: {piece!r}"
         sock.sendall(pieces[-1])
-        reply = b""
-        while chunk := sock.recv(4096):
-            reply += chunk
-        return reply
+        return sock.makefile("rb").read()
 
 
 def test_a_day_on_air(icecast_pair, make_station):
