@@ -1,6 +1,5 @@
-"""Fixtures of the integration tests: Icecast servers with tone streams,
-stations that are killed at the end of each test (their output printed when
-it failed), and the lock that makes runs on one machine take turns."""
+"""Fixtures of the integration tests: Icecast servers with tone streams, stations that are killed at the end of each
+test (their output printed when it failed), and the lock that makes runs on one machine take turns."""
 
 import fcntl
 import os
@@ -20,17 +19,11 @@ STREAMS = {"/backup": dict(frequency=330, name="Rig Backup", genre="Backup Tone"
            "/three": dict(frequency=660, name="Rig Three", genre="Tone Three")}
 
 
-@pytest.hookimpl(hookwrapper=True)
-def pytest_runtest_makereport(item, call):
-    report = (yield).get_result()
-    setattr(item, f"rep_{report.when}", report)
-
-
 @pytest.fixture(scope="session", autouse=True)
 def clean_players():
-    """Players are found and killed by name, so two runs on one machine (two
-    checkouts) take turns: the second waits here for the first to end. Players
-    left by an earlier run would be taken for ours."""
+    # Players are found and killed by name, so two runs on one machine (two
+    # checkouts) take turns: the second waits here for the first to end.
+    # Players left by an earlier run would be taken for ours.
     with open(os.path.join(tempfile.gettempdir(), "brackenfield-players.lock"), "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
         rig.kill_players()
@@ -40,9 +33,9 @@ def clean_players():
 
 @pytest.fixture(scope="session")
 def icecast_pair():
-    """Two servers with the STREAMS for the whole session (a mature feed plays
-    at once; a fresh one makes the player wait for its cache): the station
-    day stops and restarts the first, with the backup on the second."""
+    # Two servers with the STREAMS for the whole session (a mature feed plays
+    # at once; a fresh one makes the player wait for its cache): the station
+    # day stops and restarts the first; the second stays up.
     servers = [rig.IcecastServer().start() for _ in range(2)]
     for server in servers:
         server.add_feeds(STREAMS)
@@ -54,15 +47,10 @@ def icecast_pair():
 
 
 @pytest.fixture
-def icecast(icecast_pair):
-    """The server that stays up; a test that stops a feed starts it again."""
-    return icecast_pair[1]
-
-
-@pytest.fixture
-def make_station(request):
-    """make_station(settings=, sources=, schedule=, **Station options) builds
-    a station folder and runs the program in it."""
+def make_station():
+    """make_station(settings=, sources=, schedule=, **Station options) builds a station folder and runs the program in
+    it. What the stations left is printed at the end (pytest shows it when the test failed); RIG_KEEP=1 keeps the
+    folders."""
     stations = []
 
     def make(settings=None, sources=None, schedule=None, **options):
@@ -71,15 +59,13 @@ def make_station(request):
 
     yield make
 
-    failed = getattr(request.node, "rep_call", None) is None or request.node.rep_call.failed
     for station in stations:
         station.kill()
     rig.kill_players()
     for station in stations:
-        if failed:
-            logs = "".join(f"\n--- mplayer{slot}.log:\n{station.player_log(slot)[-2000:]}" for slot in (1, 2))
-            print(f"--- station folder {station.folder.root}\n--- program output:\n{station.output()[-3000:]}{logs}"
-                  f"\n--- console: {rig.summarise(station.dump())}")
-        elif not os.environ.get("RIG_KEEP"):
+        logs = "".join(f"\n--- mplayer{slot}.log:\n{station.player_log(slot)[-2000:]}" for slot in (1, 2))
+        print(f"--- station folder {station.folder.root}\n--- program output:\n{station.output()[-3000:]}{logs}"
+              f"\n--- console: {rig.summarise(station.dump())}")
+        if not os.environ.get("RIG_KEEP"):
             rig.remove_tree(station.folder.root)
     rig.wait_for(lambda: not any(map(rig.is_running, rig.PLAYER_NAMES)), 5.0, "the players to end after the test")

@@ -1,21 +1,13 @@
-"""A station and its outside servers, against one local stand-in. Services: a
-title reaches TuneIn AIR with the station's partner settings, a paid title is
-billed once with its stamp, and the weather sentence takes metaextra.txt in the
-second half of the console's 121-second count. Management: error pages and a
-hanging poll change nothing, a downloaded schedule replaces the old one and is
-followed, an order puts the source on the real player and is reported, and a
-server that is down loses nothing. A report the billing server refused is sent
-after a restart of the program. The remote API, which cannot listen on a port
-in use or an address not on this machine, says why."""
+"""A station and its outside servers, against one local stand-in: a title at TuneIn AIR, a paid title billed once with
+its stamp (a refused report is sent after a restart of the program, once). Management: error pages and a hanging poll
+change nothing, a downloaded schedule replaces the old one and is followed, an order puts the source on the real player
+and is reported. The remote API, which cannot listen on a port in use or an address not on this machine, says why."""
 
-import re
 import socket
 import time
 
 import rig
 
-WEATHER = ('{"coord":{"lon":-0.13,"lat":51.51},"main":{"temp":283.9,"feels_like":282.1,"pressure":1012,'
-           '"humidity":81},"name":"London","cod":200}')
 PAID = "$ Acme & Co - Spring Sale"
 # A metadata tick, then the service's tick, with room for a busy machine.
 SERVICE_WAIT = 15.0
@@ -26,12 +18,11 @@ def wait_requests(stub, part, count, what):
 
 
 def api_silent_for(station, reason):
-    console = station.wait_dump(lambda d: d.get("api.row.0") and d, 5, "the API window")
-    assert (console["lblAPIstatus"], console["api.row.0"]) == (f"Not listening on port {reason}", "(No Connection)")
-    assert f"  SYS - API NOT LISTENING ON PORT {reason}" in rig.air_messages(console)
+    station.wait_dump(lambda d: f"  SYS - API NOT LISTENING ON PORT {reason}" in rig.air_messages(d), 5, "the reason")
 
 
-def test_a_station_and_its_outside_servers(icecast, make_station):
+def test_a_station_and_its_outside_servers(icecast_pair, make_station):
+    icecast = icecast_pair[1]
     today = rig.Today(span=300)
     due = today.seconds + 205
     old = [today.entry(0, 1), today.entry(3600 * 24 - 1, 3, weekday=today.weekday % 7 + 1),
@@ -41,8 +32,6 @@ def test_a_station_and_its_outside_servers(icecast, make_station):
     clock_ran = []
 
     def reply(path):
-        if path.startswith("/data/"):
-            return 200, WEATHER
         if path.startswith("/bill?"):
             return served["billing"], "OK"
         if path.startswith("/manage"):
@@ -60,29 +49,25 @@ def test_a_station_and_its_outside_servers(icecast, make_station):
     port = holder.getsockname()[1]
     try:
         icecast.set_title("/one", "Rig Services - Start")
-        started = time.time()
         station = make_station(
-            settings={"AIRenable": "1", "Tallyway": "1", "MetaURL": stub.url + "/bill", "MetaWeather": "1",
+            settings={"AIRenable": "1", "Tallyway": "1", "MetaURL": stub.url + "/bill",
                       "APIallowed": "1", "ManagementUpdate": "1", "CheckForChanges": "1", "ManagementKey": "rig key",
                       "ManagementURL": stub.url + "/manage", "CheckForChangeURL": stub.url + "/changes",
                       "ManagementSendURL": stub.url + "/send.php"},
             sources={1: {"n": "Rig One", "u": icecast.url("/one")}, 2: {"n": "Rig Two", "u": icecast.url("/two")},
-                     3: {"n": "Rig #3 Caf\xe9", "u": icecast.url("/three")}},
-            schedule=old, air_url=stub.url, weather_url=stub.url, api_port=port)
+                     3: {"n": "Rig Three", "u": icecast.url("/three")}},
+            schedule=old, air_url=stub.url, api_port=port)
         old_bytes = station.folder.read("sourceevents.ini")
         api_silent_for(station, f"{port}: port already in use")
         assert wait_requests(stub, "&artist=Rig%20Services&", 1, "the first title at AIR") == [
             "/Playing.ashx?partnerId=rigpartner&partnerKey=rigpartnerkey&id=s000000"
             "&title=Start&artist=Rig%20Services&commercial=false"]
-        rig.wait_for(lambda: station.folder.read("metaextra.txt") == b"Rig Services - Start\r\n", SERVICE_WAIT,
-                     "the title in the extra line before the weather's turn")
 
         # A paid title: one report, carrying the stamp of tallyway.txt.
         icecast.set_title("/one", PAID)
         first = wait_requests(stub, "/bill?", 1, "the paid title's report")
         stamp = station.folder.read("tallyway.txt").split(b"\r\n")[0].decode()
         assert first == [f"/bill?key=rigapikey&stamp={stamp}&artist=Acme%20%26%20Co&title=Spring%20Sale"]
-        station.wait_dump(lambda d: d.get("lblResponse") == "OK", 5, "the answer on the console")
 
         # The billing server fails; the same title airs again after another one.
         served["billing"] = 503
@@ -91,21 +76,11 @@ def test_a_station_and_its_outside_servers(icecast, make_station):
         icecast.set_title("/one", PAID)
         refused = wait_requests(stub, "/bill?", 2, "the second airing's report")[1]
         assert stamp not in refused and refused.endswith("&artist=Acme%20%26%20Co&title=Spring%20Sale")
-        assert station.folder.read("tallyway-pending.txt") is not None
-        assert len(stub.paths("/bill?")) == 2, "the first report is not sent again"
-
-        # The weather: fetched once at start, in metaextra.txt from the 61st second on.
-        rig.wait_for(lambda: station.folder.read("metaextra.txt") == (
-            b"The temperature in London is 10 degrees. Air pressure is 1012.\r\n"), 90, "the weather sentence")
-        assert time.time() - started > 60
-        assert stub.paths("/data/") == ["/data/2.5/weather?q=Brackenfield,GB&APPID=rigweatherkey"]
-        assert re.fullmatch(r"NEXT WEATHER: 2\d mins", station.dump()["lblWeather"])
 
         # Management's first minute: an error page for the schedule, a poll that hangs.
-        station.wait_dump(lambda d: d["lblConfigurationStatus"].startswith("Config update failed "), 30,
+        station.wait_dump(lambda d: "  SYS - CONFIG UPDATE FAILED (HTTP 404)" in rig.air_messages(d), 75,
                           "the failed download")
-        assert "  SYS - CONFIG UPDATE FAILED (HTTP 404)" in rig.air_messages(station)
-        rig.wait_for(lambda: clock_ran, 30, "a poll that hangs")
+        rig.wait_for(lambda: clock_ran, 75, "a poll that hangs")
         assert all(clock_ran), "the console stood still while the poll waited"
         assert (station.folder.read("sourceevents.ini"), station.dump()["CurrentSource"],
                 rig.is_running("mplayer2")) == (old_bytes, "1", False)
@@ -124,15 +99,10 @@ def test_a_station_and_its_outside_servers(icecast, make_station):
 
         report = rig.wait_for(last_report, 75, "a whole report with source 3 on air")
         assert [p.endswith("&active=Y") for p in report] == [i == 3 for i in range(10)]
-        assert f"&name=Rig%20%233%20Caf%E9&url={icecast.url('/three')}&active=Y" in report[3]
 
-        # Then the server is down. Nothing changes, and the downloaded schedule
-        # still puts source 2 on air at its second.
+        # Then the server is down, and the downloaded schedule puts source 2 on
+        # air at its second.
         stub.close()
-        station.wait_dump(lambda d: "  SYS - CONFIG UPDATE FAILED (Connection refused)" in rig.air_messages(d), 75,
-                          "the download against the stopped server")
-        assert (station.folder.read("sourceevents.ini"), station.dump()["CurrentSource"],
-                rig.is_running("mplayer2")) == (new, "3", True)
         rig.wait_for(lambda: rig.player_log_has(station, 1, "Name   : Rig Two\n"),
                      today.epoch(due) - time.time() + 10, "the downloaded entry to air source 2")
         station.wait_dump(lambda d: d["CurrentSource"] == "2", 5, "source 2 on air")

@@ -1,10 +1,8 @@
-"""The integration test rig: real Icecast servers fed by ffmpeg tone streams,
-stand-in HTTP services, station folders and the real program, and the
-players watched and killed by name."""
+"""The integration test rig: real Icecast servers fed by ffmpeg tone streams, stand-in HTTP services, station folders
+and the real program, and the players watched and killed by name."""
 
 from .icecast import IcecastServer
-from .local import StubServer, WaitTimeout, free_port, port_answers, wait_for
-from .processes import (PLAYER_NAMES, is_running, kill_by_name, kill_players, live_pids_by_name,
-                        pids_by_name, stop_all, wait_gone)
-from .station import (DEAD_URL, Station, StationFolder, Today, air_messages, entry, parse_dump,
-                      player_log_has, playing, remove_tree, summarise)
+from .local import StubServer, free_port, port_answers, wait_for
+from .processes import PLAYER_NAMES, is_running, kill_by_name, kill_players, live_pids_by_name, pids_by_name, stop_all
+from .station import (Station, StationFolder, Today, air_messages, entry, player_log_has, playing, remove_tree,
+                      summarise)

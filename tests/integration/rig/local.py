@@ -1,6 +1,5 @@
-"""What runs in the test process: waiting on events with a deadline, free
-local ports, and stand-ins for the outside HTTP services (management,
-billing, TuneIn AIR, weather) that record the path of every request."""
+"""What runs in the test process: waiting on events with a deadline, free local ports, and stand-ins for the outside
+HTTP services (management, billing, TuneIn AIR, weather) that record the path of every request."""
 
 import http.server
 import socket
@@ -8,16 +7,9 @@ import threading
 import time
 
 
-class WaitTimeout(AssertionError):
-    pass
-
-
 def wait_for(predicate, timeout, what, interval=0.1):
-    """Polls `predicate` until it returns a truthy value, which is returned.
-
-    Fails naming `what` and the last value seen once the deadline passes, or
-    at once when the predicate fails an assertion. Other exceptions count as
-    "not yet", so that a file being rewritten does not break the wait."""
+    """Polls `predicate` until it returns a truthy value, which is returned; fails naming `what` and the last value
+    after `timeout` seconds, or at once on an AssertionError. Other exceptions count as "not yet"."""
     deadline = time.monotonic() + timeout
     while True:
         try:
@@ -29,7 +21,7 @@ def wait_for(predicate, timeout, what, interval=0.1):
         except Exception as error:  # noqa: BLE001 - retried until the deadline
             last = error
         if time.monotonic() >= deadline:
-            raise WaitTimeout(f"timed out after {timeout:.1f} s waiting for {what}; last: {last!r}")
+            raise AssertionError(f"timed out after {timeout:.1f} s waiting for {what}; last: {last!r}")
         time.sleep(interval)
 
 
@@ -48,8 +40,8 @@ def port_answers(port):
 
 
 class StubServer:
-    """Answers every GET on `port` (0: a free one) with `reply(path) ->
-    (status, body)` (text goes as Latin-1) and records its path in `requests`."""
+    """Answers every GET on `port` (0: a free one) with `reply(path) -> (status, body)` (text goes as Latin-1) and
+    records its path in `requests`."""
 
     def __init__(self, reply=lambda path: (200, "OK"), port=0):
         self.requests, self.reply = [], reply

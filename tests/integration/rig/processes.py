@@ -1,6 +1,5 @@
-"""Processes: the players found and killed by name through /proc, and every
-process the rig starts, registered so that `stop_all()` (run by the
-fixtures and at exit) leaves nothing behind, also after a failed test."""
+"""Processes: the players found and killed by name through /proc, and every process the rig starts, registered so that
+`stop_all()` (run by the fixtures and at exit) leaves nothing behind, also after a failed test."""
 
 import atexit
 import os
@@ -8,14 +7,11 @@ import signal
 import subprocess
 from pathlib import Path
 
-from .local import wait_for
-
 PLAYER_NAMES = ("mplayer1", "mplayer2")
 
 
 def live_pids_by_name(names):
-    """{name: set of PIDs} of the live (non-zombie) processes whose kernel
-    name (/proc/PID/comm) is exactly one of `names`."""
+    """{name: set of PIDs} of the live (non-zombie) processes named exactly one of `names`."""
     live = {name: set() for name in names}
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
@@ -38,8 +34,7 @@ def is_running(name):
 
 
 def kill_by_name(name):
-    """SIGKILLs every process named `name` (MPlayer forks a cache process
-    under its own name, so every match goes)."""
+    # MPlayer forks a cache process under its own name: every match goes.
     for pid in pids_by_name(name):
         try:
             os.kill(pid, signal.SIGKILL)
@@ -50,10 +45,6 @@ def kill_by_name(name):
 def kill_players():
     for name in PLAYER_NAMES:
         kill_by_name(name)
-
-
-def wait_gone(name, timeout=5.0):
-    wait_for(lambda: not is_running(name), timeout, f"every '{name}' process to end")
 
 
 _started = []

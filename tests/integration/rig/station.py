@@ -1,5 +1,5 @@
-"""Station folders, schedules on today's clock, and the real program running
-in a folder under Qt's offscreen platform, watched through its console dump."""
+"""Station folders, schedules on today's clock, and the real program running in a folder under Qt's offscreen platform,
+watched through its console dump."""
 
 import os
 import re
@@ -8,7 +8,7 @@ import tempfile
 import time
 from pathlib import Path
 
-from .local import WaitTimeout, wait_for
+from .local import wait_for
 from .processes import PLAYER_NAMES, end, is_running, spawn
 
 HERE = Path(__file__).resolve().parent
@@ -17,7 +17,6 @@ BINARY = os.environ.get("BRACKENFIELD_BIN") or str(HERE.parents[2] / "build" / "
 DEAD_URL = "http://127.0.0.1:9"
 DEFAULT_SETTINGS = dict(line.split("=", 1) for line in (HERE / "settings.ini").read_text().splitlines()
                         if line and not line.startswith("#"))
-AIR_LINE = re.compile(r" \d{4}-\d\d-\d\d \d\d:\d\d:\d\d(.*)")
 
 
 def entry(weekday, hhmmss, source):
@@ -26,9 +25,8 @@ def entry(weekday, hhmmss, source):
 
 
 class Today:
-    """Today's weekday and clock for schedules on the machine's local time.
-    Waits first, when needed, so that `span` seconds from now stay on today's
-    date and a few seconds of today have passed (000000 is then in the past)."""
+    """Today's weekday and clock for schedules on the machine's local time. Waits first, when needed, so that `span`
+    seconds from now stay on today's date and a few seconds of today have passed (000000 is then in the past)."""
 
     def __init__(self, span=60):
         tm = time.localtime()
@@ -50,8 +48,8 @@ class Today:
 
 
 def parse_dump(text):
-    """The console dump as {name: value}: one "name TAB value" a line, with
-    backslash, CR, LF and TAB in values escaped as \\\\, \\r, \\n, \\t."""
+    """The console dump as {name: value}: one "name TAB value" a line, with backslash, CR, LF and TAB in values escaped
+    as \\\\, \\r, \\n, \\t."""
     escapes = {"\\": "\\", "r": "\r", "n": "\n", "t": "\t"}
     unescape = lambda m: escapes.get(m.group(1), m.group(0))  # noqa: E731
     return {name: re.sub(r"\\(.)", unescape, value)
@@ -59,20 +57,14 @@ def parse_dump(text):
 
 
 def air_messages(console):
-    """The station log's messages (newest first) in a console dump or a running Station."""
-    console = console.dump() if isinstance(console, Station) else console
-    lines = [line for line in console.get("txtAIR", "").split("\r\n") if line]
-    stamped = [AIR_LINE.fullmatch(line) for line in lines]
-    assert all(stamped), f"station log line without its stamp in {lines!r}"
-    return [match.group(1) for match in stamped]
+    """The station log's messages in a console dump, newest first, without their stamps (" YYYY-MM-DD hh:mm:ss")."""
+    return [line[20:] for line in console.get("txtAIR", "").split("\r\n") if line]
 
 
 class StationFolder:
-    """A working folder for the program: settings (the rig's settings.ini with
-    `settings` on top; a value None drops the key), the source list from
-    {number: {"n": name, "u": url, "s": command}}, the schedule lines and the
-    player links, and a private MPlayer home (outside the working folder)
-    whose config plays to no sound card."""
+    """A working folder for the program: settings (the rig's settings.ini with `settings` on top; a value None drops the
+    key), the source list from {number: {"n": name, "u": url, "s": command}}, the schedule lines and the player links,
+    and a private MPlayer home (outside the working folder) whose config plays to no sound card."""
 
     def __init__(self, settings=None, sources=None, schedule=None):
         self.root = Path(tempfile.mkdtemp(prefix="rig-station-"))
@@ -95,7 +87,7 @@ class StationFolder:
         return self.path / name
 
     def write(self, name, lines):
-        """Writes `lines` to file `name` with CR LF line ends (text as Latin-1)."""
+        """Writes `lines` with CR LF line ends (text as Latin-1)."""
         self.file(name).write_bytes(b"".join(line.encode("latin-1") + b"\r\n" for line in lines))
 
     def read(self, name):
@@ -106,11 +98,10 @@ class StationFolder:
 
 
 class Station:
-    """The real program running in a StationFolder; the outside services it
-    is given on its command line point at a dead address unless named."""
+    """The real program running in a StationFolder; the outside services it is given on its command line point at a dead
+    address unless named."""
 
-    def __init__(self, folder, binary=None, api_port=None, air_url=DEAD_URL, weather_url=DEAD_URL,
-                 extra_args=()):
+    def __init__(self, folder, binary=None, api_port=None, air_url=DEAD_URL, weather_url=DEAD_URL, extra_args=()):
         self.folder, self.binary, self.extra_args = folder, binary or BINARY, list(extra_args)
         self.api_port, self.air_url, self.weather_url = api_port, air_url, weather_url
         self.dump_path = folder.root / "console.dump"
@@ -130,8 +121,7 @@ class Station:
         self.dump_path.unlink(missing_ok=True)
         env = dict(os.environ, MPLAYER_HOME=str(self.folder.mplayer_home), QT_QPA_PLATFORM="offscreen")
         self.proc = spawn(self.command(), self.output_path, cwd=self.folder.path, env=env)
-        self.wait_dump(lambda d: "SYSTEM STARTUP" in d.get("txtAIR", ""), 15.0,
-                       "the station's startup line in txtAIR")
+        self.wait_dump(lambda d: "SYSTEM STARTUP" in d.get("txtAIR", ""), 15.0, "the station's startup line")
         return self
 
     def alive(self):
@@ -156,8 +146,7 @@ class Station:
             return {}
 
     def wait_dump(self, predicate, timeout, what):
-        """Waits until `predicate(console)` holds and returns its value; fails
-        at once when the program has ended."""
+        """Waits until `predicate(console)` holds and returns its value; fails at once when the program has ended."""
         def check():
             if not self.alive():
                 raise AssertionError(f"the station ended; output:\n{self.output()[-2000:]}")
@@ -165,8 +154,8 @@ class Station:
 
         try:
             return wait_for(check, timeout, what)
-        except WaitTimeout as error:
-            raise WaitTimeout(f"{error}\nconsole now: {summarise(self.dump())}") from None
+        except AssertionError as error:
+            raise AssertionError(f"{error}\nconsole now: {summarise(self.dump())}") from None
 
     def player_log(self, slot):
         return (self.folder.read(f"mplayer{slot}.log") or b"").decode("latin-1")
