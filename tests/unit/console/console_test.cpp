@@ -67,7 +67,7 @@ TEST(DisplayTimers, UptimeSecondsCounterAndTheOnAirIndicator) {
 
 using MainWindowTest = QtAppTest;
 
-TEST_F(MainWindowTest, DrawsEveryLabelAndEachChangeOfTheModelAndPassesClicksThroughTheFailureBoundary) {
+TEST_F(MainWindowTest, DrawsEveryLabelAndTheModelsTextsAndPassesClicksThroughTheFailureBoundary) {
     TestStation t;
     MainWindow window(*t);
     window.show();

@@ -74,8 +74,10 @@ TEST(PlayerLogReader, TakesTheLastCompleteIcyLineWithoutItsClosingBytes) {
         {icy("Song';StreamUrl='x"), "Song';StreamUrl='x"},  // only the last two bytes go
         {icy("One") + "ICY Info: StreamTitle='\n", ""}, {"ICY Info: StreamTitle='A\n", "A"},
         {"icy info: StreamTitle='Song';\n", ""},
-        {"Playing http://x.\n" + status + status + "\n" + icy("First") + status + status + icy("Second") + status, "Second"},
-        {"\x00\x01\xff\xfe garbage\x00\n"s + icy("Caf\xc3\xa9 \xe9\x00!"s) + "\x00\x00\x80\r\x00"s, "Caf\xc3\xa9 \xe9\x00!"s},
+        {"Playing http://x.\n" + status + status + "\n" + icy("First") + status + status + icy("Second") + status,
+         "Second"},
+        {"\x00\x01\xff\xfe garbage\x00\n"s + icy("Caf\xc3\xa9 \xe9\x00!"s) + "\x00\x00\x80\r\x00"s,
+         "Caf\xc3\xa9 \xe9\x00!"s},
         {icy("Done") + "ICY Info: StreamTitle='Half wri", "Done"}, {"ICY Info: StreamTitle='Half wri", ""}};
     // clang-format on
     for (const auto& [log, title] : cases) {
@@ -240,7 +242,8 @@ TEST(AirUpdate, SendsEachChangeOfArtistOrTitleOnceAndDefaultsAsCommercial) {
     // clang-format off
     const std::tuple<Strings, Strings, std::string> cases[] = {
         {{"Artist - Song", "Artist - Song"}, {song, ""}, "Artist|Song"},
-        {{"Artist - Song", "Artist - Other Song"}, {song, "title=Other%20Song&artist=Artist&commercial=false"}, "Artist|Other Song"},
+        {{"Artist - Song", "Artist - Other Song"}, {song, "title=Other%20Song&artist=Artist&commercial=false"},
+         "Artist|Other Song"},
         {{"Artist - Song", "Other - Song"}, {song, "title=Song&artist=Other&commercial=false"}, "Other|Song"},
         {{"Artist - Title", "Song", "Song"}, {"title=Title&artist=Artist&commercial=false", ad, ""}, "Song|"},
         {{"", "A - B"}, {"", ad}, "A - B|"},
@@ -274,7 +277,8 @@ TEST(Weather, ComposesTheSentenceFromTheReplysFieldsOrFallsBack) {
         {Reply("283.9"), london + "10 degrees." + pressure}, {Reply("272.9"), london + "-1 degree." + pressure},
         {Reply("323.15"), london + "50 degrees." + pressure}, {Reply("324.15"), no}, {Reply("223.14"), no},
         {Reply("223.15"), london + "-50 degrees." + pressure}, {R"({"cod":401, "message": "Invalid API key"})", no},
-        {Reply("283.9", "1012345", "Llanfairpwllgwyng"), "The temperature in Llanfairpwllgwyn is 10 degrees. Air pressure is 101234."}};
+        {Reply("283.9", "1012345", "Llanfairpwllgwyng"),
+         "The temperature in Llanfairpwllgwyn is 10 degrees. Air pressure is 101234."}};
     // clang-format on
     for (const auto& [body, sentence] : cases) EXPECT_EQ(ComposeWeather(body, no), sentence) << body;
 }

@@ -184,7 +184,6 @@ TEST_F(QtHttpClientTest, ReturnsTheBodyOfAnyStatusOrTheStatusAloneOrTheErrorAndS
     probe.listen(QHostAddress::LocalHost, 0);
     const quint16 closedPort = probe.serverPort();
     probe.close();
-    client.setTimeoutMs(500);
     // The URL, headers only, what comes back.
     // clang-format off
     const std::tuple<std::string, bool, std::string> cases[] = {
@@ -197,8 +196,10 @@ TEST_F(QtHttpClientTest, ReturnsTheBodyOfAnyStatusOrTheStatusAloneOrTheErrorAndS
         {"ftp://127.0.0.1/", true, "0 [] 35752 URL is malformed"},
         {"http:///path", false, "0 [] 35752 URL is malformed"}};
     // clang-format on
-    for (const auto& [url, headersOnly, expected] : cases)
+    for (const auto& [url, headersOnly, expected] : cases) {
+        client.setTimeoutMs(url.ends_with("/silent") ? 500 : 10000);  // a loaded machine answers late
         EXPECT_EQ(show(headersOnly ? client.fetchHeaders(url) : client.fetch(url)), expected) << url;
+    }
     // The URL's bytes reach the server as they are.
     EXPECT_EQ(server.requestLines.front(), "GET /ok?title=Caf%E9%20au%20lait&artist=A HTTP/1.1");
 }

@@ -85,16 +85,22 @@ TEST(NextEventCalculation, PicksTheLastPastAndTheNextEntry) {
     // clang-format off
     const Case cases[] = {
         {"SundayNoon", "1 080000 2\r\n1 200000 4\r\n", 1, 12, 0, 0, "1 080000 2", "1 200000 4"},
-        {"SundayNightTakesMondaysFirst", "1 080000 2\r\n1 200000 4\r\n2 060000 1\r\n", 1, 21, 0, 0, "1 200000 4", "2 060000 1"},
-        {"SaturdayRollsOverToSunday", "7 180000 3\r\n1 090000 5\r\n1 060000 6\r\n2 050000 1\r\n", 7, 20, 0, 0, "7 180000 3", "1 060000 6"},
+        {"SundayNightTakesMondaysFirst", "1 080000 2\r\n1 200000 4\r\n2 060000 1\r\n",
+         1, 21, 0, 0, "1 200000 4", "2 060000 1"},
+        {"SaturdayRollsOverToSunday", "7 180000 3\r\n1 090000 5\r\n1 060000 6\r\n2 050000 1\r\n",
+         7, 20, 0, 0, "7 180000 3", "1 060000 6"},
         {"TomorrowWaitsWhileTodayHasALaterEntry", "2 010000 1\r\n1 230000 3\r\n", 1, 12, 0, 0, X, "1 230000 3"},
         {"EntryAtExactlyNowIsNeither", "1 120000 3\r\n", 1, 12, 0, 0, X, X},
-        {"CommentsAndMalformedLines", "; 080000 2\r\n;1 080000\r\n1-080000 2\r\n1 080000 2 \r\n 1 080000 2\r\n1 200000 4\r\n", 1, 12, 0, 0, X, "1 200000 4"},
-        {"WeekdayOutsideOneToSevenOrALetter", "0 080000 2\r\n8 200000 4\r\n9 060000 1\r\nA 080000 2\r\n", 7, 12, 0, 0, X, X},
+        {"CommentsAndMalformedLines",
+         "; 080000 2\r\n;1 080000\r\n1-080000 2\r\n1 080000 2 \r\n 1 080000 2\r\n1 200000 4\r\n",
+         1, 12, 0, 0, X, "1 200000 4"},
+        {"WeekdayOutsideOneToSevenOrALetter", "0 080000 2\r\n8 200000 4\r\n9 060000 1\r\nA 080000 2\r\n",
+         7, 12, 0, 0, X, X},
         {"NonDigitActionKept", "1 080000 A\r\n1 200000 #\r\n", 1, 12, 0, 0, "1 080000 A", "1 200000 #"},
         {"BinaryJunkSkipped", junk, 1, 12, 0, 0, "1 080000 2", std::string("1 200000 \xff", 10)},
         {"MissingFileChangesNothing", "<missing>", 1, 12, 0, 0, "1 080000 2", "1 200000 4", "1 080000 2", "1 200000 4"},
-        {"NextKeptWhenNothingIsLater", "1 080000 2\r\n4 100000 3\r\n", 1, 12, 0, 0, "1 080000 2", "1 080000 2", X, "1 080000 2"},
+        {"NextKeptWhenNothingIsLater", "1 080000 2\r\n4 100000 3\r\n",
+         1, 12, 0, 0, "1 080000 2", "1 080000 2", X, "1 080000 2"},
         {"HeldThroughItsMinuteWhateverTheWeekday", "1 080000 2\r\n", 1, 12, 0, 30, X, "3 120000 1", X, "3 120000 1"}};
     // clang-format on
     for (const Case& c : cases) {

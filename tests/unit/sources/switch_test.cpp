@@ -134,6 +134,7 @@ TEST(ManualSwitchTest, ForceSourceRestartsTheSourceShownOnSlotOneFromScratchAndR
     t.state().CheckSource = "1";
     const char* files[] = {"mplayer1.log", "mplayer2.log", "mplayer.log", "metadata.txt", "metaextra.txt"};
     for (const char* f : files) t.folder.write(f, "x");
+    for (std::string_view timer : {TimerName::SourceCheck, TimerName::CheckMplayerOK}) t.timers.stop(timer);
     cmdForceSource_Click(*t);
 
     EXPECT_EQ(t.processes.log, (Strings{"kill mplayer1", "kill mplayer2",
