@@ -1,10 +1,8 @@
 """Fixtures of the integration tests: Icecast servers with tone streams, stations that are killed at the end of each
 test (their output printed when it failed), and the lock that makes runs on one machine take turns."""
 
-import fcntl
 import os
 import sys
-import tempfile
 
 import pytest
 
@@ -24,8 +22,7 @@ def clean_players():
     # Players are found and killed by name, so two runs on one machine (two
     # checkouts) take turns: the second waits here for the first to end.
     # Players left by an earlier run would be taken for ours.
-    with open(os.path.join(tempfile.gettempdir(), "brackenfield-players.lock"), "w") as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)
+    with rig.players_lock():
         rig.kill_players()
         yield
         rig.stop_all()

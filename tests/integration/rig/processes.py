@@ -2,12 +2,26 @@
 `stop_all()` (run by the fixtures and at exit) leaves nothing behind, also after a failed test."""
 
 import atexit
+import fcntl
 import os
 import signal
 import subprocess
+import tempfile
 from pathlib import Path
 
 PLAYER_NAMES = ("mplayer1", "mplayer2")
+
+
+def players_lock():
+    """Waits for and takes the lock that makes the runs of players on one machine (tests, benches, the soak) take
+    turns, since players are found and killed by name; held until the returned file is closed."""
+    lock = open(os.path.join(tempfile.gettempdir(), "brackenfield-players.lock"), "w")
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except BlockingIOError:
+        print("waiting for the players lock (another run has players on this machine)", flush=True)
+        fcntl.flock(lock, fcntl.LOCK_EX)
+    return lock
 
 
 def live_pids_by_name(names):
