@@ -45,12 +45,13 @@ std::string PlayerLog(size_t bytes, int statusLines) {
     char buf[160];
     double seconds = 0;
     for (int title = 0; log.size() < bytes; ++title) {
-        std::snprintf(buf, sizeof buf, "\nICY Info: StreamTitle='Artist %d - Song Title %d';\n", title % 997, title);
+        std::snprintf(buf, sizeof buf, "\nICY Info: StreamTitle='Artist %d - Song Title %d';\n", title % 997,
+                      title);
         log += buf;
         for (int i = 0; i < statusLines; ++i) {
             seconds += 10.0 / statusLines;
-            std::snprintf(buf, sizeof buf, "\rA:%7.1f (%02d:%02d.%d) of 0.0 (unknown)  0.4%% 20%%",
-                          seconds, static_cast<int>(seconds) / 60 % 60, static_cast<int>(seconds) % 60,
+            std::snprintf(buf, sizeof buf, "\rA:%7.1f (%02d:%02d.%d) of 0.0 (unknown)  0.4%% 20%%", seconds,
+                          static_cast<int>(seconds) / 60 % 60, static_cast<int>(seconds) % 60,
                           static_cast<int>(seconds * 10) % 10);
             log += buf;
         }
@@ -73,13 +74,21 @@ void MetadataTick(benchmark::State& state, int statusLines) {
 }
 
 // Quiet player: about one status line per title.
-void BM_MetadataTick(benchmark::State& state) { MetadataTick(state, 1); }
+void BM_MetadataTick(benchmark::State& state) {
+    MetadataTick(state, 1);
+}
 // A player that prints its status line every second.
-void BM_MetadataTickStatusEverySecond(benchmark::State& state) { MetadataTick(state, 10); }
+void BM_MetadataTickStatusEverySecond(benchmark::State& state) {
+    MetadataTick(state, 10);
+}
 
 }  // namespace
 
 BENCHMARK(BM_MetadataTick)->Arg(10 << 10)->Arg(1 << 20)->Arg(20 << 20)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MetadataTickStatusEverySecond)->Arg(10 << 10)->Arg(1 << 20)->Arg(20 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MetadataTickStatusEverySecond)
+    ->Arg(10 << 10)
+    ->Arg(1 << 20)
+    ->Arg(20 << 20)
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -70,7 +70,8 @@ void ApiServerWindow::ShowFailure(const ApiFailure& failure) {
 }
 
 std::unique_ptr<ApiServerWindow> OpenApiServerWindow(Station& station) {
-    auto window = std::make_unique<ApiServerWindow>(station, station.options.apiPort, station.options.apiBind);
+    auto window =
+        std::make_unique<ApiServerWindow>(station, station.options.apiPort, station.options.apiBind);
     window->show();
     return window;
 }

@@ -48,7 +48,9 @@ void cmdViewSource_Click(Station& station) {
     OpenInEditor(station, "sourcelist.ini");
 }
 
-void Form_Unload(Station& station) { station.quit(); }
+void Form_Unload(Station& station) {
+    station.quit();
+}
 
 void cmdTerminate_Click(Station& station) {
     StopPlayer(station, 1);

@@ -35,8 +35,8 @@ std::string FormatUptime(int32_t seconds) {
     s -= 60 * m;
     m -= 60 * h;
     h -= 24 * d;
-    return std::to_string(d) + " days " + std::to_string(h) + " hrs " + TwoDigits(m) + " mins " + TwoDigits(s) +
-           " secs";
+    return std::to_string(d) + " days " + std::to_string(h) + " hrs " + TwoDigits(m) + " mins " +
+           TwoDigits(s) + " secs";
 }
 
 void tmrUptimeDisplayUpdate_Timer(Station& station) {
@@ -46,7 +46,8 @@ void tmrUptimeDisplayUpdate_Timer(Station& station) {
     Label& booted = station.console.lblBooted;
     if (booted.caption == "N/A" && s.SystemStart.size() >= 19) {
         const std::string& st = s.SystemStart;  // MM-DD-YYYY-HH:MM:SS
-        booted.caption = st.substr(6, 4) + "-" + st.substr(0, 2) + "-" + st.substr(3, 2) + " " + st.substr(11, 8);
+        booted.caption =
+            st.substr(6, 4) + "-" + st.substr(0, 2) + "-" + st.substr(3, 2) + " " + st.substr(11, 8);
     }
     station.console.lblUptime.caption = FormatUptime(s.SystemRuntime);
 }

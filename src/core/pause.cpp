@@ -12,6 +12,8 @@ void Pause(Station& station, double seconds) {
     station.clock.sleep(seconds);
 }
 
-void Pause(Station& station, std::string_view seconds) { Pause(station, ParseLeadingNumber(seconds)); }
+void Pause(Station& station, std::string_view seconds) {
+    Pause(station, ParseLeadingNumber(seconds));
+}
 
 }  // namespace bf

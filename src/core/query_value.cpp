@@ -26,8 +26,8 @@ std::string PercentEncode(std::string_view value, Plain plain) {
 
 std::string QueryValue(std::string_view value) {
     return PercentEncode(value, [](unsigned char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-               c == '_' || c == '~';
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+               c == '.' || c == '_' || c == '~';
     });
 }
 

@@ -18,7 +18,9 @@ constexpr std::string_view kSection = "Brackenfield";
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+               auto lower = [](char c) {
+                   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+               };
                return lower(x) == lower(y);
            });
 }
@@ -53,7 +55,8 @@ std::optional<std::string> LookUp(std::string_view text, std::string_view key) {
                 return;
             }
             const size_t close = line.find(']');
-            const std::string_view name = Trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
+            const std::string_view name =
+                Trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
             inSection = EqualNoCase(name, kSection);
             seenSection = inSection;
             return;
@@ -62,7 +65,8 @@ std::optional<std::string> LookUp(std::string_view text, std::string_view key) {
         const size_t eq = line.find('=');
         if (eq == std::string_view::npos || !EqualNoCase(Trim(line.substr(0, eq)), key)) return;
         std::string_view value = Trim(line.substr(eq + 1));
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front()) {
             value = value.substr(1, value.size() - 2);
         }
         found = std::string(value);

@@ -80,7 +80,9 @@ struct Station : Platform {
     std::function<void(std::string_view)> logSink = WriteToStandardOutput;
 
     // Every file of the station is opened as working folder + bare name.
-    std::filesystem::path file(std::string_view bareName) const { return workingFolder / std::string(bareName); }
+    std::filesystem::path file(std::string_view bareName) const {
+        return workingFolder / std::string(bareName);
+    }
 };
 
 }  // namespace bf

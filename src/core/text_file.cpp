@@ -1,11 +1,11 @@
 #include "core/text_file.h"
 
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <fstream>
 
 namespace bf {

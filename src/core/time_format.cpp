@@ -19,10 +19,18 @@ static std::string Year(const LocalTime& t) {
 std::string FormatTime(const LocalTime& t) {
     return TwoDigits(t.hour) + ":" + TwoDigits(t.minute) + ":" + TwoDigits(t.second);
 }
-std::string FormatDateYMD(const LocalTime& t) { return Year(t) + "-" + TwoDigits(t.month) + "-" + TwoDigits(t.day); }
-std::string FormatDateMDY(const LocalTime& t) { return TwoDigits(t.month) + "-" + TwoDigits(t.day) + "-" + Year(t); }
-std::string FormatDateDMY(const LocalTime& t) { return TwoDigits(t.day) + "-" + TwoDigits(t.month) + "-" + Year(t); }
-std::string FormatDateYDM(const LocalTime& t) { return Year(t) + "-" + TwoDigits(t.day) + "-" + TwoDigits(t.month); }
+std::string FormatDateYMD(const LocalTime& t) {
+    return Year(t) + "-" + TwoDigits(t.month) + "-" + TwoDigits(t.day);
+}
+std::string FormatDateMDY(const LocalTime& t) {
+    return TwoDigits(t.month) + "-" + TwoDigits(t.day) + "-" + Year(t);
+}
+std::string FormatDateDMY(const LocalTime& t) {
+    return TwoDigits(t.day) + "-" + TwoDigits(t.month) + "-" + Year(t);
+}
+std::string FormatDateYDM(const LocalTime& t) {
+    return Year(t) + "-" + TwoDigits(t.day) + "-" + TwoDigits(t.month);
+}
 std::string FormatBillingStamp(const LocalTime& t) {
     return Year(t) + TwoDigits(t.month) + TwoDigits(t.day) + "-" + TwoDigits(t.hour) + TwoDigits(t.minute) +
            TwoDigits(t.second);

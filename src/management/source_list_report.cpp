@@ -18,7 +18,8 @@ void ReportSourceList(Station& station) {
         // its own; the rest of this one could only repeat or contradict it.
         if (station.management.reportsStarted != run) return;
         const std::string url = ManagementQuery(station, s.ManagementSendURL) + "&item=" + std::to_string(i) +
-                                "&name=" + RequestLineValue(table[i].name) + "&url=" + RequestLineValue(table[i].url) +
+                                "&name=" + RequestLineValue(table[i].name) +
+                                "&url=" + RequestLineValue(table[i].url) +
                                 "&active=" + (i == s.CurrentSource ? "Y" : "N");
         // The reply means nothing; a lost slot is sent again with the next report.
         FetchOnInet1(station, url, ManagementTimeoutMs::Report);

@@ -1,9 +1,9 @@
 #include "metadata/air_update.h"
 
+#include "core/query_value.h"
 #include "core/station.h"
 #include "core/time_format.h"
 #include "metadata/metadata_outputs.h"
-#include "core/query_value.h"
 
 namespace bf {
 

@@ -4,10 +4,10 @@
 #include <optional>
 #include <vector>
 
+#include "core/query_value.h"
 #include "core/station.h"
 #include "core/text_file.h"
 #include "core/time_format.h"
-#include "core/query_value.h"
 
 namespace bf {
 

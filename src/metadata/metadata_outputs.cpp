@@ -18,7 +18,9 @@ constexpr std::string_view kTrafficMarker = "!!*SYS*!!*TA1*!!";
 constexpr std::string_view kCrLf = "\r\n";
 constexpr size_t kExtraLabelWidth = 64;
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 void SetIndicator(Label& label, bool lit) {
     label.foreColour = lit ? Colour::White : Colour::DimText;
@@ -40,7 +42,9 @@ bool ContainsNoCase(std::string_view text, std::string_view marker) {
     return hit != text.end() || marker.empty();
 }
 
-bool IsSystemCommand(std::string_view title) { return ContainsNoCase(title, kSystemMarker); }
+bool IsSystemCommand(std::string_view title) {
+    return ContainsNoCase(title, kSystemMarker);
+}
 
 bool IsBillingTitle(std::string_view title) {
     std::string padded(title.substr(0, 2));

@@ -61,7 +61,8 @@ void TakeLine(std::string_view line, PlayerLogValues& values) {
 std::string ReadPlayerLog(Station& station) {
     const int16_t slot = station.state.CurrentMplayer;
     if (slot == 0) return {};
-    const std::optional<std::string> log = ReadWholeFile(station.file("mplayer" + std::to_string(slot) + ".log"));
+    const std::optional<std::string> log =
+        ReadWholeFile(station.file("mplayer" + std::to_string(slot) + ".log"));
     if (!log) return {};
 
     // A last line without its line end is still being written: it is read
@@ -76,7 +77,13 @@ std::string ReadPlayerLog(Station& station) {
         // Every prefix starts with one of these letters; most lines are the
         // player's status lines and stop here.
         switch (line.empty() ? '\0' : line.front()) {
-            case 'I': case 'N': case 'G': case 'W': case 'P': case 'B': case 'S':
+            case 'I':
+            case 'N':
+            case 'G':
+            case 'W':
+            case 'P':
+            case 'B':
+            case 'S':
                 TakeLine(line, values);
                 break;
             default:
@@ -84,7 +91,8 @@ std::string ReadPlayerLog(Station& station) {
         }
     });
     for (size_t i = 0; i < kHeaderLines.size(); ++i) {
-        if (values.headers[i]) (station.console.*kHeaderLines[i].label).caption = std::string(*values.headers[i]);
+        if (values.headers[i])
+            (station.console.*kHeaderLines[i].label).caption = std::string(*values.headers[i]);
     }
     return std::string(values.title);
 }

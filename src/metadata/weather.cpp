@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "core/number_parse.h"
-#include "core/station.h"
 #include "core/query_value.h"
+#include "core/station.h"
 
 namespace bf {
 

@@ -19,7 +19,7 @@ constexpr int StillExecuting = 35764;
 }  // namespace HttpError
 
 struct HttpResult {
-    std::string body;       // empty when the fetch failed or was cancelled
+    std::string body;  // empty when the fetch failed or was cancelled
     int error = HttpError::None;
     std::string errorText;  // description of the error, empty when none
     int status = 0;         // the server's HTTP status; 0 when it did not answer

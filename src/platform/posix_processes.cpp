@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QUrl>
-
 #include <cerrno>
 #include <memory>
 
@@ -46,7 +45,7 @@ private:
 // Opens with close-on-exec, never onto 0, 1 or 2: the child moves these
 // descriptors onto its standard streams, and a source that already sat on
 // one of them would be overwritten or closed at exec.
-FileDescriptor openForChild(const char* path, int flags, mode_t mode = 0) {
+FileDescriptor OpenForChild(const char* path, int flags, mode_t mode = 0) {
     int fd = ::open(path, flags | O_CLOEXEC, mode);
     if (fd >= 0 && fd <= 2) {
         const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
@@ -62,11 +61,11 @@ struct ChildSetup {
     int stdinFd;
     int stdoutFd;
     int stderrFd;
-    int reportFd;  // exec failure: errno written here
+    int reportFd;   // exec failure: errno written here
     int highestFd;  // for the fallback when close_range is missing
 };
 
-void writeErrno(int fd, int error) {
+void WriteErrno(int fd, int error) {
     ssize_t n;
     do {
         n = ::write(fd, &error, sizeof error);
@@ -75,9 +74,9 @@ void writeErrno(int fd, int error) {
 
 // Runs in the grandchild, after fork in a possibly threaded process: only
 // async-signal-safe calls from here on.
-[[noreturn]] void execChild(const ChildSetup& s) {
+[[noreturn]] void ExecChild(const ChildSetup& s) {
     if (::dup2(s.stdinFd, 0) < 0 || ::dup2(s.stdoutFd, 1) < 0 || ::dup2(s.stderrFd, 2) < 0) {
-        writeErrno(s.reportFd, errno);
+        WriteErrno(s.reportFd, errno);
         ::_exit(127);
     }
     // Dispositions and the mask are inherited across exec; the program must
@@ -97,11 +96,11 @@ void writeErrno(int fd, int error) {
         for (int fd = 3; fd <= s.highestFd; ++fd) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
     ::execv(s.path, s.argv);
-    writeErrno(s.reportFd, errno);
+    WriteErrno(s.reportFd, errno);
     ::_exit(127);
 }
 
-int highestDescriptor() {
+int HighestDescriptor() {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
         limit.rlim_cur > 65536) {
@@ -113,13 +112,13 @@ int highestDescriptor() {
 // Starts the program detached in its own session through a double fork and
 // reaps the short-lived middle process at once. Returns 0 once the program
 // has been executed, else the errno of the failed step.
-int spawnDetached(const char* path, char* const* argv, int stdinFd, int stdoutFd, int stderrFd) {
+int SpawnDetached(const char* path, char* const* argv, int stdinFd, int stdoutFd, int stderrFd) {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) return errno;
     FileDescriptor reportRead(pipeFds[0]);
     FileDescriptor reportWrite(pipeFds[1]);
 
-    const ChildSetup setup{path, argv, stdinFd, stdoutFd, stderrFd, reportWrite.get(), highestDescriptor()};
+    const ChildSetup setup{path, argv, stdinFd, stdoutFd, stderrFd, reportWrite.get(), HighestDescriptor()};
 
     const pid_t middle = ::fork();
     if (middle < 0) return errno;
@@ -127,10 +126,10 @@ int spawnDetached(const char* path, char* const* argv, int stdinFd, int stdoutFd
         ::setsid();
         const pid_t grandchild = ::fork();
         if (grandchild < 0) {
-            writeErrno(setup.reportFd, errno);
+            WriteErrno(setup.reportFd, errno);
             ::_exit(1);
         }
-        if (grandchild == 0) execChild(setup);
+        if (grandchild == 0) ExecChild(setup);
         ::_exit(0);
     }
 
@@ -151,7 +150,7 @@ int spawnDetached(const char* path, char* const* argv, int stdinFd, int stdoutFd
 
 // Reads a small /proc file; empty when it cannot be read (the process may
 // have ended meanwhile).
-std::string readProcFile(const std::string& path) {
+std::string ReadProcFile(const std::string& path) {
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) return {};
     std::string text;
@@ -173,8 +172,8 @@ struct ProcessInfo {
 
 // Name and state of one process from /proc/PID/stat: "PID (NAME) S ...".
 // The name may itself hold blanks and ")", so it ends at the last ")".
-std::optional<ProcessInfo> readProcess(pid_t pid) {
-    const std::string stat = readProcFile("/proc/" + std::to_string(pid) + "/stat");
+std::optional<ProcessInfo> ReadProcess(pid_t pid) {
+    const std::string stat = ReadProcFile("/proc/" + std::to_string(pid) + "/stat");
     const auto open = stat.find('(');
     const auto close = stat.rfind(')');
     if (open == std::string::npos || close == std::string::npos || close < open || close + 2 >= stat.size()) {
@@ -183,9 +182,11 @@ std::optional<ProcessInfo> readProcess(pid_t pid) {
     return ProcessInfo{stat.substr(open + 1, close - open - 1), stat[close + 2]};
 }
 
-bool isLive(const ProcessInfo& p) { return p.state != 'Z' && p.state != 'X' && p.state != 'x'; }
+bool IsLive(const ProcessInfo& p) {
+    return p.state != 'Z' && p.state != 'X' && p.state != 'x';
+}
 
-std::optional<pid_t> parsePid(const char* text) {
+std::optional<pid_t> ParsePid(const char* text) {
     if (*text == '\0') return std::nullopt;
     long value = 0;
     for (const char* c = text; *c; ++c) {
@@ -199,29 +200,31 @@ std::optional<pid_t> parsePid(const char* text) {
 // Calls visit(pid, info) for every process until it returns false; false
 // when the process table cannot be opened.
 template <typename Visit>
-bool forEachProcess(Visit visit) {
+bool ForEachProcess(Visit visit) {
     const std::unique_ptr<DIR, int (*)(DIR*)> proc(::opendir("/proc"), ::closedir);
     if (!proc) return false;
     while (const dirent* entry = ::readdir(proc.get())) {
-        const auto pid = parsePid(entry->d_name);
+        const auto pid = ParsePid(entry->d_name);
         if (!pid) continue;
-        const auto info = readProcess(*pid);
+        const auto info = ReadProcess(*pid);
         if (!info) continue;
         if (!visit(*pid, *info)) break;
     }
     return true;
 }
 
-std::string kernelName(const std::string& imageName) { return imageName.substr(0, kNameLength); }
+std::string KernelName(const std::string& imageName) {
+    return imageName.substr(0, kNameLength);
+}
 
 // Kills through a pidfd after checking the name once more, so that a process
 // that ended between the scan and the kill cannot take a stranger's signal
 // when its number is reused.
-void killProcess(pid_t pid, const std::string& name) {
+void KillProcess(pid_t pid, const std::string& name) {
 #ifdef SYS_pidfd_open
     FileDescriptor pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
     if (pidfd.valid()) {
-        const auto again = readProcess(pid);
+        const auto again = ReadProcess(pid);
         if (again && again->name == name) ::syscall(SYS_pidfd_send_signal, pidfd.get(), SIGKILL, nullptr, 0);
         return;
     }
@@ -235,9 +238,9 @@ void killProcess(pid_t pid, const std::string& name) {
 bool PosixProcesses::startPlayer(const std::string& program, const std::vector<std::string>& args,
                                  const std::string& stdoutPath) {
     if (program.empty()) return false;
-    const FileDescriptor input = openForChild("/dev/null", O_RDONLY);
-    const FileDescriptor output = openForChild(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const FileDescriptor errors = openForChild("/dev/null", O_WRONLY);
+    const FileDescriptor input = OpenForChild("/dev/null", O_RDONLY);
+    const FileDescriptor output = OpenForChild(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const FileDescriptor errors = OpenForChild("/dev/null", O_WRONLY);
     if (!input.valid() || !output.valid() || !errors.valid()) return false;
 
     // Built before the fork: the child may not allocate.
@@ -247,25 +250,25 @@ bool PosixProcesses::startPlayer(const std::string& program, const std::vector<s
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
 
-    return spawnDetached(program.c_str(), argv.data(), input.get(), output.get(), errors.get()) == 0;
+    return SpawnDetached(program.c_str(), argv.data(), input.get(), output.get(), errors.get()) == 0;
 }
 
 void PosixProcesses::killByName(const std::string& imageName) {
     if (imageName.empty()) return;
-    const std::string name = kernelName(imageName);
+    const std::string name = KernelName(imageName);
     const pid_t self = ::getpid();
-    forEachProcess([&](pid_t pid, const ProcessInfo& info) {
-        if (pid != self && isLive(info) && info.name == name) killProcess(pid, name);
+    ForEachProcess([&](pid_t pid, const ProcessInfo& info) {
+        if (pid != self && IsLive(info) && info.name == name) KillProcess(pid, name);
         return true;
     });
 }
 
 std::optional<bool> PosixProcesses::isRunning(const std::string& imageName) {
     if (imageName.empty()) return false;
-    const std::string name = kernelName(imageName);
+    const std::string name = KernelName(imageName);
     bool found = false;
-    const bool scanned = forEachProcess([&](pid_t, const ProcessInfo& info) {
-        found = isLive(info) && info.name == name;
+    const bool scanned = ForEachProcess([&](pid_t, const ProcessInfo& info) {
+        found = IsLive(info) && info.name == name;
         return !found;
     });
     if (!scanned) return std::nullopt;
@@ -273,20 +276,21 @@ std::optional<bool> PosixProcesses::isRunning(const std::string& imageName) {
 }
 
 void PosixProcesses::runShellCommand(const std::string& command) {
-    const FileDescriptor null = openForChild("/dev/null", O_RDWR);
+    const FileDescriptor null = OpenForChild("/dev/null", O_RDWR);
     if (!null.valid()) return;
     char shell[] = "/bin/sh";
     char dashC[] = "-c";
     char* const argv[] = {shell, dashC, const_cast<char*>(command.c_str()), nullptr};
-    spawnDetached(shell, argv, null.get(), null.get(), null.get());
+    SpawnDetached(shell, argv, null.get(), null.get(), null.get());
 }
 
 bool PosixProcesses::openInEditor(const std::string& path) {
     // The desktop services need the GUI application; without one (a test, a
     // headless tool) there is no editor to open.
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) return false;
-    const QString absolute = QFileInfo(QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size())))
-                                 .absoluteFilePath();
+    const QString absolute =
+        QFileInfo(QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size())))
+            .absoluteFilePath();
     return QDesktopServices::openUrl(QUrl::fromLocalFile(absolute));
 }
 

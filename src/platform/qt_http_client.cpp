@@ -9,7 +9,6 @@
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
-
 #include <string_view>
 
 namespace bf {
@@ -31,18 +30,21 @@ namespace {
 // end then runs into the timeout instead of filling the memory.
 constexpr qint64 kMaxBodyBytes = 16 * 1024 * 1024;
 
-HttpResult failure(int error, std::string text) { return HttpResult{{}, error, std::move(text)}; }
+HttpResult failure(int error, std::string text) {
+    return HttpResult{{}, error, std::move(text)};
+}
 
 // URLs are bytes and carry their query values unencoded (blanks, 8-bit
 // titles). Encode exactly those bytes so that the server decodes the same
 // bytes again, whatever their character set.
-QUrl toUrl(const std::string& text) {
+QUrl ToUrl(const std::string& text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     QByteArray encoded;
     encoded.reserve(static_cast<qsizetype>(text.size()));
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        const bool plain = byte > 0x20 && byte < 0x7f && std::string_view("\"<>\\^`{|}").find(c) == std::string_view::npos;
+        const bool plain =
+            byte > 0x20 && byte < 0x7f && std::string_view("\"<>\\^`{|}").find(c) == std::string_view::npos;
         if (plain) {
             encoded += c;
         } else {
@@ -54,7 +56,7 @@ QUrl toUrl(const std::string& text) {
     return QUrl(QString::fromLatin1(encoded), QUrl::TolerantMode);
 }
 
-bool isFetchable(const QUrl& url) {
+bool IsFetchable(const QUrl& url) {
     const QString scheme = url.scheme();
     return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
            !url.host().isEmpty();
@@ -62,19 +64,22 @@ bool isFetchable(const QUrl& url) {
 
 // An error Qt reports for an HTTP status (404, 500, ...): the server did
 // answer, and its answer is the reply.
-bool isStatusError(QNetworkReply::NetworkError e) {
+bool IsStatusError(QNetworkReply::NetworkError e) {
     return (e >= QNetworkReply::ContentAccessDenied && e <= QNetworkReply::UnknownContentError) ||
            (e >= QNetworkReply::InternalServerError && e <= QNetworkReply::UnknownServerError) ||
-           e == QNetworkReply::ProtocolInvalidOperationError || e == QNetworkReply::ProxyAuthenticationRequiredError;
+           e == QNetworkReply::ProtocolInvalidOperationError ||
+           e == QNetworkReply::ProxyAuthenticationRequiredError;
 }
 
-HttpResult resultOf(QNetworkReply& reply) {
+HttpResult ResultOf(QNetworkReply& reply) {
     const QNetworkReply::NetworkError e = reply.error();
     const bool answered = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    if (e == QNetworkReply::NoError || (answered && isStatusError(e))) {
+    if (e == QNetworkReply::NoError || (answered && IsStatusError(e))) {
         const QByteArray body = reply.readAll();
         const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        return HttpResult{std::string(body.constData(), static_cast<std::size_t>(body.size())), HttpError::None, {},
+        return HttpResult{std::string(body.constData(), static_cast<std::size_t>(body.size())),
+                          HttpError::None,
+                          {},
                           status};
     }
     switch (e) {
@@ -109,9 +114,13 @@ QtHttpClient::~QtHttpClient() {
     cancel();
 }
 
-bool QtHttpClient::busy() const { return running_ != nullptr; }
+bool QtHttpClient::busy() const {
+    return running_ != nullptr;
+}
 
-void QtHttpClient::setTimeoutMs(int ms) { timeoutMs_ = ms > 0 ? ms : kDefaultTimeoutMs; }
+void QtHttpClient::setTimeoutMs(int ms) {
+    timeoutMs_ = ms > 0 ? ms : kDefaultTimeoutMs;
+}
 
 void QtHttpClient::cancel() {
     Request* request = running_;
@@ -133,9 +142,10 @@ HttpResult QtHttpClient::fetchHeaders(const std::string& url) {
 
 HttpResult QtHttpClient::run(const std::string& url, bool headersOnly) {
     cancel();
-    if (QCoreApplication::instance() == nullptr) return failure(HttpError::OtherNetworkError, "No event loop");
-    const QUrl target = toUrl(url);
-    if (!isFetchable(target)) return failure(HttpError::MalformedUrl, "URL is malformed");
+    if (QCoreApplication::instance() == nullptr)
+        return failure(HttpError::OtherNetworkError, "No event loop");
+    const QUrl target = ToUrl(url);
+    if (!IsFetchable(target)) return failure(HttpError::MalformedUrl, "URL is malformed");
 
     Request request;
     const std::shared_ptr<bool> alive = alive_;
@@ -184,7 +194,8 @@ HttpResult QtHttpClient::run(const std::string& url, bool headersOnly) {
     HttpResult result;
     switch (request.end) {
         case Request::End::Finished:
-            result = request.reply ? resultOf(*request.reply) : failure(HttpError::Cancelled, "Request cancelled");
+            result =
+                request.reply ? ResultOf(*request.reply) : failure(HttpError::Cancelled, "Request cancelled");
             break;
         case Request::End::HeadersRead:
             result = HttpResult{{}, HttpError::None, {}, request.status};
@@ -192,7 +203,7 @@ HttpResult QtHttpClient::run(const std::string& url, bool headersOnly) {
         case Request::End::TimedOut:
             result = failure(HttpError::TimedOut, "Request timed out");
             break;
-        case Request::End::Waiting:   // the loop was ended from outside: the application quits
+        case Request::End::Waiting:  // the loop was ended from outside: the application quits
         case Request::End::Cancelled:
             result = failure(HttpError::Cancelled, "Request cancelled");
             break;

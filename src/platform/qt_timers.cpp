@@ -14,7 +14,9 @@ namespace {
 
 // The clock and display timers (100 and 250 ms) and the once-a-second ticks
 // should not drift; the longer ones may be batched with other wake-ups.
-Qt::TimerType TimerTypeFor(int periodMs) { return periodMs <= 1000 ? Qt::PreciseTimer : Qt::CoarseTimer; }
+Qt::TimerType TimerTypeFor(int periodMs) {
+    return periodMs <= 1000 ? Qt::PreciseTimer : Qt::CoarseTimer;
+}
 
 }  // namespace
 

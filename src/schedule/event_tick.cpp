@@ -13,7 +13,9 @@ namespace bf {
 
 namespace {
 
-double NumberOf(std::string_view text) { return std::nearbyint(ParseLeadingNumber(text)); }
+double NumberOf(std::string_view text) {
+    return std::nearbyint(ParseLeadingNumber(text));
+}
 
 // The source that the latest past entry of today names, or -1 when its
 // action is not a digit (also for "X XXXXXX X", before any entry was found).

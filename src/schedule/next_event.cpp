@@ -27,7 +27,9 @@ struct Candidate {
 
 // A schedule field read as a number: the leading-number parse, rounded to a
 // whole number (a half to the even neighbour).
-double FieldValue(std::string_view field) { return std::nearbyint(ParseLeadingNumber(field)); }
+double FieldValue(std::string_view field) {
+    return std::nearbyint(ParseLeadingNumber(field));
+}
 
 // The time as six digits with leading zeros. Only a tomorrow candidate can
 // hold a negative time (a junk line such as "2 -00005 1"); it keeps its sign
@@ -53,7 +55,9 @@ std::string EntryForm(const Candidate& c) {
     return entry;
 }
 
-bool IsScheduleEntry(std::string_view line) { return line[0] != ';' && line[1] == ' '; }
+bool IsScheduleEntry(std::string_view line) {
+    return line[0] != ';' && line[1] == ' ';
+}
 
 // "Mon 07:00:00  source 2 Morning Show" after the prefix, the source's name
 // as the source list gives it now; `none` while no entry has been found.
@@ -86,7 +90,8 @@ void CalculateNextAndLast(Station& station) {
     // counts, so the event tick sees that entry for its whole minute. The
     // result is then "nothing changes", whatever the file holds.
     const std::string clockMinute = TwoDigits(clock.hour) + TwoDigits(clock.minute);
-    if (std::string_view(s.NextEvent).substr(std::min<size_t>(2, s.NextEvent.size()), 4) == clockMinute) return;
+    if (std::string_view(s.NextEvent).substr(std::min<size_t>(2, s.NextEvent.size()), 4) == clockMinute)
+        return;
 
     const std::optional<std::string> content = ReadWholeFile(station.file("sourceevents.ini"));
     if (!content) return;

@@ -43,8 +43,8 @@ void tmrCheckMplayerOK_Timer(Station& station) {
 
     // The request above stands even when the restart log cannot be written.
     const LocalTime now = station.clock.now();
-    const std::string line =
-        "RESTART " + FormatDateMDY(now) + " " + FormatTime(now) + " SOURCE:" + std::to_string(s.WasPlaying) + "\r\n";
+    const std::string line = "RESTART " + FormatDateMDY(now) + " " + FormatTime(now) +
+                             " SOURCE:" + std::to_string(s.WasPlaying) + "\r\n";
     AppendToFile(station.file("error.log"), line);
 }
 
