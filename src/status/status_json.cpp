@@ -105,6 +105,7 @@ std::string StatusJson(const Station& station) {
     const StationState& s = station.state;
     const ConsoleModel& c = station.console;
     const StationCounters& n = station.counters;
+    const OnAirRecord& onAir = station.onAir;
     const LocalTime now = station.clock.now();
     auto caption = [](const Label& label) { return Text(label.caption); };
     return Object({
@@ -114,18 +115,18 @@ std::string StatusJson(const Station& station) {
                             {"uptime", caption(c.lblUptime)},
                             {"uptime_seconds", Number(s.SystemRuntime)},
                             {"mode", Text(c.cmdAutoManual.caption)}})},
-        {"on_air", Object({{"number", Number(s.CurrentSource)},
-                           {"name", caption(c.lblStudio)},
-                           {"url", caption(c.lblCurrentSource)},
-                           {"slot", Number(s.CurrentMplayer)},
+        {"on_air", Object({{"number", Number(onAir.CurrentSource())},
+                           {"name", Text(onAir.source().name)},
+                           {"url", Text(onAir.source().url)},
+                           {"slot", Number(onAir.CurrentMplayer())},
                            {"status", caption(c.lblStatus)},
                            {"lamp", Text(CssColour(c.lblStatus.backColour))}})},
         {"now_playing", Object({{"title", caption(c.lblRXmetadata)},
                                 {"output", caption(c.lblMetadataOutput)},
                                 {"extra", caption(c.lblMetadataExtra)},
                                 {"seconds_since_change", Number(SecondsSinceTitleChange(station))}})},
-        {"failover", Object({{"active", Bool(s.SilenceFlag == 1)},
-                             {"failed_checks", Number(s.LinkFailCount)},
+        {"failover", Object({{"active", Bool(onAir.failoverActive())},
+                             {"failed_checks", Number(onAir.LinkFailCount())},
                              {"status", caption(c.lblFailText)},
                              {"lamp", Text(CssColour(c.lblFail.backColour))},
                              {"tested_url", caption(c.lblFailURL)},
