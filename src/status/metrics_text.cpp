@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "core/station.h"
+#include "core/text_decode.h"
 #include "status/status_json.h"
 
 namespace bf {
@@ -32,7 +33,7 @@ private:
 std::string LabelPair(std::string_view name, std::string_view bytes) {
     std::string out(name);
     out += "=\"";
-    for (const char c : Utf8(bytes)) {
+    for (const char c : ToUtf8(bytes)) {
         if (c == '\\' || c == '"') out += '\\';
         if (c == '\n')
             out += "\\n";
