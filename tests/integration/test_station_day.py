@@ -1,8 +1,8 @@
 """A day in the life of a station, with the real program and real players on two Icecast servers (the sources on one,
-the backup on the other): the schedule's first source, a pre-roll and two entries in one minute, a title, an API session that switches to a
-source whose URL a shell would misread, the status listener read by Prometheus's parser and rendered by headless
-Chromium, a player killed from outside, and the death and return of the sources' server. Only the order of events is
-asserted; how long they take is measured in bench/."""
+the backup on the other): the schedule's first source, a pre-roll and two entries in one minute, a title, an API
+session that switches to a source whose URL a shell would misread, the status listener read by Prometheus's parser
+and rendered by headless Chromium, a player killed from outside, and the death and return of the sources' server.
+Only the order of events is asserted; how long they take is measured in bench/."""
 
 import collections
 import os
