@@ -82,6 +82,7 @@ def test_a_day_on_air(icecast_pair, make_station):
         rig.wait_for(lambda: rig.is_running("mplayer1") and rig.is_running("mplayer2"),
                      today.epoch(minute + 5) - time.time() + 10, "both players in the scheduled switch")
         rig.wait_for(lambda: not rig.is_running("mplayer1"), 12, "mplayer1 to end")
+        assert rig.player_log_has(station, 2, "Starting playback..."), "mplayer1 stopped before mplayer2 played"
         rig.wait_for(lambda: rig.playing(station, "Rig Two") == 2, 15, "Rig Two on slot 2")
 
         # A title, in UTF-8, from the real player's output to the output file
