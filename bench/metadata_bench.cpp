@@ -63,7 +63,9 @@ void MetadataTick(benchmark::State& state, int statusLines) {
     bf::test::TestStation ts;
     const std::string log = PlayerLog(static_cast<size_t>(state.range(0)), statusLines);
     ts.folder.write("mplayer1.log", log);
-    ts.state().CurrentMplayer = 1;
+    ts.folder.write("sourcelist.ini", "1u:http://one.example/a\r\n");
+    ts.onAir(1);
+    ts.folder.write("mplayer1.log", log);
     ts.state().DefaultStrapline = "Brackenfield Radio";
     ts.state().ExtraMetaNowPlaying = "Now playing:";
     for (auto _ : state) {

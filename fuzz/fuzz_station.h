@@ -34,6 +34,8 @@ inline std::string_view AsText(const uint8_t* data, size_t size) {
 inline test::TestStation& FreshStation() {
     static test::TestStation s;
     s->state = StationState{};
+    s->onAir = OnAirRecord{};
+    s->schedule = ScheduleState{};
     s->console = ConsoleModel{};
     s->api = ApiServerModel{};
     s->management = ManagementRuns{};
@@ -55,7 +57,7 @@ inline test::TestStation& FreshStation() {
         http->requests.clear();
         http->queued.clear();
     }
-    s.clock.set(2026, 12, 6, 1, 12, 0, 0);
+    s.clock.set(2026, 12, 6, 12, 0, 0);
     return s;
 }
 

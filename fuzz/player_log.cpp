@@ -18,8 +18,10 @@ void Tick(test::TestStation& s) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     test::TestStation& s = fuzz::FreshStation();
+    static const bool listWritten = (s.folder.write("sourcelist.ini", "1u:http://one.example/a\r\n"), true);
+    (void)listWritten;
+    s.onAir(1);
     StationState& state = s->state;
-    state.CurrentMplayer = 1;
     state.DefaultStrapline = "Brackenfield Radio";
     state.ExtraMetaNowPlaying = "Now playing:";
     state.FilterSystem = "1";

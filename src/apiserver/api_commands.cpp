@@ -36,8 +36,10 @@ std::string SourceEntryText(std::string_view number, std::string_view url, std::
 }
 
 std::string CurrentSourceBody(const Station& station) {
-    const ConsoleModel& c = station.console;
-    return SourceEntryText(c.lblSourceNumber.caption, c.lblCurrentSource.caption, c.lblStudio.caption);
+    const OnAirRecord& onAir = station.onAir;
+    // Before the first switch, as the console shows it then.
+    if (!onAir.everOnAir()) return SourceEntryText("None", "None", "NONE");
+    return SourceEntryText(std::to_string(onAir.CurrentSource()), onAir.source().url, onAir.source().name);
 }
 
 // Sources 1 to 9, then the backup.
@@ -67,7 +69,7 @@ struct SwitchOutcome {
 // are told of.
 SwitchOutcome SwitchTo(Station& station, const std::string& number) {
     try {
-        return {ForceSwitch(station, number), std::nullopt};
+        return {ForceSwitch(station, number, SwitchCause::Api), std::nullopt};
     } catch (const std::exception& e) {
         return {false, ApiFailure{e.what(), ApiErrorLine::SetSource}};
     } catch (...) {
@@ -106,7 +108,6 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
         const std::string suffix = " - CHANGE TO SOURCE " + number;
         body = "Source: " + number + "\r\nOK\r\n";
         command = ApiCommand::SetCurrent;
-        station.counters.nextSwitchCause = SwitchCause::Api;
         const SwitchOutcome outcome = SwitchTo(station, number);
         failure = outcome.failure;
         // A number without a playable source is refused: nothing switched.

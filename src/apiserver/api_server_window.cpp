@@ -5,7 +5,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include "console/display_text.h"
+#include "core/text_decode.h"
 #include "core/station.h"
 
 namespace bf {
@@ -54,7 +54,7 @@ void ApiServerWindow::ShowRow(int16_t slot) {
         rowsArea_->resize(kRowLeft * 2 + kRowWidth, (index + 1) * (kRowHeight + kRowGap));
     }
     if (slot >= 0 && static_cast<size_t>(slot) < texts.size())
-        rows_[slot]->setText(DecodeForDisplay(texts[slot]));
+        rows_[slot]->setText(QString::fromStdString(ToUtf8(texts[slot])));
 }
 
 void ApiServerWindow::ShowFailure(const ApiFailure& failure) {
@@ -62,7 +62,7 @@ void ApiServerWindow::ShowFailure(const ApiFailure& failure) {
     // failure is in the station log anyway.
     if (failureBox_) return;
     auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
-                                DecodeForDisplay(ApiFailureText(failure)), QMessageBox::Ok, this);
+                                QString::fromStdString(ToUtf8(ApiFailureText(failure))), QMessageBox::Ok, this);
     box->setModal(false);
     box->setAttribute(Qt::WA_DeleteOnClose);
     failureBox_ = box;

@@ -31,6 +31,7 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
           Platform{clock_, processes_, timers_, InetTestURL_, Inet1_, InetAIR_, InetTallyway_, InetWeather_},
           workingFolder, options.station),
       window_(station_) {
+    station_.listener = &reactions_;
     station_.quit = [] { EndAtOnce(); };
     station_.openApiServer = [this] { apiWindow_ = OpenApiServerWindow(station_); };
     window_.show();

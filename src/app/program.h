@@ -6,6 +6,7 @@
 
 #include "apiserver/api_server_window.h"
 #include "app/options.h"
+#include "app/station_reactions.h"
 #include "console/console_dump.h"
 #include "console/main_window.h"
 #include "core/station.h"
@@ -32,6 +33,7 @@ private:
     QtTimers timers_;
     QtHttpClient InetTestURL_, Inet1_, InetAIR_, InetTallyway_, InetWeather_;
     Station station_;
+    StationReactions reactions_{station_};
     MainWindow window_;
     // Opened by the startup when APIallowed is "1"; listens on --api-port.
     std::unique_ptr<ApiServerWindow> apiWindow_;

@@ -61,15 +61,10 @@ void Startup(Station& station) {
 
     // Everything below depends on the settings.
     const std::string tallyway = LoadSettings(station);
-    // Nothing is on air: the first event tick, one second after its timer
-    // starts, chooses the source and starts the first player.
-    s.CurrentMplayer = 0;
-    s.CurrentSource = -1;
-    s.WasPlaying = -1;
-    s.NextEvent = "X XXXXXX X";
-    s.LastEvent = "X XXXXXX X";
+    // Nothing is on air (station.onAir as constructed): the first event
+    // tick, one second after its timer starts, chooses the source and starts
+    // the first player.
     s.ManagementCounter = 0;
-    s.SilenceFlag = 0;
     c.lblMetadataOutput.caption = s.DefaultStrapline;
     c.comboSourceList.items.clear();
     for (char n = '0'; n <= '9'; ++n)
@@ -104,7 +99,6 @@ void Startup(Station& station) {
         station.timers.start(TimerName::Weather);
         c.lblWeather.caption = "NO WEATHER";
     }
-    s.LinkFailCount = 0;
     if (s.CheckSource != "1") {
         c.lblFailText.caption = "DISABLED";
         c.lblFailURL.caption = "NONE";

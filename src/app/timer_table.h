@@ -6,6 +6,7 @@
 #include "console/display_timers.h"
 #include "core/timer_names.h"
 #include "management/management_timers.h"
+#include "management/source_list_report.h"
 #include "metadata/air_update.h"
 #include "metadata/billing_reporter.h"
 #include "metadata/player_log_reader.h"
@@ -13,6 +14,7 @@
 #include "schedule/event_tick.h"
 #include "schedule/next_event.h"
 #include "sources/health_check.h"
+#include "sources/on_air.h"
 #include "sources/watchdog.h"
 
 namespace bf {
@@ -27,7 +29,7 @@ struct TimerSpec {
 };
 
 // Every timer of the main window. The startup decides which of them run.
-inline constexpr std::array<TimerSpec, 14> kMainWindowTimers{{
+inline constexpr std::array<TimerSpec, 16> kMainWindowTimers{{
     {TimerName::UptimeDisplayUpdate, 1000, tmrUptimeDisplayUpdate_Timer},
     {TimerName::Counter, 1000, tmrCounter_Timer},
     {TimerName::ClockandEventCheck, 100, tmrClockandEventCheck_Timer},
@@ -42,6 +44,8 @@ inline constexpr std::array<TimerSpec, 14> kMainWindowTimers{{
     {TimerName::Weather, 1000, tmrWeather_Timer},
     {TimerName::SourceCheck, kSourceCheckPeriodMs, tmrSourceCheck_Timer},
     {TimerName::CheckFile, 1000, tmrCheckFile_Timer},
+    {TimerName::SwitchOverlap, kOverlapTickMs, tmrSwitchOverlap_Timer},
+    {TimerName::ReportSourceList, 1, tmrReportSourceList_Timer},
 }};
 
 // The period of a main-window timer; 0 for a name not in the table.

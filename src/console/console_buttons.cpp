@@ -3,7 +3,8 @@
 #include "core/station.h"
 #include "core/station_log.h"
 #include "core/timer_names.h"
-#include "sources/player_control.h"
+#include "schedule/event_tick.h"
+#include "sources/on_air.h"
 
 namespace bf {
 
@@ -12,6 +13,7 @@ void cmdAutoManual_Click(Station& station) {
     if (mode.caption != "AUTOMATIC") {
         mode.caption = "AUTOMATIC";
         mode.backColour = Colour::Green;
+        ResumeSchedule(station);
         station.timers.start(TimerName::CheckAndDoEvents);
     } else {
         mode.caption = "MANUAL";
@@ -53,8 +55,7 @@ void Form_Unload(Station& station) {
 }
 
 void cmdTerminate_Click(Station& station) {
-    StopPlayer(station, 1);
-    StopPlayer(station, 2);
+    StopAllPlayers(station);
     station.quit();
 }
 

@@ -62,15 +62,20 @@ std::string DumpConsole(const Station& station) {
     Item(out, "txtAIR", c.txtAIR);
     Flag(out, "window.maximized", c.window.maximized);
     Flag(out, "window.sizableBorder", c.window.sizableBorder);
-    Number(out, "CurrentMplayer", long{s.CurrentMplayer});
-    Number(out, "CurrentSource", long{s.CurrentSource});
-    Number(out, "WasPlaying", long{s.WasPlaying});
-    Number(out, "SilenceFlag", long{s.SilenceFlag});
-    Number(out, "LinkFailCount", long{s.LinkFailCount});
-    Number(out, "LinkSource", long{s.LinkSource});
-    Item(out, "LinkStoredSource", s.LinkStoredSource);
-    Item(out, "NextEvent", s.NextEvent);
-    Item(out, "LastEvent", s.LastEvent);
+    const OnAirRecord& onAir = station.onAir;
+    Number(out, "CurrentMplayer", long{onAir.CurrentMplayer()});
+    Number(out, "CurrentSource", long{onAir.CurrentSource()});
+    Number(out, "WasPlaying", long{onAir.WasPlaying()});
+    Number(out, "SilenceFlag", onAir.failoverActive() ? 1L : 0L);
+    Number(out, "LinkFailCount", long{onAir.LinkFailCount()});
+    Number(out, "LinkSource", long{onAir.selected().number});
+    Item(out, "LinkStoredSource", onAir.selected().url);
+    Item(out, "Failover", kFailoverStateNames[static_cast<size_t>(onAir.failover())]);
+    Number(out, "OverlapSlot", long{onAir.overlapSlot()});
+    Item(out, "NextEvent",
+         EntryForm(station.schedule.next ? std::optional(station.schedule.next->entry) : std::nullopt));
+    Item(out, "LastEvent",
+         EntryForm(station.schedule.last ? std::optional(station.schedule.last->entry) : std::nullopt));
     Item(out, "RXmetadata", s.RXmetadata);
     Item(out, "PreviousMetadata", s.PreviousMetadata);
     Number(out, "TimerCount", long{s.TimerCount});

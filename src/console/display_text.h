@@ -5,10 +5,7 @@
 
 namespace bf {
 
-// Text of the model is bytes: shown as UTF-8 when it is valid UTF-8,
-// otherwise as Latin-1, so that no byte is ever lost on screen. A text cut
-// at a byte count may end in the first bytes of a UTF-8 character: those are
-// left off, so that the rest still shows as UTF-8.
+// Text of the model as a label draws it (see ToUtf8).
 QString DecodeForDisplay(std::string_view bytes);
 
 }  // namespace bf

@@ -13,7 +13,7 @@ void tmrClockandEventCheck_Timer(Station& station) {
 
 void tmrUpdateDisplay_Timer(Station& station) {
     ConsoleModel& c = station.console;
-    const int16_t slot = station.state.CurrentMplayer;
+    const int16_t slot = station.onAir.CurrentMplayer();
     c.lblMplayer.caption = slot == 0 ? "None" : std::to_string(slot);
     const uint32_t colour = slot != 0 ? Colour::Green : Colour::Red;
     c.lblStatus.caption = slot != 0 ? "ON AIR" : "NO SOURCE";

@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "core/console_model.h"
+#include "core/on_air.h"
+#include "core/schedule_state.h"
 #include "core/station_counters.h"
+#include "core/station_events.h"
 #include "core/station_log.h"
 #include "core/station_state.h"
 #include "platform/clock.h"
@@ -66,10 +69,16 @@ struct Station : Platform {
     const StationOptions options;
 
     StationState state;
+    OnAirRecord onAir;
+    ScheduleState schedule;
     ConsoleModel console;
     ApiServerModel api;
     ManagementRuns management;
     StationCounters counters;
+
+    // Told of switches, failovers, returns, titles and restarts; app/ points
+    // it at the reactions it wires. By default nobody listens.
+    StationListener* listener = &NobodyListens();
 
     // Ends the program at once (no further handler runs). Set by
     // app/Program; tests record the call.

@@ -15,16 +15,13 @@ struct PaidItem {
     bool operator==(const PaidItem&) const = default;
 };
 
-// The one record of the station. Integers are 16-bit, the uptime 32-bit.
+// The station's record beside what is on air (station.onAir) and the
+// schedule (station.schedule). Integers are 16-bit, the uptime 32-bit.
 // Settings fields carry the names of their keys and never change after
-// startup.
+// startup. PlayURL mirrors the URL on air.
 struct StationState {
-    int16_t CurrentMplayer = 0;
     std::string DefaultStrapline;
     std::string ExtraMetaNowPlaying;
-    int16_t CurrentSource = -1;
-    std::string NextEvent = "X XXXXXX X";
-    std::string LastEvent = "X XXXXXX X";
     int16_t ManagementUpdate = 0;
     std::string ManagementURL;
     std::string ManagementSendURL;
@@ -33,9 +30,7 @@ struct StationState {
     int16_t ManagementCounter = 0;
     int16_t CheckForChanges = 0;
     std::string CheckForChangeURL;
-    int16_t WasPlaying = -1;
     std::string PlayURL;
-    int16_t SilenceFlag = 0;
     std::string APIallowed;
     std::string APIkey;
     std::string AIRenable;
@@ -52,9 +47,6 @@ struct StationState {
     int16_t TimerCount = 0;
     std::string AIRdefaultTitle;
     std::string AIRdefaultArtist;
-    int16_t LinkFailCount = 0;
-    std::string LinkStoredSource;
-    int16_t LinkSource = 0;
     int16_t MinMax = 0;
     std::string RXmetadata;
     std::string PreviousMetadata;
@@ -81,10 +73,6 @@ struct StationState {
     // "1": the health check runs every second and the failover and return
     // overlap the players, so that nothing is silent.
     std::string FastFailover;
-    // The number of the last switch refused for want of a playable URL,
-    // until a switch goes through: the refusal is logged once, not at every
-    // tick of a schedule entry's minute.
-    std::optional<std::string> RefusedSource;
 };
 
 }  // namespace bf

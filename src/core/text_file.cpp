@@ -49,6 +49,25 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
     return content;
 }
 
+std::optional<std::string> ReadFileHead(const std::filesystem::path& path, size_t maxBytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    std::string head(maxBytes, '\0');
+    size_t used = 0;
+    while (used < head.size()) {
+        const ssize_t n = ::read(fd, head.data() + used, head.size() - used);
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        used += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    head.resize(used);
+    return head;
+}
+
 std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& path) {
     auto content = ReadWholeFile(path);
     if (!content) return std::nullopt;

@@ -45,6 +45,10 @@ void ForEachLine(std::string_view text, F&& onLine) {
 // too big to hold in memory.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
 
+// The first `maxBytes` bytes of the file (all of a shorter one); nullopt when
+// it cannot be opened or read.
+std::optional<std::string> ReadFileHead(const std::filesystem::path& path, size_t maxBytes);
+
 // The file's lines; nullopt when it cannot be opened or read.
 std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& path);
 

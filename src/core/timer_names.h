@@ -22,6 +22,10 @@ inline constexpr std::string_view AirUpdate = "tmrAirUpdate";
 inline constexpr std::string_view Weather = "tmrWeather";
 inline constexpr std::string_view SourceCheck = "tmrSourceCheck";
 inline constexpr std::string_view CheckFile = "tmrCheckFile";
+// A switch's overlap, until the old player is stopped.
+inline constexpr std::string_view SwitchOverlap = "tmrSwitchOverlap";
+// The source list report after a switch, once the switch's caller is done.
+inline constexpr std::string_view ReportSourceList = "tmrReportSourceList";
 
 // The API server window's connection time-out timer.
 inline constexpr std::string_view ApiTimeout = "tmrApiTimeout";

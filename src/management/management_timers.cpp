@@ -9,7 +9,7 @@
 #include "core/time_format.h"
 #include "management/management_link.h"
 #include "management/source_list_report.h"
-#include "sources/player_control.h"
+#include "sources/on_air.h"
 
 namespace bf {
 
@@ -84,9 +84,9 @@ void tmrCheckForChanges_Timer(Station& station) {
                                   .body;
     const std::string_view order = OrderOf(reply);
     if (order.empty() || order[0] < '0' || order[0] > '9') return;  // no change
-    // The switch refuses an order without a playable source.
-    station.counters.nextSwitchCause = SwitchCause::Management;
-    SwitchSource(station, order);
+    // An order without a playable source is refused; during a failover the
+    // ordered source becomes the one to return to.
+    SelectSource(station, order, SwitchCause::Management);
 }
 
 }  // namespace bf

@@ -2,6 +2,7 @@
 
 #include "core/query_value.h"
 #include "core/station.h"
+#include "core/timer_names.h"
 #include "management/management_link.h"
 #include "sources/source_list.h"
 
@@ -20,10 +21,19 @@ void ReportSourceList(Station& station) {
         const std::string url = ManagementQuery(station, s.ManagementSendURL) + "&item=" + std::to_string(i) +
                                 "&name=" + RequestLineValue(table[i].name) +
                                 "&url=" + RequestLineValue(table[i].url) +
-                                "&active=" + (i == s.CurrentSource ? "Y" : "N");
+                                "&active=" + (i == station.onAir.CurrentSource() ? "Y" : "N");
         // The reply means nothing; a lost slot is sent again with the next report.
         FetchOnInet1(station, url, ManagementTimeoutMs::Report);
     }
+}
+
+}  // namespace bf
+
+namespace bf {
+
+void tmrReportSourceList_Timer(Station& station) {
+    station.timers.stop(TimerName::ReportSourceList);
+    ReportSourceList(station);
 }
 
 }  // namespace bf

@@ -9,4 +9,7 @@ struct Station;
 // below 1.
 void ReportSourceList(Station& station);
 
+// Runs once (it stops its own timer): the report asked for by a switch.
+void tmrReportSourceList_Timer(Station& station);
+
 }  // namespace bf

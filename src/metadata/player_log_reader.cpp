@@ -59,7 +59,7 @@ void TakeLine(std::string_view line, PlayerLogValues& values) {
 // log is missing, unreadable or too big to hold in memory, and then the
 // header labels stay as they are.
 std::string ReadPlayerLog(Station& station) {
-    const int16_t slot = station.state.CurrentMplayer;
+    const int16_t slot = station.onAir.CurrentMplayer();
     if (slot == 0) return {};
     const std::optional<std::string> log =
         ReadWholeFile(station.file("mplayer" + std::to_string(slot) + ".log"));
@@ -105,7 +105,7 @@ void tmrGetMetadata_Timer(Station& station) {
     const bool isNew = title != s.PreviousMetadata;
 
     if (!title.empty() && title != station.console.lblRXmetadata.caption)
-        station.counters.titleChangedAt = s.SystemRuntime;
+        station.listener->titleChanged(title);
     if (!title.empty()) station.console.lblRXmetadata.caption = title;
     if (isNew && IsSystemCommand(title)) LogSystemCommand(station, title);
     // After a player restart, a failover return or a switch the first tick

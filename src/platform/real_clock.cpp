@@ -7,17 +7,13 @@
 
 namespace bf {
 
-LocalTime RealClock::now() const {
-    using namespace std::chrono;
-    const auto stamp = system_clock::now();
-    const std::time_t whole = system_clock::to_time_t(stamp);
-    // to_time_t may round; take the fraction relative to the second it chose.
-    double fraction = duration<double>(stamp - system_clock::from_time_t(whole)).count();
-    if (fraction < 0.0 || fraction >= 1.0) fraction = 0.0;
-
-    std::tm tm{};
+LocalTime LocalTimeAt(double epoch) {
     LocalTime t;
-    if (localtime_r(&whole, &tm) == nullptr) return t;
+    if (!std::isfinite(epoch)) return t;
+    const double whole = std::floor(epoch);
+    const auto seconds = static_cast<std::time_t>(whole);
+    std::tm tm{};
+    if (localtime_r(&seconds, &tm) == nullptr) return t;
     t.year = tm.tm_year + 1900;
     t.month = tm.tm_mon + 1;
     t.day = tm.tm_mday;
@@ -26,8 +22,19 @@ LocalTime RealClock::now() const {
     // A leap second (tm_sec 60) is shown as the last second of the minute.
     t.second = tm.tm_sec > 59 ? 59 : tm.tm_sec;
     t.weekday = tm.tm_wday + 1;
-    t.secondsSinceMidnight = t.hour * 3600.0 + t.minute * 60.0 + t.second + fraction;
+    t.secondsSinceMidnight = t.hour * 3600.0 + t.minute * 60.0 + t.second + (epoch - whole);
+    t.epoch = epoch;
     return t;
+}
+
+LocalTime RealClock::now() const {
+    using namespace std::chrono;
+    return LocalTimeAt(duration<double>(system_clock::now().time_since_epoch()).count());
+}
+
+double RealClock::monotonicSeconds() const {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
 void RealClock::sleep(double seconds) {

@@ -8,6 +8,7 @@ namespace bf {
 class RealClock : public Clock {
 public:
     LocalTime now() const override;
+    double monotonicSeconds() const override;
     // Sleeps the thread; the event loop is not run meanwhile.
     void sleep(double seconds) override;
 };

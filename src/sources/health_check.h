@@ -27,11 +27,6 @@ static_assert(kSourceCheckTimeoutMs < kSourceCheckPeriodMs &&
 int SourceCheckPeriodMs(const StationState& state);
 int SourceCheckTimeoutMs(const StationState& state);
 
-// During failover, makes `number` the source to return to (a schedule entry
-// that fell due meanwhile); it is tested from the next check on while the
-// backup stays on air. A number without a playable source is refused.
-void ReturnAfterFailoverTo(Station& station, int16_t number);
-
 void tmrSourceCheck_Timer(Station& station);
 
 }  // namespace bf

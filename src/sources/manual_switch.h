@@ -2,18 +2,23 @@
 
 #include <string_view>
 
+#include "core/on_air.h"
+
 namespace bf {
 
 struct Station;
 
-// Ends a failover and switches to the source with that number (with the
-// overlap and the source list report), then runs the source's command when
-// it has one. "Force Switch Now" stays disabled meanwhile. Used by the
-// button and by the remote API's set-source. A number without a playable
-// source is refused (see SwitchSource) and the failover stays: false.
-bool ForceSwitch(Station& station, std::string_view number);
+// The operator's or the remote API's switch to the source with that number:
+// it goes on air at once, or during a failover becomes the source to return
+// to; then the source's command runs when it has one. A number without a
+// playable source is refused: false.
+bool ForceSwitch(Station& station, std::string_view number, SwitchCause cause);
+
 // "Force Switch Now": ForceSwitch to the first character of the list's text.
 void cmdForceSwitch_Click(Station& station);
+
+// "FORCE SWITCH FROM BACKUP": ends a failover and restarts the source on air
+// afresh on slot 1, and re-arms the health check and the watchdog.
 void cmdForceSource_Click(Station& station);
 
 }  // namespace bf

@@ -4,7 +4,7 @@
 #include "core/station_log.h"
 #include "core/text_file.h"
 #include "core/time_format.h"
-#include "sources/player_control.h"
+#include "sources/on_air.h"
 
 namespace bf {
 
@@ -23,7 +23,6 @@ std::optional<bool> IsProcessRunning(Station& station, const std::string& imageN
 }
 
 void tmrCheckMplayerOK_Timer(Station& station) {
-    StationState& s = station.state;
     const std::optional<bool> slot1 = IsProcessRunning(station, "mplayer1");
     const std::optional<bool> slot2 = IsProcessRunning(station, "mplayer2");
 
@@ -33,18 +32,17 @@ void tmrCheckMplayerOK_Timer(Station& station) {
     // Only a process table that says both players are gone asks for a
     // restart; an unreadable one leaves the decision to the next tick.
     if (!slot1 || !slot2) return;
-    if (s.CurrentSource == -1 || *slot1 || *slot2) return;
+    const int16_t source = station.onAir.CurrentSource();
+    if (source == -1 || *slot1 || *slot2) return;
 
-    StopPlayers(station);  // clears a half-ended player
+    StopAllPlayers(station);  // clears a half-ended player
     AddToAirLog(station, "  SYS - RESTARTING MPLAYER - POSSIBLE NETWORK ISSUE");
-    s.WasPlaying = s.CurrentSource;
-    s.CurrentSource = -1;
-    ++station.counters.playerRestarts;
+    RequestRestart(station);
 
     // The request above stands even when the restart log cannot be written.
     const LocalTime now = station.clock.now();
     const std::string line = "RESTART " + FormatDateMDY(now) + " " + FormatTime(now) +
-                             " SOURCE:" + std::to_string(s.WasPlaying) + "\r\n";
+                             " SOURCE:" + std::to_string(source) + "\r\n";
     AppendToFile(station.file("error.log"), line);
 }
 

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "core/station.h"
+#include "core/text_decode.h"
 #include "status/status_json.h"
 
 namespace bf {
@@ -32,7 +33,7 @@ private:
 std::string LabelPair(std::string_view name, std::string_view bytes) {
     std::string out(name);
     out += "=\"";
-    for (const char c : Utf8(bytes)) {
+    for (const char c : ToUtf8(bytes)) {
         if (c == '\\' || c == '"') out += '\\';
         if (c == '\n')
             out += "\\n";
@@ -55,15 +56,16 @@ std::string MetricsText(const Station& station) {
     Exposition m;
 
     m.family("brackenfield_on_air_source", "gauge", "Number of the source on air; -1 when none.");
-    m.sample("brackenfield_on_air_source", s.CurrentSource);
+    m.sample("brackenfield_on_air_source", station.onAir.CurrentSource());
     m.family("brackenfield_on_air_info", "gauge", "The source on air: number, name and URL.");
     m.sample("brackenfield_on_air_info", 1,
-             LabelPair("number", std::to_string(s.CurrentSource)) + "," +
-                 LabelPair("name", c.lblStudio.caption) + "," + LabelPair("url", c.lblCurrentSource.caption));
+             LabelPair("number", std::to_string(station.onAir.CurrentSource())) + "," +
+                 LabelPair("name", station.onAir.source().name) + "," +
+                 LabelPair("url", station.onAir.source().url));
     m.family("brackenfield_failover_active", "gauge", "1 while the backup stands in for a failed source.");
-    m.sample("brackenfield_failover_active", s.SilenceFlag == 1 ? 1 : 0);
+    m.sample("brackenfield_failover_active", station.onAir.failoverActive() ? 1 : 0);
     m.family("brackenfield_failed_checks", "gauge", "Failed health checks in a row (counted up to 3).");
-    m.sample("brackenfield_failed_checks", s.LinkFailCount);
+    m.sample("brackenfield_failed_checks", station.onAir.LinkFailCount());
     m.family("brackenfield_player_running", "gauge",
              "1 while the slot's player runs, as the watchdog last found it (every 15 s).");
     m.sample("brackenfield_player_running", c.lblMplayer1.caption == "1" ? 1 : 0, "slot=\"1\"");

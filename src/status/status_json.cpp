@@ -1,10 +1,10 @@
 #include "status/status_json.h"
 
 #include <cstdio>
-#include <initializer_list>
+#include <span>
 
-#include "console/display_text.h"
 #include "core/station.h"
+#include "core/text_decode.h"
 #include "core/time_format.h"
 
 namespace bf {
@@ -14,23 +14,9 @@ namespace {
 // Station log lines the status shows, newest first.
 constexpr size_t kLogLines = 20;
 
-struct Field {
-    std::string_view name;
-    std::string json;
-};
-
-std::string Object(std::initializer_list<Field> fields) {
-    std::string out = "{";
-    for (const Field& f : fields) {
-        if (out.size() > 1) out += ',';
-        out.append("\"").append(f.name).append("\":").append(f.json);
-    }
-    return out + "}";
-}
-
-std::string Text(std::string_view bytes) {
+std::string Quoted(std::string_view utf8) {
     std::string out = "\"";
-    for (const char c : Utf8(bytes)) {
+    for (const char c : utf8) {
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -60,34 +46,46 @@ std::string Text(std::string_view bytes) {
     return out + "\"";
 }
 
-std::string Number(int64_t value) {
-    return std::to_string(value);
-}
-std::string Bool(bool value) {
-    return value ? "true" : "false";
+std::string JsonOf(const StatusValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) return Quoted(*text);
+    if (const auto* number = std::get_if<int64_t>(&value)) return std::to_string(*number);
+    if (const auto* flag = std::get_if<bool>(&value)) return *flag ? "true" : "false";
+    std::string out = "[";
+    for (const std::string& line : std::get<std::vector<std::string>>(value))
+        out += (out.size() > 1 ? "," : "") + Quoted(line);
+    return out + "]";
 }
 
 // The newest lines of the station log, without their leading blank.
-std::string LogLines(const std::string& txtAIR) {
-    std::string out = "[";
+std::vector<std::string> LogLines(const std::string& txtAIR) {
+    std::vector<std::string> lines;
     size_t at = 0;
-    for (size_t n = 0; n < kLogLines && at < txtAIR.size(); ++n) {
+    while (lines.size() < kLogLines && at < txtAIR.size()) {
         size_t end = txtAIR.find("\r\n", at);
         if (end == std::string::npos) end = txtAIR.size();
         std::string_view line = std::string_view(txtAIR).substr(at, end - at);
         if (line.starts_with(' ')) line.remove_prefix(1);
-        if (n > 0) out += ',';
-        out += Text(line);
+        lines.push_back(ToUtf8(line));
         at = end + 2;
     }
-    return out + "]";
+    return lines;
+}
+
+std::vector<std::string_view> PartsOf(std::string_view path) {
+    std::vector<std::string_view> parts;
+    for (size_t at = 0; at <= path.size();) {
+        const size_t dot = std::min(path.find('.', at), path.size());
+        parts.push_back(path.substr(at, dot - at));
+        at = dot + 1;
+    }
+    return parts;
+}
+
+bool IsIndex(std::string_view part) {
+    return !part.empty() && part[0] >= '0' && part[0] <= '9';
 }
 
 }  // namespace
-
-std::string Utf8(std::string_view bytes) {
-    return DecodeForDisplay(bytes).toUtf8().toStdString();
-}
 
 std::string CssColour(std::optional<uint32_t> colour) {
     if (!colour) return {};
@@ -101,53 +99,92 @@ int64_t SecondsSinceTitleChange(const Station& station) {
     return int64_t{station.state.SystemRuntime} - station.counters.titleChangedAt.value_or(0);
 }
 
-std::string StatusJson(const Station& station) {
+std::vector<StatusField> StatusFields(const Station& station) {
     const StationState& s = station.state;
     const ConsoleModel& c = station.console;
     const StationCounters& n = station.counters;
+    const OnAirRecord& onAir = station.onAir;
     const LocalTime now = station.clock.now();
-    auto caption = [](const Label& label) { return Text(label.caption); };
-    return Object({
-        {"station", Object({{"version", Text(BF_VERSION)},
-                            {"time", Text(FormatDateYMD(now) + " " + FormatTime(now))},
-                            {"started", caption(c.lblBooted)},
-                            {"uptime", caption(c.lblUptime)},
-                            {"uptime_seconds", Number(s.SystemRuntime)},
-                            {"mode", Text(c.cmdAutoManual.caption)}})},
-        {"on_air", Object({{"number", Number(s.CurrentSource)},
-                           {"name", caption(c.lblStudio)},
-                           {"url", caption(c.lblCurrentSource)},
-                           {"slot", Number(s.CurrentMplayer)},
-                           {"status", caption(c.lblStatus)},
-                           {"lamp", Text(CssColour(c.lblStatus.backColour))}})},
-        {"now_playing", Object({{"title", caption(c.lblRXmetadata)},
-                                {"output", caption(c.lblMetadataOutput)},
-                                {"extra", caption(c.lblMetadataExtra)},
-                                {"seconds_since_change", Number(SecondsSinceTitleChange(station))}})},
-        {"failover", Object({{"active", Bool(s.SilenceFlag == 1)},
-                             {"failed_checks", Number(s.LinkFailCount)},
-                             {"status", caption(c.lblFailText)},
-                             {"lamp", Text(CssColour(c.lblFail.backColour))},
-                             {"tested_url", caption(c.lblFailURL)},
-                             {"checked_at", caption(c.lblFailCheckTime)}})},
-        {"players", "[" + Object({{"slot", "1"}, {"running", Bool(c.lblMplayer1.caption == "1")}}) + "," +
-                        Object({{"slot", "2"}, {"running", Bool(c.lblMplayer2.caption == "2")}}) + "]"},
-        {"player_restarts", Number(static_cast<int64_t>(n.playerRestarts))},
-        {"schedule", Object({{"next", caption(c.lblNextEvent)}, {"last", caption(c.lblLastEvent)}})},
-        {"management", Object({{"status", caption(c.lblConfigurationStatus)}})},
-        {"billing", Object({{"last_report", caption(c.lblSentTime)},
-                            {"response", caption(c.lblResponse)},
-                            {"pending", Number(static_cast<int64_t>(s.PendingReports.size()))},
-                            {"sent", Number(static_cast<int64_t>(n.billingReportsSent))},
-                            {"failed", Number(static_cast<int64_t>(n.billingReportsFailed))}})},
-        {"air", Object({{"status", caption(c.lblTuneInAir)},
-                        {"updated", caption(c.lblAIRupdated)},
-                        {"artist", caption(c.lblAIRartist)},
-                        {"title", caption(c.lblAIRtitle)}})},
-        {"weather", Object({{"status", caption(c.lblWeather)}, {"text", caption(c.lblWeatherText)}})},
-        {"api", Object({{"status", caption(c.lblAPIstatus)}, {"last_request", caption(c.lblRemoteStatus)}})},
-        {"log", LogLines(c.txtAIR)},
-    });
+    auto caption = [](const Label& label) { return StatusValue(ToUtf8(label.caption)); };
+    auto text = [](std::string_view bytes) { return StatusValue(ToUtf8(bytes)); };
+    auto number = [](int64_t value) { return StatusValue(value); };
+    return {
+        {"station.version", text(BF_VERSION)},
+        {"station.time", text(FormatDateYMD(now) + " " + FormatTime(now))},
+        {"station.started", caption(c.lblBooted)},
+        {"station.uptime", caption(c.lblUptime)},
+        {"station.uptime_seconds", number(s.SystemRuntime)},
+        {"station.mode", text(c.cmdAutoManual.caption)},
+        {"on_air.number", number(onAir.CurrentSource())},
+        {"on_air.name", text(onAir.source().name)},
+        {"on_air.url", text(onAir.source().url)},
+        {"on_air.slot", number(onAir.CurrentMplayer())},
+        {"on_air.status", caption(c.lblStatus)},
+        {"on_air.lamp", text(CssColour(c.lblStatus.backColour))},
+        {"now_playing.title", caption(c.lblRXmetadata)},
+        {"now_playing.output", caption(c.lblMetadataOutput)},
+        {"now_playing.extra", caption(c.lblMetadataExtra)},
+        {"now_playing.seconds_since_change", number(SecondsSinceTitleChange(station))},
+        {"failover.active", StatusValue(onAir.failoverActive())},
+        {"failover.failed_checks", number(onAir.LinkFailCount())},
+        {"failover.status", caption(c.lblFailText)},
+        {"failover.lamp", text(CssColour(c.lblFail.backColour))},
+        {"failover.tested_url", caption(c.lblFailURL)},
+        {"failover.checked_at", caption(c.lblFailCheckTime)},
+        {"players.0.slot", number(1)},
+        {"players.0.running", StatusValue(c.lblMplayer1.caption == "1")},
+        {"players.1.slot", number(2)},
+        {"players.1.running", StatusValue(c.lblMplayer2.caption == "2")},
+        {"player_restarts", number(static_cast<int64_t>(n.playerRestarts))},
+        {"schedule.next", caption(c.lblNextEvent)},
+        {"schedule.last", caption(c.lblLastEvent)},
+        {"management.status", caption(c.lblConfigurationStatus)},
+        {"billing.last_report", caption(c.lblSentTime)},
+        {"billing.response", caption(c.lblResponse)},
+        {"billing.pending", number(static_cast<int64_t>(s.PendingReports.size()))},
+        {"billing.sent", number(static_cast<int64_t>(n.billingReportsSent))},
+        {"billing.failed", number(static_cast<int64_t>(n.billingReportsFailed))},
+        {"air.status", caption(c.lblTuneInAir)},
+        {"air.updated", caption(c.lblAIRupdated)},
+        {"air.artist", caption(c.lblAIRartist)},
+        {"air.title", caption(c.lblAIRtitle)},
+        {"weather.status", caption(c.lblWeather)},
+        {"weather.text", caption(c.lblWeatherText)},
+        {"api.status", caption(c.lblAPIstatus)},
+        {"api.last_request", caption(c.lblRemoteStatus)},
+        {"log", StatusValue(LogLines(c.txtAIR))},
+    };
+}
+
+namespace {
+
+// Writes the fields, which share their first `depth` path parts, as the JSON
+// object (or array, when the next parts are indexes) they make up: fields
+// of one container come one after another.
+void WriteContainer(std::string& out, std::span<const StatusField> fields, size_t depth) {
+    const bool array = IsIndex(PartsOf(fields.front().path)[depth]);
+    out += array ? '[' : '{';
+    for (size_t from = 0; from < fields.size();) {
+        const std::string_view key = PartsOf(fields[from].path)[depth];
+        size_t to = from + 1;
+        while (to < fields.size() && PartsOf(fields[to].path)[depth] == key) ++to;
+        if (from > 0) out += ',';
+        if (!array) out += Quoted(key) + ":";
+        if (PartsOf(fields[from].path).size() == depth + 1)
+            out += JsonOf(fields[from].value);
+        else
+            WriteContainer(out, fields.subspan(from, to - from), depth + 1);
+        from = to;
+    }
+    out += array ? ']' : '}';
+}
+
+}  // namespace
+
+std::string StatusJson(const Station& station) {
+    std::string out;
+    WriteContainer(out, StatusFields(station), 0);
+    return out;
 }
 
 }  // namespace bf

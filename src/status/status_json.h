@@ -4,16 +4,30 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 namespace bf {
 
 struct Station;
 
-// The station's bytes as UTF-8, decoded as the console draws them.
-std::string Utf8(std::string_view bytes);
+// A value of the status: text (UTF-8, as the console draws the station's
+// bytes), a number, a yes/no, or lines of text.
+using StatusValue = std::variant<std::string, int64_t, bool, std::vector<std::string>>;
 
-// The fields the status page and scripts read, as one JSON object (see the
-// README). Reads the station, never changes it.
+// One value and its place: "on_air.name"; a part made of digits is an index
+// into an array ("players.0.running").
+struct StatusField {
+    std::string_view path;
+    StatusValue value;
+};
+
+// Every value the status page and scripts read, in the order of the JSON
+// document, each container's fields together. Reads the station, never
+// changes it.
+std::vector<StatusField> StatusFields(const Station& station);
+
+// The fields as one JSON object (see the README).
 std::string StatusJson(const Station& station);
 
 // A label's colour as the page draws it: "#rrggbb", or "" when it has none.

@@ -1,10 +1,6 @@
 #include "status/status_page.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QStringList>
-#include <cmath>
+#include <map>
 #include <string_view>
 
 #include "status/status_json.h"
@@ -91,38 +87,45 @@ setInterval(refresh, 5000);
 </body></html>
 )html";
 
-std::string Html(const QString& text) {
-    return text.toHtmlEscaped().toStdString();
+std::string Html(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
 }
 
-// A field as the script shows it.
-QString Shown(const QJsonValue& value) {
-    if (value.isArray()) {
-        QStringList lines;
-        for (const QJsonValue& line : value.toArray()) lines << line.toString();
-        return lines.join(QLatin1Char('\n'));
-    }
-    if (value.isBool()) return value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
-    if (value.isDouble()) return QString::number(static_cast<qlonglong>(std::llround(value.toDouble())));
-    return value.toString();
-}
-
-QJsonValue Field(const QJsonObject& status, std::string_view path) {
-    QJsonValue value = status;
-    for (const QString& part :
-         QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())).split('.')) {
-        bool isIndex = false;
-        const int index = part.toInt(&isIndex);
-        value = isIndex ? value.toArray().at(index) : value.toObject().value(part);
-    }
-    return value;
+// A value as the script shows it.
+std::string Shown(const StatusValue& value) {
+    if (const auto* text = std::get_if<std::string>(&value)) return *text;
+    if (const auto* number = std::get_if<int64_t>(&value)) return std::to_string(*number);
+    if (const auto* flag = std::get_if<bool>(&value)) return *flag ? "yes" : "no";
+    std::string lines;
+    for (const std::string& line : std::get<std::vector<std::string>>(value))
+        lines += (lines.empty() ? "" : "\n") + line;
+    return lines;
 }
 
 }  // namespace
 
 std::string StatusPage(const Station& station) {
-    const QJsonObject status =
-        QJsonDocument::fromJson(QByteArray::fromStdString(StatusJson(station))).object();
+    std::map<std::string_view, std::string> shown;
+    for (const StatusField& field : StatusFields(station)) shown[field.path] = Shown(field.value);
     const std::string_view page = kPage;
     std::string out;
     size_t done = 0;
@@ -134,14 +137,14 @@ std::string StatusPage(const Station& station) {
             continue;
         }
         const size_t keyEnd = page.find('"', at + 8);
-        const QString shown = Shown(Field(status, page.substr(at + 8, keyEnd - at - 8)));
+        const std::string& value = shown[page.substr(at + 8, keyEnd - at - 8)];
         out.append(page.substr(done, keyEnd + 1 - done));
         done = keyEnd + 1;
         if (kind == "data-c=\"") {
-            if (!shown.isEmpty()) out.append(" style=\"background:" + Html(shown) + "\"");
+            if (!value.empty()) out.append(" style=\"background:" + Html(value) + "\"");
         } else {
             const size_t tagEnd = page.find('>', done) + 1;
-            out.append(page.substr(done, tagEnd - done)).append(Html(shown));
+            out.append(page.substr(done, tagEnd - done)).append(Html(value));
             done = tagEnd;
         }
     }

@@ -1,8 +1,8 @@
 """A day in the life of a station, with the real program and real players on two Icecast servers (the sources on one,
-the backup on the other): the schedule's first source and a scheduled switch, a title, an API session that switches to a
-source whose URL a shell would misread, the status listener read by Prometheus's parser and rendered by headless
-Chromium, a player killed from outside, and the death and return of the sources' server. Only the order of events is
-asserted; how long they take is measured in bench/."""
+the backup on the other): the schedule's first source, a pre-roll and two entries in one minute, a title, an API
+session that switches to a source whose URL a shell would misread, the status listener read by Prometheus's parser
+and rendered by headless Chromium, a player killed from outside, and the death and return of the sources' server.
+Only the order of events is asserted; how long they take is measured in bench/."""
 
 import collections
 import os
@@ -56,10 +56,12 @@ def test_a_day_on_air(icecast_pair, make_station):
     odd_url = live.url("/three") + "?type=mp3&x=1;touch${IFS}injected"
     sources = {0: {"n": "Rig Backup", "u": spare.url("/backup")}, 1: {"n": "Rig One", "u": live.url("/one")},
                2: {"n": "Rig Two", "u": live.url("/two")}, 3: {"n": "Rig Three", "u": odd_url}}
-    today = rig.Today(span=300)
-    due = today.seconds + 12
+    today = rig.Today(span=400)
+    # A pre-roll ten seconds before a minute, the minute's entry, and a second
+    # entry in the same minute: each airs at its second.
+    minute = (today.seconds + 25) // 60 * 60 + 60
     schedule = [today.entry(0, 3), today.entry(1, 1), today.entry(2, 3, weekday=today.weekday % 7 + 1),
-                today.entry(due, 2)]
+                today.entry(minute - 10, 3), today.entry(minute, 1), today.entry(minute + 5, 2)]
     port = rig.free_port()
     station = make_station(settings={"CheckSource": "1", "APIallowed": "1", "APIKey": KEY},
                            sources=sources, schedule=schedule, api_port=rig.free_port(),
@@ -70,11 +72,17 @@ def test_a_day_on_air(icecast_pair, make_station):
         # Morning: today's latest past entry goes on air on slot 1.
         rig.wait_for(lambda: rig.playing(station, "Rig One") == 1, 15, "Rig One on slot 1")
 
-        # The due entry starts slot 2; both players run through the overlap,
-        # then slot 1 ends.
+        # The pre-roll, then the minute's entry; the second entry of the
+        # minute starts slot 2, both players run until it plays, then slot 1
+        # ends.
+        rig.wait_for(lambda: rig.playing(station, "Rig Three") == 2, today.epoch(minute) - time.time(),
+                     "the pre-roll: Rig Three on slot 2")
+        rig.wait_for(lambda: rig.playing(station, "Rig One") == 1, today.epoch(minute + 5) - time.time(),
+                     "the minute's entry: Rig One on slot 1")
         rig.wait_for(lambda: rig.is_running("mplayer1") and rig.is_running("mplayer2"),
-                     today.epoch(due) - time.time() + 10, "both players in the scheduled switch")
-        rig.wait_for(lambda: not rig.is_running("mplayer1"), 5, "mplayer1 to end")
+                     today.epoch(minute + 5) - time.time() + 10, "both players in the scheduled switch")
+        rig.wait_for(lambda: not rig.is_running("mplayer1"), 12, "mplayer1 to end")
+        assert rig.player_log_has(station, 2, "Starting playback..."), "mplayer1 stopped before mplayer2 played"
         rig.wait_for(lambda: rig.playing(station, "Rig Two") == 2, 15, "Rig Two on slot 2")
 
         # A title, in UTF-8, from the real player's output to the output file
@@ -113,15 +121,13 @@ def test_a_day_on_air(icecast_pair, make_station):
         # Only the page's script fills this line.
         assert '<p id="live">Live: Rig Two on air at ' in dom
 
-        # The operator's set-source (once the due entry's minute, which it
-        # holds, is over): the reply comes once the new player runs, then the
-        # old one ends. The URL reaches the player whole.
-        minute_over = today.epoch(due - due % 60 + 60)
-        rig.wait_for(lambda: time.time() >= minute_over, 60, "the due entry's minute to end")
+        # The operator's set-source: the reply comes once the new player
+        # runs, then the old one ends; the schedule does not undo it. The URL
+        # reaches the player whole.
         reply = exchange(station, f"GET /api/setcurrent.php?id={KEY}3 HTTP/1.0\r\n\r\n".encode())
         assert reply.endswith(b"\r\n\r\nSource: 3\r\nOK\r\n")
         assert rig.is_running("mplayer2")
-        rig.wait_for(lambda: not rig.is_running("mplayer1"), 5, "mplayer1 to end")
+        rig.wait_for(lambda: not rig.is_running("mplayer1"), 12, "mplayer1 to end")
         rig.wait_for(lambda: rig.playing(station, "Rig Three") == 2, 15, "Rig Three on slot 2")
         assert rig.player_log_has(station, 2, f"Playing {odd_url}.\n")
         assert not {"injected", "-quiet"} & set(os.listdir(station.folder.path))

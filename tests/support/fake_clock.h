@@ -1,38 +1,53 @@
 #pragma once
 
+#include <ctime>
+
 #include "platform/clock.h"
 
 namespace bf::test {
 
-// A clock that stands still until told otherwise; sleep() advances it. It
-// starts on Sunday 6 December 2026 at 12:00:00.
+// A clock that stands still until told otherwise; sleep() and advance() move
+// it on. It reads the wall clock in the process's time zone (TZ), and starts
+// on Sunday 6 December 2026 at 12:00:00 there.
 class FakeClock : public Clock {
 public:
-    LocalTime now() const override { return t_; }
+    FakeClock() { set(2026, 12, 6, 12, 0, 0); }
+    LocalTime now() const override { return LocalTimeAt(epoch_); }
+    double monotonicSeconds() const override { return monotonic_; }
     void sleep(double seconds) override {
         slept_ += seconds;
         advance(seconds);
     }
-    // weekday 1 = Sunday .. 7 = Saturday
-    void set(int year, int month, int day, int weekday, int hour, int minute, int second) {
-        t_ = {year, month, day, 0, 0, 0, weekday, 0.0};
-        advance(hour * 3600.0 + minute * 60.0 + second);
+    // Sets the wall clock (a step: durations do not see it). An hour that the
+    // time zone skips or repeats is read as mktime reads it.
+    void set(int year, int month, int day, int hour, int minute, int second) {
+        std::tm tm{};
+        tm.tm_year = year - 1900;
+        tm.tm_mon = month - 1;
+        tm.tm_mday = day;
+        tm.tm_hour = hour;
+        tm.tm_min = minute;
+        tm.tm_sec = second;
+        tm.tm_isdst = -1;
+        epoch_ = static_cast<double>(std::mktime(&tm));
     }
+    // The given weekday (1 = Sunday .. 7 = Saturday) of the week from Sunday
+    // 6 December 2026, at that time.
     void setTime(int weekday, int hour, int minute, int second) {
-        set(t_.year, t_.month, t_.day, weekday, hour, minute, second);
+        set(2026, 12, 5 + weekday, hour, minute, second);
     }
-    // Moves the clock on, across midnight into the next weekday and day (no
-    // month ends) when needed.
+    // Moves the wall clock and the durations on together.
     void advance(double seconds) {
-        double s = t_.secondsSinceMidnight + seconds;
-        for (; s >= 86400.0; s -= 86400.0) t_ = {t_.year, t_.month, t_.day + 1, 0, 0, 0, t_.weekday % 7 + 1};
-        const int whole = static_cast<int>(s);  // s is never negative
-        t_ = {t_.year, t_.month, t_.day, whole / 3600, whole / 60 % 60, whole % 60, t_.weekday, s};
+        epoch_ += seconds;
+        monotonic_ += seconds;
     }
+    // Moves only the wall clock, as a corrected clock does.
+    void step(double seconds) { epoch_ += seconds; }
     double totalSlept() const { return slept_; }
 
 private:
-    LocalTime t_{2026, 12, 6, 12, 0, 0, 1, 43200.0};
+    double epoch_ = 0;
+    double monotonic_ = 1000;
     double slept_ = 0;
 };
 

@@ -6,10 +6,13 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <stdexcept>
 #include <system_error>
 
 #include "app/timer_table.h"
 #include "console/console_dump.h"
+#include "core/timer_names.h"
+#include "sources/on_air.h"
 
 namespace bf::test {
 
@@ -54,6 +57,27 @@ TestStation::TestStation() {
     station->openApiServer = [this] { ++apiWindowsOpened; };
     station->logSink = [this](std::string_view line) { logged.emplace_back(line); };
     DefineTimers(*station);
+    reactions = std::make_unique<StationReactions>(*station);
+    station->listener = reactions.get();
+}
+
+void TestStation::endOverlap() {
+    const int slot = station->onAir.CurrentMplayer();
+    folder.write("mplayer" + std::to_string(slot) + ".log", "Starting playback...\n");
+    clock.advance(kOverlapSeconds);
+    clock.step(-kOverlapSeconds);  // the wall clock stays where it was
+    timers.fire(TimerName::SwitchOverlap);
+}
+
+void TestStation::onAir(int number, int slot) {
+    do {
+        if (!SwitchSource(*station, std::to_string(number), SwitchCause::Operator))
+            throw std::logic_error("source " + std::to_string(number) + " is not playable");
+        endOverlap();
+    } while (station->onAir.CurrentMplayer() != slot);
+    processes.starts.clear();
+    processes.kills.clear();
+    processes.log.clear();
 }
 
 }  // namespace bf::test

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/station_reactions.h"
 #include "core/station.h"
 #include "fake_clock.h"
 #include "fake_http.h"
@@ -56,7 +57,16 @@ struct TestStation {
     std::unique_ptr<Station> station;
     int quits = 0;
     int apiWindowsOpened = 0;
-    std::vector<std::string> logged;  // what the station sent to its logSink
+    std::vector<std::string> logged;              // what the station sent to its logSink
+    std::unique_ptr<StationReactions> reactions;  // the program's, listening
+
+    // Puts source `number` (the source list must give it a URL) on air on
+    // `slot` by switching, with the overlap over; then forgets the player
+    // calls so far.
+    void onAir(int number, int slot = 1);
+    // Lets the switch's overlap run to its end: the new player plays (only
+    // durations see the time pass, the wall clock stays).
+    void endOverlap();
 
     Station& operator*() { return *station; }
     Station* operator->() { return station.get(); }

@@ -16,12 +16,10 @@ std::string Entry(const std::string& number, const std::string& url, const std::
 struct ApiStation : TestStation {
     ApiStation() {
         state().APIkey = "Key7";
-        console().lblSourceNumber.caption = "2";
-        console().lblCurrentSource.caption = "U";
-        console().lblStudio.caption = "Studio B";
         folder.write("sourcelist.ini",
                      "; sources\r\n1n:One\r\n1u:http://one/\r\n2u:http://two/\n2n:Two\r3n:Three\r\n3u:x\r\n"
-                     "3u:http://three/\r\n0u:http://backup/\r\n0n:Reserve\r\nZn:Letter\r\n");
+                     "3u:http://three/\r\n0u:http://backup/\r\n0n:Reserve\r\nZn:Letter\r\nZu:http://zed/\r\n");
+        onAir(2);
     }
     ApiAnswer Ask(const std::string& text) { return AnswerRequestText(**this, text, "10.0.0.5"); }
 };
@@ -32,19 +30,19 @@ TEST(ApiCommandsTest, EachPathRunsAtMostOneCommandWithItsBodyStatusAndLogLine) {
     for (const char* n : {"4", "5", "6", "7", "8", "9"}) listing += Entry(n, "", "");  // no lines
     listing += Entry("BACKUP", "http://backup/", "Reserve");
     const std::string set = "/api/setcurrent.php?id=";
-    // Path, body, remote status (time, suffix), whether it is logged, the URL on air after.
+    // Path, body, remote status (time, suffix), whether it is logged, the source on air after.
     // clang-format off
     const std::tuple<std::string, std::string, std::string, bool, std::string> cases[] = {
-        {"/api/getcurrent.php?id=Key7", Entry("2", "U", "Studio B"), "12:00:00 REQUEST CURRENT SOURCE", 0, "U"},
-        {"/api/metadata.php?id=Key7", "None\r\nOK\r\n", "12:00:00 METADATA REQUEST", 0, "U"},
-        {"/api/listsources.php?id=Key7", listing, "12:00:00 LIST ALL SOURCES", 1, "U"},
+        {"/api/getcurrent.php?id=Key7", Entry("2", "http://two/", "Two"), "12:00:00 REQUEST CURRENT SOURCE", 0, "2"},
+        {"/api/metadata.php?id=Key7", "None\r\nOK\r\n", "12:00:00 METADATA REQUEST", 0, "2"},
+        {"/api/listsources.php?id=Key7", listing, "12:00:00 LIST ALL SOURCES", 1, "2"},
         // Only the last character counts, and the switch comes before the log line.
-        {set + "Key713", "Source: 3\r\nOK\r\n", "12:00:02 CHANGE TO SOURCE 3", 1, "http://three/"},
-        // A name without a URL: refused, nothing switched.
-        {set + "Key7Z", "ERROR", "12:00:00 CHANGE TO SOURCE Z", 1, "U"},
+        {set + "Key713", "Source: 3\r\nOK\r\n", "12:00:00 CHANGE TO SOURCE 3", 1, "3"},
+        // A letter names no source, even when the list has lines for it: refused, nothing switched.
+        {set + "Key7Z", "ERROR", "12:00:00 CHANGE TO SOURCE Z", 1, "2"},
         // Paths that name no command: exact and case-sensitive.
-        {"/api/getcurrent.php?id=Key7&x=1", "ERROR", "12:00:00 NO COMMAND", 0, "U"},
-        {"/api/getcurrent.php?id=key7", "ERROR", "12:00:00 NO COMMAND", 0, "U"}};
+        {"/api/getcurrent.php?id=Key7&x=1", "ERROR", "12:00:00 NO COMMAND", 0, "2"},
+        {"/api/getcurrent.php?id=key7", "ERROR", "12:00:00 NO COMMAND", 0, "2"}};
     // clang-format on
     for (const auto& [path, body, status, logged, onAir] : cases) {
         SCOPED_TRACE(path);
@@ -56,7 +54,7 @@ TEST(ApiCommandsTest, EachPathRunsAtMostOneCommandWithItsBodyStatusAndLogLine) {
         EXPECT_EQ(t.console().lblRemoteStatus.caption, shown);
         EXPECT_EQ(t.console().txtAIR.substr(0, shown.size() + 3),
                   logged ? " " + shown + "\r\n" : "");  // newest first
-        EXPECT_EQ(t.console().lblCurrentSource.caption, onAir);
+        EXPECT_EQ(std::to_string(t->onAir.CurrentSource()), onAir);
     }
 }
 

@@ -60,7 +60,10 @@ TEST(Startup, EachSettingTurnsOnItsOwnFeatureOnlyAtOneAndTheOtherTimersAlwaysRun
         std::string seen = t.apiWindowsOpened > 0 ? "API window " : "";
         if (t.console().lblFilterSystem.caption.ends_with(" ON")) seen += "lblFilterSystem ";
         for (const TimerSpec& timer : kMainWindowTimers) {
-            const bool optional = std::ranges::count(kFeatures, timer.name, &Feature::first) > 0;
+            // The switch's timers run only while a switch needs them.
+            const bool optional = std::ranges::count(kFeatures, timer.name, &Feature::first) > 0 ||
+                                  timer.name == TimerName::SwitchOverlap ||
+                                  timer.name == TimerName::ReportSourceList;
             if (t.timers.running(timer.name) == optional) seen += std::string(timer.name) + " ";
         }
         EXPECT_EQ(seen, chosen.empty() ? "" : std::string(chosen) + " ") << setting;
@@ -72,6 +75,8 @@ TEST(Startup, FastFailoverChecksEverySecondAndAFailingTickIsLoggedWithItsHandler
     t.folder.write("brackenfield.ini", "[Brackenfield]\r\nCheckSource=1\r\nFastFailover=1\r\n");
     Startup(*t);
     EXPECT_EQ(t.timers.periodMs(TimerName::SourceCheck), 1000);
+    t.folder.write("sourcelist.ini", "1u:http://one.example/a\r\n");
+    t.onAir(1);
     t.InetTestURL.onFetch = [](const std::string&) { throw std::runtime_error("no sockets"); };
     t.timers.fire(TimerName::SourceCheck);
     EXPECT_EQ(t.logged.back(), "2026-12-06 12:00:00  SYS - tmrSourceCheck_Timer FAILED: no sockets");

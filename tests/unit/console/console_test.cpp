@@ -56,8 +56,9 @@ TEST(DisplayTimers, UptimeSecondsCounterAndTheOnAirIndicator) {
     TestStation t;
     for (int i = 0; i < 122; ++i) t.timers.fire(TimerName::Counter);
     EXPECT_EQ(t.state().TimerCount, 1) << "0 to 120, then 0 again";
-    for (const int16_t slot : {2, 0}) {
-        t.state().CurrentMplayer = slot;
+    t.folder.write("sourcelist.ini", "1u:http://one.example/a\r\n");
+    for (const int16_t slot : {0, 2}) {
+        if (slot) t.onAir(1, slot);
         t.timers.fire(TimerName::UpdateDisplay);
         EXPECT_EQ(Items(*t, "lblStatus lblMplayer"),
                   slot ? "lblStatus=ON AIR lblMplayer=2" : "lblStatus=NO SOURCE lblMplayer=None");

@@ -2,9 +2,10 @@
 
 #include <map>
 
+#include "core/timer_names.h"
 #include "management/management_timers.h"
 #include "management/source_list_report.h"
-#include "sources/player_control.h"
+#include "sources/on_air.h"
 #include "test_station.h"
 
 namespace bf::test {
@@ -24,7 +25,7 @@ const Slots kListed = {
 struct Managed : TestStation {
     Managed() {
         StationState& s = state();
-        s.ManagementUpdate = s.CurrentMplayer = s.CurrentSource = 1;
+        s.ManagementUpdate = 1;
         s.ManagementURL = "http://m/get";
         s.CheckForChangeURL = "http://m/poll";
         s.ManagementSendURL = "http://m/send";
@@ -33,6 +34,7 @@ struct Managed : TestStation {
         folder.write("sourcelist.ini",
                      "1u:http://one.example/a\r\n3u:http://three.example/b\r\n7u:http://\r\n");
         folder.write("sourceevents.ini", kOld);
+        onAir(1);
     }
     // The ten requests of a report.
     static Strings Report(const Slots& slots, int active) {
@@ -47,34 +49,40 @@ struct Managed : TestStation {
 
 TEST(SourceListReport, SendsAllTenSlotsFreshFromTheListWithValuesAsTheyStand) {
     // clang-format off
-    const std::tuple<std::string, int, Slots> cases[] = {
-        {"1n:One\r\n1u:http://a.example/one\r\n2n:Two\n2u:http://b.example/two?x=1&y=%41\r\n", 2,
+    const std::tuple<std::string, Slots> cases[] = {
+        {"1n:One\r\n1u:http://a.example/one\r\n2n:Two\n2u:http://b.example/two?x=1&y=%41\r\n",
          {{1, "One&url=http://a.example/one"}, {2, "Two&url=http://b.example/two?x=1&y=%41"}}},
-        {"xn:Test\r\n;3n:Gone\r\n3n:Caf\xe9 #3\t\x7f\r\n", 0, {{0, "Test&url="}, {3, "Caf%E9%20%233%09%7F&url="}}}};
+        {"xn:Test\r\n;3n:Gone\r\n3n:Caf\xe9 #3\t\x7f\r\n", {{0, "Test&url="}, {3, "Caf%E9%20%233%09%7F&url="}}}};
     // clang-format on
     Managed t;
-    for (const auto& [list, current, slots] : cases) {
-        t.Inet1.requests.clear();
+    for (const auto& [list, slots] : cases) {
         t.folder.write("sourcelist.ini", list);
-        t.state().CurrentSource = static_cast<int16_t>(current);
+        if (t->onAir.CurrentSource() != 2) t.onAir(2);
+        t.Inet1.requests.clear();
         ReportSourceList(*t);
-        EXPECT_EQ(t.Inet1.requests, Managed::Report(slots, current)) << list;
+        EXPECT_EQ(t.Inet1.requests, Managed::Report(slots, 2)) << list;  // source 2 stays on air
     }
 }
 
-TEST(SourceListReport, ASwitchReportsAndSupersedesARunningReportButNotWithDownloadsOff) {
+// The switch's report runs from its own timer, once the switch's caller is
+// done; a report still waiting (in whose fetch that timer fires) stops.
+TEST(SourceListReport, ASwitchReportsAfterItsCallerAndSupersedesARunningReportButNotWithDownloadsOff) {
     Managed t;
     t.Inet1.onFetch = [&](const std::string&) {
         if (t.Inet1.requests.size() != 3) return;
         t.Inet1.isBusy = true;  // the report's third request still waits
-        SwitchSource(*t, "3");  // e.g. a remote set-source call
+        SwitchSource(*t, "3", SwitchCause::Api);
+        EXPECT_EQ(t.Inet1.requests.size(), 3u);
+        t.timers.fire(TimerName::ReportSourceList);
     };
     ReportSourceList(*t);
     ASSERT_EQ(t.Inet1.requests.size(), 13u);
     EXPECT_EQ(Strings(t.Inet1.requests.begin() + 3, t.Inet1.requests.end()), Managed::Report(kListed, 3));
     EXPECT_EQ(t.Inet1.cancels, 1);
+    EXPECT_FALSE(t.timers.running(TimerName::ReportSourceList));
     t.state().ManagementUpdate = 0;
-    SwitchSource(*t, "1");
+    SwitchSource(*t, "1", SwitchCause::Api);
+    t.timers.fire(TimerName::ReportSourceList);
     EXPECT_EQ(t.Inet1.requests.size(), 13u);
 }
 
@@ -106,7 +114,7 @@ TEST(ManagementPoll, SwitchesOnlyToAPlayableSourceTheReplyNames) {
         Managed t;
         t.Inet1.queue(reply, status);
         tmrCheckForChanges_Timer(*t);
-        EXPECT_EQ(t.state().CurrentSource, source) << reply;
+        EXPECT_EQ(t->onAir.CurrentSource(), source) << reply;
     }
 }
 
@@ -121,7 +129,8 @@ TEST(ManagementTimers, PollAndDownloadOfTheSameMinuteBothTakeEffectAndTicksDoNot
         tmrCheckForChanges_Timer(*t);
     };
     tmrManagementDownload_Timer(*t);
-    EXPECT_EQ(t.state().CurrentSource, 3);
+    t.timers.fire(TimerName::ReportSourceList);
+    EXPECT_EQ(t->onAir.CurrentSource(), 3);
     EXPECT_EQ(t.folder.read("sourceevents.ini"), kNew);
     EXPECT_EQ(t.Inet1.requests.size(), 2u + 1u + 10u + 10u);
 }

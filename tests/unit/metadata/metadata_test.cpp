@@ -24,7 +24,8 @@ std::string icy(const std::string& title) {
 struct Meta : TestStation {
     Meta() {
         StationState& s = state();
-        s.CurrentMplayer = 1;
+        folder.write("sourcelist.ini", "1u:http://one.example/a\r\n");
+        onAir(1);
         s.DefaultStrapline = "Station One";
         s.ExtraMetaNowPlaying = "OFF";
         s.StartupFlag = 0;  // the billing reporter has looked before: the next item recorded is new
@@ -93,12 +94,10 @@ TEST(PlayerLogReader, TakesTheLastCompleteIcyLineWithoutItsClosingBytes) {
 TEST(PlayerLogReader, ReadsTheActiveSlotsLogAndKeepsWhatALaterLogLacks) {
     Meta t;
     t.tickWithLog("Genre  : Old\r\nGenre  : Jazz \r\nName   : One\r\ngenre  : low\r\nGenre : x\r\n");
-    t.state().CurrentMplayer = 2;
+    t.onAir(1, 2);
     t.tickWithLog("Name   : \n" + icy("Slot two"), "mplayer2.log");  // a log without a line keeps its label
     std::filesystem::remove(t.folder.path() / "mplayer2.log");
     tmrGetMetadata_Timer(*t);
-    t.state().CurrentMplayer = 0;  // no player runs
-    t.tickWithLog(icy("Wrong"), "mplayer0.log");
     EXPECT_EQ(Items(*t, "lblStreamName lblStreamGenre RXmetadata PreviousMetadata"),
               "lblStreamName= lblStreamGenre=Jazz  RXmetadata=Slot two PreviousMetadata=");
 }

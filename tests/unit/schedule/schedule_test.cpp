@@ -1,121 +1,165 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+
+#include "core/time_format.h"
+#include "core/timer_names.h"
 #include "schedule/event_tick.h"
 #include "schedule/next_event.h"
+#include "schedule/schedule_file.h"
+#include "sources/manual_switch.h"
 #include "test_station.h"
 
 namespace bf::test {
 namespace {
 
-constexpr const char* X = "X XXXXXX X";  // no entry found yet
+using Strings = std::vector<std::string>;
 
-// Source N plays "http://stream.example/N"; source 7 has no URL.
+// Source N plays "http://stream.example/N"; source 7 has no URL. Every player
+// start is noted as "HH:MM:SS N" on the station's clock.
 struct Scheduled : TestStation {
-    Scheduled() {
+    explicit Scheduled(const std::string& schedule) {
         std::string list;
         for (int n = 0; n <= 9; ++n)
             if (n != 7) list += std::to_string(n) + "u:http://stream.example/" + std::to_string(n) + "\r\n";
         folder.write("sourcelist.ini", list);
+        folder.write("sourceevents.ini", schedule);
+        processes.onCall = [this](const std::string& call) {
+            if (call.starts_with("start "))
+                aired.push_back(FormatTime(clock.now()) + " " + call.substr(37, 1));
+        };
     }
-    // "CurrentSource WasPlaying LinkSource:", then the source of every player start so far.
-    std::string result() {
-        const StationState& s = state();
-        std::string out = std::to_string(s.CurrentSource) + " " + std::to_string(s.WasPlaying) + " " +
-                          std::to_string(s.LinkSource) + ":";
-        for (const auto& start : processes.starts) out += " " + start.args.at(0).substr(22);
-        return out;
+    // The program started now: the schedule is read, then the event tick
+    // runs every second and the schedule is read again every ten.
+    void start() {
+        tmrLoadEventsAndCalculate_Timer(*station);
+        started = true;
     }
+    void run(int seconds) {
+        for (int i = 0; i < seconds; ++i) {
+            clock.advance(1);
+            if (++ticks % 10 == 0) tmrLoadEventsAndCalculate_Timer(*station);
+            tmrCheckAndDoEvents_Timer(*station);
+        }
+    }
+    Strings aired;
+    bool started = false;
+    int ticks = 0;
 };
 
-struct TickCase {
-    const char* name;
-    int16_t current, wasPlaying, silence;
-    std::string last, next;
-    int weekday, hour, minute, second;
-    std::string result;
-};
-
-TEST(EventTick, EachTickPutsTheSourceOfHighestPrecedenceOnAir) {
+// Each entry airs once, at its second, whatever second of its minute the
+// program started at; also a second entry in the same minute, a pre-roll, an
+// entry in the next minute's first seconds.
+TEST(ScheduleTest, EveryEntryAirsOnceAtItsSecondWhateverSecondTheProgramStarted) {
+    const std::string morning = "1 060000 1\r\n";  // the latest past entry at the start
     // clang-format off
-    const TickCase cases[] = {
-        {"StartPlaysTodaysLastPastEntry", -1, -1, 0, "1 080000 2", X, 1, 12, 0, 0, "2 -1 0: 2"},
-        {"StartWithNonDigitActionPlaysNine", -1, -1, 0, "1 080000 A", X, 1, 12, 0, 0, "9 -1 0: 9"},
-        {"NumberAboveNineStaysOnAir", 12, -1, 0, X, X, 1, 12, 0, 0, "12 -1 0:"},
-        {"NotDueBeforeItsSecond", 1, -1, 0, X, "2 070030 3", 2, 7, 0, 29, "1 -1 0:"},
-        {"DueAtItsSecond", 1, -1, 0, X, "2 070030 3", 2, 7, 0, 30, "3 -1 0: 3"},
-        {"DueToTheEndOfItsMinute", 1, -1, 0, X, "2 070030 3", 2, 7, 0, 59, "3 -1 0: 3"},
-        {"DueEntryAlreadyOnAirSwitchesNothing", 3, -1, 0, X, "2 070030 3", 2, 7, 0, 45, "3 -1 0:"},
-        {"NotDueInTheNextMinute", 1, -1, 0, X, "2 070030 3", 2, 7, 1, 30, "1 -1 0:"},
-        {"NotDueOnAnotherWeekday", 1, -1, 0, X, "2 070030 3", 3, 7, 0, 30, "1 -1 0:"},
-        {"DueNonDigitActionPlaysZero", 9, -1, 0, X, "1 200000 A", 1, 20, 0, 0, "0 -1 0: 0"},
-        {"DueSourceWithoutUrlKeepsWhatPlays", 1, -1, 0, X, "2 070030 7", 2, 7, 0, 30, "1 -1 0:"},
-        {"SilencePlaysTheBackupAndKeepsTheSource", 3, -1, 1, X, X, 1, 12, 0, 0, "0 3 0: 0"},
-        {"DueEntryDuringFailoverIsTheSourceToReturnTo", 0, -1, 1, X, "1 200000 4", 1, 20, 0, 0, "0 0 4:"},
-        {"BackupReturnsAfterTheEntrysMinute", 4, -1, 1, X, "1 200000 4", 1, 20, 1, 0, "0 4 0: 0"},
-        {"WatchdogRestartPlaysThePendingSource", -1, 5, 0, "1 080000 2", X, 1, 12, 0, 0, "5 -1 0: 5"},
-        {"ReturnAfterFailoverConsumesThePending", 2, 2, 0, X, X, 1, 12, 0, 0, "2 -1 0:"},
-        {"PendingAboveNinePlaysItsLastDigit", 3, 12, 0, X, X, 1, 12, 0, 0, "12 -1 0: 2"}};
+    const std::pair<std::string, Strings> cases[] = {
+        {"1 080000 2\r\n1 080005 3\r\n", {"08:00:00 2", "08:00:05 3"}},
+        {"1 075930 2\r\n1 080000 3\r\n", {"07:59:30 2", "08:00:00 3"}},
+        {"1 080000 2\r\n1 080100 3\r\n1 080209 4\r\n", {"08:00:00 2", "08:01:00 3", "08:02:09 4"}},
+        {"1 080000 2\r\n1 080200 3\r\n1 080201 3\r\n", {"08:00:00 2", "08:02:00 3"}}};
     // clang-format on
-    for (const TickCase& c : cases) {
-        Scheduled s;
-        StationState& st = s.state();
-        st.CurrentSource = c.current;
-        st.WasPlaying = c.wasPlaying;
-        st.SilenceFlag = c.silence;
-        st.LastEvent = c.last;
-        st.NextEvent = c.next;
-        s.clock.setTime(c.weekday, c.hour, c.minute, c.second);
-        tmrCheckAndDoEvents_Timer(*s);
-        EXPECT_EQ(s.result(), c.result) << c.name;
-        EXPECT_EQ(s.console().lblSourceDisp.caption, std::to_string(st.CurrentSource)) << c.name;
+    for (const auto& [entries, expected] : cases) {
+        for (int second = 0; second < 10; ++second) {
+            SCOPED_TRACE(entries + " from second " + std::to_string(second));
+            Scheduled s(morning + entries);
+            s.clock.set(2026, 12, 6, 7, 58, second);
+            s.clock.advance(0.5);
+            s.start();
+            s.run(300);
+            Strings want = {"07:58:" + TwoDigits(second + 1) + " 1"};
+            want.insert(want.end(), expected.begin(), expected.end());
+            EXPECT_EQ(s.aired, want);
+        }
     }
 }
 
-struct Case {
-    const char* name;
-    std::string file;  // "<missing>": no file
-    int weekday, hour, minute, second;
-    std::string last, next;
-    std::string lastBefore = X, nextBefore = X;
-};
+// A clock stepped forward airs the entry that became the latest past one at
+// the next tick; stepped back, nothing that aired airs again, and what comes
+// after the last airing airs when its time comes. A switch by hand holds
+// until the next entry; so does one while automatic mode was off.
+TEST(ScheduleTest, ClockStepsAirTheLatestPastEntryOnceAndSwitchesByHandHoldUntilTheNextEntry) {
+    Scheduled s("1 080000 2\r\n1 090000 3\r\n1 100000 4\r\n1 110000 5\r\n1 120000 6\r\n");
+    s.clock.set(2026, 12, 6, 7, 59, 58);
+    s.start();
+    s.run(60);                   // to 08:00:58; last Sunday's 12:00 entry, then 2
+    s.clock.step(70 * 60);       // 09:10:58
+    s.run(1);                    // 3
+    s.clock.step(-70 * 60 - 1);  // 08:00:58
+    s.run(4200);                 // to 09:10:58: 3 does not air again
+    s.console().comboSourceList.text = "8";
+    cmdForceSwitch_Click(*s);
+    s.run(60);
+    s.clock.advance(3600);  // 10:11:58: automatic mode was off, the 10:00 entry did not air
+    ResumeSchedule(*s);
+    s.run(1800);  // 8 holds
+    s.run(1200);  // to 11:01:58
+    EXPECT_EQ(s.aired, (Strings{"07:59:59 6", "08:00:00 2", "09:10:59 3", "09:10:58 8", "11:00:00 5"}));
+}
 
-TEST(NextEventCalculation, PicksTheLastPastAndTheNextEntry) {
-    const std::string junk = "1 080000 2\r\n" + std::string("1 \x00\x00\x00\x00\x00\x00 \x00\r\n", 12) +
-                             std::string("1 200000 \xff", 10);  // a time of NULs reads as 0: a past entry
-    // clang-format off
-    const Case cases[] = {
-        {"SundayNoon", "1 080000 2\r\n1 200000 4\r\n", 1, 12, 0, 0, "1 080000 2", "1 200000 4"},
-        {"SundayNightTakesMondaysFirst", "1 080000 2\r\n1 200000 4\r\n2 060000 1\r\n",
-         1, 21, 0, 0, "1 200000 4", "2 060000 1"},
-        {"SaturdayRollsOverToSunday", "7 180000 3\r\n1 090000 5\r\n1 060000 6\r\n2 050000 1\r\n",
-         7, 20, 0, 0, "7 180000 3", "1 060000 6"},
-        {"TomorrowWaitsWhileTodayHasALaterEntry", "2 010000 1\r\n1 230000 3\r\n", 1, 12, 0, 0, X, "1 230000 3"},
-        {"EntryAtExactlyNowIsNeither", "1 120000 3\r\n", 1, 12, 0, 0, X, X},
-        {"CommentsAndMalformedLines",
-         "; 080000 2\r\n;1 080000\r\n1-080000 2\r\n1 080000 2 \r\n 1 080000 2\r\n1 200000 4\r\n",
-         1, 12, 0, 0, X, "1 200000 4"},
-        {"WeekdayOutsideOneToSevenOrALetter", "0 080000 2\r\n8 200000 4\r\n9 060000 1\r\nA 080000 2\r\n",
-         7, 12, 0, 0, X, X},
-        {"NonDigitActionKept", "1 080000 A\r\n1 200000 #\r\n", 1, 12, 0, 0, "1 080000 A", "1 200000 #"},
-        {"BinaryJunkSkipped", junk, 1, 12, 0, 0, "1 080000 2", std::string("1 200000 \xff", 10)},
-        {"MissingFileChangesNothing", "<missing>", 1, 12, 0, 0, "1 080000 2", "1 200000 4", "1 080000 2", "1 200000 4"},
-        {"NextKeptWhenNothingIsLater", "1 080000 2\r\n4 100000 3\r\n",
-         1, 12, 0, 0, "1 080000 2", "1 080000 2", X, "1 080000 2"},
-        {"HeldThroughItsMinuteWhateverTheWeekday", "1 080000 2\r\n", 1, 12, 0, 30, X, "3 120000 1", X, "3 120000 1"}};
-    // clang-format on
-    for (const Case& c : cases) {
+// Europe/Berlin: on 29 March 2026 02:00 becomes 03:00, on 25 October 03:00
+// becomes 02:00 again.
+TEST(ScheduleTest, DaylightSavingAirsTheSkippedHoursEntryAtTheChangeAndTheRepeatedHoursOnce) {
+    const char* old = std::getenv("TZ");
+    const std::string saved = old ? old : "";
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    {
+        Scheduled spring("1 013000 1\r\n1 023000 2\r\n1 024500 3\r\n1 033000 4\r\n");
+        spring.clock.set(2026, 3, 29, 1, 50, 0);
+        spring.start();
+        spring.run(3600);  // to 03:50 summer time
+        EXPECT_EQ(spring.aired, (Strings{"01:50:01 1", "03:00:00 3", "03:30:00 4"}));
+
+        Scheduled autumn("1 013000 1\r\n1 021000 2\r\n1 024000 3\r\n1 031000 4\r\n");
+        autumn.clock.set(2026, 10, 25, 1, 50, 0);
+        autumn.start();
+        autumn.run(2 * 3600 + 1800);  // to 03:20 winter time, two hours and a half later
+        EXPECT_EQ(autumn.aired, (Strings{"01:50:01 1", "02:10:00 2", "02:40:00 3", "03:10:00 4"}));
+        EXPECT_EQ(autumn.aired.size(), 4u);
+    }
+    if (old)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
+TEST(ScheduleFileTest, ReadsEntriesAndTellsWhyOtherLinesAreNone) {
+    const std::string text =
+        "; comment\r\n\r\n2 070000 3\n3 070000-5\r1 235959 0\r\n0 080000 2\r\n1 250000 2\r\n1 086000 2\r\n"
+        "1 08000 2\r\n1-080000 2\r\n1 080000 A\r\n1 080000 2 \r\n";
+    const ParsedSchedule parsed = ParseSchedule(text);
+    Strings read;
+    for (const ScheduleEntry& e : parsed.entries)
+        read.push_back(std::to_string(e.line) + ": " + EntryForm(e));
+    for (const ScheduleProblem& p : parsed.problems)
+        read.push_back(std::to_string(p.line) + ": " + p.message);
+    const std::string junk = "not a schedule entry (\"D HHMMSS N\": weekday, time, source)";
+    EXPECT_EQ(read, (Strings{"3: 2 070000 3", "4: 3 070000 5", "5: 1 235959 0",
+                             "6: weekday 0 is not 1 (Sunday) to 7 (Saturday)",
+                             "7: time 25:00:00 is no time of day", "8: time 08:60:00 is no time of day",
+                             "9: " + junk, "10: " + junk, "11: " + junk, "12: " + junk}));
+}
+
+// The latest past and the next entry over the whole week, named on the console.
+TEST(ScheduleFileTest, LastAndNextEntriesSpanTheWeekAndTheLabelsNameTheirSources) {
+    // The schedule, the clock (weekday, HHMMSS), LastEvent and NextEvent.
+    const std::tuple<std::string, int, int, std::string, std::string> cases[] = {
+        {"1 080000 2\r\n1 200000 4\r\n", 1, 120000, "1 080000 2", "1 200000 4"},
+        {"7 180000 3\r\n1 090000 5\r\n1 060000 6\r\n", 7, 200000, "7 180000 3", "1 060000 6"},
+        {"2 080000 2\r\n", 6, 120000, "2 080000 2", "2 080000 2"},
+        {"1 120000 3\r\n1 120000 4\r\n", 1, 120000, "1 120000 3", "1 120000 3"},
+        {"", 1, 120000, "X XXXXXX X", "X XXXXXX X"}};
+    for (const auto& [schedule, weekday, hhmmss, last, next] : cases) {
         TestStation ts;
-        if (c.file != "<missing>") ts.folder.write("sourceevents.ini", c.file);
-        ts.clock.setTime(c.weekday, c.hour, c.minute, c.second);
-        ts.state().LastEvent = c.lastBefore;
-        ts.state().NextEvent = c.nextBefore;
+        ts.folder.write("sourceevents.ini", schedule);
+        ts.clock.setTime(weekday, hhmmss / 10000, hhmmss / 100 % 100, hhmmss % 100);
         tmrLoadEventsAndCalculate_Timer(*ts);
-        EXPECT_EQ(ts.state().LastEvent, c.last) << c.name;
-        EXPECT_EQ(ts.state().NextEvent, c.next) << c.name;
+        EXPECT_EQ(Items(*ts, "LastEvent NextEvent"), "LastEvent=" + last + " NextEvent=" + next) << schedule;
     }
-}
-
-TEST(NextEventCalculation, ScheduleLabelsNameEachEntrysSource) {
     TestStation ts;
     ts.folder.write("sourcelist.ini", "2n:Breakfast\r\n4n:Drive Time\r\n0u:http://backup/\r\n");
     ts.folder.write("sourceevents.ini", "7 090000 4\r\n7 235959 0\r\n");
@@ -124,6 +168,23 @@ TEST(NextEventCalculation, ScheduleLabelsNameEachEntrysSource) {
     EXPECT_EQ(
         Items(*ts, "lblNextEvent lblLastEvent"),
         "lblNextEvent=Next: Sat 23:59:59  source 0 lblLastEvent=Last: Sat 09:00:00  source 4 Drive Time");
+    ts.folder.write("sourceevents.ini",
+                    std::string(2 * 1024 * 1024, '\n'));  // no schedule: the last one stays
+    tmrLoadEventsAndCalculate_Timer(*ts);
+    EXPECT_EQ(Items(*ts, "LastEvent"), "LastEvent=7 090000 4");
+}
+
+// The first tick puts the latest past entry's source on air, source 9 with an
+// empty schedule; a source without a URL is refused and nothing plays.
+TEST(ScheduleTest, TheFirstTickPutsTheLatestPastEntryOnAirOrSourceNine) {
+    const std::pair<std::string, Strings> cases[] = {
+        {"6 080000 2\r\n", {"12:00:01 2"}}, {"", {"12:00:01 9"}}, {"1 080000 7\r\n", {}}};
+    for (const auto& [schedule, aired] : cases) {
+        Scheduled s(schedule);
+        s.start();
+        s.run(3);
+        EXPECT_EQ(s.aired, aired) << schedule;
+    }
 }
 
 }  // namespace

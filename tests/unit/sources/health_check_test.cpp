@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "schedule/event_tick.h"
-#include "sources/player_control.h"
+#include "sources/on_air.h"
 #include "sources/watchdog.h"
 #include "test_station.h"
 
@@ -28,11 +28,10 @@ struct CheckedStation {
     TestStation ts;
     CheckedStation() {
         ts.folder.write("sourcelist.ini",
-                        "0u:" + kBackup + "\r\n3u:" + kSelectedUrl + "\r\n4u:http://four.example/live\r\n");
-        ts.console().lblCurrentSource.caption = kSelectedUrl;
+                        "0u:" + kBackup + "\r\n3u:" + kSelectedUrl +
+                            "\r\n4u:http://four.example/live\r\n5u:http://five.example/x\r\n");
+        ts.onAir(3);
         ts.console().lblFailText.caption = "WAITING";
-        ts.state().CurrentSource = 3;
-        ts.state().CurrentMplayer = 1;
         ts.state().DefaultStrapline = "Brackenfield FM";
         ts.processes.running = {"mplayer1"};
     }
@@ -40,6 +39,11 @@ struct CheckedStation {
         ts.clock.advance(15);
         ts.InetTestURL.queued.push_back(result);
         tmrSourceCheck_Timer(*ts);
+    }
+    // The event tick, and the new player plays.
+    void tick() {
+        tmrCheckAndDoEvents_Timer(*ts);
+        if (ts->onAir.overlapSlot() != 0) ts.endOverlap();
     }
 };
 
@@ -75,11 +79,11 @@ const auto Start = [](int slot, const std::string& url) {
     return "start mplayer" + std::to_string(slot) + " " + url + " -quiet -noconsolecontrols";
 };
 
-// The event tick makes both switches, each starting the new player before
-// it stops the old one; only FastFailover=0 stops the players at the
-// failover. When the player died with its server, the watchdog, ticking
-// just before the second check, has already asked for a restart
-// (CurrentSource -1): the source selected for air must still come back.
+// The event tick makes both switches, each starting the new player and
+// stopping the old one once the new one plays; only FastFailover=0 stops the
+// players at the failover. When the player died with its server, the
+// watchdog, ticking just before the second check, has already asked for a
+// restart: the source selected for air must still come back.
 TEST(HealthCheck, FailoverAndReturnGoThroughTheOrdinarySwitch) {
     for (const auto& [fast, playerDied] : {std::pair{false, false}, {true, false}, {true, true}}) {
         SCOPED_TRACE(std::to_string(fast) + std::to_string(playerDied));
@@ -89,28 +93,57 @@ TEST(HealthCheck, FailoverAndReturnGoThroughTheOrdinarySwitch) {
         if (playerDied) c.ts.processes.running.clear();
         tmrCheckMplayerOK_Timer(*c.ts);
         c.check(Answer(404));
-        EXPECT_EQ(Items(*c.ts, "SilenceFlag RXmetadata lblRXmetadata LinkSource"),
-                  "SilenceFlag=1 RXmetadata=Brackenfield FM lblRXmetadata=Brackenfield FM LinkSource=3");
-        tmrCheckAndDoEvents_Timer(*c.ts);
+        EXPECT_EQ(Items(*c.ts, "SilenceFlag Failover RXmetadata lblRXmetadata LinkSource"),
+                  "SilenceFlag=1 Failover=failover RXmetadata=Brackenfield FM lblRXmetadata=Brackenfield FM "
+                  "LinkSource=3");
+        c.tick();
         for (int i = 0; i < 3; ++i) c.check(Error(HttpError::ConnectionRefused));
-        EXPECT_EQ(c.ts.state().LinkFailCount, 3);
+        EXPECT_EQ(c.ts->onAir.LinkFailCount(), 3);
         EXPECT_EQ(c.ts.InetTestURL.headerRequests.back(), kSelected);  // not the backup on air
         c.check(Answer(200));
-        EXPECT_EQ(Items(*c.ts, "CurrentSource WasPlaying SilenceFlag"),
-                  "CurrentSource=0 WasPlaying=3 SilenceFlag=0");
-        tmrCheckAndDoEvents_Timer(*c.ts);
+        EXPECT_EQ(Items(*c.ts, "CurrentSource SilenceFlag Failover"),
+                  "CurrentSource=0 SilenceFlag=1 Failover=returning");
+        c.tick();
         c.check(Answer(200));
 
         Strings expected = {Start(2, kBackup), "kill mplayer1", Start(1, kSelectedUrl), "kill mplayer2"};
         if (!fast || playerDied) expected.insert(expected.begin(), {"kill mplayer1", "kill mplayer2"});
         EXPECT_EQ(c.ts.processes.log, expected);
-        EXPECT_EQ(Items(*c.ts, "CurrentSource lblCurrentSource LinkFailCount"),
-                  "CurrentSource=3 lblCurrentSource=" + kSelectedUrl + " LinkFailCount=0");
+        EXPECT_EQ(Items(*c.ts, "CurrentSource lblCurrentSource LinkFailCount Failover"),
+                  "CurrentSource=3 lblCurrentSource=" + kSelectedUrl + " LinkFailCount=0 Failover=normal");
         for (const char* line :
              {"SERVER OR LINK FAILURE - FIRST CHECK", "SERVER OR LINK FAILURE", kOnlineText})
             EXPECT_EQ(CountOf(c.ts.console().txtAIR, std::string("  SYS - ") + line + "\r\n"), 1u) << line;
         EXPECT_EQ(c.ts.InetTestURL.timeoutMs, fast ? 900 : 10000);
+        const auto& n = c.ts->counters;
+        EXPECT_EQ(n.switches[static_cast<size_t>(SwitchCause::Failover)] +
+                      n.switches[static_cast<size_t>(SwitchCause::Return)] * 10 + n.playerRestarts * 100,
+                  playerDied ? 111u : 11u);
     }
+}
+
+// A choice made during a failover (the management server's order here)
+// becomes the source to return to: it is tested, and goes on air once it
+// passes. A count belongs to the source it was counted for: a switch
+// starts a new one.
+TEST(HealthCheck, AnOrderDuringAFailoverIsTheSourceToReturnToAndASwitchStartsANewCount) {
+    CheckedStation c;
+    c.check(Error(HttpError::ConnectionRefused));
+    SwitchSource(*c.ts, "4", SwitchCause::Operator);
+    c.check(Error(HttpError::ConnectionRefused));
+    EXPECT_EQ(Items(*c.ts, "Failover LinkFailCount LinkSource"),
+              "Failover=suspect LinkFailCount=1 LinkSource=4");
+    c.check(Error(HttpError::ConnectionRefused));
+    c.tick();
+    EXPECT_TRUE(SelectSource(*c.ts, "5", SwitchCause::Management));
+    c.tick();
+    EXPECT_EQ(Items(*c.ts, "CurrentSource Failover LinkSource"),
+              "CurrentSource=0 Failover=failover LinkSource=5");
+    c.check(Answer(200));
+    c.tick();
+    EXPECT_EQ(c.ts.InetTestURL.headerRequests.back(), "http://five.example/x");
+    EXPECT_EQ(Items(*c.ts, "CurrentSource Failover LinkSource"),
+              "CurrentSource=5 Failover=normal LinkSource=5");
 }
 
 // A reply that arrives after the source under test changed (a scheduled
@@ -120,9 +153,9 @@ TEST(HealthCheck, ReplyForASourceNoLongerUnderTestIsDropped) {
         CheckedStation c;
         for (int i = 0; failover && i < 2; ++i) c.check(Error(HttpError::ConnectionRefused));
         c.ts.InetTestURL.onFetch = [&](const std::string&) {
-            failover ? ReturnAfterFailoverTo(*c.ts, 4) : void(SwitchSource(*c.ts, "4"));
+            SelectSource(*c.ts, "4", SwitchCause::Schedule);
         };
-        const char* shown = "SilenceFlag LinkFailCount WasPlaying lblFailText";
+        const char* shown = "SilenceFlag Failover lblFailText";
         const std::string before = Items(*c.ts, shown);
         c.check(Answer(200));
         EXPECT_EQ(Items(*c.ts, shown), before) << failover;
@@ -133,9 +166,10 @@ TEST(HealthCheck, ReplyForASourceNoLongerUnderTestIsDropped) {
 // labels keep what they showed), both players gone, and once more.
 TEST(WatchdogTest, OnlyAReadableTableWithBothPlayersGoneRequestsARestartOnceAndAppendsItToTheErrorLog) {
     TestStation ts;
-    ts.clock.set(2026, 12, 31, 5, 14, 5, 9);
+    ts.folder.write("sourcelist.ini", "3u:http://three.example/c\r\n");
+    ts.onAir(3);
+    ts.clock.set(2026, 12, 31, 14, 5, 9);
     ts.folder.write("error.log", "RESTART 01-01-2026 00:00:00 SOURCE:1\r\n");
-    ts.state().CurrentSource = 3;
     Strings seen;
     for (const std::string running : {"mplayer1", "mplayer2", "unreadable", "", ""}) {
         ts.processes.running = {running};

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 
+#include "core/timer_names.h"
 #include "sources/manual_switch.h"
+#include "sources/on_air.h"
 #include "sources/player_control.h"
 #include "sources/source_list.h"
 #include "test_station.h"
@@ -43,94 +46,152 @@ TEST(SourceListTest, FindSourceTakesOnlyTheNumbersOwnLinesTheTableFilesOtherChar
     }
 }
 
-TEST(PlayerControlTest, EachSwitchStartsTheOtherSlotThenAfterTwoSecondsStopsTheOldOneAndRemovesItsLog) {
-    TestStation ts;
-    ts.folder.write("sourcelist.ini",
-                    "3n:Studio C\r\n3u:  http://c.example:8000/live   x \r\n3s:notify-send hi\r\n");
-    Strings calls, expected;  // each player call with the seconds paused before it
-    ts.processes.onCall = [&](const std::string& call) {
-        calls.push_back(call + " @" + std::to_string(static_cast<int>(ts.clock.totalSlept())));
-    };
-    for (const std::string slot : {"1", "2", "1"}) {
-        const std::string old = slot == "1" ? "2" : "1";
-        const int at = static_cast<int>(ts.clock.totalSlept());
-        // The URL is split at blanks only: no shell ever sees it.
-        expected.push_back("start mplayer" + slot +
-                           " http://c.example:8000/live x -quiet -noconsolecontrols @" + std::to_string(at));
-        expected.push_back("kill mplayer" + old + " @" + std::to_string(at + 2));
-        ts.folder.write("mplayer" + old + ".log", "stale");
-
-        EXPECT_EQ(SwitchSource(*ts, "3")->command, "notify-send hi");
-        EXPECT_FALSE(ts.folder.exists("mplayer" + old + ".log"));
-        EXPECT_EQ(Items(*ts, "CurrentMplayer CurrentSource lblSourceDisp"),
-                  "CurrentMplayer=" + slot + " CurrentSource=3 lblSourceDisp=3");
+// Sources 1 to 3 and the backup; source 3's URL carries player options.
+struct Sources : TestStation {
+    Sources() {
+        folder.write(
+            "sourcelist.ini",
+            "0n:Backup\r\n0u:http://backup.example/b\r\n1n:One\r\n1u:http://one.example/a\r\n"
+            "2n:Two\r\n2u:http://two.example/b\r\n3n:Studio C\r\n3u:  http://c.example:8000/live   x \r\n"
+            "3s:notify-send hi\r\n5u:http://five.example/c\r\n5s:abcde\r\n7n:Seven\r\n7u:http://\r\n");
     }
-    EXPECT_EQ(calls, expected);
+    // Ticks the overlap every 100 ms for `seconds`, the new player starting
+    // to play after `playsAt` and ending after `endsAt` seconds; returns when
+    // the old player was stopped (-1: not yet).
+    double overlap(double seconds, double playsAt = 99, double endsAt = 99) {
+        const int slot = station->onAir.CurrentMplayer();
+        const std::string log = "mplayer" + std::to_string(slot) + ".log";
+        folder.write(log, "Playing http://one.example/a.\n");
+        for (int tick = 1; tick <= std::lround(seconds * 10); ++tick) {
+            clock.advance(0.1);
+            const double now = tick / 10.0;
+            if (now >= playsAt - 1e-9) folder.write(log, "Starting playback...\n");
+            if (now >= endsAt - 1e-9) processes.running.erase("mplayer" + std::to_string(slot));
+            const size_t kills = processes.kills.size();
+            if (timers.running(TimerName::SwitchOverlap)) timers.fire(TimerName::SwitchOverlap);
+            if (processes.kills.size() > kills) return now;
+        }
+        return -1;
+    }
+};
+
+// The old player stops once the new one plays, never sooner than two seconds
+// after the switch, at once when the new player ends and after ten seconds
+// in any case; the last two are logged.
+TEST(OnAirTest, TheOldPlayerStopsWhenTheNewOnePlaysBetweenTwoAndTenSeconds) {
+    // When the new player plays and ends, when the old one stopped, the station log.
+    const std::string logged = " 2026-12-06 12:00:";
+    const std::tuple<double, double, double, std::string> cases[] = {
+        {0.5, 99, 2.0, ""},
+        {3.5, 99, 3.5, ""},
+        {99, 4.0, 4.0,
+         logged + "06  SYS - NEW PLAYER mplayer2 ENDED BEFORE PLAYING (SOURCE 2) - OLD PLAYER STOPPED\r\n"},
+        {99, 99, 10.0,
+         logged + "12  SYS - NEW PLAYER mplayer2 SILENT BEFORE PLAYING (SOURCE 2) - OLD PLAYER STOPPED\r\n"}};
+    for (const auto& [playsAt, endsAt, stoppedAt, log] : cases) {
+        Sources s;
+        s.onAir(1);
+        s.clock.advance(2.05);  // a tick's tenths off the whole second
+        SwitchSource(*s, "2", SwitchCause::Operator);
+        s.folder.write("mplayer1.log", "old");
+        EXPECT_NEAR(s.overlap(12, playsAt, endsAt), stoppedAt, 1e-6) << playsAt << " " << endsAt;
+        EXPECT_EQ(s.processes.log, (Strings{"start mplayer2 http://two.example/b -quiet -noconsolecontrols",
+                                            "kill mplayer1"}));
+        EXPECT_FALSE(s.folder.exists("mplayer1.log"));
+        EXPECT_FALSE(s.timers.running(TimerName::SwitchOverlap));
+        EXPECT_EQ(s.console().txtAIR, log);
+    }
 }
 
-TEST(PlayerControlTest, NumberWithoutAPlayableUrlChangesNothingAndIsLoggedOnceUntilASwitchGoesThrough) {
-    TestStation ts;
-    ts.folder.write("sourcelist.ini",
-                    "3n:Studio C\r\n3u:http://c.example/live\r\n7n:Seven\r\n7u:http://\r\n");
-    SwitchSource(*ts, "3");
+// The URL is split at blanks only (no shell ever sees it); slots alternate;
+// a switch during an overlap ends the old player at once, since the new
+// source needs its slot; every switch is counted under its cause and asks
+// for the source list report, which runs after the caller.
+TEST(OnAirTest, SwitchesAlternateSlotsASwitchDuringAnOverlapEndsTheOldPlayerAndEachIsCounted) {
+    Sources s;
+    SwitchSource(*s, "3", SwitchCause::Schedule);  // the first: nothing to stop but slot 2's nothing
+    s.overlap(2, 0);
+    SwitchSource(*s, "1", SwitchCause::Api);
+    s.overlap(1);
+    EXPECT_EQ(s->onAir.overlapSlot(), 1);
+    SwitchSource(*s, "2", SwitchCause::Management);
+    EXPECT_EQ(s.overlap(2, 0), 2.0);
+    EXPECT_EQ(
+        s.processes.log,
+        (Strings{"start mplayer1 http://c.example:8000/live x -quiet -noconsolecontrols", "kill mplayer2",
+                 "start mplayer2 http://one.example/a -quiet -noconsolecontrols", "kill mplayer1",
+                 "start mplayer1 http://two.example/b -quiet -noconsolecontrols", "kill mplayer2"}));
+    EXPECT_EQ(Items(*s, "CurrentMplayer CurrentSource lblSourceDisp lblStudio lblCurrentSource OverlapSlot"),
+              "CurrentMplayer=1 CurrentSource=2 lblSourceDisp=2 lblStudio=Two "
+              "lblCurrentSource=http://two.example/b OverlapSlot=0");
+    const auto& counted = s->counters.switches;
+    EXPECT_EQ(std::vector(counted.begin(), counted.end()), (std::vector<uint64_t>{1, 0, 1, 1, 0, 0, 0}));
+    EXPECT_TRUE(s.timers.running(TimerName::ReportSourceList));
+}
+
+TEST(OnAirTest, NumberWithoutAPlayableUrlChangesNothingAndIsLoggedOnceUntilASwitchGoesThrough) {
+    Sources s;
+    s.onAir(3);
     const char* shown = "CurrentMplayer CurrentSource lblCurrentSource lblStudio lblSourceNumber";
-    const std::string before = Items(*ts, shown);
-    for (const char* number : {"7", "7", "8"}) EXPECT_FALSE(SwitchSource(*ts, number)) << number;
-    EXPECT_EQ(Items(*ts, shown), before);
-    EXPECT_EQ(ts.processes.log.size(), 2u);  // start and stop of the switch to source 3
-    SwitchSource(*ts, "3");
-    SwitchSource(*ts, "7");
-    EXPECT_EQ(ts.console().txtAIR,
-              " 2026-12-06 12:00:04  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 7)\r\n"
-              " 2026-12-06 12:00:02  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 8)\r\n"
-              " 2026-12-06 12:00:02  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 7)\r\n");
+    const std::string before = Items(*s, shown);
+    for (const char* number : {"7", "7", "8"})
+        EXPECT_FALSE(SwitchSource(*s, number, SwitchCause::Api)) << number;
+    EXPECT_EQ(Items(*s, shown), before);
+    EXPECT_TRUE(s.processes.log.empty());
+    s.clock.advance(2);
+    SwitchSource(*s, "3", SwitchCause::Api);
+    SwitchSource(*s, "7", SwitchCause::Api);
+    EXPECT_EQ(s.console().txtAIR,
+              " 2026-12-06 12:00:02  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 7)\r\n"
+              " 2026-12-06 12:00:00  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 8)\r\n"
+              " 2026-12-06 12:00:00  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 7)\r\n");
 }
 
-// Source 2 on air from slot 1, in failover: the backup is about to take over.
-struct FailoverStation : TestStation {
+// Source 2 on air on slot 1 has failed twice: the backup stands in.
+struct FailoverStation : Sources {
     FailoverStation() {
-        folder.write("sourcelist.ini",
-                     "0n:Backup\r\n0u:http://backup.example/b\r\n2n:Two\r\n2u:http://two.example/live\r\n"
-                     "4u:http://four.example/live\r\n4s:abcd\r\n5u:http://five.example/live\r\n5s:abcde\r\n");
-        console().lblCurrentSource.caption = "http://two.example/live";
-        state().CurrentMplayer = 1;
-        state().CurrentSource = 2;
-        state().SilenceFlag = 1;
-        state().LinkFailCount = 3;
-        state().WasPlaying = 2;
+        state().FastFailover = "1";
+        onAir(2);
+        for (int i = 0; i < 2; ++i) SourceCheckFailed(*station, SourceUnderTest(*station), "refused");
+        MakeAutomaticSwitches(*station, 1);
+        endOverlap();
+        processes.log.clear();
         for (std::string_view t : {TimerName::SourceCheck, TimerName::CheckMplayerOK}) timers.start(t);
     }
 };
 
-// A playable choice ends the failover, switches and runs its command when it
-// is longer than four bytes; any other is refused and logged at each click.
-TEST(ManualSwitchTest, ForceSwitchEndsTheFailoverAndSwitchesOrIsRefusedAndLogged) {
-    const std::string failover = "SilenceFlag=1 LinkFailCount=3 WasPlaying=2 CurrentSource=2";
+// Outside a failover a playable choice switches and runs its command when it
+// is longer than four bytes; during one it becomes the source to return to
+// and the backup stays; any other is refused and logged at each click.
+TEST(ManualSwitchTest, ForceSwitchSwitchesOrDuringAFailoverChoosesTheSourceToReturnTo) {
     const std::string refused = " 2026-12-06 12:00:00  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE ";
-    // The list's text, the state after the click, the command run, the station log.
+    // In a failover, the list's text; the state after the click, the command run, the station log.
     // clang-format off
-    const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
-        {"4 Select Source number 4", "SilenceFlag=0 LinkFailCount=0 WasPlaying=-1 CurrentSource=4", "", ""},
-        {"5 Select Source number 5", "SilenceFlag=0 LinkFailCount=0 WasPlaying=-1 CurrentSource=5", "abcde",
-         " 2026-12-06 12:00:02  RUNNING EXTERNAL COMMAND (abcde)\r\n"},
-        {"Select Source for Forced Manual Switch", failover, "", refused + "S)\r\n"}};
+    const std::tuple<bool, std::string, std::string, std::string, std::string> cases[] = {
+        {false, "3 Select Source number 3", "SilenceFlag=0 CurrentSource=3 LinkSource=3", "notify-send hi",
+         " 2026-12-06 12:00:00  RUNNING EXTERNAL COMMAND (notify-send hi)\r\n"},
+        {true, "5 Select Source number 5", "SilenceFlag=1 CurrentSource=0 LinkSource=5", "abcde",
+         " 2026-12-06 12:00:00  RUNNING EXTERNAL COMMAND (abcde)\r\n"},
+        {true, "Select Source for Forced Manual Switch", "SilenceFlag=1 CurrentSource=0 LinkSource=2", "",
+         refused + "S)\r\n"}};
     // clang-format on
-    for (const auto& [list, after, command, logged] : cases) {
+    for (const auto& [failover, list, after, command, logged] : cases) {
         SCOPED_TRACE(list);
-        FailoverStation t;
-        t.console().comboSourceList.text = list;
-        t.state().RefusedSource = list.substr(0, 1);  // refused before: still logged again
-        cmdForceSwitch_Click(*t);
-        EXPECT_EQ(Items(*t, "SilenceFlag LinkFailCount WasPlaying CurrentSource"), after);
-        EXPECT_EQ(t.processes.commands, command.empty() ? Strings{} : Strings{command});
-        EXPECT_EQ(t.console().txtAIR, logged);
+        std::unique_ptr<Sources> t =
+            failover ? std::make_unique<FailoverStation>() : std::make_unique<Sources>();
+        if (!failover) t->onAir(2);
+        t->console().txtAIR.clear();
+        t->console().comboSourceList.text = list;
+        cmdForceSwitch_Click(**t);
+        cmdForceSwitch_Click(**t);
+        EXPECT_EQ(Items(**t, "SilenceFlag CurrentSource LinkSource"), after);
+        EXPECT_EQ(t->processes.commands, command.empty() ? Strings{} : (Strings{command, command}));
+        EXPECT_EQ(t->console().txtAIR, logged + logged);
     }
 }
 
-TEST(ManualSwitchTest, ForceSourceRestartsTheSourceShownOnSlotOneFromScratchAndRearmsTheChecks) {
+TEST(ManualSwitchTest, ForceSourceRestartsTheSourceOnAirOnSlotOneFromScratchAndRearmsTheChecks) {
     FailoverStation t;
-    t.console().lblSourceDisp.caption = "0";
-    t.state().CurrentMplayer = 2;
     t.state().CheckSource = "1";
     const char* files[] = {"mplayer1.log", "mplayer2.log", "mplayer.log", "metadata.txt", "metaextra.txt"};
     for (const char* f : files) t.folder.write(f, "x");
@@ -140,14 +201,13 @@ TEST(ManualSwitchTest, ForceSourceRestartsTheSourceShownOnSlotOneFromScratchAndR
     EXPECT_EQ(t.processes.log, (Strings{"kill mplayer1", "kill mplayer2",
                                         "start mplayer1 http://backup.example/b -quiet -noconsolecontrols"}));
     for (const char* f : files) EXPECT_FALSE(t.folder.exists(f)) << f;
-    EXPECT_EQ(t.clock.totalSlept(), 5.0);
     EXPECT_EQ(Items(*t,
-                    "CurrentMplayer CurrentSource lblStudio SilenceFlag LinkFailCount WasPlaying "
+                    "CurrentMplayer CurrentSource lblStudio SilenceFlag LinkFailCount LinkSource "
                     "lblFailText lblFailURL"),
-              "CurrentMplayer=1 CurrentSource=0 lblStudio=Backup SilenceFlag=0 LinkFailCount=0 WasPlaying=-1 "
+              "CurrentMplayer=1 CurrentSource=0 lblStudio=Backup SilenceFlag=0 LinkFailCount=0 LinkSource=0 "
               "lblFailText=WAITING lblFailURL=PERFORMING INITIAL CHECKS");
     EXPECT_EQ(t.console().txtAIR,
-              " 2026-12-06 12:00:05  USR - USER FORCED SWITCH FROM BACKUP (SOURCE 0)\r\n");
+              " 2026-12-06 12:00:00  USR - USER FORCED SWITCH FROM BACKUP (SOURCE 0)\r\n");
     EXPECT_TRUE(t.timers.running(TimerName::CheckMplayerOK) && t.timers.running(TimerName::SourceCheck));
 }
 

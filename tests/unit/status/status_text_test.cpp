@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "sources/on_air.h"
 #include "status/metrics_text.h"
 #include "status/status_json.h"
 #include "status/status_server.h"
@@ -17,15 +18,12 @@ using ::testing::HasSubstr;
 struct OnAirStation : TestStation {
     OnAirStation() {
         ConsoleModel& c = console();
-        state().CurrentSource = 2;
-        state().CurrentMplayer = 2;
-        state().SilenceFlag = 1;
-        state().LinkFailCount = 3;
+        folder.write("sourcelist.ini", "2n:Caf\xe9 \"Two\"\\\r\n2u:http://two.example/a\r\n");
+        onAir(2, 2);
+        for (int i = 0; i < 4; ++i) SourceCheckFailed(*station, SourceUnderTest(*station), "refused");
         state().PendingReports = {{"s1", "$ A"}, {"s2", "$ B"}};
         state().SystemRuntime = 100;
         station->counters.titleChangedAt = 40;
-        c.lblStudio.caption = "Caf\xe9 \"Two\"\n\\";  // Latin-1, as a source list may hold it
-        c.lblCurrentSource.caption = "http://two.example/a";
         c.lblStatus = Label("ON AIR", std::nullopt, Colour::Red);
         c.lblMplayer2.caption = "2";
         c.txtAIR = " 2026-12-06 12:00:01  SYS - B\r\n 2026-12-06 12:00:00  SYS - A\r\n";
@@ -43,7 +41,7 @@ TEST(StatusJsonTest, IsTheWholeDocumentOfTheStationsValues) {
     // clang-format off
     EXPECT_EQ(StatusJson(*ts),
         R"({"station":{"version":")" BF_VERSION R"(","time":"2026-12-06 12:00:00","started":"a","uptime":"b",)"
-        R"("uptime_seconds":100,"mode":"AUTOMATIC"},"on_air":{"number":2,"name":"Caf)" "\xc3\xa9" R"( \"Two\"\n\\",)"
+        R"("uptime_seconds":100,"mode":"AUTOMATIC"},"on_air":{"number":2,"name":"Caf)" "\xc3\xa9" R"( \"Two\"\\",)"
         R"("url":"http://two.example/a","slot":2,"status":"ON AIR","lamp":"#ff0000"},"now_playing":{"title":"c",)"
         R"("output":"d","extra":"WAITING FOR METADATA","seconds_since_change":60},"failover":{"active":true,)"
         R"("failed_checks":3,"status":"DISABLED","lamp":"","tested_url":"NONE","checked_at":"NO TIME"},)"
@@ -64,7 +62,7 @@ TEST(StatusRequestTest, GetAnswersThePageJsonAndMetricsOtherPathsAre404) {
         {"/", 200, "text/html; charset=utf-8", "style=\"background:#ff0000\" data-k=\"on_air.status\">ON AIR<"},
         {"/status.json", 200, "application/json", "{\"station\":{"},
         {"/metrics", 200, "text/plain; version=0.0.4; charset=utf-8", "\nbrackenfield_failover_active 1\n"},
-        {"/metrics", 200, "text/plain; version=0.0.4; charset=utf-8", "name=\"Caf\xc3\xa9 \\\"Two\\\"\\n\\\\\",url="},
+        {"/metrics", 200, "text/plain; version=0.0.4; charset=utf-8", "name=\"Caf\xc3\xa9 \\\"Two\\\"\\\\\",url="},
         {"/api/getcurrent.php", 404, "text/plain; charset=utf-8", "Not Found"}};
     // clang-format on
     for (const auto& c : cases) {

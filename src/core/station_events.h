@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/on_air.h"
+
+namespace bf {
+
+// A switch of the source on air, told after the new player has started.
+struct SwitchEvent {
+    AirSource from;  // number -1: nothing was on air
+    AirSource to;
+    int16_t slot = 0;
+    SwitchCause cause = SwitchCause::Schedule;
+};
+
+// A failure that made the backup stand in: the source that failed and why.
+struct FailoverEvent {
+    AirSource failed;
+    std::string reason;
+};
+
+// What the station's parts tell each other through. The parts that own a
+// decision announce it; app/ wires the reactions (the source list report,
+// the counters). Every method does nothing unless overridden, and none may
+// hold its caller: slow work is put off to a later turn of the event loop.
+class StationListener {
+public:
+    virtual ~StationListener() = default;
+    virtual void switched(const SwitchEvent&) {}
+    virtual void failoverStarted(const FailoverEvent&) {}
+    // The selected source passed its check again and is back on air.
+    virtual void returned(const AirSource&) {}
+    // The stream announced a new title (never an empty one).
+    virtual void titleChanged(std::string_view) {}
+    // No player ran: the source is started again.
+    virtual void playerRestarted(const AirSource&) {}
+};
+
+// A listener that does nothing, for a station nobody listens to.
+inline StationListener& NobodyListens() {
+    static StationListener nobody;
+    return nobody;
+}
+
+}  // namespace bf

@@ -1,0 +1,302 @@
+#include "sources/on_air.h"
+
+#include <algorithm>
+#include <string>
+
+#include "core/station.h"
+#include "core/station_log.h"
+#include "core/text_file.h"
+#include "core/timer_names.h"
+#include "sources/player_control.h"
+
+namespace bf {
+
+// The one writer of the on-air record.
+struct OnAirWriter {
+    static OnAirRecord& Of(Station& station) { return station.onAir; }
+
+    // The source the number (one digit) names, if its URL can be a stream's
+    // address (8 bytes at least).
+    static std::optional<SourceEntry> Playable(const Station& station, std::string_view number) {
+        if (number.size() != 1 || number[0] < '0' || number[0] > '9') return std::nullopt;
+        SourceEntry entry = FindSource(station, number);
+        if (entry.url.size() < 8) return std::nullopt;
+        return entry;
+    }
+
+    // Logs that a switch to the number was refused, unless it was the last
+    // one refused and no switch has gone through since.
+    static void Refuse(Station& station, std::string_view number) {
+        std::optional<std::string>& refused = Of(station).refused_;
+        if (refused == number) return;
+        refused = std::string(number);
+        // A management server's order can be a reply of any length.
+        AddToAirLog(station, "  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE " +
+                                 std::string(number.substr(0, 16)) + ")");
+    }
+
+    static AirSource SourceOf(std::string_view number, const SourceEntry& entry) {
+        return {static_cast<int16_t>(number[0] - '0'), entry.name, entry.url};
+    }
+
+    // The console and the documented state fields show the source on air.
+    static void Show(Station& station) {
+        const OnAirRecord& r = Of(station);
+        ConsoleModel& c = station.console;
+        c.lblCurrentSource.caption = r.source_.url;
+        c.lblStudio.caption = r.source_.name;
+        c.lblSourceNumber.caption = std::to_string(r.source_.number);
+        c.lblSourceDisp.caption = std::to_string(r.source_.number);
+        station.state.PlayURL = r.source_.url;
+    }
+
+    static void NewCount(OnAirRecord& r, FailoverState state) {
+        r.failover_ = state;
+        r.failedChecks_ = 0;
+    }
+
+    static std::optional<SourceEntry> Switch(Station& station, std::string_view number, SwitchCause cause) {
+        OnAirRecord& r = Of(station);
+        const std::optional<SourceEntry> entry = Playable(station, number);
+        if (!entry) {
+            Refuse(station, number);
+            return std::nullopt;
+        }
+        r.refused_.reset();
+
+        const AirSource from = r.restartPending_ || r.slot_ == 0 ? AirSource{} : r.source_;
+        const int16_t newSlot = r.slot_ == 1 ? 2 : 1;
+        // A switch during an overlap: the player still waiting to be stopped
+        // holds the slot the new source needs, and ends at once.
+        if (r.overlapSlot_ == newSlot) StopPlayer(station, newSlot);
+        StartPlayer(station, newSlot, entry->url);
+
+        r.overlapSlot_ = newSlot == 1 ? 2 : 1;
+        r.overlapStarted_ = station.clock.monotonicSeconds();
+        station.timers.start(TimerName::SwitchOverlap);
+
+        r.source_ = SourceOf(number, *entry);
+        r.slot_ = newSlot;
+        r.cause_ = cause;
+        r.since_ = station.clock.now().epoch;
+        r.restartPending_ = false;
+        switch (cause) {
+            case SwitchCause::Schedule:
+            case SwitchCause::Operator:
+            case SwitchCause::Api:
+            case SwitchCause::Management:
+                // A chosen source starts a count of its own.
+                r.selected_ = r.source_;
+                NewCount(r, FailoverState::Normal);
+                break;
+            case SwitchCause::Return:
+                NewCount(r, FailoverState::Normal);
+                break;
+            case SwitchCause::Failover:
+            case SwitchCause::Restart:
+                break;
+        }
+        Show(station);
+        station.listener->switched({from, r.source_, newSlot, cause});
+        if (cause == SwitchCause::Return) station.listener->returned(r.source_);
+        return entry;
+    }
+
+    static bool Select(Station& station, std::string_view number, SwitchCause cause) {
+        OnAirRecord& r = Of(station);
+        // Every refused request of a person is logged; the schedule's and the
+        // management server's, which come again and again, once.
+        if (cause == SwitchCause::Operator || cause == SwitchCause::Api) r.refused_.reset();
+        const std::optional<SourceEntry> entry = Playable(station, number);
+        if (!entry) {
+            Refuse(station, number);
+            return false;
+        }
+        if (r.failoverActive()) {
+            // The backup stays until the chosen source passes its check.
+            r.refused_.reset();
+            r.selected_ = SourceOf(number, *entry);
+            NewCount(r, FailoverState::Failover);
+            return true;
+        }
+        const AirSource chosen = SourceOf(number, *entry);
+        if (cause == SwitchCause::Schedule && r.everOnAir() && !r.restartPending_ && r.source_ == chosen) {
+            r.selected_ = chosen;
+            return true;
+        }
+        return Switch(station, number, cause).has_value();
+    }
+
+    static void Failed(Station& station, const AirSource& tested, std::string_view reason) {
+        OnAirRecord& r = Of(station);
+        if (tested != SourceUnderTest(station)) return;
+        r.failedChecks_ = static_cast<int16_t>(std::min(r.failedChecks_ + 1, 3));
+        switch (r.failover_) {
+            case FailoverState::Normal:
+                r.failover_ = FailoverState::Suspect;
+                break;
+            case FailoverState::Suspect:
+                StartFailover(station, tested, reason);
+                break;
+            case FailoverState::Returning:
+                // It failed again before the switch back: the backup stays.
+                r.failover_ = FailoverState::Failover;
+                break;
+            case FailoverState::Failover:
+                break;
+        }
+    }
+
+    static void StartFailover(Station& station, const AirSource& failed, std::string_view reason) {
+        OnAirRecord& r = Of(station);
+        r.failover_ = FailoverState::Failover;
+        r.selected_ = failed;
+        // What was received is no longer on air.
+        station.console.lblRXmetadata.caption = station.state.DefaultStrapline;
+        station.state.RXmetadata = station.state.DefaultStrapline;
+        // The fast mode lets the backup overlap the player that still plays
+        // its buffer; otherwise the failing player stops now.
+        if (station.state.FastFailover != "1") StopAll(station);
+        station.listener->failoverStarted({failed, std::string(reason)});
+    }
+
+    static void Passed(Station& station, const AirSource& tested) {
+        OnAirRecord& r = Of(station);
+        if (tested != SourceUnderTest(station)) return;
+        r.failedChecks_ = 0;
+        if (r.failover_ == FailoverState::Suspect) r.failover_ = FailoverState::Normal;
+        if (r.failover_ == FailoverState::Failover) r.failover_ = FailoverState::Returning;
+    }
+
+    static void Automatic(Station& station, int16_t startChoice) {
+        OnAirRecord& r = Of(station);
+        const std::string backup = "0";
+        switch (r.failover_) {
+            case FailoverState::Failover:
+                if (r.source_.number != 0 || !r.everOnAir())
+                    Switch(station, backup, SwitchCause::Failover);
+                else if (r.restartPending_)
+                    Switch(station, backup, SwitchCause::Restart);
+                return;
+            case FailoverState::Returning:
+                Switch(station, std::to_string(r.selected_.number), SwitchCause::Return);
+                return;
+            case FailoverState::Normal:
+            case FailoverState::Suspect:
+                if (!r.everOnAir())
+                    Select(station, std::to_string(startChoice), SwitchCause::Schedule);
+                else if (r.restartPending_)
+                    Switch(station, std::to_string(r.source_.number), SwitchCause::Restart);
+                return;
+        }
+    }
+
+    static void Restart(Station& station) {
+        OnAirRecord& r = Of(station);
+        if (!r.everOnAir() || r.restartPending_) return;
+        r.restartPending_ = true;
+        station.listener->playerRestarted(r.source_);
+    }
+
+    static bool FromScratch(Station& station) {
+        OnAirRecord& r = Of(station);
+        if (!r.everOnAir()) return false;
+        const std::string number = std::to_string(r.source_.number);
+        // A source without a playable URL now restarts the URL on air.
+        const std::optional<SourceEntry> entry = Playable(station, number);
+        const AirSource from = r.restartPending_ ? AirSource{} : r.source_;
+        if (entry) r.source_ = SourceOf(number, *entry);
+
+        StopAll(station);
+        for (const char* name :
+             {"mplayer1.log", "mplayer2.log", "mplayer.log", "metadata.txt", "metaextra.txt"})
+            RemoveFile(station.file(name));
+        StartPlayer(station, 1, r.source_.url);
+
+        r.slot_ = 1;
+        r.cause_ = SwitchCause::Operator;
+        r.since_ = station.clock.now().epoch;
+        r.restartPending_ = false;
+        r.refused_.reset();
+        r.selected_ = r.source_;
+        NewCount(r, FailoverState::Normal);
+        Show(station);
+        station.listener->switched({from, r.source_, 1, SwitchCause::Operator});
+        return true;
+    }
+
+    static void StopAll(Station& station) {
+        StopPlayers(station);
+        Of(station).overlapSlot_ = 0;
+        station.timers.stop(TimerName::SwitchOverlap);
+    }
+
+    static void Overlap(Station& station) {
+        OnAirRecord& r = Of(station);
+        if (r.overlapSlot_ == 0) {
+            station.timers.stop(TimerName::SwitchOverlap);
+            return;
+        }
+        const double elapsed = station.clock.monotonicSeconds() - r.overlapStarted_;
+        if (elapsed < kOverlapSeconds) return;
+        const std::string name = PlayerName(r.slot_);
+        if (!PlayerHasStarted(station, r.slot_)) {
+            const std::optional<bool> running = station.processes.isRunning(name);
+            const bool ended = running == false;
+            if (!ended && elapsed < kOverlapLongestSeconds) return;
+            AddToAirLog(station, "  SYS - NEW PLAYER " + name + (ended ? " ENDED" : " SILENT") +
+                                     " BEFORE PLAYING (SOURCE " + std::to_string(r.source_.number) +
+                                     ") - OLD PLAYER STOPPED");
+        }
+        const int16_t old = r.overlapSlot_;
+        r.overlapSlot_ = 0;
+        station.timers.stop(TimerName::SwitchOverlap);
+        StopPlayer(station, old);
+        // May fail while the dying player still holds it; its next start
+        // truncates it anyway.
+        RemoveFile(station.file(PlayerName(old) + ".log"));
+    }
+};
+
+std::optional<SourceEntry> SwitchSource(Station& station, std::string_view number, SwitchCause cause) {
+    return OnAirWriter::Switch(station, number, cause);
+}
+
+bool SelectSource(Station& station, std::string_view number, SwitchCause cause) {
+    return OnAirWriter::Select(station, number, cause);
+}
+
+void MakeAutomaticSwitches(Station& station, int16_t startChoice) {
+    OnAirWriter::Automatic(station, startChoice);
+}
+
+AirSource SourceUnderTest(const Station& station) {
+    const OnAirRecord& r = station.onAir;
+    return r.failoverActive() ? r.selected() : r.source();
+}
+
+void SourceCheckFailed(Station& station, const AirSource& tested, std::string_view reason) {
+    OnAirWriter::Failed(station, tested, reason);
+}
+
+void SourceCheckPassed(Station& station, const AirSource& tested) {
+    OnAirWriter::Passed(station, tested);
+}
+
+void RequestRestart(Station& station) {
+    OnAirWriter::Restart(station);
+}
+
+bool RestartFromScratch(Station& station) {
+    return OnAirWriter::FromScratch(station);
+}
+
+void StopAllPlayers(Station& station) {
+    OnAirWriter::StopAll(station);
+}
+
+void tmrSwitchOverlap_Timer(Station& station) {
+    OnAirWriter::Overlap(station);
+}
+
+}  // namespace bf
