@@ -10,6 +10,7 @@
 #include "console/main_window.h"
 #include "core/station.h"
 #include "platform/posix_processes.h"
+#include "platform/proc_process_stats.h"
 #include "platform/qt_http_client.h"
 #include "platform/qt_http_listener.h"
 #include "platform/qt_timers.h"
@@ -31,6 +32,7 @@ private:
     PosixProcesses processes_;
     QtTimers timers_;
     QtHttpClient InetTestURL_, Inet1_, InetAIR_, InetTallyway_, InetWeather_;
+    ProcProcessStats processStats_;
     Station station_;
     MainWindow window_;
     // Opened by the startup when APIallowed is "1"; listens on --api-port.

@@ -105,7 +105,7 @@ void tmrGetMetadata_Timer(Station& station) {
     const bool isNew = title != s.PreviousMetadata;
 
     if (!title.empty() && title != station.console.lblRXmetadata.caption)
-        station.counters.titleChangedAt = s.SystemRuntime;
+        station.counters.countTitleChange(s.SystemRuntime, station.clock.now().unixSeconds);
     if (!title.empty()) station.console.lblRXmetadata.caption = title;
     if (isNew && IsSystemCommand(title)) LogSystemCommand(station, title);
     // After a player restart, a failover return or a switch the first tick

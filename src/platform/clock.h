@@ -12,6 +12,7 @@ struct LocalTime {
     int second = 0;
     int weekday = 1;                    // 1 = Sunday .. 7 = Saturday
     double secondsSinceMidnight = 0.0;  // with fractions
+    double unixSeconds = 0.0;           // the same moment since the Unix epoch, with fractions
 };
 
 // The station reads the time only through this interface, so that tests can

@@ -17,6 +17,7 @@ LocalTime RealClock::now() const {
 
     std::tm tm{};
     LocalTime t;
+    t.unixSeconds = duration<double>(stamp.time_since_epoch()).count();
     if (localtime_r(&whole, &tm) == nullptr) return t;
     t.year = tm.tm_year + 1900;
     t.month = tm.tm_mon + 1;

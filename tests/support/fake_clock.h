@@ -1,5 +1,7 @@
 #pragma once
 
+#include <ctime>
+
 #include "platform/clock.h"
 
 namespace bf::test {
@@ -28,11 +30,17 @@ public:
         for (; s >= 86400.0; s -= 86400.0) t_ = {t_.year, t_.month, t_.day + 1, 0, 0, 0, t_.weekday % 7 + 1};
         const int whole = static_cast<int>(s);  // s is never negative
         t_ = {t_.year, t_.month, t_.day, whole / 3600, whole / 60 % 60, whole % 60, t_.weekday, s};
+        std::tm date{};  // the fake's local time taken as UTC
+        date.tm_year = t_.year - 1900;
+        date.tm_mon = t_.month - 1;
+        date.tm_mday = t_.day;
+        t_.unixSeconds = static_cast<double>(::timegm(&date)) + s;
     }
     double totalSlept() const { return slept_; }
 
 private:
-    LocalTime t_{2026, 12, 6, 12, 0, 0, 1, 43200.0};
+    // 2026-12-06 12:00:00 is 1796558400 seconds after the epoch.
+    LocalTime t_{2026, 12, 6, 12, 0, 0, 1, 43200.0, 1796558400.0};
     double slept_ = 0;
 };
 
