@@ -1,6 +1,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <sstream>
+
 #include "apiserver/api_commands.h"
 #include "status/metrics_text.h"
 #include "status/status_json.h"
@@ -126,6 +133,25 @@ TEST(MetricsTextTest, FollowsThePrometheusConventions) {
     fresh->counters.startedAt = 1796558000;
     EXPECT_THAT(MetricsText(*fresh),
                 HasSubstr("\nbrackenfield_last_title_change_timestamp_seconds 1796558000\n"));
+}
+
+// The shipped alert rules and dashboard ask only for series that the program
+// exports: a misspelt name would never alert and would only show "No data".
+TEST(MetricsTextTest, ShippedRulesAndDashboardNameOnlyExportedSeries) {
+    TestStation ts;
+    std::set<std::string> exported;
+    std::istringstream text(MetricsText(*ts));
+    for (std::string line; std::getline(text, line);)
+        if (!line.starts_with('#')) exported.insert(line.substr(0, line.find_first_of("{ ")));
+    const std::regex name(R"(\b(brackenfield|process)_[a-z_]+)");
+    for (const char* file : {"brackenfield-rules.yml", "brackenfield-dashboard.json"}) {
+        std::ifstream in(std::filesystem::path(BF_SOURCE_DIR) / "monitoring" / file);
+        const std::string content{std::istreambuf_iterator<char>(in), {}};
+        size_t named = 0;
+        for (std::sregex_iterator it(content.begin(), content.end(), name), end; it != end; ++it, ++named)
+            EXPECT_TRUE(exported.contains(it->str())) << file << " names " << it->str();
+        EXPECT_GT(named, 5u) << file;
+    }
 }
 
 }  // namespace
