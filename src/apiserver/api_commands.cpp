@@ -1,7 +1,9 @@
 #include "apiserver/api_commands.h"
 
+#include <array>
 #include <exception>
 #include <filesystem>
+#include <utility>
 
 #include "apiserver/request_text.h"
 #include "core/station.h"
@@ -14,6 +16,26 @@ namespace bf {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
+
+// Each command's path up to its key, in the order of ApiCommand.
+constexpr std::array<std::pair<ApiCommand, std::string_view>, 4> kCommandPaths = {{
+    {ApiCommand::GetCurrent, "/api/getcurrent.php?id="},
+    {ApiCommand::SetCurrent, "/api/setcurrent.php?id="},
+    {ApiCommand::ListSources, "/api/listsources.php?id="},
+    {ApiCommand::Metadata, "/api/metadata.php?id="},
+}};
+
+std::string PathOf(ApiCommand command) {
+    return std::string(kCommandPaths[static_cast<size_t>(command)].second);
+}
+
+// The command that a path names with a key other than the station's, for
+// the metrics; Other when it names none so.
+ApiCommand DeniedCommand(std::string_view path, std::string_view key) {
+    for (const auto& [command, prefix] : kCommandPaths)
+        if (path.starts_with(prefix) && !path.substr(prefix.size()).starts_with(key)) return command;
+    return ApiCommand::Other;
+}
 
 std::string RequestMessage(std::string_view clientAddress, std::string_view suffix) {
     std::string message = "  NET - ";
@@ -87,7 +109,7 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
     const std::optional<std::string> found = RequestPath(text);
     // Not a request: an answer of its own, never the body of another one.
     if (!found) {
-        station.counters.countApiRequest(ApiCommand::Other, true);
+        station.counters.countApiRequest(ApiCommand::Other, ApiResult::Error);
         return {ComposeReply("ERROR"), std::nullopt, std::nullopt};
     }
     const std::string& path = *found;
@@ -98,12 +120,12 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
     ApiCommand command = ApiCommand::Other;
     SetRemoteStatus(station, clientAddress, " - NO COMMAND");
 
-    if (path == "/api/getcurrent.php?id=" + key) {
+    if (path == PathOf(ApiCommand::GetCurrent) + key) {
         command = ApiCommand::GetCurrent;
         SetRemoteStatus(station, clientAddress, " - REQUEST CURRENT SOURCE");
         body = CurrentSourceBody(station);
     }
-    if (path.starts_with("/api/setcurrent.php?id=" + key)) {
+    if (path.starts_with(PathOf(ApiCommand::SetCurrent) + key)) {
         const std::string number(1, path.back());
         const std::string suffix = " - CHANGE TO SOURCE " + number;
         body = "Source: " + number + "\r\nOK\r\n";
@@ -115,7 +137,7 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
         AddToAirLog(station, RequestMessage(clientAddress, suffix));
         SetRemoteStatus(station, clientAddress, suffix);
     }
-    if (path == "/api/listsources.php?id=" + key) {
+    if (path == PathOf(ApiCommand::ListSources) + key) {
         command = ApiCommand::ListSources;
         AddToAirLog(station, RequestMessage(clientAddress, " - LIST ALL SOURCES"));
         SetRemoteStatus(station, clientAddress, " - LIST ALL SOURCES");
@@ -124,7 +146,7 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
         else
             failure = SourceListUnreadable(station);
     }
-    if (path == "/api/metadata.php?id=" + key) {
+    if (path == PathOf(ApiCommand::Metadata) + key) {
         command = ApiCommand::Metadata;
         SetRemoteStatus(station, clientAddress, " - METADATA REQUEST");
         body = station.console.lblRXmetadata.caption + "\r\nOK\r\n";
@@ -138,7 +160,12 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
                                                       " Line of error:" + std::to_string(failure->line)));
     }
     station.api.response = body;
-    station.counters.countApiRequest(command, body == "ERROR");
+    ApiResult result = body == "ERROR" ? ApiResult::Error : ApiResult::Ok;
+    if (command == ApiCommand::Other && DeniedCommand(path, key) != ApiCommand::Other) {
+        command = DeniedCommand(path, key);
+        result = ApiResult::Denied;
+    }
+    station.counters.countApiRequest(command, result);
     return {ComposeReply(body), path, failure};
 }
 

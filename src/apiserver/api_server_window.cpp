@@ -5,8 +5,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include "core/text_decode.h"
 #include "core/station.h"
+#include "core/text_decode.h"
 
 namespace bf {
 
@@ -61,8 +61,9 @@ void ApiServerWindow::ShowFailure(const ApiFailure& failure) {
     // One box at a time, never modal: the station runs unattended, and the
     // failure is in the station log anyway.
     if (failureBox_) return;
-    auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(),
-                                QString::fromStdString(ToUtf8(ApiFailureText(failure))), QMessageBox::Ok, this);
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, windowTitle(),
+                        QString::fromStdString(ToUtf8(ApiFailureText(failure))), QMessageBox::Ok, this);
     box->setModal(false);
     box->setAttribute(Qt::WA_DeleteOnClose);
     failureBox_ = box;

@@ -27,9 +27,9 @@ extern "C" void OnTerminationSignal(int) {
 }  // namespace
 
 Program::Program(const std::filesystem::path& workingFolder, const Options& options)
-    : station_(
-          Platform{clock_, processes_, timers_, InetTestURL_, Inet1_, InetAIR_, InetTallyway_, InetWeather_},
-          workingFolder, options.station),
+    : station_(Platform{clock_, processes_, timers_, InetTestURL_, Inet1_, InetAIR_, InetTallyway_,
+                        InetWeather_, processStats_},
+               workingFolder, options.station),
       window_(station_) {
     station_.listener = &reactions_;
     station_.quit = [] { EndAtOnce(); };

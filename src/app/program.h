@@ -11,6 +11,7 @@
 #include "console/main_window.h"
 #include "core/station.h"
 #include "platform/posix_processes.h"
+#include "platform/proc_process_stats.h"
 #include "platform/qt_http_client.h"
 #include "platform/qt_http_listener.h"
 #include "platform/qt_timers.h"
@@ -32,6 +33,7 @@ private:
     PosixProcesses processes_;
     QtTimers timers_;
     QtHttpClient InetTestURL_, Inet1_, InetAIR_, InetTallyway_, InetWeather_;
+    ProcProcessStats processStats_;
     Station station_;
     StationReactions reactions_{station_};
     MainWindow window_;

@@ -29,6 +29,7 @@ void Startup(Station& station) {
     const LocalTime now = station.clock.now();
     s.SystemRuntime = 0;
     s.SystemStart = FormatDateMDY(now) + "-" + FormatTime(now);
+    station.counters.startedAt = now.epoch;
     c.window.width = 1041;
     c.window.height = 755;
     c.lblVersion.caption = std::string("Brackenfield ") + BF_VERSION;

@@ -13,7 +13,7 @@ void StationReactions::switched(const SwitchEvent& event) {
 }
 
 void StationReactions::titleChanged(std::string_view) {
-    station_.counters.titleChangedAt = station_.state.SystemRuntime;
+    station_.counters.countTitleChange(station_.state.SystemRuntime, station_.clock.now().epoch);
 }
 
 void StationReactions::playerRestarted(const AirSource&) {

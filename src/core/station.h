@@ -15,6 +15,7 @@
 #include "core/station_state.h"
 #include "platform/clock.h"
 #include "platform/http_client.h"
+#include "platform/process_stats.h"
 #include "platform/processes.h"
 #include "platform/timers.h"
 
@@ -39,6 +40,7 @@ struct Platform {
     HttpClient& InetAIR;
     HttpClient& InetTallyway;
     HttpClient& InetWeather;
+    const ProcessStats& processStats;
 };
 
 // The API server window's public fields and its status rows.

@@ -10,11 +10,22 @@
 
 namespace bf {
 
-// The remote API's commands; Other is a request that names none of them
-// (also one with a wrong key, or no request at all).
+// The remote API's commands; Other is a request that names none of them (or
+// no request at all). A request for a command with a wrong key counts under
+// that command as Denied.
 enum class ApiCommand { GetCurrent, SetCurrent, ListSources, Metadata, Other };
 inline constexpr std::array<std::string_view, 5> kApiCommandNames = {"getcurrent", "setcurrent",
                                                                      "listsources", "metadata", "other"};
+enum class ApiResult { Ok, Error, Denied };
+inline constexpr std::array<std::string_view, 3> kApiResultNames = {"ok", "error", "denied"};
+
+// What a health check of the source's stream found. NoVerdict: no answer
+// while the management link was busy, which tells nothing of the source.
+enum class HealthCheckResult { Passed, Failed, NoVerdict };
+inline constexpr std::array<std::string_view, 3> kHealthCheckResultNames = {"passed", "failed", "no_verdict"};
+// Upper bounds in seconds of the checks' duration histogram; a check gives
+// up after 10 s (0.9 s with FastFailover).
+inline constexpr std::array<double, 8> kHealthCheckBuckets = {0.05, 0.1, 0.25, 0.5, 1, 2.5, 5, 10};
 
 // What the station has done since the program started, for the status
 // listener. 64-bit: they do not wrap in a station's life.
@@ -23,14 +34,45 @@ struct StationCounters {
     std::array<uint64_t, kSwitchCauseNames.size()> switches{};
     uint64_t billingReportsSent = 0;
     uint64_t billingReportsFailed = 0;
-    // Per command: requests answered, then requests answered "ERROR".
-    std::array<std::array<uint64_t, 2>, kApiCommandNames.size()> apiRequests{};
+    // Per command and result (kApiResultNames).
+    std::array<std::array<uint64_t, kApiResultNames.size()>, kApiCommandNames.size()> apiRequests{};
     // The uptime (SystemRuntime) at which the now-playing title last changed.
     std::optional<int32_t> titleChangedAt;
 
+    // Moments in seconds since the Unix epoch (LocalTime::epoch); 0
+    // while the event has not happened.
+    double startedAt = 0;
+    double titleChangedTime = 0;
+    double lastBillingAnswerTime = 0;
+    double lastCheckPassedTime = 0;
+
+    // Health checks by result, and their durations: per bucket of
+    // kHealthCheckBuckets the checks that took at most its bound.
+    std::array<uint64_t, kHealthCheckResultNames.size()> healthChecks{};
+    std::array<uint64_t, kHealthCheckBuckets.size()> healthCheckBuckets{};
+    double healthCheckSeconds = 0;
+
     void countSwitch(SwitchCause cause) { ++switches[static_cast<size_t>(cause)]; }
-    void countApiRequest(ApiCommand command, bool failed) {
-        ++apiRequests[static_cast<size_t>(command)][failed ? 1 : 0];
+    void countApiRequest(ApiCommand command, ApiResult result) {
+        ++apiRequests[static_cast<size_t>(command)][static_cast<size_t>(result)];
+    }
+    void countTitleChange(int32_t uptime, double now) {
+        titleChangedAt = uptime;
+        titleChangedTime = now;
+    }
+    void countBillingReport(bool answered, double now) {
+        ++(answered ? billingReportsSent : billingReportsFailed);
+        if (answered) lastBillingAnswerTime = now;
+    }
+    // The health check calls this once per check that got a reply, an error
+    // or a time-out (not for a check dropped because a newer one took over),
+    // with the seconds it waited and the moment it ended.
+    void countHealthCheck(HealthCheckResult result, double seconds, double now) {
+        ++healthChecks[static_cast<size_t>(result)];
+        for (size_t i = 0; i < kHealthCheckBuckets.size(); ++i)
+            if (seconds <= kHealthCheckBuckets[i]) ++healthCheckBuckets[i];
+        healthCheckSeconds += seconds;
+        if (result == HealthCheckResult::Passed) lastCheckPassedTime = now;
     }
 };
 

@@ -65,7 +65,7 @@ void SendOldestReport(Station& station) {
     const bool answered = reply.ok() && reply.status != 0 && !reply.statusError();
     c.lblResponse.caption = answered ? reply.body : std::string();
     c.lblSentTime.caption = DateTimeText(station);
-    ++(answered ? station.counters.billingReportsSent : station.counters.billingReportsFailed);
+    station.counters.countBillingReport(answered, station.clock.now().epoch);
 
     if (answered) {
         // Ticks during the wait may have queued more; this one is removed by

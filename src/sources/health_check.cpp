@@ -103,14 +103,20 @@ void tmrSourceCheck_Timer(Station& station) {
     // An older check may still wait for its reply: it then gets none.
     if (station.InetTestURL.busy()) station.InetTestURL.cancel();
     station.InetTestURL.setTimeoutMs(SourceCheckTimeoutMs(station.state));
+    const double began = station.clock.monotonicSeconds();
     const HttpResult result = station.InetTestURL.fetchHeaders(address);
+    const double waited = station.clock.monotonicSeconds() - began;
 
     // Other handlers run during the fetch. A newer check that took over, or
     // a switch to another source, makes this reply stale: it is dropped.
     if (result.error == HttpError::Cancelled || SourceUnderTest(station) != tested) return;
 
     if (!result.ok()) ShowError(station, result);
-    switch (VerdictOf(result, station.Inet1.busy())) {
+    const Verdict verdict = VerdictOf(result, station.Inet1.busy());
+    static constexpr HealthCheckResult kCounted[] = {HealthCheckResult::Passed, HealthCheckResult::Failed,
+                                                     HealthCheckResult::NoVerdict};
+    station.counters.countHealthCheck(kCounted[static_cast<int>(verdict)], waited, station.clock.now().epoch);
+    switch (verdict) {
         case Verdict::Passed:
             CheckPassed(station, tested);
             break;

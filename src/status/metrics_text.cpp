@@ -1,15 +1,28 @@
 #include "status/metrics_text.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "core/station.h"
 #include "core/text_decode.h"
+#include "core/url_credentials.h"
 #include "status/status_json.h"
 
 namespace bf {
 
 namespace {
+
+// The shortest text that reads back as the same number.
+std::string Real(double value) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value > 0 ? "+Inf" : "-Inf";
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    return error == std::errc() ? std::string(text, end) : "NaN";
+}
 
 class Exposition {
 public:
@@ -19,13 +32,26 @@ public:
         out_.append("# TYPE ").append(name).append(" ").append(type).append("\n");
     }
     void sample(std::string_view name, int64_t value, std::string_view labels = {}) {
-        out_.append(name);
-        if (!labels.empty()) out_.append("{").append(labels).append("}");
-        out_.append(" ").append(std::to_string(value)).append("\n");
+        line(name, std::to_string(value), labels);
+    }
+    void real(std::string_view name, double value, std::string_view labels = {}) {
+        line(name, Real(value), labels);
+    }
+    // A family of one sample that is left out when its value is unknown.
+    void optional(std::string_view name, std::string_view type, std::string_view help,
+                  const std::optional<double>& value) {
+        if (!value) return;
+        family(name, type, help);
+        real(name, *value);
     }
     std::string text() && { return std::move(out_); }
 
 private:
+    void line(std::string_view name, std::string_view value, std::string_view labels) {
+        out_.append(name);
+        if (!labels.empty()) out_.append("{").append(labels).append("}");
+        out_.append(" ").append(value).append("\n");
+    }
     std::string out_;
 };
 
@@ -55,17 +81,37 @@ std::string MetricsText(const Station& station) {
     const StationCounters& n = station.counters;
     Exposition m;
 
+    m.family("brackenfield_build_info", "gauge", "Always 1; its label names the program's version.");
+    m.sample("brackenfield_build_info", 1, LabelPair("version", BF_VERSION));
     m.family("brackenfield_on_air_source", "gauge", "Number of the source on air; -1 when none.");
     m.sample("brackenfield_on_air_source", station.onAir.CurrentSource());
     m.family("brackenfield_on_air_info", "gauge", "The source on air: number, name and URL.");
     m.sample("brackenfield_on_air_info", 1,
              LabelPair("number", std::to_string(station.onAir.CurrentSource())) + "," +
                  LabelPair("name", station.onAir.source().name) + "," +
-                 LabelPair("url", station.onAir.source().url));
+                 LabelPair("url", WithoutCredentials(station.onAir.source().url)));
     m.family("brackenfield_failover_active", "gauge", "1 while the backup stands in for a failed source.");
     m.sample("brackenfield_failover_active", station.onAir.failoverActive() ? 1 : 0);
     m.family("brackenfield_failed_checks", "gauge", "Failed health checks in a row (counted up to 3).");
     m.sample("brackenfield_failed_checks", station.onAir.LinkFailCount());
+    m.family("brackenfield_health_checks_total", "counter",
+             "Health checks of the source's stream, by result.");
+    for (size_t i = 0; i < kHealthCheckResultNames.size(); ++i)
+        m.sample("brackenfield_health_checks_total", Count(n.healthChecks[i]),
+                 LabelPair("result", kHealthCheckResultNames[i]));
+    m.family("brackenfield_health_check_duration_seconds", "histogram",
+             "How long health checks waited for their answer, error or time-out.");
+    uint64_t checks = 0;
+    for (const uint64_t count : n.healthChecks) checks += count;
+    for (size_t i = 0; i < kHealthCheckBuckets.size(); ++i)
+        m.sample("brackenfield_health_check_duration_seconds_bucket", Count(n.healthCheckBuckets[i]),
+                 LabelPair("le", Real(kHealthCheckBuckets[i])));
+    m.sample("brackenfield_health_check_duration_seconds_bucket", Count(checks), "le=\"+Inf\"");
+    m.real("brackenfield_health_check_duration_seconds_sum", n.healthCheckSeconds);
+    m.sample("brackenfield_health_check_duration_seconds_count", Count(checks));
+    m.family("brackenfield_last_health_check_success_timestamp_seconds", "gauge",
+             "When a health check last passed, in seconds since the Unix epoch; 0 before the first.");
+    m.real("brackenfield_last_health_check_success_timestamp_seconds", n.lastCheckPassedTime);
     m.family("brackenfield_player_running", "gauge",
              "1 while the slot's player runs, as the watchdog last found it (every 15 s).");
     m.sample("brackenfield_player_running", c.lblMplayer1.caption == "1" ? 1 : 0, "slot=\"1\"");
@@ -79,6 +125,11 @@ std::string MetricsText(const Station& station) {
     m.family("brackenfield_seconds_since_title_change", "gauge",
              "Seconds since the now-playing title last changed (since the start before the first title).");
     m.sample("brackenfield_seconds_since_title_change", SecondsSinceTitleChange(station));
+    m.family("brackenfield_last_title_change_timestamp_seconds", "gauge",
+             "When the now-playing title last changed (the start before the first title), in seconds since "
+             "the Unix epoch.");
+    m.real("brackenfield_last_title_change_timestamp_seconds",
+           n.titleChangedAt ? n.titleChangedTime : n.startedAt);
     m.family("brackenfield_billing_reports_sent_total", "counter", "Billing reports the server answered.");
     m.sample("brackenfield_billing_reports_sent_total", Count(n.billingReportsSent));
     m.family("brackenfield_billing_reports_failed_total", "counter",
@@ -87,17 +138,33 @@ std::string MetricsText(const Station& station) {
     m.family("brackenfield_billing_reports_pending", "gauge",
              "Paid items waiting for the billing server's answer.");
     m.sample("brackenfield_billing_reports_pending", static_cast<int64_t>(s.PendingReports.size()));
+    m.family("brackenfield_last_billing_answer_timestamp_seconds", "gauge",
+             "When the billing server last answered a report, in seconds since the Unix epoch; 0 before the "
+             "first.");
+    m.real("brackenfield_last_billing_answer_timestamp_seconds", n.lastBillingAnswerTime);
     m.family("brackenfield_api_requests_total", "counter",
              "Requests to the remote API, by command and result.");
     for (size_t i = 0; i < kApiCommandNames.size(); ++i) {
-        for (const int failed : {0, 1}) {
-            m.sample("brackenfield_api_requests_total", Count(n.apiRequests[i][failed]),
-                     LabelPair("command", kApiCommandNames[i]) + "," +
-                         LabelPair("result", failed ? "error" : "ok"));
+        for (size_t r = 0; r < kApiResultNames.size(); ++r) {
+            // A request that names no command has no key to be wrong.
+            if (kApiCommandNames[i] == "other" && kApiResultNames[r] == "denied") continue;
+            m.sample(
+                "brackenfield_api_requests_total", Count(n.apiRequests[i][r]),
+                LabelPair("command", kApiCommandNames[i]) + "," + LabelPair("result", kApiResultNames[r]));
         }
     }
     m.family("brackenfield_uptime_seconds", "gauge", "Seconds since the program started.");
     m.sample("brackenfield_uptime_seconds", s.SystemRuntime);
+
+    // The standard process metrics, named as every Prometheus client names them.
+    const ProcessSample p = station.processStats.sample();
+    m.optional("process_cpu_seconds_total", "counter", "Total user and system CPU time spent in seconds.",
+               p.cpuSeconds);
+    m.optional("process_resident_memory_bytes", "gauge", "Resident memory size in bytes.", p.residentBytes);
+    m.optional("process_open_fds", "gauge", "Number of open file descriptors.", p.openFds);
+    m.optional("process_max_fds", "gauge", "Maximum number of open file descriptors.", p.maxFds);
+    m.optional("process_start_time_seconds", "gauge",
+               "Start time of the process since unix epoch in seconds.", p.startTimeSeconds);
     return std::move(m).text();
 }
 

@@ -1,8 +1,8 @@
 """A day in the life of a station, with the real program and real players on two Icecast servers (the sources on one,
 the backup on the other): the schedule's first source, a pre-roll and two entries in one minute, a title, an API
 session that switches to a source whose URL a shell would misread, the status listener read by Prometheus's parser
-and rendered by headless Chromium, a player killed from outside, and the death and return of the sources' server.
-Only the order of events is asserted; how long they take is measured in bench/."""
+and linter and rendered by headless Chromium, a player killed from outside, and the death and return of the sources'
+server. Only the order of events is asserted; how long they take is measured in bench/."""
 
 import collections
 import os
@@ -109,10 +109,13 @@ def test_a_day_on_air(icecast_pair, make_station):
                           25, "the watchdog's restart")
         rig.wait_for(lambda: rig.playing(station, "Rig Two") == 1, 15, "Rig Two on slot 1")
 
-        # The status listener tells the same, in a form Prometheus's parser reads.
+        # The status listener tells the same, in a form Prometheus's parser reads and its linter passes.
         with urllib.request.urlopen(f"http://127.0.0.1:{port}/metrics", timeout=10) as scrape:
-            families = text_string_to_metric_families(scrape.read().decode())
-            metrics = {(s.name, *s.labels.values()): s.value for family in families for s in family.samples}
+            text = scrape.read().decode()
+        lint = subprocess.run(["promtool", "check", "metrics"], input=text, capture_output=True, text=True, timeout=60)
+        assert lint.returncode == 0, lint.stdout + lint.stderr
+        families = text_string_to_metric_families(text)
+        metrics = {(s.name, *s.labels.values()): s.value for family in families for s in family.samples}
         assert [metrics[("brackenfield_on_air_source",)], metrics[("brackenfield_player_restarts_total",)],
                 metrics[("brackenfield_on_air_info", "2", "Rig Two", live.url("/two"))]] == [2, 1, 1]
         with tempfile.TemporaryDirectory() as profile:

@@ -51,7 +51,8 @@ std::string Items(const Station& station, std::string_view names) {
 }
 
 TestStation::TestStation() {
-    Platform platform{clock, processes, timers, InetTestURL, Inet1, InetAIR, InetTallyway, InetWeather};
+    Platform platform{clock,   processes,    timers,      InetTestURL, Inet1,
+                      InetAIR, InetTallyway, InetWeather, processStats};
     station = std::make_unique<Station>(platform, folder.path());
     station->quit = [this] { ++quits; };
     station->openApiServer = [this] { ++apiWindowsOpened; };

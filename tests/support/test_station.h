@@ -10,6 +10,7 @@
 #include "core/station.h"
 #include "fake_clock.h"
 #include "fake_http.h"
+#include "fake_process_stats.h"
 #include "fake_processes.h"
 #include "fake_timers.h"
 
@@ -54,6 +55,7 @@ struct TestStation {
     FakeProcesses processes;
     FakeTimers timers;
     FakeHttpClient InetTestURL, Inet1, InetAIR, InetTallyway, InetWeather;
+    FakeProcessStats processStats;
     std::unique_ptr<Station> station;
     int quits = 0;
     int apiWindowsOpened = 0;

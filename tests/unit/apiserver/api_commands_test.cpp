@@ -16,9 +16,10 @@ std::string Entry(const std::string& number, const std::string& url, const std::
 struct ApiStation : TestStation {
     ApiStation() {
         state().APIkey = "Key7";
-        folder.write("sourcelist.ini",
-                     "; sources\r\n1n:One\r\n1u:http://one/\r\n2u:http://two/\n2n:Two\r3n:Three\r\n3u:x\r\n"
-                     "3u:http://three/\r\n0u:http://backup/\r\n0n:Reserve\r\nZn:Letter\r\nZu:http://zed/\r\n");
+        folder.write(
+            "sourcelist.ini",
+            "; sources\r\n1n:One\r\n1u:http://one/\r\n2u:http://two/\n2n:Two\r3n:Three\r\n3u:x\r\n"
+            "3u:http://three/\r\n0u:http://backup/\r\n0n:Reserve\r\nZn:Letter\r\nZu:http://zed/\r\n");
         onAir(2);
     }
     ApiAnswer Ask(const std::string& text) { return AnswerRequestText(**this, text, "10.0.0.5"); }

@@ -8,6 +8,7 @@
 #include "core/settings.h"
 #include "core/station_log.h"
 #include "core/text_file.h"
+#include "core/url_credentials.h"
 #include "test_station.h"
 
 namespace bf::test {
@@ -27,6 +28,16 @@ TEST(LeadingNumberParse, ReadsTheLeadingNumberRoundedHalfToEvenAndClampedToSixte
         {"1e-999", 0}, {std::string(400, '9'), 32767}};
     // clang-format on
     for (const auto& [text, expected] : cases) EXPECT_EQ(ParseLeadingInt16(text), expected) << text;
+}
+
+TEST(WithoutCredentials, TakesUserAndPasswordOutOfEveryAddressAndLeavesTheRest) {
+    // clang-format off
+    const std::pair<std::string, std::string> cases[] = {
+        {"http://dj:se@cret@host:8000/live -cache 64", "http://host:8000/live -cache 64"},
+        {"http://user@host?x=@y", "http://host?x=@y"}, {"http://host/path@x#a@b", "http://host/path@x#a@b"},
+        {"a http://u:p@one b https://v@two", "a http://one b https://two"}, {"http://", "http://"}, {"", ""}};
+    // clang-format on
+    for (const auto& [text, expected] : cases) EXPECT_EQ(WithoutCredentials(text), expected) << text;
 }
 
 TEST(ReadSetting, TakesTheFirstKeyOfTheSectionInAnyLetterCaseCutTo119BytesAndAtNul) {

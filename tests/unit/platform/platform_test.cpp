@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/posix_processes.h"
+#include "platform/proc_process_stats.h"
 #include "platform/qt_http_client.h"
 #include "platform/qt_timers.h"
 #include "platform/real_clock.h"
@@ -254,6 +255,37 @@ TEST_F(RealClockTest, ReadsTheLocalDateAndTimeWithSundayAsDayOne) {
     EXPECT_EQ(std::tuple(now.year, now.month, now.day, now.weekday, now.hour, now.minute, now.second),
               std::tuple(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_wday + 1, tm.tm_hour, tm.tm_min,
                          tm.tm_sec));
+    EXPECT_EQ(static_cast<std::time_t>(now.epoch), before);
+}
+
+// A made-up /proc: a process name with blanks and parentheses, two open
+// descriptors and their soft limit. Then the real one, whose figures only
+// Linux knows.
+TEST(ProcProcessStatsTest, ReadsCpuMemoryDescriptorsAndStartFromProc) {
+    const double tick = static_cast<double>(::sysconf(_SC_CLK_TCK));
+    const double page = static_cast<double>(::sysconf(_SC_PAGESIZE));
+    test::TempFolder proc;
+    fs::create_directories(proc.path() / "self" / "fd");
+    proc.write("self/fd/0", "");
+    proc.write("self/fd/1", "");
+    proc.write("self/stat", "42 (a) (b c) S 1 1 1 0 -1 0 0 0 0 0 250 150 0 0 20 0 1 0 1000 99999 300 0\n");
+    proc.write("stat", "cpu  1 2 3\nbtime 1796550000\nprocesses 5\n");
+    proc.write("self/limits",
+               "Limit  Soft Limit  Hard Limit  Units\nMax cpu time  unlimited  unlimited  seconds\n"
+               "Max open files  1024  524288  files\n");
+    const ProcessSample made = ProcProcessStats(proc.path()).sample();
+    EXPECT_EQ(
+        std::tuple(made.cpuSeconds, made.residentBytes, made.openFds, made.maxFds, made.startTimeSeconds),
+        std::tuple(400 / tick, 300 * page, 2.0, 1024.0, 1796550000 + 1000 / tick));
+
+    const ProcessSample real = ProcProcessStats().sample();
+    ASSERT_TRUE(real.cpuSeconds && real.residentBytes && real.openFds && real.maxFds &&
+                real.startTimeSeconds);
+    const double now = RealClock().now().epoch;
+    EXPECT_TRUE(*real.residentBytes > 1e6 && *real.openFds >= 3 && *real.maxFds >= *real.openFds &&
+                *real.startTimeSeconds <= now + 1 && *real.startTimeSeconds > now - 3600)
+        << *real.residentBytes << " " << *real.openFds << " " << *real.maxFds << " "
+        << *real.startTimeSeconds;
 }
 
 }  // namespace

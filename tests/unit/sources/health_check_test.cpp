@@ -119,6 +119,7 @@ TEST(HealthCheck, FailoverAndReturnGoThroughTheOrdinarySwitch) {
         EXPECT_EQ(n.switches[static_cast<size_t>(SwitchCause::Failover)] +
                       n.switches[static_cast<size_t>(SwitchCause::Return)] * 10 + n.playerRestarts * 100,
                   playerDied ? 111u : 11u);
+        EXPECT_EQ(n.healthChecks, (std::array<uint64_t, 3>{2, 5, 0}));
     }
 }
 
