@@ -32,6 +32,7 @@ struct StationCounters {
     // selected source back, whenever it comes, is its return.
     bool returnPending = false;
     uint64_t billingReportsSent = 0;
+    uint64_t billingReportsRefused = 0;
     uint64_t billingReportsFailed = 0;
     // Per command: requests answered, then requests answered "ERROR".
     std::array<std::array<uint64_t, 2>, kApiCommandNames.size()> apiRequests{};

@@ -8,11 +8,14 @@
 namespace bf {
 
 // A paid item waiting for the billing server's answer: its stamp and its
-// text with the leading "$ ".
+// text with the leading "$ ". Two are the same item when stamp and text are.
 struct PaidItem {
     std::string stamp;
     std::string item;
-    bool operator==(const PaidItem&) const = default;
+    // Billing ticks (seconds) until the next attempt after a failed one; 0:
+    // due now.
+    int16_t retryCountdown = 0;
+    bool operator==(const PaidItem& other) const { return stamp == other.stamp && item == other.item; }
 };
 
 // The one record of the station. Integers are 16-bit, the uptime 32-bit.
@@ -71,10 +74,8 @@ struct StationState {
     std::string URLbase;
 
     // Kept beside the documented fields: paid items the billing server has
-    // not yet answered for, oldest first, and the seconds until the next
-    // attempt after a failed one.
+    // not yet answered for, oldest first.
     std::vector<PaidItem> PendingReports;
-    int16_t ReportRetryCountdown = 0;
     // The paid title last recorded, until another non-empty title arrives:
     // the same paid title heard again after a gap is the same airing.
     std::string PaidTitleOnAir;

@@ -139,6 +139,7 @@ std::string StatusJson(const Station& station) {
                             {"response", caption(c.lblResponse)},
                             {"pending", Number(static_cast<int64_t>(s.PendingReports.size()))},
                             {"sent", Number(static_cast<int64_t>(n.billingReportsSent))},
+                            {"refused", Number(static_cast<int64_t>(n.billingReportsRefused))},
                             {"failed", Number(static_cast<int64_t>(n.billingReportsFailed))}})},
         {"air", Object({{"status", caption(c.lblTuneInAir)},
                         {"updated", caption(c.lblAIRupdated)},

@@ -186,22 +186,48 @@ TEST(BillingReporter, SplitsThePaidItemAtItsFirstSeparator) {
             << item;
 }
 
-TEST(BillingReporter, ReportsEachNewStampOnceAndAFailedOneAgainEvery30TicksUntilAnswered) {
-    Meta b;
-    // Three kinds of failure, then an answer: broken off, an error page, no reply at all.
-    b.InetTallyway.queued = {HttpResult{"O", HttpError::ConnectionReset, "Closed", 200},
-                             HttpResult{"Internal Server Error", 0, "", 500}, HttpResult{}};
-    b.record("20261231-235958", "$ Acme - Sale");
-    EXPECT_EQ(b.bill(), 1u);
-    EXPECT_EQ(b.folder.read(kPendingReportsFile) + b.console().lblResponse.caption,
-              "20261231-235958\r\n$ Acme - Sale\r\n");
-    for (const size_t sent : {2u, 3u, 4u}) {
-        EXPECT_EQ(b.bill(kReportRetrySeconds - 1), sent - 1);
-        EXPECT_EQ(b.bill(), sent);
+// The server's answer to both reports, of an item recorded on the first tick and one on the second; later
+// attempts are answered. A refusal is an answer: the report is kept aside and never sent again. Without an
+// answer (a request to come back, a server error, a reply broken off, none) a report goes again 30 ticks
+// later, and the other goes meanwhile.
+TEST(BillingReporter,
+     EachReportGoesOnceAnsweredOrRefusedAndAnUnansweredOneAgainEvery30TicksNeverBlockingTheNext) {
+    const std::string a = "20261206-120000\r\n$ Acme - Sale\r\n", b = "20261206-120001\r\n$ B\r\n",
+                      x200(kRefusalTextLimit, 'x');
+    const std::string again = "1:A 2:B 31:A 32:B|" + a + b + "||";
+    // clang-format off
+    const std::pair<HttpResult, std::string> cases[] = {
+        {HttpResult{"Thanks", 0, "", 200}, "1:A 2:B|<missing>||Thanks"},
+        {HttpResult{"Unknown customer\r\n<html>", 0, "", 400}, "1:A 2:B|<missing>|" + a + "400\r\nUnknown customer\r\n" +
+            b + "400\r\nUnknown customer\r\n|HTTP 400 Unknown customer"},
+        {HttpResult{std::string(300, 'x'), 0, "", 409}, "1:A 2:B|<missing>|" + a + "409\r\n" + x200 + "\r\n" + b +
+            "409\r\n" + x200 + "\r\n|HTTP 409 " + x200},
+        {HttpResult{"Slow down", 0, "", 429}, again}, {HttpResult{"", 0, "", 408}, again},
+        {HttpResult{"Internal Server Error", 0, "", 500}, again},
+        {HttpResult{"O", HttpError::ConnectionReset, "Closed", 200}, again}, {HttpResult{}, again}};
+    // clang-format on
+    for (const auto& [first, outcome] : cases) {
+        Meta m;
+        m.InetTallyway.queued = {first, first};
+        std::string sent, pending, response;  // "tick:item" of each report sent
+        for (int tick = 1; tick <= 32; ++tick) {
+            if (tick <= 2)
+                m.record("20261206-12000" + std::to_string(tick - 1), tick == 1 ? "$ Acme - Sale" : "$ B");
+            const size_t before = m.InetTallyway.requests.size();
+            if (m.bill() > before)
+                sent += " " + std::to_string(tick) +
+                        (m.sent().back().find("=Acme&") != std::string::npos ? ":A" : ":B");
+            if (tick == 1) response = m.console().lblResponse.caption;
+            if (tick == 2) pending = m.folder.read(kPendingReportsFile);
+        }
+        const std::string rejected =
+            m.folder.exists(kRejectedReportsFile) ? m.folder.read(kRejectedReportsFile) : "";
+        EXPECT_EQ(sent.substr(1) + "|" + pending + "|" + rejected + "|" + response, outcome) << first.status;
+        const std::string named = "  PAY - REPORT REFUSED (HTTP " + std::to_string(first.status) +
+                                  "), KEPT IN tallyway-rejected.txt: 20261206-120000 $ Acme - Sale\r\n";
+        EXPECT_EQ(CountOf(m.console().txtAIR, named), rejected.empty() ? 0u : 1u) << first.status;
+        EXPECT_FALSE(m.folder.exists(kPendingReportsFile));
     }
-    EXPECT_FALSE(b.folder.exists(kPendingReportsFile));
-    EXPECT_EQ(b.bill(kReportRetrySeconds * 2), 4u);
-    EXPECT_EQ(b.sent(), Strings(4, "stamp=20261231-235958&artist=Acme&title=Sale"));
 }
 
 TEST(BillingReporter, UnansweredReportsSurviveARestartAndGoOutOldestFirst) {
