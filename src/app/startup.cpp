@@ -8,6 +8,7 @@
 #include "core/time_format.h"
 #include "core/timer_names.h"
 #include "metadata/billing_reporter.h"
+#include "metadata/metadata_outputs.h"
 #include "metadata/weather.h"
 #include "schedule/next_event.h"
 #include "sources/health_check.h"
@@ -58,6 +59,7 @@ void Startup(Station& station) {
     RemoveFile(station.file("mplayer.log"));
     RemoveFile(station.file("metadata.txt"));
     RemoveFile(station.file("metaextra.txt"));
+    ResumePaidAiring(station);
 
     // Everything below depends on the settings.
     const std::string tallyway = LoadSettings(station);

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/startup.h"
 #include "metadata/air_update.h"
 #include "metadata/billing_reporter.h"
 #include "metadata/metadata_outputs.h"
@@ -103,21 +104,52 @@ TEST(PlayerLogReader, ReadsTheActiveSlotsLogAndKeepsWhatALaterLogLacks) {
               "lblStreamName= lblStreamGenre=Jazz  RXmetadata=Slot two PreviousMetadata=");
 }
 
-TEST(PlayerLogReader, PaidTitleIsBilledOncePerAiringAndNeverPassedOnAndACommandLoggedOncePerNewTitle) {
-    Meta t;
-    // "": a tick that finds no title, as after a player restart.
-    for (const char* title : {"$ Advert", "$ Advert", "", "$ Advert", "!!*sys*!! reload", "!!*sys*!! reload",
-                              "$ Advert", "", "$ Other", "", "$ Advert", "$x Advert", " $ Advert", "$"}) {
-        t.tickWithLog(icy(title));
-        t.clock.advance(1);
+// A station's titles between metadata ticks: "T" the stream announces T in the running player log, "A|B" A
+// then B; "fresh:T" a player log started anew (a player restart, a switch) holding the stream's title of the
+// moment
+// ("fresh:" none yet) and then what it announced; "restart" the program starts again.
+TEST(PlayerLogReader, EachPaidAiringIsRecordedOnceAndATitleReadAgainFromAFreshLogEndsNone) {
+    // clang-format off
+    const std::pair<Strings, Strings> cases[] = {
+        {{"$ Spot", "$ Spot", "!!*sys*!! go", "!!*sys*!! go", "$ Spot", "$x Ad", " $ Ad", "$"},
+         {"PAY - $ Spot", "API - !!*sys*!! go", "PAY - $ Spot", "PAY - $"}},
+        {{"$ Spot", "", "$ Spot", "|$ Spot", "", "fresh:$ Spot", "$ Other|Song"},
+         {"PAY - $ Spot", "PAY - $ Spot", "PAY - $ Spot", "PAY - $ Spot", "PAY - $ Other"}},
+        {{"$ Spot", "fresh:", "fresh:$ Spot", "fresh:", "fresh:Backup Loop", "fresh:$ Spot", "fresh:$ Spot|$ Other"},
+         {"PAY - $ Spot", "PAY - $ Other"}},
+        {{"fresh:$ Spot", "restart", "fresh:", "fresh:$ Spot", "restart", "fresh:Song", "$ Spot"},
+         {"PAY - $ Spot", "PAY - $ Spot"}}};
+    // clang-format on
+    for (const auto& [steps, recorded] : cases) {
+        Meta t;
+        std::string log;
+        for (const std::string& step : steps) {
+            if (step == "restart") {
+                t.state() = StationState{};
+                Startup(*t);
+                t.state().CurrentMplayer = 1;  // the first switch
+                continue;
+            }
+            const bool fresh = step.starts_with("fresh:");
+            if (fresh) log = "Playing http://one.example/.\n";  // the player truncates its log when it starts
+            std::string titles = step.substr(fresh ? 6 : 0);
+            for (size_t at = 0; (!fresh || !titles.empty()) && at != std::string::npos;) {
+                const size_t bar = titles.find('|', at);
+                log += icy(titles.substr(at, bar == std::string::npos ? std::string::npos : bar - at));
+                at = bar == std::string::npos ? bar : bar + 1;
+            }
+            t.tickWithLog(log);
+        }
+        Strings seen;  // the station log's PAY and API lines without their stamps
+        for (const std::string& line : t.logged)
+            if (line.find("SYS - ") == std::string::npos) seen.push_back(line.substr(21));
+        EXPECT_EQ(seen, recorded) << steps.front() << " ... " << steps.back();
+        if (steps.back() == "$") {  // a paid title is never passed on
+            EXPECT_EQ(Items(*t, "RXmetadata TallywayTT TallywayMM"),
+                      "RXmetadata=Station One TallywayTT=20261206-120000 TallywayMM=$");
+            EXPECT_EQ(t.folder.read("tallyway.txt"), "20261206-120000\r\n$\r\n");
+        }
     }
-    EXPECT_EQ(t.console().txtAIR,  // newest first
-              " 2026-12-06 12:00:13  PAY - $\r\n 2026-12-06 12:00:10  PAY - $ Advert\r\n"
-              " 2026-12-06 12:00:08  PAY - $ Other\r\n 2026-12-06 12:00:06  PAY - $ Advert\r\n"
-              " 2026-12-06 12:00:04  API - !!*sys*!! reload\r\n 2026-12-06 12:00:00  PAY - $ Advert\r\n");
-    EXPECT_EQ(Items(*t, "RXmetadata TallywayTT TallywayMM"),
-              "RXmetadata=Station One TallywayTT=20261206-120013 TallywayMM=$");
-    EXPECT_EQ(t.folder.read("tallyway.txt"), "20261206-120013\r\n$\r\n");
 }
 
 struct OutputCase {
