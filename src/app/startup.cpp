@@ -37,9 +37,9 @@ void Startup(Station& station) {
     s.StartupFlag = 1;
     s.LastFileLine1.clear();
     s.LastFileLine2.clear();
-    for (Label* l :
-         {&c.lblLastCheck, &c.lblTimestamp, &c.lblSentTime, &c.lblArtist, &c.lblTitle, &c.lblResponse})
+    for (Label* l : {&c.lblTimestamp, &c.lblSentTime, &c.lblArtist, &c.lblTitle, &c.lblResponse})
         l->caption = "None";
+    c.lblLastCheck.caption = "Disabled";  // until the settings turn the billing reporter on
     s.AIRLastArtist.clear();
     s.AIRLastTitle.clear();
     s.PreviousMetadata.clear();
@@ -123,8 +123,6 @@ void Startup(Station& station) {
         LoadPendingReports(station);
         station.timers.start(TimerName::CheckFile);
         c.lblLastCheck.caption = "None";
-    } else {
-        c.lblLastCheck.caption = "Disabled";
     }
 }
 
