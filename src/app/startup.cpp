@@ -8,6 +8,7 @@
 #include "core/time_format.h"
 #include "core/timer_names.h"
 #include "metadata/billing_reporter.h"
+#include "metadata/metadata_outputs.h"
 #include "metadata/weather.h"
 #include "schedule/next_event.h"
 #include "sources/health_check.h"
@@ -37,9 +38,9 @@ void Startup(Station& station) {
     s.StartupFlag = 1;
     s.LastFileLine1.clear();
     s.LastFileLine2.clear();
-    for (Label* l :
-         {&c.lblLastCheck, &c.lblTimestamp, &c.lblSentTime, &c.lblArtist, &c.lblTitle, &c.lblResponse})
+    for (Label* l : {&c.lblTimestamp, &c.lblSentTime, &c.lblArtist, &c.lblTitle, &c.lblResponse})
         l->caption = "None";
+    c.lblLastCheck.caption = "Disabled";  // until the settings turn the billing reporter on
     s.AIRLastArtist.clear();
     s.AIRLastTitle.clear();
     s.PreviousMetadata.clear();
@@ -59,6 +60,7 @@ void Startup(Station& station) {
     RemoveFile(station.file("mplayer.log"));
     RemoveFile(station.file("metadata.txt"));
     RemoveFile(station.file("metaextra.txt"));
+    ResumePaidAiring(station);
 
     // Everything below depends on the settings.
     const std::string tallyway = LoadSettings(station);
@@ -116,8 +118,6 @@ void Startup(Station& station) {
         LoadPendingReports(station);
         station.timers.start(TimerName::CheckFile);
         c.lblLastCheck.caption = "None";
-    } else {
-        c.lblLastCheck.caption = "Disabled";
     }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 #include "core/number_parse.h"
 #include "core/station.h"
@@ -88,10 +89,19 @@ void Note(std::string& list, std::string_view key) {
     list += key;
 }
 
+// A feature whose keys for outside services are missing: it stays off, and
+// its label and a station log line say which keys it lacks.
+struct FeatureOff {
+    std::string_view name;  // as the log line names it
+    Label ConsoleModel::*label;
+    std::string lacks;  // the missing keys, ", " between
+};
+
 // One station log line for a settings file that could not be read, else one
-// for missing keys and cut values; and why the API is closed or open to all.
+// for missing keys and cut values; why the API is closed or open to all; and
+// one line for each feature that stays off for want of its keys.
 void ReportSettingsProblems(Station& station, bool fileRead, const std::string& missing,
-                            const std::string& cut, bool apiClosed) {
+                            const std::string& cut, bool apiClosed, const std::vector<FeatureOff>& off) {
     if (!fileRead) {
         std::error_code ec;
         const bool exists = std::filesystem::exists(station.file("brackenfield.ini"), ec);
@@ -108,6 +118,11 @@ void ReportSettingsProblems(Station& station, bool fileRead, const std::string& 
         station.console.lblAPIstatus.caption = "Disabled - no APIKey set";
     } else if (station.state.APIallowed == "1" && station.state.APIkey.empty()) {
         AddToAirLog(station, "  SYS - WARNING: APIKey IS EMPTY - ANY CALLER MAY USE THE API");
+    }
+    for (const FeatureOff& f : off) {
+        AddToAirLog(station,
+                    "  SYS - " + std::string(f.name) + " OFF: NO " + f.lacks + " IN brackenfield.ini");
+        (station.console.*f.label).caption = "Disabled - no " + f.lacks + " set";
     }
 }
 
@@ -138,6 +153,14 @@ std::string LoadSettings(Station& station) {
     const std::string folder = Finish(station.workingFolder.string());
     auto text = [&](std::string_view key) { return present(key).value_or(folder); };
     auto number = [&](std::string_view key) { return ParseLeadingInt16(text(key)); };
+    // A value that goes out to another service: a missing key reads as empty,
+    // never as the folder's path, and is noted against its feature.
+    std::string airLacks, managementLacks, billingLacks;
+    auto outgoing = [&](std::string_view key, std::string& lacks) {
+        std::optional<std::string> value = present(key);
+        if (!value) Note(lacks, key);
+        return value.value_or("");
+    };
 
     // These three would put the folder's path on air, in front of every extra
     // line, or make it the remote control's password.
@@ -146,21 +169,21 @@ std::string LoadSettings(Station& station) {
     s.ManagementUpdate = number("ManagementUpdate");
     s.ManagementSendURL = text("ManagementSendURL");
     s.ManagementURL = text("ManagementURL");
-    s.ManagementKey = text("ManagementKey");
-    s.ManagementSwitcher = text("ManagementSwitcher");
+    s.ManagementKey = outgoing("ManagementKey", managementLacks);
+    s.ManagementSwitcher = outgoing("ManagementSwitcher", managementLacks);
     s.CheckForChanges = number("CheckForChanges");
     s.CheckForChangeURL = text("CheckForChangeURL");
     s.APIallowed = text("APIallowed");
-    const std::optional<std::string> apiKey = present("APIKey");
-    s.APIkey = apiKey.value_or(folder);
-    const bool apiClosed = !apiKey && s.APIallowed == "1";
+    // Also the billing report's key.
+    s.APIkey = outgoing("APIKey", billingLacks);
+    const bool apiClosed = !billingLacks.empty() && s.APIallowed == "1";
     if (apiClosed) s.APIallowed = "0";
     s.AIRenable = text("AIRenable");
     s.AIRid = text("AIRid");
     s.AIRpartnerid = text("AIRpartnerid");
     s.AIRpartnerkey = text("AIRpartnerKey");
-    s.AIRdefaultTitle = text("AIRdefaultTitle");
-    s.AIRdefaultArtist = text("AIRdefaultArtist");
+    s.AIRdefaultTitle = outgoing("AIRdefaultTitle", airLacks);
+    s.AIRdefaultArtist = outgoing("AIRdefaultArtist", airLacks);
     s.DoNotPrefixWhenContains = text("DoNotPrefixWhenContains");
     s.MetaWeather = text("MetaWeather");
     s.MetaOpenWeatherMapKey = text("MetaOpenWeatherMapKey");
@@ -176,7 +199,23 @@ std::string LoadSettings(Station& station) {
     // An option of this program beside the 26 keys: absent, it reads as "0"
     // (checks every 15 s) and is not reported missing.
     s.FastFailover = Finish(content ? LookUp(*content, "FastFailover").value_or("0") : "0");
-    ReportSettingsProblems(station, content.has_value(), missing, cut, apiClosed);
+
+    std::vector<FeatureOff> off;
+    if (s.AIRenable == "1" && !airLacks.empty()) {
+        s.AIRenable = "0";
+        off.push_back({"AIR", &ConsoleModel::lblTuneInAir, airLacks});
+    }
+    if ((s.ManagementUpdate > 0 || s.CheckForChanges == 1) && !managementLacks.empty()) {
+        // Downloads, polling and the source list report alike.
+        s.ManagementUpdate = 0;
+        s.CheckForChanges = 0;
+        off.push_back({"MANAGEMENT", &ConsoleModel::lblConfigurationStatus, managementLacks});
+    }
+    if (tallyway == "1" && !billingLacks.empty()) {
+        tallyway = "0";
+        off.push_back({"BILLING", &ConsoleModel::lblLastCheck, billingLacks});
+    }
+    ReportSettingsProblems(station, content.has_value(), missing, cut, apiClosed, off);
     return tallyway;
 }
 

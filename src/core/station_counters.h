@@ -33,6 +33,7 @@ struct StationCounters {
     uint64_t playerRestarts = 0;
     std::array<uint64_t, kSwitchCauseNames.size()> switches{};
     uint64_t billingReportsSent = 0;
+    uint64_t billingReportsRefused = 0;
     uint64_t billingReportsFailed = 0;
     // Per command and result (kApiResultNames).
     std::array<std::array<uint64_t, kApiResultNames.size()>, kApiCommandNames.size()> apiRequests{};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -8,11 +9,23 @@
 namespace bf {
 
 // A paid item waiting for the billing server's answer: its stamp and its
-// text with the leading "$ ".
+// text with the leading "$ ". Two are the same item when stamp and text are.
 struct PaidItem {
     std::string stamp;
     std::string item;
-    bool operator==(const PaidItem&) const = default;
+    // Billing ticks (seconds) until the next attempt after a failed one; 0:
+    // due now.
+    int16_t retryCountdown = 0;
+    bool operator==(const PaidItem& other) const { return stamp == other.stamp && item == other.item; }
+};
+
+// Where the metadata tick stopped reading titles in a player's log: the slot,
+// the end of the last title line read and that line. A log that no longer
+// holds that line there is a fresh one (a player started anew).
+struct TitleMark {
+    int16_t slot = 0;
+    size_t end = 0;
+    std::string line;
 };
 
 // The station's record beside what is on air (station.onAir) and the
@@ -63,13 +76,14 @@ struct StationState {
     std::string URLbase;
 
     // Kept beside the documented fields: paid items the billing server has
-    // not yet answered for, oldest first, and the seconds until the next
-    // attempt after a failed one.
+    // not yet answered for, oldest first.
     std::vector<PaidItem> PendingReports;
-    int16_t ReportRetryCountdown = 0;
-    // The paid title last recorded, until another non-empty title arrives:
-    // the same paid title heard again after a gap is the same airing.
+    // The paid title whose airing is on air, until the stream announces
+    // another title: the same paid title read again from a fresh player log
+    // (a restart of a player or of the program, a switch back) is the same
+    // airing. Empty when no paid airing is on air.
     std::string PaidTitleOnAir;
+    TitleMark PlayerLogMark;
     // "1": the health check runs every second and the failover and return
     // overlap the players, so that nothing is silent.
     std::string FastFailover;

@@ -1,11 +1,13 @@
 #include "metadata/billing_reporter.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
 #include "core/query_value.h"
 #include "core/station.h"
+#include "core/station_log.h"
 #include "core/text_file.h"
 #include "core/time_format.h"
 
@@ -49,34 +51,90 @@ std::string ReportRequest(const Station& station, const PaidItem& paid, const Bi
            "&artist=" + QueryValue(text.customer) + "&title=" + QueryValue(text.title);
 }
 
-// One attempt at the oldest unanswered report. Only an answer of the server
-// settles it: no reply, a refusal, a time-out or an error page keep it for
-// the next attempt. The stamp lets the server tell a repeat.
-void SendOldestReport(Station& station) {
-    StationState& s = station.state;
+enum class Outcome { Answered, Refused, Unanswered };
+
+// A 4xx status is the server's decision about the report, except 408 and
+// 429, which ask for it later. No reply, a time-out, a reply broken off or a
+// server error leave the report unanswered.
+Outcome OutcomeOf(const HttpResult& reply) {
+    if (!reply.ok() || reply.status == 0) return Outcome::Unanswered;
+    if (!reply.statusError()) return Outcome::Answered;
+    const bool later = reply.status == 408 || reply.status == 429 || reply.status >= 500;
+    return later ? Outcome::Unanswered : Outcome::Refused;
+}
+
+// The reply's first line, bounded: a server may send a page of any size.
+std::string FirstLine(const std::string& body) {
+    return body.substr(0, std::min({body.find_first_of("\r\n"), body.size(), kRefusalTextLimit}));
+}
+
+// Adds the report to tallyway-rejected.txt, which is replaced whole so that
+// a reader never sees half of it. A file that exists but cannot be read is
+// appended to instead: what it holds is never lost.
+void KeepRejectedReport(const Station& station, const PaidItem& paid, int status, const std::string& reply) {
+    std::string entry;
+    for (const std::string& line : {paid.stamp, paid.item, std::to_string(status), reply}) {
+        entry += line;
+        entry += kCrLf;
+    }
+    const std::filesystem::path path = station.file(kRejectedReportsFile);
+    std::optional<std::string> kept = ReadWholeFile(path);
+    std::error_code ec;
+    if (!kept && std::filesystem::exists(path, ec)) {
+        AppendToFile(path, entry);
+        return;
+    }
+    ReplaceFile(path, kept.value_or("") + entry);
+}
+
+// Removes the report from the queue by what it is, not by its place: ticks
+// during the wait may have added others.
+void Settle(Station& station, const PaidItem& paid) {
+    auto& pending = station.state.PendingReports;
+    const auto it = std::find(pending.begin(), pending.end(), paid);
+    if (it != pending.end()) pending.erase(it);
+    SavePendingReports(station);
+}
+
+// One attempt at a report that is due. An answer settles it, and so does a
+// refusal, which is kept aside and named in the station log; without either
+// it is due again kReportRetrySeconds later. The stamp lets the server tell a
+// repeat.
+void SendReport(Station& station, const PaidItem& paid) {
     ConsoleModel& c = station.console;
-    const PaidItem paid = s.PendingReports.front();
     const BillingText text = SplitPaidItem(paid.item);
     c.lblArtist.caption = ShortLabel(text.customer);
     c.lblTitle.caption = ShortLabel(text.title);
 
     station.InetTallyway.setTimeoutMs(kBillingTimeoutMs);
     const HttpResult reply = station.InetTallyway.fetch(ReportRequest(station, paid, text));
-    const bool answered = reply.ok() && reply.status != 0 && !reply.statusError();
-    c.lblResponse.caption = answered ? reply.body : std::string();
     c.lblSentTime.caption = DateTimeText(station);
-    station.counters.countBillingReport(answered, station.clock.now().epoch);
-
-    if (answered) {
-        // Ticks during the wait may have queued more; this one is removed by
-        // what it is, not by its place.
-        auto& pending = s.PendingReports;
-        const auto it = std::find(pending.begin(), pending.end(), paid);
-        if (it != pending.end()) pending.erase(it);
-        SavePendingReports(station);
-        s.ReportRetryCountdown = 0;
-    } else {
-        s.ReportRetryCountdown = kReportRetrySeconds;
+    switch (OutcomeOf(reply)) {
+        case Outcome::Answered:
+            c.lblResponse.caption = reply.body;
+            station.counters.countBillingReport(true, station.clock.now().epoch);
+            Settle(station, paid);
+            break;
+        case Outcome::Refused: {
+            const std::string status = std::to_string(reply.status);
+            const std::string line = FirstLine(reply.body);
+            c.lblResponse.caption = "HTTP " + status + " " + line;
+            ++station.counters.billingReportsRefused;
+            station.counters.lastBillingAnswerTime = station.clock.now().epoch;
+            KeepRejectedReport(station, paid, reply.status, line);
+            Settle(station, paid);
+            AddToAirLog(station, "  PAY - REPORT REFUSED (HTTP " + status + "), KEPT IN " +
+                                     std::string(kRejectedReportsFile) + ": " + paid.stamp + " " + paid.item);
+            break;
+        }
+        case Outcome::Unanswered: {
+            c.lblResponse.caption.clear();
+            station.counters.countBillingReport(false, station.clock.now().epoch);
+            auto& pending = station.state.PendingReports;
+            const auto it = std::find(pending.begin(), pending.end(), paid);
+            if (it != pending.end()) it->retryCountdown = kReportRetrySeconds;
+            break;
+        }
     }
 }
 
@@ -106,7 +164,6 @@ void LoadPendingReports(Station& station) {
         if (!paid.stamp.empty() && std::find(pending.begin(), pending.end(), paid) == pending.end())
             pending.push_back(paid);
     }
-    station.state.ReportRetryCountdown = 0;
 }
 
 void tmrCheckFile_Timer(Station& station) {
@@ -130,13 +187,18 @@ void tmrCheckFile_Timer(Station& station) {
         auto& pending = s.PendingReports;
         if (std::find(pending.begin(), pending.end(), current) == pending.end()) pending.push_back(current);
         SavePendingReports(station);
-        s.ReportRetryCountdown = 0;
     }
 
+    // Every tick is a second of each failed report's wait, also while
+    // another report is on its way.
+    for (PaidItem& p : s.PendingReports) {
+        if (p.retryCountdown > 0) --p.retryCountdown;
+    }
     // A report on its way is waited for, never cancelled and sent again.
-    if (station.InetTallyway.busy() || s.PendingReports.empty()) return;
-    if (s.ReportRetryCountdown > 0 && --s.ReportRetryCountdown > 0) return;
-    SendOldestReport(station);
+    if (station.InetTallyway.busy()) return;
+    const auto due = std::find_if(s.PendingReports.begin(), s.PendingReports.end(),
+                                  [](const PaidItem& p) { return p.retryCountdown == 0; });
+    if (due != s.PendingReports.end()) SendReport(station, PaidItem(*due));
 }
 
 }  // namespace bf

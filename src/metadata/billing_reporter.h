@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,8 +13,14 @@ struct Station;
 // folder so that a restart of the program loses none: per item a line with
 // its stamp and a line with its text.
 constexpr std::string_view kPendingReportsFile = "tallyway-pending.txt";
-// After a failed report the next attempt comes this many ticks (seconds)
-// later, and so on at this pace until the server answers.
+// Reports the billing server refused, kept for the station's people: per
+// report its stamp, its text, the status and the first line of the reply.
+constexpr std::string_view kRejectedReportsFile = "tallyway-rejected.txt";
+// The first line of a refusal's reply is kept to this many bytes.
+constexpr size_t kRefusalTextLimit = 200;
+// After a failed attempt a report is due again this many ticks (seconds)
+// later, and so on at this pace until the server answers; the other reports
+// go out meanwhile.
 constexpr int16_t kReportRetrySeconds = 30;
 // A report gives up well before its retry is due. Ticks during the wait do
 // not cancel it: they wait for it.
@@ -36,7 +43,7 @@ std::string ShortLabel(const std::string& value);
 void LoadPendingReports(Station& station);
 
 // The billing tick: notes a newly recorded paid item for reporting and sends
-// the oldest unanswered report, unless one is still on its way.
+// the oldest report that is due, unless one is still on its way.
 void tmrCheckFile_Timer(Station& station);
 
 }  // namespace bf

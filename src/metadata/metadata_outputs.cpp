@@ -1,7 +1,9 @@
 #include "metadata/metadata_outputs.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/station.h"
 #include "core/station_log.h"
@@ -69,7 +71,12 @@ void WriteBillingOutputs(Station& station, std::string_view title) {
     ReplaceFile(station.file("tallyway.txt"), content);
     station.state.TallywayTT = stamp;
     station.state.TallywayMM = std::string(title);
-    station.state.PaidTitleOnAir = std::string(title);
+}
+
+void ResumePaidAiring(Station& station) {
+    const std::optional<std::vector<std::string>> lines = ReadLines(station.file("tallyway.txt"));
+    if (lines && lines->size() >= 2 && IsBillingTitle((*lines)[1]))
+        station.state.PaidTitleOnAir = (*lines)[1];
 }
 
 void ProduceMetadataOutputs(Station& station) {

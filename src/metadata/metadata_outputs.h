@@ -21,10 +21,13 @@ bool IsBillingTitle(std::string_view title);
 // command.
 void LogSystemCommand(Station& station, std::string_view title);
 
-// A new paid item: lblTraffic, the "  PAY - " log line, tallyway.txt and
-// TallywayTT / TallywayMM for the billing reporter; the title is then the
-// paid title on air (PaidTitleOnAir).
+// A new paid airing: lblTraffic, the "  PAY - " log line, tallyway.txt and
+// TallywayTT / TallywayMM for the billing reporter.
 void WriteBillingOutputs(Station& station, std::string_view title);
+
+// Startup: the last paid airing in tallyway.txt counts as still on air, so
+// that the stream's title read again after a restart is not a new airing.
+void ResumePaidAiring(Station& station);
 
 // The end of every metadata tick: metadata.txt and metaextra.txt from
 // RXmetadata and the settings, the metadata labels and the two indicators.

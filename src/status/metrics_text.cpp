@@ -132,6 +132,9 @@ std::string MetricsText(const Station& station) {
            n.titleChangedAt ? n.titleChangedTime : n.startedAt);
     m.family("brackenfield_billing_reports_sent_total", "counter", "Billing reports the server answered.");
     m.sample("brackenfield_billing_reports_sent_total", Count(n.billingReportsSent));
+    m.family("brackenfield_billing_reports_refused_total", "counter",
+             "Billing reports the server refused (kept in tallyway-rejected.txt, not sent again).");
+    m.sample("brackenfield_billing_reports_refused_total", Count(n.billingReportsRefused));
     m.family("brackenfield_billing_reports_failed_total", "counter",
              "Billing report attempts without an answer (each is sent again).");
     m.sample("brackenfield_billing_reports_failed_total", Count(n.billingReportsFailed));

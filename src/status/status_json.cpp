@@ -143,6 +143,7 @@ std::vector<StatusField> StatusFields(const Station& station) {
         {"billing.response", caption(c.lblResponse)},
         {"billing.pending", number(static_cast<int64_t>(s.PendingReports.size()))},
         {"billing.sent", number(static_cast<int64_t>(n.billingReportsSent))},
+        {"billing.refused", number(static_cast<int64_t>(n.billingReportsRefused))},
         {"billing.failed", number(static_cast<int64_t>(n.billingReportsFailed))},
         {"air.status", caption(c.lblTuneInAir)},
         {"air.updated", caption(c.lblAIRupdated)},

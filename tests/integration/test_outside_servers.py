@@ -1,7 +1,9 @@
 """A station and its outside servers, against one local stand-in: a title at TuneIn AIR, a paid title billed once with
-its stamp (a refused report is sent after a restart of the program, once). Management: error pages and a hanging poll
-change nothing, a downloaded schedule replaces the old one and is followed, an order puts the source on the real player
-and is reported. The remote API, which cannot listen on a port in use or an address not on this machine, says why."""
+its stamp; a report the billing server does not answer is sent again, after a restart of the program too, once answered
+never again; a refused one is kept aside at once and never sent again; a paid spot on air across the restart is billed
+once. Management: error pages and a hanging poll change nothing, a downloaded schedule replaces the old one and is
+followed, an order puts the source on the real player and is reported. The remote API, which cannot listen on a port in
+use or an address not on this machine, says why."""
 
 import socket
 import time
@@ -9,6 +11,8 @@ import time
 import rig
 
 PAID = "$ Acme & Co - Spring Sale"
+REFUSED = "$ Nobody Ltd - Offer"  # a customer the billing server does not know
+JINGLE = "$ Rig Two Co - Jingle"  # on source 2 when it goes on air, and still when the program restarts
 # A metadata tick, then the service's tick, with room for a busy machine.
 SERVICE_WAIT = 15.0
 
@@ -33,7 +37,7 @@ def test_a_station_and_its_outside_servers(icecast_pair, make_station):
 
     def reply(path):
         if path.startswith("/bill?"):
-            return served["billing"], "OK"
+            return (400, "Unknown customer\r\n") if "&artist=Nobody%20Ltd&" in path else (served["billing"], "OK")
         if path.startswith("/manage"):
             return (404, "404 Not Found") if served["management"] == "errors" else (200, new)
         if path.startswith("/changes") and served["management"] == "errors":
@@ -49,6 +53,7 @@ def test_a_station_and_its_outside_servers(icecast_pair, make_station):
     port = holder.getsockname()[1]
     try:
         icecast.set_title("/one", "Rig Services - Start")
+        icecast.set_title("/two", JINGLE)
         station = make_station(
             settings={"AIRenable": "1", "Tallyway": "1", "MetaURL": stub.url + "/bill",
                       "APIallowed": "1", "ManagementUpdate": "1", "CheckForChanges": "1", "ManagementKey": "rig key",
@@ -74,8 +79,19 @@ def test_a_station_and_its_outside_servers(icecast_pair, make_station):
         icecast.set_title("/one", "Between - Songs")
         station.wait_dump(lambda d: d.get("RXmetadata") == "Between - Songs", SERVICE_WAIT, "the song between")
         icecast.set_title("/one", PAID)
-        refused = wait_requests(stub, "/bill?", 2, "the second airing's report")[1]
-        assert stamp not in refused and refused.endswith("&artist=Acme%20%26%20Co&title=Spring%20Sale")
+        unanswered = wait_requests(stub, "/bill?", 2, "the second airing's report")[1]
+        assert stamp not in unanswered and unanswered.endswith("&artist=Acme%20%26%20Co&title=Spring%20Sale")
+
+        # A refusal is an answer: the report goes at once, though the unanswered one waits, and is kept aside.
+        icecast.set_title("/one", REFUSED)
+        dump = station.wait_dump(lambda d: d["lblResponse"] == "HTTP 400 Unknown customer" and d, SERVICE_WAIT,
+                                 "the refusal")
+        stamp = station.folder.read("tallyway.txt").split(b"\r\n")[0].decode()
+        assert (f"  PAY - REPORT REFUSED (HTTP 400), KEPT IN tallyway-rejected.txt: {stamp} {REFUSED}"
+                in rig.air_messages(dump))
+        kept = f"{stamp}\r\n{REFUSED}\r\n400\r\nUnknown customer\r\n"
+        assert station.folder.read("tallyway-rejected.txt") == kept.encode()
+        assert station.folder.read("tallyway-pending.txt").split(b"\r\n")[1:] == [PAID.encode(), b""]
 
         # Management's first minute: an error page for the schedule, a poll that hangs.
         station.wait_dump(lambda d: "  SYS - CONFIG UPDATE FAILED (HTTP 404)" in rig.air_messages(d), 75,
@@ -106,9 +122,13 @@ def test_a_station_and_its_outside_servers(icecast_pair, make_station):
         rig.wait_for(lambda: rig.player_log_has(station, 1, "Name   : Rig Two\n"),
                      today.epoch(due) - time.time() + 10, "the downloaded entry to air source 2")
         station.wait_dump(lambda d: d["CurrentSource"] == "2", 5, "source 2 on air")
+        rig.wait_for(lambda: JINGLE.encode() in station.folder.read("tallyway-pending.txt"), SERVICE_WAIT,
+                     "source 2's paid spot waiting for the server")
 
-        # The program restarts with the refused report still unanswered; the
-        # server is back. The report goes once, and only once.
+        # The program restarts with two reports unanswered (source 2's paid
+        # spot was billed while the server was down); the server is back.
+        # Each goes once, and only once; the spot, still on air, is not billed
+        # again, and the refused report is never sent again.
         station.kill()
         stub = rig.StubServer(lambda path: (200 if path.startswith("/bill?") else 404, "OK"),
                               port=int(stub.url.rsplit(":", 1)[1]))
@@ -116,9 +136,12 @@ def test_a_station_and_its_outside_servers(icecast_pair, make_station):
         station.start()
         api_silent_for(station, f"{port} of 192.0.2.1: address not on this machine")
         rig.wait_for(lambda: station.folder.read("tallyway-pending.txt") is None, SERVICE_WAIT,
-                     "the kept report sent after the restart")
-        station.wait_dump(lambda d: int(d["SystemRuntime"]) > 40, 60, "a retry's time after the restart")
-        assert stub.paths("/bill?") == [refused]
+                     "the kept reports sent after the restart")
+        station.wait_dump(lambda d: d["lblRXmetadata"] == JINGLE and int(d["SystemRuntime"]) > 40, 60,
+                          "the spot read again, and a retry's time after the restart")
+        assert stub.paths("/bill?")[0] == unanswered
+        assert [p.split("&artist=")[1] for p in stub.paths("/bill?")] == ["Acme%20%26%20Co&title=Spring%20Sale",
+                                                                          "Rig%20Two%20Co&title=Jingle"]
     finally:
         stub.close()
         holder.close()

@@ -37,6 +37,10 @@ TEST(Startup, StartingStateTakesSafeDefaultsNamesEverySettingsProblemAndLeavesNo
               "<missing><missing><missing>");
 }
 
+// The keys whose values the features send to other services.
+const std::string kOutgoing =
+    "APIKey=k\r\nAIRdefaultTitle=T\r\nAIRdefaultArtist=A\r\nManagementKey=m\r\nManagementSwitcher=s\r\n";
+
 // The optional features: what shows each one on (its timer, the API window
 // or the filter's label) and the setting that turns it on (the API also with
 // an empty key); last, values near each one's on, which leave every feature off.
@@ -54,7 +58,7 @@ const Feature kFeatures[] = {
 TEST(Startup, EachSettingTurnsOnItsOwnFeatureOnlyAtOneAndTheOtherTimersAlwaysRun) {
     for (const auto& [chosen, setting] : kFeatures) {
         TestStation t;
-        t.folder.write("brackenfield.ini", std::string("[Brackenfield]\r\n") + setting);
+        t.folder.write("brackenfield.ini", std::string("[Brackenfield]\r\n") + setting + "\r\n" + kOutgoing);
         Startup(*t);
         // The features that are on, then the other timers that do not run.
         std::string seen = t.apiWindowsOpened > 0 ? "API window " : "";
@@ -67,6 +71,39 @@ TEST(Startup, EachSettingTurnsOnItsOwnFeatureOnlyAtOneAndTheOtherTimersAlwaysRun
             if (t.timers.running(timer.name) == optional) seen += std::string(timer.name) + " ";
         }
         EXPECT_EQ(seen, chosen.empty() ? "" : std::string(chosen) + " ") << setting;
+    }
+}
+
+// A key whose value would go out to another service, missing: it reads as empty, never as the folder's path,
+// and the feature that would send it stays off and says why.
+TEST(Startup, AMissingOutgoingKeyReadsAsEmptyAndKeepsItsFeatureOffSayingWhy) {
+    const std::string on =
+        "[Brackenfield]\r\nAIRenable=1\r\nManagementUpdate=5\r\nCheckForChanges=1\r\nTallyway=1\r\n";
+    const std::string management = "tmrManagementDownload tmrCheckForChanges ";
+    // clang-format off
+    const std::tuple<std::string, std::string StationState::*, std::string, Label ConsoleModel::*, std::string> cases[] = {
+        {"AIRdefaultTitle", &StationState::AIRdefaultTitle, "AIR", &ConsoleModel::lblTuneInAir, "tmrAirUpdate "},
+        {"AIRdefaultArtist", &StationState::AIRdefaultArtist, "AIR", &ConsoleModel::lblTuneInAir, "tmrAirUpdate "},
+        {"APIKey", &StationState::APIkey, "BILLING", &ConsoleModel::lblLastCheck, "tmrCheckFile "},
+        {"ManagementKey", &StationState::ManagementKey, "MANAGEMENT", &ConsoleModel::lblConfigurationStatus, management},
+        {"ManagementSwitcher", &StationState::ManagementSwitcher, "MANAGEMENT", &ConsoleModel::lblConfigurationStatus,
+         management}};
+    // clang-format on
+    for (const auto& [key, field, feature, label, timers] : cases) {
+        TestStation t;
+        std::string outgoing = kOutgoing;
+        t.folder.write("brackenfield.ini", on + outgoing.insert(outgoing.find(key + "="), ";"));  // a comment
+        Startup(*t);
+        std::string off;  // the features' timers that do not run
+        for (const std::string_view timer : {TimerName::ManagementDownload, TimerName::AirUpdate,
+                                             TimerName::CheckForChanges, TimerName::CheckFile})
+            if (!t.timers.running(timer)) off += std::string(timer) + " ";
+        EXPECT_EQ(off + "|" + t.state().*field + "|" + (t.console().*label).caption + "|" +
+                      std::to_string(t.state().ManagementUpdate),
+                  timers + "||Disabled - no " + key + " set|" + (feature == "MANAGEMENT" ? "0" : "5"));
+        EXPECT_EQ(CountOf(t.console().txtAIR,
+                          "  SYS - " + feature + " OFF: NO " + key + " IN brackenfield.ini\r\n"),
+                  1u);
     }
 }
 

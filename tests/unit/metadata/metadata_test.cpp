@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/startup.h"
 #include "metadata/air_update.h"
 #include "metadata/billing_reporter.h"
 #include "metadata/metadata_outputs.h"
@@ -102,21 +103,53 @@ TEST(PlayerLogReader, ReadsTheActiveSlotsLogAndKeepsWhatALaterLogLacks) {
               "lblStreamName= lblStreamGenre=Jazz  RXmetadata=Slot two PreviousMetadata=");
 }
 
-TEST(PlayerLogReader, PaidTitleIsBilledOncePerAiringAndNeverPassedOnAndACommandLoggedOncePerNewTitle) {
-    Meta t;
-    // "": a tick that finds no title, as after a player restart.
-    for (const char* title : {"$ Advert", "$ Advert", "", "$ Advert", "!!*sys*!! reload", "!!*sys*!! reload",
-                              "$ Advert", "", "$ Other", "", "$ Advert", "$x Advert", " $ Advert", "$"}) {
-        t.tickWithLog(icy(title));
-        t.clock.advance(1);
+// A station's titles between metadata ticks: "T" the stream announces T in the running player log, "A|B" A
+// then B; "fresh:T" a player log started anew (a player restart, a switch) holding the stream's title of the
+// moment
+// ("fresh:" none yet) and then what it announced; "restart" the program starts again.
+TEST(PlayerLogReader, EachPaidAiringIsRecordedOnceAndATitleReadAgainFromAFreshLogEndsNone) {
+    // clang-format off
+    const std::pair<Strings, Strings> cases[] = {
+        {{"$ Spot", "$ Spot", "!!*sys*!! go", "!!*sys*!! go", "$ Spot", "$x Ad", " $ Ad", "$"},
+         {"PAY - $ Spot", "API - !!*sys*!! go", "PAY - $ Spot", "PAY - $"}},
+        {{"$ Spot", "", "$ Spot", "|$ Spot", "", "fresh:$ Spot", "$ Other|Song"},
+         {"PAY - $ Spot", "PAY - $ Spot", "PAY - $ Spot", "PAY - $ Spot", "PAY - $ Other"}},
+        {{"$ Spot", "fresh:", "fresh:$ Spot", "fresh:", "fresh:Backup Loop", "fresh:$ Spot", "fresh:$ Spot|$ Other"},
+         {"PAY - $ Spot", "PAY - $ Other"}},
+        {{"fresh:$ Spot", "restart", "fresh:", "fresh:$ Spot", "restart", "fresh:Song", "$ Spot"},
+         {"PAY - $ Spot", "PAY - $ Spot"}}};
+    // clang-format on
+    for (const auto& [steps, recorded] : cases) {
+        Meta t;
+        std::string log;
+        for (const std::string& step : steps) {
+            if (step == "restart") {
+                t.state() = StationState{};
+                t->onAir = OnAirRecord{};
+                Startup(*t);
+                t.onAir(1);  // the first switch
+                continue;
+            }
+            const bool fresh = step.starts_with("fresh:");
+            if (fresh) log = "Playing http://one.example/.\n";  // the player truncates its log when it starts
+            std::string titles = step.substr(fresh ? 6 : 0);
+            for (size_t at = 0; (!fresh || !titles.empty()) && at != std::string::npos;) {
+                const size_t bar = titles.find('|', at);
+                log += icy(titles.substr(at, bar == std::string::npos ? std::string::npos : bar - at));
+                at = bar == std::string::npos ? bar : bar + 1;
+            }
+            t.tickWithLog(log);
+        }
+        Strings seen;  // the station log's PAY and API lines without their stamps
+        for (const std::string& line : t.logged)
+            if (line.find("SYS - ") == std::string::npos) seen.push_back(line.substr(21));
+        EXPECT_EQ(seen, recorded) << steps.front() << " ... " << steps.back();
+        if (steps.back() == "$") {  // a paid title is never passed on
+            EXPECT_EQ(Items(*t, "RXmetadata TallywayTT TallywayMM"),
+                      "RXmetadata=Station One TallywayTT=20261206-120000 TallywayMM=$");
+            EXPECT_EQ(t.folder.read("tallyway.txt"), "20261206-120000\r\n$\r\n");
+        }
     }
-    EXPECT_EQ(t.console().txtAIR,  // newest first
-              " 2026-12-06 12:00:13  PAY - $\r\n 2026-12-06 12:00:10  PAY - $ Advert\r\n"
-              " 2026-12-06 12:00:08  PAY - $ Other\r\n 2026-12-06 12:00:06  PAY - $ Advert\r\n"
-              " 2026-12-06 12:00:04  API - !!*sys*!! reload\r\n 2026-12-06 12:00:00  PAY - $ Advert\r\n");
-    EXPECT_EQ(Items(*t, "RXmetadata TallywayTT TallywayMM"),
-              "RXmetadata=Station One TallywayTT=20261206-120013 TallywayMM=$");
-    EXPECT_EQ(t.folder.read("tallyway.txt"), "20261206-120013\r\n$\r\n");
 }
 
 struct OutputCase {
@@ -185,22 +218,48 @@ TEST(BillingReporter, SplitsThePaidItemAtItsFirstSeparator) {
             << item;
 }
 
-TEST(BillingReporter, ReportsEachNewStampOnceAndAFailedOneAgainEvery30TicksUntilAnswered) {
-    Meta b;
-    // Three kinds of failure, then an answer: broken off, an error page, no reply at all.
-    b.InetTallyway.queued = {HttpResult{"O", HttpError::ConnectionReset, "Closed", 200},
-                             HttpResult{"Internal Server Error", 0, "", 500}, HttpResult{}};
-    b.record("20261231-235958", "$ Acme - Sale");
-    EXPECT_EQ(b.bill(), 1u);
-    EXPECT_EQ(b.folder.read(kPendingReportsFile) + b.console().lblResponse.caption,
-              "20261231-235958\r\n$ Acme - Sale\r\n");
-    for (const size_t sent : {2u, 3u, 4u}) {
-        EXPECT_EQ(b.bill(kReportRetrySeconds - 1), sent - 1);
-        EXPECT_EQ(b.bill(), sent);
+// The server's answer to both reports, of an item recorded on the first tick and one on the second; later
+// attempts are answered. A refusal is an answer: the report is kept aside and never sent again. Without an
+// answer (a request to come back, a server error, a reply broken off, none) a report goes again 30 ticks
+// later, and the other goes meanwhile.
+TEST(BillingReporter,
+     EachReportGoesOnceAnsweredOrRefusedAndAnUnansweredOneAgainEvery30TicksNeverBlockingTheNext) {
+    const std::string a = "20261206-120000\r\n$ Acme - Sale\r\n", b = "20261206-120001\r\n$ B\r\n",
+                      x200(kRefusalTextLimit, 'x');
+    const std::string again = "1:A 2:B 31:A 32:B|" + a + b + "||";
+    // clang-format off
+    const std::pair<HttpResult, std::string> cases[] = {
+        {HttpResult{"Thanks", 0, "", 200}, "1:A 2:B|<missing>||Thanks"},
+        {HttpResult{"Unknown customer\r\n<html>", 0, "", 400}, "1:A 2:B|<missing>|" + a + "400\r\nUnknown customer\r\n" +
+            b + "400\r\nUnknown customer\r\n|HTTP 400 Unknown customer"},
+        {HttpResult{std::string(300, 'x'), 0, "", 409}, "1:A 2:B|<missing>|" + a + "409\r\n" + x200 + "\r\n" + b +
+            "409\r\n" + x200 + "\r\n|HTTP 409 " + x200},
+        {HttpResult{"Slow down", 0, "", 429}, again}, {HttpResult{"", 0, "", 408}, again},
+        {HttpResult{"Internal Server Error", 0, "", 500}, again},
+        {HttpResult{"O", HttpError::ConnectionReset, "Closed", 200}, again}, {HttpResult{}, again}};
+    // clang-format on
+    for (const auto& [first, outcome] : cases) {
+        Meta m;
+        m.InetTallyway.queued = {first, first};
+        std::string sent, pending, response;  // "tick:item" of each report sent
+        for (int tick = 1; tick <= 32; ++tick) {
+            if (tick <= 2)
+                m.record("20261206-12000" + std::to_string(tick - 1), tick == 1 ? "$ Acme - Sale" : "$ B");
+            const size_t before = m.InetTallyway.requests.size();
+            if (m.bill() > before)
+                sent += " " + std::to_string(tick) +
+                        (m.sent().back().find("=Acme&") != std::string::npos ? ":A" : ":B");
+            if (tick == 1) response = m.console().lblResponse.caption;
+            if (tick == 2) pending = m.folder.read(kPendingReportsFile);
+        }
+        const std::string rejected =
+            m.folder.exists(kRejectedReportsFile) ? m.folder.read(kRejectedReportsFile) : "";
+        EXPECT_EQ(sent.substr(1) + "|" + pending + "|" + rejected + "|" + response, outcome) << first.status;
+        const std::string named = "  PAY - REPORT REFUSED (HTTP " + std::to_string(first.status) +
+                                  "), KEPT IN tallyway-rejected.txt: 20261206-120000 $ Acme - Sale\r\n";
+        EXPECT_EQ(CountOf(m.console().txtAIR, named), rejected.empty() ? 0u : 1u) << first.status;
+        EXPECT_FALSE(m.folder.exists(kPendingReportsFile));
     }
-    EXPECT_FALSE(b.folder.exists(kPendingReportsFile));
-    EXPECT_EQ(b.bill(kReportRetrySeconds * 2), 4u);
-    EXPECT_EQ(b.sent(), Strings(4, "stamp=20261231-235958&artist=Acme&title=Sale"));
 }
 
 TEST(BillingReporter, UnansweredReportsSurviveARestartAndGoOutOldestFirst) {

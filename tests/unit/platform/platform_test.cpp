@@ -145,6 +145,9 @@ struct LocalServer {
         const std::map<QByteArray, QByteArray> replies = {
             {"/ok", "200 OK\r\nContent-Length: 11\r\n\r\nCaf\xe9 \x01 body"},
             {"/missing", "404 Not Found\r\nContent-Length: 12\r\n\r\nno such page"},
+            {"/bad", "400 Bad Request\r\nContent-Length: 18\r\n\r\nUnknown customer\r\n"},
+            {"/key",
+             "401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"b\"\r\nContent-Length: 6\r\n\r\nno key"},
             {"/live", "200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + QByteArray(4096, 'a')},
             {"/old", "302 Found\r\nLocation: " + live + "\r\nContent-Length: 0\r\n\r\n"}};
         QObject::connect(&server, &QTcpServer::newConnection, &server, [this, replies] {
@@ -190,6 +193,8 @@ TEST_F(QtHttpClientTest, ReturnsTheBodyOfAnyStatusOrTheStatusAloneOrTheErrorAndS
     const std::tuple<std::string, bool, std::string> cases[] = {
         {server.url("/ok?title=Caf\xe9 au lait&artist=A"), false, "200 [Caf\xe9 \x01 body] 0 "},
         {server.url("/missing"), false, "404 [no such page] 0 "},
+        {server.url("/bad"), false, "400 [Unknown customer\r\n] 0 "},
+        {server.url("/key"), false, "401 [no key] 0 "},  // no credentials to give: the refusal is the answer
         {server.url("/live"), true, "200 [] 0 "},  // a stream: the headers end the fetch
         {server.url("/old"), true, "200 [] 0 "},   // the final answer's headers
         {server.url("/silent"), false, "0 [] 35761 Request timed out"},

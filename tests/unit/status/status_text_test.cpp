@@ -56,7 +56,7 @@ TEST(StatusJsonTest, IsTheWholeDocumentOfTheStationsValues) {
         R"("failed_checks":3,"status":"DISABLED","lamp":"","tested_url":"NONE","checked_at":"NO TIME"},)"
         R"("players":[{"slot":1,"running":false},{"slot":2,"running":true}],"player_restarts":0,)"
         R"("schedule":{"next":"No Event Next","last":"No Previous Event"},"management":{"status":"n"},)"
-        R"("billing":{"last_report":"e","response":"f","pending":2,"sent":0,"failed":0},)"
+        R"("billing":{"last_report":"e","response":"f","pending":2,"sent":0,"refused":0,"failed":0},)"
         R"("air":{"status":"g","updated":"h","artist":"i","title":"j"},"weather":{"status":"k","text":"l"},)"
         R"("api":{"status":"m","last_request":"NO REMOTE API CALLS MADE"},)"
         R"("log":["2026-12-06 12:00:01  SYS - B","2026-12-06 12:00:00  SYS - A"]})");
