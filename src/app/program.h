@@ -40,6 +40,11 @@ private:
     std::optional<QtHttpListener> statusListener_;
 };
 
+// The service's stop (--stop-players): kills the players of the station in
+// `workingFolder`, never another station's, and waits a few seconds for them
+// to end. Returns the exit status: 0 once they are gone.
+int StopStationPlayers(const std::filesystem::path& workingFolder);
+
 // SIGTERM and SIGINT end the program like closing the window: the players
 // keep running.
 void EndAtOnceOnSignals();

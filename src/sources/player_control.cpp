@@ -13,13 +13,6 @@ namespace bf {
 
 namespace {
 
-// The image name of a slot's player copy: "mplayer1" or "mplayer2"; empty
-// for a slot that does not exist.
-std::string PlayerName(int slot) {
-    if (slot != 1 && slot != 2) return {};
-    return "mplayer" + std::to_string(slot);
-}
-
 // The URL goes to the player as it would through an unquoted command line:
 // every run of blanks separates two arguments. Nothing else in it has a
 // meaning, as no shell ever sees it.
@@ -39,6 +32,11 @@ std::vector<std::string> SplitAtBlanks(const std::string& text) {
 }
 
 }  // namespace
+
+std::string PlayerName(int slot) {
+    if (slot != 1 && slot != 2) return {};
+    return "mplayer" + std::to_string(slot);
+}
 
 void StartPlayer(Station& station, int slot, const std::string& url) {
     const std::string name = PlayerName(slot);

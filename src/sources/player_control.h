@@ -10,6 +10,10 @@ namespace bf {
 
 struct Station;
 
+// The image name of a slot's player copy: "mplayer1" or "mplayer2"; empty
+// for a slot that does not exist.
+std::string PlayerName(int slot);
+
 void StartPlayer(Station& station, int slot, const std::string& url);
 void StopPlayer(Station& station, int slot);
 void StopPlayers(Station& station);

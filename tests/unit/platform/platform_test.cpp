@@ -56,7 +56,8 @@ std::vector<std::string> processesNamed(const std::string& name) {
 
 // Players are started from symlinks in the folder whose names hold this
 // test process's number, so that only our own processes are ever killed by
-// name; the sleeps end by themselves should a test fail before its kill.
+// name and folder; the sleeps end by themselves should a test fail before
+// its kill.
 class PosixProcessesTest : public test::QtAppTest {
 protected:
     std::string link(const std::string& suffix, const fs::path& target) {
@@ -73,10 +74,10 @@ protected:
     }
 
     test::TempFolder folder;
-    PosixProcesses processes;
+    PosixProcesses processes{folder.path()};
 };
 
-TEST_F(PosixProcessesTest, FindsAndKillsEveryDetachedProcessOfExactlyTheKernelName) {
+TEST_F(PosixProcessesTest, FindsAndKillsEveryDetachedProcessOfExactlyTheKernelNameInItsOwnFolder) {
     const std::string name = link("n", "/bin/sleep");
     const std::string longName = link("-with-a-long-name", "/bin/sleep");
     const int stray = ::open("/dev/null", O_RDONLY);  // not close-on-exec: the player must not get it
@@ -92,11 +93,24 @@ TEST_F(PosixProcessesTest, FindsAndKillsEveryDetachedProcessOfExactlyTheKernelNa
     for (const std::string& other : {name.substr(0, name.size() - 1), name + "x", std::string()})
         EXPECT_EQ(processes.isRunning(other), std::optional<bool>(false)) << other;
 
-    processes.killByName(longName);
+    // Another station's folder, which also holds a symlink to ours: its
+    // process of the same name is not ours, and ours is found through the link.
+    test::TempFolder otherFolder;
+    fs::create_symlink(folder.path(), otherFolder.path() / "ours");
+    PosixProcesses other(otherFolder.path()), ours(otherFolder.path() / "ours");
+    EXPECT_EQ(other.isRunning(name), std::optional<bool>(false));
+    ASSERT_TRUE(other.startPlayer((folder.path() / name).string(), {"30"},
+                                  (otherFolder.path() / "out.log").string()));
+    EXPECT_TRUE(processEventsUntil([&] { return processesNamed(name).size() == 3; }));
+
+    ours.killByName(longName);
     EXPECT_TRUE(gone(longName));
     EXPECT_EQ(processes.isRunning(name), std::optional<bool>(true)) << "another name is left alone";
     processes.killByName(name);
     EXPECT_TRUE(gone(name));
+    EXPECT_EQ(other.isRunning(name), std::optional<bool>(true)) << "another folder's process is left alone";
+    other.killByName(name);
+    EXPECT_TRUE(processEventsUntil([&] { return other.isRunning(name) == std::optional<bool>(false); }));
 }
 
 TEST_F(PosixProcessesTest, OutputTruncatesTheLogAndArgumentsStayLiteral) {
@@ -124,14 +138,14 @@ TEST_F(PosixProcessesTest, AZombieOfTheNameIsNotRunning) {
     ::waitpid(child, nullptr, 0);
 }
 
-TEST_F(PosixProcessesTest, ShellCommandRunsDetachedInTheCurrentFolder) {
+TEST_F(PosixProcessesTest, ShellCommandRunsDetachedInTheStationFolder) {
     const fs::path go = folder.path() / "go", out = folder.path() / "pwd.txt";
     processes.runShellCommand("while [ ! -e '" + go.string() + "' ]; do sleep 0.01; done; pwd > '" +
                               out.string() + "'");
     EXPECT_FALSE(fs::exists(out)) << "it returns while the command still waits for \"go\"";
     folder.write("go", "");
-    EXPECT_TRUE(
-        processEventsUntil([&] { return folder.read("pwd.txt") == fs::current_path().string() + "\n"; }));
+    EXPECT_TRUE(processEventsUntil(
+        [&] { return folder.read("pwd.txt") == fs::canonical(folder.path()).string() + "\n"; }));
 }
 
 // An HTTP server on 127.0.0.1 inside the test's own event loop. It answers
