@@ -16,8 +16,9 @@ std::string ReadSetting(const Station& station, std::string_view key);
 // Reads the 26 keys into the station state and
 // returns the Tallyway value, which only the startup uses. A missing key reads
 // as ReadSetting's default, except: DefaultStrapline reads as empty,
-// ExtraMetaNowPlaying as "OFF", and without APIKey the API stays closed
-// (APIallowed reads as "0", lblAPIstatus says why). One station log line names
+// ExtraMetaNowPlaying as "OFF", and without APIKey or with the example
+// station's key the API stays closed (APIallowed reads as "0", lblAPIstatus
+// and the station log say why). One station log line names
 // the missing keys and the values cut to 119 bytes, or tells that the file
 // could not be read; another warns of an API open with an empty key.
 // FastFailover, read last, is no documented key: absent, it reads as "0".
