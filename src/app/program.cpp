@@ -48,6 +48,11 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
         std::error_code ec;
         consoleDump_.emplace(station_, std::filesystem::absolute(options.consoleDump, ec));
     }
+    serviceManager_.ready();
+    if (const auto interval = serviceManager_.aliveInterval(); interval.count() > 0) {
+        aliveTimer_.callOnTimeout([this] { serviceManager_.alive(); });
+        aliveTimer_.start(interval);
+    }
 }
 
 int StopStationPlayers(const std::filesystem::path& workingFolder) {
