@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +22,7 @@
 #include "platform/qt_http_client.h"
 #include "platform/qt_timers.h"
 #include "platform/real_clock.h"
+#include "platform/service_manager.h"
 #include "qt_test_app.h"
 #include "test_station.h"
 
@@ -146,6 +149,39 @@ TEST_F(PosixProcessesTest, ShellCommandRunsDetachedInTheStationFolder) {
     folder.write("go", "");
     EXPECT_TRUE(processEventsUntil(
         [&] { return folder.read("pwd.txt") == fs::canonical(folder.path()).string() + "\n"; }));
+}
+
+// The notify socket of systemd, read as systemd reads it. Before the
+// environment names it, the calls go nowhere.
+TEST(ServiceManagerTest, ReportsReadyAndAliveToTheNotifySocketAtHalfTheWatchdogTime) {
+    test::TempFolder folder;
+    const std::string path = (folder.path() / "notify").string();
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const auto received = [fd] {
+        char buffer[64];
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string("-");
+    };
+
+    ServiceManager manager;
+    ::unsetenv("NOTIFY_SOCKET");
+    ::unsetenv("WATCHDOG_USEC");
+    manager.ready();
+    EXPECT_EQ(manager.aliveInterval(), 0ms);
+    ::setenv("NOTIFY_SOCKET", path.c_str(), 1);
+    ::setenv("WATCHDOG_USEC", "30000000", 1);
+    ::setenv("WATCHDOG_PID", std::to_string(::getpid()).c_str(), 1);
+    EXPECT_EQ(manager.aliveInterval(), 15000ms);
+    manager.ready();
+    manager.alive();
+    std::vector<std::string> messages;
+    for (int i = 0; i < 3; ++i) messages.push_back(received());
+    EXPECT_EQ(messages, (std::vector<std::string>{"READY=1", "WATCHDOG=1", "-"}));
+    ::close(fd);
 }
 
 // An HTTP server on 127.0.0.1 inside the test's own event loop. It answers
