@@ -1,7 +1,8 @@
 """A station and its outside servers, against one local stand-in: a title at TuneIn AIR, a paid title billed once with
 its stamp (a refused report is sent after a restart of the program, once). Management: error pages and a hanging poll
 change nothing, a downloaded schedule replaces the old one and is followed, an order puts the source on the real player
-and is reported. The remote API, which cannot listen on a port in use or an address not on this machine, says why."""
+and is reported. The remote API, which cannot listen on a port in use or an address not on this machine, says why. A
+second station in a folder of its own keeps its player on air through this station's start, restart and stop."""
 
 import socket
 import time
@@ -48,6 +49,10 @@ def test_a_station_and_its_outside_servers(icecast_pair, make_station):
     holder = socket.create_server(("127.0.0.1", 0))  # the station's API on every interface clashes with it
     port = holder.getsockname()[1]
     try:
+        neighbour = make_station(sources={1: {"n": "Rig Backup", "u": icecast.url("/backup")}},
+                                 schedule=[today.entry(0, 1)])
+        rig.wait_for(lambda: rig.playing(neighbour, "Rig Backup") == 1, 15, "the neighbour on air")
+        neighbour_on_air = neighbour.players()
         icecast.set_title("/one", "Rig Services - Start")
         station = make_station(
             settings={"AIRenable": "1", "Tallyway": "1", "MetaURL": stub.url + "/bill",
@@ -83,7 +88,7 @@ def test_a_station_and_its_outside_servers(icecast_pair, make_station):
         rig.wait_for(lambda: clock_ran, 75, "a poll that hangs")
         assert all(clock_ran), "the console stood still while the poll waited"
         assert (station.folder.read("sourceevents.ini"), station.dump()["CurrentSource"],
-                rig.is_running("mplayer2")) == (old_bytes, "1", False)
+                rig.is_running("mplayer2", station.folder.path)) == (old_bytes, "1", False)
 
         # Next minute: the server orders source 3 and hands out the new schedule.
         served["management"] = "good"
@@ -119,6 +124,10 @@ def test_a_station_and_its_outside_servers(icecast_pair, make_station):
                      "the kept report sent after the restart")
         station.wait_dump(lambda d: int(d["SystemRuntime"]) > 40, 60, "a retry's time after the restart")
         assert stub.paths("/bill?") == [refused]
+
+        # The service's stop ends this station's players only.
+        assert (station.stop_players(), station.players()) == (0, {"mplayer1": set(), "mplayer2": set()})
+        assert neighbour.players() == neighbour_on_air
     finally:
         stub.close()
         holder.close()
