@@ -10,29 +10,41 @@
 #include "app/options.h"
 #include "app/program.h"
 
+namespace {
+
+// The station folder is the current folder at start; nothing changes it.
+std::optional<std::filesystem::path> StationFolder() {
+    std::error_code ec;
+    std::filesystem::path folder = std::filesystem::current_path(ec);
+    if (!ec) return folder;
+    std::fprintf(stderr, "brackenfield: cannot read the current folder: %s\n", ec.message().c_str());
+    return std::nullopt;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("brackenfield"));
     QCoreApplication::setApplicationVersion(QStringLiteral(BF_VERSION));
-    if (bf::AsksForHelpOrVersion(argc, argv)) {
+    if (bf::NeedsNoWindow(argc, argv)) {
         QCoreApplication info(argc, argv);
-        bf::ParseOptions(info);  // prints and ends the program
-        return 2;
+        const std::optional<bf::Options> options = bf::ParseOptions(info);  // help and version end here
+        if (!options) return bf::kUsageError;
+        if (options->stopPlayers) {
+            const auto folder = StationFolder();
+            return folder ? bf::StopStationPlayers(*folder) : 1;
+        }
     }
 
     QApplication app(argc, argv);
     // Fusion draws the model's button colours on every desktop.
     QApplication::setStyle(QStringLiteral("Fusion"));
     const std::optional<bf::Options> options = bf::ParseOptions(app);
-    if (!options) return 2;
+    if (!options) return bf::kUsageError;
     bf::EndAtOnceOnSignals();
 
-    // The working folder is the current folder at start; nothing changes it.
-    std::error_code ec;
-    const std::filesystem::path workingFolder = std::filesystem::current_path(ec);
-    if (ec) {
-        std::fprintf(stderr, "brackenfield: cannot read the current folder: %s\n", ec.message().c_str());
-        return 1;
-    }
-    const bf::Program program(workingFolder, *options);
+    const auto folder = StationFolder();
+    if (!folder) return 1;
+    const bf::Program program(*folder, *options);
     return app.exec();
 }

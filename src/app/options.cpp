@@ -8,11 +8,11 @@
 
 namespace bf {
 
-bool AsksForHelpOrVersion(int argc, char* argv[]) {
+bool NeedsNoWindow(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
-            arg == "--version")
+            arg == "--version" || arg == "--stop-players")
             return true;
     }
     return false;
@@ -58,8 +58,22 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
         QStringLiteral("IP address the status port listens on (default %1; 0.0.0.0 opens it to the network).")
             .arg(QString::fromStdString(options.statusBind)),
         QStringLiteral("ADDRESS"), QString::fromStdString(options.statusBind));
-    parser.addOptions({apiPort, apiBind, airUrl, weatherUrl, consoleDump, statusPort, statusBind});
+    const QCommandLineOption stopPlayers(
+        QStringLiteral("stop-players"),
+        QStringLiteral(
+            "Stop the players of the station in the current folder, and end (the service's stop)."));
+    parser.addOptions(
+        {apiPort, apiBind, airUrl, weatherUrl, consoleDump, statusPort, statusBind, stopPlayers});
+    // process() alone would end the program on an unknown option with status
+    // 1, which a service manager takes for a failure worth a restart.
+    if (!parser.parse(app.arguments())) {
+        QString error = parser.errorText();
+        if (error.endsWith(QLatin1Char('.'))) error.chop(1);
+        std::fprintf(stderr, "brackenfield: %s (see --help)\n", qPrintable(error));
+        return std::nullopt;
+    }
     parser.process(app);  // --help and --version end the program here
+    options.stopPlayers = parser.isSet(stopPlayers);
 
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "brackenfield: unexpected argument '%s' (see --help)\n",

@@ -16,11 +16,16 @@ struct Options {
     std::string consoleDump;             // empty: no dump
     std::optional<uint16_t> statusPort;  // the status listener; off when empty
     std::string statusBind = "127.0.0.1";
+    bool stopPlayers = false;  // --stop-players: stop the station's players and end
 };
 
-// Whether the command line asks for help or the version, which need no
-// display.
-bool AsksForHelpOrVersion(int argc, char* argv[]);
+// The exit status of a command line that the program cannot run (a mistyped
+// option, a bad value): a service manager does not start it again.
+inline constexpr int kUsageError = 2;
+
+// Whether the command line asks for something that needs no window: help,
+// the version or stopping the players.
+bool NeedsNoWindow(int argc, char* argv[]);
 
 // Parses the command line; Qt's own options (-platform ...) have already
 // been taken out by the application. --help and --version print and end the

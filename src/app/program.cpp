@@ -3,9 +3,12 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "app/startup.h"
+#include "sources/player_control.h"
 #include "status/status_server.h"
 
 namespace bf {
@@ -27,7 +30,8 @@ extern "C" void OnTerminationSignal(int) {
 }  // namespace
 
 Program::Program(const std::filesystem::path& workingFolder, const Options& options)
-    : station_(Platform{clock_, processes_, timers_, InetTestURL_, Inet1_, InetAIR_, InetTallyway_,
+    : processes_(workingFolder),
+      station_(Platform{clock_, processes_, timers_, InetTestURL_, Inet1_, InetAIR_, InetTallyway_,
                         InetWeather_, processStats_},
                workingFolder, options.station),
       window_(station_) {
@@ -44,6 +48,26 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
     if (!options.consoleDump.empty()) {
         std::error_code ec;
         consoleDump_.emplace(station_, std::filesystem::absolute(options.consoleDump, ec));
+    }
+    serviceManager_.ready();
+    if (const auto interval = serviceManager_.aliveInterval(); interval.count() > 0) {
+        aliveTimer_.callOnTimeout([this] { serviceManager_.alive(); });
+        aliveTimer_.start(interval);
+    }
+}
+
+int StopStationPlayers(const std::filesystem::path& workingFolder) {
+    PosixProcesses processes(workingFolder);
+    const std::string names[] = {PlayerName(1), PlayerName(2)};
+    for (const std::string& name : names) processes.killByName(name);
+    // SIGKILL ends them at once; a dying cache process may take a moment.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;) {
+        bool running = false;
+        for (const std::string& name : names) running = running || processes.isRunning(name).value_or(true);
+        if (!running) return 0;
+        if (std::chrono::steady_clock::now() >= deadline) return 1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 }
 

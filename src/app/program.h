@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -16,12 +17,16 @@
 #include "platform/qt_http_listener.h"
 #include "platform/qt_timers.h"
 #include "platform/real_clock.h"
+#include "platform/service_manager.h"
 
 namespace bf {
 
 // The station on the real platform with its windows, started: the main
 // window shows, the startup has run and the timers tick once the
-// application's event loop runs. Needs a QApplication.
+// application's event loop runs. Started by systemd as a notify service, it
+// reports ready after the startup and alive on a timer of its own, so that a
+// stuck event loop stops the reports and the watchdog restarts the program.
+// Needs a QApplication.
 class Program {
 public:
     Program(const std::filesystem::path& workingFolder, const Options& options);
@@ -42,7 +47,14 @@ private:
     std::optional<ConsoleDumpFile> consoleDump_;
     // The read-only status page and metrics, on --status-port when given.
     std::optional<QtHttpListener> statusListener_;
+    ServiceManager serviceManager_;
+    QTimer aliveTimer_;
 };
+
+// The service's stop (--stop-players): kills the players of the station in
+// `workingFolder`, never another station's, and waits a few seconds for them
+// to end. Returns the exit status: 0 once they are gone.
+int StopStationPlayers(const std::filesystem::path& workingFolder);
 
 // SIGTERM and SIGINT end the program like closing the window: the players
 // keep running.

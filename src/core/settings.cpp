@@ -97,11 +97,17 @@ struct FeatureOff {
     std::string lacks;  // the missing keys, ", " between
 };
 
+// Why an API asked for stays closed.
+enum class ApiClosed { No, NoKey, ExampleKey };
+
+// The example station's key, which everybody who has seen the example knows.
+constexpr std::string_view kExampleKey = "change-this-key";
+
 // One station log line for a settings file that could not be read, else one
 // for missing keys and cut values; why the API is closed or open to all; and
 // one line for each feature that stays off for want of its keys.
 void ReportSettingsProblems(Station& station, bool fileRead, const std::string& missing,
-                            const std::string& cut, bool apiClosed, const std::vector<FeatureOff>& off) {
+                            const std::string& cut, ApiClosed apiClosed, const std::vector<FeatureOff>& off) {
     if (!fileRead) {
         std::error_code ec;
         const bool exists = std::filesystem::exists(station.file("brackenfield.ini"), ec);
@@ -113,9 +119,14 @@ void ReportSettingsProblems(Station& station, bool fileRead, const std::string& 
     if (!missing.empty()) line += " MISSING, DEFAULTS IN USE: " + missing;
     if (!cut.empty()) line += (missing.empty() ? " CUT TO 119 BYTES: " : " - CUT TO 119 BYTES: ") + cut;
     if (!missing.empty() || !cut.empty()) AddToAirLog(station, line);
-    if (apiClosed) {
+    if (apiClosed == ApiClosed::NoKey) {
         AddToAirLog(station, "  SYS - API CLOSED: NO APIKey IN brackenfield.ini");
         station.console.lblAPIstatus.caption = "Disabled - no APIKey set";
+    } else if (apiClosed == ApiClosed::ExampleKey) {
+        AddToAirLog(station,
+                    "  SYS - API CLOSED: APIKey IS THE EXAMPLE'S change-this-key - CHOOSE YOUR OWN IN "
+                    "brackenfield.ini");
+        station.console.lblAPIstatus.caption = "Disabled - APIKey is the example's change-this-key";
     } else if (station.state.APIallowed == "1" && station.state.APIkey.empty()) {
         AddToAirLog(station, "  SYS - WARNING: APIKey IS EMPTY - ANY CALLER MAY USE THE API");
     }
@@ -176,8 +187,10 @@ std::string LoadSettings(Station& station) {
     s.APIallowed = text("APIallowed");
     // Also the billing report's key.
     s.APIkey = outgoing("APIKey", billingLacks);
-    const bool apiClosed = !billingLacks.empty() && s.APIallowed == "1";
-    if (apiClosed) s.APIallowed = "0";
+    ApiClosed apiClosed = ApiClosed::No;
+    if (s.APIallowed == "1" && !billingLacks.empty()) apiClosed = ApiClosed::NoKey;
+    if (s.APIallowed == "1" && s.APIkey == kExampleKey) apiClosed = ApiClosed::ExampleKey;
+    if (apiClosed != ApiClosed::No) s.APIallowed = "0";
     s.AIRenable = text("AIRenable");
     s.AIRid = text("AIRid");
     s.AIRpartnerid = text("AIRpartnerid");

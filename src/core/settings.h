@@ -16,8 +16,9 @@ std::string ReadSetting(const Station& station, std::string_view key);
 // Reads the 26 keys into the station state and
 // returns the Tallyway value, which only the startup uses. A missing key reads
 // as ReadSetting's default, except: DefaultStrapline reads as empty,
-// ExtraMetaNowPlaying as "OFF", and without APIKey the API stays closed
-// (APIallowed reads as "0", lblAPIstatus says why). The keys whose values go
+// ExtraMetaNowPlaying as "OFF", and without APIKey or with the example
+// station's key the API stays closed (APIallowed reads as "0", lblAPIstatus
+// and the station log say why). The keys whose values go
 // out to other services (AIRdefaultTitle, AIRdefaultArtist, APIKey, which is
 // also the billing key, ManagementKey, ManagementSwitcher) read as empty when
 // missing, and a feature that would send them stays off: AIRenable reads as

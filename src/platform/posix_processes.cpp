@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -58,6 +59,7 @@ FileDescriptor OpenForChild(const char* path, int flags, mode_t mode = 0) {
 struct ChildSetup {
     const char* path;
     char* const* argv;
+    const char* folder;  // the working folder of the program
     int stdinFd;
     int stdoutFd;
     int stderrFd;
@@ -75,7 +77,8 @@ void WriteErrno(int fd, int error) {
 // Runs in the grandchild, after fork in a possibly threaded process: only
 // async-signal-safe calls from here on.
 [[noreturn]] void ExecChild(const ChildSetup& s) {
-    if (::dup2(s.stdinFd, 0) < 0 || ::dup2(s.stdoutFd, 1) < 0 || ::dup2(s.stderrFd, 2) < 0) {
+    if (::chdir(s.folder) != 0 || ::dup2(s.stdinFd, 0) < 0 || ::dup2(s.stdoutFd, 1) < 0 ||
+        ::dup2(s.stderrFd, 2) < 0) {
         WriteErrno(s.reportFd, errno);
         ::_exit(127);
     }
@@ -109,16 +112,18 @@ int HighestDescriptor() {
     return static_cast<int>(limit.rlim_cur) - 1;
 }
 
-// Starts the program detached in its own session through a double fork and
-// reaps the short-lived middle process at once. Returns 0 once the program
-// has been executed, else the errno of the failed step.
-int SpawnDetached(const char* path, char* const* argv, int stdinFd, int stdoutFd, int stderrFd) {
+// Starts the program in `folder`, detached in its own session, through a
+// double fork and reaps the short-lived middle process at once. Returns 0
+// once the program has been executed, else the errno of the failed step.
+int SpawnDetached(const char* path, char* const* argv, const char* folder, int stdinFd, int stdoutFd,
+                  int stderrFd) {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) return errno;
     FileDescriptor reportRead(pipeFds[0]);
     FileDescriptor reportWrite(pipeFds[1]);
 
-    const ChildSetup setup{path, argv, stdinFd, stdoutFd, stderrFd, reportWrite.get(), HighestDescriptor()};
+    const ChildSetup setup{
+        path, argv, folder, stdinFd, stdoutFd, stderrFd, reportWrite.get(), HighestDescriptor()};
 
     const pid_t middle = ::fork();
     if (middle < 0) return errno;
@@ -217,15 +222,41 @@ std::string KernelName(const std::string& imageName) {
     return imageName.substr(0, kNameLength);
 }
 
-// Kills through a pidfd after checking the name once more, so that a process
-// that ended between the scan and the kill cannot take a stranger's signal
-// when its number is reused.
-void KillProcess(pid_t pid, const std::string& name) {
+// A directory as the kernel knows it, whatever path (symlinks, bind mounts)
+// leads to it.
+struct DirectoryId {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const DirectoryId&) const = default;
+};
+
+std::optional<DirectoryId> IdOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+    return DirectoryId{st.st_dev, st.st_ino};
+}
+
+// Whether the process works in `folder`. The working folder of another
+// user's process cannot be read: it is never ours.
+bool WorksIn(pid_t pid, const DirectoryId& folder) {
+    return IdOf("/proc/" + std::to_string(pid) + "/cwd") == folder;
+}
+
+// Whether a live process is the station's `name`.
+bool IsOurs(pid_t pid, const ProcessInfo& info, const std::string& name, const DirectoryId& folder) {
+    return IsLive(info) && info.name == name && WorksIn(pid, folder);
+}
+
+// Kills through a pidfd after checking name and folder once more, so that a
+// process that ended between the scan and the kill cannot take a stranger's
+// signal when its number is reused.
+void KillProcess(pid_t pid, const std::string& name, const DirectoryId& folder) {
 #ifdef SYS_pidfd_open
     FileDescriptor pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
     if (pidfd.valid()) {
         const auto again = ReadProcess(pid);
-        if (again && again->name == name) ::syscall(SYS_pidfd_send_signal, pidfd.get(), SIGKILL, nullptr, 0);
+        if (again && IsOurs(pid, *again, name, folder))
+            ::syscall(SYS_pidfd_send_signal, pidfd.get(), SIGKILL, nullptr, 0);
         return;
     }
     if (errno == ESRCH) return;
@@ -234,6 +265,9 @@ void KillProcess(pid_t pid, const std::string& name) {
 }
 
 }  // namespace
+
+PosixProcesses::PosixProcesses(std::filesystem::path stationFolder)
+    : stationFolder_(std::move(stationFolder)) {}
 
 bool PosixProcesses::startPlayer(const std::string& program, const std::vector<std::string>& args,
                                  const std::string& stdoutPath) {
@@ -250,25 +284,29 @@ bool PosixProcesses::startPlayer(const std::string& program, const std::vector<s
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
 
-    return SpawnDetached(program.c_str(), argv.data(), input.get(), output.get(), errors.get()) == 0;
+    return SpawnDetached(program.c_str(), argv.data(), stationFolder_.c_str(), input.get(), output.get(),
+                         errors.get()) == 0;
 }
 
 void PosixProcesses::killByName(const std::string& imageName) {
-    if (imageName.empty()) return;
+    const auto folder = IdOf(stationFolder_);
+    if (imageName.empty() || !folder) return;
     const std::string name = KernelName(imageName);
     const pid_t self = ::getpid();
     ForEachProcess([&](pid_t pid, const ProcessInfo& info) {
-        if (pid != self && IsLive(info) && info.name == name) KillProcess(pid, name);
+        if (pid != self && IsOurs(pid, info, name, *folder)) KillProcess(pid, name, *folder);
         return true;
     });
 }
 
 std::optional<bool> PosixProcesses::isRunning(const std::string& imageName) {
     if (imageName.empty()) return false;
+    const auto folder = IdOf(stationFolder_);
+    if (!folder) return std::nullopt;
     const std::string name = KernelName(imageName);
     bool found = false;
-    const bool scanned = ForEachProcess([&](pid_t, const ProcessInfo& info) {
-        found = IsLive(info) && info.name == name;
+    const bool scanned = ForEachProcess([&](pid_t pid, const ProcessInfo& info) {
+        found = IsOurs(pid, info, name, *folder);
         return !found;
     });
     if (!scanned) return std::nullopt;
@@ -281,7 +319,7 @@ void PosixProcesses::runShellCommand(const std::string& command) {
     char shell[] = "/bin/sh";
     char dashC[] = "-c";
     char* const argv[] = {shell, dashC, const_cast<char*>(command.c_str()), nullptr};
-    SpawnDetached(shell, argv, null.get(), null.get(), null.get());
+    SpawnDetached(shell, argv, stationFolder_.c_str(), null.get(), null.get(), null.get());
 }
 
 bool PosixProcesses::openInEditor(const std::string& path) {

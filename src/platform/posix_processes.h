@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,16 +12,29 @@ namespace bf {
 // Processes on Linux. Programs are started detached through a double fork:
 // the started program is reparented to init, so it never becomes a zombie of
 // ours (a dead player that lingered as our zombie would look alive), and no
-// SIGCHLD handling is needed. Processes are found by their kernel name
-// (/proc/PID/comm), which the kernel cuts to 15 bytes.
+// SIGCHLD handling is needed.
+//
+// Several stations may run on one machine, each in a folder of its own, and
+// their players have the same names. So a station owns only the processes
+// that run in its station folder: every program it starts runs there, and a
+// process counts as its own when its kernel name (/proc/PID/comm, cut by the
+// kernel to 15 bytes) matches and its working folder (/proc/PID/cwd) is the
+// station folder. MPlayer's cache process is a fork of the player and shares
+// both. Folders are compared as the same directory (device and inode), so a
+// symlinked path to the folder names the same station.
 class PosixProcesses : public Processes {
 public:
+    explicit PosixProcesses(std::filesystem::path stationFolder);
+
     bool startPlayer(const std::string& program, const std::vector<std::string>& args,
                      const std::string& stdoutPath) override;
     void killByName(const std::string& imageName) override;
     std::optional<bool> isRunning(const std::string& imageName) override;
     void runShellCommand(const std::string& command) override;
     bool openInEditor(const std::string& path) override;
+
+private:
+    std::filesystem::path stationFolder_;
 };
 
 }  // namespace bf

@@ -6,27 +6,30 @@
 
 namespace bf {
 
-// Everything the station does with other programs.
+// Everything the station does with other programs. The processes it finds
+// and kills are only its own: those that run in its station folder, where
+// it starts every program (another station's players have the same names).
 class Processes {
 public:
     virtual ~Processes() = default;
 
-    // Starts `program` (a path) with `args`, without a shell, its standard
-    // output truncated into `stdoutPath`, standard input and error on
-    // /dev/null, detached in its own session. Returns false when the program
+    // Starts `program` (a path) with `args`, without a shell, in the station
+    // folder, its standard output truncated into `stdoutPath`, standard input
+    // and error on /dev/null, detached in its own session. Returns false when the program
     // could not be started at all. Never waits for the program.
     virtual bool startPlayer(const std::string& program, const std::vector<std::string>& args,
                              const std::string& stdoutPath) = 0;
 
-    // Kills (SIGKILL) every process whose name is exactly `imageName`.
+    // Kills (SIGKILL) every process of the station whose name is exactly
+    // `imageName`.
     virtual void killByName(const std::string& imageName) = 0;
 
-    // Whether at least one live (non-zombie) process is named exactly
-    // `imageName`; nullopt when the process table cannot be read.
+    // Whether at least one live (non-zombie) process of the station is named
+    // exactly `imageName`; nullopt when the process table cannot be read.
     virtual std::optional<bool> isRunning(const std::string& imageName) = 0;
 
     // Runs an operator's command line through /bin/sh -c, detached, in the
-    // working folder. Never waits.
+    // station folder. Never waits.
     virtual void runShellCommand(const std::string& command) = 0;
 
     // Opens a file in the desktop's editor, detached. Returns false when no

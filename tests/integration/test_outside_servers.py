@@ -3,7 +3,8 @@ its stamp; a report the billing server does not answer is sent again, after a re
 never again; a refused one is kept aside at once and never sent again; a paid spot on air across the restart is billed
 once. Management: error pages and a hanging poll change nothing, a downloaded schedule replaces the old one and is
 followed, an order puts the source on the real player and is reported. The remote API, which cannot listen on a port in
-use or an address not on this machine, says why."""
+use or an address not on this machine, says why. A second station in a folder of its own keeps its player on air
+through this station's start, restart and stop."""
 
 import socket
 import time
@@ -52,6 +53,10 @@ def test_a_station_and_its_outside_servers(icecast_pair, make_station):
     holder = socket.create_server(("127.0.0.1", 0))  # the station's API on every interface clashes with it
     port = holder.getsockname()[1]
     try:
+        neighbour = make_station(sources={1: {"n": "Rig Backup", "u": icecast.url("/backup")}},
+                                 schedule=[today.entry(0, 1)])
+        rig.wait_for(lambda: rig.playing(neighbour, "Rig Backup") == 1, 15, "the neighbour on air")
+        neighbour_on_air = neighbour.players()
         icecast.set_title("/one", "Rig Services - Start")
         icecast.set_title("/two", JINGLE)
         station = make_station(
@@ -99,7 +104,7 @@ def test_a_station_and_its_outside_servers(icecast_pair, make_station):
         rig.wait_for(lambda: clock_ran, 75, "a poll that hangs")
         assert all(clock_ran), "the console stood still while the poll waited"
         assert (station.folder.read("sourceevents.ini"), station.dump()["CurrentSource"],
-                rig.is_running("mplayer2")) == (old_bytes, "1", False)
+                rig.is_running("mplayer2", station.folder.path)) == (old_bytes, "1", False)
 
         # Next minute: the server orders source 3 and hands out the new schedule.
         served["management"] = "good"
@@ -142,6 +147,10 @@ def test_a_station_and_its_outside_servers(icecast_pair, make_station):
         assert stub.paths("/bill?")[0] == unanswered
         assert [p.split("&artist=")[1] for p in stub.paths("/bill?")] == ["Acme%20%26%20Co&title=Spring%20Sale",
                                                                           "Rig%20Two%20Co&title=Jingle"]
+
+        # The service's stop ends this station's players only.
+        assert (station.stop_players(), station.players()) == (0, {"mplayer1": set(), "mplayer2": set()})
+        assert neighbour.players() == neighbour_on_air
     finally:
         stub.close()
         holder.close()

@@ -1,5 +1,6 @@
-"""Processes: the players found and killed by name through /proc, and every process the rig starts, registered so that
-`stop_all()` (run by the fixtures and at exit) leaves nothing behind, also after a failed test."""
+"""Processes: the players found and killed by name through /proc (a station's own: by name and working folder), and every
+process the rig starts, registered so that `stop_all()` (run by the fixtures and at exit) leaves nothing behind, also after
+a failed test."""
 
 import atexit
 import fcntl
@@ -24,8 +25,16 @@ def players_lock():
     return lock
 
 
-def live_pids_by_name(names):
-    """{name: set of PIDs} of the live (non-zombie) processes named exactly one of `names`."""
+def works_in(pid, folder):
+    try:
+        return os.path.samefile(f"/proc/{pid}/cwd", folder)
+    except OSError:
+        return False
+
+
+def live_pids_by_name(names, folder=None):
+    """{name: set of PIDs} of the live (non-zombie) processes named exactly one of `names`, and working in `folder` when
+    it is given."""
     live = {name: set() for name in names}
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
@@ -34,17 +43,17 @@ def live_pids_by_name(names):
             continue
         # The name is in parentheses and may hold blanks or parentheses itself.
         name, state = raw[raw.index("(") + 1:raw.rindex(")")], raw[raw.rindex(")") + 2]
-        if name in live and state not in "ZX":
+        if name in live and state not in "ZX" and (folder is None or works_in(pid, folder)):
             live[name].add(int(pid))
     return live
 
 
-def pids_by_name(name):
-    return sorted(live_pids_by_name((name,))[name])
+def pids_by_name(name, folder=None):
+    return sorted(live_pids_by_name((name,), folder)[name])
 
 
-def is_running(name):
-    return bool(pids_by_name(name))
+def is_running(name, folder=None):
+    return bool(pids_by_name(name, folder))
 
 
 def kill_by_name(name):

@@ -4,12 +4,13 @@ watched through its console dump."""
 import os
 import re
 import shutil
+import subprocess
 import tempfile
 import time
 from pathlib import Path
 
 from .local import wait_for
-from .processes import PLAYER_NAMES, end, is_running, spawn
+from .processes import PLAYER_NAMES, end, is_running, live_pids_by_name, spawn
 
 HERE = Path(__file__).resolve().parent
 # CTest names the program it built; otherwise the build folder beside the tests.
@@ -160,6 +161,14 @@ class Station:
     def player_log(self, slot):
         return (self.folder.read(f"mplayer{slot}.log") or b"").decode("latin-1")
 
+    def players(self):
+        """{name: set of PIDs} of the players that run in the station's folder."""
+        return live_pids_by_name(PLAYER_NAMES, self.folder.path)
+
+    def stop_players(self):
+        """The service's stop of this station's players; returns the exit status."""
+        return subprocess.run([self.binary, "--stop-players"], cwd=self.folder.path, timeout=30).returncode
+
 
 def player_log_has(station, slot, text):
     return text in station.player_log(slot)
@@ -167,7 +176,7 @@ def player_log_has(station, slot, text):
 
 def playing(station, name):
     """The slot whose player runs and has started playing stream `name`, or None."""
-    return next((slot for slot in (1, 2) if is_running(f"mplayer{slot}")
+    return next((slot for slot in (1, 2) if is_running(f"mplayer{slot}", station.folder.path)
                  and player_log_has(station, slot, f"Name   : {name}\n")
                  and player_log_has(station, slot, "Starting playback...")), None)
 

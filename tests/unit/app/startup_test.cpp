@@ -37,6 +37,18 @@ TEST(Startup, StartingStateTakesSafeDefaultsNamesEverySettingsProblemAndLeavesNo
               "<missing><missing><missing>");
 }
 
+TEST(Startup, TheExampleStationsKeyKeepsTheApiClosedAndSaysWhy) {
+    TestStation t;
+    t.folder.write("brackenfield.ini", "[Brackenfield]\r\nAPIallowed=1\r\nAPIKey=change-this-key\r\n");
+    Startup(*t);
+    EXPECT_EQ(t.apiWindowsOpened, 0);
+    EXPECT_EQ(Items(*t, "lblAPIstatus"), "lblAPIstatus=Disabled - APIKey is the example's change-this-key");
+    EXPECT_EQ(std::ranges::count(t.logged,
+                                 "2026-12-06 12:00:00  SYS - API CLOSED: APIKey IS THE EXAMPLE'S "
+                                 "change-this-key - CHOOSE YOUR OWN IN brackenfield.ini"),
+              1);
+}
+
 // The keys whose values the features send to other services.
 const std::string kOutgoing =
     "APIKey=k\r\nAIRdefaultTitle=T\r\nAIRdefaultArtist=A\r\nManagementKey=m\r\nManagementSwitcher=s\r\n";

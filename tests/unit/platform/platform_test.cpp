@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +23,7 @@
 #include "platform/qt_http_client.h"
 #include "platform/qt_timers.h"
 #include "platform/real_clock.h"
+#include "platform/service_manager.h"
 #include "qt_test_app.h"
 #include "test_station.h"
 
@@ -57,7 +60,8 @@ std::vector<std::string> processesNamed(const std::string& name) {
 
 // Players are started from symlinks in the folder whose names hold this
 // test process's number, so that only our own processes are ever killed by
-// name; the sleeps end by themselves should a test fail before its kill.
+// name and folder; the sleeps end by themselves should a test fail before
+// its kill.
 class PosixProcessesTest : public test::QtAppTest {
 protected:
     std::string link(const std::string& suffix, const fs::path& target) {
@@ -74,10 +78,10 @@ protected:
     }
 
     test::TempFolder folder;
-    PosixProcesses processes;
+    PosixProcesses processes{folder.path()};
 };
 
-TEST_F(PosixProcessesTest, FindsAndKillsEveryDetachedProcessOfExactlyTheKernelName) {
+TEST_F(PosixProcessesTest, FindsAndKillsEveryDetachedProcessOfExactlyTheKernelNameInItsOwnFolder) {
     const std::string name = link("n", "/bin/sleep");
     const std::string longName = link("-with-a-long-name", "/bin/sleep");
     const int stray = ::open("/dev/null", O_RDONLY);  // not close-on-exec: the player must not get it
@@ -93,11 +97,24 @@ TEST_F(PosixProcessesTest, FindsAndKillsEveryDetachedProcessOfExactlyTheKernelNa
     for (const std::string& other : {name.substr(0, name.size() - 1), name + "x", std::string()})
         EXPECT_EQ(processes.isRunning(other), std::optional<bool>(false)) << other;
 
-    processes.killByName(longName);
+    // Another station's folder, which also holds a symlink to ours: its
+    // process of the same name is not ours, and ours is found through the link.
+    test::TempFolder otherFolder;
+    fs::create_symlink(folder.path(), otherFolder.path() / "ours");
+    PosixProcesses other(otherFolder.path()), ours(otherFolder.path() / "ours");
+    EXPECT_EQ(other.isRunning(name), std::optional<bool>(false));
+    ASSERT_TRUE(other.startPlayer((folder.path() / name).string(), {"30"},
+                                  (otherFolder.path() / "out.log").string()));
+    EXPECT_TRUE(processEventsUntil([&] { return processesNamed(name).size() == 3; }));
+
+    ours.killByName(longName);
     EXPECT_TRUE(gone(longName));
     EXPECT_EQ(processes.isRunning(name), std::optional<bool>(true)) << "another name is left alone";
     processes.killByName(name);
     EXPECT_TRUE(gone(name));
+    EXPECT_EQ(other.isRunning(name), std::optional<bool>(true)) << "another folder's process is left alone";
+    other.killByName(name);
+    EXPECT_TRUE(processEventsUntil([&] { return other.isRunning(name) == std::optional<bool>(false); }));
 }
 
 TEST_F(PosixProcessesTest, OutputTruncatesTheLogAndArgumentsStayLiteral) {
@@ -125,14 +142,47 @@ TEST_F(PosixProcessesTest, AZombieOfTheNameIsNotRunning) {
     ::waitpid(child, nullptr, 0);
 }
 
-TEST_F(PosixProcessesTest, ShellCommandRunsDetachedInTheCurrentFolder) {
+TEST_F(PosixProcessesTest, ShellCommandRunsDetachedInTheStationFolder) {
     const fs::path go = folder.path() / "go", out = folder.path() / "pwd.txt";
     processes.runShellCommand("while [ ! -e '" + go.string() + "' ]; do sleep 0.01; done; pwd > '" +
                               out.string() + "'");
     EXPECT_FALSE(fs::exists(out)) << "it returns while the command still waits for \"go\"";
     folder.write("go", "");
-    EXPECT_TRUE(
-        processEventsUntil([&] { return folder.read("pwd.txt") == fs::current_path().string() + "\n"; }));
+    EXPECT_TRUE(processEventsUntil(
+        [&] { return folder.read("pwd.txt") == fs::canonical(folder.path()).string() + "\n"; }));
+}
+
+// The notify socket of systemd, read as systemd reads it. Before the
+// environment names it, the calls go nowhere.
+TEST(ServiceManagerTest, ReportsReadyAndAliveToTheNotifySocketAtHalfTheWatchdogTime) {
+    test::TempFolder folder;
+    const std::string path = (folder.path() / "notify").string();
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const auto received = [fd] {
+        char buffer[64];
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string("-");
+    };
+
+    ServiceManager manager;
+    ::unsetenv("NOTIFY_SOCKET");
+    ::unsetenv("WATCHDOG_USEC");
+    manager.ready();
+    EXPECT_EQ(manager.aliveInterval(), 0ms);
+    ::setenv("NOTIFY_SOCKET", path.c_str(), 1);
+    ::setenv("WATCHDOG_USEC", "30000000", 1);
+    ::setenv("WATCHDOG_PID", std::to_string(::getpid()).c_str(), 1);
+    EXPECT_EQ(manager.aliveInterval(), 15000ms);
+    manager.ready();
+    manager.alive();
+    std::vector<std::string> messages;
+    for (int i = 0; i < 3; ++i) messages.push_back(received());
+    EXPECT_EQ(messages, (std::vector<std::string>{"READY=1", "WATCHDOG=1", "-"}));
+    ::close(fd);
 }
 
 // An HTTP server on 127.0.0.1 inside the test's own event loop. It answers
