@@ -39,7 +39,7 @@ inline test::TestStation& FreshStation() {
     s->console = ConsoleModel{};
     s->api = ApiServerModel{};
     s->management = ManagementRuns{};
-    s->logSink = [](std::string_view line) {
+    s->logSink = [](std::string_view line, LogPriority) {
         // "YYYY-MM-DD HH:MM:SS  SYS - NAME FAILED: REASON", as RunHandler logs it.
         const std::string_view message = line.substr(std::min<size_t>(19, line.size()));
         if (!message.starts_with("  SYS - ") || message.find(" FAILED: ") == std::string_view::npos) return;

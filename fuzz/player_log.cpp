@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     StationState& state = s->state;
     state.DefaultStrapline = "Brackenfield Radio";
     state.ExtraMetaNowPlaying = "Now playing:";
-    state.FilterSystem = "1";
+    state.FilterSystem = true;
     std::string log(fuzz::AsText(data, size));
     s.folder.write("mplayer1.log", log);
     Tick(s);

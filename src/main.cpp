@@ -9,6 +9,7 @@
 
 #include "app/options.h"
 #include "app/program.h"
+#include "app/station_check.h"
 
 namespace {
 
@@ -30,6 +31,11 @@ int main(int argc, char* argv[]) {
         QCoreApplication info(argc, argv);
         const std::optional<bf::Options> options = bf::ParseOptions(info);  // help and version end here
         if (!options) return bf::kUsageError;
+        if (options->check) {
+            if (!options->check->empty()) return bf::RunStationCheck(*options->check);
+            const auto folder = StationFolder();
+            return folder ? bf::RunStationCheck(*folder) : 1;
+        }
         if (options->stopPlayers) {
             const auto folder = StationFolder();
             return folder ? bf::StopStationPlayers(*folder) : 1;

@@ -12,7 +12,7 @@ bool NeedsNoWindow(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
-            arg == "--version" || arg == "--stop-players")
+            arg == "--version" || arg == "--stop-players" || arg == "--check")
             return true;
     }
     return false;
@@ -62,8 +62,17 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
         QStringLiteral("stop-players"),
         QStringLiteral(
             "Stop the players of the station in the current folder, and end (the service's stop)."));
+    const QCommandLineOption check(
+        QStringLiteral("check"),
+        QStringLiteral(
+            "Check the station folder (FOLDER, or the current folder) as a start would read it, print "
+            "each problem as FILE:LINE: message and end: 0 when there is none, 1 otherwise. Starts no "
+            "player and writes no file."));
+    parser.addPositionalArgument(QStringLiteral("FOLDER"),
+                                 QStringLiteral("With --check: the folder to check."),
+                                 QStringLiteral("[FOLDER]"));
     parser.addOptions(
-        {apiPort, apiBind, airUrl, weatherUrl, consoleDump, statusPort, statusBind, stopPlayers});
+        {apiPort, apiBind, airUrl, weatherUrl, consoleDump, statusPort, statusBind, stopPlayers, check});
     // process() alone would end the program on an unknown option with status
     // 1, which a service manager takes for a failure worth a restart.
     if (!parser.parse(app.arguments())) {
@@ -74,6 +83,16 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
     }
     parser.process(app);  // --help and --version end the program here
     options.stopPlayers = parser.isSet(stopPlayers);
+    if (parser.isSet(check)) {
+        const QStringList folders = parser.positionalArguments();
+        if (folders.size() > 1) {
+            std::fprintf(stderr, "brackenfield: --check takes one folder, not %lld (see --help)\n",
+                         static_cast<long long>(folders.size()));
+            return std::nullopt;
+        }
+        options.check = folders.isEmpty() ? std::string() : folders.first().toStdString();
+        return options;
+    }
 
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "brackenfield: unexpected argument '%s' (see --help)\n",

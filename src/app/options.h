@@ -17,6 +17,8 @@ struct Options {
     std::optional<uint16_t> statusPort;  // the status listener; off when empty
     std::string statusBind = "127.0.0.1";
     bool stopPlayers = false;  // --stop-players: stop the station's players and end
+    // --check [FOLDER]: check the station folder (the current one when empty) and end.
+    std::optional<std::string> check;
 };
 
 // The exit status of a command line that the program cannot run (a mistyped
@@ -24,7 +26,7 @@ struct Options {
 inline constexpr int kUsageError = 2;
 
 // Whether the command line asks for something that needs no window: help,
-// the version or stopping the players.
+// the version, a check of the station or stopping the players.
 bool NeedsNoWindow(int argc, char* argv[]);
 
 // Parses the command line; Qt's own options (-platform ...) have already

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/station_check.h"
 #include "app/timer_table.h"
 #include "core/settings.h"
 #include "core/station.h"
@@ -49,7 +50,6 @@ void Startup(Station& station) {
     for (Label* l : {&c.lblMplayer1, &c.lblMplayer2, &c.lblSilence, &c.lblDebug}) l->caption.clear();
     c.lblTraffic.caption = StampedStatus(station, "  NO BILLING DATA");
     c.lblRemoteStatus.caption = StampedStatus(station, "  NO REMOTE API CALLS MADE");
-    c.lblWeatherText.caption = std::string(kNoWeatherData);
     c.txtAIR.clear();
     AddToAirLog(station, "  SYS - SYSTEM STARTUP");
 
@@ -63,7 +63,13 @@ void Startup(Station& station) {
     ResumePaidAiring(station);
 
     // Everything below depends on the settings.
-    const std::string tallyway = LoadSettings(station);
+    // Without the weather the labels stay empty, or name the keys it lacks.
+    c.lblWeather.caption.clear();
+    c.lblWeatherText.caption.clear();
+    LoadSettings(station);
+    // What else a start meets: the source list, the schedule, the players.
+    for (const Finding& f : CheckStationFiles(station.workingFolder))
+        AddToAirLog(station, "  SYS - " + FindingText(f), LogPriority::Warning);
     // Nothing is on air (station.onAir as constructed): the first event
     // tick, one second after its timer starts, chooses the source and starts
     // the first player.
@@ -87,22 +93,20 @@ void Startup(Station& station) {
     }
     if (s.CheckForChanges == 1) station.timers.start(TimerName::CheckForChanges);
     station.timers.start(TimerName::CheckMplayerOK);
-    if (s.APIallowed == "1") {
+    if (s.APIallowed) {
         c.lblAPIstatus.caption = s.APIkey.empty() ? "Enabled - empty APIKey: anyone may call" : "Enabled";
         station.openApiServer();
     }
-    if (s.AIRenable == "1") {
+    if (s.AIRenable) {
         c.lblTuneInAir.caption = "Enabled";
         station.timers.start(TimerName::AirUpdate);
     }
-    if (s.MetaWeather != "1") {
-        c.lblWeather.caption.clear();
-        c.lblWeatherText.caption.clear();
-    } else {
+    if (s.MetaWeather) {
         station.timers.start(TimerName::Weather);
         c.lblWeather.caption = "NO WEATHER";
+        c.lblWeatherText.caption = std::string(kNoWeatherData);
     }
-    if (s.CheckSource != "1") {
+    if (!s.CheckSource) {
         c.lblFailText.caption = "DISABLED";
         c.lblFailURL.caption = "NONE";
         c.lblFailCheckTime.caption = "NONE";
@@ -114,7 +118,7 @@ void Startup(Station& station) {
         DefineTimer(station, TimerName::SourceCheck, SourceCheckPeriodMs(s));
         station.timers.start(TimerName::SourceCheck);
     }
-    if (tallyway == "1") {
+    if (s.Tallyway) {
         LoadPendingReports(station);
         station.timers.start(TimerName::CheckFile);
         c.lblLastCheck.caption = "None";

@@ -1,6 +1,7 @@
 #include "core/settings.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <vector>
@@ -16,14 +17,18 @@ namespace {
 
 constexpr size_t kValueLimit = 119;  // a 120-byte buffer with its NUL
 constexpr std::string_view kSection = "Brackenfield";
+constexpr std::string_view kFile = "brackenfield.ini";
+
+// The example station's key, which everybody who has seen the example knows.
+constexpr std::string_view kExampleKey = "change-this-key";
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               auto lower = [](char c) {
-                   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-               };
-               return lower(x) == lower(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 std::string_view Trim(std::string_view s) {
@@ -33,22 +38,30 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-std::string Finish(std::string value) {
-    const size_t nul = value.find('\0');
-    if (nul != std::string::npos) value.resize(nul);
+std::string Finish(std::string_view raw) {
+    std::string value(raw.substr(0, raw.find('\0')));
     if (value.size() > kValueLimit) value.resize(kValueLimit);
     return value;
 }
 
-// The value of `key` in the first [Brackenfield] section of `text`, as the
-// profile lookup finds it: the first line of the key wins, blanks around the
-// value are dropped and one pair of enclosing quotes is removed.
-std::optional<std::string> LookUp(std::string_view text, std::string_view key) {
+// A line "key = value" of the first [Brackenfield] section; the value without
+// the blanks around it and one pair of enclosing quotes.
+struct KeyLine {
+    int line = 0;
+    std::string_view key;
+    std::string_view value;
+};
+
+// The key lines of the first [Brackenfield] section of `text`, as the profile
+// lookup reads them: section and key names in any letter case, ";" starts a
+// comment line, a line without "=" is no key.
+std::vector<KeyLine> SectionLines(std::string_view text) {
+    std::vector<KeyLine> lines;
     bool inSection = false;
     bool seenSection = false;
-    std::optional<std::string> found;
+    int number = 0;
     ForEachLine(text, [&](std::string_view raw) {
-        if (found) return;
+        ++number;
         const std::string_view line = Trim(raw);
         if (!line.empty() && line.front() == '[') {
             if (seenSection) {
@@ -64,23 +77,109 @@ std::optional<std::string> LookUp(std::string_view text, std::string_view key) {
         }
         if (!inSection || line.empty() || line.front() == ';') return;
         const size_t eq = line.find('=');
-        if (eq == std::string_view::npos || !EqualNoCase(Trim(line.substr(0, eq)), key)) return;
+        if (eq == std::string_view::npos) return;
         std::string_view value = Trim(line.substr(eq + 1));
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-            value.back() == value.front()) {
+            value.back() == value.front())
             value = value.substr(1, value.size() - 2);
-        }
-        found = std::string(value);
+        lines.push_back({number, Trim(line.substr(0, eq)), value});
     });
-    return found;
+    return lines;
+}
+
+// The first line of `key`: later lines of the same key do not count.
+const KeyLine* Find(const std::vector<KeyLine>& lines, std::string_view key) {
+    const auto it = std::ranges::find_if(lines, [key](const KeyLine& l) { return EqualNoCase(l.key, key); });
+    return it == lines.end() ? nullptr : &*it;
 }
 
 // The settings file's text, a UTF-8 byte-order mark before it dropped (an
 // editor may write one, and it would hide the first section line).
-std::optional<std::string> ReadSettingsText(const Station& station) {
-    std::optional<std::string> content = ReadWholeFile(station.file("brackenfield.ini"));
+std::optional<std::string> ReadSettingsText(const std::filesystem::path& path) {
+    std::optional<std::string> content = ReadWholeFile(path);
     if (content && content->starts_with("\xEF\xBB\xBF")) content->erase(0, 3);
     return content;
+}
+
+// What a key takes. A flag is on only at exactly "1". A value that goes out
+// to another service is read as empty when its key is missing, never as the
+// station folder's path.
+enum class Kind { Text, Outgoing, Flag, Number };
+
+struct KeySpec {
+    std::string_view name;
+    Kind kind;
+    // What stays as it is when a flag is not "1", for the check's message.
+    std::string_view off = {};
+    // No key of the documented set: read after them, and never reported as
+    // missing.
+    bool extra = false;
+};
+
+constexpr std::array<KeySpec, 31> kKeys{{
+    {"DefaultStrapline", Kind::Text},
+    {"ExtraMetaNowPlaying", Kind::Text},
+    {"ManagementUpdate", Kind::Number},
+    {"ManagementSendURL", Kind::Text},
+    {"ManagementURL", Kind::Text},
+    {"ManagementKey", Kind::Outgoing},
+    {"ManagementSwitcher", Kind::Outgoing},
+    {"CheckForChanges", Kind::Number},
+    {"CheckForChangeURL", Kind::Text},
+    {"APIallowed", Kind::Flag, "the remote API stays closed"},
+    {"APIKey", Kind::Outgoing},
+    {"AIRenable", Kind::Flag, "TuneIn AIR stays off"},
+    {"AIRid", Kind::Outgoing},
+    {"AIRpartnerid", Kind::Outgoing},
+    {"AIRpartnerKey", Kind::Outgoing},
+    {"AIRdefaultTitle", Kind::Outgoing},
+    {"AIRdefaultArtist", Kind::Outgoing},
+    {"DoNotPrefixWhenContains", Kind::Text},
+    {"MetaWeather", Kind::Flag, "the weather line stays off"},
+    {"MetaOpenWeatherMapKey", Kind::Outgoing},
+    {"MetaLocation", Kind::Outgoing},
+    {"CheckSource", Kind::Flag, "the health check stays off"},
+    {"FilterSystem", Kind::Flag, "system commands are passed on"},
+    {"Tallyway", Kind::Flag, "billing stays off"},
+    {"MetaURL", Kind::Text},
+    {"HideTaskbar", Kind::Flag, "the full screen keeps its border"},
+    {"FastFailover", Kind::Flag, "the health check runs every 15 s", true},
+    {"SilenceSeconds", Kind::Number, {}, true},
+    {"SilenceLevel", Kind::Number, {}, true},
+    {"LastResortFile", Kind::Text, {}, true},
+    {"OnEventCommand", Kind::Text, {}, true},
+}};
+
+const KeySpec* SpecOf(std::string_view key) {
+    const auto it = std::ranges::find_if(kKeys, [key](const KeySpec& k) { return EqualNoCase(k.name, key); });
+    return it == kKeys.end() ? nullptr : &*it;
+}
+
+// How many single-letter edits turn one name into the other, letter case
+// aside.
+size_t EditDistance(std::string_view a, std::string_view b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            row[j] = std::min(
+                {row[j] + 1, row[j - 1] + 1, diagonal + (Lower(a[i - 1]) == Lower(b[j - 1]) ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+bool IsWholeNumber(std::string_view value) {
+    if (!value.empty() && (value.front() == '-' || value.front() == '+')) value.remove_prefix(1);
+    return !value.empty() && std::ranges::all_of(value, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string Shown(std::string_view value) {
+    return std::string(value.substr(0, 40));
 }
 
 // Adds `key` to a list of names separated by ", ".
@@ -88,6 +187,9 @@ void Note(std::string& list, std::string_view key) {
     if (!list.empty()) list += ", ";
     list += key;
 }
+
+// Why an API asked for stays closed.
+enum class ApiClosed { No, NoKey, ExampleKey };
 
 // A feature whose keys for outside services are missing: it stays off, and
 // its label and a station log line say which keys it lacks.
@@ -97,20 +199,16 @@ struct FeatureOff {
     std::string lacks;  // the missing keys, ", " between
 };
 
-// Why an API asked for stays closed.
-enum class ApiClosed { No, NoKey, ExampleKey };
-
-// The example station's key, which everybody who has seen the example knows.
-constexpr std::string_view kExampleKey = "change-this-key";
-
 // One station log line for a settings file that could not be read, else one
-// for missing keys and cut values; why the API is closed or open to all; and
-// one line for each feature that stays off for want of its keys.
+// for missing keys and cut values; why the API is closed or open to all; one
+// line for each feature that stays off for want of its keys; and one for
+// each other problem of the file.
 void ReportSettingsProblems(Station& station, bool fileRead, const std::string& missing,
-                            const std::string& cut, ApiClosed apiClosed, const std::vector<FeatureOff>& off) {
+                            const std::string& cut, ApiClosed apiClosed, const std::vector<FeatureOff>& off,
+                            const std::vector<Finding>& findings) {
     if (!fileRead) {
         std::error_code ec;
-        const bool exists = std::filesystem::exists(station.file("brackenfield.ini"), ec);
+        const bool exists = std::filesystem::exists(station.file(kFile), ec);
         AddToAirLog(station, std::string("  SYS - SETTINGS FILE brackenfield.ini ") +
                                  (exists ? "UNREADABLE" : "MISSING") + " - DEFAULTS IN USE");
         return;
@@ -127,7 +225,7 @@ void ReportSettingsProblems(Station& station, bool fileRead, const std::string& 
                     "  SYS - API CLOSED: APIKey IS THE EXAMPLE'S change-this-key - CHOOSE YOUR OWN IN "
                     "brackenfield.ini");
         station.console.lblAPIstatus.caption = "Disabled - APIKey is the example's change-this-key";
-    } else if (station.state.APIallowed == "1" && station.state.APIkey.empty()) {
+    } else if (station.state.APIallowed && station.state.APIkey.empty()) {
         AddToAirLog(station, "  SYS - WARNING: APIKey IS EMPTY - ANY CALLER MAY USE THE API");
     }
     for (const FeatureOff& f : off) {
@@ -135,46 +233,95 @@ void ReportSettingsProblems(Station& station, bool fileRead, const std::string& 
                     "  SYS - " + std::string(f.name) + " OFF: NO " + f.lacks + " IN brackenfield.ini");
         (station.console.*f.label).caption = "Disabled - no " + f.lacks + " set";
     }
+    for (const Finding& f : findings) AddToAirLog(station, "  SYS - " + FindingText(f), LogPriority::Warning);
 }
 
 }  // namespace
 
 std::string ReadSetting(const Station& station, std::string_view key) {
     const std::string fallback = station.workingFolder.string();
-    const auto content = ReadSettingsText(station);
+    const auto content = ReadSettingsText(station.file(kFile));
     if (!content) return Finish(fallback);
-    auto value = LookUp(*content, key);
-    return Finish(value ? std::move(*value) : fallback);
+    const std::vector<KeyLine> lines = SectionLines(*content);
+    const KeyLine* found = Find(lines, key);
+    return Finish(found ? found->value : fallback);
 }
 
-std::string LoadSettings(Station& station) {
+std::vector<Finding> CheckSettingsText(std::string_view text) {
+    std::vector<Finding> findings;
+    const std::vector<KeyLine> lines = SectionLines(text);
+    auto add = [&](int line, std::string message) {
+        findings.push_back({std::string(kFile), line, std::move(message)});
+    };
+    for (const KeyLine& l : lines) {
+        const std::string key(l.key);
+        const KeySpec* spec = SpecOf(l.key);
+        if (!spec) {
+            const auto nearest = std::ranges::min_element(
+                kKeys, {}, [&](const KeySpec& k) { return EditDistance(k.name, l.key); });
+            const bool near = EditDistance(nearest->name, l.key) <= std::max<size_t>(2, l.key.size() / 4);
+            add(l.line,
+                "unknown key " + key + (near ? " (did you mean " + std::string(nearest->name) + "?)" : ""));
+            continue;
+        }
+        if (Find(lines, l.key) != &l) {
+            add(l.line, key + " is set again; line " + std::to_string(Find(lines, l.key)->line) + " counts");
+            continue;
+        }
+        if (spec->kind == Kind::Flag && l.value != "0" && l.value != "1")
+            add(l.line, key + "=" + Shown(l.value) + " is neither 0 nor 1; " + std::string(spec->off));
+        if (spec->kind == Kind::Number && !IsWholeNumber(l.value))
+            add(l.line, key + "=" + Shown(l.value) + " is not a whole number; it reads as " +
+                            std::to_string(ParseLeadingInt16(l.value)));
+    }
+    return findings;
+}
+
+std::vector<Finding> CheckSettings(const std::filesystem::path& folder) {
+    const std::filesystem::path path = folder / kFile;
+    const std::optional<std::string> content = ReadSettingsText(path);
+    if (!content) {
+        std::error_code ec;
+        return {{std::string(kFile), 0,
+                 std::filesystem::exists(path, ec) ? "cannot be read"
+                                                   : "missing: every setting takes its default"}};
+    }
+    std::vector<Finding> findings = CheckSettingsText(*content);
+    for (const KeyLine& l : SectionLines(*content))
+        if (std::min(l.value.find('\0'), l.value.size()) > kValueLimit)
+            findings.push_back(
+                {std::string(kFile), l.line, std::string(l.key) + " is longer than 119 bytes and is cut"});
+    return findings;
+}
+
+void LoadSettings(Station& station) {
     StationState& s = station.state;
-    const std::optional<std::string> content = ReadSettingsText(station);
+    const std::optional<std::string> content = ReadSettingsText(station.file(kFile));
+    const std::vector<KeyLine> lines = content ? SectionLines(*content) : std::vector<KeyLine>{};
     std::string missing, cut;
     // A key's value, or nullopt when the key (or the whole file) is missing.
     auto present = [&](std::string_view key) -> std::optional<std::string> {
-        std::optional<std::string> value = content ? LookUp(*content, key) : std::nullopt;
-        if (!value) {
-            Note(missing, key);
+        const KeyLine* found = Find(lines, key);
+        if (!found) {
+            if (!SpecOf(key)->extra) Note(missing, key);
             return std::nullopt;
         }
-        if (std::min(value->find('\0'), value->size()) > kValueLimit) Note(cut, key);
-        return Finish(std::move(*value));
+        if (std::min(found->value.find('\0'), found->value.size()) > kValueLimit) Note(cut, key);
+        return Finish(found->value);
     };
     const std::string folder = Finish(station.workingFolder.string());
     auto text = [&](std::string_view key) { return present(key).value_or(folder); };
     auto number = [&](std::string_view key) { return ParseLeadingInt16(text(key)); };
+    auto flag = [&](std::string_view key) { return present(key) == "1"; };
     // A value that goes out to another service: a missing key reads as empty,
     // never as the folder's path, and is noted against its feature.
-    std::string airLacks, managementLacks, billingLacks;
     auto outgoing = [&](std::string_view key, std::string& lacks) {
         std::optional<std::string> value = present(key);
         if (!value) Note(lacks, key);
         return value.value_or("");
     };
+    std::string airLacks, managementLacks, billingLacks, weatherLacks;
 
-    // These three would put the folder's path on air, in front of every extra
-    // line, or make it the remote control's password.
     s.DefaultStrapline = present("DefaultStrapline").value_or("");
     s.ExtraMetaNowPlaying = present("ExtraMetaNowPlaying").value_or("OFF");
     s.ManagementUpdate = number("ManagementUpdate");
@@ -184,38 +331,39 @@ std::string LoadSettings(Station& station) {
     s.ManagementSwitcher = outgoing("ManagementSwitcher", managementLacks);
     s.CheckForChanges = number("CheckForChanges");
     s.CheckForChangeURL = text("CheckForChangeURL");
-    s.APIallowed = text("APIallowed");
+    s.APIallowed = flag("APIallowed");
     // Also the billing report's key.
     s.APIkey = outgoing("APIKey", billingLacks);
     ApiClosed apiClosed = ApiClosed::No;
-    if (s.APIallowed == "1" && !billingLacks.empty()) apiClosed = ApiClosed::NoKey;
-    if (s.APIallowed == "1" && s.APIkey == kExampleKey) apiClosed = ApiClosed::ExampleKey;
-    if (apiClosed != ApiClosed::No) s.APIallowed = "0";
-    s.AIRenable = text("AIRenable");
-    s.AIRid = text("AIRid");
-    s.AIRpartnerid = text("AIRpartnerid");
-    s.AIRpartnerkey = text("AIRpartnerKey");
+    if (s.APIallowed && !billingLacks.empty()) apiClosed = ApiClosed::NoKey;
+    if (s.APIallowed && s.APIkey == kExampleKey) apiClosed = ApiClosed::ExampleKey;
+    if (apiClosed != ApiClosed::No) s.APIallowed = false;
+    s.AIRenable = flag("AIRenable");
+    s.AIRid = outgoing("AIRid", airLacks);
+    s.AIRpartnerid = outgoing("AIRpartnerid", airLacks);
+    s.AIRpartnerkey = outgoing("AIRpartnerKey", airLacks);
     s.AIRdefaultTitle = outgoing("AIRdefaultTitle", airLacks);
     s.AIRdefaultArtist = outgoing("AIRdefaultArtist", airLacks);
     s.DoNotPrefixWhenContains = text("DoNotPrefixWhenContains");
-    s.MetaWeather = text("MetaWeather");
-    s.MetaOpenWeatherMapKey = text("MetaOpenWeatherMapKey");
-    s.MetaLocation = text("MetaLocation");
-    s.CheckSource = text("CheckSource");
-    s.FilterSystem = text("FilterSystem");
-    if (s.FilterSystem == "1") station.console.lblFilterSystem.caption = "SYSTEM API FILTER ON";
-    std::string tallyway = text("Tallyway");
+    s.MetaWeather = flag("MetaWeather");
+    s.MetaOpenWeatherMapKey = outgoing("MetaOpenWeatherMapKey", weatherLacks);
+    s.MetaLocation = outgoing("MetaLocation", weatherLacks);
+    s.CheckSource = flag("CheckSource");
+    s.FilterSystem = flag("FilterSystem");
+    if (s.FilterSystem) station.console.lblFilterSystem.caption = "SYSTEM API FILTER ON";
+    s.Tallyway = flag("Tallyway");
     s.URLbase = text("MetaURL");
-    const std::string hideTaskbar = text("HideTaskbar");
-    s.HideTaskbar = 0;
-    if (hideTaskbar == "1") s.HideTaskbar = 1;
-    // An option of this program beside the 26 keys: absent, it reads as "0"
-    // (checks every 15 s) and is not reported missing.
-    s.FastFailover = Finish(content ? LookUp(*content, "FastFailover").value_or("0") : "0");
+    s.HideTaskbar = flag("HideTaskbar") ? 1 : 0;
+    // The program's own keys, after the documented ones.
+    s.FastFailover = flag("FastFailover");
+    s.SilenceSeconds = present("SilenceSeconds") ? std::max<int16_t>(0, number("SilenceSeconds")) : 0;
+    s.SilenceLevel = present("SilenceLevel") ? number("SilenceLevel") : -50;
+    s.LastResortFile = present("LastResortFile").value_or("");
+    s.OnEventCommand = present("OnEventCommand").value_or("");
 
     std::vector<FeatureOff> off;
-    if (s.AIRenable == "1" && !airLacks.empty()) {
-        s.AIRenable = "0";
+    if (s.AIRenable && !airLacks.empty()) {
+        s.AIRenable = false;
         off.push_back({"AIR", &ConsoleModel::lblTuneInAir, airLacks});
     }
     if ((s.ManagementUpdate > 0 || s.CheckForChanges == 1) && !managementLacks.empty()) {
@@ -224,12 +372,16 @@ std::string LoadSettings(Station& station) {
         s.CheckForChanges = 0;
         off.push_back({"MANAGEMENT", &ConsoleModel::lblConfigurationStatus, managementLacks});
     }
-    if (tallyway == "1" && !billingLacks.empty()) {
-        tallyway = "0";
+    if (s.Tallyway && !billingLacks.empty()) {
+        s.Tallyway = false;
         off.push_back({"BILLING", &ConsoleModel::lblLastCheck, billingLacks});
     }
-    ReportSettingsProblems(station, content.has_value(), missing, cut, apiClosed, off);
-    return tallyway;
+    if (s.MetaWeather && !weatherLacks.empty()) {
+        s.MetaWeather = false;
+        off.push_back({"WEATHER", &ConsoleModel::lblWeather, weatherLacks});
+    }
+    ReportSettingsProblems(station, content.has_value(), missing, cut, apiClosed, off,
+                           content ? CheckSettingsText(*content) : std::vector<Finding>{});
 }
 
 }  // namespace bf

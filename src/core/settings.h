@@ -1,7 +1,11 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "core/finding.h"
 
 namespace bf {
 
@@ -13,20 +17,29 @@ struct Station;
 // UTF-8 byte-order mark at the start of the file is skipped.
 std::string ReadSetting(const Station& station, std::string_view key);
 
-// Reads the 26 keys into the station state and
-// returns the Tallyway value, which only the startup uses. A missing key reads
-// as ReadSetting's default, except: DefaultStrapline reads as empty,
+// Reads the 26 keys into the station state, flags as booleans (on only at
+// exactly "1") and numbers by the leading-number parse, then the program's own
+// keys (FastFailover, SilenceSeconds, SilenceLevel, LastResortFile,
+// OnEventCommand), which are never reported missing. A missing key reads as
+// ReadSetting's default, except: DefaultStrapline reads as empty,
 // ExtraMetaNowPlaying as "OFF", and without APIKey or with the example
-// station's key the API stays closed (APIallowed reads as "0", lblAPIstatus
-// and the station log say why). The keys whose values go
-// out to other services (AIRdefaultTitle, AIRdefaultArtist, APIKey, which is
-// also the billing key, ManagementKey, ManagementSwitcher) read as empty when
-// missing, and a feature that would send them stays off: AIRenable reads as
-// "0", ManagementUpdate and CheckForChanges as 0, Tallyway as "0"; its label
-// and a station log line name the keys it lacks. One station log line names
-// the missing keys and the values cut to 119 bytes, or tells that the file
-// could not be read; another warns of an API open with an empty key.
-// FastFailover, read last, is no documented key: absent, it reads as "0".
-std::string LoadSettings(Station& station);
+// station's key the API stays closed (lblAPIstatus and the station log say
+// why). The keys whose values go out to other services (APIKey, which is also
+// the billing key, ManagementKey, ManagementSwitcher, the AIR keys, the
+// weather's key and location) read as empty when missing, and a feature that
+// would send them stays off; its label and a station log line name the keys
+// it lacks. One station log line names the missing keys and the values cut
+// to 119 bytes, or tells that the file could not be read; another warns of
+// an API open with an empty key; every other problem CheckSettingsText finds
+// gets a line of its own.
+void LoadSettings(Station& station);
+
+// What is wrong in a settings file's text: values a key does not take, keys
+// set twice, unknown keys (with the nearest known name).
+std::vector<Finding> CheckSettingsText(std::string_view text);
+
+// The same for the station folder's brackenfield.ini, values cut to 119
+// bytes included; a missing or unreadable file is a finding too.
+std::vector<Finding> CheckSettings(const std::filesystem::path& folder);
 
 }  // namespace bf

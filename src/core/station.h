@@ -88,7 +88,7 @@ struct Station : Platform {
     // Creates and shows the API server window (startup, when allowed).
     std::function<void()> openApiServer = [] {};
     // Receives every station log line, stamped, without its line end.
-    std::function<void(std::string_view)> logSink = WriteToStandardOutput;
+    std::function<void(std::string_view, LogPriority)> logSink = WriteToStandardOutput;
 
     // Every file of the station is opened as working folder + bare name.
     std::filesystem::path file(std::string_view bareName) const {

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include "core/station.h"
@@ -64,14 +65,25 @@ void AppendToStationLogFile(const std::filesystem::path& path, std::string_view 
     ::close(fd);
 }
 
-void WriteToStandardOutput(std::string_view line) {
+bool StandardOutputIsJournal() {
+    const char* stream = std::getenv("JOURNAL_STREAM");
+    if (stream == nullptr) return false;
+    unsigned long long device = 0, inode = 0;
+    struct stat st {};
+    return std::sscanf(stream, "%llu:%llu", &device, &inode) == 2 && ::fstat(STDOUT_FILENO, &st) == 0 &&
+           st.st_dev == device && st.st_ino == inode;
+}
+
+void WriteToStandardOutput(std::string_view line, LogPriority priority) {
+    static const bool journal = StandardOutputIsJournal();
     // SIGPIPE is held back while writing, so a closed pipe on standard output
     // ends the write, not the station; a SIGPIPE raised here is taken back.
     sigset_t pipe, old;
     sigemptyset(&pipe);
     sigaddset(&pipe, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipe, &old);
-    std::string text(line);
+    std::string text = journal ? "<" + std::to_string(static_cast<int>(priority)) + ">" : std::string();
+    text += line;
     text += '\n';
     WriteAll(STDOUT_FILENO, text);
     const timespec noWait{0, 0};
@@ -80,14 +92,14 @@ void WriteToStandardOutput(std::string_view line) {
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
-void AddToAirLog(Station& station, std::string_view message) {
+void AddToAirLog(Station& station, std::string_view message, LogPriority priority) {
     const LocalTime t = station.clock.now();
     std::string line = " " + FormatDateYMD(t) + " " + FormatTime(t);
     line.append(message);
     line += "\r\n";
     try {
         AppendToStationLogFile(station.file("station.log"), line);
-        if (station.logSink) station.logSink(std::string_view(line).substr(1, line.size() - 3));
+        if (station.logSink) station.logSink(std::string_view(line).substr(1, line.size() - 3), priority);
     } catch (...) {
         // The on-screen log below still gets the line.
     }

@@ -9,6 +9,9 @@ namespace bf {
 
 struct Station;
 
+// How much a station log line matters, as syslog and the journal rank it.
+enum class LogPriority { Error = 3, Warning = 4, Notice = 5, Info = 6 };
+
 // station.log is moved to station.log.1 before a line would take it past this.
 constexpr size_t kStationLogFileLimit = 1024 * 1024;
 
@@ -17,8 +20,8 @@ constexpr size_t kStationLogFileLimit = 1024 * 1024;
 // cut to its first 2000. The same line is appended to station.log in the
 // working folder and handed, without its leading blank and line end, to the
 // station's logSink (standard output in the program), so the record outlives
-// the window. Neither copy can hold up or fail the caller.
-void AddToAirLog(Station& station, std::string_view message);
+// the window, with its priority. Neither copy can hold up or fail the caller.
+void AddToAirLog(Station& station, std::string_view message, LogPriority priority = LogPriority::Info);
 
 // "YYYY-MM-DD HH:MM:SS" directly followed by the message, for status labels.
 std::string StampedStatus(const Station& station, std::string_view message);
@@ -29,7 +32,14 @@ std::string StampedStatus(const Station& station, std::string_view message);
 void AppendToStationLogFile(const std::filesystem::path& path, std::string_view line);
 
 // The program's logSink: the line and LF to standard output, where a service
-// manager's journal keeps it. A reader that went away is ignored.
-void WriteToStandardOutput(std::string_view line);
+// manager's journal keeps it; when standard output is the journal's
+// (JOURNAL_STREAM names it), the line starts with its priority ("<4>"), which
+// the journal takes as the line's priority. A reader that went away is
+// ignored.
+void WriteToStandardOutput(std::string_view line, LogPriority priority);
+
+// Whether standard output goes to the journal, as JOURNAL_STREAM's device and
+// inode name it.
+bool StandardOutputIsJournal();
 
 }  // namespace bf

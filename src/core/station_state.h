@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -44,16 +45,16 @@ struct StationState {
     int16_t CheckForChanges = 0;
     std::string CheckForChangeURL;
     std::string PlayURL;
-    std::string APIallowed;
+    bool APIallowed = false;
     std::string APIkey;
-    std::string AIRenable;
+    bool AIRenable = false;
     std::string AIRid;
     std::string AIRpartnerid;
     std::string AIRpartnerkey;
     std::string AIRLastArtist;
     std::string AIRLastTitle;
     std::string DoNotPrefixWhenContains;
-    std::string MetaWeather;
+    bool MetaWeather = false;
     std::string MetaOpenWeatherMapKey;
     std::string MetaLocation;
     int16_t WeatherCounter = 0;
@@ -63,11 +64,11 @@ struct StationState {
     int16_t MinMax = 0;
     std::string RXmetadata;
     std::string PreviousMetadata;
-    std::string FilterSystem;
+    bool FilterSystem = false;
     int16_t HideTaskbar = 0;
     int32_t SystemRuntime = 0;
     std::string SystemStart;
-    std::string CheckSource;
+    bool CheckSource = false;
     std::string TallywayTT;
     std::string TallywayMM;
     std::string LastFileLine1;
@@ -84,9 +85,23 @@ struct StationState {
     // airing. Empty when no paid airing is on air.
     std::string PaidTitleOnAir;
     TitleMark PlayerLogMark;
-    // "1": the health check runs every second and the failover and return
-    // overlap the players, so that nothing is silent.
-    std::string FastFailover;
+    // Why the last configuration download failed; empty after a success.
+    std::string LastConfigFailure;
+    // Outside services (OutsideService) whose last request failed.
+    std::array<bool, 4> ServiceFailing{};
+    // The billing reporter runs (Tallyway=1).
+    bool Tallyway = false;
+    // The program's own settings, beside the documented keys. FastFailover:
+    // the health check runs every second and the failover and return overlap
+    // the players, so that nothing is silent. SilenceSeconds (0: off) and
+    // SilenceLevel (dBFS): how long and how far down the air may be silent
+    // before the backup takes over. LastResortFile: an audio file played when
+    // no source plays. OnEventCommand: a program told of every event.
+    bool FastFailover = false;
+    int16_t SilenceSeconds = 0;
+    int16_t SilenceLevel = -50;
+    std::string LastResortFile;
+    std::string OnEventCommand;
 };
 
 }  // namespace bf

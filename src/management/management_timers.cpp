@@ -9,6 +9,7 @@
 #include "core/time_format.h"
 #include "management/management_link.h"
 #include "management/source_list_report.h"
+#include "schedule/schedule_file.h"
 #include "sources/on_air.h"
 
 namespace bf {
@@ -36,6 +37,12 @@ std::string DownloadSchedule(Station& station) {
     const Inet1Reply reply = FetchOnInet1(station, url, ManagementTimeoutMs::Download);
     if (!reply.failure.empty()) return reply.failure;
     if (reply.body.empty()) return "EMPTY REPLY";
+    // A server's error page answered with status 200 is no schedule: it would
+    // leave the station without one.
+    const ParsedSchedule parsed = ParseSchedule(reply.body);
+    if (!parsed.problems.empty())
+        return "NOT A SCHEDULE, LINE " + std::to_string(parsed.problems.front().line) + ": " +
+               parsed.problems.front().message.substr(0, 60);
     // Byte for byte, and whole or not at all: the schedule reader may look
     // at the file at any moment.
     if (!ReplaceFile(station.file("sourceevents.ini"), reply.body)) return "SCHEDULE FILE NOT WRITTEN";
@@ -72,8 +79,11 @@ void tmrManagementDownload_Timer(Station& station) {
         status.caption = "Config updated " + when;
     } else {
         status.caption = "Config update failed " + when;
-        AddToAirLog(station, "  SYS - CONFIG UPDATE FAILED (" + failure + ")");
+        // Once for a run of downloads that fail alike, not every minute.
+        if (failure != s.LastConfigFailure)
+            AddToAirLog(station, "  SYS - CONFIG UPDATE FAILED (" + failure + ")", LogPriority::Warning);
     }
+    s.LastConfigFailure = failure;
     ReportSourceList(station);
     s.ManagementCounter = 0;
 }

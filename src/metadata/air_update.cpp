@@ -1,5 +1,6 @@
 #include "metadata/air_update.h"
 
+#include "core/outside_services.h"
 #include "core/query_value.h"
 #include "core/station.h"
 #include "core/time_format.h"
@@ -68,7 +69,8 @@ void tmrAirUpdate_Timer(Station& station) {
 
     if (station.InetAIR.busy()) station.InetAIR.cancel();
     station.InetAIR.setTimeoutMs(kAirTimeoutMs);
-    station.InetAIR.fetch(AirRequest(station, artist, title, commercial));
+    NoteServiceReply(station, OutsideService::Air,
+                     station.InetAIR.fetch(AirRequest(station, artist, title, commercial)));
     c.lblAIRartist.caption = artist;
     c.lblAIRtitle.caption = title;
     c.lblAIRupdated.caption = FormatTime(station.clock.now());

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/outside_services.h"
 #include "core/query_value.h"
 #include "core/station.h"
 #include "core/station_log.h"
@@ -109,7 +110,10 @@ void SendReport(Station& station, const PaidItem& paid) {
     station.InetTallyway.setTimeoutMs(kBillingTimeoutMs);
     const HttpResult reply = station.InetTallyway.fetch(ReportRequest(station, paid, text));
     c.lblSentTime.caption = DateTimeText(station);
-    switch (OutcomeOf(reply)) {
+    const Outcome outcome = OutcomeOf(reply);
+    NoteServiceOutcome(station, OutsideService::Billing, outcome != Outcome::Unanswered,
+                       reply.ok() ? "HTTP " + std::to_string(reply.status) : reply.errorText);
+    switch (outcome) {
         case Outcome::Answered:
             c.lblResponse.caption = reply.body;
             station.counters.countBillingReport(true, station.clock.now().epoch);
@@ -123,8 +127,10 @@ void SendReport(Station& station, const PaidItem& paid) {
             station.counters.lastBillingAnswerTime = station.clock.now().epoch;
             KeepRejectedReport(station, paid, reply.status, line);
             Settle(station, paid);
-            AddToAirLog(station, "  PAY - REPORT REFUSED (HTTP " + status + "), KEPT IN " +
-                                     std::string(kRejectedReportsFile) + ": " + paid.stamp + " " + paid.item);
+            AddToAirLog(station,
+                        "  PAY - REPORT REFUSED (HTTP " + status + "), KEPT IN " +
+                            std::string(kRejectedReportsFile) + ": " + paid.stamp + " " + paid.item,
+                        LogPriority::Warning);
             break;
         }
         case Outcome::Unanswered: {

@@ -87,7 +87,7 @@ void ProduceMetadataOutputs(Station& station) {
     const std::string raw = output;
     if (output.starts_with(" - ")) output.erase(0, 3);
 
-    const bool filtered = s.FilterSystem == "1" && IsSystemCommand(output);
+    const bool filtered = s.FilterSystem && IsSystemCommand(output);
     const std::string& metadataLine = filtered ? s.DefaultStrapline : output;
     WriteOneLine(station, "metadata.txt", metadataLine);
     c.lblMetadataOutput.caption = metadataLine;
@@ -102,7 +102,7 @@ void ProduceMetadataOutputs(Station& station) {
     // minute (TimerCount runs 0..120); a short caption is no weather sentence,
     // and neither is the placeholder shown until the first fetch.
     const std::string& weather = c.lblWeatherText.caption;
-    if (s.MetaWeather == "1" && weather.size() > 10 && weather != kNoWeatherData && s.TimerCount > 60)
+    if (s.MetaWeather && weather.size() > 10 && weather != kNoWeatherData && s.TimerCount > 60)
         extra = weather;
 
     SetIndicator(c.lblRDSactive, ContainsNoCase(raw, kTrafficMarker));

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/number_parse.h"
+#include "core/outside_services.h"
 #include "core/query_value.h"
 #include "core/station.h"
 
@@ -58,6 +59,7 @@ void tmrWeather_Timer(Station& station) {
     const HttpResult reply = station.InetWeather.fetch(BaseAddress(station.options.weatherUrl) +
                                                        "/data/2.5/weather?q=" + s.MetaLocation +
                                                        "&APPID=" + s.MetaOpenWeatherMapKey);
+    NoteServiceReply(station, OutsideService::Weather, reply);
     station.console.lblWeatherText.caption = ComposeWeather(reply.body, s.DefaultStrapline);
 }
 

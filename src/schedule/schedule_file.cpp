@@ -1,5 +1,6 @@
 #include "schedule/schedule_file.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "core/station.h"
@@ -74,6 +75,21 @@ ParsedSchedule ParseSchedule(std::string_view text) {
             parsed.problems.push_back({number, std::move(problem)});
     });
     return parsed;
+}
+
+std::vector<Finding> CheckScheduleText(std::string_view text, const SourceTable& sources) {
+    const ParsedSchedule parsed = ParseSchedule(text);
+    std::vector<Finding> findings;
+    for (const ScheduleProblem& p : parsed.problems)
+        findings.push_back({"sourceevents.ini", p.line, p.message});
+    for (const ScheduleEntry& e : parsed.entries) {
+        if (sources[static_cast<size_t>(e.source)].url.size() >= kShortestUrl) continue;
+        findings.push_back({"sourceevents.ini", e.line,
+                            "the entry names source " + std::to_string(e.source) +
+                                ", which has no playable URL in sourcelist.ini: it will not air"});
+    }
+    std::ranges::sort(findings, {}, &Finding::line);
+    return findings;
 }
 
 std::optional<ParsedSchedule> ReadScheduleFile(const Station& station) {

@@ -5,8 +5,10 @@
 #include <string_view>
 #include <vector>
 
+#include "core/finding.h"
 #include "core/schedule_state.h"
 #include "platform/clock.h"
+#include "sources/source_list.h"
 
 namespace bf {
 
@@ -28,6 +30,10 @@ struct ParsedSchedule {
 // is an entry; blank lines and lines that start with ";" are comments. Every
 // other line, and an entry whose weekday or time cannot be, is a problem.
 ParsedSchedule ParseSchedule(std::string_view text);
+
+// The problems of the schedule's text as findings, and its entries that name
+// a source without a playable URL in `sources`.
+std::vector<Finding> CheckScheduleText(std::string_view text, const SourceTable& sources);
 
 // The schedule file read afresh; nullopt when it cannot be read.
 std::optional<ParsedSchedule> ReadScheduleFile(const Station& station);

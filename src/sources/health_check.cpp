@@ -16,7 +16,7 @@ constexpr const char* kOnline = "SELECTED SOURCE ONLINE";
 enum class Verdict { Passed, Failed, None };
 
 bool Fast(const StationState& s) {
-    return s.FastFailover == "1";
+    return s.FastFailover;
 }
 
 // Shows a failed fetch's error; a fetcher stuck on an earlier request or

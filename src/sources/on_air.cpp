@@ -20,7 +20,7 @@ struct OnAirWriter {
     static std::optional<SourceEntry> Playable(const Station& station, std::string_view number) {
         if (number.size() != 1 || number[0] < '0' || number[0] > '9') return std::nullopt;
         SourceEntry entry = FindSource(station, number);
-        if (entry.url.size() < 8) return std::nullopt;
+        if (entry.url.size() < kShortestUrl) return std::nullopt;
         return entry;
     }
 
@@ -156,7 +156,7 @@ struct OnAirWriter {
         station.state.RXmetadata = station.state.DefaultStrapline;
         // The fast mode lets the backup overlap the player that still plays
         // its buffer; otherwise the failing player stops now.
-        if (station.state.FastFailover != "1") StopAll(station);
+        if (!station.state.FastFailover) StopAll(station);
         station.listener->failoverStarted({failed, std::string(reason)});
     }
 

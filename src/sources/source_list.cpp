@@ -1,6 +1,7 @@
 #include "sources/source_list.h"
 
 #include <algorithm>
+#include <array>
 
 #include "core/station.h"
 #include "core/text_file.h"
@@ -45,6 +46,39 @@ SourceTable ReadSourceTable(const Station& station) {
     const auto table = ReadSourceList(
         station, [](char first) { return first == ';' ? kNoSource : std::max(DigitSource(first), 0); });
     return table.value_or(SourceTable{});
+}
+
+std::vector<Finding> CheckSourceListText(std::string_view text) {
+    std::vector<Finding> findings;
+    auto add = [&](int line, std::string message) {
+        findings.push_back({"sourcelist.ini", line, std::move(message)});
+    };
+    std::array<int, 10> firstLine{};  // the first line of each source; 0: none
+    SourceTable table;
+    int number = 0;
+    ForEachLine(text, [&](std::string_view line) {
+        ++number;
+        if (line.empty() || line.front() == ';') return;
+        const int source = line.size() >= 3 ? DigitSource(line[0]) : kNoSource;
+        const std::string_view key = line.size() >= 3 ? line.substr(1, 2) : std::string_view();
+        if (source == kNoSource || (key != "n:" && key != "u:" && key != "s:")) {
+            add(number, "not a source line (\"1n:Name\", \"1u:URL\" or \"1s:command\")");
+            return;
+        }
+        SourceEntry& entry = table[static_cast<size_t>(source)];
+        if (firstLine[static_cast<size_t>(source)] == 0) firstLine[static_cast<size_t>(source)] = number;
+        if (key == "n:") entry.name = line.substr(3);
+        if (key == "u:") entry.url = line.substr(3);
+    });
+    for (size_t n = 0; n < table.size(); ++n) {
+        if (firstLine[n] == 0 || table[n].url.size() >= kShortestUrl) continue;
+        add(firstLine[n],
+            "source " + std::to_string(n) + (table[n].name.empty() ? "" : " (" + table[n].name + ")") +
+                (table[n].url.empty() ? " has no URL" : " has no playable URL: " + table[n].url) +
+                "; a switch to it is refused");
+    }
+    std::ranges::stable_sort(findings, {}, &Finding::line);
+    return findings;
 }
 
 }  // namespace bf

@@ -5,6 +5,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "core/finding.h"
 
 namespace bf {
 
@@ -42,5 +45,12 @@ SourceEntry FindSource(const Station& station, std::string_view number);
 // a line whose first character is no digit fills source 0. A missing file
 // gives empty entries.
 SourceTable ReadSourceTable(const Station& station);
+
+// A source's URL can be a stream's address: 8 bytes at least.
+constexpr size_t kShortestUrl = 8;
+
+// What is wrong in the source list's text: lines that are no source line
+// ("Nn:", "Nu:", "Ns:" with N a digit), sources without a playable URL.
+std::vector<Finding> CheckSourceListText(std::string_view text);
 
 }  // namespace bf

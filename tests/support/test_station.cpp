@@ -56,7 +56,10 @@ TestStation::TestStation() {
     station = std::make_unique<Station>(platform, folder.path());
     station->quit = [this] { ++quits; };
     station->openApiServer = [this] { ++apiWindowsOpened; };
-    station->logSink = [this](std::string_view line) { logged.emplace_back(line); };
+    station->logSink = [this](std::string_view line, LogPriority priority) {
+        logged.emplace_back(line);
+        priorities.push_back(priority);
+    };
     DefineTimers(*station);
     reactions = std::make_unique<StationReactions>(*station);
     station->listener = reactions.get();

@@ -60,6 +60,7 @@ struct TestStation {
     int quits = 0;
     int apiWindowsOpened = 0;
     std::vector<std::string> logged;              // what the station sent to its logSink
+    std::vector<LogPriority> priorities;          // and with which priority
     std::unique_ptr<StationReactions> reactions;  // the program's, listening
 
     // Puts source `number` (the source list must give it a URL) on air on

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "app/station_check.h"
 #include "app/timer_table.h"
 #include "test_station.h"
 
@@ -15,18 +16,35 @@ TEST(Startup, StartingStateTakesSafeDefaultsNamesEverySettingsProblemAndLeavesNo
     TestStation t;
     for (const char* name : {"metadata.txt", "metaextra.txt", "mplayer.log"}) t.folder.write(name, "old");
     // Behind a byte-order mark; the API asked for without a key stays closed.
-    t.folder.write("brackenfield.ini", "\xEF\xBB\xBF[Brackenfield]\r\nAPIallowed=1\r\nAIRid=" +
-                                           std::string(119, 'i') + "\r\nMetaURL=" + std::string(120, 'u'));
+    t.folder.write("brackenfield.ini",
+                   "\xEF\xBB\xBF[Brackenfield]\r\nAPIallowed=1\r\nAIRid=" + std::string(119, 'i') +
+                       "\r\nMetaURL=" + std::string(120, 'u') + "\r\nCheckSource=yes\r\nFastFailovr=1\r\n");
+    // The player's configuration chooses an output, sound card or none.
+    t.folder.write("config", "ao=null\n");
+    setenv("MPLAYER_HOME", t.folder.path().c_str(), 1);
     Startup(*t);
-    EXPECT_EQ(t.console().txtAIR,
-              " 2026-12-06 12:00:00  SYS - API CLOSED: NO APIKey IN brackenfield.ini\r\n"
-              " 2026-12-06 12:00:00  SYS - SETTINGS MISSING, DEFAULTS IN USE: DefaultStrapline, "
-              "ExtraMetaNowPlaying, ManagementUpdate, ManagementSendURL, ManagementURL, ManagementKey, "
-              "ManagementSwitcher, CheckForChanges, CheckForChangeURL, APIKey, AIRenable, AIRpartnerid, "
-              "AIRpartnerKey, AIRdefaultTitle, AIRdefaultArtist, DoNotPrefixWhenContains, MetaWeather, "
-              "MetaOpenWeatherMapKey, MetaLocation, CheckSource, FilterSystem, Tallyway, HideTaskbar - "
-              "CUT TO 119 BYTES: MetaURL\r\n"
-              " 2026-12-06 12:00:00  SYS - SYSTEM STARTUP\r\n");
+    unsetenv("MPLAYER_HOME");
+    EXPECT_EQ(
+        t.console().txtAIR,
+        " 2026-12-06 12:00:00  SYS - mplayer2: missing: make it with ln -s /usr/bin/mplayer mplayer2\r\n"
+        " 2026-12-06 12:00:00  SYS - mplayer1: missing: make it with ln -s /usr/bin/mplayer mplayer1\r\n"
+        " 2026-12-06 12:00:00  SYS - sourceevents.ini: missing or unreadable: source 9 goes on air at the "
+        "start\r\n"
+        " 2026-12-06 12:00:00  SYS - sourcelist.ini: missing or unreadable: no source can go on air\r\n"
+        " 2026-12-06 12:00:00  SYS - brackenfield.ini:6: unknown key FastFailovr (did you mean "
+        "FastFailover?)\r\n"
+        " 2026-12-06 12:00:00  SYS - brackenfield.ini:5: CheckSource=yes is neither 0 nor 1; the health "
+        "check stays off\r\n"
+        " 2026-12-06 12:00:00  SYS - API CLOSED: NO APIKey IN brackenfield.ini\r\n"
+        " 2026-12-06 12:00:00  SYS - SETTINGS MISSING, DEFAULTS IN USE: DefaultStrapline, "
+        "ExtraMetaNowPlaying, ManagementUpdate, ManagementSendURL, ManagementURL, ManagementKey, "
+        "ManagementSwitcher, CheckForChanges, CheckForChangeURL, APIKey, AIRenable, AIRpartnerid, "
+        "AIRpartnerKey, AIRdefaultTitle, AIRdefaultArtist, DoNotPrefixWhenContains, MetaWeather, "
+        "MetaOpenWeatherMapKey, MetaLocation, FilterSystem, Tallyway, HideTaskbar - "
+        "CUT TO 119 BYTES: MetaURL\r\n"
+        " 2026-12-06 12:00:00  SYS - SYSTEM STARTUP\r\n");
+    // The problems reach the journal as warnings.
+    EXPECT_EQ(std::ranges::count(t.priorities, LogPriority::Warning), 6);
     // A missing strapline puts nothing on air, not the folder's path.
     EXPECT_EQ(Items(*t, "lblMetadataOutput lblAPIstatus"),
               "lblMetadataOutput= lblAPIstatus=Disabled - no APIKey set");
@@ -51,7 +69,9 @@ TEST(Startup, TheExampleStationsKeyKeepsTheApiClosedAndSaysWhy) {
 
 // The keys whose values the features send to other services.
 const std::string kOutgoing =
-    "APIKey=k\r\nAIRdefaultTitle=T\r\nAIRdefaultArtist=A\r\nManagementKey=m\r\nManagementSwitcher=s\r\n";
+    "APIKey=k\r\nAIRdefaultTitle=T\r\nAIRdefaultArtist=A\r\nManagementKey=m\r\nManagementSwitcher=s\r\nAIRid="
+    "i\r\n"
+    "AIRpartnerid=p\r\nAIRpartnerKey=q\r\nMetaOpenWeatherMapKey=w\r\nMetaLocation=l\r\n";
 
 // The optional features: what shows each one on (its timer, the API window
 // or the filter's label) and the setting that turns it on (the API also with
@@ -90,12 +110,15 @@ TEST(Startup, EachSettingTurnsOnItsOwnFeatureOnlyAtOneAndTheOtherTimersAlwaysRun
 // and the feature that would send it stays off and says why.
 TEST(Startup, AMissingOutgoingKeyReadsAsEmptyAndKeepsItsFeatureOffSayingWhy) {
     const std::string on =
-        "[Brackenfield]\r\nAIRenable=1\r\nManagementUpdate=5\r\nCheckForChanges=1\r\nTallyway=1\r\n";
+        "[Brackenfield]\r\nAIRenable=1\r\nManagementUpdate=5\r\nCheckForChanges=1\r\nTallyway="
+        "1\r\nMetaWeather=1\r\n";
     const std::string management = "tmrManagementDownload tmrCheckForChanges ";
     // clang-format off
     const std::tuple<std::string, std::string StationState::*, std::string, Label ConsoleModel::*, std::string> cases[] = {
         {"AIRdefaultTitle", &StationState::AIRdefaultTitle, "AIR", &ConsoleModel::lblTuneInAir, "tmrAirUpdate "},
         {"AIRdefaultArtist", &StationState::AIRdefaultArtist, "AIR", &ConsoleModel::lblTuneInAir, "tmrAirUpdate "},
+        {"AIRpartnerKey", &StationState::AIRpartnerkey, "AIR", &ConsoleModel::lblTuneInAir, "tmrAirUpdate "},
+        {"MetaLocation", &StationState::MetaLocation, "WEATHER", &ConsoleModel::lblWeather, "tmrWeather "},
         {"APIKey", &StationState::APIkey, "BILLING", &ConsoleModel::lblLastCheck, "tmrCheckFile "},
         {"ManagementKey", &StationState::ManagementKey, "MANAGEMENT", &ConsoleModel::lblConfigurationStatus, management},
         {"ManagementSwitcher", &StationState::ManagementSwitcher, "MANAGEMENT", &ConsoleModel::lblConfigurationStatus,
@@ -107,8 +130,9 @@ TEST(Startup, AMissingOutgoingKeyReadsAsEmptyAndKeepsItsFeatureOffSayingWhy) {
         t.folder.write("brackenfield.ini", on + outgoing.insert(outgoing.find(key + "="), ";"));  // a comment
         Startup(*t);
         std::string off;  // the features' timers that do not run
-        for (const std::string_view timer : {TimerName::ManagementDownload, TimerName::AirUpdate,
-                                             TimerName::CheckForChanges, TimerName::CheckFile})
+        for (const std::string_view timer :
+             {TimerName::ManagementDownload, TimerName::AirUpdate, TimerName::CheckForChanges,
+              TimerName::CheckFile, TimerName::Weather})
             if (!t.timers.running(timer)) off += std::string(timer) + " ";
         EXPECT_EQ(off + "|" + t.state().*field + "|" + (t.console().*label).caption + "|" +
                       std::to_string(t.state().ManagementUpdate),
@@ -129,6 +153,68 @@ TEST(Startup, FastFailoverChecksEverySecondAndAFailingTickIsLoggedWithItsHandler
     t.InetTestURL.onFetch = [](const std::string&) { throw std::runtime_error("no sockets"); };
     t.timers.fire(TimerName::SourceCheck);
     EXPECT_EQ(t.logged.back(), "2026-12-06 12:00:00  SYS - tmrSourceCheck_Timer FAILED: no sockets");
+}
+
+}  // namespace
+}  // namespace bf::test
+
+namespace bf::test {
+namespace {
+
+// Broken station folders through the check: each problem with its file and
+// line, and the exit status.
+TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell) {
+    const std::string settings = "[Brackenfield]\r\nCheckSource=1\r\nAPIallowed=1\r\nAPIKey=k\r\n";
+    const std::string sources = "0u:http://backup.example/b\r\n1n:One\r\n1u:http://one.example/a\r\n";
+    const std::string schedule = "1 060000 1\r\n2 070000 0\r\n";
+    // A file's name and its text ("" removes it), then the findings.
+    // clang-format off
+    const std::tuple<std::string, std::string, std::vector<std::string>> cases[] = {
+        {"", "", {}},
+        {"brackenfield.ini", "[Brackenfield]\r\nCheckSource=yes\nFastFailovr=1\nManagementUpdate=5m\nAPIKey=a\n"
+                             "apikey=b\r\n[Other]\r\nUnknown=1\r\n",
+         {"brackenfield.ini:2: CheckSource=yes is neither 0 nor 1; the health check stays off",
+          "brackenfield.ini:3: unknown key FastFailovr (did you mean FastFailover?)",
+          "brackenfield.ini:4: ManagementUpdate=5m is not a whole number; it reads as 5",
+          "brackenfield.ini:6: apikey is set again; line 5 counts"}},
+        {"sourcelist.ini", "; sources\r\n0u:http://backup.example/b\r\n1n:One\r\n1u:http://\r\n2n:Two\r\nx:y\r\n",
+         {"sourcelist.ini:3: source 1 (One) has no playable URL: http://; a switch to it is refused",
+          "sourcelist.ini:5: source 2 (Two) has no URL; a switch to it is refused",
+          "sourcelist.ini:6: not a source line (\"1n:Name\", \"1u:URL\" or \"1s:command\")",
+          "sourceevents.ini:1: the entry names source 1, which has no playable URL in sourcelist.ini: it will not air"}},
+        {"sourceevents.ini", "<html>\r\n<body>Maintenance</body>\r\n8 070000 1\r\n1 250000 1\r\n1 080000 3\r\n",
+         {"sourceevents.ini:1: not a schedule entry (\"D HHMMSS N\": weekday, time, source)",
+          "sourceevents.ini:2: not a schedule entry (\"D HHMMSS N\": weekday, time, source)",
+          "sourceevents.ini:3: weekday 8 is not 1 (Sunday) to 7 (Saturday)",
+          "sourceevents.ini:4: time 25:00:00 is no time of day",
+          "sourceevents.ini:5: the entry names source 3, which has no playable URL in sourcelist.ini: it will not air"}},
+        {"mplayer2", "", {"mplayer2: missing: make it with ln -s /usr/bin/mplayer mplayer2"}}};
+    // clang-format on
+    TempFolder config;
+    config.write("config", "ao=null\n");
+    setenv("MPLAYER_HOME", config.path().c_str(), 1);
+    for (const auto& [file, text, expected] : cases) {
+        TempFolder station;
+        station.write("brackenfield.ini", settings);
+        station.write("sourcelist.ini", sources);
+        station.write("sourceevents.ini", schedule);
+        std::filesystem::create_symlink("/bin/true", station.path() / "mplayer1");
+        std::filesystem::create_symlink("/bin/true", station.path() / "mplayer2");
+        if (!file.empty()) std::filesystem::remove(station.path() / file);
+        if (!text.empty()) station.write(file, text);
+        std::vector<std::string> found;
+        for (const Finding& f : CheckStation(station.path())) found.push_back(FindingText(f));
+        EXPECT_EQ(found, expected) << file;
+        EXPECT_EQ(RunStationCheck(station.path()), expected.empty() ? 0 : 1) << file;
+    }
+    EXPECT_EQ(RunStationCheck(config.path() / "config"), 2);  // no folder
+    std::filesystem::remove(config.path() / "config");
+    TempFolder empty;
+    std::vector<std::string> found;
+    for (const Finding& f : CheckStation(empty.path())) found.push_back(FindingText(f));
+    unsetenv("MPLAYER_HOME");
+    EXPECT_EQ(found.front(), "brackenfield.ini: missing: every setting takes its default");
+    EXPECT_EQ(found.size(), std::filesystem::exists("/dev/snd") ? 5u : 6u);  // and no output for the player
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "core/number_parse.h"
+#include "core/outside_services.h"
 #include "core/settings.h"
 #include "core/station_log.h"
 #include "core/text_file.h"
@@ -58,6 +59,25 @@ TEST(ReadSetting, TakesTheFirstKeyOfTheSectionInAnyLetterCaseCutTo119BytesAndAtN
     for (const auto& [key, expected] : cases) EXPECT_EQ(ReadSetting(*t, key), expected) << key;
 }
 
+// An outside service's trouble is told once when it starts and once when it
+// ends, not at every try, and at the journal's warning priority.
+TEST(OutsideServices, FailingAndAnsweringAgainAreEachToldOnce) {
+    TestStation t;
+    const HttpResult replies[] = {{"", HttpError::None, "", 200},
+                                  {"", HttpError::None, "", 503},
+                                  {"", HttpError::ConnectionRefused, "Connection refused", 0},
+                                  {"", HttpError::Cancelled, "", 0},
+                                  {"x", HttpError::None, "", 200},
+                                  {"", HttpError::None, "", 204},
+                                  {"", HttpError::TimedOut, "Timed out", 0}};
+    for (const HttpResult& reply : replies) NoteServiceReply(*t, OutsideService::Weather, reply);
+    EXPECT_EQ(t.logged,
+              (std::vector<std::string>{"2026-12-06 12:00:00  SYS - WEATHER SERVICE FAILING: HTTP 503",
+                                        "2026-12-06 12:00:00  SYS - WEATHER SERVICE ANSWERS AGAIN",
+                                        "2026-12-06 12:00:00  SYS - WEATHER SERVICE FAILING: Timed out"}));
+    EXPECT_EQ(t.priorities, (std::vector{LogPriority::Warning, LogPriority::Notice, LogPriority::Warning}));
+}
+
 TEST(StationLog, TheConsoleLogIsCutAt2048TheStationLogMovedToDotOneAtItsLimitAndNeitherWaitsNorFails) {
     const std::string startupLine = " 2026-12-06 12:00:00  SYS - SYSTEM STARTUP\r\n";  // 44 bytes
     TestStation t;
@@ -84,7 +104,7 @@ TEST(StationLog, TheConsoleLogIsCutAt2048TheStationLogMovedToDotOneAtItsLimitAnd
     // A pipe without a reader in the station log's place, and a failing sink.
     fs::remove(t.folder.path() / "station.log");
     ASSERT_EQ(::mkfifo((t.folder.path() / "station.log").c_str(), 0644), 0);
-    t->logSink = [](std::string_view) { throw std::runtime_error("sink failed"); };
+    t->logSink = [](std::string_view, LogPriority) { throw std::runtime_error("sink failed"); };
     t.console().txtAIR.clear();
     startup();
     EXPECT_EQ(t.console().txtAIR, startupLine);

@@ -99,10 +99,16 @@ TEST(ManagementDownload, CountsDownThenOnlyACompleteSecondReplyReplacesTheSchedu
     t.Inet1.queue("");
     tmrManagementDownload_Timer(*t);
     tmrManagementDownload_Timer(*t);
+    for (int i = 0; i < 2; ++i) t.Inet1.queue("<html><body>Maintenance</body></html>\r\n");
+    tmrManagementDownload_Timer(*t);
+    tmrManagementDownload_Timer(*t);
     // Each download, answered or not, reports the ten slots.
     EXPECT_EQ(
         t.folder.read("sourceevents.ini") + t.console().txtAIR + std::to_string(t.Inet1.requests.size()),
-        kNew + " 2026-12-06 12:00:00  SYS - CONFIG UPDATE FAILED (EMPTY REPLY)\r\n24");
+        kNew +
+            " 2026-12-06 12:00:00  SYS - CONFIG UPDATE FAILED (NOT A SCHEDULE, LINE 1: not a schedule entry "
+            "(\"D HHMMSS N\": weekday, time, source))\r\n"
+            " 2026-12-06 12:00:00  SYS - CONFIG UPDATE FAILED (EMPTY REPLY)\r\n36");
 }
 
 TEST(ManagementPoll, SwitchesOnlyToAPlayableSourceTheReplyNames) {

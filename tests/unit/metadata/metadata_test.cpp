@@ -183,8 +183,8 @@ TEST(MetadataOutputs, WritesTheReceivedTitleOrTheStraplineAndTheExtraLine) {
         StationState& s = t.state();
         s.ExtraMetaNowPlaying = c.nowPlaying;
         s.DoNotPrefixWhenContains = c.noPrefixWhen;
-        s.FilterSystem = c.filter;
-        s.MetaWeather = c.weather;
+        s.FilterSystem = c.filter == "1";
+        s.MetaWeather = c.weather == "1";
         s.TimerCount = c.timerCount;
         s.RXmetadata = c.rx;
         t.console().lblWeatherText.caption = c.weatherText;

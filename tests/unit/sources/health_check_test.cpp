@@ -88,7 +88,7 @@ TEST(HealthCheck, FailoverAndReturnGoThroughTheOrdinarySwitch) {
     for (const auto& [fast, playerDied] : {std::pair{false, false}, {true, false}, {true, true}}) {
         SCOPED_TRACE(std::to_string(fast) + std::to_string(playerDied));
         CheckedStation c;
-        c.ts.state().FastFailover = fast ? "1" : "0";
+        c.ts.state().FastFailover = fast;
         c.check(Error(HttpError::ConnectionRefused));
         if (playerDied) c.ts.processes.running.clear();
         tmrCheckMplayerOK_Timer(*c.ts);

@@ -150,7 +150,7 @@ TEST(OnAirTest, NumberWithoutAPlayableUrlChangesNothingAndIsLoggedOnceUntilASwit
 // Source 2 on air on slot 1 has failed twice: the backup stands in.
 struct FailoverStation : Sources {
     FailoverStation() {
-        state().FastFailover = "1";
+        state().FastFailover = true;
         onAir(2);
         for (int i = 0; i < 2; ++i) SourceCheckFailed(*station, SourceUnderTest(*station), "refused");
         MakeAutomaticSwitches(*station, 1);
@@ -192,7 +192,7 @@ TEST(ManualSwitchTest, ForceSwitchSwitchesOrDuringAFailoverChoosesTheSourceToRet
 
 TEST(ManualSwitchTest, ForceSourceRestartsTheSourceOnAirOnSlotOneFromScratchAndRearmsTheChecks) {
     FailoverStation t;
-    t.state().CheckSource = "1";
+    t.state().CheckSource = true;
     const char* files[] = {"mplayer1.log", "mplayer2.log", "mplayer.log", "metadata.txt", "metaextra.txt"};
     for (const char* f : files) t.folder.write(f, "x");
     for (std::string_view timer : {TimerName::SourceCheck, TimerName::CheckMplayerOK}) t.timers.stop(timer);

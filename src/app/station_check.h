@@ -1,0 +1,23 @@
+#pragma once
+
+#include <filesystem>
+#include <vector>
+
+#include "core/finding.h"
+
+namespace bf {
+
+// What a start of the station in `folder` would meet, checked without
+// starting anything or writing a file: the source list, the schedule, the
+// player links and the player's configuration (the settings are
+// CheckSettings').
+std::vector<Finding> CheckStationFiles(const std::filesystem::path& folder);
+
+// Everything: the settings, then the rest.
+std::vector<Finding> CheckStation(const std::filesystem::path& folder);
+
+// --check: prints each finding as "FILE:LINE: message" to standard output, or
+// that all is well; returns the exit status, 0 when clean and 1 otherwise.
+int RunStationCheck(const std::filesystem::path& folder);
+
+}  // namespace bf
