@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string check = ReadSetting(*s, "CheckSource");
     if (check != "0" && check != "1" && check != s->workingFolder.string().substr(0, 119)) {
         bool named = false;
-        for (const Finding& f : findings) named = named || f.message.find("is neither 0 nor 1") != std::string::npos;
+        for (const Finding& f : findings)
+            named = named || f.message.find("is neither 0 nor 1") != std::string::npos;
         BF_FUZZ_CHECK(named);
     }
     for (const std::string* value : {&state.ManagementURL, &state.APIkey, &state.URLbase})
