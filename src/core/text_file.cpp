@@ -49,13 +49,20 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
     return content;
 }
 
-std::optional<std::string> ReadFileHead(const std::filesystem::path& path, size_t maxBytes) {
+namespace {
+
+// Up to `maxBytes` bytes of the file: its last ones when `fromEnd`, else its
+// first ones; nullopt when it cannot be read.
+std::optional<std::string> ReadFilePart(const std::filesystem::path& path, size_t maxBytes, bool fromEnd) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
-    std::string head(maxBytes, '\0');
+    struct stat st {};
+    if (fromEnd && ::fstat(fd, &st) == 0 && static_cast<size_t>(st.st_size) > maxBytes)
+        ::lseek(fd, static_cast<off_t>(static_cast<size_t>(st.st_size) - maxBytes), SEEK_SET);
+    std::string part(maxBytes, '\0');
     size_t used = 0;
-    while (used < head.size()) {
-        const ssize_t n = ::read(fd, head.data() + used, head.size() - used);
+    while (used < part.size()) {
+        const ssize_t n = ::read(fd, part.data() + used, part.size() - used);
         if (n < 0) {
             ::close(fd);
             return std::nullopt;
@@ -64,8 +71,18 @@ std::optional<std::string> ReadFileHead(const std::filesystem::path& path, size_
         used += static_cast<size_t>(n);
     }
     ::close(fd);
-    head.resize(used);
-    return head;
+    part.resize(used);
+    return part;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadFileHead(const std::filesystem::path& path, size_t maxBytes) {
+    return ReadFilePart(path, maxBytes, false);
+}
+
+std::optional<std::string> ReadFileTail(const std::filesystem::path& path, size_t maxBytes) {
+    return ReadFilePart(path, maxBytes, true);
 }
 
 std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& path) {

@@ -49,6 +49,10 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
 // it cannot be opened or read.
 std::optional<std::string> ReadFileHead(const std::filesystem::path& path, size_t maxBytes);
 
+// The last `maxBytes` bytes of the file (all of a shorter one); nullopt when
+// it cannot be opened or read.
+std::optional<std::string> ReadFileTail(const std::filesystem::path& path, size_t maxBytes);
+
 // The file's lines; nullopt when it cannot be opened or read.
 std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& path);
 

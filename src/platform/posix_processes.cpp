@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QUrl>
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 
 #ifndef CLOSE_RANGE_CLOEXEC
@@ -114,9 +115,10 @@ int HighestDescriptor() {
 
 // Starts the program in `folder`, detached in its own session, through a
 // double fork and reaps the short-lived middle process at once. Returns 0
-// once the program has been executed, else the errno of the failed step.
+// once the program has been executed, else the errno of the failed step; the
+// program's process number goes to `started`.
 int SpawnDetached(const char* path, char* const* argv, const char* folder, int stdinFd, int stdoutFd,
-                  int stderrFd) {
+                  int stderrFd, pid_t* started = nullptr) {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) return errno;
     FileDescriptor reportRead(pipeFds[0]);
@@ -135,6 +137,11 @@ int SpawnDetached(const char* path, char* const* argv, const char* folder, int s
             ::_exit(1);
         }
         if (grandchild == 0) ExecChild(setup);
+        // The program's number first; an exec failure's errno follows it.
+        ssize_t n;
+        do {
+            n = ::write(setup.reportFd, &grandchild, sizeof grandchild);
+        } while (n < 0 && errno == EINTR);
         ::_exit(0);
     }
 
@@ -144,12 +151,18 @@ int SpawnDetached(const char* path, char* const* argv, const char* folder, int s
     }
     // The pipe closes at a successful exec (close-on-exec); a failure sends
     // its errno first.
+    auto readWhole = [&](void* into, size_t size) {
+        ssize_t n;
+        do {
+            n = ::read(reportRead.get(), into, size);
+        } while (n < 0 && errno == EINTR);
+        return n == static_cast<ssize_t>(size);
+    };
+    pid_t grandchild = 0;
+    if (!readWhole(&grandchild, sizeof grandchild)) return EIO;  // the second fork failed
     int error = 0;
-    ssize_t n;
-    do {
-        n = ::read(reportRead.get(), &error, sizeof error);
-    } while (n < 0 && errno == EINTR);
-    if (n == static_cast<ssize_t>(sizeof error)) return error != 0 ? error : EIO;
+    if (readWhole(&error, sizeof error)) return error != 0 ? error : EIO;
+    if (started) *started = grandchild;
     return 0;
 }
 
@@ -173,6 +186,7 @@ std::string ReadProcFile(const std::string& path) {
 struct ProcessInfo {
     std::string name;
     char state = '?';
+    unsigned long long started = 0;  // the start time, in clock ticks after boot
 };
 
 // Name and state of one process from /proc/PID/stat: "PID (NAME) S ...".
@@ -184,7 +198,12 @@ std::optional<ProcessInfo> ReadProcess(pid_t pid) {
     if (open == std::string::npos || close == std::string::npos || close < open || close + 2 >= stat.size()) {
         return std::nullopt;
     }
-    return ProcessInfo{stat.substr(open + 1, close - open - 1), stat[close + 2]};
+    // After the state come 18 more fields; the start time is the 19th.
+    unsigned long long started = 0;
+    size_t at = close + 2;
+    for (int field = 0; field < 19 && at != std::string::npos; ++field) at = stat.find(' ', at + 1);
+    if (at != std::string::npos) started = std::strtoull(stat.c_str() + at + 1, nullptr, 10);
+    return ProcessInfo{stat.substr(open + 1, close - open - 1), stat[close + 2], started};
 }
 
 bool IsLive(const ProcessInfo& p) {
@@ -274,8 +293,7 @@ bool PosixProcesses::startPlayer(const std::string& program, const std::vector<s
     if (program.empty()) return false;
     const FileDescriptor input = OpenForChild("/dev/null", O_RDONLY);
     const FileDescriptor output = OpenForChild(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const FileDescriptor errors = OpenForChild("/dev/null", O_WRONLY);
-    if (!input.valid() || !output.valid() || !errors.valid()) return false;
+    if (!input.valid() || !output.valid()) return false;
 
     // Built before the fork: the child may not allocate.
     std::vector<char*> argv;
@@ -284,8 +302,9 @@ bool PosixProcesses::startPlayer(const std::string& program, const std::vector<s
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
 
+    // The player's errors go into its log too: why it ended is read there.
     return SpawnDetached(program.c_str(), argv.data(), stationFolder_.c_str(), input.get(), output.get(),
-                         errors.get()) == 0;
+                         output.get()) == 0;
 }
 
 void PosixProcesses::killByName(const std::string& imageName) {
@@ -320,6 +339,42 @@ void PosixProcesses::runShellCommand(const std::string& command) {
     char dashC[] = "-c";
     char* const argv[] = {shell, dashC, const_cast<char*>(command.c_str()), nullptr};
     SpawnDetached(shell, argv, stationFolder_.c_str(), null.get(), null.get(), null.get());
+}
+
+std::optional<ProgramHandle> PosixProcesses::startProgram(const std::string& program,
+                                                          const std::vector<std::string>& args) {
+    const FileDescriptor null = OpenForChild("/dev/null", O_RDWR);
+    if (program.empty() || !null.valid()) return std::nullopt;
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 2);
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (SpawnDetached(program.c_str(), argv.data(), stationFolder_.c_str(), null.get(), null.get(),
+                      null.get(), &pid) != 0)
+        return std::nullopt;
+    const auto info = ReadProcess(pid);
+    // A program that has already ended is done.
+    if (!info || !IsLive(*info)) return ProgramHandle{pid, 0};
+    return ProgramHandle{pid, info->started};
+}
+
+bool PosixProcesses::stillRunning(const ProgramHandle& program) {
+    const auto info = ReadProcess(program.pid);
+    return program.started != 0 && info && IsLive(*info) && info->started == program.started;
+}
+
+void PosixProcesses::stopProgram(const ProgramHandle& program) {
+#ifdef SYS_pidfd_open
+    FileDescriptor pidfd(static_cast<int>(::syscall(SYS_pidfd_open, program.pid, 0)));
+    if (pidfd.valid()) {
+        if (stillRunning(program)) ::syscall(SYS_pidfd_send_signal, pidfd.get(), SIGKILL, nullptr, 0);
+        return;
+    }
+    if (errno == ESRCH) return;
+#endif
+    if (stillRunning(program)) ::kill(program.pid, SIGKILL);
 }
 
 bool PosixProcesses::openInEditor(const std::string& path) {

@@ -31,6 +31,10 @@ public:
     void killByName(const std::string& imageName) override;
     std::optional<bool> isRunning(const std::string& imageName) override;
     void runShellCommand(const std::string& command) override;
+    std::optional<ProgramHandle> startProgram(const std::string& program,
+                                              const std::vector<std::string>& args) override;
+    bool stillRunning(const ProgramHandle& program) override;
+    void stopProgram(const ProgramHandle& program) override;
     bool openInEditor(const std::string& path) override;
 
 private:

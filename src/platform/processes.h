@@ -6,6 +6,15 @@
 
 namespace bf {
 
+// A program the station started and may ask about: its process number and
+// the kernel's start time of that process, so that a number used again by
+// another process is not taken for it.
+struct ProgramHandle {
+    int pid = 0;
+    unsigned long long started = 0;
+    bool operator==(const ProgramHandle&) const = default;
+};
+
 // Everything the station does with other programs. The processes it finds
 // and kills are only its own: those that run in its station folder, where
 // it starts every program (another station's players have the same names).
@@ -14,9 +23,9 @@ public:
     virtual ~Processes() = default;
 
     // Starts `program` (a path) with `args`, without a shell, in the station
-    // folder, its standard output truncated into `stdoutPath`, standard input
-    // and error on /dev/null, detached in its own session. Returns false when the program
-    // could not be started at all. Never waits for the program.
+    // folder, its standard output and error truncated into `stdoutPath`,
+    // standard input on /dev/null, detached in its own session. Returns false
+    // when the program could not be started at all. Never waits for it.
     virtual bool startPlayer(const std::string& program, const std::vector<std::string>& args,
                              const std::string& stdoutPath) = 0;
 
@@ -31,6 +40,16 @@ public:
     // Runs an operator's command line through /bin/sh -c, detached, in the
     // station folder. Never waits.
     virtual void runShellCommand(const std::string& command) = 0;
+
+    // Starts `program` with `args`, without a shell, detached, in the station
+    // folder, its standard streams on /dev/null. Never waits; nullopt when it
+    // could not be started.
+    virtual std::optional<ProgramHandle> startProgram(const std::string& program,
+                                                      const std::vector<std::string>& args) = 0;
+    // Whether the program still runs.
+    virtual bool stillRunning(const ProgramHandle& program) = 0;
+    // Ends the program (SIGKILL) if it still runs.
+    virtual void stopProgram(const ProgramHandle& program) = 0;
 
     // Opens a file in the desktop's editor, detached. Returns false when no
     // editor could be started (no desktop, no program for the file).

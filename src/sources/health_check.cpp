@@ -121,8 +121,9 @@ void tmrSourceCheck_Timer(Station& station) {
             CheckPassed(station, tested);
             break;
         case Verdict::Failed:
-            CheckFailed(station, tested,
-                        result.ok() ? "HTTP " + std::to_string(result.status) : result.errorText);
+            CheckFailed(
+                station, tested,
+                address + ": " + (result.ok() ? "HTTP " + std::to_string(result.status) : result.errorText));
             break;
         case Verdict::None:
             break;

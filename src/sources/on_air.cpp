@@ -208,9 +208,7 @@ struct OnAirWriter {
         if (entry) r.source_ = SourceOf(number, *entry);
 
         StopAll(station);
-        for (const char* name :
-             {"mplayer1.log", "mplayer2.log", "mplayer.log", "metadata.txt", "metaextra.txt"})
-            RemoveFile(station.file(name));
+        for (const char* name : {"mplayer.log", "metadata.txt", "metaextra.txt"}) RemoveFile(station.file(name));
         StartPlayer(station, 1, r.source_.url);
 
         r.slot_ = 1;
@@ -251,10 +249,8 @@ struct OnAirWriter {
         const int16_t old = r.overlapSlot_;
         r.overlapSlot_ = 0;
         station.timers.stop(TimerName::SwitchOverlap);
+        // Its log stays until the slot starts again, then as ".log.1".
         StopPlayer(station, old);
-        // May fail while the dying player still holds it; its next start
-        // truncates it anyway.
-        RemoveFile(station.file(PlayerName(old) + ".log"));
     }
 };
 

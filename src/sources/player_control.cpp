@@ -1,5 +1,6 @@
 #include "sources/player_control.h"
 
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -43,6 +44,9 @@ void StartPlayer(Station& station, int slot, const std::string& url) {
     // Without a console window of its own the player would read end-of-file
     // on its input and fill its log with status lines.
     args.push_back("-noconsolecontrols");
+    // The slot's last run keeps its words (why it ended) beside the new log.
+    std::error_code ec;
+    std::filesystem::rename(station.file(name + ".log"), station.file(name + ".log.1"), ec);
     // Whether the player came up is the watchdog's business, not ours.
     station.processes.startPlayer(station.file(name).string(), args, station.file(name + ".log").string());
 }

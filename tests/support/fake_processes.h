@@ -44,6 +44,20 @@ public:
         opened.push_back(path);
         return !failOpen;
     }
+    // Programs run until the test ends them (`programs` holds the running ones).
+    std::optional<ProgramHandle> startProgram(const std::string& program,
+                                              const std::vector<std::string>& args) override {
+        std::string entry = program;
+        for (const auto& a : args) entry += " " + a;
+        programLog.push_back(entry);
+        const ProgramHandle handle{static_cast<int>(programLog.size()), 1};
+        programs.insert(handle.pid);
+        return handle;
+    }
+    bool stillRunning(const ProgramHandle& program) override { return programs.contains(program.pid); }
+    void stopProgram(const ProgramHandle& program) override {
+        if (programs.erase(program.pid)) programLog.push_back("stopped " + std::to_string(program.pid));
+    }
 
     std::vector<Start> starts;
     std::vector<std::string> kills, commands, opened;
@@ -54,6 +68,9 @@ public:
     std::set<std::string> running;
     bool failLookup = false;  // isRunning cannot read the process table
     bool failOpen = false;    // openInEditor finds no editor
+    // Programs started ("PROGRAM ARGS", "stopped PID"), and the numbers of those still running (from 1).
+    std::vector<std::string> programLog;
+    std::set<int> programs;
 
 private:
     void record(const std::string& entry) {

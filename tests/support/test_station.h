@@ -65,7 +65,7 @@ struct TestStation {
 
     // Puts source `number` (the source list must give it a URL) on air on
     // `slot` by switching, with the overlap over; then forgets the player
-    // calls so far.
+    // calls and the console's station log so far.
     void onAir(int number, int slot = 1);
     // Lets the switch's overlap run to its end: the new player plays (only
     // durations see the time pass, the wall clock stays).

@@ -88,9 +88,9 @@ TEST_F(PosixProcessesTest, FindsAndKillsEveryDetachedProcessOfExactlyTheKernelNa
     ASSERT_TRUE(start(name, {"30"}) && start(name, {"30"}) && start(longName, {"30"}));
     ::close(stray);
 
-    // Not our child, in its own session, reading nothing and writing to its log only.
-    const std::string seen =
-        "S 0:/dev/null 1:" + fs::canonical(folder.path() / "out.log").string() + " 2:/dev/null";
+    // Not our child, in its own session, reading nothing and writing its output and errors to its log only.
+    const std::string log = fs::canonical(folder.path() / "out.log").string();
+    const std::string seen = "S 0:/dev/null 1:" + log + " 2:" + log;
     EXPECT_TRUE(processEventsUntil([&] { return processesNamed(name) == std::vector<std::string>(2, seen); }))
         << ::testing::PrintToString(processesNamed(name));
     EXPECT_EQ(processes.isRunning(longName), std::optional<bool>(true));
@@ -140,6 +140,19 @@ TEST_F(PosixProcessesTest, AZombieOfTheNameIsNotRunning) {
         [&] { return processesNamed(name) == std::vector<std::string>{"Z our child our session"}; }));
     EXPECT_EQ(processes.isRunning(name), std::optional<bool>(false));
     ::waitpid(child, nullptr, 0);
+}
+
+// A program of the operator's, without a shell: it is known until it ends,
+// and can be ended; one that cannot start is none.
+TEST_F(PosixProcessesTest, AProgramIsKnownWhileItRunsAndCanBeEnded) {
+    const std::optional<ProgramHandle> sleeper = processes.startProgram("/bin/sleep", {"30"});
+    const std::optional<ProgramHandle> quick = processes.startProgram("/bin/true", {"a b;c"});
+    ASSERT_TRUE(sleeper && quick);
+    EXPECT_TRUE(processes.stillRunning(*sleeper));
+    EXPECT_TRUE(processEventsUntil([&] { return !processes.stillRunning(*quick); }));
+    processes.stopProgram(*sleeper);
+    EXPECT_TRUE(processEventsUntil([&] { return !processes.stillRunning(*sleeper); }));
+    EXPECT_FALSE(processes.startProgram((folder.path() / "none").string(), {}));
 }
 
 TEST_F(PosixProcessesTest, ShellCommandRunsDetachedInTheStationFolder) {

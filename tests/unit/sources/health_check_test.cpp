@@ -164,11 +164,15 @@ TEST(HealthCheck, ReplyForASourceNoLongerUnderTestIsDropped) {
 }
 
 // Ticks with slot 1 running, slot 2 running, the process table unreadable (the
-// labels keep what they showed), both players gone, and once more.
+// labels keep what they showed), both players gone, and once more. The
+// station log tells the player's last words; a missing link is told as such.
 TEST(WatchdogTest, OnlyAReadableTableWithBothPlayersGoneRequestsARestartOnceAndAppendsItToTheErrorLog) {
     TestStation ts;
-    ts.folder.write("sourcelist.ini", "3u:http://three.example/c\r\n");
+    ts.folder.write("sourcelist.ini", "3n:Three\r\n3u:http://three.example/c\r\n");
+    ts.folder.write("mplayer1", "");
     ts.onAir(3);
+    ts.folder.write("mplayer1.log",
+                    "Name   : Three\nStarting playback...\n\nCache empty\r\nExiting... (End of file)\n");
     ts.clock.set(2026, 12, 31, 14, 5, 9);
     ts.folder.write("error.log", "RESTART 01-01-2026 00:00:00 SOURCE:1\r\n");
     Strings seen;
@@ -184,10 +188,20 @@ TEST(WatchdogTest, OnlyAReadableTableWithBothPlayersGoneRequestsARestartOnceAndA
                              "CurrentSource=-1 WasPlaying=3 lblMplayer1= lblMplayer2=",
                              "CurrentSource=-1 WasPlaying=3 lblMplayer1= lblMplayer2="}));
     EXPECT_EQ(ts.processes.kills, (Strings{"mplayer1", "mplayer2"}));
-    EXPECT_EQ(ts.console().txtAIR,
-              " 2026-12-31 14:05:09  SYS - RESTARTING MPLAYER - POSSIBLE NETWORK ISSUE\r\n");
+    EXPECT_EQ(
+        ts.console().txtAIR,
+        " 2026-12-31 14:05:09  SYS - PLAYER mplayer1 ENDED (SOURCE 3 Three): Starting playback... | Cache "
+        "empty | Exiting... (End of file)\r\n"
+        " 2026-12-31 14:05:09  SYS - RESTARTING MPLAYER - POSSIBLE NETWORK ISSUE\r\n");
     EXPECT_EQ(ts.folder.read("error.log"),
               "RESTART 01-01-2026 00:00:00 SOURCE:1\r\nRESTART 12-31-2026 14:05:09 SOURCE:3\r\n");
+    std::filesystem::remove(ts.folder.path() / "mplayer1");
+    ts.onAir(3, 1);
+    ts.processes.running.clear();
+    tmrCheckMplayerOK_Timer(*ts);
+    EXPECT_EQ(ts.console().txtAIR,
+              " 2026-12-31 14:05:09  SYS - PLAYER LINK mplayer1 MISSING OR BROKEN - NO PLAYER CAN START\r\n"
+              " 2026-12-31 14:05:09  SYS - RESTARTING MPLAYER - POSSIBLE NETWORK ISSUE\r\n");
 }
 
 }  // namespace

@@ -97,9 +97,9 @@ TEST(OnAirTest, TheOldPlayerStopsWhenTheNewOnePlaysBetweenTwoAndTenSeconds) {
         EXPECT_NEAR(s.overlap(12, playsAt, endsAt), stoppedAt, 1e-6) << playsAt << " " << endsAt;
         EXPECT_EQ(s.processes.log, (Strings{"start mplayer2 http://two.example/b -quiet -noconsolecontrols",
                                             "kill mplayer1"}));
-        EXPECT_FALSE(s.folder.exists("mplayer1.log"));
+        EXPECT_EQ(s.folder.read("mplayer1.log"), "old");  // kept until the slot starts again
         EXPECT_FALSE(s.timers.running(TimerName::SwitchOverlap));
-        EXPECT_EQ(s.console().txtAIR, log);
+        EXPECT_EQ(s.console().txtAIR, log + " 2026-12-06 12:00:02  SYS - SWITCH TO 2 Two (operator)\r\n");
     }
 }
 
@@ -143,6 +143,7 @@ TEST(OnAirTest, NumberWithoutAPlayableUrlChangesNothingAndIsLoggedOnceUntilASwit
     SwitchSource(*s, "7", SwitchCause::Api);
     EXPECT_EQ(s.console().txtAIR,
               " 2026-12-06 12:00:02  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 7)\r\n"
+              " 2026-12-06 12:00:02  SYS - SWITCH TO 3 Studio C (api)\r\n"
               " 2026-12-06 12:00:00  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 8)\r\n"
               " 2026-12-06 12:00:00  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 7)\r\n");
 }
@@ -156,6 +157,7 @@ struct FailoverStation : Sources {
         MakeAutomaticSwitches(*station, 1);
         endOverlap();
         processes.log.clear();
+        console().txtAIR.clear();
         for (std::string_view t : {TimerName::SourceCheck, TimerName::CheckMplayerOK}) timers.start(t);
     }
 };
@@ -169,7 +171,8 @@ TEST(ManualSwitchTest, ForceSwitchSwitchesOrDuringAFailoverChoosesTheSourceToRet
     // clang-format off
     const std::tuple<bool, std::string, std::string, std::string, std::string> cases[] = {
         {false, "3 Select Source number 3", "SilenceFlag=0 CurrentSource=3 LinkSource=3", "notify-send hi",
-         " 2026-12-06 12:00:00  RUNNING EXTERNAL COMMAND (notify-send hi)\r\n"},
+         " 2026-12-06 12:00:00  RUNNING EXTERNAL COMMAND (notify-send hi)\r\n"
+         " 2026-12-06 12:00:00  SYS - SWITCH TO 3 Studio C (operator)\r\n"},
         {true, "5 Select Source number 5", "SilenceFlag=1 CurrentSource=0 LinkSource=5", "abcde",
          " 2026-12-06 12:00:00  RUNNING EXTERNAL COMMAND (abcde)\r\n"},
         {true, "Select Source for Forced Manual Switch", "SilenceFlag=1 CurrentSource=0 LinkSource=2", "",
@@ -193,7 +196,7 @@ TEST(ManualSwitchTest, ForceSwitchSwitchesOrDuringAFailoverChoosesTheSourceToRet
 TEST(ManualSwitchTest, ForceSourceRestartsTheSourceOnAirOnSlotOneFromScratchAndRearmsTheChecks) {
     FailoverStation t;
     t.state().CheckSource = true;
-    const char* files[] = {"mplayer1.log", "mplayer2.log", "mplayer.log", "metadata.txt", "metaextra.txt"};
+    const char* files[] = {"mplayer1.log", "mplayer.log", "metadata.txt", "metaextra.txt"};
     for (const char* f : files) t.folder.write(f, "x");
     for (std::string_view timer : {TimerName::SourceCheck, TimerName::CheckMplayerOK}) t.timers.stop(timer);
     cmdForceSource_Click(*t);
@@ -201,13 +204,15 @@ TEST(ManualSwitchTest, ForceSourceRestartsTheSourceOnAirOnSlotOneFromScratchAndR
     EXPECT_EQ(t.processes.log, (Strings{"kill mplayer1", "kill mplayer2",
                                         "start mplayer1 http://backup.example/b -quiet -noconsolecontrols"}));
     for (const char* f : files) EXPECT_FALSE(t.folder.exists(f)) << f;
+    EXPECT_EQ(t.folder.read("mplayer1.log.1"), "x");  // the last run's words kept
     EXPECT_EQ(Items(*t,
                     "CurrentMplayer CurrentSource lblStudio SilenceFlag LinkFailCount LinkSource "
                     "lblFailText lblFailURL"),
               "CurrentMplayer=1 CurrentSource=0 lblStudio=Backup SilenceFlag=0 LinkFailCount=0 LinkSource=0 "
               "lblFailText=WAITING lblFailURL=PERFORMING INITIAL CHECKS");
     EXPECT_EQ(t.console().txtAIR,
-              " 2026-12-06 12:00:00  USR - USER FORCED SWITCH FROM BACKUP (SOURCE 0)\r\n");
+              " 2026-12-06 12:00:00  USR - USER FORCED SWITCH FROM BACKUP (SOURCE 0)\r\n"
+              " 2026-12-06 12:00:00  SYS - SWITCH TO 0 Backup (operator)\r\n");
     EXPECT_TRUE(t.timers.running(TimerName::CheckMplayerOK) && t.timers.running(TimerName::SourceCheck));
 }
 

@@ -1,0 +1,53 @@
+#include "app/event_hooks.h"
+
+#include "core/run_handler.h"
+#include "core/station.h"
+#include "core/station_log.h"
+#include "core/timer_names.h"
+
+namespace bf {
+
+EventHooks::EventHooks(Station& station) : station_(station) {
+    station_.timers.define(TimerName::EventHooks, kTickMs,
+                           [this] { RunHandler(station_, "tmrEventHooks_Timer", [this] { tick(); }); });
+}
+
+void EventHooks::tell(std::string_view event, const AirSource& source) {
+    if (station_.state.OnEventCommand.empty()) return;
+    if (queue_.size() >= kQueueLimit) {
+        queue_.pop_front();
+        if (!overflowLogged_)
+            AddToAirLog(station_, "  SYS - EVENT COMMAND TOO SLOW - OLDEST EVENTS DROPPED",
+                        LogPriority::Warning);
+        overflowLogged_ = true;
+    }
+    queue_.push_back({std::string(event), std::to_string(source.number), source.name, source.url});
+    if (!station_.timers.running(TimerName::EventHooks)) station_.timers.start(TimerName::EventHooks);
+    tick();
+}
+
+void EventHooks::tick() {
+    if (running_) {
+        if (station_.processes.stillRunning(*running_)) {
+            if (station_.clock.monotonicSeconds() - startedAt_ < kHookSeconds) return;
+            station_.processes.stopProgram(*running_);
+            AddToAirLog(station_, "  SYS - EVENT COMMAND STOPPED AFTER 10 S", LogPriority::Warning);
+        }
+        running_.reset();
+    }
+    if (queue_.empty()) {
+        station_.timers.stop(TimerName::EventHooks);
+        overflowLogged_ = false;
+        return;
+    }
+    const std::vector<std::string> args = std::move(queue_.front());
+    queue_.pop_front();
+    running_ = station_.processes.startProgram(station_.state.OnEventCommand, args);
+    startedAt_ = station_.clock.monotonicSeconds();
+    if (!running_)
+        AddToAirLog(station_,
+                    "  SYS - EVENT COMMAND " + station_.state.OnEventCommand.substr(0, 80) + " DID NOT START",
+                    LogPriority::Warning);
+}
+
+}  // namespace bf

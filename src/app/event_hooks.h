@@ -1,0 +1,44 @@
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/on_air.h"
+#include "platform/processes.h"
+
+namespace bf {
+
+struct Station;
+
+// OnEventCommand: a program of the operator's, told of every event of the
+// air (a switch, a failover, a return, a player's restart, the last resort,
+// silence) with the event's name and the source's number, name and URL as
+// its arguments. It runs without a shell, one at a time, each for at most
+// kHookSeconds; the station never waits for it.
+class EventHooks {
+public:
+    static constexpr double kHookSeconds = 10;
+    static constexpr size_t kQueueLimit = 32;
+    static constexpr int kTickMs = 250;
+
+    explicit EventHooks(Station& station);
+    EventHooks(const EventHooks&) = delete;
+    EventHooks& operator=(const EventHooks&) = delete;
+
+    // Queues the event; nothing happens without OnEventCommand.
+    void tell(std::string_view event, const AirSource& source);
+    // Ends a program that ran too long, starts the next: the timer's tick.
+    void tick();
+
+private:
+    Station& station_;
+    std::deque<std::vector<std::string>> queue_;
+    std::optional<ProgramHandle> running_;
+    double startedAt_ = 0;
+    bool overflowLogged_ = false;
+};
+
+}  // namespace bf
