@@ -208,7 +208,8 @@ struct OnAirWriter {
         if (entry) r.source_ = SourceOf(number, *entry);
 
         StopAll(station);
-        for (const char* name : {"mplayer.log", "metadata.txt", "metaextra.txt"}) RemoveFile(station.file(name));
+        for (const char* name : {"mplayer.log", "metadata.txt", "metaextra.txt"})
+            RemoveFile(station.file(name));
         StartPlayer(station, 1, r.source_.url);
 
         r.slot_ = 1;
