@@ -33,6 +33,9 @@ namespace bf {
 
 void tmrReportSourceList_Timer(Station& station) {
     station.timers.stop(TimerName::ReportSourceList);
+    // A download waiting on Inet1 would lose its request to the report; it
+    // sends a report of its own when it is done, with what is on air then.
+    if (station.management.downloading) return;
     ReportSourceList(station);
 }
 

@@ -39,6 +39,11 @@ public:
         if (fd_ >= 0) ::close(fd_);
         fd_ = fd;
     }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
 private:
     int fd_;
@@ -342,22 +347,50 @@ void PosixProcesses::runShellCommand(const std::string& command) {
 }
 
 std::optional<ProgramHandle> PosixProcesses::startProgram(const std::string& program,
-                                                          const std::vector<std::string>& args) {
+                                                          const std::vector<std::string>& args,
+                                                          bool readOutput) {
     const FileDescriptor null = OpenForChild("/dev/null", O_RDWR);
     if (program.empty() || !null.valid()) return std::nullopt;
+    int pipeFds[2] = {-1, -1};
+    if (readOutput && ::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) return std::nullopt;
+    FileDescriptor outputRead(pipeFds[0]);
+    // The program's end must block: moved off 0..2 and made blocking.
+    FileDescriptor outputWrite(readOutput ? ::fcntl(pipeFds[1], F_DUPFD_CLOEXEC, 3) : -1);
+    if (readOutput) ::close(pipeFds[1]);
+    if (outputWrite.valid()) ::fcntl(outputWrite.get(), F_SETFL, 0);
+    if (readOutput && !outputWrite.valid()) return std::nullopt;
     std::vector<char*> argv;
     argv.reserve(args.size() + 2);
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (SpawnDetached(program.c_str(), argv.data(), stationFolder_.c_str(), null.get(), null.get(),
-                      null.get(), &pid) != 0)
+    if (SpawnDetached(program.c_str(), argv.data(), stationFolder_.c_str(), null.get(),
+                      readOutput ? outputWrite.get() : null.get(), null.get(), &pid) != 0)
         return std::nullopt;
+    if (readOutput) {
+        auto [it, fresh] = outputs_.try_emplace(pid, -1);
+        if (!fresh) ::close(it->second);  // a number used again: the old pipe is done
+        it->second = outputRead.release();
+    }
     const auto info = ReadProcess(pid);
     // A program that has already ended is done.
     if (!info || !IsLive(*info)) return ProgramHandle{pid, 0};
     return ProgramHandle{pid, info->started};
+}
+
+std::string PosixProcesses::readOutput(const ProgramHandle& program) {
+    const auto it = outputs_.find(program.pid);
+    if (it == outputs_.end()) return {};
+    std::string text;
+    char buffer[4096];
+    while (text.size() < 64 * 1024) {
+        const ssize_t n = ::read(it->second, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    return text;
 }
 
 bool PosixProcesses::stillRunning(const ProgramHandle& program) {
@@ -366,6 +399,10 @@ bool PosixProcesses::stillRunning(const ProgramHandle& program) {
 }
 
 void PosixProcesses::stopProgram(const ProgramHandle& program) {
+    if (const auto it = outputs_.find(program.pid); it != outputs_.end()) {
+        ::close(it->second);
+        outputs_.erase(it);
+    }
 #ifdef SYS_pidfd_open
     FileDescriptor pidfd(static_cast<int>(::syscall(SYS_pidfd_open, program.pid, 0)));
     if (pidfd.valid()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,13 +33,17 @@ public:
     std::optional<bool> isRunning(const std::string& imageName) override;
     void runShellCommand(const std::string& command) override;
     std::optional<ProgramHandle> startProgram(const std::string& program,
-                                              const std::vector<std::string>& args) override;
+                                              const std::vector<std::string>& args,
+                                              bool readOutput = false) override;
+    std::string readOutput(const ProgramHandle& program) override;
     bool stillRunning(const ProgramHandle& program) override;
     void stopProgram(const ProgramHandle& program) override;
     bool openInEditor(const std::string& path) override;
 
 private:
     std::filesystem::path stationFolder_;
+    // The read ends of the output pipes of started programs, by process number.
+    std::map<int, int> outputs_;
 };
 
 }  // namespace bf

@@ -42,13 +42,19 @@ public:
     virtual void runShellCommand(const std::string& command) = 0;
 
     // Starts `program` with `args`, without a shell, detached, in the station
-    // folder, its standard streams on /dev/null. Never waits; nullopt when it
-    // could not be started.
+    // folder, its standard streams on /dev/null; with `readOutput` its
+    // standard output goes to a pipe that readOutput empties. Never waits;
+    // nullopt when it could not be started.
     virtual std::optional<ProgramHandle> startProgram(const std::string& program,
-                                                      const std::vector<std::string>& args) = 0;
+                                                      const std::vector<std::string>& args,
+                                                      bool readOutput = false) = 0;
+    // What the program has written since the last call, without waiting: at
+    // most 64 KiB; empty for a program without readOutput.
+    virtual std::string readOutput(const ProgramHandle& program) = 0;
     // Whether the program still runs.
     virtual bool stillRunning(const ProgramHandle& program) = 0;
-    // Ends the program (SIGKILL) if it still runs.
+    // Ends the program (SIGKILL) if it still runs, and forgets it: its output
+    // pipe is closed. Every started program is stopped so at last.
     virtual void stopProgram(const ProgramHandle& program) = 0;
 
     // Opens a file in the desktop's editor, detached. Returns false when no

@@ -2,8 +2,10 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/processes.h"
@@ -46,7 +48,7 @@ public:
     }
     // Programs run until the test ends them (`programs` holds the running ones).
     std::optional<ProgramHandle> startProgram(const std::string& program,
-                                              const std::vector<std::string>& args) override {
+                                              const std::vector<std::string>& args, bool = false) override {
         std::string entry = program;
         for (const auto& a : args) entry += " " + a;
         programLog.push_back(entry);
@@ -55,6 +57,10 @@ public:
         return handle;
     }
     bool stillRunning(const ProgramHandle& program) override { return programs.contains(program.pid); }
+    // What the test gave a program to write (by its number), taken once.
+    std::string readOutput(const ProgramHandle& program) override {
+        return std::exchange(output[program.pid], std::string());
+    }
     void stopProgram(const ProgramHandle& program) override {
         if (programs.erase(program.pid)) programLog.push_back("stopped " + std::to_string(program.pid));
     }
@@ -71,6 +77,7 @@ public:
     // Programs started ("PROGRAM ARGS", "stopped PID"), and the numbers of those still running (from 1).
     std::vector<std::string> programLog;
     std::set<int> programs;
+    std::map<int, std::string> output;
 
 private:
     void record(const std::string& entry) {

@@ -143,7 +143,7 @@ TEST_F(PosixProcessesTest, AZombieOfTheNameIsNotRunning) {
 }
 
 // A program of the operator's, without a shell: it is known until it ends,
-// and can be ended; one that cannot start is none.
+// and can be ended; one that cannot start is none; a helper's output is read.
 TEST_F(PosixProcessesTest, AProgramIsKnownWhileItRunsAndCanBeEnded) {
     const std::optional<ProgramHandle> sleeper = processes.startProgram("/bin/sleep", {"30"});
     const std::optional<ProgramHandle> quick = processes.startProgram("/bin/true", {"a b;c"});
@@ -153,6 +153,14 @@ TEST_F(PosixProcessesTest, AProgramIsKnownWhileItRunsAndCanBeEnded) {
     processes.stopProgram(*sleeper);
     EXPECT_TRUE(processEventsUntil([&] { return !processes.stillRunning(*sleeper); }));
     EXPECT_FALSE(processes.startProgram((folder.path() / "none").string(), {}));
+    // A program whose output the station reads, from a pipe that never holds it up.
+    const std::optional<ProgramHandle> echo = processes.startProgram("/bin/echo", {"bytes=1"}, true);
+    ASSERT_TRUE(echo);
+    std::string said;
+    EXPECT_TRUE(processEventsUntil([&] { return (said += processes.readOutput(*echo)) == "bytes=1\n"; }))
+        << said;
+    processes.stopProgram(*echo);
+    EXPECT_EQ(processes.readOutput(*echo), "");
 }
 
 TEST_F(PosixProcessesTest, ShellCommandRunsDetachedInTheStationFolder) {
