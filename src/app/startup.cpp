@@ -117,6 +117,8 @@ void Startup(Station& station) {
         // FastFailover checks every second.
         DefineTimer(station, TimerName::SourceCheck, SourceCheckPeriodMs(s));
         station.timers.start(TimerName::SourceCheck);
+        // The stream under test and its player are listened to all the time.
+        station.timers.start(TimerName::AirMonitor);
     }
     if (s.Tallyway) {
         LoadPendingReports(station);

@@ -13,6 +13,7 @@
 #include "metadata/weather.h"
 #include "schedule/event_tick.h"
 #include "schedule/next_event.h"
+#include "sources/air_monitor.h"
 #include "sources/health_check.h"
 #include "sources/on_air.h"
 #include "sources/watchdog.h"
@@ -29,7 +30,7 @@ struct TimerSpec {
 };
 
 // Every timer of the main window. The startup decides which of them run.
-inline constexpr std::array<TimerSpec, 16> kMainWindowTimers{{
+inline constexpr std::array<TimerSpec, 17> kMainWindowTimers{{
     {TimerName::UptimeDisplayUpdate, 1000, tmrUptimeDisplayUpdate_Timer},
     {TimerName::Counter, 1000, tmrCounter_Timer},
     {TimerName::ClockandEventCheck, 100, tmrClockandEventCheck_Timer},
@@ -46,6 +47,7 @@ inline constexpr std::array<TimerSpec, 16> kMainWindowTimers{{
     {TimerName::CheckFile, 1000, tmrCheckFile_Timer},
     {TimerName::SwitchOverlap, kOverlapTickMs, tmrSwitchOverlap_Timer},
     {TimerName::ReportSourceList, 1, tmrReportSourceList_Timer},
+    {TimerName::AirMonitor, kAirMonitorTickMs, tmrAirMonitor_Timer},
 }};
 
 // The period of a main-window timer; 0 for a name not in the table.

@@ -17,10 +17,12 @@ inline constexpr std::array<std::string_view, 7> kSwitchCauseNames = {
 // The failover of the selected source, step by step: Normal; Suspect after
 // one failed check; Failover once a second one failed (the backup stands in
 // and the selected source is tested until it passes); Returning once it
-// passed, until the switch back has been made.
-enum class FailoverState { Normal, Suspect, Failover, Returning };
-inline constexpr std::array<std::string_view, 4> kFailoverStateNames = {"normal", "suspect", "failover",
-                                                                        "returning"};
+// passed, until the switch back has been made; LastResort while the backup
+// fails too, or there is none (LastResortFile plays until the backup or the
+// selected source passes).
+enum class FailoverState { Normal, Suspect, Failover, Returning, LastResort };
+inline constexpr std::array<std::string_view, 5> kFailoverStateNames = {"normal", "suspect", "failover",
+                                                                        "returning", "last resort"};
 
 // A source as the source list gave it when it was chosen.
 struct AirSource {
@@ -55,10 +57,15 @@ public:
     // then the backup is on air and this is the source to return to.
     const AirSource& selected() const { return selected_; }
     FailoverState failover() const { return failover_; }
-    // Whether the backup stands in for the selected source.
+    // Whether the backup (or the last resort) stands in for the selected source.
     bool failoverActive() const {
-        return failover_ == FailoverState::Failover || failover_ == FailoverState::Returning;
+        return failover_ == FailoverState::Failover || failover_ == FailoverState::Returning ||
+               failover_ == FailoverState::LastResort;
     }
+    // The backup (source 0) as the failover found it; no URL when there is none.
+    const AirSource& backup() const { return backup_; }
+    // Whether the last resort file plays.
+    bool lastResortOnAir() const { return lastResort_ && !restartPending_; }
     // Failed checks in a row of the source under test (counted up to 3).
     int16_t LinkFailCount() const { return failedChecks_; }
     // The source a pending restart brings back; -1 when none is pending.
@@ -78,6 +85,9 @@ private:
     AirSource selected_;
     FailoverState failover_ = FailoverState::Normal;
     int16_t failedChecks_ = 0;
+    AirSource backup_;
+    int16_t backupFailures_ = 0;
+    bool lastResort_ = false;  // source_ is the last resort file
     // The number text of the last switch refused for want of a playable URL,
     // until a switch goes through: it is logged once, not at every tick.
     std::optional<std::string> refused_;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/air_state.h"
 #include "core/console_model.h"
 #include "core/on_air.h"
 #include "core/schedule_state.h"
@@ -27,6 +28,9 @@ struct StationOptions {
     std::string airUrl = "http://air.radiotime.com";
     std::string weatherUrl = "http://api.openweathermap.org";
     std::string apiBind;  // the API's listening address; empty: every interface
+    // The stream monitor program (brackenfield-monitor); app/ finds it beside
+    // the program.
+    std::string monitorProgram = "brackenfield-monitor";
 };
 
 // What the station reaches the outside world through. The real program
@@ -73,6 +77,7 @@ struct Station : Platform {
     StationState state;
     OnAirRecord onAir;
     ScheduleState schedule;
+    AirState air;
     ConsoleModel console;
     ApiServerModel api;
     ManagementRuns management;

@@ -37,6 +37,8 @@ public:
     virtual void titleChanged(std::string_view) {}
     // No player ran: the source is started again.
     virtual void playerRestarted(const AirSource&) {}
+    // The backup failed too, or there is none: the last resort file plays.
+    virtual void lastResort(const AirSource&) {}
 };
 
 // A listener that does nothing, for a station nobody listens to.

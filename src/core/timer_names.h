@@ -27,6 +27,9 @@ inline constexpr std::string_view SwitchOverlap = "tmrSwitchOverlap";
 // The source list report after a switch, once the switch's caller is done.
 inline constexpr std::string_view ReportSourceList = "tmrReportSourceList";
 
+// The air monitor: what the station hears of its streams and players.
+inline constexpr std::string_view AirMonitor = "tmrAirMonitor";
+
 // The operator's event command, one event at a time.
 inline constexpr std::string_view EventHooks = "tmrEventHooks";
 

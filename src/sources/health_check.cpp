@@ -5,6 +5,7 @@
 #include "core/station.h"
 #include "core/station_log.h"
 #include "core/time_format.h"
+#include "sources/air_monitor.h"
 #include "sources/on_air.h"
 
 namespace bf {
@@ -91,6 +92,25 @@ int SourceCheckTimeoutMs(const StationState& state) {
     return Fast(state) ? kFastSourceCheckTimeoutMs : kSourceCheckTimeoutMs;
 }
 
+namespace {
+
+// The backup on air during a failover is heard too: it may fail in turn.
+void HearBackup(Station& station) {
+    const OnAirRecord& onAir = station.onAir;
+    if (!onAir.failoverActive() || onAir.backup().url.empty()) return;
+    const AirReading backup = HearSource(station, onAir.backup().url);
+    if (backup.sound == AirSound::Moving) BackupHeard(station, true, {});
+    if (backup.sound == AirSound::Stalled || backup.sound == AirSound::Dead ||
+        backup.sound == AirSound::Silent)
+        BackupHeard(station, false, StreamAddress(onAir.backup().url) + ": " + backup.why);
+}
+
+bool Fails(const AirReading& air) {
+    return air.sound == AirSound::Stalled || air.sound == AirSound::Dead || air.sound == AirSound::Silent;
+}
+
+}  // namespace
+
 void tmrSourceCheck_Timer(Station& station) {
     ConsoleModel& c = station.console;
     c.lblFailCheckTime.caption = FormatTime(station.clock.now());
@@ -99,6 +119,22 @@ void tmrSourceCheck_Timer(Station& station) {
     if (tested.number == -1) return;  // nothing has been on air yet
     const std::string address = StreamAddress(tested.url);
     c.lblFailURL.caption = address;
+    HearBackup(station);
+    const AirReading air = HearSource(station, tested.url);
+
+    // The fast mode listens to the stream all the time instead of asking
+    // the server every second: what its monitor hears is the verdict.
+    if (Fast(station.state) && station.air.monitorStarts) {
+        const Verdict verdict = air.sound == AirSound::Moving ? Verdict::Passed
+                                : Fails(air)                  ? Verdict::Failed
+                                                              : Verdict::None;
+        static constexpr HealthCheckResult kHeard[] = {HealthCheckResult::Passed, HealthCheckResult::Failed,
+                                                       HealthCheckResult::NoVerdict};
+        station.counters.countHealthCheck(kHeard[static_cast<int>(verdict)], 0, station.clock.now().epoch);
+        if (verdict == Verdict::Passed) CheckPassed(station, tested);
+        if (verdict == Verdict::Failed) CheckFailed(station, tested, address + ": " + air.why);
+        return;
+    }
 
     // An older check may still wait for its reply: it then gets none.
     if (station.InetTestURL.busy()) station.InetTestURL.cancel();
@@ -112,7 +148,15 @@ void tmrSourceCheck_Timer(Station& station) {
     if (result.error == HttpError::Cancelled || SourceUnderTest(station) != tested) return;
 
     if (!result.ok()) ShowError(station, result);
-    const Verdict verdict = VerdictOf(result, station.Inet1.busy());
+    Verdict verdict = VerdictOf(result, station.Inet1.busy());
+    // A server that answers while its stream stands still, or is silent,
+    // fails all the same.
+    std::string why = result.ok() ? "HTTP " + std::to_string(result.status) : result.errorText;
+    const AirReading heard = HearSource(station, tested.url);
+    if (verdict != Verdict::Failed && Fails(heard)) {
+        verdict = Verdict::Failed;
+        why = heard.why;
+    }
     static constexpr HealthCheckResult kCounted[] = {HealthCheckResult::Passed, HealthCheckResult::Failed,
                                                      HealthCheckResult::NoVerdict};
     station.counters.countHealthCheck(kCounted[static_cast<int>(verdict)], waited, station.clock.now().epoch);
@@ -121,9 +165,7 @@ void tmrSourceCheck_Timer(Station& station) {
             CheckPassed(station, tested);
             break;
         case Verdict::Failed:
-            CheckFailed(
-                station, tested,
-                address + ": " + (result.ok() ? "HTTP " + std::to_string(result.status) : result.errorText));
+            CheckFailed(station, tested, address + ": " + why);
             break;
         case Verdict::None:
             break;

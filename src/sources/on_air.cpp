@@ -76,6 +76,7 @@ struct OnAirWriter {
         station.timers.start(TimerName::SwitchOverlap);
 
         r.source_ = SourceOf(number, *entry);
+        r.lastResort_ = false;
         r.slot_ = newSlot;
         r.cause_ = cause;
         r.since_ = station.clock.now().epoch;
@@ -116,7 +117,8 @@ struct OnAirWriter {
             // The backup stays until the chosen source passes its check.
             r.refused_.reset();
             r.selected_ = SourceOf(number, *entry);
-            NewCount(r, FailoverState::Failover);
+            NewCount(r, r.failover_ == FailoverState::LastResort ? FailoverState::LastResort
+                                                                 : FailoverState::Failover);
             return true;
         }
         const AirSource chosen = SourceOf(number, *entry);
@@ -151,6 +153,9 @@ struct OnAirWriter {
         OnAirRecord& r = Of(station);
         r.failover_ = FailoverState::Failover;
         r.selected_ = failed;
+        const std::optional<SourceEntry> backup = Playable(station, "0");
+        r.backup_ = backup ? SourceOf("0", *backup) : AirSource{};
+        r.backupFailures_ = 0;
         // What was received is no longer on air.
         station.console.lblRXmetadata.caption = station.state.DefaultStrapline;
         station.state.RXmetadata = station.state.DefaultStrapline;
@@ -165,7 +170,8 @@ struct OnAirWriter {
         if (tested != SourceUnderTest(station)) return;
         r.failedChecks_ = 0;
         if (r.failover_ == FailoverState::Suspect) r.failover_ = FailoverState::Normal;
-        if (r.failover_ == FailoverState::Failover) r.failover_ = FailoverState::Returning;
+        if (r.failover_ == FailoverState::Failover || r.failover_ == FailoverState::LastResort)
+            r.failover_ = FailoverState::Returning;
     }
 
     static void Automatic(Station& station, int16_t startChoice) {
@@ -173,10 +179,17 @@ struct OnAirWriter {
         const std::string backup = "0";
         switch (r.failover_) {
             case FailoverState::Failover:
-                if (r.source_.number != 0 || !r.everOnAir())
+                // Without a backup the last resort stands in at once.
+                if (r.backup_.url.empty() && !station.state.LastResortFile.empty()) {
+                    EnterLastResort(station, "there is no backup");
+                } else if (r.source_.number != 0 || r.lastResort_ || !r.everOnAir()) {
                     Switch(station, backup, SwitchCause::Failover);
-                else if (r.restartPending_)
+                } else if (r.restartPending_) {
                     Switch(station, backup, SwitchCause::Restart);
+                }
+                return;
+            case FailoverState::LastResort:
+                if (!r.lastResort_ || r.restartPending_) PlayLastResort(station);
                 return;
             case FailoverState::Returning:
                 Switch(station, std::to_string(r.selected_.number), SwitchCause::Return);
@@ -189,6 +202,50 @@ struct OnAirWriter {
                     Switch(station, std::to_string(r.source_.number), SwitchCause::Restart);
                 return;
         }
+    }
+
+    // The backup on air (or, in the last resort, the backup's stream) was
+    // heard: its second failure in a row brings on the last resort, a pass
+    // during the last resort brings the backup back.
+    static void BackupHeard(Station& station, bool passed, std::string_view why) {
+        OnAirRecord& r = Of(station);
+        if (r.failover_ == FailoverState::LastResort) {
+            if (passed && !r.backup_.url.empty()) r.failover_ = FailoverState::Failover;
+            return;
+        }
+        if (r.failover_ != FailoverState::Failover || r.source_.number != 0) return;
+        r.backupFailures_ = passed ? 0 : static_cast<int16_t>(std::min(r.backupFailures_ + 1, 3));
+        if (r.backupFailures_ == 2 && !station.state.LastResortFile.empty())
+            EnterLastResort(station, "the backup failed too: " + std::string(why));
+    }
+
+    static void EnterLastResort(Station& station, const std::string& why) {
+        OnAirRecord& r = Of(station);
+        r.failover_ = FailoverState::LastResort;
+        AddToAirLog(station, "  SYS - LAST RESORT: " + why.substr(0, 120), LogPriority::Warning);
+    }
+
+    // The last resort file, in a loop, on the other slot; the old player
+    // stops once it plays, as at every switch.
+    static void PlayLastResort(Station& station) {
+        OnAirRecord& r = Of(station);
+        const std::string& file = station.state.LastResortFile;
+        const AirSource from = r.restartPending_ || r.slot_ == 0 ? AirSource{} : r.source_;
+        const int16_t newSlot = r.slot_ == 1 ? 2 : 1;
+        if (r.overlapSlot_ == newSlot) StopPlayer(station, newSlot);
+        StartPlayer(station, newSlot, file, PlayerInput::LoopedFile);
+        r.overlapSlot_ = newSlot == 1 ? 2 : 1;
+        r.overlapStarted_ = station.clock.monotonicSeconds();
+        station.timers.start(TimerName::SwitchOverlap);
+        r.source_ = AirSource{-1, "LAST RESORT", file};
+        r.lastResort_ = true;
+        r.slot_ = newSlot;
+        r.cause_ = SwitchCause::Failover;
+        r.since_ = station.clock.now().epoch;
+        r.restartPending_ = false;
+        Show(station);
+        station.listener->switched({from, r.source_, newSlot, SwitchCause::Failover});
+        station.listener->lastResort(r.source_);
     }
 
     static void Restart(Station& station) {
@@ -206,6 +263,7 @@ struct OnAirWriter {
         const std::optional<SourceEntry> entry = Playable(station, number);
         const AirSource from = r.restartPending_ ? AirSource{} : r.source_;
         if (entry) r.source_ = SourceOf(number, *entry);
+        r.lastResort_ = false;
 
         StopAll(station);
         for (const char* name : {"mplayer.log", "metadata.txt", "metaextra.txt"})
@@ -290,6 +348,10 @@ bool RestartFromScratch(Station& station) {
 
 void StopAllPlayers(Station& station) {
     OnAirWriter::StopAll(station);
+}
+
+void BackupHeard(Station& station, bool passed, std::string_view why) {
+    OnAirWriter::BackupHeard(station, passed, why);
 }
 
 void tmrSwitchOverlap_Timer(Station& station) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "core/on_air.h"
@@ -51,6 +52,12 @@ AirSource SourceUnderTest(const Station& station);
 // a failover asks for the return.
 void SourceCheckFailed(Station& station, const AirSource& tested, std::string_view reason);
 void SourceCheckPassed(Station& station, const AirSource& tested);
+
+// During a failover, the backup on air was heard to fail or to pass (the
+// air monitor's verdict). Its second failure in a row brings on the
+// LastResortFile, if there is one; a pass during the last resort brings the
+// backup back.
+void BackupHeard(Station& station, bool passed, std::string_view why);
 
 // The watchdog found no player running: the source on air is started again
 // by the next event tick.

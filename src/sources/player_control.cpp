@@ -36,14 +36,23 @@ std::vector<std::string> SplitAtBlanks(const std::string& text) {
 
 }  // namespace
 
-void StartPlayer(Station& station, int slot, const std::string& url) {
+void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind) {
     const std::string name = PlayerName(slot);
     if (name.empty()) return;
-    std::vector<std::string> args = SplitAtBlanks(url);
+    std::vector<std::string> args =
+        kind == PlayerInput::Url ? SplitAtBlanks(input) : std::vector<std::string>{"-loop", "0", input};
     args.push_back("-quiet");
     // Without a console window of its own the player would read end-of-file
     // on its input and fill its log with status lines.
     args.push_back("-noconsolecontrols");
+    // The count of audio blocks the player passes on tells whether it plays
+    // (a relative name: ":" would end the filter's file name). The last
+    // run's count would mislead: it goes.
+    RemoveFile(station.file(name + ".export"));
+    if (station.state.CheckSource) {
+        args.push_back("-af-add");
+        args.push_back("export=" + name + ".export:512");
+    }
     // The slot's last run keeps its words (why it ended) beside the new log.
     std::error_code ec;
     std::filesystem::rename(station.file(name + ".log"), station.file(name + ".log.1"), ec);

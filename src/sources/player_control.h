@@ -10,7 +10,13 @@ struct Station;
 // for a slot that does not exist.
 std::string PlayerName(int slot);
 
-void StartPlayer(Station& station, int slot, const std::string& url);
+// What a player is given: a source's URL (split at blanks, as an unquoted
+// command line would), or a file to play in a loop.
+enum class PlayerInput { Url, LoopedFile };
+
+// Starts the slot's player; with the health check on, its sound output is
+// counted into mplayerN.export (see the air monitor).
+void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind = PlayerInput::Url);
 void StopPlayer(Station& station, int slot);
 void StopPlayers(Station& station);
 

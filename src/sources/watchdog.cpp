@@ -22,6 +22,18 @@ std::optional<bool> IsProcessRunning(Station& station, const std::string& imageN
     return station.processes.isRunning(imageName);
 }
 
+void RestartPlayer(Station& station, std::string_view why) {
+    const int16_t source = station.onAir.source().number;
+    AddToAirLog(station, std::string(why), LogPriority::Warning);
+    RequestRestart(station);
+
+    // The request above stands even when the restart log cannot be written.
+    const LocalTime now = station.clock.now();
+    const std::string line = "RESTART " + FormatDateMDY(now) + " " + FormatTime(now) +
+                             " SOURCE:" + std::to_string(source) + "\r\n";
+    AppendToFile(station.file("error.log"), line);
+}
+
 void tmrCheckMplayerOK_Timer(Station& station) {
     const std::optional<bool> slot1 = IsProcessRunning(station, "mplayer1");
     const std::optional<bool> slot2 = IsProcessRunning(station, "mplayer2");
@@ -32,18 +44,10 @@ void tmrCheckMplayerOK_Timer(Station& station) {
     // Only a process table that says both players are gone asks for a
     // restart; an unreadable one leaves the decision to the next tick.
     if (!slot1 || !slot2) return;
-    const int16_t source = station.onAir.CurrentSource();
-    if (source == -1 || *slot1 || *slot2) return;
+    if (!station.onAir.everOnAir() || station.onAir.restartPending() || *slot1 || *slot2) return;
 
     StopAllPlayers(station);  // clears a half-ended player
-    AddToAirLog(station, "  SYS - RESTARTING MPLAYER - POSSIBLE NETWORK ISSUE");
-    RequestRestart(station);
-
-    // The request above stands even when the restart log cannot be written.
-    const LocalTime now = station.clock.now();
-    const std::string line = "RESTART " + FormatDateMDY(now) + " " + FormatTime(now) +
-                             " SOURCE:" + std::to_string(source) + "\r\n";
-    AppendToFile(station.file("error.log"), line);
+    RestartPlayer(station, "  SYS - RESTARTING MPLAYER - POSSIBLE NETWORK ISSUE");
 }
 
 }  // namespace bf

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ranges>
 #include <stdexcept>
 
 #include "app/event_hooks.h"
@@ -84,13 +85,14 @@ const Feature kFeatures[] = {
     {TimerName::ManagementDownload, "ManagementUpdate=5"}, {TimerName::AirUpdate, "AIRenable=1"},
     {TimerName::CheckForChanges, "CheckForChanges=1.4"}, {"API window", "APIallowed=1\r\nAPIKey="},
     {TimerName::Weather, "MetaWeather=1"}, {TimerName::SourceCheck, "CheckSource=1"},
+    {TimerName::AirMonitor, "CheckSource=1"},
     {TimerName::CheckFile, "Tallyway=1"}, {"lblFilterSystem", "FilterSystem=1"},
     {"", "ManagementUpdate=-3\nCheckForChanges=1.5\nAPIallowed=01\nAPIKey=k\nAIRenable=on\nMetaWeather=1.0\n"
          "CheckSource=yes\nTallyway= 1x\nFilterSystem=true\n"}};
 // clang-format on
 
 TEST(Startup, EachSettingTurnsOnItsOwnFeatureOnlyAtOneAndTheOtherTimersAlwaysRun) {
-    for (const auto& [chosen, setting] : kFeatures) {
+    for (const char* setting : kFeatures | std::views::values) {
         TestStation t;
         t.folder.write("brackenfield.ini", std::string("[Brackenfield]\r\n") + setting + "\r\n" + kOutgoing);
         Startup(*t);
@@ -104,7 +106,10 @@ TEST(Startup, EachSettingTurnsOnItsOwnFeatureOnlyAtOneAndTheOtherTimersAlwaysRun
                                   timer.name == TimerName::ReportSourceList;
             if (t.timers.running(timer.name) == optional) seen += std::string(timer.name) + " ";
         }
-        EXPECT_EQ(seen, chosen.empty() ? "" : std::string(chosen) + " ") << setting;
+        std::string expected;  // every feature the setting turns on
+        for (const auto& [name, turnedOnBy] : kFeatures)
+            if (turnedOnBy == std::string_view(setting) && !name.empty()) expected += std::string(name) + " ";
+        EXPECT_EQ(seen, expected) << setting;
     }
 }
 

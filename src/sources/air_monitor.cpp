@@ -1,0 +1,203 @@
+#include "sources/air_monitor.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "core/station.h"
+#include "core/station_log.h"
+#include "core/text_file.h"
+#include "sources/health_check.h"
+#include "sources/on_air.h"
+#include "sources/player_control.h"
+#include "sources/watchdog.h"
+
+namespace bf {
+
+namespace {
+
+// Bytes a monitor may leave without a line end before the rest is dropped.
+constexpr size_t kLongestLine = 256;
+
+double Now(const Station& station) {
+    return station.clock.monotonicSeconds();
+}
+
+StreamWatch* Find(AirState& air, std::string_view address) {
+    const auto it = std::ranges::find(air.watches, address, &StreamWatch::address);
+    return it == air.watches.end() ? nullptr : &*it;
+}
+
+const StreamWatch* Find(const AirState& air, std::string_view address) {
+    const auto it = std::ranges::find(air.watches, address, &StreamWatch::address);
+    return it == air.watches.end() ? nullptr : &*it;
+}
+
+// The streams to listen to: the one under test, and during a failover the
+// backup's too, which may fail in turn.
+std::vector<std::string> WantedAddresses(const Station& station) {
+    std::vector<std::string> wanted;
+    if (!WatchesAir(station) || !station.onAir.everOnAir()) return wanted;
+    const std::string tested = StreamAddress(SourceUnderTest(station).url);
+    if (!tested.empty()) wanted.push_back(tested);
+    if (station.onAir.failover() != FailoverState::Normal &&
+        station.onAir.failover() != FailoverState::Suspect) {
+        const std::string backup = StreamAddress(station.onAir.backup().url);
+        if (!backup.empty() && backup != tested) wanted.push_back(backup);
+    }
+    return wanted;
+}
+
+// One line of a monitor: "bytes=N peak=P rms=R", or "error: ..." before it
+// ends.
+void TakeLine(Station& station, StreamWatch& watch, std::string_view line) {
+    if (line.starts_with("error: ")) {
+        watch.ended = std::string(line.substr(7, 120));
+        return;
+    }
+    const size_t bytesAt = line.find("bytes=");
+    const size_t rmsAt = line.find(" rms=");
+    if (bytesAt != 0 || rmsAt == std::string_view::npos) return;
+    const long long bytes = std::strtoll(std::string(line.substr(6)).c_str(), nullptr, 10);
+    const double level = std::strtod(std::string(line.substr(rmsAt + 5)).c_str(), nullptr);
+    const double now = Now(station);
+    if (bytes > watch.bytes) watch.moved = now;
+    watch.bytes = bytes;
+    watch.level = level;
+    if (level >= station.state.SilenceLevel)
+        watch.quietSince = 0;
+    else if (watch.quietSince == 0)
+        watch.quietSince = now;
+}
+
+void Listen(Station& station, StreamWatch& watch) {
+    const double now = Now(station);
+    if (watch.monitor) {
+        std::string text = watch.pending + station.processes.readOutput(*watch.monitor);
+        size_t from = 0;
+        for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', from)) {
+            TakeLine(station, watch, std::string_view(text).substr(from, end - from));
+            from = end + 1;
+        }
+        watch.pending = text.substr(from).substr(0, kLongestLine);
+        if (!station.processes.stillRunning(*watch.monitor)) {
+            station.processes.stopProgram(*watch.monitor);
+            watch.monitor.reset();
+            if (watch.ended.empty()) watch.ended = "the monitor ended";
+            watch.endedAt = now;
+        }
+    }
+    if (watch.monitor || now - watch.endedAt < kMonitorRestartSeconds) return;
+    // A new monitor starts from a connection of its own: its byte count
+    // starts again, its stall does not.
+    watch.monitor = station.processes.startProgram(station.options.monitorProgram, {watch.address}, true);
+    watch.monitorStarted = now;
+    watch.bytes = -1;
+    watch.pending.clear();
+    if (watch.monitor) {
+        watch.ended.clear();
+        station.air.monitorStarts = true;
+        return;
+    }
+    watch.ended = "the monitor " + station.options.monitorProgram + " cannot start";
+    watch.endedAt = now;
+    if (!station.air.monitorMissingLogged)
+        AddToAirLog(station,
+                    "  SYS - STREAM MONITOR " + station.options.monitorProgram.substr(0, 80) +
+                        " CANNOT START - STALLS AND SILENCE GO UNHEARD",
+                    LogPriority::Error);
+    station.air.monitorMissingLogged = true;
+}
+
+// A player that plays but whose sound output stands still while its stream
+// flows is hung: it is started again. MPlayer's export filter counts the
+// audio blocks it passes on in mplayerN.export, a 64-bit count after 8 bytes.
+void WatchPlayer(Station& station) {
+    const OnAirRecord& onAir = station.onAir;
+    const int slot = onAir.CurrentMplayer();
+    if (slot < 1 || slot > 2 || onAir.restartPending()) return;
+    PlayerProgress& progress = station.air.players[static_cast<size_t>(slot)];
+    const double now = Now(station);
+    const std::optional<std::string> head = ReadFileHead(station.file(PlayerName(slot) + ".export"), 16);
+    if (!head || head->size() < 16) {
+        progress = PlayerProgress{false, std::nullopt, now};
+        return;
+    }
+    // The count means something once the player plays (then the start of its
+    // log is read no more).
+    if (!progress.playing && !PlayerHasStarted(station, slot)) return;
+    uint64_t blocks = 0;
+    std::memcpy(&blocks, head->data() + 8, sizeof blocks);
+    if (!progress.playing || progress.blocks != blocks) {
+        progress = PlayerProgress{true, blocks, now};
+        return;
+    }
+    if (now - progress.moved < kHungSeconds) return;
+    if (onAir.source().number >= 0 && HearSource(station, onAir.source().url).sound != AirSound::Moving)
+        return;
+    progress = PlayerProgress{false, std::nullopt, now};
+    RestartPlayer(station, "  SYS - PLAYER " + PlayerName(slot) + " HUNG (ITS SOUND STOOD STILL FOR " +
+                               std::to_string(static_cast<int>(kHungSeconds)) + " S) - RESTARTING");
+}
+
+}  // namespace
+
+bool WatchesAir(const Station& station) {
+    return station.state.CheckSource;
+}
+
+AirReading HearSource(const Station& station, std::string_view url) {
+    const StreamWatch* watch = Find(station.air, StreamAddress(url));
+    if (!watch || !station.air.monitorStarts) return {};
+    const double now = Now(station);
+    AirReading reading{AirSound::Unknown, {}, watch->level};
+    if (watch->moved != 0 && now - watch->moved <= kStallSeconds) {
+        const int silence = station.state.SilenceSeconds;
+        if (silence > 0 && watch->quietSince != 0 && now - watch->quietSince >= silence) {
+            reading.sound = AirSound::Silent;
+            reading.why = "silent for " + std::to_string(static_cast<int>(now - watch->quietSince)) + " s";
+        } else {
+            reading.sound = AirSound::Moving;
+        }
+        return reading;
+    }
+    if (!watch->ended.empty() && watch->moved == 0) {
+        reading.sound = AirSound::Dead;
+        reading.why = watch->ended;
+    } else if (watch->moved != 0 || now - watch->watchedSince >= kFirstAnswerSeconds) {
+        const double since = watch->moved != 0 ? watch->moved : watch->watchedSince;
+        reading.sound = AirSound::Stalled;
+        reading.why = "no audio for " + std::to_string(static_cast<int>(now - since)) + " s" +
+                      (watch->ended.empty() ? "" : " (" + watch->ended + ")");
+    }
+    return reading;
+}
+
+void tmrAirMonitor_Timer(Station& station) {
+    AirState& air = station.air;
+    const std::vector<std::string> wanted = WantedAddresses(station);
+    std::erase_if(air.watches, [&](StreamWatch& watch) {
+        if (std::ranges::find(wanted, watch.address) != wanted.end()) return false;
+        if (watch.monitor) station.processes.stopProgram(*watch.monitor);
+        return true;
+    });
+    for (const std::string& address : wanted) {
+        if (Find(air, address)) continue;
+        StreamWatch watch;
+        watch.address = address;
+        watch.watchedSince = Now(station);
+        watch.endedAt = -kMonitorRestartSeconds;
+        air.watches.push_back(std::move(watch));
+    }
+    for (StreamWatch& watch : air.watches) Listen(station, watch);
+    if (WatchesAir(station)) WatchPlayer(station);
+}
+
+void StopAirMonitors(Station& station) {
+    for (StreamWatch& watch : station.air.watches)
+        if (watch.monitor) station.processes.stopProgram(*watch.monitor);
+    station.air.watches.clear();
+}
+
+}  // namespace bf

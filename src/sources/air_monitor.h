@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace bf {
+
+struct Station;
+
+// What the station hears of a stream: its monitor program (one per watched
+// stream, brackenfield-monitor) reads it as a listener would and tells twice
+// a second how many bytes came and how loud they were.
+enum class AirSound { Unknown, Moving, Stalled, Silent, Dead };
+
+struct AirReading {
+    AirSound sound = AirSound::Unknown;
+    std::string why;  // for a stall, silence or a dead stream
+    double level = -120;
+};
+
+// A stream stalls when no byte came for this long; a newly watched one gets
+// kFirstAnswerSeconds for its first bytes (a slow server, redirects).
+inline constexpr double kStallSeconds = 3.0;
+inline constexpr double kFirstAnswerSeconds = 10.0;
+// A monitor that ended is started again after this long.
+inline constexpr double kMonitorRestartSeconds = 2.0;
+// A playing player whose sound output stands still this long while its
+// stream flows is hung.
+inline constexpr double kHungSeconds = 3.0;
+inline constexpr int kAirMonitorTickMs = 500;
+
+// Whether the station listens to the air: with the health check on.
+bool WatchesAir(const Station& station);
+
+// The stream of a source's URL as heard now; Unknown when it is not watched
+// or not yet heard.
+AirReading HearSource(const Station& station, std::string_view url);
+
+// Twice a second: watches the stream under test (and during a failover the
+// backup's), reads what the monitors tell, and restarts a player whose sound
+// output stands still while its stream flows.
+void tmrAirMonitor_Timer(Station& station);
+
+// Ends every monitor (the program ends).
+void StopAirMonitors(Station& station);
+
+}  // namespace bf
