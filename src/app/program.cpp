@@ -3,8 +3,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "app/startup.h"
@@ -27,13 +29,23 @@ extern "C" void OnTerminationSignal(int) {
     _exit(0);
 }
 
+// The stream monitor beside the program (the build folder, /usr/bin).
+StationOptions WithMonitor(StationOptions options) {
+    const std::filesystem::path beside =
+        std::filesystem::path(QCoreApplication::applicationDirPath().toStdString()) / "brackenfield-monitor";
+    std::error_code ec;
+    options.monitorProgram =
+        std::filesystem::exists(beside, ec) ? beside.string() : "/usr/bin/brackenfield-monitor";
+    return options;
+}
+
 }  // namespace
 
 Program::Program(const std::filesystem::path& workingFolder, const Options& options)
     : processes_(workingFolder),
       station_(Platform{clock_, processes_, timers_, InetTestURL_, Inet1_, InetAIR_, InetTallyway_,
                         InetWeather_, processStats_},
-               workingFolder, options.station),
+               workingFolder, WithMonitor(options.station)),
       window_(station_) {
     station_.listener = &reactions_;
     station_.quit = [] { EndAtOnce(); };

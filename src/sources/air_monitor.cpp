@@ -1,6 +1,7 @@
 #include "sources/air_monitor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -174,6 +175,31 @@ AirReading HearSource(const Station& station, std::string_view url) {
     return reading;
 }
 
+AirReading HearOnAir(const Station& station) {
+    return HearSource(station, station.onAir.source().url);
+}
+
+std::string AirInWords(const Station& station) {
+    if (!WatchesAir(station)) return "not listened to: the health check is off";
+    if (station.onAir.lastResortOnAir()) return "last resort playing";
+    const AirReading air = HearOnAir(station);
+    switch (air.sound) {
+        case AirSound::Moving:
+            return station.state.SilenceSeconds > 0
+                       ? "sound moving at " + std::to_string(std::lround(air.level)) + " dBFS"
+                       : "sound moving";
+        case AirSound::Stalled:
+            return "stalled: " + air.why;
+        case AirSound::Silent:
+            return air.why;
+        case AirSound::Dead:
+            return "no stream: " + air.why;
+        case AirSound::Unknown:
+            break;
+    }
+    return station.onAir.everOnAir() ? "listening" : "nothing on air yet";
+}
+
 void tmrAirMonitor_Timer(Station& station) {
     AirState& air = station.air;
     const std::vector<std::string> wanted = WantedAddresses(station);
@@ -192,6 +218,11 @@ void tmrAirMonitor_Timer(Station& station) {
     }
     for (StreamWatch& watch : air.watches) Listen(station, watch);
     if (WatchesAir(station)) WatchPlayer(station);
+    // The console's silence lamp tells only trouble.
+    const AirSound sound = HearOnAir(station).sound;
+    const bool trouble = sound == AirSound::Stalled || sound == AirSound::Silent || sound == AirSound::Dead ||
+                         station.onAir.lastResortOnAir();
+    station.console.lblSilence.caption = trouble ? AirInWords(station) : "";
 }
 
 void StopAirMonitors(Station& station) {

@@ -41,6 +41,13 @@ AirReading HearSource(const Station& station, std::string_view url);
 // output stands still while its stream flows.
 void tmrAirMonitor_Timer(Station& station);
 
+// The air as heard now, in words ("sound moving", "stalled: no audio for
+// 5 s", "last resort playing"), for the console and the status page.
+std::string AirInWords(const Station& station);
+
+// The reading of the source on air.
+AirReading HearOnAir(const Station& station);
+
 // Ends every monitor (the program ends).
 void StopAirMonitors(Station& station);
 

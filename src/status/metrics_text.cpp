@@ -9,6 +9,7 @@
 #include "core/station.h"
 #include "core/text_decode.h"
 #include "core/url_credentials.h"
+#include "sources/air_monitor.h"
 #include "status/status_json.h"
 
 namespace bf {
@@ -112,10 +113,22 @@ std::string MetricsText(const Station& station) {
     m.family("brackenfield_last_health_check_success_timestamp_seconds", "gauge",
              "When a health check last passed, in seconds since the Unix epoch; 0 before the first.");
     m.real("brackenfield_last_health_check_success_timestamp_seconds", n.lastCheckPassedTime);
-    m.family("brackenfield_player_running", "gauge",
-             "1 while the slot's player runs, as the watchdog last found it (every 15 s).");
-    m.sample("brackenfield_player_running", c.lblMplayer1.caption == "1" ? 1 : 0, "slot=\"1\"");
-    m.sample("brackenfield_player_running", c.lblMplayer2.caption == "2" ? 1 : 0, "slot=\"2\"");
+    m.family("brackenfield_player_running", "gauge", "1 while the slot's player runs.");
+    m.sample("brackenfield_player_running", station.processes.isRunning("mplayer1").value_or(false) ? 1 : 0,
+             "slot=\"1\"");
+    m.sample("brackenfield_player_running", station.processes.isRunning("mplayer2").value_or(false) ? 1 : 0,
+             "slot=\"2\"");
+    const AirReading air = HearOnAir(station);
+    m.family("brackenfield_stalled", "gauge", "1 while no audio comes from the stream on air.");
+    m.sample("brackenfield_stalled", air.sound == AirSound::Stalled || air.sound == AirSound::Dead ? 1 : 0);
+    m.family("brackenfield_silent", "gauge", "1 while the stream on air is silent (SilenceSeconds).");
+    m.sample("brackenfield_silent", air.sound == AirSound::Silent ? 1 : 0);
+    if (station.state.SilenceSeconds > 0) {
+        m.family("brackenfield_audio_level_dbfs", "gauge", "The RMS level of the stream on air, dBFS.");
+        m.sample("brackenfield_audio_level_dbfs", std::lround(air.level));
+    }
+    m.family("brackenfield_last_resort_active", "gauge", "1 while the last resort file plays.");
+    m.sample("brackenfield_last_resort_active", station.onAir.lastResortOnAir() ? 1 : 0);
     m.family("brackenfield_player_restarts_total", "counter", "Players restarted by the watchdog.");
     m.sample("brackenfield_player_restarts_total", Count(n.playerRestarts));
     m.family("brackenfield_switches_total", "counter", "Switches of the source on air, by cause.");

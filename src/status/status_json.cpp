@@ -1,11 +1,13 @@
 #include "status/status_json.h"
 
+#include <cmath>
 #include <cstdio>
 #include <span>
 
 #include "core/station.h"
 #include "core/text_decode.h"
 #include "core/time_format.h"
+#include "sources/air_monitor.h"
 
 namespace bf {
 
@@ -104,6 +106,7 @@ std::vector<StatusField> StatusFields(const Station& station) {
     const ConsoleModel& c = station.console;
     const StationCounters& n = station.counters;
     const OnAirRecord& onAir = station.onAir;
+    const AirReading air = HearOnAir(station);
     const LocalTime now = station.clock.now();
     auto caption = [](const Label& label) { return StatusValue(ToUtf8(label.caption)); };
     auto text = [](std::string_view bytes) { return StatusValue(ToUtf8(bytes)); };
@@ -131,10 +134,16 @@ std::vector<StatusField> StatusFields(const Station& station) {
         {"failover.lamp", text(CssColour(c.lblFail.backColour))},
         {"failover.tested_url", caption(c.lblFailURL)},
         {"failover.checked_at", caption(c.lblFailCheckTime)},
+        {"sound.state", text(AirInWords(station))},
+        {"sound.stalled", StatusValue(air.sound == AirSound::Stalled || air.sound == AirSound::Dead)},
+        {"sound.silent", StatusValue(air.sound == AirSound::Silent)},
+        {"sound.level_dbfs", number(std::lround(air.level))},
+        {"sound.last_resort", StatusValue(onAir.lastResortOnAir())},
         {"players.0.slot", number(1)},
-        {"players.0.running", StatusValue(c.lblMplayer1.caption == "1")},
+        // Asked of the process table now, not as the watchdog last saw it.
+        {"players.0.running", StatusValue(station.processes.isRunning("mplayer1").value_or(false))},
         {"players.1.slot", number(2)},
-        {"players.1.running", StatusValue(c.lblMplayer2.caption == "2")},
+        {"players.1.running", StatusValue(station.processes.isRunning("mplayer2").value_or(false))},
         {"player_restarts", number(static_cast<int64_t>(n.playerRestarts))},
         {"schedule.next", caption(c.lblNextEvent)},
         {"schedule.last", caption(c.lblLastEvent)},

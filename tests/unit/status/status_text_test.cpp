@@ -34,7 +34,7 @@ struct OnAirStation : TestStation {
         state().SystemRuntime = 100;
         station->counters.titleChangedAt = 40;
         c.lblStatus = Label("ON AIR", std::nullopt, Colour::Red);
-        c.lblMplayer2.caption = "2";
+        processes.running = {"mplayer2"};  // as the process table says now
         c.txtAIR = " 2026-12-06 12:00:01  SYS - B\r\n 2026-12-06 12:00:00  SYS - A\r\n";
         char letter = 'a';
         for (Label* label :
@@ -54,6 +54,8 @@ TEST(StatusJsonTest, IsTheWholeDocumentOfTheStationsValues) {
         R"("url":"http://two.example/a","slot":2,"status":"ON AIR","lamp":"#ff0000"},"now_playing":{"title":"c",)"
         R"("output":"d","extra":"WAITING FOR METADATA","seconds_since_change":60},"failover":{"active":true,)"
         R"("failed_checks":3,"status":"DISABLED","lamp":"","tested_url":"NONE","checked_at":"NO TIME"},)"
+        R"("sound":{"state":"not listened to: the health check is off","stalled":false,"silent":false,)"
+        R"("level_dbfs":-120,"last_resort":false},)"
         R"("players":[{"slot":1,"running":false},{"slot":2,"running":true}],"player_restarts":0,)"
         R"("schedule":{"next":"No Event Next","last":"No Previous Event"},"management":{"status":"n"},)"
         R"("billing":{"last_report":"e","response":"f","pending":2,"sent":0,"refused":0,"failed":0},)"

@@ -1,0 +1,155 @@
+#include "sources/air_monitor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+#include "core/timer_names.h"
+#include "schedule/event_tick.h"
+#include "sources/health_check.h"
+#include "sources/on_air.h"
+#include "test_station.h"
+
+namespace bf::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const std::string kOne = "http://one.example/live";
+const std::string kBackup = "http://backup.example/b";
+
+// What a monitor says at second t of the run for its stream; nullopt: nothing.
+using Script = std::function<std::optional<std::string>(double t, const std::string& address)>;
+
+// Bytes growing, at a level.
+std::string Flowing(double t, double level = -20) {
+    return "bytes=" + std::to_string(static_cast<long long>(t * 16000)) +
+           " peak=-3.0 rms=" + std::to_string(level);
+}
+
+// Source 1 on air with the health check on in the fast mode, the backup and
+// a last resort file at hand. Every half second the monitors speak as the
+// script says and the air monitor listens; every second the check and the
+// event tick run. What happened is noted with its second.
+struct Air : TestStation {
+    explicit Air(int silenceSeconds = 0) {
+        folder.write("sourcelist.ini", "0n:Backup\r\n0u:" + kBackup + "\r\n1n:One\r\n1u:" + kOne + "\r\n");
+        state().CheckSource = true;
+        state().FastFailover = true;
+        state().SilenceSeconds = static_cast<int16_t>(silenceSeconds);
+        state().LastResortFile = "/srv/loop.mp3";
+        processes.running = {"mplayer1"};
+        onAir(1);
+    }
+    // The monitor's number for an address: the last one started for it.
+    std::optional<int> monitorOf(const std::string& address) {
+        for (size_t i = processes.programLog.size(); i-- > 0;)
+            if (processes.programLog[i] == "brackenfield-monitor " + address) return static_cast<int>(i + 1);
+        return std::nullopt;
+    }
+    void run(double seconds, const Script& script) {
+        for (int half = 0; half < seconds * 2; ++half) {
+            clock.advance(0.5);
+            t += 0.5;
+            for (const std::string address : {kOne, kBackup}) {
+                const std::optional<int> pid = monitorOf(address);
+                if (!pid || !processes.programs.contains(*pid)) continue;
+                const std::optional<std::string> said = script(t, address);
+                if (!said) continue;
+                if (said->starts_with("error: ")) processes.programs.erase(*pid);
+                processes.output[*pid] += *said + "\n";
+            }
+            timers.fire(TimerName::AirMonitor);
+            if (half % 2 == 1) {
+                tmrSourceCheck_Timer(*station);
+                tmrCheckAndDoEvents_Timer(*station);
+                if (station->onAir.overlapSlot() != 0) endOverlap();
+            }
+            const std::string now(kFailoverStateNames[static_cast<size_t>(station->onAir.failover())]);
+            if (now != state_) happened.push_back(std::to_string(t).substr(0, 4) + " " + now);
+            state_ = now;
+        }
+    }
+    double t = 0;
+    std::string state_ = "normal";
+    Strings happened;
+};
+
+// The fast mode listens: a stream that stops, falls silent or cannot be
+// reached fails as a check does and the backup stands in within a few
+// seconds; a slow first answer is no failure; the source returns once it is
+// heard again.
+TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowStartDoesNot) {
+    // Until second 4 source 1 flows; then what the row says, until second 14; then it flows again.
+    const std::tuple<const char*, int, std::function<std::string(double)>, Strings> cases[] = {
+        {"flowing", 0, [](double t) { return Flowing(t); }, {}},
+        {"stalled", 0, [](double) { return Flowing(4); }, {"8.00 suspect", "9.00 failover", "15.0 normal"}},
+        {"silent",
+         3,
+         [](double t) { return Flowing(t, -90); },
+         {"8.00 suspect", "9.00 failover", "15.0 normal"}},
+        {"a refused connection",
+         0,
+         [](double) { return std::string("error: open: Connection refused"); },
+         {"8.00 suspect", "9.00 failover", "15.0 normal"}}};
+    for (const auto& [name, silence, during, expected] : cases) {
+        Air air(silence);
+        air.run(20, [&](double t, const std::string& address) -> std::optional<std::string> {
+            if (address == kBackup || t <= 4 || t > 14) return Flowing(t);
+            return during(t);
+        });
+        EXPECT_EQ(air.happened, expected) << name;
+    }
+    // A stream whose first bytes take 8 s is no failure.
+    Air slow;
+    slow.run(12, [](double t, const std::string&) -> std::optional<std::string> {
+        if (t < 8) return std::nullopt;
+        return Flowing(t);
+    });
+    EXPECT_EQ(slow.happened, Strings{});
+    EXPECT_EQ(HearOnAir(*slow).sound, AirSound::Moving);
+}
+
+// The backup fails too: the last resort file plays in a loop until the
+// backup is heard again; then the selected source returns.
+TEST(AirMonitorTest, WhenTheBackupFailsTooTheLastResortPlaysUntilTheBackupOrTheSourceIsHeard) {
+    Air air;
+    air.run(30, [](double t, const std::string& address) -> std::optional<std::string> {
+        if (address == kOne) return t <= 2 || t > 26 ? std::optional(Flowing(t)) : std::nullopt;
+        return t <= 8 || t > 18 ? std::optional(Flowing(t)) : std::nullopt;  // the backup from second 8 to 18
+    });
+    EXPECT_EQ(air.happened,
+              (Strings{"6.00 suspect", "7.00 failover", "13.0 last resort", "19.0 failover", "27.0 normal"}));
+    Strings loops;
+    for (const auto& start : air.processes.starts)
+        if (start.args.at(0) == "-loop") loops.push_back(start.args.at(2));
+    EXPECT_EQ(loops, Strings{"/srv/loop.mp3"});
+    EXPECT_EQ(CountOf(air.console().txtAIR, "  SYS - LAST RESORT: the backup failed too: " + kBackup), 1u);
+}
+
+// A player that plays but whose sound output stands still while its stream
+// flows is hung: it is started again, and logged.
+TEST(AirMonitorTest, APlayerWhoseSoundStandsStillWhileItsStreamFlowsIsRestarted) {
+    Air air;
+    air.folder.write("mplayer1.log", "Starting playback...\n");
+    uint64_t blocks = 0;
+    auto exportFile = [&] {
+        std::string head(16, '\0');
+        std::memcpy(head.data() + 8, &blocks, sizeof blocks);
+        air.folder.write("mplayer1.export", head);
+    };
+    air.run(3, [&](double t, const std::string&) {
+        ++blocks;
+        exportFile();
+        return std::optional(Flowing(t));
+    });
+    EXPECT_FALSE(air->onAir.restartPending());
+    air.run(4.5, [](double t, const std::string&) { return std::optional(Flowing(t + 3)); });
+    EXPECT_EQ(CountOf(air.console().txtAIR, "  SYS - PLAYER mplayer1 HUNG (ITS SOUND STOOD STILL FOR 3 S)"),
+              1u);
+    EXPECT_EQ(air.folder.read("error.log").substr(0, 8), "RESTART ");
+}
+
+}  // namespace
+}  // namespace bf::test
