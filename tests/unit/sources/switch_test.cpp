@@ -202,9 +202,10 @@ TEST(ManualSwitchTest, ForceSourceRestartsTheSourceOnAirOnSlotOneFromScratchAndR
     cmdForceSource_Click(*t);
 
     // With the health check on, the player counts the sound it passes on.
-    EXPECT_EQ(t.processes.log, (Strings{"kill mplayer1", "kill mplayer2",
-                                        "start mplayer1 http://backup.example/b -quiet -noconsolecontrols -af-add "
-                                        "export=mplayer1.export:512"}));
+    EXPECT_EQ(t.processes.log,
+              (Strings{"kill mplayer1", "kill mplayer2",
+                       "start mplayer1 http://backup.example/b -quiet -noconsolecontrols -af-add "
+                       "export=mplayer1.export:512"}));
     for (const char* f : files) EXPECT_FALSE(t.folder.exists(f)) << f;
     EXPECT_EQ(t.folder.read("mplayer1.log.1"), "x");  // the last run's words kept
     EXPECT_EQ(Items(*t,
