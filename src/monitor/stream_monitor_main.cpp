@@ -27,11 +27,20 @@ namespace {
 
 constexpr double kReportSeconds = 0.5;
 constexpr double kSilenceDb = -120.0;
+// Opening the stream (connection, headers, the first frames) may take this
+// long: a server that sends a header without end is given up.
+constexpr double kOpenSeconds = 10.0;
 
 double Now() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
+
+// While the stream opens, a deadline; then none (a stall ends the read by
+// rw_timeout).
+double openDeadline = 0;
+
+int Interrupt(void*) { return openDeadline != 0 && Now() > openDeadline ? 1 : 0; }
 
 int Fail(const char* what, int error) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -104,17 +113,26 @@ int main(int argc, char* argv[]) {
     av_dict_set(&options, "rw_timeout", "5000000", 0);  // microseconds without a byte
     av_dict_set(&options, "timeout", "10000000", 0);
     av_dict_set(&options, "probesize", "32768", 0);
+    av_dict_set(&options, "formatprobesize", "32768", 0);
     av_dict_set(&options, "reconnect", "0", 0);
     av_dict_set(&options, "user_agent", "brackenfield-monitor", 0);
-    AVFormatContext* input = nullptr;
+    AVFormatContext* input = avformat_alloc_context();
+    if (!input) return Fail("memory", AVERROR(ENOMEM));
+    input->interrupt_callback = AVIOInterruptCB{Interrupt, nullptr};
+    openDeadline = Now() + kOpenSeconds;
     int error = avformat_open_input(&input, argv[1], nullptr, &options);
     av_dict_free(&options);
     if (error < 0) return Fail("open", error);
     std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> inputOwner(
         input, [](AVFormatContext* c) { avformat_close_input(&c); });
-    input->max_analyze_duration = 2 * AV_TIME_BASE;
-    if ((error = avformat_find_stream_info(input, nullptr)) < 0) return Fail("stream info", error);
-    const int stream = av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    // An MP3 or AAC stream names its codec in its first frame; only a stream
+    // that does not is probed further (which reads seconds of it).
+    int stream = av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (stream < 0 || input->streams[stream]->codecpar->sample_rate == 0) {
+        input->max_analyze_duration = 2 * AV_TIME_BASE;
+        if ((error = avformat_find_stream_info(input, nullptr)) < 0) return Fail("stream info", error);
+        stream = av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    }
     if (stream < 0) return Fail("no audio", stream);
 
     const AVCodecParameters* parameters = input->streams[stream]->codecpar;
@@ -129,6 +147,7 @@ int main(int argc, char* argv[]) {
         return Fail("decoder", error ? error : AVERROR(ENOMEM));
     decoder->thread_count = 1;
     if ((error = avcodec_open2(decoder.get(), codec, nullptr)) < 0) return Fail("decoder", error);
+    openDeadline = 0;
 
     std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(av_packet_alloc(),
                                                           [](AVPacket* p) { av_packet_free(&p); });

@@ -1,0 +1,85 @@
+"""A stand-in stream server in front of an Icecast mount, which can behave as real servers do when they go wrong: stall
+(keep every connection, send nothing), answer with an old server's "ICY 200 OK" status line, or send a header line
+without end."""
+
+import socket
+import threading
+
+from .local import free_port
+
+RELAY, ICY, ENDLESS_HEADER = "relay", "icy", "endless header"
+
+
+class StreamStandIn:
+    def __init__(self, upstream_url, mode=RELAY):
+        self.upstream, self.mode = upstream_url, mode
+        self.flowing = threading.Event()
+        self.flowing.set()
+        self.closing = False
+        self.port = free_port()
+        self.listener = socket.create_server(("127.0.0.1", self.port))
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def url(self, path="/"):
+        return f"http://127.0.0.1:{self.port}{path}"
+
+    def stall(self):
+        """Keeps every connection and new ones, and sends nothing more."""
+        self.flowing.clear()
+
+    def resume(self):
+        self.flowing.set()
+
+    def close(self):
+        self.closing = True
+        self.flowing.set()
+        self.listener.close()
+
+    def _accept(self):
+        while not self.closing:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            threading.Thread(target=self._serve, args=(client,), daemon=True).start()
+
+    def _serve(self, client):
+        with client:
+            try:
+                request = b""
+                while b"\r\n\r\n" not in request and len(request) < 16384:
+                    chunk = client.recv(4096)
+                    if not chunk:
+                        return
+                    request += chunk
+                if self.mode == ENDLESS_HEADER:
+                    client.sendall(b"HTTP/1.0 200 OK\r\nX-Without-End: ")
+                    while not self.closing:
+                        client.sendall(b"a" * 65536)
+                status = b"ICY 200 OK" if self.mode == ICY else b"HTTP/1.0 200 OK"
+                client.sendall(status + b"\r\nContent-Type: audio/mpeg\r\nicy-name: Rig Stand-in\r\n"
+                               b"icy-br: 128\r\n\r\n")
+                self._relay(client)
+            except OSError:
+                return
+
+    def _relay(self, client):
+        host_port, _, path = self.upstream.removeprefix("http://").partition("/")
+        host, _, port = host_port.partition(":")
+        with socket.create_connection((host, int(port)), timeout=10) as upstream:
+            upstream.sendall(f"GET /{path} HTTP/1.0\r\nHost: {host_port}\r\n\r\n".encode())
+            head = b""
+            while b"\r\n\r\n" not in head:
+                chunk = upstream.recv(4096)
+                if not chunk:
+                    return
+                head += chunk
+            body = head.split(b"\r\n\r\n", 1)[1]
+            while not self.closing:
+                if body:
+                    client.sendall(body)
+                # A stall keeps both connections and lets nothing through.
+                self.flowing.wait()
+                body = upstream.recv(16384)
+                if not body:
+                    return
