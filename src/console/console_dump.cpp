@@ -5,6 +5,7 @@
 #include "core/run_handler.h"
 #include "core/station.h"
 #include "core/text_file.h"
+#include "sources/air_monitor.h"
 
 namespace bf {
 
@@ -72,6 +73,7 @@ std::string DumpConsole(const Station& station) {
     Item(out, "LinkStoredSource", onAir.selected().url);
     Item(out, "Failover", kFailoverStateNames[static_cast<size_t>(onAir.failover())]);
     Number(out, "OverlapSlot", long{onAir.overlapSlot()});
+    Item(out, "Air", AirInWords(station));
     Item(out, "NextEvent",
          EntryForm(station.schedule.next ? std::optional(station.schedule.next->entry) : std::nullopt));
     Item(out, "LastEvent",

@@ -40,7 +40,9 @@ double Now() {
 // rw_timeout).
 double openDeadline = 0;
 
-int Interrupt(void*) { return openDeadline != 0 && Now() > openDeadline ? 1 : 0; }
+int Interrupt(void*) {
+    return openDeadline != 0 && Now() > openDeadline ? 1 : 0;
+}
 
 int Fail(const char* what, int error) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};

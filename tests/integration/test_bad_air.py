@@ -1,0 +1,101 @@
+"""Bad air: what a station hears, not only whether servers answer. With the fast health check and silence detection,
+the real program on real MPlayer and Icecast meets a stream that stalls while its server keeps the connection, a mount
+fed digital silence, an old server that answers "ICY 200 OK", a server that sends a header without end, and then the
+backup dying too: each is replaced by the backup (or the last resort file) and everything comes back. The program's
+memory stays bounded. Only the order of events is asserted."""
+
+import subprocess
+import urllib.request
+
+import rig
+
+KEY = "rigapikey"
+WAIT = 60  # a failover or return: seconds of detection and a player's start, on a loaded machine
+
+
+def set_source(station, number):
+    with urllib.request.urlopen(f"http://127.0.0.1:{station.api_port}/api/setcurrent.php?id={KEY}{number}",
+                                timeout=15) as reply:
+        return reply.read()
+
+
+def rss_kib(station):
+    for line in open(f"/proc/{station.proc.pid}/status"):
+        if line.startswith("VmRSS:"):
+            return int(line.split()[1])
+    return 0
+
+
+def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
+    live, spare = icecast_pair
+    live.add_feed("/quiet", frequency=0, name="Rig Quiet")
+    relay = rig.StreamStandIn(live.url("/one"))
+    old = rig.StreamStandIn(live.url("/two"), rig.ICY)
+    endless = rig.StreamStandIn(live.url("/one"), rig.ENDLESS_HEADER)
+    sources = {0: {"n": "Rig Backup", "u": spare.url("/backup")}, 1: {"n": "Relay", "u": relay.url("/one")},
+               2: {"n": "Quiet", "u": live.url("/quiet")}, 3: {"n": "Old Server", "u": old.url("/")},
+               4: {"n": "Endless", "u": endless.url("/")}}
+    today = rig.Today(span=600)
+    station = make_station(settings={"CheckSource": "1", "FastFailover": "1", "SilenceSeconds": "4",
+                                     "LastResortFile": "loop.mp3", "APIallowed": "1", "APIKey": KEY},
+                           sources=sources, schedule=[today.entry(0, 1)], api_port=rig.free_port())
+    subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i", "sine=frequency=880:duration=5",
+                    "-c:a", "libmp3lame", str(station.folder.file("loop.mp3"))], check=True)
+
+    def on_air(number, state="normal"):
+        return lambda d: (d.get("CurrentSource"), d.get("Failover")) == (str(number), state)
+
+    def failed_over(source, reason):
+        station.wait_dump(on_air(0, "failover"), WAIT, f"the backup for source {source}")
+        assert any(m.startswith(f"  SYS - FAILOVER: SOURCE {source} ") and reason in m
+                   for m in rig.air_messages(station.dump())), rig.air_messages(station.dump())[:5]
+
+    def heard():
+        return lambda d: d["Air"].startswith("sound moving")
+
+    try:
+        station.wait_dump(on_air(1), 20, "the relay on air")
+        station.wait_dump(heard(), 20, "the relay heard")
+
+        # The relay's upstream hangs: the server keeps the connection and sends nothing.
+        relay.stall()
+        failed_over(1, "no audio for")
+        relay.resume()
+        station.wait_dump(on_air(1), WAIT, "the relay back")
+        station.wait_dump(heard(), 20, "the relay heard again")
+
+        # A mount fed digital silence.
+        assert set_source(station, 2).endswith(b"Source: 2\r\nOK\r\n")
+        failed_over(2, "silent for")
+
+        # During the failover an old server is chosen: it answers "ICY 200 OK"
+        # and goes on air once it is heard.
+        set_source(station, 3)
+        station.wait_dump(on_air(3), WAIT, "the old server on air")
+        station.wait_dump(heard(), 20, "the old server heard")
+        rig.wait_for(lambda: rig.player_log_has(station, int(station.dump()["CurrentMplayer"]),
+                                                "Starting playback..."), 20, "the old server playing")
+
+        # A server that sends a header without end: no audio, and the station
+        # does not grow.
+        set_source(station, 4)
+        failed_over(4, "")
+        assert rss_kib(station) < 100 * 1024
+
+        # The backup dies too: the last resort file plays in a loop.
+        spare.feeds["/backup"].stop()
+        station.wait_dump(lambda d: d["Failover"] == "last resort" and d["lblStudio"] == "LAST RESORT", WAIT,
+                          "the last resort")
+        rig.wait_for(lambda: rig.player_log_has(station, int(station.dump()["CurrentMplayer"]),
+                                                "Playing loop.mp3."), 20, "the last resort playing")
+
+        # Everything comes back: the backup, then the relay chosen by the API.
+        spare.feeds["/backup"].start()
+        station.wait_dump(on_air(0, "failover"), WAIT, "the backup back")
+        set_source(station, 1)
+        station.wait_dump(on_air(1), WAIT, "the relay back on air")
+        assert rss_kib(station) < 100 * 1024
+    finally:
+        for standin in (relay, old, endless):
+            standin.close()
+        spare.feeds["/backup"].start()
