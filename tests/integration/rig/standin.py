@@ -11,8 +11,8 @@ RELAY, ICY, ENDLESS_HEADER = "relay", "icy", "endless header"
 
 
 class StreamStandIn:
-    def __init__(self, upstream_url, mode=RELAY):
-        self.upstream, self.mode = upstream_url, mode
+    def __init__(self, upstream_url, mode=RELAY, name="Rig Stand-in"):
+        self.upstream, self.mode, self.name = upstream_url, mode, name
         self.flowing = threading.Event()
         self.flowing.set()
         self.closing = False
@@ -57,8 +57,8 @@ class StreamStandIn:
                     while not self.closing:
                         client.sendall(b"a" * 65536)
                 status = b"ICY 200 OK" if self.mode == ICY else b"HTTP/1.0 200 OK"
-                client.sendall(status + b"\r\nContent-Type: audio/mpeg\r\nicy-name: Rig Stand-in\r\n"
-                               b"icy-br: 128\r\n\r\n")
+                client.sendall(status + b"\r\nContent-Type: audio/mpeg\r\nicy-name: " + self.name.encode() +
+                               b"\r\nicy-br: 128\r\n\r\n")
                 self._relay(client)
             except OSError:
                 return
