@@ -1,15 +1,19 @@
 #include "app/program.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
 
 #include "app/startup.h"
+#include "core/station_log.h"
 #include "sources/player_control.h"
 #include "status/status_server.h"
 
@@ -25,8 +29,33 @@ namespace {
     std::_Exit(0);
 }
 
-extern "C" void OnTerminationSignal(int) {
+// A termination signal is told to the event loop through this pipe, which
+// logs it and ends the program; should the loop not come round within a few
+// seconds, the alarm ends the program all the same.
+int signalPipe[2] = {-1, -1};
+constexpr unsigned kShutdownGraceSeconds = 3;
+
+extern "C" void OnAlarm(int) {
     _exit(0);
+}
+
+extern "C" void OnTerminationSignal(int signal) {
+    const int saved = errno;
+    const auto byte = static_cast<unsigned char>(signal);
+    if (signalPipe[1] < 0 || ::write(signalPipe[1], &byte, 1) != 1) _exit(0);
+    ::alarm(kShutdownGraceSeconds);
+    errno = saved;
+}
+
+std::string SignalName(int signal) {
+    switch (signal) {
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGINT:
+            return "SIGINT";
+        default:
+            return "SIGNAL " + std::to_string(signal);
+    }
 }
 
 // The stream monitor beside the program (the build folder, /usr/bin).
@@ -61,6 +90,17 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
         std::error_code ec;
         consoleDump_.emplace(station_, std::filesystem::absolute(options.consoleDump, ec));
     }
+    if (signalPipe[0] >= 0) {
+        shutdownNotifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(shutdownNotifier_.get(), &QSocketNotifier::activated, [this] {
+            unsigned char signal = 0;
+            if (::read(signalPipe[0], &signal, 1) == 1)
+                AddToAirLog(station_,
+                            "  SYS - SYSTEM SHUTDOWN (" + SignalName(signal) + ") - THE PLAYERS STAY ON AIR",
+                            LogPriority::Notice);
+            EndAtOnce();
+        });
+    }
     serviceManager_.ready();
     if (const auto interval = serviceManager_.aliveInterval(); interval.count() > 0) {
         aliveTimer_.callOnTimeout([this] { serviceManager_.alive(); });
@@ -84,6 +124,11 @@ int StopStationPlayers(const std::filesystem::path& workingFolder) {
 }
 
 void EndAtOnceOnSignals() {
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) signalPipe[0] = signalPipe[1] = -1;
+    struct sigaction alarm {};
+    alarm.sa_handler = OnAlarm;
+    sigemptyset(&alarm.sa_mask);
+    sigaction(SIGALRM, &alarm, nullptr);
     struct sigaction action {};
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);

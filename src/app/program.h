@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSocketNotifier>
 #include <QTimer>
 #include <filesystem>
 #include <memory>
@@ -49,6 +50,8 @@ private:
     std::optional<QtHttpListener> statusListener_;
     ServiceManager serviceManager_;
     QTimer aliveTimer_;
+    // Tells a termination signal to the station log before the end.
+    std::unique_ptr<QSocketNotifier> shutdownNotifier_;
 };
 
 // The service's stop (--stop-players): kills the players of the station in
@@ -56,8 +59,8 @@ private:
 // to end. Returns the exit status: 0 once they are gone.
 int StopStationPlayers(const std::filesystem::path& workingFolder);
 
-// SIGTERM and SIGINT end the program like closing the window: the players
-// keep running.
+// SIGTERM and SIGINT end the program like closing the window, after a
+// station log line naming the signal: the players keep running.
 void EndAtOnceOnSignals();
 
 }  // namespace bf

@@ -51,11 +51,14 @@ void cmdViewSource_Click(Station& station) {
 }
 
 void Form_Unload(Station& station) {
+    AddToAirLog(station, "  SYS - SYSTEM SHUTDOWN (WINDOW CLOSED) - THE PLAYERS STAY ON AIR",
+                LogPriority::Notice);
     station.quit();
 }
 
 void cmdTerminate_Click(Station& station) {
     StopAllPlayers(station);
+    AddToAirLog(station, "  SYS - SYSTEM SHUTDOWN (EXIT AND STOP) - DEAD AIR", LogPriority::Notice);
     station.quit();
 }
 
