@@ -56,7 +56,11 @@ void StationReactions::failoverStarted(const FailoverEvent& event) {
                 "  SYS - FAILOVER: SOURCE " + Named(event.failed) + " FAILED (" + event.reason +
                     ") - THE BACKUP TAKES OVER",
                 LogPriority::Warning);
-    hooks_.tell("failover", event.failed);
+    hooks_.tell(event.silence ? "silence" : "failover", event.failed);
+}
+
+void StationReactions::lastResort(const AirSource& source) {
+    hooks_.tell("last-resort", source);
 }
 
 void StationReactions::returned(const AirSource& source) {

@@ -19,6 +19,7 @@ public:
     void returned(const AirSource& source) override;
     void titleChanged(std::string_view title) override;
     void playerRestarted(const AirSource& source) override;
+    void lastResort(const AirSource& source) override;
 
 private:
     Station& station_;

@@ -20,6 +20,7 @@ struct SwitchEvent {
 struct FailoverEvent {
     AirSource failed;
     std::string reason;
+    bool silence = false;  // the source was on air but silent
 };
 
 // What the station's parts tell each other through. The parts that own a

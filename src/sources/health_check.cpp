@@ -38,9 +38,9 @@ Verdict VerdictOf(const HttpResult& result, bool managementBusy) {
     return managementBusy ? Verdict::None : Verdict::Failed;
 }
 
-void CheckFailed(Station& station, const AirSource& tested, const std::string& reason) {
+void CheckFailed(Station& station, const AirSource& tested, const std::string& reason, bool silence = false) {
     ConsoleModel& c = station.console;
-    SourceCheckFailed(station, tested, reason);
+    SourceCheckFailed(station, tested, reason, silence);
     const int16_t count = station.onAir.LinkFailCount();
     c.lblFail.backColour = Colour::Red;
     if (count == 1) {
@@ -132,7 +132,8 @@ void tmrSourceCheck_Timer(Station& station) {
                                                        HealthCheckResult::NoVerdict};
         station.counters.countHealthCheck(kHeard[static_cast<int>(verdict)], 0, station.clock.now().epoch);
         if (verdict == Verdict::Passed) CheckPassed(station, tested);
-        if (verdict == Verdict::Failed) CheckFailed(station, tested, address + ": " + air.why);
+        if (verdict == Verdict::Failed)
+            CheckFailed(station, tested, address + ": " + air.why, air.sound == AirSound::Silent);
         return;
     }
 
@@ -153,9 +154,11 @@ void tmrSourceCheck_Timer(Station& station) {
     // fails all the same.
     std::string why = result.ok() ? "HTTP " + std::to_string(result.status) : result.errorText;
     const AirReading heard = HearSource(station, tested.url);
+    bool silence = false;
     if (verdict != Verdict::Failed && Fails(heard)) {
         verdict = Verdict::Failed;
         why = heard.why;
+        silence = heard.sound == AirSound::Silent;
     }
     static constexpr HealthCheckResult kCounted[] = {HealthCheckResult::Passed, HealthCheckResult::Failed,
                                                      HealthCheckResult::NoVerdict};
@@ -165,7 +168,7 @@ void tmrSourceCheck_Timer(Station& station) {
             CheckPassed(station, tested);
             break;
         case Verdict::Failed:
-            CheckFailed(station, tested, address + ": " + why);
+            CheckFailed(station, tested, address + ": " + why, silence);
             break;
         case Verdict::None:
             break;

@@ -129,7 +129,7 @@ struct OnAirWriter {
         return Switch(station, number, cause).has_value();
     }
 
-    static void Failed(Station& station, const AirSource& tested, std::string_view reason) {
+    static void Failed(Station& station, const AirSource& tested, std::string_view reason, bool silence) {
         OnAirRecord& r = Of(station);
         if (tested != SourceUnderTest(station)) return;
         r.failedChecks_ = static_cast<int16_t>(std::min(r.failedChecks_ + 1, 3));
@@ -138,18 +138,20 @@ struct OnAirWriter {
                 r.failover_ = FailoverState::Suspect;
                 break;
             case FailoverState::Suspect:
-                StartFailover(station, tested, reason);
+                StartFailover(station, tested, reason, silence);
                 break;
             case FailoverState::Returning:
                 // It failed again before the switch back: the backup stays.
                 r.failover_ = FailoverState::Failover;
                 break;
             case FailoverState::Failover:
+            case FailoverState::LastResort:
                 break;
         }
     }
 
-    static void StartFailover(Station& station, const AirSource& failed, std::string_view reason) {
+    static void StartFailover(Station& station, const AirSource& failed, std::string_view reason,
+                              bool silence) {
         OnAirRecord& r = Of(station);
         r.failover_ = FailoverState::Failover;
         r.selected_ = failed;
@@ -162,7 +164,7 @@ struct OnAirWriter {
         // The fast mode lets the backup overlap the player that still plays
         // its buffer; otherwise the failing player stops now.
         if (!station.state.FastFailover) StopAll(station);
-        station.listener->failoverStarted({failed, std::string(reason)});
+        station.listener->failoverStarted({failed, std::string(reason), silence});
     }
 
     static void Passed(Station& station, const AirSource& tested) {
@@ -330,8 +332,8 @@ AirSource SourceUnderTest(const Station& station) {
     return r.failoverActive() ? r.selected() : r.source();
 }
 
-void SourceCheckFailed(Station& station, const AirSource& tested, std::string_view reason) {
-    OnAirWriter::Failed(station, tested, reason);
+void SourceCheckFailed(Station& station, const AirSource& tested, std::string_view reason, bool silence) {
+    OnAirWriter::Failed(station, tested, reason, silence);
 }
 
 void SourceCheckPassed(Station& station, const AirSource& tested) {

@@ -50,7 +50,8 @@ AirSource SourceUnderTest(const Station& station);
 // failed or passed. A verdict on a source that is no longer under test is
 // dropped. The second failure in a row starts the failover; a pass during
 // a failover asks for the return.
-void SourceCheckFailed(Station& station, const AirSource& tested, std::string_view reason);
+void SourceCheckFailed(Station& station, const AirSource& tested, std::string_view reason,
+                       bool silence = false);
 void SourceCheckPassed(Station& station, const AirSource& tested);
 
 // During a failover, the backup on air was heard to fail or to pass (the

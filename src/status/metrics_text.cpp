@@ -78,7 +78,6 @@ int64_t Count(uint64_t value) {
 
 std::string MetricsText(const Station& station) {
     const StationState& s = station.state;
-    const ConsoleModel& c = station.console;
     const StationCounters& n = station.counters;
     Exposition m;
 

@@ -52,7 +52,7 @@ struct Air : TestStation {
         for (int half = 0; half < seconds * 2; ++half) {
             clock.advance(0.5);
             t += 0.5;
-            for (const std::string address : {kOne, kBackup}) {
+            for (const std::string& address : {kOne, kBackup}) {
                 const std::optional<int> pid = monitorOf(address);
                 if (!pid || !processes.programs.contains(*pid)) continue;
                 const std::optional<std::string> said = script(t, address);
