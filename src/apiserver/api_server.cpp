@@ -17,6 +17,7 @@ ApiServer::ApiServer(Station& station, TcpListener& listener) : station_(station
 ApiServer::~ApiServer() {
     station_.timers.remove(kTimeoutTimer);
     listener_.setConnectionRequestHandler({});
+    listener_.setShortageHandler({});
 }
 
 void ApiServer::Open(int port, const std::string& address) {
@@ -29,6 +30,10 @@ void ApiServer::Open(int port, const std::string& address) {
 
     listener_.setConnectionRequestHandler(
         [this] { RunHandler(station_, "Sck_ConnectionRequest", [this] { Sck_ConnectionRequest(); }); });
+    listener_.setShortageHandler([this](bool shortage) {
+        AddToAirLog(station_, shortage ? "  SYS - API OUT OF DESCRIPTORS: NOT ACCEPTING FOR A MOMENT"
+                                       : "  SYS - API ACCEPTING AGAIN");
+    });
     if (port >= 0 && port <= 65535) listener_.listen(static_cast<uint16_t>(port), address);
     if (listener_.isListening())
         SetRow(0, "00 Listening");

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/startup.h"
+#include "platform/descriptor_budget.h"
 #include "status/status_server.h"
 
 namespace bf {
@@ -31,6 +32,9 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
           Platform{clock_, processes_, timers_, InetTestURL_, Inet1_, InetAIR_, InetTallyway_, InetWeather_},
           workingFolder, options.station),
       window_(station_) {
+    // As many descriptors as the system allows; the listeners leave a
+    // reserve of them to the rest of the program.
+    RaiseDescriptorLimit();
     station_.quit = [] { EndAtOnce(); };
     station_.openApiServer = [this] { apiWindow_ = OpenApiServerWindow(station_); };
     window_.show();

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/descriptor_budget.h"
+
 namespace bf {
 
 namespace {
@@ -25,10 +27,14 @@ constexpr size_t kReadBufferBytes = 64 * 1024;
 constexpr int kListenBacklog = 256;
 // Out of descriptors, the listener rests this long before it tries again
 // instead of waking up at once for the connection it cannot take.
-constexpr int kShortageRestMs = 100;
+constexpr int kShortageRestMs = 250;
 
 bool TryAgain(int error) {
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
+
+bool OutOfResources(int error) {
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
 }
 
 // "192.0.2.7"; an IPv4 peer of a dual-stack socket never in the IPv6-mapped form.
@@ -302,18 +308,44 @@ std::unique_ptr<TcpConnection> QtTcpListener::accept(TcpConnection::Events event
     if (fd_ < 0) return nullptr;
     notifier_->setEnabled(true);
     for (;;) {
-        const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd >= 0) return std::make_unique<PosixConnection>(fd, std::move(events));
-        if (errno == EINTR || errno == ECONNABORTED) continue;
+        int fd = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd >= ListenerDescriptorCeiling()) {  // it would eat into the reserve: the caller is dropped
+            ::close(fd);
+            fd = -1;
+            errno = EMFILE;
+        }
+        if (fd >= 0) {
+            ReportShortage(false);
+            return std::make_unique<PosixConnection>(fd, std::move(events));
+        }
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             drained_ = true;
-        } else {  // out of descriptors or memory
-            notifier_->setEnabled(false);
-            QTimer::singleShot(kShortageRestMs, notifier_.get(),
-                               [notifier = notifier_.get()] { notifier->setEnabled(true); });
+            return nullptr;
         }
+        // A connection that failed before it was taken is gone; the next may be fine.
+        if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO) continue;
+        Rest();
+        if (OutOfResources(errno)) ReportShortage(true);
         return nullptr;
     }
+}
+
+void QtTcpListener::setShortageHandler(std::function<void(bool)> handler) {
+    shortageHandler_ = std::move(handler);
+}
+
+// The waiting connection would wake the listener again at once: it rests,
+// then tries again.
+void QtTcpListener::Rest() {
+    notifier_->setEnabled(false);
+    QTimer::singleShot(kShortageRestMs, notifier_.get(),
+                       [notifier = notifier_.get()] { notifier->setEnabled(true); });
+}
+
+void QtTcpListener::ReportShortage(bool shortage) {
+    if (shortage == shortage_) return;
+    shortage_ = shortage;
+    if (shortageHandler_) shortageHandler_(shortage);
 }
 
 }  // namespace bf

@@ -10,7 +10,7 @@ class QSocketNotifier;
 
 namespace bf {
 
-// The API server's sockets: POSIX sockets whose readiness Qt's event loop
+// The listeners' sockets: POSIX sockets whose readiness Qt's event loop
 // reports (QSocketNotifier), so that a half-close is seen as such (QTcpSocket
 // takes it for a full disconnect and drops the reply). Lives on the thread of
 // the event loop that delivers its events.
@@ -27,17 +27,22 @@ public:
     std::string listenError() const override;
     void setConnectionRequestHandler(std::function<void()> handler) override;
     std::unique_ptr<TcpConnection> accept(TcpConnection::Events events) override;
+    void setShortageHandler(std::function<void(bool)> handler) override;
 
 private:
     void StopListening();
     void ConnectionsWait();
+    void Rest();
+    void ReportShortage(bool shortage);
 
     int fd_ = -1;
     uint16_t port_ = 0;
     std::string error_;
     std::unique_ptr<QSocketNotifier> notifier_;
     std::function<void()> handler_;
-    bool drained_ = false;  // accept() has found the queue empty since the last wake-up
+    std::function<void(bool)> shortageHandler_;
+    bool drained_ = false;   // accept() has found the queue empty since the last wake-up
+    bool shortage_ = false;  // out of descriptors since the last accepted connection
 };
 
 }  // namespace bf

@@ -39,7 +39,7 @@ public:
     virtual std::string peerAddress() const = 0;
 };
 
-// The listening socket of the API server.
+// A listening socket (the remote API's, the status port's).
 class TcpListener {
 public:
     virtual ~TcpListener() = default;
@@ -59,7 +59,14 @@ public:
     virtual void setConnectionRequestHandler(std::function<void()> handler) = 0;
     // Takes the oldest waiting connection and gives it `events`; nullptr when
     // none waits. A connection that is not wanted is accepted and destroyed.
+    // When the program runs out of descriptors, or only its reserve is left,
+    // accept() returns nullptr and the listener rests a moment before it
+    // calls the connection request handler again.
     virtual std::unique_ptr<TcpConnection> accept(TcpConnection::Events events) = 0;
+    // Called with true when accepting rests for lack of descriptors, and with
+    // false when a connection is accepted again: once each per shortage,
+    // however long it lasts.
+    virtual void setShortageHandler(std::function<void(bool shortage)> handler) = 0;
 };
 
 }  // namespace bf

@@ -1,6 +1,10 @@
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,8 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/descriptor_budget.h"
 #include "platform/posix_processes.h"
 #include "platform/qt_http_client.h"
+#include "platform/qt_tcp_listener.h"
 #include "platform/qt_timers.h"
 #include "platform/real_clock.h"
 #include "qt_test_app.h"
@@ -213,6 +219,66 @@ TEST_F(QtHttpClientTest, ANewFetchDuringTheWaitEndsTheWaitingOneAsCancelled) {
     });
     EXPECT_EQ(show(client.fetch(server.url("/silent"))), "0 [] 35757 Request cancelled");
     EXPECT_EQ(during, "busy 200 [Caf\xe9 \x01 body] 0 ");
+}
+
+using QtTcpListenerTest = test::QtAppTest;
+
+// With only the reserve of descriptors left the listener drops the caller;
+// out of descriptors altogether it rests instead of waking up again at once
+// for the caller it cannot take. It says so once and resumes when a
+// descriptor comes free.
+TEST_F(QtTcpListenerTest, KeepsTheReserveRestsWhenOutOfDescriptorsAndSaysSoOnceEachWay) {
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    QtTcpListener listener;
+    ASSERT_TRUE(listener.listen(0, "127.0.0.1"));
+    int wakeUps = 0;
+    std::vector<std::unique_ptr<TcpConnection>> taken;
+    std::vector<bool> reported;
+    listener.setShortageHandler([&](bool shortage) { reported.push_back(shortage); });
+    std::vector<int> callers;
+    sockaddr_in to{AF_INET, htons(listener.localPort()), {htonl(INADDR_LOOPBACK)}, {}};
+    for (int i = 0; i < 3; ++i) {
+        callers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        ASSERT_EQ(::connect(callers.back(), reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    }
+    const int next = ::dup(0);  // the lowest free descriptor
+    ::close(next);
+    rlimit limit = saved;
+    for (limit.rlim_cur = next + 2; ListenerDescriptorCeiling() != next + 1; ++limit.rlim_cur)
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    taken.push_back(listener.accept({}));
+    EXPECT_NE(taken.back(), nullptr);
+    EXPECT_EQ(listener.accept({}), nullptr);  // the second caller's descriptor would be the reserve's
+    EXPECT_EQ(reported, std::vector<bool>{true});
+
+    const rlimit reserve = limit;
+    limit.rlim_cur = next + 1;  // nothing left at all
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    listener.setConnectionRequestHandler([&] {
+        ++wakeUps;
+        if (auto connection = listener.accept({})) taken.push_back(std::move(connection));
+    });
+    processEventsFor(600ms);
+    EXPECT_LT(wakeUps, 10) << "the listener spins";
+    EXPECT_EQ(taken.size(), 1u);
+
+    ::setrlimit(RLIMIT_NOFILE, &reserve);
+    taken.clear();
+    EXPECT_TRUE(processEventsUntil([&] { return taken.size() == 1; }));
+    EXPECT_EQ(reported, (std::vector<bool>{true, false}));
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    for (const int fd : callers) ::close(fd);
+}
+
+TEST(DescriptorBudget, RaisesTheSoftLimitToTheHardOne) {
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = std::min<rlim_t>(saved.rlim_max, 256);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    EXPECT_EQ(RaiseDescriptorLimit(), static_cast<long>(std::min<rlim_t>(saved.rlim_max, INT32_MAX)));
+    ::setrlimit(RLIMIT_NOFILE, &saved);
 }
 
 using QtTimersTest = test::QtAppTest;
