@@ -7,7 +7,6 @@
 
 #include "app/startup.h"
 #include "platform/descriptor_budget.h"
-#include "status/status_server.h"
 
 namespace bf {
 
@@ -40,8 +39,8 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
     window_.show();
     Startup(station_);
     if (options.statusPort) {
-        statusListener_.emplace();
-        OpenStatusListener(station_, *statusListener_, *options.statusPort, options.statusBind);
+        statusServer_.emplace(station_, statusListener_);
+        statusServer_->Open(*options.statusPort, options.statusBind);
     }
     window_.refresh();
     if (!options.consoleDump.empty()) {

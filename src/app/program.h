@@ -11,9 +11,10 @@
 #include "core/station.h"
 #include "platform/posix_processes.h"
 #include "platform/qt_http_client.h"
-#include "platform/qt_http_listener.h"
+#include "platform/qt_tcp_listener.h"
 #include "platform/qt_timers.h"
 #include "platform/real_clock.h"
+#include "status/status_server.h"
 
 namespace bf {
 
@@ -37,7 +38,8 @@ private:
     std::unique_ptr<ApiServerWindow> apiWindow_;
     std::optional<ConsoleDumpFile> consoleDump_;
     // The read-only status page and metrics, on --status-port when given.
-    std::optional<QtHttpListener> statusListener_;
+    QtTcpListener statusListener_;  // outlives statusServer_, whose connections it made
+    std::optional<StatusServer> statusServer_;
 };
 
 // SIGTERM and SIGINT end the program like closing the window: the players
