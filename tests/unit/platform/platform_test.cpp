@@ -142,16 +142,20 @@ TEST_F(PosixProcessesTest, ShellCommandRunsDetachedInTheCurrentFolder) {
 
 // An HTTP server on 127.0.0.1 inside the test's own event loop. It answers
 // by path: /silent never answers, /live is a stream that never ends (no
-// length, the connection stays open), /old is moved to /live.
+// length, the connection stays open), /old is moved to /live, /loop to
+// itself, /icy is an old stream server's, /endless sends a header without end.
 struct LocalServer {
     LocalServer() {
         server.listen(QHostAddress::LocalHost, 0);
         const QByteArray live = url("/live").c_str();
         const std::map<QByteArray, QByteArray> replies = {
-            {"/ok", "200 OK\r\nContent-Length: 11\r\n\r\nCaf\xe9 \x01 body"},
-            {"/missing", "404 Not Found\r\nContent-Length: 12\r\n\r\nno such page"},
-            {"/live", "200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + QByteArray(4096, 'a')},
-            {"/old", "302 Found\r\nLocation: " + live + "\r\nContent-Length: 0\r\n\r\n"}};
+            {"/ok", "HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nCaf\xe9 \x01 body"},
+            {"/missing", "HTTP/1.1 404 Not Found\r\nContent-Length: 12\r\n\r\nno such page"},
+            {"/live", "HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + QByteArray(4096, 'a')},
+            {"/old", "HTTP/1.1 302 Found\r\nLocation: " + live + "\r\nContent-Length: 0\r\n\r\n"},
+            {"/loop", "HTTP/1.1 307 Again\r\nLocation: /loop?again\r\n\r\n"},
+            {"/icy", "ICY 200 OK\r\nicy-name: Old\r\n\r\n" + QByteArray(4096, 'a')},
+            {"/endless", "HTTP/1.1 200 OK\r\nX-Endless: " + QByteArray(64 * 1024, 'a')}};
         QObject::connect(&server, &QTcpServer::newConnection, &server, [this, replies] {
             while (QTcpSocket* socket = server.nextPendingConnection()) {
                 auto request = std::make_shared<QByteArray>();
@@ -161,8 +165,10 @@ struct LocalServer {
                     const QByteArray line = request->left(request->indexOf("\r\n"));
                     requestLines.push_back(line.toStdString());
                     const auto reply = replies.find(line.split(' ').value(1).split('?').value(0));
-                    if (reply != replies.end()) socket->write("HTTP/1.1 " + reply->second);
-                    if (reply != replies.end() && reply->first != "/live") socket->disconnectFromHost();
+                    if (reply == replies.end()) return;
+                    socket->write(reply->second);
+                    if (!reply->second.contains("Content-Length")) return;  // open: a stream
+                    socket->disconnectFromHost();
                 });
             }
         });
@@ -197,6 +203,9 @@ TEST_F(QtHttpClientTest, ReturnsTheBodyOfAnyStatusOrTheStatusAloneOrTheErrorAndS
         {server.url("/missing"), false, "404 [no such page] 0 "},
         {server.url("/live"), true, "200 [] 0 "},  // a stream: the headers end the fetch
         {server.url("/old"), true, "200 [] 0 "},   // the final answer's headers
+        {server.url("/icy"), true, "200 [] 0 "},
+        {server.url("/endless"), true, "0 [] 35756 Reply headers longer than 16 KiB or 100 lines"},
+        {server.url("/loop"), false, "0 [] 35756 More than 5 redirects"},
         {server.url("/silent"), false, "0 [] 35761 Request timed out"},
         {"http://127.0.0.1:" + std::to_string(closedPort) + "/", false, "0 [] 35754 Connection refused"},
         {"ftp://127.0.0.1/", true, "0 [] 35752 URL is malformed"},
@@ -208,6 +217,8 @@ TEST_F(QtHttpClientTest, ReturnsTheBodyOfAnyStatusOrTheStatusAloneOrTheErrorAndS
     }
     // The URL's bytes reach the server as they are.
     EXPECT_EQ(server.requestLines.front(), "GET /ok?title=Caf%E9%20au%20lait&artist=A HTTP/1.1");
+    EXPECT_EQ(std::count(server.requestLines.begin(), server.requestLines.end(), "GET /loop?again HTTP/1.1"),
+              QtHttpClient::kMaxRedirects);
 }
 
 // The health check's new fetch cancels the one still waiting.
