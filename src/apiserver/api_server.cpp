@@ -77,13 +77,18 @@ TcpConnection::Events ApiServer::EventsFor(int16_t slot, uint64_t serial) {
             event("Sck_InputEnded", &ApiServer::Sck_InputEnded), event("Sck_Close", &ApiServer::Sck_Close)};
 }
 
-// Takes waiting connections for as long as a slot is free or can be made;
-// the rest wait in the listener's queue until a slot comes free.
+// Takes waiting connections for as long as a slot is free or can be made.
+// With every slot busy, a newcomer takes the slot of the connection that has
+// waited longest for its request, so that callers who hold connections
+// without asking cannot lock the others out; while every slot has its
+// request, the rest wait in the listener's queue until one comes free.
 void ApiServer::Sck_ConnectionRequest() {
     for (;;) {
         size_t chosen = 1;
         while (chosen < slots_.size() && slots_[chosen].socket) ++chosen;
-        if (chosen > static_cast<size_t>(kHighestSlot)) return;
+        const bool full = chosen > static_cast<size_t>(kHighestSlot);
+        if (full) chosen = OldestWaiting();
+        if (chosen == 0) return;
         const uint64_t serial = nextSerial_++;
         std::unique_ptr<TcpConnection> socket =
             listener_.accept(EventsFor(static_cast<int16_t>(chosen), serial));
@@ -92,6 +97,7 @@ void ApiServer::Sck_ConnectionRequest() {
         int held = 0;
         for (const Slot& slot : slots_) held += slot.socket && slot.address == address;
         if (held >= kSlotsPerAddress) continue;  // dropped at once
+        if (full) FreeSlot(static_cast<int16_t>(chosen), false);
         if (chosen == slots_.size()) {
             slots_.emplace_back();
             // A new row starts as a copy of row 0.
@@ -104,6 +110,18 @@ void ApiServer::Sck_ConnectionRequest() {
         slot.address = std::move(address);
         slot.socket = std::move(socket);
     }
+}
+
+// The busy slot whose connection came first of those still waiting for their
+// request; 0 when every one has its request.
+size_t ApiServer::OldestWaiting() const {
+    size_t oldest = 0;
+    for (size_t i = 1; i < slots_.size(); ++i) {
+        const Slot& s = slots_[i];
+        if (s.socket && !s.answered && !s.handling && (oldest == 0 || s.serial < slots_[oldest].serial))
+            oldest = i;
+    }
+    return oldest;
 }
 
 void ApiServer::Sck_DataArrival(int16_t slot) {
@@ -171,6 +189,11 @@ void ApiServer::tmrApiTimeout_Timer() {
 
 void ApiServer::CloseSlot(int16_t slot, bool afterReply) {
     if (!busy(slot)) return;
+    FreeSlot(slot, afterReply);
+    Sck_ConnectionRequest();  // a connection waiting for a slot takes it
+}
+
+void ApiServer::FreeSlot(int16_t slot, bool afterReply) {
     Slot& s = slots_[slot];
     // The slot is free from here on, also while the connection winds down.
     std::unique_ptr<TcpConnection> socket = std::move(s.socket);
@@ -183,7 +206,6 @@ void ApiServer::CloseSlot(int16_t slot, bool afterReply) {
     }
     socket.reset();
     SetRow(slot, SlotTag(slot) + " Closed");
-    Sck_ConnectionRequest();  // a connection waiting for a slot takes it
 }
 
 void ApiServer::SetRow(int16_t slot, std::string text) {

@@ -47,7 +47,7 @@ TEST_F(ApiServerTest, TimeOutTimerRunsWhileTheServerLivesAndAShortageOfDescripto
     EXPECT_EQ(s.timers.timers.count(ApiServer::kTimeoutTimer), 0u);
 }
 
-TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyAndWaitsBeyondTheLast) {
+TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyThenTheOldestWaitingOnes) {
     std::vector<Peer> peers;
     for (int i = 0; i <= ApiServer::kSlotsPerAddress; ++i) peers.push_back(listener.connect("192.0.2.66"));
     EXPECT_FALSE(peers.back()->open);  // one address holds its share of the slots at most
@@ -55,16 +55,26 @@ TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyA
     for (int i = ApiServer::kSlotsPerAddress; i < ApiServer::kHighestSlot; ++i)
         peers.push_back(listener.connect("10.0." + std::to_string(i)));
     EXPECT_EQ(rows.size(), ApiServer::kHighestSlot + 1u);
+
+    // Every slot busy: the connection that has waited longest for its request makes room.
+    peers[0]->send("HELLO\r\n");  // answered, its reply on its way
+    peers[1]->send("GET /api/meta");
+    const Peer newcomer = listener.connect();
+    EXPECT_EQ(std::tuple(peers[0]->open, peers[1]->open, newcomer->open, rows[2]),
+              std::tuple(true, false, true, "02 Closed"));
+    for (const Peer& peer : peers) peer->send("HELLO\r\n");
+    newcomer->send("HELLO\r\n");
     const Peer waiting = listener.connect();
-    EXPECT_FALSE(waiting->open);
+    EXPECT_FALSE(waiting->open) << "every slot is sending its reply";
 
     // A row starts with the last two digits of its slot's number.
-    for (const int slot : {256, 100, 12, 2, 1}) peers[slot - 1]->hangUp();
+    for (const int slot : {256, 100, 12, 3}) peers[slot - 1]->hangUp();
+    peers[0]->completeSend();
     EXPECT_TRUE(waiting->open);  // on slot 256, the first to come free
-    EXPECT_EQ(rows[1] + "|" + rows[2] + "|" + rows[12] + "|" + rows[100] + "|" + rows[256],
-              "01 Closed|02 Closed|12 Closed|00 Closed|56 Closed");
+    EXPECT_EQ(rows[1] + "|" + rows[3] + "|" + rows[12] + "|" + rows[100] + "|" + rows[256],
+              "01 Closed|03 Closed|12 Closed|00 Closed|56 Closed");
     listener.connect();
-    EXPECT_EQ(std::tuple(server.busy(1), server.busy(2), server.highestSlot()),
+    EXPECT_EQ(std::tuple(server.busy(1), server.busy(3), server.highestSlot()),
               std::tuple(true, false, ApiServer::kHighestSlot));
 }
 
