@@ -113,15 +113,22 @@ void ApiServer::Sck_ConnectionRequest() {
 }
 
 // The busy slot whose connection came first of those still waiting for their
-// request; 0 when every one has its request.
-size_t ApiServer::OldestWaiting() const {
-    size_t oldest = 0;
-    for (size_t i = 1; i < slots_.size(); ++i) {
-        const Slot& s = slots_[i];
-        if (s.socket && !s.answered && !s.handling && (oldest == 0 || s.serial < slots_[oldest].serial))
-            oldest = i;
+// request, once what it has sent is read: a request that came while the
+// station was busy (a switch's pause) is answered, not dropped. 0 when every
+// busy slot has its request.
+size_t ApiServer::OldestWaiting() {
+    for (;;) {
+        size_t oldest = 0;
+        for (size_t i = 1; i < slots_.size(); ++i) {
+            const Slot& s = slots_[i];
+            if (s.socket && !s.answered && !s.handling && (oldest == 0 || s.serial < slots_[oldest].serial))
+                oldest = i;
+        }
+        if (oldest == 0) return 0;
+        const uint64_t serial = slots_[oldest].serial;
+        Sck_DataArrival(static_cast<int16_t>(oldest));
+        if (Holds(static_cast<int16_t>(oldest), serial) && !slots_[oldest].answered) return oldest;
     }
-    return oldest;
 }
 
 void ApiServer::Sck_DataArrival(int16_t slot) {

@@ -98,6 +98,11 @@ public:
     ~PosixConnection() override { CloseDescriptor(); }
 
     std::string readAll() override {
+        if (in_.empty() && fd_ >= 0 && !closing_ && !inputEnded_) {  // what the system already holds
+            char buffer[16 * 1024];
+            const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+            if (n > 0) in_.append(buffer, static_cast<size_t>(n));
+        }
         std::string bytes = std::exchange(in_, {});
         if (reader_ && !closing_ && !inputEnded_) reader_->setEnabled(true);
         return bytes;

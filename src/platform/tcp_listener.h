@@ -25,7 +25,8 @@ public:
 
     virtual ~TcpConnection() = default;
 
-    // Every byte that has arrived and was not read before.
+    // Every byte that has arrived and was not read before, also bytes the
+    // system holds that no dataArrived has announced yet.
     virtual std::string readAll() = 0;
     virtual void send(std::string_view bytes) = 0;
     // Ends the connection after what was sent has gone out. Until the peer

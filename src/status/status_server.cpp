@@ -77,10 +77,8 @@ TcpConnection::Events StatusServer::EventsFor(uint64_t serial) {
 
 void StatusServer::ConnectionsWait() {
     for (;;) {
-        const auto waiting = std::find_if(open_.begin(), open_.end(),
-                                          [](const auto& entry) { return !entry.second.answered; });
         // Every connection sending its reply: the rest wait in the listener's queue.
-        if (open_.size() >= kMostConnections && waiting == open_.end()) return;
+        if (open_.size() >= kMostConnections && Idlest() == open_.end()) return;
         const uint64_t serial = nextSerial_++;
         std::unique_ptr<TcpConnection> socket = listener_.accept(EventsFor(serial));
         if (!socket) return;
@@ -88,13 +86,27 @@ void StatusServer::ConnectionsWait() {
         const auto held = std::count_if(open_.begin(), open_.end(),
                                         [&](const auto& entry) { return entry.second.address == address; });
         if (static_cast<size_t>(held) >= kConnectionsPerAddress) continue;  // dropped at once
-        // The oldest connection still waiting for its request makes room.
-        if (open_.size() >= kMostConnections) open_.erase(waiting);
+        if (open_.size() >= kMostConnections) {
+            if (const auto idlest = Idlest(); idlest != open_.end()) open_.erase(idlest);
+        }
         Connection& connection = open_[serial];
         connection.socket = std::move(socket);
         connection.address = std::move(address);
         // Started anew, the timer would never tick under a flood.
         if (!station_.timers.running(kTimeoutTimer)) station_.timers.start(kTimeoutTimer);
+    }
+}
+
+// The oldest connection still waiting for its request, once what it has sent
+// is read: a request that came while the station was busy (a switch's pause)
+// is answered, not dropped. The end when every connection has its request.
+std::map<uint64_t, StatusServer::Connection>::iterator StatusServer::Idlest() {
+    for (;;) {
+        const auto waiting = std::find_if(open_.begin(), open_.end(),
+                                          [](const auto& entry) { return !entry.second.answered; });
+        if (waiting == open_.end()) return waiting;
+        DataArrived(waiting->first);
+        if (!waiting->second.answered) return waiting;
     }
 }
 

@@ -71,6 +71,7 @@ private:
 
     TcpConnection::Events EventsFor(uint64_t serial);
     void ConnectionsWait();
+    std::map<uint64_t, Connection>::iterator Idlest();
     void DataArrived(uint64_t serial);
     void InputEnded(uint64_t serial);
     void SendComplete(uint64_t serial);

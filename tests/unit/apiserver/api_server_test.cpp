@@ -56,25 +56,28 @@ TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyT
         peers.push_back(listener.connect("10.0." + std::to_string(i)));
     EXPECT_EQ(rows.size(), ApiServer::kHighestSlot + 1u);
 
-    // Every slot busy: the connection that has waited longest for its request makes room.
+    // Every slot busy: the connection that has waited longest for its request makes room, once what it sent
+    // is read.
     peers[0]->send("HELLO\r\n");  // answered, its reply on its way
     peers[1]->send("GET /api/meta");
+    peers[1]->unread =
+        "data.php?id=K HTTP/1.0\r\n\r\n";  // came while the station was busy: not announced yet
     const Peer newcomer = listener.connect();
-    EXPECT_EQ(std::tuple(peers[0]->open, peers[1]->open, newcomer->open, rows[2]),
-              std::tuple(true, false, true, "02 Closed"));
+    EXPECT_EQ(std::tuple(peers[1]->sent.size(), peers[2]->open, newcomer->open, rows[3]),
+              std::tuple(1u, false, true, "03 Closed"));
     for (const Peer& peer : peers) peer->send("HELLO\r\n");
     newcomer->send("HELLO\r\n");
     const Peer waiting = listener.connect();
     EXPECT_FALSE(waiting->open) << "every slot is sending its reply";
 
     // A row starts with the last two digits of its slot's number.
-    for (const int slot : {256, 100, 12, 3}) peers[slot - 1]->hangUp();
+    for (const int slot : {256, 100, 12, 4}) peers[slot - 1]->hangUp();
     peers[0]->completeSend();
     EXPECT_TRUE(waiting->open);  // on slot 256, the first to come free
-    EXPECT_EQ(rows[1] + "|" + rows[3] + "|" + rows[12] + "|" + rows[100] + "|" + rows[256],
-              "01 Closed|03 Closed|12 Closed|00 Closed|56 Closed");
+    EXPECT_EQ(rows[1] + "|" + rows[4] + "|" + rows[12] + "|" + rows[100] + "|" + rows[256],
+              "01 Closed|04 Closed|12 Closed|00 Closed|56 Closed");
     listener.connect();
-    EXPECT_EQ(std::tuple(server.busy(1), server.busy(3), server.highestSlot()),
+    EXPECT_EQ(std::tuple(server.busy(1), server.busy(4), server.highestSlot()),
               std::tuple(true, false, ApiServer::kHighestSlot));
 }
 
