@@ -81,12 +81,25 @@ TcpConnection::Events ApiServer::EventsFor(int16_t slot, uint64_t serial) {
 // With every slot busy, a newcomer takes the slot of the connection that has
 // waited longest for its request, so that callers who hold connections
 // without asking cannot lock the others out; while every slot has its
-// request, the rest wait in the listener's queue until one comes free.
+// request, the rest wait in the listener's queue until one comes free. With
+// the program's descriptors down to their reserve, a newcomer gets the
+// descriptor of a closed connection still lingering, or of the connection
+// that has waited longest, before it is taken.
 void ApiServer::Sck_ConnectionRequest() {
     for (;;) {
-        size_t chosen = 1;
-        while (chosen < slots_.size() && slots_[chosen].socket) ++chosen;
-        const bool full = chosen > static_cast<size_t>(kHighestSlot);
+        size_t chosen = FirstFreeSlot();
+        bool full = chosen > static_cast<size_t>(kHighestSlot);
+        if (listener_.atReserve()) {
+            if (!lingering_.empty()) {
+                lingering_.pop_front();
+            } else {
+                const size_t idle = OldestWaiting();
+                if (idle == 0) return;
+                FreeSlot(static_cast<int16_t>(idle), false);
+            }
+            chosen = FirstFreeSlot();
+            full = chosen > static_cast<size_t>(kHighestSlot);
+        }
         if (full) chosen = OldestWaiting();
         if (chosen == 0) return;
         const uint64_t serial = nextSerial_++;
@@ -110,6 +123,13 @@ void ApiServer::Sck_ConnectionRequest() {
         slot.address = std::move(address);
         slot.socket = std::move(socket);
     }
+}
+
+// The lowest slot without a connection; one past the highest when all are busy.
+size_t ApiServer::FirstFreeSlot() const {
+    size_t slot = 1;
+    while (slot < slots_.size() && slots_[slot].socket) ++slot;
+    return slot;
 }
 
 // The busy slot whose connection came first of those still waiting for their

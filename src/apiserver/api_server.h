@@ -92,6 +92,7 @@ private:
     TcpConnection::Events EventsFor(int16_t slot, uint64_t serial);
     bool Holds(int16_t slot, uint64_t serial) const;
     void Answer(int16_t slot);
+    size_t FirstFreeSlot() const;
     size_t OldestWaiting();
     void CloseSlot(int16_t slot, bool afterReply);
     void FreeSlot(int16_t slot, bool afterReply);

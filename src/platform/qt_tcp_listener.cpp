@@ -1,7 +1,9 @@
 #include "platform/qt_tcp_listener.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -210,7 +212,7 @@ private:
 
 }  // namespace
 
-QtTcpListener::QtTcpListener() = default;
+QtTcpListener::QtTcpListener(std::chrono::milliseconds calm) : calm_(calm) {}
 
 QtTcpListener::~QtTcpListener() {
     StopListening();
@@ -314,13 +316,13 @@ std::unique_ptr<TcpConnection> QtTcpListener::accept(TcpConnection::Events event
     notifier_->setEnabled(true);
     for (;;) {
         int fd = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd >= ListenerDescriptorCeiling()) {  // it would eat into the reserve: the caller is dropped
+        if (fd >= ListenerDescriptorCeiling()) {  // its owner made no room: the caller is dropped
             ::close(fd);
             fd = -1;
             errno = EMFILE;
         }
         if (fd >= 0) {
-            ReportShortage(false);
+            if (shortage_ && std::chrono::steady_clock::now() - lastShortage_ >= calm_) ReportShortage(false);
             return std::make_unique<PosixConnection>(fd, std::move(events));
         }
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
@@ -333,6 +335,18 @@ std::unique_ptr<TcpConnection> QtTcpListener::accept(TcpConnection::Events event
         if (OutOfResources(errno)) ReportShortage(true);
         return nullptr;
     }
+}
+
+// The kernel hands out the lowest free descriptor: when that lies at or
+// above the ceiling, every one below it is taken.
+bool QtTcpListener::atReserve() {
+    pollfd waiting{fd_, POLLIN, 0};
+    if (fd_ < 0 || ::poll(&waiting, 1, 0) != 1) return false;
+    const int probe = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    const bool reserve = probe < 0 || probe >= ListenerDescriptorCeiling();
+    if (probe >= 0) ::close(probe);
+    if (reserve) ReportShortage(true);
+    return reserve;
 }
 
 void QtTcpListener::setShortageHandler(std::function<void(bool)> handler) {
@@ -348,6 +362,7 @@ void QtTcpListener::Rest() {
 }
 
 void QtTcpListener::ReportShortage(bool shortage) {
+    if (shortage) lastShortage_ = std::chrono::steady_clock::now();
     if (shortage == shortage_) return;
     shortage_ = shortage;
     if (shortageHandler_) shortageHandler_(shortage);

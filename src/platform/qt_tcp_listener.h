@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,7 +17,9 @@ namespace bf {
 // the event loop that delivers its events.
 class QtTcpListener : public TcpListener {
 public:
-    QtTcpListener();
+    // A shortage is over once connections have been accepted for `calm`
+    // without one.
+    explicit QtTcpListener(std::chrono::milliseconds calm = std::chrono::seconds(10));
     ~QtTcpListener() override;
     QtTcpListener(const QtTcpListener&) = delete;
     QtTcpListener& operator=(const QtTcpListener&) = delete;
@@ -27,6 +30,7 @@ public:
     std::string listenError() const override;
     void setConnectionRequestHandler(std::function<void()> handler) override;
     std::unique_ptr<TcpConnection> accept(TcpConnection::Events events) override;
+    bool atReserve() override;
     void setShortageHandler(std::function<void(bool)> handler) override;
 
 private:
@@ -41,8 +45,10 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
     std::function<void()> handler_;
     std::function<void(bool)> shortageHandler_;
-    bool drained_ = false;   // accept() has found the queue empty since the last wake-up
-    bool shortage_ = false;  // out of descriptors since the last accepted connection
+    bool drained_ = false;  // accept() has found the queue empty since the last wake-up
+    const std::chrono::milliseconds calm_;
+    bool shortage_ = false;
+    std::chrono::steady_clock::time_point lastShortage_;
 };
 
 }  // namespace bf

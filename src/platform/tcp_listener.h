@@ -64,9 +64,13 @@ public:
     // accept() returns nullptr and the listener rests a moment before it
     // calls the connection request handler again.
     virtual std::unique_ptr<TcpConnection> accept(TcpConnection::Events events) = 0;
-    // Called with true when accepting rests for lack of descriptors, and with
-    // false when a connection is accepted again: once each per shortage,
-    // however long it lasts.
+    // Whether a connection waits whose acceptance would take one of the
+    // program's reserve of descriptors. Its owner then makes room first
+    // (drops a connection of its own) or leaves it waiting.
+    virtual bool atReserve() = 0;
+    // Called with true when the descriptors come down to the reserve or run
+    // out, and with false when connections are accepted again after a calm
+    // while: once each per shortage, however long it lasts.
     virtual void setShortageHandler(std::function<void(bool shortage)> handler) = 0;
 };
 

@@ -77,6 +77,18 @@ TcpConnection::Events StatusServer::EventsFor(uint64_t serial) {
 
 void StatusServer::ConnectionsWait() {
     for (;;) {
+        // With the program's descriptors down to their reserve, a newcomer gets
+        // the descriptor of a closed connection still lingering, or of the
+        // connection that has waited longest, before it is taken.
+        if (listener_.atReserve()) {
+            if (!lingering_.empty()) {
+                lingering_.pop_front();
+            } else if (const auto idlest = Idlest(); idlest != open_.end()) {
+                open_.erase(idlest);
+            } else {
+                return;
+            }
+        }
         // Every connection sending its reply: the rest wait in the listener's queue.
         if (open_.size() >= kMostConnections && Idlest() == open_.end()) return;
         const uint64_t serial = nextSerial_++;

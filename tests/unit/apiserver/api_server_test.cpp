@@ -81,6 +81,19 @@ TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyT
               std::tuple(true, false, ApiServer::kHighestSlot));
 }
 
+TEST_F(ApiServerTest,
+       AtTheDescriptorReserveANewcomerTakesTheDescriptorOfALingeringOrTheOldestWaitingConnection) {
+    const Peer answered = listener.connect(), idle = listener.connect(), asking = listener.connect();
+    answered->send("HELLO\r\n");
+    answered->completeSend();
+    asking->send("GET /api/meta");
+    listener.reserve = true;
+    const Peer first = listener.connect(), second = listener.connect();
+    EXPECT_EQ(std::tuple(answered->open, idle->open, asking->open, first->open, second->open),
+              std::tuple(false, false, true, true, true));
+    EXPECT_EQ(std::tuple(server.busy(1), server.busy(2), server.highestSlot()), std::tuple(true, true, 3));
+}
+
 // Each text arrives in the pieces given on slot 1, which each case frees
 // again; then the caller ends its side if the case says so (nc -N does).
 TEST_F(ApiServerTest, TextIsAnsweredOnceWhenItIsARequestOrCannotBecomeOneThenTheSlotCloses) {

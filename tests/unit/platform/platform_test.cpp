@@ -234,14 +234,14 @@ TEST_F(QtHttpClientTest, ANewFetchDuringTheWaitEndsTheWaitingOneAsCancelled) {
 
 using QtTcpListenerTest = test::QtAppTest;
 
-// With only the reserve of descriptors left the listener drops the caller;
-// out of descriptors altogether it rests instead of waking up again at once
-// for the caller it cannot take. It says so once and resumes when a
-// descriptor comes free.
+// With only the reserve of descriptors left the listener says so, and drops
+// a caller that its owner made no room for; out of descriptors altogether it
+// rests instead of waking up again at once for the caller it cannot take. It
+// says so once and resumes when a descriptor comes free.
 TEST_F(QtTcpListenerTest, KeepsTheReserveRestsWhenOutOfDescriptorsAndSaysSoOnceEachWay) {
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    QtTcpListener listener;
+    QtTcpListener listener{0ms};  // a shortage is over with the next connection accepted
     ASSERT_TRUE(listener.listen(0, "127.0.0.1"));
     int wakeUps = 0;
     std::vector<std::unique_ptr<TcpConnection>> taken;
@@ -258,9 +258,11 @@ TEST_F(QtTcpListenerTest, KeepsTheReserveRestsWhenOutOfDescriptorsAndSaysSoOnceE
     rlimit limit = saved;
     for (limit.rlim_cur = next + 2; ListenerDescriptorCeiling() != next + 1; ++limit.rlim_cur)
         ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    EXPECT_FALSE(listener.atReserve());
     taken.push_back(listener.accept({}));
     EXPECT_NE(taken.back(), nullptr);
-    EXPECT_EQ(listener.accept({}), nullptr);  // the second caller's descriptor would be the reserve's
+    EXPECT_TRUE(listener.atReserve() && listener.atReserve());
+    EXPECT_EQ(listener.accept({}), nullptr);  // taken all the same: the second caller is dropped
     EXPECT_EQ(reported, std::vector<bool>{true});
 
     const rlimit reserve = limit;

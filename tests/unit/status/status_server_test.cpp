@@ -85,6 +85,11 @@ TEST_F(StatusServerTest, HoldsAShareOfConnectionsPerAddressAndAFewInAllForTenSec
     Tick();
     EXPECT_FALSE(peers[0]->open || newcomer->open || peers[3]->open);
     EXPECT_EQ(server.connections(), StatusServer::kRequestSeconds - 2u) << "the newcomers but the first";
+
+    // Down to the descriptor reserve: a newcomer takes the descriptor of the connection waiting longest.
+    listener.reserve = true;
+    EXPECT_TRUE(listener.connect("10.0.3.1")->open);
+    EXPECT_EQ(server.connections(), StatusServer::kRequestSeconds - 2u);
 }
 
 }  // namespace
