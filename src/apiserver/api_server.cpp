@@ -89,12 +89,15 @@ void ApiServer::Sck_ConnectionRequest() {
     for (;;) {
         size_t chosen = FirstFreeSlot();
         bool full = chosen > static_cast<size_t>(kHighestSlot);
+        reserveWait_ = false;
         if (listener_.atReserve()) {
             if (!lingering_.empty()) {
                 lingering_.pop_front();
             } else {
                 const size_t idle = OldestWaiting();
-                if (idle == 0) return;
+                // The reserve is taken by others: the time-out tick tries again.
+                reserveWait_ = idle == 0;
+                if (reserveWait_) return;
                 FreeSlot(static_cast<int16_t>(idle), false);
             }
             chosen = FirstFreeSlot();
@@ -212,6 +215,7 @@ void ApiServer::tmrApiTimeout_Timer() {
             expired.push_back(static_cast<int16_t>(i));
     }
     for (const int16_t slot : expired) CloseSlot(slot, false);
+    if (reserveWait_) Sck_ConnectionRequest();
 }
 
 void ApiServer::CloseSlot(int16_t slot, bool afterReply) {

@@ -109,6 +109,7 @@ private:
     std::vector<Slot> slots_;
     std::deque<Lingering> lingering_;  // oldest first
     uint64_t nextSerial_ = 1;
+    bool reserveWait_ = false;  // callers wait for descriptors that others hold
 };
 
 }  // namespace bf

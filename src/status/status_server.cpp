@@ -80,12 +80,15 @@ void StatusServer::ConnectionsWait() {
         // With the program's descriptors down to their reserve, a newcomer gets
         // the descriptor of a closed connection still lingering, or of the
         // connection that has waited longest, before it is taken.
+        reserveWait_ = false;
         if (listener_.atReserve()) {
             if (!lingering_.empty()) {
                 lingering_.pop_front();
             } else if (const auto idlest = Idlest(); idlest != open_.end()) {
                 open_.erase(idlest);
-            } else {
+            } else {  // the reserve is taken by others: the time-out tick tries again
+                reserveWait_ = true;
+                if (!station_.timers.running(kTimeoutTimer)) station_.timers.start(kTimeoutTimer);
                 return;
             }
         }
@@ -183,7 +186,7 @@ void StatusServer::Tick() {
     }
     ConnectionsWait();
     // Nothing runs for the listener while nobody asks.
-    if (open_.empty() && lingering_.empty()) station_.timers.stop(kTimeoutTimer);
+    if (open_.empty() && lingering_.empty() && !reserveWait_) station_.timers.stop(kTimeoutTimer);
 }
 
 }  // namespace bf

@@ -84,6 +84,7 @@ private:
     std::map<uint64_t, Connection> open_;  // by serial: the oldest first
     std::deque<Lingering> lingering_;      // the oldest first
     uint64_t nextSerial_ = 1;
+    bool reserveWait_ = false;  // callers wait for descriptors that others hold
 };
 
 }  // namespace bf

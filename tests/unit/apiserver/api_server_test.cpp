@@ -92,6 +92,14 @@ TEST_F(ApiServerTest,
     EXPECT_EQ(std::tuple(answered->open, idle->open, asking->open, first->open, second->open),
               std::tuple(false, false, true, true, true));
     EXPECT_EQ(std::tuple(server.busy(1), server.busy(2), server.highestSlot()), std::tuple(true, true, 3));
+
+    // Every connection has its request: a caller waits for descriptors that others hold.
+    for (const Peer& peer : {asking, first, second}) peer->send(" HTTP/1.0\r\n\r\n");
+    const Peer third = listener.connect();
+    EXPECT_FALSE(third->open);
+    listener.reserve = false;
+    Tick();
+    EXPECT_TRUE(third->open);
 }
 
 // Each text arrives in the pieces given on slot 1, which each case frees

@@ -59,6 +59,13 @@ TEST_F(StatusServerTest, AnswersOneRequestPerConnectionThenClosesAndDropsACaller
     EXPECT_EQ(server.connections(), 0u);
     Tick();
     EXPECT_FALSE(Ticking()) << "nothing runs while nobody asks";
+
+    listener.reserve = true;  // the descriptors' reserve reached by others: nothing to give
+    const Peer waiting = listener.connect();
+    EXPECT_TRUE(!waiting->open && Ticking());
+    listener.reserve = false;
+    Tick();
+    EXPECT_TRUE(waiting->open);
 }
 
 TEST_F(StatusServerTest, HoldsAShareOfConnectionsPerAddressAndAFewInAllForTenSecondsAtMost) {
