@@ -31,8 +31,8 @@ void ApiServer::Open(int port, const std::string& address) {
     listener_.setConnectionRequestHandler(
         [this] { RunHandler(station_, "Sck_ConnectionRequest", [this] { Sck_ConnectionRequest(); }); });
     listener_.setShortageHandler([this](bool shortage) {
-        AddToAirLog(station_, shortage ? "  SYS - API OUT OF DESCRIPTORS: NOT ACCEPTING FOR A MOMENT"
-                                       : "  SYS - API ACCEPTING AGAIN");
+        AddToAirLog(station_,
+                    shortage ? "  SYS - API SHORT OF DESCRIPTORS" : "  SYS - API HAS DESCRIPTORS AGAIN");
     });
     if (port >= 0 && port <= 65535) listener_.listen(static_cast<uint16_t>(port), address);
     if (listener_.isListening())

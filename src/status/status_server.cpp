@@ -49,8 +49,8 @@ bool StatusServer::Open(uint16_t port, const std::string& address) {
     listener_.setConnectionRequestHandler(
         [this] { RunHandler(station_, "StatusConnectionRequest", [this] { ConnectionsWait(); }); });
     listener_.setShortageHandler([this](bool shortage) {
-        AddToAirLog(station_, shortage ? "  SYS - STATUS PAGE OUT OF DESCRIPTORS: NOT ACCEPTING FOR A MOMENT"
-                                       : "  SYS - STATUS PAGE ACCEPTING AGAIN");
+        AddToAirLog(station_, shortage ? "  SYS - STATUS PAGE SHORT OF DESCRIPTORS"
+                                       : "  SYS - STATUS PAGE HAS DESCRIPTORS AGAIN");
     });
     const std::string host = address.find(':') == std::string::npos ? address : "[" + address + "]";
     if (!listener_.listen(port, address)) {

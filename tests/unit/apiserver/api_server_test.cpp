@@ -41,8 +41,8 @@ TEST_F(ApiServerTest, TimeOutTimerRunsWhileTheServerLivesAndAShortageOfDescripto
     listener.shortage(true);
     listener.shortage(false);
     EXPECT_EQ(s->console.txtAIR,
-              " 2026-12-06 12:00:00  SYS - API ACCEPTING AGAIN\r\n"
-              " 2026-12-06 12:00:00  SYS - API OUT OF DESCRIPTORS: NOT ACCEPTING FOR A MOMENT\r\n");
+              " 2026-12-06 12:00:00  SYS - API HAS DESCRIPTORS AGAIN\r\n"
+              " 2026-12-06 12:00:00  SYS - API SHORT OF DESCRIPTORS\r\n");
     ApiServer(*s, listener).Open(1011);  // a second server, gone at the end of the line
     EXPECT_EQ(s.timers.timers.count(ApiServer::kTimeoutTimer), 0u);
 }
