@@ -17,6 +17,7 @@ ApiServer::ApiServer(Station& station, TcpListener& listener) : station_(station
 ApiServer::~ApiServer() {
     station_.timers.remove(kTimeoutTimer);
     listener_.setConnectionRequestHandler({});
+    listener_.setShortageHandler({});
 }
 
 void ApiServer::Open(int port, const std::string& address) {
@@ -29,6 +30,10 @@ void ApiServer::Open(int port, const std::string& address) {
 
     listener_.setConnectionRequestHandler(
         [this] { RunHandler(station_, "Sck_ConnectionRequest", [this] { Sck_ConnectionRequest(); }); });
+    listener_.setShortageHandler([this](bool shortage) {
+        AddToAirLog(station_,
+                    shortage ? "  SYS - API SHORT OF DESCRIPTORS" : "  SYS - API HAS DESCRIPTORS AGAIN");
+    });
     if (port >= 0 && port <= 65535) listener_.listen(static_cast<uint16_t>(port), address);
     if (listener_.isListening())
         SetRow(0, "00 Listening");
@@ -72,13 +77,34 @@ TcpConnection::Events ApiServer::EventsFor(int16_t slot, uint64_t serial) {
             event("Sck_InputEnded", &ApiServer::Sck_InputEnded), event("Sck_Close", &ApiServer::Sck_Close)};
 }
 
-// Takes waiting connections for as long as a slot is free or can be made;
-// the rest wait in the listener's queue until a slot comes free.
+// Takes waiting connections for as long as a slot is free or can be made.
+// With every slot busy, a newcomer takes the slot of the connection that has
+// waited longest for its request, so that callers who hold connections
+// without asking cannot lock the others out; while every slot has its
+// request, the rest wait in the listener's queue until one comes free. With
+// the program's descriptors down to their reserve, a newcomer gets the
+// descriptor of a closed connection still lingering, or of the connection
+// that has waited longest, before it is taken.
 void ApiServer::Sck_ConnectionRequest() {
     for (;;) {
-        size_t chosen = 1;
-        while (chosen < slots_.size() && slots_[chosen].socket) ++chosen;
-        if (chosen > static_cast<size_t>(kHighestSlot)) return;
+        size_t chosen = FirstFreeSlot();
+        bool full = chosen > static_cast<size_t>(kHighestSlot);
+        reserveWait_ = false;
+        if (listener_.atReserve()) {
+            if (!lingering_.empty()) {
+                lingering_.pop_front();
+            } else {
+                const size_t idle = OldestWaiting();
+                // The reserve is taken by others: the time-out tick tries again.
+                reserveWait_ = idle == 0;
+                if (reserveWait_) return;
+                FreeSlot(static_cast<int16_t>(idle), false);
+            }
+            chosen = FirstFreeSlot();
+            full = chosen > static_cast<size_t>(kHighestSlot);
+        }
+        if (full) chosen = OldestWaiting();
+        if (chosen == 0) return;
         const uint64_t serial = nextSerial_++;
         std::unique_ptr<TcpConnection> socket =
             listener_.accept(EventsFor(static_cast<int16_t>(chosen), serial));
@@ -87,6 +113,7 @@ void ApiServer::Sck_ConnectionRequest() {
         int held = 0;
         for (const Slot& slot : slots_) held += slot.socket && slot.address == address;
         if (held >= kSlotsPerAddress) continue;  // dropped at once
+        if (full) FreeSlot(static_cast<int16_t>(chosen), false);
         if (chosen == slots_.size()) {
             slots_.emplace_back();
             // A new row starts as a copy of row 0.
@@ -98,6 +125,32 @@ void ApiServer::Sck_ConnectionRequest() {
         slot.serial = serial;
         slot.address = std::move(address);
         slot.socket = std::move(socket);
+    }
+}
+
+// The lowest slot without a connection; one past the highest when all are busy.
+size_t ApiServer::FirstFreeSlot() const {
+    size_t slot = 1;
+    while (slot < slots_.size() && slots_[slot].socket) ++slot;
+    return slot;
+}
+
+// The busy slot whose connection came first of those still waiting for their
+// request, once what it has sent is read: a request that came while the
+// station was busy (a switch's pause) is answered, not dropped. 0 when every
+// busy slot has its request.
+size_t ApiServer::OldestWaiting() {
+    for (;;) {
+        size_t oldest = 0;
+        for (size_t i = 1; i < slots_.size(); ++i) {
+            const Slot& s = slots_[i];
+            if (s.socket && !s.answered && !s.handling && (oldest == 0 || s.serial < slots_[oldest].serial))
+                oldest = i;
+        }
+        if (oldest == 0) return 0;
+        const uint64_t serial = slots_[oldest].serial;
+        Sck_DataArrival(static_cast<int16_t>(oldest));
+        if (Holds(static_cast<int16_t>(oldest), serial) && !slots_[oldest].answered) return oldest;
     }
 }
 
@@ -162,10 +215,16 @@ void ApiServer::tmrApiTimeout_Timer() {
             expired.push_back(static_cast<int16_t>(i));
     }
     for (const int16_t slot : expired) CloseSlot(slot, false);
+    if (reserveWait_) Sck_ConnectionRequest();
 }
 
 void ApiServer::CloseSlot(int16_t slot, bool afterReply) {
     if (!busy(slot)) return;
+    FreeSlot(slot, afterReply);
+    Sck_ConnectionRequest();  // a connection waiting for a slot takes it
+}
+
+void ApiServer::FreeSlot(int16_t slot, bool afterReply) {
     Slot& s = slots_[slot];
     // The slot is free from here on, also while the connection winds down.
     std::unique_ptr<TcpConnection> socket = std::move(s.socket);
@@ -178,7 +237,6 @@ void ApiServer::CloseSlot(int16_t slot, bool afterReply) {
     }
     socket.reset();
     SetRow(slot, SlotTag(slot) + " Closed");
-    Sck_ConnectionRequest();  // a connection waiting for a slot takes it
 }
 
 void ApiServer::SetRow(int16_t slot, std::string text) {

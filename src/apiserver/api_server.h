@@ -25,12 +25,13 @@ std::string SlotTag(int16_t slot);
 // is accepted on the lowest free slot; a new slot is made only when every
 // slot is busy. Bytes are buffered per connection until they make a request
 // (or plainly cannot); each connection gets exactly one reply and is closed
-// once it has gone out. One address holds a few slots at most, so that a
-// single caller cannot lock the others out.
+// once it has gone out. One address holds a few slots at most, and with
+// every slot busy a newcomer takes the slot of the connection that has
+// waited longest for its request, so that no caller can lock the others out.
 class ApiServer {
 public:
-    // While this many slots are busy, further connections wait in the
-    // listener's queue until one comes free.
+    // The most slots. While every one has its request, further connections
+    // wait in the listener's queue until one comes free.
     static constexpr int16_t kHighestSlot = 256;
     // A connection from an address that already holds this many slots (a
     // quarter of them) is closed at once. A web server or a proxy may ask
@@ -91,7 +92,10 @@ private:
     TcpConnection::Events EventsFor(int16_t slot, uint64_t serial);
     bool Holds(int16_t slot, uint64_t serial) const;
     void Answer(int16_t slot);
+    size_t FirstFreeSlot() const;
+    size_t OldestWaiting();
     void CloseSlot(int16_t slot, bool afterReply);
+    void FreeSlot(int16_t slot, bool afterReply);
     void SetRow(int16_t slot, std::string text);
     void ReportListenFailure(int port, const std::string& address);
 
@@ -105,6 +109,7 @@ private:
     std::vector<Slot> slots_;
     std::deque<Lingering> lingering_;  // oldest first
     uint64_t nextSerial_ = 1;
+    bool reserveWait_ = false;  // callers wait for descriptors that others hold
 };
 
 }  // namespace bf

@@ -14,6 +14,7 @@
 
 #include "app/startup.h"
 #include "core/station_log.h"
+#include "platform/descriptor_budget.h"
 #include "sources/player_control.h"
 #include "status/status_server.h"
 
@@ -77,13 +78,16 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
                workingFolder, WithMonitor(options.station)),
       window_(station_) {
     station_.listener = &reactions_;
+    // As many descriptors as the system allows; the listeners leave a
+    // reserve of them to the rest of the program.
+    RaiseDescriptorLimit();
     station_.quit = [] { EndAtOnce(); };
     station_.openApiServer = [this] { apiWindow_ = OpenApiServerWindow(station_); };
     window_.show();
     Startup(station_);
     if (options.statusPort) {
-        statusListener_.emplace();
-        OpenStatusListener(station_, *statusListener_, *options.statusPort, options.statusBind);
+        statusServer_.emplace(station_, statusListener_);
+        statusServer_->Open(*options.statusPort, options.statusBind);
     }
     window_.refresh();
     if (!options.consoleDump.empty()) {

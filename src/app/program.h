@@ -15,10 +15,11 @@
 #include "platform/posix_processes.h"
 #include "platform/proc_process_stats.h"
 #include "platform/qt_http_client.h"
-#include "platform/qt_http_listener.h"
+#include "platform/qt_tcp_listener.h"
 #include "platform/qt_timers.h"
 #include "platform/real_clock.h"
 #include "platform/service_manager.h"
+#include "status/status_server.h"
 
 namespace bf {
 
@@ -47,7 +48,8 @@ private:
     std::unique_ptr<ApiServerWindow> apiWindow_;
     std::optional<ConsoleDumpFile> consoleDump_;
     // The read-only status page and metrics, on --status-port when given.
-    std::optional<QtHttpListener> statusListener_;
+    QtTcpListener statusListener_;  // outlives statusServer_, whose connections it made
+    std::optional<StatusServer> statusServer_;
     ServiceManager serviceManager_;
     QTimer aliveTimer_;
     // Tells a termination signal to the station log before the end.

@@ -35,5 +35,7 @@ inline constexpr std::string_view EventHooks = "tmrEventHooks";
 
 // The API server window's connection time-out timer.
 inline constexpr std::string_view ApiTimeout = "tmrApiTimeout";
+// The status listener's connection time-out timer; runs while it has connections.
+inline constexpr std::string_view StatusTimeout = "tmrStatusTimeout";
 
 }  // namespace bf::TimerName

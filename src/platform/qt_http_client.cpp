@@ -2,33 +2,33 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QNetworkAccessManager>
 #include <QNetworkProxy>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QPointer>
+#include <QSslSocket>
+#include <QTcpSocket>
 #include <QTimer>
 #include <QUrl>
+#include <optional>
 #include <string_view>
+
+#include "platform/http_reply_reader.h"
 
 namespace bf {
 
 // The state of one waiting fetch; it lives on that fetch's stack frame, so
 // nested fetches each have their own.
 struct QtHttpClient::Request {
-    enum class End { Waiting, Finished, HeadersRead, Cancelled, TimedOut };
+    enum class End { Waiting, Cancelled, TimedOut };
     QEventLoop loop;
-    QTimer deadline;
-    QPointer<QNetworkReply> reply;
+    QTimer deadline;  // of the whole fetch, redirects included
     End end = End::Waiting;
-    int status = 0;  // of the headers that ended a headers-only fetch
+    QPointer<QTcpSocket> socket;  // of the exchange under way
 };
 
 namespace {
 
-// Replies beyond this are not read further; a server that streams without
-// end then runs into the timeout instead of filling the memory.
-constexpr qint64 kMaxBodyBytes = 16 * 1024 * 1024;
+// Qt reads no more from the system while this much is unread.
+constexpr qint64 kReadBufferBytes = 64 * 1024;
 
 HttpResult failure(int error, std::string text) {
     return HttpResult{{}, error, std::move(text)};
@@ -37,7 +37,7 @@ HttpResult failure(int error, std::string text) {
 // URLs are bytes and carry their query values unencoded (blanks, 8-bit
 // titles). Encode exactly those bytes so that the server decodes the same
 // bytes again, whatever their character set.
-QUrl ToUrl(const std::string& text) {
+QUrl ToUrl(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     QByteArray encoded;
     encoded.reserve(static_cast<qsizetype>(text.size()));
@@ -62,52 +62,124 @@ bool IsFetchable(const QUrl& url) {
            !url.host().isEmpty();
 }
 
-// An error Qt reports for an HTTP status (404, 500, ...): the server did
-// answer, and its answer is the reply.
-bool IsStatusError(QNetworkReply::NetworkError e) {
-    return (e >= QNetworkReply::ContentAccessDenied && e <= QNetworkReply::UnknownContentError) ||
-           (e >= QNetworkReply::InternalServerError && e <= QNetworkReply::UnknownServerError) ||
-           e == QNetworkReply::ProtocolInvalidOperationError ||
-           e == QNetworkReply::ProxyAuthenticationRequiredError;
+bool IsRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-HttpResult ResultOf(QNetworkReply& reply) {
-    const QNetworkReply::NetworkError e = reply.error();
-    const bool answered = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    if (e == QNetworkReply::NoError || (answered && IsStatusError(e))) {
-        const QByteArray body = reply.readAll();
-        const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        return HttpResult{std::string(body.constData(), static_cast<std::size_t>(body.size())),
-                          HttpError::None,
-                          {},
-                          status};
+// One GET that asks the server to close the connection after its reply and
+// to send the body as it is (no compression).
+QByteArray RequestText(const QUrl& url) {
+    QByteArray target = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
+    if (!target.startsWith('/')) target.prepend('/');
+    QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
+    if (host.contains(':')) host = '[' + host + ']';
+    if (url.port() != -1) host += ':' + QByteArray::number(url.port());
+    QByteArray text = "GET " + target + " HTTP/1.1\r\nHost: " + host +
+                      "\r\nUser-Agent: Brackenfield\r\nAccept: */*\r\nConnection: close\r\n";
+    if (!url.userName().isEmpty()) {
+        const QByteArray credentials =
+            (url.userName(QUrl::FullyDecoded) + ':' + url.password(QUrl::FullyDecoded)).toUtf8();
+        text += "Authorization: Basic " + credentials.toBase64() + "\r\n";
     }
-    switch (e) {
-        case QNetworkReply::ConnectionRefusedError:
+    return text + "\r\n";
+}
+
+HttpResult SocketFailure(QAbstractSocket::SocketError error, const QString& text) {
+    switch (error) {
+        case QAbstractSocket::ConnectionRefusedError:
             return failure(HttpError::ConnectionRefused, "Connection refused");
-        case QNetworkReply::HostNotFoundError:
+        case QAbstractSocket::HostNotFoundError:
             return failure(HttpError::HostNotFound, "Host not found");
-        case QNetworkReply::RemoteHostClosedError:
-            return failure(HttpError::ConnectionReset, "Connection closed by the server");
-        case QNetworkReply::TimeoutError:
+        case QAbstractSocket::SocketTimeoutError:
             return failure(HttpError::TimedOut, "Request timed out");
-        case QNetworkReply::ProtocolUnknownError:
-            return failure(HttpError::MalformedUrl, "URL is malformed");
-        default: {
-            const QByteArray text = reply.errorString().toUtf8();
+        default:
             return failure(HttpError::OtherNetworkError,
-                           text.isEmpty() ? std::string("Network error") : text.toStdString());
-        }
+                           text.isEmpty() ? "Network error" : text.toStdString());
     }
+}
+
+// A socket may be dropped while one of its signals is on the stack: it is
+// cut off at once and deleted later.
+struct CutOff {
+    void operator()(QTcpSocket* socket) const {
+        socket->disconnect();
+        socket->abort();
+        socket->deleteLater();
+    }
+};
+using Socket = std::unique_ptr<QTcpSocket, CutOff>;
+
+// One request and its reply, the first of a fetch or one after a redirect.
+struct Exchange {
+    HttpReplyReader reader;
+    std::optional<HttpResult> failure;  // the connection failed
+    bool over = false;
+};
+
+// Connects to the URL's server and sends the request; `exchange` is over
+// (and the request's loop told) once the reply has been read as far as
+// wanted, or the connection failed.
+Socket Start(const QUrl& url, bool headersOnly, Exchange& exchange, QEventLoop& loop) {
+    const bool tls = url.scheme() == QLatin1String("https");
+    Socket socket(tls ? new QSslSocket : new QTcpSocket);
+    QTcpSocket* s = socket.get();
+    s->setProxy(QNetworkProxy::NoProxy);
+    s->setReadBufferSize(kReadBufferBytes);
+
+    auto finish = [&exchange, &loop] {
+        exchange.over = true;
+        loop.quit();
+    };
+    // A stream's or a redirect's body is not wanted: its headers end the exchange.
+    auto take = [&exchange, s, headersOnly, finish] {
+        if (exchange.over) return;
+        const QByteArray bytes = s->readAll();
+        const auto state = exchange.reader.feed(std::string_view(bytes.constData(), bytes.size()));
+        const int status = exchange.reader.status();
+        if (state == HttpReplyReader::State::Done || state == HttpReplyReader::State::Failed ||
+            (status != 0 && (headersOnly || (IsRedirect(status) && exchange.reader.header("Location")))))
+            finish();
+    };
+    auto ended = [&exchange, take, finish] {
+        take();
+        if (exchange.over) return;
+        exchange.reader.end();
+        finish();
+    };
+    const QByteArray request = RequestText(url);
+    QObject::connect(s, &QTcpSocket::readyRead, &loop, take);
+    QObject::connect(s, &QTcpSocket::disconnected, &loop, ended);
+    QObject::connect(s, &QTcpSocket::errorOccurred, &loop,
+                     [&exchange, s, ended, finish](QAbstractSocket::SocketError error) {
+                         if (exchange.over) return;
+                         if (error == QAbstractSocket::RemoteHostClosedError) return ended();
+                         exchange.failure = SocketFailure(error, s->errorString());
+                         finish();
+                     });
+    const quint16 port = static_cast<quint16>(url.port(tls ? 443 : 80));
+    if (tls) {
+        auto* secure = static_cast<QSslSocket*>(s);
+        QObject::connect(secure, &QSslSocket::encrypted, &loop, [s, request] { s->write(request); });
+        secure->connectToHostEncrypted(url.host(), port);
+    } else {
+        QObject::connect(s, &QTcpSocket::connected, &loop, [s, request] { s->write(request); });
+        s->connectToHost(url.host(), port);
+    }
+    return socket;
+}
+
+// The result of a reply read as far as wanted, which is no redirect.
+HttpResult ResultOf(const HttpReplyReader& reader, bool headersOnly) {
+    if (reader.state() == HttpReplyReader::State::Done || (headersOnly && reader.status() != 0))
+        return HttpResult{headersOnly ? std::string() : reader.body(), HttpError::None, {}, reader.status()};
+    return failure(reader.error() == HttpReplyReader::kCutShort ? HttpError::ConnectionReset
+                                                                : HttpError::OtherNetworkError,
+                   reader.error());
 }
 
 }  // namespace
 
-QtHttpClient::QtHttpClient() : manager_(std::make_unique<QNetworkAccessManager>()) {
-    // Only what the station asks for: no proxy picked up from the environment.
-    manager_->setProxy(QNetworkProxy::NoProxy);
-    manager_->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
-}
+QtHttpClient::QtHttpClient() = default;
 
 QtHttpClient::~QtHttpClient() {
     *alive_ = false;
@@ -128,7 +200,7 @@ void QtHttpClient::cancel() {
     running_ = nullptr;
     if (request->end == Request::End::Waiting) request->end = Request::End::Cancelled;
     request->deadline.stop();
-    if (request->reply) request->reply->abort();
+    if (request->socket) request->socket->abort();
     request->loop.quit();
 }
 
@@ -144,75 +216,58 @@ HttpResult QtHttpClient::run(const std::string& url, bool headersOnly) {
     cancel();
     if (QCoreApplication::instance() == nullptr)
         return failure(HttpError::OtherNetworkError, "No event loop");
-    const QUrl target = ToUrl(url);
+    QUrl target = ToUrl(url);
     if (!IsFetchable(target)) return failure(HttpError::MalformedUrl, "URL is malformed");
 
     Request request;
     const std::shared_ptr<bool> alive = alive_;
-    request.reply = manager_->get(QNetworkRequest(target));
-    request.reply->setReadBufferSize(kMaxBodyBytes);
-
-    QObject::connect(request.reply, &QNetworkReply::finished, &request.loop, [this, alive, &request] {
-        if (request.end == Request::End::Waiting) request.end = Request::End::Finished;
-        if (*alive && running_ == &request) running_ = nullptr;
-        request.loop.quit();
-    });
-    if (headersOnly) {
-        QObject::connect(
-            request.reply, &QNetworkReply::metaDataChanged, &request.loop, [this, alive, &request] {
-                if (request.end != Request::End::Waiting || !request.reply) return;
-                const QVariant status = request.reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-                if (!status.isValid()) return;
-                // A redirect is followed: only the final answer's headers count.
-                const int code = status.toInt();
-                if (code >= 300 && code < 400 && request.reply->hasRawHeader("Location")) return;
-                request.end = Request::End::HeadersRead;
-                request.status = code;
-                if (*alive && running_ == &request) running_ = nullptr;
-                request.reply->abort();
-                request.loop.quit();
-            });
-    }
     request.deadline.setSingleShot(true);
     request.deadline.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&request.deadline, &QTimer::timeout, &request.loop, [this, alive, &request] {
+    QObject::connect(&request.deadline, &QTimer::timeout, &request.loop, [&request] {
         if (request.end != Request::End::Waiting) return;
         request.end = Request::End::TimedOut;
-        if (*alive && running_ == &request) running_ = nullptr;
-        if (request.reply) request.reply->abort();
         request.loop.quit();
     });
     request.deadline.start(timeoutMs_);
     running_ = &request;
 
-    if (request.end == Request::End::Waiting) request.loop.exec();
-
-    if (!*alive) return failure(HttpError::Cancelled, "Request cancelled");
-    if (running_ == &request) running_ = nullptr;
-    request.deadline.stop();
-
     HttpResult result;
-    switch (request.end) {
-        case Request::End::Finished:
+    for (int redirects = 0;; ++redirects) {
+        Exchange exchange;
+        Socket socket = Start(target, headersOnly, exchange, request.loop);
+        request.socket = socket.get();
+        if (request.end == Request::End::Waiting && !exchange.over) request.loop.exec();
+        socket.reset();
+        if (!*alive) return failure(HttpError::Cancelled, "Request cancelled");
+        if (request.end != Request::End::Waiting || !exchange.over) {  // not over: the application quits
+            result = request.end == Request::End::TimedOut
+                         ? failure(HttpError::TimedOut, "Request timed out")
+                         : failure(HttpError::Cancelled, "Request cancelled");
+            break;
+        }
+        if (exchange.failure) {
+            result = *exchange.failure;
+            break;
+        }
+        const std::optional<std::string> location = exchange.reader.header("Location");
+        if (!IsRedirect(exchange.reader.status()) || !location) {
+            result = ResultOf(exchange.reader, headersOnly);
+            break;
+        }
+        const QUrl next = target.resolved(ToUrl(*location));
+        if (redirects == kMaxRedirects) {
+            result = failure(HttpError::OtherNetworkError, "More than 5 redirects");
+            break;
+        }
+        if (!IsFetchable(next) ||
+            (target.scheme() == QLatin1String("https") && next.scheme() != target.scheme())) {
             result =
-                request.reply ? ResultOf(*request.reply) : failure(HttpError::Cancelled, "Request cancelled");
+                failure(HttpError::OtherNetworkError, "Redirect refused: " + next.toString().toStdString());
             break;
-        case Request::End::HeadersRead:
-            result = HttpResult{{}, HttpError::None, {}, request.status};
-            break;
-        case Request::End::TimedOut:
-            result = failure(HttpError::TimedOut, "Request timed out");
-            break;
-        case Request::End::Waiting:  // the loop was ended from outside: the application quits
-        case Request::End::Cancelled:
-            result = failure(HttpError::Cancelled, "Request cancelled");
-            break;
+        }
+        target = next;
     }
-    if (request.reply) {
-        QObject::disconnect(request.reply, nullptr, &request.loop, nullptr);
-        if (request.reply->isRunning()) request.reply->abort();
-        request.reply->deleteLater();
-    }
+    if (running_ == &request) running_ = nullptr;
     return result;
 }
 

@@ -5,16 +5,19 @@
 
 #include "platform/http_client.h"
 
-class QNetworkAccessManager;
-
 namespace bf {
 
-// One named HTTP client instance over Qt Network. A fetch waits in a nested
-// event loop, so other handlers run meanwhile; a fetch started during the
-// wait (also from one of those handlers) first cancels the running one.
-// Needs a QCoreApplication on the calling thread.
+// One named HTTP client instance over Qt's sockets (plain TCP or TLS), with
+// a reply reader of its own that keeps to the bounds of every reply
+// (http_reply_reader.h) and also takes a stream server's "ICY 200 OK". A
+// fetch waits in a nested event loop, so other handlers run meanwhile; a
+// fetch started during the wait (also from one of those handlers) first
+// cancels the running one. Needs a QCoreApplication on the calling thread.
 class QtHttpClient : public HttpClient {
 public:
+    // Redirects followed within one fetch; one more fails it.
+    static constexpr int kMaxRedirects = 5;
+
     QtHttpClient();
     ~QtHttpClient() override;
     QtHttpClient(const QtHttpClient&) = delete;
@@ -31,7 +34,6 @@ private:
 
     HttpResult run(const std::string& url, bool headersOnly);
 
-    std::unique_ptr<QNetworkAccessManager> manager_;
     Request* running_ = nullptr;  // the request a fetch is waiting for, if any
     int timeoutMs_ = kDefaultTimeoutMs;
     // Lets a waiting fetch notice that the client was destroyed under it.

@@ -1,7 +1,9 @@
 #include "platform/qt_tcp_listener.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,6 +13,8 @@
 #include <cerrno>
 #include <cstring>
 #include <utility>
+
+#include "platform/descriptor_budget.h"
 
 namespace bf {
 
@@ -25,10 +29,14 @@ constexpr size_t kReadBufferBytes = 64 * 1024;
 constexpr int kListenBacklog = 256;
 // Out of descriptors, the listener rests this long before it tries again
 // instead of waking up at once for the connection it cannot take.
-constexpr int kShortageRestMs = 100;
+constexpr int kShortageRestMs = 250;
 
 bool TryAgain(int error) {
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
+}
+
+bool OutOfResources(int error) {
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
 }
 
 // "192.0.2.7"; an IPv4 peer of a dual-stack socket never in the IPv6-mapped form.
@@ -92,6 +100,11 @@ public:
     ~PosixConnection() override { CloseDescriptor(); }
 
     std::string readAll() override {
+        if (in_.empty() && fd_ >= 0 && !closing_ && !inputEnded_) {  // what the system already holds
+            char buffer[16 * 1024];
+            const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+            if (n > 0) in_.append(buffer, static_cast<size_t>(n));
+        }
         std::string bytes = std::exchange(in_, {});
         if (reader_ && !closing_ && !inputEnded_) reader_->setEnabled(true);
         return bytes;
@@ -199,7 +212,7 @@ private:
 
 }  // namespace
 
-QtTcpListener::QtTcpListener() = default;
+QtTcpListener::QtTcpListener(std::chrono::milliseconds calm) : calm_(calm) {}
 
 QtTcpListener::~QtTcpListener() {
     StopListening();
@@ -302,18 +315,57 @@ std::unique_ptr<TcpConnection> QtTcpListener::accept(TcpConnection::Events event
     if (fd_ < 0) return nullptr;
     notifier_->setEnabled(true);
     for (;;) {
-        const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd >= 0) return std::make_unique<PosixConnection>(fd, std::move(events));
-        if (errno == EINTR || errno == ECONNABORTED) continue;
+        int fd = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd >= ListenerDescriptorCeiling()) {  // its owner made no room: the caller is dropped
+            ::close(fd);
+            fd = -1;
+            errno = EMFILE;
+        }
+        if (fd >= 0) {
+            if (shortage_ && std::chrono::steady_clock::now() - lastShortage_ >= calm_) ReportShortage(false);
+            return std::make_unique<PosixConnection>(fd, std::move(events));
+        }
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             drained_ = true;
-        } else {  // out of descriptors or memory
-            notifier_->setEnabled(false);
-            QTimer::singleShot(kShortageRestMs, notifier_.get(),
-                               [notifier = notifier_.get()] { notifier->setEnabled(true); });
+            return nullptr;
         }
+        // A connection that failed before it was taken is gone; the next may be fine.
+        if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO) continue;
+        Rest();
+        if (OutOfResources(errno)) ReportShortage(true);
         return nullptr;
     }
+}
+
+// The kernel hands out the lowest free descriptor: when that lies at or
+// above the ceiling, every one below it is taken.
+bool QtTcpListener::atReserve() {
+    pollfd waiting{fd_, POLLIN, 0};
+    if (fd_ < 0 || ::poll(&waiting, 1, 0) != 1) return false;
+    const int probe = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    const bool reserve = probe < 0 || probe >= ListenerDescriptorCeiling();
+    if (probe >= 0) ::close(probe);
+    if (reserve) ReportShortage(true);
+    return reserve;
+}
+
+void QtTcpListener::setShortageHandler(std::function<void(bool)> handler) {
+    shortageHandler_ = std::move(handler);
+}
+
+// The waiting connection would wake the listener again at once: it rests,
+// then tries again.
+void QtTcpListener::Rest() {
+    notifier_->setEnabled(false);
+    QTimer::singleShot(kShortageRestMs, notifier_.get(),
+                       [notifier = notifier_.get()] { notifier->setEnabled(true); });
+}
+
+void QtTcpListener::ReportShortage(bool shortage) {
+    if (shortage) lastShortage_ = std::chrono::steady_clock::now();
+    if (shortage == shortage_) return;
+    shortage_ = shortage;
+    if (shortageHandler_) shortageHandler_(shortage);
 }
 
 }  // namespace bf

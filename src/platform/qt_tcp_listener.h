@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -10,13 +11,15 @@ class QSocketNotifier;
 
 namespace bf {
 
-// The API server's sockets: POSIX sockets whose readiness Qt's event loop
+// The listeners' sockets: POSIX sockets whose readiness Qt's event loop
 // reports (QSocketNotifier), so that a half-close is seen as such (QTcpSocket
 // takes it for a full disconnect and drops the reply). Lives on the thread of
 // the event loop that delivers its events.
 class QtTcpListener : public TcpListener {
 public:
-    QtTcpListener();
+    // A shortage is over once connections have been accepted for `calm`
+    // without one.
+    explicit QtTcpListener(std::chrono::milliseconds calm = std::chrono::seconds(10));
     ~QtTcpListener() override;
     QtTcpListener(const QtTcpListener&) = delete;
     QtTcpListener& operator=(const QtTcpListener&) = delete;
@@ -27,17 +30,25 @@ public:
     std::string listenError() const override;
     void setConnectionRequestHandler(std::function<void()> handler) override;
     std::unique_ptr<TcpConnection> accept(TcpConnection::Events events) override;
+    bool atReserve() override;
+    void setShortageHandler(std::function<void(bool)> handler) override;
 
 private:
     void StopListening();
     void ConnectionsWait();
+    void Rest();
+    void ReportShortage(bool shortage);
 
     int fd_ = -1;
     uint16_t port_ = 0;
     std::string error_;
     std::unique_ptr<QSocketNotifier> notifier_;
     std::function<void()> handler_;
+    std::function<void(bool)> shortageHandler_;
     bool drained_ = false;  // accept() has found the queue empty since the last wake-up
+    const std::chrono::milliseconds calm_;
+    bool shortage_ = false;
+    std::chrono::steady_clock::time_point lastShortage_;
 };
 
 }  // namespace bf

@@ -25,7 +25,8 @@ public:
 
     virtual ~TcpConnection() = default;
 
-    // Every byte that has arrived and was not read before.
+    // Every byte that has arrived and was not read before, also bytes the
+    // system holds that no dataArrived has announced yet.
     virtual std::string readAll() = 0;
     virtual void send(std::string_view bytes) = 0;
     // Ends the connection after what was sent has gone out. Until the peer
@@ -39,7 +40,7 @@ public:
     virtual std::string peerAddress() const = 0;
 };
 
-// The listening socket of the API server.
+// A listening socket (the remote API's, the status port's).
 class TcpListener {
 public:
     virtual ~TcpListener() = default;
@@ -59,7 +60,18 @@ public:
     virtual void setConnectionRequestHandler(std::function<void()> handler) = 0;
     // Takes the oldest waiting connection and gives it `events`; nullptr when
     // none waits. A connection that is not wanted is accepted and destroyed.
+    // When the program runs out of descriptors, or only its reserve is left,
+    // accept() returns nullptr and the listener rests a moment before it
+    // calls the connection request handler again.
     virtual std::unique_ptr<TcpConnection> accept(TcpConnection::Events events) = 0;
+    // Whether a connection waits whose acceptance would take one of the
+    // program's reserve of descriptors. Its owner then makes room first
+    // (drops a connection of its own) or leaves it waiting.
+    virtual bool atReserve() = 0;
+    // Called with true when the descriptors come down to the reserve or run
+    // out, and with false when connections are accepted again after a calm
+    // while: once each per shortage, however long it lasts.
+    virtual void setShortageHandler(std::function<void(bool shortage)> handler) = 0;
 };
 
 }  // namespace bf

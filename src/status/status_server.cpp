@@ -1,5 +1,7 @@
 #include "status/status_server.h"
 
+#include <algorithm>
+
 #include "core/run_handler.h"
 #include "core/station.h"
 #include "core/station_log.h"
@@ -32,20 +34,159 @@ HttpReply AnswerStatusRequest(const Station& station, const HttpRequest& request
     return PlainReply(404, "Not Found: try /, /status.json or /metrics");
 }
 
-bool OpenStatusListener(Station& station, HttpListener& listener, uint16_t port, const std::string& address) {
-    listener.setHandler([&station](const HttpRequest& request) {
-        HttpReply reply = PlainReply(500, "Internal Server Error");
-        RunHandler(station, "StatusRequest", [&] { reply = AnswerStatusRequest(station, request); });
-        return reply;
+StatusServer::StatusServer(Station& station, TcpListener& listener)
+    : station_(station), listener_(listener) {}
+
+StatusServer::~StatusServer() {
+    station_.timers.remove(kTimeoutTimer);
+    listener_.setConnectionRequestHandler({});
+    listener_.setShortageHandler({});
+}
+
+bool StatusServer::Open(uint16_t port, const std::string& address) {
+    station_.timers.define(kTimeoutTimer, 1000,
+                           [this] { RunHandler(station_, kTimeoutTimer, [this] { Tick(); }); });
+    listener_.setConnectionRequestHandler(
+        [this] { RunHandler(station_, "StatusConnectionRequest", [this] { ConnectionsWait(); }); });
+    listener_.setShortageHandler([this](bool shortage) {
+        AddToAirLog(station_, shortage ? "  SYS - STATUS PAGE SHORT OF DESCRIPTORS"
+                                       : "  SYS - STATUS PAGE HAS DESCRIPTORS AGAIN");
     });
     const std::string host = address.find(':') == std::string::npos ? address : "[" + address + "]";
-    if (!listener.listen(port, address)) {
-        AddToAirLog(station, "  SYS - STATUS PAGE NOT OPENED ON " + host + ":" + std::to_string(port));
+    if (!listener_.listen(port, address)) {
+        AddToAirLog(station_, "  SYS - STATUS PAGE NOT OPENED ON " + host + ":" + std::to_string(port) +
+                                  ": " + listener_.listenError());
         return false;
     }
-    AddToAirLog(station,
-                "  SYS - STATUS PAGE ON http://" + host + ":" + std::to_string(listener.localPort()) + "/");
+    AddToAirLog(station_,
+                "  SYS - STATUS PAGE ON http://" + host + ":" + std::to_string(listener_.localPort()) + "/");
     return true;
+}
+
+TcpConnection::Events StatusServer::EventsFor(uint64_t serial) {
+    auto event = [this, serial](void (StatusServer::*handler)(uint64_t)) {
+        return [this, serial, handler] {
+            RunHandler(station_, "StatusRequest", [&] {
+                if (open_.contains(serial)) (this->*handler)(serial);
+            });
+        };
+    };
+    return {event(&StatusServer::DataArrived), event(&StatusServer::SendComplete),
+            event(&StatusServer::InputEnded), event(&StatusServer::Drop)};
+}
+
+void StatusServer::ConnectionsWait() {
+    for (;;) {
+        // With the program's descriptors down to their reserve, a newcomer gets
+        // the descriptor of a closed connection still lingering, or of the
+        // connection that has waited longest, before it is taken.
+        reserveWait_ = false;
+        if (listener_.atReserve()) {
+            if (!lingering_.empty()) {
+                lingering_.pop_front();
+            } else if (const auto idlest = Idlest(); idlest != open_.end()) {
+                open_.erase(idlest);
+            } else {  // the reserve is taken by others: the time-out tick tries again
+                reserveWait_ = true;
+                if (!station_.timers.running(kTimeoutTimer)) station_.timers.start(kTimeoutTimer);
+                return;
+            }
+        }
+        // Every connection sending its reply: the rest wait in the listener's queue.
+        if (open_.size() >= kMostConnections && Idlest() == open_.end()) return;
+        const uint64_t serial = nextSerial_++;
+        std::unique_ptr<TcpConnection> socket = listener_.accept(EventsFor(serial));
+        if (!socket) return;
+        std::string address = socket->peerAddress();
+        const auto held = std::count_if(open_.begin(), open_.end(),
+                                        [&](const auto& entry) { return entry.second.address == address; });
+        if (static_cast<size_t>(held) >= kConnectionsPerAddress) continue;  // dropped at once
+        if (open_.size() >= kMostConnections) {
+            if (const auto idlest = Idlest(); idlest != open_.end()) open_.erase(idlest);
+        }
+        Connection& connection = open_[serial];
+        connection.socket = std::move(socket);
+        connection.address = std::move(address);
+        // Started anew, the timer would never tick under a flood.
+        if (!station_.timers.running(kTimeoutTimer)) station_.timers.start(kTimeoutTimer);
+    }
+}
+
+// The oldest connection still waiting for its request, once what it has sent
+// is read: a request that came while the station was busy (a switch's pause)
+// is answered, not dropped. The end when every connection has its request.
+std::map<uint64_t, StatusServer::Connection>::iterator StatusServer::Idlest() {
+    for (;;) {
+        const auto waiting = std::find_if(open_.begin(), open_.end(),
+                                          [](const auto& entry) { return !entry.second.answered; });
+        if (waiting == open_.end()) return waiting;
+        DataArrived(waiting->first);
+        if (!waiting->second.answered) return waiting;
+    }
+}
+
+void StatusServer::DataArrived(uint64_t serial) {
+    Connection& c = open_.at(serial);
+    std::string bytes = c.socket->readAll();
+    if (c.answered) return;  // one request per connection: the rest is thrown away
+    c.received += bytes;
+    const RequestHead head = ReadRequestHead(c.received);
+    switch (head.state) {
+        case RequestHeadState::Incomplete:
+            return;
+        case RequestHeadState::Complete: {
+            HttpReply reply = PlainReply(500, "Internal Server Error");
+            RunHandler(station_, "StatusRequest",
+                       [&] { reply = AnswerStatusRequest(station_, head.request); });
+            Answer(c, reply);
+            return;
+        }
+        case RequestHeadState::Malformed:
+            Answer(c, PlainReply(400, "Bad Request"));
+            return;
+        case RequestHeadState::TooLarge:
+            Answer(c, PlainReply(431, "Request Header Fields Too Large"));
+            return;
+    }
+}
+
+void StatusServer::Answer(Connection& connection, const HttpReply& reply) {
+    connection.answered = true;
+    connection.received = std::string();
+    connection.socket->send(ComposeHttpReply(reply));
+}
+
+// A caller that has finished sending without a whole request never sends one.
+void StatusServer::InputEnded(uint64_t serial) {
+    if (!open_.at(serial).answered) Drop(serial);
+}
+
+void StatusServer::SendComplete(uint64_t serial) {
+    Connection& c = open_.at(serial);
+    if (!c.answered) return;
+    c.socket->close();
+    lingering_.push_back({std::move(c.socket)});
+    if (lingering_.size() > kMostLingering) lingering_.pop_front();
+    Drop(serial);
+}
+
+void StatusServer::Drop(uint64_t serial) {
+    open_.erase(serial);
+    ConnectionsWait();  // a connection waiting in the queue takes the room
+}
+
+void StatusServer::Tick() {
+    for (Lingering& l : lingering_) ++l.ticks;
+    while (!lingering_.empty() && lingering_.front().ticks >= kLingerSeconds) lingering_.pop_front();
+    for (auto it = open_.begin(); it != open_.end();) {
+        if (++it->second.ticks >= kRequestSeconds)
+            it = open_.erase(it);
+        else
+            ++it;
+    }
+    ConnectionsWait();
+    // Nothing runs for the listener while nobody asks.
+    if (open_.empty() && lingering_.empty() && !reserveWait_) station_.timers.stop(kTimeoutTimer);
 }
 
 }  // namespace bf

@@ -1,9 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
 #include <string>
 
-#include "platform/http_listener.h"
+#include "core/timer_names.h"
+#include "platform/tcp_listener.h"
+#include "status/status_request.h"
 
 namespace bf {
 
@@ -14,8 +19,72 @@ struct Station;
 // station.
 HttpReply AnswerStatusRequest(const Station& station, const HttpRequest& request);
 
-// Opens the status listener on address:port and logs where it listens, or
-// that it could not. Every request runs through RunHandler.
-bool OpenStatusListener(Station& station, HttpListener& listener, uint16_t port, const std::string& address);
+// The status listener: one request per connection, answered and closed.
+// Every caller is bounded: a connection whose request does not arrive in
+// time is dropped, a request longer than kMaxRequestHeadBytes gets 431, an
+// address holds a share of the connections, and the connections together
+// never hold more than a few dozen descriptors, so that no number of callers
+// can take the station's descriptors or memory.
+class StatusServer {
+public:
+    // Connections held at once. When all are taken, the oldest one still
+    // waiting for its request is dropped for a new one: a flood of idle
+    // callers cannot lock out a scraper.
+    static constexpr size_t kMostConnections = 32;
+    // A connection from an address that already holds this many is closed at once.
+    static constexpr size_t kConnectionsPerAddress = kMostConnections / 4;
+    // A connection still open this long after it came (its request did not
+    // arrive, or its caller does not take the reply) is dropped. Counted in
+    // ticks of the time-out timer.
+    static constexpr int kRequestSeconds = 10;
+    // Answered connections go on swallowing what their callers still send for
+    // kLingerSeconds, so that it cannot make the callers' systems discard the
+    // reply; beyond kMostLingering of them the oldest is dropped.
+    static constexpr int kLingerSeconds = 3;
+    static constexpr size_t kMostLingering = 32;
+    static constexpr std::string_view kTimeoutTimer = TimerName::StatusTimeout;
+
+    StatusServer(Station& station, TcpListener& listener);
+    ~StatusServer();
+    StatusServer(const StatusServer&) = delete;
+    StatusServer& operator=(const StatusServer&) = delete;
+
+    // Listens on address:port and logs where it listens, or that it could
+    // not and why. Every request runs through RunHandler.
+    bool Open(uint16_t port, const std::string& address);
+
+    // Connections waiting for their request or sending their reply.
+    size_t connections() const { return open_.size(); }
+
+private:
+    struct Connection {
+        std::unique_ptr<TcpConnection> socket;
+        std::string address;
+        std::string received;
+        bool answered = false;
+        int ticks = 0;
+    };
+    struct Lingering {
+        std::unique_ptr<TcpConnection> socket;
+        int ticks = 0;
+    };
+
+    TcpConnection::Events EventsFor(uint64_t serial);
+    void ConnectionsWait();
+    std::map<uint64_t, Connection>::iterator Idlest();
+    void DataArrived(uint64_t serial);
+    void InputEnded(uint64_t serial);
+    void SendComplete(uint64_t serial);
+    void Drop(uint64_t serial);
+    void Tick();
+    void Answer(Connection& connection, const HttpReply& reply);
+
+    Station& station_;
+    TcpListener& listener_;
+    std::map<uint64_t, Connection> open_;  // by serial: the oldest first
+    std::deque<Lingering> lingering_;      // the oldest first
+    uint64_t nextSerial_ = 1;
+    bool reserveWait_ = false;  // callers wait for descriptors that others hold
+};
 
 }  // namespace bf

@@ -36,13 +36,18 @@ protected:
     const Strings& rows = s->api.rows;
 };
 
-TEST_F(ApiServerTest, TimeOutTimerRunsWhileTheServerLives) {
+TEST_F(ApiServerTest, TimeOutTimerRunsWhileTheServerLivesAndAShortageOfDescriptorsIsLogged) {
     EXPECT_TRUE(s.timers.running(ApiServer::kTimeoutTimer));
+    listener.shortage(true);
+    listener.shortage(false);
+    EXPECT_EQ(s->console.txtAIR,
+              " 2026-12-06 12:00:00  SYS - API HAS DESCRIPTORS AGAIN\r\n"
+              " 2026-12-06 12:00:00  SYS - API SHORT OF DESCRIPTORS\r\n");
     ApiServer(*s, listener).Open(1011);  // a second server, gone at the end of the line
     EXPECT_EQ(s.timers.timers.count(ApiServer::kTimeoutTimer), 0u);
 }
 
-TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyAndWaitsBeyondTheLast) {
+TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyThenTheOldestWaitingOnes) {
     std::vector<Peer> peers;
     for (int i = 0; i <= ApiServer::kSlotsPerAddress; ++i) peers.push_back(listener.connect("192.0.2.66"));
     EXPECT_FALSE(peers.back()->open);  // one address holds its share of the slots at most
@@ -50,17 +55,51 @@ TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyA
     for (int i = ApiServer::kSlotsPerAddress; i < ApiServer::kHighestSlot; ++i)
         peers.push_back(listener.connect("10.0." + std::to_string(i)));
     EXPECT_EQ(rows.size(), ApiServer::kHighestSlot + 1u);
+
+    // Every slot busy: the connection that has waited longest for its request makes room, once what it sent
+    // is read.
+    peers[0]->send("HELLO\r\n");  // answered, its reply on its way
+    peers[1]->send("GET /api/meta");
+    peers[1]->unread =
+        "data.php?id=K HTTP/1.0\r\n\r\n";  // came while the station was busy: not announced yet
+    const Peer newcomer = listener.connect();
+    EXPECT_EQ(std::tuple(peers[1]->sent.size(), peers[2]->open, newcomer->open, rows[3]),
+              std::tuple(1u, false, true, "03 Closed"));
+    for (const Peer& peer : peers) peer->send("HELLO\r\n");
+    newcomer->send("HELLO\r\n");
     const Peer waiting = listener.connect();
-    EXPECT_FALSE(waiting->open);
+    EXPECT_FALSE(waiting->open) << "every slot is sending its reply";
 
     // A row starts with the last two digits of its slot's number.
-    for (const int slot : {256, 100, 12, 2, 1}) peers[slot - 1]->hangUp();
+    for (const int slot : {256, 100, 12, 4}) peers[slot - 1]->hangUp();
+    peers[0]->completeSend();
     EXPECT_TRUE(waiting->open);  // on slot 256, the first to come free
-    EXPECT_EQ(rows[1] + "|" + rows[2] + "|" + rows[12] + "|" + rows[100] + "|" + rows[256],
-              "01 Closed|02 Closed|12 Closed|00 Closed|56 Closed");
+    EXPECT_EQ(rows[1] + "|" + rows[4] + "|" + rows[12] + "|" + rows[100] + "|" + rows[256],
+              "01 Closed|04 Closed|12 Closed|00 Closed|56 Closed");
     listener.connect();
-    EXPECT_EQ(std::tuple(server.busy(1), server.busy(2), server.highestSlot()),
+    EXPECT_EQ(std::tuple(server.busy(1), server.busy(4), server.highestSlot()),
               std::tuple(true, false, ApiServer::kHighestSlot));
+}
+
+TEST_F(ApiServerTest,
+       AtTheDescriptorReserveANewcomerTakesTheDescriptorOfALingeringOrTheOldestWaitingConnection) {
+    const Peer answered = listener.connect(), idle = listener.connect(), asking = listener.connect();
+    answered->send("HELLO\r\n");
+    answered->completeSend();
+    asking->send("GET /api/meta");
+    listener.reserve = true;
+    const Peer first = listener.connect(), second = listener.connect();
+    EXPECT_EQ(std::tuple(answered->open, idle->open, asking->open, first->open, second->open),
+              std::tuple(false, false, true, true, true));
+    EXPECT_EQ(std::tuple(server.busy(1), server.busy(2), server.highestSlot()), std::tuple(true, true, 3));
+
+    // Every connection has its request: a caller waits for descriptors that others hold.
+    for (const Peer& peer : {asking, first, second}) peer->send(" HTTP/1.0\r\n\r\n");
+    const Peer third = listener.connect();
+    EXPECT_FALSE(third->open);
+    listener.reserve = false;
+    Tick();
+    EXPECT_TRUE(third->open);
 }
 
 // Each text arrives in the pieces given on slot 1, which each case frees

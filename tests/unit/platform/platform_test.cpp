@@ -1,6 +1,9 @@
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -18,9 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/descriptor_budget.h"
 #include "platform/posix_processes.h"
 #include "platform/proc_process_stats.h"
 #include "platform/qt_http_client.h"
+#include "platform/qt_tcp_listener.h"
 #include "platform/qt_timers.h"
 #include "platform/real_clock.h"
 #include "platform/service_manager.h"
@@ -208,19 +213,24 @@ TEST(ServiceManagerTest, ReportsReadyAndAliveToTheNotifySocketAtHalfTheWatchdogT
 
 // An HTTP server on 127.0.0.1 inside the test's own event loop. It answers
 // by path: /silent never answers, /live is a stream that never ends (no
-// length, the connection stays open), /old is moved to /live.
+// length, the connection stays open), /old is moved to /live, /loop to
+// itself, /icy is an old stream server's, /endless sends a header without end.
 struct LocalServer {
     LocalServer() {
         server.listen(QHostAddress::LocalHost, 0);
         const QByteArray live = url("/live").c_str();
         const std::map<QByteArray, QByteArray> replies = {
-            {"/ok", "200 OK\r\nContent-Length: 11\r\n\r\nCaf\xe9 \x01 body"},
-            {"/missing", "404 Not Found\r\nContent-Length: 12\r\n\r\nno such page"},
-            {"/bad", "400 Bad Request\r\nContent-Length: 18\r\n\r\nUnknown customer\r\n"},
+            {"/ok", "HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nCaf\xe9 \x01 body"},
+            {"/missing", "HTTP/1.1 404 Not Found\r\nContent-Length: 12\r\n\r\nno such page"},
+            {"/bad", "HTTP/1.1 400 Bad Request\r\nContent-Length: 18\r\n\r\nUnknown customer\r\n"},
             {"/key",
-             "401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"b\"\r\nContent-Length: 6\r\n\r\nno key"},
-            {"/live", "200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + QByteArray(4096, 'a')},
-            {"/old", "302 Found\r\nLocation: " + live + "\r\nContent-Length: 0\r\n\r\n"}};
+             "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"b\"\r\nContent-Length: "
+             "6\r\n\r\nno key"},
+            {"/live", "HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + QByteArray(4096, 'a')},
+            {"/old", "HTTP/1.1 302 Found\r\nLocation: " + live + "\r\nContent-Length: 0\r\n\r\n"},
+            {"/loop", "HTTP/1.1 307 Again\r\nLocation: /loop?again\r\n\r\n"},
+            {"/icy", "ICY 200 OK\r\nicy-name: Old\r\n\r\n" + QByteArray(4096, 'a')},
+            {"/endless", "HTTP/1.1 200 OK\r\nX-Endless: " + QByteArray(64 * 1024, 'a')}};
         QObject::connect(&server, &QTcpServer::newConnection, &server, [this, replies] {
             while (QTcpSocket* socket = server.nextPendingConnection()) {
                 auto request = std::make_shared<QByteArray>();
@@ -230,8 +240,10 @@ struct LocalServer {
                     const QByteArray line = request->left(request->indexOf("\r\n"));
                     requestLines.push_back(line.toStdString());
                     const auto reply = replies.find(line.split(' ').value(1).split('?').value(0));
-                    if (reply != replies.end()) socket->write("HTTP/1.1 " + reply->second);
-                    if (reply != replies.end() && reply->first != "/live") socket->disconnectFromHost();
+                    if (reply == replies.end()) return;
+                    socket->write(reply->second);
+                    if (!reply->second.contains("Content-Length")) return;  // open: a stream
+                    socket->disconnectFromHost();
                 });
             }
         });
@@ -268,6 +280,9 @@ TEST_F(QtHttpClientTest, ReturnsTheBodyOfAnyStatusOrTheStatusAloneOrTheErrorAndS
         {server.url("/key"), false, "401 [no key] 0 "},  // no credentials to give: the refusal is the answer
         {server.url("/live"), true, "200 [] 0 "},  // a stream: the headers end the fetch
         {server.url("/old"), true, "200 [] 0 "},   // the final answer's headers
+        {server.url("/icy"), true, "200 [] 0 "},
+        {server.url("/endless"), true, "0 [] 35756 Reply headers longer than 16 KiB or 100 lines"},
+        {server.url("/loop"), false, "0 [] 35756 More than 5 redirects"},
         {server.url("/silent"), false, "0 [] 35761 Request timed out"},
         {"http://127.0.0.1:" + std::to_string(closedPort) + "/", false, "0 [] 35754 Connection refused"},
         {"ftp://127.0.0.1/", true, "0 [] 35752 URL is malformed"},
@@ -279,6 +294,8 @@ TEST_F(QtHttpClientTest, ReturnsTheBodyOfAnyStatusOrTheStatusAloneOrTheErrorAndS
     }
     // The URL's bytes reach the server as they are.
     EXPECT_EQ(server.requestLines.front(), "GET /ok?title=Caf%E9%20au%20lait&artist=A HTTP/1.1");
+    EXPECT_EQ(std::count(server.requestLines.begin(), server.requestLines.end(), "GET /loop?again HTTP/1.1"),
+              QtHttpClient::kMaxRedirects);
 }
 
 // The health check's new fetch cancels the one still waiting.
@@ -290,6 +307,68 @@ TEST_F(QtHttpClientTest, ANewFetchDuringTheWaitEndsTheWaitingOneAsCancelled) {
     });
     EXPECT_EQ(show(client.fetch(server.url("/silent"))), "0 [] 35757 Request cancelled");
     EXPECT_EQ(during, "busy 200 [Caf\xe9 \x01 body] 0 ");
+}
+
+using QtTcpListenerTest = test::QtAppTest;
+
+// With only the reserve of descriptors left the listener says so, and drops
+// a caller that its owner made no room for; out of descriptors altogether it
+// rests instead of waking up again at once for the caller it cannot take. It
+// says so once and resumes when a descriptor comes free.
+TEST_F(QtTcpListenerTest, KeepsTheReserveRestsWhenOutOfDescriptorsAndSaysSoOnceEachWay) {
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    QtTcpListener listener{0ms};  // a shortage is over with the next connection accepted
+    ASSERT_TRUE(listener.listen(0, "127.0.0.1"));
+    int wakeUps = 0;
+    std::vector<std::unique_ptr<TcpConnection>> taken;
+    std::vector<bool> reported;
+    listener.setShortageHandler([&](bool shortage) { reported.push_back(shortage); });
+    std::vector<int> callers;
+    sockaddr_in to{AF_INET, htons(listener.localPort()), {htonl(INADDR_LOOPBACK)}, {}};
+    for (int i = 0; i < 3; ++i) {
+        callers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        ASSERT_EQ(::connect(callers.back(), reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    }
+    const int next = ::dup(0);  // the lowest free descriptor
+    ::close(next);
+    rlimit limit = saved;
+    for (limit.rlim_cur = next + 2; ListenerDescriptorCeiling() != next + 1; ++limit.rlim_cur)
+        ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    EXPECT_FALSE(listener.atReserve());
+    taken.push_back(listener.accept({}));
+    EXPECT_NE(taken.back(), nullptr);
+    EXPECT_TRUE(listener.atReserve() && listener.atReserve());
+    EXPECT_EQ(listener.accept({}), nullptr);  // taken all the same: the second caller is dropped
+    EXPECT_EQ(reported, std::vector<bool>{true});
+
+    const rlimit reserve = limit;
+    limit.rlim_cur = next + 1;  // nothing left at all
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    listener.setConnectionRequestHandler([&] {
+        ++wakeUps;
+        if (auto connection = listener.accept({})) taken.push_back(std::move(connection));
+    });
+    processEventsFor(600ms);
+    EXPECT_LT(wakeUps, 10) << "the listener spins";
+    EXPECT_EQ(taken.size(), 1u);
+
+    ::setrlimit(RLIMIT_NOFILE, &reserve);
+    taken.clear();
+    EXPECT_TRUE(processEventsUntil([&] { return taken.size() == 1; }));
+    EXPECT_EQ(reported, (std::vector<bool>{true, false}));
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    for (const int fd : callers) ::close(fd);
+}
+
+TEST(DescriptorBudget, RaisesTheSoftLimitToTheHardOne) {
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = std::min<rlim_t>(saved.rlim_max, 256);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    EXPECT_EQ(RaiseDescriptorLimit(), static_cast<long>(std::min<rlim_t>(saved.rlim_max, INT32_MAX)));
+    ::setrlimit(RLIMIT_NOFILE, &saved);
 }
 
 using QtTimersTest = test::QtAppTest;

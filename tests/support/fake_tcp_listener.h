@@ -56,6 +56,8 @@ public:
     uint16_t localPort() const override { return 0; }
     std::string listenError() const override { return {}; }
     void setConnectionRequestHandler(std::function<void()> call) override { handler_ = std::move(call); }
+    bool atReserve() override { return reserve && !waiting.empty(); }
+    void setShortageHandler(std::function<void(bool)> call) override { shortage = std::move(call); }
     std::unique_ptr<TcpConnection> accept(TcpConnection::Events events) override {
         if (waiting.empty()) return nullptr;
         auto peer = waiting.front();
@@ -73,6 +75,9 @@ public:
         if (handler_) handler_();
         return peer;
     }
+
+    std::function<void(bool)> shortage;  // the owner's handler: a test calls it as the listener would
+    bool reserve = false;                // only the reserve of descriptors is left
 
 private:
     std::function<void()> handler_;

@@ -1,0 +1,30 @@
+// A caller's bytes on the status port, judged as they grow: once the text is
+// a request or refused, no further byte changes that, and a request always
+// names a method of capitals and a path that starts with "/".
+
+#include "status/status_request.h"
+
+#include "fuzz_station.h"
+
+using namespace bf;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view text = fuzz::AsText(data, size);
+    std::optional<RequestHead> decided;
+    for (size_t length = 0; length <= text.size(); ++length) {
+        const RequestHead head = ReadRequestHead(text.substr(0, length));
+        if (decided) {
+            BF_FUZZ_CHECK(head.state == decided->state);
+            BF_FUZZ_CHECK(head.request.method == decided->request.method);
+            BF_FUZZ_CHECK(head.request.path == decided->request.path);
+        } else if (head.state != RequestHeadState::Incomplete) {
+            decided = head;
+        }
+        if (head.state == RequestHeadState::Complete) {
+            BF_FUZZ_CHECK(!head.request.method.empty() && head.request.path.starts_with('/'));
+            BF_FUZZ_CHECK(length <= kMaxRequestHeadBytes);
+        }
+        if (head.state == RequestHeadState::Incomplete) BF_FUZZ_CHECK(length <= kMaxRequestHeadBytes);
+    }
+    return 0;
+}

@@ -1,0 +1,76 @@
+#include "status/status_request.h"
+
+#include <algorithm>
+
+namespace bf {
+
+namespace {
+
+constexpr size_t kLongestMethod = 16;
+
+bool IsMethod(std::string_view text) {
+    return !text.empty() && text.size() <= kLongestMethod &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
+// Where the empty line that ends the headers ends; npos while there is none.
+size_t HeadEnd(std::string_view text) {
+    const size_t lf = text.find("\n\n"), crlf = text.find("\n\r\n");
+    if (lf == std::string_view::npos && crlf == std::string_view::npos) return std::string_view::npos;
+    return lf < crlf ? lf + 2 : crlf + 3;
+}
+
+std::string_view Reason(int status) {
+    switch (status) {
+        case 200:
+            return "OK";
+        case 400:
+            return "Bad Request";
+        case 404:
+            return "Not Found";
+        case 405:
+            return "Method Not Allowed";
+        case 431:
+            return "Request Header Fields Too Large";
+        case 500:
+            return "Internal Server Error";
+        default:
+            return "Unknown";
+    }
+}
+
+}  // namespace
+
+RequestHead ReadRequestHead(std::string_view text) {
+    using S = RequestHeadState;
+    // The method, or what has come of it: capital letters up to the first blank.
+    const size_t blank = text.find(' ');
+    const std::string_view method = text.substr(0, blank);
+    if (blank == 0 || !IsMethod(method.empty() ? "A" : method)) return {S::Malformed, {}};
+    const size_t end = HeadEnd(text);
+    if (end == std::string_view::npos)
+        return {text.size() > kMaxRequestHeadBytes ? S::TooLarge : S::Incomplete, {}};
+    if (end > kMaxRequestHeadBytes) return {S::TooLarge, {}};
+
+    std::string_view line = text.substr(0, text.find('\n'));
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    const size_t second = line.find(' ', blank + 1);
+    if (second == std::string_view::npos) return {S::Malformed, {}};
+    const std::string_view target = line.substr(blank + 1, second - blank - 1);
+    if (!target.starts_with('/') || !line.substr(second + 1).starts_with("HTTP/1."))
+        return {S::Malformed, {}};
+    return {S::Complete, {std::string(method), std::string(target.substr(0, target.find_first_of("?#")))}};
+}
+
+std::string ComposeHttpReply(const HttpReply& reply) {
+    std::string text = "HTTP/1.1 " + std::to_string(reply.status) + " " + std::string(Reason(reply.status)) +
+                       "\r\nContent-Type: " + reply.contentType +
+                       "\r\nContent-Length: " + std::to_string(reply.body.size()) +
+                       "\r\nConnection: close\r\n";
+    for (const auto& [name, value] : reply.headers) text += name + ": " + value + "\r\n";
+    text += "\r\n";
+    text += reply.body;
+    return text;
+}
+
+}  // namespace bf

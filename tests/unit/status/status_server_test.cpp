@@ -1,0 +1,103 @@
+#include "status/status_server.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "fake_tcp_listener.h"
+#include "test_station.h"
+
+namespace bf::test {
+namespace {
+
+using ::testing::StartsWith;
+using Peer = std::shared_ptr<FakePeer>;
+
+class StatusServerTest : public ::testing::Test {
+protected:
+    void SetUp() override { server.Open(9110, "127.0.0.1"); }
+    void Tick(int times = 1) {
+        for (int i = 0; i < times; ++i) s.timers.fire(StatusServer::kTimeoutTimer);
+    }
+    bool Ticking() { return s.timers.running(StatusServer::kTimeoutTimer); }
+
+    TestStation s;
+    FakeTcpListener listener;
+    StatusServer server{*s, listener};
+};
+
+// Each text arrives in the pieces given; then the caller ends its side if the case says so.
+TEST_F(StatusServerTest, AnswersOneRequestPerConnectionThenClosesAndDropsACallerThatEndsWithoutOne) {
+    EXPECT_EQ(s->console.txtAIR, " 2026-12-06 12:00:00  SYS - STATUS PAGE ON http://127.0.0.1:0/\r\n");
+    const std::tuple<std::vector<std::string>, bool, std::string> cases[] = {
+        {{"GET /metr", "ics HTTP/1.1\r\nHost: a\r\n", "\r\n", "GET / HTTP/1.1\r\n\r\n"},
+         false,
+         "HTTP/1.1 200 OK\r\nContent-Type: text/plain; version=0.0.4; charset=utf-8\r\nContent-Length: "},
+        {{"POST / HTTP/1.1\r\nContent-Length: 9\r\n\r\n"},
+         false,
+         "HTTP/1.1 405 Method Not Allowed\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: "
+         "41\r\n"
+         "Connection: close\r\nAllow: GET\r\n\r\nMethod Not Allowed: this port only reads\n"},
+        {{"\x16\x03\x01"}, false, "HTTP/1.1 400 Bad Request\r\n"},
+        {{std::string(kMaxRequestHeadBytes / 2, 'A'), "\r\n"}, false, "HTTP/1.1 400 Bad Request\r\n"},
+        {{"GET /" + std::string(kMaxRequestHeadBytes, 'a')}, false, "HTTP/1.1 431 Request Header Fields"},
+        {{"GET / HTTP/1.1\r\n"}, true, ""}};
+    for (const auto& [pieces, halfClose, reply] : cases) {
+        SCOPED_TRACE(pieces[0].substr(0, 20));
+        const Peer peer = listener.connect();
+        for (const std::string& piece : pieces) peer->send(piece);
+        if (halfClose) peer->halfClose();
+        ASSERT_EQ(peer->sent.size(), reply.empty() ? 0u : 1u);
+        if (reply.empty()) continue;
+        EXPECT_THAT(peer->sent[0], StartsWith(reply));
+        peer->completeSend();
+        EXPECT_TRUE(peer->closedAfterReply);
+        Tick(StatusServer::kLingerSeconds - 1);
+        EXPECT_TRUE(peer->open) << "it swallows what the caller still sends for a while";
+        Tick();
+        EXPECT_FALSE(peer->open);
+    }
+    EXPECT_EQ(server.connections(), 0u);
+    Tick();
+    EXPECT_FALSE(Ticking()) << "nothing runs while nobody asks";
+
+    listener.reserve = true;  // the descriptors' reserve reached by others: nothing to give
+    const Peer waiting = listener.connect();
+    EXPECT_TRUE(!waiting->open && Ticking());
+    listener.reserve = false;
+    Tick();
+    EXPECT_TRUE(waiting->open);
+}
+
+TEST_F(StatusServerTest, HoldsAShareOfConnectionsPerAddressAndAFewInAllForTenSecondsAtMost) {
+    std::vector<Peer> peers;
+    for (size_t i = 0; i <= StatusServer::kConnectionsPerAddress; ++i) peers.push_back(listener.connect());
+    EXPECT_FALSE(peers.back()->open);
+    peers.pop_back();
+    for (size_t i = peers.size(); i < StatusServer::kMostConnections; ++i)
+        peers.push_back(listener.connect("10.0.0." + std::to_string(i)));
+    peers[0]->send("GET / HTTP/1.1\r\n\r\n");     // answered, its reply still on its way
+    peers[1]->unread = "GET / HTTP/1.1\r\n\r\n";  // came while the station was busy: not announced yet
+    const Peer newcomer = listener.connect("10.0.1.1");
+    EXPECT_EQ(std::tuple(newcomer->open, peers[0]->open, peers[1]->sent.size(), peers[2]->open),
+              std::tuple(true, true, 1u, false))
+        << "the oldest one still waiting for its request makes room, once what it sent is read";
+    EXPECT_EQ(server.connections(), StatusServer::kMostConnections);
+
+    // New connections do not hold the time-out back.
+    for (int tick = 1; tick < StatusServer::kRequestSeconds; ++tick) {
+        listener.connect("10.0.2." + std::to_string(tick));
+        Tick();
+    }
+    EXPECT_TRUE(peers[0]->open && newcomer->open);
+    Tick();
+    EXPECT_FALSE(peers[0]->open || newcomer->open || peers[3]->open);
+    EXPECT_EQ(server.connections(), StatusServer::kRequestSeconds - 2u) << "the newcomers but the first";
+
+    // Down to the descriptor reserve: a newcomer takes the descriptor of the connection waiting longest.
+    listener.reserve = true;
+    EXPECT_TRUE(listener.connect("10.0.3.1")->open);
+    EXPECT_EQ(server.connections(), StatusServer::kRequestSeconds - 2u);
+}
+
+}  // namespace
+}  // namespace bf::test
