@@ -16,6 +16,25 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
+namespace {
+
+// Reads from `fd` into `text` from `used` on until its end or until `text` is
+// full; `grow` lets `text` grow when full. False on a read error.
+bool ReadInto(int fd, std::string& text, size_t& used, bool grow) {
+    for (;;) {
+        if (used == text.size()) {
+            if (!grow) return true;
+            text.resize(text.size() * 2 + 4096);
+        }
+        const ssize_t n = ::read(fd, text.data() + used, text.size() - used);
+        if (n < 0) return false;
+        if (n == 0) return true;
+        used += static_cast<size_t>(n);
+    }
+}
+
+}  // namespace
+
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
@@ -28,23 +47,14 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
     // a file that grows meanwhile is read to its new end.
     std::string content;
     size_t used = 0;
+    bool read = false;
     try {
         content.resize(static_cast<size_t>(st.st_size) + 1);
-        for (;;) {
-            if (used == content.size()) content.resize(content.size() * 2 + 4096);
-            const ssize_t n = ::read(fd, content.data() + used, content.size() - used);
-            if (n < 0) {
-                ::close(fd);
-                return std::nullopt;
-            }
-            if (n == 0) break;
-            used += static_cast<size_t>(n);
-        }
+        read = ReadInto(fd, content, used, true);
     } catch (const std::bad_alloc&) {
-        ::close(fd);
-        return std::nullopt;
     }
     ::close(fd);
+    if (!read) return std::nullopt;
     content.resize(used);
     return content;
 }
@@ -61,16 +71,9 @@ std::optional<std::string> ReadFilePart(const std::filesystem::path& path, size_
         ::lseek(fd, static_cast<off_t>(static_cast<size_t>(st.st_size) - maxBytes), SEEK_SET);
     std::string part(maxBytes, '\0');
     size_t used = 0;
-    while (used < part.size()) {
-        const ssize_t n = ::read(fd, part.data() + used, part.size() - used);
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        used += static_cast<size_t>(n);
-    }
+    const bool read = ReadInto(fd, part, used, false);
     ::close(fd);
+    if (!read) return std::nullopt;
     part.resize(used);
     return part;
 }

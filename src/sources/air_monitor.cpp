@@ -137,9 +137,12 @@ void WatchPlayer(Station& station) {
     if (now - progress.moved < kHungSeconds) return;
     if (onAir.source().number >= 0 && HearSource(station, onAir.source().url).sound != AirSound::Moving)
         return;
+    // A player that has gone is no hung one: the watchdog restarts it.
+    if (station.processes.isRunning(PlayerName(slot)) != true) return;
     progress = PlayerProgress{false, std::nullopt, now};
     RestartPlayer(station, "  SYS - PLAYER " + PlayerName(slot) + " HUNG (ITS SOUND STOOD STILL FOR " +
-                               std::to_string(static_cast<int>(kHungSeconds)) + " S) - RESTARTING");
+                               std::to_string(static_cast<int>(kHungSeconds)) + " S AT BLOCK " +
+                               std::to_string(blocks) + ") - RESTARTING");
 }
 
 }  // namespace
@@ -153,6 +156,12 @@ AirReading HearSource(const Station& station, std::string_view url) {
     if (!watch || !station.air.monitorStarts) return {};
     const double now = Now(station);
     AirReading reading{AirSound::Unknown, {}, watch->level};
+    // A connection that ended (refused, closed, a 404) tells at once.
+    if (!watch->ended.empty()) {
+        reading.sound = AirSound::Dead;
+        reading.why = watch->ended;
+        return reading;
+    }
     if (watch->moved != 0 && now - watch->moved <= kStallSeconds) {
         const int silence = station.state.SilenceSeconds;
         if (silence > 0 && watch->quietSince != 0 && now - watch->quietSince >= silence) {
@@ -163,14 +172,10 @@ AirReading HearSource(const Station& station, std::string_view url) {
         }
         return reading;
     }
-    if (!watch->ended.empty() && watch->moved == 0) {
-        reading.sound = AirSound::Dead;
-        reading.why = watch->ended;
-    } else if (watch->moved != 0 || now - watch->watchedSince >= kFirstAnswerSeconds) {
+    if (watch->moved != 0 || now - watch->watchedSince >= kFirstAnswerSeconds) {
         const double since = watch->moved != 0 ? watch->moved : watch->watchedSince;
         reading.sound = AirSound::Stalled;
-        reading.why = "no audio for " + std::to_string(static_cast<int>(now - since)) + " s" +
-                      (watch->ended.empty() ? "" : " (" + watch->ended + ")");
+        reading.why = "no audio for " + std::to_string(static_cast<int>(now - since)) + " s";
     }
     return reading;
 }

@@ -20,7 +20,7 @@ struct AirReading {
 
 // A stream stalls when no byte came for this long; a newly watched one gets
 // kFirstAnswerSeconds for its first bytes (a slow server, redirects).
-inline constexpr double kStallSeconds = 3.0;
+inline constexpr double kStallSeconds = 2.0;
 inline constexpr double kFirstAnswerSeconds = 10.0;
 // A monitor that ended is started again after this long.
 inline constexpr double kMonitorRestartSeconds = 2.0;

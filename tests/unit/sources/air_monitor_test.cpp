@@ -84,7 +84,7 @@ TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowSta
     // Until second 4 source 1 flows; then what the row says, until second 14; then it flows again.
     const std::tuple<const char*, int, std::function<std::string(double)>, Strings> cases[] = {
         {"flowing", 0, [](double t) { return Flowing(t); }, {}},
-        {"stalled", 0, [](double) { return Flowing(4); }, {"8.00 suspect", "9.00 failover", "15.0 normal"}},
+        {"stalled", 0, [](double) { return Flowing(4); }, {"7.00 suspect", "8.00 failover", "15.0 normal"}},
         {"silent",
          3,
          [](double t) { return Flowing(t, -90); },
@@ -92,7 +92,7 @@ TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowSta
         {"a refused connection",
          0,
          [](double) { return std::string("error: open: Connection refused"); },
-         {"8.00 suspect", "9.00 failover", "15.0 normal"}}};
+         {"5.00 suspect", "6.00 failover", "15.0 normal"}}};
     for (const auto& [name, silence, during, expected] : cases) {
         Air air(silence);
         air.run(20, [&](double t, const std::string& address) -> std::optional<std::string> {
@@ -120,7 +120,7 @@ TEST(AirMonitorTest, WhenTheBackupFailsTooTheLastResortPlaysUntilTheBackupOrTheS
         return t <= 8 || t > 18 ? std::optional(Flowing(t)) : std::nullopt;  // the backup from second 8 to 18
     });
     EXPECT_EQ(air.happened,
-              (Strings{"6.00 suspect", "7.00 failover", "13.0 last resort", "19.0 failover", "27.0 normal"}));
+              (Strings{"5.00 suspect", "6.00 failover", "12.0 last resort", "19.0 failover", "27.0 normal"}));
     Strings loops;
     for (const auto& start : air.processes.starts)
         if (start.args.at(0) == "-loop") loops.push_back(start.args.at(2));
@@ -146,7 +146,8 @@ TEST(AirMonitorTest, APlayerWhoseSoundStandsStillWhileItsStreamFlowsIsRestarted)
     });
     EXPECT_FALSE(air->onAir.restartPending());
     air.run(4.5, [](double t, const std::string&) { return std::optional(Flowing(t + 3)); });
-    EXPECT_EQ(CountOf(air.console().txtAIR, "  SYS - PLAYER mplayer1 HUNG (ITS SOUND STOOD STILL FOR 3 S)"),
+    EXPECT_EQ(CountOf(air.console().txtAIR,
+                      "  SYS - PLAYER mplayer1 HUNG (ITS SOUND STOOD STILL FOR 3 S AT BLOCK 5)"),
               1u);
     EXPECT_EQ(air.folder.read("error.log").substr(0, 8), "RESTART ");
 }
