@@ -223,6 +223,7 @@ void tmrAirMonitor_Timer(Station& station) {
     }
     for (StreamWatch& watch : air.watches) Listen(station, watch);
     if (WatchesAir(station)) WatchPlayer(station);
+    if (HearsInsteadOfAsking(station)) HearingCheck(station);
     // The console's silence lamp tells only trouble.
     const AirSound sound = HearOnAir(station).sound;
     const bool trouble = sound == AirSound::Stalled || sound == AirSound::Silent || sound == AirSound::Dead ||

@@ -5,6 +5,7 @@
 #include "core/station.h"
 #include "core/station_log.h"
 #include "core/time_format.h"
+#include "core/timer_names.h"
 #include "sources/air_monitor.h"
 #include "sources/on_air.h"
 
@@ -109,9 +110,45 @@ bool Fails(const AirReading& air) {
     return air.sound == AirSound::Stalled || air.sound == AirSound::Dead || air.sound == AirSound::Silent;
 }
 
+// A failover or a return that a verdict asked for is made at once in
+// automatic mode, not at the event tick's next second.
+void SwitchNowIfAutomatic(Station& station, FailoverState before) {
+    if (station.onAir.failover() == before || !station.timers.running(TimerName::CheckAndDoEvents)) return;
+    MakeAutomaticSwitches(station, station.onAir.source().number);
+}
+
 }  // namespace
 
+bool HearsInsteadOfAsking(const Station& station) {
+    return Fast(station.state) && station.air.monitorStarts;
+}
+
+void HearingCheck(Station& station) {
+    ConsoleModel& c = station.console;
+    const AirSource tested = SourceUnderTest(station);
+    if (tested.number == -1) return;  // nothing has been on air yet
+    c.lblFailCheckTime.caption = FormatTime(station.clock.now());
+    const std::string address = StreamAddress(tested.url);
+    c.lblFailURL.caption = address;
+    const FailoverState before = station.onAir.failover();
+    HearBackup(station);
+    const AirReading air = HearSource(station, tested.url);
+    const Verdict verdict = air.sound == AirSound::Moving ? Verdict::Passed
+                            : Fails(air)                  ? Verdict::Failed
+                                                          : Verdict::None;
+    static constexpr HealthCheckResult kHeard[] = {HealthCheckResult::Passed, HealthCheckResult::Failed,
+                                                   HealthCheckResult::NoVerdict};
+    station.counters.countHealthCheck(kHeard[static_cast<int>(verdict)], 0, station.clock.now().epoch);
+    if (verdict == Verdict::Passed) CheckPassed(station, tested);
+    if (verdict == Verdict::Failed)
+        CheckFailed(station, tested, address + ": " + air.why, air.sound == AirSound::Silent);
+    SwitchNowIfAutomatic(station, before);
+}
+
 void tmrSourceCheck_Timer(Station& station) {
+    // The fast mode listens to the stream all the time instead of asking
+    // the server every second: the air monitor's ticks decide (HearingCheck).
+    if (HearsInsteadOfAsking(station)) return;
     ConsoleModel& c = station.console;
     c.lblFailCheckTime.caption = FormatTime(station.clock.now());
 
@@ -119,23 +156,8 @@ void tmrSourceCheck_Timer(Station& station) {
     if (tested.number == -1) return;  // nothing has been on air yet
     const std::string address = StreamAddress(tested.url);
     c.lblFailURL.caption = address;
+    const FailoverState before = station.onAir.failover();
     HearBackup(station);
-    const AirReading air = HearSource(station, tested.url);
-
-    // The fast mode listens to the stream all the time instead of asking
-    // the server every second: what its monitor hears is the verdict.
-    if (Fast(station.state) && station.air.monitorStarts) {
-        const Verdict verdict = air.sound == AirSound::Moving ? Verdict::Passed
-                                : Fails(air)                  ? Verdict::Failed
-                                                              : Verdict::None;
-        static constexpr HealthCheckResult kHeard[] = {HealthCheckResult::Passed, HealthCheckResult::Failed,
-                                                       HealthCheckResult::NoVerdict};
-        station.counters.countHealthCheck(kHeard[static_cast<int>(verdict)], 0, station.clock.now().epoch);
-        if (verdict == Verdict::Passed) CheckPassed(station, tested);
-        if (verdict == Verdict::Failed)
-            CheckFailed(station, tested, address + ": " + air.why, air.sound == AirSound::Silent);
-        return;
-    }
 
     // An older check may still wait for its reply: it then gets none.
     if (station.InetTestURL.busy()) station.InetTestURL.cancel();
@@ -173,6 +195,7 @@ void tmrSourceCheck_Timer(Station& station) {
         case Verdict::None:
             break;
     }
+    SwitchNowIfAutomatic(station, before);
 }
 
 }  // namespace bf

@@ -84,15 +84,18 @@ TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowSta
     // Until second 4 source 1 flows; then what the row says, until second 14; then it flows again.
     const std::tuple<const char*, int, std::function<std::string(double)>, Strings> cases[] = {
         {"flowing", 0, [](double t) { return Flowing(t); }, {}},
-        {"stalled", 0, [](double) { return Flowing(4); }, {"7.00 suspect", "8.00 failover", "15.0 normal"}},
+        {"stalled",
+         0,
+         [](double) { return Flowing(4); },
+         {"6.50 suspect", "7.00 failover", "14.5 returning", "15.0 normal"}},
         {"silent",
          3,
          [](double t) { return Flowing(t, -90); },
-         {"8.00 suspect", "9.00 failover", "15.0 normal"}},
+         {"7.50 suspect", "8.00 failover", "14.5 returning", "15.0 normal"}},
         {"a refused connection",
          0,
          [](double) { return std::string("error: open: Connection refused"); },
-         {"5.00 suspect", "6.00 failover", "15.0 normal"}}};
+         {"4.50 suspect", "5.00 failover", "16.0 normal"}}};
     for (const auto& [name, silence, during, expected] : cases) {
         Air air(silence);
         air.run(20, [&](double t, const std::string& address) -> std::optional<std::string> {
@@ -119,8 +122,8 @@ TEST(AirMonitorTest, WhenTheBackupFailsTooTheLastResortPlaysUntilTheBackupOrTheS
         if (address == kOne) return t <= 2 || t > 26 ? std::optional(Flowing(t)) : std::nullopt;
         return t <= 8 || t > 18 ? std::optional(Flowing(t)) : std::nullopt;  // the backup from second 8 to 18
     });
-    EXPECT_EQ(air.happened,
-              (Strings{"5.00 suspect", "6.00 failover", "12.0 last resort", "19.0 failover", "27.0 normal"}));
+    EXPECT_EQ(air.happened, (Strings{"4.50 suspect", "5.00 failover", "11.0 last resort", "18.5 failover",
+                                     "26.5 returning", "27.0 normal"}));
     Strings loops;
     for (const auto& start : air.processes.starts)
         if (start.args.at(0) == "-loop") loops.push_back(start.args.at(2));
