@@ -76,10 +76,11 @@ class StreamStandIn:
                 head += chunk
             body = head.split(b"\r\n\r\n", 1)[1]
             while not self.closing:
+                # A stall keeps both connections and lets nothing through, not
+                # even the burst a new listener would get.
+                self.flowing.wait()
                 if body:
                     client.sendall(body)
-                # A stall keeps both connections and lets nothing through.
-                self.flowing.wait()
                 body = upstream.recv(16384)
                 if not body:
                     return
