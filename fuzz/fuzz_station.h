@@ -41,8 +41,14 @@ inline test::TestStation& FreshStation() {
     s->management = ManagementRuns{};
     s->logSink = [](std::string_view line, LogPriority) {
         // "YYYY-MM-DD HH:MM:SS  SYS - NAME FAILED: REASON", as RunHandler logs it.
+        // The handler's name is one word: a finding that quotes " FAILED: "
+        // from a file is none.
         const std::string_view message = line.substr(std::min<size_t>(19, line.size()));
-        if (!message.starts_with("  SYS - ") || message.find(" FAILED: ") == std::string_view::npos) return;
+        if (!message.starts_with("  SYS - ")) return;
+        const size_t failed = message.find(" FAILED: ");
+        if (failed == std::string_view::npos ||
+            message.substr(8, failed - 8).find(' ') != std::string_view::npos)
+            return;
         std::fprintf(stderr, "a handler failed: %.*s\n", static_cast<int>(line.size()), line.data());
         std::abort();
     };

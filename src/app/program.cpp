@@ -15,6 +15,7 @@
 #include "app/startup.h"
 #include "core/station_log.h"
 #include "platform/descriptor_budget.h"
+#include "sources/air_monitor.h"
 #include "sources/player_control.h"
 #include "status/status_server.h"
 
@@ -81,7 +82,12 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
     // As many descriptors as the system allows; the listeners leave a
     // reserve of them to the rest of the program.
     RaiseDescriptorLimit();
-    station_.quit = [] { EndAtOnce(); };
+    // The stream monitors would end at their next line into the closed
+    // pipe; one still connecting would linger for seconds.
+    station_.quit = [this] {
+        StopAirMonitors(station_);
+        EndAtOnce();
+    };
     station_.openApiServer = [this] { apiWindow_ = OpenApiServerWindow(station_); };
     window_.show();
     Startup(station_);
@@ -102,7 +108,7 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
                 AddToAirLog(station_,
                             "  SYS - SYSTEM SHUTDOWN (" + SignalName(signal) + ") - THE PLAYERS STAY ON AIR",
                             LogPriority::Notice);
-            EndAtOnce();
+            station_.quit();
         });
     }
     serviceManager_.ready();

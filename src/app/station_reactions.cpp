@@ -52,9 +52,11 @@ void StationReactions::switched(const SwitchEvent& event) {
 }
 
 void StationReactions::failoverStarted(const FailoverEvent& event) {
+    static constexpr const char* kStandIn[] = {"THE BACKUP TAKES OVER", "THE LAST RESORT TAKES OVER",
+                                               "NO BACKUP, IT STAYS ON AIR"};
     AddToAirLog(station_,
-                "  SYS - FAILOVER: SOURCE " + Named(event.failed) + " FAILED (" + event.reason +
-                    ") - THE BACKUP TAKES OVER",
+                "  SYS - FAILOVER: SOURCE " + Named(event.failed) + " FAILED (" + event.reason + ") - " +
+                    kStandIn[static_cast<size_t>(event.standIn)],
                 LogPriority::Warning);
     hooks_.tell(event.silence ? "silence" : "failover", event.failed);
 }
@@ -76,10 +78,13 @@ void StationReactions::playerRestarted(const AirSource& source) {
     const int slot = station_.onAir.CurrentMplayer();
     const std::string name = PlayerName(slot);
     std::error_code ec;
-    if (!std::filesystem::exists(station_.file(name), ec))
+    // A hung player that still runs has had its line; one that ended has
+    // its last words told.
+    const bool hung = station_.processes.isRunning(name) == true;
+    if (!hung && !std::filesystem::exists(station_.file(name), ec))
         AddToAirLog(station_, "  SYS - PLAYER LINK " + name + " MISSING OR BROKEN - NO PLAYER CAN START",
                     LogPriority::Error);
-    else
+    else if (!hung)
         AddToAirLog(
             station_,
             "  SYS - PLAYER " + name + " ENDED (SOURCE " + Named(source) + "): " + LastWords(station_, slot),

@@ -22,16 +22,28 @@ struct StreamWatch {
     double moved = 0;       // when the byte count last grew
     double level = -120;    // the last half second's RMS, dBFS
     double quietSince = 0;  // when the level fell below SilenceLevel; 0 while loud
-    std::string ended;      // why the last monitor ended; empty while it runs
-    double endedAt = 0;
+    // Why the stream's last connection ended (refused, closed, a 404) until
+    // bytes come again, and how many connections in a row ended so.
+    std::string ended;
+    int ends = 0;
+    std::string lastWords;  // the running monitor's "error: stream: ..." line
+    double endedAt = 0;     // when the last monitor ended, whatever the cause
+    double graceUntil = 0;  // a stream that moved until its monitor ended: no stall before this
+    // Why the monitor cannot hear this stream (it cannot start, or cannot
+    // read the stream's format): then the stream is not judged by ear.
+    std::string deaf;
+    bool deafLogged = false;
 };
 
 // The player of a slot as its sound output shows it: MPlayer's export filter
 // counts the audio blocks it passes on.
 struct PlayerProgress {
-    bool playing = false;  // its log said "Starting playback..."
+    double switchedAt = 0;  // the switch (station clock) this is about
+    double since = 0;       // when this switch was first looked at
+    bool playing = false;   // its log said "Starting playback..."
     std::optional<uint64_t> blocks;
     double moved = 0;
+    bool startFailed = false;  // the last start of the slot's player failed
 };
 
 // The air as the station hears it.
@@ -42,6 +54,10 @@ struct AirState {
     bool monitorStarts = false;
     bool monitorMissingLogged = false;
     std::array<PlayerProgress, 3> players;  // by slot; 0 unused
+    // When hung players were restarted lately: a few in a row, and the next
+    // waits (a player that hangs on every start gains nothing by more).
+    std::vector<double> hungRestarts;
+    bool hungRestartsHeldLogged = false;
 };
 
 }  // namespace bf

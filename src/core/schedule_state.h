@@ -50,8 +50,9 @@ struct ScheduleOccurrence {
 struct ScheduleState {
     std::vector<ScheduleEntry> entries;
     // The wall clock of the last event tick: an entry airs when it falls due
-    // after one tick and by the next. Empty before the first tick and after
-    // automatic mode resumed.
+    // after one tick and by the next. Empty before the first tick; when
+    // automatic mode resumes it is that moment, so that only entries due
+    // after it air.
     std::optional<WallMoment> lastTick;
     // Occurrences that have aired, so that none airs twice when the clock
     // goes back (the autumn hour, a corrected clock).

@@ -47,9 +47,11 @@ struct StationCounters {
     double lastBillingAnswerTime = 0;
     double lastCheckPassedTime = 0;
 
-    // Health checks by result, and their durations: per bucket of
-    // kHealthCheckBuckets the checks that took at most its bound.
+    // Health checks by result, and the durations of those that asked the
+    // server: per bucket of kHealthCheckBuckets the checks that took at most
+    // its bound.
     std::array<uint64_t, kHealthCheckResultNames.size()> healthChecks{};
+    uint64_t healthChecksAsked = 0;
     std::array<uint64_t, kHealthCheckBuckets.size()> healthCheckBuckets{};
     double healthCheckSeconds = 0;
 
@@ -67,12 +69,16 @@ struct StationCounters {
     }
     // The health check calls this once per check that got a reply, an error
     // or a time-out (not for a check dropped because a newer one took over),
-    // with the seconds it waited and the moment it ended.
-    void countHealthCheck(HealthCheckResult result, double seconds, double now) {
+    // with the seconds it waited for the server (none for a check decided by
+    // ear) and the moment it ended.
+    void countHealthCheck(HealthCheckResult result, std::optional<double> seconds, double now) {
         ++healthChecks[static_cast<size_t>(result)];
-        for (size_t i = 0; i < kHealthCheckBuckets.size(); ++i)
-            if (seconds <= kHealthCheckBuckets[i]) ++healthCheckBuckets[i];
-        healthCheckSeconds += seconds;
+        if (seconds) {
+            ++healthChecksAsked;
+            for (size_t i = 0; i < kHealthCheckBuckets.size(); ++i)
+                if (*seconds <= kHealthCheckBuckets[i]) ++healthCheckBuckets[i];
+            healthCheckSeconds += *seconds;
+        }
         if (result == HealthCheckResult::Passed) lastCheckPassedTime = now;
     }
 };

@@ -16,11 +16,16 @@ struct SwitchEvent {
     SwitchCause cause = SwitchCause::Schedule;
 };
 
-// A failure that made the backup stand in: the source that failed and why.
+// What stands in for a failed source.
+enum class StandIn { Backup, LastResort, None };
+
+// A failure that started a failover: the source that failed, why, and what
+// stands in for it (with none, it stays on air).
 struct FailoverEvent {
     AirSource failed;
     std::string reason;
     bool silence = false;  // the source was on air but silent
+    StandIn standIn = StandIn::Backup;
 };
 
 // What the station's parts tell each other through. The parts that own a

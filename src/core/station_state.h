@@ -92,8 +92,9 @@ struct StationState {
     // The billing reporter runs (Tallyway=1).
     bool Tallyway = false;
     // The program's own settings, beside the documented keys. FastFailover:
-    // the health check runs every second and the failover and return overlap
-    // the players, so that nothing is silent. SilenceSeconds (0: off) and
+    // the health check decides twice a second by what the stream monitor
+    // hears, and the failover and return overlap the players, so that
+    // nothing is silent. SilenceSeconds (0: off) and
     // SilenceLevel (dBFS): how long and how far down the air may be silent
     // before the backup takes over. LastResortFile: an audio file played when
     // no source plays. OnEventCommand: a program told of every event.

@@ -4,10 +4,16 @@
 //   bytes=123456 peak=-3.1 rms=-17.4
 //
 // (levels in dBFS over the last half second; -120 for digital silence or no
-// audio). A stream that stops sending stops the lines; one that cannot be
-// opened, or has sent nothing for 5 s, ends the program with a line
-// "error: ..." and exit status 1. The station runs one per stream it
-// watches and reads its lines from a pipe; an engineer can run it by hand.
+// audio). A stream that stops sending stops the lines. The program ends with
+// exit status 1 after a line that says whose fault it was:
+//
+//   error: stream: open: Connection refused     (the stream: refused, a 404,
+//                                                ended, nothing for 5 s)
+//   error: format: no audio: ...                (this program cannot read a
+//                                                stream a player may well play)
+//
+// The station runs one per stream it watches and reads its lines from a
+// pipe; an engineer can run it by hand.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -44,12 +50,36 @@ int Interrupt(void*) {
     return openDeadline != 0 && Now() > openDeadline ? 1 : 0;
 }
 
-int Fail(const char* what, int error) {
+// Whether an error says that this program cannot make sense of the stream
+// (its format, its codec, our memory) rather than that the stream is gone.
+bool OwnFault(int error) {
+    switch (error) {
+        case AVERROR_INVALIDDATA:
+        case AVERROR_DEMUXER_NOT_FOUND:
+        case AVERROR_DECODER_NOT_FOUND:
+        case AVERROR_PROTOCOL_NOT_FOUND:
+        case AVERROR_STREAM_NOT_FOUND:
+        case AVERROR_OPTION_NOT_FOUND:
+        case AVERROR_PATCHWELCOME:
+        case AVERROR_BUG:
+        case AVERROR(ENOMEM):
+        case AVERROR(ENOSYS):
+            return true;
+        default:
+            return false;
+    }
+}
+
+int Fail(const char* what, int error, bool ownFault) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(error, text, sizeof text);
-    std::printf("error: %s: %s\n", what, text);
+    std::printf("error: %s: %s: %s\n", ownFault ? "format" : "stream", what, text);
     std::fflush(stdout);
     return 1;
+}
+
+int Fail(const char* what, int error) {
+    return Fail(what, error, OwnFault(error));
 }
 
 // The peak and the sum of squares of one frame's samples, as fractions of
@@ -135,7 +165,7 @@ int main(int argc, char* argv[]) {
         if ((error = avformat_find_stream_info(input, nullptr)) < 0) return Fail("stream info", error);
         stream = av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     }
-    if (stream < 0) return Fail("no audio", stream);
+    if (stream < 0) return Fail("no audio", stream, true);
 
     const AVCodecParameters* parameters = input->streams[stream]->codecpar;
     // The floating-point MP3 decoder costs least, and gives levels as they are.
@@ -146,9 +176,9 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<AVCodecContext, void (*)(AVCodecContext*)> decoder(
         avcodec_alloc_context3(codec), [](AVCodecContext* c) { avcodec_free_context(&c); });
     if (!decoder || (error = avcodec_parameters_to_context(decoder.get(), parameters)) < 0)
-        return Fail("decoder", error ? error : AVERROR(ENOMEM));
+        return Fail("decoder", error ? error : AVERROR(ENOMEM), true);
     decoder->thread_count = 1;
-    if ((error = avcodec_open2(decoder.get(), codec, nullptr)) < 0) return Fail("decoder", error);
+    if ((error = avcodec_open2(decoder.get(), codec, nullptr)) < 0) return Fail("decoder", error, true);
     openDeadline = 0;
 
     std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(av_packet_alloc(),
@@ -161,7 +191,8 @@ int main(int argc, char* argv[]) {
     double reported = Now();
     for (;;) {
         error = av_read_frame(input, packet.get());
-        if (error < 0) return Fail("read", error);
+        // Once audio came, an error while reading is the stream's.
+        if (error < 0) return Fail("read", error, false);
         if (packet->stream_index == stream && avcodec_send_packet(decoder.get(), packet.get()) >= 0) {
             while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) levels.add(*frame);
         }

@@ -50,11 +50,18 @@ std::vector<std::string> WantedAddresses(const Station& station) {
     return wanted;
 }
 
-// One line of a monitor: "bytes=N peak=P rms=R", or "error: ..." before it
-// ends.
+// One line of a monitor: "bytes=N peak=P rms=R", or before it ends
+// "error: stream: ..." (the stream is gone) or "error: format: ..." (the
+// monitor cannot read it).
 void TakeLine(Station& station, StreamWatch& watch, std::string_view line) {
     if (line.starts_with("error: ")) {
-        watch.ended = std::string(line.substr(7, 120));
+        const std::string_view what = line.substr(7);
+        if (what.starts_with("stream: ")) {
+            watch.lastWords = std::string(what.substr(8, 120));
+        } else {
+            watch.deaf = "it cannot read the stream (" +
+                         std::string(what.substr(what.starts_with("format: ") ? 8 : 0, 120)) + ")";
+        }
         return;
     }
     const size_t bytesAt = line.find("bytes=");
@@ -70,38 +77,69 @@ void TakeLine(Station& station, StreamWatch& watch, std::string_view line) {
         watch.quietSince = 0;
     else if (watch.quietSince == 0)
         watch.quietSince = now;
+    // Audio came: the stream is there, and heard.
+    if (bytes > 0) {
+        watch.ended.clear();
+        watch.ends = 0;
+        watch.deaf.clear();
+        watch.deafLogged = false;
+    }
+}
+
+void TakeOutput(Station& station, StreamWatch& watch) {
+    std::string text = watch.pending + station.processes.readOutput(*watch.monitor);
+    size_t from = 0;
+    for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', from)) {
+        TakeLine(station, watch, std::string_view(text).substr(from, end - from));
+        from = end + 1;
+    }
+    watch.pending = text.substr(from).substr(0, kLongestLine);
 }
 
 void Listen(Station& station, StreamWatch& watch) {
     const double now = Now(station);
+    bool reconnect = false;
     if (watch.monitor) {
-        std::string text = watch.pending + station.processes.readOutput(*watch.monitor);
-        size_t from = 0;
-        for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', from)) {
-            TakeLine(station, watch, std::string_view(text).substr(from, end - from));
-            from = end + 1;
+        TakeOutput(station, watch);
+        if (station.processes.stillRunning(*watch.monitor)) return;
+        // Its last words may have come after the read above.
+        TakeOutput(station, watch);
+        station.processes.stopProgram(*watch.monitor);
+        watch.monitor.reset();
+        watch.endedAt = now;
+        // A closed connection may be the server's whim: the monitor connects
+        // again at once, and only a second failure in a row calls the stream
+        // dead. A stream that still moved is given a few seconds for it.
+        if (!watch.lastWords.empty()) {
+            watch.ended = watch.lastWords;
+            watch.ends = std::min(watch.ends + 1, 3);
+            reconnect = watch.ends == 1;
         }
-        watch.pending = text.substr(from).substr(0, kLongestLine);
-        if (!station.processes.stillRunning(*watch.monitor)) {
-            station.processes.stopProgram(*watch.monitor);
-            watch.monitor.reset();
-            if (watch.ended.empty()) watch.ended = "the monitor ended";
-            watch.endedAt = now;
+        if (watch.deaf.empty() && watch.moved != 0 && now - watch.moved <= kStallSeconds)
+            watch.graceUntil = now + kReconnectSeconds;
+        if (!watch.deaf.empty() && !watch.deafLogged) {
+            watch.deafLogged = true;
+            AddToAirLog(station,
+                        "  SYS - STREAM MONITOR CANNOT HEAR " + watch.address.substr(0, 120) + ": " +
+                            watch.deaf + " - ITS STALLS AND SILENCE GO UNHEARD",
+                        LogPriority::Warning);
         }
     }
-    if (watch.monitor || now - watch.endedAt < kMonitorRestartSeconds) return;
+    if (watch.monitor) return;
+    const double wait = watch.deaf.empty() ? kMonitorRestartSeconds : kDeafRetrySeconds;
+    if (!reconnect && now - watch.endedAt < wait) return;
     // A new monitor starts from a connection of its own: its byte count
     // starts again, its stall does not.
     watch.monitor = station.processes.startProgram(station.options.monitorProgram, {watch.address}, true);
     watch.monitorStarted = now;
     watch.bytes = -1;
     watch.pending.clear();
+    watch.lastWords.clear();
     if (watch.monitor) {
-        watch.ended.clear();
         station.air.monitorStarts = true;
         return;
     }
-    watch.ended = "the monitor " + station.options.monitorProgram + " cannot start";
+    watch.deaf = "the monitor " + station.options.monitorProgram.substr(0, 80) + " cannot start";
     watch.endedAt = now;
     if (!station.air.monitorMissingLogged)
         AddToAirLog(station,
@@ -109,40 +147,84 @@ void Listen(Station& station, StreamWatch& watch) {
                         " CANNOT START - STALLS AND SILENCE GO UNHEARD",
                     LogPriority::Error);
     station.air.monitorMissingLogged = true;
+    watch.deafLogged = true;
+}
+
+// A few hung restarts in a row are made at once; then the next waits until
+// the oldest of them is kHungWindowSeconds old.
+bool MayRestartHung(Station& station, const std::string& name) {
+    AirState& air = station.air;
+    const double now = Now(station);
+    std::erase_if(air.hungRestarts, [&](double at) { return now - at >= kHungWindowSeconds; });
+    if (air.hungRestarts.size() < kHungRestarts) {
+        air.hungRestarts.push_back(now);
+        air.hungRestartsHeldLogged = false;
+        return true;
+    }
+    if (!air.hungRestartsHeldLogged)
+        AddToAirLog(station,
+                    "  SYS - PLAYER " + name + " HUNG AGAIN - " + std::to_string(kHungRestarts) +
+                        " RESTARTS IN " + std::to_string(static_cast<int>(kHungWindowSeconds / 60)) +
+                        " MIN, THE NEXT WAITS",
+                    LogPriority::Error);
+    air.hungRestartsHeldLogged = true;
+    return false;
 }
 
 // A player that plays but whose sound output stands still while its stream
-// flows is hung: it is started again. MPlayer's export filter counts the
-// audio blocks it passes on in mplayerN.export, a 64-bit count after 8 bytes.
+// flows, or that never starts to play, is hung: it is started again.
+// MPlayer's export filter counts the audio blocks it passes on in
+// mplayerN.export, a 64-bit count after 8 bytes.
 void WatchPlayer(Station& station) {
     const OnAirRecord& onAir = station.onAir;
     const int slot = onAir.CurrentMplayer();
     if (slot < 1 || slot > 2 || onAir.restartPending()) return;
     PlayerProgress& progress = station.air.players[static_cast<size_t>(slot)];
     const double now = Now(station);
-    const std::optional<std::string> head = ReadFileHead(station.file(PlayerName(slot) + ".export"), 16);
-    if (!head || head->size() < 16) {
-        progress = PlayerProgress{false, std::nullopt, now};
-        return;
+    if (progress.switchedAt != onAir.since()) {
+        progress.switchedAt = onAir.since();
+        progress.since = now;
+        progress.playing = false;
+        progress.blocks.reset();
+        progress.moved = now;
     }
-    // The count means something once the player plays (then the start of its
-    // log is read no more).
-    if (!progress.playing && !PlayerHasStarted(station, slot)) return;
-    uint64_t blocks = 0;
-    std::memcpy(&blocks, head->data() + 8, sizeof blocks);
-    if (!progress.playing || progress.blocks != blocks) {
-        progress = PlayerProgress{true, blocks, now};
-        return;
+    // Only a stream that flows tells that the player, not the stream, is stuck.
+    const std::string name = PlayerName(slot);
+    const bool streamMoves =
+        onAir.source().number < 0 || HearSource(station, onAir.source().url).sound == AirSound::Moving;
+    std::string why;
+    const std::optional<std::string> head = ReadFileHead(station.file(name + ".export"), 16);
+    if (!progress.playing && !PlayerHasStarted(station, slot)) {
+        if (now - progress.since < kNeverPlayedSeconds || !streamMoves) return;
+        why = "  SYS - PLAYER " + name + " HUNG (IT HAS NOT PLAYED IN " +
+              std::to_string(static_cast<int>(kNeverPlayedSeconds)) + " S) - RESTARTING";
+    } else {
+        // The count means something once the player plays (then the start
+        // of its log is read no more).
+        progress.playing = true;
+        if (!head || head->size() < 16) {
+            progress.blocks.reset();
+            progress.moved = now;
+            return;
+        }
+        uint64_t blocks = 0;
+        std::memcpy(&blocks, head->data() + 8, sizeof blocks);
+        if (progress.blocks != blocks) {
+            progress.blocks = blocks;
+            progress.moved = now;
+            return;
+        }
+        if (now - progress.moved < kHungSeconds || !streamMoves) return;
+        why = "  SYS - PLAYER " + name + " HUNG (ITS SOUND STOOD STILL FOR " +
+              std::to_string(static_cast<int>(kHungSeconds)) + " S AT BLOCK " + std::to_string(blocks) +
+              ") - RESTARTING";
     }
-    if (now - progress.moved < kHungSeconds) return;
-    if (onAir.source().number >= 0 && HearSource(station, onAir.source().url).sound != AirSound::Moving)
-        return;
     // A player that has gone is no hung one: the watchdog restarts it.
-    if (station.processes.isRunning(PlayerName(slot)) != true) return;
-    progress = PlayerProgress{false, std::nullopt, now};
-    RestartPlayer(station, "  SYS - PLAYER " + PlayerName(slot) + " HUNG (ITS SOUND STOOD STILL FOR " +
-                               std::to_string(static_cast<int>(kHungSeconds)) + " S AT BLOCK " +
-                               std::to_string(blocks) + ") - RESTARTING");
+    if (station.processes.isRunning(name) != true) return;
+    if (!MayRestartHung(station, name)) return;
+    progress.since = now;
+    progress.moved = now;
+    RestartPlayer(station, why);
 }
 
 }  // namespace
@@ -156,8 +238,14 @@ AirReading HearSource(const Station& station, std::string_view url) {
     if (!watch || !station.air.monitorStarts) return {};
     const double now = Now(station);
     AirReading reading{AirSound::Unknown, {}, watch->level};
-    // A connection that ended (refused, closed, a 404) tells at once.
-    if (!watch->ended.empty()) {
+    // A stream the monitor cannot hear is not judged by ear.
+    if (!watch->deaf.empty()) {
+        reading.why = watch->deaf;
+        return reading;
+    }
+    // A connection that ended (refused, closed, a 404) twice in a row tells
+    // at once.
+    if (!watch->ended.empty() && watch->ends >= 2) {
         reading.sound = AirSound::Dead;
         reading.why = watch->ended;
         return reading;
@@ -172,12 +260,19 @@ AirReading HearSource(const Station& station, std::string_view url) {
         }
         return reading;
     }
+    // Between two monitors, and while one connects again, nothing is heard.
+    if (!watch->monitor || now < watch->graceUntil) return reading;
     if (watch->moved != 0 || now - watch->watchedSince >= kFirstAnswerSeconds) {
         const double since = watch->moved != 0 ? watch->moved : watch->watchedSince;
         reading.sound = AirSound::Stalled;
         reading.why = "no audio for " + std::to_string(static_cast<int>(now - since)) + " s";
     }
     return reading;
+}
+
+bool HearsStream(const Station& station, std::string_view url) {
+    const StreamWatch* watch = Find(station.air, StreamAddress(url));
+    return station.air.monitorStarts && watch && watch->deaf.empty();
 }
 
 AirReading HearOnAir(const Station& station) {

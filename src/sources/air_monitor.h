@@ -22,11 +22,22 @@ struct AirReading {
 // kFirstAnswerSeconds for its first bytes (a slow server, redirects).
 inline constexpr double kStallSeconds = 2.0;
 inline constexpr double kFirstAnswerSeconds = 10.0;
-// A monitor that ended is started again after this long.
+// A monitor that ended is started again after this long; at once when the
+// stream's connection ended for the first time, with kReconnectSeconds for
+// a moving stream to come back. A monitor that cannot read a stream's
+// format tries again after kDeafRetrySeconds.
 inline constexpr double kMonitorRestartSeconds = 2.0;
+inline constexpr double kReconnectSeconds = 4.0;
+inline constexpr double kDeafRetrySeconds = 60.0;
 // A playing player whose sound output stands still this long while its
 // stream flows is hung.
 inline constexpr double kHungSeconds = 3.0;
+// A player that has not started to play this long after its switch, while
+// its stream flows, is hung too.
+inline constexpr double kNeverPlayedSeconds = 15.0;
+// At most kHungRestarts restarts of hung players within kHungWindowSeconds.
+inline constexpr size_t kHungRestarts = 3;
+inline constexpr double kHungWindowSeconds = 600.0;
 inline constexpr int kAirMonitorTickMs = 500;
 
 // Whether the station listens to the air: with the health check on.
@@ -44,6 +55,10 @@ void tmrAirMonitor_Timer(Station& station);
 // The air as heard now, in words ("sound moving", "stalled: no audio for
 // 5 s", "last resort playing"), for the console and the status page.
 std::string AirInWords(const Station& station);
+
+// Whether a monitor hears the stream of a source's URL (it may start, and
+// reads its format).
+bool HearsStream(const Station& station, std::string_view url);
 
 // The reading of the source on air.
 AirReading HearOnAir(const Station& station);

@@ -120,7 +120,8 @@ void SwitchNowIfAutomatic(Station& station, FailoverState before) {
 }  // namespace
 
 bool HearsInsteadOfAsking(const Station& station) {
-    return Fast(station.state) && station.air.monitorStarts;
+    // A stream the monitor cannot hear is asked about as in the default mode.
+    return Fast(station.state) && HearsStream(station, SourceUnderTest(station).url);
 }
 
 void HearingCheck(Station& station) {
@@ -138,7 +139,8 @@ void HearingCheck(Station& station) {
                                                           : Verdict::None;
     static constexpr HealthCheckResult kHeard[] = {HealthCheckResult::Passed, HealthCheckResult::Failed,
                                                    HealthCheckResult::NoVerdict};
-    station.counters.countHealthCheck(kHeard[static_cast<int>(verdict)], 0, station.clock.now().epoch);
+    station.counters.countHealthCheck(kHeard[static_cast<int>(verdict)], std::nullopt,
+                                      station.clock.now().epoch);
     if (verdict == Verdict::Passed) CheckPassed(station, tested);
     if (verdict == Verdict::Failed)
         CheckFailed(station, tested, address + ": " + air.why, air.sound == AirSound::Silent);

@@ -30,7 +30,7 @@ int SourceCheckTimeoutMs(const StationState& state);
 void tmrSourceCheck_Timer(Station& station);
 
 // Whether the check decides by what the air monitor hears (the fast mode, with
-// a monitor): then the monitor's ticks run HearingCheck twice a second and
+// a monitor that hears the stream under test): then the monitor's ticks run HearingCheck twice a second and
 // the check's timer asks no server.
 bool HearsInsteadOfAsking(const Station& station);
 void HearingCheck(Station& station);

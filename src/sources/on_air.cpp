@@ -155,16 +155,22 @@ struct OnAirWriter {
         OnAirRecord& r = Of(station);
         r.failover_ = FailoverState::Failover;
         r.selected_ = failed;
+        // A backup that plays the failed stream is no backup.
         const std::optional<SourceEntry> backup = Playable(station, "0");
-        r.backup_ = backup ? SourceOf("0", *backup) : AirSource{};
+        const bool backupStandsIn = backup && failed.number != 0 && backup->url != failed.url;
+        r.backup_ = backupStandsIn ? SourceOf("0", *backup) : AirSource{};
         r.backupFailures_ = 0;
+        const StandIn standIn = backupStandsIn                          ? StandIn::Backup
+                                : !station.state.LastResortFile.empty() ? StandIn::LastResort
+                                                                        : StandIn::None;
         // What was received is no longer on air.
         station.console.lblRXmetadata.caption = station.state.DefaultStrapline;
         station.state.RXmetadata = station.state.DefaultStrapline;
-        // The fast mode lets the backup overlap the player that still plays
-        // its buffer; otherwise the failing player stops now.
-        if (!station.state.FastFailover) StopAll(station);
-        station.listener->failoverStarted({failed, std::string(reason), silence});
+        // The fast mode lets the stand-in overlap the player that still plays
+        // its buffer; otherwise the failing player stops now. Without a
+        // stand-in it plays on: a failing stream beats none.
+        if (!station.state.FastFailover && standIn != StandIn::None) StopAll(station);
+        station.listener->failoverStarted({failed, std::string(reason), silence, standIn});
     }
 
     static void Passed(Station& station, const AirSource& tested) {
@@ -178,22 +184,34 @@ struct OnAirWriter {
 
     static void Automatic(Station& station, int16_t startChoice) {
         OnAirRecord& r = Of(station);
-        const std::string backup = "0";
         switch (r.failover_) {
             case FailoverState::Failover:
-                // Without a backup the last resort stands in at once.
-                if (r.backup_.url.empty() && !station.state.LastResortFile.empty()) {
-                    EnterLastResort(station, "there is no backup");
-                } else if (r.source_.number != 0 || r.lastResort_ || !r.everOnAir()) {
-                    Switch(station, backup, SwitchCause::Failover);
+                if (!r.backup_.url.empty()) {
+                    if (r.source_.number != 0 || r.lastResort_ || !r.everOnAir())
+                        Switch(station, "0", SwitchCause::Failover);
+                    else if (r.restartPending_)
+                        Switch(station, "0", SwitchCause::Restart);
+                } else if (!station.state.LastResortFile.empty()) {
+                    // Without a backup the last resort stands in at once.
+                    EnterLastResort(station,
+                                    r.selected_.number == 0 ? "the backup failed" : "there is no backup");
+                    PlayLastResort(station);
                 } else if (r.restartPending_) {
-                    Switch(station, backup, SwitchCause::Restart);
+                    // Nothing stands in: the failing source plays on.
+                    Switch(station, std::to_string(r.source_.number), SwitchCause::Restart);
                 }
                 return;
             case FailoverState::LastResort:
                 if (!r.lastResort_ || r.restartPending_) PlayLastResort(station);
                 return;
             case FailoverState::Returning:
+                // A source that stayed on air for want of a stand-in is not
+                // started again.
+                if (r.source_ == r.selected_ && !r.lastResort_ && !r.restartPending_) {
+                    NewCount(r, FailoverState::Normal);
+                    station.listener->returned(r.source_);
+                    return;
+                }
                 Switch(station, std::to_string(r.selected_.number), SwitchCause::Return);
                 return;
             case FailoverState::Normal:
@@ -212,12 +230,15 @@ struct OnAirWriter {
     static void BackupHeard(Station& station, bool passed, std::string_view why) {
         OnAirRecord& r = Of(station);
         if (r.failover_ == FailoverState::LastResort) {
-            if (passed && !r.backup_.url.empty()) r.failover_ = FailoverState::Failover;
+            if (passed && !r.backup_.url.empty()) {
+                r.failover_ = FailoverState::Failover;
+                r.backupFailures_ = 0;
+            }
             return;
         }
         if (r.failover_ != FailoverState::Failover || r.source_.number != 0) return;
         r.backupFailures_ = passed ? 0 : static_cast<int16_t>(std::min(r.backupFailures_ + 1, 3));
-        if (r.backupFailures_ == 2 && !station.state.LastResortFile.empty())
+        if (r.backupFailures_ >= 2 && !station.state.LastResortFile.empty())
             EnterLastResort(station, "the backup failed too: " + std::string(why));
     }
 
@@ -260,11 +281,15 @@ struct OnAirWriter {
     static bool FromScratch(Station& station) {
         OnAirRecord& r = Of(station);
         if (!r.everOnAir()) return false;
-        const std::string number = std::to_string(r.source_.number);
-        // A source without a playable URL now restarts the URL on air.
+        // In the last resort the source it stands in for restarts: the
+        // backup, else the selected source.
+        const AirSource& base = !r.lastResort_ ? r.source_ : !r.backup_.url.empty() ? r.backup_ : r.selected_;
+        if (base.number < 0) return false;
+        const std::string number = std::to_string(base.number);
+        // A source without a playable URL now restarts the URL it had.
         const std::optional<SourceEntry> entry = Playable(station, number);
         const AirSource from = r.restartPending_ ? AirSource{} : r.source_;
-        if (entry) r.source_ = SourceOf(number, *entry);
+        r.source_ = entry ? SourceOf(number, *entry) : base;
         r.lastResort_ = false;
 
         StopAll(station);
@@ -306,6 +331,9 @@ struct OnAirWriter {
             AddToAirLog(station, "  SYS - NEW PLAYER " + name + (ended ? " ENDED" : " SILENT") +
                                      " BEFORE PLAYING (SOURCE " + std::to_string(r.source_.number) +
                                      ") - OLD PLAYER STOPPED");
+            // One that ended is started again at the next tick, not after the
+            // watchdog has found both players gone.
+            if (ended) Restart(station);
         }
         const int16_t old = r.overlapSlot_;
         r.overlapSlot_ = 0;

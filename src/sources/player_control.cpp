@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/station.h"
+#include "core/station_log.h"
 #include "core/text_file.h"
 
 namespace bf {
@@ -56,8 +57,15 @@ void StartPlayer(Station& station, int slot, const std::string& input, PlayerInp
     // The slot's last run keeps its words (why it ended) beside the new log.
     std::error_code ec;
     std::filesystem::rename(station.file(name + ".log"), station.file(name + ".log.1"), ec);
-    // Whether the player came up is the watchdog's business, not ours.
-    station.processes.startPlayer(station.file(name).string(), args, station.file(name + ".log").string());
+    // Whether the player keeps running is the watchdog's business; a start
+    // that failed outright is logged once for a run of failures.
+    const bool started = station.processes.startPlayer(station.file(name).string(), args,
+                                                       station.file(name + ".log").string());
+    bool& failing = station.air.players[static_cast<size_t>(slot)].startFailed;
+    if (!started && !failing)
+        AddToAirLog(station, "  SYS - PLAYER " + name + " CANNOT START (" + station.file(name).string() + ")",
+                    LogPriority::Error);
+    failing = !started;
 }
 
 void StopPlayer(Station& station, int slot) {

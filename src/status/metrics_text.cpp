@@ -100,9 +100,8 @@ std::string MetricsText(const Station& station) {
         m.sample("brackenfield_health_checks_total", Count(n.healthChecks[i]),
                  LabelPair("result", kHealthCheckResultNames[i]));
     m.family("brackenfield_health_check_duration_seconds", "histogram",
-             "How long health checks waited for their answer, error or time-out.");
-    uint64_t checks = 0;
-    for (const uint64_t count : n.healthChecks) checks += count;
+             "How long health checks that asked the server waited for its answer, error or time-out.");
+    const uint64_t checks = n.healthChecksAsked;
     for (size_t i = 0; i < kHealthCheckBuckets.size(); ++i)
         m.sample("brackenfield_health_check_duration_seconds_bucket", Count(n.healthCheckBuckets[i]),
                  LabelPair("le", Real(kHealthCheckBuckets[i])));

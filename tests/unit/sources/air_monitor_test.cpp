@@ -82,6 +82,8 @@ struct Air : TestStation {
 // heard again.
 TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowStartDoesNot) {
     // Until second 4 source 1 flows; then what the row says, until second 14; then it flows again.
+    // `said` counts the lines of that kind its monitors said.
+    int said = 0;
     const std::tuple<const char*, int, std::function<std::string(double)>, Strings> cases[] = {
         {"flowing", 0, [](double t) { return Flowing(t); }, {}},
         {"stalled",
@@ -92,17 +94,43 @@ TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowSta
          3,
          [](double t) { return Flowing(t, -90); },
          {"7.50 suspect", "8.00 failover", "14.5 returning", "15.0 normal"}},
-        {"a refused connection",
+        {"a refused connection, twice in a row",
          0,
-         [](double) { return std::string("error: open: Connection refused"); },
-         {"4.50 suspect", "5.00 failover", "16.0 normal"}}};
+         [](double) { return std::string("error: stream: open: Connection refused"); },
+         {"5.00 suspect", "5.50 failover", "14.5 returning", "15.0 normal"}},
+        // A connection the server closed once, and the monitor's own trouble
+        // (a format it cannot read: the server, which answers, is asked
+        // instead), fail nothing.
+        {"a connection closed once",
+         0,
+         [&](double t) { return ++said == 1 ? "error: stream: read: End of file" : Flowing(t); },
+         {}},
+        {"a format the monitor cannot read",
+         0,
+         [&](double) {
+             ++said;
+             return std::string("error: format: open: Invalid data found when processing input");
+         },
+         {}}};
     for (const auto& [name, silence, during, expected] : cases) {
+        said = 0;
         Air air(silence);
+        air.InetTestURL.reply = [](const std::string&) {
+            HttpResult answered;
+            answered.status = 200;
+            return answered;
+        };
         air.run(20, [&](double t, const std::string& address) -> std::optional<std::string> {
             if (address == kBackup || t <= 4 || t > 14) return Flowing(t);
             return during(t);
         });
         EXPECT_EQ(air.happened, expected) << name;
+        if (std::string_view(name).starts_with("a format")) {
+            // It is tried again after a minute, not every tick, and logged once.
+            EXPECT_EQ(said, 1);
+            EXPECT_EQ(CountOf(air.console().txtAIR, "SYS - STREAM MONITOR CANNOT HEAR " + kOne), 1u);
+            EXPECT_EQ(HearOnAir(*air).sound, AirSound::Unknown);
+        }
     }
     // A stream whose first bytes take 8 s is no failure.
     Air slow;
@@ -132,7 +160,8 @@ TEST(AirMonitorTest, WhenTheBackupFailsTooTheLastResortPlaysUntilTheBackupOrTheS
 }
 
 // A player that plays but whose sound output stands still while its stream
-// flows is hung: it is started again, and logged.
+// flows, or that never plays, is hung: it is started again, and logged; after
+// three such restarts in ten minutes the next waits.
 TEST(AirMonitorTest, APlayerWhoseSoundStandsStillWhileItsStreamFlowsIsRestarted) {
     Air air;
     air.folder.write("mplayer1.log", "Starting playback...\n");
@@ -148,11 +177,17 @@ TEST(AirMonitorTest, APlayerWhoseSoundStandsStillWhileItsStreamFlowsIsRestarted)
         return std::optional(Flowing(t));
     });
     EXPECT_FALSE(air->onAir.restartPending());
-    air.run(4.5, [](double t, const std::string&) { return std::optional(Flowing(t + 3)); });
+    // From here on no new player plays.
+    air.run(64.5, [&](double t, const std::string&) {
+        air.folder.write("mplayer" + std::to_string(air->onAir.CurrentMplayer()) + ".log", "Playing.\n");
+        return std::optional(Flowing(t + 3));
+    });
     EXPECT_EQ(CountOf(air.console().txtAIR,
                       "  SYS - PLAYER mplayer1 HUNG (ITS SOUND STOOD STILL FOR 3 S AT BLOCK 5)"),
               1u);
     EXPECT_EQ(air.folder.read("error.log").substr(0, 8), "RESTART ");
+    EXPECT_EQ(CountOf(air.console().txtAIR, "HUNG (IT HAS NOT PLAYED IN 15 S) - RESTARTING"), 2u);
+    EXPECT_EQ(CountOf(air.console().txtAIR, "HUNG AGAIN - 3 RESTARTS IN 10 MIN, THE NEXT WAITS"), 1u);
 }
 
 }  // namespace

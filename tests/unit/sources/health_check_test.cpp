@@ -147,6 +147,58 @@ TEST(HealthCheck, AnOrderDuringAFailoverIsTheSourceToReturnToAndASwitchStartsANe
               "CurrentSource=5 Failover=normal LinkSource=5");
 }
 
+// What stands in for a failed source: the backup, else the last resort
+// file, at once; with neither the failing player plays on (the default mode
+// stops it only for a stand-in) and no switch is made. A backup that is the
+// failed source is none.
+TEST(HealthCheck, WithoutABackupTheLastResortStandsInAtOnceAndWithoutEitherTheSourcePlaysOn) {
+    // The source list, whether there is a last resort, the failover's log line, then the players' log.
+    const std::tuple<std::string, bool, std::string, Strings> cases[] = {
+        {"3u:" + kSelectedUrl,
+         true,
+         "THE LAST RESORT TAKES OVER",
+         {"kill mplayer1", "kill mplayer2", "start mplayer2 -loop 0 /srv/loop.mp3 -quiet -noconsolecontrols",
+          "kill mplayer1", Start(1, kSelectedUrl), "kill mplayer2"}},
+        {"3u:" + kSelectedUrl, false, "NO BACKUP, IT STAYS ON AIR", {}},
+        {"0u:" + kSelectedUrl + "\r\n3u:" + kSelectedUrl, false, "NO BACKUP, IT STAYS ON AIR", {}}};
+    for (const auto& [list, lastResort, line, players] : cases) {
+        SCOPED_TRACE(list + line);
+        CheckedStation c;
+        c.ts.folder.write("sourcelist.ini", list + "\r\n");
+        c.ts.state().LastResortFile = lastResort ? "/srv/loop.mp3" : "";
+        c.check(Error(HttpError::ConnectionRefused));
+        c.check(Answer(404));
+        EXPECT_EQ(CountOf(c.ts.console().txtAIR, " FAILED (" + kSelected + ": HTTP 404) - " + line), 1u);
+        c.tick();
+        EXPECT_EQ(c.ts->onAir.lastResortOnAir(), lastResort);
+        c.check(Answer(200));
+        c.tick();
+        EXPECT_EQ(c.ts.processes.log, players);
+        EXPECT_EQ(Items(*c.ts, "CurrentSource Failover"), "CurrentSource=3 Failover=normal");
+    }
+}
+
+// The backup that failed into the last resort and came back needs two
+// failures again; the operator's restart during the last resort restarts the
+// backup it stands in for.
+TEST(HealthCheck, ABackupBackFromTheLastResortCountsAfreshAndAForcedRestartPlaysTheBackup) {
+    CheckedStation c;
+    c.ts.state().LastResortFile = "/srv/loop.mp3";
+    c.check(Error(HttpError::ConnectionRefused));
+    c.check(Error(HttpError::ConnectionRefused));
+    c.tick();
+    std::vector<int> states;
+    for (const bool passed : {false, false, true, false, false}) {
+        BackupHeard(*c.ts, passed, "stalled");
+        c.tick();
+        states.push_back(c.ts->onAir.lastResortOnAir());
+    }
+    EXPECT_EQ(states, (std::vector<int>{0, 1, 0, 0, 1}));
+    EXPECT_TRUE(RestartFromScratch(*c.ts));
+    EXPECT_EQ(Items(*c.ts, "CurrentSource CurrentMplayer Failover"),
+              "CurrentSource=0 CurrentMplayer=1 Failover=normal");
+}
+
 // A reply that arrives after the source under test changed (a scheduled
 // switch, or during failover a schedule entry for another source) is dropped.
 TEST(HealthCheck, ReplyForASourceNoLongerUnderTestIsDropped) {

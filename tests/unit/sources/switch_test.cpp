@@ -76,8 +76,8 @@ struct Sources : TestStation {
 };
 
 // The old player stops once the new one plays, never sooner than two seconds
-// after the switch, at once when the new player ends and after ten seconds
-// in any case; the last two are logged.
+// after the switch, at once when the new player ends (which asks for its
+// restart) and after ten seconds in any case; the last two are logged.
 TEST(OnAirTest, TheOldPlayerStopsWhenTheNewOnePlaysBetweenTwoAndTenSeconds) {
     // When the new player plays and ends, when the old one stopped, the station log.
     const std::string logged = " 2026-12-06 12:00:";
@@ -85,13 +85,16 @@ TEST(OnAirTest, TheOldPlayerStopsWhenTheNewOnePlaysBetweenTwoAndTenSeconds) {
         {0.5, 99, 2.0, ""},
         {3.5, 99, 3.5, ""},
         {99, 4.0, 4.0,
-         logged + "06  SYS - NEW PLAYER mplayer2 ENDED BEFORE PLAYING (SOURCE 2) - OLD PLAYER STOPPED\r\n"},
+         logged + "06  SYS - PLAYER mplayer2 ENDED (SOURCE 2 Two): Playing http://one.example/a.\r\n" +
+             logged +
+             "06  SYS - NEW PLAYER mplayer2 ENDED BEFORE PLAYING (SOURCE 2) - OLD PLAYER STOPPED\r\n"},
         {99, 99, 10.0,
          logged + "12  SYS - NEW PLAYER mplayer2 SILENT BEFORE PLAYING (SOURCE 2) - OLD PLAYER STOPPED\r\n"}};
     for (const auto& [playsAt, endsAt, stoppedAt, log] : cases) {
         Sources s;
         s.onAir(1);
-        s.clock.advance(2.05);  // a tick's tenths off the whole second
+        s.folder.write("mplayer2", "");  // the player's link
+        s.clock.advance(2.05);           // a tick's tenths off the whole second
         SwitchSource(*s, "2", SwitchCause::Operator);
         s.folder.write("mplayer1.log", "old");
         EXPECT_NEAR(s.overlap(12, playsAt, endsAt), stoppedAt, 1e-6) << playsAt << " " << endsAt;
@@ -100,6 +103,7 @@ TEST(OnAirTest, TheOldPlayerStopsWhenTheNewOnePlaysBetweenTwoAndTenSeconds) {
         EXPECT_EQ(s.folder.read("mplayer1.log"), "old");  // kept until the slot starts again
         EXPECT_FALSE(s.timers.running(TimerName::SwitchOverlap));
         EXPECT_EQ(s.console().txtAIR, log + " 2026-12-06 12:00:02  SYS - SWITCH TO 2 Two (operator)\r\n");
+        EXPECT_EQ(s->onAir.restartPending(), endsAt == 4.0);
     }
 }
 
