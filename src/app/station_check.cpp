@@ -63,10 +63,39 @@ void CheckPlayerConfiguration(std::vector<Finding>& findings) {
                             "(ao=null plays into the void, ao=pulse to a sound server)"});
 }
 
+// The files the settings name: the last resort's audio and the event
+// command's program, which is the whole value, started without a shell and
+// not looked for in PATH. A relative path starts from the station folder,
+// where the players and the command run.
+void CheckNamedFiles(const fs::path& folder, std::vector<Finding>& findings) {
+    auto check = [&](const char* key, int mode, const char* cannot, const char* effect) {
+        const std::optional<SettingLine> setting = FindSetting(folder, key);
+        if (!setting || setting->value.empty()) return;
+        const fs::path path = folder / setting->value;
+        std::error_code ec;
+        std::string problem;
+        if (!fs::exists(path, ec))
+            problem = "does not exist";
+        else if (fs::is_directory(path, ec))
+            problem = "is a folder";
+        else if (!fs::is_regular_file(path, ec) || ::access(path.c_str(), mode) != 0)
+            problem = cannot;
+        else
+            return;
+        const char* where = fs::path(setting->value).is_relative() ? " in the station folder" : "";
+        findings.push_back(
+            {"brackenfield.ini", setting->line,
+             std::string(key) + " names " + setting->value + where + ", which " + problem + "; " + effect});
+    };
+    check("LastResortFile", R_OK, "cannot be read", "the last resort stays silent");
+    check("OnEventCommand", X_OK, "cannot be run (no execute permission)", "no event command runs");
+}
+
 }  // namespace
 
 std::vector<Finding> CheckStationFiles(const fs::path& folder) {
     std::vector<Finding> findings;
+    CheckNamedFiles(folder, findings);
     const std::optional<std::string> sources = ReadText(folder / "sourcelist.ini");
     if (!sources) findings.push_back({"sourcelist.ini", 0, "missing or unreadable: no source can go on air"});
     const std::vector<Finding> sourceFindings = CheckSourceListText(sources.value_or(""));

@@ -8,8 +8,9 @@
 namespace bf {
 
 // What a start of the station in `folder` would meet, checked without
-// starting anything or writing a file: the source list, the schedule, the
-// player links and the player's configuration (the settings are
+// starting anything or writing a file: the files the settings name
+// (LastResortFile, OnEventCommand), the source list, the schedule, the player
+// links and the player's configuration (the settings themselves are
 // CheckSettings').
 std::vector<Finding> CheckStationFiles(const std::filesystem::path& folder);
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -114,6 +116,9 @@ struct KeySpec {
     // No key of the documented set: read after them, and never reported as
     // missing.
     bool extra = false;
+    // A number outside these bounds is replaced by the nearer one.
+    int16_t lowest = std::numeric_limits<int16_t>::min();
+    int16_t highest = std::numeric_limits<int16_t>::max();
 };
 
 constexpr std::array<KeySpec, 31> kKeys{{
@@ -144,8 +149,9 @@ constexpr std::array<KeySpec, 31> kKeys{{
     {"MetaURL", Kind::Text},
     {"HideTaskbar", Kind::Flag, "the full screen keeps its border"},
     {"FastFailover", Kind::Flag, "the health check runs every 15 s", true},
-    {"SilenceSeconds", Kind::Number, {}, true},
-    {"SilenceLevel", Kind::Number, {}, true},
+    {"SilenceSeconds", Kind::Number, {}, true, 0},
+    // 0 dBFS or more would call every source silent; far down, none.
+    {"SilenceLevel", Kind::Number, {}, true, -120, -1},
     {"LastResortFile", Kind::Text, {}, true},
     {"OnEventCommand", Kind::Text, {}, true},
 }};
@@ -270,9 +276,18 @@ std::vector<Finding> CheckSettingsText(std::string_view text) {
         }
         if (spec->kind == Kind::Flag && l.value != "0" && l.value != "1")
             add(l.line, key + "=" + Shown(l.value) + " is neither 0 nor 1; " + std::string(spec->off));
-        if (spec->kind == Kind::Number && !IsWholeNumber(l.value))
+        if (spec->kind != Kind::Number) continue;
+        const int16_t read = ParseLeadingInt16(l.value);
+        const int16_t used = std::clamp(read, spec->lowest, spec->highest);
+        const std::string clamped = used == read
+                                        ? ""
+                                        : (read < used ? "below " : "above ") + std::to_string(used) + "; " +
+                                              std::to_string(used) + " is used";
+        if (!IsWholeNumber(l.value))
             add(l.line, key + "=" + Shown(l.value) + " is not a whole number; it reads as " +
-                            std::to_string(ParseLeadingInt16(l.value)));
+                            std::to_string(read) + (clamped.empty() ? "" : ", " + clamped));
+        else if (!clamped.empty())
+            add(l.line, key + "=" + Shown(l.value) + " is " + clamped);
     }
     return findings;
 }
@@ -294,6 +309,15 @@ std::vector<Finding> CheckSettings(const std::filesystem::path& folder) {
     return findings;
 }
 
+std::optional<SettingLine> FindSetting(const std::filesystem::path& folder, std::string_view key) {
+    const std::optional<std::string> content = ReadSettingsText(folder / kFile);
+    if (!content) return std::nullopt;
+    const std::vector<KeyLine> lines = SectionLines(*content);
+    const KeyLine* found = Find(lines, key);
+    if (!found) return std::nullopt;
+    return SettingLine{found->line, Finish(found->value)};
+}
+
 void LoadSettings(Station& station) {
     StationState& s = station.state;
     const std::optional<std::string> content = ReadSettingsText(station.file(kFile));
@@ -311,7 +335,9 @@ void LoadSettings(Station& station) {
     };
     const std::string folder = Finish(station.workingFolder.string());
     auto text = [&](std::string_view key) { return present(key).value_or(folder); };
-    auto number = [&](std::string_view key) { return ParseLeadingInt16(text(key)); };
+    auto number = [&](std::string_view key) {
+        return std::clamp(ParseLeadingInt16(text(key)), SpecOf(key)->lowest, SpecOf(key)->highest);
+    };
     auto flag = [&](std::string_view key) { return present(key) == "1"; };
     // A value that goes out to another service: a missing key reads as empty,
     // never as the folder's path, and is noted against its feature.
@@ -356,7 +382,7 @@ void LoadSettings(Station& station) {
     s.HideTaskbar = flag("HideTaskbar") ? 1 : 0;
     // The program's own keys, after the documented ones.
     s.FastFailover = flag("FastFailover");
-    s.SilenceSeconds = present("SilenceSeconds") ? std::max<int16_t>(0, number("SilenceSeconds")) : 0;
+    s.SilenceSeconds = present("SilenceSeconds") ? number("SilenceSeconds") : 0;
     s.SilenceLevel = present("SilenceLevel") ? number("SilenceLevel") : -50;
     s.LastResortFile = present("LastResortFile").value_or("");
     s.OnEventCommand = present("OnEventCommand").value_or("");

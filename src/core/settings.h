@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,12 +35,21 @@ std::string ReadSetting(const Station& station, std::string_view key);
 // gets a line of its own.
 void LoadSettings(Station& station);
 
-// What is wrong in a settings file's text: values a key does not take, keys
-// set twice, unknown keys (with the nearest known name).
+// What is wrong in a settings file's text: values a key does not take,
+// numbers outside their key's range (with what is used instead), keys set
+// twice, unknown keys (with the nearest known name).
 std::vector<Finding> CheckSettingsText(std::string_view text);
 
 // The same for the station folder's brackenfield.ini, values cut to 119
 // bytes included; a missing or unreadable file is a finding too.
 std::vector<Finding> CheckSettings(const std::filesystem::path& folder);
+
+// A key's line in the station folder's brackenfield.ini and its value as
+// LoadSettings reads it; nullopt when the key or the file is missing.
+struct SettingLine {
+    int line = 0;
+    std::string value;
+};
+std::optional<SettingLine> FindSetting(const std::filesystem::path& folder, std::string_view key);
 
 }  // namespace bf

@@ -19,9 +19,9 @@ TEST(Startup, StartingStateTakesSafeDefaultsNamesEverySettingsProblemAndLeavesNo
     TestStation t;
     for (const char* name : {"metadata.txt", "metaextra.txt", "mplayer.log"}) t.folder.write(name, "old");
     // Behind a byte-order mark; the API asked for without a key stays closed.
-    t.folder.write("brackenfield.ini",
-                   "\xEF\xBB\xBF[Brackenfield]\r\nAPIallowed=1\r\nAIRid=" + std::string(119, 'i') +
-                       "\r\nMetaURL=" + std::string(120, 'u') + "\r\nCheckSource=yes\r\nFastFailovr=1\r\n");
+    t.folder.write("brackenfield.ini", "\xEF\xBB\xBF[Brackenfield]\r\nAPIallowed=1\r\nAIRid=" +
+                                           std::string(119, 'i') + "\r\nMetaURL=" + std::string(120, 'u') +
+                                           "\r\nCheckSource=yes\r\nFastFailovr=1\r\nSilenceLevel=5\r\n");
     // The player's configuration chooses an output, sound card or none.
     t.folder.write("config", "ao=null\n");
     setenv("MPLAYER_HOME", t.folder.path().c_str(), 1);
@@ -34,6 +34,7 @@ TEST(Startup, StartingStateTakesSafeDefaultsNamesEverySettingsProblemAndLeavesNo
         " 2026-12-06 12:00:00  SYS - sourceevents.ini: missing or unreadable: source 9 goes on air at the "
         "start\r\n"
         " 2026-12-06 12:00:00  SYS - sourcelist.ini: missing or unreadable: no source can go on air\r\n"
+        " 2026-12-06 12:00:00  SYS - brackenfield.ini:7: SilenceLevel=5 is above -1; -1 is used\r\n"
         " 2026-12-06 12:00:00  SYS - brackenfield.ini:6: unknown key FastFailovr (did you mean "
         "FastFailover?)\r\n"
         " 2026-12-06 12:00:00  SYS - brackenfield.ini:5: CheckSource=yes is neither 0 nor 1; the health "
@@ -47,11 +48,12 @@ TEST(Startup, StartingStateTakesSafeDefaultsNamesEverySettingsProblemAndLeavesNo
         "CUT TO 119 BYTES: MetaURL\r\n"
         " 2026-12-06 12:00:00  SYS - SYSTEM STARTUP\r\n");
     // The problems reach the journal as warnings.
-    EXPECT_EQ(std::ranges::count(t.priorities, LogPriority::Warning), 6);
+    EXPECT_EQ(std::ranges::count(t.priorities, LogPriority::Warning), 7);
     // A missing strapline puts nothing on air, not the folder's path.
     EXPECT_EQ(Items(*t, "lblMetadataOutput lblAPIstatus"),
               "lblMetadataOutput= lblAPIstatus=Disabled - no APIKey set");
     EXPECT_EQ(t.state().ExtraMetaNowPlaying, "OFF");
+    EXPECT_EQ(t.state().SilenceLevel, -1);
     EXPECT_EQ(t.console().comboSourceList.items.at(9), "9 Select Source number 9");
     EXPECT_EQ(t.processes.log, (std::vector<std::string>{"kill mplayer1", "kill mplayer2"}));
     EXPECT_EQ(t.folder.read("metadata.txt") + t.folder.read("metaextra.txt") + t.folder.read("mplayer.log"),
@@ -184,6 +186,19 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
           "brackenfield.ini:3: unknown key FastFailovr (did you mean FastFailover?)",
           "brackenfield.ini:4: ManagementUpdate=5m is not a whole number; it reads as 5",
           "brackenfield.ini:6: apikey is set again; line 5 counts"}},
+        // Numbers out of range, and the files the settings name; a relative path starts from the folder.
+        {"brackenfield.ini", "[Brackenfield]\r\nSilenceLevel=0\r\nSilenceSeconds=-3\r\nLastResortFile=gone.mp3\r\n"
+                             "OnEventCommand=sourcelist.ini\r\n",
+         {"brackenfield.ini:2: SilenceLevel=0 is above -1; -1 is used",
+          "brackenfield.ini:3: SilenceSeconds=-3 is below 0; 0 is used",
+          "brackenfield.ini:4: LastResortFile names gone.mp3 in the station folder, which does not exist; the last resort stays silent",
+          "brackenfield.ini:5: OnEventCommand names sourcelist.ini in the station folder, which cannot be run (no execute "
+          "permission); no event command runs"}},
+        {"brackenfield.ini", "[Brackenfield]\r\nSilenceLevel=-1000x\r\nLastResortFile=/tmp\r\nOnEventCommand=true\r\n",
+         {"brackenfield.ini:2: SilenceLevel=-1000x is not a whole number; it reads as -1000, below -120; -120 is used",
+          "brackenfield.ini:3: LastResortFile names /tmp, which is a folder; the last resort stays silent",
+          "brackenfield.ini:4: OnEventCommand names true in the station folder, which does not exist; no event command runs"}},
+        {"brackenfield.ini", "[Brackenfield]\r\nSilenceLevel=-120\r\nLastResortFile=sourcelist.ini\r\nOnEventCommand=mplayer1\r\n", {}},
         {"sourcelist.ini", "; sources\r\n0u:http://backup.example/b\r\n1n:One\r\n1u:http://\r\n2n:Two\r\nx:y\r\n",
          {"sourcelist.ini:3: source 1 (One) has no playable URL: http://; a switch to it is refused",
           "sourcelist.ini:5: source 2 (Two) has no URL; a switch to it is refused",
