@@ -75,6 +75,9 @@ void TakeLine(Station& station, StreamWatch& watch, std::string_view line) {
 void Listen(Station& station, StreamWatch& watch) {
     const double now = Now(station);
     if (watch.monitor) {
+        // Asked before the output is read: a monitor that has ended has
+        // written its last line (often why it ended) by then.
+        const bool ended = !station.processes.stillRunning(*watch.monitor);
         std::string text = watch.pending + station.processes.readOutput(*watch.monitor);
         size_t from = 0;
         for (size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', from)) {
@@ -82,7 +85,7 @@ void Listen(Station& station, StreamWatch& watch) {
             from = end + 1;
         }
         watch.pending = text.substr(from).substr(0, kLongestLine);
-        if (!station.processes.stillRunning(*watch.monitor)) {
+        if (ended) {
             station.processes.stopProgram(*watch.monitor);
             watch.monitor.reset();
             if (watch.ended.empty()) watch.ended = "the monitor ended";
