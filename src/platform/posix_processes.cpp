@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -83,6 +84,10 @@ void WriteErrno(int fd, int error) {
 // Runs in the grandchild, after fork in a possibly threaded process: only
 // async-signal-safe calls from here on.
 [[noreturn]] void ExecChild(const ChildSetup& s) {
+    // A process group of its own, which stopProgram ends as a whole: what a
+    // script started goes with it. (Already in a session of its own, the
+    // program never saw a terminal's Ctrl-C.)
+    ::setpgid(0, 0);
     if (::chdir(s.folder) != 0 || ::dup2(s.stdinFd, 0) < 0 || ::dup2(s.stdoutFd, 1) < 0 ||
         ::dup2(s.stderrFd, 2) < 0) {
         WriteErrno(s.reportFd, errno);
@@ -323,7 +328,26 @@ void PosixProcesses::killByName(const std::string& imageName) {
     });
 }
 
+void PosixProcesses::reapOrphans() {
+    int subreaper = 0;
+    if (::getpid() != 1 && (::prctl(PR_GET_CHILD_SUBREAPER, &subreaper) != 0 || subreaper == 0)) return;
+    // A child that the station waits for itself (the middle process of a
+    // start) is waited for at once, so none is taken from it here. A started
+    // program's end is noted: its number, free now, never stands for it
+    // again, and its unread output stays.
+    for (;;) {
+        int status = 0;
+        const pid_t pid = ::waitpid(-1, &status, WNOHANG);
+        if (pid < 0 && errno == EINTR) continue;
+        if (pid <= 0) return;
+        for (auto it = outputs_.lower_bound(ProgramHandle{pid, 0});
+             it != outputs_.end() && it->first.pid == pid; ++it)
+            it->second.ended = true;
+    }
+}
+
 std::optional<bool> PosixProcesses::isRunning(const std::string& imageName) {
+    reapOrphans();
     if (imageName.empty()) return false;
     const auto folder = IdOf(stationFolder_);
     if (!folder) return std::nullopt;
@@ -368,24 +392,25 @@ std::optional<ProgramHandle> PosixProcesses::startProgram(const std::string& pro
     if (SpawnDetached(program.c_str(), argv.data(), stationFolder_.c_str(), null.get(),
                       readOutput ? outputWrite.get() : null.get(), null.get(), &pid) != 0)
         return std::nullopt;
-    if (readOutput) {
-        auto [it, fresh] = outputs_.try_emplace(pid, -1);
-        if (!fresh) ::close(it->second);  // a number used again: the old pipe is done
-        it->second = outputRead.release();
-    }
+    // A program that has already ended is done (its output stays readable);
+    // one that init has reaped already has no start time left: 0.
     const auto info = ReadProcess(pid);
-    // A program that has already ended is done.
-    if (!info || !IsLive(*info)) return ProgramHandle{pid, 0};
-    return ProgramHandle{pid, info->started};
+    const ProgramHandle handle{pid, info ? info->started : 0};
+    if (readOutput) {
+        auto [it, fresh] = outputs_.try_emplace(handle);
+        if (!fresh) ::close(it->second.fd);  // an unknown start time twice: the older was never stopped
+        it->second = Output{outputRead.release(), !info || !IsLive(*info)};
+    }
+    return handle;
 }
 
 std::string PosixProcesses::readOutput(const ProgramHandle& program) {
-    const auto it = outputs_.find(program.pid);
+    const auto it = outputs_.find(program);
     if (it == outputs_.end()) return {};
     std::string text;
     char buffer[4096];
     while (text.size() < 64 * 1024) {
-        const ssize_t n = ::read(it->second, buffer, sizeof buffer);
+        const ssize_t n = ::read(it->second.fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         text.append(buffer, static_cast<size_t>(n));
@@ -394,24 +419,36 @@ std::string PosixProcesses::readOutput(const ProgramHandle& program) {
 }
 
 bool PosixProcesses::stillRunning(const ProgramHandle& program) {
+    reapOrphans();
+    if (const auto it = outputs_.find(program); it != outputs_.end() && it->second.ended) return false;
     const auto info = ReadProcess(program.pid);
     return program.started != 0 && info && IsLive(*info) && info->started == program.started;
 }
 
 void PosixProcesses::stopProgram(const ProgramHandle& program) {
-    if (const auto it = outputs_.find(program.pid); it != outputs_.end()) {
-        ::close(it->second);
+    // Opened before the check, the pidfd reaches the program only, whatever
+    // its number stands for later.
+    bool reachable = true;
+    int pidfd = -1;
+#ifdef SYS_pidfd_open
+    pidfd = static_cast<int>(::syscall(SYS_pidfd_open, program.pid, 0));
+    reachable = pidfd >= 0 || errno != ESRCH;
+#endif
+    const FileDescriptor held(pidfd);
+    // While the program runs, its number (and so its group's) is no other
+    // process's; a program that left its group is still reached by itself.
+    // One that has ended keeps what it left behind.
+    if (reachable && stillRunning(program)) {
+        ::kill(-program.pid, SIGKILL);
+#ifdef SYS_pidfd_open
+        if (held.valid()) ::syscall(SYS_pidfd_send_signal, held.get(), SIGKILL, nullptr, 0);
+#endif
+        if (!held.valid()) ::kill(program.pid, SIGKILL);
+    }
+    if (const auto it = outputs_.find(program); it != outputs_.end()) {
+        ::close(it->second.fd);
         outputs_.erase(it);
     }
-#ifdef SYS_pidfd_open
-    FileDescriptor pidfd(static_cast<int>(::syscall(SYS_pidfd_open, program.pid, 0)));
-    if (pidfd.valid()) {
-        if (stillRunning(program)) ::syscall(SYS_pidfd_send_signal, pidfd.get(), SIGKILL, nullptr, 0);
-        return;
-    }
-    if (errno == ESRCH) return;
-#endif
-    if (stillRunning(program)) ::kill(program.pid, SIGKILL);
 }
 
 bool PosixProcesses::openInEditor(const std::string& path) {

@@ -13,7 +13,13 @@ namespace bf {
 // Processes on Linux. Programs are started detached through a double fork:
 // the started program is reparented to init, so it never becomes a zombie of
 // ours (a dead player that lingered as our zombie would look alive), and no
-// SIGCHLD handling is needed.
+// SIGCHLD handling is needed. When the station is init itself (PID 1 of a
+// container or of a PID namespace) or a subreaper, every orphan below it
+// comes to it instead: isRunning and stillRunning then reap whatever child
+// has ended, a started program too (its unread output stays readable).
+//
+// Each started program leads a process group of its own, so that stopping a
+// program also ends what it started (a script's children).
 //
 // Several stations may run on one machine, each in a folder of its own, and
 // their players have the same names. So a station owns only the processes
@@ -41,9 +47,18 @@ public:
     bool openInEditor(const std::string& path) override;
 
 private:
+    // A started program whose output the station reads.
+    struct Output {
+        int fd = -1;         // the read end of its pipe
+        bool ended = false;  // reaped by us: its number may be another's now
+    };
+
+    // Reaps every ended child when orphans come to the station.
+    void reapOrphans();
+
     std::filesystem::path stationFolder_;
-    // The read ends of the output pipes of started programs, by process number.
-    std::map<int, int> outputs_;
+    // By program, never by number alone: a number used again is another program.
+    std::map<ProgramHandle, Output> outputs_;
 };
 
 }  // namespace bf

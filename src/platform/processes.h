@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,7 +13,7 @@ namespace bf {
 struct ProgramHandle {
     int pid = 0;
     unsigned long long started = 0;
-    bool operator==(const ProgramHandle&) const = default;
+    auto operator<=>(const ProgramHandle&) const = default;
 };
 
 // Everything the station does with other programs. The processes it finds
@@ -42,19 +43,21 @@ public:
     virtual void runShellCommand(const std::string& command) = 0;
 
     // Starts `program` with `args`, without a shell, detached, in the station
-    // folder, its standard streams on /dev/null; with `readOutput` its
-    // standard output goes to a pipe that readOutput empties. Never waits;
-    // nullopt when it could not be started.
+    // folder and in a process group of its own, its standard streams on
+    // /dev/null; with `readOutput` its standard output goes to a pipe that
+    // readOutput empties. Never waits; nullopt when it could not be started.
     virtual std::optional<ProgramHandle> startProgram(const std::string& program,
                                                       const std::vector<std::string>& args,
                                                       bool readOutput = false) = 0;
     // What the program has written since the last call, without waiting: at
-    // most 64 KiB; empty for a program without readOutput.
+    // most 64 KiB; empty for a program without readOutput. What it wrote
+    // before it ended stays readable until it is stopped.
     virtual std::string readOutput(const ProgramHandle& program) = 0;
     // Whether the program still runs.
     virtual bool stillRunning(const ProgramHandle& program) = 0;
-    // Ends the program (SIGKILL) if it still runs, and forgets it: its output
-    // pipe is closed. Every started program is stopped so at last.
+    // Ends the program and what it started in its process group (SIGKILL) if
+    // it still runs, and forgets it: its output pipe is closed, unread output
+    // is lost. Every started program is stopped so at last.
     virtual void stopProgram(const ProgramHandle& program) = 0;
 
     // Opens a file in the desktop's editor, detached. Returns false when no

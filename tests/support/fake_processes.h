@@ -56,7 +56,14 @@ public:
         programs.insert(handle.pid);
         return handle;
     }
-    bool stillRunning(const ProgramHandle& program) override { return programs.contains(program.pid); }
+    // A program given last words ends once asked about, and has written them by then.
+    bool stillRunning(const ProgramHandle& program) override {
+        if (auto words = lastWords.extract(program.pid)) {
+            output[program.pid] += words.mapped();
+            programs.erase(program.pid);
+        }
+        return programs.contains(program.pid);
+    }
     // What the test gave a program to write (by its number), taken once.
     std::string readOutput(const ProgramHandle& program) override {
         return std::exchange(output[program.pid], std::string());
@@ -77,7 +84,7 @@ public:
     // Programs started ("PROGRAM ARGS", "stopped PID"), and the numbers of those still running (from 1).
     std::vector<std::string> programLog;
     std::set<int> programs;
-    std::map<int, std::string> output;
+    std::map<int, std::string> output, lastWords;
 
 private:
     void record(const std::string& entry) {

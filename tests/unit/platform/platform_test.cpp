@@ -148,24 +148,34 @@ TEST_F(PosixProcessesTest, AZombieOfTheNameIsNotRunning) {
 }
 
 // A program of the operator's, without a shell: it is known until it ends,
-// and can be ended; one that cannot start is none; a helper's output is read.
-TEST_F(PosixProcessesTest, AProgramIsKnownWhileItRunsAndCanBeEnded) {
-    const std::optional<ProgramHandle> sleeper = processes.startProgram("/bin/sleep", {"30"});
-    const std::optional<ProgramHandle> quick = processes.startProgram("/bin/true", {"a b;c"});
-    ASSERT_TRUE(sleeper && quick);
-    EXPECT_TRUE(processes.stillRunning(*sleeper));
-    EXPECT_TRUE(processEventsUntil([&] { return !processes.stillRunning(*quick); }));
-    processes.stopProgram(*sleeper);
-    EXPECT_TRUE(processEventsUntil([&] { return !processes.stillRunning(*sleeper); }));
+// and can be ended together with what it started; one that cannot start is
+// none. A helper's output is read by its own handle only, to the end, also
+// once the program has been reaped: here the test is a subreaper, so that
+// every orphan comes to it as it does to PID 1, and is reaped.
+TEST_F(PosixProcessesTest, AProgramIsKnownWhileItRunsAndCanBeEndedWithWhatItStarted) {
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    const std::string sleep = link("s", "/bin/sleep"), echo = link("e", "/bin/echo");
+    const auto script = processes.startProgram("/bin/sh", {"-c", "./" + sleep + " 30 & ./" + sleep + " 30"});
+    const auto quick = processes.startProgram("/bin/true", {"a b;c"});
+    const auto helper = processes.startProgram((folder.path() / echo).string(), {"bytes=1"}, true);
+    ASSERT_TRUE(script && quick && helper);
+    EXPECT_TRUE(processEventsUntil([&] { return processesNamed(sleep).size() == 2; }));
+    EXPECT_TRUE(processes.stillRunning(*script));
+    EXPECT_TRUE(processEventsUntil([&] {
+        return !processes.stillRunning(*quick) && !processes.stillRunning(*helper) &&
+               processesNamed(echo).empty();
+    })) << ::testing::PrintToString(processesNamed(echo));
+    EXPECT_EQ(processes.readOutput({helper->pid, helper->started + 1}), "");
+    EXPECT_EQ(processes.readOutput(*helper), "bytes=1\n");
+    processes.stopProgram(*helper);
+    EXPECT_EQ(processes.readOutput(*helper), "");
+    processes.stopProgram(*script);
+    EXPECT_TRUE(processEventsUntil([&] {
+        return !processes.stillRunning(*script) && processes.isRunning(sleep) == false &&
+               processesNamed(sleep).empty();
+    })) << ::testing::PrintToString(processesNamed(sleep));
     EXPECT_FALSE(processes.startProgram((folder.path() / "none").string(), {}));
-    // A program whose output the station reads, from a pipe that never holds it up.
-    const std::optional<ProgramHandle> echo = processes.startProgram("/bin/echo", {"bytes=1"}, true);
-    ASSERT_TRUE(echo);
-    std::string said;
-    EXPECT_TRUE(processEventsUntil([&] { return (said += processes.readOutput(*echo)) == "bytes=1\n"; }))
-        << said;
-    processes.stopProgram(*echo);
-    EXPECT_EQ(processes.readOutput(*echo), "");
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
 
 TEST_F(PosixProcessesTest, ShellCommandRunsDetachedInTheStationFolder) {

@@ -57,8 +57,8 @@ struct Air : TestStation {
                 if (!pid || !processes.programs.contains(*pid)) continue;
                 const std::optional<std::string> said = script(t, address);
                 if (!said) continue;
-                if (said->starts_with("error: ")) processes.programs.erase(*pid);
-                processes.output[*pid] += *said + "\n";
+                // An error is a monitor's last line: it ends as it writes it.
+                (said->starts_with("error: ") ? processes.lastWords : processes.output)[*pid] += *said + "\n";
             }
             timers.fire(TimerName::AirMonitor);
             if (half % 2 == 1) {
@@ -140,6 +140,12 @@ TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowSta
     });
     EXPECT_EQ(slow.happened, Strings{});
     EXPECT_EQ(HearOnAir(*slow).sound, AirSound::Moving);
+    // The last line of a monitor that ends tells why.
+    Air refused;
+    refused.run(5, [](double t, const std::string&) -> std::optional<std::string> {
+        return t <= 4 ? Flowing(t) : "error: stream: open: Connection refused";
+    });
+    EXPECT_EQ(HearOnAir(*refused).why, "open: Connection refused");
 }
 
 // The backup fails too: the last resort file plays in a loop until the
