@@ -29,6 +29,7 @@ public:
         std::string entry = "start " + name;
         for (const auto& a : args) entry += " " + a;
         record(entry);
+        if (failStart) return false;
         running.insert(name);
         return true;
     }
@@ -81,6 +82,7 @@ public:
     std::set<std::string> running;
     bool failLookup = false;  // isRunning cannot read the process table
     bool failOpen = false;    // openInEditor finds no editor
+    bool failStart = false;   // startPlayer cannot start the player
     // Programs started ("PROGRAM ARGS", "stopped PID"), and the numbers of those still running (from 1).
     std::vector<std::string> programLog;
     std::set<int> programs;

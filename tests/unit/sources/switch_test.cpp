@@ -221,6 +221,17 @@ TEST(ManualSwitchTest, ForceSourceRestartsTheSourceOnAirOnSlotOneFromScratchAndR
               " 2026-12-06 12:00:00  USR - USER FORCED SWITCH FROM BACKUP (SOURCE 0)\r\n"
               " 2026-12-06 12:00:00  SYS - SWITCH TO 0 Backup (operator)\r\n");
     EXPECT_TRUE(t.timers.running(TimerName::CheckMplayerOK) && t.timers.running(TimerName::SourceCheck));
+
+    // A player that cannot start is logged once for a run of failures, and again after a start that worked.
+    const std::pair<bool, bool> startsAndLines[] = {
+        {true, true}, {true, false}, {false, false}, {true, true}};
+    for (const auto& [fails, logged] : startsAndLines) {
+        t.processes.failStart = fails;
+        t.console().txtAIR.clear();
+        cmdForceSource_Click(*t);
+        const std::string line = "CANNOT START (" + (t.folder.path() / "mplayer1").string() + ")";
+        EXPECT_EQ(t.console().txtAIR.find(line) != std::string::npos, logged) << t.console().txtAIR;
+    }
 }
 
 }  // namespace
