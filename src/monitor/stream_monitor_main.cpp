@@ -4,8 +4,10 @@
 //   bytes=123456 peak=-3.1 rms=-17.4
 //
 // (levels in dBFS over the last half second; -120 for digital silence or no
-// audio). A stream that stops sending stops the lines. The program ends with
-// exit status 1 after a line that says whose fault it was:
+// audio). While the stream sends nothing the lines go on with the same byte
+// count and the last levels, so that bytes that arrived before a stall are
+// never told after it as if they were new. The program ends with exit
+// status 1 after a line that says whose fault it was:
 //
 //   error: stream: open: Connection refused     (the stream: refused, a 404,
 //                                                ended, nothing for 5 s)
@@ -46,8 +48,31 @@ double Now() {
 // rw_timeout).
 double openDeadline = 0;
 
+// The lines: the bytes read so far, with the levels of the audio decoded
+// since the last line, or while a read waits for the network, of the last
+// line again.
+struct Reporter {
+    const AVFormatContext* input = nullptr;  // set once the stream is open
+    double reported = 0;
+    double peakDb = kSilenceDb;
+    double rmsDb = kSilenceDb;
+
+    bool due() const { return Now() - reported >= kReportSeconds; }
+    bool line() {
+        reported = Now();
+        std::printf("bytes=%lld peak=%.1f rms=%.1f\n",
+                    static_cast<long long>(input && input->pb ? input->pb->bytes_read : 0), peakDb, rmsDb);
+        return std::fflush(stdout) == 0;
+    }
+};
+Reporter reporter;
+
+// FFmpeg asks while it waits for the network (every 100 ms or so): the open's
+// deadline, and the lines go on during a read that waits.
 int Interrupt(void*) {
-    return openDeadline != 0 && Now() > openDeadline ? 1 : 0;
+    if (openDeadline != 0) return Now() > openDeadline ? 1 : 0;
+    if (reporter.input && reporter.due() && !reporter.line()) return 1;
+    return 0;
 }
 
 // Whether an error says that this program cannot make sense of the stream
@@ -188,7 +213,8 @@ int main(int argc, char* argv[]) {
     if (!packet || !frame) return Fail("memory", AVERROR(ENOMEM));
 
     Levels levels;
-    double reported = Now();
+    reporter.reported = Now();
+    reporter.input = input;
     for (;;) {
         error = av_read_frame(input, packet.get());
         // Once audio came, an error while reading is the stream's.
@@ -197,14 +223,12 @@ int main(int argc, char* argv[]) {
             while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) levels.add(*frame);
         }
         av_packet_unref(packet.get());
-        if (Now() - reported < kReportSeconds) continue;
-        reported = Now();
+        if (!reporter.due()) continue;
         const double rms =
             levels.samples ? std::sqrt(levels.squares / static_cast<double>(levels.samples)) : 0;
-        std::printf("bytes=%lld peak=%.1f rms=%.1f\n",
-                    static_cast<long long>(input->pb ? input->pb->bytes_read : 0), Levels::Db(levels.peak),
-                    Levels::Db(rms));
-        if (std::fflush(stdout) != 0) return 1;
+        reporter.peakDb = Levels::Db(levels.peak);
+        reporter.rmsDb = Levels::Db(rms);
+        if (!reporter.line()) return 1;
         levels = Levels{};
     }
 }

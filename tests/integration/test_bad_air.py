@@ -5,6 +5,7 @@ backup dying too: each is replaced by the backup (or the last resort file) and e
 memory stays bounded. Only the order of events is asserted."""
 
 import subprocess
+import time
 import urllib.request
 
 import rig
@@ -60,6 +61,11 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
         # The relay's upstream hangs: the server keeps the connection and sends nothing.
         relay.stall()
         failed_over(1, "no audio for")
+        # The backup holds while the relay stays silent, also when the relay's
+        # monitor gives up its connection (5-10 s after the stall).
+        time.sleep(12)
+        messages = rig.air_messages(station.dump())
+        assert on_air(0, "failover")(station.dump()) and not any("(return)" in m for m in messages), messages[:5]
         relay.resume()
         station.wait_dump(on_air(1), WAIT, "the relay back")
         station.wait_dump(heard(), 20, "the relay heard again")
