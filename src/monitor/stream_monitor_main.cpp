@@ -104,6 +104,8 @@ int Fail(const char* what, int error, bool ownFault) {
 }
 
 int Fail(const char* what, int error) {
+    // The open's deadline ends it as an "immediate exit": it timed out.
+    if (error == AVERROR_EXIT && openDeadline != 0) error = AVERROR(ETIMEDOUT);
     return Fail(what, error, OwnFault(error));
 }
 
