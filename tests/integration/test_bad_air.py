@@ -64,8 +64,9 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
         # The backup holds while the relay stays silent, also when the relay's
         # monitor gives up its connection (5-10 s after the stall).
         time.sleep(12)
-        messages = rig.air_messages(station.dump())
-        assert on_air(0, "failover")(station.dump()) and not any("(return)" in m for m in messages), messages[:5]
+        dump = station.dump()
+        messages = rig.air_messages(dump)
+        assert on_air(0, "failover")(dump) and not any("(return)" in m for m in messages), messages[:5]
         relay.resume()
         station.wait_dump(on_air(1), WAIT, "the relay back")
         station.wait_dump(heard(), 20, "the relay heard again")
