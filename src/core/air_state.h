@@ -10,6 +10,13 @@
 
 namespace bf {
 
+// A title a stream monitor told: announced by the stream while it listened,
+// or the title of the moment, read again when it connected.
+struct ToldTitle {
+    std::string text;
+    bool announced = false;
+};
+
 // What the station hears of one stream through its monitor program (times on
 // the monotonic clock, 0 for never).
 struct StreamWatch {
@@ -33,6 +40,12 @@ struct StreamWatch {
     // read the stream's format): then the stream is not judged by ear.
     std::string deaf;
     bool deafLogged = false;
+    // The playlist entry the monitor listens to, and the titles it told:
+    // the first is the title of the moment read again, the others were
+    // announced while it listened (kept until the title reader takes them).
+    std::string entry;
+    std::vector<ToldTitle> titles;
+    bool titleRead = false;  // the monitor told a title since it started
 };
 
 // The player of a slot as its sound output shows it: MPlayer's export filter
@@ -44,10 +57,23 @@ struct PlayerProgress {
     std::optional<uint64_t> blocks;
     double moved = 0;
     bool startFailed = false;  // the last start of the slot's player failed
+    // Whether the stream's titles come from its monitor rather than from the
+    // player's log: known at the start for what MPlayer opens through FFmpeg,
+    // else once its log names the codec; nullopt until then.
+    std::optional<bool> titlesFromMonitor;
+};
+
+// The titles of the source on air as its monitor told them, for a source
+// titled so: those not yet taken by the title reader, in order.
+struct MonitorTitles {
+    std::string address;  // of the stream they belong to
+    std::vector<ToldTitle> told;
+    std::string current;  // the last title taken
 };
 
 // The air as the station hears it.
 struct AirState {
+    MonitorTitles onAirTitles;
     std::vector<StreamWatch> watches;
     // Whether a monitor program ever started: without one the fast health
     // check asks the server instead.
@@ -58,6 +84,8 @@ struct AirState {
     // waits (a player that hangs on every start gains nothing by more).
     std::vector<double> hungRestarts;
     bool hungRestartsHeldLogged = false;
+    // Addresses found to be playlists by their content type.
+    std::vector<std::string> playlists;
 };
 
 }  // namespace bf

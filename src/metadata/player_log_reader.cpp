@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "core/station.h"
 #include "core/text_file.h"
@@ -74,7 +76,7 @@ struct PlayerLogValues {
 // whose airing began since the last reading, if one did.
 struct PlayerLogTitles {
     std::string title;
-    std::optional<std::string> paidAiring;
+    std::vector<std::string> paidAirings;
 };
 
 void TakeHeaderLine(std::string_view line, PlayerLogValues& values) {
@@ -130,7 +132,7 @@ PlayerLogTitles ReadPlayerLog(Station& station) {
                 values.title = TitleOf(line);
                 if (static_cast<size_t>(line.data() - complete.data()) < newFrom) break;
                 if (BeginsPaidAiring(s.PaidTitleOnAir, values.title, before))
-                    titles.paidAiring = std::string(values.title);
+                    titles.paidAirings = {std::string(values.title)};
                 before = values.title;
                 lastTitleLine = line;
                 break;
@@ -158,11 +160,34 @@ PlayerLogTitles ReadPlayerLog(Station& station) {
     return titles;
 }
 
+// The titles a stream monitor told for a source whose titles the player does
+// not tell: the first after the monitor connected is the title of the
+// moment read again, the others were announced.
+PlayerLogTitles ReadMonitorTitles(Station& station) {
+    MonitorTitles& told = station.air.onAirTitles;
+    PlayerLogTitles titles;
+    for (const ToldTitle& title : std::exchange(told.told, {})) {
+        std::optional<std::string_view> before;
+        if (title.announced) before = told.current;
+        if (BeginsPaidAiring(station.state.PaidTitleOnAir, title.text, before))
+            titles.paidAirings.push_back(title.text);
+        told.current = title.text;
+    }
+    titles.title = told.current;
+    return titles;
+}
+
+bool TitledByMonitor(const Station& station) {
+    const int16_t slot = station.onAir.CurrentMplayer();
+    return slot >= 1 && slot <= 2 && station.air.players[static_cast<size_t>(slot)].titlesFromMonitor == true;
+}
+
 }  // namespace
 
 void tmrGetMetadata_Timer(Station& station) {
     StationState& s = station.state;
-    const PlayerLogTitles read = ReadPlayerLog(station);
+    const PlayerLogTitles read =
+        TitledByMonitor(station) ? ReadMonitorTitles(station) : ReadPlayerLog(station);
     const std::string& title = read.title;
     const bool isNew = title != s.PreviousMetadata;
 
@@ -170,7 +195,7 @@ void tmrGetMetadata_Timer(Station& station) {
         station.listener->titleChanged(title);
     if (!title.empty()) station.console.lblRXmetadata.caption = title;
     if (isNew && IsSystemCommand(title)) LogSystemCommand(station, title);
-    if (read.paidAiring) WriteBillingOutputs(station, *read.paidAiring);
+    for (const std::string& paid : read.paidAirings) WriteBillingOutputs(station, paid);
     if (IsBillingTitle(title)) {
         s.RXmetadata = s.DefaultStrapline;
     } else if (!title.empty()) {

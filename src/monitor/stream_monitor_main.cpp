@@ -14,30 +14,63 @@
 //   error: format: no audio: ...                (this program cannot read a
 //                                                stream a player may well play)
 //
+// A playlist address (".pls", ".m3u", or a playlist content type) is read
+// and the first of its streams that opens is listened to, told once as
+//
+//   entry=http://host:8000/stream
+//
+// and the stream's title, whenever it changes (ICY titles, Ogg comments,
+// titles in HLS segments), as
+//
+//   title=Artist - Title
+//
 // The station runs one per stream it watches and reads its lines from a
 // pipe; an engineer can run it by hand.
+//
+//   brackenfield-monitor --player mplayer1 URL [PLAYER OPTIONS...]
+//
+// starts a player slot on a playlist address: under the slot's name it reads
+// the playlist and then becomes ./mplayer1 with the options and the
+// playlist's streams, in order (MPlayer plays the next when one fails).
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
+#include <libavutil/opt.h>
 }
 
+#include <sys/prctl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
+
+#include "monitor/stream_resolver.h"
 
 namespace {
+
+using bf::AddressKind;
+using bf::monitor::StreamEntry;
 
 constexpr double kReportSeconds = 0.5;
 constexpr double kSilenceDb = -120.0;
 // Opening the stream (connection, headers, the first frames) may take this
 // long: a server that sends a header without end is given up.
 constexpr double kOpenSeconds = 10.0;
+
+// HLS audio is read at most this far ahead of the time it plays.
+constexpr double kHlsAheadSeconds = 1.0;
+// Titles are told whole up to this many bytes.
+constexpr size_t kLongestTitle = 4000;
 
 double Now() {
     using namespace std::chrono;
@@ -47,67 +80,6 @@ double Now() {
 // While the stream opens, a deadline; then none (a stall ends the read by
 // rw_timeout).
 double openDeadline = 0;
-
-// The lines: the bytes read so far, with the levels of the audio decoded
-// since the last line, or while a read waits for the network, of the last
-// line again.
-struct Reporter {
-    const AVFormatContext* input = nullptr;  // set once the stream is open
-    double reported = 0;
-    double peakDb = kSilenceDb;
-    double rmsDb = kSilenceDb;
-
-    bool due() const { return Now() - reported >= kReportSeconds; }
-    bool line() {
-        reported = Now();
-        std::printf("bytes=%lld peak=%.1f rms=%.1f\n",
-                    static_cast<long long>(input && input->pb ? input->pb->bytes_read : 0), peakDb, rmsDb);
-        return std::fflush(stdout) == 0;
-    }
-};
-Reporter reporter;
-
-// FFmpeg asks while it waits for the network (every 100 ms or so): the open's
-// deadline, and the lines go on during a read that waits.
-int Interrupt(void*) {
-    if (openDeadline != 0) return Now() > openDeadline ? 1 : 0;
-    if (reporter.input && reporter.due() && !reporter.line()) return 1;
-    return 0;
-}
-
-// Whether an error says that this program cannot make sense of the stream
-// (its format, its codec, our memory) rather than that the stream is gone.
-bool OwnFault(int error) {
-    switch (error) {
-        case AVERROR_INVALIDDATA:
-        case AVERROR_DEMUXER_NOT_FOUND:
-        case AVERROR_DECODER_NOT_FOUND:
-        case AVERROR_PROTOCOL_NOT_FOUND:
-        case AVERROR_STREAM_NOT_FOUND:
-        case AVERROR_OPTION_NOT_FOUND:
-        case AVERROR_PATCHWELCOME:
-        case AVERROR_BUG:
-        case AVERROR(ENOMEM):
-        case AVERROR(ENOSYS):
-            return true;
-        default:
-            return false;
-    }
-}
-
-int Fail(const char* what, int error, bool ownFault) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, text, sizeof text);
-    std::printf("error: %s: %s: %s\n", ownFault ? "format" : "stream", what, text);
-    std::fflush(stdout);
-    return 1;
-}
-
-int Fail(const char* what, int error) {
-    // The open's deadline ends it as an "immediate exit": it timed out.
-    if (error == AVERROR_EXIT && openDeadline != 0) error = AVERROR(ETIMEDOUT);
-    return Fail(what, error, OwnFault(error));
-}
 
 // The peak and the sum of squares of one frame's samples, as fractions of
 // full scale.
@@ -156,34 +128,299 @@ struct Levels {
     static double Db(double fraction) { return fraction > 1e-6 ? 20 * std::log10(fraction) : kSilenceDb; }
 };
 
+// The lines: the bytes read so far, with the levels of the audio decoded
+// since the last line, or while a read waits for the network, of the last
+// line again.
+struct Reporter {
+    const AVFormatContext* input = nullptr;  // set once the stream is open
+    // HLS reads its segments apart from its playlist: its audio is counted.
+    bool countPackets = false;
+    long long packetBytes = 0;
+    double reported = 0;
+    Levels levels;  // of the audio decoded since the last line
+    double peakDb = kSilenceDb;
+    double rmsDb = kSilenceDb;
+    // Seconds of audio decoded, and when the first came.
+    double audioSeconds = 0;
+    double audioSince = 0;
+
+    bool due() const { return Now() - reported >= kReportSeconds; }
+    bool line() {
+        reported = Now();
+        if (levels.samples) {
+            peakDb = Levels::Db(levels.peak);
+            rmsDb = Levels::Db(std::sqrt(levels.squares / static_cast<double>(levels.samples)));
+            levels = Levels{};
+        }
+        const long long bytes = countPackets ? packetBytes : input && input->pb ? input->pb->bytes_read : 0;
+        std::printf("bytes=%lld peak=%.1f rms=%.1f\n", bytes, peakDb, rmsDb);
+        return std::fflush(stdout) == 0;
+    }
+};
+Reporter reporter;
+
+// FFmpeg asks while it waits for the network (every 100 ms or so): the open's
+// deadline, and the lines go on during a read that waits.
+int Interrupt(void*) {
+    if (openDeadline != 0) return Now() > openDeadline ? 1 : 0;
+    if (reporter.input && reporter.due() && !reporter.line()) return 1;
+    return 0;
+}
+
+// Whether an error says that this program cannot make sense of the stream
+// (its format, its codec, our memory) rather than that the stream is gone.
+bool OwnFault(int error) {
+    switch (error) {
+        case AVERROR_INVALIDDATA:
+        case AVERROR_DEMUXER_NOT_FOUND:
+        case AVERROR_DECODER_NOT_FOUND:
+        case AVERROR_PROTOCOL_NOT_FOUND:
+        case AVERROR_STREAM_NOT_FOUND:
+        case AVERROR_OPTION_NOT_FOUND:
+        case AVERROR_PATCHWELCOME:
+        case AVERROR_BUG:
+        case AVERROR(ENOMEM):
+        case AVERROR(ENOSYS):
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string ErrorText(int error) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return text;
+}
+
+int Fail(const char* what, const std::string& why, bool ownFault) {
+    std::printf("error: %s: %s: %s\n", ownFault ? "format" : "stream", what, why.c_str());
+    std::fflush(stdout);
+    return 1;
+}
+
+int Fail(const char* what, int error, bool ownFault) {
+    return Fail(what, ErrorText(error), ownFault);
+}
+
+int Fail(const char* what, int error) {
+    // The open's deadline ends it as an "immediate exit": it timed out.
+    if (error == AVERROR_EXIT && openDeadline != 0) error = AVERROR(ETIMEDOUT);
+    return Fail(what, error, OwnFault(error));
+}
+
+// The title a stream names now, made fit for one line: control characters
+// become blanks, and a long one is cut before a character, not inside one.
+std::string OneLine(std::string title) {
+    for (char& c : title)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    if (title.size() > kLongestTitle) {
+        size_t cut = kLongestTitle;
+        while (cut > 0 && (static_cast<unsigned char>(title[cut]) & 0xC0) == 0x80) --cut;
+        title.resize(cut);
+    }
+    return title;
+}
+
+std::string Tag(const AVDictionary* tags, const char* key) {
+    const AVDictionaryEntry* entry = av_dict_get(tags, key, nullptr, 0);
+    return entry && entry->value ? entry->value : "";
+}
+
+// "Artist - Title" from a stream's comments (Ogg, FLAC, ID3 in HLS).
+std::string TitleOfTags(const AVDictionary* tags) {
+    const std::string artist = Tag(tags, "artist");
+    const std::string title = Tag(tags, "title");
+    if (!artist.empty() && !title.empty()) return artist + " - " + title;
+    return title.empty() ? artist : title;
+}
+
+// The StreamTitle of an ICY metadata block: between "StreamTitle='" and
+// "';", or to its end.
+std::string TitleOfIcy(const std::string& block) {
+    static constexpr std::string_view kPrefix = "StreamTitle='";
+    const size_t at = block.find(kPrefix);
+    if (at == std::string::npos) return {};
+    const size_t from = at + kPrefix.size();
+    const size_t end = block.find("';", from);
+    return block.substr(from, end == std::string::npos ? std::string::npos : end - from);
+}
+
+// Tells the title whenever the stream names another one.
+struct TitleTeller {
+    std::string told;
+    bool any = false;
+    std::string lastIcyBlock;
+
+    void tell(const std::string& title) {
+        const std::string line = OneLine(title);
+        if (any && line == told) return;
+        told = line;
+        any = true;
+        std::printf("title=%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+    void look(AVFormatContext* input, AVStream* stream, bool first) {
+        if (first || (stream->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED) ||
+            (input->event_flags & AVFMT_EVENT_FLAG_METADATA_UPDATED)) {
+            stream->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
+            const bool updated = (input->event_flags & AVFMT_EVENT_FLAG_METADATA_UPDATED) != 0;
+            input->event_flags &= ~AVFMT_EVENT_FLAG_METADATA_UPDATED;
+            std::string title = TitleOfTags(stream->metadata);
+            // A file's own tags (an MP3's ID3 at its start) are no title of
+            // the moment; updated ones are.
+            if (title.empty() && updated) title = TitleOfTags(input->metadata);
+            if (!title.empty()) tell(title);
+        }
+        if (!input->pb) return;
+        uint8_t* block = nullptr;
+        if (av_opt_get(input->pb, "icy_metadata_packet", AV_OPT_SEARCH_CHILDREN, &block) >= 0 && block &&
+            *block) {
+            const std::string text(reinterpret_cast<const char*>(block));
+            if (text != lastIcyBlock) {
+                lastIcyBlock = text;
+                tell(TitleOfIcy(text));
+            }
+        }
+        av_free(block);
+    }
+};
+
+struct Opened {
+    AVFormatContext* input = nullptr;
+    int error = 0;
+    std::string why;  // FFmpeg's own words for the failure, if it logged any
+};
+
+Opened Open(const StreamEntry& entry) {
+    Opened opened;
+    AVDictionary* options = bf::monitor::ConnectionOptions(kOpenSeconds, 5);
+    av_dict_set(&options, "probesize", "32768", 0);
+    av_dict_set(&options, "formatprobesize", "32768", 0);
+    AVFormatContext* input = avformat_alloc_context();
+    if (!input) {
+        av_dict_free(&options);
+        opened.error = AVERROR(ENOMEM);
+        return opened;
+    }
+    input->interrupt_callback = AVIOInterruptCB{Interrupt, nullptr};
+    openDeadline = Now() + kOpenSeconds;
+    opened.error = avformat_open_input(&input, entry.address.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened.error < 0) {
+        opened.why = bf::monitor::LastFfmpegError();
+        return opened;
+    }
+    opened.input = input;
+    return opened;
+}
+
+// Starts a player slot on a playlist address: the playlist is read under the
+// slot's name (so that the station sees its player from the start), then
+// the slot's player takes over this process.
+int PlayPlaylist(int argc, char* argv[]) {
+    const std::string name = argv[2];
+    if (name.empty() || name.size() > 15 ||
+        name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-") !=
+            std::string::npos) {
+        std::fprintf(stderr, "brackenfield-monitor: bad player name\n");
+        return 2;
+    }
+    ::prctl(PR_SET_NAME, name.c_str(), 0, 0, 0);
+    const std::string address = argv[3];
+    openDeadline = Now() + 3 * kOpenSeconds;
+    const bf::monitor::Resolved resolved =
+        bf::monitor::ResolveStreams(address, true, AVIOInterruptCB{Interrupt, nullptr});
+    if (resolved.streams.empty()) {
+        std::printf("Playlist %s: %s\n", address.c_str(), OneLine(resolved.error).c_str());
+        std::fflush(stdout);
+        return 1;
+    }
+    const std::string program = "./" + name;
+    std::vector<std::string> args{program};
+    for (int i = 4; i < argc; ++i) args.emplace_back(argv[i]);
+    const bool hls =
+        std::ranges::any_of(resolved.streams, [](const auto& s) { return s.kind == AddressKind::Hls; });
+    if (hls) args.insert(args.end(), {"-demuxer", "lavf"});
+    std::printf("Playlist %s: %zu stream%s\n", address.c_str(), resolved.streams.size(),
+                resolved.streams.size() == 1 ? "" : "s");
+    for (const StreamEntry& stream : resolved.streams)
+        args.push_back(bf::PlayerAddress(stream.address, stream.kind));
+    std::fflush(stdout);
+    std::vector<char*> pointers;
+    for (std::string& arg : args) pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+    ::execv(program.c_str(), pointers.data());
+    std::printf("Playlist %s: cannot start %s: %s\n", address.c_str(), program.c_str(), std::strerror(errno));
+    std::fflush(stdout);
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: brackenfield-monitor URL\n");
+    const bool player = argc >= 4 && std::strcmp(argv[1], "--player") == 0;
+    if (argc != 2 && !player) {
+        std::fprintf(stderr,
+                     "usage: brackenfield-monitor URL\n"
+                     "       brackenfield-monitor --player NAME URL [PLAYER OPTIONS...]\n");
         return 2;
     }
     // The station reads the lines; once it is gone, so is this program.
     std::signal(SIGPIPE, SIG_DFL);
-    av_log_set_level(AV_LOG_QUIET);
+    bf::monitor::CaptureFfmpegLog();
     avformat_network_init();
+    if (player) return PlayPlaylist(argc, argv);
 
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "rw_timeout", "5000000", 0);  // microseconds without a byte
-    av_dict_set(&options, "timeout", "10000000", 0);
-    av_dict_set(&options, "probesize", "32768", 0);
-    av_dict_set(&options, "formatprobesize", "32768", 0);
-    av_dict_set(&options, "reconnect", "0", 0);
-    av_dict_set(&options, "user_agent", "brackenfield-monitor", 0);
-    AVFormatContext* input = avformat_alloc_context();
-    if (!input) return Fail("memory", AVERROR(ENOMEM));
-    input->interrupt_callback = AVIOInterruptCB{Interrupt, nullptr};
-    openDeadline = Now() + kOpenSeconds;
-    int error = avformat_open_input(&input, argv[1], nullptr, &options);
-    av_dict_free(&options);
-    if (error < 0) return Fail("open", error);
+    // A playlist is read first; another address that turns out to be one
+    // (by its content type) is read when it does not open as a stream.
+    const std::string address = argv[1];
+    const AVIOInterruptCB interrupt{Interrupt, nullptr};
+    const bf::AddressForm form = bf::FormOfAddress(address);
+    std::vector<StreamEntry> streams{{address, form.kind}};
+    bool resolved = false;
+    std::string resolveError;
+    if (form.kind == AddressKind::Playlist) {
+        openDeadline = Now() + 2 * kOpenSeconds;
+        const bf::monitor::Resolved r = bf::monitor::ResolveStreams(address, true, interrupt);
+        if (r.streams.empty()) return Fail("playlist", r.error, false);
+        streams = r.streams;
+        resolved = true;
+    }
+    Opened opened;
+    std::string firstWhy;
+    int firstError = 0;
+    for (size_t i = 0; i < streams.size() && !opened.input; ++i) {
+        opened = Open(streams[i]);
+        if (opened.input) {
+            if (streams[i].address != address) std::printf("entry=%s\n", OneLine(streams[i].address).c_str());
+            break;
+        }
+        if (firstError == 0) {
+            firstError = opened.error;
+            firstWhy = opened.why;
+        }
+        const bool format = opened.error == AVERROR_INVALIDDATA || opened.error == AVERROR_DEMUXER_NOT_FOUND;
+        if (!resolved && format) {
+            openDeadline = Now() + 2 * kOpenSeconds;
+            const bf::monitor::Resolved r = bf::monitor::ResolveStreams(address, true, interrupt);
+            resolved = true;
+            if (!r.streams.empty() && !(r.streams.size() == 1 && r.streams[0].address == address)) {
+                streams = r.streams;
+                i = static_cast<size_t>(-1);
+                firstError = 0;
+            }
+        }
+    }
+    if (!opened.input) {
+        if (firstError == AVERROR_EXIT && openDeadline != 0) firstError = AVERROR(ETIMEDOUT);
+        const bool own = OwnFault(firstError);
+        return Fail("open", firstWhy.empty() || own ? ErrorText(firstError) : firstWhy, own);
+    }
+    AVFormatContext* input = opened.input;
     std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> inputOwner(
         input, [](AVFormatContext* c) { avformat_close_input(&c); });
+    int error = 0;
     // An MP3 or AAC stream names its codec in its first frame; only a stream
     // that does not is probed further (which reads seconds of it).
     int stream = av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
@@ -214,23 +451,35 @@ int main(int argc, char* argv[]) {
                                                        [](AVFrame* f) { av_frame_free(&f); });
     if (!packet || !frame) return Fail("memory", AVERROR(ENOMEM));
 
-    Levels levels;
+    TitleTeller titles;
+    titles.look(input, input->streams[stream], true);
     reporter.reported = Now();
+    reporter.countPackets = input->iformat && std::strcmp(input->iformat->name, "hls") == 0;
     reporter.input = input;
     for (;;) {
         error = av_read_frame(input, packet.get());
         // Once audio came, an error while reading is the stream's.
         if (error < 0) return Fail("read", error, false);
-        if (packet->stream_index == stream && avcodec_send_packet(decoder.get(), packet.get()) >= 0) {
-            while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) levels.add(*frame);
+        if (packet->stream_index == stream) {
+            reporter.packetBytes += packet->size;
+            if (avcodec_send_packet(decoder.get(), packet.get()) >= 0)
+                while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
+                    reporter.levels.add(*frame);
+                    if (reporter.audioSince == 0) reporter.audioSince = Now();
+                    if (frame->sample_rate > 0)
+                        reporter.audioSeconds += double(frame->nb_samples) / frame->sample_rate;
+                }
         }
         av_packet_unref(packet.get());
-        if (!reporter.due()) continue;
-        const double rms =
-            levels.samples ? std::sqrt(levels.squares / static_cast<double>(levels.samples)) : 0;
-        reporter.peakDb = Levels::Db(levels.peak);
-        reporter.rmsDb = Levels::Db(rms);
-        if (!reporter.line()) return 1;
-        levels = Levels{};
+        titles.look(input, input->streams[stream], false);
+        // HLS hands over seconds of audio at once, a segment at a time: it is
+        // taken at the pace a listener hears it, so that its bytes flow as
+        // the air does and stop when the air would.
+        while (reporter.countPackets &&
+               reporter.audioSeconds - (Now() - reporter.audioSince) > kHlsAheadSeconds) {
+            ::usleep(50000);
+            if (reporter.due() && !reporter.line()) return 1;
+        }
+        if (reporter.due() && !reporter.line()) return 1;
     }
 }

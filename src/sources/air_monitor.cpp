@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "core/station.h"
@@ -18,8 +19,11 @@ namespace bf {
 
 namespace {
 
-// Bytes a monitor may leave without a line end before the rest is dropped.
-constexpr size_t kLongestLine = 256;
+// Bytes a monitor may leave without a line end before the rest is dropped
+// (a title line is the longest).
+constexpr size_t kLongestLine = 4200;
+// Titles told and not yet taken: the newest are kept.
+constexpr size_t kTitlesKept = 64;
 
 double Now(const Station& station) {
     return station.clock.monotonicSeconds();
@@ -37,9 +41,15 @@ const StreamWatch* Find(const AirState& air, std::string_view address) {
 
 // The streams to listen to: the one under test, and during a failover the
 // backup's too, which may fail in turn.
-std::vector<std::string> WantedAddresses(const Station& station) {
+std::vector<std::string> WantedAddresses(Station& station) {
     std::vector<std::string> wanted;
-    if (!WatchesAir(station) || !station.onAir.everOnAir()) return wanted;
+    if (!station.onAir.everOnAir()) return wanted;
+    if (!WatchesAir(station)) {
+        const std::string onAir = StreamAddress(station.onAir.source().url);
+        if (!onAir.empty() && !station.onAir.lastResortOnAir() && TitledByMonitor(station))
+            wanted.push_back(onAir);
+        return wanted;
+    }
     const std::string tested = StreamAddress(SourceUnderTest(station).url);
     if (!tested.empty()) wanted.push_back(tested);
     if (station.onAir.failover() != FailoverState::Normal &&
@@ -54,6 +64,17 @@ std::vector<std::string> WantedAddresses(const Station& station) {
 // "error: stream: ..." (the stream is gone) or "error: format: ..." (the
 // monitor cannot read it).
 void TakeLine(Station& station, StreamWatch& watch, std::string_view line) {
+    if (line.starts_with("title=")) {
+        if (watch.titles.size() >= kTitlesKept) watch.titles.erase(watch.titles.begin());
+        watch.titles.push_back({std::string(line.substr(6)), watch.titleRead});
+        watch.titleRead = true;
+        return;
+    }
+    if (line.starts_with("entry=")) {
+        watch.entry = std::string(line.substr(6, 1000));
+        NotePlaylist(station, watch.address);
+        return;
+    }
     if (line.starts_with("error: ")) {
         const std::string_view what = line.substr(7);
         if (what.starts_with("stream: ")) {
@@ -135,6 +156,7 @@ void Listen(Station& station, StreamWatch& watch) {
     watch.bytes = -1;
     watch.pending.clear();
     watch.lastWords.clear();
+    watch.titleRead = false;
     if (watch.monitor) {
         station.air.monitorStarts = true;
         return;
@@ -148,6 +170,25 @@ void Listen(Station& station, StreamWatch& watch) {
                     LogPriority::Error);
     station.air.monitorMissingLogged = true;
     watch.deafLogged = true;
+}
+
+// The titles of the source on air go to the title reader when they come
+// from its monitor; those of another stream, or of one the player titles,
+// are dropped.
+void PassTitles(Station& station) {
+    MonitorTitles& titles = station.air.onAirTitles;
+    const std::string address = StreamAddress(station.onAir.source().url);
+    if (titles.address != address) titles = MonitorTitles{address, {}, {}};
+    const bool fromMonitor = TitledByMonitor(station);
+    for (StreamWatch& watch : station.air.watches) {
+        if (fromMonitor && watch.address == address) {
+            for (ToldTitle& told : watch.titles) {
+                if (titles.told.size() >= kTitlesKept) titles.told.erase(titles.told.begin());
+                titles.told.push_back(std::move(told));
+            }
+        }
+        watch.titles.clear();
+    }
 }
 
 // A few hung restarts in a row are made at once; then the next waits until
@@ -235,7 +276,7 @@ bool WatchesAir(const Station& station) {
 
 AirReading HearSource(const Station& station, std::string_view url) {
     const StreamWatch* watch = Find(station.air, StreamAddress(url));
-    if (!watch || !station.air.monitorStarts) return {};
+    if (!watch || !station.air.monitorStarts || !WatchesAir(station)) return {};
     const double now = Now(station);
     AirReading reading{AirSound::Unknown, {}, watch->level};
     // A stream the monitor cannot hear is not judged by ear.
@@ -317,13 +358,32 @@ void tmrAirMonitor_Timer(Station& station) {
         air.watches.push_back(std::move(watch));
     }
     for (StreamWatch& watch : air.watches) Listen(station, watch);
+    PassTitles(station);
     if (WatchesAir(station)) WatchPlayer(station);
     if (HearsInsteadOfAsking(station)) HearingCheck(station);
     // The console's silence lamp tells only trouble.
     const AirSound sound = HearOnAir(station).sound;
     const bool trouble = sound == AirSound::Stalled || sound == AirSound::Silent || sound == AirSound::Dead ||
                          station.onAir.lastResortOnAir();
-    station.console.lblSilence.caption = trouble ? AirInWords(station) : "";
+    station.console.lblSilence.caption = trouble && WatchesAir(station) ? AirInWords(station) : "";
+}
+
+bool TitledByMonitor(Station& station) {
+    const int slot = station.onAir.CurrentMplayer();
+    if (slot < 1 || slot > 2 || station.onAir.lastResortOnAir()) return false;
+    std::optional<bool>& fromMonitor = station.air.players[static_cast<size_t>(slot)].titlesFromMonitor;
+    if (fromMonitor) return *fromMonitor;
+    // MPlayer names its codec once, near the start of its log.
+    constexpr std::string_view kCodec = "Selected audio codec: [";
+    const std::optional<std::string> head = ReadFileHead(station.file(PlayerName(slot) + ".log"), 16 * 1024);
+    const size_t at = head ? head->find(kCodec) : std::string::npos;
+    if (at == std::string::npos) return false;
+    const std::string_view codec =
+        std::string_view(*head).substr(at + kCodec.size(), head->find(']', at) - at - kCodec.size());
+    fromMonitor =
+        codec.find("vorbis") != std::string_view::npos || codec.find("opus") != std::string_view::npos ||
+        codec.find("flac") != std::string_view::npos || codec.find("speex") != std::string_view::npos;
+    return *fromMonitor;
 }
 
 void StopAirMonitors(Station& station) {

@@ -2,6 +2,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "core/air_state.h"
 
 namespace bf {
 
@@ -62,6 +65,12 @@ bool HearsStream(const Station& station, std::string_view url);
 
 // The reading of the source on air.
 AirReading HearOnAir(const Station& station);
+
+// Whether the titles of the source on air come from its stream monitor: the
+// player opens it through FFmpeg or as a playlist, or its codec carries its
+// titles in the stream (Vorbis, Opus, FLAC), which MPlayer does not tell.
+// Such a source is listened to for its titles also without the health check.
+bool TitledByMonitor(Station& station);
 
 // Ends every monitor (the program ends).
 void StopAirMonitors(Station& station);

@@ -1,11 +1,13 @@
 #include "sources/player_control.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <vector>
 
 #include "core/station.h"
 #include "core/station_log.h"
+#include "core/stream_address.h"
 #include "core/text_file.h"
 
 namespace bf {
@@ -35,13 +37,73 @@ std::vector<std::string> SplitAtBlanks(const std::string& text) {
     return parts;
 }
 
+struct PlayerCommand {
+    std::string program;
+    std::vector<std::string> args;
+    // MPlayer tells the titles of what it opens itself, not of what it
+    // opens through FFmpeg: those come from the stream's monitor.
+    std::optional<bool> titlesFromMonitor;
+};
+
+// How a source's URL is handed to the player. A plain stream goes as it is;
+// https and HLS through MPlayer's FFmpeg input (MPlayer's own HTTP has no
+// TLS and cannot load HLS segments); a playlist through the monitor program,
+// which reads it under the slot's name and then becomes the player with the
+// playlist's streams.
+PlayerCommand CommandFor(const Station& station, const std::string& name, const std::string& url) {
+    PlayerCommand command{station.file(name).string(), SplitAtBlanks(url), {}};
+    const auto address = std::ranges::find_if(
+        command.args, [](const std::string& part) { return part.find("://") != std::string::npos; });
+    if (address == command.args.end()) return command;
+    const AddressForm form = FormOfAddress(*address);
+    if (form.kind == AddressKind::Playlist || IsKnownPlaylist(station, *address)) {
+        const std::string playlist = *address;
+        command.args.erase(address);
+        command.args.insert(command.args.begin(), {"--player", name, playlist});
+        command.program = station.options.monitorProgram;
+        command.titlesFromMonitor = true;
+        return command;
+    }
+    if (form.secure || form.kind == AddressKind::Hls) command.titlesFromMonitor = true;
+    *address = PlayerAddress(*address, form.kind);
+    if (form.kind == AddressKind::Hls) command.args.insert(command.args.begin(), {"-demuxer", "lavf"});
+    return command;
+}
+
+// MPlayer names a playlist it was handed as a stream: the address is a
+// playlist by its content type, and is read as one from its next start.
+void LearnPlaylist(Station& station, const std::string& name, const std::string& url) {
+    constexpr size_t kHead = 16 * 1024;
+    const std::optional<std::string> head = ReadFileHead(station.file(name + ".log"), kHead);
+    if (!head || head->find("Playlist parsing disabled for security reasons") == std::string::npos) return;
+    for (const std::string& part : SplitAtBlanks(url))
+        if (part.find("://") != std::string::npos && head->find("Playing " + part + ".") != std::string::npos)
+            NotePlaylist(station, part);
+}
+
 }  // namespace
+
+bool IsKnownPlaylist(const Station& station, std::string_view address) {
+    return std::ranges::find(station.air.playlists, address) != station.air.playlists.end();
+}
+
+void NotePlaylist(Station& station, std::string_view address) {
+    std::vector<std::string>& known = station.air.playlists;
+    if (IsKnownPlaylist(station, address)) return;
+    // A few are kept: the sources of a station are few.
+    if (known.size() >= 32) known.erase(known.begin());
+    known.emplace_back(address);
+}
 
 void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind) {
     const std::string name = PlayerName(slot);
     if (name.empty()) return;
-    std::vector<std::string> args =
-        kind == PlayerInput::Url ? SplitAtBlanks(input) : std::vector<std::string>{"-loop", "0", input};
+    if (kind == PlayerInput::Url) LearnPlaylist(station, name, input);
+    PlayerCommand command = kind == PlayerInput::Url
+                                ? CommandFor(station, name, input)
+                                : PlayerCommand{station.file(name).string(), {"-loop", "0", input}, false};
+    station.air.players[static_cast<size_t>(slot)].titlesFromMonitor = command.titlesFromMonitor;
+    std::vector<std::string>& args = command.args;
     args.push_back("-quiet");
     // Without a console window of its own the player would read end-of-file
     // on its input and fill its log with status lines.
@@ -59,8 +121,8 @@ void StartPlayer(Station& station, int slot, const std::string& input, PlayerInp
     std::filesystem::rename(station.file(name + ".log"), station.file(name + ".log.1"), ec);
     // Whether the player keeps running is the watchdog's business; a start
     // that failed outright is logged once for a run of failures.
-    const bool started = station.processes.startPlayer(station.file(name).string(), args,
-                                                       station.file(name + ".log").string());
+    const bool started =
+        station.processes.startPlayer(command.program, args, station.file(name + ".log").string());
     bool& failing = station.air.players[static_cast<size_t>(slot)].startFailed;
     if (!started && !failing)
         AddToAirLog(station, "  SYS - PLAYER " + name + " CANNOT START (" + station.file(name).string() + ")",

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace bf {
 
@@ -16,6 +17,11 @@ enum class PlayerInput { Url, LoopedFile };
 
 // Starts the slot's player; with the health check on, its sound output is
 // counted into mplayerN.export (see the air monitor).
+// A source's address may be a playlist that only its content type tells:
+// once the player or the monitor found it one, it is read as one.
+bool IsKnownPlaylist(const Station& station, std::string_view address);
+void NotePlaylist(Station& station, std::string_view address);
+
 void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind = PlayerInput::Url);
 void StopPlayer(Station& station, int slot);
 void StopPlayers(Station& station);

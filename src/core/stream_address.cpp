@@ -1,0 +1,180 @@
+#include "core/stream_address.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <optional>
+
+namespace bf {
+
+namespace {
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && Lower(text.substr(0, prefix.size())) == prefix;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+struct UrlParts {
+    std::string_view scheme;     // "http", as written
+    std::string_view authority;  // "host:port", with any user
+    std::string_view path;       // from the first "/" on, without query or fragment
+};
+
+std::optional<UrlParts> Split(std::string_view address) {
+    const size_t colon = address.find("://");
+    if (colon == std::string_view::npos || colon == 0) return std::nullopt;
+    UrlParts parts;
+    parts.scheme = address.substr(0, colon);
+    const std::string_view rest = address.substr(colon + 3);
+    const size_t pathAt = std::min(rest.find_first_of("/?#"), rest.size());
+    parts.authority = rest.substr(0, pathAt);
+    std::string_view path = rest.substr(pathAt);
+    path = path.substr(0, std::min(path.find_first_of("?#"), path.size()));
+    parts.path = path;
+    return parts;
+}
+
+bool IsWebScheme(std::string_view scheme) {
+    const std::string lower = Lower(scheme);
+    return lower == "http" || lower == "https";
+}
+
+// An entry made whole against the playlist's address; empty for one that
+// names no http or https stream (a local file, another scheme).
+std::string WholeEntry(std::string_view entry, std::string_view base) {
+    if (entry.find("://") != std::string_view::npos) {
+        const std::optional<UrlParts> parts = Split(entry);
+        return parts && IsWebScheme(parts->scheme) && !parts->authority.empty() ? std::string(entry) : "";
+    }
+    const std::optional<UrlParts> at = Split(base);
+    if (!at || entry.empty() || entry.find(':') < entry.find('/')) return {};
+    const std::string origin = std::string(at->scheme) + "://" + std::string(at->authority);
+    if (entry.starts_with("//")) return std::string(at->scheme) + ":" + std::string(entry);
+    if (entry.starts_with("/")) return origin + std::string(entry);
+    const std::string_view folder = at->path.substr(0, at->path.rfind('/') + 1);
+    return origin + (folder.empty() ? "/" : std::string(folder)) + std::string(entry);
+}
+
+void Keep(PlaylistText& playlist, const std::string& entry) {
+    if (!entry.empty() && playlist.entries.size() < kPlaylistEntries &&
+        std::ranges::find(playlist.entries, entry) == playlist.entries.end())
+        playlist.entries.push_back(entry);
+}
+
+template <typename Each>
+void ForEachLine(std::string_view text, Each each) {
+    size_t from = 0;
+    while (from < text.size()) {
+        const size_t end = std::min(text.find_first_of("\r\n", from), text.size());
+        each(Trimmed(text.substr(from, end - from)));
+        from = end + 1;
+    }
+}
+
+}  // namespace
+
+AddressForm FormOfAddress(std::string_view address) {
+    AddressForm form;
+    const std::optional<UrlParts> parts = Split(address);
+    if (!parts) {
+        form.unsupported = "it names no scheme (http:// or https://)";
+        return form;
+    }
+    if (!IsWebScheme(parts->scheme)) {
+        form.unsupported = "its scheme " + std::string(parts->scheme.substr(0, 20)) +
+                           ":// is not played (http:// and https:// only)";
+        return form;
+    }
+    if (parts->authority.empty() || parts->authority.ends_with('@')) {
+        form.unsupported = "it names no host";
+        return form;
+    }
+    form.secure = Lower(parts->scheme) == "https";
+    const std::string path = Lower(parts->path);
+    if (path.ends_with(".m3u8"))
+        form.kind = AddressKind::Hls;
+    else if (path.ends_with(".pls") || path.ends_with(".m3u"))
+        form.kind = AddressKind::Playlist;
+    return form;
+}
+
+bool IsPlaylistContentType(std::string_view contentType) {
+    std::string type =
+        Lower(Trimmed(contentType.substr(0, std::min(contentType.find(';'), contentType.size()))));
+    static constexpr std::string_view kTypes[] = {
+        "audio/x-scpls", "audio/scpls",           "application/pls+xml",          "audio/x-mpegurl",
+        "audio/mpegurl", "application/x-mpegurl", "application/vnd.apple.mpegurl"};
+    return std::ranges::find(kTypes, type) != std::end(kTypes);
+}
+
+PlaylistText ReadPlaylistText(std::string_view text, std::string_view address) {
+    text = text.substr(0, kPlaylistBytes);
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    PlaylistText playlist;
+    const std::string_view first = Trimmed(text.substr(0, text.find_first_of("\r\n")));
+    if (StartsWithNoCase(first, "[playlist]")) {
+        // PLS: "FileN=address", played in the order of N.
+        std::map<long, std::string> files;
+        ForEachLine(text, [&](std::string_view line) {
+            if (!StartsWithNoCase(line, "file")) return;
+            const size_t equals = line.find('=');
+            if (equals == std::string_view::npos || files.size() >= kPlaylistEntries * 4) return;
+            const std::string number(line.substr(4, equals - 4));
+            char* end = nullptr;
+            const long n = std::strtol(number.c_str(), &end, 10);
+            if (number.empty() || *end != '\0') return;
+            files.emplace(n, WholeEntry(Trimmed(line.substr(equals + 1)), address));
+        });
+        for (const auto& [n, entry] : files) Keep(playlist, entry);
+        playlist.kind = PlaylistText::Kind::Entries;
+        return playlist;
+    }
+    // M3U: one address a line; "#" lines are comments, except that HLS's
+    // tags tell a live playlist of segments.
+    bool m3u = StartsWithNoCase(first, "#extm3u");
+    bool hls = false;
+    bool other = false;
+    ForEachLine(text, [&](std::string_view line) {
+        if (line.empty()) return;
+        if (line.starts_with('#')) {
+            hls = hls || StartsWithNoCase(line, "#ext-x-");
+            return;
+        }
+        // Without the M3U header only whole addresses make a playlist: a
+        // line of anything else tells text of another kind (a web page).
+        if (!m3u && line.find("://") == std::string_view::npos) {
+            other = true;
+            return;
+        }
+        Keep(playlist, WholeEntry(line, address));
+    });
+    if (hls) {
+        playlist.entries.clear();
+        playlist.kind = PlaylistText::Kind::Hls;
+    } else if (m3u || (!other && !playlist.entries.empty())) {
+        playlist.kind = PlaylistText::Kind::Entries;
+    } else {
+        playlist.entries.clear();
+    }
+    return playlist;
+}
+
+std::string PlayerAddress(std::string_view address, AddressKind kind) {
+    const bool secure = StartsWithNoCase(address, "https://");
+    if (secure || kind == AddressKind::Hls) return "ffmpeg://" + std::string(address);
+    return std::string(address);
+}
+
+}  // namespace bf

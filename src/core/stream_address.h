@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bf {
+
+// What an address names, as far as its form tells: a stream the player opens
+// itself, a live HLS playlist (".m3u8"), or a playlist of stream addresses
+// (".pls", ".m3u") that is read first and whose entries are played. A
+// playlist served under another name is told by its content type.
+enum class AddressKind { Stream, Hls, Playlist };
+
+struct AddressForm {
+    AddressKind kind = AddressKind::Stream;
+    bool secure = false;  // https: the player opens it through FFmpeg
+    // Why the station cannot play it (an unknown scheme, no host); empty
+    // when it can.
+    std::string unsupported;
+};
+
+AddressForm FormOfAddress(std::string_view address);
+
+// Whether a content type names a playlist of stream addresses
+// ("audio/x-scpls", "audio/x-mpegurl", ...) or a live HLS playlist.
+bool IsPlaylistContentType(std::string_view contentType);
+
+// What a playlist's text holds: the stream addresses of its entries in
+// order (relative ones made whole against the playlist's own address, only
+// http and https kept), or that it is a live HLS playlist, or neither.
+struct PlaylistText {
+    enum class Kind { NotPlaylist, Hls, Entries };
+    Kind kind = Kind::NotPlaylist;
+    std::vector<std::string> entries;
+};
+
+// A playlist reader keeps at most this many entries and reads at most this
+// many bytes of one playlist; nested playlists are followed this deep.
+inline constexpr size_t kPlaylistEntries = 16;
+inline constexpr size_t kPlaylistBytes = 64 * 1024;
+inline constexpr int kPlaylistDepth = 3;
+
+// Reads a playlist's text (PLS or M3U, also with a byte order mark and any
+// line ends). `address` is where it was read, for relative entries.
+PlaylistText ReadPlaylistText(std::string_view text, std::string_view address);
+
+// The address as the player is given it: https and HLS through MPlayer's
+// FFmpeg input ("ffmpeg://https://..."), others as they are.
+std::string PlayerAddress(std::string_view address, AddressKind kind);
+
+}  // namespace bf
