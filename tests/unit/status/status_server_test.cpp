@@ -9,6 +9,8 @@
 namespace bf::test {
 namespace {
 
+using ::testing::AllOf;
+using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using Peer = std::shared_ptr<FakePeer>;
 
@@ -97,6 +99,34 @@ TEST_F(StatusServerTest, HoldsAShareOfConnectionsPerAddressAndAFewInAllForTenSec
     listener.reserve = true;
     EXPECT_TRUE(listener.connect("10.0.3.1")->open);
     EXPECT_EQ(server.connections(), StatusServer::kRequestSeconds - 2u);
+}
+
+// A scrape loop costs the station one reading of the process table a second.
+TEST_F(StatusServerTest, AnswersFromProcessReadingsAtMostASecondOld) {
+    auto scrape = [&] {
+        const Peer peer = listener.connect();
+        peer->send("GET /metrics HTTP/1.1\r\n\r\n");
+        return peer->sent.at(0);
+    };
+    s.processes.running = {"mplayer1"};
+    EXPECT_THAT(scrape(), HasSubstr("running{slot=\"1\"} 1\nb"));
+    s.processes.running = {};
+    s.processStats.values.openFds = 99;
+    s.clock.advance(0.9);
+    EXPECT_THAT(scrape(), AllOf(HasSubstr("running{slot=\"1\"} 1\nb"), HasSubstr("\nprocess_open_fds 17\n")));
+    s.clock.advance(0.1);
+    EXPECT_THAT(scrape(), AllOf(HasSubstr("running{slot=\"1\"} 0\nb"), HasSubstr("\nprocess_open_fds 99\n")));
+}
+
+// However many callers wait, the event loop comes round between shares of them.
+TEST_F(StatusServerTest, TakesABoundedShareOfTheWaitingConnectionsAtEachWakeUp) {
+    const size_t share = StatusServer::kAcceptsPerWake + 0u;
+    for (size_t i = 0; i <= 2 * share; ++i) listener.connect("10.0.0." + std::to_string(i), false);
+    listener.wake();
+    EXPECT_EQ(std::tuple(server.connections(), listener.callsAgain), std::tuple(share, 1));
+    listener.wake();
+    listener.wake();
+    EXPECT_EQ(server.connections(), 2 * share + 1);
 }
 
 }  // namespace
