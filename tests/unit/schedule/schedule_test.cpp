@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <ctime>
 
 #include "core/time_format.h"
-#include "core/timer_names.h"
 #include "schedule/event_tick.h"
 #include "schedule/next_event.h"
 #include "schedule/schedule_file.h"
