@@ -366,6 +366,26 @@ TEST_F(QtTcpListenerTest, KeepsTheReserveRestsWhenOutOfDescriptorsAndSaysSoOnceE
     for (const int fd : callers) ::close(fd);
 }
 
+// A handler that takes a share of the waiting connections and asks to be
+// called again gets the rest at the next rounds, without a new caller.
+TEST_F(QtTcpListenerTest, AHandlerThatAsksIsCalledAgainForTheConnectionsItLeftWaiting) {
+    QtTcpListener listener;
+    ASSERT_TRUE(listener.listen(0, "127.0.0.1"));
+    std::vector<std::unique_ptr<TcpConnection>> taken;
+    listener.setConnectionRequestHandler([&] {
+        if (auto connection = listener.accept({})) taken.push_back(std::move(connection));
+        listener.callAgain();
+    });
+    sockaddr_in to{AF_INET, htons(listener.localPort()), {htonl(INADDR_LOOPBACK)}, {}};
+    std::vector<int> callers(3);
+    for (int& fd : callers) {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    }
+    EXPECT_TRUE(processEventsUntil([&] { return taken.size() == callers.size(); })) << taken.size();
+    for (const int fd : callers) ::close(fd);
+}
+
 TEST(DescriptorBudget, RaisesTheSoftLimitToTheHardOne) {
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
