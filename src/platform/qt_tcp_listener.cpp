@@ -304,11 +304,17 @@ void QtTcpListener::setConnectionRequestHandler(std::function<void()> handler) {
 }
 
 void QtTcpListener::ConnectionsWait() {
-    drained_ = false;
+    drained_ = again_ = false;
     if (handler_) handler_();
     // Connections left waiting would wake us again at once: rest until
-    // accept() is called.
-    if (!drained_ && notifier_) notifier_->setEnabled(false);
+    // accept() is called, unless the handler wants them at the next round.
+    if (!drained_ && !again_ && notifier_) notifier_->setEnabled(false);
+}
+
+// The notifier, enabled by accept(), goes on announcing the waiting
+// connections after the loop's other events.
+void QtTcpListener::callAgain() {
+    again_ = true;
 }
 
 std::unique_ptr<TcpConnection> QtTcpListener::accept(TcpConnection::Events events) {

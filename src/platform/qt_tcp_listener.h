@@ -31,6 +31,7 @@ public:
     void setConnectionRequestHandler(std::function<void()> handler) override;
     std::unique_ptr<TcpConnection> accept(TcpConnection::Events events) override;
     bool atReserve() override;
+    void callAgain() override;
     void setShortageHandler(std::function<void(bool)> handler) override;
 
 private:
@@ -46,6 +47,7 @@ private:
     std::function<void()> handler_;
     std::function<void(bool)> shortageHandler_;
     bool drained_ = false;  // accept() has found the queue empty since the last wake-up
+    bool again_ = false;    // the handler asked to be called again
     const std::chrono::milliseconds calm_;
     bool shortage_ = false;
     std::chrono::steady_clock::time_point lastShortage_;

@@ -64,6 +64,10 @@ public:
     // accept() returns nullptr and the listener rests a moment before it
     // calls the connection request handler again.
     virtual std::unique_ptr<TcpConnection> accept(TcpConnection::Events events) = 0;
+    // Called by a handler that took its share of the waiting connections and
+    // wants the rest: the handler is called again once the event loop has
+    // run what else is due.
+    virtual void callAgain() = 0;
     // Whether a connection waits whose acceptance would take one of the
     // program's reserve of descriptors. Its owner then makes room first
     // (drops a connection of its own) or leaves it waiting.

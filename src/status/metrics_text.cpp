@@ -10,6 +10,7 @@
 #include "core/text_decode.h"
 #include "core/url_credentials.h"
 #include "sources/air_monitor.h"
+#include "status/process_readings.h"
 #include "status/status_json.h"
 
 namespace bf {
@@ -76,7 +77,7 @@ int64_t Count(uint64_t value) {
 
 }  // namespace
 
-std::string MetricsText(const Station& station) {
+std::string MetricsText(const Station& station, const ProcessReadings& readings) {
     const StationState& s = station.state;
     const StationCounters& n = station.counters;
     Exposition m;
@@ -112,10 +113,8 @@ std::string MetricsText(const Station& station) {
              "When a health check last passed, in seconds since the Unix epoch; 0 before the first.");
     m.real("brackenfield_last_health_check_success_timestamp_seconds", n.lastCheckPassedTime);
     m.family("brackenfield_player_running", "gauge", "1 while the slot's player runs.");
-    m.sample("brackenfield_player_running", station.processes.isRunning("mplayer1").value_or(false) ? 1 : 0,
-             "slot=\"1\"");
-    m.sample("brackenfield_player_running", station.processes.isRunning("mplayer2").value_or(false) ? 1 : 0,
-             "slot=\"2\"");
+    m.sample("brackenfield_player_running", readings.playerRunning[0] ? 1 : 0, "slot=\"1\"");
+    m.sample("brackenfield_player_running", readings.playerRunning[1] ? 1 : 0, "slot=\"2\"");
     const AirReading air = HearOnAir(station);
     m.family("brackenfield_stalled", "gauge", "1 while no audio comes from the stream on air.");
     m.sample("brackenfield_stalled", air.sound == AirSound::Stalled || air.sound == AirSound::Dead ? 1 : 0);
@@ -171,7 +170,7 @@ std::string MetricsText(const Station& station) {
     m.sample("brackenfield_uptime_seconds", s.SystemRuntime);
 
     // The standard process metrics, named as every Prometheus client names them.
-    const ProcessSample p = station.processStats.sample();
+    const ProcessSample& p = readings.process;
     m.optional("process_cpu_seconds_total", "counter", "Total user and system CPU time spent in seconds.",
                p.cpuSeconds);
     m.optional("process_resident_memory_bytes", "gauge", "Resident memory size in bytes.", p.residentBytes);

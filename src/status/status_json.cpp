@@ -7,7 +7,9 @@
 #include "core/station.h"
 #include "core/text_decode.h"
 #include "core/time_format.h"
+#include "core/url_credentials.h"
 #include "sources/air_monitor.h"
+#include "status/process_readings.h"
 
 namespace bf {
 
@@ -67,7 +69,7 @@ std::vector<std::string> LogLines(const std::string& txtAIR) {
         if (end == std::string::npos) end = txtAIR.size();
         std::string_view line = std::string_view(txtAIR).substr(at, end - at);
         if (line.starts_with(' ')) line.remove_prefix(1);
-        lines.push_back(ToUtf8(line));
+        lines.push_back(WithoutCredentials(ToUtf8(line)));
         at = end + 2;
     }
     return lines;
@@ -101,15 +103,15 @@ int64_t SecondsSinceTitleChange(const Station& station) {
     return int64_t{station.state.SystemRuntime} - station.counters.titleChangedAt.value_or(0);
 }
 
-std::vector<StatusField> StatusFields(const Station& station) {
+std::vector<StatusField> StatusFields(const Station& station, const ProcessReadings& readings) {
     const StationState& s = station.state;
     const ConsoleModel& c = station.console;
     const StationCounters& n = station.counters;
     const OnAirRecord& onAir = station.onAir;
     const AirReading air = HearOnAir(station);
     const LocalTime now = station.clock.now();
-    auto caption = [](const Label& label) { return StatusValue(ToUtf8(label.caption)); };
-    auto text = [](std::string_view bytes) { return StatusValue(ToUtf8(bytes)); };
+    auto text = [](std::string_view bytes) { return StatusValue(WithoutCredentials(ToUtf8(bytes))); };
+    auto caption = [&](const Label& label) { return text(label.caption); };
     auto number = [](int64_t value) { return StatusValue(value); };
     return {
         {"station.version", text(BF_VERSION)},
@@ -140,10 +142,10 @@ std::vector<StatusField> StatusFields(const Station& station) {
         {"sound.level_dbfs", number(std::lround(air.level))},
         {"sound.last_resort", StatusValue(onAir.lastResortOnAir())},
         {"players.0.slot", number(1)},
-        // Asked of the process table now, not as the watchdog last saw it.
-        {"players.0.running", StatusValue(station.processes.isRunning("mplayer1").value_or(false))},
+        // As the process table said at most a second ago, not as the watchdog last saw it.
+        {"players.0.running", StatusValue(readings.playerRunning[0])},
         {"players.1.slot", number(2)},
-        {"players.1.running", StatusValue(station.processes.isRunning("mplayer2").value_or(false))},
+        {"players.1.running", StatusValue(readings.playerRunning[1])},
         {"player_restarts", number(static_cast<int64_t>(n.playerRestarts))},
         {"schedule.next", caption(c.lblNextEvent)},
         {"schedule.last", caption(c.lblLastEvent)},
@@ -191,9 +193,9 @@ void WriteContainer(std::string& out, std::span<const StatusField> fields, size_
 
 }  // namespace
 
-std::string StatusJson(const Station& station) {
+std::string StatusJson(const Station& station, const ProcessReadings& readings) {
     std::string out;
-    WriteContainer(out, StatusFields(station), 0);
+    WriteContainer(out, StatusFields(station, readings), 0);
     return out;
 }
 

@@ -10,6 +10,7 @@
 namespace bf {
 
 struct Station;
+struct ProcessReadings;
 
 // A value of the status: text (UTF-8, as the console draws the station's
 // bytes), a number, a yes/no, or lines of text.
@@ -23,12 +24,14 @@ struct StatusField {
 };
 
 // Every value the status page and scripts read, in the order of the JSON
-// document, each container's fields together. Reads the station, never
-// changes it.
-std::vector<StatusField> StatusFields(const Station& station);
+// document, each container's fields together; what they say of processes
+// comes from `readings`. Reads the station, never changes it. No text shows
+// the user and password of an address in it: the page's readers are not
+// only the source list's.
+std::vector<StatusField> StatusFields(const Station& station, const ProcessReadings& readings);
 
 // The fields as one JSON object (see the README).
-std::string StatusJson(const Station& station);
+std::string StatusJson(const Station& station, const ProcessReadings& readings);
 
 // A label's colour as the page draws it: "#rrggbb", or "" when it has none.
 std::string CssColour(std::optional<uint32_t> colour);

@@ -124,9 +124,9 @@ std::string Shown(const StatusValue& value) {
 
 }  // namespace
 
-std::string StatusPage(const Station& station) {
+std::string StatusPage(const Station& station, const ProcessReadings& readings) {
     std::map<std::string_view, std::string> shown;
-    for (const StatusField& field : StatusFields(station)) shown[field.path] = Shown(field.value);
+    for (const StatusField& field : StatusFields(station, readings)) shown[field.path] = Shown(field.value);
     const std::string_view page = kPage;
     std::string out;
     size_t done = 0;

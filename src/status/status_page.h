@@ -5,10 +5,11 @@
 namespace bf {
 
 struct Station;
+struct ProcessReadings;
 
 // The status page: plain HTML with the station's values filled in, so that
 // it reads without JavaScript, and a few lines of script that refresh the
 // values from /status.json every few seconds. Needs nothing from elsewhere.
-std::string StatusPage(const Station& station);
+std::string StatusPage(const Station& station, const ProcessReadings& readings);
 
 }  // namespace bf

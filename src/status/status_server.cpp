@@ -19,7 +19,8 @@ HttpReply PlainReply(int status, std::string body) {
 
 }  // namespace
 
-HttpReply AnswerStatusRequest(const Station& station, const HttpRequest& request) {
+HttpReply AnswerStatusRequest(const Station& station, const ProcessReadings& readings,
+                              const HttpRequest& request) {
     if (request.method != "GET") {
         HttpReply reply = PlainReply(405, "Method Not Allowed: this port only reads");
         reply.headers = {{"Allow", "GET"}};
@@ -27,10 +28,11 @@ HttpReply AnswerStatusRequest(const Station& station, const HttpRequest& request
     }
     // The values change every second: no cache keeps them.
     const std::vector<std::pair<std::string, std::string>> fresh = {{"Cache-Control", "no-store"}};
-    if (request.path == "/") return {200, "text/html; charset=utf-8", StatusPage(station), fresh};
-    if (request.path == "/status.json") return {200, "application/json", StatusJson(station), fresh};
+    if (request.path == "/") return {200, "text/html; charset=utf-8", StatusPage(station, readings), fresh};
+    if (request.path == "/status.json")
+        return {200, "application/json", StatusJson(station, readings), fresh};
     if (request.path == "/metrics")
-        return {200, "text/plain; version=0.0.4; charset=utf-8", MetricsText(station), fresh};
+        return {200, "text/plain; version=0.0.4; charset=utf-8", MetricsText(station, readings), fresh};
     return PlainReply(404, "Not Found: try /, /status.json or /metrics");
 }
 
@@ -76,7 +78,11 @@ TcpConnection::Events StatusServer::EventsFor(uint64_t serial) {
 }
 
 void StatusServer::ConnectionsWait() {
-    for (;;) {
+    for (int accepted = 0;; ++accepted) {
+        if (accepted == kAcceptsPerWake) {
+            listener_.callAgain();
+            return;
+        }
         // With the program's descriptors down to their reserve, a newcomer gets
         // the descriptor of a closed connection still lingering, or of the
         // connection that has waited longest, before it is taken.
@@ -136,8 +142,9 @@ void StatusServer::DataArrived(uint64_t serial) {
             return;
         case RequestHeadState::Complete: {
             HttpReply reply = PlainReply(500, "Internal Server Error");
-            RunHandler(station_, "StatusRequest",
-                       [&] { reply = AnswerStatusRequest(station_, head.request); });
+            RunHandler(station_, "StatusRequest", [&] {
+                reply = AnswerStatusRequest(station_, readings_.Read(station_), head.request);
+            });
             Answer(c, reply);
             return;
         }

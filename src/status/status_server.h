@@ -8,6 +8,7 @@
 
 #include "core/timer_names.h"
 #include "platform/tcp_listener.h"
+#include "status/process_readings.h"
 #include "status/status_request.h"
 
 namespace bf {
@@ -17,7 +18,8 @@ struct Station;
 // The status listener's answer: GET / (the page), /status.json and /metrics;
 // 404 for other paths and 405 for other methods. Nothing here changes the
 // station.
-HttpReply AnswerStatusRequest(const Station& station, const HttpRequest& request);
+HttpReply AnswerStatusRequest(const Station& station, const ProcessReadings& readings,
+                              const HttpRequest& request);
 
 // The status listener: one request per connection, answered and closed.
 // Every caller is bounded: a connection whose request does not arrive in
@@ -33,6 +35,10 @@ public:
     static constexpr size_t kMostConnections = 32;
     // A connection from an address that already holds this many is closed at once.
     static constexpr size_t kConnectionsPerAddress = kMostConnections / 4;
+    // Connections taken at one wake-up of the listener; the rest wait for
+    // the next round of the event loop, so that a flood of callers cannot
+    // hold the station's other work back.
+    static constexpr int kAcceptsPerWake = 8;
     // A connection still open this long after it came (its request did not
     // arrive, or its caller does not take the reply) is dropped. Counted in
     // ticks of the time-out timer.
@@ -83,6 +89,7 @@ private:
     TcpListener& listener_;
     std::map<uint64_t, Connection> open_;  // by serial: the oldest first
     std::deque<Lingering> lingering_;      // the oldest first
+    ProcessReadingsCache readings_;
     uint64_t nextSerial_ = 1;
     bool reserveWait_ = false;  // callers wait for descriptors that others hold
 };

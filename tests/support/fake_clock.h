@@ -14,10 +14,7 @@ public:
     FakeClock() { set(2026, 12, 6, 12, 0, 0); }
     LocalTime now() const override { return LocalTimeAt(epoch_); }
     double monotonicSeconds() const override { return monotonic_; }
-    void sleep(double seconds) override {
-        slept_ += seconds;
-        advance(seconds);
-    }
+    void sleep(double seconds) override { advance(seconds); }
     // Sets the wall clock (a step: durations do not see it). An hour that the
     // time zone skips or repeats is read as mktime reads it.
     void set(int year, int month, int day, int hour, int minute, int second) {
@@ -43,12 +40,10 @@ public:
     }
     // Moves only the wall clock, as a corrected clock does.
     void step(double seconds) { epoch_ += seconds; }
-    double totalSlept() const { return slept_; }
 
 private:
     double epoch_ = 0;
     double monotonic_ = 1000;
-    double slept_ = 0;
 };
 
 }  // namespace bf::test

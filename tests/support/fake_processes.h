@@ -45,7 +45,7 @@ public:
     void runShellCommand(const std::string& command) override { commands.push_back(command); }
     bool openInEditor(const std::string& path) override {
         opened.push_back(path);
-        return !failOpen;
+        return true;
     }
     // Programs run until the test ends them (`programs` holds the running ones).
     std::optional<ProgramHandle> startProgram(const std::string& program,
@@ -81,7 +81,6 @@ public:
     std::function<void(const std::string&)> onCall;
     std::set<std::string> running;
     bool failLookup = false;  // isRunning cannot read the process table
-    bool failOpen = false;    // openInEditor finds no editor
     bool failStart = false;   // startPlayer cannot start the player
     // Programs started ("PROGRAM ARGS", "stopped PID"), and the numbers of those still running (from 1).
     std::vector<std::string> programLog;

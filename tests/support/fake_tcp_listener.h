@@ -67,17 +67,23 @@ public:
         return std::make_unique<FakeConnection>(peer);
     }
 
-    // A client connects; the server is told at once.
-    std::shared_ptr<FakePeer> connect(const std::string& from = "192.0.2.7") {
+    void callAgain() override { ++callsAgain; }
+
+    // A client connects; the server is told at once unless `announce` is false.
+    std::shared_ptr<FakePeer> connect(const std::string& from = "192.0.2.7", bool announce = true) {
         auto peer = std::make_shared<FakePeer>();
         peer->address = from;
         waiting.push_back(peer);
-        if (handler_) handler_();
+        if (announce) wake();
         return peer;
+    }
+    void wake() {
+        if (handler_) handler_();
     }
 
     std::function<void(bool)> shortage;  // the owner's handler: a test calls it as the listener would
     bool reserve = false;                // only the reserve of descriptors is left
+    int callsAgain = 0;                  // the owner asked to be woken again for the rest
 
 private:
     std::function<void()> handler_;

@@ -45,9 +45,4 @@ inline bool processEventsUntil(const std::function<bool()>& done,
     return true;
 }
 
-// Runs the event loop for `span` with nothing to wait for.
-inline void processEventsFor(std::chrono::milliseconds span) {
-    processEventsUntil([] { return false; }, span);
-}
-
 }  // namespace bf::test

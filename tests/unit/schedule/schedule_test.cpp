@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <ctime>
 
 #include "core/time_format.h"
-#include "core/timer_names.h"
 #include "schedule/event_tick.h"
 #include "schedule/next_event.h"
 #include "schedule/schedule_file.h"
@@ -118,7 +116,6 @@ TEST(ScheduleTest, DaylightSavingAirsTheSkippedHoursEntryAtTheChangeAndTheRepeat
         autumn.start();
         autumn.run(2 * 3600 + 1800);  // to 03:20 winter time, two hours and a half later
         EXPECT_EQ(autumn.aired, (Strings{"01:50:01 1", "02:10:00 2", "02:40:00 3", "03:10:00 4"}));
-        EXPECT_EQ(autumn.aired.size(), 4u);
     }
     if (old)
         setenv("TZ", saved.c_str(), 1);
@@ -174,12 +171,11 @@ TEST(ScheduleFileTest, LastAndNextEntriesSpanTheWeekAndTheLabelsNameTheirSources
     EXPECT_EQ(Items(*ts, "LastEvent"), "LastEvent=7 090000 4");
 }
 
-// The first tick puts the latest past entry's source on air, source 9 with an
-// empty schedule; a source without a URL is refused and nothing plays.
-TEST(ScheduleTest, TheFirstTickPutsTheLatestPastEntryOnAirOrSourceNine) {
-    const std::pair<std::string, Strings> cases[] = {
-        {"6 080000 2\r\n", {"12:00:01 2"}}, {"", {"12:00:01 9"}}, {"1 080000 7\r\n", {}}};
-    for (const auto& [schedule, aired] : cases) {
+// The first tick puts source 9 on air with an empty schedule; a source
+// without a URL is refused and nothing plays.
+TEST(ScheduleTest, TheFirstTickPutsSourceNineOnAirForAnEmptyScheduleAndRefusesASourceWithoutAUrl) {
+    for (const auto& [schedule, aired] :
+         {std::pair<std::string, Strings>{"", {"12:00:01 9"}}, {"1 080000 7\r\n", {}}}) {
         Scheduled s(schedule);
         s.start();
         s.run(3);

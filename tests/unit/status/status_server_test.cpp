@@ -9,6 +9,8 @@
 namespace bf::test {
 namespace {
 
+using ::testing::AllOf;
+using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using Peer = std::shared_ptr<FakePeer>;
 
@@ -97,6 +99,60 @@ TEST_F(StatusServerTest, HoldsAShareOfConnectionsPerAddressAndAFewInAllForTenSec
     listener.reserve = true;
     EXPECT_TRUE(listener.connect("10.0.3.1")->open);
     EXPECT_EQ(server.connections(), StatusServer::kRequestSeconds - 2u);
+}
+
+// A scrape loop costs the station one reading of the process table a second.
+TEST_F(StatusServerTest, AnswersFromProcessReadingsAtMostASecondOld) {
+    auto scrape = [&] {
+        const Peer peer = listener.connect();
+        peer->send("GET /metrics HTTP/1.1\r\n\r\n");
+        return peer->sent.at(0);
+    };
+    s.processes.running = {"mplayer1"};
+    EXPECT_THAT(scrape(), HasSubstr("running{slot=\"1\"} 1\nb"));
+    s.processes.running = {};
+    s.processStats.values.openFds = 99;
+    s.clock.advance(0.9);
+    EXPECT_THAT(scrape(), AllOf(HasSubstr("running{slot=\"1\"} 1\nb"), HasSubstr("\nprocess_open_fds 17\n")));
+    s.clock.advance(0.1);
+    EXPECT_THAT(scrape(), AllOf(HasSubstr("running{slot=\"1\"} 0\nb"), HasSubstr("\nprocess_open_fds 99\n")));
+}
+
+// However many callers wait, the event loop comes round between shares of them.
+TEST_F(StatusServerTest, TakesABoundedShareOfTheWaitingConnectionsAtEachWakeUp) {
+    const size_t share = StatusServer::kAcceptsPerWake + 0u;
+    for (size_t i = 0; i <= 2 * share; ++i) listener.connect("10.0.0." + std::to_string(i), false);
+    listener.wake();
+    EXPECT_EQ(std::tuple(server.connections(), listener.callsAgain), std::tuple(share, 1));
+    listener.wake();
+    listener.wake();
+    EXPECT_EQ(server.connections(), 2 * share + 1);
+}
+
+TEST(StatusRequestText, ReadsMethodAndPathOnceTheHeadersEndAndRefusesWhatCannotBeARequestAtOnce) {
+    using S = RequestHeadState;
+    const std::string head = "GET / HTTP/1.1\r\nX: ";
+    const std::string longest = head + std::string(kMaxRequestHeadBytes - head.size() - 4, 'a') + "\r\n\r\n";
+    const std::tuple<std::string, S, std::string, std::string> cases[] = {
+        {"GET /metrics?x=1 HTTP/1.1\r\nHost: a\r\n\r\nbody", S::Complete, "GET", "/metrics"},
+        {"POST /#top HTTP/1.0\n\n", S::Complete, "POST", "/"},
+        {longest, S::Complete, "GET", "/"},
+        {"", S::Incomplete, "", ""},
+        {"GE", S::Incomplete, "", ""},
+        {"GET /status.json HTTP/1.1\r\nHost: a\r\n", S::Incomplete, "", ""},
+        {"GET / HTTP/1.1\r\nX: a" + longest.substr(head.size()), S::TooLarge, "", ""},
+        {"get / HTTP/1.1\r\n\r\n", S::Malformed, "", ""},
+        {" / HTTP/1.1\r\n\r\n", S::Malformed, "", ""},
+        {"ABCDEFGHIJKLMNOPQ", S::Malformed, "", ""},
+        {"GET http://a/ HTTP/1.1\r\n\r\n", S::Malformed, "", ""},
+        {"GET / SIP/2.0\r\n\r\n", S::Malformed, "", ""},
+        {"GET /\r\n\r\n", S::Malformed, "", ""}};
+    for (const auto& [text, state, method, path] : cases) {
+        const RequestHead read = ReadRequestHead(text);
+        EXPECT_EQ(std::tuple(read.state, read.request.method, read.request.path),
+                  std::tuple(state, method, path))
+            << text.substr(0, 40);
+    }
 }
 
 }  // namespace

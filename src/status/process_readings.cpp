@@ -1,0 +1,17 @@
+#include "status/process_readings.h"
+
+#include "core/station.h"
+
+namespace bf {
+
+const ProcessReadings& ProcessReadingsCache::Read(const Station& station) {
+    const double now = station.clock.monotonicSeconds();
+    if (readAt_ && now - *readAt_ >= 0 && now - *readAt_ < kMostAgeSeconds) return readings_;
+    readAt_ = now;
+    readings_.playerRunning[0] = station.processes.isRunning("mplayer1").value_or(false);
+    readings_.playerRunning[1] = station.processes.isRunning("mplayer2").value_or(false);
+    readings_.process = station.processStats.sample();
+    return readings_;
+}
+
+}  // namespace bf
