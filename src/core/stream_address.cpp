@@ -131,7 +131,7 @@ PlaylistText ReadPlaylistText(std::string_view text, std::string_view address) {
             if (!StartsWithNoCase(line, "file")) return;
             const size_t equals = line.find('=');
             if (equals == std::string_view::npos || files.size() >= kPlaylistEntries * 4) return;
-            const std::string number(line.substr(4, equals - 4));
+            const std::string number(Trimmed(line.substr(4, equals - 4)));
             char* end = nullptr;
             const long n = std::strtol(number.c_str(), &end, 10);
             if (number.empty() || *end != '\0') return;

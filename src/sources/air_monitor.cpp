@@ -172,6 +172,25 @@ void Listen(Station& station, StreamWatch& watch) {
     watch.deafLogged = true;
 }
 
+// Whether the titles of the source on air come from its monitor; nullopt
+// while its player has not yet named its codec.
+std::optional<bool> TitlesFromMonitor(Station& station) {
+    const int slot = station.onAir.CurrentMplayer();
+    if (slot < 1 || slot > 2 || station.onAir.lastResortOnAir()) return false;
+    std::optional<bool>& fromMonitor = station.air.players[static_cast<size_t>(slot)].titlesFromMonitor;
+    if (fromMonitor) return fromMonitor;
+    // MPlayer names its codec once, near the start of its log.
+    constexpr std::string_view kCodec = "Selected audio codec: [";
+    const std::optional<std::string> head = ReadFileHead(station.file(PlayerName(slot) + ".log"), 16 * 1024);
+    const size_t at = head ? head->find(kCodec) : std::string::npos;
+    if (at == std::string::npos) return std::nullopt;
+    const std::string_view codec =
+        std::string_view(*head).substr(at + kCodec.size(), head->find(']', at) - at - kCodec.size());
+    fromMonitor = codec.find("vorbis") != std::string_view::npos || codec.find("opus") != std::string_view::npos ||
+                  codec.find("flac") != std::string_view::npos || codec.find("speex") != std::string_view::npos;
+    return fromMonitor;
+}
+
 // The titles of the source on air go to the title reader when they come
 // from its monitor; those of another stream, or of one the player titles,
 // are dropped.
@@ -179,9 +198,11 @@ void PassTitles(Station& station) {
     MonitorTitles& titles = station.air.onAirTitles;
     const std::string address = StreamAddress(station.onAir.source().url);
     if (titles.address != address) titles = MonitorTitles{address, {}, {}};
-    const bool fromMonitor = TitledByMonitor(station);
+    const std::optional<bool> fromMonitor = TitlesFromMonitor(station);
     for (StreamWatch& watch : station.air.watches) {
-        if (fromMonitor && watch.address == address) {
+        // Until the player names its codec, the titles wait.
+        if (!fromMonitor && watch.address == address) continue;
+        if (fromMonitor == true && watch.address == address) {
             for (ToldTitle& told : watch.titles) {
                 if (titles.told.size() >= kTitlesKept) titles.told.erase(titles.told.begin());
                 titles.told.push_back(std::move(told));
@@ -369,21 +390,7 @@ void tmrAirMonitor_Timer(Station& station) {
 }
 
 bool TitledByMonitor(Station& station) {
-    const int slot = station.onAir.CurrentMplayer();
-    if (slot < 1 || slot > 2 || station.onAir.lastResortOnAir()) return false;
-    std::optional<bool>& fromMonitor = station.air.players[static_cast<size_t>(slot)].titlesFromMonitor;
-    if (fromMonitor) return *fromMonitor;
-    // MPlayer names its codec once, near the start of its log.
-    constexpr std::string_view kCodec = "Selected audio codec: [";
-    const std::optional<std::string> head = ReadFileHead(station.file(PlayerName(slot) + ".log"), 16 * 1024);
-    const size_t at = head ? head->find(kCodec) : std::string::npos;
-    if (at == std::string::npos) return false;
-    const std::string_view codec =
-        std::string_view(*head).substr(at + kCodec.size(), head->find(']', at) - at - kCodec.size());
-    fromMonitor =
-        codec.find("vorbis") != std::string_view::npos || codec.find("opus") != std::string_view::npos ||
-        codec.find("flac") != std::string_view::npos || codec.find("speex") != std::string_view::npos;
-    return *fromMonitor;
+    return TitlesFromMonitor(station) == true;
 }
 
 void StopAirMonitors(Station& station) {

@@ -8,6 +8,7 @@
 #include "core/outside_services.h"
 #include "core/settings.h"
 #include "core/station_log.h"
+#include "core/stream_address.h"
 #include "core/text_file.h"
 #include "core/url_credentials.h"
 #include "test_station.h"
@@ -141,6 +142,69 @@ TEST(TextFiles, ReplaceWritesThroughASymlinkKeepsThePermissionsAndLeavesAFileNob
     fs::permissions(target, fs::perms::owner_read | fs::perms::others_read);
     EXPECT_FALSE(ReplaceFile(link, "Third\r\n")) << "nobody may write it";
     EXPECT_EQ(encoder.read("now.txt"), "Second\r\n");
+}
+
+
+TEST(StreamAddress, TellsEachKindByItsFormAndRefusesWhatCannotPlay) {
+    const struct {
+        std::string address;
+        AddressKind kind;
+        bool secure;
+        std::string player;  // as the player gets it
+        bool supported;
+    } cases[] = {
+        {"http://h:8000/live", AddressKind::Stream, false, "http://h:8000/live", true},
+        {"HTTPS://h/live", AddressKind::Stream, true, "ffmpeg://HTTPS://h/live", true},
+        {"http://h/a/live.M3U8?token=1", AddressKind::Hls, false, "ffmpeg://http://h/a/live.M3U8?token=1", true},
+        {"http://h/radio.pls#x", AddressKind::Playlist, false, "http://h/radio.pls#x", true},
+        {"https://h/radio.m3u", AddressKind::Playlist, true, "ffmpeg://https://h/radio.m3u", true},
+        {"http://h/x?file=a.pls", AddressKind::Stream, false, "http://h/x?file=a.pls", true},
+        {"rtsp://h/live", AddressKind::Stream, false, "rtsp://h/live", false},
+        {"h:8000/live", AddressKind::Stream, false, "h:8000/live", false},
+        {"http:///live", AddressKind::Stream, false, "http:///live", false},
+    };
+    for (const auto& c : cases) {
+        const AddressForm form = FormOfAddress(c.address);
+        EXPECT_EQ(form.kind, c.kind) << c.address;
+        EXPECT_EQ(form.secure, c.secure) << c.address;
+        EXPECT_EQ(form.unsupported.empty(), c.supported) << c.address << ": " << form.unsupported;
+        EXPECT_EQ(PlayerAddress(c.address, form.kind), c.player);
+    }
+    EXPECT_TRUE(IsPlaylistContentType("Audio/X-SCPLS; charset=utf-8"));
+    EXPECT_FALSE(IsPlaylistContentType("audio/mpeg"));
+}
+
+TEST(StreamAddress, ReadsPlaylistsAsPeersWriteThem) {
+    using Kind = PlaylistText::Kind;
+    const std::string base = "http://dir.example/lists/radio.pls";
+    std::string many = "[playlist]\n";
+    for (int i = 40; i > 0; --i) many += "File" + std::to_string(i) + "=http://s/" + std::to_string(i) + "\n";
+    const struct {
+        std::string text;
+        Kind kind;
+        std::vector<std::string> entries;
+    } cases[] = {
+        // PLS in the order of its numbers, whatever the lines' order; a local file or another scheme is no entry.
+        {"\xEF\xBB\xBF[Playlist]\r\nFile2=http://b/\r\nfile1 = https://a:8443/x\r\nFile3=file:///etc/passwd\r\n"
+         "File4=/etc/shadow\rFileX=http://c/\nNumberOfEntries=4",
+         Kind::Entries, {"https://a:8443/x", "http://b/", "http://dir.example/etc/shadow"}},
+        {many, Kind::Entries, {"http://s/1", "http://s/2", "http://s/3", "http://s/4", "http://s/5", "http://s/6",
+                               "http://s/7", "http://s/8", "http://s/9", "http://s/10", "http://s/11", "http://s/12",
+                               "http://s/13", "http://s/14", "http://s/15", "http://s/16"}},
+        // M3U: relative entries only under its header; a repeated entry once.
+        {"#EXTM3U\n#EXTINF:-1,Radio\nstream.mp3\n//cdn/x\n/root\nhttp://b/\nhttp://b/\nsmb://x/y\n", Kind::Entries,
+         {"http://dir.example/lists/stream.mp3", "http://cdn/x", "http://dir.example/root", "http://b/"}},
+        {"http://a/\n\nhttp://b/\n", Kind::Entries, {"http://a/", "http://b/"}},
+        {"#EXTM3U\n#EXT-X-TARGETDURATION:6\nseg1.ts\n", Kind::Hls, {}},
+        // A page or audio is no playlist.
+        {"<html>\n<a href=\"http://a/\">down for maintenance</a>\n</html>", Kind::NotPlaylist, {}},
+        {std::string("ID3\x04\0\0\0\0", 8) + "\xFF\xFB\x90", Kind::NotPlaylist, {}},
+    };
+    for (const auto& c : cases) {
+        const PlaylistText playlist = ReadPlaylistText(c.text, base);
+        EXPECT_EQ(playlist.kind, c.kind) << c.text.substr(0, 40);
+        EXPECT_EQ(playlist.entries, c.entries) << c.text.substr(0, 40);
+    }
 }
 
 }  // namespace
