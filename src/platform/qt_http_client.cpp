@@ -4,6 +4,8 @@
 #include <QEventLoop>
 #include <QNetworkProxy>
 #include <QPointer>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
@@ -159,6 +161,19 @@ Socket Start(const QUrl& url, bool headersOnly, Exchange& exchange, QEventLoop& 
     const quint16 port = static_cast<quint16>(url.port(tls ? 443 : 80));
     if (tls) {
         auto* secure = static_cast<QSslSocket*>(s);
+        // Certificates are checked against the system's store, and against
+        // the authorities of the file SSL_CERT_FILE names, as OpenSSL's own
+        // programs and the stream monitor do.
+        static const QList<QSslCertificate> extra = [] {
+            const QByteArray file = qgetenv("SSL_CERT_FILE");
+            return file.isEmpty() ? QList<QSslCertificate>()
+                                  : QSslCertificate::fromPath(QString::fromLocal8Bit(file));
+        }();
+        if (!extra.isEmpty()) {
+            QSslConfiguration configuration = secure->sslConfiguration();
+            configuration.addCaCertificates(extra);
+            secure->setSslConfiguration(configuration);
+        }
         QObject::connect(secure, &QSslSocket::encrypted, &loop, [s, request] { s->write(request); });
         secure->connectToHostEncrypted(url.host(), port);
     } else {
