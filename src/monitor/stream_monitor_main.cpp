@@ -339,9 +339,11 @@ int PlayPlaylist(int argc, char* argv[]) {
     const std::string program = "./" + name;
     std::vector<std::string> args{program};
     for (int i = 4; i < argc; ++i) args.emplace_back(argv[i]);
-    const bool hls =
-        std::ranges::any_of(resolved.streams, [](const auto& s) { return s.kind == AddressKind::Hls; });
-    if (hls) args.insert(args.end(), {"-demuxer", "lavf"});
+    // What MPlayer opens through FFmpeg (https, HLS), FFmpeg takes apart.
+    const bool lavf = std::ranges::any_of(resolved.streams, [](const StreamEntry& s) {
+        return bf::PlayerAddress(s.address, s.kind).starts_with("ffmpeg://");
+    });
+    if (lavf) args.insert(args.end(), {"-demuxer", "lavf"});
     std::printf("Playlist %s: %zu stream%s\n", address.c_str(), resolved.streams.size(),
                 resolved.streams.size() == 1 ? "" : "s");
     for (const StreamEntry& stream : resolved.streams)

@@ -64,9 +64,13 @@ PlayerCommand CommandFor(const Station& station, const std::string& name, const 
         command.titlesFromMonitor = true;
         return command;
     }
-    if (form.secure || form.kind == AddressKind::Hls) command.titlesFromMonitor = true;
     *address = PlayerAddress(*address, form.kind);
-    if (form.kind == AddressKind::Hls) command.args.insert(command.args.begin(), {"-demuxer", "lavf"});
+    // What MPlayer opens through FFmpeg, FFmpeg also takes apart: MPlayer's
+    // own probing seeks back in the stream, which a live stream refuses.
+    if (address->starts_with("ffmpeg://")) {
+        command.titlesFromMonitor = true;
+        command.args.insert(command.args.begin(), {"-demuxer", "lavf"});
+    }
     return command;
 }
 
