@@ -25,8 +25,11 @@ public:
     bool startPlayer(const std::string& program, const std::vector<std::string>& args,
                      const std::string& stdoutPath) override {
         starts.push_back({program, args, stdoutPath});
-        const std::string name = std::filesystem::path(program).filename();
-        std::string entry = "start " + name;
+        // The monitor program reading a playlist runs under the slot's name.
+        const std::string name = args.size() >= 2 && args[0] == "--player"
+                                     ? args[1]
+                                     : std::filesystem::path(program).filename().string();
+        std::string entry = "start " + std::filesystem::path(program).filename().string();
         for (const auto& a : args) entry += " " + a;
         record(entry);
         if (failStart) return false;
