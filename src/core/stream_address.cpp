@@ -83,6 +83,63 @@ void ForEachLine(std::string_view text, Each each) {
     }
 }
 
+struct Resolution {
+    const FetchText& fetch;
+    std::vector<std::string> path;  // the playlists being read, outermost first
+    ResolvedStreams result;
+
+    void fail(const std::string& why) {
+        if (result.error.empty()) result.error = why;
+    }
+    void add(const std::string& address, AddressKind kind) {
+        if (result.streams.size() < kPlaylistEntries &&
+            std::ranges::find(result.streams, address, &StreamEntry::address) == result.streams.end())
+            result.streams.push_back(
+                {address, kind == AddressKind::Hls ? AddressKind::Hls : AddressKind::Stream});
+    }
+
+    void resolve(const std::string& address, bool probe) {
+        const AddressForm form = FormOfAddress(address);
+        if (form.kind == AddressKind::Hls || (form.kind == AddressKind::Stream && !probe)) {
+            add(address, form.kind);
+            return;
+        }
+        const FetchedText fetched = fetch(address);
+        if (!fetched.error.empty()) {
+            fail("playlist " + address.substr(0, 200) + ": " + fetched.error);
+            return;
+        }
+        const std::string base = fetched.location.empty() ? address : fetched.location;
+        const PlaylistText playlist = ReadPlaylistText(fetched.text, base);
+        if (playlist.kind != PlaylistText::Kind::Entries) {
+            // Not a playlist after all: a stream (or a page the player
+            // will refuse, which fails the source as any other).
+            add(address, playlist.kind == PlaylistText::Kind::Hls ? AddressKind::Hls : AddressKind::Stream);
+            return;
+        }
+        if (playlist.entries.empty())
+            fail("playlist " + address.substr(0, 200) + " names no http or https stream");
+        path.push_back(address);
+        if (base != address) path.push_back(base);
+        for (const std::string& entry : playlist.entries) {
+            if (std::ranges::find(path, entry) != path.end()) {
+                fail("playlist " + address.substr(0, 200) + " names itself");
+                continue;
+            }
+            const AddressForm entryForm = FormOfAddress(entry);
+            if (entryForm.kind != AddressKind::Playlist) {
+                add(entry, entryForm.kind);
+            } else if (path.size() >= static_cast<size_t>(kPlaylistDepth)) {
+                fail("playlists nested more than " + std::to_string(kPlaylistDepth) + " deep at " +
+                     entry.substr(0, 200));
+            } else {
+                resolve(entry, true);
+            }
+        }
+        path.resize(path.size() - (base != address ? 2 : 1));
+    }
+};
+
 }  // namespace
 
 AddressForm FormOfAddress(std::string_view address) {
@@ -175,6 +232,13 @@ std::string PlayerAddress(std::string_view address, AddressKind kind) {
     const bool secure = StartsWithNoCase(address, "https://");
     if (secure || kind == AddressKind::Hls) return "ffmpeg://" + std::string(address);
     return std::string(address);
+}
+
+ResolvedStreams ResolveStreams(const std::string& address, bool probe, const FetchText& fetch) {
+    Resolution resolution{fetch, {}, {}};
+    resolution.resolve(address, probe);
+    if (!resolution.result.streams.empty()) resolution.result.error.clear();
+    return std::move(resolution.result);
 }
 
 }  // namespace bf

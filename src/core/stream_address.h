@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,5 +49,33 @@ PlaylistText ReadPlaylistText(std::string_view text, std::string_view address);
 // The address as the player is given it: https and HLS through MPlayer's
 // FFmpeg input ("ffmpeg://https://..."), others as they are.
 std::string PlayerAddress(std::string_view address, AddressKind kind);
+
+// A reading of an address as far as a playlist could reach: its text, the
+// server's content type, the address after redirects, or why it failed.
+struct FetchedText {
+    std::string text;
+    std::string contentType;
+    std::string location;
+    std::string error;
+};
+using FetchText = std::function<FetchedText(const std::string& address)>;
+
+struct StreamEntry {
+    std::string address;
+    AddressKind kind = AddressKind::Stream;  // Stream or Hls
+};
+
+struct ResolvedStreams {
+    std::vector<StreamEntry> streams;  // in the order to try them
+    std::string error;                 // why there are none
+};
+
+// The streams an address stands for. A playlist (by its form, or any address
+// when `probe` asks to look: its content type or text may tell one) is read
+// through `fetch` and its entries taken in order, at most kPlaylistEntries;
+// nested playlists (entries whose form is a playlist) are followed
+// kPlaylistDepth levels deep; an entry that names a playlist on its own path
+// is left out. Any other address is a stream of its own.
+ResolvedStreams ResolveStreams(const std::string& address, bool probe, const FetchText& fetch);
 
 }  // namespace bf

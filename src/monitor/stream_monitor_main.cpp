@@ -59,7 +59,7 @@ extern "C" {
 namespace {
 
 using bf::AddressKind;
-using bf::monitor::StreamEntry;
+using bf::StreamEntry;
 
 constexpr double kReportSeconds = 0.5;
 constexpr double kSilenceDb = -120.0;
@@ -329,7 +329,7 @@ int PlayPlaylist(int argc, char* argv[]) {
     ::prctl(PR_SET_NAME, name.c_str(), 0, 0, 0);
     const std::string address = argv[3];
     openDeadline = Now() + 3 * kOpenSeconds;
-    const bf::monitor::Resolved resolved =
+    const bf::ResolvedStreams resolved =
         bf::monitor::ResolveStreams(address, true, AVIOInterruptCB{Interrupt, nullptr});
     if (resolved.streams.empty()) {
         std::printf("Playlist %s: %s\n", address.c_str(), OneLine(resolved.error).c_str());
@@ -384,7 +384,7 @@ int main(int argc, char* argv[]) {
     std::string resolveError;
     if (form.kind == AddressKind::Playlist) {
         openDeadline = Now() + 2 * kOpenSeconds;
-        const bf::monitor::Resolved r = bf::monitor::ResolveStreams(address, true, interrupt);
+        const bf::ResolvedStreams r = bf::monitor::ResolveStreams(address, true, interrupt);
         if (r.streams.empty()) return Fail("playlist", r.error, false);
         streams = r.streams;
         resolved = true;
@@ -405,7 +405,7 @@ int main(int argc, char* argv[]) {
         const bool format = opened.error == AVERROR_INVALIDDATA || opened.error == AVERROR_DEMUXER_NOT_FOUND;
         if (!resolved && format) {
             openDeadline = Now() + 2 * kOpenSeconds;
-            const bf::monitor::Resolved r = bf::monitor::ResolveStreams(address, true, interrupt);
+            const bf::ResolvedStreams r = bf::monitor::ResolveStreams(address, true, interrupt);
             resolved = true;
             if (!r.streams.empty() && !(r.streams.size() == 1 && r.streams[0].address == address)) {
                 streams = r.streams;

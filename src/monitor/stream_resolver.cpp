@@ -56,18 +56,11 @@ std::string Option(AVIOContext* io, const char* name) {
     return text;
 }
 
-struct Fetched {
-    std::string text;
-    std::string contentType;
-    std::string location;  // after redirects
-    std::string error;
-};
-
 // Reads an address as far as a playlist could reach: its first bytes, and
 // the rest (up to kPlaylistBytes) only when they or its content type tell a
 // playlist.
-Fetched Fetch(const std::string& address, const AVIOInterruptCB& interrupt) {
-    Fetched fetched;
+FetchedText Fetch(const std::string& address, const AVIOInterruptCB& interrupt) {
+    FetchedText fetched;
     AVDictionary* options = ConnectionOptions(10, 5);
     av_dict_set(&options, "icy", "0", 0);
     AVIOContext* io = nullptr;
@@ -99,63 +92,6 @@ Fetched Fetch(const std::string& address, const AVIOInterruptCB& interrupt) {
     return fetched;
 }
 
-struct Resolution {
-    const AVIOInterruptCB& interrupt;
-    std::vector<std::string> path;  // the playlists being read, outermost first
-    Resolved result;
-
-    void fail(const std::string& why) {
-        if (result.error.empty()) result.error = why;
-    }
-    void add(const std::string& address, AddressKind kind) {
-        if (result.streams.size() < kPlaylistEntries &&
-            std::ranges::find(result.streams, address, &StreamEntry::address) == result.streams.end())
-            result.streams.push_back(
-                {address, kind == AddressKind::Hls ? AddressKind::Hls : AddressKind::Stream});
-    }
-
-    void resolve(const std::string& address, bool probe) {
-        const AddressForm form = FormOfAddress(address);
-        if (form.kind == AddressKind::Hls || (form.kind == AddressKind::Stream && !probe)) {
-            add(address, form.kind);
-            return;
-        }
-        const Fetched fetched = Fetch(address, interrupt);
-        if (!fetched.error.empty()) {
-            fail("playlist " + address.substr(0, 200) + ": " + fetched.error);
-            return;
-        }
-        const std::string base = fetched.location.empty() ? address : fetched.location;
-        const PlaylistText playlist = ReadPlaylistText(fetched.text, base);
-        if (playlist.kind != PlaylistText::Kind::Entries) {
-            // Not a playlist after all: a stream (or a page the player
-            // will refuse, which fails the source as any other).
-            add(address, playlist.kind == PlaylistText::Kind::Hls ? AddressKind::Hls : AddressKind::Stream);
-            return;
-        }
-        if (playlist.entries.empty())
-            fail("playlist " + address.substr(0, 200) + " names no http or https stream");
-        path.push_back(address);
-        if (base != address) path.push_back(base);
-        for (const std::string& entry : playlist.entries) {
-            if (std::ranges::find(path, entry) != path.end()) {
-                fail("playlist " + address.substr(0, 200) + " names itself");
-                continue;
-            }
-            const AddressForm entryForm = FormOfAddress(entry);
-            if (entryForm.kind != AddressKind::Playlist) {
-                add(entry, entryForm.kind);
-            } else if (path.size() >= static_cast<size_t>(kPlaylistDepth)) {
-                fail("playlists nested more than " + std::to_string(kPlaylistDepth) + " deep at " +
-                     entry.substr(0, 200));
-            } else {
-                resolve(entry, true);
-            }
-        }
-        path.resize(path.size() - (base != address ? 2 : 1));
-    }
-};
-
 }  // namespace
 
 void CaptureFfmpegLog() {
@@ -179,11 +115,8 @@ AVDictionary* ConnectionOptions(double openSeconds, double stallSeconds) {
     return options;
 }
 
-Resolved ResolveStreams(const std::string& address, bool probe, const AVIOInterruptCB& interrupt) {
-    Resolution resolution{interrupt, {}, {}};
-    resolution.resolve(address, probe);
-    if (!resolution.result.streams.empty()) resolution.result.error.clear();
-    return std::move(resolution.result);
+ResolvedStreams ResolveStreams(const std::string& address, bool probe, const AVIOInterruptCB& interrupt) {
+    return bf::ResolveStreams(address, probe, [&](const std::string& at) { return Fetch(at, interrupt); });
 }
 
 }  // namespace bf::monitor

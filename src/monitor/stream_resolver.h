@@ -26,22 +26,8 @@ std::string LastFfmpegError();
 // against the system's store, or the file SSL_CERT_FILE names.
 AVDictionary* ConnectionOptions(double openSeconds, double stallSeconds);
 
-struct StreamEntry {
-    std::string address;
-    AddressKind kind = AddressKind::Stream;  // Stream or Hls
-};
-
-struct Resolved {
-    std::vector<StreamEntry> streams;  // in the order to try them
-    std::string error;                 // why there are none
-};
-
-// The streams an address stands for. A playlist (by its form, by its
-// content type, or by its text when `probe` asks to look) is read with a
-// bound and its entries taken in order; nested playlists are followed
-// kPlaylistDepth levels deep; an entry that names a playlist on its own path
-// is left out. Any other address is a stream of its own. `interrupt` is
-// FFmpeg's interrupt callback for every connection.
-Resolved ResolveStreams(const std::string& address, bool probe, const AVIOInterruptCB& interrupt);
+// The streams an address stands for (see bf::ResolveStreams), read through
+// FFmpeg; `interrupt` is FFmpeg's interrupt callback for every connection.
+ResolvedStreams ResolveStreams(const std::string& address, bool probe, const AVIOInterruptCB& interrupt);
 
 }  // namespace bf::monitor

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <map>
 #include <stdexcept>
 
 #include "core/number_parse.h"
@@ -144,7 +145,6 @@ TEST(TextFiles, ReplaceWritesThroughASymlinkKeepsThePermissionsAndLeavesAFileNob
     EXPECT_EQ(encoder.read("now.txt"), "Second\r\n");
 }
 
-
 TEST(StreamAddress, TellsEachKindByItsFormAndRefusesWhatCannotPlay) {
     const struct {
         std::string address;
@@ -155,7 +155,8 @@ TEST(StreamAddress, TellsEachKindByItsFormAndRefusesWhatCannotPlay) {
     } cases[] = {
         {"http://h:8000/live", AddressKind::Stream, false, "http://h:8000/live", true},
         {"HTTPS://h/live", AddressKind::Stream, true, "ffmpeg://HTTPS://h/live", true},
-        {"http://h/a/live.M3U8?token=1", AddressKind::Hls, false, "ffmpeg://http://h/a/live.M3U8?token=1", true},
+        {"http://h/a/live.M3U8?token=1", AddressKind::Hls, false, "ffmpeg://http://h/a/live.M3U8?token=1",
+         true},
         {"http://h/radio.pls#x", AddressKind::Playlist, false, "http://h/radio.pls#x", true},
         {"https://h/radio.m3u", AddressKind::Playlist, true, "ffmpeg://https://h/radio.m3u", true},
         {"http://h/x?file=a.pls", AddressKind::Stream, false, "http://h/x?file=a.pls", true},
@@ -184,15 +185,21 @@ TEST(StreamAddress, ReadsPlaylistsAsPeersWriteThem) {
         Kind kind;
         std::vector<std::string> entries;
     } cases[] = {
-        // PLS in the order of its numbers, whatever the lines' order; a local file or another scheme is no entry.
-        {"\xEF\xBB\xBF[Playlist]\r\nFile2=http://b/\r\nfile1 = https://a:8443/x\r\nFile3=file:///etc/passwd\r\n"
+        // PLS in the order of its numbers, whatever the lines' order; a local file or another scheme is no
+        // entry.
+        {"\xEF\xBB\xBF[Playlist]\r\nFile2=http://b/\r\nfile1 = "
+         "https://a:8443/x\r\nFile3=file:///etc/passwd\r\n"
          "File4=/etc/shadow\rFileX=http://c/\nNumberOfEntries=4",
-         Kind::Entries, {"https://a:8443/x", "http://b/", "http://dir.example/etc/shadow"}},
-        {many, Kind::Entries, {"http://s/1", "http://s/2", "http://s/3", "http://s/4", "http://s/5", "http://s/6",
-                               "http://s/7", "http://s/8", "http://s/9", "http://s/10", "http://s/11", "http://s/12",
-                               "http://s/13", "http://s/14", "http://s/15", "http://s/16"}},
+         Kind::Entries,
+         {"https://a:8443/x", "http://b/", "http://dir.example/etc/shadow"}},
+        {many,
+         Kind::Entries,
+         {"http://s/1", "http://s/2", "http://s/3", "http://s/4", "http://s/5", "http://s/6", "http://s/7",
+          "http://s/8", "http://s/9", "http://s/10", "http://s/11", "http://s/12", "http://s/13",
+          "http://s/14", "http://s/15", "http://s/16"}},
         // M3U: relative entries only under its header; a repeated entry once.
-        {"#EXTM3U\n#EXTINF:-1,Radio\nstream.mp3\n//cdn/x\n/root\nhttp://b/\nhttp://b/\nsmb://x/y\n", Kind::Entries,
+        {"#EXTM3U\n#EXTINF:-1,Radio\nstream.mp3\n//cdn/x\n/root\nhttp://b/\nhttp://b/\nsmb://x/y\n",
+         Kind::Entries,
          {"http://dir.example/lists/stream.mp3", "http://cdn/x", "http://dir.example/root", "http://b/"}},
         {"http://a/\n\nhttp://b/\n", Kind::Entries, {"http://a/", "http://b/"}},
         {"#EXTM3U\n#EXT-X-TARGETDURATION:6\nseg1.ts\n", Kind::Hls, {}},
@@ -205,6 +212,47 @@ TEST(StreamAddress, ReadsPlaylistsAsPeersWriteThem) {
         EXPECT_EQ(playlist.kind, c.kind) << c.text.substr(0, 40);
         EXPECT_EQ(playlist.entries, c.entries) << c.text.substr(0, 40);
     }
+}
+
+TEST(StreamAddress, FollowsPlaylistsAFewLevelsDeepAndNeverInACircle) {
+    // Each "server" answers with its text; "moved" redirects to /lists/.
+    const std::map<std::string, FetchedText> server = {
+        {"http://d/a.pls",
+         {"[playlist]\nFile1=http://d/a.pls\nFile2=http://d/b.m3u\nFile3=https://s/1\n", "", "", ""}},
+        {"http://d/b.m3u", {"http://d/c.m3u\nhttp://s/2\nhttp://s/live.m3u8\n", "", "", ""}},
+        {"http://d/c.m3u", {"http://d/d.m3u\nhttp://s/3\n", "", "", ""}},
+        {"http://d/moved", {"#EXTM3U\nrel/x\n", "audio/x-mpegurl", "http://e/lists/here", ""}},
+        {"http://d/self.m3u", {"http://d/self.m3u\n", "", "", ""}},
+        {"http://d/page", {"<html>maintenance</html>", "text/html", "", ""}},
+        {"http://d/hls", {"#EXTM3U\n#EXT-X-MEDIA-SEQUENCE:1\nseg.aac\n", "", "", ""}},
+    };
+    const FetchText fetch = [&](const std::string& address) {
+        const auto it = server.find(address);
+        return it == server.end() ? FetchedText{"", "", "", "Connection refused"} : it->second;
+    };
+    using S = std::vector<std::pair<std::string, AddressKind>>;
+    const auto streams = [&](const std::string& address, bool probe) {
+        const ResolvedStreams r = ResolveStreams(address, probe, fetch);
+        S out;
+        for (const StreamEntry& e : r.streams) out.emplace_back(e.address, e.kind);
+        return std::make_pair(out, r.error);
+    };
+    const S nested = {{"http://s/3", AddressKind::Stream},
+                      {"http://s/2", AddressKind::Stream},
+                      {"http://s/live.m3u8", AddressKind::Hls},
+                      {"https://s/1", AddressKind::Stream}};
+    // a.pls -> b.m3u -> c.m3u -> d.m3u: the third level is the last read; a.pls naming itself is left out.
+    EXPECT_EQ(streams("http://d/a.pls", false), std::make_pair(nested, std::string()));
+    EXPECT_EQ(streams("http://d/self.m3u", false),
+              std::make_pair(S{}, std::string("playlist http://d/self.m3u names itself")));
+    EXPECT_EQ(streams("http://d/gone.pls", false),
+              std::make_pair(S{}, std::string("playlist http://d/gone.pls: Connection refused")));
+    // Told by its content type; relative entries against where the redirect led.
+    EXPECT_EQ(streams("http://d/moved", true).first, (S{{"http://e/lists/rel/x", AddressKind::Stream}}));
+    // Not looked at unless asked; a page is a stream (the player refuses it), a live playlist HLS.
+    EXPECT_EQ(streams("http://d/moved", false).first, (S{{"http://d/moved", AddressKind::Stream}}));
+    EXPECT_EQ(streams("http://d/page", true).first, (S{{"http://d/page", AddressKind::Stream}}));
+    EXPECT_EQ(streams("http://d/hls", true).first, (S{{"http://d/hls", AddressKind::Hls}}));
 }
 
 }  // namespace
