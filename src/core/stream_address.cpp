@@ -87,6 +87,7 @@ struct Resolution {
     const FetchText& fetch;
     std::vector<std::string> path;  // the playlists being read, outermost first
     ResolvedStreams result;
+    int fetches = 0;
 
     void fail(const std::string& why) {
         if (result.error.empty()) result.error = why;
@@ -102,6 +103,12 @@ struct Resolution {
         const AddressForm form = FormOfAddress(address);
         if (form.kind == AddressKind::Hls || (form.kind == AddressKind::Stream && !probe)) {
             add(address, form.kind);
+            return;
+        }
+        // However a playlist nests, only so many are read.
+        if (++fetches > static_cast<int>(kPlaylistEntries)) {
+            fail("more than " + std::to_string(kPlaylistEntries) + " playlists to read at " +
+                 address.substr(0, 200));
             return;
         }
         const FetchedText fetched = fetch(address);
@@ -235,7 +242,7 @@ std::string PlayerAddress(std::string_view address, AddressKind kind) {
 }
 
 ResolvedStreams ResolveStreams(const std::string& address, bool probe, const FetchText& fetch) {
-    Resolution resolution{fetch, {}, {}};
+    Resolution resolution{fetch, {}, {}, 0};
     resolution.resolve(address, probe);
     if (!resolution.result.streams.empty()) resolution.result.error.clear();
     return std::move(resolution.result);
