@@ -17,14 +17,12 @@ namespace bf::test {
 class FakeProcesses : public Processes {
 public:
     struct Start {
-        std::string program;
         std::vector<std::string> args;
-        std::string stdoutPath;
     };
 
     bool startPlayer(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& stdoutPath) override {
-        starts.push_back({program, args, stdoutPath});
+                     const std::string&) override {
+        starts.push_back({args});
         const std::string name = std::filesystem::path(program).filename();
         std::string entry = "start " + name;
         for (const auto& a : args) entry += " " + a;

@@ -31,10 +31,7 @@ struct Scheduled : TestStation {
     }
     // The program started now: the schedule is read, then the event tick
     // runs every second and the schedule is read again every ten.
-    void start() {
-        tmrLoadEventsAndCalculate_Timer(*station);
-        started = true;
-    }
+    void start() { tmrLoadEventsAndCalculate_Timer(*station); }
     void run(int seconds) {
         for (int i = 0; i < seconds; ++i) {
             clock.advance(1);
@@ -43,7 +40,6 @@ struct Scheduled : TestStation {
         }
     }
     Strings aired;
-    bool started = false;
     int ticks = 0;
 };
 
