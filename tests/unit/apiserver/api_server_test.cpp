@@ -67,8 +67,8 @@ TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyT
     // is read.
     peers[0]->send("HELLO\r\n");  // answered, its reply on its way
     peers[1]->send("GET /api/meta");
-    peers[1]->unread =
-        "data.php?id=K HTTP/1.0\r\n\r\n";  // came while the station was busy: not announced yet
+    // The rest came while the station was busy: not announced yet.
+    peers[1]->unread = "data.php?id=K HTTP/1.0\r\n\r\n";
     const Peer newcomer = listener.connect();
     EXPECT_EQ(std::tuple(peers[1]->sent.size(), peers[2]->open, newcomer->open, rows[3]),
               std::tuple(1u, false, true, "03 Closed"));

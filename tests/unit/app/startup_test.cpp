@@ -48,9 +48,9 @@ TEST(Startup, StartingStateTakesSafeDefaultsNamesEverySettingsProblemAndLeavesNo
     // A missing strapline puts nothing on air, not the folder's path.
     EXPECT_EQ(Items(*t, "lblMetadataOutput lblAPIstatus"),
               "lblMetadataOutput= lblAPIstatus=Disabled - no APIKey set");
-    EXPECT_EQ(t.state().ExtraMetaNowPlaying, "OFF");
-    EXPECT_EQ(t.state().SilenceLevel, -1);
-    EXPECT_EQ(t.console().comboSourceList.items.at(9), "9 Select Source number 9");
+    EXPECT_EQ(std::tuple(t.state().ExtraMetaNowPlaying, t.state().SilenceLevel,
+                         t.console().comboSourceList.items.at(9)),
+              std::tuple("OFF", -1, "9 Select Source number 9"));
     EXPECT_EQ(t.processes.log, (std::vector<std::string>{"kill mplayer1", "kill mplayer2"}));
     EXPECT_EQ(t.folder.read("metadata.txt") + t.folder.read("metaextra.txt") + t.folder.read("mplayer.log"),
               "<missing><missing><missing>");
