@@ -70,9 +70,8 @@ TEST(Startup, TheExampleStationsKeyKeepsTheApiClosedAndSaysWhy) {
 
 // The keys whose values the features send to other services.
 const std::string kOutgoing =
-    "APIKey=k\r\nAIRdefaultTitle=T\r\nAIRdefaultArtist=A\r\nManagementKey=m\r\nManagementSwitcher=s\r\nAIRid="
-    "i\r\n"
-    "AIRpartnerid=p\r\nAIRpartnerKey=q\r\nMetaOpenWeatherMapKey=w\r\nMetaLocation=l\r\n";
+    "APIKey=k\r\nAIRdefaultTitle=T\r\nAIRdefaultArtist=A\r\nManagementKey=m\r\nManagementSwitcher=s\r\n"
+    "AIRid=i\r\nAIRpartnerid=p\r\nAIRpartnerKey=q\r\nMetaOpenWeatherMapKey=w\r\nMetaLocation=l\r\n";
 
 // The optional features: what shows each one on (its timer, the API window
 // or the filter's label) and the setting that turns it on (the API also with

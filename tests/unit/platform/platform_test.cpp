@@ -224,16 +224,16 @@ struct LocalServer {
     LocalServer() {
         server.listen(QHostAddress::LocalHost, 0);
         const QByteArray live = url("/live").c_str();
+        // clang-format off
         const std::map<QByteArray, QByteArray> replies = {
             {"/ok", "HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nCaf\xe9 \x01 body"},
             {"/missing", "HTTP/1.1 404 Not Found\r\nContent-Length: 12\r\n\r\nno such page"},
-            {"/key",
-             "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"b\"\r\nContent-Length: "
-             "6\r\n\r\nno key"},
+            {"/key", "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"b\"\r\nContent-Length: 6\r\n\r\nno key"},
             {"/live", "HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + QByteArray(4096, 'a')},
             {"/old", "HTTP/1.1 302 Found\r\nLocation: " + live + "\r\nContent-Length: 0\r\n\r\n"},
             {"/loop", "HTTP/1.1 307 Again\r\nLocation: /loop?again\r\n\r\n"},
             {"/endless", "HTTP/1.1 200 OK\r\nX-Endless: " + QByteArray(64 * 1024, 'a')}};
+        // clang-format on
         QObject::connect(&server, &QTcpServer::newConnection, &server, [this, replies] {
             while (QTcpSocket* socket = server.nextPendingConnection()) {
                 auto request = std::make_shared<QByteArray>();
