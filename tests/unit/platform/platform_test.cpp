@@ -315,8 +315,10 @@ using QtTcpListenerTest = test::QtAppTest;
 // With only the reserve of descriptors left the listener says so, and drops
 // a caller that its owner made no room for; out of descriptors altogether it
 // rests instead of waking up again at once for the caller it cannot take. It
-// says so once and resumes when a descriptor comes free.
-TEST_F(QtTcpListenerTest, KeepsTheReserveRestsWhenOutOfDescriptorsAndSaysSoOnceEachWay) {
+// says so once and resumes when a descriptor comes free. Run from a low soft
+// limit, the program raises it to the hard one.
+TEST_F(QtTcpListenerTest,
+       KeepsTheReserveRestsWhenOutOfDescriptorsSaysSoOnceEachWayAndTheLimitRisesToTheHardOne) {
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
     QtTcpListener listener{0ms};  // a shortage is over with the next connection accepted
@@ -358,6 +360,8 @@ TEST_F(QtTcpListenerTest, KeepsTheReserveRestsWhenOutOfDescriptorsAndSaysSoOnceE
     taken.clear();
     EXPECT_TRUE(processEventsUntil([&] { return taken.size() == 1; }));
     EXPECT_EQ(reported, (std::vector<bool>{true, false}));
+    // At the program's start the soft limit is raised to the hard one.
+    EXPECT_EQ(RaiseDescriptorLimit(), static_cast<long>(std::min<rlim_t>(saved.rlim_max, INT32_MAX)));
     ::setrlimit(RLIMIT_NOFILE, &saved);
     for (const int fd : callers) ::close(fd);
 }
@@ -380,16 +384,6 @@ TEST_F(QtTcpListenerTest, AHandlerThatAsksIsCalledAgainForTheConnectionsItLeftWa
     }
     EXPECT_TRUE(processEventsUntil([&] { return taken.size() == callers.size(); })) << taken.size();
     for (const int fd : callers) ::close(fd);
-}
-
-TEST(DescriptorBudget, RaisesTheSoftLimitToTheHardOne) {
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    rlimit low = saved;
-    low.rlim_cur = std::min<rlim_t>(saved.rlim_max, 256);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
-    EXPECT_EQ(RaiseDescriptorLimit(), static_cast<long>(std::min<rlim_t>(saved.rlim_max, INT32_MAX)));
-    ::setrlimit(RLIMIT_NOFILE, &saved);
 }
 
 using QtTimersTest = test::QtAppTest;
