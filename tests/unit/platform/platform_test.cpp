@@ -312,13 +312,14 @@ TEST_F(QtHttpClientTest, ANewFetchDuringTheWaitEndsTheWaitingOneAsCancelled) {
 
 using QtTcpListenerTest = test::QtAppTest;
 
-// With only the reserve of descriptors left the listener says so, and drops
-// a caller that its owner made no room for; out of descriptors altogether it
+// A handler that takes a share of the waiting connections and asks to be
+// called again gets the rest at the next rounds, without a new caller. With
+// only the reserve of descriptors left the listener says so, and drops a
+// caller that its owner made no room for; out of descriptors altogether it
 // rests instead of waking up again at once for the caller it cannot take. It
 // says so once and resumes when a descriptor comes free. Run from a low soft
 // limit, the program raises it to the hard one.
-TEST_F(QtTcpListenerTest,
-       KeepsTheReserveRestsWhenOutOfDescriptorsSaysSoOnceEachWayAndTheLimitRisesToTheHardOne) {
+TEST_F(QtTcpListenerTest, CallsAgainWhenAskedKeepsTheReserveAndRestsWhenOutOfDescriptorsSayingSoOnceEachWay) {
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
     QtTcpListener listener{0ms};  // a shortage is over with the next connection accepted
@@ -328,11 +329,23 @@ TEST_F(QtTcpListenerTest,
     std::vector<bool> reported;
     listener.setShortageHandler([&](bool shortage) { reported.push_back(shortage); });
     std::vector<int> callers;
-    sockaddr_in to{AF_INET, htons(listener.localPort()), {htonl(INADDR_LOOPBACK)}, {}};
-    for (int i = 0; i < 3; ++i) {
-        callers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        ASSERT_EQ(::connect(callers.back(), reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
-    }
+    const auto call = [&](int n) {
+        sockaddr_in to{AF_INET, htons(listener.localPort()), {htonl(INADDR_LOOPBACK)}, {}};
+        for (int i = 0; i < n; ++i) {
+            callers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+            ASSERT_EQ(::connect(callers.back(), reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+        }
+    };
+    listener.setConnectionRequestHandler([&] {
+        if (auto connection = listener.accept({})) taken.push_back(std::move(connection));
+        listener.callAgain();
+    });
+    call(3);
+    EXPECT_TRUE(processEventsUntil([&] { return taken.size() == 3; })) << taken.size();
+    taken.clear();
+
+    listener.setConnectionRequestHandler({});
+    call(3);
     const int next = ::dup(0);  // the lowest free descriptor
     ::close(next);
     rlimit limit = saved;
@@ -363,26 +376,6 @@ TEST_F(QtTcpListenerTest,
     // At the program's start the soft limit is raised to the hard one.
     EXPECT_EQ(RaiseDescriptorLimit(), static_cast<long>(std::min<rlim_t>(saved.rlim_max, INT32_MAX)));
     ::setrlimit(RLIMIT_NOFILE, &saved);
-    for (const int fd : callers) ::close(fd);
-}
-
-// A handler that takes a share of the waiting connections and asks to be
-// called again gets the rest at the next rounds, without a new caller.
-TEST_F(QtTcpListenerTest, AHandlerThatAsksIsCalledAgainForTheConnectionsItLeftWaiting) {
-    QtTcpListener listener;
-    ASSERT_TRUE(listener.listen(0, "127.0.0.1"));
-    std::vector<std::unique_ptr<TcpConnection>> taken;
-    listener.setConnectionRequestHandler([&] {
-        if (auto connection = listener.accept({})) taken.push_back(std::move(connection));
-        listener.callAgain();
-    });
-    sockaddr_in to{AF_INET, htons(listener.localPort()), {htonl(INADDR_LOOPBACK)}, {}};
-    std::vector<int> callers(3);
-    for (int& fd : callers) {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
-    }
-    EXPECT_TRUE(processEventsUntil([&] { return taken.size() == callers.size(); })) << taken.size();
     for (const int fd : callers) ::close(fd);
 }
 
