@@ -133,7 +133,7 @@ TEST_F(PosixProcessesTest, FindsAndKillsEveryDetachedLiveProcessOfExactlyTheKern
     EXPECT_TRUE(processEventsUntil([&] { return other.isRunning(name) == std::optional<bool>(false); }));
 }
 
-TEST_F(PosixProcessesTest, OutputTruncatesTheLogAndArgumentsStayLiteral) {
+TEST_F(PosixProcessesTest, APlayersOutputTruncatesItsLogItsArgumentsStayLiteralAndAShellCommandRunsDetached) {
     folder.write("out.log", "an older and much longer log of an earlier player\n");
     const std::string touched = (folder.path() / "x").string();
     ASSERT_TRUE(start(link("e", "/bin/echo"), {"a&b", ";", "$(touch " + touched + ")", "|", ">" + touched}));
@@ -141,6 +141,15 @@ TEST_F(PosixProcessesTest, OutputTruncatesTheLogAndArgumentsStayLiteral) {
     EXPECT_TRUE(processEventsUntil([&] { return folder.read("out.log") == expected; }))
         << folder.read("out.log");
     EXPECT_FALSE(fs::exists(touched));
+
+    // A shell command runs detached, in the station's folder.
+    const fs::path go = folder.path() / "go", out = folder.path() / "pwd.txt";
+    processes.runShellCommand("while [ ! -e '" + go.string() + "' ]; do sleep 0.01; done; pwd > '" +
+                              out.string() + "'");
+    EXPECT_FALSE(fs::exists(out)) << "it returns while the command still waits for \"go\"";
+    folder.write("go", "");
+    EXPECT_TRUE(processEventsUntil(
+        [&] { return folder.read("pwd.txt") == fs::canonical(folder.path()).string() + "\n"; }));
 }
 
 // A program of the operator's, without a shell: it is known until it ends,
@@ -172,16 +181,6 @@ TEST_F(PosixProcessesTest, AProgramIsKnownWhileItRunsAndCanBeEndedWithWhatItStar
     })) << ::testing::PrintToString(processesNamed(sleep));
     EXPECT_FALSE(processes.startProgram((folder.path() / "none").string(), {}));
     ::prctl(PR_SET_CHILD_SUBREAPER, 0);
-}
-
-TEST_F(PosixProcessesTest, ShellCommandRunsDetachedInTheStationFolder) {
-    const fs::path go = folder.path() / "go", out = folder.path() / "pwd.txt";
-    processes.runShellCommand("while [ ! -e '" + go.string() + "' ]; do sleep 0.01; done; pwd > '" +
-                              out.string() + "'");
-    EXPECT_FALSE(fs::exists(out)) << "it returns while the command still waits for \"go\"";
-    folder.write("go", "");
-    EXPECT_TRUE(processEventsUntil(
-        [&] { return folder.read("pwd.txt") == fs::canonical(folder.path()).string() + "\n"; }));
 }
 
 // The notify socket of systemd, read as systemd reads it. Before the

@@ -52,7 +52,8 @@ struct OnAirStation : TestStation {
     }
 };
 
-TEST(StatusJsonTest, IsTheWholeDocumentOfTheStationsValues) {
+// The JSON is the whole document of the station's values.
+TEST(StatusRequestTest, GetAnswersThePageTheWholeJsonDocumentAndMetricsOtherPathsAre404) {
     OnAirStation ts;
     // clang-format off
     EXPECT_EQ(StatusJson(*ts, Readings(*ts)),
@@ -69,12 +70,6 @@ TEST(StatusJsonTest, IsTheWholeDocumentOfTheStationsValues) {
         R"("air":{"status":"g","updated":"h","artist":"i","title":"j"},"weather":{"status":"k","text":"l"},)"
         R"("api":{"status":"m","last_request":"NO REMOTE API CALLS MADE"},)"
         R"("log":["2026-12-06 12:00:01  SYS - B http://b/","2026-12-06 12:00:00  SYS - A"]})");
-    // clang-format on
-}
-
-TEST(StatusRequestTest, GetAnswersThePageJsonAndMetricsOtherPathsAre404) {
-    OnAirStation ts;
-    // clang-format off
     const struct { const char* path; int status; const char* type; const char* part; } cases[] = {
         {"/", 200, "text/html; charset=utf-8", "data-k=\"on_air.name\">Caf\xc3\xa9 &quot;Two&quot;"},
         {"/", 200, "text/html; charset=utf-8", "style=\"background:#ff0000\" data-k=\"on_air.status\">ON AIR<"},
