@@ -167,8 +167,8 @@ TEST(ScheduleFileTest, LastAndNextEntriesSpanTheWeekAndTheLabelsNameTheirSources
     EXPECT_EQ(
         Items(*ts, "lblNextEvent lblLastEvent"),
         "lblNextEvent=Next: Sat 23:59:59  source 0 lblLastEvent=Last: Sat 09:00:00  source 4 Drive Time");
-    ts.folder.write("sourceevents.ini",
-                    std::string(2 * 1024 * 1024, '\n'));  // no schedule: the last one stays
+    // No schedule: the last one stays.
+    ts.folder.write("sourceevents.ini", std::string(2 * 1024 * 1024, '\n'));
     tmrLoadEventsAndCalculate_Timer(*ts);
     EXPECT_EQ(Items(*ts, "LastEvent"), "LastEvent=7 090000 4");
 }
