@@ -6,7 +6,6 @@ import os
 import resource
 import socket
 import threading
-import time
 
 import rig
 

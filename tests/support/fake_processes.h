@@ -17,14 +17,12 @@ namespace bf::test {
 class FakeProcesses : public Processes {
 public:
     struct Start {
-        std::string program;
         std::vector<std::string> args;
-        std::string stdoutPath;
     };
 
     bool startPlayer(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& stdoutPath) override {
-        starts.push_back({program, args, stdoutPath});
+                     const std::string&) override {
+        starts.push_back({args});
         // The monitor program reading a playlist runs under the slot's name.
         const std::string name = args.size() >= 2 && args[0] == "--player"
                                      ? args[1]

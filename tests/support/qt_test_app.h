@@ -18,15 +18,12 @@ protected:
     static void SetUpTestSuite() {
         if (QCoreApplication::instance() != nullptr) return;
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        app() = std::make_unique<QApplication>(argc, argv);
+        app = std::make_unique<QApplication>(argc, argv);
     }
-    static void TearDownTestSuite() { app().reset(); }
+    static void TearDownTestSuite() { app.reset(); }
 
 private:
-    static std::unique_ptr<QApplication>& app() {
-        static std::unique_ptr<QApplication> instance;
-        return instance;
-    }
+    static inline std::unique_ptr<QApplication> app;
     static inline int argc = 1;
     static inline char arg0[] = "unit_tests";
     static inline char* argv[] = {arg0, nullptr};

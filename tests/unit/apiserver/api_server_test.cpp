@@ -67,8 +67,8 @@ TEST_F(ApiServerTest, ConnectionTakesTheLowestFreeSlotANewOneOnlyWhenAllAreBusyT
     // is read.
     peers[0]->send("HELLO\r\n");  // answered, its reply on its way
     peers[1]->send("GET /api/meta");
-    peers[1]->unread =
-        "data.php?id=K HTTP/1.0\r\n\r\n";  // came while the station was busy: not announced yet
+    // The rest came while the station was busy: not announced yet.
+    peers[1]->unread = "data.php?id=K HTTP/1.0\r\n\r\n";
     const Peer newcomer = listener.connect();
     EXPECT_EQ(std::tuple(peers[1]->sent.size(), peers[2]->open, newcomer->open, rows[3]),
               std::tuple(1u, false, true, "03 Closed"));
@@ -129,12 +129,12 @@ TEST_F(ApiServerTest, TextIsAnsweredOnceWhenItIsARequestOrCannotBecomeOneThenThe
         const Peer peer = listener.connect();
         for (const std::string& piece : pieces) peer->send(piece);
         if (halfClose) peer->halfClose();
-        EXPECT_EQ(peer->sent, body.empty() ? Strings{} : Strings{ComposeReply(body)});
-        EXPECT_EQ(rows[1], row);
-        EXPECT_EQ(peer->open, !body.empty());  // until the reply is out
+        // Open until the reply is out.
+        EXPECT_EQ(std::tuple(peer->sent, rows[1], peer->open),
+                  std::tuple(body.empty() ? Strings{} : Strings{ComposeReply(body)}, row, !body.empty()));
         peer->completeSend();
-        EXPECT_EQ(peer->closedAfterReply, !body.empty());
-        EXPECT_EQ(rows[1], "01 Closed");
+        EXPECT_EQ(std::pair(peer->closedAfterReply, rows[1]),
+                  std::pair(!body.empty(), std::string("01 Closed")));
     }
 }
 
@@ -155,8 +155,7 @@ TEST_F(ApiServerTest, ConnectionGoesWhenSilentOrTooOldOrAWhileAfterItsReplyTheOl
     }
     EXPECT_TRUE(trickling->open);
     Tick();
-    EXPECT_FALSE(trickling->open);
-    EXPECT_TRUE(trickling->sent.empty());
+    EXPECT_TRUE(!trickling->open && trickling->sent.empty());
 }
 
 TEST_F(ApiServerTest, RequestBeingHandledIsNeitherCutNorRepeatedAndGoesUnansweredIfItsConnectionCloses) {

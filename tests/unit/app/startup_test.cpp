@@ -48,9 +48,9 @@ TEST(Startup, StartingStateTakesSafeDefaultsNamesEverySettingsProblemAndLeavesNo
     // A missing strapline puts nothing on air, not the folder's path.
     EXPECT_EQ(Items(*t, "lblMetadataOutput lblAPIstatus"),
               "lblMetadataOutput= lblAPIstatus=Disabled - no APIKey set");
-    EXPECT_EQ(t.state().ExtraMetaNowPlaying, "OFF");
-    EXPECT_EQ(t.state().SilenceLevel, -1);
-    EXPECT_EQ(t.console().comboSourceList.items.at(9), "9 Select Source number 9");
+    EXPECT_EQ(std::tuple(t.state().ExtraMetaNowPlaying, t.state().SilenceLevel,
+                         t.console().comboSourceList.items.at(9)),
+              std::tuple("OFF", -1, "9 Select Source number 9"));
     EXPECT_EQ(t.processes.log, (std::vector<std::string>{"kill mplayer1", "kill mplayer2"}));
     EXPECT_EQ(t.folder.read("metadata.txt") + t.folder.read("metaextra.txt") + t.folder.read("mplayer.log"),
               "<missing><missing><missing>");
@@ -70,9 +70,8 @@ TEST(Startup, TheExampleStationsKeyKeepsTheApiClosedAndSaysWhy) {
 
 // The keys whose values the features send to other services.
 const std::string kOutgoing =
-    "APIKey=k\r\nAIRdefaultTitle=T\r\nAIRdefaultArtist=A\r\nManagementKey=m\r\nManagementSwitcher=s\r\nAIRid="
-    "i\r\n"
-    "AIRpartnerid=p\r\nAIRpartnerKey=q\r\nMetaOpenWeatherMapKey=w\r\nMetaLocation=l\r\n";
+    "APIKey=k\r\nAIRdefaultTitle=T\r\nAIRdefaultArtist=A\r\nManagementKey=m\r\nManagementSwitcher=s\r\n"
+    "AIRid=i\r\nAIRpartnerid=p\r\nAIRpartnerKey=q\r\nMetaOpenWeatherMapKey=w\r\nMetaLocation=l\r\n";
 
 // The optional features: what shows each one on (its timer, the API window
 // or the filter's label) and the setting that turns it on (the API also with
@@ -218,10 +217,9 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
         EXPECT_EQ(RunStationCheck(station.path()), expected.empty() ? 0 : 1) << file;
     }
     EXPECT_EQ(RunStationCheck(config.path() / "config"), 2);  // no folder
-    std::filesystem::remove(config.path() / "config");
-    TempFolder empty;
+    std::filesystem::remove(config.path() / "config");        // an empty folder
     std::vector<std::string> found;
-    for (const Finding& f : CheckStation(empty.path())) found.push_back(FindingText(f));
+    for (const Finding& f : CheckStation(config.path())) found.push_back(FindingText(f));
     unsetenv("MPLAYER_HOME");
     EXPECT_EQ(found.front(), "brackenfield.ini: missing: every setting takes its default");
     EXPECT_EQ(found.size(), std::filesystem::exists("/dev/snd") ? 5u : 6u);  // and no output for the player

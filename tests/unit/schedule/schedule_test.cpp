@@ -31,10 +31,7 @@ struct Scheduled : TestStation {
     }
     // The program started now: the schedule is read, then the event tick
     // runs every second and the schedule is read again every ten.
-    void start() {
-        tmrLoadEventsAndCalculate_Timer(*station);
-        started = true;
-    }
+    void start() { tmrLoadEventsAndCalculate_Timer(*station); }
     void run(int seconds) {
         for (int i = 0; i < seconds; ++i) {
             clock.advance(1);
@@ -43,7 +40,6 @@ struct Scheduled : TestStation {
         }
     }
     Strings aired;
-    bool started = false;
     int ticks = 0;
 };
 
@@ -98,24 +94,30 @@ TEST(ScheduleTest, ClockStepsAirTheLatestPastEntryOnceAndSwitchesByHandHoldUntil
 }
 
 // Europe/Berlin: on 29 March 2026 02:00 becomes 03:00, on 25 October 03:00
-// becomes 02:00 again.
-TEST(ScheduleTest, DaylightSavingAirsTheSkippedHoursEntryAtTheChangeAndTheRepeatedHoursOnce) {
+// becomes 02:00 again. The skipped hour's entry airs at the change, the
+// repeated hour's entries once each. With an empty schedule the first tick puts
+// source 9 on air; a source without a URL is refused and nothing plays.
+TEST(ScheduleTest, DaylightSavingAirsTheSkippedHoursEntryAtTheChangeTheRepeatedHoursOnceAndEmptyAirsNine) {
     const char* old = std::getenv("TZ");
     const std::string saved = old ? old : "";
     setenv("TZ", "Europe/Berlin", 1);
     tzset();
-    {
-        Scheduled spring("1 013000 1\r\n1 023000 2\r\n1 024500 3\r\n1 033000 4\r\n");
-        spring.clock.set(2026, 3, 29, 1, 50, 0);
-        spring.start();
-        spring.run(3600);  // to 03:50 summer time
-        EXPECT_EQ(spring.aired, (Strings{"01:50:01 1", "03:00:00 3", "03:30:00 4"}));
-
-        Scheduled autumn("1 013000 1\r\n1 021000 2\r\n1 024000 3\r\n1 031000 4\r\n");
-        autumn.clock.set(2026, 10, 25, 1, 50, 0);
-        autumn.start();
-        autumn.run(2 * 3600 + 1800);  // to 03:20 winter time, two hours and a half later
-        EXPECT_EQ(autumn.aired, (Strings{"01:50:01 1", "02:10:00 2", "02:40:00 3", "03:10:00 4"}));
+    // The schedule, its start (month, day, hour, minute), the seconds it runs, what airs.
+    // clang-format off
+    const std::tuple<std::string, int, int, int, int, int, Strings> cases[] = {
+        {"1 013000 1\r\n1 023000 2\r\n1 024500 3\r\n1 033000 4\r\n", 3, 29, 1, 50, 3600,  // to 03:50 summer time
+         {"01:50:01 1", "03:00:00 3", "03:30:00 4"}},
+        {"1 013000 1\r\n1 021000 2\r\n1 024000 3\r\n1 031000 4\r\n", 10, 25, 1, 50, 2 * 3600 + 1800,  // to 03:20 winter time
+         {"01:50:01 1", "02:10:00 2", "02:40:00 3", "03:10:00 4"}},
+        {"", 12, 6, 12, 0, 3, {"12:00:01 9"}},
+        {"1 080000 7\r\n", 12, 6, 12, 0, 3, {}}};
+    // clang-format on
+    for (const auto& [schedule, month, day, hour, minute, seconds, aired] : cases) {
+        Scheduled s(schedule);
+        s.clock.set(2026, month, day, hour, minute, 0);
+        s.start();
+        s.run(seconds);
+        EXPECT_EQ(s.aired, aired) << schedule;
     }
     if (old)
         setenv("TZ", saved.c_str(), 1);
@@ -165,22 +167,10 @@ TEST(ScheduleFileTest, LastAndNextEntriesSpanTheWeekAndTheLabelsNameTheirSources
     EXPECT_EQ(
         Items(*ts, "lblNextEvent lblLastEvent"),
         "lblNextEvent=Next: Sat 23:59:59  source 0 lblLastEvent=Last: Sat 09:00:00  source 4 Drive Time");
-    ts.folder.write("sourceevents.ini",
-                    std::string(2 * 1024 * 1024, '\n'));  // no schedule: the last one stays
+    // No schedule: the last one stays.
+    ts.folder.write("sourceevents.ini", std::string(2 * 1024 * 1024, '\n'));
     tmrLoadEventsAndCalculate_Timer(*ts);
     EXPECT_EQ(Items(*ts, "LastEvent"), "LastEvent=7 090000 4");
-}
-
-// The first tick puts source 9 on air with an empty schedule; a source
-// without a URL is refused and nothing plays.
-TEST(ScheduleTest, TheFirstTickPutsSourceNineOnAirForAnEmptyScheduleAndRefusesASourceWithoutAUrl) {
-    for (const auto& [schedule, aired] :
-         {std::pair<std::string, Strings>{"", {"12:00:01 9"}}, {"1 080000 7\r\n", {}}}) {
-        Scheduled s(schedule);
-        s.start();
-        s.run(3);
-        EXPECT_EQ(s.aired, aired) << schedule;
-    }
 }
 
 }  // namespace

@@ -30,19 +30,18 @@ protected:
 // Each text arrives in the pieces given; then the caller ends its side if the case says so.
 TEST_F(StatusServerTest, AnswersOneRequestPerConnectionThenClosesAndDropsACallerThatEndsWithoutOne) {
     EXPECT_EQ(s->console.txtAIR, " 2026-12-06 12:00:00  SYS - STATUS PAGE ON http://127.0.0.1:0/\r\n");
+    // clang-format off
     const std::tuple<std::vector<std::string>, bool, std::string> cases[] = {
-        {{"GET /metr", "ics HTTP/1.1\r\nHost: a\r\n", "\r\n", "GET / HTTP/1.1\r\n\r\n"},
-         false,
+        {{"GET /metr", "ics HTTP/1.1\r\nHost: a\r\n", "\r\n", "GET / HTTP/1.1\r\n\r\n"}, false,
          "HTTP/1.1 200 OK\r\nContent-Type: text/plain; version=0.0.4; charset=utf-8\r\nContent-Length: "},
-        {{"POST / HTTP/1.1\r\nContent-Length: 9\r\n\r\n"},
-         false,
-         "HTTP/1.1 405 Method Not Allowed\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: "
-         "41\r\n"
+        {{"POST / HTTP/1.1\r\nContent-Length: 9\r\n\r\n"}, false,
+         "HTTP/1.1 405 Method Not Allowed\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: 41\r\n"
          "Connection: close\r\nAllow: GET\r\n\r\nMethod Not Allowed: this port only reads\n"},
         {{"\x16\x03\x01"}, false, "HTTP/1.1 400 Bad Request\r\n"},
         {{std::string(kMaxRequestHeadBytes / 2, 'A'), "\r\n"}, false, "HTTP/1.1 400 Bad Request\r\n"},
         {{"GET /" + std::string(kMaxRequestHeadBytes, 'a')}, false, "HTTP/1.1 431 Request Header Fields"},
         {{"GET / HTTP/1.1\r\n"}, true, ""}};
+    // clang-format on
     for (const auto& [pieces, halfClose, reply] : cases) {
         SCOPED_TRACE(pieces[0].substr(0, 20));
         const Peer peer = listener.connect();
