@@ -52,8 +52,17 @@ bool IsWebScheme(std::string_view scheme) {
 }
 
 // An entry made whole against the playlist's address; empty for one that
-// names no http or https stream (a local file, another scheme).
+// names no http or https stream (a local file, another scheme, no host).
+std::string WholeAddress(std::string_view entry, std::string_view base);
+
 std::string WholeEntry(std::string_view entry, std::string_view base) {
+    std::string whole = WholeAddress(entry, base);
+    const std::optional<UrlParts> parts = Split(whole);
+    if (!parts || parts->authority.empty() || parts->authority.ends_with('@')) whole.clear();
+    return whole;
+}
+
+std::string WholeAddress(std::string_view entry, std::string_view base) {
     if (entry.find("://") != std::string_view::npos) {
         const std::optional<UrlParts> parts = Split(entry);
         return parts && IsWebScheme(parts->scheme) && !parts->authority.empty() ? std::string(entry) : "";
