@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "metadata/player_log_reader.h"
+#include "sources/air_monitor.h"
 #include "test_station.h"
 
 namespace bf::test {
@@ -38,6 +40,33 @@ TEST(PlayerControl, AnAddressThePlayerFoundAPlaylistIsReadAsOneFromItsNextStart)
               (std::vector<std::string>{
                   "start mplayer1 http://h/list -quiet -noconsolecontrols",
                   "start brackenfield-monitor --player mplayer1 http://h/list -quiet -noconsolecontrols"}));
+}
+
+// An HTTPS source: MPlayer tells none of its titles, so its monitor does,
+// also with the health check off, whose verdicts it then leaves alone.
+TEST(PlayerControl, TitlesThePlayerCannotTellComeFromTheMonitorAndAPaidAiringIsBilledOnce) {
+    TestStation s;
+    s.folder.write("sourcelist.ini", "1n:One\r\n1u:https://one.example/live\r\n");
+    s.onAir(1);
+    const auto monitorSays = [&](const std::string& lines, const std::string& lastWords = "") {
+        const int pid = static_cast<int>(s.processes.programLog.size());
+        s.processes.output[pid] += lines;
+        if (!lastWords.empty()) s.processes.lastWords[pid] = lastWords;
+        tmrAirMonitor_Timer(*s);
+        tmrGetMetadata_Timer(*s);
+    };
+    tmrAirMonitor_Timer(*s);
+    ASSERT_EQ(s.processes.programLog,
+              (std::vector<std::string>{"brackenfield-monitor https://one.example/live"}));
+    monitorSays("title=$ Spot\nbytes=100 peak=-3.0 rms=-99.0\n");
+    // A new connection reads the title of the moment again: the same airing.
+    monitorSays("", "error: stream: read: End of file\n");
+    monitorSays("title=$ Spot\ntitle=Song A\ntitle=$ Spot\n");
+    EXPECT_EQ(s.state().RXmetadata, s.state().DefaultStrapline);
+    monitorSays("title=Song B\n");
+    EXPECT_EQ(s.state().RXmetadata, "Song B");
+    EXPECT_EQ(CountOf(s.folder.read("station.log"), "PAY - $ Spot"), 2u) << s.folder.read("station.log");
+    EXPECT_EQ(s.console().lblSilence.caption, "");  // stalled or not, it is not listened to for the check
 }
 
 }  // namespace
