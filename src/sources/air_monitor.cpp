@@ -186,8 +186,9 @@ std::optional<bool> TitlesFromMonitor(Station& station) {
     if (at == std::string::npos) return std::nullopt;
     const std::string_view codec =
         std::string_view(*head).substr(at + kCodec.size(), head->find(']', at) - at - kCodec.size());
-    fromMonitor = codec.find("vorbis") != std::string_view::npos || codec.find("opus") != std::string_view::npos ||
-                  codec.find("flac") != std::string_view::npos || codec.find("speex") != std::string_view::npos;
+    fromMonitor =
+        codec.find("vorbis") != std::string_view::npos || codec.find("opus") != std::string_view::npos ||
+        codec.find("flac") != std::string_view::npos || codec.find("speex") != std::string_view::npos;
     return fromMonitor;
 }
 
