@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -74,7 +76,7 @@ TEST(PlayerLogReader, TakesTheLastCompleteIcyLineWithoutItsClosingBytes) {
     const std::pair<std::string, std::string> cases[] = {
         {"ICY Info: StreamTitle='Artist - Song';\r\n", "Artist - Song"},
         {icy("Song';StreamUrl='x"), "Song';StreamUrl='x"},  // only the last two bytes go
-        {icy("One") + "ICY Info: StreamTitle='\n", ""}, {"ICY Info: StreamTitle='A\n", "A"},
+        {"ICY Info: StreamTitle='\n", ""}, {"ICY Info: StreamTitle='A\n", "A"},
         {"icy info: StreamTitle='Song';\n", ""},
         {"Playing http://x.\n" + status + status + "\n" + icy("First") + status + status + icy("Second") + status,
          "Second"},
@@ -92,11 +94,31 @@ TEST(PlayerLogReader, TakesTheLastCompleteIcyLineWithoutItsClosingBytes) {
     }
 }
 
-TEST(PlayerLogReader, ReadsTheActiveSlotsLogAndKeepsWhatALaterLogLacks) {
+// A title flood between two ticks, as the player appends to its log: the log is read on from where the last
+// tick stopped, cut in place past 1 MiB to what is on air (the header lines, the start of playback, the
+// title, the line being written) and continued by the player's next bytes; every paid airing is billed, two
+// in one tick too. A later log lacking a header line keeps its label.
+TEST(PlayerLogReader, ReadsTheLogOnCutsItPastItsLimitToWhatIsOnAirAndBillsEveryPaidAiring) {
     Meta t;
-    t.tickWithLog("Genre  : Old\r\nGenre  : Jazz \r\nName   : One\r\ngenre  : low\r\nGenre : x\r\n");
+    t.state().Tallyway = true;
+    const int player = ::open((t.folder.path() / "mplayer1.log").c_str(), O_WRONLY | O_APPEND);
+    auto tick = [&](const std::string& bytes) {
+        ASSERT_EQ(::write(player, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        tmrGetMetadata_Timer(*t);
+    };
+    tick("Name   : One\nGenre  : Jazz \n" + icy("Song"));
+    std::string flood = icy("$ Tag") + icy("$ Spot");
+    for (int i = 0; i < 300; ++i) flood += icy(std::to_string(i) + std::string(4000, 'x'));
+    const std::string onAir = "Name   : One\nGenre  : Jazz \nStarting playback...\n" + icy("$ Sale");
+    tick(flood + icy("$ Sale") + "ICY Info: StreamTitle='Half wri");
+    EXPECT_EQ(t.folder.read("mplayer1.log"), onAir + "ICY Info: StreamTitle='Half wri");
+    tick("tten';\n" + icy("Next"));
+    ::close(player);
+    EXPECT_EQ(t.folder.read("mplayer1.log"), onAir + icy("Half written") + icy("Next"));
+    EXPECT_EQ(t.bill(4), 3u);
+    EXPECT_EQ(CountOf(t.console().txtAIR, "  PAY - "), 3u);
     t.onAir(1, 2);
-    t.tickWithLog("Name   : \n" + icy("Slot two"), "mplayer2.log");  // a log without a line keeps its label
+    t.tickWithLog("Name   : \n" + icy("Slot two"), "mplayer2.log");
     std::filesystem::remove(t.folder.path() / "mplayer2.log");
     tmrGetMetadata_Timer(*t);
     EXPECT_EQ(Items(*t, "lblStreamName lblStreamGenre RXmetadata PreviousMetadata"),

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string_view>
+
+namespace bf {
+
+struct Station;
+
+// How a title reached the station.
+enum class TitleArrival {
+    // The stream announced it while it played: a change of title, or the
+    // title on air announced once more.
+    Announced,
+    // The stream's title of the moment, read again when a connection to the
+    // stream begins (a player or the program started, a switch): the first
+    // title of a fresh player log. It may belong to the airing already on
+    // air, which it then neither ends nor begins again.
+    ReadAgain,
+};
+
+// The title intake: every title the stream on air carries comes through
+// here, one call per title in the order the stream sent them, whoever read
+// it (the metadata tick takes the ICY lines of the active player's log;
+// titles read in the stream itself come the same way). `title` is the
+// title's bytes as the stream sent them, unquoted, at most some kilobytes;
+// "" is an empty title.
+//
+// It decides the paid airings: a title beginning "$ " that is announced and
+// differs from the title before it, or that is read again and is not the
+// paid title on air, begins an airing, which is recorded at once (the
+// "  PAY - " line, lblTraffic, tallyway.txt, TallywayTT / TallywayMM) and
+// queued for the billing server, so that every airing is billed once, also
+// when several come between two ticks; any other announced title ends the
+// paid airing on air. A system command ("!!*SYS*!!") that differs from the
+// title before it gets its "  API - " line. A title that is not empty is
+// then the received title: lblRXmetadata (the title-change counter counts a
+// change) and RXmetadata (DefaultStrapline for a paid title). The title
+// becomes PreviousMetadata, the title before the next one.
+//
+// It writes no output file: metadata.txt and metaextra.txt follow at the next
+// metadata tick, at most 5 s later. The tick ends with HoldTitle for the
+// title its player log holds, which re-applies that title (an ICY title
+// outlasts a title taken in between from elsewhere).
+void TakeTitle(Station& station, std::string_view title, TitleArrival arrival);
+
+// The metadata tick's end: `title` is the title on air as the active
+// player's log holds it, its last ICY title; "" when no player runs, its log
+// is missing or holds no title yet. A title is passed on again (after a
+// failover put the strapline in RXmetadata); an empty one leaves the received
+// title as it is, and the next title counts as new again.
+void HoldTitle(Station& station, std::string_view title);
+
+}  // namespace bf
