@@ -1,8 +1,9 @@
 """Bad air: what a station hears, not only whether servers answer. With the fast health check and silence detection,
 the real program on real MPlayer and Icecast meets a stream that stalls while its server keeps the connection, a mount
 fed digital silence, an old server that answers "ICY 200 OK", a server that sends a header without end, and then the
-backup dying too: each is replaced by the backup (or the last resort file) and everything comes back. The program's
-memory stays bounded. Only the order of events is asserted."""
+backup dying too: each is replaced by the backup (or the last resort file) and everything comes back. A server that
+floods titles stays on air: its player's log is cut in place and metadata.txt follows the titles. The program's memory
+and the logs stay bounded. Only the order of events is asserted."""
 
 import subprocess
 import time
@@ -33,9 +34,10 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
     relay = rig.StreamStandIn(live.url("/one"))
     old = rig.StreamStandIn(live.url("/two"), rig.ICY)
     endless = rig.StreamStandIn(live.url("/one"), rig.ENDLESS_HEADER)
+    flood = rig.StreamStandIn(live.url("/one"), rig.FLOOD, metaint=64)  # some 70 KB of log a second
     sources = {0: {"n": "Rig Backup", "u": spare.url("/backup")}, 1: {"n": "Relay", "u": relay.url("/one")},
                2: {"n": "Quiet", "u": live.url("/quiet")}, 3: {"n": "Old Server", "u": old.url("/")},
-               4: {"n": "Endless", "u": endless.url("/")}}
+               4: {"n": "Endless", "u": endless.url("/")}, 5: {"n": "Flood", "u": flood.url("/")}}
     today = rig.Today(span=600)
     station = make_station(settings={"CheckSource": "1", "FastFailover": "1", "SilenceSeconds": "4",
                                      "LastResortFile": "loop.mp3", "APIallowed": "1", "APIKey": KEY},
@@ -83,6 +85,16 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
         rig.wait_for(lambda: rig.player_log_has(station, int(station.dump()["CurrentMplayer"]),
                                                 "Starting playback..."), 20, "the old server playing")
 
+        # A title flood stays on air: its player's log is cut in place before it
+        # reaches 4 MB, and metadata.txt follows.
+        set_source(station, 5)
+        station.wait_dump(lambda d: on_air(5)(d) and d["lblRXmetadata"].startswith("Flood "), WAIT, "the flood")
+        log, sizes = station.folder.file(f"mplayer{station.dump()['CurrentMplayer']}.log"), [0]
+        rig.wait_for(lambda: sizes.append(log.stat().st_size) or sizes[-1] < sizes[-2], 60, "the log cut")
+        sent = flood.titles
+        rig.wait_for(lambda: int(station.folder.read("metadata.txt").split()[1]) > sent, 20, "metadata.txt following")
+        assert max(sizes) < 4 << 20 and log.stat().st_size < 4 << 20 and on_air(5)(station.dump()), max(sizes)
+
         # A server that sends a header without end: no audio, and the station
         # does not grow.
         set_source(station, 4)
@@ -103,6 +115,6 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
         station.wait_dump(on_air(1), WAIT, "the relay back on air")
         assert rss_kib(station) < 100 * 1024
     finally:
-        for standin in (relay, old, endless):
+        for standin in (relay, old, endless, flood):
             standin.close()
         spare.feeds["/backup"].start()

@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/startup.h"
 #include "metadata/air_update.h"
 #include "metadata/billing_reporter.h"
 #include "metadata/metadata_outputs.h"
+#include "metadata/now_playing.h"
 #include "metadata/player_log_reader.h"
 #include "metadata/weather.h"
 #include "test_station.h"
@@ -110,57 +112,49 @@ TEST(PlayerLogReader, ReadsTheLogOnCutsItPastItsLimitToWhatIsOnAirAndBillsEveryP
     std::string flood = icy("$ Tag") + icy("$ Spot");
     for (int i = 0; i < 300; ++i) flood += icy(std::to_string(i) + std::string(4000, 'x'));
     const std::string onAir = "Name   : One\nGenre  : Jazz \nStarting playback...\n" + icy("$ Sale");
-    tick(flood + icy("$ Sale") + "ICY Info: StreamTitle='Half wri");
-    EXPECT_EQ(t.folder.read("mplayer1.log"), onAir + "ICY Info: StreamTitle='Half wri");
-    tick("tten';\n" + icy("Next"));
+    tick(flood + icy("$ Sale") + "ICY Info: StreamTitle='$ Half wri");
+    EXPECT_EQ(t.folder.read("mplayer1.log"), onAir + "ICY Info: StreamTitle='$ Half wri");
+    tick("tten';\n");
     ::close(player);
-    EXPECT_EQ(t.folder.read("mplayer1.log"), onAir + icy("Half written") + icy("Next"));
-    EXPECT_EQ(t.bill(4), 3u);
-    EXPECT_EQ(CountOf(t.console().txtAIR, "  PAY - "), 3u);
+    EXPECT_EQ(t.folder.read("mplayer1.log"), onAir + icy("$ Half written"));
     t.onAir(1, 2);
-    t.tickWithLog("Name   : \n" + icy("Slot two"), "mplayer2.log");
+    t.tickWithLog("Name   : \n" + icy("$ Half written"), "mplayer2.log");  // the same airing, read again
     std::filesystem::remove(t.folder.path() / "mplayer2.log");
     tmrGetMetadata_Timer(*t);
+    EXPECT_EQ(std::ranges::count_if(t.logged, [](auto& l) { return l.find("  PAY - ") != l.npos; }) +
+                  10 * t.bill(4),
+              44u);
     EXPECT_EQ(Items(*t, "lblStreamName lblStreamGenre RXmetadata PreviousMetadata"),
-              "lblStreamName= lblStreamGenre=Jazz  RXmetadata=Slot two PreviousMetadata=");
+              "lblStreamName= lblStreamGenre=Jazz  RXmetadata=Station One PreviousMetadata=");
 }
 
-// A station's titles between metadata ticks: "T" the stream announces T in the running player log, "A|B" A
-// then B; "fresh:T" a player log started anew (a player restart, a switch) holding the stream's title of the
-// moment
-// ("fresh:" none yet) and then what it announced; "restart" the program starts again.
-TEST(PlayerLogReader, EachPaidAiringIsRecordedOnceAndATitleReadAgainFromAFreshLogEndsNone) {
+// A station's titles as the title intake takes them: "T" announced by the stream, "again:T" read again (the
+// first title of a fresh log); "none" a tick whose log holds no title; "restart" the program starts again.
+TEST(NowPlaying, EachPaidAiringIsRecordedOnceAndATitleReadAgainEndsNone) {
     // clang-format off
     const std::pair<Strings, Strings> cases[] = {
         {{"$ Spot", "$ Spot", "!!*sys*!! go", "!!*sys*!! go", "$ Spot", "$x Ad", " $ Ad", "$"},
          {"PAY - $ Spot", "API - !!*sys*!! go", "PAY - $ Spot", "PAY - $"}},
-        {{"$ Spot", "", "$ Spot", "|$ Spot", "", "fresh:$ Spot", "$ Other|Song"},
+        {{"$ Spot", "", "$ Spot", "", "$ Spot", "", "again:$ Spot", "$ Other", "Song"},
          {"PAY - $ Spot", "PAY - $ Spot", "PAY - $ Spot", "PAY - $ Spot", "PAY - $ Other"}},
-        {{"$ Spot", "fresh:", "fresh:$ Spot", "fresh:", "fresh:Backup Loop", "fresh:$ Spot", "fresh:$ Spot|$ Other"},
+        {{"$ Spot", "none", "again:$ Spot", "none", "again:Backup Loop", "again:$ Spot", "again:$ Spot", "$ Other"},
          {"PAY - $ Spot", "PAY - $ Other"}},
-        {{"fresh:$ Spot", "restart", "fresh:", "fresh:$ Spot", "restart", "fresh:Song", "$ Spot"},
+        {{"again:$ Spot", "restart", "none", "again:$ Spot", "restart", "again:Song", "$ Spot"},
          {"PAY - $ Spot", "PAY - $ Spot"}}};
     // clang-format on
     for (const auto& [steps, recorded] : cases) {
         Meta t;
-        std::string log;
         for (const std::string& step : steps) {
             if (step == "restart") {
                 t.state() = StationState{};
-                t->onAir = OnAirRecord{};
                 Startup(*t);
-                t.onAir(1);  // the first switch
-                continue;
+            } else if (step == "none") {
+                HoldTitle(*t, "");
+            } else {
+                const bool again = step.starts_with("again:");
+                TakeTitle(*t, step.substr(again ? 6 : 0),
+                          again ? TitleArrival::ReadAgain : TitleArrival::Announced);
             }
-            const bool fresh = step.starts_with("fresh:");
-            if (fresh) log = "Playing http://one.example/.\n";  // the player truncates its log when it starts
-            std::string titles = step.substr(fresh ? 6 : 0);
-            for (size_t at = 0; (!fresh || !titles.empty()) && at != std::string::npos;) {
-                const size_t bar = titles.find('|', at);
-                log += icy(titles.substr(at, bar == std::string::npos ? std::string::npos : bar - at));
-                at = bar == std::string::npos ? bar : bar + 1;
-            }
-            t.tickWithLog(log);
         }
         Strings seen;  // the station log's PAY and API lines without their stamps
         for (const std::string& line : t.logged)
