@@ -92,6 +92,9 @@ struct StationState {
     // (a restart of a player or of the program, a switch back) is the same
     // airing. Empty when no paid airing is on air.
     std::string PaidTitleOnAir;
+    // The last title the title intake took, whoever read it: the title
+    // before the next one the stream announces.
+    std::string TitleTaken;
     PlayerLogPlace PlayerLog;
     // PendingReports has changed since kPendingReportsFile was written.
     bool PendingReportsUnsaved = false;

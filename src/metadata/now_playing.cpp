@@ -43,13 +43,14 @@ void PassOn(Station& station, std::string_view title) {
 
 void TakeTitle(Station& station, std::string_view title, TitleArrival arrival) {
     StationState& s = station.state;
-    if (BeginsPaidAiring(s.PaidTitleOnAir, title, arrival, s.PreviousMetadata)) {
+    if (BeginsPaidAiring(s.PaidTitleOnAir, title, arrival, s.TitleTaken)) {
         WriteBillingOutputs(station, title);
         if (s.Tallyway) QueueReport(station, PaidItem{s.TallywayTT, s.TallywayMM});
     }
     if (title != s.PreviousMetadata && IsSystemCommand(title)) LogSystemCommand(station, title);
     PassOn(station, title);
-    s.PreviousMetadata = std::string(title);
+    s.TitleTaken = std::string(title);
+    s.PreviousMetadata = s.TitleTaken;
 }
 
 void HoldTitle(Station& station, std::string_view title) {

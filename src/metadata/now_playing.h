@@ -22,25 +22,31 @@ enum class TitleArrival {
 // here, one call per title in the order the stream sent them, whoever read
 // it (the metadata tick takes the ICY lines of the active player's log;
 // titles read in the stream itself come the same way). `title` is the
-// title's bytes as the stream sent them, unquoted, at most some kilobytes;
-// "" is an empty title.
+// title's bytes as the stream sent them, unquoted; "" is an empty title. The
+// caller bounds it: the player prints at most some 260 bytes of a title, and
+// a reader of the stream should cut at a few kilobytes (CutAtCharacter).
+// Call it for each title the stream sends, also one that repeats the title
+// before it: a repeat announced is no change and does nothing new.
 //
-// It decides the paid airings: a title beginning "$ " that is announced and
-// differs from the title before it, or that is read again and is not the
-// paid title on air, begins an airing, which is recorded at once (the
-// "  PAY - " line, lblTraffic, tallyway.txt, TallywayTT / TallywayMM) and
-// queued for the billing server, so that every airing is billed once, also
-// when several come between two ticks; any other announced title ends the
-// paid airing on air. A system command ("!!*SYS*!!") that differs from the
-// title before it gets its "  API - " line. A title that is not empty is
-// then the received title: lblRXmetadata (the title-change counter counts a
-// change) and RXmetadata (DefaultStrapline for a paid title). The title
-// becomes PreviousMetadata, the title before the next one.
+// It decides the paid airings. A title beginning "$ " begins an airing when
+// it is announced and differs from the title taken before it (from any
+// reader), or when it is read again and is not the paid title on air; the
+// airing is recorded at once (the "  PAY - " line, lblTraffic,
+// tallyway.txt, TallywayTT / TallywayMM) and, with Tallyway=1, queued for the
+// billing server, so that every airing is billed once, also several between
+// two ticks. An announced title that differs from the one before and is not
+// paid ends the paid airing on air; a title read again ends nothing. A
+// system command ("!!*SYS*!!", any case) that differs from PreviousMetadata
+// gets its "  API - " line. A title that is not empty is then the received
+// title: lblRXmetadata (the title-change counter counts a change) and
+// RXmetadata (DefaultStrapline for a paid title). The title becomes
+// PreviousMetadata.
 //
 // It writes no output file: metadata.txt and metaextra.txt follow at the next
 // metadata tick, at most 5 s later. The tick ends with HoldTitle for the
 // title its player log holds, which re-applies that title (an ICY title
-// outlasts a title taken in between from elsewhere).
+// outlasts a title taken in between from elsewhere) or, when the log holds
+// none, empties PreviousMetadata.
 void TakeTitle(Station& station, std::string_view title, TitleArrival arrival);
 
 // The metadata tick's end: `title` is the title on air as the active
