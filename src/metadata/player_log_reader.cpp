@@ -59,7 +59,7 @@ constexpr uint64_t kPlayerLogLimit = 1024 * 1024;
 constexpr size_t kReadStep = 1024 * 1024;
 constexpr int kMostReads = 16;
 // A kept line longer than this (a hostile header) is not written back.
-constexpr size_t kLongestKeptLine = 64 * 1024;
+constexpr size_t kLongestKeptLine = 8 * 1024;
 // How many of the bytes before the place's end tell the same log from a
 // fresh one.
 constexpr size_t kFingerprintBytes = 256;
@@ -110,13 +110,18 @@ void TakeLine(Station& station, PlayerLogPlace& place, std::string_view line) {
 }
 
 // What a cut log starts with: the kept lines, each ended by LF as the player
-// ends its lines.
+// ends its lines; the start of playback first, where a look at the log's
+// first bytes finds it.
 std::string KeptText(const PlayerLogPlace& place) {
     std::string text;
-    for (const std::string& line : place.kept) {
-        if (line.empty() || line.size() > kLongestKeptLine) continue;
+    auto add = [&](const std::string& line) {
+        if (line.empty() || line.size() > kLongestKeptLine) return;
         text += line;
         text += '\n';
+    };
+    add(place.kept[kStartedLine]);
+    for (size_t i = 0; i < kKeptLines; ++i) {
+        if (i != kStartedLine) add(place.kept[i]);
     }
     return text;
 }

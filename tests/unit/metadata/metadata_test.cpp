@@ -111,7 +111,7 @@ TEST(PlayerLogReader, ReadsTheLogOnCutsItPastItsLimitToWhatIsOnAirAndBillsEveryP
     tick("Name   : One\nGenre  : Jazz \n" + icy("Song"));
     std::string flood = icy("$ Tag") + icy("$ Spot");
     for (int i = 0; i < 300; ++i) flood += icy(std::to_string(i) + std::string(4000, 'x'));
-    const std::string onAir = "Name   : One\nGenre  : Jazz \nStarting playback...\n" + icy("$ Sale");
+    const std::string onAir = "Starting playback...\nName   : One\nGenre  : Jazz \n" + icy("$ Sale");
     tick(flood + icy("$ Sale") + "ICY Info: StreamTitle='$ Half wri");
     EXPECT_EQ(t.folder.read("mplayer1.log"), onAir + "ICY Info: StreamTitle='$ Half wri");
     tick("tten';\n");
