@@ -51,9 +51,10 @@ constexpr size_t kTitleLine = kHeaderLines.size() + 1;
 constexpr size_t kKeptLines = kHeaderLines.size() + 2;
 
 // A player's log is cut in place once it has passed this size, as the station
-// log moves aside at it. A flood of a 4 KB title every 512 bytes of a
-// 128 kbit/s stream writes some 125 KB a second: with a tick every 5 s the
-// log stays under 2 MB.
+// log moves aside at it. MPlayer prints at most some 260 bytes of a title: a
+// new title every 512 bytes of a 128 kbit/s stream writes some 8 KB of log a
+// second, one every 16 bytes some 250 KB; with a tick every 5 s the log
+// stays under 2.5 MB.
 constexpr uint64_t kPlayerLogLimit = 1024 * 1024;
 // The log is read this much at a time, and at most kMostReads times a tick.
 constexpr size_t kReadStep = 1024 * 1024;
