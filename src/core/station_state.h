@@ -27,6 +27,8 @@ struct PaidItem {
 // the reader's table, the lines kept when the log is cut: its last stream
 // header lines, its start of playback and its last title line.
 // `skipping`: the read is inside a line too long to take, skipped to its end.
+// `startedFar`: the start of playback lies beyond the log's first bytes,
+// where the switch and the stream watch look for it.
 struct PlayerLogPlace {
     int16_t slot = 0;
     uint64_t device = 0;
@@ -35,6 +37,7 @@ struct PlayerLogPlace {
     std::string before;
     std::vector<std::string> kept;
     bool skipping = false;
+    bool startedFar = false;
 };
 
 // The station's record beside what is on air (station.onAir) and the

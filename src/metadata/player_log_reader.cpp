@@ -61,6 +61,11 @@ constexpr size_t kReadStep = 1024 * 1024;
 constexpr int kMostReads = 16;
 // A kept line longer than this (a hostile header) is not written back.
 constexpr size_t kLongestKeptLine = 8 * 1024;
+// The switch and the stream watch look for the start of playback in this
+// many first bytes of the log (PlayerHasStarted). A title flood while the
+// player fills its cache pushes the line further: the log is then cut, which
+// writes it back first.
+constexpr uint64_t kStartedWithin = 64 * 1024;
 // How many of the bytes before the place's end tell the same log from a
 // fresh one.
 constexpr size_t kFingerprintBytes = 256;
@@ -138,8 +143,9 @@ void MoveEnd(PlayerLogPlace& place, uint64_t end, std::string_view textToEnd) {
 // written and is read whole on a later tick (a title caught half-written
 // would count twice, and a paid one be billed twice). A log that has passed
 // kPlayerLogLimit is then cut to its kept lines, and to the line being
-// written, so that the player's next bytes continue it. False when the log is
-// missing or cannot be read.
+// written, so that the player's next bytes continue it; so is a log whose
+// start of playback lies beyond its first kStartedWithin bytes. False when
+// the log is missing or cannot be read.
 bool FollowPlayerLog(Station& station, int16_t slot) {
     PlayerLogPlace& place = station.state.PlayerLog;
     const std::filesystem::path path = station.file("mplayer" + std::to_string(slot) + ".log");
@@ -168,14 +174,18 @@ bool FollowPlayerLog(Station& station, int16_t slot) {
             place.skipping = true;
             complete = text.size();
         } else {
+            const bool started = !place.kept[kStartedLine].empty();
             ForEachLine(text.substr(0, complete),
                         [&](std::string_view line) { TakeLine(station, place, line); });
+            if (!started && !place.kept[kStartedLine].empty())
+                place.startedFar =
+                    place.end + text.find(kStartedPrefix) + kStartedPrefix.size() > kStartedWithin;
         }
         MoveEnd(place, place.end + complete, bytes.substr(0, bytes.size() - text.size() + complete));
         if (text.size() == kReadStep) continue;  // more to read
 
         const uint64_t readTo = from + bytes.size();
-        if (readTo <= kPlayerLogLimit || cutsTried == 3) return true;
+        if ((readTo <= kPlayerLogLimit && !place.startedFar) || cutsTried == 3) return true;
         ++cutsTried;
         std::string keep = KeptText(place);
         const size_t keptLines = keep.size();
@@ -184,6 +194,7 @@ bool FollowPlayerLog(Station& station, int16_t slot) {
         if (keepWriting) keep += writing;
         if (CutAppendedFile(path, part->identity, readTo, keep)) {
             MoveEnd(place, keptLines, std::string_view(keep).substr(0, keptLines));
+            place.startedFar = false;
             // The rest of a line cut away, when it comes, is no line of its own.
             if (!writing.empty() && !keepWriting) place.skipping = true;
             return true;

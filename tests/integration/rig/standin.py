@@ -1,6 +1,6 @@
 """A stand-in stream server in front of an Icecast mount, which can behave as real servers do when they go wrong: stall
 (keep every connection, send nothing), answer with an old server's "ICY 200 OK" status line, send a header line
-without end, or flood titles (a new title of some 4 KB after every `metaint` bytes of audio, to a listener that asks
+without end, or flood titles (a new title of `title_bytes` after every `metaint` bytes of audio, to a listener that asks
 for titles)."""
 
 import socket
@@ -12,8 +12,10 @@ RELAY, ICY, ENDLESS_HEADER, FLOOD = "relay", "icy", "endless header", "flood"
 
 
 class StreamStandIn:
-    def __init__(self, upstream_url, mode=RELAY, name="Rig Stand-in", metaint=512):
-        self.upstream, self.mode, self.name, self.metaint = upstream_url, mode, name, metaint
+    def __init__(self, upstream_url, mode=RELAY, name="Rig Stand-in", metaint=512, title_bytes=4000, agent=b""):
+        self.upstream, self.mode, self.name = upstream_url, mode, name
+        # The flood goes to listeners whose User-Agent holds `agent`.
+        self.metaint, self.title_bytes, self.agent = metaint, title_bytes, agent.lower()
         self.flowing = threading.Event()
         self.flowing.set()
         self.closing = False
@@ -59,16 +61,17 @@ class StreamStandIn:
                     while not self.closing:
                         client.sendall(b"a" * 65536)
                 status = b"ICY 200 OK" if self.mode == ICY else b"HTTP/1.0 200 OK"
-                flood = self.mode == FLOOD and b"icy-metadata: 1" in request.lower()
+                flood = self.mode == FLOOD and b"icy-metadata: 1" in request.lower() and self.agent in request.lower()
+                metaint = b"icy-metaint: %d\r\n" % self.metaint if flood else b""
                 client.sendall(status + b"\r\nContent-Type: audio/mpeg\r\nicy-name: " + self.name.encode() +
-                               b"\r\nicy-br: 128\r\n" + (b"icy-metaint: %d\r\n" % self.metaint if flood else b"") + b"\r\n")
+                               b"\r\nicy-br: 128\r\n" + metaint + b"\r\n")
                 self._relay(client, flood)
             except OSError:
                 return
 
     def _title_block(self):
         self.titles += 1
-        meta = f"StreamTitle='Flood {self.titles} {'x' * 4000}';".encode()
+        meta = f"StreamTitle='Flood {self.titles} {'x' * self.title_bytes}';".encode()
         meta += b"\0" * (-len(meta) % 16)
         return bytes([len(meta) // 16]) + meta
 
