@@ -54,11 +54,14 @@ constexpr size_t kKeptLines = kHeaderLines.size() + 2;
 // log moves aside at it. MPlayer prints at most some 260 bytes of a title: a
 // new title every 512 bytes of a 128 kbit/s stream writes some 8 KB of log a
 // second, one every 16 bytes some 250 KB; with a tick every 5 s the log
-// stays under 2.5 MB.
+// stays under 3 MB.
 constexpr uint64_t kPlayerLogLimit = 1024 * 1024;
 // The log is read this much at a time, and at most kMostReads times a tick.
 constexpr size_t kReadStep = 1024 * 1024;
 constexpr int kMostReads = 16;
+// A cut fails when the player wrote since the read; the read then goes on
+// (a few lines: quick) and the cut is tried again, this many times a tick.
+constexpr int kMostCuts = 8;
 // A kept line longer than this (a hostile header) is not written back.
 constexpr size_t kLongestKeptLine = 8 * 1024;
 // The switch and the stream watch look for the start of playback in this
@@ -185,7 +188,7 @@ bool FollowPlayerLog(Station& station, int16_t slot) {
         if (text.size() == kReadStep) continue;  // more to read
 
         const uint64_t readTo = from + bytes.size();
-        if ((readTo <= kPlayerLogLimit && !place.startedFar) || cutsTried == 3) return true;
+        if ((readTo <= kPlayerLogLimit && !place.startedFar) || cutsTried == kMostCuts) return true;
         ++cutsTried;
         std::string keep = KeptText(place);
         const size_t keptLines = keep.size();
