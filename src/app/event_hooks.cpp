@@ -3,6 +3,7 @@
 #include "core/run_handler.h"
 #include "core/station.h"
 #include "core/station_log.h"
+#include "core/text_decode.h"
 #include "core/timer_names.h"
 
 namespace bf {
@@ -46,7 +47,8 @@ void EventHooks::tick() {
     startedAt_ = station_.clock.monotonicSeconds();
     if (!running_)
         AddToAirLog(station_,
-                    "  SYS - EVENT COMMAND " + station_.state.OnEventCommand.substr(0, 80) + " DID NOT START",
+                    "  SYS - EVENT COMMAND " +
+                        std::string(CutAtCharacter(station_.state.OnEventCommand, 80)) + " DID NOT START",
                     LogPriority::Warning);
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/station.h"
 #include "core/station_log.h"
+#include "core/text_decode.h"
 #include "core/text_file.h"
 #include "core/timer_names.h"
 #include "sources/player_control.h"
@@ -31,7 +32,7 @@ std::string LastWords(const Station& station, int slot) {
     std::string words;
     for (size_t i = lines.size() > 3 ? lines.size() - 3 : 0; i < lines.size(); ++i)
         words += (words.empty() ? "" : " | ") + lines[i];
-    return words.empty() ? "nothing in its log" : words.substr(0, 240);
+    return words.empty() ? "nothing in its log" : std::string(CutAtCharacter(words, 240));
 }
 
 }  // namespace

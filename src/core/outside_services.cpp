@@ -4,6 +4,7 @@
 
 #include "core/station.h"
 #include "core/station_log.h"
+#include "core/text_decode.h"
 
 namespace bf {
 
@@ -13,7 +14,7 @@ void NoteServiceOutcome(Station& station, OutsideService service, bool answered,
     failing = !answered;
     const std::string name(kOutsideServiceNames[static_cast<size_t>(service)]);
     if (failing)
-        AddToAirLog(station, "  SYS - " + name + " FAILING: " + std::string(why.substr(0, 80)),
+        AddToAirLog(station, "  SYS - " + name + " FAILING: " + std::string(CutAtCharacter(why, 80)),
                     LogPriority::Warning);
     else
         AddToAirLog(station, "  SYS - " + name + " ANSWERS AGAIN", LogPriority::Notice);

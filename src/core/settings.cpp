@@ -11,6 +11,7 @@
 #include "core/number_parse.h"
 #include "core/station.h"
 #include "core/station_log.h"
+#include "core/text_decode.h"
 #include "core/text_file.h"
 
 namespace bf {
@@ -185,7 +186,7 @@ bool IsWholeNumber(std::string_view value) {
 }
 
 std::string Shown(std::string_view value) {
-    return std::string(value.substr(0, 40));
+    return std::string(CutAtCharacter(value, 40));
 }
 
 // Adds `key` to a list of names separated by ", ".

@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "core/station.h"
+#include "core/text_decode.h"
 #include "core/time_format.h"
 
 namespace bf {
@@ -105,7 +106,7 @@ void AddToAirLog(Station& station, std::string_view message, LogPriority priorit
     }
     std::string text = std::move(line);
     text += station.console.txtAIR;
-    if (text.size() > kLogLimit) text.resize(kLogKeep);
+    if (text.size() > kLogLimit) text.resize(CutAtCharacter(text, kLogKeep).size());
     station.console.txtAIR = std::move(text);
 }
 

@@ -20,13 +20,24 @@ struct PaidItem {
     bool operator==(const PaidItem& other) const { return stamp == other.stamp && item == other.item; }
 };
 
-// Where the metadata tick stopped reading titles in a player's log: the slot,
-// the end of the last title line read and that line. A log that no longer
-// holds that line there is a fresh one (a player started anew).
-struct TitleMark {
+// Where the metadata tick stands in the active player's log: the slot and
+// the file, the end of the last complete line read and the bytes just before
+// it. A log that is another file or no longer holds those bytes there is a
+// fresh one (a player started anew), read from its start. `kept` holds, by
+// the reader's table, the lines kept when the log is cut: its last stream
+// header lines, its start of playback and its last title line.
+// `skipping`: the read is inside a line too long to take, skipped to its end.
+// `startedFar`: the start of playback lies beyond the log's first bytes,
+// where the switch and the stream watch look for it.
+struct PlayerLogPlace {
     int16_t slot = 0;
-    size_t end = 0;
-    std::string line;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t end = 0;
+    std::string before;
+    std::vector<std::string> kept;
+    bool skipping = false;
+    bool startedFar = false;
 };
 
 // The station's record beside what is on air (station.onAir) and the
@@ -84,7 +95,14 @@ struct StationState {
     // (a restart of a player or of the program, a switch back) is the same
     // airing. Empty when no paid airing is on air.
     std::string PaidTitleOnAir;
-    TitleMark PlayerLogMark;
+    // The last title the title intake took, whoever read it: the title
+    // before the next one the stream announces.
+    std::string TitleTaken;
+    PlayerLogPlace PlayerLog;
+    // PendingReports has changed since kPendingReportsFile was written.
+    bool PendingReportsUnsaved = false;
+    // The queue was full and a paid airing went unreported.
+    bool PendingReportsFull = false;
     // Why the last configuration download failed; empty after a success.
     std::string LastConfigFailure;
     // Outside services (OutsideService) whose last request failed.

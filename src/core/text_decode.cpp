@@ -80,4 +80,17 @@ std::string ToUtf8(std::string_view bytes) {
     return FromLatin1(bytes);
 }
 
+std::string_view CutAtCharacter(std::string_view text, size_t maxBytes) {
+    if (text.size() <= maxBytes) return text;
+    // The character the cut would split begins at most three bytes before
+    // the first byte cut off, which is then a continuation byte.
+    for (size_t back = 0; back < 4 && back <= maxBytes; ++back) {
+        const auto c = static_cast<unsigned char>(text[maxBytes - back]);
+        if ((c & 0xC0) == 0x80) continue;
+        if (back > 0 && CharacterLength(c) > back) return text.substr(0, maxBytes - back);
+        break;
+    }
+    return text.substr(0, maxBytes);
+}
+
 }  // namespace bf

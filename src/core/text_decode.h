@@ -11,4 +11,10 @@ namespace bf {
 // left off, so that the rest still shows as UTF-8. The result is UTF-8.
 std::string ToUtf8(std::string_view bytes);
 
+// The first `maxBytes` bytes of `text` (all of a shorter one), fewer when the
+// cut would split a UTF-8 character: its first bytes are left off too, so
+// that a log line or label cut to length stays UTF-8. Bytes that are no
+// UTF-8 (Latin-1) are cut where the count says.
+std::string_view CutAtCharacter(std::string_view text, size_t maxBytes);
+
 }  // namespace bf

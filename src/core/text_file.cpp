@@ -88,6 +88,64 @@ std::optional<std::string> ReadFileTail(const std::filesystem::path& path, size_
     return ReadFilePart(path, maxBytes, true);
 }
 
+std::optional<FilePart> ReadFileFrom(const std::filesystem::path& path, uint64_t offset, size_t maxBytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    FilePart part;
+    part.identity = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    part.size = static_cast<uint64_t>(st.st_size);
+    // The file may have grown since fstat: it is read on to its end, within
+    // the bound.
+    const uint64_t known = part.size > offset ? part.size - offset : 0;
+    part.bytes.resize(static_cast<size_t>(std::min<uint64_t>(maxBytes, known)));
+    size_t used = 0;
+    bool read = true;
+    for (;;) {
+        if (used == part.bytes.size()) {
+            if (used >= maxBytes) break;
+            part.bytes.resize(std::min(maxBytes, used + 65536));
+        }
+        const ssize_t n = ::pread(fd, part.bytes.data() + used, part.bytes.size() - used,
+                                  static_cast<off_t>(offset + used));
+        if (n < 0) read = false;
+        if (n <= 0) break;
+        used += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    if (!read) return std::nullopt;
+    part.bytes.resize(used);
+    part.size = std::max<uint64_t>(part.size, offset + used);
+    return part;
+}
+
+bool CutAppendedFile(const std::filesystem::path& path, const FileIdentity& identity, uint64_t size,
+                     std::string_view keep) {
+    if (keep.size() >= size) return false;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool cut = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+               FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)} == identity &&
+               static_cast<uint64_t>(st.st_size) == size;
+    // Written over bytes the caller has read, then cut after: the writer's
+    // bytes land after `keep` whenever they come, never before it.
+    for (size_t done = 0; cut && done < keep.size();) {
+        const ssize_t n = ::pwrite(fd, keep.data() + done, keep.size() - done, static_cast<off_t>(done));
+        if (n <= 0)
+            cut = false;
+        else
+            done += static_cast<size_t>(n);
+    }
+    cut = cut && ::ftruncate(fd, static_cast<off_t>(keep.size())) == 0;
+    ::close(fd);
+    return cut;
+}
+
 std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& path) {
     auto content = ReadWholeFile(path);
     if (!content) return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -52,6 +53,38 @@ std::optional<std::string> ReadFileHead(const std::filesystem::path& path, size_
 // The last `maxBytes` bytes of the file (all of a shorter one); nullopt when
 // it cannot be opened or read.
 std::optional<std::string> ReadFileTail(const std::filesystem::path& path, size_t maxBytes);
+
+// Which file a path named when it was read: its device and inode.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// Bytes of a file read from an offset on, with the file's identity and its
+// size at the read.
+struct FilePart {
+    std::string bytes;
+    FileIdentity identity;
+    uint64_t size = 0;
+};
+
+// Up to `maxBytes` bytes of the file from byte `offset` on (none when it ends
+// there or before), so that a file another program appends to is read on
+// from where the last read stopped, never whole; nullopt when it is missing,
+// no regular file or cannot be read.
+std::optional<FilePart> ReadFileFrom(const std::filesystem::path& path, uint64_t offset, size_t maxBytes);
+
+// Cuts a file another program appends to (through a descriptor opened with
+// O_APPEND, as a player's log is) down to `keep`: when the file at `path` is
+// still `identity` and `size` bytes long, `keep` is written at its start and
+// the file cut after it, so that the writer's next bytes follow `keep`.
+// False, and nothing changed, when the file is another one or has grown since
+// the caller read it to `size` (the caller reads on and tries again), or on
+// failure. What the writer adds in the instant between that test and the
+// cut is lost.
+bool CutAppendedFile(const std::filesystem::path& path, const FileIdentity& identity, uint64_t size,
+                     std::string_view keep);
 
 // The file's lines; nullopt when it cannot be opened or read.
 std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& path);

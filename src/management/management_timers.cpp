@@ -5,6 +5,7 @@
 
 #include "core/station.h"
 #include "core/station_log.h"
+#include "core/text_decode.h"
 #include "core/text_file.h"
 #include "core/time_format.h"
 #include "management/management_link.h"
@@ -42,7 +43,7 @@ std::string DownloadSchedule(Station& station) {
     const ParsedSchedule parsed = ParseSchedule(reply.body);
     if (!parsed.problems.empty())
         return "NOT A SCHEDULE, LINE " + std::to_string(parsed.problems.front().line) + ": " +
-               parsed.problems.front().message.substr(0, 60);
+               std::string(CutAtCharacter(parsed.problems.front().message, 60));
     // Byte for byte, and whole or not at all: the schedule reader may look
     // at the file at any moment.
     if (!ReplaceFile(station.file("sourceevents.ini"), reply.body)) return "SCHEDULE FILE NOT WRITTEN";

@@ -9,6 +9,7 @@
 #include "core/query_value.h"
 #include "core/station.h"
 #include "core/station_log.h"
+#include "core/text_decode.h"
 #include "core/text_file.h"
 #include "core/time_format.h"
 
@@ -30,7 +31,8 @@ std::string DropDollar(std::string text) {
 
 // The file mirrors PendingReports; it is gone once every report has been
 // answered. A file that cannot be written leaves the reports in memory.
-void SavePendingReports(const Station& station) {
+void SavePendingReports(Station& station) {
+    station.state.PendingReportsUnsaved = false;
     const auto& pending = station.state.PendingReports;
     if (pending.empty()) {
         RemoveFile(station.file(kPendingReportsFile));
@@ -66,7 +68,7 @@ Outcome OutcomeOf(const HttpResult& reply) {
 
 // The reply's first line, bounded: a server may send a page of any size.
 std::string FirstLine(const std::string& body) {
-    return body.substr(0, std::min({body.find_first_of("\r\n"), body.size(), kRefusalTextLimit}));
+    return std::string(CutAtCharacter(body.substr(0, body.find_first_of("\r\n")), kRefusalTextLimit));
 }
 
 // Adds the report to tallyway-rejected.txt, which is replaced whole so that
@@ -158,7 +160,7 @@ BillingText SplitPaidItem(std::string_view item) {
 }
 
 std::string ShortLabel(const std::string& value) {
-    return value.size() > 25 ? value.substr(0, 15) + "..." : value;
+    return value.size() > 25 ? std::string(CutAtCharacter(value, 15)) + "..." : value;
 }
 
 void LoadPendingReports(Station& station) {
@@ -170,6 +172,26 @@ void LoadPendingReports(Station& station) {
         if (!paid.stamp.empty() && std::find(pending.begin(), pending.end(), paid) == pending.end())
             pending.push_back(paid);
     }
+}
+
+void QueueReport(Station& station, const PaidItem& paid) {
+    StationState& s = station.state;
+    s.LastFileLine1 = paid.stamp;
+    s.LastFileLine2 = paid.item;
+    auto& pending = s.PendingReports;
+    if (std::find(pending.begin(), pending.end(), paid) != pending.end()) return;
+    if (pending.size() >= kPendingReportsLimit) {
+        if (!s.PendingReportsFull)
+            AddToAirLog(station,
+                        "  PAY - " + std::to_string(kPendingReportsLimit) +
+                            " REPORTS WAIT FOR THE BILLING SERVER - NEW PAID AIRINGS GO UNREPORTED",
+                        LogPriority::Error);
+        s.PendingReportsFull = true;
+        return;
+    }
+    s.PendingReportsFull = false;
+    pending.push_back(paid);
+    s.PendingReportsUnsaved = true;
 }
 
 void tmrCheckFile_Timer(Station& station) {
@@ -188,12 +210,9 @@ void tmrCheckFile_Timer(Station& station) {
     }
     // Without a stamp the server could not tell the item from a repeat.
     if (!current.stamp.empty() && (current.stamp != s.LastFileLine1 || current.item != s.LastFileLine2)) {
-        s.LastFileLine1 = current.stamp;
-        s.LastFileLine2 = current.item;
-        auto& pending = s.PendingReports;
-        if (std::find(pending.begin(), pending.end(), current) == pending.end()) pending.push_back(current);
-        SavePendingReports(station);
+        QueueReport(station, current);
     }
+    if (s.PendingReportsUnsaved) SavePendingReports(station);
 
     // Every tick is a second of each failed report's wait, also while
     // another report is on its way.

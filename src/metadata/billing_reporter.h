@@ -26,6 +26,12 @@ constexpr int16_t kReportRetrySeconds = 30;
 // not cancel it: they wait for it.
 constexpr int kBillingTimeoutMs = 20000;
 
+// The queue of reports holds at most this many: a stream that floods paid
+// titles grows neither the station nor the pending file without end.
+constexpr size_t kPendingReportsLimit = 1000;
+
+struct PaidItem;
+
 struct BillingText {
     std::string customer;
     std::string title;
@@ -41,6 +47,14 @@ std::string ShortLabel(const std::string& value);
 
 // Startup: takes the reports a previous run left unanswered.
 void LoadPendingReports(Station& station);
+
+// A paid airing just recorded (its stamp and text) joins the queue of
+// reports once (only while the billing reporter runs: nothing else empties
+// the queue); the next billing tick keeps
+// the queue in kPendingReportsFile and sends what is due. Every airing is
+// reported, also when several come between two billing ticks. A full queue
+// takes no more, which the station log says once until it has room again.
+void QueueReport(Station& station, const PaidItem& paid);
 
 // The billing tick: notes a newly recorded paid item for reporting and sends
 // the oldest report that is due, unless one is still on its way.

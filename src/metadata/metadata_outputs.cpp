@@ -7,6 +7,7 @@
 
 #include "core/station.h"
 #include "core/station_log.h"
+#include "core/text_decode.h"
 #include "core/text_file.h"
 #include "core/time_format.h"
 #include "metadata/weather.h"
@@ -112,7 +113,7 @@ void ProduceMetadataOutputs(Station& station) {
     if (command) extra = raw;
     SetIndicator(c.lblAPIactive, command);
 
-    c.lblMetadataExtra.caption = extra.substr(0, kExtraLabelWidth);
+    c.lblMetadataExtra.caption = CutAtCharacter(extra, kExtraLabelWidth);
     WriteOneLine(station, "metaextra.txt", extra);
 }
 

@@ -2,15 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "core/station.h"
 #include "core/text_file.h"
 #include "metadata/metadata_outputs.h"
+#include "metadata/now_playing.h"
 
 namespace bf {
 
@@ -42,166 +43,201 @@ std::string_view TitleOf(std::string_view line) {
     return rest;
 }
 
-// Airings of paid items told apart, one title line of the log at a time, in
-// order. `before` is the title line before it in the same log; there is none
-// for the first title of a fresh log, which is the stream's title of the
-// moment read again (after a start of the program or of a player, or a
-// switch), not one the stream announced. An announced title that changes
-// ends the airing on air, or begins a new one when it is paid; a title read
-// again ends nothing, and the paid title on air read again is the same
-// airing. Returns true when the title begins a paid airing.
-bool BeginsPaidAiring(std::string& paidTitleOnAir, std::string_view title,
-                      std::optional<std::string_view> before) {
-    if (before) {
-        if (title == *before) return false;
-        if (!IsBillingTitle(title)) {
-            paidTitleOnAir.clear();
-            return false;
-        }
-    } else if (!IsBillingTitle(title) || title == paidTitleOnAir) {
-        return false;
+// The lines kept when a log is cut, by their place in PlayerLogPlace::kept:
+// the stream header lines, the start of playback (which tells that the player
+// plays) and the last title line.
+constexpr std::string_view kStartedPrefix = "Starting playback...";
+constexpr size_t kStartedLine = kHeaderLines.size();
+constexpr size_t kTitleLine = kHeaderLines.size() + 1;
+constexpr size_t kKeptLines = kHeaderLines.size() + 2;
+
+// A player's log is cut in place once it has passed this size, as the station
+// log moves aside at it. MPlayer prints at most some 260 bytes of a title: a
+// new title every 512 bytes of a 128 kbit/s stream writes some 8 KB of log a
+// second, one every 16 bytes some 250 KB; with a tick every 5 s the log
+// stays under 3 MB.
+constexpr uint64_t kPlayerLogLimit = 1024 * 1024;
+// The log is read this much at a time, and at most kMostReads times a tick.
+constexpr size_t kReadStep = 1024 * 1024;
+constexpr int kMostReads = 16;
+// A cut fails when the player wrote since the read; the read then goes on
+// (a few lines: quick) and the cut is tried again, this many times a tick.
+constexpr int kMostCuts = 8;
+// A kept line longer than this (a hostile header) is not written back.
+constexpr size_t kLongestKeptLine = 8 * 1024;
+// The switch and the stream watch look for the start of playback in this
+// many first bytes of the log (PlayerHasStarted). A title flood while the
+// player fills its cache pushes the line further: the log is then cut, which
+// writes it back first.
+constexpr uint64_t kStartedWithin = 64 * 1024;
+// How many of the bytes before the place's end tell the same log from a
+// fresh one.
+constexpr size_t kFingerprintBytes = 256;
+
+// Takes one complete line of the log: a title goes to the title intake, a
+// header line to its label.
+void TakeLine(Station& station, PlayerLogPlace& place, std::string_view line, bool titles) {
+    // The rest of a line too long to take.
+    if (place.skipping) {
+        place.skipping = false;
+        return;
     }
-    paidTitleOnAir = std::string(title);
+    // Every prefix starts with one of these letters; most lines are the
+    // player's status lines and stop here.
+    switch (line.empty() ? '\0' : line.front()) {
+        case 'I': {
+            if (!line.starts_with(kTitlePrefix)) return;
+            // The first title of a log is the stream's title of the moment.
+            const TitleArrival arrival =
+                place.kept[kTitleLine].empty() ? TitleArrival::ReadAgain : TitleArrival::Announced;
+            place.kept[kTitleLine] = std::string(line);
+            if (titles) TakeTitle(station, TitleOf(line), arrival);
+            return;
+        }
+        case 'S':
+            if (line.starts_with(kStartedPrefix)) {
+                place.kept[kStartedLine] = std::string(line);
+                return;
+            }
+            [[fallthrough]];
+        case 'N':
+        case 'G':
+        case 'W':
+        case 'P':
+        case 'B':
+            for (size_t i = 0; i < kHeaderLines.size(); ++i) {
+                if (line.starts_with(kHeaderLines[i].prefix)) {
+                    place.kept[i] = std::string(line);
+                    (station.console.*kHeaderLines[i].label).caption =
+                        std::string(line.substr(kHeaderLines[i].prefix.size()));
+                    return;
+                }
+            }
+            return;
+        default:
+            return;
+    }
+}
+
+// What a cut log starts with: the kept lines, each ended by LF as the player
+// ends its lines; the start of playback first, where a look at the log's
+// first bytes finds it.
+std::string KeptText(const PlayerLogPlace& place) {
+    std::string text;
+    auto add = [&](const std::string& line) {
+        if (line.empty() || line.size() > kLongestKeptLine) return;
+        text += line;
+        text += '\n';
+    };
+    add(place.kept[kStartedLine]);
+    for (size_t i = 0; i < kKeptLines; ++i) {
+        if (i != kStartedLine) add(place.kept[i]);
+    }
+    return text;
+}
+
+void MoveEnd(PlayerLogPlace& place, uint64_t end, std::string_view textToEnd) {
+    place.end = end;
+    place.before =
+        std::string(textToEnd.substr(textToEnd.size() - std::min(textToEnd.size(), kFingerprintBytes)));
+}
+
+// Reads the slot's log on from where the last reading stopped and takes its
+// new complete lines; a last line without its line end is still being
+// written and is read whole on a later tick (a title caught half-written
+// would count twice, and a paid one be billed twice). A log that has passed
+// kPlayerLogLimit is then cut to its kept lines, and to the line being
+// written, so that the player's next bytes continue it; so is a log whose
+// start of playback lies beyond its first kStartedWithin bytes. False when
+// the log is missing or cannot be read.
+bool FollowPlayerLog(Station& station, int16_t slot, bool titles) {
+    PlayerLogPlace& place = station.state.PlayerLog;
+    const std::filesystem::path path = station.file("mplayer" + std::to_string(slot) + ".log");
+    int cutsTried = 0;
+    for (int reads = 0; reads < kMostReads; ++reads) {
+        // The bytes before the end come along: the same log still holds them.
+        const uint64_t from = place.end - std::min<uint64_t>(place.end, place.before.size());
+        const std::optional<FilePart> part = ReadFileFrom(path, from, kReadStep + (place.end - from));
+        if (!part) return false;
+        const std::string_view bytes(part->bytes);
+        if (place.slot != slot || place.device != part->identity.device ||
+            place.inode != part->identity.inode || bytes.size() < place.end - from ||
+            !bytes.starts_with(place.before)) {
+            place = PlayerLogPlace();
+            place.slot = slot;
+            place.device = part->identity.device;
+            place.inode = part->identity.inode;
+            place.kept.resize(kKeptLines);
+            continue;
+        }
+        const std::string_view text = bytes.substr(place.end - from);
+        const size_t lastEnd = text.find_last_of("\r\n");
+        size_t complete = lastEnd == std::string_view::npos ? 0 : lastEnd + 1;
+        if (complete == 0 && text.size() == kReadStep) {
+            // A whole read without a line end is no line the player writes.
+            place.skipping = true;
+            complete = text.size();
+        } else {
+            const bool started = !place.kept[kStartedLine].empty();
+            ForEachLine(text.substr(0, complete),
+                        [&](std::string_view line) { TakeLine(station, place, line, titles); });
+            if (!started && !place.kept[kStartedLine].empty())
+                place.startedFar =
+                    place.end + text.find(kStartedPrefix) + kStartedPrefix.size() > kStartedWithin;
+        }
+        MoveEnd(place, place.end + complete, bytes.substr(0, bytes.size() - text.size() + complete));
+        if (text.size() == kReadStep) continue;  // more to read
+
+        const uint64_t readTo = from + bytes.size();
+        if ((readTo <= kPlayerLogLimit && !place.startedFar) || cutsTried == kMostCuts) return true;
+        ++cutsTried;
+        std::string keep = KeptText(place);
+        const size_t keptLines = keep.size();
+        const std::string_view writing = text.substr(complete);
+        const bool keepWriting = !place.skipping && writing.size() <= kLongestKeptLine;
+        if (keepWriting) keep += writing;
+        if (CutAppendedFile(path, part->identity, readTo, keep)) {
+            MoveEnd(place, keptLines, std::string_view(keep).substr(0, keptLines));
+            place.startedFar = false;
+            // The rest of a line cut away, when it comes, is no line of its own.
+            if (!writing.empty() && !keepWriting) place.skipping = true;
+            return true;
+        }
+        // The player wrote meanwhile: read on and try again.
+    }
     return true;
 }
 
-// What one reading of the log found: for each header line and for the title,
-// the value of the last matching line. Views point into the log's text.
-struct PlayerLogValues {
-    std::array<std::optional<std::string_view>, kHeaderLines.size()> headers;
-    std::string_view title;
-};
-
-// The title of the log's last ICY line (empty when none), and the paid title
-// whose airing began since the last reading, if one did.
-struct PlayerLogTitles {
-    std::string title;
-    std::vector<std::string> paidAirings;
-};
-
-void TakeHeaderLine(std::string_view line, PlayerLogValues& values) {
-    for (size_t i = 0; i < kHeaderLines.size(); ++i) {
-        if (line.starts_with(kHeaderLines[i].prefix)) {
-            values.headers[i] = line.substr(kHeaderLines[i].prefix.size());
-            return;
-        }
-    }
-}
-
-// Whether the log still holds the mark's line where the last reading left
-// it: then the title lines after the mark are the ones the stream announced
-// since. Any other log is a fresh one, read from its start.
-bool ReadsOn(const TitleMark& mark, int16_t slot, std::string_view log) {
-    return mark.slot == slot && !mark.line.empty() && mark.end >= mark.line.size() &&
-           mark.end <= log.size() && log.substr(mark.end - mark.line.size(), mark.line.size()) == mark.line;
-}
-
-// Reads the active player's log; nothing when no player runs or its log is
-// missing, unreadable or too big to hold in memory, and then the header
-// labels stay as they are.
-PlayerLogTitles ReadPlayerLog(Station& station) {
-    StationState& s = station.state;
-    const int16_t slot = station.onAir.CurrentMplayer();
-    if (slot == 0) return {};
-    const std::optional<std::string> log =
-        ReadWholeFile(station.file("mplayer" + std::to_string(slot) + ".log"));
-    if (!log) return {};
-
-    // A last line without its line end is still being written: it is read
-    // on a later tick, whole. A title caught half-written would otherwise
-    // count as new twice, and a paid item would be billed twice.
-    std::string_view complete(*log);
-    const size_t lastEnd = complete.find_last_of("\r\n");
-    complete = lastEnd == std::string_view::npos ? std::string_view() : complete.substr(0, lastEnd + 1);
-
-    TitleMark& mark = s.PlayerLogMark;
-    const bool readOn = ReadsOn(mark, slot, complete);
-    const size_t newFrom = readOn ? mark.end : 0;
-    std::optional<std::string_view> before;
-    if (readOn) before = TitleOf(mark.line);
-    std::string_view lastTitleLine;
-
-    PlayerLogValues values;
-    PlayerLogTitles titles;
-    ForEachLine(complete, [&](std::string_view line) {
-        // Every prefix starts with one of these letters; most lines are the
-        // player's status lines and stop here.
-        switch (line.empty() ? '\0' : line.front()) {
-            case 'I':
-                if (!line.starts_with(kTitlePrefix)) break;
-                values.title = TitleOf(line);
-                if (static_cast<size_t>(line.data() - complete.data()) < newFrom) break;
-                if (BeginsPaidAiring(s.PaidTitleOnAir, values.title, before))
-                    titles.paidAirings = {std::string(values.title)};
-                before = values.title;
-                lastTitleLine = line;
-                break;
-            case 'N':
-            case 'G':
-            case 'W':
-            case 'P':
-            case 'B':
-            case 'S':
-                TakeHeaderLine(line, values);
-                break;
-            default:
-                break;
-        }
-    });
-    if (!lastTitleLine.empty()) {
-        mark = {slot, static_cast<size_t>(lastTitleLine.data() - complete.data()) + lastTitleLine.size(),
-                std::string(lastTitleLine)};
-    }
-    for (size_t i = 0; i < kHeaderLines.size(); ++i) {
-        if (values.headers[i])
-            (station.console.*kHeaderLines[i].label).caption = std::string(*values.headers[i]);
-    }
-    titles.title = std::string(values.title);
-    return titles;
-}
-
-// The titles a stream monitor told for a source whose titles the player does
-// not tell: the first after the monitor connected is the title of the
-// moment read again, the others were announced.
-PlayerLogTitles ReadMonitorTitles(Station& station) {
-    MonitorTitles& told = station.air.onAirTitles;
-    PlayerLogTitles titles;
-    for (const ToldTitle& title : std::exchange(told.told, {})) {
-        std::optional<std::string_view> before;
-        if (title.announced) before = told.current;
-        if (BeginsPaidAiring(station.state.PaidTitleOnAir, title.text, before))
-            titles.paidAirings.push_back(title.text);
-        told.current = title.text;
-    }
-    titles.title = told.current;
-    return titles;
-}
-
+// Whether the titles of the source on air come from its stream monitor (the
+// player tells none of them: a stream opened through FFmpeg, a playlist, Ogg).
 bool TitledByMonitor(const Station& station) {
     const int16_t slot = station.onAir.CurrentMplayer();
     return slot >= 1 && slot <= 2 && station.air.players[static_cast<size_t>(slot)].titlesFromMonitor == true;
 }
 
+// The titles the stream monitor told since the last tick, in order: the
+// first after it connected is the title of the moment read again. Returns
+// the title on air as the monitor last told it.
+std::string TakeMonitorTitles(Station& station) {
+    MonitorTitles& told = station.air.onAirTitles;
+    for (const ToldTitle& title : std::exchange(told.told, {})) {
+        TakeTitle(station, title.text, title.announced ? TitleArrival::Announced : TitleArrival::ReadAgain);
+        told.current = title.text;
+    }
+    return told.current;
+}
+
 }  // namespace
 
 void tmrGetMetadata_Timer(Station& station) {
-    StationState& s = station.state;
-    const PlayerLogTitles read =
-        TitledByMonitor(station) ? ReadMonitorTitles(station) : ReadPlayerLog(station);
-    const std::string& title = read.title;
-    const bool isNew = title != s.PreviousMetadata;
-
-    if (!title.empty() && title != station.console.lblRXmetadata.caption)
-        station.listener->titleChanged(title);
-    if (!title.empty()) station.console.lblRXmetadata.caption = title;
-    if (isNew && IsSystemCommand(title)) LogSystemCommand(station, title);
-    for (const std::string& paid : read.paidAirings) WriteBillingOutputs(station, paid);
-    if (IsBillingTitle(title)) {
-        s.RXmetadata = s.DefaultStrapline;
-    } else if (!title.empty()) {
-        s.RXmetadata = title;
-    }
-    s.PreviousMetadata = title;
+    const int16_t slot = station.onAir.CurrentMplayer();
+    const bool fromMonitor = TitledByMonitor(station);
+    std::string title;
+    if (slot != 0 && FollowPlayerLog(station, slot, !fromMonitor) &&
+        !station.state.PlayerLog.kept[kTitleLine].empty())
+        title = std::string(TitleOf(station.state.PlayerLog.kept[kTitleLine]));
+    if (fromMonitor) title = TakeMonitorTitles(station);
+    HoldTitle(station, title);
     ProduceMetadataOutputs(station);
 }
 

@@ -302,7 +302,10 @@ bool PosixProcesses::startPlayer(const std::string& program, const std::vector<s
                                  const std::string& stdoutPath) {
     if (program.empty()) return false;
     const FileDescriptor input = OpenForChild("/dev/null", O_RDONLY);
-    const FileDescriptor output = OpenForChild(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // Appending: when the station cuts the log in place, the player's next
+    // bytes land at its new end, not after a hole as long as the old log.
+    const FileDescriptor output =
+        OpenForChild(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644);
     if (!input.valid() || !output.valid()) return false;
 
     // Built before the fork: the child may not allocate.

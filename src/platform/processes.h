@@ -24,8 +24,9 @@ public:
     virtual ~Processes() = default;
 
     // Starts `program` (a path) with `args`, without a shell, in the station
-    // folder, its standard output and error truncated into `stdoutPath`,
-    // standard input on /dev/null, detached in its own session. Returns false
+    // folder, its standard output and error truncated into `stdoutPath` and
+    // appended to it (a cut in place makes its next bytes land at the new
+    // end), standard input on /dev/null, detached in its own session. Returns false
     // when the program could not be started at all. Never waits for it.
     virtual bool startPlayer(const std::string& program, const std::vector<std::string>& args,
                              const std::string& stdoutPath) = 0;

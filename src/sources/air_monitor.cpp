@@ -9,6 +9,7 @@
 
 #include "core/station.h"
 #include "core/station_log.h"
+#include "core/text_decode.h"
 #include "core/text_file.h"
 #include "sources/health_check.h"
 #include "sources/on_air.h"
@@ -141,8 +142,9 @@ void Listen(Station& station, StreamWatch& watch) {
         if (!watch.deaf.empty() && !watch.deafLogged) {
             watch.deafLogged = true;
             AddToAirLog(station,
-                        "  SYS - STREAM MONITOR CANNOT HEAR " + watch.address.substr(0, 120) + ": " +
-                            watch.deaf + " - ITS STALLS AND SILENCE GO UNHEARD",
+                        "  SYS - STREAM MONITOR CANNOT HEAR " +
+                            std::string(CutAtCharacter(watch.address, 120)) + ": " + watch.deaf +
+                            " - ITS STALLS AND SILENCE GO UNHEARD",
                         LogPriority::Warning);
         }
     }
@@ -161,11 +163,13 @@ void Listen(Station& station, StreamWatch& watch) {
         station.air.monitorStarts = true;
         return;
     }
-    watch.deaf = "the monitor " + station.options.monitorProgram.substr(0, 80) + " cannot start";
+    watch.deaf =
+        "the monitor " + std::string(CutAtCharacter(station.options.monitorProgram, 80)) + " cannot start";
     watch.endedAt = now;
     if (!station.air.monitorMissingLogged)
         AddToAirLog(station,
-                    "  SYS - STREAM MONITOR " + station.options.monitorProgram.substr(0, 80) +
+                    "  SYS - STREAM MONITOR " +
+                        std::string(CutAtCharacter(station.options.monitorProgram, 80)) +
                         " CANNOT START - STALLS AND SILENCE GO UNHEARD",
                     LogPriority::Error);
     station.air.monitorMissingLogged = true;

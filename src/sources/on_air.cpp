@@ -5,6 +5,7 @@
 
 #include "core/station.h"
 #include "core/station_log.h"
+#include "core/text_decode.h"
 #include "core/text_file.h"
 #include "core/timer_names.h"
 #include "sources/player_control.h"
@@ -32,7 +33,7 @@ struct OnAirWriter {
         refused = std::string(number);
         // A management server's order can be a reply of any length.
         AddToAirLog(station, "  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE " +
-                                 std::string(number.substr(0, 16)) + ")");
+                                 std::string(CutAtCharacter(number, 16)) + ")");
     }
 
     static AirSource SourceOf(std::string_view number, const SourceEntry& entry) {
@@ -245,7 +246,8 @@ struct OnAirWriter {
     static void EnterLastResort(Station& station, const std::string& why) {
         OnAirRecord& r = Of(station);
         r.failover_ = FailoverState::LastResort;
-        AddToAirLog(station, "  SYS - LAST RESORT: " + why.substr(0, 120), LogPriority::Warning);
+        AddToAirLog(station, "  SYS - LAST RESORT: " + std::string(CutAtCharacter(why, 120)),
+                    LogPriority::Warning);
     }
 
     // The last resort file, in a loop, on the other slot; the old player

@@ -2,7 +2,7 @@
 and the real program, and the players watched and killed by name."""
 
 from .icecast import IcecastServer
-from .standin import ENDLESS_HEADER, ICY, RELAY, StreamStandIn
+from .standin import ENDLESS_HEADER, FLOOD, ICY, RELAY, StreamStandIn
 from .local import StubServer, free_port, port_answers, wait_for
 from .processes import (PLAYER_NAMES, is_running, kill_by_name, kill_players, live_pids_by_name, pids_by_name,
                         players_lock, stop_all)

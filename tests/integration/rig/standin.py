@@ -1,21 +1,25 @@
 """A stand-in stream server in front of an Icecast mount, which can behave as real servers do when they go wrong: stall
-(keep every connection, send nothing), answer with an old server's "ICY 200 OK" status line, or send a header line
-without end."""
+(keep every connection, send nothing), answer with an old server's "ICY 200 OK" status line, send a header line
+without end, or flood titles (a new title of `title_bytes` after every `metaint` bytes of audio, to a listener that asks
+for titles)."""
 
 import socket
 import threading
 
 from .local import free_port
 
-RELAY, ICY, ENDLESS_HEADER = "relay", "icy", "endless header"
+RELAY, ICY, ENDLESS_HEADER, FLOOD = "relay", "icy", "endless header", "flood"
 
 
 class StreamStandIn:
-    def __init__(self, upstream_url, mode=RELAY, name="Rig Stand-in"):
+    def __init__(self, upstream_url, mode=RELAY, name="Rig Stand-in", metaint=512, title_bytes=4000, agent=b""):
         self.upstream, self.mode, self.name = upstream_url, mode, name
+        # The flood goes to listeners whose User-Agent holds `agent`.
+        self.metaint, self.title_bytes, self.agent = metaint, title_bytes, agent.lower()
         self.flowing = threading.Event()
         self.flowing.set()
         self.closing = False
+        self.titles = 0  # titles sent by the flood
         self.port = free_port()
         self.listener = socket.create_server(("127.0.0.1", self.port))
         threading.Thread(target=self._accept, daemon=True).start()
@@ -57,13 +61,21 @@ class StreamStandIn:
                     while not self.closing:
                         client.sendall(b"a" * 65536)
                 status = b"ICY 200 OK" if self.mode == ICY else b"HTTP/1.0 200 OK"
+                flood = self.mode == FLOOD and b"icy-metadata: 1" in request.lower() and self.agent in request.lower()
+                metaint = b"icy-metaint: %d\r\n" % self.metaint if flood else b""
                 client.sendall(status + b"\r\nContent-Type: audio/mpeg\r\nicy-name: " + self.name.encode() +
-                               b"\r\nicy-br: 128\r\n\r\n")
-                self._relay(client)
+                               b"\r\nicy-br: 128\r\n" + metaint + b"\r\n")
+                self._relay(client, flood)
             except OSError:
                 return
 
-    def _relay(self, client):
+    def _title_block(self):
+        self.titles += 1
+        meta = f"StreamTitle='Flood {self.titles} {'x' * self.title_bytes}';".encode()
+        meta += b"\0" * (-len(meta) % 16)
+        return bytes([len(meta) // 16]) + meta
+
+    def _relay(self, client, flood=False):
         host_port, _, path = self.upstream.removeprefix("http://").partition("/")
         host, _, port = host_port.partition(":")
         with socket.create_connection((host, int(port)), timeout=10) as upstream:
@@ -74,12 +86,17 @@ class StreamStandIn:
                 if not chunk:
                     return
                 head += chunk
-            body = head.split(b"\r\n\r\n", 1)[1]
+            body, audio = head.split(b"\r\n\r\n", 1)[1], b""
             while not self.closing:
                 # A stall keeps both connections and lets nothing through, not
                 # even the burst a new listener would get.
                 self.flowing.wait()
-                if body:
+                if flood:
+                    audio += body
+                    while len(audio) >= self.metaint:
+                        client.sendall(audio[:self.metaint] + self._title_block())
+                        audio = audio[self.metaint:]
+                elif body:
                     client.sendall(body)
                 body = upstream.recv(16384)
                 if not body:

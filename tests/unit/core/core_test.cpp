@@ -10,6 +10,7 @@
 #include "core/settings.h"
 #include "core/station_log.h"
 #include "core/stream_address.h"
+#include "core/text_decode.h"
 #include "core/text_file.h"
 #include "core/url_credentials.h"
 #include "test_station.h"
@@ -112,13 +113,7 @@ TEST(StationLog, TheConsoleLogIsCutAt2048TheStationLogMovedToDotOneAtItsLimitAnd
     EXPECT_EQ(t.console().txtAIR, startupLine);
 }
 
-TEST(TextFiles, SplitLinesEndsLinesAtCrLfLoneCrAndLoneLf) {
-    using Lines = std::vector<std::string>;
-    EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (Lines{"a", "b", "c", "d"}));
-    EXPECT_EQ(SplitLines(std::string("x\0y\n\rb\r\n", 8)), (Lines{std::string("x\0y", 3), "", "b"}));
-}
-
-TEST(TextFiles, ReadsAndWritesBytes) {
+TEST(TextFiles, ReadsAndWritesBytesReadsAFileOnFromAnOffsetAndCutsOnlyTheFileRead) {
     TempFolder folder;
     const auto file = folder.path() / "out.txt";
     std::string big(3 * 1024 * 1024 + 17, 'z');
@@ -127,6 +122,27 @@ TEST(TextFiles, ReadsAndWritesBytes) {
     ASSERT_TRUE(AppendToFile(file, "\xe9\r\n"));
     EXPECT_EQ(ReadWholeFile(file), big + "\xe9\r\n");
     EXPECT_FALSE(ReadWholeFile(folder.path() / "missing").has_value());
+
+    // A file read on from an offset, never whole, and cut only while it is the file read and no longer (the
+    // cut under a writer is the player log reader's test).
+    const std::optional<FilePart> tail = ReadFileFrom(file, big.size() - 2, 8);
+    ASSERT_TRUE(tail.has_value());
+    EXPECT_EQ(tail->bytes + "|" + std::to_string(tail->size), "zz\xe9\r\n|" + std::to_string(big.size() + 3));
+    EXPECT_EQ(ReadFileFrom(file, big.size() + 3, 8)->bytes, "");
+    EXPECT_FALSE(CutAppendedFile(file, tail->identity, tail->size - 1, "kept\n")) << "it grew since";
+    EXPECT_FALSE(CutAppendedFile(file, FileIdentity{}, tail->size, "kept\n")) << "another file";
+    EXPECT_EQ(fs::file_size(file), tail->size);
+}
+
+TEST(TextDecode, ACutToLengthLeavesOffTheFirstBytesOfTheCharacterItWouldSplit) {
+    const std::string euro = "a\xe2\x82\xac", latin1 = "Caf\xe9 \xe9t\xe9";
+    // clang-format off
+    const std::tuple<std::string, size_t, std::string> cases[] = {
+        {"Caf\xc3\xa9", 4, "Caf"}, {"Caf\xc3\xa9", 5, "Caf\xc3\xa9"}, {euro, 2, "a"}, {euro, 3, "a"}, {euro, 4, euro},
+        {"\xf0\x9f\x8e\xb5!", 3, ""}, {latin1, 5, "Caf\xe9 "}, {"\xc3\xa9\xa9\xa9", 3, "\xc3\xa9\xa9"}, {"ab", 0, ""}};
+    // clang-format on
+    for (const auto& [text, bytes, cut] : cases)
+        EXPECT_EQ(CutAtCharacter(text, bytes), cut) << text << " " << bytes;
 }
 
 TEST(TextFiles, ReplaceWritesThroughASymlinkKeepsThePermissionsAndLeavesAFileNobodyMayWrite) {

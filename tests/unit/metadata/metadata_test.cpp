@@ -1,11 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/startup.h"
 #include "metadata/air_update.h"
 #include "metadata/billing_reporter.h"
 #include "metadata/metadata_outputs.h"
+#include "metadata/now_playing.h"
 #include "metadata/player_log_reader.h"
 #include "metadata/weather.h"
 #include "test_station.h"
@@ -74,7 +78,7 @@ TEST(PlayerLogReader, TakesTheLastCompleteIcyLineWithoutItsClosingBytes) {
     const std::pair<std::string, std::string> cases[] = {
         {"ICY Info: StreamTitle='Artist - Song';\r\n", "Artist - Song"},
         {icy("Song';StreamUrl='x"), "Song';StreamUrl='x"},  // only the last two bytes go
-        {icy("One") + "ICY Info: StreamTitle='\n", ""}, {"ICY Info: StreamTitle='A\n", "A"},
+        {"ICY Info: StreamTitle='\n", ""}, {"ICY Info: StreamTitle='A\n", "A"},
         {"icy info: StreamTitle='Song';\n", ""},
         {"Playing http://x.\n" + status + status + "\n" + icy("First") + status + status + icy("Second") + status,
          "Second"},
@@ -92,53 +96,65 @@ TEST(PlayerLogReader, TakesTheLastCompleteIcyLineWithoutItsClosingBytes) {
     }
 }
 
-TEST(PlayerLogReader, ReadsTheActiveSlotsLogAndKeepsWhatALaterLogLacks) {
+// A title flood between two ticks, as the player appends to its log: the log is read on from where the last
+// tick stopped, cut in place past 1 MiB to what is on air (the header lines, the start of playback, the
+// title, the line being written) and continued by the player's next bytes; every paid airing is billed, two
+// in one tick too. A later log lacking a header line keeps its label.
+TEST(PlayerLogReader, ReadsTheLogOnCutsItPastItsLimitToWhatIsOnAirAndBillsEveryPaidAiring) {
     Meta t;
-    t.tickWithLog("Genre  : Old\r\nGenre  : Jazz \r\nName   : One\r\ngenre  : low\r\nGenre : x\r\n");
+    t.state().Tallyway = true;
+    const int player = ::open((t.folder.path() / "mplayer1.log").c_str(), O_WRONLY | O_APPEND);
+    auto tick = [&](const std::string& bytes) {
+        ASSERT_EQ(::write(player, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        tmrGetMetadata_Timer(*t);
+    };
+    tick("Name   : One\nGenre  : Jazz \n" + icy("Song"));
+    std::string flood = icy("$ Tag") + icy("$ Spot");
+    for (int i = 0; i < 300; ++i) flood += icy(std::to_string(i) + std::string(4000, 'x'));
+    const std::string onAir = "Starting playback...\nName   : One\nGenre  : Jazz \n" + icy("$ Sale");
+    tick(flood + icy("$ Sale") + "ICY Info: StreamTitle='$ Half wri");
+    EXPECT_EQ(t.folder.read("mplayer1.log"), onAir + "ICY Info: StreamTitle='$ Half wri");
+    tick("tten';\n");
+    ::close(player);
+    EXPECT_EQ(t.folder.read("mplayer1.log"), onAir + icy("$ Half written"));
     t.onAir(1, 2);
-    t.tickWithLog("Name   : \n" + icy("Slot two"), "mplayer2.log");  // a log without a line keeps its label
+    t.tickWithLog("Name   : \n" + icy("$ Half written"), "mplayer2.log");  // the same airing, read again
     std::filesystem::remove(t.folder.path() / "mplayer2.log");
     tmrGetMetadata_Timer(*t);
+    EXPECT_EQ(std::ranges::count_if(t.logged, [](auto& l) { return l.find("  PAY - ") != l.npos; }) +
+                  10 * t.bill(4),
+              44u);
     EXPECT_EQ(Items(*t, "lblStreamName lblStreamGenre RXmetadata PreviousMetadata"),
-              "lblStreamName= lblStreamGenre=Jazz  RXmetadata=Slot two PreviousMetadata=");
+              "lblStreamName= lblStreamGenre=Jazz  RXmetadata=Station One PreviousMetadata=");
 }
 
-// A station's titles between metadata ticks: "T" the stream announces T in the running player log, "A|B" A
-// then B; "fresh:T" a player log started anew (a player restart, a switch) holding the stream's title of the
-// moment
-// ("fresh:" none yet) and then what it announced; "restart" the program starts again.
-TEST(PlayerLogReader, EachPaidAiringIsRecordedOnceAndATitleReadAgainFromAFreshLogEndsNone) {
+// A station's titles as the title intake takes them: "T" announced by the stream, "again:T" read again (the
+// first title of a fresh log); "none" a tick whose log holds no title; "restart" the program starts again.
+TEST(NowPlaying, EachPaidAiringIsRecordedOnceAndATitleReadAgainEndsNone) {
     // clang-format off
     const std::pair<Strings, Strings> cases[] = {
         {{"$ Spot", "$ Spot", "!!*sys*!! go", "!!*sys*!! go", "$ Spot", "$x Ad", " $ Ad", "$"},
          {"PAY - $ Spot", "API - !!*sys*!! go", "PAY - $ Spot", "PAY - $"}},
-        {{"$ Spot", "", "$ Spot", "|$ Spot", "", "fresh:$ Spot", "$ Other|Song"},
+        {{"$ Spot", "", "$ Spot", "", "$ Spot", "", "again:$ Spot", "$ Other", "Song"},
          {"PAY - $ Spot", "PAY - $ Spot", "PAY - $ Spot", "PAY - $ Spot", "PAY - $ Other"}},
-        {{"$ Spot", "fresh:", "fresh:$ Spot", "fresh:", "fresh:Backup Loop", "fresh:$ Spot", "fresh:$ Spot|$ Other"},
+        {{"$ Spot", "none", "again:$ Spot", "none", "again:Backup Loop", "again:$ Spot", "again:$ Spot", "$ Other"},
          {"PAY - $ Spot", "PAY - $ Other"}},
-        {{"fresh:$ Spot", "restart", "fresh:", "fresh:$ Spot", "restart", "fresh:Song", "$ Spot"},
+        {{"again:$ Spot", "restart", "none", "again:$ Spot", "restart", "again:Song", "$ Spot"},
          {"PAY - $ Spot", "PAY - $ Spot"}}};
     // clang-format on
     for (const auto& [steps, recorded] : cases) {
         Meta t;
-        std::string log;
         for (const std::string& step : steps) {
             if (step == "restart") {
                 t.state() = StationState{};
-                t->onAir = OnAirRecord{};
                 Startup(*t);
-                t.onAir(1);  // the first switch
-                continue;
+            } else if (step == "none") {
+                HoldTitle(*t, "");
+            } else {
+                const bool again = step.starts_with("again:");
+                TakeTitle(*t, step.substr(again ? 6 : 0),
+                          again ? TitleArrival::ReadAgain : TitleArrival::Announced);
             }
-            const bool fresh = step.starts_with("fresh:");
-            if (fresh) log = "Playing http://one.example/.\n";  // the player truncates its log when it starts
-            std::string titles = step.substr(fresh ? 6 : 0);
-            for (size_t at = 0; (!fresh || !titles.empty()) && at != std::string::npos;) {
-                const size_t bar = titles.find('|', at);
-                log += icy(titles.substr(at, bar == std::string::npos ? std::string::npos : bar - at));
-                at = bar == std::string::npos ? bar : bar + 1;
-            }
-            t.tickWithLog(log);
         }
         Strings seen;  // the station log's PAY and API lines without their stamps
         for (const std::string& line : t.logged)
