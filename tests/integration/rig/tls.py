@@ -3,12 +3,12 @@ server certificate for 127.0.0.1 that it signs, one that nobody signs, and a fro
 to a plain local port."""
 
 import socket
+import socketserver
 import ssl
 import subprocess
 import threading
 from pathlib import Path
 
-from .local import free_port
 
 
 def _openssl(*args, cwd):
@@ -33,54 +33,49 @@ def make_certificates(folder):
     return folder
 
 
-class TlsFront:
+class TlsFront(socketserver.ThreadingTCPServer):
     """Listens on a port of its own with `name`.pem/.key of `folder` and passes every connection on to `upstream_port`
     on 127.0.0.1, byte for byte."""
 
+    daemon_threads = True
+
     def __init__(self, folder, name, upstream_port):
-        self.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        self.context.load_cert_chain(Path(folder) / f"{name}.pem", Path(folder) / f"{name}.key")
-        self.upstream_port, self.port, self.closing = upstream_port, free_port(), False
-        self.listener = socket.create_server(("127.0.0.1", self.port))
-        threading.Thread(target=self._accept, daemon=True).start()
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(Path(folder) / f"{name}.pem", Path(folder) / f"{name}.key")
+
+        class Pass(socketserver.BaseRequestHandler):
+            def handle(self):
+                try:
+                    self.request.settimeout(10)
+                    secure = context.wrap_socket(self.request, server_side=True)
+                    upstream = socket.create_connection(("127.0.0.1", upstream_port), timeout=10)
+                except (OSError, ssl.SSLError):
+                    return
+                for end in (secure, upstream):
+                    end.settimeout(None)
+                threading.Thread(target=_pipe, args=(upstream, secure), daemon=True).start()
+                _pipe(secure, upstream)
+
+        super().__init__(("127.0.0.1", 0), Pass)
+        self.port = self.server_address[1]
+        threading.Thread(target=self.serve_forever, daemon=True).start()
 
     def url(self, path):
         return f"https://127.0.0.1:{self.port}{path}"
 
     def close(self):
-        self.closing = True
-        self.listener.close()
+        self.shutdown()
+        self.server_close()
 
-    def _accept(self):
-        while not self.closing:
-            try:
-                client, _ = self.listener.accept()
-            except OSError:
-                return
-            threading.Thread(target=self._serve, args=(client,), daemon=True).start()
 
-    def _serve(self, client):
+def _pipe(source, target):
+    try:
+        while chunk := source.recv(16384):
+            target.sendall(chunk)
+    except (OSError, ssl.SSLError):
+        pass
+    for end in (source, target):
         try:
-            client.settimeout(10)
-            secure = self.context.wrap_socket(client, server_side=True)
-            secure.settimeout(None)
-            upstream = socket.create_connection(("127.0.0.1", self.upstream_port), timeout=10)
-            upstream.settimeout(None)
-        except (OSError, ssl.SSLError):
-            client.close()
-            return
-        threading.Thread(target=self._pipe, args=(upstream, secure), daemon=True).start()
-        self._pipe(secure, upstream)
-
-    @staticmethod
-    def _pipe(source, target):
-        try:
-            while chunk := source.recv(16384):
-                target.sendall(chunk)
-        except (OSError, ssl.SSLError):
+            end.close()
+        except OSError:
             pass
-        for end in (source, target):
-            try:
-                end.close()
-            except OSError:
-                pass
