@@ -70,13 +70,19 @@ void TakeLine(Station& station, StreamWatch& watch, std::string_view line) {
     const long long bytes = std::strtoll(std::string(line.substr(6)).c_str(), nullptr, 10);
     const double level = std::strtod(std::string(line.substr(rmsAt + 5)).c_str(), nullptr);
     const double now = Now(station);
-    if (bytes > watch.bytes) watch.moved = now;
+    if (bytes > watch.bytes) {
+        // A stall breaks the flow; a new connection starts a new one.
+        if (bytes > 0 && (watch.flowingSince == 0 || now - watch.moved > kStallSeconds))
+            watch.flowingSince = now;
+        watch.moved = now;
+    }
     watch.bytes = bytes;
     watch.level = level;
+    // The level is that of the half second before the line.
     if (level >= station.state.SilenceLevel)
         watch.quietSince = 0;
     else if (watch.quietSince == 0)
-        watch.quietSince = now;
+        watch.quietSince = now - kLevelSpanSeconds;
     // Audio came: the stream is there, and heard.
     if (bytes > 0) {
         watch.ended.clear();
@@ -133,6 +139,7 @@ void Listen(Station& station, StreamWatch& watch) {
     watch.monitor = station.processes.startProgram(station.options.monitorProgram, {watch.address}, true);
     watch.monitorStarted = now;
     watch.bytes = -1;
+    watch.flowingSince = 0;
     watch.pending.clear();
     watch.lastWords.clear();
     if (watch.monitor) {
@@ -270,6 +277,15 @@ AirReading HearSource(const Station& station, std::string_view url) {
     return reading;
 }
 
+bool ReturnWaitsForFlow(const Station& station, std::string_view url) {
+    const StreamWatch* watch = Find(station.air, StreamAddress(url));
+    // A stream the monitor does not hear is judged by its server's answer.
+    if (!watch || !station.air.monitorStarts || !watch->deaf.empty()) return false;
+    const double now = Now(station);
+    const bool flows = watch->flowingSince != 0 && now - watch->moved <= kStallSeconds;
+    return !flows || now - watch->flowingSince < station.state.ReturnHoldSeconds;
+}
+
 bool HearsStream(const Station& station, std::string_view url) {
     const StreamWatch* watch = Find(station.air, StreamAddress(url));
     return station.air.monitorStarts && watch && watch->deaf.empty();
@@ -318,7 +334,10 @@ void tmrAirMonitor_Timer(Station& station) {
     }
     for (StreamWatch& watch : air.watches) Listen(station, watch);
     if (WatchesAir(station)) WatchPlayer(station);
-    if (HearsInsteadOfAsking(station)) HearingCheck(station);
+    if (HearsInsteadOfAsking(station))
+        HearingCheck(station);
+    else if (WatchesAir(station))
+        ListeningCheck(station);
     // The console's silence lamp tells only trouble.
     const AirSound sound = HearOnAir(station).sound;
     const bool trouble = sound == AirSound::Stalled || sound == AirSound::Silent || sound == AirSound::Dead ||

@@ -39,6 +39,8 @@ inline constexpr double kNeverPlayedSeconds = 15.0;
 inline constexpr size_t kHungRestarts = 3;
 inline constexpr double kHungWindowSeconds = 600.0;
 inline constexpr int kAirMonitorTickMs = 500;
+// A monitor's line tells the level of the half second before it.
+inline constexpr double kLevelSpanSeconds = 0.5;
 
 // Whether the station listens to the air: with the health check on.
 bool WatchesAir(const Station& station);
@@ -55,6 +57,11 @@ void tmrAirMonitor_Timer(Station& station);
 // The air as heard now, in words ("sound moving", "stalled: no audio for
 // 5 s", "last resort playing"), for the console and the status page.
 std::string AirInWords(const Station& station);
+
+// Whether a return to the stream of a source's URL must wait: the monitor
+// hears it, and it has not yet flowed without a stall for ReturnHoldSeconds
+// (a stalled server's burst to a new listener flows for less).
+bool ReturnWaitsForFlow(const Station& station, std::string_view url);
 
 // Whether a monitor hears the stream of a source's URL (it may start, and
 // reads its format).
