@@ -1,6 +1,6 @@
 """A stand-in stream server in front of an Icecast mount, which can behave as real servers do when they go wrong: stall
-(keep every connection, send nothing), answer with an old server's "ICY 200 OK" status line, or send a header line
-without end."""
+(keep every connection, send nothing, and hand each new listener the burst of its buffer, as a hung relay, a CDN edge
+or an encoder does), answer with an old server's "ICY 200 OK" status line, or send a header line without end."""
 
 import socket
 import threading
@@ -8,6 +8,7 @@ import threading
 from .local import free_port
 
 RELAY, ICY, ENDLESS_HEADER = "relay", "icy", "endless header"
+BURST = 65536  # what a stalled relay hands each new listener: the last bytes it passed on
 
 
 class StreamStandIn:
@@ -16,6 +17,7 @@ class StreamStandIn:
         self.flowing = threading.Event()
         self.flowing.set()
         self.closing = False
+        self.recent, self.lock, self.bursts = bytearray(), threading.Lock(), 0
         self.port = free_port()
         self.listener = socket.create_server(("127.0.0.1", self.port))
         threading.Thread(target=self._accept, daemon=True).start()
@@ -64,6 +66,10 @@ class StreamStandIn:
                 return
 
     def _relay(self, client):
+        if not self.flowing.is_set():
+            with self.lock:
+                burst, self.bursts = bytes(self.recent), self.bursts + 1
+            client.sendall(burst)
         host_port, _, path = self.upstream.removeprefix("http://").partition("/")
         host, _, port = host_port.partition(":")
         with socket.create_connection((host, int(port)), timeout=10) as upstream:
@@ -76,11 +82,13 @@ class StreamStandIn:
                 head += chunk
             body = head.split(b"\r\n\r\n", 1)[1]
             while not self.closing:
-                # A stall keeps both connections and lets nothing through, not
-                # even the burst a new listener would get.
+                # A stall keeps both connections and lets nothing more through.
                 self.flowing.wait()
                 if body:
                     client.sendall(body)
+                    with self.lock:
+                        self.recent += body
+                        del self.recent[:-BURST]
                 body = upstream.recv(16384)
                 if not body:
                     return
