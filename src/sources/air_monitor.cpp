@@ -279,8 +279,11 @@ AirReading HearSource(const Station& station, std::string_view url) {
 
 bool ReturnWaitsForFlow(const Station& station, std::string_view url) {
     const StreamWatch* watch = Find(station.air, StreamAddress(url));
-    // A stream the monitor does not hear is judged by its server's answer.
-    if (!watch || !station.air.monitorStarts || !watch->deaf.empty()) return false;
+    // A stream the monitor does not hear is judged by its server's answer;
+    // but one it heard before and cannot read now may be a burst cut out of
+    // the stream (a stalled relay's buffer): it waits until it is heard.
+    if (!watch || !station.air.monitorStarts) return false;
+    if (!watch->deaf.empty()) return watch->moved != 0;
     const double now = Now(station);
     const bool flows = watch->flowingSince != 0 && now - watch->moved <= kStallSeconds;
     return !flows || now - watch->flowingSince < station.state.ReturnHoldSeconds;

@@ -59,8 +59,9 @@ void tmrAirMonitor_Timer(Station& station);
 std::string AirInWords(const Station& station);
 
 // Whether a return to the stream of a source's URL must wait: the monitor
-// hears it, and it has not yet flowed without a stall for ReturnHoldSeconds
-// (a stalled server's burst to a new listener flows for less).
+// hears it (or heard it before and cannot read it now), and it has not yet
+// flowed without a stall for ReturnHoldSeconds (a stalled server's burst to
+// a new listener flows for less).
 bool ReturnWaitsForFlow(const Station& station, std::string_view url);
 
 // Whether a monitor hears the stream of a source's URL (it may start, and

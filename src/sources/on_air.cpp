@@ -208,6 +208,13 @@ struct OnAirWriter {
                 if (!r.lastResort_ || (r.restartPending_ && MayRestartNow(station))) PlayLastResort(station);
                 return;
             case FailoverState::Returning:
+                // A source whose player could not play is tried again as a
+                // restart is: held once it failed again and again.
+                if (r.playFailures_ > 0) {
+                    if (MayRestartNow(station))
+                        Switch(station, std::to_string(r.selected_.number), SwitchCause::Return);
+                    return;
+                }
                 // A source that stayed on air for want of a stand-in is not
                 // started again.
                 if (r.source_ == r.selected_ && !r.lastResort_ && !r.restartPending_) {
@@ -215,9 +222,6 @@ struct OnAirWriter {
                     station.listener->returned(r.source_);
                     return;
                 }
-                // A source whose player could not play is tried again as a
-                // restart is: held once it failed again and again.
-                if (r.playFailures_ > 0 && !MayRestartNow(station)) return;
                 Switch(station, std::to_string(r.selected_.number), SwitchCause::Return);
                 return;
             case FailoverState::Normal:

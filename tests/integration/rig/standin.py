@@ -17,7 +17,7 @@ class StreamStandIn:
         self.flowing = threading.Event()
         self.flowing.set()
         self.closing = False
-        self.recent, self.lock, self.bursts = bytearray(), threading.Lock(), 0
+        self.recent, self.lock, self.bursts = b"", threading.Lock(), 0
         self.port = free_port()
         self.listener = socket.create_server(("127.0.0.1", self.port))
         threading.Thread(target=self._accept, daemon=True).start()
@@ -81,14 +81,16 @@ class StreamStandIn:
                     return
                 head += chunk
             body = head.split(b"\r\n\r\n", 1)[1]
+            passed = bytearray()  # this connection's last bytes: the buffer while it is the latest
             while not self.closing:
                 # A stall keeps both connections and lets nothing more through.
                 self.flowing.wait()
                 if body:
                     client.sendall(body)
                     with self.lock:
-                        self.recent += body
-                        del self.recent[:-BURST]
+                        passed += body
+                        del passed[:-BURST]
+                        self.recent = passed
                 body = upstream.recv(16384)
                 if not body:
                     return
