@@ -90,6 +90,7 @@ struct OnAirWriter {
                 // A chosen source starts a count of its own.
                 r.selected_ = r.source_;
                 r.playFailures_ = 0;
+                EndRestartRun(station);
                 NewCount(r, FailoverState::Normal);
                 break;
             case SwitchCause::Return:
@@ -118,7 +119,10 @@ struct OnAirWriter {
         if (r.failoverActive()) {
             // The backup stays until the chosen source passes its check.
             r.refused_.reset();
-            if (r.selected_ != SourceOf(number, *entry)) r.playFailures_ = 0;
+            if (r.selected_ != SourceOf(number, *entry)) {
+                r.playFailures_ = 0;
+                EndRestartRun(station);
+            }
             r.selected_ = SourceOf(number, *entry);
             NewCount(r, r.failover_ == FailoverState::LastResort ? FailoverState::LastResort
                                                                  : FailoverState::Failover);

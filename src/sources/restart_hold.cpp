@@ -48,6 +48,11 @@ bool MayRestartNow(Station& station) {
     return true;
 }
 
+void EndRestartRun(Station& station) {
+    station.air.restartsInARow = 0;
+    station.air.restartHoldLogged = false;
+}
+
 void RestartedPlayerPlays(Station& station) {
     if (station.air.playingSince == 0) station.air.playingSince = station.clock.monotonicSeconds();
 }

@@ -41,6 +41,7 @@ struct Air : TestStation {
         state().SilenceSeconds = static_cast<int16_t>(silenceSeconds);
         state().LastResortFile = "/srv/loop.mp3";
         processes.running = {"mplayer1"};
+        InetTestURL.reply = [](const std::string&) { return HttpResult{"", HttpError::None, "", 200}; };
         onAir(1);
     }
     // The monitor's number for an address: the last one started for it.
@@ -128,11 +129,6 @@ TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowSta
     for (const auto& [name, silence, during, expected] : cases) {
         said = 0;
         Air air(std::abs(silence), silence >= 0);
-        air.InetTestURL.reply = [](const std::string&) {
-            HttpResult answered;
-            answered.status = 200;
-            return answered;
-        };
         air.run(32, [&](double t, const std::string& address) -> std::optional<std::string> {
             if (address == kBackup || t <= 4 || t > 14) return Flowing(t);
             return during(t);
