@@ -189,24 +189,30 @@ struct OnAirWriter {
             r.failover_ = FailoverState::Returning;
     }
 
+    // During a failover: the backup, else the last resort file, stands in;
+    // with neither the failing source is restarted when it must be.
+    static void PutStandInOn(Station& station) {
+        OnAirRecord& r = Of(station);
+        if (!r.backup_.url.empty()) {
+            if (r.source_.number != 0 || r.lastResort_ || !r.everOnAir())
+                Switch(station, "0", SwitchCause::Failover);
+            else if (r.restartPending_ && MayRestartNow(station))
+                Switch(station, "0", SwitchCause::Restart);
+        } else if (!station.state.LastResortFile.empty()) {
+            // Without a backup the last resort stands in at once.
+            EnterLastResort(station, r.selected_.number == 0 ? "the backup failed" : "there is no backup");
+            PlayLastResort(station);
+        } else if (r.restartPending_ && MayRestartNow(station)) {
+            // Nothing stands in: the failing source plays on.
+            Switch(station, std::to_string(r.source_.number), SwitchCause::Restart);
+        }
+    }
+
     static void Automatic(Station& station, int16_t startChoice) {
         OnAirRecord& r = Of(station);
         switch (r.failover_) {
             case FailoverState::Failover:
-                if (!r.backup_.url.empty()) {
-                    if (r.source_.number != 0 || r.lastResort_ || !r.everOnAir())
-                        Switch(station, "0", SwitchCause::Failover);
-                    else if (r.restartPending_ && MayRestartNow(station))
-                        Switch(station, "0", SwitchCause::Restart);
-                } else if (!station.state.LastResortFile.empty()) {
-                    // Without a backup the last resort stands in at once.
-                    EnterLastResort(station,
-                                    r.selected_.number == 0 ? "the backup failed" : "there is no backup");
-                    PlayLastResort(station);
-                } else if (r.restartPending_ && MayRestartNow(station)) {
-                    // Nothing stands in: the failing source plays on.
-                    Switch(station, std::to_string(r.source_.number), SwitchCause::Restart);
-                }
+                PutStandInOn(station);
                 return;
             case FailoverState::LastResort:
                 if (!r.lastResort_ || (r.restartPending_ && MayRestartNow(station))) PlayLastResort(station);
@@ -217,6 +223,8 @@ struct OnAirWriter {
                 if (r.playFailures_ > 0) {
                     if (MayRestartNow(station))
                         Switch(station, std::to_string(r.selected_.number), SwitchCause::Return);
+                    else if (r.source_ == r.selected_ && !r.lastResort_)
+                        PutStandInOn(station);  // meanwhile, for its player is gone
                     return;
                 }
                 // A source that stayed on air for want of a stand-in is not
@@ -390,6 +398,9 @@ struct OnAirWriter {
             r.playFailures_ = static_cast<int16_t>(std::min(r.playFailures_ + 1, 3));
             if (r.playFailures_ >= 2) {
                 StartFailover(station, r.source_, why, false);
+                // Its first try waits as the next restart would (a try that
+                // fails counts already).
+                if (r.playFailures_ == 2) CountRestart(station);
                 // Without a stand-in it is started again (held, see
                 // restart_hold); else the event tick puts the stand-in on.
                 if (r.backup_.url.empty() && station.state.LastResortFile.empty()) Restart(station);

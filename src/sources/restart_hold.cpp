@@ -42,10 +42,15 @@ bool MayRestartNow(Station& station) {
         air.restartHoldLogged = true;
         return false;
     }
-    air.restartsInARow = std::min(air.restartsInARow + 1, 100);
-    air.lastRestart = now;
-    air.playingSince = 0;
+    CountRestart(station);
     return true;
+}
+
+void CountRestart(Station& station) {
+    AirState& air = station.air;
+    air.restartsInARow = std::min(air.restartsInARow + 1, 100);
+    air.lastRestart = station.clock.monotonicSeconds();
+    air.playingSince = 0;
 }
 
 void EndRestartRun(Station& station) {

@@ -20,6 +20,10 @@ inline constexpr double kRestartRunEndsSeconds = 3600;
 // when it must wait, that is said once for the run in the station log.
 bool MayRestartNow(Station& station);
 
+// Counts a restart made without asking: a failover of a source whose player
+// could not play, so that its next try waits as the next restart would.
+void CountRestart(Station& station);
+
 // A source chosen for air (by the schedule, the operator, the API or the
 // management server) gets fresh tries: the run of restarts ends.
 void EndRestartRun(Station& station);

@@ -227,7 +227,7 @@ TEST(HealthCheck, ASourceItsPlayerCannotPlayFailsOverAndIsTriedAgainEverLessOfte
         if (second % 15 == 7) tmrCheckMplayerOK_Timer(*c.ts);
         tmrCheckAndDoEvents_Timer(*c.ts);
     }
-    EXPECT_EQ(tries, (std::vector<int>{0, 2, 15, 75, 315, 1275, 2475}));
+    EXPECT_EQ(tries, (std::vector<int>{0, 2, 64, 304, 1264, 2464}));
     std::string log;
     for (const std::string& line : c.ts.logged) log += line + "\n";
     EXPECT_EQ(CountOf(log,
