@@ -157,6 +157,15 @@ void Listen(Station& station, StreamWatch& watch) {
     watch.deafLogged = true;
 }
 
+// How long the stream of a source's URL has flowed without a stall; 0 while
+// it does not flow or is not heard.
+double FlowingFor(const Station& station, std::string_view url) {
+    const StreamWatch* watch = Find(station.air, StreamAddress(url));
+    if (!watch || watch->flowingSince == 0) return 0;
+    const double now = Now(station);
+    return now - watch->moved <= kStallSeconds ? now - watch->flowingSince : 0;
+}
+
 // A few hung restarts in a row are made at once; then the next waits until
 // the oldest of them is kHungWindowSeconds old.
 bool MayRestartHung(Station& station, const std::string& name) {
@@ -195,10 +204,13 @@ void WatchPlayer(Station& station) {
         progress.blocks.reset();
         progress.moved = now;
     }
-    // Only a stream that flows tells that the player, not the stream, is stuck.
+    // Only a stream that flows tells that the player, not the stream, is
+    // stuck: one that flows steadily, not the burst a stalled server hands
+    // the monitor's new connection.
     const std::string name = PlayerName(slot);
     const bool streamMoves =
-        onAir.source().number < 0 || HearSource(station, onAir.source().url).sound == AirSound::Moving;
+        onAir.source().number < 0 || (HearSource(station, onAir.source().url).sound == AirSound::Moving &&
+                                      FlowingFor(station, onAir.source().url) >= kHungSeconds);
     std::string why;
     const std::optional<std::string> head = ReadFileHead(station.file(name + ".export"), 16);
     if (!progress.playing && !PlayerHasStarted(station, slot)) {
@@ -284,9 +296,7 @@ bool ReturnWaitsForFlow(const Station& station, std::string_view url) {
     // the stream (a stalled relay's buffer): it waits until it is heard.
     if (!watch || !station.air.monitorStarts) return false;
     if (!watch->deaf.empty()) return watch->moved != 0;
-    const double now = Now(station);
-    const bool flows = watch->flowingSince != 0 && now - watch->moved <= kStallSeconds;
-    return !flows || now - watch->flowingSince < station.state.ReturnHoldSeconds;
+    return FlowingFor(station, url) < station.state.ReturnHoldSeconds;
 }
 
 bool HearsStream(const Station& station, std::string_view url) {
