@@ -7,6 +7,7 @@
 #include "core/station_log.h"
 #include "core/text_file.h"
 #include "core/timer_names.h"
+#include "sources/air_monitor.h"
 #include "sources/player_control.h"
 #include "sources/restart_hold.h"
 
@@ -392,9 +393,16 @@ struct OnAirWriter {
         OnAirRecord& r = Of(station);
         const std::string why = std::string("the player cannot play it (") + (ended ? "ended" : "silent") +
                                 " before playing, twice in a row): " + LastLine(station, r.slot_);
-        if (r.failover_ == FailoverState::Failover && r.source_.number == 0 && !r.lastResort_) {
+        // A stream heard to be dead or stalled is the checks' to judge: the
+        // player is not to blame, and without the health check nothing fails
+        // over.
+        const AirSound heard = HearSource(station, r.source_.url).sound;
+        const bool playerToBlame =
+            WatchesAir(station) && heard != AirSound::Dead && heard != AirSound::Stalled;
+        if (playerToBlame && r.failover_ == FailoverState::Failover && r.source_.number == 0 &&
+            !r.lastResort_) {
             BackupHeard(station, false, why);
-        } else if (!r.lastResort_ && r.source_ == r.selected_ && !r.failoverActive()) {
+        } else if (playerToBlame && !r.lastResort_ && r.source_ == r.selected_ && !r.failoverActive()) {
             r.playFailures_ = static_cast<int16_t>(std::min(r.playFailures_ + 1, 3));
             if (r.playFailures_ >= 2) {
                 StartFailover(station, r.source_, why, false);

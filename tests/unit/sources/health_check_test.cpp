@@ -208,6 +208,7 @@ TEST(HealthCheck, ABackupBackFromTheLastResortCountsAfreshAndAForcedRestartPlays
 // tries, as every restart, wait ever longer (said once): a handful an hour.
 TEST(HealthCheck, ASourceItsPlayerCannotPlayFailsOverAndIsTriedAgainEverLessOften) {
     CheckedStation c;
+    c.ts.state().CheckSource = true;
     c.ts.InetTestURL.reply = [](const std::string&) { return Answer(200); };
     int second = 0;
     std::vector<int> tries;  // the seconds at which a player of source 4 started
