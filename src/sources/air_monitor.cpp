@@ -157,15 +157,6 @@ void Listen(Station& station, StreamWatch& watch) {
     watch.deafLogged = true;
 }
 
-// How long the stream of a source's URL has flowed without a stall; 0 while
-// it does not flow or is not heard.
-double FlowingFor(const Station& station, std::string_view url) {
-    const StreamWatch* watch = Find(station.air, StreamAddress(url));
-    if (!watch || watch->flowingSince == 0) return 0;
-    const double now = Now(station);
-    return now - watch->moved <= kStallSeconds ? now - watch->flowingSince : 0;
-}
-
 // A few hung restarts in a row are made at once; then the next waits until
 // the oldest of them is kHungWindowSeconds old.
 bool MayRestartHung(Station& station, const std::string& name) {
@@ -210,7 +201,7 @@ void WatchPlayer(Station& station) {
     const std::string name = PlayerName(slot);
     const bool streamMoves =
         onAir.source().number < 0 || (HearSource(station, onAir.source().url).sound == AirSound::Moving &&
-                                      FlowingFor(station, onAir.source().url) >= kHungSeconds);
+                                      FlowingFor(station, onAir.source().url) >= kSteadySeconds);
     std::string why;
     const std::optional<std::string> head = ReadFileHead(station.file(name + ".export"), 16);
     if (!progress.playing && !PlayerHasStarted(station, slot)) {
@@ -287,6 +278,13 @@ AirReading HearSource(const Station& station, std::string_view url) {
         reading.why = "no audio for " + std::to_string(static_cast<int>(now - since)) + " s";
     }
     return reading;
+}
+
+double FlowingFor(const Station& station, std::string_view url) {
+    const StreamWatch* watch = Find(station.air, StreamAddress(url));
+    if (!watch || watch->flowingSince == 0) return 0;
+    const double now = Now(station);
+    return now - watch->moved <= kStallSeconds ? now - watch->flowingSince : 0;
 }
 
 bool ReturnWaitsForFlow(const Station& station, std::string_view url) {

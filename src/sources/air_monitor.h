@@ -29,6 +29,10 @@ inline constexpr double kFirstAnswerSeconds = 10.0;
 inline constexpr double kMonitorRestartSeconds = 2.0;
 inline constexpr double kReconnectSeconds = 4.0;
 inline constexpr double kDeafRetrySeconds = 60.0;
+// A stream flows steadily once it has flowed this long without a stall: a
+// burst that a stalled server hands a new listener is read at once and
+// reads as moving for kStallSeconds after it, no longer.
+inline constexpr double kSteadySeconds = 3.0;
 // A playing player whose sound output stands still this long while its
 // stream flows is hung.
 inline constexpr double kHungSeconds = 3.0;
@@ -57,6 +61,10 @@ void tmrAirMonitor_Timer(Station& station);
 // The air as heard now, in words ("sound moving", "stalled: no audio for
 // 5 s", "last resort playing"), for the console and the status page.
 std::string AirInWords(const Station& station);
+
+// How long the stream of a source's URL has flowed without a stall; 0 while
+// it does not flow or is not heard.
+double FlowingFor(const Station& station, std::string_view url);
 
 // Whether a return to the stream of a source's URL must wait: the monitor
 // hears it (or heard it before and cannot read it now), and it has not yet

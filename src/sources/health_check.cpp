@@ -119,6 +119,12 @@ bool ReturnHeld(const Station& station, const AirSource& tested) {
            ReturnWaitsForFlow(station, tested.url);
 }
 
+// A stream that moves but has not yet flowed steadily may be the burst a
+// stalled server hands the monitor's new connection: it passes nothing.
+bool MovesOnlyJustNow(const Station& station, const AirSource& tested, const AirReading& heard) {
+    return heard.sound == AirSound::Moving && FlowingFor(station, tested.url) < kSteadySeconds;
+}
+
 // A failover or a return that a verdict asked for is made at once in
 // automatic mode, not at the event tick's next second.
 void SwitchNowIfAutomatic(Station& station, FailoverState before) {
@@ -146,7 +152,8 @@ void HearingCheck(Station& station) {
     Verdict verdict = air.sound == AirSound::Moving ? Verdict::Passed
                       : Fails(air)                  ? Verdict::Failed
                                                     : Verdict::None;
-    if (verdict == Verdict::Passed && ReturnHeld(station, tested)) verdict = Verdict::None;
+    if (verdict == Verdict::Passed && (ReturnHeld(station, tested) || MovesOnlyJustNow(station, tested, air)))
+        verdict = Verdict::None;
     static constexpr HealthCheckResult kHeard[] = {HealthCheckResult::Passed, HealthCheckResult::Failed,
                                                    HealthCheckResult::NoVerdict};
     station.counters.countHealthCheck(kHeard[static_cast<int>(verdict)], std::nullopt,
@@ -214,6 +221,7 @@ void tmrSourceCheck_Timer(Station& station) {
         why = heard.why;
         silence = heard.sound == AirSound::Silent;
     }
+    if (verdict == Verdict::Passed && MovesOnlyJustNow(station, tested, heard)) verdict = Verdict::None;
     // A server that answers for a stream that has not yet flowed for the
     // hold: the monitor's ticks make the return once it has.
     if (verdict == Verdict::Passed && ReturnHeld(station, tested)) {
