@@ -26,7 +26,11 @@ struct StreamWatch {
     double watchedSince = 0;
     double monitorStarted = 0;
     long long bytes = -1;
-    double moved = 0;       // when the byte count last grew
+    double moved = 0;  // when the byte count last grew
+    // Since when the bytes have come without a stall on this connection; 0
+    // while they do not. A burst that a stalled server hands a new listener
+    // flows only as long as it lasts.
+    double flowingSince = 0;
     double level = -120;    // the last half second's RMS, dBFS
     double quietSince = 0;  // when the level fell below SilenceLevel; 0 while loud
     // Why the stream's last connection ended (refused, closed, a 404) until
@@ -86,6 +90,18 @@ struct AirState {
     bool hungRestartsHeldLogged = false;
     // Addresses found to be playlists by their content type.
     std::vector<std::string> playlists;
+    // Restarts of every kind (see sources/restart_hold): how many were made
+    // in a row, when the last was, since when the player a restart started
+    // plays (0: none plays), and whether the hold of this run was logged.
+    int restartsInARow = 0;
+    double lastRestart = 0;
+    double playingSince = 0;
+    bool restartHoldLogged = false;
+    // In the default mode: the address of the selected source whose server
+    // passed its check during a failover while its stream had not yet
+    // flowed for ReturnHoldSeconds; the monitor's ticks make the return once
+    // it has. Empty when none waits.
+    std::string returnAwaitsFlow;
 };
 
 }  // namespace bf

@@ -88,6 +88,9 @@ private:
     AirSource backup_;
     int16_t backupFailures_ = 0;
     bool lastResort_ = false;  // source_ is the last resort file
+    // New players of the selected source in a row that ended or stayed
+    // silent before they played (counted up to 3).
+    int16_t playFailures_ = 0;
     // The number text of the last switch refused for want of a playable URL,
     // until a switch goes through: it is logged once, not at every tick.
     std::optional<std::string> refused_;

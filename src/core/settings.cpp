@@ -122,7 +122,7 @@ struct KeySpec {
     int16_t highest = std::numeric_limits<int16_t>::max();
 };
 
-constexpr std::array<KeySpec, 31> kKeys{{
+constexpr std::array<KeySpec, 32> kKeys{{
     {"DefaultStrapline", Kind::Text},
     {"ExtraMetaNowPlaying", Kind::Text},
     {"ManagementUpdate", Kind::Number},
@@ -153,6 +153,8 @@ constexpr std::array<KeySpec, 31> kKeys{{
     {"SilenceSeconds", Kind::Number, {}, true, 0},
     // 0 dBFS or more would call every source silent; far down, none.
     {"SilenceLevel", Kind::Number, {}, true, -120, -1},
+    // A return must outlast the burst a stalled server hands a new listener.
+    {"ReturnHoldSeconds", Kind::Number, {}, true, 0, 600},
     {"LastResortFile", Kind::Text, {}, true},
     {"OnEventCommand", Kind::Text, {}, true},
 }};
@@ -385,6 +387,8 @@ void LoadSettings(Station& station) {
     s.FastFailover = flag("FastFailover");
     s.SilenceSeconds = present("SilenceSeconds") ? number("SilenceSeconds") : 0;
     s.SilenceLevel = present("SilenceLevel") ? number("SilenceLevel") : -50;
+    s.ReturnHoldSeconds =
+        present("ReturnHoldSeconds") ? number("ReturnHoldSeconds") : kDefaultReturnHoldSeconds;
     s.LastResortFile = present("LastResortFile").value_or("");
     s.OnEventCommand = present("OnEventCommand").value_or("");
 

@@ -44,6 +44,13 @@ struct PlayerLogPlace {
 // schedule (station.schedule). Integers are 16-bit, the uptime 32-bit.
 // Settings fields carry the names of their keys and never change after
 // startup. PlayURL mirrors the URL on air.
+// A stalled server (a relay until its source times out, a CDN edge, an
+// encoder's buffer) hands each new listener a burst: 64 KB, some 10 s of
+// audio, sent at once or at most at the audio's own pace, and then nothing.
+// Its bytes flow for at most 10 s, and the stall after them is heard 2 s
+// later; a stream that has flowed for 15 s without a stall is no burst.
+inline constexpr int16_t kDefaultReturnHoldSeconds = 15;
+
 struct StationState {
     std::string DefaultStrapline;
     std::string ExtraMetaNowPlaying;
@@ -114,11 +121,14 @@ struct StationState {
     // hears, and the failover and return overlap the players, so that
     // nothing is silent. SilenceSeconds (0: off) and
     // SilenceLevel (dBFS): how long and how far down the air may be silent
-    // before the backup takes over. LastResortFile: an audio file played when
+    // before the backup takes over. ReturnHoldSeconds: how long the selected
+    // source's stream must have flowed without a stall before it returns
+    // from a failover. LastResortFile: an audio file played when
     // no source plays. OnEventCommand: a program told of every event.
     bool FastFailover = false;
     int16_t SilenceSeconds = 0;
     int16_t SilenceLevel = -50;
+    int16_t ReturnHoldSeconds = kDefaultReturnHoldSeconds;
     std::string LastResortFile;
     std::string OnEventCommand;
 };

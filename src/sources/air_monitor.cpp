@@ -92,13 +92,19 @@ void TakeLine(Station& station, StreamWatch& watch, std::string_view line) {
     const long long bytes = std::strtoll(std::string(line.substr(6)).c_str(), nullptr, 10);
     const double level = std::strtod(std::string(line.substr(rmsAt + 5)).c_str(), nullptr);
     const double now = Now(station);
-    if (bytes > watch.bytes) watch.moved = now;
+    if (bytes > watch.bytes) {
+        // A stall breaks the flow; a new connection starts a new one.
+        if (bytes > 0 && (watch.flowingSince == 0 || now - watch.moved > kStallSeconds))
+            watch.flowingSince = now;
+        watch.moved = now;
+    }
     watch.bytes = bytes;
     watch.level = level;
+    // The level is that of the half second before the line.
     if (level >= station.state.SilenceLevel)
         watch.quietSince = 0;
     else if (watch.quietSince == 0)
-        watch.quietSince = now;
+        watch.quietSince = now - kLevelSpanSeconds;
     // Audio came: the stream is there, and heard.
     if (bytes > 0) {
         watch.ended.clear();
@@ -156,6 +162,7 @@ void Listen(Station& station, StreamWatch& watch) {
     watch.monitor = station.processes.startProgram(station.options.monitorProgram, {watch.address}, true);
     watch.monitorStarted = now;
     watch.bytes = -1;
+    watch.flowingSince = 0;
     watch.pending.clear();
     watch.lastWords.clear();
     watch.titleRead = false;
@@ -255,10 +262,13 @@ void WatchPlayer(Station& station) {
         progress.blocks.reset();
         progress.moved = now;
     }
-    // Only a stream that flows tells that the player, not the stream, is stuck.
+    // Only a stream that flows tells that the player, not the stream, is
+    // stuck: one that flows steadily, not the burst a stalled server hands
+    // the monitor's new connection.
     const std::string name = PlayerName(slot);
     const bool streamMoves =
-        onAir.source().number < 0 || HearSource(station, onAir.source().url).sound == AirSound::Moving;
+        onAir.source().number < 0 || (HearSource(station, onAir.source().url).sound == AirSound::Moving &&
+                                      FlowingFor(station, onAir.source().url) >= kSteadySeconds);
     std::string why;
     const std::optional<std::string> head = ReadFileHead(station.file(name + ".export"), 16);
     if (!progress.playing && !PlayerHasStarted(station, slot)) {
@@ -337,6 +347,23 @@ AirReading HearSource(const Station& station, std::string_view url) {
     return reading;
 }
 
+double FlowingFor(const Station& station, std::string_view url) {
+    const StreamWatch* watch = Find(station.air, StreamAddress(url));
+    if (!watch || watch->flowingSince == 0) return 0;
+    const double now = Now(station);
+    return now - watch->moved <= kStallSeconds ? now - watch->flowingSince : 0;
+}
+
+bool ReturnWaitsForFlow(const Station& station, std::string_view url) {
+    const StreamWatch* watch = Find(station.air, StreamAddress(url));
+    // A stream the monitor does not hear is judged by its server's answer;
+    // but one it heard before and cannot read now may be a burst cut out of
+    // the stream (a stalled relay's buffer): it waits until it is heard.
+    if (!watch || !station.air.monitorStarts) return false;
+    if (!watch->deaf.empty()) return watch->moved != 0;
+    return FlowingFor(station, url) < station.state.ReturnHoldSeconds;
+}
+
 bool HearsStream(const Station& station, std::string_view url) {
     const StreamWatch* watch = Find(station.air, StreamAddress(url));
     return station.air.monitorStarts && watch && watch->deaf.empty();
@@ -386,7 +413,10 @@ void tmrAirMonitor_Timer(Station& station) {
     for (StreamWatch& watch : air.watches) Listen(station, watch);
     PassTitles(station);
     if (WatchesAir(station)) WatchPlayer(station);
-    if (HearsInsteadOfAsking(station)) HearingCheck(station);
+    if (HearsInsteadOfAsking(station))
+        HearingCheck(station);
+    else if (WatchesAir(station))
+        ListeningCheck(station);
     // The console's silence lamp tells only trouble.
     const AirSound sound = HearOnAir(station).sound;
     const bool trouble = sound == AirSound::Stalled || sound == AirSound::Silent || sound == AirSound::Dead ||

@@ -32,6 +32,10 @@ inline constexpr double kFirstAnswerSeconds = 10.0;
 inline constexpr double kMonitorRestartSeconds = 2.0;
 inline constexpr double kReconnectSeconds = 4.0;
 inline constexpr double kDeafRetrySeconds = 60.0;
+// A stream flows steadily once it has flowed this long without a stall: a
+// burst that a stalled server hands a new listener is read at once and
+// reads as moving for kStallSeconds after it, no longer.
+inline constexpr double kSteadySeconds = 3.0;
 // A playing player whose sound output stands still this long while its
 // stream flows is hung.
 inline constexpr double kHungSeconds = 3.0;
@@ -42,6 +46,8 @@ inline constexpr double kNeverPlayedSeconds = 15.0;
 inline constexpr size_t kHungRestarts = 3;
 inline constexpr double kHungWindowSeconds = 600.0;
 inline constexpr int kAirMonitorTickMs = 500;
+// A monitor's line tells the level of the half second before it.
+inline constexpr double kLevelSpanSeconds = 0.5;
 
 // Whether the station listens to the air: with the health check on.
 bool WatchesAir(const Station& station);
@@ -58,6 +64,16 @@ void tmrAirMonitor_Timer(Station& station);
 // The air as heard now, in words ("sound moving", "stalled: no audio for
 // 5 s", "last resort playing"), for the console and the status page.
 std::string AirInWords(const Station& station);
+
+// How long the stream of a source's URL has flowed without a stall; 0 while
+// it does not flow or is not heard.
+double FlowingFor(const Station& station, std::string_view url);
+
+// Whether a return to the stream of a source's URL must wait: the monitor
+// hears it (or heard it before and cannot read it now), and it has not yet
+// flowed without a stall for ReturnHoldSeconds (a stalled server's burst to
+// a new listener flows for less).
+bool ReturnWaitsForFlow(const Station& station, std::string_view url);
 
 // Whether a monitor hears the stream of a source's URL (it may start, and
 // reads its format).

@@ -110,6 +110,21 @@ bool Fails(const AirReading& air) {
     return air.sound == AirSound::Stalled || air.sound == AirSound::Dead || air.sound == AirSound::Silent;
 }
 
+// A pass of the selected source during a failover asks for its return; while
+// its stream has not yet flowed steadily for ReturnHoldSeconds (what flows
+// may be the burst of a server that still hangs) the pass waits.
+bool ReturnHeld(const Station& station, const AirSource& tested) {
+    const FailoverState state = station.onAir.failover();
+    return (state == FailoverState::Failover || state == FailoverState::LastResort) &&
+           ReturnWaitsForFlow(station, tested.url);
+}
+
+// A stream that moves but has not yet flowed steadily may be the burst a
+// stalled server hands the monitor's new connection: it passes nothing.
+bool MovesOnlyJustNow(const Station& station, const AirSource& tested, const AirReading& heard) {
+    return heard.sound == AirSound::Moving && FlowingFor(station, tested.url) < kSteadySeconds;
+}
+
 // A failover or a return that a verdict asked for is made at once in
 // automatic mode, not at the event tick's next second.
 void SwitchNowIfAutomatic(Station& station, FailoverState before) {
@@ -134,9 +149,11 @@ void HearingCheck(Station& station) {
     const FailoverState before = station.onAir.failover();
     HearBackup(station);
     const AirReading air = HearSource(station, tested.url);
-    const Verdict verdict = air.sound == AirSound::Moving ? Verdict::Passed
-                            : Fails(air)                  ? Verdict::Failed
-                                                          : Verdict::None;
+    Verdict verdict = air.sound == AirSound::Moving ? Verdict::Passed
+                      : Fails(air)                  ? Verdict::Failed
+                                                    : Verdict::None;
+    if (verdict == Verdict::Passed && (ReturnHeld(station, tested) || MovesOnlyJustNow(station, tested, air)))
+        verdict = Verdict::None;
     static constexpr HealthCheckResult kHeard[] = {HealthCheckResult::Passed, HealthCheckResult::Failed,
                                                    HealthCheckResult::NoVerdict};
     station.counters.countHealthCheck(kHeard[static_cast<int>(verdict)], std::nullopt,
@@ -144,6 +161,26 @@ void HearingCheck(Station& station) {
     if (verdict == Verdict::Passed) CheckPassed(station, tested);
     if (verdict == Verdict::Failed)
         CheckFailed(station, tested, address + ": " + air.why, air.sound == AirSound::Silent);
+    SwitchNowIfAutomatic(station, before);
+}
+
+void ListeningCheck(Station& station) {
+    const AirSource tested = SourceUnderTest(station);
+    if (tested.number == -1) return;
+    const std::string address = StreamAddress(tested.url);
+    const FailoverState before = station.onAir.failover();
+    std::string& awaited = station.air.returnAwaitsFlow;
+    const AirReading air = HearSource(station, tested.url);
+    if (air.sound == AirSound::Silent && !station.onAir.failoverActive()) {
+        awaited.clear();
+        station.counters.countHealthCheck(HealthCheckResult::Failed, std::nullopt, station.clock.now().epoch);
+        CheckFailed(station, tested, address + ": " + air.why, true);
+    } else if (!awaited.empty() && (awaited != address || !station.onAir.failoverActive() || Fails(air))) {
+        awaited.clear();
+    } else if (!awaited.empty() && !ReturnHeld(station, tested)) {
+        awaited.clear();
+        CheckPassed(station, tested);
+    }
     SwitchNowIfAutomatic(station, before);
 }
 
@@ -184,6 +221,14 @@ void tmrSourceCheck_Timer(Station& station) {
         why = heard.why;
         silence = heard.sound == AirSound::Silent;
     }
+    if (verdict == Verdict::Passed && MovesOnlyJustNow(station, tested, heard)) verdict = Verdict::None;
+    // A server that answers for a stream that has not yet flowed for the
+    // hold: the monitor's ticks make the return once it has.
+    if (verdict == Verdict::Passed && ReturnHeld(station, tested)) {
+        station.air.returnAwaitsFlow = address;
+        verdict = Verdict::None;
+    }
+    if (verdict == Verdict::Failed) station.air.returnAwaitsFlow.clear();
     static constexpr HealthCheckResult kCounted[] = {HealthCheckResult::Passed, HealthCheckResult::Failed,
                                                      HealthCheckResult::NoVerdict};
     station.counters.countHealthCheck(kCounted[static_cast<int>(verdict)], waited, station.clock.now().epoch);

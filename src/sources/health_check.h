@@ -35,4 +35,11 @@ void tmrSourceCheck_Timer(Station& station);
 bool HearsInsteadOfAsking(const Station& station);
 void HearingCheck(Station& station);
 
+// The monitor's ticks when the check asks the server (the default mode, or a
+// stream the monitor cannot hear): silence that has lasted SilenceSeconds
+// fails the source under test at once (twice in a row: the backup within a
+// second), not at the next two checks; and a return whose server passed its
+// check is made once the stream has flowed for ReturnHoldSeconds.
+void ListeningCheck(Station& station);
+
 }  // namespace bf

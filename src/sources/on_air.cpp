@@ -8,7 +8,9 @@
 #include "core/text_decode.h"
 #include "core/text_file.h"
 #include "core/timer_names.h"
+#include "sources/air_monitor.h"
 #include "sources/player_control.h"
+#include "sources/restart_hold.h"
 
 namespace bf {
 
@@ -89,6 +91,8 @@ struct OnAirWriter {
             case SwitchCause::Management:
                 // A chosen source starts a count of its own.
                 r.selected_ = r.source_;
+                r.playFailures_ = 0;
+                EndRestartRun(station);
                 NewCount(r, FailoverState::Normal);
                 break;
             case SwitchCause::Return:
@@ -117,6 +121,10 @@ struct OnAirWriter {
         if (r.failoverActive()) {
             // The backup stays until the chosen source passes its check.
             r.refused_.reset();
+            if (r.selected_ != SourceOf(number, *entry)) {
+                r.playFailures_ = 0;
+                EndRestartRun(station);
+            }
             r.selected_ = SourceOf(number, *entry);
             NewCount(r, r.failover_ == FailoverState::LastResort ? FailoverState::LastResort
                                                                  : FailoverState::Failover);
@@ -183,29 +191,44 @@ struct OnAirWriter {
             r.failover_ = FailoverState::Returning;
     }
 
+    // During a failover: the backup, else the last resort file, stands in;
+    // with neither the failing source is restarted when it must be.
+    static void PutStandInOn(Station& station) {
+        OnAirRecord& r = Of(station);
+        if (!r.backup_.url.empty()) {
+            if (r.source_.number != 0 || r.lastResort_ || !r.everOnAir())
+                Switch(station, "0", SwitchCause::Failover);
+            else if (r.restartPending_ && MayRestartNow(station))
+                Switch(station, "0", SwitchCause::Restart);
+        } else if (!station.state.LastResortFile.empty()) {
+            // Without a backup the last resort stands in at once.
+            EnterLastResort(station, r.selected_.number == 0 ? "the backup failed" : "there is no backup");
+            PlayLastResort(station);
+        } else if (r.restartPending_ && MayRestartNow(station)) {
+            // Nothing stands in: the failing source plays on.
+            Switch(station, std::to_string(r.source_.number), SwitchCause::Restart);
+        }
+    }
+
     static void Automatic(Station& station, int16_t startChoice) {
         OnAirRecord& r = Of(station);
         switch (r.failover_) {
             case FailoverState::Failover:
-                if (!r.backup_.url.empty()) {
-                    if (r.source_.number != 0 || r.lastResort_ || !r.everOnAir())
-                        Switch(station, "0", SwitchCause::Failover);
-                    else if (r.restartPending_)
-                        Switch(station, "0", SwitchCause::Restart);
-                } else if (!station.state.LastResortFile.empty()) {
-                    // Without a backup the last resort stands in at once.
-                    EnterLastResort(station,
-                                    r.selected_.number == 0 ? "the backup failed" : "there is no backup");
-                    PlayLastResort(station);
-                } else if (r.restartPending_) {
-                    // Nothing stands in: the failing source plays on.
-                    Switch(station, std::to_string(r.source_.number), SwitchCause::Restart);
-                }
+                PutStandInOn(station);
                 return;
             case FailoverState::LastResort:
-                if (!r.lastResort_ || r.restartPending_) PlayLastResort(station);
+                if (!r.lastResort_ || (r.restartPending_ && MayRestartNow(station))) PlayLastResort(station);
                 return;
             case FailoverState::Returning:
+                // A source whose player could not play is tried again as a
+                // restart is: held once it failed again and again.
+                if (r.playFailures_ > 0) {
+                    if (MayRestartNow(station))
+                        Switch(station, std::to_string(r.selected_.number), SwitchCause::Return);
+                    else if (r.source_ == r.selected_ && !r.lastResort_)
+                        PutStandInOn(station);  // meanwhile, for its player is gone
+                    return;
+                }
                 // A source that stayed on air for want of a stand-in is not
                 // started again.
                 if (r.source_ == r.selected_ && !r.lastResort_ && !r.restartPending_) {
@@ -219,7 +242,7 @@ struct OnAirWriter {
             case FailoverState::Suspect:
                 if (!r.everOnAir())
                     Select(station, std::to_string(startChoice), SwitchCause::Schedule);
-                else if (r.restartPending_)
+                else if (r.restartPending_ && MayRestartNow(station))
                     Switch(station, std::to_string(r.source_.number), SwitchCause::Restart);
                 return;
         }
@@ -305,6 +328,7 @@ struct OnAirWriter {
         r.restartPending_ = false;
         r.refused_.reset();
         r.selected_ = r.source_;
+        r.playFailures_ = 0;
         NewCount(r, FailoverState::Normal);
         Show(station);
         station.listener->switched({from, r.source_, 1, SwitchCause::Operator});
@@ -326,22 +350,74 @@ struct OnAirWriter {
         const double elapsed = station.clock.monotonicSeconds() - r.overlapStarted_;
         if (elapsed < kOverlapSeconds) return;
         const std::string name = PlayerName(r.slot_);
-        if (!PlayerHasStarted(station, r.slot_)) {
+        const bool plays = PlayerHasStarted(station, r.slot_);
+        bool ended = false;
+        if (!plays) {
             const std::optional<bool> running = station.processes.isRunning(name);
-            const bool ended = running == false;
+            ended = running == false;
             if (!ended && elapsed < kOverlapLongestSeconds) return;
             AddToAirLog(station, "  SYS - NEW PLAYER " + name + (ended ? " ENDED" : " SILENT") +
                                      " BEFORE PLAYING (SOURCE " + std::to_string(r.source_.number) +
                                      ") - OLD PLAYER STOPPED");
-            // One that ended is started again at the next tick, not after the
-            // watchdog has found both players gone.
-            if (ended) Restart(station);
         }
         const int16_t old = r.overlapSlot_;
         r.overlapSlot_ = 0;
         station.timers.stop(TimerName::SwitchOverlap);
         // Its log stays until the slot starts again, then as ".log.1".
         StopPlayer(station, old);
+        if (!plays) {
+            PlayFailed(station, ended);
+        } else {
+            if (r.source_ == r.selected_) r.playFailures_ = 0;
+            if (r.cause_ == SwitchCause::Restart || r.cause_ == SwitchCause::Return)
+                RestartedPlayerPlays(station);
+        }
+    }
+
+    // The last line the slot's player wrote: often why it could not play.
+    static std::string LastLine(const Station& station, int slot) {
+        const std::optional<std::string> tail = ReadFileTail(station.file(PlayerName(slot) + ".log"), 2048);
+        std::string last;
+        if (tail)
+            ForEachLine(*tail, [&](std::string_view line) {
+                if (line.find_first_not_of(" \t") != std::string_view::npos) last = line;
+            });
+        return last.empty() ? "nothing in its log" : last.substr(0, 100);
+    }
+
+    // A new player ended, or stayed silent, before it played. The first time
+    // it is started again at once (not after the watchdog found both players
+    // gone); the second time in a row the source has failed as after two
+    // failed checks: the backup takes over, and the source is tried again
+    // once its check passes. A backup that cannot play counts as a backup
+    // heard to fail.
+    static void PlayFailed(Station& station, bool ended) {
+        OnAirRecord& r = Of(station);
+        const std::string why = std::string("the player cannot play it (") + (ended ? "ended" : "silent") +
+                                " before playing, twice in a row): " + LastLine(station, r.slot_);
+        // A stream heard to be dead or stalled is the checks' to judge: the
+        // player is not to blame, and without the health check nothing fails
+        // over.
+        const AirSound heard = HearSource(station, r.source_.url).sound;
+        const bool playerToBlame =
+            WatchesAir(station) && heard != AirSound::Dead && heard != AirSound::Stalled;
+        if (playerToBlame && r.failover_ == FailoverState::Failover && r.source_.number == 0 &&
+            !r.lastResort_) {
+            BackupHeard(station, false, why);
+        } else if (playerToBlame && !r.lastResort_ && r.source_ == r.selected_ && !r.failoverActive()) {
+            r.playFailures_ = static_cast<int16_t>(std::min(r.playFailures_ + 1, 3));
+            if (r.playFailures_ >= 2) {
+                StartFailover(station, r.source_, why, false);
+                // Its first try waits as the next restart would (a try that
+                // fails counts already).
+                if (r.playFailures_ == 2) CountRestart(station);
+                // Without a stand-in it is started again (held, see
+                // restart_hold); else the event tick puts the stand-in on.
+                if (r.backup_.url.empty() && station.state.LastResortFile.empty()) Restart(station);
+                return;
+            }
+        }
+        Restart(station);
     }
 };
 

@@ -1,5 +1,6 @@
 """Bad air: what a station hears, not only whether servers answer. With the fast health check and silence detection,
-the real program on real MPlayer and Icecast meets a stream that stalls while its server keeps the connection, a mount
+the real program on real MPlayer and Icecast meets a stream that stalls while its server keeps the connection and hands
+each new listener a burst of its buffer, a mount
 fed digital silence, an old server that answers "ICY 200 OK", a server that sends a header without end, and then the
 backup dying too: each is replaced by the backup (or the last resort file) and everything comes back. A server that
 floods titles stays on air: its player's log is cut in place and metadata.txt follows the titles. The program's memory
@@ -62,14 +63,17 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
         station.wait_dump(on_air(1), 20, "the relay on air")
         station.wait_dump(heard(), 20, "the relay heard")
 
-        # The relay's upstream hangs: the server keeps the connection and sends nothing.
+        # The relay's upstream hangs: the server keeps the connection and sends
+        # nothing, but hands each new listener the last 64 KB it passed on.
         relay.stall()
         failed_over(1, "no audio for")
-        # The backup holds while the relay stays silent, also when the relay's
-        # monitor gives up its connection (5-10 s after the stall).
-        time.sleep(12)
+        # The backup holds while the relay hangs, also when the relay's monitor
+        # gives up its connection (5-10 s after the stall) and connects again
+        # to a burst, again and again.
+        time.sleep(20)
         dump = station.dump()
         messages = rig.air_messages(dump)
+        assert relay.bursts >= 2, relay.bursts
         assert on_air(0, "failover")(dump) and not any("(return)" in m for m in messages), messages[:5]
         relay.resume()
         station.wait_dump(on_air(1), WAIT, "the relay back")

@@ -1,5 +1,6 @@
 """A stand-in stream server in front of an Icecast mount, which can behave as real servers do when they go wrong: stall
-(keep every connection, send nothing), answer with an old server's "ICY 200 OK" status line, send a header line
+(keep every connection, send nothing, and hand each new listener the burst of its buffer, as a hung relay, a CDN edge
+or an encoder does), answer with an old server's "ICY 200 OK" status line, send a header line
 without end, or flood titles (a new title of `title_bytes` after every `metaint` bytes of audio, to a listener that asks
 for titles)."""
 
@@ -9,6 +10,7 @@ import threading
 from .local import free_port
 
 RELAY, ICY, ENDLESS_HEADER, FLOOD = "relay", "icy", "endless header", "flood"
+BURST = 65536  # what a stalled relay hands each new listener: the last bytes it passed on
 
 
 class StreamStandIn:
@@ -20,6 +22,7 @@ class StreamStandIn:
         self.flowing.set()
         self.closing = False
         self.titles = 0  # titles sent by the flood
+        self.recent, self.lock, self.bursts = b"", threading.Lock(), 0
         self.port = free_port()
         self.listener = socket.create_server(("127.0.0.1", self.port))
         threading.Thread(target=self._accept, daemon=True).start()
@@ -76,6 +79,10 @@ class StreamStandIn:
         return bytes([len(meta) // 16]) + meta
 
     def _relay(self, client, flood=False):
+        if not self.flowing.is_set():
+            with self.lock:
+                burst, self.bursts = bytes(self.recent), self.bursts + 1
+            client.sendall(burst)
         host_port, _, path = self.upstream.removeprefix("http://").partition("/")
         host, _, port = host_port.partition(":")
         with socket.create_connection((host, int(port)), timeout=10) as upstream:
@@ -87,9 +94,9 @@ class StreamStandIn:
                     return
                 head += chunk
             body, audio = head.split(b"\r\n\r\n", 1)[1], b""
+            passed = bytearray()  # this connection's last bytes: the buffer while it is the latest
             while not self.closing:
-                # A stall keeps both connections and lets nothing through, not
-                # even the burst a new listener would get.
+                # A stall keeps both connections and lets nothing more through.
                 self.flowing.wait()
                 if flood:
                     audio += body
@@ -98,6 +105,10 @@ class StreamStandIn:
                         audio = audio[self.metaint:]
                 elif body:
                     client.sendall(body)
+                    with self.lock:
+                        passed += body
+                        del passed[:-BURST]
+                        self.recent = passed
                 body = upstream.recv(16384)
                 if not body:
                     return

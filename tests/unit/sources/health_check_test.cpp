@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "core/timer_names.h"
 #include "schedule/event_tick.h"
 #include "sources/on_air.h"
+#include "sources/player_control.h"
 #include "sources/watchdog.h"
 #include "test_station.h"
 
@@ -197,6 +199,43 @@ TEST(HealthCheck, ABackupBackFromTheLastResortCountsAfreshAndAForcedRestartPlays
     EXPECT_TRUE(RestartFromScratch(*c.ts));
     EXPECT_EQ(Items(*c.ts, "CurrentSource CurrentMplayer Failover"),
               "CurrentSource=0 CurrentMplayer=1 Failover=normal");
+}
+
+// A source whose server answers but whose player cannot play it (each of its
+// players ends before it plays): its player is started again once, then the
+// backup takes over with the reason. The source is tried again when its
+// check passes, each try that fails brings the backup back at once, and the
+// tries, as every restart, wait ever longer (said once): a handful an hour.
+TEST(HealthCheck, ASourceItsPlayerCannotPlayFailsOverAndIsTriedAgainEverLessOften) {
+    CheckedStation c;
+    c.ts.state().CheckSource = true;
+    c.ts.InetTestURL.reply = [](const std::string&) { return Answer(200); };
+    int second = 0;
+    std::vector<int> tries;  // the seconds at which a player of source 4 started
+    c.ts.processes.onCall = [&](const std::string& call) {
+        if (call.find("four.example") != std::string::npos) tries.push_back(second);
+    };
+    SwitchSource(*c.ts, "4", SwitchCause::Operator);
+    for (second = 1; second <= 3600; ++second) {
+        c.ts.clock.advance(1);
+        const std::string player = PlayerName(c.ts->onAir.CurrentMplayer());
+        if (c.ts->onAir.source().number == 4)
+            c.ts.processes.running.erase(player);
+        else
+            c.ts.folder.write(player + ".log", "Starting playback...\n");
+        if (c.ts.timers.running(TimerName::SwitchOverlap)) c.ts.timers.fire(TimerName::SwitchOverlap);
+        if (second % 15 == 0) tmrSourceCheck_Timer(*c.ts);
+        if (second % 15 == 7) tmrCheckMplayerOK_Timer(*c.ts);
+        tmrCheckAndDoEvents_Timer(*c.ts);
+    }
+    EXPECT_EQ(tries, (std::vector<int>{0, 2, 64, 304, 1264, 2464}));
+    std::string log;
+    for (const std::string& line : c.ts.logged) log += line + "\n";
+    EXPECT_EQ(CountOf(log,
+                      "  SYS - FAILOVER: SOURCE 4 FAILED (the player cannot play it (ended before playing, "
+                      "twice in a row): nothing in its log) - THE BACKUP TAKES OVER"),
+              tries.size() - 1);
+    EXPECT_EQ(Items(*c.ts, "CurrentSource Failover"), "CurrentSource=0 Failover=returning");
 }
 
 // A reply that arrives after the source under test changed (a scheduled
