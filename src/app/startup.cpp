@@ -60,6 +60,9 @@ void Startup(Station& station) {
     RemoveFile(station.file("mplayer.log"));
     RemoveFile(station.file("metadata.txt"));
     RemoveFile(station.file("metaextra.txt"));
+    // Half-written replacements a crash or a power cut left go; the files
+    // they were to replace are whole.
+    RemoveLeftTemporaries(station.file("."));
     ResumePaidAiring(station);
 
     // Everything below depends on the settings.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 
@@ -156,13 +157,23 @@ static bool WriteAll(int fd, std::string_view content) {
     size_t done = 0;
     while (done < content.size()) {
         const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         done += static_cast<size_t>(n);
     }
     return true;
 }
 
-bool ReplaceFile(const std::filesystem::path& given, std::string_view content) {
+// Syncs a folder, so that a rename in it is on the disk.
+static bool SyncFolder(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+bool ReplaceFile(const std::filesystem::path& given, std::string_view content, Durability durability) {
     // A symlink is written through: an engineer who links metadata.txt to the
     // encoder's input wants that file updated, not the link replaced, even
     // while the file it names is still to be made.
@@ -185,13 +196,34 @@ bool ReplaceFile(const std::filesystem::path& given, std::string_view content) {
     temp += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    const bool written = WriteAll(fd, content) && (!exists || ::fchmod(fd, old.st_mode & 07777) == 0);
+    const bool written = WriteAll(fd, content) && (!exists || ::fchmod(fd, old.st_mode & 07777) == 0) &&
+                         (durability == Durability::Quick || ::fsync(fd) == 0);
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;
     }
-    return true;
+    return durability == Durability::Quick || SyncFolder(path.parent_path());
+}
+
+int RemoveLeftTemporaries(const std::filesystem::path& folder) {
+    int removed = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const size_t at = name.rfind(".tmp");
+        if (at == std::string::npos || at == 0) continue;
+        const std::string_view tail = std::string_view(name).substr(at + 4);
+        const size_t dash = tail.find('-');
+        const auto digits = [](std::string_view t) {
+            return !t.empty() && t.find_first_not_of("0123456789") == std::string_view::npos;
+        };
+        if (dash == std::string_view::npos || !digits(tail.substr(0, dash)) || !digits(tail.substr(dash + 1)))
+            continue;
+        std::error_code removeError;
+        if (it->is_regular_file(removeError) && std::filesystem::remove(it->path(), removeError)) ++removed;
+    }
+    return removed;
 }
 
 bool AppendToFile(const std::filesystem::path& path, std::string_view content) {

@@ -93,8 +93,17 @@ std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& p
 // folder and renamed into place, so a reader never sees a torn or empty file.
 // A symlink is followed to the file it names; an existing file keeps its
 // permissions, and a file without any write permission is not replaced.
-// Returns false (and leaves the old file as it was) on any failure.
-bool ReplaceFile(const std::filesystem::path& path, std::string_view content);
+// Returns false (and leaves the old file as it was) on any failure. A Synced
+// file (one that must survive a power cut: the billing queue, a downloaded
+// schedule) is on the disk before it counts: its bytes and then its folder
+// are synced.
+enum class Durability { Quick, Synced };
+bool ReplaceFile(const std::filesystem::path& path, std::string_view content,
+                 Durability durability = Durability::Quick);
+
+// Removes the temporary files of replacements that a crash or a power cut
+// left in `folder` ("NAME.tmpPID-N"); returns how many.
+int RemoveLeftTemporaries(const std::filesystem::path& folder);
 
 // Appends to the file, creating it when missing. Returns false on failure.
 bool AppendToFile(const std::filesystem::path& path, std::string_view content);

@@ -46,7 +46,8 @@ std::string DownloadSchedule(Station& station) {
                std::string(CutAtCharacter(parsed.problems.front().message, 60));
     // Byte for byte, and whole or not at all: the schedule reader may look
     // at the file at any moment.
-    if (!ReplaceFile(station.file("sourceevents.ini"), reply.body)) return "SCHEDULE FILE NOT WRITTEN";
+    if (!ReplaceFile(station.file("sourceevents.ini"), reply.body, Durability::Synced))
+        return "SCHEDULE FILE NOT WRITTEN";
     return {};
 }
 

@@ -45,7 +45,7 @@ void SavePendingReports(Station& station) {
         content += p.item;
         content += kCrLf;
     }
-    ReplaceFile(station.file(kPendingReportsFile), content);
+    ReplaceFile(station.file(kPendingReportsFile), content, Durability::Synced);
 }
 
 std::string ReportRequest(const Station& station, const PaidItem& paid, const BillingText& text) {
@@ -87,7 +87,7 @@ void KeepRejectedReport(const Station& station, const PaidItem& paid, int status
         AppendToFile(path, entry);
         return;
     }
-    ReplaceFile(path, kept.value_or("") + entry);
+    ReplaceFile(path, kept.value_or("") + entry, Durability::Synced);
 }
 
 // Removes the report from the queue by what it is, not by its place: ticks

@@ -69,7 +69,7 @@ void WriteBillingOutputs(Station& station, std::string_view title) {
     content += kCrLf;
     content += title;
     content += kCrLf;
-    ReplaceFile(station.file("tallyway.txt"), content);
+    ReplaceFile(station.file("tallyway.txt"), content, Durability::Synced);
     station.state.TallywayTT = stamp;
     station.state.TallywayMM = std::string(title);
 }

@@ -159,6 +159,15 @@ TEST(TextFiles, ReplaceWritesThroughASymlinkKeepsThePermissionsAndLeavesAFileNob
     fs::permissions(target, fs::perms::owner_read | fs::perms::others_read);
     EXPECT_FALSE(ReplaceFile(link, "Third\r\n")) << "nobody may write it";
     EXPECT_EQ(encoder.read("now.txt"), "Second\r\n");
+    // A synced replacement, and what a crash left halfway goes at the next start; other files stay.
+    ASSERT_TRUE(ReplaceFile(folder.path() / "tallyway-pending.txt", "1\r\n", Durability::Synced));
+    for (const char* name :
+         {"tallyway-pending.txt.tmp812-0", "sourceevents.ini.tmp9-14", "notes.tmp", "a.tmp1-x"})
+        folder.write(name, "half");
+    EXPECT_EQ(RemoveLeftTemporaries(folder.path()), 2);
+    EXPECT_EQ(folder.read("tallyway-pending.txt") + folder.read("notes.tmp") + folder.read("a.tmp1-x") +
+                  folder.read("sourceevents.ini.tmp9-14"),
+              "1\r\nhalfhalf<missing>");
 }
 
 TEST(StreamAddress, TellsEachKindByItsFormAndRefusesWhatCannotPlay) {
