@@ -4,8 +4,10 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "app/options.h"
 #include "app/program.h"
@@ -20,6 +22,21 @@ std::optional<std::filesystem::path> StationFolder() {
     if (!ec) return folder;
     std::fprintf(stderr, "brackenfield: cannot read the current folder: %s\n", ec.message().c_str());
     return std::nullopt;
+}
+
+// Whether the command line or the environment chooses Qt's platform, or a
+// display is there to draw on. Without either, Qt would abort at its start
+// ("could not connect to display").
+bool HasDisplayOrPlatform(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "-platform" || arg == "--platform" || arg.starts_with("-platform=")) return true;
+    }
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -42,6 +59,12 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    // Started where there is no display (over SSH, in a container, from a
+    // script), the station runs without a window, as with -platform offscreen.
+    if (!HasDisplayOrPlatform(argc, argv)) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        std::fprintf(stderr, "brackenfield: no display: running without a window\n");
+    }
     QApplication app(argc, argv);
     // Fusion draws the model's button colours on every desktop.
     QApplication::setStyle(QStringLiteral("Fusion"));

@@ -5,6 +5,7 @@ answers the remote API and a new scraper meanwhile, and logs no failure."""
 import os
 import resource
 import socket
+import subprocess
 import threading
 
 import rig
@@ -70,3 +71,9 @@ def test_a_flood_of_callers_on_the_status_port(make_station):
     # The callers that dripped and sent junk were dropped or answered.
     assert ask(port, b"GET / HTTP/1.0\r\n\r\n").startswith(b"HTTP/1.1 200 OK\r\n")
     assert station.alive() and not [m for m in rig.air_messages(station.dump()) if "FAILED" in m]
+
+
+def test_without_a_display_it_runs_headless_and_a_bad_option_is_a_usage_error(tmp_path):
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    run = subprocess.run([rig.station.BINARY, "--bogus"], cwd=tmp_path, env=env, capture_output=True, timeout=30)
+    assert run.returncode == 2 and b"no display" in run.stderr and b"Unknown option" in run.stderr, run.stderr
