@@ -44,10 +44,9 @@ struct StreamWatch {
     // read the stream's format): then the stream is not judged by ear.
     std::string deaf;
     bool deafLogged = false;
-    // The playlist entry the monitor listens to, and the titles it told:
-    // the first is the title of the moment read again, the others were
-    // announced while it listened (kept until the title reader takes them).
-    std::string entry;
+    // The titles the monitor told: the first is the title of the moment read
+    // again, the others were announced while it listened (kept until the
+    // title reader takes them).
     std::vector<ToldTitle> titles;
     bool titleRead = false;  // the monitor told a title since it started
 };

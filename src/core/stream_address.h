@@ -23,6 +23,10 @@ struct AddressForm {
 
 AddressForm FormOfAddress(std::string_view address);
 
+// The address the player streams from a source's URL: of the parts the URL
+// splits into at blanks, the first with "://", else the first.
+std::string StreamAddress(std::string_view url);
+
 // Whether a content type names a playlist of stream addresses
 // ("audio/x-scpls", "audio/x-mpegurl", ...) or a live HLS playlist.
 bool IsPlaylistContentType(std::string_view contentType);

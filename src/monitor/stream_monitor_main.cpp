@@ -54,6 +54,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "core/text_decode.h"
 #include "monitor/stream_resolver.h"
 
 namespace {
@@ -211,14 +212,10 @@ int Fail(const char* what, int error) {
 
 // The title a stream names now, made fit for one line: control characters
 // become blanks, and a long one is cut before a character, not inside one.
-std::string OneLine(std::string title) {
+std::string OneLine(std::string_view text) {
+    std::string title(bf::CutAtCharacter(text, kLongestTitle));
     for (char& c : title)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-    if (title.size() > kLongestTitle) {
-        size_t cut = kLongestTitle;
-        while (cut > 0 && (static_cast<unsigned char>(title[cut]) & 0xC0) == 0x80) --cut;
-        title.resize(cut);
-    }
     return title;
 }
 

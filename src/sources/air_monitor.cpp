@@ -71,8 +71,9 @@ void TakeLine(Station& station, StreamWatch& watch, std::string_view line) {
         watch.titleRead = true;
         return;
     }
+    // The monitor heard the address as a playlist: the player is to read
+    // it as one too.
     if (line.starts_with("entry=")) {
-        watch.entry = std::string(line.substr(6, 1000));
         NotePlaylist(station, watch.address);
         return;
     }

@@ -68,23 +68,6 @@ void CheckPassed(Station& station, const AirSource& tested) {
 
 }  // namespace
 
-std::string StreamAddress(std::string_view url) {
-    // The player gets the URL split at blanks; the stream is the first part
-    // that names a scheme (others are options), else the first part.
-    std::string_view first;
-    size_t at = 0;
-    while (at < url.size()) {
-        const size_t start = url.find_first_not_of(' ', at);
-        if (start == std::string_view::npos) break;
-        const size_t end = std::min(url.find(' ', start), url.size());
-        const std::string_view part = url.substr(start, end - start);
-        if (part.find("://") != std::string_view::npos) return std::string(part);
-        if (first.empty()) first = part;
-        at = end;
-    }
-    return std::string(first);
-}
-
 int SourceCheckPeriodMs(const StationState& state) {
     return Fast(state) ? kFastSourceCheckPeriodMs : kSourceCheckPeriodMs;
 }

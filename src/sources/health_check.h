@@ -4,14 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "core/stream_address.h"
+
 namespace bf {
 
 struct Station;
 struct StationState;
-
-// The address the player streams from a source's URL: of the parts the URL
-// splits into at blanks, the first with "://", else the first.
-std::string StreamAddress(std::string_view url);
 
 // The check runs every 15 s, or every second with FastFailover; its fetch
 // gives up before the next check is due.

@@ -80,9 +80,9 @@ void LearnPlaylist(Station& station, const std::string& name, const std::string&
     constexpr size_t kHead = 16 * 1024;
     const std::optional<std::string> head = ReadFileHead(station.file(name + ".log"), kHead);
     if (!head || head->find("Playlist parsing disabled for security reasons") == std::string::npos) return;
-    for (const std::string& part : SplitAtBlanks(url))
-        if (part.find("://") != std::string::npos && head->find("Playing " + part + ".") != std::string::npos)
-            NotePlaylist(station, part);
+    const std::string address = StreamAddress(url);
+    if (!address.empty() && head->find("Playing " + address + ".") != std::string::npos)
+        NotePlaylist(station, address);
 }
 
 }  // namespace

@@ -73,23 +73,12 @@ std::vector<Finding> CheckSourceListText(std::string_view text) {
     });
     for (size_t n = 0; n < table.size(); ++n) {
         if (firstLine[n] != 0 && table[n].url.size() >= kShortestUrl) {
-            // The stream is the first part that names a scheme; the others
-            // are the player's options.
-            std::string_view address = table[n].url;
-            for (size_t at = 0; at < table[n].url.size();) {
-                const size_t end = std::min(table[n].url.find(' ', at), table[n].url.size());
-                const std::string_view part = std::string_view(table[n].url).substr(at, end - at);
-                if (part.find("://") != std::string_view::npos) {
-                    address = part;
-                    break;
-                }
-                at = end + 1;
-            }
+            const std::string address = StreamAddress(table[n].url);
             const AddressForm form = FormOfAddress(address);
             if (!form.unsupported.empty())
                 add(firstLine[n], "source " + std::to_string(n) +
                                       (table[n].name.empty() ? "" : " (" + table[n].name + ")") + ": " +
-                                      std::string(address) + " cannot be played: " + form.unsupported);
+                                      address + " cannot be played: " + form.unsupported);
         }
         if (firstLine[n] == 0 || table[n].url.size() >= kShortestUrl) continue;
         add(firstLine[n],
