@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace bf {
@@ -29,28 +30,39 @@ struct HttpResult {
     bool statusError() const { return status >= 400; }
 };
 
-// One named HTTP client instance (InetTestURL, Inet1, ...). A fetch waits for
-// its reply while the event loop keeps running, so other handlers (and a
-// later tick of the same timer) may run during the wait.
+// Runs once with the result of a request that was neither cancelled nor
+// replaced by a newer one.
+using HttpDone = std::function<void(const HttpResult&)>;
+
+// One named HTTP client instance (InetTestURL, Inet1, ...), one request at a
+// time. A request returns at once; its answer comes later from the event
+// loop, so no handler ever waits for a peer.
 class HttpClient {
 public:
-    // A fetch gives up after this long unless setTimeoutMs says otherwise.
+    // A request gives up after this long unless setTimeoutMs says otherwise.
     // The outside services (management, AIR, billing, weather) keep it.
     static constexpr int kDefaultTimeoutMs = 30000;
 
     virtual ~HttpClient() = default;
-    // HTTP GET; returns the body as bytes. A cancelled or failed fetch
-    // returns an empty body with an error number.
-    virtual HttpResult fetch(const std::string& url) = 0;
+    // HTTP GET of the whole body as bytes. A request started while another
+    // runs cancels that one first. `done` gets the body, or an empty body
+    // with an error number.
+    virtual void get(const std::string& url, HttpDone done) = 0;
     // HTTP GET that ends once the headers of the final answer (after
     // redirects) have arrived: the result carries the status and no body.
     // For streams, whose replies never end.
-    virtual HttpResult fetchHeaders(const std::string& url) = 0;
+    virtual void getHeaders(const std::string& url, HttpDone done) = 0;
     virtual bool busy() const = 0;
-    // Cancels the running request, whose fetch then returns an empty body.
+    // Drops the running request: its `done` never runs.
     virtual void cancel() = 0;
-    // For the fetches to come; 0 or less restores the default.
+    // For the requests to come; 0 or less restores the default.
     virtual void setTimeoutMs(int ms) = 0;
+
+    // Waiting forms of get and getHeaders, kept only until their last
+    // callers have moved to the forms above: they wait in a nested event
+    // loop, so other handlers run meanwhile.
+    virtual HttpResult fetch(const std::string& url) = 0;
+    virtual HttpResult fetchHeaders(const std::string& url) = 0;
 };
 
 }  // namespace bf

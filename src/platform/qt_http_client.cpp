@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QMetaObject>
 #include <QNetworkProxy>
 #include <QPointer>
 #include <QSslCertificate>
@@ -16,16 +17,6 @@
 #include "platform/http_reply_reader.h"
 
 namespace bf {
-
-// The state of one waiting fetch; it lives on that fetch's stack frame, so
-// nested fetches each have their own.
-struct QtHttpClient::Request {
-    enum class End { Waiting, Cancelled, TimedOut };
-    QEventLoop loop;
-    QTimer deadline;  // of the whole fetch, redirects included
-    End end = End::Waiting;
-    QPointer<QTcpSocket> socket;  // of the exchange under way
-};
 
 namespace {
 
@@ -119,18 +110,19 @@ struct Exchange {
 };
 
 // Connects to the URL's server and sends the request; `exchange` is over
-// (and the request's loop told) once the reply has been read as far as
-// wanted, or the connection failed.
-Socket Start(const QUrl& url, bool headersOnly, Exchange& exchange, QEventLoop& loop) {
+// (and `over` called) once the reply has been read as far as wanted, or the
+// connection failed. The socket's signals go to `context`.
+Socket Start(const QUrl& url, bool headersOnly, Exchange& exchange, QObject* context,
+             std::function<void()> over) {
     const bool tls = url.scheme() == QLatin1String("https");
     Socket socket(tls ? new QSslSocket : new QTcpSocket);
     QTcpSocket* s = socket.get();
     s->setProxy(QNetworkProxy::NoProxy);
     s->setReadBufferSize(kReadBufferBytes);
 
-    auto finish = [&exchange, &loop] {
+    auto finish = [&exchange, over] {
         exchange.over = true;
-        loop.quit();
+        over();
     };
     // A stream's or a redirect's body is not wanted: its headers end the exchange.
     auto take = [&exchange, s, headersOnly, finish] {
@@ -149,9 +141,9 @@ Socket Start(const QUrl& url, bool headersOnly, Exchange& exchange, QEventLoop& 
         finish();
     };
     const QByteArray request = RequestText(url);
-    QObject::connect(s, &QTcpSocket::readyRead, &loop, take);
-    QObject::connect(s, &QTcpSocket::disconnected, &loop, ended);
-    QObject::connect(s, &QTcpSocket::errorOccurred, &loop,
+    QObject::connect(s, &QTcpSocket::readyRead, context, take);
+    QObject::connect(s, &QTcpSocket::disconnected, context, ended);
+    QObject::connect(s, &QTcpSocket::errorOccurred, context,
                      [&exchange, s, ended, finish](QAbstractSocket::SocketError error) {
                          if (exchange.over) return;
                          if (error == QAbstractSocket::RemoteHostClosedError) return ended();
@@ -174,10 +166,10 @@ Socket Start(const QUrl& url, bool headersOnly, Exchange& exchange, QEventLoop& 
             configuration.addCaCertificates(extra);
             secure->setSslConfiguration(configuration);
         }
-        QObject::connect(secure, &QSslSocket::encrypted, &loop, [s, request] { s->write(request); });
+        QObject::connect(secure, &QSslSocket::encrypted, context, [s, request] { s->write(request); });
         secure->connectToHostEncrypted(url.host(), port);
     } else {
-        QObject::connect(s, &QTcpSocket::connected, &loop, [s, request] { s->write(request); });
+        QObject::connect(s, &QTcpSocket::connected, context, [s, request] { s->write(request); });
         s->connectToHost(url.host(), port);
     }
     return socket;
@@ -194,10 +186,22 @@ HttpResult ResultOf(const HttpReplyReader& reader, bool headersOnly) {
 
 }  // namespace
 
-QtHttpClient::QtHttpClient() = default;
+// One request under way: its current exchange (the first, or one after a
+// redirect) and what to do with its result.
+struct QtHttpClient::Request {
+    QUrl target;
+    bool headersOnly = false;
+    HttpDone done;
+    int redirects = 0;
+    QTimer deadline;  // of the whole request, redirects included
+    bool timedOut = false;
+    Exchange exchange;
+    Socket socket;
+};
+
+QtHttpClient::QtHttpClient() : context_(std::make_unique<QObject>()) {}
 
 QtHttpClient::~QtHttpClient() {
-    *alive_ = false;
     cancel();
 }
 
@@ -210,80 +214,120 @@ void QtHttpClient::setTimeoutMs(int ms) {
 }
 
 void QtHttpClient::cancel() {
-    Request* request = running_;
-    if (request == nullptr) return;
-    running_ = nullptr;
-    if (request->end == Request::End::Waiting) request->end = Request::End::Cancelled;
-    request->deadline.stop();
-    if (request->socket) request->socket->abort();
-    request->loop.quit();
+    if (!running_) return;
+    running_->socket.reset();
+    running_.reset();
+}
+
+void QtHttpClient::get(const std::string& url, HttpDone done) {
+    begin(url, false, std::move(done));
+}
+
+void QtHttpClient::getHeaders(const std::string& url, HttpDone done) {
+    begin(url, true, std::move(done));
+}
+
+// Every step of a request runs from the event loop, never inside a socket's
+// or the deadline's own signal, so that a `done` may start the next request
+// on the same client.
+void QtHttpClient::later(const std::shared_ptr<Request>& request) {
+    QMetaObject::invokeMethod(
+        context_.get(),
+        [this, weak = std::weak_ptr<Request>(request)] {
+            const std::shared_ptr<Request> r = weak.lock();
+            if (r && r == running_) step(r);
+        },
+        Qt::QueuedConnection);
+}
+
+void QtHttpClient::begin(const std::string& url, bool headersOnly, HttpDone done) {
+    cancel();
+    auto request = std::make_shared<Request>();
+    request->headersOnly = headersOnly;
+    request->done = std::move(done);
+    running_ = request;
+    request->target = ToUrl(url);
+    if (QCoreApplication::instance() == nullptr) {  // nothing would ever answer
+        running_.reset();
+        request->done(failure(HttpError::OtherNetworkError, "No event loop"));
+        return;
+    }
+    if (!IsFetchable(request->target)) {
+        request->exchange.failure = failure(HttpError::MalformedUrl, "URL is malformed");
+        request->exchange.over = true;
+        later(request);
+        return;
+    }
+    request->deadline.setSingleShot(true);
+    request->deadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&request->deadline, &QTimer::timeout, context_.get(),
+                     [this, r = request.get(), weak = std::weak_ptr<Request>(request)] {
+                         r->timedOut = true;
+                         later(weak.lock());
+                     });
+    request->deadline.start(timeoutMs_);
+    send(request);
+}
+
+void QtHttpClient::send(const std::shared_ptr<Request>& request) {
+    request->exchange = Exchange{};
+    request->socket = Start(request->target, request->headersOnly, request->exchange, context_.get(),
+                            [this, weak = std::weak_ptr<Request>(request)] { later(weak.lock()); });
+}
+
+void QtHttpClient::step(const std::shared_ptr<Request>& request) {
+    const auto finish = [this, &request](const HttpResult& result) {
+        running_.reset();
+        request->socket.reset();
+        request->deadline.stop();
+        if (request->done) request->done(result);
+    };
+    if (request->timedOut) return finish(failure(HttpError::TimedOut, "Request timed out"));
+    Exchange& exchange = request->exchange;
+    if (!exchange.over) return;
+    if (exchange.failure) return finish(*exchange.failure);
+    const std::optional<std::string> location = exchange.reader.header("Location");
+    if (!IsRedirect(exchange.reader.status()) || !location)
+        return finish(ResultOf(exchange.reader, request->headersOnly));
+    const QUrl& target = request->target;
+    const QUrl next = target.resolved(ToUrl(*location));
+    if (request->redirects == kMaxRedirects)
+        return finish(failure(HttpError::OtherNetworkError, "More than 5 redirects"));
+    if (!IsFetchable(next) || (target.scheme() == QLatin1String("https") && next.scheme() != target.scheme()))
+        return finish(
+            failure(HttpError::OtherNetworkError, "Redirect refused: " + next.toString().toStdString()));
+    ++request->redirects;
+    request->target = next;
+    send(request);
 }
 
 HttpResult QtHttpClient::fetch(const std::string& url) {
-    return run(url, false);
+    return wait(url, false);
 }
 
 HttpResult QtHttpClient::fetchHeaders(const std::string& url) {
-    return run(url, true);
+    return wait(url, true);
 }
 
-HttpResult QtHttpClient::run(const std::string& url, bool headersOnly) {
-    cancel();
+HttpResult QtHttpClient::wait(const std::string& url, bool headersOnly) {
     if (QCoreApplication::instance() == nullptr)
         return failure(HttpError::OtherNetworkError, "No event loop");
-    QUrl target = ToUrl(url);
-    if (!IsFetchable(target)) return failure(HttpError::MalformedUrl, "URL is malformed");
-
-    Request request;
-    const std::shared_ptr<bool> alive = alive_;
-    request.deadline.setSingleShot(true);
-    request.deadline.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&request.deadline, &QTimer::timeout, &request.loop, [&request] {
-        if (request.end != Request::End::Waiting) return;
-        request.end = Request::End::TimedOut;
-        request.loop.quit();
+    QEventLoop loop;
+    std::optional<HttpResult> result;
+    begin(url, headersOnly, [&](const HttpResult& r) {
+        result = r;
+        loop.quit();
     });
-    request.deadline.start(timeoutMs_);
-    running_ = &request;
-
-    HttpResult result;
-    for (int redirects = 0;; ++redirects) {
-        Exchange exchange;
-        Socket socket = Start(target, headersOnly, exchange, request.loop);
-        request.socket = socket.get();
-        if (request.end == Request::End::Waiting && !exchange.over) request.loop.exec();
-        socket.reset();
-        if (!*alive) return failure(HttpError::Cancelled, "Request cancelled");
-        if (request.end != Request::End::Waiting || !exchange.over) {  // not over: the application quits
-            result = request.end == Request::End::TimedOut
-                         ? failure(HttpError::TimedOut, "Request timed out")
-                         : failure(HttpError::Cancelled, "Request cancelled");
-            break;
-        }
-        if (exchange.failure) {
-            result = *exchange.failure;
-            break;
-        }
-        const std::optional<std::string> location = exchange.reader.header("Location");
-        if (!IsRedirect(exchange.reader.status()) || !location) {
-            result = ResultOf(exchange.reader, headersOnly);
-            break;
-        }
-        const QUrl next = target.resolved(ToUrl(*location));
-        if (redirects == kMaxRedirects) {
-            result = failure(HttpError::OtherNetworkError, "More than 5 redirects");
-            break;
-        }
-        if (!IsFetchable(next) ||
-            (target.scheme() == QLatin1String("https") && next.scheme() != target.scheme())) {
-            result =
-                failure(HttpError::OtherNetworkError, "Redirect refused: " + next.toString().toStdString());
-            break;
-        }
-        target = next;
-    }
-    if (running_ == &request) running_ = nullptr;
-    return result;
+    const std::weak_ptr<Request> mine = running_;
+    // Also ends when the request is cancelled or replaced, or the client is
+    // destroyed meanwhile.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+        if (mine.expired()) loop.quit();
+    });
+    watch.start(50);
+    if (!result && !mine.expired()) loop.exec();
+    return result ? *result : failure(HttpError::Cancelled, "Request cancelled");
 }
 
 }  // namespace bf

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <memory>
 #include <string>
 
@@ -9,10 +10,9 @@ namespace bf {
 
 // One named HTTP client instance over Qt's sockets (plain TCP or TLS), with
 // a reply reader of its own that keeps to the bounds of every reply
-// (http_reply_reader.h) and also takes a stream server's "ICY 200 OK". A
-// fetch waits in a nested event loop, so other handlers run meanwhile; a
-// fetch started during the wait (also from one of those handlers) first
-// cancels the running one. Needs a QCoreApplication on the calling thread.
+// (http_reply_reader.h) and also takes a stream server's "ICY 200 OK".
+// Answers come from the event loop of the calling thread's
+// QCoreApplication.
 class QtHttpClient : public HttpClient {
 public:
     // Redirects followed within one fetch; one more fails it.
@@ -23,6 +23,8 @@ public:
     QtHttpClient(const QtHttpClient&) = delete;
     QtHttpClient& operator=(const QtHttpClient&) = delete;
 
+    void get(const std::string& url, HttpDone done) override;
+    void getHeaders(const std::string& url, HttpDone done) override;
     HttpResult fetch(const std::string& url) override;
     HttpResult fetchHeaders(const std::string& url) override;
     bool busy() const override;
@@ -32,12 +34,17 @@ public:
 private:
     struct Request;
 
-    HttpResult run(const std::string& url, bool headersOnly);
+    void begin(const std::string& url, bool headersOnly, HttpDone done);
+    void send(const std::shared_ptr<Request>& request);
+    void later(const std::shared_ptr<Request>& request);
+    void step(const std::shared_ptr<Request>& request);
+    HttpResult wait(const std::string& url, bool headersOnly);
 
-    Request* running_ = nullptr;  // the request a fetch is waiting for, if any
+    std::shared_ptr<Request> running_;  // the request under way, if any
     int timeoutMs_ = kDefaultTimeoutMs;
-    // Lets a waiting fetch notice that the client was destroyed under it.
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    // Receives the sockets' signals and the steps put off to the event
+    // loop; destroyed with the client, which drops them all.
+    std::unique_ptr<QObject> context_;
 };
 
 }  // namespace bf

@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,10 +10,30 @@
 
 namespace bf::test {
 
-// Answers fetches from a script: queued results first, then `reply` (a
-// function of the URL), else an empty body. Can be held busy.
+// Answers requests from a script: queued results first, then `reply` (a
+// function of the URL), else an empty body. Can be held busy. A request's
+// answer comes at once, inside get(), unless `holdAnswers` is set: then it
+// waits in `held` until answerHeld() (a cancel or a newer request drops it).
 class FakeHttpClient : public HttpClient {
 public:
+    void get(const std::string& url, HttpDone done) override {
+        requests.push_back(url);
+        deliver(url, false, std::move(done));
+    }
+    void getHeaders(const std::string& url, HttpDone done) override {
+        headerRequests.push_back(url);
+        deliver(url, true, std::move(done));
+    }
+    // Answers the held request, if any; true when there was one.
+    bool answerHeld() {
+        if (!held) return false;
+        auto [url, headersOnly, done] = std::move(*held);
+        held.reset();
+        HttpResult r = answer(url);
+        if (headersOnly) r.body.clear();
+        done(r);
+        return true;
+    }
     HttpResult fetch(const std::string& url) override {
         requests.push_back(url);
         return answer(url);
@@ -24,10 +45,11 @@ public:
         r.body.clear();
         return r;
     }
-    bool busy() const override { return isBusy; }
+    bool busy() const override { return isBusy || held.has_value(); }
     void cancel() override {
         ++cancels;
         isBusy = false;
+        held.reset();
     }
     void setTimeoutMs(int ms) override { timeoutMs = ms > 0 ? ms : kDefaultTimeoutMs; }
 
@@ -43,8 +65,25 @@ public:
     bool isBusy = false;
     int cancels = 0;
     int timeoutMs = kDefaultTimeoutMs;
+    bool holdAnswers = false;
+    struct Held {
+        std::string url;
+        bool headersOnly;
+        HttpDone done;
+    };
+    std::optional<Held> held;
 
 private:
+    void deliver(const std::string& url, bool headersOnly, HttpDone done) {
+        held.reset();
+        if (holdAnswers) {
+            held = Held{url, headersOnly, std::move(done)};
+            return;
+        }
+        HttpResult r = answer(url);
+        if (headersOnly) r.body.clear();
+        done(r);
+    }
     HttpResult answer(const std::string& url) {
         if (onFetch) onFetch(url);
         if (queued.empty()) return reply ? reply(url) : HttpResult{};
