@@ -4,7 +4,9 @@
 //   bytes=123456 peak=-3.1 rms=-17.4
 //
 // (levels in dBFS over the last half second; -120 for digital silence or no
-// audio). While the stream sends nothing the lines go on with the same byte
+// audio). With --no-levels before the URL it decodes nothing and the lines
+// carry the byte count alone ("bytes=123456"), for a station that does not
+// listen for silence. While the stream sends nothing the lines go on with the same byte
 // count and the last levels, so that bytes that arrived before a stall are
 // never told after it as if they were new. The program ends with exit
 // status 1 after a line that says whose fault it was:
@@ -145,6 +147,8 @@ struct Reporter {
     double audioSeconds = 0;
     double audioSince = 0;
 
+    bool decodes = true;  // false: no levels are told
+
     bool due() const { return Now() - reported >= kReportSeconds; }
     bool line() {
         reported = Now();
@@ -154,7 +158,10 @@ struct Reporter {
             levels = Levels{};
         }
         const long long bytes = countPackets ? packetBytes : input && input->pb ? input->pb->bytes_read : 0;
-        std::printf("bytes=%lld peak=%.1f rms=%.1f\n", bytes, peakDb, rmsDb);
+        if (decodes)
+            std::printf("bytes=%lld peak=%.1f rms=%.1f\n", bytes, peakDb, rmsDb);
+        else
+            std::printf("bytes=%lld\n", bytes);
         return std::fflush(stdout) == 0;
     }
 };
@@ -359,9 +366,14 @@ int PlayPlaylist(int argc, char* argv[]) {
 
 int main(int argc, char* argv[]) {
     const bool player = argc >= 4 && std::strcmp(argv[1], "--player") == 0;
+    if (argc == 3 && std::strcmp(argv[1], "--no-levels") == 0) {
+        reporter.decodes = false;
+        --argc;
+        ++argv;
+    }
     if (argc != 2 && !player) {
         std::fprintf(stderr,
-                     "usage: brackenfield-monitor URL\n"
+                     "usage: brackenfield-monitor [--no-levels] URL\n"
                      "       brackenfield-monitor --player NAME URL [PLAYER OPTIONS...]\n");
         return 2;
     }
@@ -430,18 +442,22 @@ int main(int argc, char* argv[]) {
     }
     if (stream < 0) return Fail("no audio", stream, true);
 
-    const AVCodecParameters* parameters = input->streams[stream]->codecpar;
-    // The floating-point MP3 decoder costs least, and gives levels as they are.
-    const AVCodec* codec =
-        parameters->codec_id == AV_CODEC_ID_MP3 ? avcodec_find_decoder_by_name("mp3float") : nullptr;
-    if (!codec) codec = avcodec_find_decoder(parameters->codec_id);
-    if (!codec) return Fail("no decoder", AVERROR_DECODER_NOT_FOUND);
+    const AVStream* audio = input->streams[stream];
+    const AVCodecParameters* parameters = audio->codecpar;
     std::unique_ptr<AVCodecContext, void (*)(AVCodecContext*)> decoder(
-        avcodec_alloc_context3(codec), [](AVCodecContext* c) { avcodec_free_context(&c); });
-    if (!decoder || (error = avcodec_parameters_to_context(decoder.get(), parameters)) < 0)
-        return Fail("decoder", error ? error : AVERROR(ENOMEM), true);
-    decoder->thread_count = 1;
-    if ((error = avcodec_open2(decoder.get(), codec, nullptr)) < 0) return Fail("decoder", error, true);
+        nullptr, [](AVCodecContext* c) { avcodec_free_context(&c); });
+    if (reporter.decodes) {
+        // The floating-point MP3 decoder costs least, and gives levels as they are.
+        const AVCodec* codec =
+            parameters->codec_id == AV_CODEC_ID_MP3 ? avcodec_find_decoder_by_name("mp3float") : nullptr;
+        if (!codec) codec = avcodec_find_decoder(parameters->codec_id);
+        if (!codec) return Fail("no decoder", AVERROR_DECODER_NOT_FOUND);
+        decoder.reset(avcodec_alloc_context3(codec));
+        if (!decoder || (error = avcodec_parameters_to_context(decoder.get(), parameters)) < 0)
+            return Fail("decoder", error ? error : AVERROR(ENOMEM), true);
+        decoder->thread_count = 1;
+        if ((error = avcodec_open2(decoder.get(), codec, nullptr)) < 0) return Fail("decoder", error, true);
+    }
     openDeadline = 0;
 
     std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(av_packet_alloc(),
@@ -459,7 +475,13 @@ int main(int argc, char* argv[]) {
         error = av_read_frame(input, packet.get());
         // Once audio came, an error while reading is the stream's.
         if (error < 0) return Fail("read", error, false);
-        if (packet->stream_index == stream) {
+        if (packet->stream_index == stream && !decoder) {
+            // Paced by the packets' own durations.
+            reporter.packetBytes += packet->size;
+            if (reporter.audioSince == 0) reporter.audioSince = Now();
+            if (packet->duration > 0)
+                reporter.audioSeconds += double(packet->duration) * av_q2d(audio->time_base);
+        } else if (packet->stream_index == stream) {
             reporter.packetBytes += packet->size;
             if (avcodec_send_packet(decoder.get(), packet.get()) >= 0)
                 while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {

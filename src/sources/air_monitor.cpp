@@ -20,6 +20,9 @@ namespace bf {
 
 namespace {
 
+// The level of a line that tells none: no sound measured.
+constexpr double kNoLevel = -120;
+
 // Bytes a monitor may leave without a line end before the rest is dropped
 // (a title line is the longest).
 constexpr size_t kLongestLine = 4200;
@@ -61,7 +64,8 @@ std::vector<std::string> WantedAddresses(Station& station) {
     return wanted;
 }
 
-// One line of a monitor: "bytes=N peak=P rms=R", or before it ends
+// One line of a monitor: "bytes=N peak=P rms=R" ("bytes=N" alone when it
+// was not asked for levels), or before it ends
 // "error: stream: ..." (the stream is gone) or "error: format: ..." (the
 // monitor cannot read it).
 void TakeLine(Station& station, StreamWatch& watch, std::string_view line) {
@@ -87,11 +91,12 @@ void TakeLine(Station& station, StreamWatch& watch, std::string_view line) {
         }
         return;
     }
-    const size_t bytesAt = line.find("bytes=");
+    if (!line.starts_with("bytes=")) return;
     const size_t rmsAt = line.find(" rms=");
-    if (bytesAt != 0 || rmsAt == std::string_view::npos) return;
     const long long bytes = std::strtoll(std::string(line.substr(6)).c_str(), nullptr, 10);
-    const double level = std::strtod(std::string(line.substr(rmsAt + 5)).c_str(), nullptr);
+    const double level = rmsAt == std::string_view::npos
+                             ? kNoLevel
+                             : std::strtod(std::string(line.substr(rmsAt + 5)).c_str(), nullptr);
     const double now = Now(station);
     if (bytes > watch.bytes) {
         // A stall breaks the flow; a new connection starts a new one.
@@ -101,8 +106,9 @@ void TakeLine(Station& station, StreamWatch& watch, std::string_view line) {
     }
     watch.bytes = bytes;
     watch.level = level;
-    // The level is that of the half second before the line.
-    if (level >= station.state.SilenceLevel)
+    // The level is that of the half second before the line; a monitor that
+    // tells none hears no silence.
+    if (level >= station.state.SilenceLevel || rmsAt == std::string_view::npos)
         watch.quietSince = 0;
     else if (watch.quietSince == 0)
         watch.quietSince = now - kLevelSpanSeconds;
@@ -160,7 +166,11 @@ void Listen(Station& station, StreamWatch& watch) {
     if (!reconnect && now - watch.endedAt < wait) return;
     // A new monitor starts from a connection of its own: its byte count
     // starts again, its stall does not.
-    watch.monitor = station.processes.startProgram(station.options.monitorProgram, {watch.address}, true);
+    // Decoding the audio costs most of the monitor's time: it is asked for
+    // only when the station listens for silence.
+    std::vector<std::string> arguments{watch.address};
+    if (station.state.SilenceSeconds <= 0) arguments.insert(arguments.begin(), "--no-levels");
+    watch.monitor = station.processes.startProgram(station.options.monitorProgram, arguments, true);
     watch.monitorStarted = now;
     watch.bytes = -1;
     watch.flowingSince = 0;

@@ -44,10 +44,13 @@ struct Air : TestStation {
         InetTestURL.reply = [](const std::string&) { return HttpResult{"", HttpError::None, "", 200}; };
         onAir(1);
     }
-    // The monitor's number for an address: the last one started for it.
+    // The monitor's number for an address: the last one started for it,
+    // asked for levels only when the station listens for silence.
     std::optional<int> monitorOf(const std::string& address) {
+        const std::string levels = state().SilenceSeconds > 0 ? "" : "--no-levels ";
         for (size_t i = processes.programLog.size(); i-- > 0;)
-            if (processes.programLog[i] == "brackenfield-monitor " + address) return static_cast<int>(i + 1);
+            if (processes.programLog[i] == "brackenfield-monitor " + levels + address)
+                return static_cast<int>(i + 1);
         return std::nullopt;
     }
     void run(double seconds, const Script& script) {

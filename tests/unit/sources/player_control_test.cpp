@@ -57,7 +57,7 @@ TEST(PlayerControl, TitlesThePlayerCannotTellComeFromTheMonitorAndAPaidAiringIsB
     };
     tmrAirMonitor_Timer(*s);
     ASSERT_EQ(s.processes.programLog,
-              (std::vector<std::string>{"brackenfield-monitor https://one.example/live"}));
+              (std::vector<std::string>{"brackenfield-monitor --no-levels https://one.example/live"}));
     monitorSays("title=$ Spot\nbytes=100 peak=-3.0 rms=-99.0\n");
     // A new connection reads the title of the moment again: the same airing.
     monitorSays("", "error: stream: read: End of file\n");
