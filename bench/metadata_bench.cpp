@@ -66,8 +66,8 @@ void MetadataTick(benchmark::State& state, int statusLines) {
     ts.folder.write("sourcelist.ini", "1u:http://one.example/a\r\n");
     ts.onAir(1);
     ts.folder.write("mplayer1.log", log);
-    ts.state().DefaultStrapline = "Brackenfield Radio";
-    ts.state().ExtraMetaNowPlaying = "Now playing:";
+    ts.settings().DefaultStrapline = "Brackenfield Radio";
+    ts.settings().ExtraMetaNowPlaying = "Now playing:";
     // Each tick reads `bytes` that the player wrote since the last: the log
     // is written anew and the reader's place in it forgotten.
     for (auto _ : state) {

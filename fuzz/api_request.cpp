@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     test::TestStation& s = fuzz::FreshStation();
     static const bool listWritten = (s.folder.write("sourcelist.ini", kSources), true);
     (void)listWritten;
-    s->state.APIkey = "K";
+    s.settings().APIkey = "K";
     test::FakeTcpListener listener;
     ApiServer server(*s, listener);
     server.Open(1011);

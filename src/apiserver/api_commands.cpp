@@ -113,7 +113,7 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
         return {ComposeReply("ERROR"), std::nullopt, std::nullopt};
     }
     const std::string& path = *found;
-    const std::string& key = station.state.APIkey;  // read afresh by every test below
+    const std::string& key = station.settings().APIkey;  // read afresh by every test below
 
     std::string body = "ERROR";
     std::optional<ApiFailure> failure;

@@ -14,7 +14,7 @@ EventHooks::EventHooks(Station& station) : station_(station) {
 }
 
 void EventHooks::tell(std::string_view event, const AirSource& source) {
-    if (station_.state.OnEventCommand.empty()) return;
+    if (station_.settings().OnEventCommand.empty()) return;
     if (queue_.size() >= kQueueLimit) {
         queue_.pop_front();
         if (!overflowLogged_)
@@ -43,12 +43,13 @@ void EventHooks::tick() {
     }
     const std::vector<std::string> args = std::move(queue_.front());
     queue_.pop_front();
-    running_ = station_.processes.startProgram(station_.state.OnEventCommand, args);
+    running_ = station_.processes.startProgram(station_.settings().OnEventCommand, args);
     startedAt_ = station_.clock.monotonicSeconds();
     if (!running_)
         AddToAirLog(station_,
                     "  SYS - EVENT COMMAND " +
-                        std::string(CutAtCharacter(station_.state.OnEventCommand, 80)) + " DID NOT START",
+                        std::string(CutAtCharacter(station_.settings().OnEventCommand, 80)) +
+                        " DID NOT START",
                     LogPriority::Warning);
 }
 

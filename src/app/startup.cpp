@@ -77,7 +77,7 @@ void Startup(Station& station) {
     // tick, one second after its timer starts, chooses the source and starts
     // the first player.
     s.ManagementCounter = 0;
-    c.lblMetadataOutput.caption = s.DefaultStrapline;
+    c.lblMetadataOutput.caption = station.settings().DefaultStrapline;
     c.comboSourceList.items.clear();
     for (char n = '0'; n <= '9'; ++n)
         c.comboSourceList.items.push_back(std::string(1, n) + " Select Source number " + std::string(1, n));
@@ -90,26 +90,27 @@ void Startup(Station& station) {
         station.timers.start(t);
 
     // The watchdog always runs; the other features when the settings turn them on.
-    if (s.ManagementUpdate > 0) {
+    if (station.settings().ManagementUpdate > 0) {
         station.timers.start(TimerName::ManagementDownload);
         c.lblConfigurationStatus.caption = "Enabled";
     }
-    if (s.CheckForChanges == 1) station.timers.start(TimerName::CheckForChanges);
+    if (station.settings().CheckForChanges == 1) station.timers.start(TimerName::CheckForChanges);
     station.timers.start(TimerName::CheckMplayerOK);
-    if (s.APIallowed) {
-        c.lblAPIstatus.caption = s.APIkey.empty() ? "Enabled - empty APIKey: anyone may call" : "Enabled";
+    if (station.settings().APIallowed) {
+        c.lblAPIstatus.caption =
+            station.settings().APIkey.empty() ? "Enabled - empty APIKey: anyone may call" : "Enabled";
         station.openApiServer();
     }
-    if (s.AIRenable) {
+    if (station.settings().AIRenable) {
         c.lblTuneInAir.caption = "Enabled";
         station.timers.start(TimerName::AirUpdate);
     }
-    if (s.MetaWeather) {
+    if (station.settings().MetaWeather) {
         station.timers.start(TimerName::Weather);
         c.lblWeather.caption = "NO WEATHER";
         c.lblWeatherText.caption = std::string(kNoWeatherData);
     }
-    if (!s.CheckSource) {
+    if (!station.settings().CheckSource) {
         c.lblFailText.caption = "DISABLED";
         c.lblFailURL.caption = "NONE";
         c.lblFailCheckTime.caption = "NONE";
@@ -118,12 +119,12 @@ void Startup(Station& station) {
         c.lblFailCheckTime.caption = "NONE";
         c.lblFailURL.caption = "PERFORMING INITIAL CHECKS";
         // FastFailover checks every second.
-        DefineTimer(station, TimerName::SourceCheck, SourceCheckPeriodMs(s));
+        DefineTimer(station, TimerName::SourceCheck, SourceCheckPeriodMs(station.settings()));
         station.timers.start(TimerName::SourceCheck);
         // The stream under test and its player are listened to all the time.
         station.timers.start(TimerName::AirMonitor);
     }
-    if (s.Tallyway) {
+    if (station.settings().Tallyway) {
         LoadPendingReports(station);
         station.timers.start(TimerName::CheckFile);
         c.lblLastCheck.caption = "None";

@@ -27,7 +27,7 @@ void cmdFullScreen_Click(Station& station) {
     WindowModel& w = station.console.window;
     s.MinMax = s.MinMax == 0 ? 1 : 0;
     station.console.cmdFullScreen.caption = s.MinMax == 0 ? "FULL SCREEN" : "NORMAL";
-    if (s.HideTaskbar == 1) w.sizableBorder = s.MinMax == 0;
+    if (station.settings().HideTaskbar == 1) w.sizableBorder = s.MinMax == 0;
     w.maximized = s.MinMax == 1;
 }
 

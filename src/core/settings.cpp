@@ -234,7 +234,7 @@ void ReportSettingsProblems(Station& station, bool fileRead, const std::string& 
                     "  SYS - API CLOSED: APIKey IS THE EXAMPLE'S change-this-key - CHOOSE YOUR OWN IN "
                     "brackenfield.ini");
         station.console.lblAPIstatus.caption = "Disabled - APIKey is the example's change-this-key";
-    } else if (station.state.APIallowed && station.state.APIkey.empty()) {
+    } else if (station.settings().APIallowed && station.settings().APIkey.empty()) {
         AddToAirLog(station, "  SYS - WARNING: APIKey IS EMPTY - ANY CALLER MAY USE THE API");
     }
     for (const FeatureOff& f : off) {
@@ -322,7 +322,7 @@ std::optional<SettingLine> FindSetting(const std::filesystem::path& folder, std:
 }
 
 void LoadSettings(Station& station) {
-    StationState& s = station.state;
+    Settings s;
     const std::optional<std::string> content = ReadSettingsText(station.file(kFile));
     const std::vector<KeyLine> lines = content ? SectionLines(*content) : std::vector<KeyLine>{};
     std::string missing, cut;
@@ -411,6 +411,7 @@ void LoadSettings(Station& station) {
         s.MetaWeather = false;
         off.push_back({"WEATHER", &ConsoleModel::lblWeather, weatherLacks});
     }
+    station.replaceSettings(std::move(s));
     ReportSettingsProblems(station, content.has_value(), missing, cut, apiClosed, off,
                            content ? CheckSettingsText(*content) : std::vector<Finding>{});
 }

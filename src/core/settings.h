@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -12,13 +13,70 @@ namespace bf {
 
 struct Station;
 
+// A stalled server (a relay until its source times out, a CDN edge, an
+// encoder's buffer) hands each new listener a burst: 64 KB, some 10 s of
+// audio, sent at once or at most at the audio's own pace, and then nothing.
+// Its bytes flow for at most 10 s, and the stall after them is heard 2 s
+// later; a stream that has flowed for 15 s without a stall is no burst.
+inline constexpr int16_t kDefaultReturnHoldSeconds = 15;
+
+// The station's settings from brackenfield.ini, typed, each field named as
+// its key (APIkey is APIKey, URLbase is MetaURL). Read whole at the start and
+// never changed: reading the settings again makes a new record that takes
+// this one's place (Station::replaceSettings).
+struct Settings {
+    std::string DefaultStrapline;
+    std::string ExtraMetaNowPlaying;
+    int16_t ManagementUpdate = 0;
+    std::string ManagementURL;
+    std::string ManagementSendURL;
+    std::string ManagementKey;
+    std::string ManagementSwitcher;
+    int16_t CheckForChanges = 0;
+    std::string CheckForChangeURL;
+    bool APIallowed = false;
+    std::string APIkey;
+    bool AIRenable = false;
+    std::string AIRid;
+    std::string AIRpartnerid;
+    std::string AIRpartnerkey;
+    std::string AIRdefaultTitle;
+    std::string AIRdefaultArtist;
+    std::string DoNotPrefixWhenContains;
+    bool MetaWeather = false;
+    std::string MetaOpenWeatherMapKey;
+    std::string MetaLocation;
+    bool FilterSystem = false;
+    int16_t HideTaskbar = 0;
+    bool CheckSource = false;
+    std::string URLbase;
+    // The billing reporter runs (Tallyway=1).
+    bool Tallyway = false;
+    // The program's own keys, beside the documented ones. FastFailover: the
+    // health check decides twice a second by what the stream monitor hears,
+    // and the failover and return overlap the players, so that nothing is
+    // silent. SilenceSeconds (0: off) and SilenceLevel (dBFS): how long and
+    // how far down the air may be silent before the backup takes over.
+    // ReturnHoldSeconds: how long the selected source's stream must have
+    // flowed without a stall before it returns from a failover.
+    // LastResortFile: an audio file played when no source plays.
+    // OnEventCommand: a program told of every event.
+    bool FastFailover = false;
+    int16_t SilenceSeconds = 0;
+    int16_t SilenceLevel = -50;
+    int16_t ReturnHoldSeconds = kDefaultReturnHoldSeconds;
+    std::string LastResortFile;
+    std::string OnEventCommand;
+};
+
 // Looks a key up in section [Brackenfield] of brackenfield.ini. Section and
 // key match without regard to case; the value is cut to 119 bytes and at its
 // first NUL; a missing file or key reads as the working folder's path. A
 // UTF-8 byte-order mark at the start of the file is skipped.
 std::string ReadSetting(const Station& station, std::string_view key);
 
-// Reads the 26 keys into the station state, flags as booleans (on only at
+// Reads the 26 keys into a new settings record that takes the station's
+// current one's place, flags as booleans (on only at
 // exactly "1") and numbers by the leading-number parse, then the program's own
 // keys (FastFailover, SilenceSeconds, SilenceLevel, LastResortFile,
 // OnEventCommand), which are never reported missing. A missing key reads as

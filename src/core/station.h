@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "core/console_model.h"
 #include "core/on_air.h"
 #include "core/schedule_state.h"
+#include "core/settings.h"
 #include "core/station_counters.h"
 #include "core/station_events.h"
 #include "core/station_log.h"
@@ -74,6 +76,12 @@ struct Station : Platform {
     const std::filesystem::path workingFolder;
     const StationOptions options;
 
+    // The settings as last read; a reading made while a handler holds the
+    // old record leaves it whole until the handler lets go of it.
+    const Settings& settings() const { return *settings_; }
+    std::shared_ptr<const Settings> sharedSettings() const { return settings_; }
+    void replaceSettings(Settings next) { settings_ = std::make_shared<Settings>(std::move(next)); }
+
     StationState state;
     OnAirRecord onAir;
     ScheduleState schedule;
@@ -99,6 +107,9 @@ struct Station : Platform {
     std::filesystem::path file(std::string_view bareName) const {
         return workingFolder / std::string(bareName);
     }
+
+private:
+    std::shared_ptr<const Settings> settings_ = std::make_shared<Settings>();
 };
 
 }  // namespace bf

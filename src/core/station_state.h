@@ -40,59 +40,26 @@ struct PlayerLogPlace {
     bool startedFar = false;
 };
 
-// The station's record beside what is on air (station.onAir) and the
-// schedule (station.schedule). Integers are 16-bit, the uptime 32-bit.
-// Settings fields carry the names of their keys and never change after
-// startup. PlayURL mirrors the URL on air.
-// A stalled server (a relay until its source times out, a CDN edge, an
-// encoder's buffer) hands each new listener a burst: 64 KB, some 10 s of
-// audio, sent at once or at most at the audio's own pace, and then nothing.
-// Its bytes flow for at most 10 s, and the stall after them is heard 2 s
-// later; a stream that has flowed for 15 s without a stall is no burst.
-inline constexpr int16_t kDefaultReturnHoldSeconds = 15;
-
+// The station's record beside its settings (station.settings()), what is on
+// air (station.onAir) and the schedule (station.schedule). Integers are
+// 16-bit, the uptime 32-bit. PlayURL mirrors the URL on air.
 struct StationState {
-    std::string DefaultStrapline;
-    std::string ExtraMetaNowPlaying;
-    int16_t ManagementUpdate = 0;
-    std::string ManagementURL;
-    std::string ManagementSendURL;
-    std::string ManagementKey;
-    std::string ManagementSwitcher;
     int16_t ManagementCounter = 0;
-    int16_t CheckForChanges = 0;
-    std::string CheckForChangeURL;
     std::string PlayURL;
-    bool APIallowed = false;
-    std::string APIkey;
-    bool AIRenable = false;
-    std::string AIRid;
-    std::string AIRpartnerid;
-    std::string AIRpartnerkey;
     std::string AIRLastArtist;
     std::string AIRLastTitle;
-    std::string DoNotPrefixWhenContains;
-    bool MetaWeather = false;
-    std::string MetaOpenWeatherMapKey;
-    std::string MetaLocation;
     int16_t WeatherCounter = 0;
     int16_t TimerCount = 0;
-    std::string AIRdefaultTitle;
-    std::string AIRdefaultArtist;
     int16_t MinMax = 0;
     std::string RXmetadata;
     std::string PreviousMetadata;
-    bool FilterSystem = false;
-    int16_t HideTaskbar = 0;
     int32_t SystemRuntime = 0;
     std::string SystemStart;
-    bool CheckSource = false;
     std::string TallywayTT;
     std::string TallywayMM;
     std::string LastFileLine1;
     std::string LastFileLine2;
     int16_t StartupFlag = 1;
-    std::string URLbase;
 
     // Kept beside the documented fields: paid items the billing server has
     // not yet answered for, oldest first.
@@ -114,23 +81,6 @@ struct StationState {
     std::string LastConfigFailure;
     // Outside services (OutsideService) whose last request failed.
     std::array<bool, 4> ServiceFailing{};
-    // The billing reporter runs (Tallyway=1).
-    bool Tallyway = false;
-    // The program's own settings, beside the documented keys. FastFailover:
-    // the health check decides twice a second by what the stream monitor
-    // hears, and the failover and return overlap the players, so that
-    // nothing is silent. SilenceSeconds (0: off) and
-    // SilenceLevel (dBFS): how long and how far down the air may be silent
-    // before the backup takes over. ReturnHoldSeconds: how long the selected
-    // source's stream must have flowed without a stall before it returns
-    // from a failover. LastResortFile: an audio file played when
-    // no source plays. OnEventCommand: a program told of every event.
-    bool FastFailover = false;
-    int16_t SilenceSeconds = 0;
-    int16_t SilenceLevel = -50;
-    int16_t ReturnHoldSeconds = kDefaultReturnHoldSeconds;
-    std::string LastResortFile;
-    std::string OnEventCommand;
 };
 
 }  // namespace bf

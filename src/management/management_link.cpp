@@ -7,9 +7,8 @@
 namespace bf {
 
 std::string ManagementQuery(const Station& station, std::string_view baseUrl) {
-    const StationState& s = station.state;
-    return std::string(baseUrl) + "?key=" + RequestLineValue(s.ManagementKey) +
-           "&switcher=" + RequestLineValue(s.ManagementSwitcher);
+    return std::string(baseUrl) + "?key=" + RequestLineValue(station.settings().ManagementKey) +
+           "&switcher=" + RequestLineValue(station.settings().ManagementSwitcher);
 }
 
 Inet1Reply FetchOnInet1(Station& station, const std::string& url, int timeoutMs) {

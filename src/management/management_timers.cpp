@@ -32,7 +32,7 @@ private:
 // Fetches the schedule and puts it in place. Returns why that failed, or
 // nothing when sourceevents.ini now holds the server's copy.
 std::string DownloadSchedule(Station& station) {
-    const std::string url = ManagementQuery(station, station.state.ManagementURL);
+    const std::string url = ManagementQuery(station, station.settings().ManagementURL);
     // The server is asked twice and the second answer counts.
     FetchOnInet1(station, url, ManagementTimeoutMs::Download);
     const Inet1Reply reply = FetchOnInet1(station, url, ManagementTimeoutMs::Download);
@@ -68,9 +68,9 @@ void tmrManagementDownload_Timer(Station& station) {
     if (station.management.downloading) return;
 
     s.ManagementCounter = static_cast<int16_t>(s.ManagementCounter + 1);
-    status.caption =
-        "Countdown till config update: " + std::to_string(s.ManagementUpdate - s.ManagementCounter);
-    if (s.ManagementCounter < s.ManagementUpdate) return;
+    status.caption = "Countdown till config update: " +
+                     std::to_string(station.settings().ManagementUpdate - s.ManagementCounter);
+    if (s.ManagementCounter < station.settings().ManagementUpdate) return;
 
     const DownloadRunning running(station.management.downloading);
     status.caption = "Config update in progress...";
@@ -91,9 +91,10 @@ void tmrManagementDownload_Timer(Station& station) {
 }
 
 void tmrCheckForChanges_Timer(Station& station) {
-    const std::string reply = FetchOnInet1(station, ManagementQuery(station, station.state.CheckForChangeURL),
-                                           ManagementTimeoutMs::Poll)
-                                  .body;
+    const std::string reply =
+        FetchOnInet1(station, ManagementQuery(station, station.settings().CheckForChangeURL),
+                     ManagementTimeoutMs::Poll)
+            .body;
     const std::string_view order = OrderOf(reply);
     if (order.empty() || order[0] < '0' || order[0] > '9') return;  // no change
     // An order without a playable source is refused; during a failover the

@@ -9,8 +9,7 @@
 namespace bf {
 
 void ReportSourceList(Station& station) {
-    const StationState& s = station.state;
-    if (s.ManagementUpdate < 1) return;  // reports are off together with downloads
+    if (station.settings().ManagementUpdate < 1) return;  // reports are off together with downloads
 
     const unsigned run = ++station.management.reportsStarted;
     const SourceTable table = ReadSourceTable(station);
@@ -18,8 +17,8 @@ void ReportSourceList(Station& station) {
         // A switch made while this report waited has started a full report of
         // its own; the rest of this one could only repeat or contradict it.
         if (station.management.reportsStarted != run) return;
-        const std::string url = ManagementQuery(station, s.ManagementSendURL) + "&item=" + std::to_string(i) +
-                                "&name=" + RequestLineValue(table[i].name) +
+        const std::string url = ManagementQuery(station, station.settings().ManagementSendURL) +
+                                "&item=" + std::to_string(i) + "&name=" + RequestLineValue(table[i].name) +
                                 "&url=" + RequestLineValue(table[i].url) +
                                 "&active=" + (i == station.onAir.CurrentSource() ? "Y" : "N");
         // The reply means nothing; a lost slot is sent again with the next report.

@@ -19,11 +19,11 @@ bool IsFilePath(const std::string& text) {
 
 std::string AirRequest(const Station& station, const std::string& artist, const std::string& title,
                        bool commercial) {
-    const StationState& s = station.state;
-    return BaseAddress(station.options.airUrl) + "/Playing.ashx?partnerId=" + QueryValue(s.AIRpartnerid) +
-           "&partnerKey=" + QueryValue(s.AIRpartnerkey) + "&id=" + QueryValue(s.AIRid) +
-           "&title=" + QueryValue(title) + "&artist=" + QueryValue(artist) +
-           (commercial ? "&commercial=true" : "&commercial=false");
+    return BaseAddress(station.options.airUrl) +
+           "/Playing.ashx?partnerId=" + QueryValue(station.settings().AIRpartnerid) +
+           "&partnerKey=" + QueryValue(station.settings().AIRpartnerkey) +
+           "&id=" + QueryValue(station.settings().AIRid) + "&title=" + QueryValue(title) +
+           "&artist=" + QueryValue(artist) + (commercial ? "&commercial=true" : "&commercial=false");
 }
 
 }  // namespace
@@ -52,8 +52,8 @@ void tmrAirUpdate_Timer(Station& station) {
     // Either part changing is a new song on air.
     if (split.artist == s.AIRLastArtist && split.title == s.AIRLastTitle) return;
 
-    std::string artist = s.AIRdefaultArtist;
-    std::string title = s.AIRdefaultTitle;
+    std::string artist = station.settings().AIRdefaultArtist;
+    std::string title = station.settings().AIRdefaultTitle;
     bool commercial = true;
     if (!split.artist.empty() && !split.title.empty() && !IsFilePath(split.artist) &&
         !IsFilePath(split.title)) {

@@ -49,9 +49,9 @@ void SavePendingReports(Station& station) {
 }
 
 std::string ReportRequest(const Station& station, const PaidItem& paid, const BillingText& text) {
-    const StationState& s = station.state;
-    return s.URLbase + "?key=" + QueryValue(s.APIkey) + "&stamp=" + QueryValue(paid.stamp) +
-           "&artist=" + QueryValue(text.customer) + "&title=" + QueryValue(text.title);
+    return station.settings().URLbase + "?key=" + QueryValue(station.settings().APIkey) +
+           "&stamp=" + QueryValue(paid.stamp) + "&artist=" + QueryValue(text.customer) +
+           "&title=" + QueryValue(text.title);
 }
 
 enum class Outcome { Answered, Refused, Unanswered };

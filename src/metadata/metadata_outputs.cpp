@@ -84,26 +84,28 @@ void ProduceMetadataOutputs(Station& station) {
     const StationState& s = station.state;
     ConsoleModel& c = station.console;
 
-    std::string output = s.RXmetadata.size() > 6 ? s.RXmetadata : s.DefaultStrapline;
+    std::string output = s.RXmetadata.size() > 6 ? s.RXmetadata : station.settings().DefaultStrapline;
     const std::string raw = output;
     if (output.starts_with(" - ")) output.erase(0, 3);
 
-    const bool filtered = s.FilterSystem && IsSystemCommand(output);
-    const std::string& metadataLine = filtered ? s.DefaultStrapline : output;
+    const bool filtered = station.settings().FilterSystem && IsSystemCommand(output);
+    const std::string& metadataLine = filtered ? station.settings().DefaultStrapline : output;
     WriteOneLine(station, "metadata.txt", metadataLine);
     c.lblMetadataOutput.caption = metadataLine;
 
     std::string extra = output;
-    const std::string& noPrefix = s.DoNotPrefixWhenContains;
+    const std::string& noPrefix = station.settings().DoNotPrefixWhenContains;
     const bool skipPrefix = noPrefix.size() >= 2 && output.size() >= noPrefix.size() + 3 &&
                             output.find(noPrefix) != std::string::npos;
-    if (!skipPrefix && s.ExtraMetaNowPlaying != "OFF") extra = s.ExtraMetaNowPlaying + " " + extra;
+    if (!skipPrefix && station.settings().ExtraMetaNowPlaying != "OFF")
+        extra = station.settings().ExtraMetaNowPlaying + " " + extra;
 
     // The weather takes the extra line for the second half of every console
     // minute (TimerCount runs 0..120); a short caption is no weather sentence,
     // and neither is the placeholder shown until the first fetch.
     const std::string& weather = c.lblWeatherText.caption;
-    if (s.MetaWeather && weather.size() > 10 && weather != kNoWeatherData && s.TimerCount > 60)
+    if (station.settings().MetaWeather && weather.size() > 10 && weather != kNoWeatherData &&
+        s.TimerCount > 60)
         extra = weather;
 
     SetIndicator(c.lblRDSactive, ContainsNoCase(raw, kTrafficMarker));

@@ -36,7 +36,7 @@ void PassOn(Station& station, std::string_view title) {
         station.listener->titleChanged(title);
         received.caption = std::string(title);
     }
-    s.RXmetadata = IsBillingTitle(title) ? s.DefaultStrapline : std::string(title);
+    s.RXmetadata = IsBillingTitle(title) ? station.settings().DefaultStrapline : std::string(title);
 }
 
 }  // namespace
@@ -45,7 +45,7 @@ void TakeTitle(Station& station, std::string_view title, TitleArrival arrival) {
     StationState& s = station.state;
     if (BeginsPaidAiring(s.PaidTitleOnAir, title, arrival, s.TitleTaken)) {
         WriteBillingOutputs(station, title);
-        if (s.Tallyway) QueueReport(station, PaidItem{s.TallywayTT, s.TallywayMM});
+        if (station.settings().Tallyway) QueueReport(station, PaidItem{s.TallywayTT, s.TallywayMM});
     }
     if (title != s.PreviousMetadata && IsSystemCommand(title)) LogSystemCommand(station, title);
     PassOn(station, title);

@@ -56,11 +56,11 @@ void tmrWeather_Timer(Station& station) {
 
     if (station.InetWeather.busy()) station.InetWeather.cancel();
     station.InetWeather.setTimeoutMs(kWeatherTimeoutMs);
-    const HttpResult reply = station.InetWeather.fetch(BaseAddress(station.options.weatherUrl) +
-                                                       "/data/2.5/weather?q=" + s.MetaLocation +
-                                                       "&APPID=" + s.MetaOpenWeatherMapKey);
+    const HttpResult reply = station.InetWeather.fetch(
+        BaseAddress(station.options.weatherUrl) + "/data/2.5/weather?q=" + station.settings().MetaLocation +
+        "&APPID=" + station.settings().MetaOpenWeatherMapKey);
     NoteServiceReply(station, OutsideService::Weather, reply);
-    station.console.lblWeatherText.caption = ComposeWeather(reply.body, s.DefaultStrapline);
+    station.console.lblWeatherText.caption = ComposeWeather(reply.body, station.settings().DefaultStrapline);
 }
 
 }  // namespace bf

@@ -108,7 +108,7 @@ void TakeLine(Station& station, StreamWatch& watch, std::string_view line) {
     watch.level = level;
     // The level is that of the half second before the line; a monitor that
     // tells none hears no silence.
-    if (level >= station.state.SilenceLevel || rmsAt == std::string_view::npos)
+    if (level >= station.settings().SilenceLevel || rmsAt == std::string_view::npos)
         watch.quietSince = 0;
     else if (watch.quietSince == 0)
         watch.quietSince = now - kLevelSpanSeconds;
@@ -169,7 +169,7 @@ void Listen(Station& station, StreamWatch& watch) {
     // Decoding the audio costs most of the monitor's time: it is asked for
     // only when the station listens for silence.
     std::vector<std::string> arguments{watch.address};
-    if (station.state.SilenceSeconds <= 0) arguments.insert(arguments.begin(), "--no-levels");
+    if (station.settings().SilenceSeconds <= 0) arguments.insert(arguments.begin(), "--no-levels");
     watch.monitor = station.processes.startProgram(station.options.monitorProgram, arguments, true);
     watch.monitorStarted = now;
     watch.bytes = -1;
@@ -318,7 +318,7 @@ void WatchPlayer(Station& station) {
 }  // namespace
 
 bool WatchesAir(const Station& station) {
-    return station.state.CheckSource;
+    return station.settings().CheckSource;
 }
 
 AirReading HearSource(const Station& station, std::string_view url) {
@@ -339,7 +339,7 @@ AirReading HearSource(const Station& station, std::string_view url) {
         return reading;
     }
     if (watch->moved != 0 && now - watch->moved <= kStallSeconds) {
-        const int silence = station.state.SilenceSeconds;
+        const int silence = station.settings().SilenceSeconds;
         if (silence > 0 && watch->quietSince != 0 && now - watch->quietSince >= silence) {
             reading.sound = AirSound::Silent;
             reading.why = "silent for " + std::to_string(static_cast<int>(now - watch->quietSince)) + " s";
@@ -372,7 +372,7 @@ bool ReturnWaitsForFlow(const Station& station, std::string_view url) {
     // the stream (a stalled relay's buffer): it waits until it is heard.
     if (!watch || !station.air.monitorStarts) return false;
     if (!watch->deaf.empty()) return watch->moved != 0;
-    return FlowingFor(station, url) < station.state.ReturnHoldSeconds;
+    return FlowingFor(station, url) < station.settings().ReturnHoldSeconds;
 }
 
 bool HearsStream(const Station& station, std::string_view url) {
@@ -390,7 +390,7 @@ std::string AirInWords(const Station& station) {
     const AirReading air = HearOnAir(station);
     switch (air.sound) {
         case AirSound::Moving:
-            return station.state.SilenceSeconds > 0
+            return station.settings().SilenceSeconds > 0
                        ? "sound moving at " + std::to_string(std::lround(air.level)) + " dBFS"
                        : "sound moving";
         case AirSound::Stalled:

@@ -17,7 +17,7 @@ constexpr const char* kOnline = "SELECTED SOURCE ONLINE";
 
 enum class Verdict { Passed, Failed, None };
 
-bool Fast(const StationState& s) {
+bool Fast(const Settings& s) {
     return s.FastFailover;
 }
 
@@ -68,11 +68,11 @@ void CheckPassed(Station& station, const AirSource& tested) {
 
 }  // namespace
 
-int SourceCheckPeriodMs(const StationState& state) {
+int SourceCheckPeriodMs(const Settings& state) {
     return Fast(state) ? kFastSourceCheckPeriodMs : kSourceCheckPeriodMs;
 }
 
-int SourceCheckTimeoutMs(const StationState& state) {
+int SourceCheckTimeoutMs(const Settings& state) {
     return Fast(state) ? kFastSourceCheckTimeoutMs : kSourceCheckTimeoutMs;
 }
 
@@ -119,7 +119,7 @@ void SwitchNowIfAutomatic(Station& station, FailoverState before) {
 
 bool HearsInsteadOfAsking(const Station& station) {
     // A stream the monitor cannot hear is asked about as in the default mode.
-    return Fast(station.state) && HearsStream(station, SourceUnderTest(station).url);
+    return Fast(station.settings()) && HearsStream(station, SourceUnderTest(station).url);
 }
 
 void HearingCheck(Station& station) {
@@ -183,7 +183,7 @@ void tmrSourceCheck_Timer(Station& station) {
 
     // An older check may still wait for its reply: it then gets none.
     if (station.InetTestURL.busy()) station.InetTestURL.cancel();
-    station.InetTestURL.setTimeoutMs(SourceCheckTimeoutMs(station.state));
+    station.InetTestURL.setTimeoutMs(SourceCheckTimeoutMs(station.settings()));
     const double began = station.clock.monotonicSeconds();
     const HttpResult result = station.InetTestURL.fetchHeaders(address);
     const double waited = station.clock.monotonicSeconds() - began;

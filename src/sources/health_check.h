@@ -9,7 +9,7 @@
 namespace bf {
 
 struct Station;
-struct StationState;
+struct Settings;
 
 // The check runs every 15 s, or every second with FastFailover; its fetch
 // gives up before the next check is due.
@@ -22,8 +22,8 @@ static_assert(kSourceCheckTimeoutMs < kSourceCheckPeriodMs &&
               "a health check's fetch must give up before the next check is due");
 
 // The period and the fetch's time-out for the station's setting.
-int SourceCheckPeriodMs(const StationState& state);
-int SourceCheckTimeoutMs(const StationState& state);
+int SourceCheckPeriodMs(const Settings& state);
+int SourceCheckTimeoutMs(const Settings& state);
 
 void tmrSourceCheck_Timer(Station& station);
 

@@ -39,7 +39,7 @@ void cmdForceSource_Click(Station& station) {
     }
 
     station.timers.start(TimerName::CheckMplayerOK);
-    if (station.state.CheckSource) {
+    if (station.settings().CheckSource) {
         c.lblFailText.caption = "WAITING";
         c.lblFailCheckTime.caption = "NONE";
         c.lblFailURL.caption = "PERFORMING INITIAL CHECKS";

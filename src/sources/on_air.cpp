@@ -169,16 +169,16 @@ struct OnAirWriter {
         const bool backupStandsIn = backup && failed.number != 0 && backup->url != failed.url;
         r.backup_ = backupStandsIn ? SourceOf("0", *backup) : AirSource{};
         r.backupFailures_ = 0;
-        const StandIn standIn = backupStandsIn                          ? StandIn::Backup
-                                : !station.state.LastResortFile.empty() ? StandIn::LastResort
-                                                                        : StandIn::None;
+        const StandIn standIn = backupStandsIn                               ? StandIn::Backup
+                                : !station.settings().LastResortFile.empty() ? StandIn::LastResort
+                                                                             : StandIn::None;
         // What was received is no longer on air.
-        station.console.lblRXmetadata.caption = station.state.DefaultStrapline;
-        station.state.RXmetadata = station.state.DefaultStrapline;
+        station.console.lblRXmetadata.caption = station.settings().DefaultStrapline;
+        station.state.RXmetadata = station.settings().DefaultStrapline;
         // The fast mode lets the stand-in overlap the player that still plays
         // its buffer; otherwise the failing player stops now. Without a
         // stand-in it plays on: a failing stream beats none.
-        if (!station.state.FastFailover && standIn != StandIn::None) StopAll(station);
+        if (!station.settings().FastFailover && standIn != StandIn::None) StopAll(station);
         station.listener->failoverStarted({failed, std::string(reason), silence, standIn});
     }
 
@@ -200,7 +200,7 @@ struct OnAirWriter {
                 Switch(station, "0", SwitchCause::Failover);
             else if (r.restartPending_ && MayRestartNow(station))
                 Switch(station, "0", SwitchCause::Restart);
-        } else if (!station.state.LastResortFile.empty()) {
+        } else if (!station.settings().LastResortFile.empty()) {
             // Without a backup the last resort stands in at once.
             EnterLastResort(station, r.selected_.number == 0 ? "the backup failed" : "there is no backup");
             PlayLastResort(station);
@@ -262,7 +262,7 @@ struct OnAirWriter {
         }
         if (r.failover_ != FailoverState::Failover || r.source_.number != 0) return;
         r.backupFailures_ = passed ? 0 : static_cast<int16_t>(std::min(r.backupFailures_ + 1, 3));
-        if (r.backupFailures_ >= 2 && !station.state.LastResortFile.empty())
+        if (r.backupFailures_ >= 2 && !station.settings().LastResortFile.empty())
             EnterLastResort(station, "the backup failed too: " + std::string(why));
     }
 
@@ -277,7 +277,7 @@ struct OnAirWriter {
     // stops once it plays, as at every switch.
     static void PlayLastResort(Station& station) {
         OnAirRecord& r = Of(station);
-        const std::string& file = station.state.LastResortFile;
+        const std::string& file = station.settings().LastResortFile;
         const AirSource from = r.restartPending_ || r.slot_ == 0 ? AirSource{} : r.source_;
         const int16_t newSlot = r.slot_ == 1 ? 2 : 1;
         if (r.overlapSlot_ == newSlot) StopPlayer(station, newSlot);
@@ -413,7 +413,7 @@ struct OnAirWriter {
                 if (r.playFailures_ == 2) CountRestart(station);
                 // Without a stand-in it is started again (held, see
                 // restart_hold); else the event tick puts the stand-in on.
-                if (r.backup_.url.empty() && station.state.LastResortFile.empty()) Restart(station);
+                if (r.backup_.url.empty() && station.settings().LastResortFile.empty()) Restart(station);
                 return;
             }
         }

@@ -116,7 +116,7 @@ void StartPlayer(Station& station, int slot, const std::string& input, PlayerInp
     // (a relative name: ":" would end the filter's file name). The last
     // run's count would mislead: it goes.
     RemoveFile(station.file(name + ".export"));
-    if (station.state.CheckSource) {
+    if (station.settings().CheckSource) {
         args.push_back("-af-add");
         args.push_back("export=" + name + ".export:512");
     }

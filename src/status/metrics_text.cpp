@@ -120,7 +120,7 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
     m.sample("brackenfield_stalled", air.sound == AirSound::Stalled || air.sound == AirSound::Dead ? 1 : 0);
     m.family("brackenfield_silent", "gauge", "1 while the stream on air is silent (SilenceSeconds).");
     m.sample("brackenfield_silent", air.sound == AirSound::Silent ? 1 : 0);
-    if (station.state.SilenceSeconds > 0) {
+    if (station.settings().SilenceSeconds > 0) {
         m.family("brackenfield_audio_level_dbfs", "gauge", "The RMS level of the stream on air, dBFS.");
         m.sample("brackenfield_audio_level_dbfs", std::lround(air.level));
     }

@@ -74,6 +74,9 @@ struct TestStation {
     Station& operator*() { return *station; }
     Station* operator->() { return station.get(); }
     StationState& state() { return station->state; }
+    // The settings record, to set up a test: the program itself never
+    // changes one, it replaces it whole.
+    Settings& settings() { return const_cast<Settings&>(station->settings()); }
     ConsoleModel& console() { return station->console; }
 };
 

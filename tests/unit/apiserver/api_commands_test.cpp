@@ -15,7 +15,7 @@ std::string Entry(const std::string& number, const std::string& url, const std::
 // Source 2 on air; any character names a source when the list has lines for it.
 struct ApiStation : TestStation {
     ApiStation() {
-        state().APIkey = "Key7";
+        settings().APIkey = "Key7";
         folder.write(
             "sourcelist.ini",
             "; sources\r\n1n:One\r\n1u:http://one/\r\n2u:http://two/\n2n:Two\r3n:Three\r\n3u:x\r\n"

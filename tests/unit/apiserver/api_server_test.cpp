@@ -22,7 +22,7 @@ using Peer = std::shared_ptr<FakePeer>;
 class ApiServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        s->state.APIkey = "K";
+        s.settings().APIkey = "K";
         s.folder.write("sourcelist.ini", "3u:http://three.example/live\r\n");
         server.Open(1011);
     }

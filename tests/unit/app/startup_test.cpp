@@ -48,7 +48,7 @@ TEST(Startup, StartingStateTakesSafeDefaultsNamesEverySettingsProblemAndLeavesNo
     // A missing strapline puts nothing on air, not the folder's path.
     EXPECT_EQ(Items(*t, "lblMetadataOutput lblAPIstatus"),
               "lblMetadataOutput= lblAPIstatus=Disabled - no APIKey set");
-    EXPECT_EQ(std::tuple(t.state().ExtraMetaNowPlaying, t.state().SilenceLevel,
+    EXPECT_EQ(std::tuple(t.settings().ExtraMetaNowPlaying, t.settings().SilenceLevel,
                          t.console().comboSourceList.items.at(9)),
               std::tuple("OFF", -1, "9 Select Source number 9"));
     EXPECT_EQ(t.processes.log, (std::vector<std::string>{"kill mplayer1", "kill mplayer2"}));
@@ -118,14 +118,14 @@ TEST(Startup, AMissingOutgoingKeyReadsAsEmptyAndKeepsItsFeatureOffSayingWhy) {
         "1\r\nMetaWeather=1\r\n";
     const std::string management = "tmrManagementDownload tmrCheckForChanges ";
     // clang-format off
-    const std::tuple<std::string, std::string StationState::*, std::string, Label ConsoleModel::*, std::string> cases[] = {
-        {"AIRdefaultTitle", &StationState::AIRdefaultTitle, "AIR", &ConsoleModel::lblTuneInAir, "tmrAirUpdate "},
-        {"AIRdefaultArtist", &StationState::AIRdefaultArtist, "AIR", &ConsoleModel::lblTuneInAir, "tmrAirUpdate "},
-        {"AIRpartnerKey", &StationState::AIRpartnerkey, "AIR", &ConsoleModel::lblTuneInAir, "tmrAirUpdate "},
-        {"MetaLocation", &StationState::MetaLocation, "WEATHER", &ConsoleModel::lblWeather, "tmrWeather "},
-        {"APIKey", &StationState::APIkey, "BILLING", &ConsoleModel::lblLastCheck, "tmrCheckFile "},
-        {"ManagementKey", &StationState::ManagementKey, "MANAGEMENT", &ConsoleModel::lblConfigurationStatus, management},
-        {"ManagementSwitcher", &StationState::ManagementSwitcher, "MANAGEMENT", &ConsoleModel::lblConfigurationStatus,
+    const std::tuple<std::string, std::string Settings::*, std::string, Label ConsoleModel::*, std::string> cases[] = {
+        {"AIRdefaultTitle", &Settings::AIRdefaultTitle, "AIR", &ConsoleModel::lblTuneInAir, "tmrAirUpdate "},
+        {"AIRdefaultArtist", &Settings::AIRdefaultArtist, "AIR", &ConsoleModel::lblTuneInAir, "tmrAirUpdate "},
+        {"AIRpartnerKey", &Settings::AIRpartnerkey, "AIR", &ConsoleModel::lblTuneInAir, "tmrAirUpdate "},
+        {"MetaLocation", &Settings::MetaLocation, "WEATHER", &ConsoleModel::lblWeather, "tmrWeather "},
+        {"APIKey", &Settings::APIkey, "BILLING", &ConsoleModel::lblLastCheck, "tmrCheckFile "},
+        {"ManagementKey", &Settings::ManagementKey, "MANAGEMENT", &ConsoleModel::lblConfigurationStatus, management},
+        {"ManagementSwitcher", &Settings::ManagementSwitcher, "MANAGEMENT", &ConsoleModel::lblConfigurationStatus,
          management}};
     // clang-format on
     for (const auto& [key, field, feature, label, timers] : cases) {
@@ -138,8 +138,8 @@ TEST(Startup, AMissingOutgoingKeyReadsAsEmptyAndKeepsItsFeatureOffSayingWhy) {
              {TimerName::ManagementDownload, TimerName::AirUpdate, TimerName::CheckForChanges,
               TimerName::CheckFile, TimerName::Weather})
             if (!t.timers.running(timer)) off += std::string(timer) + " ";
-        EXPECT_EQ(off + "|" + t.state().*field + "|" + (t.console().*label).caption + "|" +
-                      std::to_string(t.state().ManagementUpdate),
+        EXPECT_EQ(off + "|" + t.settings().*field + "|" + (t.console().*label).caption + "|" +
+                      std::to_string(t.settings().ManagementUpdate),
                   timers + "||Disabled - no " + key + " set|" + (feature == "MANAGEMENT" ? "0" : "5"));
         EXPECT_EQ(CountOf(t.console().txtAIR,
                           "  SYS - " + feature + " OFF: NO " + key + " IN brackenfield.ini\r\n"),
@@ -229,7 +229,7 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
 // event and the source as its arguments; one that runs too long is stopped.
 TEST(EventHooks, EachEventRunsTheCommandOneAtATimeAndOneThatHangsIsStopped) {
     TestStation t;
-    t.state().OnEventCommand = "/opt/hook";
+    t.settings().OnEventCommand = "/opt/hook";
     t.folder.write("sourcelist.ini", "1n:One\r\n1u:http://one.example/a\r\n2u:http://two.example/b\r\n");
     t.onAir(1);
     SwitchSource(*t, "2", SwitchCause::Api);       // waits for the first

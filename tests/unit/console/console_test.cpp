@@ -26,7 +26,7 @@ TEST(ConsoleButtons, ModeStopsAndRestartsTheEventTickAndFullScreenDropsTheBorder
         EXPECT_EQ(t.console().cmdAutoManual, Button(caption, colour));
         EXPECT_EQ(t.timers.running(TimerName::CheckAndDoEvents), running);
     }
-    t.state().HideTaskbar = 1;
+    t.settings().HideTaskbar = 1;
     const char* items = "cmdFullScreen window.maximized window.sizableBorder";
     cmdFullScreen_Click(*t);
     EXPECT_EQ(Items(*t, items), "cmdFullScreen=NORMAL window.maximized=1 window.sizableBorder=0");

@@ -24,7 +24,7 @@ const Slots kListed = {
 // Source 1 on air on slot 1; a download every minute.
 struct Managed : TestStation {
     Managed() {
-        StationState& s = state();
+        Settings& s = settings();
         s.ManagementUpdate = 1;
         s.ManagementURL = "http://m/get";
         s.CheckForChangeURL = "http://m/poll";
@@ -79,7 +79,7 @@ TEST(SourceListReport, ASwitchReportsAfterItsCallerAndSupersedesARunningReportBu
     ASSERT_EQ(t.Inet1.requests.size(), 13u);
     EXPECT_EQ(Strings(t.Inet1.requests.begin() + 3, t.Inet1.requests.end()), Managed::Report(kListed, 3));
     EXPECT_TRUE(t.Inet1.cancels == 1 && !t.timers.running(TimerName::ReportSourceList));
-    t.state().ManagementUpdate = 0;
+    t.settings().ManagementUpdate = 0;
     SwitchSource(*t, "1", SwitchCause::Api);
     t.timers.fire(TimerName::ReportSourceList);
     EXPECT_EQ(t.Inet1.requests.size(), 13u);
@@ -87,7 +87,7 @@ TEST(SourceListReport, ASwitchReportsAfterItsCallerAndSupersedesARunningReportBu
 
 TEST(ManagementDownload, CountsDownThenOnlyACompleteSecondReplyReplacesTheSchedule) {
     Managed t;
-    t.state().ManagementUpdate = 2;
+    t.settings().ManagementUpdate = 2;
     // Two ticks a download, which fetches twice: the first reply does not count. The new schedule leaves no
     // tail of the longer old one; an empty reply or an error page changes nothing.
     const std::string page = "<html><body>Maintenance</body></html>\r\n";

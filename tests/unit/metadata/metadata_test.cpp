@@ -28,14 +28,13 @@ std::string icy(const std::string& title) {
 // server answering.
 struct Meta : TestStation {
     Meta() {
-        StationState& s = state();
         folder.write("sourcelist.ini", "1u:http://one.example/a\r\n");
         onAir(1);
-        s.DefaultStrapline = "Station One";
-        s.ExtraMetaNowPlaying = "OFF";
-        s.StartupFlag = 0;  // the billing reporter has looked before: the next item recorded is new
-        s.AIRdefaultTitle = "Radio One";
-        s.AIRdefaultArtist = "Station";
+        settings().DefaultStrapline = "Station One";
+        settings().ExtraMetaNowPlaying = "OFF";
+        state().StartupFlag = 0;  // the billing reporter has looked before: the next item recorded is new
+        settings().AIRdefaultTitle = "Radio One";
+        settings().AIRdefaultArtist = "Station";
         InetTallyway.reply = [](const std::string&) { return HttpResult{"OK", HttpError::None, "", 200}; };
     }
     void tickWithLog(const std::string& log, const char* file = "mplayer1.log") {
@@ -102,7 +101,7 @@ TEST(PlayerLogReader, TakesTheLastCompleteIcyLineWithoutItsClosingBytes) {
 // in one tick too. A later log lacking a header line keeps its label.
 TEST(PlayerLogReader, ReadsTheLogOnCutsItPastItsLimitToWhatIsOnAirAndBillsEveryPaidAiring) {
     Meta t;
-    t.state().Tallyway = true;
+    t.settings().Tallyway = true;
     const int player = ::open((t.folder.path() / "mplayer1.log").c_str(), O_WRONLY | O_APPEND);
     auto tick = [&](const std::string& bytes) {
         ASSERT_EQ(::write(player, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
@@ -197,10 +196,11 @@ TEST(MetadataOutputs, WritesTheReceivedTitleOrTheStraplineAndTheExtraLine) {
     Meta t;
     for (const OutputCase& c : cases) {
         StationState& s = t.state();
-        s.ExtraMetaNowPlaying = c.nowPlaying;
-        s.DoNotPrefixWhenContains = c.noPrefixWhen;
-        s.FilterSystem = c.filter == "1";
-        s.MetaWeather = c.weather == "1";
+        Settings& k = t.settings();
+        k.ExtraMetaNowPlaying = c.nowPlaying;
+        k.DoNotPrefixWhenContains = c.noPrefixWhen;
+        k.FilterSystem = c.filter == "1";
+        k.MetaWeather = c.weather == "1";
         s.TimerCount = c.timerCount;
         s.RXmetadata = c.rx;
         t.console().lblWeatherText.caption = c.weatherText;

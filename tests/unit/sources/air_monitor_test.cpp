@@ -36,10 +36,10 @@ std::string Flowing(double t, double level = -20) {
 struct Air : TestStation {
     explicit Air(int silenceSeconds = 0, bool fast = true) {
         folder.write("sourcelist.ini", "0n:Backup\r\n0u:" + kBackup + "\r\n1n:One\r\n1u:" + kOne + "\r\n");
-        state().CheckSource = true;
-        state().FastFailover = fast;
-        state().SilenceSeconds = static_cast<int16_t>(silenceSeconds);
-        state().LastResortFile = "/srv/loop.mp3";
+        settings().CheckSource = true;
+        settings().FastFailover = fast;
+        settings().SilenceSeconds = static_cast<int16_t>(silenceSeconds);
+        settings().LastResortFile = "/srv/loop.mp3";
         processes.running = {"mplayer1"};
         InetTestURL.reply = [](const std::string&) { return HttpResult{"", HttpError::None, "", 200}; };
         onAir(1);
@@ -47,7 +47,7 @@ struct Air : TestStation {
     // The monitor's number for an address: the last one started for it,
     // asked for levels only when the station listens for silence.
     std::optional<int> monitorOf(const std::string& address) {
-        const std::string levels = state().SilenceSeconds > 0 ? "" : "--no-levels ";
+        const std::string levels = settings().SilenceSeconds > 0 ? "" : "--no-levels ";
         for (size_t i = processes.programLog.size(); i-- > 0;)
             if (processes.programLog[i] == "brackenfield-monitor " + levels + address)
                 return static_cast<int>(i + 1);
@@ -66,7 +66,7 @@ struct Air : TestStation {
                 (said->starts_with("error: ") ? processes.lastWords : processes.output)[*pid] += *said + "\n";
             }
             timers.fire(TimerName::AirMonitor);
-            if ((half + 1) % (SourceCheckPeriodMs(state()) / 500) == 0) tmrSourceCheck_Timer(*station);
+            if ((half + 1) % (SourceCheckPeriodMs(settings()) / 500) == 0) tmrSourceCheck_Timer(*station);
             if (half % 2 == 1) {
                 tmrCheckAndDoEvents_Timer(*station);
                 // The new player plays; the overlap ends 2 s after the switch.

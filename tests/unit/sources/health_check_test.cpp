@@ -34,7 +34,7 @@ struct CheckedStation {
                             "\r\n4u:http://four.example/live\r\n5u:http://five.example/x\r\n");
         ts.onAir(3);
         ts.console().lblFailText.caption = "WAITING";
-        ts.state().DefaultStrapline = "Brackenfield FM";
+        ts.settings().DefaultStrapline = "Brackenfield FM";
         ts.processes.running = {"mplayer1"};
     }
     void check(const HttpResult& result) {
@@ -90,7 +90,7 @@ TEST(HealthCheck, FailoverAndReturnGoThroughTheOrdinarySwitch) {
     for (const auto& [fast, playerDied] : {std::pair{false, false}, {true, false}, {true, true}}) {
         SCOPED_TRACE(std::to_string(fast) + std::to_string(playerDied));
         CheckedStation c;
-        c.ts.state().FastFailover = fast;
+        c.ts.settings().FastFailover = fast;
         c.check(Error(HttpError::ConnectionRefused));
         if (playerDied) c.ts.processes.running.clear();
         tmrCheckMplayerOK_Timer(*c.ts);
@@ -167,7 +167,7 @@ TEST(HealthCheck, WithoutABackupTheLastResortStandsInAtOnceAndWithoutEitherTheSo
         SCOPED_TRACE(list + line);
         CheckedStation c;
         c.ts.folder.write("sourcelist.ini", list + "\r\n");
-        c.ts.state().LastResortFile = lastResort ? "/srv/loop.mp3" : "";
+        c.ts.settings().LastResortFile = lastResort ? "/srv/loop.mp3" : "";
         c.check(Error(HttpError::ConnectionRefused));
         c.check(Answer(404));
         EXPECT_EQ(CountOf(c.ts.console().txtAIR, " FAILED (" + kSelected + ": HTTP 404) - " + line), 1u);
@@ -185,7 +185,7 @@ TEST(HealthCheck, WithoutABackupTheLastResortStandsInAtOnceAndWithoutEitherTheSo
 // backup it stands in for.
 TEST(HealthCheck, ABackupBackFromTheLastResortCountsAfreshAndAForcedRestartPlaysTheBackup) {
     CheckedStation c;
-    c.ts.state().LastResortFile = "/srv/loop.mp3";
+    c.ts.settings().LastResortFile = "/srv/loop.mp3";
     c.check(Error(HttpError::ConnectionRefused));
     c.check(Error(HttpError::ConnectionRefused));
     c.tick();
@@ -208,7 +208,7 @@ TEST(HealthCheck, ABackupBackFromTheLastResortCountsAfreshAndAForcedRestartPlays
 // tries, as every restart, wait ever longer (said once): a handful an hour.
 TEST(HealthCheck, ASourceItsPlayerCannotPlayFailsOverAndIsTriedAgainEverLessOften) {
     CheckedStation c;
-    c.ts.state().CheckSource = true;
+    c.ts.settings().CheckSource = true;
     c.ts.InetTestURL.reply = [](const std::string&) { return Answer(200); };
     int second = 0;
     std::vector<int> tries;  // the seconds at which a player of source 4 started

@@ -62,7 +62,7 @@ TEST(PlayerControl, TitlesThePlayerCannotTellComeFromTheMonitorAndAPaidAiringIsB
     // A new connection reads the title of the moment again: the same airing.
     monitorSays("", "error: stream: read: End of file\n");
     monitorSays("title=$ Spot\ntitle=Song A\ntitle=$ Spot\n");
-    EXPECT_EQ(s.state().RXmetadata, s.state().DefaultStrapline);
+    EXPECT_EQ(s.state().RXmetadata, s.settings().DefaultStrapline);
     monitorSays("title=Song B\n");
     EXPECT_EQ(s.state().RXmetadata, "Song B");
     EXPECT_EQ(CountOf(s.folder.read("station.log"), "PAY - $ Spot"), 2u) << s.folder.read("station.log");

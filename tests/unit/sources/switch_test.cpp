@@ -155,7 +155,7 @@ TEST(OnAirTest, NumberWithoutAPlayableUrlChangesNothingAndIsLoggedOnceUntilASwit
 // Source 2 on air on slot 1 has failed twice: the backup stands in.
 struct FailoverStation : Sources {
     FailoverStation() {
-        state().FastFailover = true;
+        settings().FastFailover = true;
         onAir(2);
         for (int i = 0; i < 2; ++i) SourceCheckFailed(*station, SourceUnderTest(*station), "refused");
         MakeAutomaticSwitches(*station, 1);
@@ -199,7 +199,7 @@ TEST(ManualSwitchTest, ForceSwitchSwitchesOrDuringAFailoverChoosesTheSourceToRet
 
 TEST(ManualSwitchTest, ForceSourceRestartsTheSourceOnAirOnSlotOneFromScratchAndRearmsTheChecks) {
     FailoverStation t;
-    t.state().CheckSource = true;
+    t.settings().CheckSource = true;
     const char* files[] = {"mplayer1.log", "mplayer.log", "metadata.txt", "metaextra.txt"};
     for (const char* f : files) t.folder.write(f, "x");
     for (std::string_view timer : {TimerName::SourceCheck, TimerName::CheckMplayerOK}) t.timers.stop(timer);

@@ -96,7 +96,7 @@ TEST(MetricsTextTest, FollowsThePrometheusConventions) {
     n.countHealthCheck(HealthCheckResult::Passed, 0.25, 1796558250.5);
     n.countHealthCheck(HealthCheckResult::Failed, 10, 1796558260);
     n.countHealthCheck(HealthCheckResult::NoVerdict, 12, 1796558270);
-    ts.state().APIkey = "Key7";
+    ts.settings().APIkey = "Key7";
     for (const char* path : {"metadata.php?id=Key7", "metadata.php?id=Key8", "setcurrent.php?id=key7", "x"})
         AnswerRequestText(*ts, std::string("GET /api/") + path + " HTTP/1.0\r\n\r\n", "10.0.0.5");
     const std::string text = MetricsText(*ts, Readings(*ts));
