@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The start-up reading and the one-key lookup find the same values; only
     // a billing reporter without its key is turned off.
-    const StationState& state = s->state;
+    const Settings& state = s->settings();
     BF_FUZZ_CHECK((ReadSetting(*s, "Tallyway") == "1") == state.Tallyway ||
                   (!state.Tallyway && s->console.lblLastCheck.caption == "Disabled - no APIKey set"));
     BF_FUZZ_CHECK(ReadSetting(*s, "ManagementURL") == state.ManagementURL);
