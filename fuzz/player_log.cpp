@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool listWritten = (s.folder.write("sourcelist.ini", "1u:http://one.example/a\r\n"), true);
     (void)listWritten;
     s.onAir(1);
-    StationState& state = s->state;
+    Settings& state = s.settings();
     state.DefaultStrapline = "Brackenfield Radio";
     state.ExtraMetaNowPlaying = "Now playing:";
     state.FilterSystem = true;
