@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "app/settings_reload.h"
 #include "app/startup.h"
 #include "core/station_log.h"
 #include "platform/descriptor_budget.h"
@@ -33,7 +34,8 @@ namespace {
 
 // A termination signal is told to the event loop through this pipe, which
 // logs it and ends the program; should the loop not come round within a few
-// seconds, the alarm ends the program all the same.
+// seconds, the alarm ends the program all the same. SIGHUP comes the same
+// way and has the settings read again.
 int signalPipe[2] = {-1, -1};
 constexpr unsigned kShutdownGraceSeconds = 3;
 
@@ -46,6 +48,14 @@ extern "C" void OnTerminationSignal(int signal) {
     const auto byte = static_cast<unsigned char>(signal);
     if (signalPipe[1] < 0 || ::write(signalPipe[1], &byte, 1) != 1) _exit(0);
     ::alarm(kShutdownGraceSeconds);
+    errno = saved;
+}
+
+// A reload asked for while the pipe is full is already on its way.
+extern "C" void OnReloadSignal(int signal) {
+    const int saved = errno;
+    const auto byte = static_cast<unsigned char>(signal);
+    if (signalPipe[1] >= 0) (void)!::write(signalPipe[1], &byte, 1);
     errno = saved;
 }
 
@@ -104,10 +114,14 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
         shutdownNotifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
         QObject::connect(shutdownNotifier_.get(), &QSocketNotifier::activated, [this] {
             unsigned char signal = 0;
-            if (::read(signalPipe[0], &signal, 1) == 1)
-                AddToAirLog(station_,
-                            "  SYS - SYSTEM SHUTDOWN (" + SignalName(signal) + ") - THE PLAYERS STAY ON AIR",
-                            LogPriority::Notice);
+            if (::read(signalPipe[0], &signal, 1) != 1) return;
+            if (signal == SIGHUP) {
+                ReadSettingsAgain(station_, "SIGHUP");
+                return;
+            }
+            AddToAirLog(station_,
+                        "  SYS - SYSTEM SHUTDOWN (" + SignalName(signal) + ") - THE PLAYERS STAY ON AIR",
+                        LogPriority::Notice);
             station_.quit();
         });
     }
@@ -144,6 +158,11 @@ void EndAtOnceOnSignals() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    struct sigaction reload {};
+    reload.sa_handler = OnReloadSignal;
+    sigemptyset(&reload.sa_mask);
+    reload.sa_flags = SA_RESTART;
+    sigaction(SIGHUP, &reload, nullptr);
 }
 
 }  // namespace bf

@@ -321,6 +321,62 @@ std::optional<SettingLine> FindSetting(const std::filesystem::path& folder, std:
     return SettingLine{found->line, Finish(found->value)};
 }
 
+std::vector<std::string> ChangedKeys(const Settings& before, const Settings& after) {
+    using S = Settings;
+    struct Text {
+        const char* key;
+        std::string S::*field;
+    };
+    struct Number {
+        const char* key;
+        int16_t S::*field;
+    };
+    struct Flag {
+        const char* key;
+        bool S::*field;
+    };
+    static const Text texts[] = {
+        {"DefaultStrapline", &S::DefaultStrapline},
+        {"ExtraMetaNowPlaying", &S::ExtraMetaNowPlaying},
+        {"ManagementURL", &S::ManagementURL},
+        {"ManagementSendURL", &S::ManagementSendURL},
+        {"ManagementKey", &S::ManagementKey},
+        {"ManagementSwitcher", &S::ManagementSwitcher},
+        {"CheckForChangeURL", &S::CheckForChangeURL},
+        {"APIKey", &S::APIkey},
+        {"AIRid", &S::AIRid},
+        {"AIRpartnerid", &S::AIRpartnerid},
+        {"AIRpartnerKey", &S::AIRpartnerkey},
+        {"AIRdefaultTitle", &S::AIRdefaultTitle},
+        {"AIRdefaultArtist", &S::AIRdefaultArtist},
+        {"DoNotPrefixWhenContains", &S::DoNotPrefixWhenContains},
+        {"MetaOpenWeatherMapKey", &S::MetaOpenWeatherMapKey},
+        {"MetaLocation", &S::MetaLocation},
+        {"MetaURL", &S::URLbase},
+        {"LastResortFile", &S::LastResortFile},
+        {"OnEventCommand", &S::OnEventCommand},
+    };
+    static const Number numbers[] = {
+        {"ManagementUpdate", &S::ManagementUpdate}, {"CheckForChanges", &S::CheckForChanges},
+        {"HideTaskbar", &S::HideTaskbar},           {"SilenceSeconds", &S::SilenceSeconds},
+        {"SilenceLevel", &S::SilenceLevel},         {"ReturnHoldSeconds", &S::ReturnHoldSeconds},
+    };
+    static const Flag flags[] = {
+        {"APIallowed", &S::APIallowed},     {"AIRenable", &S::AIRenable},
+        {"MetaWeather", &S::MetaWeather},   {"FilterSystem", &S::FilterSystem},
+        {"CheckSource", &S::CheckSource},   {"Tallyway", &S::Tallyway},
+        {"FastFailover", &S::FastFailover},
+    };
+    std::vector<std::string> changed;
+    for (const Text& t : texts)
+        if (before.*t.field != after.*t.field) changed.emplace_back(t.key);
+    for (const Number& n : numbers)
+        if (before.*n.field != after.*n.field) changed.emplace_back(n.key);
+    for (const Flag& f : flags)
+        if (before.*f.field != after.*f.field) changed.emplace_back(f.key);
+    return changed;
+}
+
 void LoadSettings(Station& station) {
     Settings s;
     const std::optional<std::string> content = ReadSettingsText(station.file(kFile));

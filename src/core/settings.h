@@ -93,6 +93,10 @@ std::string ReadSetting(const Station& station, std::string_view key);
 // gets a line of its own.
 void LoadSettings(Station& station);
 
+// The keys (as brackenfield.ini names them) whose values differ between two
+// settings records.
+std::vector<std::string> ChangedKeys(const Settings& before, const Settings& after);
+
 // What is wrong in a settings file's text: values a key does not take,
 // numbers outside their key's range (with what is used instead), keys set
 // twice, unknown keys (with the nearest known name).

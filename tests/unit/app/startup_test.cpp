@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "app/event_hooks.h"
+#include "app/settings_reload.h"
 #include "app/station_check.h"
 #include "app/timer_table.h"
 #include "sources/on_air.h"
@@ -88,26 +89,74 @@ const Feature kFeatures[] = {
          "CheckSource=yes\nTallyway= 1x\nFilterSystem=true\n"}};
 // clang-format on
 
+// The features that are on, then the other timers that do not run.
+std::string FeaturesSeen(TestStation& t) {
+    std::string seen = t.apiWindowsOpened > 0 ? "API window " : "";
+    if (t.console().lblFilterSystem.caption.ends_with(" ON")) seen += "lblFilterSystem ";
+    for (const TimerSpec& timer : kMainWindowTimers) {
+        // The switch's timers run only while a switch needs them.
+        const bool optional = std::ranges::count(kFeatures, timer.name, &Feature::first) > 0 ||
+                              timer.name == TimerName::SwitchOverlap ||
+                              timer.name == TimerName::ReportSourceList;
+        if (t.timers.running(timer.name) == optional) seen += std::string(timer.name) + " ";
+    }
+    return seen;
+}
+
+// Each setting at the start, and read again into a running station that
+// started without it (the API opens at a start only), and out again.
 TEST(Startup, EachSettingTurnsOnItsOwnFeatureOnlyAtOneAndTheOtherTimersAlwaysRun) {
     for (const char* setting : kFeatures | std::views::values) {
+        const std::string with = std::string("[Brackenfield]\r\n") + setting + "\r\n" + kOutgoing;
         TestStation t;
-        t.folder.write("brackenfield.ini", std::string("[Brackenfield]\r\n") + setting + "\r\n" + kOutgoing);
+        t.folder.write("brackenfield.ini", with);
         Startup(*t);
-        // The features that are on, then the other timers that do not run.
-        std::string seen = t.apiWindowsOpened > 0 ? "API window " : "";
-        if (t.console().lblFilterSystem.caption.ends_with(" ON")) seen += "lblFilterSystem ";
-        for (const TimerSpec& timer : kMainWindowTimers) {
-            // The switch's timers run only while a switch needs them.
-            const bool optional = std::ranges::count(kFeatures, timer.name, &Feature::first) > 0 ||
-                                  timer.name == TimerName::SwitchOverlap ||
-                                  timer.name == TimerName::ReportSourceList;
-            if (t.timers.running(timer.name) == optional) seen += std::string(timer.name) + " ";
-        }
         std::string expected;  // every feature the setting turns on
         for (const auto& [name, turnedOnBy] : kFeatures)
             if (turnedOnBy == std::string_view(setting) && !name.empty()) expected += std::string(name) + " ";
-        EXPECT_EQ(seen, expected) << setting;
+        EXPECT_EQ(FeaturesSeen(t), expected) << setting;
+
+        TestStation later;
+        later.folder.write("brackenfield.ini", std::string("[Brackenfield]\r\n") + kOutgoing);
+        Startup(*later);
+        later.folder.write("brackenfield.ini", with);
+        ReadSettingsAgain(*later, "SIGHUP");
+        const std::string api = "API window ";
+        EXPECT_EQ(FeaturesSeen(later), expected.starts_with(api) ? expected.substr(api.size()) : expected)
+            << setting;
+        later.folder.write("brackenfield.ini", std::string("[Brackenfield]\r\n") + kOutgoing);
+        ReadSettingsAgain(*later, "SIGHUP");
+        EXPECT_EQ(FeaturesSeen(later),
+                  later.console().lblFilterSystem.caption.ends_with(" ON") ? "lblFilterSystem " : "")
+            << setting;
     }
+}
+
+// What a reading says: the keys that changed (by their names in the file),
+// what waits for a start, and a file that cannot be read changes nothing.
+TEST(Startup, ReadingTheSettingsAgainNamesWhatChangedAndKeepsThemWhenTheFileIsGone) {
+    TestStation t;
+    t.folder.write("brackenfield.ini",
+                   "[Brackenfield]\r\nAPIKey=k\r\nMetaURL=http://a/\r\nSilenceSeconds=5\r\n");
+    Startup(*t);
+    t.folder.write(
+        "brackenfield.ini",
+        "[Brackenfield]\r\nAPIKey=k2\r\nMetaURL=http://a/\r\nSilenceSeconds=9\r\nAPIallowed=1\r\n");
+    t.logged.clear();
+    ReadSettingsAgain(*t, "SIGHUP");
+    std::filesystem::remove(t.folder.path() / "brackenfield.ini");
+    ReadSettingsAgain(*t, "SIGHUP");
+    const std::string at = "2026-12-06 12:00:00  SYS - SETTINGS READ AGAIN (SIGHUP): ";
+    const std::vector<std::string> said(t.logged.end() - 3, t.logged.end());
+    EXPECT_EQ(said,
+              (std::vector<std::string>{
+                  at + "CHANGED APIKey, SilenceSeconds",
+                  at + "APIallowed TAKES EFFECT AT THE NEXT START, AS DO THE PORTS AND ADDRESSES OF THE "
+                       "COMMAND LINE",
+                  at + "brackenfield.ini CANNOT BE READ - THE SETTINGS STAY AS THEY WERE"}));
+    EXPECT_EQ(t->settings().APIkey + " " + std::to_string(t->settings().SilenceSeconds) + " " +
+                  std::to_string(t->settings().APIallowed),
+              "k2 9 0");
 }
 
 // A key whose value would go out to another service, missing: it reads as empty, never as the folder's path,

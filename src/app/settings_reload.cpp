@@ -1,0 +1,77 @@
+#include "app/settings_reload.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/timer_table.h"
+#include "core/settings.h"
+#include "core/station.h"
+#include "core/text_file.h"
+#include "core/timer_names.h"
+#include "metadata/billing_reporter.h"
+#include "sources/air_monitor.h"
+#include "sources/health_check.h"
+
+namespace bf {
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& keys) {
+    std::string text;
+    for (const std::string& key : keys) text += (text.empty() ? "" : ", ") + key;
+    return text;
+}
+
+void Run(Station& station, std::string_view timer, bool on) {
+    if (on)
+        station.timers.start(timer);
+    else
+        station.timers.stop(timer);
+}
+
+}  // namespace
+
+void ReadSettingsAgain(Station& station, std::string_view why) {
+    const std::string prefix = "  SYS - SETTINGS READ AGAIN (" + std::string(why) + ")";
+    if (!ReadWholeFile(station.file("brackenfield.ini"))) {
+        AddToAirLog(station, prefix + ": brackenfield.ini CANNOT BE READ - THE SETTINGS STAY AS THEY WERE",
+                    LogPriority::Warning);
+        return;
+    }
+    const std::shared_ptr<const Settings> before = station.sharedSettings();
+    LoadSettings(station);
+    // The API server opens at the start only: it stays as it is.
+    const bool apiWaits = station.settings().APIallowed != before->APIallowed;
+    if (apiWaits) {
+        Settings kept = station.settings();
+        kept.APIallowed = before->APIallowed;
+        station.replaceSettings(std::move(kept));
+    }
+    const Settings& now = station.settings();
+    const std::vector<std::string> changed = ChangedKeys(*before, now);
+    AddToAirLog(station, prefix + (changed.empty() ? ": NOTHING CHANGED" : ": CHANGED " + Joined(changed)));
+    if (apiWaits)
+        AddToAirLog(station,
+                    prefix +
+                        ": APIallowed TAKES EFFECT AT THE NEXT START, AS DO THE PORTS AND ADDRESSES "
+                        "OF THE COMMAND LINE",
+                    LogPriority::Warning);
+
+    // Features that run on timers follow their keys; everything else reads
+    // the settings where it uses them.
+    Run(station, TimerName::ManagementDownload, now.ManagementUpdate > 0);
+    Run(station, TimerName::CheckForChanges, now.CheckForChanges == 1);
+    Run(station, TimerName::AirUpdate, now.AIRenable);
+    Run(station, TimerName::Weather, now.MetaWeather);
+    if (now.Tallyway && !before->Tallyway) LoadPendingReports(station);
+    Run(station, TimerName::CheckFile, now.Tallyway);
+    if (now.CheckSource != before->CheckSource || now.FastFailover != before->FastFailover) {
+        DefineTimer(station, TimerName::SourceCheck, SourceCheckPeriodMs(now));
+        Run(station, TimerName::SourceCheck, now.CheckSource);
+        Run(station, TimerName::AirMonitor, now.CheckSource);
+        if (!now.CheckSource) StopAirMonitors(station);
+    }
+}
+
+}  // namespace bf
