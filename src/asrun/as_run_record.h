@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/clock.h"
+
+namespace bf {
+
+// What a row of the as-run record tells.
+enum class AsRunEvent {
+    OnAir,       // a stretch on air starts: the source, its name and why
+    Title,       // the stream announced a title
+    Stall,       // no audio came from the source on air
+    Silence,     // the source on air was silent
+    Failover,    // the source failed and something stands in: the reason
+    LastResort,  // the last resort file plays: nothing else could
+};
+std::string_view AsRunEventName(AsRunEvent event);
+
+struct AsRunRow {
+    LocalTime at;
+    AsRunEvent event = AsRunEvent::OnAir;
+    int source = -1;  // -1: none (the last resort, or no source)
+    std::string name;
+    std::string cause;   // why a stretch started (schedule, operator, api, ...)
+    std::string detail;  // the title, or the reason of a stall, silence or failover
+};
+
+// The as-run record: what aired when and why, one CSV file a day
+// (asrun/YYYY-MM-DD.csv in the station folder, by local date) with a header,
+// appended to as things happen and kept for kDaysKept days; older days are
+// dropped. A stretch on air lasts from its OnAir row to the next OnAir row.
+// Rows are RFC 4180 with CR LF: every field that needs it quoted, control
+// characters of a title as blanks, and a field that a spreadsheet would take
+// for a formula (=, +, -, @) prefixed with an apostrophe. A day's file stops
+// taking titles at kTitleBytesPerDay and everything at kBytesPerDay, so a
+// title flood cannot fill the disk.
+class AsRunRecord {
+public:
+    static constexpr int kDaysKept = 31;
+    static constexpr uint64_t kTitleBytesPerDay = 2 * 1024 * 1024;
+    static constexpr uint64_t kBytesPerDay = 4 * 1024 * 1024;
+    static constexpr std::string_view kHeader = "time,epoch,event,source,name,cause,detail\r\n";
+
+    explicit AsRunRecord(std::filesystem::path stationFolder);
+
+    // Appends the row to its day's file; false when it could not be written
+    // or was not taken (the day is full).
+    bool add(const AsRunRow& row);
+
+    // A day's file (YYYY-MM-DD), whole; nullopt when the record has no such
+    // day or the text is no date.
+    std::optional<std::string> day(std::string_view date) const;
+
+    // The row as written, CR LF included.
+    static std::string RowText(const AsRunRow& row);
+    // One field as RFC 4180 wants it, kept from being read as a formula.
+    static std::string Field(std::string_view text);
+
+    const std::filesystem::path& folder() const { return folder_; }
+
+private:
+    void dropOldDays(const LocalTime& today);
+
+    std::filesystem::path folder_;
+    std::string today_;  // the date whose old days were last dropped
+};
+
+}  // namespace bf
