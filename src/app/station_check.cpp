@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -45,22 +47,98 @@ void CheckPlayerLinks(const fs::path& folder, std::vector<Finding>& findings) {
     }
 }
 
-// Without a sound card MPlayer ends at once, unless its configuration
-// chooses an output that needs none.
-void CheckPlayerConfiguration(std::vector<Finding>& findings) {
+// The player configuration the station's players read: the station's own
+// (its mplayer/ folder, which the service hands them as MPLAYER_HOME), else
+// MPLAYER_HOME's, else the user's.
+fs::path PlayerConfiguration(const fs::path& folder) {
     std::error_code ec;
-    if (fs::exists("/dev/snd", ec)) return;
+    if (fs::exists(folder / "mplayer" / "config", ec)) return folder / "mplayer" / "config";
     const char* home = std::getenv("MPLAYER_HOME");
     const char* user = std::getenv("HOME");
-    const fs::path config =
-        home ? fs::path(home) / "config" : fs::path(user ? user : "") / ".mplayer" / "config";
-    bool output = false;
+    return home ? fs::path(home) / "config" : fs::path(user ? user : "") / ".mplayer" / "config";
+}
+
+// The audio outputs of the configuration's ao= line ("alsa,null,"), and the
+// line's number; nullopt without one.
+struct AudioOutputs {
+    int line = 0;
+    std::vector<std::string> names;
+};
+std::optional<AudioOutputs> ReadAudioOutputs(const fs::path& config) {
+    std::optional<AudioOutputs> found;
+    int number = 0;
     if (const std::optional<std::string> text = ReadText(config))
-        ForEachLine(*text, [&](std::string_view line) { output = output || line.starts_with("ao="); });
-    if (!output)
+        ForEachLine(*text, [&](std::string_view line) {
+            ++number;
+            if (!line.starts_with("ao=")) return;
+            found = AudioOutputs{number, {}};
+            for (std::string_view rest = line.substr(3); !rest.empty();) {
+                const size_t comma = std::min(rest.find(','), rest.size());
+                const std::string_view name = rest.substr(0, std::min(rest.find(':'), comma));
+                if (!name.empty()) found->names.emplace_back(name);
+                rest.remove_prefix(std::min(comma + 1, rest.size()));
+            }
+        });
+    return found;
+}
+
+// Without a sound card MPlayer ends at once, unless its configuration
+// chooses an output that needs none.
+void CheckPlayerConfiguration(const fs::path& folder, std::vector<Finding>& findings) {
+    std::error_code ec;
+    if (fs::exists("/dev/snd", ec)) return;
+    const fs::path config = PlayerConfiguration(folder);
+    if (!ReadAudioOutputs(config))
         findings.push_back({config.string(), 0,
                             "no sound card here (/dev/snd) and no ao= line: the player would end at once "
                             "(ao=null plays into the void, ao=pulse to a sound server)"});
+}
+
+// An output of "null" plays into the void: with it the air is silent while
+// the player, the check and the monitor all say it plays.
+void CheckSoundOutput(const fs::path& folder, std::vector<Finding>& findings) {
+    const fs::path config = PlayerConfiguration(folder);
+    const std::optional<AudioOutputs> outputs = ReadAudioOutputs(config);
+    if (!outputs || std::ranges::find(outputs->names, "null") == outputs->names.end()) return;
+    const fs::path own = config.lexically_relative(folder);
+    const bool inFolder = !own.empty() && *own.begin() != "..";
+    findings.push_back({(inFolder ? own : config).string(), outputs->line,
+                        outputs->names.size() == 1
+                            ? "ao=null: the players play into the void and nothing goes on air"
+                            : "ao= falls back to null: without the sound card the players play into the "
+                              "void instead of ending, and nothing goes on air unnoticed"});
+}
+
+// Values an example station ships with and an operator must replace: a
+// text asking to be changed, an address on a domain kept for examples.
+bool IsPlaceholder(std::string_view value) {
+    std::string lower(value);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.find("change-this") != std::string::npos || lower.find("change this") != std::string::npos)
+        return true;
+    for (const std::string_view domain : {"example.org", "example.com", "example.net"}) {
+        const size_t at = lower.find(domain);
+        if (at != std::string::npos &&
+            (at == 0 || lower[at - 1] == '.' || lower[at - 1] == '/' || lower[at - 1] == '@'))
+            return true;
+    }
+    return false;
+}
+
+void CheckPlaceholders(const fs::path& folder, std::vector<Finding>& findings) {
+    for (const char* file : {"brackenfield.ini", "sourcelist.ini"}) {
+        int number = 0;
+        ForEachLine(ReadText(folder / file).value_or(""), [&](std::string_view line) {
+            ++number;
+            const size_t equals = line.find(std::string_view(file)[0] == 'b' ? '=' : ':');
+            if (line.starts_with(";") || equals == std::string_view::npos ||
+                !IsPlaceholder(line.substr(equals + 1)))
+                return;
+            findings.push_back({file, number,
+                                std::string(line.substr(0, equals)) +
+                                    " still holds the example's placeholder: put in your station's own"});
+        });
+    }
 }
 
 // The files the settings name: the last resort's audio and the event
@@ -114,7 +192,8 @@ std::vector<Finding> CheckStationFiles(const fs::path& folder) {
             {"sourceevents.ini", 0, "missing or unreadable: source 9 goes on air at the start"});
     }
     CheckPlayerLinks(folder, findings);
-    CheckPlayerConfiguration(findings);
+    CheckPlayerConfiguration(folder, findings);
+    CheckPlaceholders(folder, findings);
     return findings;
 }
 
@@ -122,6 +201,7 @@ std::vector<Finding> CheckStation(const fs::path& folder) {
     std::vector<Finding> findings = CheckSettings(folder);
     const std::vector<Finding> rest = CheckStationFiles(folder);
     findings.insert(findings.end(), rest.begin(), rest.end());
+    CheckSoundOutput(folder, findings);
     return findings;
 }
 

@@ -246,10 +246,20 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
          {"sourceevents.ini:1: not a schedule entry (\"D HHMMSS N\": weekday, time, source)",
           "sourceevents.ini:2: weekday 8 is not 1 (Sunday) to 7 (Saturday)",
           "sourceevents.ini:3: the entry names source 3, which has no playable URL in sourcelist.ini: it will not air"}},
-        {"mplayer2", "", {"mplayer2: missing: make it with ln -s /usr/bin/mplayer mplayer2"}}};
+        {"mplayer2", "", {"mplayer2: missing: make it with ln -s /usr/bin/mplayer mplayer2"}},
+        // The example's placeholders, and the station's own player configuration before MPLAYER_HOME's.
+        {"brackenfield.ini", "[Brackenfield]\r\n;MetaURL=http://example.org/\r\nDefaultStrapline=Your Radio (change this)\r\n"
+                             "ManagementURL=https://manage.example.org/get\r\nMetaURL=http://notexample.org/\r\n",
+         {"brackenfield.ini:3: DefaultStrapline still holds the example's placeholder: put in your station's own",
+          "brackenfield.ini:4: ManagementURL still holds the example's placeholder: put in your station's own"}},
+        {"sourcelist.ini", "0u:http://backup.example/b\r\n1n:One\r\n1u:http://stream.example.com:8000/one\r\n",
+         {"sourcelist.ini:3: 1u still holds the example's placeholder: put in your station's own"}},
+        {"mplayer/config", "# sound\nao=alsa:device=hw=1.0,null,\n",
+         {"mplayer/config:2: ao= falls back to null: without the sound card the players play into the void instead "
+          "of ending, and nothing goes on air unnoticed"}}};
     // clang-format on
     TempFolder config;
-    config.write("config", "ao=null\n");
+    config.write("config", "ao=pulse\n");
     setenv("MPLAYER_HOME", config.path().c_str(), 1);
     for (const auto& [file, text, expected] : cases) {
         TempFolder station;
@@ -259,6 +269,7 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
         std::filesystem::create_symlink("/bin/true", station.path() / "mplayer1");
         std::filesystem::create_symlink("/bin/true", station.path() / "mplayer2");
         if (!file.empty()) std::filesystem::remove(station.path() / file);
+        std::filesystem::create_directory(station.path() / "mplayer");
         if (!text.empty()) station.write(file, text);
         std::vector<std::string> found;
         for (const Finding& f : CheckStation(station.path())) found.push_back(FindingText(f));
