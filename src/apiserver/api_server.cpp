@@ -7,6 +7,27 @@
 
 namespace bf {
 
+std::string ApiStatusText(const Station& station) {
+    switch (station.api.status) {
+        case ApiStatus::Disabled:
+            break;
+        case ApiStatus::NoKey:
+            return "Disabled - no APIKey set";
+        case ApiStatus::ExampleKey:
+            return "Disabled - APIKey is the example's change-this-key";
+        case ApiStatus::Enabled:
+            return station.settings().APIkey.empty() ? "Enabled - empty APIKey: anyone may call" : "Enabled";
+        case ApiStatus::NotListening:
+            return "Not listening on port " + station.api.notListening;
+    }
+    return "Disabled";
+}
+
+std::string LastRequestText(const Station& station) {
+    const std::optional<Stamped>& last = station.api.lastRequest;
+    return last ? StampedText(last->at, last->text) : "NO REMOTE API CALLS MADE";
+}
+
 std::string SlotTag(int16_t slot) {
     const std::string text = "00" + std::to_string(slot);
     return text.substr(text.size() - 2);
@@ -49,7 +70,8 @@ void ApiServer::Open(int port, const std::string& address) {
 void ApiServer::ReportListenFailure(int port, const std::string& address) {
     const std::string reason = port < 0 || port > 65535 ? "no such port" : listener_.listenError();
     const std::string where = std::to_string(port) + (address.empty() ? "" : " of " + address);
-    station_.console.lblAPIstatus.caption = "Not listening on port " + where + ": " + reason;
+    station_.api.status = ApiStatus::NotListening;
+    station_.api.notListening = where + ": " + reason;
     AddToAirLog(station_, "  SYS - API NOT LISTENING ON PORT " + where + ": " + reason);
 }
 

@@ -47,7 +47,7 @@ TEST_F(ApiServerTest, TimeOutTimerRunsWhileTheServerLivesAndAShortageOfDescripto
     EXPECT_TRUE(s.timers.running(ApiServer::kTimeoutTimer));
     listener.shortage(true);
     listener.shortage(false);
-    EXPECT_EQ(s->console.txtAIR,
+    EXPECT_EQ(s->log.text(),
               " 2026-12-06 12:00:00  SYS - API HAS DESCRIPTORS AGAIN\r\n"
               " 2026-12-06 12:00:00  SYS - API SHORT OF DESCRIPTORS\r\n");
     ApiServer(*s, listener).Open(1011);  // a second server, gone at the end of the line
