@@ -65,6 +65,10 @@ int main(int argc, char* argv[]) {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         std::fprintf(stderr, "brackenfield: no display: running without a window\n");
     }
+    // Qt's own event loop rather than GLib's, which wakes itself with a write
+    // for every socket notifier switched on or off (several for each API
+    // connection). An explicit QT_NO_GLIB is left as it is.
+    ::setenv("QT_NO_GLIB", "1", 0);
     QApplication app(argc, argv);
     // Fusion draws the model's button colours on every desktop.
     QApplication::setStyle(QStringLiteral("Fusion"));

@@ -322,7 +322,7 @@ std::unique_ptr<TcpConnection> QtTcpListener::accept(TcpConnection::Events event
     notifier_->setEnabled(true);
     for (;;) {
         int fd = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd >= ListenerDescriptorCeiling()) {  // its owner made no room: the caller is dropped
+        if (fd >= 0 && fd >= ListenerDescriptorCeiling()) {  // its owner made no room: the caller is dropped
             ::close(fd);
             fd = -1;
             errno = EMFILE;
