@@ -332,6 +332,7 @@ std::unique_ptr<TcpConnection> QtTcpListener::accept(TcpConnection::Events event
             errno = EMFILE;
         }
         if (fd >= 0) {
+            lastTaken_ = fd;
             if (shortage_ && std::chrono::steady_clock::now() - lastShortage_ >= calm_) ReportShortage(false);
             return std::make_unique<PosixConnection>(fd, AddressText(peer), std::move(events));
         }
@@ -350,6 +351,11 @@ std::unique_ptr<TcpConnection> QtTcpListener::accept(TcpConnection::Events event
 // The kernel hands out the lowest free descriptor: when that lies at or
 // above the ceiling, every one below it is taken.
 bool QtTcpListener::atReserve() {
+    // Well below the ceiling no probe is needed: the last connection taken got
+    // the lowest descriptor free then, and the rest of the program opens only
+    // a few at a time. Should the guess fail, accept() drops the caller, as it
+    // does when the owner has made no room.
+    if (lastTaken_ >= 0 && lastTaken_ + kDescriptorReserve < Ceiling()) return false;
     pollfd waiting{fd_, POLLIN, 0};
     if (fd_ < 0 || ::poll(&waiting, 1, 0) != 1) return false;
     const int probe = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);

@@ -53,6 +53,7 @@ private:
     const std::chrono::milliseconds calm_;
     bool shortage_ = false;
     std::chrono::steady_clock::time_point lastShortage_;
+    int lastTaken_ = -1;           // the descriptor of the last connection accepted
     std::optional<long> ceiling_;  // ListenerDescriptorCeiling() while the handler runs
 };
 
