@@ -126,10 +126,14 @@ void ApiServer::Sck_ConnectionRequest() {
             full = chosen > static_cast<size_t>(kHighestSlot);
         }
         if (full) chosen = OldestWaiting();
-        if (chosen == 0) return;
+        if (chosen == 0) {
+            slotWait_ = true;
+            return;
+        }
         const uint64_t serial = nextSerial_++;
         std::unique_ptr<TcpConnection> socket =
             listener_.accept(EventsFor(static_cast<int16_t>(chosen), serial));
+        slotWait_ = false;
         if (!socket) return;
         std::string address = socket->peerAddress();
         int held = 0;
@@ -243,7 +247,9 @@ void ApiServer::tmrApiTimeout_Timer() {
 void ApiServer::CloseSlot(int16_t slot, bool afterReply) {
     if (!busy(slot)) return;
     FreeSlot(slot, afterReply);
-    Sck_ConnectionRequest();  // a connection waiting for a slot takes it
+    // A connection left waiting for a slot takes it; otherwise the listener
+    // announces the next caller itself.
+    if (slotWait_ || reserveWait_) Sck_ConnectionRequest();
 }
 
 void ApiServer::FreeSlot(int16_t slot, bool afterReply) {

@@ -117,6 +117,7 @@ private:
     std::deque<Lingering> lingering_;  // oldest first
     uint64_t nextSerial_ = 1;
     bool reserveWait_ = false;  // callers wait for descriptors that others hold
+    bool slotWait_ = false;     // callers wait in the listener's queue for a slot
 };
 
 }  // namespace bf
