@@ -11,7 +11,6 @@
 #include "core/timer_names.h"
 #include "metadata/billing_reporter.h"
 #include "metadata/metadata_outputs.h"
-#include "metadata/weather.h"
 #include "schedule/next_event.h"
 #include "sources/health_check.h"
 #include "sources/player_control.h"
