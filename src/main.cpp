@@ -65,7 +65,14 @@ int main(int argc, char* argv[]) {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         std::fprintf(stderr, "brackenfield: no display: running without a window\n");
     }
+    // Qt's own event loop rather than GLib's, which wakes itself with a write
+    // for every socket notifier switched on or off (several for each API
+    // connection). An explicit QT_NO_GLIB is left as it is; the players and
+    // commands the station starts do not inherit ours.
+    const bool loopChosen = std::getenv("QT_NO_GLIB") != nullptr;
+    if (!loopChosen) ::setenv("QT_NO_GLIB", "1", 1);
     QApplication app(argc, argv);
+    if (!loopChosen) ::unsetenv("QT_NO_GLIB");
     // Fusion draws the model's button colours on every desktop.
     QApplication::setStyle(QStringLiteral("Fusion"));
     const std::optional<bf::Options> options = bf::ParseOptions(app);

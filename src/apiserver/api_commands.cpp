@@ -45,7 +45,14 @@ std::string RequestMessage(std::string_view clientAddress, std::string_view suff
 }
 
 void SetRemoteStatus(Station& station, std::string_view clientAddress, std::string_view suffix) {
-    station.console.lblRemoteStatus.caption = StampedStatus(station, RequestMessage(clientAddress, suffix));
+    station.api.lastRequest = Stamped{station.clock.now(), RequestMessage(clientAddress, suffix)};
+}
+
+// The received title, as lblRXmetadata shows it. Its owner is the title
+// intake (metadata/now_playing), which keeps it in the label until it has a
+// record of its own; read it from there then.
+const std::string& ReceivedTitle(const Station& station) {
+    return station.console.lblRXmetadata.caption;
 }
 
 std::string SourceEntryText(std::string_view number, std::string_view url, std::string_view name) {
@@ -149,7 +156,7 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
     if (path == PathOf(ApiCommand::Metadata) + key) {
         command = ApiCommand::Metadata;
         SetRemoteStatus(station, clientAddress, " - METADATA REQUEST");
-        body = station.console.lblRXmetadata.caption + "\r\nOK\r\n";
+        body = ReceivedTitle(station) + "\r\nOK\r\n";
     }
 
     if (failure) {

@@ -7,6 +7,27 @@
 
 namespace bf {
 
+std::string ApiStatusText(const Station& station) {
+    switch (station.api.status) {
+        case ApiStatus::Disabled:
+            break;
+        case ApiStatus::NoKey:
+            return "Disabled - no APIKey set";
+        case ApiStatus::ExampleKey:
+            return "Disabled - APIKey is the example's change-this-key";
+        case ApiStatus::Enabled:
+            return station.settings().APIkey.empty() ? "Enabled - empty APIKey: anyone may call" : "Enabled";
+        case ApiStatus::NotListening:
+            return "Not listening on port " + station.api.notListening;
+    }
+    return "Disabled";
+}
+
+std::string LastRequestText(const Station& station) {
+    const std::optional<Stamped>& last = station.api.lastRequest;
+    return last ? StampedText(last->at, last->text) : "NO REMOTE API CALLS MADE";
+}
+
 std::string SlotTag(int16_t slot) {
     const std::string text = "00" + std::to_string(slot);
     return text.substr(text.size() - 2);
@@ -49,7 +70,8 @@ void ApiServer::Open(int port, const std::string& address) {
 void ApiServer::ReportListenFailure(int port, const std::string& address) {
     const std::string reason = port < 0 || port > 65535 ? "no such port" : listener_.listenError();
     const std::string where = std::to_string(port) + (address.empty() ? "" : " of " + address);
-    station_.console.lblAPIstatus.caption = "Not listening on port " + where + ": " + reason;
+    station_.api.status = ApiStatus::NotListening;
+    station_.api.notListening = where + ": " + reason;
     AddToAirLog(station_, "  SYS - API NOT LISTENING ON PORT " + where + ": " + reason);
 }
 
@@ -104,10 +126,14 @@ void ApiServer::Sck_ConnectionRequest() {
             full = chosen > static_cast<size_t>(kHighestSlot);
         }
         if (full) chosen = OldestWaiting();
-        if (chosen == 0) return;
+        if (chosen == 0) {
+            slotWait_ = true;
+            return;
+        }
         const uint64_t serial = nextSerial_++;
         std::unique_ptr<TcpConnection> socket =
             listener_.accept(EventsFor(static_cast<int16_t>(chosen), serial));
+        slotWait_ = false;
         if (!socket) return;
         std::string address = socket->peerAddress();
         int held = 0;
@@ -221,7 +247,9 @@ void ApiServer::tmrApiTimeout_Timer() {
 void ApiServer::CloseSlot(int16_t slot, bool afterReply) {
     if (!busy(slot)) return;
     FreeSlot(slot, afterReply);
-    Sck_ConnectionRequest();  // a connection waiting for a slot takes it
+    // A connection left waiting for a slot takes it; otherwise the listener
+    // announces the next caller itself.
+    if (slotWait_ || reserveWait_) Sck_ConnectionRequest();
 }
 
 void ApiServer::FreeSlot(int16_t slot, bool afterReply) {

@@ -15,6 +15,13 @@ namespace bf {
 
 struct Station;
 
+// lblAPIstatus: "Disabled" (and why), "Enabled", or why it is not listening.
+std::string ApiStatusText(const Station& station);
+
+// lblRemoteStatus: the last request's time, client and command; the start's
+// time and "  NO REMOTE API CALLS MADE" before the first.
+std::string LastRequestText(const Station& station);
+
 // The two characters that start a slot's status row: the last two of "00"
 // followed by the slot number (7 -> "07", 12 -> "12", 100 -> "00").
 std::string SlotTag(int16_t slot);
@@ -110,6 +117,7 @@ private:
     std::deque<Lingering> lingering_;  // oldest first
     uint64_t nextSerial_ = 1;
     bool reserveWait_ = false;  // callers wait for descriptors that others hold
+    bool slotWait_ = false;     // callers wait in the listener's queue for a slot
 };
 
 }  // namespace bf

@@ -23,9 +23,17 @@ ApiServerWindow::ApiServerWindow(Station& station, int port, const std::string& 
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(scroll);
 
-    server_->rowChanged = [this](int16_t slot) { ShowRow(slot); };
+    // The rows are drawn at most ten times a second, however many requests
+    // come between: drawing a row per request cost a flood more than answering it.
+    rowTimer_.setSingleShot(true);
+    rowTimer_.setInterval(kRowDrawMs);
+    rowTimer_.callOnTimeout(this, [this] { ShowRows(); });
+    server_->rowChanged = [this](int16_t) {
+        if (!rowTimer_.isActive()) rowTimer_.start();
+    };
     server_->failed = [this](const ApiFailure& failure) { ShowFailure(failure); };
     server_->Open(port, address);
+    ShowRows();
 }
 
 ApiServerWindow::~ApiServerWindow() {
@@ -40,7 +48,7 @@ QMessageBox* ApiServerWindow::failureBox() const {
     return failureBox_.data();
 }
 
-void ApiServerWindow::ShowRow(int16_t slot) {
+void ApiServerWindow::ShowRows() {
     const auto& texts = station_.api.rows;
     // Rows are created in order; each new one is placed below the last by
     // row 0's height plus the gap.
@@ -53,8 +61,12 @@ void ApiServerWindow::ShowRow(int16_t slot) {
         rows_.push_back(row);
         rowsArea_->resize(kRowLeft * 2 + kRowWidth, (index + 1) * (kRowHeight + kRowGap));
     }
-    if (slot >= 0 && static_cast<size_t>(slot) < texts.size())
+    shown_.resize(texts.size());
+    for (size_t slot = 0; slot < texts.size(); ++slot) {
+        if (shown_[slot] == texts[slot]) continue;
         rows_[slot]->setText(QString::fromStdString(ToUtf8(texts[slot])));
+        shown_[slot] = texts[slot];
+    }
 }
 
 void ApiServerWindow::ShowFailure(const ApiFailure& failure) {

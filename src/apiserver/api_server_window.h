@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -18,7 +19,8 @@ namespace bf {
 struct Station;
 
 // The API server window "Brackenfield API Server": one status row per
-// connection slot, drawn from station.api.rows. It owns the listener and the
+// connection slot, drawn from station.api.rows within a tenth of a second of
+// a change. It owns the listener and the
 // slots; it starts listening when it is created.
 class ApiServerWindow : public QWidget {
 public:
@@ -37,16 +39,20 @@ public:
     static constexpr int kRowWidth = 480;
     static constexpr int kRowHeight = 17;
     static constexpr int kRowGap = 5;
+    static constexpr int kRowDrawMs = 100;
 
 private:
-    void ShowRow(int16_t slot);
+    // Creates the rows that are new and draws those that changed.
+    void ShowRows();
     void ShowFailure(const ApiFailure& failure);
 
     Station& station_;
     QtTcpListener listener_;  // outlives server_, whose connections it made
     std::unique_ptr<ApiServer> server_;
     QWidget* rowsArea_ = nullptr;
-    std::vector<QLabel*> rows_;  // children of rowsArea_
+    std::vector<QLabel*> rows_;       // children of rowsArea_
+    std::vector<std::string> shown_;  // what each row's widget shows
+    QTimer rowTimer_;
     QPointer<QMessageBox> failureBox_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "app/station_check.h"
 #include "app/timer_table.h"
+#include "console/console_view.h"
 #include "core/settings.h"
 #include "core/station.h"
 #include "core/station_log.h"
@@ -10,7 +11,6 @@
 #include "core/timer_names.h"
 #include "metadata/billing_reporter.h"
 #include "metadata/metadata_outputs.h"
-#include "metadata/weather.h"
 #include "schedule/next_event.h"
 #include "sources/health_check.h"
 #include "sources/player_control.h"
@@ -34,23 +34,18 @@ void Startup(Station& station) {
     station.counters.startedAt = now.epoch;
     c.window.width = 1041;
     c.window.height = 755;
-    c.lblVersion.caption = std::string("Brackenfield ") + BF_VERSION;
     s.MinMax = 0;
     s.StartupFlag = 1;
     s.LastFileLine1.clear();
     s.LastFileLine2.clear();
-    for (Label* l : {&c.lblTimestamp, &c.lblSentTime, &c.lblArtist, &c.lblTitle, &c.lblResponse})
-        l->caption = "None";
-    c.lblLastCheck.caption = "Disabled";  // until the settings turn the billing reporter on
     s.AIRLastArtist.clear();
     s.AIRLastTitle.clear();
     s.PreviousMetadata.clear();
     s.WeatherCounter = 0;
     s.TimerCount = 0;
-    for (Label* l : {&c.lblMplayer1, &c.lblMplayer2, &c.lblSilence, &c.lblDebug}) l->caption.clear();
-    c.lblTraffic.caption = StampedStatus(station, "  NO BILLING DATA");
-    c.lblRemoteStatus.caption = StampedStatus(station, "  NO REMOTE API CALLS MADE");
-    c.txtAIR.clear();
+    station.api.lastRequest = Stamped{now, "  NO REMOTE API CALLS MADE"};
+    ShowConsoleAtStart(station);
+    station.log.clear();
     AddToAirLog(station, "  SYS - SYSTEM STARTUP");
 
     // Players and outputs a previous run left behind. The stops do not wait:
@@ -66,9 +61,6 @@ void Startup(Station& station) {
     ResumePaidAiring(station);
 
     // Everything below depends on the settings.
-    // Without the weather the labels stay empty, or name the keys it lacks.
-    c.lblWeather.caption.clear();
-    c.lblWeatherText.caption.clear();
     LoadSettings(station);
     // What else a start meets: the source list, the schedule, the players.
     for (const Finding& f : CheckStationFiles(station.workingFolder))
@@ -77,7 +69,7 @@ void Startup(Station& station) {
     // tick, one second after its timer starts, chooses the source and starts
     // the first player.
     s.ManagementCounter = 0;
-    c.lblMetadataOutput.caption = station.settings().DefaultStrapline;
+    ShowFeaturesAtStart(station);
     c.comboSourceList.items.clear();
     for (char n = '0'; n <= '9'; ++n)
         c.comboSourceList.items.push_back(std::string(1, n) + " Select Source number " + std::string(1, n));
@@ -85,39 +77,20 @@ void Startup(Station& station) {
     // first tick can put today's latest past entry on air.
     tmrLoadEventsAndCalculate_Timer(station);
     for (std::string_view t :
-         {TimerName::UpdateDisplay, TimerName::ClockandEventCheck, TimerName::GetMetadata,
-          TimerName::LoadEventsAndCalculate, TimerName::CheckAndDoEvents})
+         {TimerName::GetMetadata, TimerName::LoadEventsAndCalculate, TimerName::CheckAndDoEvents})
         station.timers.start(t);
 
     // The watchdog always runs; the other features when the settings turn them on.
-    if (station.settings().ManagementUpdate > 0) {
-        station.timers.start(TimerName::ManagementDownload);
-        c.lblConfigurationStatus.caption = "Enabled";
-    }
+    if (station.settings().ManagementUpdate > 0) station.timers.start(TimerName::ManagementDownload);
     if (station.settings().CheckForChanges == 1) station.timers.start(TimerName::CheckForChanges);
     station.timers.start(TimerName::CheckMplayerOK);
     if (station.settings().APIallowed) {
-        c.lblAPIstatus.caption =
-            station.settings().APIkey.empty() ? "Enabled - empty APIKey: anyone may call" : "Enabled";
+        station.api.status = ApiStatus::Enabled;
         station.openApiServer();
     }
-    if (station.settings().AIRenable) {
-        c.lblTuneInAir.caption = "Enabled";
-        station.timers.start(TimerName::AirUpdate);
-    }
-    if (station.settings().MetaWeather) {
-        station.timers.start(TimerName::Weather);
-        c.lblWeather.caption = "NO WEATHER";
-        c.lblWeatherText.caption = std::string(kNoWeatherData);
-    }
-    if (!station.settings().CheckSource) {
-        c.lblFailText.caption = "DISABLED";
-        c.lblFailURL.caption = "NONE";
-        c.lblFailCheckTime.caption = "NONE";
-    } else {
-        c.lblFailText.caption = "WAITING";
-        c.lblFailCheckTime.caption = "NONE";
-        c.lblFailURL.caption = "PERFORMING INITIAL CHECKS";
+    if (station.settings().AIRenable) station.timers.start(TimerName::AirUpdate);
+    if (station.settings().MetaWeather) station.timers.start(TimerName::Weather);
+    if (station.settings().CheckSource) {
         // FastFailover checks every second.
         DefineTimer(station, TimerName::SourceCheck, SourceCheckPeriodMs(station.settings()));
         station.timers.start(TimerName::SourceCheck);
@@ -127,7 +100,6 @@ void Startup(Station& station) {
     if (station.settings().Tallyway) {
         LoadPendingReports(station);
         station.timers.start(TimerName::CheckFile);
-        c.lblLastCheck.caption = "None";
     }
 }
 

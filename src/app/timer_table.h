@@ -30,11 +30,9 @@ struct TimerSpec {
 };
 
 // Every timer of the main window. The startup decides which of them run.
-inline constexpr std::array<TimerSpec, 17> kMainWindowTimers{{
+inline constexpr std::array<TimerSpec, 15> kMainWindowTimers{{
     {TimerName::UptimeDisplayUpdate, 1000, tmrUptimeDisplayUpdate_Timer},
     {TimerName::Counter, 1000, tmrCounter_Timer},
-    {TimerName::ClockandEventCheck, 100, tmrClockandEventCheck_Timer},
-    {TimerName::UpdateDisplay, 250, tmrUpdateDisplay_Timer},
     {TimerName::GetMetadata, 5000, tmrGetMetadata_Timer},
     {TimerName::LoadEventsAndCalculate, 10000, tmrLoadEventsAndCalculate_Timer},
     {TimerName::CheckAndDoEvents, 1000, tmrCheckAndDoEvents_Timer},

@@ -2,31 +2,19 @@
 
 #include "core/station.h"
 #include "core/station_log.h"
-#include "core/timer_names.h"
 #include "schedule/event_tick.h"
 #include "sources/on_air.h"
 
 namespace bf {
 
 void cmdAutoManual_Click(Station& station) {
-    Button& mode = station.console.cmdAutoManual;
-    if (mode.caption != "AUTOMATIC") {
-        mode.caption = "AUTOMATIC";
-        mode.backColour = Colour::Green;
-        ResumeSchedule(station);
-        station.timers.start(TimerName::CheckAndDoEvents);
-    } else {
-        mode.caption = "MANUAL";
-        mode.backColour = Colour::Red;
-        station.timers.stop(TimerName::CheckAndDoEvents);
-    }
+    SetMode(station, IsAutomatic(station) ? Mode::Manual : Mode::Automatic);
 }
 
 void cmdFullScreen_Click(Station& station) {
     StationState& s = station.state;
     WindowModel& w = station.console.window;
     s.MinMax = s.MinMax == 0 ? 1 : 0;
-    station.console.cmdFullScreen.caption = s.MinMax == 0 ? "FULL SCREEN" : "NORMAL";
     if (station.settings().HideTaskbar == 1) w.sizableBorder = s.MinMax == 0;
     w.maximized = s.MinMax == 1;
 }

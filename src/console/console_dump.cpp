@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "console/console_view.h"
 #include "core/run_handler.h"
 #include "core/station.h"
 #include "core/text_file.h"
@@ -53,7 +54,9 @@ void Flag(std::string& out, std::string_view name, bool value) {
 }  // namespace
 
 std::string DumpConsole(const Station& station) {
-    const ConsoleModel& c = station.console;
+    // The console as the window would draw it now.
+    ConsoleModel c = station.console;
+    DrawConsole(station, c);
     const StationState& s = station.state;
     std::string out;
     out.reserve(4096 + c.txtAIR.size());

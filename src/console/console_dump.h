@@ -11,7 +11,7 @@ namespace bf {
 
 struct Station;
 
-// The console and the main state fields as text, one item a line:
+// The console, drawn from the owners first (DrawConsole), and the main state fields as text, one item a line:
 // name TAB value LF. Values escape backslash, CR, LF and TAB as \\, \r, \n
 // and \t, so every item stays on its line. Test rigs read the running
 // program's console through this.

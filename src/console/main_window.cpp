@@ -16,6 +16,7 @@
 #include <functional>
 
 #include "console/console_buttons.h"
+#include "console/console_view.h"
 #include "core/run_handler.h"
 #include "core/station.h"
 #include "sources/manual_switch.h"
@@ -307,6 +308,7 @@ void MainWindow::createSourceList() {
 }
 
 void MainWindow::refresh() {
+    DrawConsole(station_, station_.console);
     refreshWindow();
     refreshLabels();
     refreshButtons();

@@ -21,16 +21,19 @@ struct Station;
 using LabelMember = Label ConsoleModel::*;
 using ButtonMember = Button ConsoleModel::*;
 
-// The operator console. It only draws the console model and forwards clicks
-// to the handlers; a short timer brings the widgets in line with the model
-// and touches only what changed, so an idle console costs next to nothing.
+// The operator console. It only draws the console and forwards clicks to the
+// handlers: ten times a second (and after a click) it draws the console model
+// from the owners (DrawConsole) and brings the widgets in line with it,
+// touching only what changed, so an idle console costs next to nothing and a
+// busy station (an API flood, a burst of log lines) no more.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
     explicit MainWindow(Station& station, QWidget* parent = nullptr);
 
-    // Brings every widget and the window itself in line with the model now.
+    // Draws the model from the owners and brings every widget and the window
+    // itself in line with it now.
     void refresh();
 
     // The widget drawing a control of the model, or nullptr.

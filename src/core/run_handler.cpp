@@ -3,7 +3,7 @@
 #include <exception>
 #include <string>
 
-#include "core/station_log.h"
+#include "core/station.h"
 
 namespace bf {
 

@@ -46,8 +46,14 @@ struct ScheduleOccurrence {
     bool operator==(const ScheduleOccurrence&) const = default;
 };
 
+// Who chooses the source: the schedule (with the failover's switches made
+// at once), or the operator alone.
+enum class Mode { Automatic, Manual };
+
 // The schedule as the station last read it, and what of it has aired.
 struct ScheduleState {
+    // Changed only through SetMode (schedule/event_tick).
+    Mode mode = Mode::Automatic;
     std::vector<ScheduleEntry> entries;
     // The wall clock of the last event tick: an entry airs when it falls due
     // after one tick and by the next. Empty before the first tick; when
@@ -57,9 +63,12 @@ struct ScheduleState {
     // Occurrences that have aired, so that none airs twice when the clock
     // goes back (the autumn hour, a corrected clock).
     std::vector<WallMoment> aired;
-    // The latest past and the next entry, as the console shows them.
+    // The latest past and the next entry, with their sources' names as the
+    // source list gave them when they were worked out.
     std::optional<ScheduleOccurrence> last;
     std::optional<ScheduleOccurrence> next;
+    std::string lastName;
+    std::string nextName;
 };
 
 }  // namespace bf

@@ -228,12 +228,12 @@ void ReportSettingsProblems(Station& station, bool fileRead, const std::string& 
     if (!missing.empty() || !cut.empty()) AddToAirLog(station, line);
     if (apiClosed == ApiClosed::NoKey) {
         AddToAirLog(station, "  SYS - API CLOSED: NO APIKey IN brackenfield.ini");
-        station.console.lblAPIstatus.caption = "Disabled - no APIKey set";
+        station.api.status = ApiStatus::NoKey;
     } else if (apiClosed == ApiClosed::ExampleKey) {
         AddToAirLog(station,
                     "  SYS - API CLOSED: APIKey IS THE EXAMPLE'S change-this-key - CHOOSE YOUR OWN IN "
                     "brackenfield.ini");
-        station.console.lblAPIstatus.caption = "Disabled - APIKey is the example's change-this-key";
+        station.api.status = ApiStatus::ExampleKey;
     } else if (station.settings().APIallowed && station.settings().APIkey.empty()) {
         AddToAirLog(station, "  SYS - WARNING: APIKey IS EMPTY - ANY CALLER MAY USE THE API");
     }
@@ -435,7 +435,6 @@ void LoadSettings(Station& station) {
     s.MetaLocation = outgoing("MetaLocation", weatherLacks);
     s.CheckSource = flag("CheckSource");
     s.FilterSystem = flag("FilterSystem");
-    if (s.FilterSystem) station.console.lblFilterSystem.caption = "SYSTEM API FILTER ON";
     s.Tallyway = flag("Tallyway");
     s.URLbase = text("MetaURL");
     s.HideTaskbar = flag("HideTaskbar") ? 1 : 0;

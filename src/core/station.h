@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,11 +50,27 @@ struct Platform {
     const ProcessStats& processStats;
 };
 
+// A status text and when it was made: "YYYY-MM-DD HH:MM:SS" + text.
+struct Stamped {
+    LocalTime at;
+    std::string text;
+};
+
+// What the API's status label tells: closed (by default, or for want of a
+// usable key), open, or not listening.
+enum class ApiStatus { Disabled, NoKey, ExampleKey, Enabled, NotListening };
+
 // The API server window's public fields and its status rows.
 struct ApiServerModel {
     bool created = false;
     std::string response;
     std::vector<std::string> rows;  // row i is connection slot i's status
+    ApiStatus status = ApiStatus::Disabled;
+    std::string notListening;  // with NotListening: the port and why
+    // The last request's client and command ("  NET - 127.0.0.1 - ...");
+    // from the start until the first, that none was made. Nothing before
+    // the start.
+    std::optional<Stamped> lastRequest;
 };
 
 // The management link's callers share Inet1 and wait on it while other
@@ -83,6 +100,7 @@ struct Station : Platform {
     void replaceSettings(Settings next) { settings_ = std::make_shared<Settings>(std::move(next)); }
 
     StationState state;
+    StationLog log;
     OnAirRecord onAir;
     ScheduleState schedule;
     AirState air;
@@ -111,5 +129,19 @@ struct Station : Platform {
 private:
     std::shared_ptr<const Settings> settings_ = std::make_shared<Settings>();
 };
+
+// Adds one line to the top of the station log (station.log, which the
+// console shows as txtAIR): " YYYY-MM-DD HH:MM:SS" + message + CR LF. The
+// same line is appended to station.log in the working folder and handed,
+// without its leading blank and line end, to the station's logSink (standard
+// output in the program), so the record outlives the window, with its
+// priority. Neither copy can hold up or fail the caller.
+void AddToAirLog(Station& station, std::string_view message, LogPriority priority = LogPriority::Info);
+
+// "YYYY-MM-DD HH:MM:SS" of `at` directly followed by the message.
+std::string StampedText(const LocalTime& at, std::string_view message);
+
+// The same at the station clock's time now, for status labels.
+std::string StampedStatus(const Station& station, std::string_view message);
 
 }  // namespace bf

@@ -11,9 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "core/station.h"
 #include "core/text_decode.h"
-#include "core/time_format.h"
 
 namespace bf {
 
@@ -93,28 +91,10 @@ void WriteToStandardOutput(std::string_view line, LogPriority priority) {
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
-void AddToAirLog(Station& station, std::string_view message, LogPriority priority) {
-    const LocalTime t = station.clock.now();
-    std::string line = " " + FormatDateYMD(t) + " " + FormatTime(t);
-    line.append(message);
-    line += "\r\n";
-    try {
-        AppendToStationLogFile(station.file("station.log"), line);
-        if (station.logSink) station.logSink(std::string_view(line).substr(1, line.size() - 3), priority);
-    } catch (...) {
-        // The on-screen log below still gets the line.
-    }
-    std::string text = std::move(line);
-    text += station.console.txtAIR;
-    if (text.size() > kLogLimit) text.resize(CutAtCharacter(text, kLogKeep).size());
-    station.console.txtAIR = std::move(text);
-}
-
-std::string StampedStatus(const Station& station, std::string_view message) {
-    const LocalTime t = station.clock.now();
-    std::string text = FormatDateYMD(t) + " " + FormatTime(t);
-    text.append(message);
-    return text;
+void StationLog::add(std::string line) {
+    line += text_;
+    if (line.size() > kLogLimit) line.resize(CutAtCharacter(line, kLogKeep).size());
+    text_ = std::move(line);
 }
 
 }  // namespace bf

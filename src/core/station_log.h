@@ -7,24 +7,26 @@
 
 namespace bf {
 
-struct Station;
-
 // How much a station log line matters, as syslog and the journal rank it.
 enum class LogPriority { Error = 3, Warning = 4, Notice = 5, Info = 6 };
 
 // station.log is moved to station.log.1 before a line would take it past this.
 constexpr size_t kStationLogFileLimit = 1024 * 1024;
 
-// Adds one line to the top of the station log (txtAIR):
-// " YYYY-MM-DD HH:MM:SS" + message + CR LF; a log longer than 2048 bytes is
-// cut to its first 2000. The same line is appended to station.log in the
-// working folder and handed, without its leading blank and line end, to the
-// station's logSink (standard output in the program), so the record outlives
-// the window, with its priority. Neither copy can hold up or fail the caller.
-void AddToAirLog(Station& station, std::string_view message, LogPriority priority = LogPriority::Info);
+// The station log's lines as the console shows them (txtAIR): the newest
+// first, each " YYYY-MM-DD HH:MM:SS" + message + CR LF. Only AddToAirLog
+// (core/station.h) adds to it; the console and the status page draw it.
+class StationLog {
+public:
+    // Puts a whole line on top; a log longer than 2048 bytes is cut to its
+    // first 2000 (never inside a character).
+    void add(std::string line);
+    void clear() { text_.clear(); }
+    const std::string& text() const { return text_; }
 
-// "YYYY-MM-DD HH:MM:SS" directly followed by the message, for status labels.
-std::string StampedStatus(const Station& station, std::string_view message);
+private:
+    std::string text_;
+};
 
 // Appends `line` to the file at `path`, first moving a file that the line
 // would take past kStationLogFileLimit to `path` + ".1". Never blocks: a path

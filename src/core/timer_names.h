@@ -10,8 +10,6 @@ namespace bf::TimerName {
 // The main window's timers; app/timer_table.h gives their periods and handlers.
 inline constexpr std::string_view UptimeDisplayUpdate = "tmrUptimeDisplayUpdate";
 inline constexpr std::string_view Counter = "tmrCounter";
-inline constexpr std::string_view ClockandEventCheck = "tmrClockandEventCheck";
-inline constexpr std::string_view UpdateDisplay = "tmrUpdateDisplay";
 inline constexpr std::string_view GetMetadata = "tmrGetMetadata";
 inline constexpr std::string_view LoadEventsAndCalculate = "tmrLoadEventsAndCalculate";
 inline constexpr std::string_view CheckAndDoEvents = "tmrCheckAndDoEvents";

@@ -86,10 +86,9 @@ Notifier MakeNotifier(int fd, QSocketNotifier::Type type) {
 
 class PosixConnection : public TcpConnection {
 public:
-    PosixConnection(int fd, Events events) : fd_(fd), events_(std::make_shared<Events>(std::move(events))) {
-        sockaddr_storage peer{};
-        socklen_t length = sizeof peer;
-        if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0) peer_ = AddressText(peer);
+    // `peer`: the caller's address as accept gave it.
+    PosixConnection(int fd, std::string peer, Events events)
+        : fd_(fd), events_(std::make_shared<Events>(std::move(events))), peer_(std::move(peer)) {
         reader_ = MakeNotifier(fd, QSocketNotifier::Read);
         writer_ = MakeNotifier(fd, QSocketNotifier::Write);
         writer_->setEnabled(false);
@@ -305,7 +304,10 @@ void QtTcpListener::setConnectionRequestHandler(std::function<void()> handler) {
 
 void QtTcpListener::ConnectionsWait() {
     drained_ = again_ = false;
+    // The limit is read once for the connections of one wake-up.
+    ceiling_ = ListenerDescriptorCeiling();
     if (handler_) handler_();
+    ceiling_.reset();
     // Connections left waiting would wake us again at once: rest until
     // accept() is called, unless the handler wants them at the next round.
     if (!drained_ && !again_ && notifier_) notifier_->setEnabled(false);
@@ -321,15 +323,18 @@ std::unique_ptr<TcpConnection> QtTcpListener::accept(TcpConnection::Events event
     if (fd_ < 0) return nullptr;
     notifier_->setEnabled(true);
     for (;;) {
-        int fd = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd >= ListenerDescriptorCeiling()) {  // its owner made no room: the caller is dropped
+        sockaddr_storage peer{};
+        socklen_t length = sizeof peer;
+        int fd = ::accept4(fd_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd >= 0 && fd >= Ceiling()) {  // its owner made no room: the caller is dropped
             ::close(fd);
             fd = -1;
             errno = EMFILE;
         }
         if (fd >= 0) {
+            lastTaken_ = fd;
             if (shortage_ && std::chrono::steady_clock::now() - lastShortage_ >= calm_) ReportShortage(false);
-            return std::make_unique<PosixConnection>(fd, std::move(events));
+            return std::make_unique<PosixConnection>(fd, AddressText(peer), std::move(events));
         }
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             drained_ = true;
@@ -346,10 +351,15 @@ std::unique_ptr<TcpConnection> QtTcpListener::accept(TcpConnection::Events event
 // The kernel hands out the lowest free descriptor: when that lies at or
 // above the ceiling, every one below it is taken.
 bool QtTcpListener::atReserve() {
+    // Well below the ceiling no probe is needed: the last connection taken got
+    // the lowest descriptor free then, and the rest of the program opens only
+    // a few at a time. Should the guess fail, accept() drops the caller, as it
+    // does when the owner has made no room.
+    if (lastTaken_ >= 0 && lastTaken_ + kDescriptorReserve < Ceiling()) return false;
     pollfd waiting{fd_, POLLIN, 0};
     if (fd_ < 0 || ::poll(&waiting, 1, 0) != 1) return false;
     const int probe = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
-    const bool reserve = probe < 0 || probe >= ListenerDescriptorCeiling();
+    const bool reserve = probe < 0 || probe >= Ceiling();
     if (probe >= 0) ::close(probe);
     if (reserve) ReportShortage(true);
     return reserve;
@@ -357,6 +367,10 @@ bool QtTcpListener::atReserve() {
 
 void QtTcpListener::setShortageHandler(std::function<void(bool)> handler) {
     shortageHandler_ = std::move(handler);
+}
+
+long QtTcpListener::Ceiling() const {
+    return ceiling_ ? *ceiling_ : ListenerDescriptorCeiling();
 }
 
 // The waiting connection would wake the listener again at once: it rests,

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/tcp_listener.h"
@@ -39,6 +40,7 @@ private:
     void ConnectionsWait();
     void Rest();
     void ReportShortage(bool shortage);
+    long Ceiling() const;
 
     int fd_ = -1;
     uint16_t port_ = 0;
@@ -51,6 +53,8 @@ private:
     const std::chrono::milliseconds calm_;
     bool shortage_ = false;
     std::chrono::steady_clock::time_point lastShortage_;
+    int lastTaken_ = -1;           // the descriptor of the last connection accepted
+    std::optional<long> ceiling_;  // ListenerDescriptorCeiling() while the handler runs
 };
 
 }  // namespace bf

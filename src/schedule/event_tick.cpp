@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/station.h"
+#include "core/timer_names.h"
 #include "schedule/next_event.h"
 #include "schedule/schedule_file.h"
 #include "sources/on_air.h"
@@ -54,14 +55,28 @@ void tmrCheckAndDoEvents_Timer(Station& station) {
     }
 
     MakeAutomaticSwitches(station, latest ? latest->entry.source : kStartWithoutSchedule);
-
-    const std::string number = std::to_string(station.onAir.CurrentSource());
-    station.console.lblSourceNumber.caption = number;
-    station.console.lblSourceDisp.caption = number;
 }
 
 void ResumeSchedule(Station& station) {
     station.schedule.lastTick = WallMomentOf(station.clock.now());
+}
+
+void SetMode(Station& station, Mode mode) {
+    station.schedule.mode = mode;
+    if (mode == Mode::Automatic) {
+        ResumeSchedule(station);
+        station.timers.start(TimerName::CheckAndDoEvents);
+    } else {
+        station.timers.stop(TimerName::CheckAndDoEvents);
+    }
+}
+
+bool IsAutomatic(const Station& station) {
+    return station.schedule.mode == Mode::Automatic;
+}
+
+std::string_view ModeName(Mode mode) {
+    return mode == Mode::Automatic ? "AUTOMATIC" : "MANUAL";
 }
 
 }  // namespace bf

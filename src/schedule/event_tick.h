@@ -1,5 +1,9 @@
 #pragma once
 
+#include <string_view>
+
+#include "core/schedule_state.h"
+
 namespace bf {
 
 struct Station;
@@ -13,5 +17,15 @@ void tmrCheckAndDoEvents_Timer(Station& station);
 // Automatic mode resumes: entries that fell due while it was off do not air;
 // the source on air holds until the next entry.
 void ResumeSchedule(Station& station);
+
+// Changes the mode: automatic resumes the schedule (ResumeSchedule) and runs
+// the event tick; manual stops the tick, so that only the operator, the API
+// and the management server switch.
+void SetMode(Station& station, Mode mode);
+
+bool IsAutomatic(const Station& station);
+
+// "AUTOMATIC" or "MANUAL", as the mode button and the status show it.
+std::string_view ModeName(Mode mode);
 
 }  // namespace bf

@@ -14,21 +14,25 @@ namespace bf {
 namespace {
 
 // "Mon 07:00:00  source 2 Morning Show" after the prefix, the source's name
-// as the source list gives it now; `none` without an entry.
-std::string EntryCaption(const Station& station, std::string_view prefix,
-                         const std::optional<ScheduleOccurrence>& occurrence, std::string_view none) {
+// as the source list gave it when the entry was worked out; `none` without
+// an entry.
+std::string EntryText(std::string_view prefix, const std::optional<ScheduleOccurrence>& occurrence,
+                      const std::string& name, std::string_view none) {
     if (!occurrence) return std::string(none);
     static constexpr std::array<std::string_view, 7> kDays = {"Sun", "Mon", "Tue", "Wed",
                                                               "Thu", "Fri", "Sat"};
     const ScheduleEntry& e = occurrence->entry;
-    const std::string digit = std::to_string(e.source);
     std::string text(prefix);
     text += kDays[static_cast<size_t>(e.weekday - 1)];
     text += " " + TwoDigits(e.secondOfDay / 3600) + ":" + TwoDigits(e.secondOfDay / 60 % 60) + ":" +
-            TwoDigits(e.secondOfDay % 60) + "  source " + digit;
-    const std::string name = FindSource(station, digit).name;
+            TwoDigits(e.secondOfDay % 60) + "  source " + std::to_string(e.source);
     if (!name.empty()) text += " " + name;
     return text;
+}
+
+// The source's name as the source list gives it now.
+std::string NameOf(const Station& station, const std::optional<ScheduleOccurrence>& occurrence) {
+    return occurrence ? FindSource(station, std::to_string(occurrence->entry.source)).name : std::string();
 }
 
 }  // namespace
@@ -38,9 +42,16 @@ void ShowNextAndLastEvent(Station& station) {
     const LocalTime now = station.clock.now();
     schedule.last = LatestPastEntry(schedule.entries, now);
     schedule.next = NextEntry(schedule.entries, now);
-    station.console.lblNextEvent.caption = EntryCaption(station, "Next: ", schedule.next, "No Event Next");
-    station.console.lblLastEvent.caption =
-        EntryCaption(station, "Last: ", schedule.last, "No Previous Event");
+    schedule.nextName = NameOf(station, schedule.next);
+    schedule.lastName = NameOf(station, schedule.last);
+}
+
+std::string NextEventText(const ScheduleState& schedule) {
+    return EntryText("Next: ", schedule.next, schedule.nextName, "No Event Next");
+}
+
+std::string LastEventText(const ScheduleState& schedule) {
+    return EntryText("Last: ", schedule.last, schedule.lastName, "No Previous Event");
 }
 
 void tmrLoadEventsAndCalculate_Timer(Station& station) {

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <string>
+
+#include "core/schedule_state.h"
+
 namespace bf {
 
 struct Station;
@@ -9,9 +13,15 @@ struct Station;
 // last entry.
 void tmrLoadEventsAndCalculate_Timer(Station& station);
 
-// Works out the latest past and the next entry of the schedule as read, and
-// shows them on lblLastEvent and lblNextEvent with the day, time, source
-// number and name.
+// Works out the latest past and the next entry of the schedule as read, with
+// their sources' names, for lblLastEvent and lblNextEvent.
 void ShowNextAndLastEvent(Station& station);
+
+// "Next: Mon 07:00:00  source 2 Morning Show" (the name when the source has
+// one), or "No Event Next".
+std::string NextEventText(const ScheduleState& schedule);
+
+// "Last: ..." likewise, or "No Previous Event".
+std::string LastEventText(const ScheduleState& schedule);
 
 }  // namespace bf

@@ -4,10 +4,15 @@
 #include <cstdio>
 #include <span>
 
+#include "apiserver/api_server.h"
+#include "console/console_view.h"
+#include "console/display_timers.h"
 #include "core/station.h"
 #include "core/text_decode.h"
 #include "core/time_format.h"
 #include "core/url_credentials.h"
+#include "schedule/event_tick.h"
+#include "schedule/next_event.h"
 #include "sources/air_monitor.h"
 #include "status/process_readings.h"
 
@@ -111,21 +116,24 @@ std::vector<StatusField> StatusFields(const Station& station, const ProcessReadi
     const AirReading air = HearOnAir(station);
     const LocalTime now = station.clock.now();
     auto text = [](std::string_view bytes) { return StatusValue(WithoutCredentials(ToUtf8(bytes))); };
+    // The labels whose owners (the health check, the title outputs, billing,
+    // AIR, weather, the management link) keep their facts in them until they
+    // have records of their own.
     auto caption = [&](const Label& label) { return text(label.caption); };
     auto number = [](int64_t value) { return StatusValue(value); };
     return {
         {"station.version", text(BF_VERSION)},
         {"station.time", text(FormatDateYMD(now) + " " + FormatTime(now))},
-        {"station.started", caption(c.lblBooted)},
-        {"station.uptime", caption(c.lblUptime)},
+        {"station.started", text(BootedText(s))},
+        {"station.uptime", text(UptimeText(s))},
         {"station.uptime_seconds", number(s.SystemRuntime)},
-        {"station.mode", text(c.cmdAutoManual.caption)},
+        {"station.mode", text(ModeName(station.schedule.mode))},
         {"on_air.number", number(onAir.CurrentSource())},
         {"on_air.name", text(onAir.source().name)},
         {"on_air.url", text(onAir.source().url)},
         {"on_air.slot", number(onAir.CurrentMplayer())},
-        {"on_air.status", caption(c.lblStatus)},
-        {"on_air.lamp", text(CssColour(c.lblStatus.backColour))},
+        {"on_air.status", text(OnAirText(station))},
+        {"on_air.lamp", text(CssColour(OnAirColour(station)))},
         {"now_playing.title", caption(c.lblRXmetadata)},
         {"now_playing.output", caption(c.lblMetadataOutput)},
         {"now_playing.extra", caption(c.lblMetadataExtra)},
@@ -147,8 +155,8 @@ std::vector<StatusField> StatusFields(const Station& station, const ProcessReadi
         {"players.1.slot", number(2)},
         {"players.1.running", StatusValue(readings.playerRunning[1])},
         {"player_restarts", number(static_cast<int64_t>(n.playerRestarts))},
-        {"schedule.next", caption(c.lblNextEvent)},
-        {"schedule.last", caption(c.lblLastEvent)},
+        {"schedule.next", text(NextEventText(station.schedule))},
+        {"schedule.last", text(LastEventText(station.schedule))},
         {"management.status", caption(c.lblConfigurationStatus)},
         {"billing.last_report", caption(c.lblSentTime)},
         {"billing.response", caption(c.lblResponse)},
@@ -162,9 +170,9 @@ std::vector<StatusField> StatusFields(const Station& station, const ProcessReadi
         {"air.title", caption(c.lblAIRtitle)},
         {"weather.status", caption(c.lblWeather)},
         {"weather.text", caption(c.lblWeatherText)},
-        {"api.status", caption(c.lblAPIstatus)},
-        {"api.last_request", caption(c.lblRemoteStatus)},
-        {"log", StatusValue(LogLines(c.txtAIR))},
+        {"api.status", text(ApiStatusText(station))},
+        {"api.last_request", text(LastRequestText(station))},
+        {"log", StatusValue(LogLines(station.log.text()))},
     };
 }
 

@@ -82,7 +82,7 @@ void TestStation::onAir(int number, int slot) {
     processes.starts.clear();
     processes.kills.clear();
     processes.log.clear();
-    station->console.txtAIR.clear();
+    station->log.clear();
 }
 
 }  // namespace bf::test

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/station_reactions.h"
+#include "console/console_view.h"
 #include "core/station.h"
 #include "fake_clock.h"
 #include "fake_http.h"
@@ -65,7 +66,7 @@ struct TestStation {
 
     // Puts source `number` (the source list must give it a URL) on air on
     // `slot` by switching, with the overlap over; then forgets the player
-    // calls and the console's station log so far.
+    // calls and the station log so far.
     void onAir(int number, int slot = 1);
     // Lets the switch's overlap run to its end: the new player plays (only
     // durations see the time pass, the wall clock stays).
@@ -77,7 +78,11 @@ struct TestStation {
     // The settings record, to set up a test: the program itself never
     // changes one, it replaces it whole.
     Settings& settings() { return const_cast<Settings&>(station->settings()); }
-    ConsoleModel& console() { return station->console; }
+    // The console as the window would show it now: drawn from the owners.
+    ConsoleModel& console() {
+        DrawConsole(*station, station->console);
+        return station->console;
+    }
 };
 
 }  // namespace bf::test

@@ -59,7 +59,6 @@ TEST(DisplayTimers, UptimeSecondsCounterAndTheOnAirIndicator) {
     t.folder.write("sourcelist.ini", "1u:http://one.example/a\r\n");
     for (const int16_t slot : {0, 2}) {
         if (slot) t.onAir(1, slot);
-        t.timers.fire(TimerName::UpdateDisplay);
         EXPECT_EQ(Items(*t, "lblStatus lblMplayer"),
                   slot ? "lblStatus=ON AIR lblMplayer=2" : "lblStatus=NO SOURCE lblMplayer=None");
         EXPECT_EQ(t.console().lblStatus2.backColour, slot ? Colour::Green : Colour::Red);
@@ -79,7 +78,8 @@ TEST_F(MainWindowTest, DrawsEveryLabelAndTheModelsTextsAndPassesClicksThroughThe
     ConsoleModel& c = t.console();
     c.lblRXmetadata.caption = "Caf\xe9 del Mar";
     c.comboSourceList.items = {"1 Select Source number 1", "2 Select Source number 2"};
-    c.txtAIR = " 12:00:01 second\r\n 12:00:00 first\r\n";
+    t->log.add(" 12:00:00 first\r\n");
+    t->log.add(" 12:00:01 second\r\n");
     window.refresh();
     EXPECT_EQ(window.stationLog()->toPlainText(), " 12:00:01 second\n 12:00:00 first");
     EXPECT_EQ(window.label(&ConsoleModel::lblRXmetadata)->text(), QString::fromUtf8("Caf\u00e9 del Mar"));

@@ -88,10 +88,12 @@ TEST(StationLog, TheConsoleLogIsCutAt2048TheStationLogMovedToDotOneAtItsLimitAnd
     t.folder.write("station.log", "earlier run\r\n");
     startup();
     EXPECT_EQ(t.folder.read("station.log"), "earlier run\r\n" + startupLine);
-    t.console().txtAIR = std::string(2004, 'a');  // 2004 + 44 = 2048: kept whole
+    t->log.clear();
+    t->log.add(std::string(2004, 'a'));  // 2004 + 44 = 2048: kept whole
     startup();
     EXPECT_EQ(t.console().txtAIR, startupLine + std::string(2004, 'a'));
-    t.console().txtAIR = std::string(2010, 'b');  // 2054: cut to 2000, the new line on top
+    t->log.clear();
+    t->log.add(std::string(2010, 'b'));  // 2054: cut to 2000, the new line on top
     startup();
     EXPECT_EQ(t.console().txtAIR, startupLine + std::string(2000 - 44, 'b'));
 
@@ -108,7 +110,7 @@ TEST(StationLog, TheConsoleLogIsCutAt2048TheStationLogMovedToDotOneAtItsLimitAnd
     fs::remove(t.folder.path() / "station.log");
     ASSERT_EQ(::mkfifo((t.folder.path() / "station.log").c_str(), 0644), 0);
     t->logSink = [](std::string_view, LogPriority) { throw std::runtime_error("sink failed"); };
-    t.console().txtAIR.clear();
+    t->log.clear();
     startup();
     EXPECT_EQ(t.console().txtAIR, startupLine);
 }

@@ -161,7 +161,7 @@ struct FailoverStation : Sources {
         MakeAutomaticSwitches(*station, 1);
         endOverlap();
         processes.log.clear();
-        console().txtAIR.clear();
+        station->log.clear();
         for (std::string_view t : {TimerName::SourceCheck, TimerName::CheckMplayerOK}) timers.start(t);
     }
 };
@@ -187,7 +187,7 @@ TEST(ManualSwitchTest, ForceSwitchSwitchesOrDuringAFailoverChoosesTheSourceToRet
         std::unique_ptr<Sources> t =
             failover ? std::make_unique<FailoverStation>() : std::make_unique<Sources>();
         if (!failover) t->onAir(2);
-        t->console().txtAIR.clear();
+        t->station->log.clear();
         t->console().comboSourceList.text = list;
         cmdForceSwitch_Click(**t);
         cmdForceSwitch_Click(**t);
@@ -227,7 +227,7 @@ TEST(ManualSwitchTest, ForceSourceRestartsTheSourceOnAirOnSlotOneFromScratchAndR
         {true, true}, {true, false}, {false, false}, {true, true}};
     for (const auto& [fails, logged] : startsAndLines) {
         t.processes.failStart = fails;
-        t.console().txtAIR.clear();
+        t.station->log.clear();
         cmdForceSource_Click(*t);
         const std::string line = "CANNOT START (" + (t.folder.path() / "mplayer1").string() + ")";
         EXPECT_EQ(t.console().txtAIR.find(line) != std::string::npos, logged) << t.console().txtAIR;

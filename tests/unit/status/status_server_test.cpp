@@ -29,7 +29,7 @@ protected:
 
 // Each text arrives in the pieces given; then the caller ends its side if the case says so.
 TEST_F(StatusServerTest, AnswersOneRequestPerConnectionThenClosesAndDropsACallerThatEndsWithoutOne) {
-    EXPECT_EQ(s->console.txtAIR, " 2026-12-06 12:00:00  SYS - STATUS PAGE ON http://127.0.0.1:0/\r\n");
+    EXPECT_EQ(s->log.text(), " 2026-12-06 12:00:00  SYS - STATUS PAGE ON http://127.0.0.1:0/\r\n");
     // clang-format off
     const std::tuple<std::vector<std::string>, bool, std::string> cases[] = {
         {{"GET /metr", "ics HTTP/1.1\r\nHost: a\r\n", "\r\n", "GET / HTTP/1.1\r\n\r\n"}, false,

@@ -39,15 +39,15 @@ struct OnAirStation : TestStation {
         state().PendingReports = {{"s1", "$ A"}, {"s2", "$ B"}};
         state().SystemRuntime = 100;
         station->counters.titleChangedAt = 40;
-        c.lblStatus = Label("ON AIR", std::nullopt, Colour::Red);
         c.lblFailURL.caption = url;
         processes.running = {"mplayer2"};  // as the process table says now
-        c.txtAIR = " 2026-12-06 12:00:01  SYS - B http://dj:secret@b/\r\n 2026-12-06 12:00:00  SYS - A\r\n";
+        station->log.clear();
+        station->log.add(" 2026-12-06 12:00:00  SYS - A\r\n");
+        station->log.add(" 2026-12-06 12:00:01  SYS - B http://dj:secret@b/\r\n");
         char letter = 'a';
-        for (Label* label :
-             {&c.lblBooted, &c.lblUptime, &c.lblRXmetadata, &c.lblMetadataOutput, &c.lblSentTime,
-              &c.lblResponse, &c.lblTuneInAir, &c.lblAIRupdated, &c.lblAIRartist, &c.lblAIRtitle,
-              &c.lblWeather, &c.lblWeatherText, &c.lblAPIstatus, &c.lblConfigurationStatus})
+        for (Label* label : {&c.lblRXmetadata, &c.lblMetadataOutput, &c.lblSentTime, &c.lblResponse,
+                             &c.lblTuneInAir, &c.lblAIRupdated, &c.lblAIRartist, &c.lblAIRtitle,
+                             &c.lblWeather, &c.lblWeatherText, &c.lblConfigurationStatus})
             label->caption = std::string(1, letter++);
     }
 };
@@ -57,22 +57,23 @@ TEST(StatusRequestTest, GetAnswersThePageTheWholeJsonDocumentAndMetricsOtherPath
     OnAirStation ts;
     // clang-format off
     EXPECT_EQ(StatusJson(*ts, Readings(*ts)),
-        R"({"station":{"version":")" BF_VERSION R"(","time":"2026-12-06 12:00:00","started":"a","uptime":"b",)"
+        R"({"station":{"version":")" BF_VERSION R"(","time":"2026-12-06 12:00:00","started":"N/A",)"
+        R"("uptime":"0 days 0 hrs 01 mins 40 secs",)"
         R"("uptime_seconds":100,"mode":"AUTOMATIC"},"on_air":{"number":2,"name":"Caf)" "\xc3\xa9" R"( \"Two\"\\",)"
-        R"("url":"http://two.example/a","slot":2,"status":"ON AIR","lamp":"#ff0000"},"now_playing":{"title":"c",)"
-        R"("output":"d","extra":"WAITING FOR METADATA","seconds_since_change":60},"failover":{"active":true,)"
+        R"("url":"http://two.example/a","slot":2,"status":"ON AIR","lamp":"#00ff00"},"now_playing":{"title":"a",)"
+        R"("output":"b","extra":"WAITING FOR METADATA","seconds_since_change":60},"failover":{"active":true,)"
         R"("failed_checks":3,"status":"DISABLED","lamp":"","tested_url":"http://two.example/a","checked_at":"NO TIME"},)"
         R"("sound":{"state":"not listened to: the health check is off","stalled":false,"silent":false,)"
         R"("level_dbfs":-120,"last_resort":false},)"
         R"("players":[{"slot":1,"running":false},{"slot":2,"running":true}],"player_restarts":0,)"
-        R"("schedule":{"next":"No Event Next","last":"No Previous Event"},"management":{"status":"n"},)"
-        R"("billing":{"last_report":"e","response":"f","pending":2,"sent":0,"refused":0,"failed":0},)"
-        R"("air":{"status":"g","updated":"h","artist":"i","title":"j"},"weather":{"status":"k","text":"l"},)"
-        R"("api":{"status":"m","last_request":"NO REMOTE API CALLS MADE"},)"
+        R"("schedule":{"next":"No Event Next","last":"No Previous Event"},"management":{"status":"k"},)"
+        R"("billing":{"last_report":"c","response":"d","pending":2,"sent":0,"refused":0,"failed":0},)"
+        R"("air":{"status":"e","updated":"f","artist":"g","title":"h"},"weather":{"status":"i","text":"j"},)"
+        R"("api":{"status":"Disabled","last_request":"NO REMOTE API CALLS MADE"},)"
         R"("log":["2026-12-06 12:00:01  SYS - B http://b/","2026-12-06 12:00:00  SYS - A"]})");
     const struct { const char* path; int status; const char* type; const char* part; } cases[] = {
         {"/", 200, "text/html; charset=utf-8", "data-k=\"on_air.name\">Caf\xc3\xa9 &quot;Two&quot;"},
-        {"/", 200, "text/html; charset=utf-8", "style=\"background:#ff0000\" data-k=\"on_air.status\">ON AIR<"},
+        {"/", 200, "text/html; charset=utf-8", "style=\"background:#00ff00\" data-k=\"on_air.status\">ON AIR<"},
         {"/status.json", 200, "application/json", "{\"station\":{"},
         {"/metrics", 200, "text/plain; version=0.0.4; charset=utf-8", "name=\"Caf\xc3\xa9 \\\"Two\\\"\\\\\",url="},
         {"/api/getcurrent.php", 404, "text/plain; charset=utf-8", "Not Found"}};

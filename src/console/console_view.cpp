@@ -1,0 +1,109 @@
+#include "console/console_view.h"
+
+#include "apiserver/api_server.h"
+#include "console/display_timers.h"
+#include "core/station.h"
+#include "core/time_format.h"
+#include "metadata/weather.h"
+#include "schedule/event_tick.h"
+#include "schedule/next_event.h"
+
+namespace bf {
+
+namespace {
+
+void Draw(std::string& shown, const std::string& text) {
+    if (shown != text) shown = text;
+}
+
+// The clock, the start and the uptime, the version, the window's buttons.
+void DrawSystem(const Station& station, ConsoleModel& c) {
+    const StationState& s = station.state;
+    const LocalTime now = station.clock.now();
+    Draw(c.lblClock.caption, FormatTime(now));
+    Draw(c.lblDate.caption, FormatDateYMD(now));
+    Draw(c.lblBooted.caption, BootedText(s));
+    Draw(c.lblUptime.caption, UptimeText(s));
+    Draw(c.lblVersion.caption, std::string("Brackenfield ") + BF_VERSION);
+    Draw(c.cmdFullScreen.caption, s.MinMax == 0 ? "FULL SCREEN" : "NORMAL");
+    if (station.settings().FilterSystem) Draw(c.lblFilterSystem.caption, "SYSTEM API FILTER ON");
+}
+
+void DrawOnAir(const Station& station, ConsoleModel& c) {
+    const int16_t slot = station.onAir.CurrentMplayer();
+    Draw(c.lblMplayer.caption, slot == 0 ? "None" : std::to_string(slot));
+    Draw(c.lblStatus.caption, std::string(OnAirText(station)));
+    c.lblStatus.backColour = OnAirColour(station);
+    c.lblStatus2.backColour = OnAirColour(station);
+    // The number on air, once the event tick has run.
+    if (station.schedule.lastTick) {
+        const std::string number = std::to_string(station.onAir.CurrentSource());
+        Draw(c.lblSourceNumber.caption, number);
+        Draw(c.lblSourceDisp.caption, number);
+    }
+}
+
+void DrawSchedule(const Station& station, ConsoleModel& c) {
+    const Mode mode = station.schedule.mode;
+    Draw(c.cmdAutoManual.caption, std::string(ModeName(mode)));
+    c.cmdAutoManual.backColour = mode == Mode::Automatic ? Colour::Green : Colour::Red;
+    Draw(c.lblNextEvent.caption, NextEventText(station.schedule));
+    Draw(c.lblLastEvent.caption, LastEventText(station.schedule));
+}
+
+void DrawApi(const Station& station, ConsoleModel& c) {
+    // Closed by default, as the label says from the start.
+    if (station.api.status != ApiStatus::Disabled) Draw(c.lblAPIstatus.caption, ApiStatusText(station));
+    Draw(c.lblRemoteStatus.caption, LastRequestText(station));
+}
+
+}  // namespace
+
+std::string_view OnAirText(const Station& station) {
+    return station.onAir.CurrentMplayer() != 0 ? "ON AIR" : "NO SOURCE";
+}
+
+uint32_t OnAirColour(const Station& station) {
+    return station.onAir.CurrentMplayer() != 0 ? Colour::Green : Colour::Red;
+}
+
+void DrawConsole(const Station& station, ConsoleModel& c) {
+    DrawSystem(station, c);
+    DrawOnAir(station, c);
+    DrawSchedule(station, c);
+    DrawApi(station, c);
+    Draw(c.txtAIR, station.log.text());
+    // The other owners' views are wired in here:
+    //   DrawSources(station, c);     console/view_sources
+    //   DrawMetadata(station, c);    console/view_metadata
+    //   DrawManagement(station, c);  console/view_management
+}
+
+void ShowConsoleAtStart(Station& station) {
+    ConsoleModel& c = station.console;
+    for (Label* l : {&c.lblTimestamp, &c.lblSentTime, &c.lblArtist, &c.lblTitle, &c.lblResponse})
+        l->caption = "None";
+    c.lblLastCheck.caption = "Disabled";  // until the settings turn the billing reporter on
+    for (Label* l : {&c.lblMplayer1, &c.lblMplayer2, &c.lblSilence, &c.lblDebug}) l->caption.clear();
+    c.lblTraffic.caption = StampedStatus(station, "  NO BILLING DATA");
+    // Without the weather the labels stay empty, or name the keys it lacks.
+    c.lblWeather.caption.clear();
+    c.lblWeatherText.caption.clear();
+}
+
+void ShowFeaturesAtStart(Station& station) {
+    ConsoleModel& c = station.console;
+    c.lblMetadataOutput.caption = station.settings().DefaultStrapline;
+    if (station.settings().ManagementUpdate > 0) c.lblConfigurationStatus.caption = "Enabled";
+    if (station.settings().AIRenable) c.lblTuneInAir.caption = "Enabled";
+    if (station.settings().MetaWeather) {
+        c.lblWeather.caption = "NO WEATHER";
+        c.lblWeatherText.caption = std::string(kNoWeatherData);
+    }
+    c.lblFailText.caption = station.settings().CheckSource ? "WAITING" : "DISABLED";
+    c.lblFailURL.caption = station.settings().CheckSource ? "PERFORMING INITIAL CHECKS" : "NONE";
+    c.lblFailCheckTime.caption = "NONE";
+    if (station.settings().Tallyway) c.lblLastCheck.caption = "None";
+}
+
+}  // namespace bf

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace bf {
+
+struct Station;
+struct ConsoleModel;
+
+// The console drawn from the station's owners: every caption, colour and the
+// station log's text box that the owners' records decide. The window draws
+// it at most ten times a second, the console dump before every dump; nothing
+// else writes a caption, and no logic reads one.
+void DrawConsole(const Station& station, ConsoleModel& console);
+
+// The on-air indicator: "ON AIR" (green) once a player has been started,
+// "NO SOURCE" (red) before.
+std::string_view OnAirText(const Station& station);
+uint32_t OnAirColour(const Station& station);
+
+// The captions a start gives the labels whose owners (the health check, the
+// title outputs, billing, AIR, weather, the management link) do not yet draw
+// them from records of their own: before the settings are read, and after,
+// for the features they turn on. Each line goes when its label's owner draws
+// it in DrawConsole.
+void ShowConsoleAtStart(Station& station);
+void ShowFeaturesAtStart(Station& station);
+
+}  // namespace bf
