@@ -38,6 +38,10 @@ struct PlayerLogPlace {
     std::vector<std::string> kept;
     bool skipping = false;
     bool startedFar = false;
+    // The slot of a player kept on air from the last run, whose log that run
+    // has read: it is read to its end before its titles count (0: none).
+    int16_t resumeSlot = 0;
+    bool resuming = false;
 };
 
 // The station's record beside its settings (station.settings()), what is on
