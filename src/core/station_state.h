@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -85,6 +86,8 @@ struct StationState {
     std::string LastConfigFailure;
     // Outside services (OutsideService) whose last request failed.
     std::array<bool, 4> ServiceFailing{};
+    // The station's files whose last write failed, with why (errno).
+    std::map<std::string, int> FailingFiles;
 };
 
 }  // namespace bf

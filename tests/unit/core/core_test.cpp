@@ -9,6 +9,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "core/file_trouble.h"
 #include "core/log_output.h"
 #include "core/number_parse.h"
 #include "core/outside_services.h"
@@ -18,6 +19,7 @@
 #include "core/text_decode.h"
 #include "core/text_file.h"
 #include "core/url_credentials.h"
+#include "metadata/metadata_outputs.h"
 #include "test_station.h"
 
 namespace bf::test {
@@ -84,6 +86,31 @@ TEST(OutsideServices, FailingAndAnsweringAgainAreEachToldOnce) {
                                         "2026-12-06 12:00:00  SYS - WEATHER SERVICE ANSWERS AGAIN",
                                         "2026-12-06 12:00:00  SYS - WEATHER SERVICE FAILING: Timed out"}));
     EXPECT_EQ(t.priorities, (std::vector{LogPriority::Warning, LogPriority::Notice, LogPriority::Warning}));
+}
+
+// Files that cannot be written are told once with the first file and why, and their end once: a file nobody
+// may write ends when it is written, a full disk with the first write that works; every failure counts.
+TEST(FileTrouble, AFailingFileOrDiskIsToldOnceAndItsEndOnce) {
+    TestStation t;
+    t.folder.write("metadata.txt", "frozen\r\n");
+    fs::permissions(t.folder.path() / "metadata.txt", fs::perms::owner_read);
+    ProduceMetadataOutputs(*t);  // metaextra.txt is written: the frozen file still fails
+    ProduceMetadataOutputs(*t);
+    fs::permissions(t.folder.path() / "metadata.txt", fs::perms::owner_all);
+    ProduceMetadataOutputs(*t);
+    for (const char* name : {"tallyway.txt", "sourceevents.ini"}) {
+        errno = ENOSPC;
+        NoteFileWrite(*t, name, false);
+    }
+    NoteFileWrite(*t, "metaextra.txt", true);
+    EXPECT_EQ(t.logged, (std::vector<std::string>{
+                            "2026-12-06 12:00:00  SYS - CANNOT WRITE metadata.txt: Permission denied",
+                            "2026-12-06 12:00:00  SYS - FILES ARE WRITTEN AGAIN",
+                            "2026-12-06 12:00:00  SYS - CANNOT WRITE tallyway.txt: No space left on device",
+                            "2026-12-06 12:00:00  SYS - FILES ARE WRITTEN AGAIN"}));
+    EXPECT_EQ(t.priorities, (std::vector{LogPriority::Warning, LogPriority::Notice, LogPriority::Warning,
+                                         LogPriority::Notice}));
+    EXPECT_EQ(t->counters.fileWriteFailures, 4u);
 }
 
 TEST(StationLog, TheConsoleLogIsCutAt2048TheStationLogMovedToDotOneAtItsLimitAndNeitherWaitsNorFails) {
