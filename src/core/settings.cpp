@@ -366,7 +366,7 @@ std::vector<std::string> ChangedKeys(const Settings& before, const Settings& aft
         {"APIallowed", &S::APIallowed},     {"AIRenable", &S::AIRenable},
         {"MetaWeather", &S::MetaWeather},   {"FilterSystem", &S::FilterSystem},
         {"CheckSource", &S::CheckSource},   {"Tallyway", &S::Tallyway},
-        {"FastFailover", &S::FastFailover},
+        {"FastFailover", &S::FastFailover}, {"KeepAirOnStart", &S::KeepAirOnStart},
     };
     std::vector<std::string> changed;
     for (const Text& t : texts)
