@@ -89,6 +89,17 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
                workingFolder, WithMonitor(options.station)),
       window_(station_) {
     station_.listener = &reactions_;
+    station_.logSink = [this](std::string_view line, LogPriority priority) {
+        standardOutput_.write(StandardOutputLine(line, priority, journal_));
+        station_.counters.logLinesDropped = standardOutput_.dropped();
+        if (standardOutput_.pending() && !standardOutputTimer_.isActive()) standardOutputTimer_.start();
+    };
+    standardOutputTimer_.setInterval(100);
+    standardOutputTimer_.callOnTimeout([this] {
+        standardOutput_.flush();
+        station_.counters.logLinesDropped = standardOutput_.dropped();
+        if (!standardOutput_.pending()) standardOutputTimer_.stop();
+    });
     // As many descriptors as the system allows; the listeners leave a
     // reserve of them to the rest of the program.
     RaiseDescriptorLimit();

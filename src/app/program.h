@@ -11,6 +11,7 @@
 #include "app/station_reactions.h"
 #include "console/console_dump.h"
 #include "console/main_window.h"
+#include "core/log_output.h"
 #include "core/station.h"
 #include "platform/posix_processes.h"
 #include "platform/proc_process_stats.h"
@@ -52,6 +53,11 @@ private:
     std::optional<StatusServer> statusServer_;
     ServiceManager serviceManager_;
     QTimer aliveTimer_;
+    // The station log's copy on standard output: what a stalled reader does
+    // not take waits (bounded) and is written on by the timer.
+    LogOutput standardOutput_{1};
+    bool journal_ = StandardOutputIsJournal();
+    QTimer standardOutputTimer_;
     // Tells a termination signal to the station log before the end.
     std::unique_ptr<QSocketNotifier> shutdownNotifier_;
 };

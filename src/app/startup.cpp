@@ -11,9 +11,10 @@
 #include "core/timer_names.h"
 #include "metadata/billing_reporter.h"
 #include "metadata/metadata_outputs.h"
+#include "schedule/event_tick.h"
 #include "schedule/next_event.h"
 #include "sources/health_check.h"
-#include "sources/player_control.h"
+#include "sources/player_adoption.h"
 
 namespace bf {
 
@@ -48,13 +49,7 @@ void Startup(Station& station) {
     station.log.clear();
     AddToAirLog(station, "  SYS - SYSTEM STARTUP");
 
-    // Players and outputs a previous run left behind. The stops do not wait:
-    // a player still dying when the first source starts does no harm.
-    StopPlayer(station, 1);
-    StopPlayer(station, 2);
     RemoveFile(station.file("mplayer.log"));
-    RemoveFile(station.file("metadata.txt"));
-    RemoveFile(station.file("metaextra.txt"));
     // Half-written replacements a crash or a power cut left go; the files
     // they were to replace are whole.
     RemoveLeftTemporaries(station.file("."));
@@ -62,6 +57,12 @@ void Startup(Station& station) {
 
     // Everything below depends on the settings.
     LoadSettings(station);
+    // Outputs a previous run left behind; with KeepAirOnStart they stay and
+    // are replaced in place.
+    if (!station.settings().KeepAirOnStart) {
+        RemoveFile(station.file("metadata.txt"));
+        RemoveFile(station.file("metaextra.txt"));
+    }
     // What else a start meets: the source list, the schedule, the players.
     for (const Finding& f : CheckStationFiles(station.workingFolder))
         AddToAirLog(station, "  SYS - " + FindingText(f), LogPriority::Warning);
@@ -76,6 +77,10 @@ void Startup(Station& station) {
     // Today's schedule is known before the event tick starts, so that its
     // first tick can put today's latest past entry on air.
     tmrLoadEventsAndCalculate_Timer(station);
+    // The players a previous run left behind are stopped, or with
+    // KeepAirOnStart kept on air. The stops do not wait: a player still
+    // dying when the first source starts does no harm.
+    TakeOverLeftoverPlayers(station, ScheduledSource(station));
     for (std::string_view t :
          {TimerName::GetMetadata, TimerName::LoadEventsAndCalculate, TimerName::CheckAndDoEvents})
         station.timers.start(t);

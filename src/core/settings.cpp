@@ -122,7 +122,7 @@ struct KeySpec {
     int16_t highest = std::numeric_limits<int16_t>::max();
 };
 
-constexpr std::array<KeySpec, 32> kKeys{{
+constexpr std::array<KeySpec, 33> kKeys{{
     {"DefaultStrapline", Kind::Text},
     {"ExtraMetaNowPlaying", Kind::Text},
     {"ManagementUpdate", Kind::Number},
@@ -157,6 +157,7 @@ constexpr std::array<KeySpec, 32> kKeys{{
     {"ReturnHoldSeconds", Kind::Number, {}, true, 0, 600},
     {"LastResortFile", Kind::Text, {}, true},
     {"OnEventCommand", Kind::Text, {}, true},
+    {"KeepAirOnStart", Kind::Flag, "a start stops the players it finds", true},
 }};
 
 const KeySpec* SpecOf(std::string_view key) {
@@ -365,7 +366,7 @@ std::vector<std::string> ChangedKeys(const Settings& before, const Settings& aft
         {"APIallowed", &S::APIallowed},     {"AIRenable", &S::AIRenable},
         {"MetaWeather", &S::MetaWeather},   {"FilterSystem", &S::FilterSystem},
         {"CheckSource", &S::CheckSource},   {"Tallyway", &S::Tallyway},
-        {"FastFailover", &S::FastFailover},
+        {"FastFailover", &S::FastFailover}, {"KeepAirOnStart", &S::KeepAirOnStart},
     };
     std::vector<std::string> changed;
     for (const Text& t : texts)
@@ -446,6 +447,7 @@ void LoadSettings(Station& station) {
         present("ReturnHoldSeconds") ? number("ReturnHoldSeconds") : kDefaultReturnHoldSeconds;
     s.LastResortFile = present("LastResortFile").value_or("");
     s.OnEventCommand = present("OnEventCommand").value_or("");
+    s.KeepAirOnStart = flag("KeepAirOnStart");
 
     std::vector<FeatureOff> off;
     if (s.AIRenable && !airLacks.empty()) {

@@ -60,13 +60,16 @@ struct Settings {
     // ReturnHoldSeconds: how long the selected source's stream must have
     // flowed without a stall before it returns from a failover.
     // LastResortFile: an audio file played when no source plays.
-    // OnEventCommand: a program told of every event.
+    // OnEventCommand: a program told of every event. KeepAirOnStart: a start
+    // keeps the players the last run left on air (see sources/player_adoption)
+    // and the now-playing files.
     bool FastFailover = false;
     int16_t SilenceSeconds = 0;
     int16_t SilenceLevel = -50;
     int16_t ReturnHoldSeconds = kDefaultReturnHoldSeconds;
     std::string LastResortFile;
     std::string OnEventCommand;
+    bool KeepAirOnStart = false;
 };
 
 // Looks a key up in section [Brackenfield] of brackenfield.ini. Section and

@@ -118,8 +118,9 @@ struct Station : Platform {
     std::function<void()> quit = [] {};
     // Creates and shows the API server window (startup, when allowed).
     std::function<void()> openApiServer = [] {};
-    // Receives every station log line, stamped, without its line end.
-    std::function<void(std::string_view, LogPriority)> logSink = WriteToStandardOutput;
+    // Receives every station log line, stamped, without its line end (the
+    // program copies it to standard output).
+    std::function<void(std::string_view, LogPriority)> logSink = [](std::string_view, LogPriority) {};
 
     // Every file of the station is opened as working folder + bare name.
     std::filesystem::path file(std::string_view bareName) const {

@@ -37,6 +37,10 @@ struct StationCounters {
     uint64_t billingReportsFailed = 0;
     // Per command and result (kApiResultNames).
     std::array<std::array<uint64_t, kApiResultNames.size()>, kApiCommandNames.size()> apiRequests{};
+    // Station log lines that standard output did not take (a stalled or
+    // gone reader), and writes of the station's files that failed.
+    uint64_t logLinesDropped = 0;
+    uint64_t fileWriteFailures = 0;
     // The uptime (SystemRuntime) at which the now-playing title last changed.
     std::optional<int32_t> titleChangedAt;
 

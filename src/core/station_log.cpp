@@ -1,12 +1,10 @@
 #include "core/station_log.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -73,22 +71,11 @@ bool StandardOutputIsJournal() {
            st.st_dev == device && st.st_ino == inode;
 }
 
-void WriteToStandardOutput(std::string_view line, LogPriority priority) {
-    static const bool journal = StandardOutputIsJournal();
-    // SIGPIPE is held back while writing, so a closed pipe on standard output
-    // ends the write, not the station; a SIGPIPE raised here is taken back.
-    sigset_t pipe, old;
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe, &old);
+std::string StandardOutputLine(std::string_view line, LogPriority priority, bool journal) {
     std::string text = journal ? "<" + std::to_string(static_cast<int>(priority)) + ">" : std::string();
     text += line;
     text += '\n';
-    WriteAll(STDOUT_FILENO, text);
-    const timespec noWait{0, 0};
-    while (sigtimedwait(&pipe, nullptr, &noWait) > 0) {
-    }
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    return text;
 }
 
 void StationLog::add(std::string line) {

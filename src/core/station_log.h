@@ -33,12 +33,12 @@ private:
 // that is no regular file (a folder, a pipe) or cannot be written is skipped.
 void AppendToStationLogFile(const std::filesystem::path& path, std::string_view line);
 
-// The program's logSink: the line and LF to standard output, where a service
-// manager's journal keeps it; when standard output is the journal's
-// (JOURNAL_STREAM names it), the line starts with its priority ("<4>"), which
-// the journal takes as the line's priority. A reader that went away is
-// ignored.
-void WriteToStandardOutput(std::string_view line, LogPriority priority);
+// A line as the program copies it to standard output, where a service
+// manager's journal keeps it: the line and LF; for the journal's stream
+// (`journal`, see StandardOutputIsJournal) it starts with its priority
+// ("<4>"), which the journal takes as the line's priority. The program writes
+// it through a LogOutput, which never waits for a stalled reader.
+std::string StandardOutputLine(std::string_view line, LogPriority priority, bool journal);
 
 // Whether standard output goes to the journal, as JOURNAL_STREAM's device and
 // inode name it.

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,6 +39,10 @@ struct PlayerLogPlace {
     std::vector<std::string> kept;
     bool skipping = false;
     bool startedFar = false;
+    // The slot of a player kept on air from the last run, whose log that run
+    // has read: it is read to its end before its titles count (0: none).
+    int16_t resumeSlot = 0;
+    bool resuming = false;
 };
 
 // The station's record beside its settings (station.settings()), what is on
@@ -81,6 +86,8 @@ struct StationState {
     std::string LastConfigFailure;
     // Outside services (OutsideService) whose last request failed.
     std::array<bool, 4> ServiceFailing{};
+    // The station's files whose last write failed, with why (errno).
+    std::map<std::string, int> FailingFiles;
 };
 
 }  // namespace bf

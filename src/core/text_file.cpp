@@ -189,7 +189,10 @@ bool ReplaceFile(const std::filesystem::path& given, std::string_view content, D
     // the rename.
     struct stat old {};
     const bool exists = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-    if (exists && (old.st_mode & 0222) == 0) return false;
+    if (exists && (old.st_mode & 0222) == 0) {
+        errno = EACCES;
+        return false;
+    }
 
     static std::atomic<unsigned> counter{0};
     std::filesystem::path temp = path;
@@ -200,7 +203,9 @@ bool ReplaceFile(const std::filesystem::path& given, std::string_view content, D
                          (durability == Durability::Quick || ::fsync(fd) == 0);
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
+        const int error = errno;  // why, for the caller
         ::unlink(temp.c_str());
+        errno = error;
         return false;
     }
     return durability == Durability::Quick || SyncFolder(path.parent_path());

@@ -93,7 +93,8 @@ std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& p
 // folder and renamed into place, so a reader never sees a torn or empty file.
 // A symlink is followed to the file it names; an existing file keeps its
 // permissions, and a file without any write permission is not replaced.
-// Returns false (and leaves the old file as it was) on any failure. A Synced
+// Returns false (and leaves the old file as it was) on any failure, with errno
+// telling why. A Synced
 // file (one that must survive a power cut: the billing queue, a downloaded
 // schedule) is on the disk before it counts: its bytes and then its folder
 // are synced.

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/file_trouble.h"
 #include "core/station.h"
 #include "core/station_log.h"
 #include "core/text_decode.h"
@@ -46,7 +47,8 @@ std::string DownloadSchedule(Station& station) {
                std::string(CutAtCharacter(parsed.problems.front().message, 60));
     // Byte for byte, and whole or not at all: the schedule reader may look
     // at the file at any moment.
-    if (!ReplaceFile(station.file("sourceevents.ini"), reply.body, Durability::Synced))
+    if (!NoteFileWrite(station, "sourceevents.ini",
+                       ReplaceFile(station.file("sourceevents.ini"), reply.body, Durability::Synced)))
         return "SCHEDULE FILE NOT WRITTEN";
     return {};
 }

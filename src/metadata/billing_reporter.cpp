@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/file_trouble.h"
 #include "core/outside_services.h"
 #include "core/query_value.h"
 #include "core/station.h"
@@ -30,7 +31,8 @@ std::string DropDollar(std::string text) {
 }
 
 // The file mirrors PendingReports; it is gone once every report has been
-// answered. A file that cannot be written leaves the reports in memory.
+// answered. A file that cannot be written leaves the reports in memory, and
+// is written again at the next tick.
 void SavePendingReports(Station& station) {
     station.state.PendingReportsUnsaved = false;
     const auto& pending = station.state.PendingReports;
@@ -45,7 +47,9 @@ void SavePendingReports(Station& station) {
         content += p.item;
         content += kCrLf;
     }
-    ReplaceFile(station.file(kPendingReportsFile), content, Durability::Synced);
+    station.state.PendingReportsUnsaved =
+        !NoteFileWrite(station, kPendingReportsFile,
+                       ReplaceFile(station.file(kPendingReportsFile), content, Durability::Synced));
 }
 
 std::string ReportRequest(const Station& station, const PaidItem& paid, const BillingText& text) {

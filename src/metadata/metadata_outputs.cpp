@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_trouble.h"
 #include "core/station.h"
 #include "core/station_log.h"
 #include "core/text_decode.h"
@@ -31,10 +32,10 @@ void SetIndicator(Label& label, bool lit) {
 }
 
 // A file that cannot be replaced keeps its old content; the tick goes on.
-void WriteOneLine(const Station& station, std::string_view name, std::string_view line) {
+void WriteOneLine(Station& station, std::string_view name, std::string_view line) {
     std::string content(line);
     content += kCrLf;
-    ReplaceFile(station.file(name), content);
+    NoteFileWrite(station, name, ReplaceFile(station.file(name), content));
 }
 
 }  // namespace
@@ -69,7 +70,8 @@ void WriteBillingOutputs(Station& station, std::string_view title) {
     content += kCrLf;
     content += title;
     content += kCrLf;
-    ReplaceFile(station.file("tallyway.txt"), content, Durability::Synced);
+    NoteFileWrite(station, "tallyway.txt",
+                  ReplaceFile(station.file("tallyway.txt"), content, Durability::Synced));
     station.state.TallywayTT = stamp;
     station.state.TallywayMM = std::string(title);
 }

@@ -163,7 +163,9 @@ bool FollowPlayerLog(Station& station, int16_t slot, bool titles) {
         if (place.slot != slot || place.device != part->identity.device ||
             place.inode != part->identity.inode || bytes.size() < place.end - from ||
             !bytes.starts_with(place.before)) {
+            const bool resuming = place.resumeSlot == slot;
             place = PlayerLogPlace();
+            place.resuming = resuming;
             place.slot = slot;
             place.device = part->identity.device;
             place.inode = part->identity.inode;
@@ -179,14 +181,19 @@ bool FollowPlayerLog(Station& station, int16_t slot, bool titles) {
             complete = text.size();
         } else {
             const bool started = !place.kept[kStartedLine].empty();
-            ForEachLine(text.substr(0, complete),
-                        [&](std::string_view line) { TakeLine(station, place, line, titles); });
+            ForEachLine(text.substr(0, complete), [&](std::string_view line) {
+                TakeLine(station, place, line, titles && !place.resuming);
+            });
             if (!started && !place.kept[kStartedLine].empty())
                 place.startedFar =
                     place.end + text.find(kStartedPrefix) + kStartedPrefix.size() > kStartedWithin;
         }
         MoveEnd(place, place.end + complete, bytes.substr(0, bytes.size() - text.size() + complete));
         if (text.size() == kReadStep) continue;  // more to read
+        // A kept player's log has been read to its end: its title of the
+        // moment counts as read again, and what follows as announced.
+        if (std::exchange(place.resuming, false) && titles && !place.kept[kTitleLine].empty())
+            TakeTitle(station, TitleOf(place.kept[kTitleLine]), TitleArrival::ReadAgain);
 
         const uint64_t readTo = from + bytes.size();
         if ((readTo <= kPlayerLogLimit && !place.startedFar) || cutsTried == kMostCuts) return true;

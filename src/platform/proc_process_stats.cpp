@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <chrono>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -57,23 +58,23 @@ std::optional<double> LabelledNumber(const std::optional<std::string>& text, std
 ProcProcessStats::ProcProcessStats(std::filesystem::path root)
     : root_(std::move(root)),
       ticksPerSecond_(static_cast<double>(::sysconf(_SC_CLK_TCK))),
-      pageBytes_(static_cast<double>(::sysconf(_SC_PAGESIZE))) {}
+      pageBytes_(static_cast<double>(::sysconf(_SC_PAGESIZE))),
+      startTime_(std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count()) {
+}
 
 ProcessSample ProcProcessStats::sample() const {
     ProcessSample out;
+    out.startTimeSeconds = startTime_;
     // The fields after the name, which is in parentheses and may itself
     // hold blanks and parentheses: the last ")" ends it.
     if (const std::optional<std::string> stat = ReadSmallFile(root_ / "self" / "stat")) {
         const size_t close = stat->rfind(')');
         const std::vector<std::string_view> f = Words(
             close == std::string::npos ? std::string_view() : std::string_view(*stat).substr(close + 1));
-        // f[0] is field 3 of proc(5): utime 14, stime 15, starttime 22, rss 24.
+        // f[0] is field 3 of proc(5): utime 14, stime 15, rss 24.
         if (f.size() > 21 && ticksPerSecond_ > 0) {
             const std::optional<double> user = Number(f[11]), system = Number(f[12]);
             if (user && system) out.cpuSeconds = (*user + *system) / ticksPerSecond_;
-            const std::optional<double> boot = LabelledNumber(ReadSmallFile(root_ / "stat"), "btime");
-            if (const std::optional<double> start = Number(f[19]); start && boot)
-                out.startTimeSeconds = *boot + *start / ticksPerSecond_;
             if (const std::optional<double> pages = Number(f[21]); pages && pageBytes_ > 0)
                 out.residentBytes = *pages * pageBytes_;
         }

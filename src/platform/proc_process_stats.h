@@ -7,9 +7,11 @@
 namespace bf {
 
 // The figures of the calling process as Linux's /proc tells them:
-// <root>/self/stat (CPU time, resident pages, start in clock ticks after
-// boot), <root>/stat (the boot time), <root>/self/fd and <root>/self/limits.
-// Each value is read on its own: one that cannot be read stays empty.
+// <root>/self/stat (CPU time, resident pages), <root>/self/fd and
+// <root>/self/limits. Each value is read on its own: one that cannot be read
+// stays empty. The start is the wall clock's when the object was made (made
+// as the program starts): the boot time in /proc/stat is hidden from a
+// service with ProcSubset=pid.
 class ProcProcessStats : public ProcessStats {
 public:
     explicit ProcProcessStats(std::filesystem::path root = "/proc");
@@ -19,6 +21,7 @@ private:
     std::filesystem::path root_;
     double ticksPerSecond_;
     double pageBytes_;
+    double startTime_;
 };
 
 }  // namespace bf

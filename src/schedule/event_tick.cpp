@@ -54,7 +54,13 @@ void tmrCheckAndDoEvents_Timer(Station& station) {
         ShowNextAndLastEvent(station);
     }
 
-    MakeAutomaticSwitches(station, latest ? latest->entry.source : kStartWithoutSchedule);
+    MakeAutomaticSwitches(station, ScheduledSource(station));
+}
+
+int16_t ScheduledSource(const Station& station) {
+    const std::optional<ScheduleOccurrence> latest =
+        LatestPastEntry(station.schedule.entries, station.clock.now());
+    return latest ? latest->entry.source : kStartWithoutSchedule;
 }
 
 void ResumeSchedule(Station& station) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "core/schedule_state.h"
@@ -13,6 +14,10 @@ struct Station;
 // restart asks for, and on the first tick puts the latest past entry's
 // source on air (source 9 with an empty schedule).
 void tmrCheckAndDoEvents_Timer(Station& station);
+
+// The source the schedule puts on air now: the latest past entry's, source 9
+// with an empty schedule.
+int16_t ScheduledSource(const Station& station);
 
 // Automatic mode resumes: entries that fell due while it was off do not air;
 // the source on air holds until the next entry.

@@ -108,6 +108,21 @@ struct OnAirWriter {
         return entry;
     }
 
+    static void Keep(Station& station, int16_t slot, const AirSource& source, int16_t leftover) {
+        OnAirRecord& r = Of(station);
+        if (r.everOnAir() || (slot != 1 && slot != 2)) return;
+        r.source_ = source;
+        r.selected_ = source;
+        r.slot_ = slot;
+        r.since_ = station.clock.now().epoch;
+        if (leftover != 0) {
+            r.overlapSlot_ = leftover;
+            r.overlapStarted_ = station.clock.monotonicSeconds();
+            station.timers.start(TimerName::SwitchOverlap);
+        }
+        Show(station);
+    }
+
     static bool Select(Station& station, std::string_view number, SwitchCause cause) {
         OnAirRecord& r = Of(station);
         // Every refused request of a person is logged; the schedule's and the
@@ -318,8 +333,10 @@ struct OnAirWriter {
         r.lastResort_ = false;
 
         StopAll(station);
-        for (const char* name : {"mplayer.log", "metadata.txt", "metaextra.txt"})
-            RemoveFile(station.file(name));
+        RemoveFile(station.file("mplayer.log"));
+        // Kept on air across starts, the now-playing files are replaced, never removed.
+        if (!station.settings().KeepAirOnStart)
+            for (const char* name : {"metadata.txt", "metaextra.txt"}) RemoveFile(station.file(name));
         StartPlayer(station, 1, r.source_.url);
 
         r.slot_ = 1;
@@ -427,6 +444,10 @@ std::optional<SourceEntry> SwitchSource(Station& station, std::string_view numbe
 
 bool SelectSource(Station& station, std::string_view number, SwitchCause cause) {
     return OnAirWriter::Select(station, number, cause);
+}
+
+void KeepPlayerOnAir(Station& station, int16_t slot, const AirSource& source, int16_t leftover) {
+    OnAirWriter::Keep(station, slot, source, leftover);
 }
 
 void MakeAutomaticSwitches(Station& station, int16_t startChoice) {

@@ -37,6 +37,13 @@ std::optional<SourceEntry> SwitchSource(Station& station, std::string_view numbe
 // number names no playable source (refused and logged).
 bool SelectSource(Station& station, std::string_view number, SwitchCause cause);
 
+// A start found the player of `slot` that the last run left running, playing
+// `source`: it stays on air as if this run had switched to it, chosen by the
+// schedule, without a new player. `leftover` (0: none) is the other slot's
+// player, still running: it is stopped once the kept one plays, as a
+// switch's old player is. Before anything else has been on air only.
+void KeepPlayerOnAir(Station& station, int16_t slot, const AirSource& source, int16_t leftover);
+
 // The switches the event tick makes in automatic mode: the backup during a
 // failover, the selected source back once it passed its check, a player's
 // restart, and `startChoice` when nothing has been on air yet.

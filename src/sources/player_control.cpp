@@ -85,7 +85,31 @@ void LearnPlaylist(Station& station, const std::string& name, const std::string&
         NotePlaylist(station, address);
 }
 
+// Written before the player starts: a record that names a player which never
+// started belongs to a slot without a running player, which nobody adopts.
+void WritePlayerRecord(const Station& station, const std::string& name, const std::string& url,
+                       std::optional<bool> titlesFromMonitor) {
+    const std::filesystem::path path = station.file(name + ".url");
+    if (url.empty()) {
+        RemoveFile(path);
+        return;
+    }
+    const char* titles = !titlesFromMonitor ? "" : *titlesFromMonitor ? "monitor" : "player";
+    ReplaceFile(path, url + "\r\n" + titles + "\r\n");
+}
+
 }  // namespace
+
+std::optional<PlayerRecord> ReadPlayerRecord(const Station& station, int slot) {
+    const std::string name = PlayerName(slot);
+    if (name.empty()) return std::nullopt;
+    const std::optional<std::vector<std::string>> lines = ReadLines(station.file(name + ".url"));
+    if (!lines || lines->empty() || (*lines)[0].empty()) return std::nullopt;
+    PlayerRecord record{(*lines)[0], {}};
+    if (lines->size() > 1 && ((*lines)[1] == "monitor" || (*lines)[1] == "player"))
+        record.titlesFromMonitor = (*lines)[1] == "monitor";
+    return record;
+}
 
 bool IsKnownPlaylist(const Station& station, std::string_view address) {
     return std::ranges::find(station.air.playlists, address) != station.air.playlists.end();
@@ -107,6 +131,8 @@ void StartPlayer(Station& station, int slot, const std::string& input, PlayerInp
                                 ? CommandFor(station, name, input)
                                 : PlayerCommand{station.file(name).string(), {"-loop", "0", input}, false};
     station.air.players[static_cast<size_t>(slot)].titlesFromMonitor = command.titlesFromMonitor;
+    WritePlayerRecord(station, name, kind == PlayerInput::Url ? input : std::string(),
+                      command.titlesFromMonitor);
     std::vector<std::string>& args = command.args;
     args.push_back("-quiet");
     // Without a console window of its own the player would read end-of-file

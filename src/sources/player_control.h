@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,17 @@ void NotePlaylist(Station& station, std::string_view address);
 void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind = PlayerInput::Url);
 void StopPlayer(Station& station, int slot);
 void StopPlayers(Station& station);
+
+// What the slot's player was last started on, as StartPlayer writes it down
+// in mplayerN.url: the source's URL and whether its titles come from its
+// stream monitor. A start of the program that finds the player still running
+// reads it to tell what the player plays. Nullopt when the slot's last start
+// was no source's URL (the last resort file) or nothing was written down.
+struct PlayerRecord {
+    std::string url;
+    std::optional<bool> titlesFromMonitor;
+};
+std::optional<PlayerRecord> ReadPlayerRecord(const Station& station, int slot);
 
 // Whether the slot's player has started playing: MPlayer writes "Starting
 // playback..." to its log once its audio output runs. Only the start of the

@@ -166,6 +166,13 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
                 LabelPair("command", kApiCommandNames[i]) + "," + LabelPair("result", kApiResultNames[r]));
         }
     }
+    m.family(
+        "brackenfield_log_lines_dropped_total", "counter",
+        "Station log lines standard output did not take (a stalled or gone reader, such as the journal).");
+    m.sample("brackenfield_log_lines_dropped_total", Count(n.logLinesDropped));
+    m.family("brackenfield_file_write_failures_total", "counter",
+             "Writes of the station's files that failed (a full or read-only disk).");
+    m.sample("brackenfield_file_write_failures_total", Count(n.fileWriteFailures));
     m.family("brackenfield_uptime_seconds", "gauge", "Seconds since the program started.");
     m.sample("brackenfield_uptime_seconds", s.SystemRuntime);
 

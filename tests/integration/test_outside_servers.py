@@ -4,9 +4,14 @@ never again; a refused one is kept aside at once and never sent again; a paid sp
 once. Management: error pages and a hanging poll change nothing, a downloaded schedule replaces the old one and is
 followed, an order puts the source on the real player and is reported. The remote API, which cannot listen on a port in
 use or an address not on this machine, says why. A second station in a folder of its own keeps its player on air
-through this station's start, restart and stop."""
+through this station's start, restart and stop. A station whose folder's disk fills up stays on air, keeps its files
+whole, says so once and once again when space returns, and bills the paid item aired meanwhile once."""
 
+import ctypes
+import errno
+import shutil
 import socket
+import subprocess
 import time
 
 import rig
@@ -147,3 +152,49 @@ def test_a_station_and_its_outside_servers(icecast_pair, make_station):
     finally:
         stub.close()
         holder.close()
+
+
+def test_a_full_disk(icecast_pair):
+    """The station folder on a 4 MB tmpfs in the test's own mount namespace, filled under the running station."""
+    served = {"billing": 503}
+    stub = rig.StubServer(reply=lambda path: (served["billing"], "OK"))
+    folder = rig.StationFolder({"Tallyway": "1", "MetaURL": stub.url + "/bill"},
+                               {1: {"n": "Rig One", "u": icecast_pair[1].url("/one")}}, [rig.entry(1, "000000", 1)])
+    files = folder.root / "files"
+    shutil.copytree(folder.path, files, symlinks=True)
+    assert ctypes.CDLL(None, use_errno=True).unshare(0x00020000) == 0  # CLONE_NEWNS: this thread and its children
+    subprocess.run(["mount", "--make-rprivate", "/"], check=True)
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=4m", "tmpfs", str(folder.path)], check=True)
+    shutil.copytree(files, folder.path, symlinks=True, dirs_exist_ok=True)
+    station = rig.Station(folder).start()
+    try:
+        rig.wait_for(lambda: rig.playing(station, "Rig One") and folder.read("metadata.txt"), 15, "Rig One on air")
+        with open(folder.file("fill"), "wb") as fill:
+            try:
+                while True:
+                    fill.write(bytes(65536))
+                    fill.flush()
+            except OSError as error:
+                assert error.errno == errno.ENOSPC
+        icecast_pair[1].set_title("/one", PAID)
+        wait_requests(stub, "/bill?", 1, "the paid title's report, unanswered")
+        said = lambda d: [m for m in rig.air_messages(d) if m.endswith(": No space left on device")]  # noqa: E731
+        station.wait_dump(said, SERVICE_WAIT, "the trouble said")
+        icecast_pair[1].set_title("/one", "Rig - After")
+        time.sleep(6)  # a metadata tick that cannot write the title
+        assert folder.read("metadata.txt") == b"Rig Default Strapline\r\n" and rig.playing(station, "Rig One")
+        folder.file("fill").unlink()
+        served["billing"] = 200
+        unanswered = len(stub.paths("/bill?"))
+        rig.wait_for(lambda: folder.read("metadata.txt") == b"Rig - After\r\n", SERVICE_WAIT, "the title written")
+        rig.wait_for(lambda: len(stub.paths("/bill?")) > unanswered, 45, "the paid item billed")
+        time.sleep(35)  # a retry's time: nothing is sent again
+        out = station.output()
+        assert (len(stub.paths("/bill?")) - unanswered, out.count("CANNOT WRITE"),
+                out.count("FILES ARE WRITTEN AGAIN")) == (1, 1, 1)
+    finally:
+        station.kill()
+        rig.kill_players()
+        stub.close()
+        subprocess.run(["umount", "-l", str(folder.path)])
+        rig.remove_tree(folder.root)

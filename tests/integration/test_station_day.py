@@ -1,11 +1,13 @@
 """A day in the life of a station, with the real program and real players on two Icecast servers (the sources on one,
 the backup on the other): the schedule's first source, a pre-roll and two entries in one minute, a title, an API
 session that switches to a source whose URL a shell would misread, the status listener read by Prometheus's parser
-and linter and rendered by headless Chromium, a player killed from outside, and the death and return of the sources'
-server. Only the order of events is asserted; how long they take is measured in bench/."""
+and linter and rendered by headless Chromium, a player killed from outside, restarts of the program that keep its
+player on air, and the death and return of the sources' server. Only the order of events is asserted; how long they
+take is measured in bench/."""
 
 import collections
 import os
+import signal
 import socket
 import subprocess
 import tempfile
@@ -58,7 +60,7 @@ def test_a_day_on_air(icecast_pair, make_station):
     schedule = [today.entry(0, 3), today.entry(1, 1), today.entry(2, 3, weekday=today.weekday % 7 + 1),
                 today.entry(minute - 10, 3), today.entry(minute, 1), today.entry(minute + 5, 2)]
     port = rig.free_port()
-    station = make_station(settings={"CheckSource": "1", "APIallowed": "1", "APIKey": KEY},
+    station = make_station(settings={"CheckSource": "1", "APIallowed": "1", "APIKey": KEY, "KeepAirOnStart": "1"},
                            sources=sources, schedule=schedule, api_port=rig.free_port(),
                            extra_args=["--status-port", str(port)])
     metadata, stop, seen = station.folder.file("metadata.txt"), threading.Event(), collections.Counter()
@@ -92,10 +94,6 @@ def test_a_day_on_air(icecast_pair, make_station):
         reply = exchange(station, f"GET /api/getcurrent.php?id={KEY} HTTP/1.0\r\n\r\n".encode())
         assert reply.startswith(b"HTTP/1.0 200 OK\r\n") and reply.endswith(
             f"\r\n\r\nSource: 2\r\nURL: {live.url('/two')}\r\nName: Rig Two\r\nVolume: 100\r\n".encode())
-        written = metadata.stat().st_mtime_ns
-        rig.wait_for(lambda: metadata.stat().st_mtime_ns != written, 10, "one more metadata tick")
-        stop.set()
-        assert list(seen) == ["whole"] and seen["whole"] > 1000, f"reads of metadata.txt: {seen}"
 
         # A player killed from outside: the watchdog logs the restart, and the
         # source comes back on slot 1.
@@ -119,9 +117,23 @@ def test_a_day_on_air(icecast_pair, make_station):
         # Only the page's script fills this line.
         assert '<p id="live">Live: Rig Two on air at ' in dom
 
+        # Restarts of the program (a stop, a crash, the watchdog's abort) keep the same player on air, and
+        # metadata.txt whole throughout.
+        kept = station.players()
+        for sig in (signal.SIGTERM, signal.SIGKILL, signal.SIGABRT):
+            station.kill(sig)
+            station.start()
+            station.wait_dump(lambda d: "  SYS - KEPT ON AIR: mplayer1 OF THE LAST RUN PLAYS SOURCE 2 Rig Two"
+                              in rig.air_messages(d), 10, "the player kept on air")
+            assert station.players() == kept
+        written = metadata.stat().st_mtime_ns
+        rig.wait_for(lambda: metadata.stat().st_mtime_ns != written, 10, "one more metadata tick")
+        stop.set()
+        assert list(seen) == ["whole"] and seen["whole"] > 1000, f"reads of metadata.txt: {seen}"
+
         # The operator's set-source: the reply comes once the new player
-        # runs, then the old one ends; the schedule does not undo it. The URL
-        # reaches the player whole.
+        # runs, then the old one (the kept one) ends; the schedule does not
+        # undo it. The URL reaches the player whole.
         reply = exchange(station, f"GET /api/setcurrent.php?id={KEY}3 HTTP/1.0\r\n\r\n".encode())
         assert reply.endswith(b"\r\n\r\nSource: 3\r\nOK\r\n")
         assert rig.is_running("mplayer2")

@@ -4,6 +4,7 @@ watched through its console dump."""
 import os
 import re
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -128,9 +129,9 @@ class Station:
     def alive(self):
         return self.proc is not None and self.proc.poll() is None
 
-    def kill(self):
+    def kill(self, sig=signal.SIGKILL):
         if self.proc is not None:
-            end(self.proc)
+            end(self.proc, sig)
             self.proc = None
 
     def output(self):

@@ -1,10 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
 
+#include "core/log_output.h"
 #include "core/number_parse.h"
 #include "core/outside_services.h"
 #include "core/settings.h"
@@ -13,6 +18,7 @@
 #include "core/text_decode.h"
 #include "core/text_file.h"
 #include "core/url_credentials.h"
+#include "metadata/metadata_outputs.h"
 #include "test_station.h"
 
 namespace bf::test {
@@ -81,6 +87,23 @@ TEST(OutsideServices, FailingAndAnsweringAgainAreEachToldOnce) {
     EXPECT_EQ(t.priorities, (std::vector{LogPriority::Warning, LogPriority::Notice, LogPriority::Warning}));
 }
 
+// A file nobody may write is told once with why, not at every tick while the other files are written, and its
+// end once; every failure counts. (A full disk, which the first write that works ends: tests/integration.)
+TEST(FileTrouble, AFileThatCannotBeWrittenIsToldOnceAndItsEndOnce) {
+    TestStation t;
+    t.folder.write("metadata.txt", "frozen\r\n");
+    fs::permissions(t.folder.path() / "metadata.txt", fs::perms::owner_read);
+    ProduceMetadataOutputs(*t);
+    ProduceMetadataOutputs(*t);
+    fs::permissions(t.folder.path() / "metadata.txt", fs::perms::owner_all);
+    ProduceMetadataOutputs(*t);
+    EXPECT_EQ(t.logged, (std::vector<std::string>{
+                            "2026-12-06 12:00:00  SYS - CANNOT WRITE metadata.txt: Permission denied",
+                            "2026-12-06 12:00:00  SYS - FILES ARE WRITTEN AGAIN"}));
+    EXPECT_EQ(std::tuple(t.priorities.front(), t->counters.fileWriteFailures),
+              std::tuple(LogPriority::Warning, 2u));
+}
+
 TEST(StationLog, TheConsoleLogIsCutAt2048TheStationLogMovedToDotOneAtItsLimitAndNeitherWaitsNorFails) {
     const std::string startupLine = " 2026-12-06 12:00:00  SYS - SYSTEM STARTUP\r\n";  // 44 bytes
     TestStation t;
@@ -113,6 +136,36 @@ TEST(StationLog, TheConsoleLogIsCutAt2048TheStationLogMovedToDotOneAtItsLimitAnd
     t->log.clear();
     startup();
     EXPECT_EQ(t.console().txtAIR, startupLine);
+}
+
+// A stalled reader holds no writer: the lines it does not take wait up to the limit, the rest are dropped and
+// counted, and those that waited come whole and in order once it reads again; a reader gone drops what waits.
+TEST(LogOutput, AStalledReaderCostsCountedLinesNeverAWaitAndAGoneOneDropsWhatWaits) {
+    for (const bool socket : {false, true}) {
+        int fds[2];
+        ASSERT_EQ(socket ? ::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) : ::pipe(fds), 0);
+        ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+        LogOutput out(fds[1], 8192);
+        const auto line = [](int i) { return std::to_string(100000 + i) + std::string(94, 'x') + "\n"; };
+        for (int i = 0; i < 10000; ++i) out.write(line(i));  // 1 MB: more than a pipe or a socket holds
+        EXPECT_TRUE(out.pending() && out.dropped() > 0) << socket;
+        std::string got, part(65536, '\0');
+        for (ssize_t n = 0; out.pending() || n > 0;) {
+            n = ::read(fds[0], part.data(), part.size());
+            if (n > 0) got.append(part.data(), static_cast<size_t>(n));
+            out.flush();
+        }
+        std::vector<std::string> lines = SplitLines(got);
+        EXPECT_EQ(lines.size() + out.dropped(), 10000u) << socket;
+        EXPECT_TRUE(std::ranges::is_sorted(lines) && std::ranges::adjacent_find(lines) == lines.end() &&
+                    std::ranges::all_of(lines, [&](const std::string& l) { return l.size() == 100; }))
+            << socket;
+        ::close(fds[0]);
+        const uint64_t before = out.dropped();
+        out.write(line(0));
+        EXPECT_EQ(std::tuple(out.pending(), out.dropped()), std::tuple(false, before + 1)) << socket;
+        ::close(fds[1]);
+    }
 }
 
 TEST(TextFiles, ReadsAndWritesBytesReadsAFileOnFromAnOffsetAndCutsOnlyTheFileRead) {

@@ -4,8 +4,10 @@
 #include <filesystem>
 
 #include "core/timer_names.h"
+#include "metadata/player_log_reader.h"
 #include "sources/manual_switch.h"
 #include "sources/on_air.h"
+#include "sources/player_adoption.h"
 #include "sources/player_control.h"
 #include "sources/source_list.h"
 #include "test_station.h"
@@ -232,6 +234,63 @@ TEST(ManualSwitchTest, ForceSourceRestartsTheSourceOnAirOnSlotOneFromScratchAndR
         const std::string line = "CANNOT START (" + (t.folder.path() / "mplayer1").string() + ")";
         EXPECT_EQ(t.console().txtAIR.find(line) != std::string::npos, logged) << t.console().txtAIR;
     }
+}
+
+// With KeepAirOnStart a start keeps the leftover player of the scheduled source (another leftover stops once
+// it plays, as at a switch); one that plays anything else stays on air until the scheduled source plays on
+// the other slot; without the key, or with nothing playable to put on air, the leftovers stop.
+TEST(PlayerAdoptionTest, AStartKeepsTheScheduledSourcesPlayerAndReplacesAnyOtherOnlyOnceTheNewOnePlays) {
+    const std::string one = "http://one.example/a\r\nplayer\r\n", two = "http://two.example/b\r\n\r\n";
+    // The key, what the running players were started on ("": nothing written down), the scheduled source; the
+    // player calls at the start | after the overlap | the slot and the source on air.
+    using Record = std::optional<std::string>;
+    const std::tuple<bool, Record, Record, int16_t, std::string> cases[] = {
+        {false, one, two, 1, "kill mplayer1,kill mplayer2,||0 -1"},
+        {true, one, std::nullopt, 1, "||1 1"},
+        {true, one, two, 1, "|kill mplayer2,|1 1"},
+        {true, std::nullopt, one, 1, "||2 1"},
+        {true, two, std::nullopt, 1, "start mplayer2,|kill mplayer1,|2 1"},
+        {true, "", std::nullopt, 1, "start mplayer2,|kill mplayer1,|2 1"},
+        {true, two, "", 3, "kill mplayer1,start mplayer1,|kill mplayer2,|1 3"},  // the one that plays stays
+        {true, one, std::nullopt, 7, "kill mplayer1,kill mplayer2,||0 -1"}};
+    for (const auto& [keep, first, second, scheduled, expected] : cases) {
+        Sources s;
+        s.settings().KeepAirOnStart = keep;
+        for (const auto& [slot, record] : {std::pair(1, first), std::pair(2, second)}) {
+            if (!record) continue;
+            s.processes.running.insert(PlayerName(slot));
+            if (!record->empty()) s.folder.write(PlayerName(slot) + ".url", *record);
+        }
+        s.folder.write("mplayer2.log", "Starting playback...\n");
+        const auto calls = [&] {
+            std::string text;
+            for (const std::string& call : s.processes.log) text += call.substr(0, call.find(' ', 6)) + ",";
+            s.processes.log.clear();
+            return text + "|";
+        };
+        TakeOverLeftoverPlayers(*s, scheduled);
+        std::string seen = calls();
+        s.overlap(3, 0);
+        EXPECT_EQ(seen + calls() + std::to_string(s->onAir.CurrentMplayer()) + " " +
+                      std::to_string(s->onAir.CurrentSource()),
+                  expected)
+            << keep << " " << first.value_or("-") << " " << second.value_or("-");
+    }
+    // The kept player's log was read by the last run: its title of the moment is read again (a paid item is
+    // not billed twice), and the titles after it count.
+    Sources s;
+    s.settings().KeepAirOnStart = true;
+    s.processes.running.insert("mplayer1");
+    s.folder.write("mplayer1.url", one);
+    const std::string paid = "ICY Info: StreamTitle='$ Paid';\n",
+                      song = "ICY Info: StreamTitle='A - Song';\n";
+    s.folder.write("mplayer1.log", "Starting playback...\n" + paid + song);
+    TakeOverLeftoverPlayers(*s, 1);
+    tmrGetMetadata_Timer(*s);
+    EXPECT_EQ(s.folder.read("metadata.txt") + s.folder.read("tallyway.txt"), "A - Song\r\n<missing>");
+    s.folder.write("mplayer1.log", "Starting playback...\n" + paid + song + paid);
+    tmrGetMetadata_Timer(*s);
+    EXPECT_NE(s.folder.read("tallyway.txt"), "<missing>");
 }
 
 }  // namespace

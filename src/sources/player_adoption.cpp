@@ -1,0 +1,59 @@
+#include "sources/player_adoption.h"
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "core/station.h"
+#include "core/station_log.h"
+#include "sources/on_air.h"
+#include "sources/player_control.h"
+#include "sources/source_list.h"
+
+namespace bf {
+
+void TakeOverLeftoverPlayers(Station& station, int16_t scheduled) {
+    std::array<bool, 3> running{};  // by slot
+    bool known = true;
+    for (int slot = 1; slot <= 2; ++slot) {
+        const std::optional<bool> found = station.processes.isRunning(PlayerName(slot));
+        known = known && found.has_value();
+        running[static_cast<size_t>(slot)] = found == true;
+    }
+    const std::string number = std::to_string(scheduled);
+    const SourceEntry wanted = FindSource(station, number);
+    const bool playable = number.size() == 1 && wanted.url.size() >= kShortestUrl;
+    // Without the process table no player is known to be left, and without
+    // a source to put on air none could be replaced: a clean start.
+    if (!station.settings().KeepAirOnStart || !known || !playable) {
+        StopPlayers(station);
+        return;
+    }
+    if (!running[1] && !running[2]) return;
+
+    const auto other = [&](int slot) {
+        return static_cast<int16_t>(running[slot == 1 ? 2 : 1] ? 3 - slot : 0);
+    };
+    for (int16_t slot = 1; slot <= 2; ++slot) {
+        const std::optional<PlayerRecord> record = ReadPlayerRecord(station, slot);
+        if (!running[static_cast<size_t>(slot)] || !record || record->url != wanted.url) continue;
+        station.air.players[static_cast<size_t>(slot)].titlesFromMonitor = record->titlesFromMonitor;
+        // Its log up to now was read by the last run: only its last title
+        // is taken, as one read again (a paid item is not billed twice).
+        station.state.PlayerLog.resumeSlot = slot;
+        KeepPlayerOnAir(station, slot, {scheduled, wanted.name, wanted.url}, other(slot));
+        AddToAirLog(station,
+                    "  SYS - KEPT ON AIR: " + PlayerName(slot) + " OF THE LAST RUN PLAYS SOURCE " + number +
+                        (wanted.name.empty() ? "" : " " + wanted.name),
+                    LogPriority::Notice);
+        return;
+    }
+    // A player that plays something else, or what nobody wrote down, stays
+    // on air until the scheduled source plays on the other slot; one that
+    // has started playing is preferred to one still starting.
+    const int16_t slot = running[1] && (!running[2] || PlayerHasStarted(station, 1)) ? 1 : 2;
+    KeepPlayerOnAir(station, slot, {}, other(slot));
+    SelectSource(station, number, SwitchCause::Schedule);
+}
+
+}  // namespace bf

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+namespace bf {
+
+struct Station;
+
+// What a start does with the players the last run of the station left
+// running (a crash, a kill, the service's watchdog, an upgrade: the players
+// run in sessions of their own and outlive the program).
+//
+// Without KeepAirOnStart=1 they are stopped, and the first event tick puts
+// the schedule's source on air afresh. With it, the air is kept: a player
+// that plays `scheduled` (the source the schedule puts on air now) stays on
+// air, the same process, its log and sound count read on from where they
+// are; a player that plays anything else stays on air until the scheduled
+// source, started on the other slot, plays (a switch as any other). Nothing
+// is stopped before its successor plays. When the scheduled source cannot
+// play (no playable URL), the players are stopped as without the key.
+void TakeOverLeftoverPlayers(Station& station, int16_t scheduled);
+
+}  // namespace bf
