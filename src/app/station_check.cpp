@@ -125,15 +125,31 @@ bool IsPlaceholder(std::string_view value) {
     return false;
 }
 
+// A key of a feature that is off is not named: what it holds never goes out.
+bool FeatureOff(const fs::path& folder, std::string_view key) {
+    auto on = [&](const char* flag) {
+        const std::optional<SettingLine> setting = FindSetting(folder, flag);
+        return setting && setting->value != "0" && !setting->value.empty();
+    };
+    if (key.starts_with("AIR")) return !on("AIRenable");
+    if (key.starts_with("MetaOpenWeatherMap") || key == "MetaLocation") return !on("MetaWeather");
+    if (key.starts_with("Management") || key.starts_with("CheckForChange"))
+        return !on("ManagementUpdate") && !on("CheckForChanges");
+    if (key == "MetaURL") return !on("Tallyway");
+    return false;
+}
+
 void CheckPlaceholders(const fs::path& folder, std::vector<Finding>& findings) {
     for (const char* file : {"brackenfield.ini", "sourcelist.ini"}) {
+        const bool settings = std::string_view(file) == "brackenfield.ini";
         int number = 0;
         ForEachLine(ReadText(folder / file).value_or(""), [&](std::string_view line) {
             ++number;
-            const size_t equals = line.find(std::string_view(file)[0] == 'b' ? '=' : ':');
+            const size_t equals = line.find(settings ? '=' : ':');
             if (line.starts_with(";") || equals == std::string_view::npos ||
                 !IsPlaceholder(line.substr(equals + 1)))
                 return;
+            if (settings && FeatureOff(folder, line.substr(0, equals))) return;
             findings.push_back({file, number,
                                 std::string(line.substr(0, equals)) +
                                     " still holds the example's placeholder: put in your station's own"});

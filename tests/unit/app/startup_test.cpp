@@ -249,7 +249,8 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
         {"mplayer2", "", {"mplayer2: missing: make it with ln -s /usr/bin/mplayer mplayer2"}},
         // The example's placeholders, and the station's own player configuration before MPLAYER_HOME's.
         {"brackenfield.ini", "[Brackenfield]\r\n;MetaURL=http://example.org/\r\nDefaultStrapline=Your Radio (change this)\r\n"
-                             "ManagementURL=https://manage.example.org/get\r\nMetaURL=http://notexample.org/\r\n",
+                             "ManagementURL=https://manage.example.org/get\r\nMetaURL=http://notexample.org/\r\n"
+                             "AIRid=change-this-id\r\nCheckForChanges=1\r\n",
          {"brackenfield.ini:3: DefaultStrapline still holds the example's placeholder: put in your station's own",
           "brackenfield.ini:4: ManagementURL still holds the example's placeholder: put in your station's own"}},
         {"sourcelist.ini", "0u:http://backup.example/b\r\n1n:One\r\n1u:http://stream.example.com:8000/one\r\n",
