@@ -23,7 +23,7 @@ std::string Named(const AirSource& source) {
 // The last lines the player wrote (its errors among them), for the station
 // log: why it ended.
 std::string LastWords(const Station& station, int slot) {
-    const std::optional<std::string> tail = ReadFileTail(station.file(PlayerName(slot) + ".log"), 4096);
+    const std::optional<std::string> tail = ReadFileTail(station.file(PlayerFilesOf(slot).log), 4096);
     if (!tail) return "no log";
     std::vector<std::string> lines;
     ForEachLine(*tail, [&](std::string_view line) {

@@ -66,7 +66,7 @@ TEST(PlayerControl, TitlesThePlayerCannotTellComeFromTheMonitorAndAPaidAiringIsB
     monitorSays("title=Song B\n");
     EXPECT_EQ(s.state().RXmetadata, "Song B");
     EXPECT_EQ(CountOf(s.folder.read("station.log"), "PAY - $ Spot"), 2u) << s.folder.read("station.log");
-    EXPECT_EQ(s.console().lblSilence.caption, "");  // stalled or not, it is not listened to for the check
+    EXPECT_EQ(Items(*s, "lblSilence"), "lblSilence=");  // stalled or not, it is not listened to for the check
 }
 
 }  // namespace
