@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/station_reactions.h"
+#include "app/reactions/station_reactions.h"
 #include "console/console_view.h"
 #include "core/station.h"
 #include "fake_clock.h"

@@ -6,7 +6,7 @@
 #include <ranges>
 #include <stdexcept>
 
-#include "app/event_hooks.h"
+#include "app/reactions/event_command.h"
 #include "app/settings_reload.h"
 #include "app/station_check.h"
 #include "app/timer_table.h"
@@ -288,7 +288,7 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
 
 // The operator's event command runs for each event, one at a time, with the
 // event and the source as its arguments; one that runs too long is stopped.
-TEST(EventHooks, EachEventRunsTheCommandOneAtATimeAndOneThatHangsIsStopped) {
+TEST(EventCommand, EachEventRunsTheCommandOneAtATimeAndOneThatHangsIsStopped) {
     TestStation t;
     t.settings().OnEventCommand = "/opt/hook";
     t.folder.write("sourcelist.ini", "1n:One\r\n1u:http://one.example/a\r\n2u:http://two.example/b\r\n");
@@ -299,7 +299,7 @@ TEST(EventHooks, EachEventRunsTheCommandOneAtATimeAndOneThatHangsIsStopped) {
     EXPECT_EQ(t.processes.programLog.size(), 1u);
     t.processes.programs.clear();  // the first ended
     t.timers.fire(TimerName::EventHooks);
-    t.clock.advance(EventHooks::kHookSeconds + 1);
+    t.clock.advance(EventCommand::kHookSeconds + 1);
     t.timers.fire(TimerName::EventHooks);
     t.timers.fire(TimerName::EventHooks);
     EXPECT_EQ(t.processes.programLog,
