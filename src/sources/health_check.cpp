@@ -51,7 +51,9 @@ struct CheckWriter {
     static void Failed(Station& station, const AirSource& tested, std::string_view why, bool silence) {
         CheckRecord& r = Of(station);
         SourceCheckFailed(station, tested, why, silence);
-        const int16_t count = station.onAir.LinkFailCount();
+        const int16_t count = static_cast<int16_t>(std::min(r.failuresInARow(station.onAir) + 1, 3));
+        r.failures_ = count;
+        r.countedIn_ = station.onAir.countsBegun();
         r.lastPassed_ = false;
         if (count == 1) {
             r.verdict_ = CheckVerdict::FirstFailure;
@@ -69,6 +71,7 @@ struct CheckWriter {
         if (r.verdict_ != CheckVerdict::Online) AddToAirLog(station, "  SYS - SELECTED SOURCE ONLINE");
         r.verdict_ = CheckVerdict::Online;
         r.lastPassed_ = true;
+        r.failures_ = 0;
         r.note_ = {CheckNote::Kind::Passed, {}, 0, {}};
         // During a failover the event tick switches back to the selected
         // source. Outside failover the source never went off air, and its

@@ -69,7 +69,7 @@ struct OnAirWriter {
 
     static void NewCount(OnAirRecord& r, FailoverState state) {
         r.failover_ = state;
-        r.failedChecks_ = 0;
+        ++r.countsBegun_;
     }
 
     static std::optional<SourceEntry> Switch(Station& station, std::string_view number, SwitchCause cause) {
@@ -153,7 +153,6 @@ struct OnAirWriter {
     static void Failed(Station& station, const AirSource& tested, std::string_view reason, bool silence) {
         OnAirRecord& r = Of(station);
         if (tested != SourceUnderTest(station)) return;
-        r.failedChecks_ = static_cast<int16_t>(std::min(r.failedChecks_ + 1, 3));
         switch (r.failover_) {
             case FailoverState::Normal:
                 r.failover_ = FailoverState::Suspect;
@@ -194,7 +193,6 @@ struct OnAirWriter {
     static void Passed(Station& station, const AirSource& tested) {
         OnAirRecord& r = Of(station);
         if (tested != SourceUnderTest(station)) return;
-        r.failedChecks_ = 0;
         if (r.failover_ == FailoverState::Suspect) r.failover_ = FailoverState::Normal;
         if (r.failover_ == FailoverState::Failover || r.failover_ == FailoverState::LastResort)
             r.failover_ = FailoverState::Returning;

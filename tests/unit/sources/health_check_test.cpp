@@ -99,7 +99,7 @@ TEST(HealthCheck, FailoverAndReturnGoThroughTheOrdinarySwitch) {
                   "SilenceFlag=1 Failover=failover LinkSource=3");
         c.tick();
         for (int i = 0; i < 3; ++i) c.check(Error(HttpError::ConnectionRefused));
-        EXPECT_EQ(c.ts->onAir.LinkFailCount(), 3);
+        EXPECT_EQ(c.ts->check.failuresInARow(c.ts->onAir), 3);
         EXPECT_EQ(c.ts.InetTestURL.headerRequests.back(), kSelected);  // not the backup on air
         c.check(Answer(200));
         EXPECT_EQ(Items(*c.ts, "CurrentSource SilenceFlag Failover"),
