@@ -27,7 +27,7 @@ static_assert(kSourceCheckTimeoutMs < kSourceCheckPeriodMs &&
 int SourceCheckPeriodMs(const Settings& state);
 int SourceCheckTimeoutMs(const Settings& state);
 
-// The check begins afresh ("WAITING" for its first verdict), or is off: at
+// The check begins afresh, waiting for its first verdict, or is off: at
 // the startup and when the operator restarts the source from scratch.
 void ResetHealthCheck(Station& station, bool checking);
 
