@@ -51,7 +51,9 @@ TEST(StationReactions, EachEventIsToldCountedAndHandedToTheEventCommand) {
         t.settings().DefaultStrapline = "Brackenfield FM";
         tell(*t.reactions);
         EXPECT_EQ(t.console().txtAIR, logged);
-        if (!logged.empty()) EXPECT_EQ(t.priorities.back(), priority);
+        if (!logged.empty()) {
+            EXPECT_EQ(t.priorities.back(), priority);
+        }
         EXPECT_EQ(t.processes.programLog,
                   command.empty() ? Strings{}
                                   : Strings{"/opt/hook " + command + " 3 Three http://three.example/c"});
