@@ -5,7 +5,6 @@
 #include "core/check_record.h"
 #include "core/station.h"
 #include "core/station_log.h"
-#include "core/timer_names.h"
 #include "sources/air_hearing.h"
 #include "sources/on_air.h"
 
@@ -17,10 +16,9 @@ bool Fast(const Settings& s) {
     return s.FastFailover;
 }
 
-// Whether the station switches by itself (automatic mode): the event tick's
-// timer runs. The one place that tells the mode here.
+// Whether the station switches by itself (automatic mode).
 bool InAutomaticMode(const Station& station) {
-    return station.timers.running(TimerName::CheckAndDoEvents);
+    return station.schedule.mode == Mode::Automatic;
 }
 
 }  // namespace

@@ -43,6 +43,8 @@ struct Air : TestStation {
         processes.running = {"mplayer1"};
         InetTestURL.reply = [](const std::string&) { return HttpResult{"", HttpError::None, "", 200}; };
         onAir(1);
+        // The test makes the event tick's switches, not the check.
+        station->schedule.mode = Mode::Manual;
     }
     // The monitor's number for an address: the last one started for it,
     // asked for levels only when the station listens for silence.

@@ -36,6 +36,8 @@ struct CheckedStation {
                             "\r\n4u:http://four.example/live\r\n5u:http://five.example/x\r\n");
         ts.onAir(3);
         ResetHealthCheck(*ts, true);
+        // The test makes the event tick's switches (tick()), not the check.
+        ts->schedule.mode = Mode::Manual;
         ts.processes.running = {"mplayer1"};
     }
     void check(const HttpResult& result) {
