@@ -8,7 +8,7 @@
 
 #include "apiserver/api_server_window.h"
 #include "app/options.h"
-#include "app/station_reactions.h"
+#include "app/reactions/station_reactions.h"
 #include "console/console_dump.h"
 #include "console/main_window.h"
 #include "core/log_output.h"

@@ -95,6 +95,7 @@ void Startup(Station& station) {
     }
     if (station.settings().AIRenable) station.timers.start(TimerName::AirUpdate);
     if (station.settings().MetaWeather) station.timers.start(TimerName::Weather);
+    ResetHealthCheck(station, station.settings().CheckSource);
     if (station.settings().CheckSource) {
         // FastFailover checks every second.
         DefineTimer(station, TimerName::SourceCheck, SourceCheckPeriodMs(station.settings()));

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "core/player_files.h"
 #include "core/settings.h"
 #include "core/text_file.h"
 #include "schedule/schedule_file.h"
@@ -31,7 +32,7 @@ std::optional<std::string> ReadText(const fs::path& path) {
 
 // The two player slots are links to (or copies of) MPlayer in the folder.
 void CheckPlayerLinks(const fs::path& folder, std::vector<Finding>& findings) {
-    for (const char* name : {"mplayer1", "mplayer2"}) {
+    for (const std::string& name : {PlayerName(1), PlayerName(2)}) {
         const fs::path path = folder / name;
         std::error_code ec;
         const fs::file_status link = fs::symlink_status(path, ec);

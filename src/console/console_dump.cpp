@@ -71,7 +71,7 @@ std::string DumpConsole(const Station& station) {
     Number(out, "CurrentSource", long{onAir.CurrentSource()});
     Number(out, "WasPlaying", long{onAir.WasPlaying()});
     Number(out, "SilenceFlag", onAir.failoverActive() ? 1L : 0L);
-    Number(out, "LinkFailCount", long{onAir.LinkFailCount()});
+    Number(out, "LinkFailCount", long{station.check.failuresInARow(onAir)});
     Number(out, "LinkSource", long{onAir.selected().number});
     Item(out, "LinkStoredSource", onAir.selected().url);
     Item(out, "Failover", kFailoverStateNames[static_cast<size_t>(onAir.failover())]);

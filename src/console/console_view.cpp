@@ -2,6 +2,7 @@
 
 #include "apiserver/api_server.h"
 #include "console/display_timers.h"
+#include "console/view_sources.h"
 #include "core/station.h"
 #include "core/time_format.h"
 #include "metadata/weather.h"
@@ -73,8 +74,8 @@ void DrawConsole(const Station& station, ConsoleModel& c) {
     DrawSchedule(station, c);
     DrawApi(station, c);
     Draw(c.txtAIR, station.log.text());
+    DrawSources(station, c);
     // The other owners' views are wired in here:
-    //   DrawSources(station, c);     console/view_sources
     //   DrawMetadata(station, c);    console/view_metadata
     //   DrawManagement(station, c);  console/view_management
 }
@@ -100,9 +101,6 @@ void ShowFeaturesAtStart(Station& station) {
         c.lblWeather.caption = "NO WEATHER";
         c.lblWeatherText.caption = std::string(kNoWeatherData);
     }
-    c.lblFailText.caption = station.settings().CheckSource ? "WAITING" : "DISABLED";
-    c.lblFailURL.caption = station.settings().CheckSource ? "PERFORMING INITIAL CHECKS" : "NONE";
-    c.lblFailCheckTime.caption = "NONE";
     if (station.settings().Tallyway) c.lblLastCheck.caption = "None";
 }
 

@@ -19,11 +19,11 @@ void DrawConsole(const Station& station, ConsoleModel& console);
 std::string_view OnAirText(const Station& station);
 uint32_t OnAirColour(const Station& station);
 
-// The captions a start gives the labels whose owners (the health check, the
-// title outputs, billing, AIR, weather, the management link) do not yet draw
-// them from records of their own: before the settings are read, and after,
-// for the features they turn on. Each line goes when its label's owner draws
-// it in DrawConsole.
+// The captions a start gives the labels whose owners (the title outputs,
+// billing, AIR, weather, the management link) do not yet draw them from
+// records of their own: before the settings are read, and after, for the
+// features they turn on. Each line goes when its label's owner draws it in
+// DrawConsole.
 void ShowConsoleAtStart(Station& station);
 void ShowFeaturesAtStart(Station& station);
 

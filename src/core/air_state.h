@@ -64,6 +64,9 @@ struct PlayerProgress {
     // player's log: known at the start for what MPlayer opens through FFmpeg,
     // else once its log names the codec; nullopt until then.
     std::optional<bool> titlesFromMonitor;
+    // Whether the watchdog's last look at the process table found the
+    // slot's player running; none while it could not read it yet.
+    std::optional<bool> seenRunning;
 };
 
 // The titles of the source on air as its monitor told them, for a source

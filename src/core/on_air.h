@@ -66,8 +66,10 @@ public:
     const AirSource& backup() const { return backup_; }
     // Whether the last resort file plays.
     bool lastResortOnAir() const { return lastResort_ && !restartPending_; }
-    // Failed checks in a row of the source under test (counted up to 3).
-    int16_t LinkFailCount() const { return failedChecks_; }
+    // A new count of the health check's failures in a row begins at every
+    // chosen switch, a return, a choice during a failover and a restart
+    // from scratch: this tells how many have begun.
+    uint32_t countsBegun() const { return countsBegun_; }
     // The source a pending restart brings back; -1 when none is pending.
     int16_t WasPlaying() const { return restartPending_ ? source_.number : int16_t{-1}; }
     bool restartPending() const { return restartPending_; }
@@ -84,7 +86,7 @@ private:
     bool restartPending_ = false;
     AirSource selected_;
     FailoverState failover_ = FailoverState::Normal;
-    int16_t failedChecks_ = 0;
+    uint32_t countsBegun_ = 0;
     AirSource backup_;
     int16_t backupFailures_ = 0;
     bool lastResort_ = false;  // source_ is the last resort file

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/air_state.h"
+#include "core/check_record.h"
 #include "core/console_model.h"
 #include "core/on_air.h"
 #include "core/schedule_state.h"
@@ -104,6 +105,7 @@ struct Station : Platform {
     OnAirRecord onAir;
     ScheduleState schedule;
     AirState air;
+    CheckRecord check;
     ConsoleModel console;
     ApiServerModel api;
     ManagementRuns management;

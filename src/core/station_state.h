@@ -47,10 +47,9 @@ struct PlayerLogPlace {
 
 // The station's record beside its settings (station.settings()), what is on
 // air (station.onAir) and the schedule (station.schedule). Integers are
-// 16-bit, the uptime 32-bit. PlayURL mirrors the URL on air.
+// 16-bit, the uptime 32-bit.
 struct StationState {
     int16_t ManagementCounter = 0;
-    std::string PlayURL;
     std::string AIRLastArtist;
     std::string AIRLastTitle;
     int16_t WeatherCounter = 0;

@@ -59,3 +59,12 @@ void HoldTitle(Station& station, std::string_view title) {
 }
 
 }  // namespace bf
+
+namespace bf {
+
+void ReceivedTitleOffAir(Station& station) {
+    station.console.lblRXmetadata.caption = station.settings().DefaultStrapline;
+    station.state.RXmetadata = station.settings().DefaultStrapline;
+}
+
+}  // namespace bf

@@ -56,4 +56,8 @@ void TakeTitle(Station& station, std::string_view title, TitleArrival arrival);
 // title as it is, and the next title counts as new again.
 void HoldTitle(Station& station, std::string_view title);
 
+// A failover took the source off air: what was received from it is no
+// longer on air, and the default strapline is the received title.
+void ReceivedTitleOffAir(Station& station);
+
 }  // namespace bf

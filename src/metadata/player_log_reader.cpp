@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "core/player_files.h"
 #include "core/station.h"
 #include "core/text_file.h"
 #include "metadata/metadata_outputs.h"
@@ -152,7 +153,7 @@ void MoveEnd(PlayerLogPlace& place, uint64_t end, std::string_view textToEnd) {
 // the log is missing or cannot be read.
 bool FollowPlayerLog(Station& station, int16_t slot, bool titles) {
     PlayerLogPlace& place = station.state.PlayerLog;
-    const std::filesystem::path path = station.file("mplayer" + std::to_string(slot) + ".log");
+    const std::filesystem::path path = station.file(PlayerFilesOf(slot).log);
     int cutsTried = 0;
     for (int reads = 0; reads < kMostReads; ++reads) {
         // The bytes before the end come along: the same log still holds them.

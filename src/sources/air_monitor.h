@@ -4,83 +4,16 @@
 #include <string_view>
 #include <vector>
 
-#include "core/air_state.h"
+#include "sources/air_hearing.h"
 
 namespace bf {
 
 struct Station;
 
-// What the station hears of a stream: its monitor program (one per watched
-// stream, brackenfield-monitor) reads it as a listener would and tells twice
-// a second how many bytes came and how loud they were.
-enum class AirSound { Unknown, Moving, Stalled, Silent, Dead };
-
-struct AirReading {
-    AirSound sound = AirSound::Unknown;
-    std::string why;  // for a stall, silence or a dead stream
-    double level = -120;
-};
-
-// A stream stalls when no byte came for this long; a newly watched one gets
-// kFirstAnswerSeconds for its first bytes (a slow server, redirects).
-inline constexpr double kStallSeconds = 2.0;
-inline constexpr double kFirstAnswerSeconds = 10.0;
-// A monitor that ended is started again after this long; at once when the
-// stream's connection ended for the first time, with kReconnectSeconds for
-// a moving stream to come back. A monitor that cannot read a stream's
-// format tries again after kDeafRetrySeconds.
-inline constexpr double kMonitorRestartSeconds = 2.0;
-inline constexpr double kReconnectSeconds = 4.0;
-inline constexpr double kDeafRetrySeconds = 60.0;
-// A stream flows steadily once it has flowed this long without a stall: a
-// burst that a stalled server hands a new listener is read at once and
-// reads as moving for kStallSeconds after it, no longer.
-inline constexpr double kSteadySeconds = 3.0;
-// A playing player whose sound output stands still this long while its
-// stream flows is hung.
-inline constexpr double kHungSeconds = 3.0;
-// A player that has not started to play this long after its switch, while
-// its stream flows, is hung too.
-inline constexpr double kNeverPlayedSeconds = 15.0;
-// At most kHungRestarts restarts of hung players within kHungWindowSeconds.
-inline constexpr size_t kHungRestarts = 3;
-inline constexpr double kHungWindowSeconds = 600.0;
-inline constexpr int kAirMonitorTickMs = 500;
-// A monitor's line tells the level of the half second before it.
-inline constexpr double kLevelSpanSeconds = 0.5;
-
-// Whether the station listens to the air: with the health check on.
-bool WatchesAir(const Station& station);
-
-// The stream of a source's URL as heard now; Unknown when it is not watched
-// or not yet heard.
-AirReading HearSource(const Station& station, std::string_view url);
-
 // Twice a second: watches the stream under test (and during a failover the
 // backup's), reads what the monitors tell, and restarts a player whose sound
 // output stands still while its stream flows.
 void tmrAirMonitor_Timer(Station& station);
-
-// The air as heard now, in words ("sound moving", "stalled: no audio for
-// 5 s", "last resort playing"), for the console and the status page.
-std::string AirInWords(const Station& station);
-
-// How long the stream of a source's URL has flowed without a stall; 0 while
-// it does not flow or is not heard.
-double FlowingFor(const Station& station, std::string_view url);
-
-// Whether a return to the stream of a source's URL must wait: the monitor
-// hears it (or heard it before and cannot read it now), and it has not yet
-// flowed without a stall for ReturnHoldSeconds (a stalled server's burst to
-// a new listener flows for less).
-bool ReturnWaitsForFlow(const Station& station, std::string_view url);
-
-// Whether a monitor hears the stream of a source's URL (it may start, and
-// reads its format).
-bool HearsStream(const Station& station, std::string_view url);
-
-// The reading of the source on air.
-AirReading HearOnAir(const Station& station);
 
 // Whether the titles of the source on air come from its stream monitor: the
 // player opens it through FFmpeg or as a playlist, or its codec carries its

@@ -5,6 +5,7 @@
 #include "core/station.h"
 #include "core/station_log.h"
 #include "core/timer_names.h"
+#include "sources/health_check.h"
 #include "sources/on_air.h"
 #include "sources/source_list.h"
 
@@ -28,27 +29,17 @@ void cmdForceSwitch_Click(Station& station) {
 }
 
 void cmdForceSource_Click(Station& station) {
-    ConsoleModel& c = station.console;
-
     station.timers.stop(TimerName::SourceCheck);
     station.timers.stop(TimerName::CheckMplayerOK);
     if (RestartFromScratch(station)) {
-        c.lblDebug.caption = station.onAir.source().url;
+        NoteForcedRestart(station, station.onAir.source().url);
         AddToAirLog(station, "  USR - USER FORCED SWITCH FROM BACKUP (SOURCE " +
                                  std::to_string(station.onAir.CurrentSource()) + ")");
     }
 
     station.timers.start(TimerName::CheckMplayerOK);
-    if (station.settings().CheckSource) {
-        c.lblFailText.caption = "WAITING";
-        c.lblFailCheckTime.caption = "NONE";
-        c.lblFailURL.caption = "PERFORMING INITIAL CHECKS";
-        station.timers.start(TimerName::SourceCheck);
-    } else {
-        c.lblFailText.caption = "DISABLED";
-        c.lblFailURL.caption = "NONE";
-        c.lblFailCheckTime.caption = "NONE";
-    }
+    ResetHealthCheck(station, station.settings().CheckSource);
+    if (station.settings().CheckSource) station.timers.start(TimerName::SourceCheck);
 }
 
 }  // namespace bf

@@ -8,7 +8,7 @@
 #include "core/text_decode.h"
 #include "core/text_file.h"
 #include "core/timer_names.h"
-#include "sources/air_monitor.h"
+#include "sources/air_hearing.h"
 #include "sources/player_control.h"
 #include "sources/restart_hold.h"
 
@@ -42,20 +42,34 @@ struct OnAirWriter {
         return {static_cast<int16_t>(number[0] - '0'), entry.name, entry.url};
     }
 
-    // The console and the documented state fields show the source on air.
-    static void Show(Station& station) {
-        const OnAirRecord& r = Of(station);
-        ConsoleModel& c = station.console;
-        c.lblCurrentSource.caption = r.source_.url;
-        c.lblStudio.caption = r.source_.name;
-        c.lblSourceNumber.caption = std::to_string(r.source_.number);
-        c.lblSourceDisp.caption = std::to_string(r.source_.number);
-        station.state.PlayURL = r.source_.url;
+    // Puts `source` on air on `slot` for `cause` and returns what was on
+    // air before. With `overlap` the player of the other slot plays on until
+    // the new one plays (tmrSwitchOverlap_Timer stops it).
+    static AirSource PutOn(Station& station, AirSource source, int16_t slot, SwitchCause cause,
+                           PlayerInput input, bool overlap) {
+        OnAirRecord& r = Of(station);
+        AirSource from = r.restartPending_ || r.slot_ == 0 ? AirSource{} : r.source_;
+        // A switch during an overlap: the player still waiting to be stopped
+        // holds the slot the new source needs, and ends at once.
+        if (r.overlapSlot_ == slot) StopPlayer(station, slot);
+        StartPlayer(station, slot, source.url, input);
+        if (overlap) {
+            r.overlapSlot_ = slot == 1 ? 2 : 1;
+            r.overlapStarted_ = station.clock.monotonicSeconds();
+            station.timers.start(TimerName::SwitchOverlap);
+        }
+        r.source_ = std::move(source);
+        r.lastResort_ = input == PlayerInput::LoopedFile;
+        r.slot_ = slot;
+        r.cause_ = cause;
+        r.since_ = station.clock.now().epoch;
+        r.restartPending_ = false;
+        return from;
     }
 
     static void NewCount(OnAirRecord& r, FailoverState state) {
         r.failover_ = state;
-        r.failedChecks_ = 0;
+        ++r.countsBegun_;
     }
 
     static std::optional<SourceEntry> Switch(Station& station, std::string_view number, SwitchCause cause) {
@@ -67,23 +81,8 @@ struct OnAirWriter {
         }
         r.refused_.reset();
 
-        const AirSource from = r.restartPending_ || r.slot_ == 0 ? AirSource{} : r.source_;
-        const int16_t newSlot = r.slot_ == 1 ? 2 : 1;
-        // A switch during an overlap: the player still waiting to be stopped
-        // holds the slot the new source needs, and ends at once.
-        if (r.overlapSlot_ == newSlot) StopPlayer(station, newSlot);
-        StartPlayer(station, newSlot, entry->url);
-
-        r.overlapSlot_ = newSlot == 1 ? 2 : 1;
-        r.overlapStarted_ = station.clock.monotonicSeconds();
-        station.timers.start(TimerName::SwitchOverlap);
-
-        r.source_ = SourceOf(number, *entry);
-        r.lastResort_ = false;
-        r.slot_ = newSlot;
-        r.cause_ = cause;
-        r.since_ = station.clock.now().epoch;
-        r.restartPending_ = false;
+        const AirSource from =
+            PutOn(station, SourceOf(number, *entry), r.slot_ == 1 ? 2 : 1, cause, PlayerInput::Url, true);
         switch (cause) {
             case SwitchCause::Schedule:
             case SwitchCause::Operator:
@@ -102,8 +101,7 @@ struct OnAirWriter {
             case SwitchCause::Restart:
                 break;
         }
-        Show(station);
-        station.listener->switched({from, r.source_, newSlot, cause});
+        station.listener->switched({from, r.source_, r.slot_, cause});
         if (cause == SwitchCause::Return) station.listener->returned(r.source_);
         return entry;
     }
@@ -120,7 +118,6 @@ struct OnAirWriter {
             r.overlapStarted_ = station.clock.monotonicSeconds();
             station.timers.start(TimerName::SwitchOverlap);
         }
-        Show(station);
     }
 
     static bool Select(Station& station, std::string_view number, SwitchCause cause) {
@@ -156,7 +153,6 @@ struct OnAirWriter {
     static void Failed(Station& station, const AirSource& tested, std::string_view reason, bool silence) {
         OnAirRecord& r = Of(station);
         if (tested != SourceUnderTest(station)) return;
-        r.failedChecks_ = static_cast<int16_t>(std::min(r.failedChecks_ + 1, 3));
         switch (r.failover_) {
             case FailoverState::Normal:
                 r.failover_ = FailoverState::Suspect;
@@ -187,9 +183,6 @@ struct OnAirWriter {
         const StandIn standIn = backupStandsIn                               ? StandIn::Backup
                                 : !station.settings().LastResortFile.empty() ? StandIn::LastResort
                                                                              : StandIn::None;
-        // What was received is no longer on air.
-        station.console.lblRXmetadata.caption = station.settings().DefaultStrapline;
-        station.state.RXmetadata = station.settings().DefaultStrapline;
         // The fast mode lets the stand-in overlap the player that still plays
         // its buffer; otherwise the failing player stops now. Without a
         // stand-in it plays on: a failing stream beats none.
@@ -200,7 +193,6 @@ struct OnAirWriter {
     static void Passed(Station& station, const AirSource& tested) {
         OnAirRecord& r = Of(station);
         if (tested != SourceUnderTest(station)) return;
-        r.failedChecks_ = 0;
         if (r.failover_ == FailoverState::Suspect) r.failover_ = FailoverState::Normal;
         if (r.failover_ == FailoverState::Failover || r.failover_ == FailoverState::LastResort)
             r.failover_ = FailoverState::Returning;
@@ -292,22 +284,10 @@ struct OnAirWriter {
     // stops once it plays, as at every switch.
     static void PlayLastResort(Station& station) {
         OnAirRecord& r = Of(station);
-        const std::string& file = station.settings().LastResortFile;
-        const AirSource from = r.restartPending_ || r.slot_ == 0 ? AirSource{} : r.source_;
-        const int16_t newSlot = r.slot_ == 1 ? 2 : 1;
-        if (r.overlapSlot_ == newSlot) StopPlayer(station, newSlot);
-        StartPlayer(station, newSlot, file, PlayerInput::LoopedFile);
-        r.overlapSlot_ = newSlot == 1 ? 2 : 1;
-        r.overlapStarted_ = station.clock.monotonicSeconds();
-        station.timers.start(TimerName::SwitchOverlap);
-        r.source_ = AirSource{-1, "LAST RESORT", file};
-        r.lastResort_ = true;
-        r.slot_ = newSlot;
-        r.cause_ = SwitchCause::Failover;
-        r.since_ = station.clock.now().epoch;
-        r.restartPending_ = false;
-        Show(station);
-        station.listener->switched({from, r.source_, newSlot, SwitchCause::Failover});
+        const AirSource from =
+            PutOn(station, AirSource{-1, "LAST RESORT", station.settings().LastResortFile},
+                  r.slot_ == 1 ? 2 : 1, SwitchCause::Failover, PlayerInput::LoopedFile, true);
+        station.listener->switched({from, r.source_, r.slot_, SwitchCause::Failover});
         station.listener->lastResort(r.source_);
     }
 
@@ -328,26 +308,19 @@ struct OnAirWriter {
         const std::string number = std::to_string(base.number);
         // A source without a playable URL now restarts the URL it had.
         const std::optional<SourceEntry> entry = Playable(station, number);
-        const AirSource from = r.restartPending_ ? AirSource{} : r.source_;
-        r.source_ = entry ? SourceOf(number, *entry) : base;
-        r.lastResort_ = false;
+        AirSource source = entry ? SourceOf(number, *entry) : base;
 
         StopAll(station);
         RemoveFile(station.file("mplayer.log"));
         // Kept on air across starts, the now-playing files are replaced, never removed.
         if (!station.settings().KeepAirOnStart)
             for (const char* name : {"metadata.txt", "metaextra.txt"}) RemoveFile(station.file(name));
-        StartPlayer(station, 1, r.source_.url);
-
-        r.slot_ = 1;
-        r.cause_ = SwitchCause::Operator;
-        r.since_ = station.clock.now().epoch;
-        r.restartPending_ = false;
+        const AirSource from =
+            PutOn(station, std::move(source), 1, SwitchCause::Operator, PlayerInput::Url, false);
         r.refused_.reset();
         r.selected_ = r.source_;
         r.playFailures_ = 0;
         NewCount(r, FailoverState::Normal);
-        Show(station);
         station.listener->switched({from, r.source_, 1, SwitchCause::Operator});
         return true;
     }
@@ -393,7 +366,7 @@ struct OnAirWriter {
 
     // The last line the slot's player wrote: often why it could not play.
     static std::string LastLine(const Station& station, int slot) {
-        const std::optional<std::string> tail = ReadFileTail(station.file(PlayerName(slot) + ".log"), 2048);
+        const std::optional<std::string> tail = ReadFileTail(station.file(PlayerFilesOf(slot).log), 2048);
         std::string last;
         if (tail)
             ForEachLine(*tail, [&](std::string_view line) {

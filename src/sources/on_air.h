@@ -25,9 +25,9 @@ inline constexpr int kOverlapTickMs = 100;
 
 // Puts the source with that number on air on the other slot, for `cause`,
 // and returns what the source list gave for it. The old player keeps playing
-// until the new one plays (see tmrSwitchOverlap_Timer); the caller is not
-// held meanwhile. A number without a playable source is refused: nothing
-// changes but the station log, and the result is empty.
+// until the new one plays (see tmrSwitchOverlap_Timer). A number without a
+// playable source is refused: nothing changes but the station log, and the
+// result is empty.
 std::optional<SourceEntry> SwitchSource(Station& station, std::string_view number, SwitchCause cause);
 
 // The schedule, the operator, the API or the management server chose the

@@ -12,11 +12,6 @@
 
 namespace bf {
 
-std::string PlayerName(int slot) {
-    if (slot != 1 && slot != 2) return {};
-    return "mplayer" + std::to_string(slot);
-}
-
 namespace {
 
 // The URL goes to the player as it would through an unquoted command line:
@@ -76,9 +71,9 @@ PlayerCommand CommandFor(const Station& station, const std::string& name, const 
 
 // MPlayer names a playlist it was handed as a stream: the address is a
 // playlist by its content type, and is read as one from its next start.
-void LearnPlaylist(Station& station, const std::string& name, const std::string& url) {
+void LearnPlaylist(Station& station, const PlayerFiles& files, const std::string& url) {
     constexpr size_t kHead = 16 * 1024;
-    const std::optional<std::string> head = ReadFileHead(station.file(name + ".log"), kHead);
+    const std::optional<std::string> head = ReadFileHead(station.file(files.log), kHead);
     if (!head || head->find("Playlist parsing disabled for security reasons") == std::string::npos) return;
     const std::string address = StreamAddress(url);
     if (!address.empty() && head->find("Playing " + address + ".") != std::string::npos)
@@ -87,9 +82,9 @@ void LearnPlaylist(Station& station, const std::string& name, const std::string&
 
 // Written before the player starts: a record that names a player which never
 // started belongs to a slot without a running player, which nobody adopts.
-void WritePlayerRecord(const Station& station, const std::string& name, const std::string& url,
+void WritePlayerRecord(const Station& station, const PlayerFiles& files, const std::string& url,
                        std::optional<bool> titlesFromMonitor) {
-    const std::filesystem::path path = station.file(name + ".url");
+    const std::filesystem::path path = station.file(files.record);
     if (url.empty()) {
         RemoveFile(path);
         return;
@@ -101,9 +96,9 @@ void WritePlayerRecord(const Station& station, const std::string& name, const st
 }  // namespace
 
 std::optional<PlayerRecord> ReadPlayerRecord(const Station& station, int slot) {
-    const std::string name = PlayerName(slot);
-    if (name.empty()) return std::nullopt;
-    const std::optional<std::vector<std::string>> lines = ReadLines(station.file(name + ".url"));
+    const PlayerFiles files = PlayerFilesOf(slot);
+    if (files.name.empty()) return std::nullopt;
+    const std::optional<std::vector<std::string>> lines = ReadLines(station.file(files.record));
     if (!lines || lines->empty() || (*lines)[0].empty()) return std::nullopt;
     PlayerRecord record{(*lines)[0], {}};
     if (lines->size() > 1 && ((*lines)[1] == "monitor" || (*lines)[1] == "player"))
@@ -124,14 +119,15 @@ void NotePlaylist(Station& station, std::string_view address) {
 }
 
 void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind) {
-    const std::string name = PlayerName(slot);
+    const PlayerFiles files = PlayerFilesOf(slot);
+    const std::string& name = files.name;
     if (name.empty()) return;
-    if (kind == PlayerInput::Url) LearnPlaylist(station, name, input);
+    if (kind == PlayerInput::Url) LearnPlaylist(station, files, input);
     PlayerCommand command = kind == PlayerInput::Url
                                 ? CommandFor(station, name, input)
                                 : PlayerCommand{station.file(name).string(), {"-loop", "0", input}, false};
     station.air.players[static_cast<size_t>(slot)].titlesFromMonitor = command.titlesFromMonitor;
-    WritePlayerRecord(station, name, kind == PlayerInput::Url ? input : std::string(),
+    WritePlayerRecord(station, files, kind == PlayerInput::Url ? input : std::string(),
                       command.titlesFromMonitor);
     std::vector<std::string>& args = command.args;
     args.push_back("-quiet");
@@ -141,18 +137,18 @@ void StartPlayer(Station& station, int slot, const std::string& input, PlayerInp
     // The count of audio blocks the player passes on tells whether it plays
     // (a relative name: ":" would end the filter's file name). The last
     // run's count would mislead: it goes.
-    RemoveFile(station.file(name + ".export"));
+    RemoveFile(station.file(files.audioCount));
     if (station.settings().CheckSource) {
         args.push_back("-af-add");
-        args.push_back("export=" + name + ".export:512");
+        args.push_back("export=" + files.audioCount + ":512");
     }
     // The slot's last run keeps its words (why it ended) beside the new log.
     std::error_code ec;
-    std::filesystem::rename(station.file(name + ".log"), station.file(name + ".log.1"), ec);
+    std::filesystem::rename(station.file(files.log), station.file(files.previousLog), ec);
     // Whether the player keeps running is the watchdog's business; a start
     // that failed outright is logged once for a run of failures.
     const bool started =
-        station.processes.startPlayer(command.program, args, station.file(name + ".log").string());
+        station.processes.startPlayer(command.program, args, station.file(files.log).string());
     bool& failing = station.air.players[static_cast<size_t>(slot)].startFailed;
     if (!started && !failing)
         AddToAirLog(station, "  SYS - PLAYER " + name + " CANNOT START (" + station.file(name).string() + ")",
@@ -173,9 +169,9 @@ void StopPlayers(Station& station) {
 
 bool PlayerHasStarted(const Station& station, int slot) {
     constexpr size_t kHead = 64 * 1024;
-    const std::string name = PlayerName(slot);
-    if (name.empty()) return false;
-    const std::optional<std::string> head = ReadFileHead(station.file(name + ".log"), kHead);
+    const PlayerFiles files = PlayerFilesOf(slot);
+    if (files.name.empty()) return false;
+    const std::optional<std::string> head = ReadFileHead(station.file(files.log), kHead);
     return head && head->find("Starting playback...") != std::string::npos;
 }
 

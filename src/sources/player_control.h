@@ -4,20 +4,18 @@
 #include <string>
 #include <string_view>
 
+#include "core/player_files.h"
+
 namespace bf {
 
 struct Station;
-
-// The image name of a slot's player copy: "mplayer1" or "mplayer2"; empty
-// for a slot that does not exist.
-std::string PlayerName(int slot);
 
 // What a player is given: a source's URL (split at blanks, as an unquoted
 // command line would), or a file to play in a loop.
 enum class PlayerInput { Url, LoopedFile };
 
 // Starts the slot's player; with the health check on, its sound output is
-// counted into mplayerN.export (see the air monitor).
+// counted into its audio count file (see the air monitor).
 // A source's address may be a playlist that only its content type tells:
 // once the player or the monitor found it one, it is read as one.
 bool IsKnownPlaylist(const Station& station, std::string_view address);

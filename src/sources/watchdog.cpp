@@ -1,5 +1,6 @@
 #include "sources/watchdog.h"
 
+#include "core/player_files.h"
 #include "core/station.h"
 #include "core/station_log.h"
 #include "core/text_file.h"
@@ -7,16 +8,6 @@
 #include "sources/on_air.h"
 
 namespace bf {
-
-namespace {
-
-// A slot's label shows its digit while its player runs. When the process
-// table could not be read the label keeps what it showed.
-void ShowSlot(Label& label, const std::optional<bool>& running, const char* digit) {
-    if (running) label.caption = *running ? digit : "";
-}
-
-}  // namespace
 
 std::optional<bool> IsProcessRunning(Station& station, const std::string& imageName) {
     return station.processes.isRunning(imageName);
@@ -35,11 +26,12 @@ void RestartPlayer(Station& station, std::string_view why) {
 }
 
 void tmrCheckMplayerOK_Timer(Station& station) {
-    const std::optional<bool> slot1 = IsProcessRunning(station, "mplayer1");
-    const std::optional<bool> slot2 = IsProcessRunning(station, "mplayer2");
+    const std::optional<bool> slot1 = IsProcessRunning(station, PlayerName(1));
+    const std::optional<bool> slot2 = IsProcessRunning(station, PlayerName(2));
 
-    ShowSlot(station.console.lblMplayer1, slot1, "1");
-    ShowSlot(station.console.lblMplayer2, slot2, "2");
+    // An unreadable process table leaves what was seen before.
+    if (slot1) station.air.players[1].seenRunning = slot1;
+    if (slot2) station.air.players[2].seenRunning = slot2;
 
     // Only a process table that says both players are gone asks for a
     // restart; an unreadable one leaves the decision to the next tick.

@@ -94,7 +94,7 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
     m.family("brackenfield_failover_active", "gauge", "1 while the backup stands in for a failed source.");
     m.sample("brackenfield_failover_active", station.onAir.failoverActive() ? 1 : 0);
     m.family("brackenfield_failed_checks", "gauge", "Failed health checks in a row (counted up to 3).");
-    m.sample("brackenfield_failed_checks", station.onAir.LinkFailCount());
+    m.sample("brackenfield_failed_checks", station.check.failuresInARow(station.onAir));
     m.family("brackenfield_health_checks_total", "counter",
              "Health checks of the source's stream, by result.");
     for (size_t i = 0; i < kHealthCheckResultNames.size(); ++i)

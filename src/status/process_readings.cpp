@@ -1,5 +1,6 @@
 #include "status/process_readings.h"
 
+#include "core/player_files.h"
 #include "core/station.h"
 
 namespace bf {
@@ -8,8 +9,8 @@ const ProcessReadings& ProcessReadingsCache::Read(const Station& station) {
     const double now = station.clock.monotonicSeconds();
     if (readAt_ && now - *readAt_ >= 0 && now - *readAt_ < kMostAgeSeconds) return readings_;
     readAt_ = now;
-    readings_.playerRunning[0] = station.processes.isRunning("mplayer1").value_or(false);
-    readings_.playerRunning[1] = station.processes.isRunning("mplayer2").value_or(false);
+    readings_.playerRunning[0] = station.processes.isRunning(PlayerName(1)).value_or(false);
+    readings_.playerRunning[1] = station.processes.isRunning(PlayerName(2)).value_or(false);
     readings_.process = station.processStats.sample();
     return readings_;
 }

@@ -139,7 +139,7 @@ std::vector<StatusField> StatusFields(const Station& station, const ProcessReadi
         {"now_playing.extra", caption(c.lblMetadataExtra)},
         {"now_playing.seconds_since_change", number(SecondsSinceTitleChange(station))},
         {"failover.active", StatusValue(onAir.failoverActive())},
-        {"failover.failed_checks", number(onAir.LinkFailCount())},
+        {"failover.failed_checks", number(station.check.failuresInARow(onAir))},
         {"failover.status", caption(c.lblFailText)},
         {"failover.lamp", text(CssColour(c.lblFail.backColour))},
         {"failover.tested_url", caption(c.lblFailURL)},

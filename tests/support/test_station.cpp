@@ -50,7 +50,7 @@ std::string Items(const Station& station, std::string_view names) {
     return out;
 }
 
-TestStation::TestStation() {
+TestStation::TestStation(bool reacting) {
     Platform platform{clock,   processes,    timers,      InetTestURL, Inet1,
                       InetAIR, InetTallyway, InetWeather, processStats};
     station = std::make_unique<Station>(platform, folder.path());
@@ -62,7 +62,7 @@ TestStation::TestStation() {
     };
     DefineTimers(*station);
     reactions = std::make_unique<StationReactions>(*station);
-    station->listener = reactions.get();
+    station->listener = reacting ? static_cast<StationListener*>(reactions.get()) : &recorded;
 }
 
 void TestStation::endOverlap() {
@@ -83,6 +83,7 @@ void TestStation::onAir(int number, int slot) {
     processes.kills.clear();
     processes.log.clear();
     station->log.clear();
+    recorded.events.clear();
 }
 
 }  // namespace bf::test

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/station_reactions.h"
+#include "app/reactions/station_reactions.h"
 #include "console/console_view.h"
 #include "core/station.h"
 #include "fake_clock.h"
@@ -14,6 +14,7 @@
 #include "fake_process_stats.h"
 #include "fake_processes.h"
 #include "fake_timers.h"
+#include "recording_listener.h"
 
 namespace bf::test {
 
@@ -47,9 +48,10 @@ size_t CountOf(std::string_view text, std::string_view part);
 std::string Items(const Station& station, std::string_view names);
 
 // A Station over fakes in its own temporary folder, its timers defined and
-// stopped. The clock starts on Sunday 6 December 2026 at 12:00:00.
+// stopped. The clock starts on Sunday 6 December 2026 at 12:00:00. The
+// program's reactions listen, or with `reacting` false only `recorded`.
 struct TestStation {
-    TestStation();
+    explicit TestStation(bool reacting = true);
 
     TempFolder folder;
     FakeClock clock;
@@ -63,10 +65,11 @@ struct TestStation {
     std::vector<std::string> logged;              // what the station sent to its logSink
     std::vector<LogPriority> priorities;          // and with which priority
     std::unique_ptr<StationReactions> reactions;  // the program's, listening
+    RecordingListener recorded;
 
     // Puts source `number` (the source list must give it a URL) on air on
     // `slot` by switching, with the overlap over; then forgets the player
-    // calls and the station log so far.
+    // calls, the station log and the events recorded so far.
     void onAir(int number, int slot = 1);
     // Lets the switch's overlap run to its end: the new player plays (only
     // durations see the time pass, the wall clock stays).

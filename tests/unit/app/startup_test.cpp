@@ -6,7 +6,6 @@
 #include <ranges>
 #include <stdexcept>
 
-#include "app/event_hooks.h"
 #include "app/settings_reload.h"
 #include "app/station_check.h"
 #include "app/timer_table.h"
@@ -284,29 +283,6 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
     unsetenv("MPLAYER_HOME");
     EXPECT_EQ(found.front(), "brackenfield.ini: missing: every setting takes its default");
     EXPECT_EQ(found.size(), std::filesystem::exists("/dev/snd") ? 5u : 6u);  // and no output for the player
-}
-
-// The operator's event command runs for each event, one at a time, with the
-// event and the source as its arguments; one that runs too long is stopped.
-TEST(EventHooks, EachEventRunsTheCommandOneAtATimeAndOneThatHangsIsStopped) {
-    TestStation t;
-    t.settings().OnEventCommand = "/opt/hook";
-    t.folder.write("sourcelist.ini", "1n:One\r\n1u:http://one.example/a\r\n2u:http://two.example/b\r\n");
-    t.onAir(1);
-    SwitchSource(*t, "2", SwitchCause::Api);       // waits for the first
-    SwitchSource(*t, "1", SwitchCause::Failover);  // told as a failover, not as a switch
-    t.timers.fire(TimerName::EventHooks);
-    EXPECT_EQ(t.processes.programLog.size(), 1u);
-    t.processes.programs.clear();  // the first ended
-    t.timers.fire(TimerName::EventHooks);
-    t.clock.advance(EventHooks::kHookSeconds + 1);
-    t.timers.fire(TimerName::EventHooks);
-    t.timers.fire(TimerName::EventHooks);
-    EXPECT_EQ(t.processes.programLog,
-              (std::vector<std::string>{"/opt/hook switch 1 One http://one.example/a",
-                                        "/opt/hook switch 2  http://two.example/b", "stopped 2"}));
-    EXPECT_EQ(t.console().txtAIR.find("SYS - EVENT COMMAND STOPPED AFTER 10 S"), 22u);
-    EXPECT_FALSE(t.timers.running(TimerName::EventHooks));
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ std::string Flowing(double t, double level = -20) {
 // its period, the event tick every second. What happened is noted with its
 // second.
 struct Air : TestStation {
-    explicit Air(int silenceSeconds = 0, bool fast = true) {
+    explicit Air(int silenceSeconds = 0, bool fast = true) : TestStation(false) {
         folder.write("sourcelist.ini", "0n:Backup\r\n0u:" + kBackup + "\r\n1n:One\r\n1u:" + kOne + "\r\n");
         settings().CheckSource = true;
         settings().FastFailover = fast;
@@ -43,6 +43,8 @@ struct Air : TestStation {
         processes.running = {"mplayer1"};
         InetTestURL.reply = [](const std::string&) { return HttpResult{"", HttpError::None, "", 200}; };
         onAir(1);
+        // The test makes the event tick's switches, not the check.
+        station->schedule.mode = Mode::Manual;
     }
     // The monitor's number for an address: the last one started for it,
     // asked for levels only when the station listens for silence.

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "apiserver/api_commands.h"
+#include "sources/health_check.h"
 #include "sources/on_air.h"
 #include "status/metrics_text.h"
 #include "status/process_readings.h"
@@ -35,7 +36,7 @@ struct OnAirStation : TestStation {
         ConsoleModel& c = console();
         folder.write("sourcelist.ini", "2n:Caf\xe9 \"Two\"\\\r\n2u:" + url + "\r\n");
         onAir(2, 2);
-        for (int i = 0; i < 4; ++i) SourceCheckFailed(*station, SourceUnderTest(*station), "refused");
+        for (int i = 0; i < 4; ++i) Judge(*station, SourceUnderTest(*station), Verdict::Failed, "refused");
         state().PendingReports = {{"s1", "$ A"}, {"s2", "$ B"}};
         state().SystemRuntime = 100;
         station->counters.titleChangedAt = 40;

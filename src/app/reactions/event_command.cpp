@@ -1,4 +1,4 @@
-#include "app/event_hooks.h"
+#include "app/reactions/event_command.h"
 
 #include "core/run_handler.h"
 #include "core/station.h"
@@ -8,12 +8,34 @@
 
 namespace bf {
 
-EventHooks::EventHooks(Station& station) : station_(station) {
+EventCommand::EventCommand(Station& station) : station_(station) {
     station_.timers.define(TimerName::EventHooks, kTickMs,
                            [this] { RunHandler(station_, "tmrEventHooks_Timer", [this] { tick(); }); });
 }
 
-void EventHooks::tell(std::string_view event, const AirSource& source) {
+void EventCommand::switched(const SwitchEvent& event) {
+    if (event.cause != SwitchCause::Failover && event.cause != SwitchCause::Return &&
+        event.cause != SwitchCause::Restart)
+        tell("switch", event.to);
+}
+
+void EventCommand::failoverStarted(const FailoverEvent& event) {
+    tell(event.silence ? "silence" : "failover", event.failed);
+}
+
+void EventCommand::returned(const AirSource& source) {
+    tell("return", source);
+}
+
+void EventCommand::playerRestarted(const AirSource& source) {
+    tell("restart", source);
+}
+
+void EventCommand::lastResort(const AirSource& source) {
+    tell("last-resort", source);
+}
+
+void EventCommand::tell(std::string_view event, const AirSource& source) {
     if (station_.settings().OnEventCommand.empty()) return;
     if (queue_.size() >= kQueueLimit) {
         queue_.pop_front();
@@ -27,7 +49,7 @@ void EventHooks::tell(std::string_view event, const AirSource& source) {
     tick();
 }
 
-void EventHooks::tick() {
+void EventCommand::tick() {
     if (running_) {
         if (station_.processes.stillRunning(*running_)) {
             if (station_.clock.monotonicSeconds() - startedAt_ < kHookSeconds) return;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/on_air.h"
+#include "core/station_events.h"
 #include "platform/processes.h"
 
 namespace bf {
@@ -18,15 +19,23 @@ struct Station;
 // silence) with the event's name and the source's number, name and URL as
 // its arguments. It runs without a shell, one at a time, each for at most
 // kHookSeconds; the station never waits for it.
-class EventHooks {
+class EventCommand : public StationListener {
 public:
     static constexpr double kHookSeconds = 10;
     static constexpr size_t kQueueLimit = 32;
     static constexpr int kTickMs = 250;
 
-    explicit EventHooks(Station& station);
-    EventHooks(const EventHooks&) = delete;
-    EventHooks& operator=(const EventHooks&) = delete;
+    explicit EventCommand(Station& station);
+    EventCommand(const EventCommand&) = delete;
+    EventCommand& operator=(const EventCommand&) = delete;
+
+    // A switch the schedule, the operator, the API or the management server
+    // made ("switch"); a failover, a return and a restart are told as such.
+    void switched(const SwitchEvent& event) override;
+    void failoverStarted(const FailoverEvent& event) override;
+    void returned(const AirSource& source) override;
+    void playerRestarted(const AirSource& source) override;
+    void lastResort(const AirSource& source) override;
 
     // Queues the event; nothing happens without OnEventCommand.
     void tell(std::string_view event, const AirSource& source);

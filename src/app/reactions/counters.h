@@ -1,0 +1,22 @@
+#pragma once
+
+#include "core/station_events.h"
+
+namespace bf {
+
+struct Station;
+
+// Counts switches by cause, title changes and player restarts for the
+// status listener.
+class CountersReaction : public StationListener {
+public:
+    explicit CountersReaction(Station& station) : station_(station) {}
+    void switched(const SwitchEvent& event) override;
+    void titleChanged(std::string_view title) override;
+    void playerRestarted(const AirSource& source) override;
+
+private:
+    Station& station_;
+};
+
+}  // namespace bf

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/station_events.h"
+
+namespace bf::test {
+
+// Notes every event the station's parts announce, one line each:
+// "switch 2 api", "failover 3 (why) backup", "return 3", "restart 3",
+// "last resort", "title Song".
+class RecordingListener : public StationListener {
+public:
+    void switched(const SwitchEvent& e) override {
+        events.push_back("switch " + std::to_string(e.to.number) + " " +
+                         std::string(kSwitchCauseNames[static_cast<size_t>(e.cause)]));
+    }
+    void failoverStarted(const FailoverEvent& e) override {
+        static constexpr const char* kStandIn[] = {"backup", "last resort", "none"};
+        events.push_back((e.silence ? "silence " : "failover ") + std::to_string(e.failed.number) + " (" +
+                         e.reason + ") " + kStandIn[static_cast<size_t>(e.standIn)]);
+    }
+    void returned(const AirSource& s) override { events.push_back("return " + std::to_string(s.number)); }
+    void titleChanged(std::string_view title) override { events.push_back("title " + std::string(title)); }
+    void playerRestarted(const AirSource& s) override {
+        events.push_back("restart " + std::to_string(s.number));
+    }
+    void lastResort(const AirSource&) override { events.push_back("last resort"); }
+
+    std::vector<std::string> events;
+};
+
+}  // namespace bf::test

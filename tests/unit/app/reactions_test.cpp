@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include "app/reactions/station_reactions.h"
+#include "core/timer_names.h"
+#include "sources/on_air.h"
+#include "test_station.h"
+
+namespace bf::test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+const AirSource kThree{3, "Three", "http://three.example/c"};
+
+// Each event as the station log tells it (the only place its wording is
+// tested), the counters, and what the operator's event command is told.
+TEST(StationReactions, EachEventIsToldCountedAndHandedToTheEventCommand) {
+    const FailoverEvent backup{kThree, "http://three.example/c: HTTP 404", false, StandIn::Backup};
+    const std::string at = " 2026-12-06 12:00:00  SYS - ";
+    // The event, the station log, the priority, the event command's first argument.
+    const std::tuple<std::function<void(StationListener&)>, std::string, LogPriority, std::string> cases[] = {
+        {[](StationListener& l) {
+             l.switched({{}, kThree, 2, SwitchCause::Api});
+         },
+         at + "SWITCH TO 3 Three (api)\r\n", LogPriority::Notice, "switch"},
+        {[](StationListener& l) {
+             l.switched({kThree, {0, "", "http://b/"}, 2, SwitchCause::Failover});
+         },
+         at + "SWITCH TO 0 (failover)\r\n", LogPriority::Notice, ""},
+        {[&](StationListener& l) { l.failoverStarted(backup); },
+         at +
+             "FAILOVER: SOURCE 3 Three FAILED (http://three.example/c: HTTP 404) - THE BACKUP TAKES OVER\r\n",
+         LogPriority::Warning, "failover"},
+        {[](StationListener& l) {
+             l.failoverStarted({kThree, "silent for 3 s", true, StandIn::LastResort});
+         },
+         at + "FAILOVER: SOURCE 3 Three FAILED (silent for 3 s) - THE LAST RESORT TAKES OVER\r\n",
+         LogPriority::Warning, "silence"},
+        {[](StationListener& l) {
+             l.failoverStarted({kThree, "refused", false, StandIn::None});
+         },
+         at + "FAILOVER: SOURCE 3 Three FAILED (refused) - NO BACKUP, IT STAYS ON AIR\r\n",
+         LogPriority::Warning, "failover"},
+        {[](StationListener& l) { l.returned(kThree); }, "", LogPriority::Info, "return"},
+        {[](StationListener& l) { l.lastResort(kThree); }, "", LogPriority::Info, "last-resort"},
+    };
+    for (const auto& [tell, logged, priority, command] : cases) {
+        SCOPED_TRACE(logged);
+        TestStation t;
+        t.settings().OnEventCommand = "/opt/hook";
+        t.settings().DefaultStrapline = "Brackenfield FM";
+        tell(*t.reactions);
+        EXPECT_EQ(t.console().txtAIR, logged);
+        if (!logged.empty()) {
+            EXPECT_EQ(t.priorities.back(), priority);
+        }
+        EXPECT_EQ(t.processes.programLog,
+                  command.empty() ? Strings{}
+                                  : Strings{"/opt/hook " + command + " 3 Three http://three.example/c"});
+        // A failover takes the failed source's title off air.
+        EXPECT_EQ(t.state().RXmetadata == "Brackenfield FM", logged.find("FAILOVER") != std::string::npos);
+        // Every switch is counted under its cause, and reported after its caller.
+        EXPECT_EQ(t.timers.running(TimerName::ReportSourceList), logged.find("SWITCH") != std::string::npos);
+    }
+    TestStation t;
+    t.reactions->switched({{}, kThree, 1, SwitchCause::Api});
+    t.reactions->titleChanged("Song");
+    EXPECT_EQ(t->counters.switches[static_cast<size_t>(SwitchCause::Api)], 1u);
+    EXPECT_EQ(t->counters.titleChangedAt, 0);
+}
+
+// A player that ended is told with its last three lines; a missing player
+// link as such; a hung player that still runs has had its line already.
+TEST(StationReactions, ARestartTellsThePlayersLastWordsOrItsMissingLink) {
+    const std::tuple<bool, bool, std::string> cases[] = {
+        {true, false,
+         " 2026-12-06 12:00:00  SYS - PLAYER mplayer1 ENDED (SOURCE 3 Three): Starting playback... | Cache "
+         "empty | Exiting... (End of file)\r\n"},
+        {false, false,
+         " 2026-12-06 12:00:00  SYS - PLAYER LINK mplayer1 MISSING OR BROKEN - NO PLAYER CAN START\r\n"},
+        {true, true, ""}};
+    for (const auto& [link, running, logged] : cases) {
+        TestStation t;
+        t.folder.write("sourcelist.ini", "3n:Three\r\n3u:http://three.example/c\r\n");
+        t.onAir(3);
+        if (link) t.folder.write("mplayer1", "");
+        t.folder.write("mplayer1.log",
+                       "Name   : Three\nStarting playback...\n\nCache empty\r\nExiting... (End of file)\n");
+        t.processes.running = {running ? "mplayer1" : ""};
+        t.reactions->playerRestarted(kThree);
+        EXPECT_EQ(t.console().txtAIR, logged);
+        EXPECT_EQ(t->counters.playerRestarts, 1u);
+    }
+}
+
+// The operator's event command runs for each event, one at a time, with the
+// event and the source as its arguments; one that runs too long is stopped.
+TEST(EventCommand, EachEventRunsTheCommandOneAtATimeAndOneThatHangsIsStopped) {
+    TestStation t;
+    t.settings().OnEventCommand = "/opt/hook";
+    t.folder.write("sourcelist.ini", "1n:One\r\n1u:http://one.example/a\r\n2u:http://two.example/b\r\n");
+    t.onAir(1);
+    SwitchSource(*t, "2", SwitchCause::Api);       // waits for the first
+    SwitchSource(*t, "1", SwitchCause::Failover);  // told as a failover, not as a switch
+    t.timers.fire(TimerName::EventHooks);
+    EXPECT_EQ(t.processes.programLog.size(), 1u);
+    t.processes.programs.clear();  // the first ended
+    t.timers.fire(TimerName::EventHooks);
+    t.clock.advance(EventCommand::kHookSeconds + 1);
+    t.timers.fire(TimerName::EventHooks);
+    t.timers.fire(TimerName::EventHooks);
+    EXPECT_EQ(t.processes.programLog,
+              (std::vector<std::string>{"/opt/hook switch 1 One http://one.example/a",
+                                        "/opt/hook switch 2  http://two.example/b", "stopped 2"}));
+    EXPECT_EQ(t.console().txtAIR.find("SYS - EVENT COMMAND STOPPED AFTER 10 S"), 22u);
+    EXPECT_FALSE(t.timers.running(TimerName::EventHooks));
+}
+
+}  // namespace
+}  // namespace bf::test
