@@ -117,9 +117,15 @@ def test_a_day_on_air(icecast_pair, make_station):
         # Only the page's script fills this line.
         assert '<p id="live">Live: Rig Two on air at ' in dom
 
-        # Restarts of the program (a stop, a crash, the watchdog's abort) keep the same player on air, and
-        # metadata.txt whole throughout.
+        # Restarts of the program (a stop, a crash, the watchdog's abort) and a settings change read again on
+        # SIGHUP keep the same player on air, and metadata.txt whole throughout.
         kept = station.players()
+        ini = station.folder.file("brackenfield.ini")
+        ini.write_bytes(ini.read_bytes() + b"ReturnHoldSeconds=12\r\n")
+        os.kill(station.proc.pid, signal.SIGHUP)
+        station.wait_dump(lambda d: "  SYS - SETTINGS READ AGAIN (SIGHUP): CHANGED ReturnHoldSeconds"
+                          in rig.air_messages(d), 10, "the settings read again")
+        assert station.players() == kept
         for sig in (signal.SIGTERM, signal.SIGKILL, signal.SIGABRT):
             station.kill(sig)
             station.start()
