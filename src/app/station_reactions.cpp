@@ -53,6 +53,7 @@ void StationReactions::switched(const SwitchEvent& event) {
 }
 
 void StationReactions::failoverStarted(const FailoverEvent& event) {
+    metadata_.failoverStarted(event);
     static constexpr const char* kStandIn[] = {"THE BACKUP TAKES OVER", "THE LAST RESORT TAKES OVER",
                                                "NO BACKUP, IT STAYS ON AIR"};
     AddToAirLog(station_,
@@ -70,8 +71,15 @@ void StationReactions::returned(const AirSource& source) {
     hooks_.tell("return", source);
 }
 
-void StationReactions::titleChanged(std::string_view) {
-    station_.counters.countTitleChange(station_.state.SystemRuntime, station_.clock.now().epoch);
+void StationReactions::titleChanged(const TitleChange& change) {
+    // The strapline in place of a failed source's title is no new title.
+    if (change.cause != TitleCause::Failover)
+        station_.counters.countTitleChange(station_.state.SystemRuntime, station_.clock.now().epoch);
+    metadata_.titleChanged(change);
+}
+
+void StationReactions::paidAiring(const PaidItem& paid) {
+    metadata_.paidAiring(paid);
 }
 
 void StationReactions::playerRestarted(const AirSource& source) {

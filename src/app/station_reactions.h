@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/event_hooks.h"
+#include "app/metadata_reactions.h"
 #include "core/station_events.h"
 
 namespace bf {
@@ -13,17 +14,19 @@ struct Station;
 // list to the management server once the switch's caller is done.
 class StationReactions : public StationListener {
 public:
-    explicit StationReactions(Station& station) : station_(station), hooks_(station) {}
+    explicit StationReactions(Station& station) : station_(station), hooks_(station), metadata_(station) {}
     void switched(const SwitchEvent& event) override;
     void failoverStarted(const FailoverEvent& event) override;
     void returned(const AirSource& source) override;
-    void titleChanged(std::string_view title) override;
+    void titleChanged(const TitleChange& change) override;
+    void paidAiring(const PaidItem& paid) override;
     void playerRestarted(const AirSource& source) override;
     void lastResort(const AirSource& source) override;
 
 private:
     Station& station_;
     EventHooks hooks_;
+    MetadataReactions metadata_;
 };
 
 }  // namespace bf

@@ -2,6 +2,8 @@
 
 #include "apiserver/api_server.h"
 #include "console/display_timers.h"
+#include "console/view_management.h"
+#include "console/view_metadata.h"
 #include "core/station.h"
 #include "core/time_format.h"
 #include "metadata/weather.h"
@@ -73,10 +75,10 @@ void DrawConsole(const Station& station, ConsoleModel& c) {
     DrawSchedule(station, c);
     DrawApi(station, c);
     Draw(c.txtAIR, station.log.text());
+    DrawMetadata(station, c);
+    DrawManagement(station, c);
     // The other owners' views are wired in here:
     //   DrawSources(station, c);     console/view_sources
-    //   DrawMetadata(station, c);    console/view_metadata
-    //   DrawManagement(station, c);  console/view_management
 }
 
 void ShowConsoleAtStart(Station& station) {

@@ -187,9 +187,6 @@ struct OnAirWriter {
         const StandIn standIn = backupStandsIn                               ? StandIn::Backup
                                 : !station.settings().LastResortFile.empty() ? StandIn::LastResort
                                                                              : StandIn::None;
-        // What was received is no longer on air.
-        station.console.lblRXmetadata.caption = station.settings().DefaultStrapline;
-        station.state.RXmetadata = station.settings().DefaultStrapline;
         // The fast mode lets the stand-in overlap the player that still plays
         // its buffer; otherwise the failing player stops now. Without a
         // stand-in it plays on: a failing stream beats none.
