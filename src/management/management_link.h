@@ -8,10 +8,11 @@ namespace bf {
 
 struct Station;
 
-// Time-outs of the requests on Inet1, which take turns: a download waits at
-// most for two downloads and one report (10 + 10 + 10 x 3 s), a poll for one
-// poll and the report of the switch it orders (10 + 10 x 3 s), both below the
-// 60-second period of their timers.
+// Time-outs of the requests on Inet1, which take turns. A download's two
+// requests and its report (10 + 10 + 10 x 3 s) end within the 60-second
+// period of its timer, and so do a poll and the report of the switch it
+// orders (10 + 10 x 3 s): one minute's requests are done before the next
+// minute's are due.
 namespace ManagementTimeoutMs {
 constexpr int Download = 10000;
 constexpr int Poll = 10000;
@@ -29,8 +30,8 @@ using ManagementDone = std::function<void(const std::string& body, const std::st
 // Asks the management server on Inet1 with the time-out; `done` runs with
 // its answer. The management link's requests take turns: one made while
 // another is under way waits for it. `report`: the request belongs to a
-// source list report. An error page (4xx, 5xx)
-// counts as a failed request: its text is no reply the station may act on.
+// source list report. An error page (4xx, 5xx) counts as a failed request:
+// its text is no reply the station may act on.
 void AskManagement(Station& station, const std::string& url, int timeoutMs, bool report, ManagementDone done);
 
 // Drops the requests of a source list report still waiting: a newer report
