@@ -92,12 +92,19 @@ TEST(ManagementDownload, CountsDownThenOnlyACompleteSecondReplyReplacesTheSchedu
     // tail of the longer old one; an empty reply or an error page changes nothing.
     const std::string page = "<html><body>Maintenance</body></html>\r\n";
     const std::pair<std::string, std::string> replies[] = {{"x", kNew}, {"", ""}, {page, page}};
+    std::string shown;  // the status label after each tick
     for (const auto& [first, second] : replies) {
         t.Inet1.queue(first);
         t.Inet1.queue(second);
-        tmrManagementDownload_Timer(*t);
-        tmrManagementDownload_Timer(*t);
+        for (int tick = 0; tick < 2; ++tick) {
+            tmrManagementDownload_Timer(*t);
+            shown += Items(*t, "lblConfigurationStatus").substr(23) + "|";
+        }
     }
+    EXPECT_EQ(shown,
+              "Countdown till config update: 1|Config updated 12:00:00 2026-06-12|"
+              "Countdown till config update: 1|Config update failed 12:00:00 2026-06-12|"
+              "Countdown till config update: 1|Config update failed 12:00:00 2026-06-12|");
     // Each download, answered or not, reports the ten slots.
     EXPECT_EQ(
         t.folder.read("sourceevents.ini") + t.console().txtAIR + std::to_string(t.Inet1.requests.size()),
