@@ -9,7 +9,8 @@ namespace bf {
 
 void DrawManagement(const Station& station, ConsoleModel& c) {
     const ManagementState& m = station.management;
-    if (!m.status) return;
+    // Turned off, the label stays as it was, or as the settings put it.
+    if (!m.status || station.settings().ManagementUpdate < 1) return;
     const LocalTime at = m.statusAt.value_or(LocalTime{});
     const std::string when = FormatTime(at) + " " + FormatDateYDM(at);
     switch (*m.status) {

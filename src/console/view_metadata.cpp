@@ -34,7 +34,9 @@ void DrawBilling(const Station& station, ConsoleModel& c) {
         c.lblTraffic.caption =
             FormatDateYMD(*at) + " " + FormatTime(*at) + "  PAY - " + playing.paidAiring().item;
     const BillingState& billing = station.metadata.billing;
-    if (billing.lastCheck) {
+    // A feature turned off keeps its label as it was, or as the settings
+    // put it (naming the key it lacks).
+    if (billing.lastCheck && station.settings().Tallyway) {
         c.lblLastCheck.caption = DateTimeText(*billing.lastCheck);
         const std::string& stamp = playing.paidAiring().stamp;
         c.lblTimestamp.caption = stamp.empty() ? "None" : stamp;
@@ -69,7 +71,7 @@ void DrawMetadata(const Station& station, ConsoleModel& c) {
         c.lblAIRtitle.caption = m.air.title;
         c.lblAIRupdated.caption = FormatTime(*m.air.answeredAt);
     }
-    if (m.weather.ticked)
+    if (m.weather.ticked && station.settings().MetaWeather)
         c.lblWeather.caption =
             "NEXT WEATHER: " + std::to_string((kWeatherCycle - m.weather.counter) / 60) + " mins";
     if (m.weather.sentence) c.lblWeatherText.caption = *m.weather.sentence;

@@ -357,6 +357,7 @@ TEST(Weather, ComposesTheSentenceFromTheReplysFieldsOrFallsBack) {
 
 TEST(Weather, FetchesOnTheFirstTickAndEvery1801TicksAndCountsDownMeanwhile) {
     Meta t;
+    t.settings().MetaWeather = true;
     t.InetWeather.reply = [](const std::string&) { return HttpResult{Reply("283.9"), 0, "", 200}; };
     t.InetWeather.holdAnswers = true;
     tmrWeather_Timer(*t);
