@@ -310,7 +310,7 @@ TEST(AirUpdate, SendsEachChangeOfArtistOrTitleOnceAndDefaultsAsCommercial) {
     const std::string song = "title=Song&artist=Artist&commercial=false";
     const std::string ad = "title=Radio%20One&artist=Station&commercial=true";
     const std::string path = "C:\\Spots\\Ad1 - Spring Sale";
-    // texts of the ticks, what each sent, AIRLastArtist|AIRLastTitle afterwards
+    // texts of the ticks, what each sent, the text last sent (split) afterwards
     // clang-format off
     const std::tuple<Strings, Strings, std::string> cases[] = {
         {{"Artist - Song", "Artist - Song"}, {song, ""}, "Artist|Song"},
