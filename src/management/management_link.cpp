@@ -5,6 +5,7 @@
 
 #include "core/outside_services.h"
 #include "core/query_value.h"
+#include "core/run_handler.h"
 #include "core/station.h"
 
 namespace bf {
@@ -21,14 +22,18 @@ void StartNext(Station& station) {
     station.Inet1.setTimeoutMs(request.timeoutMs);
     station.Inet1.get(request.url, [&station, done = std::move(request.done)](const HttpResult& result) {
         station.management.running = false;
-        NoteServiceReply(station, OutsideService::Management, result);
-        if (!result.ok())
-            done({}, result.errorText.empty() ? "ERROR " + std::to_string(result.error) : result.errorText);
-        else if (result.statusError())
-            done({}, "HTTP " + std::to_string(result.status));
-        else
-            done(result.body, {});
-        StartNext(station);
+        // Answers come from the event loop: this is their failure boundary.
+        RunHandler(station, "Inet1_Reply", [&] {
+            NoteServiceReply(station, OutsideService::Management, result);
+            if (!result.ok())
+                done({},
+                     result.errorText.empty() ? "ERROR " + std::to_string(result.error) : result.errorText);
+            else if (result.statusError())
+                done({}, "HTTP " + std::to_string(result.status));
+            else
+                done(result.body, {});
+        });
+        RunHandler(station, "Inet1_Reply", [&] { StartNext(station); });
     });
 }
 

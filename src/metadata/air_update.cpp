@@ -4,6 +4,7 @@
 
 #include "core/outside_services.h"
 #include "core/query_value.h"
+#include "core/run_handler.h"
 #include "core/station.h"
 #include "metadata/metadata_outputs.h"
 
@@ -76,11 +77,13 @@ void tmrAirUpdate_Timer(Station& station) {
     station.InetAIR.setTimeoutMs(kAirTimeoutMs);
     station.InetAIR.get(AirRequest(station, artist, title, commercial),
                         [&station, artist, title](const HttpResult& reply) {
-                            NoteServiceReply(station, OutsideService::Air, reply);
-                            AirUpdateState& shown = station.metadata.air;
-                            shown.artist = artist;
-                            shown.title = title;
-                            shown.answeredAt = station.clock.now();
+                            RunHandler(station, "InetAIR_Reply", [&] {
+                                NoteServiceReply(station, OutsideService::Air, reply);
+                                AirUpdateState& shown = station.metadata.air;
+                                shown.artist = artist;
+                                shown.title = title;
+                                shown.answeredAt = station.clock.now();
+                            });
                         });
 }
 

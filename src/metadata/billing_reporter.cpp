@@ -8,6 +8,7 @@
 #include "core/file_trouble.h"
 #include "core/outside_services.h"
 #include "core/query_value.h"
+#include "core/run_handler.h"
 #include "core/station.h"
 #include "core/station_log.h"
 #include "core/text_decode.h"
@@ -142,8 +143,10 @@ void Answered(Station& station, const PaidItem& paid, const HttpResult& reply) {
 void SendReport(Station& station, const PaidItem& paid) {
     station.metadata.billing.sent = paid;
     station.InetTallyway.setTimeoutMs(kBillingTimeoutMs);
-    station.InetTallyway.get(ReportRequest(station, paid, SplitPaidItem(paid.item)),
-                             [&station, paid](const HttpResult& reply) { Answered(station, paid, reply); });
+    station.InetTallyway.get(
+        ReportRequest(station, paid, SplitPaidItem(paid.item)), [&station, paid](const HttpResult& reply) {
+            RunHandler(station, "InetTallyway_Reply", [&] { Answered(station, paid, reply); });
+        });
 }
 
 }  // namespace

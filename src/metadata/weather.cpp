@@ -5,6 +5,7 @@
 #include "core/number_parse.h"
 #include "core/outside_services.h"
 #include "core/query_value.h"
+#include "core/run_handler.h"
 #include "core/station.h"
 
 namespace bf {
@@ -57,9 +58,11 @@ void tmrWeather_Timer(Station& station) {
                                 "/data/2.5/weather?q=" + station.settings().MetaLocation +
                                 "&APPID=" + station.settings().MetaOpenWeatherMapKey,
                             [&station](const HttpResult& reply) {
-                                NoteServiceReply(station, OutsideService::Weather, reply);
-                                station.metadata.weather.sentence =
-                                    ComposeWeather(reply.body, station.settings().DefaultStrapline);
+                                RunHandler(station, "InetWeather_Reply", [&] {
+                                    NoteServiceReply(station, OutsideService::Weather, reply);
+                                    station.metadata.weather.sentence =
+                                        ComposeWeather(reply.body, station.settings().DefaultStrapline);
+                                });
                             });
 }
 
