@@ -65,7 +65,7 @@ struct BillingState {
     bool full = false;
     // The last tick; none before the first.
     std::optional<LocalTime> lastCheck;
-    // The report sent last, its customer and title split off.
+    // The report sent last; none before the first.
     std::optional<PaidItem> sent;
     // When its answer (or failure) came, and the answer as the console shows
     // it: the reply, "HTTP 400 reason" for a refusal, "" without an answer.
@@ -85,8 +85,9 @@ struct AirUpdateState {
     std::optional<LocalTime> answeredAt;
 };
 
-// The weather: the counter (0..kWeatherCycle; a fetch when it is 0) and the
-// sentence composed from the last reply; none before the first reply.
+// The weather: the counter (0..kWeatherCycle; a fetch when it is 0), whether
+// the weather tick has run, and the sentence composed from the last reply;
+// none before the first reply.
 struct WeatherState {
     int16_t counter = 0;
     bool ticked = false;
