@@ -73,10 +73,10 @@ void MetadataTick(benchmark::State& state, int statusLines) {
     for (auto _ : state) {
         state.PauseTiming();
         ts.folder.write("mplayer1.log", log);
-        ts.state().PlayerLog = {};
+        ts->metadata.playerLog = {};
         state.ResumeTiming();
         bf::tmrGetMetadata_Timer(*ts);
-        benchmark::DoNotOptimize(ts.state().RXmetadata);
+        benchmark::DoNotOptimize(ts->nowPlaying.text());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.size()));
 }

@@ -38,7 +38,10 @@ inline test::TestStation& FreshStation() {
     s->schedule = ScheduleState{};
     s->console = ConsoleModel{};
     s->api = ApiServerModel{};
-    s->management = ManagementRuns{};
+    s->nowPlaying = NowPlayingRecord{};
+    s->metadata = MetadataState{};
+    s->management = ManagementState{};
+    s->servicesFailing = {};
     s->logSink = [](std::string_view line, LogPriority) {
         // "YYYY-MM-DD HH:MM:SS  SYS - NAME FAILED: REASON", as RunHandler logs it.
         // The handler's name is one word: a finding that quotes " FAILED: "

@@ -10,7 +10,7 @@ namespace {
 
 void Tick(test::TestStation& s) {
     tmrGetMetadata_Timer(*s);
-    const std::string& title = s->state.PreviousMetadata;
+    const std::string& title = s->nowPlaying.previous();
     BF_FUZZ_CHECK(title.find_first_of("\r\n") == std::string::npos);
 }
 

@@ -48,11 +48,9 @@ void SetRemoteStatus(Station& station, std::string_view clientAddress, std::stri
     station.api.lastRequest = Stamped{station.clock.now(), RequestMessage(clientAddress, suffix)};
 }
 
-// The received title, as lblRXmetadata shows it. Its owner is the title
-// intake (metadata/now_playing), which keeps it in the label until it has a
-// record of its own; read it from there then.
-const std::string& ReceivedTitle(const Station& station) {
-    return station.console.lblRXmetadata.caption;
+// The received title, as lblRXmetadata shows it: "None" before the first.
+std::string ReceivedTitle(const Station& station) {
+    return station.nowPlaying.received().value_or("None");
 }
 
 std::string SourceEntryText(std::string_view number, std::string_view url, std::string_view name) {

@@ -10,7 +10,7 @@
 #include "core/time_format.h"
 #include "core/timer_names.h"
 #include "metadata/billing_reporter.h"
-#include "metadata/metadata_outputs.h"
+#include "metadata/now_playing.h"
 #include "schedule/event_tick.h"
 #include "schedule/next_event.h"
 #include "sources/health_check.h"
@@ -36,13 +36,6 @@ void Startup(Station& station) {
     c.window.width = 1041;
     c.window.height = 755;
     s.MinMax = 0;
-    s.StartupFlag = 1;
-    s.LastFileLine1.clear();
-    s.LastFileLine2.clear();
-    s.AIRLastArtist.clear();
-    s.AIRLastTitle.clear();
-    s.PreviousMetadata.clear();
-    s.WeatherCounter = 0;
     s.TimerCount = 0;
     station.api.lastRequest = Stamped{now, "  NO REMOTE API CALLS MADE"};
     ShowConsoleAtStart(station);
@@ -69,7 +62,6 @@ void Startup(Station& station) {
     // Nothing is on air (station.onAir as constructed): the first event
     // tick, one second after its timer starts, chooses the source and starts
     // the first player.
-    s.ManagementCounter = 0;
     ShowFeaturesAtStart(station);
     c.comboSourceList.items.clear();
     for (char n = '0'; n <= '9'; ++n)

@@ -81,12 +81,12 @@ std::string DumpConsole(const Station& station) {
          EntryForm(station.schedule.next ? std::optional(station.schedule.next->entry) : std::nullopt));
     Item(out, "LastEvent",
          EntryForm(station.schedule.last ? std::optional(station.schedule.last->entry) : std::nullopt));
-    Item(out, "RXmetadata", s.RXmetadata);
-    Item(out, "PreviousMetadata", s.PreviousMetadata);
+    Item(out, "RXmetadata", station.nowPlaying.text());
+    Item(out, "PreviousMetadata", station.nowPlaying.previous());
     Number(out, "TimerCount", long{s.TimerCount});
     Number(out, "SystemRuntime", long{s.SystemRuntime});
-    Item(out, "TallywayTT", s.TallywayTT);
-    Item(out, "TallywayMM", s.TallywayMM);
+    Item(out, "TallywayTT", station.nowPlaying.paidAiring().stamp);
+    Item(out, "TallywayMM", station.nowPlaying.paidAiring().item);
     for (size_t i = 0; i < station.api.rows.size(); ++i)
         Item(out, "api.row." + std::to_string(i), station.api.rows[i]);
     Flag(out, "api.created", station.api.created);

@@ -2,6 +2,8 @@
 
 #include "apiserver/api_server.h"
 #include "console/display_timers.h"
+#include "console/view_management.h"
+#include "console/view_metadata.h"
 #include "console/view_sources.h"
 #include "core/station.h"
 #include "core/time_format.h"
@@ -75,9 +77,8 @@ void DrawConsole(const Station& station, ConsoleModel& c) {
     DrawApi(station, c);
     Draw(c.txtAIR, station.log.text());
     DrawSources(station, c);
-    // The other owners' views are wired in here:
-    //   DrawMetadata(station, c);    console/view_metadata
-    //   DrawManagement(station, c);  console/view_management
+    DrawMetadata(station, c);
+    DrawManagement(station, c);
 }
 
 void ShowConsoleAtStart(Station& station) {

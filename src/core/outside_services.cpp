@@ -9,7 +9,7 @@
 namespace bf {
 
 void NoteServiceOutcome(Station& station, OutsideService service, bool answered, std::string_view why) {
-    bool& failing = station.state.ServiceFailing[static_cast<size_t>(service)];
+    bool& failing = station.servicesFailing[static_cast<size_t>(service)];
     if (failing == !answered) return;
     failing = !answered;
     const std::string name(kOutsideServiceNames[static_cast<size_t>(service)]);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -11,7 +12,11 @@
 #include "core/air_state.h"
 #include "core/check_record.h"
 #include "core/console_model.h"
+#include "core/management_state.h"
+#include "core/metadata_state.h"
+#include "core/now_playing_record.h"
 #include "core/on_air.h"
+#include "core/outside_services.h"
 #include "core/schedule_state.h"
 #include "core/settings.h"
 #include "core/station_counters.h"
@@ -74,13 +79,6 @@ struct ApiServerModel {
     std::optional<Stamped> lastRequest;
 };
 
-// The management link's callers share Inet1 and wait on it while other
-// handlers run, also further calls of their own.
-struct ManagementRuns {
-    unsigned reportsStarted = 0;  // a report stops once a newer one has started
-    bool downloading = false;     // one configuration download at a time
-};
-
 // The whole program: state record, console model and platform services
 // (station.clock, station.Inet1, ...). Handlers are free functions that take
 // the Station.
@@ -108,7 +106,11 @@ struct Station : Platform {
     CheckRecord check;
     ConsoleModel console;
     ApiServerModel api;
-    ManagementRuns management;
+    NowPlayingRecord nowPlaying;
+    MetadataState metadata;
+    ManagementState management;
+    // Outside services (OutsideService) whose last request failed.
+    std::array<bool, kOutsideServiceNames.size()> servicesFailing{};
     StationCounters counters;
 
     // Told of switches, failovers, returns, titles and restarts; app/ points

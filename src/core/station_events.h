@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/now_playing_record.h"
 #include "core/on_air.h"
 
 namespace bf {
@@ -39,8 +40,11 @@ public:
     virtual void failoverStarted(const FailoverEvent&) {}
     // The selected source passed its check again and is back on air.
     virtual void returned(const AirSource&) {}
-    // The stream announced a new title (never an empty one).
-    virtual void titleChanged(std::string_view) {}
+    // The received title changed, and why (never to an empty title but
+    // after a failover to an empty strapline).
+    virtual void titleChanged(const TitleChange&) {}
+    // A new paid airing was recorded (tallyway.txt), to be billed once.
+    virtual void paidAiring(const PaidItem&) {}
     // No player ran: the source is started again.
     virtual void playerRestarted(const AirSource&) {}
     // The backup failed too, or there is none: the last resort file plays.

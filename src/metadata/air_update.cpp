@@ -1,9 +1,11 @@
 #include "metadata/air_update.h"
 
+#include <utility>
+
 #include "core/outside_services.h"
 #include "core/query_value.h"
+#include "core/run_handler.h"
 #include "core/station.h"
-#include "core/time_format.h"
 #include "metadata/metadata_outputs.h"
 
 namespace bf {
@@ -44,13 +46,17 @@ AirText SplitAirText(std::string_view text) {
     return out;
 }
 
+void NoteAirText(Station& station, std::string_view text) {
+    station.metadata.air.next = std::string(text);
+}
+
 void tmrAirUpdate_Timer(Station& station) {
-    StationState& s = station.state;
-    ConsoleModel& c = station.console;
-    const AirText split = SplitAirText(s.RXmetadata);
+    AirUpdateState& sent = station.metadata.air;
+    if (!sent.next) return;
+    const AirText split = SplitAirText(*std::exchange(sent.next, std::nullopt));
     if (IsSystemCommand(split.artist) || IsSystemCommand(split.title)) return;
     // Either part changing is a new song on air.
-    if (split.artist == s.AIRLastArtist && split.title == s.AIRLastTitle) return;
+    if (split.artist == sent.splitArtist && split.title == sent.splitTitle) return;
 
     std::string artist = station.settings().AIRdefaultArtist;
     std::string title = station.settings().AIRdefaultTitle;
@@ -62,18 +68,23 @@ void tmrAirUpdate_Timer(Station& station) {
         commercial = false;
     }
     // The text as split, not what was sent: a text that stays the same is
-    // sent once, also when the defaults went in its place. Noted before the
-    // wait, so a tick during it sees the text as sent.
-    s.AIRLastArtist = split.artist;
-    s.AIRLastTitle = split.title;
+    // sent once, also when the defaults went in its place.
+    sent.splitArtist = split.artist;
+    sent.splitTitle = split.title;
 
-    if (station.InetAIR.busy()) station.InetAIR.cancel();
+    // A request still under way five seconds on is given up for the newer
+    // text.
     station.InetAIR.setTimeoutMs(kAirTimeoutMs);
-    NoteServiceReply(station, OutsideService::Air,
-                     station.InetAIR.fetch(AirRequest(station, artist, title, commercial)));
-    c.lblAIRartist.caption = artist;
-    c.lblAIRtitle.caption = title;
-    c.lblAIRupdated.caption = FormatTime(station.clock.now());
+    station.InetAIR.get(AirRequest(station, artist, title, commercial),
+                        [&station, artist, title](const HttpResult& reply) {
+                            RunHandler(station, "InetAIR_Reply", [&] {
+                                NoteServiceReply(station, OutsideService::Air, reply);
+                                AirUpdateState& shown = station.metadata.air;
+                                shown.artist = artist;
+                                shown.title = title;
+                                shown.answeredAt = station.clock.now();
+                            });
+                        });
 }
 
 }  // namespace bf

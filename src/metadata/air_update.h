@@ -22,9 +22,13 @@ struct AirText {
 // one the whole text is the artist.
 AirText SplitAirText(std::string_view text);
 
-// The AIR tick: sends the now-playing text to TuneIn AIR when its artist or
-// its title has changed; a text that is no artist and title, or a file
-// path, goes as the station's default marked as a commercial.
+// Told of each new now-playing text: keeps the newest for the AIR tick.
+void NoteAirText(Station& station, std::string_view text);
+
+// The AIR tick: sends the newest now-playing text it was told to TuneIn AIR
+// when its artist or its title has changed (station.metadata.air keeps what
+// went); a text that is no artist and title, or a file path, goes as the
+// station's default marked as a commercial. A system command is not sent.
 void tmrAirUpdate_Timer(Station& station);
 
 }  // namespace bf

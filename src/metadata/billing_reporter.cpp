@@ -8,22 +8,17 @@
 #include "core/file_trouble.h"
 #include "core/outside_services.h"
 #include "core/query_value.h"
+#include "core/run_handler.h"
 #include "core/station.h"
 #include "core/station_log.h"
 #include "core/text_decode.h"
 #include "core/text_file.h"
-#include "core/time_format.h"
 
 namespace bf {
 
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
-
-std::string DateTimeText(const Station& station) {
-    const LocalTime now = station.clock.now();
-    return FormatDateDMY(now) + " " + FormatTime(now);
-}
 
 std::string DropDollar(std::string text) {
     if (text.starts_with("$ ")) text.erase(0, 2);
@@ -34,8 +29,8 @@ std::string DropDollar(std::string text) {
 // answered. A file that cannot be written leaves the reports in memory, and
 // is written again at the next tick.
 void SavePendingReports(Station& station) {
-    station.state.PendingReportsUnsaved = false;
-    const auto& pending = station.state.PendingReports;
+    station.metadata.billing.unsaved = false;
+    const auto& pending = station.metadata.billing.pending;
     if (pending.empty()) {
         RemoveFile(station.file(kPendingReportsFile));
         return;
@@ -47,7 +42,7 @@ void SavePendingReports(Station& station) {
         content += p.item;
         content += kCrLf;
     }
-    station.state.PendingReportsUnsaved =
+    station.metadata.billing.unsaved =
         !NoteFileWrite(station, kPendingReportsFile,
                        ReplaceFile(station.file(kPendingReportsFile), content, Durability::Synced));
 }
@@ -97,38 +92,31 @@ void KeepRejectedReport(const Station& station, const PaidItem& paid, int status
 // Removes the report from the queue by what it is, not by its place: ticks
 // during the wait may have added others.
 void Settle(Station& station, const PaidItem& paid) {
-    auto& pending = station.state.PendingReports;
+    auto& pending = station.metadata.billing.pending;
     const auto it = std::find(pending.begin(), pending.end(), paid);
     if (it != pending.end()) pending.erase(it);
     SavePendingReports(station);
 }
 
-// One attempt at a report that is due. An answer settles it, and so does a
+// What the answer to a report does. An answer settles it, and so does a
 // refusal, which is kept aside and named in the station log; without either
-// it is due again kReportRetrySeconds later. The stamp lets the server tell a
-// repeat.
-void SendReport(Station& station, const PaidItem& paid) {
-    ConsoleModel& c = station.console;
-    const BillingText text = SplitPaidItem(paid.item);
-    c.lblArtist.caption = ShortLabel(text.customer);
-    c.lblTitle.caption = ShortLabel(text.title);
-
-    station.InetTallyway.setTimeoutMs(kBillingTimeoutMs);
-    const HttpResult reply = station.InetTallyway.fetch(ReportRequest(station, paid, text));
-    c.lblSentTime.caption = DateTimeText(station);
+// it is due again kReportRetrySeconds later.
+void Answered(Station& station, const PaidItem& paid, const HttpResult& reply) {
+    BillingState& billing = station.metadata.billing;
+    billing.answeredAt = station.clock.now();
     const Outcome outcome = OutcomeOf(reply);
     NoteServiceOutcome(station, OutsideService::Billing, outcome != Outcome::Unanswered,
                        reply.ok() ? "HTTP " + std::to_string(reply.status) : reply.errorText);
     switch (outcome) {
         case Outcome::Answered:
-            c.lblResponse.caption = reply.body;
+            billing.response = reply.body;
             station.counters.countBillingReport(true, station.clock.now().epoch);
             Settle(station, paid);
             break;
         case Outcome::Refused: {
             const std::string status = std::to_string(reply.status);
             const std::string line = FirstLine(reply.body);
-            c.lblResponse.caption = "HTTP " + status + " " + line;
+            billing.response = "HTTP " + status + " " + line;
             ++station.counters.billingReportsRefused;
             station.counters.lastBillingAnswerTime = station.clock.now().epoch;
             KeepRejectedReport(station, paid, reply.status, line);
@@ -140,14 +128,25 @@ void SendReport(Station& station, const PaidItem& paid) {
             break;
         }
         case Outcome::Unanswered: {
-            c.lblResponse.caption.clear();
+            billing.response.clear();
             station.counters.countBillingReport(false, station.clock.now().epoch);
-            auto& pending = station.state.PendingReports;
+            auto& pending = billing.pending;
             const auto it = std::find(pending.begin(), pending.end(), paid);
             if (it != pending.end()) it->retryCountdown = kReportRetrySeconds;
             break;
         }
     }
+}
+
+// One attempt at a report that is due. The stamp lets the server tell a
+// repeat.
+void SendReport(Station& station, const PaidItem& paid) {
+    station.metadata.billing.sent = paid;
+    station.InetTallyway.setTimeoutMs(kBillingTimeoutMs);
+    station.InetTallyway.get(
+        ReportRequest(station, paid, SplitPaidItem(paid.item)), [&station, paid](const HttpResult& reply) {
+            RunHandler(station, "InetTallyway_Reply", [&] { Answered(station, paid, reply); });
+        });
 }
 
 }  // namespace
@@ -170,7 +169,7 @@ std::string ShortLabel(const std::string& value) {
 void LoadPendingReports(Station& station) {
     const std::optional<std::vector<std::string>> lines = ReadLines(station.file(kPendingReportsFile));
     if (!lines) return;
-    auto& pending = station.state.PendingReports;
+    auto& pending = station.metadata.billing.pending;
     for (size_t i = 0; i + 1 < lines->size(); i += 2) {
         const PaidItem paid{(*lines)[i], (*lines)[i + 1]};
         if (!paid.stamp.empty() && std::find(pending.begin(), pending.end(), paid) == pending.end())
@@ -179,55 +178,38 @@ void LoadPendingReports(Station& station) {
 }
 
 void QueueReport(Station& station, const PaidItem& paid) {
-    StationState& s = station.state;
-    s.LastFileLine1 = paid.stamp;
-    s.LastFileLine2 = paid.item;
-    auto& pending = s.PendingReports;
+    BillingState& billing = station.metadata.billing;
+    auto& pending = billing.pending;
     if (std::find(pending.begin(), pending.end(), paid) != pending.end()) return;
     if (pending.size() >= kPendingReportsLimit) {
-        if (!s.PendingReportsFull)
+        if (!billing.full)
             AddToAirLog(station,
                         "  PAY - " + std::to_string(kPendingReportsLimit) +
                             " REPORTS WAIT FOR THE BILLING SERVER - NEW PAID AIRINGS GO UNREPORTED",
                         LogPriority::Error);
-        s.PendingReportsFull = true;
+        billing.full = true;
         return;
     }
-    s.PendingReportsFull = false;
+    billing.full = false;
     pending.push_back(paid);
-    s.PendingReportsUnsaved = true;
+    billing.unsaved = true;
 }
 
 void tmrCheckFile_Timer(Station& station) {
-    StationState& s = station.state;
-    ConsoleModel& c = station.console;
-    c.lblLastCheck.caption = DateTimeText(station);
-    const PaidItem current{s.TallywayTT, s.TallywayMM};
-    c.lblTimestamp.caption = current.stamp.empty() ? "None" : current.stamp;
-
-    // An item already recorded when the reporter first looks counts as
-    // reported.
-    if (s.LastFileLine1.empty() && s.LastFileLine2.empty() && s.StartupFlag == 1) {
-        s.LastFileLine1 = current.stamp;
-        s.LastFileLine2 = current.item;
-        s.StartupFlag = 0;
-    }
-    // Without a stamp the server could not tell the item from a repeat.
-    if (!current.stamp.empty() && (current.stamp != s.LastFileLine1 || current.item != s.LastFileLine2)) {
-        QueueReport(station, current);
-    }
-    if (s.PendingReportsUnsaved) SavePendingReports(station);
+    BillingState& billing = station.metadata.billing;
+    billing.lastCheck = station.clock.now();
+    if (billing.unsaved) SavePendingReports(station);
 
     // Every tick is a second of each failed report's wait, also while
     // another report is on its way.
-    for (PaidItem& p : s.PendingReports) {
+    for (PaidItem& p : billing.pending) {
         if (p.retryCountdown > 0) --p.retryCountdown;
     }
     // A report on its way is waited for, never cancelled and sent again.
     if (station.InetTallyway.busy()) return;
-    const auto due = std::find_if(s.PendingReports.begin(), s.PendingReports.end(),
+    const auto due = std::find_if(billing.pending.begin(), billing.pending.end(),
                                   [](const PaidItem& p) { return p.retryCountdown == 0; });
-    if (due != s.PendingReports.end()) SendReport(station, PaidItem(*due));
+    if (due != billing.pending.end()) SendReport(station, PaidItem(*due));
 }
 
 }  // namespace bf

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/now_playing_record.h"
+
 namespace bf {
 
 struct Station;
@@ -22,15 +24,13 @@ constexpr size_t kRefusalTextLimit = 200;
 // later, and so on at this pace until the server answers; the other reports
 // go out meanwhile.
 constexpr int16_t kReportRetrySeconds = 30;
-// A report gives up well before its retry is due. Ticks during the wait do
-// not cancel it: they wait for it.
+// A report gives up well before its retry is due. Ticks while it is under
+// way do not cancel it: they wait for it.
 constexpr int kBillingTimeoutMs = 20000;
 
 // The queue of reports holds at most this many: a stream that floods paid
 // titles grows neither the station nor the pending file without end.
 constexpr size_t kPendingReportsLimit = 1000;
-
-struct PaidItem;
 
 struct BillingText {
     std::string customer;
@@ -48,16 +48,16 @@ std::string ShortLabel(const std::string& value);
 // Startup: takes the reports a previous run left unanswered.
 void LoadPendingReports(Station& station);
 
-// A paid airing just recorded (its stamp and text) joins the queue of
-// reports once (only while the billing reporter runs: nothing else empties
-// the queue); the next billing tick keeps
-// the queue in kPendingReportsFile and sends what is due. Every airing is
+// A paid airing just recorded (its stamp and text, as the now-playing owner
+// tells it) joins the queue of reports once (only while the billing
+// reporter runs: nothing else empties the queue); the next billing tick
+// keeps the queue in kPendingReportsFile and sends what is due. Every airing is
 // reported, also when several come between two billing ticks. A full queue
 // takes no more, which the station log says once until it has room again.
 void QueueReport(Station& station, const PaidItem& paid);
 
-// The billing tick: notes a newly recorded paid item for reporting and sends
-// the oldest report that is due, unless one is still on its way.
+// The billing tick: keeps the queue in its file and sends the oldest report
+// that is due, unless one is still on its way; its answer comes later.
 void tmrCheckFile_Timer(Station& station);
 
 }  // namespace bf

@@ -8,10 +8,8 @@
 #include "core/file_trouble.h"
 #include "core/station.h"
 #include "core/station_log.h"
-#include "core/text_decode.h"
 #include "core/text_file.h"
 #include "core/time_format.h"
-#include "metadata/weather.h"
 
 namespace bf {
 
@@ -20,15 +18,9 @@ namespace {
 constexpr std::string_view kSystemMarker = "!!*SYS*!!";
 constexpr std::string_view kTrafficMarker = "!!*SYS*!!*TA1*!!";
 constexpr std::string_view kCrLf = "\r\n";
-constexpr size_t kExtraLabelWidth = 64;
 
 char FoldAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-void SetIndicator(Label& label, bool lit) {
-    label.foreColour = lit ? Colour::White : Colour::DimText;
-    label.backColour = lit ? Colour::Red : Colour::DimBackground;
 }
 
 // A file that cannot be replaced keeps its old content; the tick goes on.
@@ -60,40 +52,36 @@ void LogSystemCommand(Station& station, std::string_view title) {
     AddToAirLog(station, "  API - " + std::string(title));
 }
 
-void WriteBillingOutputs(Station& station, std::string_view title) {
-    const LocalTime now = station.clock.now();
+std::string WriteBillingOutputs(Station& station, std::string_view title, const LocalTime& now) {
     const std::string stamp = FormatBillingStamp(now);
-    const std::string message = "  PAY - " + std::string(title);
-    station.console.lblTraffic.caption = FormatDateYMD(now) + " " + FormatTime(now) + message;
-    AddToAirLog(station, message);
+    AddToAirLog(station, "  PAY - " + std::string(title));
     std::string content = stamp;
     content += kCrLf;
     content += title;
     content += kCrLf;
     NoteFileWrite(station, "tallyway.txt",
                   ReplaceFile(station.file("tallyway.txt"), content, Durability::Synced));
-    station.state.TallywayTT = stamp;
-    station.state.TallywayMM = std::string(title);
+    return stamp;
 }
 
-void ResumePaidAiring(Station& station) {
+std::optional<std::string> PaidAiringOnAir(const Station& station) {
     const std::optional<std::vector<std::string>> lines = ReadLines(station.file("tallyway.txt"));
-    if (lines && lines->size() >= 2 && IsBillingTitle((*lines)[1]))
-        station.state.PaidTitleOnAir = (*lines)[1];
+    if (lines && lines->size() >= 2 && IsBillingTitle((*lines)[1])) return (*lines)[1];
+    return std::nullopt;
 }
 
 void ProduceMetadataOutputs(Station& station) {
     const StationState& s = station.state;
-    ConsoleModel& c = station.console;
+    const std::string& text = station.nowPlaying.text();
+    MetadataOutputs& out = station.metadata.outputs;
 
-    std::string output = s.RXmetadata.size() > 6 ? s.RXmetadata : station.settings().DefaultStrapline;
+    std::string output = text.size() > 6 ? text : station.settings().DefaultStrapline;
     const std::string raw = output;
     if (output.starts_with(" - ")) output.erase(0, 3);
 
     const bool filtered = station.settings().FilterSystem && IsSystemCommand(output);
-    const std::string& metadataLine = filtered ? station.settings().DefaultStrapline : output;
-    WriteOneLine(station, "metadata.txt", metadataLine);
-    c.lblMetadataOutput.caption = metadataLine;
+    out.metadataLine = filtered ? station.settings().DefaultStrapline : output;
+    WriteOneLine(station, "metadata.txt", out.metadataLine);
 
     std::string extra = output;
     const std::string& noPrefix = station.settings().DoNotPrefixWhenContains;
@@ -103,21 +91,18 @@ void ProduceMetadataOutputs(Station& station) {
         extra = station.settings().ExtraMetaNowPlaying + " " + extra;
 
     // The weather takes the extra line for the second half of every console
-    // minute (TimerCount runs 0..120); a short caption is no weather sentence,
-    // and neither is the placeholder shown until the first fetch.
-    const std::string& weather = c.lblWeatherText.caption;
-    if (station.settings().MetaWeather && weather.size() > 10 && weather != kNoWeatherData &&
-        s.TimerCount > 60)
-        extra = weather;
+    // minute (TimerCount runs 0..120); a short sentence is none.
+    const std::optional<std::string>& weather = station.metadata.weather.sentence;
+    if (station.settings().MetaWeather && weather && weather->size() > 10 && s.TimerCount > 60)
+        extra = *weather;
 
-    SetIndicator(c.lblRDSactive, ContainsNoCase(raw, kTrafficMarker));
+    out.traffic = ContainsNoCase(raw, kTrafficMarker);
     // A system command reaches metaextra.txt unchanged, whatever the steps
     // above made of the line.
-    const bool command = IsSystemCommand(raw);
-    if (command) extra = raw;
-    SetIndicator(c.lblAPIactive, command);
-
-    c.lblMetadataExtra.caption = CutAtCharacter(extra, kExtraLabelWidth);
+    out.command = IsSystemCommand(raw);
+    if (out.command) extra = raw;
+    out.extraLine = extra;
+    out.written = true;
     WriteOneLine(station, "metaextra.txt", extra);
 }
 

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
+
+#include "platform/clock.h"
 
 namespace bf {
 
@@ -21,16 +25,16 @@ bool IsBillingTitle(std::string_view title);
 // command.
 void LogSystemCommand(Station& station, std::string_view title);
 
-// A new paid airing: lblTraffic, the "  PAY - " log line, tallyway.txt and
-// TallywayTT / TallywayMM for the billing reporter.
-void WriteBillingOutputs(Station& station, std::string_view title);
+// A new paid airing at `now`: the "  PAY - " log line and tallyway.txt (its
+// stamp and the title). Returns the stamp.
+std::string WriteBillingOutputs(Station& station, std::string_view title, const LocalTime& now);
 
-// Startup: the last paid airing in tallyway.txt counts as still on air, so
-// that the stream's title read again after a restart is not a new airing.
-void ResumePaidAiring(Station& station);
+// The paid title tallyway.txt holds, if any.
+std::optional<std::string> PaidAiringOnAir(const Station& station);
 
-// The end of every metadata tick: metadata.txt and metaextra.txt from
-// RXmetadata and the settings, the metadata labels and the two indicators.
+// The end of every metadata tick: metadata.txt and metaextra.txt from the
+// now-playing text and the settings, kept in station.metadata.outputs with
+// whether the text carries the traffic marker or a system command.
 void ProduceMetadataOutputs(Station& station);
 
 }  // namespace bf

@@ -31,16 +31,13 @@ enum class TitleArrival {
 // It decides the paid airings. A title beginning "$ " begins an airing when
 // it is announced and differs from the title taken before it (from any
 // reader), or when it is read again and is not the paid title on air; the
-// airing is recorded at once (the "  PAY - " line, lblTraffic,
-// tallyway.txt, TallywayTT / TallywayMM) and, with Tallyway=1, queued for the
-// billing server, so that every airing is billed once, also several between
-// two ticks. An announced title that differs from the one before and is not
-// paid ends the paid airing on air; a title read again ends nothing. A
-// system command ("!!*SYS*!!", any case) that differs from PreviousMetadata
-// gets its "  API - " line. A title that is not empty is then the received
-// title: lblRXmetadata (the title-change counter counts a change) and
-// RXmetadata (DefaultStrapline for a paid title). The title becomes
-// PreviousMetadata.
+// airing is recorded at once (the "  PAY - " line, tallyway.txt, the
+// record's paid airing) and told to the listener (paidAiring), which bills
+// it once with Tallyway=1, also several between two ticks. An announced title that differs from the one
+// before and is not paid ends the paid airing on air; a title read again ends nothing. A system command
+// ("!!*SYS*!!", any case) that differs from PreviousMetadata gets its "  API - " line. A title that is not
+// empty is then the received title, and the now-playing text the title (DefaultStrapline for a paid title); a
+// change of the received title is told to the listener (titleChanged). The title becomes PreviousMetadata.
 //
 // It writes no output file: metadata.txt and metaextra.txt follow at the next
 // metadata tick, at most 5 s later. The tick ends with HoldTitle for the
@@ -52,12 +49,16 @@ void TakeTitle(Station& station, std::string_view title, TitleArrival arrival);
 // The metadata tick's end: `title` is the title on air as the active
 // player's log holds it, its last ICY title; "" when no player runs, its log
 // is missing or holds no title yet. A title is passed on again (after a
-// failover put the strapline in RXmetadata); an empty one leaves the received
-// title as it is, and the next title counts as new again.
+// failover put the strapline in its place); an empty one leaves the
+// received title as it is, and the next title counts as new again.
 void HoldTitle(Station& station, std::string_view title);
 
-// A failover took the source off air: what was received from it is no
-// longer on air, and the default strapline is the received title.
-void ReceivedTitleOffAir(Station& station);
+// Startup: the last paid airing in tallyway.txt counts as still on air, so
+// that the stream's title read again after a restart is not a new airing.
+void ResumePaidAiring(Station& station);
+
+// A failover: what was received is no longer on air, the strapline takes
+// its place (told as a change with the cause Failover).
+void ShowStrapline(Station& station);
 
 }  // namespace bf

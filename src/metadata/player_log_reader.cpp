@@ -18,21 +18,11 @@ namespace bf {
 
 namespace {
 
-struct HeaderLine {
-    std::string_view prefix;
-    Label ConsoleModel::*label;
-};
-
-// The stream header lines the player prints when it connects; the prefixes
-// are matched exactly, blanks and case included.
-constexpr std::array<HeaderLine, 6> kHeaderLines{{
-    {"Name   : ", &ConsoleModel::lblStreamName},
-    {"Genre  : ", &ConsoleModel::lblStreamGenre},
-    {"Website: ", &ConsoleModel::lblStreamWebsite},
-    {"Public : ", &ConsoleModel::lblStreamPublic},
-    {"Bitrate: ", &ConsoleModel::lblStreamBitrate},
-    {"Selected audio codec: ", &ConsoleModel::lblStreamCodec},
-}};
+// The stream header lines the player prints when it connects, in the order
+// of StreamHeader; the prefixes are matched exactly, blanks and case
+// included.
+constexpr std::array<std::string_view, 6> kHeaderLines{
+    "Name   : ", "Genre  : ", "Website: ", "Public : ", "Bitrate: ", "Selected audio codec: "};
 
 constexpr std::string_view kTitlePrefix = "ICY Info: StreamTitle='";
 
@@ -76,7 +66,7 @@ constexpr uint64_t kStartedWithin = 64 * 1024;
 constexpr size_t kFingerprintBytes = 256;
 
 // Takes one complete line of the log: a title goes to the title intake, a
-// header line to its label.
+// header line's value to station.metadata.headers.
 void TakeLine(Station& station, PlayerLogPlace& place, std::string_view line, bool titles) {
     // The rest of a line too long to take.
     if (place.skipping) {
@@ -107,10 +97,9 @@ void TakeLine(Station& station, PlayerLogPlace& place, std::string_view line, bo
         case 'P':
         case 'B':
             for (size_t i = 0; i < kHeaderLines.size(); ++i) {
-                if (line.starts_with(kHeaderLines[i].prefix)) {
+                if (line.starts_with(kHeaderLines[i])) {
                     place.kept[i] = std::string(line);
-                    (station.console.*kHeaderLines[i].label).caption =
-                        std::string(line.substr(kHeaderLines[i].prefix.size()));
+                    station.metadata.headers.values[i] = std::string(line.substr(kHeaderLines[i].size()));
                     return;
                 }
             }
@@ -152,7 +141,7 @@ void MoveEnd(PlayerLogPlace& place, uint64_t end, std::string_view textToEnd) {
 // start of playback lies beyond its first kStartedWithin bytes. False when
 // the log is missing or cannot be read.
 bool FollowPlayerLog(Station& station, int16_t slot, bool titles) {
-    PlayerLogPlace& place = station.state.PlayerLog;
+    PlayerLogPlace& place = station.metadata.playerLog;
     const std::filesystem::path path = station.file(PlayerFilesOf(slot).log);
     int cutsTried = 0;
     for (int reads = 0; reads < kMostReads; ++reads) {
@@ -242,8 +231,8 @@ void tmrGetMetadata_Timer(Station& station) {
     const bool fromMonitor = TitledByMonitor(station);
     std::string title;
     if (slot != 0 && FollowPlayerLog(station, slot, !fromMonitor) &&
-        !station.state.PlayerLog.kept[kTitleLine].empty())
-        title = std::string(TitleOf(station.state.PlayerLog.kept[kTitleLine]));
+        !station.metadata.playerLog.kept[kTitleLine].empty())
+        title = std::string(TitleOf(station.metadata.playerLog.kept[kTitleLine]));
     if (fromMonitor) title = TakeMonitorTitles(station);
     HoldTitle(station, title);
     ProduceMetadataOutputs(station);

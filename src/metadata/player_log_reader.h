@@ -6,9 +6,9 @@ struct Station;
 
 // The metadata tick: reads the active player's log on from where the last
 // tick stopped (a fresh log, of a player started anew, from its start), hands
-// each title line to the title intake (TakeTitle) and each stream header line
-// to its label, cuts the log in place once it has passed 1 MiB, keeping what
-// is on air, then produces the output files.
+// each title line to the title intake (TakeTitle) and each stream header
+// line's value to station.metadata.headers, cuts the log in place once it has
+// passed 1 MiB, keeping what is on air, then produces the output files.
 void tmrGetMetadata_Timer(Station& station);
 
 }  // namespace bf

@@ -5,6 +5,7 @@
 #include "core/number_parse.h"
 #include "core/outside_services.h"
 #include "core/query_value.h"
+#include "core/run_handler.h"
 #include "core/station.h"
 
 namespace bf {
@@ -45,22 +46,24 @@ std::string ComposeWeather(std::string_view body, const std::string& fallback) {
 }
 
 void tmrWeather_Timer(Station& station) {
-    StationState& s = station.state;
-    // Counted before the fetch: ticks that fall during its wait then only
-    // count and do not fetch again.
-    const bool due = s.WeatherCounter == 0;
-    s.WeatherCounter = static_cast<int16_t>(s.WeatherCounter + 1 > kWeatherCycle ? 0 : s.WeatherCounter + 1);
-    station.console.lblWeather.caption =
-        "NEXT WEATHER: " + std::to_string((kWeatherCycle - s.WeatherCounter) / 60) + " mins";
+    WeatherState& w = station.metadata.weather;
+    const bool due = w.counter == 0;
+    w.counter = static_cast<int16_t>(w.counter + 1 > kWeatherCycle ? 0 : w.counter + 1);
+    w.ticked = true;
     if (!due) return;
 
-    if (station.InetWeather.busy()) station.InetWeather.cancel();
+    // A fetch still under way 30 minutes on is given up for the new one.
     station.InetWeather.setTimeoutMs(kWeatherTimeoutMs);
-    const HttpResult reply = station.InetWeather.fetch(
-        BaseAddress(station.options.weatherUrl) + "/data/2.5/weather?q=" + station.settings().MetaLocation +
-        "&APPID=" + station.settings().MetaOpenWeatherMapKey);
-    NoteServiceReply(station, OutsideService::Weather, reply);
-    station.console.lblWeatherText.caption = ComposeWeather(reply.body, station.settings().DefaultStrapline);
+    station.InetWeather.get(BaseAddress(station.options.weatherUrl) +
+                                "/data/2.5/weather?q=" + station.settings().MetaLocation +
+                                "&APPID=" + station.settings().MetaOpenWeatherMapKey,
+                            [&station](const HttpResult& reply) {
+                                RunHandler(station, "InetWeather_Reply", [&] {
+                                    NoteServiceReply(station, OutsideService::Weather, reply);
+                                    station.metadata.weather.sentence =
+                                        ComposeWeather(reply.body, station.settings().DefaultStrapline);
+                                });
+                            });
 }
 
 }  // namespace bf

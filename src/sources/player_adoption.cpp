@@ -40,7 +40,7 @@ void TakeOverLeftoverPlayers(Station& station, int16_t scheduled) {
         station.air.players[static_cast<size_t>(slot)].titlesFromMonitor = record->titlesFromMonitor;
         // Its log up to now was read by the last run: only its last title
         // is taken, as one read again (a paid item is not billed twice).
-        station.state.PlayerLog.resumeSlot = slot;
+        station.metadata.playerLog.resumeSlot = slot;
         KeepPlayerOnAir(station, slot, {scheduled, wanted.name, wanted.url}, other(slot));
         AddToAirLog(station,
                     "  SYS - KEPT ON AIR: " + PlayerName(slot) + " OF THE LAST RUN PLAYS SOURCE " + number +

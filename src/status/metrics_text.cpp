@@ -150,7 +150,8 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
     m.sample("brackenfield_billing_reports_failed_total", Count(n.billingReportsFailed));
     m.family("brackenfield_billing_reports_pending", "gauge",
              "Paid items waiting for the billing server's answer.");
-    m.sample("brackenfield_billing_reports_pending", static_cast<int64_t>(s.PendingReports.size()));
+    m.sample("brackenfield_billing_reports_pending",
+             static_cast<int64_t>(station.metadata.billing.pending.size()));
     m.family("brackenfield_last_billing_answer_timestamp_seconds", "gauge",
              "When the billing server last answered a report, in seconds since the Unix epoch; 0 before the "
              "first.");

@@ -160,7 +160,7 @@ std::vector<StatusField> StatusFields(const Station& station, const ProcessReadi
         {"management.status", caption(c.lblConfigurationStatus)},
         {"billing.last_report", caption(c.lblSentTime)},
         {"billing.response", caption(c.lblResponse)},
-        {"billing.pending", number(static_cast<int64_t>(s.PendingReports.size()))},
+        {"billing.pending", number(static_cast<int64_t>(station.metadata.billing.pending.size()))},
         {"billing.sent", number(static_cast<int64_t>(n.billingReportsSent))},
         {"billing.refused", number(static_cast<int64_t>(n.billingReportsRefused))},
         {"billing.failed", number(static_cast<int64_t>(n.billingReportsFailed))},

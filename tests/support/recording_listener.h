@@ -22,7 +22,7 @@ public:
                          e.reason + ") " + kStandIn[static_cast<size_t>(e.standIn)]);
     }
     void returned(const AirSource& s) override { events.push_back("return " + std::to_string(s.number)); }
-    void titleChanged(std::string_view title) override { events.push_back("title " + std::string(title)); }
+    void titleChanged(const TitleChange& change) override { events.push_back("title " + change.title); }
     void playerRestarted(const AirSource& s) override {
         events.push_back("restart " + std::to_string(s.number));
     }

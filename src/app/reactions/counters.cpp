@@ -8,7 +8,9 @@ void CountersReaction::switched(const SwitchEvent& event) {
     station_.counters.countSwitch(event.cause);
 }
 
-void CountersReaction::titleChanged(std::string_view) {
+void CountersReaction::titleChanged(const TitleChange& change) {
+    // The strapline in place of a failed source's title is no new title.
+    if (change.cause == TitleCause::Failover) return;
     station_.counters.countTitleChange(station_.state.SystemRuntime, station_.clock.now().epoch);
 }
 

@@ -12,7 +12,7 @@ class CountersReaction : public StationListener {
 public:
     explicit CountersReaction(Station& station) : station_(station) {}
     void switched(const SwitchEvent& event) override;
-    void titleChanged(std::string_view title) override;
+    void titleChanged(const TitleChange& change) override;
     void playerRestarted(const AirSource& source) override;
 
 private:

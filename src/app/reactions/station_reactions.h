@@ -4,7 +4,7 @@
 
 #include "app/reactions/counters.h"
 #include "app/reactions/event_command.h"
-#include "app/reactions/received_title.h"
+#include "app/reactions/metadata_reactions.h"
 #include "app/reactions/source_list_report.h"
 #include "app/reactions/station_story.h"
 #include "core/station_events.h"
@@ -15,18 +15,19 @@ struct Station;
 
 // What the station does when one of its parts announces something: each
 // concern listens on its own, and this tells them all, in this order: the
-// counters, the station log's story, the received title, the operator's
-// event command, the source list report.
+// counters, the station log's story, the metadata (the strapline, AIR,
+// billing), the operator's event command, the source list report.
 class StationReactions : public StationListener {
 public:
     explicit StationReactions(Station& station)
-        : counters_(station), story_(station), title_(station), command_(station), report_(station) {}
+        : counters_(station), story_(station), metadata_(station), command_(station), report_(station) {}
     void switched(const SwitchEvent& event) override { tellAll(&StationListener::switched, event); }
     void failoverStarted(const FailoverEvent& event) override {
         tellAll(&StationListener::failoverStarted, event);
     }
     void returned(const AirSource& source) override { tellAll(&StationListener::returned, source); }
-    void titleChanged(std::string_view title) override { tellAll(&StationListener::titleChanged, title); }
+    void titleChanged(const TitleChange& change) override { tellAll(&StationListener::titleChanged, change); }
+    void paidAiring(const PaidItem& paid) override { tellAll(&StationListener::paidAiring, paid); }
     void playerRestarted(const AirSource& source) override {
         tellAll(&StationListener::playerRestarted, source);
     }
@@ -40,10 +41,10 @@ private:
 
     CountersReaction counters_;
     StationStory story_;
-    ReceivedTitleReaction title_;
+    MetadataReactions metadata_;
     EventCommand command_;
     SourceListReportReaction report_;
-    const std::array<StationListener*, 5> listeners_{&counters_, &story_, &title_, &command_, &report_};
+    const std::array<StationListener*, 5> listeners_{&counters_, &story_, &metadata_, &command_, &report_};
 };
 
 }  // namespace bf

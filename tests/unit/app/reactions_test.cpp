@@ -58,13 +58,15 @@ TEST(StationReactions, EachEventIsToldCountedAndHandedToTheEventCommand) {
                   command.empty() ? Strings{}
                                   : Strings{"/opt/hook " + command + " 3 Three http://three.example/c"});
         // A failover takes the failed source's title off air.
-        EXPECT_EQ(t.state().RXmetadata == "Brackenfield FM", logged.find("FAILOVER") != std::string::npos);
+        EXPECT_EQ(t->nowPlaying.text() == "Brackenfield FM", logged.find("FAILOVER") != std::string::npos);
         // Every switch is counted under its cause, and reported after its caller.
         EXPECT_EQ(t.timers.running(TimerName::ReportSourceList), logged.find("SWITCH") != std::string::npos);
     }
     TestStation t;
     t.reactions->switched({{}, kThree, 1, SwitchCause::Api});
-    t.reactions->titleChanged("Song");
+    t.reactions->titleChanged({"Strapline", "Strapline", TitleCause::Failover});
+    EXPECT_FALSE(t->counters.titleChangedAt);  // the strapline in a failed title's place is no new title
+    t.reactions->titleChanged({"Song", "Song", TitleCause::Announced});
     EXPECT_EQ(t->counters.switches[static_cast<size_t>(SwitchCause::Api)], 1u);
     EXPECT_EQ(t->counters.titleChangedAt, 0);
 }

@@ -65,20 +65,20 @@ TEST(SourceListReport, SendsAllTenSlotsFreshFromTheListWithValuesAsTheyStand) {
 }
 
 // The switch's report runs from its own timer, once the switch's caller is
-// done; a report still waiting (in whose fetch that timer fires) stops.
+// done; what of a running report still waits gives way to it.
 TEST(SourceListReport, ASwitchReportsAfterItsCallerAndSupersedesARunningReportButNotWithDownloadsOff) {
     Managed t;
-    t.Inet1.onFetch = [&](const std::string&) {
-        if (t.Inet1.requests.size() != 3) return;
-        t.Inet1.isBusy = true;  // the report's third request still waits
-        SwitchSource(*t, "3", SwitchCause::Api);
-        EXPECT_EQ(t.Inet1.requests.size(), 3u);
-        t.timers.fire(TimerName::ReportSourceList);
-    };
+    t.Inet1.holdAnswers = true;
     ReportSourceList(*t);
+    t.Inet1.answerHeld();
+    t.Inet1.answerHeld();  // the report's third request is under way
+    SwitchSource(*t, "3", SwitchCause::Api);
+    EXPECT_EQ(t.Inet1.requests.size(), 3u);
+    t.timers.fire(TimerName::ReportSourceList);
+    while (t.Inet1.answerHeld()) continue;
     ASSERT_EQ(t.Inet1.requests.size(), 13u);
     EXPECT_EQ(Strings(t.Inet1.requests.begin() + 3, t.Inet1.requests.end()), Managed::Report(kListed, 3));
-    EXPECT_TRUE(t.Inet1.cancels == 1 && !t.timers.running(TimerName::ReportSourceList));
+    EXPECT_TRUE(t.Inet1.cancels == 0 && !t.timers.running(TimerName::ReportSourceList));
     t.settings().ManagementUpdate = 0;
     SwitchSource(*t, "1", SwitchCause::Api);
     t.timers.fire(TimerName::ReportSourceList);
@@ -92,12 +92,19 @@ TEST(ManagementDownload, CountsDownThenOnlyACompleteSecondReplyReplacesTheSchedu
     // tail of the longer old one; an empty reply or an error page changes nothing.
     const std::string page = "<html><body>Maintenance</body></html>\r\n";
     const std::pair<std::string, std::string> replies[] = {{"x", kNew}, {"", ""}, {page, page}};
+    std::string shown;  // the status label after each tick
     for (const auto& [first, second] : replies) {
         t.Inet1.queue(first);
         t.Inet1.queue(second);
-        tmrManagementDownload_Timer(*t);
-        tmrManagementDownload_Timer(*t);
+        for (int tick = 0; tick < 2; ++tick) {
+            tmrManagementDownload_Timer(*t);
+            shown += Items(*t, "lblConfigurationStatus").substr(23) + "|";
+        }
     }
+    EXPECT_EQ(shown,
+              "Countdown till config update: 1|Config updated 12:00:00 2026-06-12|"
+              "Countdown till config update: 1|Config update failed 12:00:00 2026-06-12|"
+              "Countdown till config update: 1|Config update failed 12:00:00 2026-06-12|");
     // Each download, answered or not, reports the ten slots.
     EXPECT_EQ(
         t.folder.read("sourceevents.ini") + t.console().txtAIR + std::to_string(t.Inet1.requests.size()),
@@ -120,25 +127,21 @@ TEST(ManagementPoll, SwitchesOnlyToAPlayableSourceTheReplyNames) {
     }
 }
 
-TEST(ManagementTimers, PollAndDownloadOfTheSameMinuteBothTakeEffectAndTicksDoNotStack) {
+// The poll due during a download waits for its turn; the download's report then gives way to the one of
+// the switch the poll orders.
+TEST(ManagementTimers, PollAndDownloadOfTheSameMinuteTakeTurnsAndBothTakeEffect) {
     Managed t;
     t.Inet1.reply = [](const std::string& url) { return HttpResult{url == kPoll ? "3" : kNew, 0, "", 200}; };
-    int downloads = 0;
-    t.Inet1.onFetch = [&](const std::string& url) {
-        if (url != kGet) return;
-        // Both timers fall due during the first download request, the
-        // poll's report during the second.
-        if (++downloads == 1) {
-            tmrManagementDownload_Timer(*t);
-            tmrCheckForChanges_Timer(*t);
-        }
-        if (downloads == 2) t.timers.fire(TimerName::ReportSourceList);
-    };
+    t.Inet1.holdAnswers = true;
     tmrManagementDownload_Timer(*t);
+    tmrCheckForChanges_Timer(*t);
+    while (t.Inet1.answerHeld())
+        if (t.timers.running(TimerName::ReportSourceList)) t.timers.fire(TimerName::ReportSourceList);
     EXPECT_EQ(t->onAir.CurrentSource(), 3);
     EXPECT_EQ(t.folder.read("sourceevents.ini"), kNew);
-    // The poll's report gives way to the download's, which tells source 3 on air.
-    EXPECT_EQ(Strings(t.Inet1.requests.begin() + 3, t.Inet1.requests.end()), Managed::Report(kListed, 3));
+    ASSERT_EQ(t.Inet1.requests.size(), 14u);
+    EXPECT_EQ(Strings(t.Inet1.requests.begin(), t.Inet1.requests.begin() + 3), (Strings{kGet, kGet, kPoll}));
+    EXPECT_EQ(Strings(t.Inet1.requests.begin() + 4, t.Inet1.requests.end()), Managed::Report(kListed, 3));
 }
 
 }  // namespace

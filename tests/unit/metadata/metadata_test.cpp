@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/startup.h"
+#include "console/view_metadata.h"
 #include "metadata/air_update.h"
 #include "metadata/billing_reporter.h"
 #include "metadata/metadata_outputs.h"
@@ -28,28 +29,31 @@ std::string icy(const std::string& title) {
 // server answering.
 struct Meta : TestStation {
     Meta() {
+        Settings& s = settings();
         folder.write("sourcelist.ini", "1u:http://one.example/a\r\n");
         onAir(1);
-        settings().DefaultStrapline = "Station One";
-        settings().ExtraMetaNowPlaying = "OFF";
-        state().StartupFlag = 0;  // the billing reporter has looked before: the next item recorded is new
-        settings().AIRdefaultTitle = "Radio One";
-        settings().AIRdefaultArtist = "Station";
+        s.DefaultStrapline = "Station One";
+        s.ExtraMetaNowPlaying = "OFF";
+        s.AIRdefaultTitle = "Radio One";
+        s.AIRdefaultArtist = "Station";
         InetTallyway.reply = [](const std::string&) { return HttpResult{"OK", HttpError::None, "", 200}; };
     }
     void tickWithLog(const std::string& log, const char* file = "mplayer1.log") {
         folder.write(file, log);
         tmrGetMetadata_Timer(*station);
     }
+    // The console drawn from the records.
+    const ConsoleModel& shown() {
+        DrawMetadata(*station, console());
+        return console();
+    }
     // The traffic and system-command indicators, each "lit" or "dim".
     std::string lamps() {
         auto shade = [](const Label& l) { return l.backColour == Colour::Red ? "lit" : "dim"; };
-        return std::string(shade(console().lblRDSactive)) + " " + shade(console().lblAPIactive);
+        return std::string(shade(shown().lblRDSactive)) + " " + shade(shown().lblAPIactive);
     }
-    void record(const std::string& stamp, const std::string& item) {
-        state().TallywayTT = stamp;
-        state().TallywayMM = item;
-    }
+    // A paid airing as the now-playing owner tells it.
+    void record(const std::string& stamp, const std::string& item) { QueueReport(*station, {stamp, item}); }
     // Billing ticks; the number of reports sent so far.
     size_t bill(int times = 1) {
         for (int i = 0; i < times; ++i) tmrCheckFile_Timer(*station);
@@ -64,7 +68,7 @@ struct Meta : TestStation {
     // An AIR tick: the query from "title=" on of the request it sent; "" when none.
     std::string air(const std::string& text) {
         const size_t before = InetAIR.requests.size();
-        state().RXmetadata = text;
+        NoteAirText(*station, text);
         tmrAirUpdate_Timer(*station);
         if (InetAIR.requests.size() == before) return "";
         return InetAIR.requests.back().substr(InetAIR.requests.back().find("&title=") + 1);
@@ -88,9 +92,9 @@ TEST(PlayerLogReader, TakesTheLastCompleteIcyLineWithoutItsClosingBytes) {
     for (const auto& [log, title] : cases) {
         Meta t;
         t.tickWithLog(log);
-        EXPECT_EQ(
-            t.state().PreviousMetadata + "|" + t.state().RXmetadata + "|" + t.console().lblRXmetadata.caption,
-            title + "|" + title + "|" + (title.empty() ? "None" : title))
+        EXPECT_EQ(Items(*t, "PreviousMetadata RXmetadata lblRXmetadata"),
+                  "PreviousMetadata=" + title + " RXmetadata=" + title +
+                      " lblRXmetadata=" + (title.empty() ? "None" : title))
             << log;
     }
 }
@@ -146,6 +150,7 @@ TEST(NowPlaying, EachPaidAiringIsRecordedOnceAndATitleReadAgainEndsNone) {
         for (const std::string& step : steps) {
             if (step == "restart") {
                 t.state() = StationState{};
+                t->nowPlaying = {};
                 Startup(*t);
             } else if (step == "none") {
                 HoldTitle(*t, "");
@@ -195,18 +200,17 @@ TEST(MetadataOutputs, WritesTheReceivedTitleOrTheStraplineAndTheExtraLine) {
     // clang-format on
     Meta t;
     for (const OutputCase& c : cases) {
-        StationState& s = t.state();
-        Settings& k = t.settings();
-        k.ExtraMetaNowPlaying = c.nowPlaying;
-        k.DoNotPrefixWhenContains = c.noPrefixWhen;
-        k.FilterSystem = c.filter == "1";
-        k.MetaWeather = c.weather == "1";
-        s.TimerCount = c.timerCount;
-        s.RXmetadata = c.rx;
-        t.console().lblWeatherText.caption = c.weatherText;
+        Settings& s = t.settings();
+        s.ExtraMetaNowPlaying = c.nowPlaying;
+        s.DoNotPrefixWhenContains = c.noPrefixWhen;
+        s.FilterSystem = c.filter == "1";
+        s.MetaWeather = c.weather == "1";
+        t.state().TimerCount = c.timerCount;
+        TakeTitle(*t, c.rx, TitleArrival::Announced);
+        t->metadata.weather.sentence = c.weatherText;
         ProduceMetadataOutputs(*t);
         // Both files, which always end their line with CR LF, the two labels and the indicators.
-        const ConsoleModel& shown = t.console();
+        const ConsoleModel& shown = t.shown();
         EXPECT_EQ(
             t.folder.read("metadata.txt") + t.folder.read("metaextra.txt") + shown.lblMetadataOutput.caption +
                 "|" + shown.lblMetadataExtra.caption + "|" + t.lamps(),
@@ -218,9 +222,9 @@ TEST(MetadataOutputs, WritesTheReceivedTitleOrTheStraplineAndTheExtraLine) {
 TEST(MetadataOutputs, AnUnwritableFileIsSkippedAndTheOtherStillWritten) {
     Meta t;
     std::filesystem::create_directory(t.folder.path() / "metadata.txt");
-    t.state().RXmetadata = "Artist - Song";
+    TakeTitle(*t, "Artist - Song", TitleArrival::Announced);
     ProduceMetadataOutputs(*t);
-    EXPECT_EQ(t.console().lblMetadataOutput.caption + "|" + t.folder.read("metaextra.txt"),
+    EXPECT_EQ(t.shown().lblMetadataOutput.caption + "|" + t.folder.read("metaextra.txt"),
               "Artist - Song|Artist - Song\r\n");
 }
 
@@ -265,7 +269,7 @@ TEST(BillingReporter,
             if (m.bill() > before)
                 sent += " " + std::to_string(tick) +
                         (m.sent().back().find("=Acme&") != std::string::npos ? ":A" : ":B");
-            if (tick == 1) response = m.console().lblResponse.caption;
+            if (tick == 1) response = m.shown().lblResponse.caption;
             if (tick == 2) pending = m.folder.read(kPendingReportsFile);
         }
         const std::string rejected =
@@ -280,8 +284,6 @@ TEST(BillingReporter,
 
 TEST(BillingReporter, UnansweredReportsSurviveARestartAndGoOutOldestFirst) {
     Meta after;
-    after.state().StartupFlag = 1;  // an item recorded before the first tick counts as reported
-    after.record("20261206-115959", "$ Old");
     after.folder.write(kPendingReportsFile, "20261206-120000\r\n$ First\r\n20261206-120100\n$ Second\n");
     LoadPendingReports(*after);
     after.bill(3);
@@ -289,19 +291,15 @@ TEST(BillingReporter, UnansweredReportsSurviveARestartAndGoOutOldestFirst) {
                                      "stamp=20261206-120100&artist=Second&title="}));
 }
 
-TEST(BillingReporter, TicksDuringASlowReportWaitForItInsteadOfSendingAgain) {
+TEST(BillingReporter, TicksWhileAReportIsUnderWayWaitForItInsteadOfSendingAgain) {
     Meta b;
-    int nested = 0;
-    b.InetTallyway.onFetch = [&](const std::string&) {
-        if (nested++ > 0) return;
-        b.InetTallyway.isBusy = true;
-        b.bill(3);
-        b.record("20261206-120005", "$ Second");  // the metadata tick records the next item meanwhile
-        b.bill(3);
-        b.InetTallyway.isBusy = false;
-    };
+    b.InetTallyway.holdAnswers = true;
     b.record("20261206-120000", "$ First");
     b.bill(4);
+    b.record("20261206-120005", "$ Second");
+    EXPECT_EQ(b.bill(3), 1u);
+    b.InetTallyway.answerHeld();
+    b.bill();
     EXPECT_EQ(b.sent(), (Strings{"stamp=20261206-120000&artist=First&title=",
                                  "stamp=20261206-120005&artist=Second&title="}));
     EXPECT_EQ(b.InetTallyway.cancels, 0);
@@ -312,7 +310,7 @@ TEST(AirUpdate, SendsEachChangeOfArtistOrTitleOnceAndDefaultsAsCommercial) {
     const std::string song = "title=Song&artist=Artist&commercial=false";
     const std::string ad = "title=Radio%20One&artist=Station&commercial=true";
     const std::string path = "C:\\Spots\\Ad1 - Spring Sale";
-    // texts of the ticks, what each sent, AIRLastArtist|AIRLastTitle afterwards
+    // texts of the ticks, what each sent, the text last sent (split) afterwards
     // clang-format off
     const std::tuple<Strings, Strings, std::string> cases[] = {
         {{"Artist - Song", "Artist - Song"}, {song, ""}, "Artist|Song"},
@@ -332,7 +330,7 @@ TEST(AirUpdate, SendsEachChangeOfArtistOrTitleOnceAndDefaultsAsCommercial) {
         Meta a;
         for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(a.air(texts[i]), sent[i]) << texts[i];
         EXPECT_LT(a.InetAIR.timeoutMs, 5000) << "tmrAirUpdate's period";
-        EXPECT_EQ(a.state().AIRLastArtist + "|" + a.state().AIRLastTitle, last) << texts.back();
+        EXPECT_EQ(a->metadata.air.splitArtist + "|" + a->metadata.air.splitTitle, last) << texts.back();
     }
 }
 
@@ -359,19 +357,20 @@ TEST(Weather, ComposesTheSentenceFromTheReplysFieldsOrFallsBack) {
 
 TEST(Weather, FetchesOnTheFirstTickAndEvery1801TicksAndCountsDownMeanwhile) {
     Meta t;
+    t.settings().MetaWeather = true;
     t.InetWeather.reply = [](const std::string&) { return HttpResult{Reply("283.9"), 0, "", 200}; };
-    int nestedTicks = 0;
-    t.InetWeather.onFetch = [&](const std::string&) {
-        if (nestedTicks++ == 0) tmrWeather_Timer(*t);  // a tick during the wait only counts
-    };
+    t.InetWeather.holdAnswers = true;
     tmrWeather_Timer(*t);
+    tmrWeather_Timer(*t);  // a tick while the fetch is under way only counts
+    t.InetWeather.answerHeld();
+    t.InetWeather.holdAnswers = false;
     t.InetWeather.reply = nullptr;  // the service is down from now on
     for (int tick = 3; tick <= 1801; ++tick) tmrWeather_Timer(*t);
-    EXPECT_EQ(t.console().lblWeather.caption + " " + std::to_string(t.state().WeatherCounter) + " " +
-                  std::to_string(t.InetWeather.requests.size()) + " " + t.console().lblWeatherText.caption,
+    EXPECT_EQ(t.shown().lblWeather.caption + " " + std::to_string(t->metadata.weather.counter) + " " +
+                  std::to_string(t.InetWeather.requests.size()) + " " + t.shown().lblWeatherText.caption,
               "NEXT WEATHER: 30 mins 0 1 The temperature in London is 10 degrees. Air pressure is 1012.");
     tmrWeather_Timer(*t);
-    EXPECT_EQ(std::to_string(t.InetWeather.requests.size()) + " " + t.console().lblWeatherText.caption,
+    EXPECT_EQ(std::to_string(t.InetWeather.requests.size()) + " " + t.shown().lblWeatherText.caption,
               "2 Station One");
 }
 

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -259,6 +260,15 @@ struct LocalServer {
 
 class QtHttpClientTest : public test::QtAppTest {
 protected:
+    // Starts the request and runs the event loop until its answer has come.
+    std::string answer(const std::string& url, bool headersOnly = false) {
+        std::optional<HttpResult> result;
+        auto done = [&](const HttpResult& r) { result = r; };
+        headersOnly ? client.getHeaders(url, done) : client.get(url, done);
+        const bool answeredLater = !result;
+        processEventsUntil([&] { return result.has_value(); });
+        return result && answeredLater ? show(*result) : "no answer, or one inside the call";
+    }
     std::string show(const HttpResult& r) const {
         const char* busy = client.busy() ? " busy" : "";
         return std::to_string(r.status) + " [" + r.body + "] " + std::to_string(r.error) + " " + r.errorText +
@@ -268,7 +278,8 @@ protected:
     QtHttpClient client;
 };
 
-TEST_F(QtHttpClientTest, ReturnsTheBodyOfAnyStatusOrTheStatusAloneOrTheErrorAndSendsTheUrlBytesAsTheyAre) {
+TEST_F(QtHttpClientTest,
+       AnswersLaterWithTheBodyOfAnyStatusOrTheStatusAloneOrTheErrorAndSendsTheUrlBytesAsTheyAre) {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     const quint16 closedPort = probe.serverPort();
@@ -279,7 +290,7 @@ TEST_F(QtHttpClientTest, ReturnsTheBodyOfAnyStatusOrTheStatusAloneOrTheErrorAndS
         {server.url("/ok?title=Caf\xe9 au lait&artist=A"), false, "200 [Caf\xe9 \x01 body] 0 "},
         {server.url("/missing"), false, "404 [no such page] 0 "},
         {server.url("/key"), false, "401 [no key] 0 "},  // no credentials to give: the refusal is the answer
-        {server.url("/live"), true, "200 [] 0 "},  // a stream: the headers end the fetch
+        {server.url("/live"), true, "200 [] 0 "},  // a stream: the headers end the request
         {server.url("/old"), true, "200 [] 0 "},   // the final answer's headers
         {server.url("/endless"), true, "0 [] 35756 Reply headers longer than 16 KiB or 100 lines"},
         {server.url("/loop"), false, "0 [] 35756 More than 5 redirects"},
@@ -290,7 +301,7 @@ TEST_F(QtHttpClientTest, ReturnsTheBodyOfAnyStatusOrTheStatusAloneOrTheErrorAndS
     // clang-format on
     for (const auto& [url, headersOnly, expected] : cases) {
         client.setTimeoutMs(url.ends_with("/silent") ? 500 : 10000);  // a loaded machine answers late
-        EXPECT_EQ(show(headersOnly ? client.fetchHeaders(url) : client.fetch(url)), expected) << url;
+        EXPECT_EQ(answer(url, headersOnly), expected) << url;
     }
     // The URL's bytes reach the server as they are.
     EXPECT_EQ(server.requestLines.front(), "GET /ok?title=Caf%E9%20au%20lait&artist=A HTTP/1.1");
@@ -298,15 +309,19 @@ TEST_F(QtHttpClientTest, ReturnsTheBodyOfAnyStatusOrTheStatusAloneOrTheErrorAndS
               QtHttpClient::kMaxRedirects);
 }
 
-// The health check's new fetch cancels the one still waiting.
-TEST_F(QtHttpClientTest, ANewFetchDuringTheWaitEndsTheWaitingOneAsCancelled) {
-    std::string during;
-    QTimer::singleShot(20, [&] {
-        during = client.busy() ? "busy " : "idle ";
-        during += show(client.fetch(server.url("/ok")));
-    });
-    EXPECT_EQ(show(client.fetch(server.url("/silent"))), "0 [] 35757 Request cancelled");
-    EXPECT_EQ(during, "busy 200 [Caf\xe9 \x01 body] 0 ");
+// A new request cancels the one under way, and so does cancel(): the
+// cancelled one's done never runs.
+TEST_F(QtHttpClientTest, ANewRequestOrACancelDropsTheRunningOneWhoseDoneNeverRuns) {
+    int dropped = 0;
+    client.get(server.url("/silent"), [&](const HttpResult&) { ++dropped; });
+    EXPECT_TRUE(client.busy());
+    EXPECT_EQ(answer(server.url("/ok")), "200 [Caf\xe9 \x01 body] 0 ");
+    client.getHeaders(server.url("/live"), [&](const HttpResult&) { ++dropped; });
+    client.cancel();
+    EXPECT_FALSE(client.busy());
+    client.setTimeoutMs(300);
+    EXPECT_EQ(answer(server.url("/silent")), "0 [] 35761 Request timed out");
+    EXPECT_EQ(dropped, 0);
 }
 
 using QtTcpListenerTest = test::QtAppTest;

@@ -62,9 +62,9 @@ TEST(PlayerControl, TitlesThePlayerCannotTellComeFromTheMonitorAndAPaidAiringIsB
     // A new connection reads the title of the moment again: the same airing.
     monitorSays("", "error: stream: read: End of file\n");
     monitorSays("title=$ Spot\ntitle=Song A\ntitle=$ Spot\n");
-    EXPECT_EQ(s.state().RXmetadata, s.settings().DefaultStrapline);
+    EXPECT_EQ(s->nowPlaying.text(), s.settings().DefaultStrapline);
     monitorSays("title=Song B\n");
-    EXPECT_EQ(s.state().RXmetadata, "Song B");
+    EXPECT_EQ(s->nowPlaying.text(), "Song B");
     EXPECT_EQ(CountOf(s.folder.read("station.log"), "PAY - $ Spot"), 2u) << s.folder.read("station.log");
     EXPECT_EQ(Items(*s, "lblSilence"), "lblSilence=");  // stalled or not, it is not listened to for the check
 }

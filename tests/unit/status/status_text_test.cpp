@@ -37,7 +37,7 @@ struct OnAirStation : TestStation {
         folder.write("sourcelist.ini", "2n:Caf\xe9 \"Two\"\\\r\n2u:" + url + "\r\n");
         onAir(2, 2);
         for (int i = 0; i < 4; ++i) Judge(*station, SourceUnderTest(*station), Verdict::Failed, "refused");
-        state().PendingReports = {{"s1", "$ A"}, {"s2", "$ B"}};
+        station->metadata.billing.pending = {{"s1", "$ A"}, {"s2", "$ B"}};
         state().SystemRuntime = 100;
         station->counters.titleChangedAt = 40;
         c.lblFailURL.caption = url;
