@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/timer_table.h"
+#include "console/console_view.h"
 #include "core/settings.h"
 #include "core/station.h"
 #include "core/text_file.h"
@@ -49,6 +50,7 @@ void ReadSettingsAgain(Station& station, std::string_view why) {
         station.replaceSettings(std::move(kept));
     }
     const Settings& now = station.settings();
+    ShowFeaturesAtStart(station);  // the labels of the features turned on or off
     const std::vector<std::string> changed = ChangedKeys(*before, now);
     AddToAirLog(station, prefix + (changed.empty() ? ": NOTHING CHANGED" : ": CHANGED " + Joined(changed)));
     if (apiWaits)

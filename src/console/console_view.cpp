@@ -81,6 +81,18 @@ void DrawConsole(const Station& station, ConsoleModel& c) {
     DrawManagement(station, c);
 }
 
+DrawnLabels::DrawnLabels(const Station& station) : model_(station.console) {
+    DrawConsole(station, model_);
+}
+
+const std::string& DrawnLabels::text(Label ConsoleModel::*label) const {
+    return (model_.*label).caption;
+}
+
+std::optional<uint32_t> DrawnLabels::backColour(Label ConsoleModel::*label) const {
+    return (model_.*label).backColour;
+}
+
 void ShowConsoleAtStart(Station& station) {
     ConsoleModel& c = station.console;
     for (Label* l : {&c.lblTimestamp, &c.lblSentTime, &c.lblArtist, &c.lblTitle, &c.lblResponse})
@@ -103,6 +115,13 @@ void ShowFeaturesAtStart(Station& station) {
         c.lblWeatherText.caption = std::string(kNoWeatherData);
     }
     if (station.settings().Tallyway) c.lblLastCheck.caption = "None";
+    // A feature its settings turn on stays off without its keys, and says so.
+    const Settings::Lacking& lacking = station.settings().lacking;
+    for (const auto& [lacks, label] : {std::pair{&lacking.air, &ConsoleModel::lblTuneInAir},
+                                       std::pair{&lacking.management, &ConsoleModel::lblConfigurationStatus},
+                                       std::pair{&lacking.billing, &ConsoleModel::lblLastCheck},
+                                       std::pair{&lacking.weather, &ConsoleModel::lblWeather}})
+        if (!lacks->empty()) (c.*label).caption = "Disabled - no " + *lacks + " set";
 }
 
 }  // namespace bf

@@ -205,8 +205,7 @@ enum class ApiClosed { No, NoKey, ExampleKey };
 // its label and a station log line say which keys it lacks.
 struct FeatureOff {
     std::string_view name;  // as the log line names it
-    Label ConsoleModel::*label;
-    std::string lacks;  // the missing keys, ", " between
+    std::string lacks;      // the missing keys, ", " between
 };
 
 // One station log line for a settings file that could not be read, else one
@@ -241,7 +240,6 @@ void ReportSettingsProblems(Station& station, bool fileRead, const std::string& 
     for (const FeatureOff& f : off) {
         AddToAirLog(station,
                     "  SYS - " + std::string(f.name) + " OFF: NO " + f.lacks + " IN brackenfield.ini");
-        (station.console.*f.label).caption = "Disabled - no " + f.lacks + " set";
     }
     for (const Finding& f : findings) AddToAirLog(station, "  SYS - " + FindingText(f), LogPriority::Warning);
 }
@@ -452,21 +450,25 @@ void LoadSettings(Station& station) {
     std::vector<FeatureOff> off;
     if (s.AIRenable && !airLacks.empty()) {
         s.AIRenable = false;
-        off.push_back({"AIR", &ConsoleModel::lblTuneInAir, airLacks});
+        off.push_back({"AIR", airLacks});
+        s.lacking.air = airLacks;
     }
     if ((s.ManagementUpdate > 0 || s.CheckForChanges == 1) && !managementLacks.empty()) {
         // Downloads, polling and the source list report alike.
         s.ManagementUpdate = 0;
         s.CheckForChanges = 0;
-        off.push_back({"MANAGEMENT", &ConsoleModel::lblConfigurationStatus, managementLacks});
+        off.push_back({"MANAGEMENT", managementLacks});
+        s.lacking.management = managementLacks;
     }
     if (s.Tallyway && !billingLacks.empty()) {
         s.Tallyway = false;
-        off.push_back({"BILLING", &ConsoleModel::lblLastCheck, billingLacks});
+        off.push_back({"BILLING", billingLacks});
+        s.lacking.billing = billingLacks;
     }
     if (s.MetaWeather && !weatherLacks.empty()) {
         s.MetaWeather = false;
-        off.push_back({"WEATHER", &ConsoleModel::lblWeather, weatherLacks});
+        off.push_back({"WEATHER", weatherLacks});
+        s.lacking.weather = weatherLacks;
     }
     station.replaceSettings(std::move(s));
     ReportSettingsProblems(station, content.has_value(), missing, cut, apiClosed, off,

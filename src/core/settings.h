@@ -70,6 +70,13 @@ struct Settings {
     std::string LastResortFile;
     std::string OnEventCommand;
     bool KeepAirOnStart = false;
+
+    // The keys ("AIRid, AIRpartnerKey") a feature lacks that keep it off
+    // although its setting turns it on; empty when it lacks none.
+    struct Lacking {
+        std::string air, management, billing, weather;
+        bool operator==(const Lacking&) const = default;
+    } lacking;
 };
 
 // Looks a key up in section [Brackenfield] of brackenfield.ini. Section and

@@ -110,16 +110,16 @@ int64_t SecondsSinceTitleChange(const Station& station) {
 
 std::vector<StatusField> StatusFields(const Station& station, const ProcessReadings& readings) {
     const StationState& s = station.state;
-    const ConsoleModel& c = station.console;
+    const DrawnLabels drawn(station);
+    using M = ConsoleModel;
     const StationCounters& n = station.counters;
     const OnAirRecord& onAir = station.onAir;
     const AirReading air = HearOnAir(station);
     const LocalTime now = station.clock.now();
     auto text = [](std::string_view bytes) { return StatusValue(WithoutCredentials(ToUtf8(bytes))); };
-    // The labels whose owners (the health check, the title outputs, billing,
-    // AIR, weather, the management link) keep their facts in them until they
-    // have records of their own.
-    auto caption = [&](const Label& label) { return text(label.caption); };
+    // What the console shows of the health check, the title outputs,
+    // billing, AIR, weather and the management link.
+    auto caption = [&](Label M::*label) { return text(drawn.text(label)); };
     auto number = [](int64_t value) { return StatusValue(value); };
     return {
         {"station.version", text(BF_VERSION)},
@@ -134,16 +134,16 @@ std::vector<StatusField> StatusFields(const Station& station, const ProcessReadi
         {"on_air.slot", number(onAir.CurrentMplayer())},
         {"on_air.status", text(OnAirText(station))},
         {"on_air.lamp", text(CssColour(OnAirColour(station)))},
-        {"now_playing.title", caption(c.lblRXmetadata)},
-        {"now_playing.output", caption(c.lblMetadataOutput)},
-        {"now_playing.extra", caption(c.lblMetadataExtra)},
+        {"now_playing.title", caption(&M::lblRXmetadata)},
+        {"now_playing.output", caption(&M::lblMetadataOutput)},
+        {"now_playing.extra", caption(&M::lblMetadataExtra)},
         {"now_playing.seconds_since_change", number(SecondsSinceTitleChange(station))},
         {"failover.active", StatusValue(onAir.failoverActive())},
         {"failover.failed_checks", number(station.check.failuresInARow(onAir))},
-        {"failover.status", caption(c.lblFailText)},
-        {"failover.lamp", text(CssColour(c.lblFail.backColour))},
-        {"failover.tested_url", caption(c.lblFailURL)},
-        {"failover.checked_at", caption(c.lblFailCheckTime)},
+        {"failover.status", caption(&M::lblFailText)},
+        {"failover.lamp", text(CssColour(drawn.backColour(&M::lblFail)))},
+        {"failover.tested_url", caption(&M::lblFailURL)},
+        {"failover.checked_at", caption(&M::lblFailCheckTime)},
         {"sound.state", text(AirInWords(station))},
         {"sound.stalled", StatusValue(air.sound == AirSound::Stalled || air.sound == AirSound::Dead)},
         {"sound.silent", StatusValue(air.sound == AirSound::Silent)},
@@ -157,19 +157,19 @@ std::vector<StatusField> StatusFields(const Station& station, const ProcessReadi
         {"player_restarts", number(static_cast<int64_t>(n.playerRestarts))},
         {"schedule.next", text(NextEventText(station.schedule))},
         {"schedule.last", text(LastEventText(station.schedule))},
-        {"management.status", caption(c.lblConfigurationStatus)},
-        {"billing.last_report", caption(c.lblSentTime)},
-        {"billing.response", caption(c.lblResponse)},
+        {"management.status", caption(&M::lblConfigurationStatus)},
+        {"billing.last_report", caption(&M::lblSentTime)},
+        {"billing.response", caption(&M::lblResponse)},
         {"billing.pending", number(static_cast<int64_t>(station.metadata.billing.pending.size()))},
         {"billing.sent", number(static_cast<int64_t>(n.billingReportsSent))},
         {"billing.refused", number(static_cast<int64_t>(n.billingReportsRefused))},
         {"billing.failed", number(static_cast<int64_t>(n.billingReportsFailed))},
-        {"air.status", caption(c.lblTuneInAir)},
-        {"air.updated", caption(c.lblAIRupdated)},
-        {"air.artist", caption(c.lblAIRartist)},
-        {"air.title", caption(c.lblAIRtitle)},
-        {"weather.status", caption(c.lblWeather)},
-        {"weather.text", caption(c.lblWeatherText)},
+        {"air.status", caption(&M::lblTuneInAir)},
+        {"air.updated", caption(&M::lblAIRupdated)},
+        {"air.artist", caption(&M::lblAIRartist)},
+        {"air.title", caption(&M::lblAIRtitle)},
+        {"weather.status", caption(&M::lblWeather)},
+        {"weather.text", caption(&M::lblWeatherText)},
         {"api.status", text(ApiStatusText(station))},
         {"api.last_request", text(LastRequestText(station))},
         {"log", StatusValue(LogLines(station.log.text()))},

@@ -40,7 +40,6 @@ struct OnAirStation : TestStation {
         station->metadata.billing.pending = {{"s1", "$ A"}, {"s2", "$ B"}};
         state().SystemRuntime = 100;
         station->counters.titleChangedAt = 40;
-        c.lblFailURL.caption = url;
         processes.running = {"mplayer2"};  // as the process table says now
         station->log.clear();
         station->log.add(" 2026-12-06 12:00:00  SYS - A\r\n");
@@ -61,9 +60,10 @@ TEST(StatusRequestTest, GetAnswersThePageTheWholeJsonDocumentAndMetricsOtherPath
         R"({"station":{"version":")" BF_VERSION R"(","time":"2026-12-06 12:00:00","started":"N/A",)"
         R"("uptime":"0 days 0 hrs 01 mins 40 secs",)"
         R"("uptime_seconds":100,"mode":"AUTOMATIC"},"on_air":{"number":2,"name":"Caf)" "\xc3\xa9" R"( \"Two\"\\",)"
-        R"("url":"http://two.example/a","slot":2,"status":"ON AIR","lamp":"#00ff00"},"now_playing":{"title":"a",)"
+        R"("url":"http://two.example/a","slot":2,"status":"ON AIR","lamp":"#00ff00"},"now_playing":{"title":"",)"
         R"("output":"b","extra":"WAITING FOR METADATA","seconds_since_change":60},"failover":{"active":true,)"
-        R"("failed_checks":3,"status":"DISABLED","lamp":"","tested_url":"http://two.example/a","checked_at":"NO TIME"},)"
+        R"("failed_checks":3,"status":"SERVER OR LINK FAILURE at 12:00:00","lamp":"#ff0000",)"
+        R"("tested_url":"PERFORMING INITIAL CHECKS","checked_at":"NONE"},)"
         R"("sound":{"state":"not listened to: the health check is off","stalled":false,"silent":false,)"
         R"("level_dbfs":-120,"last_resort":false},)"
         R"("players":[{"slot":1,"running":false},{"slot":2,"running":true}],"player_restarts":0,)"
