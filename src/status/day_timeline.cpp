@@ -159,27 +159,27 @@ function paint(rows, from, to) {
   stretches.forEach((r, i) => {
     const until = i + 1 < stretches.length ? stretches[i + 1].t : end;
     if (until <= from || r.t >= to) return;
-    const band = add('rect', {'data-source': r.source, 'data-at': r.t, x: pct(r.t), y: 18,
+    const band = add('rect', {'data-event': r.event, 'data-at': r.t, 'data-source': r.source, x: pct(r.t), y: 18,
                               width: (x(until) - x(r.t)).toFixed(3) + '%', height: 32, fill: colour(r.source)});
     add('title', {}, who(r) + ', ' + r.time.slice(11) + ' (' + r.cause + ')', band);
     sources.set(r.source, who(r));
   });
-  let last = -1;
-  for (const r of rows) {
-    if (r.event !== 'title' || r.t < from || r.t > to || x(r.t) - last < 0.1) continue;
-    last = x(r.t);
-    add('title', {}, r.time.slice(11) + ' ' + r.detail,
-        add('line', {x1: pct(r.t), x2: pct(r.t), y1: 50, y2: 58, stroke: '#333'}));
-  }
-  const lastMark = {};
-  for (const r of rows) {
-    const mark = MARKS[r.event];
-    if (!mark || r.t < from || r.t > to || x(r.t) - (lastMark[r.event] ?? -1) < 0.2) continue;
-    lastMark[r.event] = x(r.t);
+  // A line for each title, a mark on its kind's line for each failover, last
+  // resort, stall and silence; a flood of them is thinned to one a pixel.
+  const within = rows.filter(r => r.t >= from && r.t <= to), gap = within.length > 4000 ? 0.1 : 0, lastAt = {};
+  for (const r of within) {
+    const mark = MARKS[r.event], tag = {'data-event': r.event, 'data-at': r.t};
+    if ((!mark && r.event !== 'title') || x(r.t) - (lastAt[r.event] ?? -1) < gap) continue;
+    lastAt[r.event] = x(r.t);
+    if (!mark) {
+      add('title', {}, r.time.slice(11) + ' ' + r.detail,
+          add('line', {...tag, x1: pct(r.t), x2: pct(r.t), y1: 50, y2: 58, stroke: '#333'}));
+      continue;
+    }
     if (r.event === 'failover') add('line', {x1: pct(r.t), x2: pct(r.t), y1: 18, y2: 58, stroke: mark[1]});
-    const glyph = add('text', {'data-event': r.event, 'data-at': r.t, x: pct(r.t), y: mark[2], 'font-size': 12,
-                               'text-anchor': 'middle', fill: mark[1]}, mark[0]);
-    add('title', {}, r.time.slice(11) + ' ' + r.event + (r.detail ? ': ' + r.detail : ''), glyph);
+    add('title', {}, r.time.slice(11) + ' ' + r.event + (r.detail ? ': ' + r.detail : ''),
+        add('text', {...tag, x: pct(r.t), y: mark[2], 'font-size': 12, 'text-anchor': 'middle', fill: mark[1]},
+            mark[0]));
   }
   if (now() <= to + 60) {
     add('line', {x1: pct(end), x2: pct(end), y1: 14, y2: 110, stroke: '#000', 'stroke-width': 2});
