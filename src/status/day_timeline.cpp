@@ -227,7 +227,11 @@ choice.addEventListener('change', draw);
 svg.addEventListener('pointermove', explain);
 svg.addEventListener('pointerdown', explain);
 draw();
-setInterval(() => { if (!choice.value || choice.value === today.date) draw(); }, 60000);
+// The last 24 hours and today follow the clock; a new day is a new list of days.
+setInterval(() => {
+  if (now() >= ASRUN.tomorrow) location.reload();
+  else if (!choice.value || choice.value === today.date) draw();
+}, 60000);
 })();
 </script>
 </section>
@@ -273,7 +277,7 @@ std::string DayTimeline(const AsRunRecord& record, const LocalTime& now) {
     return std::string(kHead) + "<noscript><p>The picture needs JavaScript. The record by day:" +
            (links.empty() ? " none yet" : links) +
            "</p></noscript>\n<script>const ASRUN = {now: " + Number(now.epoch) + ", days: [" + days +
-           "]};</script>\n" + std::string(kScript);
+           "], tomorrow: " + Number(DayBefore(now, -1).from) + "};</script>\n" + std::string(kScript);
 }
 
 }  // namespace bf

@@ -13,7 +13,8 @@ namespace bf {
 // the titles, failovers, the last resort, stalls and silences marked, now
 // marked), with what was on air at a point of it told beneath. The server
 // gives the script the station's clock and the local days with their
-// midnights; without the record the picture says that it has nothing.
+// midnights (the next one too: the page loads itself again then, for the new
+// day); without the record the picture says that it has nothing.
 std::string DayTimeline(const AsRunRecord& record, const LocalTime& now);
 
 }  // namespace bf
