@@ -1,5 +1,6 @@
 #include "asrun/as_run_record.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <system_error>
@@ -11,13 +12,6 @@
 namespace bf {
 
 namespace {
-
-bool IsDate(std::string_view text) {
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
-    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
-        if (text[i] < '0' || text[i] > '9') return false;
-    return true;
-}
 
 // Days since 1970-01-01 of a proleptic Gregorian date.
 long DayNumber(int year, int month, int day) {
@@ -38,7 +32,21 @@ long DayNumber(std::string_view date) {
     return DayNumber(number(0, 4), number(5, 2), number(8, 2));
 }
 
+// The date a file of the record is named after; empty for any other file.
+std::string_view DateOfFile(std::string_view name) {
+    const std::string_view date = name.substr(0, 10);
+    return name.size() == 14 && name.ends_with(".csv") && AsRunRecord::IsDate(date) ? date : "";
+}
+
 }  // namespace
+
+bool AsRunRecord::IsDate(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+    for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (text[i] < '0' || text[i] > '9') return false;
+    const int month = (text[5] - '0') * 10 + (text[6] - '0'), day = (text[8] - '0') * 10 + (text[9] - '0');
+    return month >= 1 && month <= 12 && day >= 1 && day <= 31;
+}
 
 std::string_view AsRunEventName(AsRunEvent event) {
     static constexpr std::array<std::string_view, 6> kNames = {"on air",  "title",    "stall",
@@ -94,6 +102,22 @@ std::optional<std::string> AsRunRecord::day(std::string_view date) const {
     return ReadWholeFile(folder_ / (std::string(date) + ".csv"));
 }
 
+std::optional<FilePart> AsRunRecord::dayPart(std::string_view date, uint64_t offset, size_t maxBytes) const {
+    if (!IsDate(date)) return std::nullopt;
+    return ReadFileFrom(folder_ / (std::string(date) + ".csv"), offset, maxBytes);
+}
+
+std::vector<std::string> AsRunRecord::days() const {
+    std::vector<std::string> dates;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (const std::string_view date = DateOfFile(name); !date.empty()) dates.emplace_back(date);
+    }
+    std::sort(dates.begin(), dates.end());
+    return dates;
+}
+
 void AsRunRecord::dropOldDays(const LocalTime& today) {
     today_ = FormatDateYMD(today);
     const long first = DayNumber(today.year, today.month, today.day) - (kDaysKept - 1);
@@ -101,8 +125,7 @@ void AsRunRecord::dropOldDays(const LocalTime& today) {
     std::vector<std::filesystem::path> old;
     for (std::filesystem::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.size() == 14 && name.ends_with(".csv") && IsDate(std::string_view(name).substr(0, 10)) &&
-            DayNumber(std::string_view(name).substr(0, 10)) < first)
+        if (const std::string_view date = DateOfFile(name); !date.empty() && DayNumber(date) < first)
             old.push_back(it->path());
     }
     for (const auto& path : old) std::filesystem::remove(path, ec);

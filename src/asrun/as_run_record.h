@@ -5,7 +5,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "core/text_file.h"
 #include "platform/clock.h"
 
 namespace bf {
@@ -55,6 +57,16 @@ public:
     // A day's file (YYYY-MM-DD), whole; nullopt when the record has no such
     // day or the text is no date.
     std::optional<std::string> day(std::string_view date) const;
+    // Up to `maxBytes` of a day's file from `offset` on, with the file's size
+    // and identity, so that a day of several megabytes is read in parts;
+    // nullopt as for day().
+    std::optional<FilePart> dayPart(std::string_view date, uint64_t offset, size_t maxBytes) const;
+    // The days the record holds (YYYY-MM-DD), the oldest first.
+    std::vector<std::string> days() const;
+
+    // Whether the text is a date as the files are named: YYYY-MM-DD, a month
+    // 01-12 and a day 01-31.
+    static bool IsDate(std::string_view text);
 
     // The row as written, CR LF included.
     static std::string RowText(const AsRunRow& row);

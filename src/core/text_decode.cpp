@@ -16,8 +16,8 @@ size_t CharacterLength(unsigned char lead) {
     return 0;
 }
 
-// Whether the bytes are UTF-8: no overlong form, no surrogate, nothing
-// beyond U+10FFFF.
+}  // namespace
+
 bool IsUtf8(std::string_view bytes) {
     size_t i = 0;
     while (i < bytes.size()) {
@@ -37,6 +37,8 @@ bool IsUtf8(std::string_view bytes) {
     }
     return true;
 }
+
+namespace {
 
 // How many bytes at the end begin a UTF-8 character that does not finish.
 size_t UnfinishedTail(std::string_view bytes) {

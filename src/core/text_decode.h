@@ -11,6 +11,10 @@ namespace bf {
 // left off, so that the rest still shows as UTF-8. The result is UTF-8.
 std::string ToUtf8(std::string_view bytes);
 
+// Whether the bytes are UTF-8: no overlong form, no surrogate, nothing
+// beyond U+10FFFF.
+bool IsUtf8(std::string_view bytes);
+
 // The first `maxBytes` bytes of `text` (all of a shorter one), fewer when the
 // cut would split a UTF-8 character: its first bytes are left off too, so
 // that a log line or label cut to length stays UTF-8. Bytes that are no

@@ -3,6 +3,9 @@
 #include <map>
 #include <string_view>
 
+#include "asrun/as_run_record.h"
+#include "core/station.h"
+#include "status/day_timeline.h"
 #include "status/status_json.h"
 
 namespace bf {
@@ -30,6 +33,7 @@ pre{white-space:pre-wrap;font-size:.85em;margin:.3em 0}#live{color:#555;margin:.
 <h1>Brackenfield <span class="lamp" data-c="on_air.lamp" data-k="on_air.status"></span>
 <span data-k="on_air.number"></span> <span data-k="on_air.name"></span></h1>
 <p id="live"></p><noscript><p>Reload the page for newer values.</p></noscript>
+<!--day-->
 <main>
 <section><h2>On air</h2><dl>
 <dt>Source</dt><dd data-k="on_air.number"></dd><dt>Name</dt><dd data-k="on_air.name"></dd>
@@ -149,7 +153,10 @@ std::string StatusPage(const Station& station, const ProcessReadings& readings) 
             done = tagEnd;
         }
     }
-    return out.append(page.substr(done));
+    out.append(page.substr(done));
+    constexpr std::string_view kDay = "<!--day-->";
+    return out.replace(out.find(kDay), kDay.size(),
+                       DayTimeline(AsRunRecord(station.workingFolder), station.clock.now()));
 }
 
 }  // namespace bf

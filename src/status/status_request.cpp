@@ -59,13 +59,16 @@ RequestHead ReadRequestHead(std::string_view text) {
     const std::string_view target = line.substr(blank + 1, second - blank - 1);
     if (!target.starts_with('/') || !line.substr(second + 1).starts_with("HTTP/1."))
         return {S::Malformed, {}};
-    return {S::Complete, {std::string(method), std::string(target.substr(0, target.find_first_of("?#")))}};
+    const std::string_view place = target.substr(0, target.find('#'));
+    const size_t question = place.find('?');
+    const std::string_view query = question == std::string_view::npos ? "" : place.substr(question + 1);
+    return {S::Complete, {std::string(method), std::string(place.substr(0, question)), std::string(query)}};
 }
 
 std::string ComposeHttpReply(const HttpReply& reply) {
     std::string text = "HTTP/1.1 " + std::to_string(reply.status) + " " + std::string(Reason(reply.status)) +
-                       "\r\nContent-Type: " + reply.contentType +
-                       "\r\nContent-Length: " + std::to_string(reply.body.size()) +
+                       "\r\nContent-Type: " + reply.contentType + "\r\nContent-Length: " +
+                       std::to_string(reply.bodyPart ? reply.bodyLength : reply.body.size()) +
                        "\r\nConnection: close\r\n";
     for (const auto& [name, value] : reply.headers) text += name + ": " + value + "\r\n";
     text += "\r\n";

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -10,8 +13,9 @@ namespace bf {
 
 // One HTTP request as the status listener read it.
 struct HttpRequest {
-    std::string method;  // "GET", "POST", ...
-    std::string path;    // without the query
+    std::string method;      // "GET", "POST", ...
+    std::string path;        // without the query
+    std::string query = {};  // what follows "?", without a fragment
 };
 
 struct HttpReply {
@@ -19,10 +23,19 @@ struct HttpReply {
     std::string contentType;
     std::string body;
     std::vector<std::pair<std::string, std::string>> headers;  // further headers
+    // A body too long to hold at once (a file of megabytes): `bodyLength`
+    // bytes that the server reads in parts as the caller takes them, each
+    // part up to `most` bytes from `offset` on; nullopt or nothing when it
+    // can no longer be read (the caller is then cut off). `body` stays empty.
+    std::function<std::optional<std::string>(uint64_t offset, size_t most)> bodyPart = {};
+    uint64_t bodyLength = 0;
 };
 
 // The most bytes a request's status line and headers may take.
 constexpr size_t kMaxRequestHeadBytes = 8 * 1024;
+// A body read in parts is sent this much at a time: one connection holds
+// no more of it at once.
+constexpr size_t kBodyPartBytes = 64 * 1024;
 
 // What the bytes a caller has sent so far amount to.
 enum class RequestHeadState {
@@ -44,7 +57,8 @@ struct RequestHead {
 RequestHead ReadRequestHead(std::string_view text);
 
 // The whole reply: status line, Content-Type, Content-Length, Connection:
-// close, the further headers, an empty line and the body.
+// close, the further headers, an empty line and the body (only the head
+// when the body is read in parts).
 std::string ComposeHttpReply(const HttpReply& reply);
 
 }  // namespace bf

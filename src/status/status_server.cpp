@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "asrun/as_run_record.h"
 #include "core/run_handler.h"
 #include "core/station.h"
 #include "core/station_log.h"
+#include "status/asrun_download.h"
 #include "status/metrics_text.h"
 #include "status/status_json.h"
 #include "status/status_page.h"
@@ -33,7 +35,9 @@ HttpReply AnswerStatusRequest(const Station& station, const ProcessReadings& rea
         return {200, "application/json", StatusJson(station, readings), fresh};
     if (request.path == "/metrics")
         return {200, "text/plain; version=0.0.4; charset=utf-8", MetricsText(station, readings), fresh};
-    return PlainReply(404, "Not Found: try /, /status.json or /metrics");
+    if (request.path == "/asrun.csv")
+        return AsRunDownload(AsRunRecord(station.workingFolder), request.query, station.clock.now());
+    return PlainReply(404, "Not Found: try /, /status.json, /metrics or /asrun.csv");
 }
 
 StatusServer::StatusServer(Station& station, TcpListener& listener)
@@ -160,7 +164,18 @@ void StatusServer::DataArrived(uint64_t serial) {
 void StatusServer::Answer(Connection& connection, const HttpReply& reply) {
     connection.answered = true;
     connection.received = std::string();
-    connection.socket->send(ComposeHttpReply(reply));
+    std::string text = ComposeHttpReply(reply);
+    connection.bodyPart = reply.bodyPart;
+    connection.bodyLength = reply.bodyLength;
+    // The first part goes with the head; a part that fails to read is tried
+    // once more when the head is out.
+    if (reply.bodyPart) {
+        if (const std::optional<std::string> part = reply.bodyPart(0, kBodyPartBytes)) {
+            text += *part;
+            connection.bodySent = part->size();
+        }
+    }
+    connection.socket->send(text);
 }
 
 // A caller that has finished sending without a whole request never sends one.
@@ -171,6 +186,15 @@ void StatusServer::InputEnded(uint64_t serial) {
 void StatusServer::SendComplete(uint64_t serial) {
     Connection& c = open_.at(serial);
     if (!c.answered) return;
+    if (c.bodyPart && c.bodySent < c.bodyLength) {
+        const std::optional<std::string> part = c.bodyPart(c.bodySent, kBodyPartBytes);
+        // A body that can no longer be read cuts the caller off: the reply
+        // would fall short of its Content-Length.
+        if (!part || part->empty()) return Drop(serial);
+        c.bodySent += part->size();
+        c.socket->send(*part);
+        return;
+    }
     c.socket->close();
     lingering_.push_back({std::move(c.socket)});
     if (lingering_.size() > kMostLingering) lingering_.pop_front();

@@ -15,9 +15,9 @@ namespace bf {
 
 struct Station;
 
-// The status listener's answer: GET / (the page), /status.json and /metrics;
-// 404 for other paths and 405 for other methods. Nothing here changes the
-// station.
+// The status listener's answer: GET / (the page), /status.json, /metrics
+// and /asrun.csv (a day of the as-run record); 404 for other paths and 405
+// for other methods. Nothing here changes the station.
 HttpReply AnswerStatusRequest(const Station& station, const ProcessReadings& readings,
                               const HttpRequest& request);
 
@@ -68,6 +68,10 @@ private:
         std::string address;
         std::string received;
         bool answered = false;
+        // A body read in parts: what is left of it goes out as the caller
+        // takes the part before.
+        decltype(HttpReply::bodyPart) bodyPart;
+        uint64_t bodySent = 0, bodyLength = 0;
         int ticks = 0;
     };
     struct Lingering {

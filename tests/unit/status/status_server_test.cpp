@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "asrun/as_run_record.h"
 #include "fake_tcp_listener.h"
 #include "test_station.h"
 
@@ -10,13 +13,17 @@ namespace bf::test {
 namespace {
 
 using ::testing::AllOf;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using Peer = std::shared_ptr<FakePeer>;
 
 class StatusServerTest : public ::testing::Test {
 protected:
-    void SetUp() override { server.Open(9110, "127.0.0.1"); }
+    void SetUp() override {
+        server.Open(9110, "127.0.0.1");
+        std::filesystem::create_directory(s.folder.path() / "asrun");
+    }
     void Tick(int times = 1) {
         for (int i = 0; i < times; ++i) s.timers.fire(StatusServer::kTimeoutTimer);
     }
@@ -38,10 +45,18 @@ TEST_F(StatusServerTest, AnswersOneRequestPerConnectionThenClosesAndDropsACaller
          "HTTP/1.1 405 Method Not Allowed\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: 41\r\n"
          "Connection: close\r\nAllow: GET\r\n\r\nMethod Not Allowed: this port only reads\n"},
         {{"\x16\x03\x01"}, false, "HTTP/1.1 400 Bad Request\r\n"},
-        {{std::string(kMaxRequestHeadBytes / 2, 'A'), "\r\n"}, false, "HTTP/1.1 400 Bad Request\r\n"},
         {{"GET /" + std::string(kMaxRequestHeadBytes, 'a')}, false, "HTTP/1.1 431 Request Header Fields"},
+        {{"GET /asrun.csv?x=1&day=2026-12-05 HTTP/1.1\r\n\r\n"}, false,
+         "HTTP/1.1 200 OK\r\nContent-Type: text/csv; charset=unknown-8bit; header=present\r\nContent-Length: 18\r\n"
+         "Connection: close\r\nContent-Disposition: attachment; filename=\"asrun-2026-12-05.csv\"\r\n"
+         "Cache-Control: no-store\r\n\r\ntime,epoch\r\nCaf\xe9\r\n"},
+        {{"GET /asrun.csv HTTP/1.1\r\n\r\n"}, false, "HTTP/1.1 404 Not Found\r\nContent-Type: text/plain; "
+         "charset=utf-8\r\nContent-Length: 49\r\nConnection: close\r\n\r\nNot Found: the as-run record holds no 2026-12-06\n"},
+        {{"GET /asrun.csv?day=../brackenfield.ini HTTP/1.1\r\n\r\n"}, false, "HTTP/1.1 400 Bad Request\r\n"
+         "Content-Type: text/plain; charset=utf-8\r\nContent-Length: 58\r\nConnection: close\r\n\r\nBad Request: the day"},
         {{"GET / HTTP/1.1\r\n"}, true, ""}};
     // clang-format on
+    s.folder.write("asrun/2026-12-05.csv", "time,epoch\r\nCaf\xe9\r\n");
     for (const auto& [pieces, halfClose, reply] : cases) {
         SCOPED_TRACE(pieces[0].substr(0, 20));
         const Peer peer = listener.connect();
@@ -100,6 +115,29 @@ TEST_F(StatusServerTest, HoldsAShareOfConnectionsPerAddressAndAFewInAllForTenSec
     EXPECT_EQ(server.connections(), StatusServer::kRequestSeconds - 2u);
 }
 
+// A day of megabytes goes out a part at a time as the caller takes each; a
+// file that can no longer be read cuts the caller off before the reply falls
+// short of the length it announced.
+TEST_F(StatusServerTest, SendsADayOfTheAsRunRecordInPartsAsTheCallerTakesThem) {
+    std::string day(AsRunRecord::kHeader);
+    while (day.size() < 2 * kBodyPartBytes + 10)
+        day += "2026-12-05 10:00:00,1796464800,title,1,,,Caf\xc3\xa9\r\n";
+    s.folder.write("asrun/2026-12-05.csv", day);
+    for (const bool removed : {false, true}) {
+        const Peer peer = listener.connect();
+        peer->send("GET /asrun.csv?day=2026-12-05 HTTP/1.1\r\n\r\n");
+        if (removed) std::filesystem::remove(s.folder.path() / "asrun" / "2026-12-05.csv");
+        while (peer->open && !peer->closedAfterReply) peer->completeSend();
+        EXPECT_EQ(std::tuple(peer->sent.size(), peer->closedAfterReply),
+                  std::tuple(removed ? 1u : 3u, !removed));
+        std::string got;
+        for (const std::string& part : peer->sent) got += part;
+        if (!removed) {
+            EXPECT_THAT(got, AllOf(HasSubstr("charset=utf-8;"), EndsWith("\r\n\r\n" + day)));
+        }
+    }
+}
+
 // A scrape loop costs the station one reading of the process table a second.
 TEST_F(StatusServerTest, AnswersFromProcessReadingsAtMostASecondOld) {
     auto scrape = [&] {
@@ -133,8 +171,8 @@ TEST(StatusRequestText, ReadsMethodAndPathOnceTheHeadersEndAndRefusesWhatCannotB
     const std::string head = "GET / HTTP/1.1\r\nX: ";
     const std::string longest = head + std::string(kMaxRequestHeadBytes - head.size() - 4, 'a') + "\r\n\r\n";
     const std::tuple<std::string, S, std::string, std::string> cases[] = {
-        {"GET /metrics?x=1 HTTP/1.1\r\nHost: a\r\n\r\nbody", S::Complete, "GET", "/metrics"},
-        {"POST /#top HTTP/1.0\n\n", S::Complete, "POST", "/"},
+        {"GET /metrics?x=1 HTTP/1.1\r\nHost: a\r\n\r\nbody", S::Complete, "GET", "/metrics?x=1"},
+        {"POST /?a#top?b HTTP/1.0\n\n", S::Complete, "POST", "/?a"},
         {longest, S::Complete, "GET", "/"},
         {"", S::Incomplete, "", ""},
         {"GE", S::Incomplete, "", ""},
@@ -146,10 +184,12 @@ TEST(StatusRequestText, ReadsMethodAndPathOnceTheHeadersEndAndRefusesWhatCannotB
         {"GET http://a/ HTTP/1.1\r\n\r\n", S::Malformed, "", ""},
         {"GET / SIP/2.0\r\n\r\n", S::Malformed, "", ""},
         {"GET /\r\n\r\n", S::Malformed, "", ""}};
-    for (const auto& [text, state, method, path] : cases) {
+    for (const auto& [text, state, method, target] :
+         cases) {  // the path, and "?" and the query if there is one
         const RequestHead read = ReadRequestHead(text);
-        EXPECT_EQ(std::tuple(read.state, read.request.method, read.request.path),
-                  std::tuple(state, method, path))
+        const std::string query = read.request.query.empty() ? "" : "?" + read.request.query;
+        EXPECT_EQ(std::tuple(read.state, read.request.method, read.request.path + query),
+                  std::tuple(state, method, target))
             << text.substr(0, 40);
     }
 }

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,6 +15,7 @@
 #include "status/metrics_text.h"
 #include "status/process_readings.h"
 #include "status/status_json.h"
+#include "status/status_page.h"
 #include "status/status_server.h"
 #include "test_station.h"
 
@@ -84,6 +86,16 @@ TEST(StatusRequestTest, GetAnswersThePageTheWholeJsonDocumentAndMetricsOtherPath
         EXPECT_EQ(std::tuple(reply.status, reply.contentType), std::tuple(c.status, c.type)) << c.path;
         EXPECT_THAT(reply.body, AllOf(HasSubstr(c.part), Not(HasSubstr("secret")))) << c.path;
     }
+    // The day at a glance gets the clock, today and yesterday, and each day kept, from its local midnight.
+    std::filesystem::create_directory(ts.folder.path() / "asrun");
+    ts.folder.write("asrun/2026-12-04.csv", "");
+    const auto at = [&](int hours) {
+        return std::to_string(std::lround(ts.clock.now().epoch) + hours * 3600);
+    };
+    EXPECT_THAT(StatusPage(*ts, Readings(*ts)),
+                HasSubstr("{now: " + at(0) + ", days: [[\"2026-12-06\"," + at(-12) + "," + at(0) +
+                          ",0],[\"2026-12-05\"," + at(-36) + "," + at(-12) + ",0],[\"2026-12-04\"," +
+                          at(-60) + "," + at(-36) + ",1]], tomorrow: " + at(12) + "}"));
 }
 
 // Names, types, units and labels by the conventions, for a station whose
