@@ -68,6 +68,9 @@ void ReadSettingsAgain(Station& station, std::string_view why) {
     Run(station, TimerName::Weather, now.MetaWeather);
     if (now.Tallyway && !before->Tallyway) LoadPendingReports(station);
     Run(station, TimerName::CheckFile, now.Tallyway);
+    // The stream monitors decode the audio only for silence detection: they
+    // start again (at the air monitor's next tick) asked for levels or not.
+    if ((now.SilenceSeconds > 0) != (before->SilenceSeconds > 0)) StopAirMonitors(station);
     if (now.CheckSource != before->CheckSource || now.FastFailover != before->FastFailover) {
         DefineTimer(station, TimerName::SourceCheck, SourceCheckPeriodMs(now));
         Run(station, TimerName::SourceCheck, now.CheckSource);

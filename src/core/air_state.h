@@ -104,6 +104,9 @@ struct AirState {
     // flowed for ReturnHoldSeconds; the monitor's ticks make the return once
     // it has. Empty when none waits.
     std::string returnAwaitsFlow;
+    // The trouble of the air last told to the listener: 0 none, 1 a stall,
+    // 2 silence.
+    int troubleTold = 0;
 };
 
 }  // namespace bf

@@ -18,7 +18,7 @@
 #include "core/on_air.h"
 #include "core/outside_services.h"
 #include "core/schedule_state.h"
-#include "core/settings.h"
+#include "core/settings_record.h"
 #include "core/station_counters.h"
 #include "core/station_events.h"
 #include "core/station_log.h"

@@ -29,6 +29,14 @@ struct FailoverEvent {
     StandIn standIn = StandIn::Backup;
 };
 
+// The source on air, as heard, began to stall (no audio came) or fell
+// silent: why, in words ("no audio for 2 s", "silent for 10 s").
+struct AirTrouble {
+    AirSource source;
+    bool silence = false;
+    std::string why;
+};
+
 // What the station's parts tell each other through. The parts that own a
 // decision announce it; app/ wires the reactions (the source list report,
 // the counters). Every method does nothing unless overridden, and none may
@@ -49,6 +57,9 @@ public:
     virtual void playerRestarted(const AirSource&) {}
     // The backup failed too, or there is none: the last resort file plays.
     virtual void lastResort(const AirSource&) {}
+    // A stall or silence of the air began (told once until the sound moves
+    // again).
+    virtual void airTrouble(const AirTrouble&) {}
 };
 
 // A listener that does nothing, for a station nobody listens to.

@@ -57,12 +57,6 @@ public:
     virtual void cancel() = 0;
     // For the requests to come; 0 or less restores the default.
     virtual void setTimeoutMs(int ms) = 0;
-
-    // Waiting forms of get and getHeaders, kept only until their last
-    // callers have moved to the forms above: they wait in a nested event
-    // loop, so other handlers run meanwhile.
-    virtual HttpResult fetch(const std::string& url) = 0;
-    virtual HttpResult fetchHeaders(const std::string& url) = 0;
 };
 
 }  // namespace bf

@@ -1,7 +1,6 @@
 #include "platform/qt_http_client.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QMetaObject>
 #include <QNetworkProxy>
 #include <QPointer>
@@ -299,35 +298,6 @@ void QtHttpClient::step(const std::shared_ptr<Request>& request) {
     ++request->redirects;
     request->target = next;
     send(request);
-}
-
-HttpResult QtHttpClient::fetch(const std::string& url) {
-    return wait(url, false);
-}
-
-HttpResult QtHttpClient::fetchHeaders(const std::string& url) {
-    return wait(url, true);
-}
-
-HttpResult QtHttpClient::wait(const std::string& url, bool headersOnly) {
-    if (QCoreApplication::instance() == nullptr)
-        return failure(HttpError::OtherNetworkError, "No event loop");
-    QEventLoop loop;
-    std::optional<HttpResult> result;
-    begin(url, headersOnly, [&](const HttpResult& r) {
-        result = r;
-        loop.quit();
-    });
-    const std::weak_ptr<Request> mine = running_;
-    // Also ends when the request is cancelled or replaced, or the client is
-    // destroyed meanwhile.
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
-        if (mine.expired()) loop.quit();
-    });
-    watch.start(50);
-    if (!result && !mine.expired()) loop.exec();
-    return result ? *result : failure(HttpError::Cancelled, "Request cancelled");
 }
 
 }  // namespace bf

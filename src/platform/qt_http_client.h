@@ -25,8 +25,6 @@ public:
 
     void get(const std::string& url, HttpDone done) override;
     void getHeaders(const std::string& url, HttpDone done) override;
-    HttpResult fetch(const std::string& url) override;
-    HttpResult fetchHeaders(const std::string& url) override;
     bool busy() const override;
     void cancel() override;
     void setTimeoutMs(int ms) override;
@@ -38,7 +36,6 @@ private:
     void send(const std::shared_ptr<Request>& request);
     void later(const std::shared_ptr<Request>& request);
     void step(const std::shared_ptr<Request>& request);
-    HttpResult wait(const std::string& url, bool headersOnly);
 
     std::shared_ptr<Request> running_;  // the request under way, if any
     int timeoutMs_ = kDefaultTimeoutMs;

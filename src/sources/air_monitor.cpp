@@ -310,6 +310,19 @@ void WatchPlayer(Station& station) {
     RestartPlayer(station, why);
 }
 
+// A stall or silence of the source on air is told once as it begins; the
+// sound moving again makes the next one news.
+void TellTrouble(Station& station) {
+    if (!WatchesAir(station) || station.onAir.lastResortOnAir()) return;
+    const AirReading heard = HearOnAir(station);
+    const int trouble = heard.sound == AirSound::Stalled || heard.sound == AirSound::Dead ? 1
+                        : heard.sound == AirSound::Silent                                 ? 2
+                                                                                          : 0;
+    if (heard.sound == AirSound::Unknown || trouble == station.air.troubleTold) return;
+    station.air.troubleTold = trouble;
+    if (trouble != 0) station.listener->airTrouble({station.onAir.source(), trouble == 2, heard.why});
+}
+
 }  // namespace
 
 void tmrAirMonitor_Timer(Station& station) {
@@ -330,6 +343,7 @@ void tmrAirMonitor_Timer(Station& station) {
     }
     for (StreamWatch& watch : air.watches) Listen(station, watch);
     PassTitles(station);
+    TellTrouble(station);
     if (WatchesAir(station)) WatchPlayer(station);
     if (HearsInsteadOfAsking(station))
         HearingCheck(station);

@@ -34,17 +34,6 @@ public:
         done(r);
         return true;
     }
-    HttpResult fetch(const std::string& url) override {
-        requests.push_back(url);
-        return answer(url);
-    }
-    // Answers from the same script, without the body.
-    HttpResult fetchHeaders(const std::string& url) override {
-        headerRequests.push_back(url);
-        HttpResult r = answer(url);
-        r.body.clear();
-        return r;
-    }
     bool busy() const override { return isBusy || held.has_value(); }
     void cancel() override {
         ++cancels;

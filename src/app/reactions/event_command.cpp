@@ -20,7 +20,7 @@ void EventCommand::switched(const SwitchEvent& event) {
 }
 
 void EventCommand::failoverStarted(const FailoverEvent& event) {
-    tell(event.silence ? "silence" : "failover", event.failed);
+    tell(event.silence ? "silence" : "failover", event.failed, event.reason);
 }
 
 void EventCommand::returned(const AirSource& source) {
@@ -35,7 +35,11 @@ void EventCommand::lastResort(const AirSource& source) {
     tell("last-resort", source);
 }
 
-void EventCommand::tell(std::string_view event, const AirSource& source) {
+void EventCommand::titleChanged(const TitleChange& change) {
+    if (change.cause == TitleCause::Announced) tell("title", station_.onAir.source(), change.title);
+}
+
+void EventCommand::tell(std::string_view event, const AirSource& source, std::string_view detail) {
     if (station_.settings().OnEventCommand.empty()) return;
     if (queue_.size() >= kQueueLimit) {
         queue_.pop_front();
@@ -44,7 +48,8 @@ void EventCommand::tell(std::string_view event, const AirSource& source) {
                         LogPriority::Warning);
         overflowLogged_ = true;
     }
-    queue_.push_back({std::string(event), std::to_string(source.number), source.name, source.url});
+    queue_.push_back(
+        {std::string(event), std::to_string(source.number), source.name, source.url, std::string(detail)});
     if (!station_.timers.running(TimerName::EventHooks)) station_.timers.start(TimerName::EventHooks);
     tick();
 }

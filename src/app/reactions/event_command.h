@@ -16,8 +16,9 @@ struct Station;
 
 // OnEventCommand: a program of the operator's, told of every event of the
 // air (a switch, a failover, a return, a player's restart, the last resort,
-// silence) with the event's name and the source's number, name and URL as
-// its arguments. It runs without a shell, one at a time, each for at most
+// silence, a new title) with the event's name, the source's number, name and
+// URL, and what is known of it (the reason of a failover or silence, the
+// title) as its five arguments. It runs without a shell, one at a time, each for at most
 // kHookSeconds; the station never waits for it.
 class EventCommand : public StationListener {
 public:
@@ -36,9 +37,11 @@ public:
     void returned(const AirSource& source) override;
     void playerRestarted(const AirSource& source) override;
     void lastResort(const AirSource& source) override;
+    // A title the stream announced ("title").
+    void titleChanged(const TitleChange& change) override;
 
     // Queues the event; nothing happens without OnEventCommand.
-    void tell(std::string_view event, const AirSource& source);
+    void tell(std::string_view event, const AirSource& source, std::string_view detail = {});
     // Ends a program that ran too long, starts the next: the timer's tick.
     void tick();
 

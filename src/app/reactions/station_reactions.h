@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/reactions/as_run_story.h"
 #include "app/reactions/counters.h"
 #include "app/reactions/event_command.h"
 #include "app/reactions/metadata_reactions.h"
@@ -16,11 +17,17 @@ struct Station;
 // What the station does when one of its parts announces something: each
 // concern listens on its own, and this tells them all, in this order: the
 // counters, the station log's story, the metadata (the strapline, AIR,
-// billing), the operator's event command, the source list report.
+// billing), the operator's event command, the source list report, the
+// as-run record.
 class StationReactions : public StationListener {
 public:
     explicit StationReactions(Station& station)
-        : counters_(station), story_(station), metadata_(station), command_(station), report_(station) {}
+        : counters_(station),
+          story_(station),
+          metadata_(station),
+          command_(station),
+          report_(station),
+          asRun_(station) {}
     void switched(const SwitchEvent& event) override { tellAll(&StationListener::switched, event); }
     void failoverStarted(const FailoverEvent& event) override {
         tellAll(&StationListener::failoverStarted, event);
@@ -32,6 +39,7 @@ public:
         tellAll(&StationListener::playerRestarted, source);
     }
     void lastResort(const AirSource& source) override { tellAll(&StationListener::lastResort, source); }
+    void airTrouble(const AirTrouble& trouble) override { tellAll(&StationListener::airTrouble, trouble); }
 
 private:
     template <typename Method, typename Event>
@@ -44,7 +52,9 @@ private:
     MetadataReactions metadata_;
     EventCommand command_;
     SourceListReportReaction report_;
-    const std::array<StationListener*, 5> listeners_{&counters_, &story_, &metadata_, &command_, &report_};
+    AsRunStory asRun_;
+    const std::array<StationListener*, 6> listeners_{&counters_, &story_,  &metadata_,
+                                                     &command_,  &report_, &asRun_};
 };
 
 }  // namespace bf

@@ -17,34 +17,56 @@ const AirSource kThree{3, "Three", "http://three.example/c"};
 TEST(StationReactions, EachEventIsToldCountedAndHandedToTheEventCommand) {
     const FailoverEvent backup{kThree, "http://three.example/c: HTTP 404", false, StandIn::Backup};
     const std::string at = " 2026-12-06 12:00:00  SYS - ";
-    // The event, the station log, the priority, the event command's first argument.
-    const std::tuple<std::function<void(StationListener&)>, std::string, LogPriority, std::string> cases[] = {
-        {[](StationListener& l) {
-             l.switched({{}, kThree, 2, SwitchCause::Api});
-         },
-         at + "SWITCH TO 3 Three (api)\r\n", LogPriority::Notice, "switch"},
-        {[](StationListener& l) {
-             l.switched({kThree, {0, "", "http://b/"}, 2, SwitchCause::Failover});
-         },
-         at + "SWITCH TO 0 (failover)\r\n", LogPriority::Notice, ""},
-        {[&](StationListener& l) { l.failoverStarted(backup); },
-         at +
-             "FAILOVER: SOURCE 3 Three FAILED (http://three.example/c: HTTP 404) - THE BACKUP TAKES OVER\r\n",
-         LogPriority::Warning, "failover"},
-        {[](StationListener& l) {
-             l.failoverStarted({kThree, "silent for 3 s", true, StandIn::LastResort});
-         },
-         at + "FAILOVER: SOURCE 3 Three FAILED (silent for 3 s) - THE LAST RESORT TAKES OVER\r\n",
-         LogPriority::Warning, "silence"},
-        {[](StationListener& l) {
-             l.failoverStarted({kThree, "refused", false, StandIn::None});
-         },
-         at + "FAILOVER: SOURCE 3 Three FAILED (refused) - NO BACKUP, IT STAYS ON AIR\r\n",
-         LogPriority::Warning, "failover"},
-        {[](StationListener& l) { l.returned(kThree); }, "", LogPriority::Info, "return"},
-        {[](StationListener& l) { l.lastResort(kThree); }, "", LogPriority::Info, "last-resort"},
-    };
-    for (const auto& [tell, logged, priority, command] : cases) {
+    // The event, the station log, the priority, the event command's arguments, the as-run record's row (after
+    // its time).
+    const std::tuple<std::function<void(StationListener&)>, std::string, LogPriority, std::string,
+                     std::string>
+        cases[] = {
+            {[](StationListener& l) {
+                 l.switched({{}, kThree, 2, SwitchCause::Api});
+             },
+             at + "SWITCH TO 3 Three (api)\r\n", LogPriority::Notice,
+             "switch 3 Three http://three.example/c ", "on air,3,Three,api,"},
+            {[](StationListener& l) {
+                 l.switched({kThree, {0, "", "http://b/"}, 2, SwitchCause::Failover});
+             },
+             at + "SWITCH TO 0 (failover)\r\n", LogPriority::Notice, "", "on air,0,,failover,"},
+            {[&](StationListener& l) { l.failoverStarted(backup); },
+             at + "FAILOVER: SOURCE 3 Three FAILED (http://three.example/c: HTTP 404) - THE BACKUP TAKES "
+                  "OVER\r\n",
+             LogPriority::Warning, "failover 3 Three http://three.example/c http://three.example/c: HTTP 404",
+             "failover,3,Three,,http://three.example/c: HTTP 404"},
+            {[](StationListener& l) {
+                 l.failoverStarted({kThree, "silent for 3 s", true, StandIn::LastResort});
+             },
+             at + "FAILOVER: SOURCE 3 Three FAILED (silent for 3 s) - THE LAST RESORT TAKES OVER\r\n",
+             LogPriority::Warning, "silence 3 Three http://three.example/c silent for 3 s",
+             "failover,3,Three,,silent for 3 s"},
+            {[](StationListener& l) {
+                 l.failoverStarted({kThree, "refused", false, StandIn::None});
+             },
+             at + "FAILOVER: SOURCE 3 Three FAILED (refused) - NO BACKUP, IT STAYS ON AIR\r\n",
+             LogPriority::Warning, "failover 3 Three http://three.example/c refused",
+             "failover,3,Three,,refused"},
+            {[](StationListener& l) { l.returned(kThree); }, "", LogPriority::Info,
+             "return 3 Three http://three.example/c ", ""},
+            {[](StationListener& l) { l.lastResort(kThree); }, "", LogPriority::Info,
+             "last-resort 3 Three http://three.example/c ", "last resort,,,last resort,3 Three failed"},
+            // A title the stream announced, with the source on air (none here); one read again is no news.
+            {[](StationListener& l) {
+                 l.titleChanged({"A, \"B\"", "A", TitleCause::Announced});
+             },
+             "", LogPriority::Info, "title -1   A, \"B\"", "title,,,,\"A, \"\"B\"\"\""},
+            {[](StationListener& l) {
+                 l.titleChanged({"A", "A", TitleCause::ReadAgain});
+             },
+             "", LogPriority::Info, "", ""},
+            {[](StationListener& l) {
+                 l.airTrouble({kThree, false, "no audio for 2 s"});
+             },
+             "", LogPriority::Info, "", "stall,3,Three,,no audio for 2 s"},
+        };
+    for (const auto& [tell, logged, priority, command, asRun] : cases) {
         SCOPED_TRACE(logged);
         TestStation t;
         t.settings().OnEventCommand = "/opt/hook";
@@ -54,9 +76,11 @@ TEST(StationReactions, EachEventIsToldCountedAndHandedToTheEventCommand) {
         if (!logged.empty()) {
             EXPECT_EQ(t.priorities.back(), priority);
         }
-        EXPECT_EQ(t.processes.programLog,
-                  command.empty() ? Strings{}
-                                  : Strings{"/opt/hook " + command + " 3 Three http://three.example/c"});
+        EXPECT_EQ(t.processes.programLog, command.empty() ? Strings{} : Strings{"/opt/hook " + command});
+        const std::string day = t.folder.read("asrun/2026-12-06.csv");
+        const size_t last = day.rfind('\n', day.size() - 3) + 1;
+        const size_t tail = day.find(',', day.find(',', last) + 1) + 1;
+        EXPECT_EQ(asRun.empty() ? day : day.substr(tail), asRun.empty() ? "<missing>" : asRun + "\r\n");
         // A failover takes the failed source's title off air.
         EXPECT_EQ(t->nowPlaying.text() == "Brackenfield FM", logged.find("FAILOVER") != std::string::npos);
         // Every switch is counted under its cause, and reported after its caller.
@@ -112,8 +136,8 @@ TEST(EventCommand, EachEventRunsTheCommandOneAtATimeAndOneThatHangsIsStopped) {
     t.timers.fire(TimerName::EventHooks);
     t.timers.fire(TimerName::EventHooks);
     EXPECT_EQ(t.processes.programLog,
-              (std::vector<std::string>{"/opt/hook switch 1 One http://one.example/a",
-                                        "/opt/hook switch 2  http://two.example/b", "stopped 2"}));
+              (std::vector<std::string>{"/opt/hook switch 1 One http://one.example/a ",
+                                        "/opt/hook switch 2  http://two.example/b ", "stopped 2"}));
     EXPECT_EQ(t.console().txtAIR.find("SYS - EVENT COMMAND STOPPED AFTER 10 S"), 22u);
     EXPECT_FALSE(t.timers.running(TimerName::EventHooks));
 }

@@ -1,0 +1,42 @@
+#include "app/reactions/as_run_story.h"
+
+#include <string>
+
+#include "core/station.h"
+
+namespace bf {
+
+AsRunStory::AsRunStory(Station& station) : station_(station), record_(station.workingFolder) {}
+
+void AsRunStory::add(AsRunEvent event, const AirSource& source, std::string cause, std::string detail) {
+    record_.add(
+        {station_.clock.now(), event, source.number, source.name, std::move(cause), std::move(detail)});
+}
+
+void AsRunStory::switched(const SwitchEvent& event) {
+    add(AsRunEvent::OnAir, event.to, std::string(kSwitchCauseNames[static_cast<size_t>(event.cause)]), "");
+}
+
+void AsRunStory::failoverStarted(const FailoverEvent& event) {
+    add(AsRunEvent::Failover, event.failed, "", event.reason);
+}
+
+// Titles the stream announces; one read again from a player that started
+// anew, or the strapline in a failed source's place, is no new airing.
+void AsRunStory::titleChanged(const TitleChange& change) {
+    if (change.cause == TitleCause::Announced)
+        add(AsRunEvent::Title, station_.onAir.source(), "", change.title);
+}
+
+// The last resort starts a stretch of its own; the row names the source
+// that failed.
+void AsRunStory::lastResort(const AirSource& source) {
+    add(AsRunEvent::LastResort, AirSource{}, "last resort",
+        source.number < 0 ? "" : std::to_string(source.number) + " " + source.name + " failed");
+}
+
+void AsRunStory::airTrouble(const AirTrouble& trouble) {
+    add(trouble.silence ? AsRunEvent::Silence : AsRunEvent::Stall, trouble.source, "", trouble.why);
+}
+
+}  // namespace bf

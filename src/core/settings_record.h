@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace bf {
+
+// A stalled server (a relay until its source times out, a CDN edge, an
+// encoder's buffer) hands each new listener a burst: 64 KB, some 10 s of
+// audio, sent at once or at most at the audio's own pace, and then nothing.
+// Its bytes flow for at most 10 s, and the stall after them is heard 2 s
+// later; a stream that has flowed for 15 s without a stall is no burst.
+inline constexpr int16_t kDefaultReturnHoldSeconds = 15;
+
+// The station's settings from brackenfield.ini, typed, each field named as
+// its key (APIkey is APIKey, URLbase is MetaURL). Read whole at the start and
+// never changed: reading the settings again makes a new record that takes
+// this one's place (Station::replaceSettings).
+struct Settings {
+    std::string DefaultStrapline;
+    std::string ExtraMetaNowPlaying;
+    int16_t ManagementUpdate = 0;
+    std::string ManagementURL;
+    std::string ManagementSendURL;
+    std::string ManagementKey;
+    std::string ManagementSwitcher;
+    int16_t CheckForChanges = 0;
+    std::string CheckForChangeURL;
+    bool APIallowed = false;
+    std::string APIkey;
+    bool AIRenable = false;
+    std::string AIRid;
+    std::string AIRpartnerid;
+    std::string AIRpartnerkey;
+    std::string AIRdefaultTitle;
+    std::string AIRdefaultArtist;
+    std::string DoNotPrefixWhenContains;
+    bool MetaWeather = false;
+    std::string MetaOpenWeatherMapKey;
+    std::string MetaLocation;
+    bool FilterSystem = false;
+    int16_t HideTaskbar = 0;
+    bool CheckSource = false;
+    std::string URLbase;
+    // The billing reporter runs (Tallyway=1).
+    bool Tallyway = false;
+    // The program's own keys, beside the documented ones. FastFailover: the
+    // health check decides twice a second by what the stream monitor hears,
+    // and the failover and return overlap the players, so that nothing is
+    // silent. SilenceSeconds (0: off) and SilenceLevel (dBFS): how long and
+    // how far down the air may be silent before the backup takes over.
+    // ReturnHoldSeconds: how long the selected source's stream must have
+    // flowed without a stall before it returns from a failover.
+    // LastResortFile: an audio file played when no source plays.
+    // OnEventCommand: a program told of every event. KeepAirOnStart: a start
+    // keeps the players the last run left on air (see sources/player_adoption)
+    // and the now-playing files.
+    bool FastFailover = false;
+    int16_t SilenceSeconds = 0;
+    int16_t SilenceLevel = -50;
+    int16_t ReturnHoldSeconds = kDefaultReturnHoldSeconds;
+    std::string LastResortFile;
+    std::string OnEventCommand;
+    bool KeepAirOnStart = false;
+
+    // The keys ("AIRid, AIRpartnerKey") a feature lacks that keep it off
+    // although its setting turns it on; empty when it lacks none.
+    struct Lacking {
+        std::string air, management, billing, weather;
+        bool operator==(const Lacking&) const = default;
+    } lacking;
+};
+
+}  // namespace bf
