@@ -260,7 +260,7 @@ void ApiServer::FreeSlot(int16_t slot, bool afterReply) {
     s.handling = false;
     if (afterReply) {
         socket->close();
-        lingering_.push_back({std::move(socket)});
+        if (socket->lingers()) lingering_.push_back({std::move(socket)});
         if (lingering_.size() > kMostLingering) lingering_.pop_front();
     }
     socket.reset();

@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/epoll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "platform/descriptor_budget.h"
 
@@ -69,31 +72,138 @@ std::string ListenErrorText(int error, uint16_t port) {
     }
 }
 
-// A connection's notifiers may be dropped inside their own signal (a handler
-// destroys the connection): they are cut off at once and deleted later.
-struct CutOffLater {
-    void operator()(QSocketNotifier* notifier) const {
-        notifier->setEnabled(false);
-        notifier->disconnect();
-        notifier->deleteLater();
-    }
+}  // namespace
+
+// What the epoll set tells a socket: it is ready (epoll's event bits), or
+// everything it was given to send has gone out.
+class Watcher {
+public:
+    virtual void Ready(uint32_t events) = 0;
+    virtual void Sent() {}
+
+protected:
+    ~Watcher() = default;
 };
-using Notifier = std::unique_ptr<QSocketNotifier, CutOffLater>;
 
-Notifier MakeNotifier(int fd, QSocketNotifier::Type type) {
-    return Notifier(std::make_unique<QSocketNotifier>(fd, type).release());
-}
+// The listening socket and its connections in one epoll set (level-triggered),
+// whose descriptor is the only one Qt's event loop watches. A socket's
+// entry carries a generation, so that an event of a socket closed earlier in
+// the same wake-up never reaches the socket that got its descriptor number.
+class EventSet {
+public:
+    EventSet() : fd_(::epoll_create1(EPOLL_CLOEXEC)) {
+        if (fd_ < 0) return;
+        notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                         [this] { Dispatch(); });
+    }
+    ~EventSet() {
+        notifier_.reset();
+        if (fd_ >= 0) ::close(fd_);
+    }
+    EventSet(const EventSet&) = delete;
+    EventSet& operator=(const EventSet&) = delete;
 
-class PosixConnection : public TcpConnection {
+    bool ok() const { return fd_ >= 0; }
+
+    // Enters `fd`, not yet watched for anything; returns its generation.
+    uint32_t Add(int fd, Watcher* watcher) {
+        if (static_cast<size_t>(fd) >= entries_.size()) entries_.resize(static_cast<size_t>(fd) + 1);
+        entries_[fd] = Entry{watcher, ++generation_, 0};
+        return generation_;
+    }
+
+    // Watches `fd` for `interest` (EPOLLIN, EPOLLOUT, both or nothing). A
+    // socket watched for nothing leaves the set, or its hang-up would be
+    // reported at every wake-up.
+    void Watch(int fd, uint32_t interest) {
+        Entry& entry = entries_[fd];
+        if (entry.interest == interest) return;
+        epoll_event event{};
+        event.events = interest;
+        event.data.u64 = static_cast<uint64_t>(entry.generation) << 32 | static_cast<uint32_t>(fd);
+        const int operation = interest == 0         ? EPOLL_CTL_DEL
+                              : entry.interest == 0 ? EPOLL_CTL_ADD
+                                                    : EPOLL_CTL_MOD;
+        if (::epoll_ctl(fd_, operation, fd, &event) == 0 || operation == EPOLL_CTL_DEL)
+            entry.interest = interest;
+    }
+
+    // Forgets `fd` before it is closed. Closing takes it out of the set: no
+    // process of ours holds a copy (every descriptor is close-on-exec).
+    void Forget(int fd) { entries_[fd] = Entry{}; }
+
+    // Tells `fd`'s watcher that its sending is done, after the events of the
+    // current wake-up, never inside the call that sent.
+    void SentLater(int fd) {
+        sent_.emplace_back(fd, entries_[fd].generation);
+        if (dispatching_ == 0 && !flushQueued_) {
+            flushQueued_ = true;
+            QTimer::singleShot(0, notifier_.get(), [this] { TellSent(); });
+        }
+    }
+
+private:
+    struct Entry {
+        Watcher* watcher = nullptr;
+        uint32_t generation = 0;
+        uint32_t interest = 0;
+    };
+
+    Watcher* Live(int fd, uint32_t generation) const {
+        if (fd < 0 || static_cast<size_t>(fd) >= entries_.size()) return nullptr;
+        const Entry& entry = entries_[fd];
+        return entry.generation == generation ? entry.watcher : nullptr;
+    }
+
+    // A handler may run a nested event loop that dispatches again: each
+    // round works on its own events, and a stale one finds its socket gone
+    // or no longer watching for it.
+    void Dispatch() {
+        epoll_event ready[64];
+        const int n = ::epoll_wait(fd_, ready, 64, 0);
+        ++dispatching_;
+        for (int i = 0; i < n; ++i) {
+            const uint64_t key = ready[i].data.u64;
+            if (Watcher* watcher =
+                    Live(static_cast<int>(key & 0xffffffffu), static_cast<uint32_t>(key >> 32)))
+                watcher->Ready(ready[i].events);
+        }
+        --dispatching_;
+        TellSent();
+    }
+
+    void TellSent() {
+        flushQueued_ = false;
+        while (!sent_.empty()) {
+            std::vector<std::pair<int, uint32_t>> due;
+            due.swap(sent_);
+            for (const auto& [fd, generation] : due)
+                if (Watcher* watcher = Live(fd, generation)) watcher->Sent();
+        }
+    }
+
+    int fd_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::vector<Entry> entries_;  // by descriptor
+    uint32_t generation_ = 0;
+    std::vector<std::pair<int, uint32_t>> sent_;
+    int dispatching_ = 0;
+    bool flushQueued_ = false;
+};
+
+namespace {
+
+class PosixConnection final : public TcpConnection, private Watcher {
 public:
     // `peer`: the caller's address as accept gave it.
-    PosixConnection(int fd, std::string peer, Events events)
-        : fd_(fd), events_(std::make_shared<Events>(std::move(events))), peer_(std::move(peer)) {
-        reader_ = MakeNotifier(fd, QSocketNotifier::Read);
-        writer_ = MakeNotifier(fd, QSocketNotifier::Write);
-        writer_->setEnabled(false);
-        QObject::connect(reader_.get(), &QSocketNotifier::activated, reader_.get(), [this] { OnReadable(); });
-        QObject::connect(writer_.get(), &QSocketNotifier::activated, writer_.get(), [this] { OnWritable(); });
+    PosixConnection(std::shared_ptr<EventSet> set, int fd, std::string peer, Events events)
+        : set_(std::move(set)),
+          fd_(fd),
+          events_(std::make_shared<Events>(std::move(events))),
+          peer_(std::move(peer)) {
+        set_->Add(fd_, this);
+        Want(EPOLLIN);
     }
 
     ~PosixConnection() override { CloseDescriptor(); }
@@ -105,15 +215,25 @@ public:
             if (n > 0) in_.append(buffer, static_cast<size_t>(n));
         }
         std::string bytes = std::exchange(in_, {});
-        if (reader_ && !closing_ && !inputEnded_) reader_->setEnabled(true);
+        if (!closing_ && !inputEnded_) Want(interest_ | EPOLLIN);
         return bytes;
     }
 
-    // Goes out from the event loop: sendComplete never runs inside send().
+    // What the system takes at once goes out now; sendComplete runs from the
+    // event loop, never inside send().
     void send(std::string_view bytes) override {
         if (fd_ < 0 || closing_) return;
+        if (out_.empty()) {
+            const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (n >= 0 && static_cast<size_t>(n) == bytes.size()) {
+                set_->SentLater(fd_);
+                return;
+            }
+            // The rest waits for room; a failure is met when the socket says so.
+            bytes.remove_prefix(n > 0 ? static_cast<size_t>(n) : 0);
+        }
         out_.append(bytes);
-        writer_->setEnabled(true);
+        Want(interest_ | EPOLLOUT);
     }
 
     void close() override {
@@ -121,13 +241,29 @@ public:
         closing_ = true;
         in_.clear();
         if (fd_ < 0) return;
-        reader_->setEnabled(!inputEnded_);
-        if (out_.empty()) EndOutput();  // otherwise once the last byte has gone
+        if (out_.empty())
+            EndOutput();
+        else  // once the last byte has gone; meanwhile what comes is thrown away
+            Want(EPOLLOUT | (inputEnded_ ? 0u : uint32_t{EPOLLIN}));
     }
+
+    bool lingers() const override { return fd_ >= 0; }
 
     std::string peerAddress() const override { return peer_; }
 
 private:
+    // Each step may end the connection, or its handler destroy this object:
+    // a step that did so stops the others.
+    void Ready(uint32_t events) override {
+        const bool failed = events & (EPOLLERR | EPOLLHUP);
+        if ((interest_ & EPOLLOUT) && (failed || (events & EPOLLOUT)) && !OnWritable()) return;
+        if ((interest_ & EPOLLIN) && (failed || (events & EPOLLIN))) OnReadable();
+    }
+
+    void Sent() override {
+        if (fd_ >= 0 && out_.empty()) Fire(&Events::sendComplete);
+    }
+
     void OnReadable() {
         char buffer[16 * 1024];
         if (closing_) {  // lingering: what still comes is thrown away
@@ -137,7 +273,7 @@ private:
         }
         const size_t room = kReadBufferBytes - std::min(in_.size(), kReadBufferBytes);
         if (room == 0) {
-            reader_->setEnabled(false);  // readAll() resumes
+            Want(interest_ & ~EPOLLIN);  // readAll() resumes
             return;
         }
         const ssize_t n = ::recv(fd_, buffer, std::min(room, sizeof buffer), 0);
@@ -146,40 +282,51 @@ private:
             Fire(&Events::dataArrived);
         } else if (n == 0) {
             inputEnded_ = true;
-            reader_->setEnabled(false);
+            Want(interest_ & ~EPOLLIN);
             Fire(&Events::inputEnded);
         } else if (!TryAgain(errno)) {
             Fail();
         }
     }
 
-    void OnWritable() {
+    // Whether the connection goes on as before (nothing fired, nothing ended).
+    bool OnWritable() {
         while (!out_.empty()) {
             const ssize_t n = ::send(fd_, out_.data(), out_.size(), MSG_NOSIGNAL);
             if (n > 0) {
                 out_.erase(0, static_cast<size_t>(n));
             } else if (n < 0 && TryAgain(errno)) {
-                return;  // the next notification goes on
+                return true;  // the next notification goes on
             } else {
                 if (closing_)
                     CloseDescriptor();
                 else
                     Fail();
-                return;
+                return false;
             }
         }
-        writer_->setEnabled(false);
+        out_ = std::string();
+        Want(interest_ & ~EPOLLOUT);
         if (closing_)
             EndOutput();
         else
             Fire(&Events::sendComplete);
+        return false;
     }
 
-    // The reply is out: our side ends; the descriptor goes as soon as the
-    // peer's side has ended too.
+    // The reply is out. A peer that has sent nothing beyond what was read
+    // is left at once. Otherwise our side ends, and what still comes is
+    // read and thrown away until the peer's side has ended too: closing with
+    // unread bytes would reset the connection and could destroy the reply
+    // on its way.
     void EndOutput() {
+        int unread = 0;
+        if (inputEnded_ || (::ioctl(fd_, FIONREAD, &unread) == 0 && unread == 0)) {
+            CloseDescriptor();
+            return;
+        }
         ::shutdown(fd_, SHUT_WR);
-        if (inputEnded_) CloseDescriptor();
+        Want(EPOLLIN);
     }
 
     void Fail() {
@@ -194,15 +341,22 @@ private:
         if ((*keep).*event) ((*keep).*event)();
     }
 
+    void Want(uint32_t interest) {
+        if (fd_ < 0 || interest == interest_) return;
+        interest_ = interest;
+        set_->Watch(fd_, interest);
+    }
+
     void CloseDescriptor() {
-        reader_.reset();
-        writer_.reset();
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ < 0) return;
+        set_->Forget(fd_);
+        ::close(fd_);
         fd_ = -1;
     }
 
+    std::shared_ptr<EventSet> set_;
     int fd_;
-    Notifier reader_, writer_;
+    uint32_t interest_ = 0;
     std::shared_ptr<Events> events_;
     std::string peer_, in_, out_;
     bool inputEnded_ = false;
@@ -211,16 +365,31 @@ private:
 
 }  // namespace
 
-QtTcpListener::QtTcpListener(std::chrono::milliseconds calm) : calm_(calm) {}
+// Hears the listening socket in the epoll set.
+class ListenerWatch final : public Watcher {
+public:
+    explicit ListenerWatch(QtTcpListener& listener) : listener_(listener) {}
+    void Ready(uint32_t) override { listener_.ConnectionsWait(); }
+
+private:
+    QtTcpListener& listener_;
+};
+
+QtTcpListener::QtTcpListener(std::chrono::milliseconds calm)
+    : events_(std::make_shared<EventSet>()), watch_(std::make_unique<ListenerWatch>(*this)), calm_(calm) {}
 
 QtTcpListener::~QtTcpListener() {
     StopListening();
 }
 
 void QtTcpListener::StopListening() {
-    notifier_.reset();
-    if (fd_ >= 0) ::close(fd_);
+    restContext_.reset();
+    if (fd_ >= 0) {
+        events_->Forget(fd_);
+        ::close(fd_);
+    }
     fd_ = -1;
+    watching_ = false;
     port_ = 0;
 }
 
@@ -254,6 +423,10 @@ bool QtTcpListener::listen(uint16_t port, const std::string& address) {
         return false;
     }
 
+    if (!events_->ok()) {
+        error_ = std::strerror(errno);
+        return false;
+    }
     int fd = ::socket(where.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0 && address.empty() && errno == EAFNOSUPPORT) {  // a machine without IPv6
         useV4(in_addr{htonl(INADDR_ANY)});
@@ -280,9 +453,9 @@ bool QtTcpListener::listen(uint16_t port, const std::string& address) {
     port_ = ntohs(bound.ss_family == AF_INET ? reinterpret_cast<const sockaddr_in&>(bound).sin_port
                                              : reinterpret_cast<const sockaddr_in6&>(bound).sin6_port);
     fd_ = fd;
-    notifier_ = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
-                     [this] { ConnectionsWait(); });
+    events_->Add(fd_, watch_.get());
+    restContext_ = std::make_unique<QObject>();
+    Watch(true);
     return true;
 }
 
@@ -310,10 +483,16 @@ void QtTcpListener::ConnectionsWait() {
     ceiling_.reset();
     // Connections left waiting would wake us again at once: rest until
     // accept() is called, unless the handler wants them at the next round.
-    if (!drained_ && !again_ && notifier_) notifier_->setEnabled(false);
+    if (!drained_ && !again_) Watch(false);
 }
 
-// The notifier, enabled by accept(), goes on announcing the waiting
+void QtTcpListener::Watch(bool enabled) {
+    if (fd_ < 0 || enabled == watching_) return;
+    watching_ = enabled;
+    events_->Watch(fd_, enabled ? uint32_t{EPOLLIN} : 0u);
+}
+
+// The listening socket, watched again by accept(), goes on announcing the waiting
 // connections after the loop's other events.
 void QtTcpListener::callAgain() {
     again_ = true;
@@ -321,7 +500,7 @@ void QtTcpListener::callAgain() {
 
 std::unique_ptr<TcpConnection> QtTcpListener::accept(TcpConnection::Events events) {
     if (fd_ < 0) return nullptr;
-    notifier_->setEnabled(true);
+    Watch(true);
     for (;;) {
         sockaddr_storage peer{};
         socklen_t length = sizeof peer;
@@ -334,7 +513,7 @@ std::unique_ptr<TcpConnection> QtTcpListener::accept(TcpConnection::Events event
         if (fd >= 0) {
             lastTaken_ = fd;
             if (shortage_ && std::chrono::steady_clock::now() - lastShortage_ >= calm_) ReportShortage(false);
-            return std::make_unique<PosixConnection>(fd, AddressText(peer), std::move(events));
+            return std::make_unique<PosixConnection>(events_, fd, AddressText(peer), std::move(events));
         }
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             drained_ = true;
@@ -376,9 +555,8 @@ long QtTcpListener::Ceiling() const {
 // The waiting connection would wake the listener again at once: it rests,
 // then tries again.
 void QtTcpListener::Rest() {
-    notifier_->setEnabled(false);
-    QTimer::singleShot(kShortageRestMs, notifier_.get(),
-                       [notifier = notifier_.get()] { notifier->setEnabled(true); });
+    Watch(false);
+    QTimer::singleShot(kShortageRestMs, restContext_.get(), [this] { Watch(true); });
 }
 
 void QtTcpListener::ReportShortage(bool shortage) {

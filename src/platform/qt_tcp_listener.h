@@ -8,14 +8,19 @@
 
 #include "platform/tcp_listener.h"
 
-class QSocketNotifier;
+class QObject;
 
 namespace bf {
 
-// The listeners' sockets: POSIX sockets whose readiness Qt's event loop
-// reports (QSocketNotifier), so that a half-close is seen as such (QTcpSocket
-// takes it for a full disconnect and drops the reply). Lives on the thread of
-// the event loop that delivers its events.
+class EventSet;
+class ListenerWatch;
+
+// The listeners' sockets: POSIX sockets, so that a half-close is seen as such
+// (QTcpSocket takes it for a full disconnect and drops the reply). The
+// listening socket and all its connections share one epoll set, and Qt's
+// event loop watches only that set's descriptor: a wake-up costs the ready
+// sockets, not every open one. Lives on the thread of the event loop that
+// delivers its events.
 class QtTcpListener : public TcpListener {
 public:
     // A shortage is over once connections have been accepted for `calm`
@@ -36,8 +41,10 @@ public:
     void setShortageHandler(std::function<void(bool)> handler) override;
 
 private:
+    friend class ListenerWatch;
     void StopListening();
     void ConnectionsWait();
+    void Watch(bool enabled);
     void Rest();
     void ReportShortage(bool shortage);
     long Ceiling() const;
@@ -45,7 +52,10 @@ private:
     int fd_ = -1;
     uint16_t port_ = 0;
     std::string error_;
-    std::unique_ptr<QSocketNotifier> notifier_;
+    std::shared_ptr<EventSet> events_;      // shared with the connections, which may outlive the listener
+    std::unique_ptr<ListenerWatch> watch_;  // hears the listening socket in events_
+    std::unique_ptr<QObject> restContext_;  // ends a rest's timer with the socket
+    bool watching_ = false;
     std::function<void()> handler_;
     std::function<void(bool)> shortageHandler_;
     bool drained_ = false;  // accept() has found the queue empty since the last wake-up

@@ -33,8 +33,13 @@ public:
     // closes its side too, or the object is destroyed, whatever the peer
     // still sends is read and thrown away, so that it does not make the
     // peer's system discard the reply (the owner decides how long that
-    // lingering may last). No event runs after this call.
+    // lingering may last); when nothing of the peer's is left unread, the
+    // connection ends at once. No event runs after this call.
     virtual void close() = 0;
+    // Whether the connection, after close(), still holds its descriptor
+    // while it waits for the peer's end. One with nothing left unread ends
+    // at once, and keeping it would make no room for anyone.
+    virtual bool lingers() const = 0;
     // The peer's IP address as text ("192.0.2.7"; IPv4 peers never in the
     // IPv6-mapped form).
     virtual std::string peerAddress() const = 0;

@@ -196,7 +196,7 @@ void StatusServer::SendComplete(uint64_t serial) {
         return;
     }
     c.socket->close();
-    lingering_.push_back({std::move(c.socket)});
+    if (c.socket->lingers()) lingering_.push_back({std::move(c.socket)});
     if (lingering_.size() > kMostLingering) lingering_.pop_front();
     Drop(serial);
 }

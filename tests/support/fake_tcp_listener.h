@@ -42,6 +42,7 @@ public:
     std::string readAll() override { return std::exchange(peer_->unread, {}); }
     void send(std::string_view bytes) override { peer_->sent.emplace_back(bytes); }
     void close() override { peer_->closedAfterReply = true; }
+    bool lingers() const override { return true; }  // the peer's end stays open until it is destroyed
     std::string peerAddress() const override { return peer_->address; }
 
 private:

@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/descriptor_budget.h"
@@ -391,6 +392,48 @@ TEST_F(QtTcpListenerTest, CallsAgainWhenAskedKeepsTheReserveAndRestsWhenOutOfDes
     EXPECT_EQ(RaiseDescriptorLimit(), static_cast<long>(std::min<rlim_t>(saved.rlim_max, INT32_MAX)));
     ::setrlimit(RLIMIT_NOFILE, &saved);
     for (const int fd : callers) ::close(fd);
+}
+
+// A reply larger than the socket takes at once arrives whole, and the
+// connection ends at once when nothing of the caller's is left unread. A
+// caller that sent more than was read is not reset, which could destroy the
+// reply: the connection lingers, swallowing the rest, until the caller ends it.
+TEST_F(QtTcpListenerTest, AReplyArrivesWholeAndTheConnectionLingersOnlyOverUnreadInput) {
+    QtTcpListener listener;
+    ASSERT_TRUE(listener.listen(0, "127.0.0.1"));
+    // {bytes sent after the request, reply}
+    for (const auto& [extra, reply] : {std::pair{size_t{0}, std::string(1 << 20, 'r')}, {1 << 18, "OK"}}) {
+        std::unique_ptr<TcpConnection> connection;
+        std::optional<bool> lingered;
+        bool answered = false;
+        listener.setConnectionRequestHandler([&] {
+            connection = listener.accept({[&] {
+                                              connection->readAll();
+                                              if (!std::exchange(answered, true)) connection->send(reply);
+                                          },
+                                          [&] { connection->close(), lingered = connection->lingers(); },
+                                          {},
+                                          {}});
+            listener.callAgain();
+        });
+        size_t received = 0;
+        std::thread caller([&] {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in to{AF_INET, htons(listener.localPort()), {htonl(INADDR_LOOPBACK)}, {}};
+            ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            const std::string request = "GET /\r\n\r\n" + std::string(extra, 'x');
+            for (size_t sent = 0; sent < request.size();)
+                sent += std::max<ssize_t>(0, ::send(fd, request.data() + sent, request.size() - sent, 0));
+            char buffer[65536];
+            for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+                received += static_cast<size_t>(n);
+            ::close(fd);
+        });
+        EXPECT_TRUE(processEventsUntil([&] { return lingered && (!*lingered || !connection->lingers()); }));
+        caller.join();
+        EXPECT_EQ(received, reply.size()) << extra;
+        EXPECT_EQ(lingered, extra > 0) << extra;
+    }
 }
 
 using QtTimersTest = test::QtAppTest;
