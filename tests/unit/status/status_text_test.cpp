@@ -86,7 +86,8 @@ TEST(StatusRequestTest, GetAnswersThePageTheWholeJsonDocumentAndMetricsOtherPath
         EXPECT_EQ(std::tuple(reply.status, reply.contentType), std::tuple(c.status, c.type)) << c.path;
         EXPECT_THAT(reply.body, AllOf(HasSubstr(c.part), Not(HasSubstr("secret")))) << c.path;
     }
-    // The day at a glance gets the clock, today and yesterday, and each day kept, from its local midnight.
+    // The day at a glance gets the clock, today (kept: the switch on air is in it) and yesterday, and each
+    // day kept, from its local midnight.
     std::filesystem::create_directory(ts.folder.path() / "asrun");
     ts.folder.write("asrun/2026-12-04.csv", "");
     const auto at = [&](int hours) {
@@ -94,7 +95,7 @@ TEST(StatusRequestTest, GetAnswersThePageTheWholeJsonDocumentAndMetricsOtherPath
     };
     EXPECT_THAT(StatusPage(*ts, Readings(*ts)),
                 HasSubstr("{now: " + at(0) + ", days: [[\"2026-12-06\"," + at(-12) + "," + at(0) +
-                          ",0],[\"2026-12-05\"," + at(-36) + "," + at(-12) + ",0],[\"2026-12-04\"," +
+                          ",1],[\"2026-12-05\"," + at(-36) + "," + at(-12) + ",0],[\"2026-12-04\"," +
                           at(-60) + "," + at(-36) + ",1]], tomorrow: " + at(12) + "}"));
 }
 
