@@ -57,8 +57,9 @@ std::vector<std::string> processesNamed(const std::string& name) {
         std::string seen = std::string(1, state) + (parent == ::getpid() ? " our child" : "") +
                            (session == ::getsid(0) ? " our session" : "");
         std::error_code ec;
+        // A process may end while it is looked at: what it no longer has is not seen.
         for (const auto& fd : fs::directory_iterator(entry.path() / "fd", ec))
-            seen += " " + fd.path().filename().string() + ":" + fs::read_symlink(fd).string();
+            seen += " " + fd.path().filename().string() + ":" + fs::read_symlink(fd, ec).string();
         found.push_back(seen);
     }
     return found;
