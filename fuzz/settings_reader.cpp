@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // a billing reporter without its key is turned off.
     const Settings& state = s->settings();
     BF_FUZZ_CHECK((ReadSetting(*s, "Tallyway") == "1") == state.Tallyway ||
-                  (!state.Tallyway && s->console.lblLastCheck.caption == "Disabled - no APIKey set"));
+                  (!state.Tallyway && !state.lacking.billing.empty()));
     BF_FUZZ_CHECK(ReadSetting(*s, "ManagementURL") == state.ManagementURL);
     // A flag that is neither 0 nor 1 is named.
     const std::string check = ReadSetting(*s, "CheckSource");
