@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <limits>
 #include <optional>
+#include <variant>
 #include <vector>
 
 #include "core/number_parse.h"
@@ -109,8 +110,13 @@ std::optional<std::string> ReadSettingsText(const std::filesystem::path& path) {
 // station folder's path.
 enum class Kind { Text, Outgoing, Flag, Number };
 
+using S = Settings;
+// The record's field a key is read into; the reload compares by it.
+using Field = std::variant<std::string S::*, int16_t S::*, bool S::*>;
+
 struct KeySpec {
     std::string_view name;
+    Field field;
     Kind kind;
     // What stays as it is when a flag is not "1", for the check's message.
     std::string_view off = {};
@@ -123,41 +129,41 @@ struct KeySpec {
 };
 
 constexpr std::array<KeySpec, 33> kKeys{{
-    {"DefaultStrapline", Kind::Text},
-    {"ExtraMetaNowPlaying", Kind::Text},
-    {"ManagementUpdate", Kind::Number},
-    {"ManagementSendURL", Kind::Text},
-    {"ManagementURL", Kind::Text},
-    {"ManagementKey", Kind::Outgoing},
-    {"ManagementSwitcher", Kind::Outgoing},
-    {"CheckForChanges", Kind::Number},
-    {"CheckForChangeURL", Kind::Text},
-    {"APIallowed", Kind::Flag, "the remote API stays closed"},
-    {"APIKey", Kind::Outgoing},
-    {"AIRenable", Kind::Flag, "TuneIn AIR stays off"},
-    {"AIRid", Kind::Outgoing},
-    {"AIRpartnerid", Kind::Outgoing},
-    {"AIRpartnerKey", Kind::Outgoing},
-    {"AIRdefaultTitle", Kind::Outgoing},
-    {"AIRdefaultArtist", Kind::Outgoing},
-    {"DoNotPrefixWhenContains", Kind::Text},
-    {"MetaWeather", Kind::Flag, "the weather line stays off"},
-    {"MetaOpenWeatherMapKey", Kind::Outgoing},
-    {"MetaLocation", Kind::Outgoing},
-    {"CheckSource", Kind::Flag, "the health check stays off"},
-    {"FilterSystem", Kind::Flag, "system commands are passed on"},
-    {"Tallyway", Kind::Flag, "billing stays off"},
-    {"MetaURL", Kind::Text},
-    {"HideTaskbar", Kind::Flag, "the full screen keeps its border"},
-    {"FastFailover", Kind::Flag, "the health check runs every 15 s", true},
-    {"SilenceSeconds", Kind::Number, {}, true, 0},
+    {"DefaultStrapline", &S::DefaultStrapline, Kind::Text},
+    {"ExtraMetaNowPlaying", &S::ExtraMetaNowPlaying, Kind::Text},
+    {"ManagementUpdate", &S::ManagementUpdate, Kind::Number},
+    {"ManagementSendURL", &S::ManagementSendURL, Kind::Text},
+    {"ManagementURL", &S::ManagementURL, Kind::Text},
+    {"ManagementKey", &S::ManagementKey, Kind::Outgoing},
+    {"ManagementSwitcher", &S::ManagementSwitcher, Kind::Outgoing},
+    {"CheckForChanges", &S::CheckForChanges, Kind::Number},
+    {"CheckForChangeURL", &S::CheckForChangeURL, Kind::Text},
+    {"APIallowed", &S::APIallowed, Kind::Flag, "the remote API stays closed"},
+    {"APIKey", &S::APIkey, Kind::Outgoing},
+    {"AIRenable", &S::AIRenable, Kind::Flag, "TuneIn AIR stays off"},
+    {"AIRid", &S::AIRid, Kind::Outgoing},
+    {"AIRpartnerid", &S::AIRpartnerid, Kind::Outgoing},
+    {"AIRpartnerKey", &S::AIRpartnerkey, Kind::Outgoing},
+    {"AIRdefaultTitle", &S::AIRdefaultTitle, Kind::Outgoing},
+    {"AIRdefaultArtist", &S::AIRdefaultArtist, Kind::Outgoing},
+    {"DoNotPrefixWhenContains", &S::DoNotPrefixWhenContains, Kind::Text},
+    {"MetaWeather", &S::MetaWeather, Kind::Flag, "the weather line stays off"},
+    {"MetaOpenWeatherMapKey", &S::MetaOpenWeatherMapKey, Kind::Outgoing},
+    {"MetaLocation", &S::MetaLocation, Kind::Outgoing},
+    {"CheckSource", &S::CheckSource, Kind::Flag, "the health check stays off"},
+    {"FilterSystem", &S::FilterSystem, Kind::Flag, "system commands are passed on"},
+    {"Tallyway", &S::Tallyway, Kind::Flag, "billing stays off"},
+    {"MetaURL", &S::URLbase, Kind::Text},
+    {"HideTaskbar", &S::HideTaskbar, Kind::Flag, "the full screen keeps its border"},
+    {"FastFailover", &S::FastFailover, Kind::Flag, "the health check runs every 15 s", true},
+    {"SilenceSeconds", &S::SilenceSeconds, Kind::Number, {}, true, 0},
     // 0 dBFS or more would call every source silent; far down, none.
-    {"SilenceLevel", Kind::Number, {}, true, -120, -1},
+    {"SilenceLevel", &S::SilenceLevel, Kind::Number, {}, true, -120, -1},
     // A return must outlast the burst a stalled server hands a new listener.
-    {"ReturnHoldSeconds", Kind::Number, {}, true, 0, 600},
-    {"LastResortFile", Kind::Text, {}, true},
-    {"OnEventCommand", Kind::Text, {}, true},
-    {"KeepAirOnStart", Kind::Flag, "a start stops the players it finds", true},
+    {"ReturnHoldSeconds", &S::ReturnHoldSeconds, Kind::Number, {}, true, 0, 600},
+    {"LastResortFile", &S::LastResortFile, Kind::Text, {}, true},
+    {"OnEventCommand", &S::OnEventCommand, Kind::Text, {}, true},
+    {"KeepAirOnStart", &S::KeepAirOnStart, Kind::Flag, "a start stops the players it finds", true},
 }};
 
 const KeySpec* SpecOf(std::string_view key) {
@@ -321,58 +327,10 @@ std::optional<SettingLine> FindSetting(const std::filesystem::path& folder, std:
 }
 
 std::vector<std::string> ChangedKeys(const Settings& before, const Settings& after) {
-    using S = Settings;
-    struct Text {
-        const char* key;
-        std::string S::*field;
-    };
-    struct Number {
-        const char* key;
-        int16_t S::*field;
-    };
-    struct Flag {
-        const char* key;
-        bool S::*field;
-    };
-    static const Text texts[] = {
-        {"DefaultStrapline", &S::DefaultStrapline},
-        {"ExtraMetaNowPlaying", &S::ExtraMetaNowPlaying},
-        {"ManagementURL", &S::ManagementURL},
-        {"ManagementSendURL", &S::ManagementSendURL},
-        {"ManagementKey", &S::ManagementKey},
-        {"ManagementSwitcher", &S::ManagementSwitcher},
-        {"CheckForChangeURL", &S::CheckForChangeURL},
-        {"APIKey", &S::APIkey},
-        {"AIRid", &S::AIRid},
-        {"AIRpartnerid", &S::AIRpartnerid},
-        {"AIRpartnerKey", &S::AIRpartnerkey},
-        {"AIRdefaultTitle", &S::AIRdefaultTitle},
-        {"AIRdefaultArtist", &S::AIRdefaultArtist},
-        {"DoNotPrefixWhenContains", &S::DoNotPrefixWhenContains},
-        {"MetaOpenWeatherMapKey", &S::MetaOpenWeatherMapKey},
-        {"MetaLocation", &S::MetaLocation},
-        {"MetaURL", &S::URLbase},
-        {"LastResortFile", &S::LastResortFile},
-        {"OnEventCommand", &S::OnEventCommand},
-    };
-    static const Number numbers[] = {
-        {"ManagementUpdate", &S::ManagementUpdate}, {"CheckForChanges", &S::CheckForChanges},
-        {"HideTaskbar", &S::HideTaskbar},           {"SilenceSeconds", &S::SilenceSeconds},
-        {"SilenceLevel", &S::SilenceLevel},         {"ReturnHoldSeconds", &S::ReturnHoldSeconds},
-    };
-    static const Flag flags[] = {
-        {"APIallowed", &S::APIallowed},     {"AIRenable", &S::AIRenable},
-        {"MetaWeather", &S::MetaWeather},   {"FilterSystem", &S::FilterSystem},
-        {"CheckSource", &S::CheckSource},   {"Tallyway", &S::Tallyway},
-        {"FastFailover", &S::FastFailover}, {"KeepAirOnStart", &S::KeepAirOnStart},
-    };
     std::vector<std::string> changed;
-    for (const Text& t : texts)
-        if (before.*t.field != after.*t.field) changed.emplace_back(t.key);
-    for (const Number& n : numbers)
-        if (before.*n.field != after.*n.field) changed.emplace_back(n.key);
-    for (const Flag& f : flags)
-        if (before.*f.field != after.*f.field) changed.emplace_back(f.key);
+    for (const KeySpec& k : kKeys)
+        if (std::visit([&](auto field) { return before.*field != after.*field; }, k.field))
+            changed.emplace_back(k.name);
     return changed;
 }
 
