@@ -19,4 +19,10 @@ void MetadataReactions::failoverStarted(const FailoverEvent&) {
     ShowStrapline(station_);
 }
 
+// The file played when nothing else can has no title: the last one heard
+// would stay on air beside it.
+void MetadataReactions::lastResort(const AirSource&) {
+    ShowStrapline(station_);
+}
+
 }  // namespace bf

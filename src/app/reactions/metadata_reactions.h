@@ -8,13 +8,15 @@ struct Station;
 
 // What the metadata part does when the station's parts announce something:
 // TuneIn AIR hears each new now-playing text, the billing reporter each paid
-// airing, and a failover puts the strapline in place of what was received.
+// airing, and a failover or the last resort puts the strapline in place of
+// what was received.
 class MetadataReactions : public StationListener {
 public:
     explicit MetadataReactions(Station& station) : station_(station) {}
     void titleChanged(const TitleChange& change) override;
     void paidAiring(const PaidItem& paid) override;
     void failoverStarted(const FailoverEvent& event) override;
+    void lastResort(const AirSource& source) override;
 
 private:
     Station& station_;
