@@ -39,6 +39,15 @@ bool HasDisplayOrPlatform(int argc, char* argv[]) {
     return false;
 }
 
+QtMessageHandler qtMessages = nullptr;
+
+// The off-screen platform warns at every start that it cannot pass size hints
+// on to a window system it does not have: nothing an engineer can act on.
+void PassQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains(QLatin1String("does not support propagateSizeHints"))) return;
+    if (qtMessages) qtMessages(type, context, message);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -71,6 +80,7 @@ int main(int argc, char* argv[]) {
     // commands the station starts do not inherit ours.
     const bool loopChosen = std::getenv("QT_NO_GLIB") != nullptr;
     if (!loopChosen) ::setenv("QT_NO_GLIB", "1", 1);
+    qtMessages = qInstallMessageHandler(PassQtMessage);
     QApplication app(argc, argv);
     if (!loopChosen) ::unsetenv("QT_NO_GLIB");
     // Fusion draws the model's button colours on every desktop.
