@@ -156,23 +156,25 @@ def test_a_station_and_its_outside_servers(icecast_pair, make_station):
         holder.close()
 
 
-@pytest.mark.skip(reason="in the whole suite (not alone, not with its own file) the paid item is billed twice after "
-                         "space returns; kept out of the suite until that is understood")
 def test_a_full_disk(icecast_pair):
     """The station folder on a 4 MB tmpfs in the test's own mount namespace, filled under the running station."""
+    icecast = icecast_pair[1]  # on a mount whose title no other scenario makes paid: a new listener hears the old one
     served = {"billing": 503}
     stub = rig.StubServer(reply=lambda path: (served["billing"], "OK"))
     folder = rig.StationFolder({"Tallyway": "1", "MetaURL": stub.url + "/bill"},
-                               {1: {"n": "Rig One", "u": icecast_pair[1].url("/one")}}, [rig.entry(1, "000000", 1)])
+                               {1: {"n": "Rig Three", "u": icecast.url("/three")}}, [rig.entry(1, "000000", 1)])
     files = folder.root / "files"
     shutil.copytree(folder.path, files, symlinks=True)
     assert ctypes.CDLL(None, use_errno=True).unshare(0x00020000) == 0  # CLONE_NEWNS: this thread and its children
     subprocess.run(["mount", "--make-rprivate", "/"], check=True)
     subprocess.run(["mount", "-t", "tmpfs", "-o", "size=4m", "tmpfs", str(folder.path)], check=True)
     shutil.copytree(files, folder.path, symlinks=True, dirs_exist_ok=True)
+    icecast.set_title("/three", "Rig - Before")
     station = rig.Station(folder).start()
     try:
-        rig.wait_for(lambda: rig.playing(station, "Rig One") and folder.read("metadata.txt"), 15, "Rig One on air")
+        before = b"Rig - Before\r\n"
+        rig.wait_for(lambda: rig.playing(station, "Rig Three") and folder.read("metadata.txt") == before, 15,
+                     "Rig Three on air")
         with open(folder.file("fill"), "wb") as fill:
             try:
                 while True:
@@ -180,13 +182,13 @@ def test_a_full_disk(icecast_pair):
                     fill.flush()
             except OSError as error:
                 assert error.errno == errno.ENOSPC
-        icecast_pair[1].set_title("/one", PAID)
+        icecast.set_title("/three", PAID)
         wait_requests(stub, "/bill?", 1, "the paid title's report, unanswered")
         said = lambda d: [m for m in rig.air_messages(d) if m.endswith(": No space left on device")]  # noqa: E731
         station.wait_dump(said, SERVICE_WAIT, "the trouble said")
-        icecast_pair[1].set_title("/one", "Rig - After")
+        icecast.set_title("/three", "Rig - After")
         time.sleep(6)  # a metadata tick that cannot write the title
-        assert folder.read("metadata.txt") == b"Rig Default Strapline\r\n" and rig.playing(station, "Rig One")
+        assert folder.read("metadata.txt") == before and rig.playing(station, "Rig Three")  # kept whole
         folder.file("fill").unlink()
         served["billing"] = 200
         unanswered = len(stub.paths("/bill?"))
@@ -194,8 +196,8 @@ def test_a_full_disk(icecast_pair):
         rig.wait_for(lambda: len(stub.paths("/bill?")) > unanswered, 45, "the paid item billed")
         time.sleep(35)  # a retry's time: nothing is sent again
         out = station.output()
-        assert (len(stub.paths("/bill?")) - unanswered, out.count("CANNOT WRITE"),
-                out.count("FILES ARE WRITTEN AGAIN")) == (1, 1, 1)
+        assert ([p.split("&artist=")[1] for p in stub.paths("/bill?")[unanswered:]], out.count("CANNOT WRITE"),
+                out.count("FILES ARE WRITTEN AGAIN")) == (["Acme%20%26%20Co&title=Spring%20Sale"], 1, 1)
     finally:
         station.kill()
         rig.kill_players()
