@@ -9,7 +9,9 @@
 #include "core/station.h"
 #include "core/text_decode.h"
 #include "core/url_credentials.h"
+#include "schedule/event_tick.h"
 #include "sources/air_monitor.h"
+#include "status/air_health.h"
 #include "status/process_readings.h"
 #include "status/status_json.h"
 
@@ -126,6 +128,12 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
     }
     m.family("brackenfield_last_resort_active", "gauge", "1 while the last resort file plays.");
     m.sample("brackenfield_last_resort_active", station.onAir.lastResortOnAir() ? 1 : 0);
+    m.family("brackenfield_healthy", "gauge",
+             "1 while a source plays and is heard, as GET /health judges; 0 otherwise.");
+    m.sample("brackenfield_healthy", JudgeAirHealth(station, readings).healthy ? 1 : 0);
+    m.family("brackenfield_manual_mode", "gauge",
+             "1 in manual mode (no schedule, no failover switches), 0 in automatic mode.");
+    m.sample("brackenfield_manual_mode", IsAutomatic(station) ? 0 : 1);
     m.family("brackenfield_player_restarts_total", "counter", "Players restarted by the watchdog.");
     m.sample("brackenfield_player_restarts_total", Count(n.playerRestarts));
     m.family("brackenfield_switches_total", "counter", "Switches of the source on air, by cause.");

@@ -14,6 +14,7 @@
 #include "schedule/event_tick.h"
 #include "schedule/next_event.h"
 #include "sources/air_monitor.h"
+#include "status/air_health.h"
 #include "status/process_readings.h"
 
 namespace bf {
@@ -115,6 +116,7 @@ std::vector<StatusField> StatusFields(const Station& station, const ProcessReadi
     const StationCounters& n = station.counters;
     const OnAirRecord& onAir = station.onAir;
     const AirReading air = HearOnAir(station);
+    const AirHealth health = JudgeAirHealth(station, readings);
     const LocalTime now = station.clock.now();
     auto text = [](std::string_view bytes) { return StatusValue(WithoutCredentials(ToUtf8(bytes))); };
     // What the console shows of the health check, the title outputs,
@@ -149,6 +151,8 @@ std::vector<StatusField> StatusFields(const Station& station, const ProcessReadi
         {"sound.silent", StatusValue(air.sound == AirSound::Silent)},
         {"sound.level_dbfs", number(std::lround(air.level))},
         {"sound.last_resort", StatusValue(onAir.lastResortOnAir())},
+        {"health.healthy", StatusValue(health.healthy)},
+        {"health.reason", text(health.reason)},
         {"players.0.slot", number(1)},
         // As the process table said at most a second ago, not as the watchdog last saw it.
         {"players.0.running", StatusValue(readings.playerRunning[0])},

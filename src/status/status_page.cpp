@@ -38,7 +38,7 @@ pre{white-space:pre-wrap;font-size:.85em;margin:.3em 0}#live{color:#555;margin:.
 <section><h2>On air</h2><dl>
 <dt>Source</dt><dd data-k="on_air.number"></dd><dt>Name</dt><dd data-k="on_air.name"></dd>
 <dt>URL</dt><dd data-k="on_air.url"></dd><dt>Player slot</dt><dd data-k="on_air.slot"></dd>
-<dt>Sound</dt><dd data-k="sound.state"></dd>
+<dt>Sound</dt><dd data-k="sound.state"></dd><dt>Health</dt><dd data-k="health.reason"></dd>
 <dt>Title</dt><dd data-k="now_playing.title"></dd><dt>Output</dt><dd data-k="now_playing.output"></dd>
 <dt>Extra line</dt><dd data-k="now_playing.extra"></dd>
 </dl></section>

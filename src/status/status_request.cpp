@@ -34,6 +34,8 @@ std::string_view Reason(int status) {
             return "Request Header Fields Too Large";
         case 500:
             return "Internal Server Error";
+        case 503:
+            return "Service Unavailable";
         default:
             return "Unknown";
     }
@@ -72,7 +74,7 @@ std::string ComposeHttpReply(const HttpReply& reply) {
                        "\r\nConnection: close\r\n";
     for (const auto& [name, value] : reply.headers) text += name + ": " + value + "\r\n";
     text += "\r\n";
-    text += reply.body;
+    if (!reply.headOnly) text += reply.body;
     return text;
 }
 

@@ -29,6 +29,9 @@ struct HttpReply {
     // can no longer be read (the caller is then cut off). `body` stays empty.
     std::function<std::optional<std::string>(uint64_t offset, size_t most)> bodyPart = {};
     uint64_t bodyLength = 0;
+    // The answer to HEAD: the head as GET's, its Content-Length included,
+    // and no byte of the body.
+    bool headOnly = false;
 };
 
 // The most bytes a request's status line and headers may take.
@@ -58,7 +61,7 @@ RequestHead ReadRequestHead(std::string_view text);
 
 // The whole reply: status line, Content-Type, Content-Length, Connection:
 // close, the further headers, an empty line and the body (only the head
-// when the body is read in parts).
+// when the body is read in parts or the reply is headOnly).
 std::string ComposeHttpReply(const HttpReply& reply);
 
 }  // namespace bf

@@ -6,6 +6,7 @@
 #include "core/run_handler.h"
 #include "core/station.h"
 #include "core/station_log.h"
+#include "status/air_health.h"
 #include "status/asrun_download.h"
 #include "status/metrics_text.h"
 #include "status/status_json.h"
@@ -23,9 +24,14 @@ HttpReply PlainReply(int status, std::string body) {
 
 HttpReply AnswerStatusRequest(const Station& station, const ProcessReadings& readings,
                               const HttpRequest& request) {
+    if (request.method == "HEAD") {
+        HttpReply reply = AnswerStatusRequest(station, readings, {"GET", request.path, request.query});
+        reply.headOnly = true;
+        return reply;
+    }
     if (request.method != "GET") {
         HttpReply reply = PlainReply(405, "Method Not Allowed: this port only reads");
-        reply.headers = {{"Allow", "GET"}};
+        reply.headers = {{"Allow", "GET, HEAD"}};
         return reply;
     }
     // The values change every second: no cache keeps them.
@@ -35,9 +41,15 @@ HttpReply AnswerStatusRequest(const Station& station, const ProcessReadings& rea
         return {200, "application/json", StatusJson(station, readings), fresh};
     if (request.path == "/metrics")
         return {200, "text/plain; version=0.0.4; charset=utf-8", MetricsText(station, readings), fresh};
+    if (request.path == "/health") {
+        const AirHealth health = JudgeAirHealth(station, readings);
+        HttpReply reply = PlainReply(health.healthy ? 200 : 503, health.reason);
+        reply.headers = fresh;
+        return reply;
+    }
     if (request.path == "/asrun.csv")
         return AsRunDownload(AsRunRecord(station.workingFolder), request.query, station.clock.now());
-    return PlainReply(404, "Not Found: try /, /status.json, /metrics or /asrun.csv");
+    return PlainReply(404, "Not Found: try /, /status.json, /metrics, /health or /asrun.csv");
 }
 
 StatusServer::StatusServer(Station& station, TcpListener& listener)
@@ -168,9 +180,10 @@ void StatusServer::Answer(Connection& connection, const HttpReply& reply) {
     connection.bodyPart = reply.bodyPart;
     connection.bodyLength = reply.bodyLength;
     // The first part goes with the head; a part that fails to read is tried
-    // once more when the head is out.
-    if (reply.bodyPart) {
-        if (const std::optional<std::string> part = reply.bodyPart(0, kBodyPartBytes)) {
+    // once more when the head is out. HEAD gets the head alone.
+    if (reply.headOnly) connection.bodyPart = nullptr;
+    if (connection.bodyPart) {
+        if (const std::optional<std::string> part = connection.bodyPart(0, kBodyPartBytes)) {
             text += *part;
             connection.bodySent = part->size();
         }

@@ -15,9 +15,10 @@ namespace bf {
 
 struct Station;
 
-// The status listener's answer: GET / (the page), /status.json, /metrics
-// and /asrun.csv (a day of the as-run record); 404 for other paths and 405
-// for other methods. Nothing here changes the station.
+// The status listener's answer: GET / (the page), /status.json, /metrics,
+// /health (200 or 503 with the air's health in one line) and /asrun.csv (a
+// day of the as-run record); 404 for other paths. HEAD gets GET's head
+// without its body, other methods 405. Nothing here changes the station.
 HttpReply AnswerStatusRequest(const Station& station, const ProcessReadings& readings,
                               const HttpRequest& request);
 

@@ -43,13 +43,18 @@ TEST_F(StatusServerTest, AnswersOneRequestPerConnectionThenClosesAndDropsACaller
          "HTTP/1.1 200 OK\r\nContent-Type: text/plain; version=0.0.4; charset=utf-8\r\nContent-Length: "},
         {{"POST / HTTP/1.1\r\nContent-Length: 9\r\n\r\n"}, false,
          "HTTP/1.1 405 Method Not Allowed\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: 41\r\n"
-         "Connection: close\r\nAllow: GET\r\n\r\nMethod Not Allowed: this port only reads\n"},
+         "Connection: close\r\nAllow: GET, HEAD\r\n\r\nMethod Not Allowed: this port only reads\n"},
         {{"\x16\x03\x01"}, false, "HTTP/1.1 400 Bad Request\r\n"},
         {{"GET /" + std::string(kMaxRequestHeadBytes, 'a')}, false, "HTTP/1.1 431 Request Header Fields"},
         {{"GET /asrun.csv?x=1&day=2026-12-05 HTTP/1.1\r\n\r\n"}, false,
          "HTTP/1.1 200 OK\r\nContent-Type: text/csv; charset=unknown-8bit; header=present\r\nContent-Length: 18\r\n"
          "Connection: close\r\nContent-Disposition: attachment; filename=\"asrun-2026-12-05.csv\"\r\n"
          "Cache-Control: no-store\r\n\r\ntime,epoch\r\nCaf\xe9\r\n"},
+        // HEAD: GET's head, and not a byte of the body, even one read in parts.
+        {{"HEAD /asrun.csv?day=2026-12-05 HTTP/1.1\r\n\r\n"}, false,
+         "HTTP/1.1 200 OK\r\nContent-Type: text/csv; charset=unknown-8bit; header=present\r\nContent-Length: 18\r\n"
+         "Connection: close\r\nContent-Disposition: attachment; filename=\"asrun-2026-12-05.csv\"\r\n"
+         "Cache-Control: no-store\r\n\r\n"},
         {{"GET /asrun.csv HTTP/1.1\r\n\r\n"}, false, "HTTP/1.1 404 Not Found\r\nContent-Type: text/plain; "
          "charset=utf-8\r\nContent-Length: 49\r\nConnection: close\r\n\r\nNot Found: the as-run record holds no 2026-12-06\n"},
         {{"GET /asrun.csv?day=../brackenfield.ini HTTP/1.1\r\n\r\n"}, false, "HTTP/1.1 400 Bad Request\r\n"
@@ -65,6 +70,9 @@ TEST_F(StatusServerTest, AnswersOneRequestPerConnectionThenClosesAndDropsACaller
         ASSERT_EQ(peer->sent.size(), reply.empty() ? 0u : 1u);
         if (reply.empty()) continue;
         EXPECT_THAT(peer->sent[0], StartsWith(reply));
+        if (reply.ends_with("\r\n\r\n")) {
+            EXPECT_EQ(peer->sent[0], reply) << "a head alone";
+        }
         peer->completeSend();
         EXPECT_TRUE(peer->closedAfterReply);
         Tick(StatusServer::kLingerSeconds - 1);

@@ -67,7 +67,8 @@ TEST(StatusRequestTest, GetAnswersThePageTheWholeJsonDocumentAndMetricsOtherPath
         R"("failed_checks":3,"status":"SERVER OR LINK FAILURE at 12:00:00","lamp":"#ff0000",)"
         R"("tested_url":"PERFORMING INITIAL CHECKS","checked_at":"NONE"},)"
         R"("sound":{"state":"not listened to: the health check is off","stalled":false,"silent":false,)"
-        R"("level_dbfs":-120,"last_resort":false},)"
+        R"("level_dbfs":-120,"last_resort":false},"health":{"healthy":true,"reason":"source 2 Caf)" "\xc3\xa9"
+        R"j( \"Two\"\\ plays (not listened to: the health check is off)"},)j"
         R"("players":[{"slot":1,"running":false},{"slot":2,"running":true}],"player_restarts":0,)"
         R"("schedule":{"next":"No Event Next","last":"No Previous Event"},"management":{"status":"k"},)"
         R"("billing":{"last_report":"c","response":"d","pending":2,"sent":0,"refused":0,"failed":0},)"
@@ -79,6 +80,7 @@ TEST(StatusRequestTest, GetAnswersThePageTheWholeJsonDocumentAndMetricsOtherPath
         {"/", 200, "text/html; charset=utf-8", "style=\"background:#00ff00\" data-k=\"on_air.status\">ON AIR<"},
         {"/status.json", 200, "application/json", "{\"station\":{"},
         {"/metrics", 200, "text/plain; version=0.0.4; charset=utf-8", "name=\"Caf\xc3\xa9 \\\"Two\\\"\\\\\",url="},
+        {"/health", 200, "text/plain; charset=utf-8", "plays (not listened to: the health check is off)\n"},
         {"/api/getcurrent.php", 404, "text/plain; charset=utf-8", "Not Found"}};
     // clang-format on
     for (const auto& c : cases) {

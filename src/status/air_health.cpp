@@ -1,0 +1,77 @@
+#include "status/air_health.h"
+
+#include <algorithm>
+
+#include "core/station.h"
+#include "core/text_decode.h"
+#include "core/url_credentials.h"
+#include "schedule/event_tick.h"
+#include "sources/air_hearing.h"
+#include "sources/on_air.h"
+#include "status/process_readings.h"
+
+namespace bf {
+
+namespace {
+
+// "source 3 Breakfast", or "source 3" for a source without a name.
+std::string Named(const AirSource& source) {
+    return "source " + std::to_string(source.number) + (source.name.empty() ? "" : " " + source.name);
+}
+
+// Whether the source under test fails its check: failed checks in a row, or
+// a failover that has not found it passing again.
+bool UnderTestFails(const Station& station) {
+    const OnAirRecord& onAir = station.onAir;
+    const FailoverState state = onAir.failover();
+    return station.check.failuresInARow(onAir) > 0 || state == FailoverState::Suspect ||
+           state == FailoverState::Failover || state == FailoverState::LastResort;
+}
+
+AirHealth Judge(const Station& station, const ProcessReadings& readings) {
+    const OnAirRecord& onAir = station.onAir;
+    if (!onAir.everOnAir()) return {false, "nothing on air yet"};
+    if (onAir.lastResortOnAir()) return {false, "the last resort file plays"};
+    const std::string named = Named(onAir.source());
+    const int16_t slot = onAir.CurrentMplayer();
+    if (onAir.restartPending() || slot < 1 || slot > 2 || !readings.playerRunning[slot - 1])
+        return {false, "no player plays " + named};
+    const AirReading air = HearOnAir(station);
+    switch (air.sound) {
+        case AirSound::Stalled:
+            return {false, named + " is stalled: " + air.why};
+        case AirSound::Dead:
+            return {false, named + " has no stream: " + air.why};
+        case AirSound::Silent:
+            return {false, named + " is " + air.why};
+        case AirSound::Moving:
+        case AirSound::Unknown:
+            break;
+    }
+    if (!IsAutomatic(station) && UnderTestFails(station))
+        return {false, "manual mode and " + Named(SourceUnderTest(station)) +
+                           " fails its health check: nothing fails over or back"};
+    std::string reason = named + " plays";
+    if (air.sound == AirSound::Moving)
+        reason += " and is heard";
+    else
+        reason += WatchesAir(station) ? " (not heard yet)" : " (not listened to: the health check is off)";
+    if (onAir.failoverActive() && onAir.source() != onAir.selected())
+        reason += ", standing in for " + Named(onAir.selected());
+    return {true, std::move(reason)};
+}
+
+}  // namespace
+
+AirHealth JudgeAirHealth(const Station& station, const ProcessReadings& readings) {
+    AirHealth health = Judge(station, readings);
+    // Names and a stream's words are bytes of the source list and of peers:
+    // one line of UTF-8, without an address's user and password.
+    health.reason = WithoutCredentials(ToUtf8(CutAtCharacter(health.reason, 300)));
+    std::replace_if(
+        health.reason.begin(), health.reason.end(),
+        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, ' ');
+    return health;
+}
+
+}  // namespace bf
