@@ -8,7 +8,9 @@
 #include "apiserver/request_text.h"
 #include "core/station.h"
 #include "core/station_log.h"
+#include "schedule/event_tick.h"
 #include "sources/manual_switch.h"
+#include "sources/on_air.h"
 #include "sources/source_list.h"
 
 namespace bf {
@@ -17,16 +19,34 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-// Each command's path up to its key, in the order of ApiCommand.
-constexpr std::array<std::pair<ApiCommand, std::string_view>, 4> kCommandPaths = {{
+// Each command's path up to its key, in the order of ApiCommand. No path
+// starts with another one's.
+constexpr std::array<std::pair<ApiCommand, std::string_view>, 7> kCommandPaths = {{
     {ApiCommand::GetCurrent, "/api/getcurrent.php?id="},
     {ApiCommand::SetCurrent, "/api/setcurrent.php?id="},
     {ApiCommand::ListSources, "/api/listsources.php?id="},
     {ApiCommand::Metadata, "/api/metadata.php?id="},
+    {ApiCommand::SetMode, "/api/setmode.php?id="},
+    {ApiCommand::LeaveBackup, "/api/leavebackup.php?id="},
+    {ApiCommand::RestartPlayer, "/api/restartplayer.php?id="},
 }};
 
-std::string PathOf(ApiCommand command) {
-    return std::string(kCommandPaths[static_cast<size_t>(command)].second);
+// The command a path names with the station's key, and what follows the key
+// (views into the path: nothing is copied for each request). Set-source takes
+// anything after the key, set-mode its parameters after "&", the others
+// nothing; Other when the path names no command so.
+std::pair<ApiCommand, std::string_view> CommandOf(std::string_view path, std::string_view key) {
+    for (const auto& [command, prefix] : kCommandPaths) {
+        if (!path.starts_with(prefix)) continue;
+        const std::string_view keyed = path.substr(prefix.size());
+        if (!keyed.starts_with(key)) break;
+        const std::string_view rest = keyed.substr(key.size());
+        const bool taken = command == ApiCommand::SetCurrent || rest.empty() ||
+                           (command == ApiCommand::SetMode && rest.front() == '&');
+        if (taken) return {command, rest};
+        break;
+    }
+    return {ApiCommand::Other, {}};
 }
 
 // The command that a path names with a key other than the station's, for
@@ -35,6 +55,14 @@ ApiCommand DeniedCommand(std::string_view path, std::string_view key) {
     for (const auto& [command, prefix] : kCommandPaths)
         if (path.starts_with(prefix) && !path.substr(prefix.size()).starts_with(key)) return command;
     return ApiCommand::Other;
+}
+
+// The mode that set-mode's parameters ask for: exactly "&mode=automatic" or
+// "&mode=manual".
+std::optional<Mode> ModeAsked(std::string_view parameters) {
+    if (parameters == "&mode=automatic") return Mode::Automatic;
+    if (parameters == "&mode=manual") return Mode::Manual;
+    return std::nullopt;
 }
 
 std::string RequestMessage(std::string_view clientAddress, std::string_view suffix) {
@@ -86,22 +114,23 @@ ApiFailure SourceListUnreadable(const Station& station) {
     return {exists ? "Path/File access error" : "File not found", ApiErrorLine::ListSources};
 }
 
-struct SwitchOutcome {
-    bool switched = false;
-    std::optional<ApiFailure> failure;
-};
-
-// The switch drives the players, the clock and the management link: what
-// fails in it is the request's failure, which its caller and the operator
-// are told of.
-SwitchOutcome SwitchTo(Station& station, const std::string& number) {
+// A control drives the players, the timers, the clock and the management
+// link: what fails in it is the request's failure, which its caller and the
+// operator are told of. `line` names the step.
+template <typename Step>
+std::optional<ApiFailure> Guarded(int line, Step&& step) {
     try {
-        return {ForceSwitch(station, number, SwitchCause::Api), std::nullopt};
+        step();
+        return std::nullopt;
     } catch (const std::exception& e) {
-        return {false, ApiFailure{e.what(), ApiErrorLine::SetSource}};
+        return ApiFailure{e.what(), line};
     } catch (...) {
-        return {false, ApiFailure{"Unknown error", ApiErrorLine::SetSource}};
+        return ApiFailure{"Unknown error", line};
     }
+}
+
+std::string SourceDone(int16_t number) {
+    return "Source: " + std::to_string(number) + "\r\nOK\r\n";
 }
 
 }  // namespace
@@ -122,39 +151,80 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
 
     std::string body = "ERROR";
     std::optional<ApiFailure> failure;
-    ApiCommand command = ApiCommand::Other;
+    const auto [command, rest] = CommandOf(path, key);
     SetRemoteStatus(station, clientAddress, " - NO COMMAND");
-
-    if (path == PathOf(ApiCommand::GetCurrent) + key) {
-        command = ApiCommand::GetCurrent;
-        SetRemoteStatus(station, clientAddress, " - REQUEST CURRENT SOURCE");
-        body = CurrentSourceBody(station);
-    }
-    if (path.starts_with(PathOf(ApiCommand::SetCurrent) + key)) {
-        const std::string number(1, path.back());
-        const std::string suffix = " - CHANGE TO SOURCE " + number;
-        body = "Source: " + number + "\r\nOK\r\n";
-        command = ApiCommand::SetCurrent;
-        const SwitchOutcome outcome = SwitchTo(station, number);
-        failure = outcome.failure;
-        // A number without a playable source is refused: nothing switched.
-        if (!outcome.switched) body = "ERROR";
+    // The controls: the switch (or change) comes before the log line.
+    auto control = [&](std::string_view suffix) {
         AddToAirLog(station, RequestMessage(clientAddress, suffix));
         SetRemoteStatus(station, clientAddress, suffix);
-    }
-    if (path == PathOf(ApiCommand::ListSources) + key) {
-        command = ApiCommand::ListSources;
-        AddToAirLog(station, RequestMessage(clientAddress, " - LIST ALL SOURCES"));
-        SetRemoteStatus(station, clientAddress, " - LIST ALL SOURCES");
-        if (const std::optional<SourceTable> sources = ReadSourceList(station))
-            body = SourceListing(*sources);
-        else
-            failure = SourceListUnreadable(station);
-    }
-    if (path == PathOf(ApiCommand::Metadata) + key) {
-        command = ApiCommand::Metadata;
-        SetRemoteStatus(station, clientAddress, " - METADATA REQUEST");
-        body = ReceivedTitle(station) + "\r\nOK\r\n";
+    };
+
+    switch (command) {
+        case ApiCommand::GetCurrent:
+            SetRemoteStatus(station, clientAddress, " - REQUEST CURRENT SOURCE");
+            body = CurrentSourceBody(station);
+            break;
+        case ApiCommand::SetCurrent: {
+            const std::string number(1, path.back());
+            bool switched = false;
+            failure = Guarded(ApiErrorLine::SetSource,
+                              [&] { switched = ForceSwitch(station, number, SwitchCause::Api); });
+            // A number without a playable source is refused: nothing switched.
+            if (switched) body = "Source: " + number + "\r\nOK\r\n";
+            control(" - CHANGE TO SOURCE " + number);
+            break;
+        }
+        case ApiCommand::ListSources:
+            AddToAirLog(station, RequestMessage(clientAddress, " - LIST ALL SOURCES"));
+            SetRemoteStatus(station, clientAddress, " - LIST ALL SOURCES");
+            if (const std::optional<SourceTable> sources = ReadSourceList(station))
+                body = SourceListing(*sources);
+            else
+                failure = SourceListUnreadable(station);
+            break;
+        case ApiCommand::Metadata:
+            SetRemoteStatus(station, clientAddress, " - METADATA REQUEST");
+            body = ReceivedTitle(station) + "\r\nOK\r\n";
+            break;
+        case ApiCommand::SetMode: {
+            // What the console's mode button does, for the mode asked.
+            const std::optional<Mode> mode = ModeAsked(rest);
+            if (mode) {
+                failure = Guarded(ApiErrorLine::SetMode, [&] { SetMode(station, *mode); });
+                body = "Mode: " + std::string(ModeName(*mode)) + "\r\nOK\r\n";
+            }
+            control(mode ? " - SET MODE " + std::string(ModeName(*mode))
+                         : std::string(" - SET MODE UNKNOWN"));
+            break;
+        }
+        case ApiCommand::LeaveBackup:
+            // "FORCE SWITCH FROM BACKUP", while the backup (or the last
+            // resort) stands in: the failover ends, the stand-in stays.
+            if (station.onAir.failoverActive()) {
+                failure = Guarded(ApiErrorLine::LeaveBackup, [&] { cmdForceSource_Click(station); });
+                if (!station.onAir.failoverActive()) body = SourceDone(station.onAir.CurrentSource());
+            }
+            control(" - LEAVE BACKUP");
+            break;
+        case ApiCommand::RestartPlayer: {
+            // The source on air starts again on the other slot, as at every
+            // switch: the old player plays until the new one does. A
+            // restart changes nothing else, a failover goes on.
+            const OnAirRecord& onAir = station.onAir;
+            const int16_t number = onAir.everOnAir() ? onAir.source().number : int16_t{-1};
+            if (number >= 0) {
+                bool restarted = false;
+                failure = Guarded(ApiErrorLine::RestartPlayer, [&] {
+                    restarted =
+                        SwitchSource(station, std::to_string(number), SwitchCause::Restart).has_value();
+                });
+                if (restarted) body = SourceDone(number);
+            }
+            control(" - RESTART PLAYER");
+            break;
+        }
+        case ApiCommand::Other:
+            break;
     }
 
     if (failure) {
@@ -166,11 +236,12 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
     }
     station.api.response = body;
     ApiResult result = body == "ERROR" ? ApiResult::Error : ApiResult::Ok;
+    ApiCommand counted = command;
     if (command == ApiCommand::Other && DeniedCommand(path, key) != ApiCommand::Other) {
-        command = DeniedCommand(path, key);
+        counted = DeniedCommand(path, key);
         result = ApiResult::Denied;
     }
-    station.counters.countApiRequest(command, result);
+    station.counters.countApiRequest(counted, result);
     return {ComposeReply(body), path, failure};
 }
 

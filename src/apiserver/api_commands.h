@@ -17,8 +17,11 @@ struct ApiFailure {
 
 // The numbers shown after " Line of error:".
 namespace ApiErrorLine {
-constexpr int SetSource = 20;    // the manual switch
-constexpr int ListSources = 30;  // reading sourcelist.ini for the listing
+constexpr int SetSource = 20;      // the manual switch
+constexpr int ListSources = 30;    // reading sourcelist.ini for the listing
+constexpr int SetMode = 40;        // the change of mode
+constexpr int LeaveBackup = 50;    // the end of the failover
+constexpr int RestartPlayer = 60;  // the restart of the source on air
 }  // namespace ApiErrorLine
 
 // The text a failure box shows.
@@ -31,11 +34,12 @@ struct ApiAnswer {
 };
 
 // Answers everything a connection sent as one text. A request runs at most
-// one of the four commands (current source, set source, list sources,
-// metadata), each guarded by the API key read afresh from the station
-// state, updates the remote status label, the station log (set and list
-// only) and the window's `response`, and gets the body of its command or
-// "ERROR". A text that is not a request gets an "ERROR" reply of its own and
+// one of the commands (current source, set source, list sources, metadata,
+// and the console's controls: set mode, leave the backup, restart the
+// player), each guarded by the API key read afresh from the station state,
+// updates the remote status label, the station log (all but current source
+// and metadata) and the window's `response`, and gets the body of its
+// command or "ERROR". A text that is not a request gets an "ERROR" reply of its own and
 // changes nothing else. A failing step is logged in the station log,
 // returned in `failure`, and the caller gets "ERROR".
 ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string_view clientAddress);

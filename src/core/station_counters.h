@@ -13,9 +13,19 @@ namespace bf {
 // The remote API's commands; Other is a request that names none of them (or
 // no request at all). A request for a command with a wrong key counts under
 // that command as Denied.
-enum class ApiCommand { GetCurrent, SetCurrent, ListSources, Metadata, Other };
-inline constexpr std::array<std::string_view, 5> kApiCommandNames = {"getcurrent", "setcurrent",
-                                                                     "listsources", "metadata", "other"};
+enum class ApiCommand {
+    GetCurrent,
+    SetCurrent,
+    ListSources,
+    Metadata,
+    SetMode,
+    LeaveBackup,
+    RestartPlayer,
+    Other
+};
+inline constexpr std::array<std::string_view, 8> kApiCommandNames = {
+    "getcurrent", "setcurrent",  "listsources",   "metadata",
+    "setmode",    "leavebackup", "restartplayer", "other"};
 enum class ApiResult { Ok, Error, Denied };
 inline constexpr std::array<std::string_view, 3> kApiResultNames = {"ok", "error", "denied"};
 

@@ -68,6 +68,7 @@ void ResumeSchedule(Station& station) {
 }
 
 void SetMode(Station& station, Mode mode) {
+    if (station.schedule.mode == mode) return;
     station.schedule.mode = mode;
     if (mode == Mode::Automatic) {
         ResumeSchedule(station);

@@ -25,7 +25,7 @@ void ResumeSchedule(Station& station);
 
 // Changes the mode: automatic resumes the schedule (ResumeSchedule) and runs
 // the event tick; manual stops the tick, so that only the operator, the API
-// and the management server switch.
+// and the management server switch. The mode it already has changes nothing.
 void SetMode(Station& station, Mode mode);
 
 bool IsAutomatic(const Station& station);

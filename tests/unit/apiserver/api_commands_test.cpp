@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "apiserver/request_text.h"
+#include "schedule/event_tick.h"
+#include "sources/on_air.h"
 #include "test_station.h"
 
 namespace bf::test {
@@ -30,24 +32,43 @@ TEST(ApiCommandsTest, EachPathRunsAtMostOneCommandWithItsBodyStatusAndLogLine) {
                           Entry("3", "http://three/", "Three");
     for (const char* n : {"4", "5", "6", "7", "8", "9"}) listing += Entry(n, "", "");  // no lines
     listing += Entry("BACKUP", "http://backup/", "Reserve");
-    const std::string set = "/api/setcurrent.php?id=";
-    // Path, body, remote status (time, suffix), whether it is logged, the source on air after.
+    const std::string set = "/api/setcurrent.php?id=", mode = "/api/setmode.php?id=Key7";
+    const std::string leave = "/api/leavebackup.php?id=Key7", restart = "/api/restartplayer.php?id=Key7";
+    // Whether the backup stands in for source 2 first, path, body, remote status (time, suffix), whether it
+    // is logged, the source on air after on its slot, and the mode and failover when not automatic and
+    // normal.
     // clang-format off
-    const std::tuple<std::string, std::string, std::string, bool, std::string> cases[] = {
-        {"/api/getcurrent.php?id=Key7", Entry("2", "http://two/", "Two"), "12:00:00 REQUEST CURRENT SOURCE", 0, "2"},
-        {"/api/metadata.php?id=Key7", "None\r\nOK\r\n", "12:00:00 METADATA REQUEST", 0, "2"},
-        {"/api/listsources.php?id=Key7", listing, "12:00:00 LIST ALL SOURCES", 1, "2"},
+    const std::tuple<bool, std::string, std::string, std::string, bool, std::string> cases[] = {
+        {0, "/api/getcurrent.php?id=Key7", Entry("2", "http://two/", "Two"), "12:00:00 REQUEST CURRENT SOURCE", 0, "2@1"},
+        {0, "/api/metadata.php?id=Key7", "None\r\nOK\r\n", "12:00:00 METADATA REQUEST", 0, "2@1"},
+        {0, "/api/listsources.php?id=Key7", listing, "12:00:00 LIST ALL SOURCES", 1, "2@1"},
         // Only the last character counts, and the switch comes before the log line.
-        {set + "Key713", "Source: 3\r\nOK\r\n", "12:00:00 CHANGE TO SOURCE 3", 1, "3"},
+        {0, set + "Key713", "Source: 3\r\nOK\r\n", "12:00:00 CHANGE TO SOURCE 3", 1, "3@2"},
         // A letter names no source, even when the list has lines for it: refused, nothing switched.
-        {set + "Key7Z", "ERROR", "12:00:00 CHANGE TO SOURCE Z", 1, "2"},
+        {0, set + "Key7Z", "ERROR", "12:00:00 CHANGE TO SOURCE Z", 1, "2@1"},
+        {0, mode + "&mode=manual", "Mode: MANUAL\r\nOK\r\n", "12:00:00 SET MODE MANUAL", 1, "2@1 MANUAL"},
+        {0, mode + "&mode=automatic", "Mode: AUTOMATIC\r\nOK\r\n", "12:00:00 SET MODE AUTOMATIC", 1, "2@1"},
+        {0, mode + "&mode=Manual", "ERROR", "12:00:00 SET MODE UNKNOWN", 1, "2@1"},
+        {0, mode, "ERROR", "12:00:00 SET MODE UNKNOWN", 1, "2@1"},
+        // The failover ends and the backup stays, started afresh on slot 1; a restart leaves the failover be.
+        {1, leave, "Source: 0\r\nOK\r\n", "12:00:00 LEAVE BACKUP", 1, "0@1"},
+        {0, leave, "ERROR", "12:00:00 LEAVE BACKUP", 1, "2@1"},
+        {1, restart, "Source: 0\r\nOK\r\n", "12:00:00 RESTART PLAYER", 1, "0@1 failover"},
+        {0, restart, "Source: 2\r\nOK\r\n", "12:00:00 RESTART PLAYER", 1, "2@2"},
         // Paths that name no command: exact and case-sensitive.
-        {"/api/getcurrent.php?id=Key7&x=1", "ERROR", "12:00:00 NO COMMAND", 0, "2"},
-        {"/api/getcurrent.php?id=key7", "ERROR", "12:00:00 NO COMMAND", 0, "2"}};
+        {0, "/api/getcurrent.php?id=Key7&x=1", "ERROR", "12:00:00 NO COMMAND", 0, "2@1"},
+        {0, "/api/getcurrent.php?id=key7", "ERROR", "12:00:00 NO COMMAND", 0, "2@1"},
+        {0, "/api/setmode.php?id=Key7X&mode=manual", "ERROR", "12:00:00 NO COMMAND", 0, "2@1"},
+        {0, restart + "/", "ERROR", "12:00:00 NO COMMAND", 0, "2@1"}};
     // clang-format on
-    for (const auto& [path, body, status, logged, onAir] : cases) {
+    for (const auto& [failover, path, body, status, logged, after] : cases) {
         SCOPED_TRACE(path);
         ApiStation t;
+        if (failover) {
+            for (int i = 0; i < 2; ++i) SourceCheckFailed(*t, SourceUnderTest(*t), "refused");
+            tmrCheckAndDoEvents_Timer(*t);
+            t->log.clear();
+        }
         const ApiAnswer answer = t.Ask("GET " + path + " HTTP/1.1\r\nHost: station\r\n\r\n");
         EXPECT_EQ(std::tuple(answer.reply, answer.path, answer.failure.has_value(), t->api.response),
                   std::tuple(ComposeReply(body), path, false, body));
@@ -55,7 +76,11 @@ TEST(ApiCommandsTest, EachPathRunsAtMostOneCommandWithItsBodyStatusAndLogLine) {
         EXPECT_EQ(t.console().lblRemoteStatus.caption, shown);
         EXPECT_EQ(t.console().txtAIR.substr(0, shown.size() + 3),
                   logged ? " " + shown + "\r\n" : "");  // newest first
-        EXPECT_EQ(std::to_string(t->onAir.CurrentSource()), onAir);
+        const OnAirRecord& onAir = t->onAir;
+        const std::string failing(kFailoverStateNames[static_cast<size_t>(onAir.failover())]);
+        EXPECT_EQ(std::to_string(onAir.CurrentSource()) + "@" + std::to_string(onAir.CurrentMplayer()) +
+                      (IsAutomatic(*t) ? "" : " MANUAL") + (failing == "normal" ? "" : " " + failing),
+                  after);
     }
 }
 

@@ -114,7 +114,8 @@ TEST(MetricsTextTest, FollowsThePrometheusConventions) {
     n.countHealthCheck(HealthCheckResult::Failed, 10, 1796558260);
     n.countHealthCheck(HealthCheckResult::NoVerdict, 12, 1796558270);
     ts.settings().APIkey = "Key7";
-    for (const char* path : {"metadata.php?id=Key7", "metadata.php?id=Key8", "setcurrent.php?id=key7", "x"})
+    for (const char* path : {"metadata.php?id=Key7", "metadata.php?id=Key8", "setcurrent.php?id=key7", "x",
+                             "setmode.php?id=Key7&mode=manual", "leavebackup.php?id=Key8"})
         AnswerRequestText(*ts, std::string("GET /api/") + path + " HTTP/1.0\r\n\r\n", "10.0.0.5");
     const std::string text = MetricsText(*ts, Readings(*ts));
     for (const char* line :
@@ -132,11 +133,17 @@ TEST(MetricsTextTest, FollowsThePrometheusConventions) {
           "\nbrackenfield_last_title_change_timestamp_seconds 1796558100.5\n",
           "\nbrackenfield_last_billing_answer_timestamp_seconds 1796558200\n",
           "\nbrackenfield_billing_reports_failed_total 1\n",
+          // Manual mode with the failover of the source on air: unhealthy.
+          "\nbrackenfield_healthy 0\n",
+          "\n# TYPE brackenfield_manual_mode gauge\nbrackenfield_manual_mode 1\n",
           "\nbrackenfield_api_requests_total{command=\"getcurrent\",result=\"denied\"} 0\n",
           "\nbrackenfield_api_requests_total{command=\"setcurrent\",result=\"denied\"} 1\n",
           "\nbrackenfield_api_requests_total{command=\"metadata\",result=\"ok\"} 1\n"
           "brackenfield_api_requests_total{command=\"metadata\",result=\"error\"} 0\n"
           "brackenfield_api_requests_total{command=\"metadata\",result=\"denied\"} 1\n"
+          "brackenfield_api_requests_total{command=\"setmode\",result=\"ok\"} 1\n",
+          "\nbrackenfield_api_requests_total{command=\"leavebackup\",result=\"denied\"} 1\n",
+          "\nbrackenfield_api_requests_total{command=\"restartplayer\",result=\"denied\"} 0\n"
           "brackenfield_api_requests_total{command=\"other\",result=\"ok\"} 0\n"
           "brackenfield_api_requests_total{command=\"other\",result=\"error\"} 1\n#",
           "\n# TYPE process_cpu_seconds_total counter\nprocess_cpu_seconds_total 2.5\n",
