@@ -2,7 +2,8 @@
 the backup on the other): the schedule's first source, a pre-roll and two entries in one minute, a title, an API
 session that switches to a source whose URL a shell would misread, the status listener read by Prometheus's parser
 and linter and rendered by headless Chromium, a player killed from outside, restarts of the program that keep its
-player on air, and the death and return of the sources' server. Only the order of events is asserted; how long they
+player on air, and the death and return of the sources' server, with /health following the air and the console's
+controls (mode, leaving the backup, a player's restart) driven through the API. Only the order of events is asserted; how long they
 take is measured in bench/."""
 
 import collections
@@ -48,6 +49,21 @@ def exchange(station, request):
     with socket.create_connection(("127.0.0.1", station.api_port), timeout=15) as sock:
         sock.sendall(request)
         return sock.makefile("rb").read()
+
+
+def api(station, command):
+    """The body of the API's reply to a command (its path after /api/, without the key)."""
+    reply = exchange(station, f"GET /api/{command.replace('?', f'?id={KEY}', 1)} HTTP/1.0\r\n\r\n".encode())
+    return reply.partition(b"\r\n\r\n")[2]
+
+
+def health(port):
+    """The status port's /health: its status and line."""
+    try:
+        with urllib.request.urlopen(f"http://127.0.0.1:{port}/health", timeout=10) as reply:
+            return reply.status, reply.read().decode()
+    except urllib.error.HTTPError as failing:
+        return failing.code, failing.read().decode()
 
 
 def test_a_day_on_air(icecast_pair, make_station):
@@ -138,29 +154,44 @@ def test_a_day_on_air(icecast_pair, make_station):
         # The operator's set-source: the reply comes once the new player
         # runs, then the old one (the kept one) ends; the schedule does not
         # undo it. The URL reaches the player whole.
-        reply = exchange(station, f"GET /api/setcurrent.php?id={KEY}3 HTTP/1.0\r\n\r\n".encode())
-        assert reply.endswith(b"\r\n\r\nSource: 3\r\nOK\r\n")
+        assert api(station, "setcurrent.php?3") == b"Source: 3\r\nOK\r\n"
         assert rig.is_running("mplayer2")
         rig.wait_for(lambda: not rig.is_running("mplayer1"), 12, "mplayer1 to end")
         rig.wait_for(lambda: rig.playing(station, "Rig Three") == 2, 15, "Rig Three on slot 2")
         assert rig.player_log_has(station, 2, f"Playing {odd_url}.\n")
         assert not {"injected", "-quiet"} & set(os.listdir(station.folder.path))
 
-        # The sources' server dies: after two failed checks the backup from
-        # the other server goes on air.
+        # The sources' server dies: /health fails at once; after two failed checks the backup from the other server
+        # goes on air and is heard.
         live.stop()
+        assert "source 3 Rig Three " in rig.wait_for(lambda: (h := health(port))[0] == 503 and h[1], 30, "/health failing")
         station.wait_dump(lambda d: d.get("SilenceFlag") == "1", 45, "the failover")
         rig.wait_for(lambda: rig.playing(station, "Rig Backup"), 15, "Rig Backup on air")
+        rig.wait_for(lambda: health(port) == (200, "source 0 Rig Backup plays and is heard, standing in for source 3 "
+                                              "Rig Three\n"), 30, "/health with the backup heard")
 
-        # The server is back: the next check passes, and the operator's source
-        # (not the schedule's) starts on the other slot while the backup
-        # plays, so that the return leaves no gap.
+        # Every console control without the console: manual mode (nothing would switch back: unhealthy), the
+        # backup kept by leaving the failover (started afresh on slot 1), its player restarted on the other slot,
+        # and automatic mode again, which holds the source on air.
+        assert api(station, "setmode.php?&mode=manual") == b"Mode: MANUAL\r\nOK\r\n"
+        assert health(port) == (503, "manual mode and source 3 Rig Three fails its health check: nothing fails over "
+                                     "or back\n")
+        assert api(station, "leavebackup.php?") == b"Source: 0\r\nOK\r\n"
+        station.wait_dump(lambda d: (d["CurrentSource"], d["CurrentMplayer"], d["Failover"]) == ("0", "1", "normal"),
+                          10, "the failover left")
+        rig.wait_for(lambda: rig.playing(station, "Rig Backup") == 1, 15, "Rig Backup afresh on slot 1")
+        assert api(station, "restartplayer.php?") == b"Source: 0\r\nOK\r\n"
+        rig.wait_for(lambda: rig.playing(station, "Rig Backup") == 2 and not rig.is_running("mplayer1"), 20,
+                     "Rig Backup restarted on slot 2")
+        assert api(station, "setmode.php?&mode=automatic") == b"Mode: AUTOMATIC\r\nOK\r\n"
+        station.wait_dump(lambda d: d["cmdAutoManual"] == "AUTOMATIC" and {"  SYS - SWITCH TO 0 Rig Backup (restart)",
+                          "  NET - 127.0.0.1 - SET MODE AUTOMATIC"} <= set(rig.air_messages(d)), 10, "automatic again")
+
+        # The server is back and the operator's source goes on air again: healthy.
         live.restart()
-        rig.wait_for(lambda: rig.is_running("mplayer1") and rig.is_running("mplayer2"), 60,
-                     "both players in the return")
-        station.wait_dump(lambda d: (d.get("CurrentSource"), d.get("SilenceFlag")) == ("3", "0"), 10,
-                          "the return to source 3")
+        assert api(station, "setcurrent.php?3") == b"Source: 3\r\nOK\r\n"
         rig.wait_for(lambda: rig.playing(station, "Rig Three"), 15, "Rig Three on air")
+        rig.wait_for(lambda: health(port) == (200, "source 3 Rig Three plays and is heard\n"), 30, "/health back")
 
         # The page in a browser: its script fills the live line and draws the day from the station's own as-run
         # record, whatever rows it holds (none without the record: the picture says so). Rows written before the
