@@ -16,6 +16,8 @@ namespace {
 // with data-c="on_air.lamp" takes that colour as its background (data-c
 // comes first in a tag). The server fills them in below; the script does the
 // same with each new reading. Elements with an id are the script's alone.
+// The schedule's captions name themselves ("Next: Mon 07:04:32  source 3",
+// "No Event Next"), as on the console, so they stand without a label.
 constexpr std::string_view kPage = R"html(<!DOCTYPE html>
 <html lang="en"><head><meta charset="utf-8">
 <meta name="viewport" content="width=device-width, initial-scale=1">
@@ -28,7 +30,7 @@ section{background:#fff;border:1px solid #ccc;border-radius:4px;padding:.3em .6e
 dl{display:grid;grid-template-columns:auto 1fr;gap:.1em .7em;margin:.3em 0}
 dt{color:#555}dd{margin:0;overflow-wrap:anywhere}
 .lamp{padding:0 .4em;border-radius:3px}
-pre{white-space:pre-wrap;font-size:.85em;margin:.3em 0}#live{color:#555;margin:.2em 0}
+pre{white-space:pre-wrap;font-size:.85em;margin:.3em 0}#live{color:#555;margin:.2em 0}section>p{margin:.1em 0}
 </style></head><body>
 <h1>Brackenfield <span class="lamp" data-c="on_air.lamp" data-k="on_air.status"></span>
 <span data-k="on_air.number"></span> <span data-k="on_air.name"></span></h1>
@@ -55,8 +57,7 @@ pre{white-space:pre-wrap;font-size:.85em;margin:.3em 0}#live{color:#555;margin:.
 </dl></section>
 <section><h2>Schedule</h2><dl>
 <dt>Mode</dt><dd data-k="station.mode"></dd>
-<dt>Next</dt><dd data-k="schedule.next"></dd><dt>Last</dt><dd data-k="schedule.last"></dd>
-</dl></section>
+</dl><p data-k="schedule.next"></p><p data-k="schedule.last"></p></section>
 <section><h2>Services</h2><dl>
 <dt>Management</dt><dd data-k="management.status"></dd>
 <dt>Billing sent</dt><dd data-k="billing.last_report"></dd><dt>Billing reply</dt><dd data-k="billing.response"></dd>

@@ -201,6 +201,9 @@ def test_a_day_on_air(icecast_pair, make_station):
             dom = subprocess.run(CHROMIUM + [f"--user-data-dir={profile}", "--dump-dom", f"http://127.0.0.1:{port}/"],
                                  capture_output=True, text=True, timeout=120, check=True).stdout
         assert '<p id="live">Live: Rig Three on air at ' in dom
+        # The schedule's captions read once: "Next: Mon 07:04:32 ...", never "Next Next: ...".
+        shown = re.sub(r"<[^>]*>", " ", dom)
+        assert "Next: " in shown and "Last: " in shown and not re.search(r"\b(Next|Last)\s+\1: ", shown)
         try:
             with urllib.request.urlopen(f"http://127.0.0.1:{port}/asrun.csv", timeout=10) as day:
                 rows = {(r["event"], r["epoch"]) for r in csv.DictReader(io.TextIOWrapper(day, "latin-1", newline=""))}

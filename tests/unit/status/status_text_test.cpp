@@ -159,6 +159,7 @@ TEST(MetricsTextTest, FollowsThePrometheusConventions) {
 TEST(MetricsTextTest, AFreshStationsTitleTimeIsItsStartAndTheShippedRulesAndDashboardNameOnlyExportedSeries) {
     TestStation ts;
     ts->counters.startedAt = 1796558000;
+    ts.settings().SilenceSeconds = 10;  // which exports the audio level too
     const std::string metrics = MetricsText(*ts, Readings(*ts));
     EXPECT_THAT(metrics, HasSubstr("\nbrackenfield_last_title_change_timestamp_seconds 1796558000\n"));
     std::set<std::string> exported;
