@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/ioctl.h>
@@ -74,12 +75,14 @@ std::string ListenErrorText(int error, uint16_t port) {
 
 }  // namespace
 
-// What the epoll set tells a socket: it is ready (epoll's event bits), or
-// everything it was given to send has gone out.
+// What the epoll set tells a socket: it is ready (epoll's event bits),
+// everything it was given to send has gone out, or its owner has had its say
+// about that and what is held back may go.
 class Watcher {
 public:
     virtual void Ready(uint32_t events) = 0;
     virtual void Sent() {}
+    virtual void Release() {}
 
 protected:
     ~Watcher() = default;
@@ -173,6 +176,9 @@ private:
         TellSent();
     }
 
+    // Each owner told of its sending either sends more or closes (the held
+    // back part then goes with the rest or with the connection's end), or
+    // lets it go now.
     void TellSent() {
         flushQueued_ = false;
         while (!sent_.empty()) {
@@ -180,6 +186,8 @@ private:
             due.swap(sent_);
             for (const auto& [fd, generation] : due)
                 if (Watcher* watcher = Live(fd, generation)) watcher->Sent();
+            for (const auto& [fd, generation] : due)
+                if (Watcher* watcher = Live(fd, generation)) watcher->Release();
         }
     }
 
@@ -219,12 +227,16 @@ public:
         return bytes;
     }
 
-    // What the system takes at once goes out now; sendComplete runs from the
-    // event loop, never inside send().
+    // What the system takes at once is handed over now; sendComplete runs
+    // from the event loop, never inside send(). The system holds back the
+    // last part of a segment until the owner has had its say at
+    // sendComplete: a reply followed by close() leaves with the connection's
+    // end in one segment instead of two.
     void send(std::string_view bytes) override {
         if (fd_ < 0 || closing_) return;
         if (out_.empty()) {
-            const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_MORE);
+            held_ = n > 0;
             if (n >= 0 && static_cast<size_t>(n) == bytes.size()) {
                 set_->SentLater(fd_);
                 return;
@@ -264,6 +276,14 @@ private:
         if (fd_ >= 0 && out_.empty()) Fire(&Events::sendComplete);
     }
 
+    // The owner neither sent more nor closed: what the system holds back goes.
+    void Release() override {
+        if (fd_ < 0 || closing_ || !held_ || !out_.empty()) return;
+        held_ = false;
+        const int off = 0;
+        ::setsockopt(fd_, IPPROTO_TCP, TCP_CORK, &off, sizeof off);
+    }
+
     void OnReadable() {
         char buffer[16 * 1024];
         if (closing_) {  // lingering: what still comes is thrown away
@@ -294,6 +314,7 @@ private:
         while (!out_.empty()) {
             const ssize_t n = ::send(fd_, out_.data(), out_.size(), MSG_NOSIGNAL);
             if (n > 0) {
+                held_ = false;  // sent without MSG_MORE: nothing is held back
                 out_.erase(0, static_cast<size_t>(n));
             } else if (n < 0 && TryAgain(errno)) {
                 return true;  // the next notification goes on
@@ -361,6 +382,7 @@ private:
     std::string peer_, in_, out_;
     bool inputEnded_ = false;
     bool closing_ = false;
+    bool held_ = false;  // sent with MSG_MORE: the system may hold the last part back
 };
 
 }  // namespace

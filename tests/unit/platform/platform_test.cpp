@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -435,6 +436,31 @@ TEST_F(QtTcpListenerTest, AReplyArrivesWholeAndTheConnectionLingersOnlyOverUnrea
         EXPECT_EQ(received, reply.size()) << extra;
         EXPECT_EQ(lingered, extra > 0) << extra;
     }
+}
+
+// The system holds back the end of what is sent, to go out with the
+// connection's end; an owner that keeps the connection open once its bytes are
+// handed over has them delivered all the same, without waiting for the
+// system's own ceiling (200 ms or more).
+TEST_F(QtTcpListenerTest, BytesSentGoOutWhenTheOwnerKeepsTheConnectionOpen) {
+    QtTcpListener listener;
+    ASSERT_TRUE(listener.listen(0, "127.0.0.1"));
+    std::unique_ptr<TcpConnection> connection;
+    bool sent = false;
+    listener.setConnectionRequestHandler([&] {
+        connection = listener.accept(
+            {[&] { connection->readAll(), connection->send("OK"); }, [&] { sent = true; }, {}, {}});
+    });
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{AF_INET, htons(listener.localPort()), {htonl(INADDR_LOOPBACK)}, {}};
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    ASSERT_EQ(::send(fd, "GET\r\n", 5, 0), 5);
+    EXPECT_TRUE(processEventsUntil([&] { return sent; }));
+    pollfd reply{fd, POLLIN, 0};
+    EXPECT_EQ(::poll(&reply, 1, 100), 1);
+    char buffer[8] = {};
+    EXPECT_EQ(::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT), 2);
+    ::close(fd);
 }
 
 using QtTimersTest = test::QtAppTest;
