@@ -82,7 +82,9 @@ std::string ReceivedTitle(const Station& station) {
 }
 
 std::string SourceEntryText(std::string_view number, std::string_view url, std::string_view name) {
-    std::string text = "Source: ";
+    std::string text;
+    text.reserve(48 + number.size() + url.size() + name.size());
+    text.append("Source: ");
     text.append(number).append(kCrLf);
     text.append("URL: ").append(url).append(kCrLf);
     text.append("Name: ").append(name).append(kCrLf);
@@ -152,7 +154,6 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
     std::string body = "ERROR";
     std::optional<ApiFailure> failure;
     const auto [command, rest] = CommandOf(path, key);
-    SetRemoteStatus(station, clientAddress, " - NO COMMAND");
     // The controls: the switch (or change) comes before the log line.
     auto control = [&](std::string_view suffix) {
         AddToAirLog(station, RequestMessage(clientAddress, suffix));
@@ -224,6 +225,7 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
             break;
         }
         case ApiCommand::Other:
+            SetRemoteStatus(station, clientAddress, " - NO COMMAND");
             break;
     }
 

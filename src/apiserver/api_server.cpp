@@ -28,11 +28,6 @@ std::string LastRequestText(const Station& station) {
     return last ? StampedText(last->at, last->text) : "NO REMOTE API CALLS MADE";
 }
 
-std::string SlotTag(int16_t slot) {
-    const std::string text = "00" + std::to_string(slot);
-    return text.substr(text.size() - 2);
-}
-
 ApiServer::ApiServer(Station& station, TcpListener& listener) : station_(station), listener_(listener) {}
 
 ApiServer::~ApiServer() {
@@ -57,7 +52,7 @@ void ApiServer::Open(int port, const std::string& address) {
     });
     if (port >= 0 && port <= 65535) listener_.listen(static_cast<uint16_t>(port), address);
     if (listener_.isListening())
-        SetRow(0, "00 Listening");
+        SetRow(0, " Listening");
     else
         ReportListenFailure(port, address);
 
@@ -84,19 +79,27 @@ bool ApiServer::Holds(int16_t slot, uint64_t serial) const {
            slots_[slot].socket != nullptr;
 }
 
-TcpConnection::Events ApiServer::EventsFor(int16_t slot, uint64_t serial) {
-    // An event of a connection that has left its slot must not act on the
-    // slot's next connection.
-    auto event = [this, slot, serial](const char* name, void (ApiServer::*handler)(int16_t)) {
-        return [this, slot, serial, name, handler] {
-            RunHandler(station_, name, [&] {
-                if (Holds(slot, serial)) (this->*handler)(slot);
-            });
-        };
+// An event of a connection that has left its slot must not act on the slot's
+// next connection. The slot and the serial travel as one number, so that an
+// event costs no allocation of its own.
+template <void (ApiServer::*Handler)(int16_t), const std::string_view& Name>
+std::function<void()> ApiServer::SlotEvent(int16_t slot, uint64_t serial) {
+    const uint64_t key = serial << 16 | static_cast<uint16_t>(slot);
+    return [this, key] {
+        RunHandler(station_, Name, [this, key] {
+            const auto slot = static_cast<int16_t>(key & 0xffff);
+            if (Holds(slot, key >> 16)) (this->*Handler)(slot);
+        });
     };
-    return {event("Sck_DataArrival", &ApiServer::Sck_DataArrival),
-            event("Sck_SendComplete", &ApiServer::Sck_SendComplete),
-            event("Sck_InputEnded", &ApiServer::Sck_InputEnded), event("Sck_Close", &ApiServer::Sck_Close)};
+}
+
+TcpConnection::Events ApiServer::EventsFor(int16_t slot, uint64_t serial) {
+    static constexpr std::string_view kData = "Sck_DataArrival", kSent = "Sck_SendComplete",
+                                      kEnded = "Sck_InputEnded", kClose = "Sck_Close";
+    return {SlotEvent<&ApiServer::Sck_DataArrival, kData>(slot, serial),
+            SlotEvent<&ApiServer::Sck_SendComplete, kSent>(slot, serial),
+            SlotEvent<&ApiServer::Sck_InputEnded, kEnded>(slot, serial),
+            SlotEvent<&ApiServer::Sck_Close, kClose>(slot, serial)};
 }
 
 // Takes waiting connections for as long as a slot is free or can be made.
@@ -187,7 +190,10 @@ void ApiServer::Sck_DataArrival(int16_t slot) {
     // One reply per connection: what comes after the request is dropped.
     if (s.answered || bytes.empty()) return;
     s.idleTicks = 0;
-    s.received += bytes;
+    if (s.received.empty())
+        s.received = std::move(bytes);
+    else
+        s.received += bytes;
     if (AssessRequestText(s.received) != RequestTextState::Incomplete) Answer(slot);
 }
 
@@ -198,7 +204,7 @@ void ApiServer::Answer(int16_t slot) {
     const uint64_t serial = s.serial;
     const std::string text = std::move(s.received);
     s.received = std::string();
-    const std::string address = s.socket->peerAddress();
+    const std::string address = s.address;
 
     // A set-source request waits for the source list report, and the event
     // loop runs meanwhile: slots may be added and this connection may close.
@@ -207,7 +213,7 @@ void ApiServer::Answer(int16_t slot) {
     if (Holds(slot, serial)) slots_[slot].handling = false;
     // A slot that has come free meanwhile keeps its "Closed" row.
     // "Transfering" is spelt as the operators know it from their screens: keep it.
-    if (answer.path && busy(slot)) SetRow(slot, SlotTag(slot) + " Transfering: " + *answer.path);
+    if (answer.path && busy(slot)) SetRow(slot, " Transfering: ", *answer.path);
     if (answer.failure && failed) failed(*answer.failure);
     if (Holds(slot, serial)) slots_[slot].socket->send(answer.reply);
 }
@@ -264,12 +270,15 @@ void ApiServer::FreeSlot(int16_t slot, bool afterReply) {
         if (lingering_.size() > kMostLingering) lingering_.pop_front();
     }
     socket.reset();
-    SetRow(slot, SlotTag(slot) + " Closed");
+    SetRow(slot, " Closed");
 }
 
-void ApiServer::SetRow(int16_t slot, std::string text) {
+// The row, written in place: the last two digits of the slot's number (7 ->
+// "07", 12 -> "12", 100 -> "00"), then `what` and `detail`.
+void ApiServer::SetRow(int16_t slot, std::string_view what, std::string_view detail) {
     if (slot < 0 || static_cast<size_t>(slot) >= station_.api.rows.size()) return;
-    station_.api.rows[slot] = std::move(text);
+    const char tag[2] = {static_cast<char>('0' + slot / 10 % 10), static_cast<char>('0' + slot % 10)};
+    station_.api.rows[slot].assign(tag, 2).append(what).append(detail);
     if (rowChanged) rowChanged(slot);
 }
 

@@ -22,10 +22,6 @@ std::string ApiStatusText(const Station& station);
 // time and "  NO REMOTE API CALLS MADE" before the first.
 std::string LastRequestText(const Station& station);
 
-// The two characters that start a slot's status row: the last two of "00"
-// followed by the slot number (7 -> "07", 12 -> "12", 100 -> "00").
-std::string SlotTag(int16_t slot);
-
 // The socket side of the API server window: the listener (slot 0, which
 // never carries a connection) and the connection slots 1, 2, ... with their
 // status rows in station.api.rows, which nothing else writes. A connection
@@ -97,13 +93,15 @@ private:
     };
 
     TcpConnection::Events EventsFor(int16_t slot, uint64_t serial);
+    template <void (ApiServer::*Handler)(int16_t), const std::string_view& Name>
+    std::function<void()> SlotEvent(int16_t slot, uint64_t serial);
     bool Holds(int16_t slot, uint64_t serial) const;
     void Answer(int16_t slot);
     size_t FirstFreeSlot() const;
     size_t OldestWaiting();
     void CloseSlot(int16_t slot, bool afterReply);
     void FreeSlot(int16_t slot, bool afterReply);
-    void SetRow(int16_t slot, std::string text);
+    void SetRow(int16_t slot, std::string_view what, std::string_view detail = {});
     void ReportListenFailure(int port, const std::string& address);
 
     struct Lingering {

@@ -1,5 +1,8 @@
 #include "apiserver/request_text.h"
 
+#include <charconv>
+#include <iterator>
+
 namespace bf {
 
 namespace {
@@ -37,12 +40,16 @@ RequestTextState AssessRequestText(std::string_view text) {
 }
 
 std::string ComposeReply(std::string_view body) {
-    std::string reply = "HTTP/1.0 200 OK\r\n";
-    reply += "Server: Fernhollow Server Version 1.1\r\n";
-    reply += "Content-Type: text/html\r\n";
-    reply += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    reply += "\r\n";
-    reply.append(body);
+    constexpr std::string_view head =
+        "HTTP/1.0 200 OK\r\n"
+        "Server: Fernhollow Server Version 1.1\r\n"
+        "Content-Type: text/html\r\n"
+        "Content-Length: ";
+    char length[24];
+    char* end = std::to_chars(std::begin(length), std::end(length), body.size()).ptr;
+    std::string reply;
+    reply.reserve(head.size() + sizeof length + 4 + body.size());
+    reply.append(head).append(length, static_cast<size_t>(end - length)).append("\r\n\r\n").append(body);
     return reply;
 }
 

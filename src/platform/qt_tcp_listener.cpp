@@ -43,17 +43,29 @@ bool OutOfResources(int error) {
     return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
 }
 
+// "192.0.2.7", as inet_ntop writes it, without its printf.
+std::string Ipv4Text(const uint8_t* octets) {
+    std::string text;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) text += '.';
+        const int octet = octets[i];
+        if (octet >= 100) text += static_cast<char>('0' + octet / 100);
+        if (octet >= 10) text += static_cast<char>('0' + octet / 10 % 10);
+        text += static_cast<char>('0' + octet % 10);
+    }
+    return text;
+}
+
 // "192.0.2.7"; an IPv4 peer of a dual-stack socket never in the IPv6-mapped form.
 std::string AddressText(const sockaddr_storage& address) {
     char text[INET6_ADDRSTRLEN] = {};
     if (address.ss_family == AF_INET) {
-        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(address).sin_addr, text, sizeof text);
+        return Ipv4Text(
+            reinterpret_cast<const uint8_t*>(&reinterpret_cast<const sockaddr_in&>(address).sin_addr));
     } else if (address.ss_family == AF_INET6) {
         const in6_addr& v6 = reinterpret_cast<const sockaddr_in6&>(address).sin6_addr;
-        if (IN6_IS_ADDR_V4MAPPED(&v6))
-            inet_ntop(AF_INET, &v6.s6_addr[12], text, sizeof text);
-        else
-            inet_ntop(AF_INET6, &v6, text, sizeof text);
+        if (IN6_IS_ADDR_V4MAPPED(&v6)) return Ipv4Text(&v6.s6_addr[12]);
+        inet_ntop(AF_INET6, &v6, text, sizeof text);
     }
     return text;
 }
