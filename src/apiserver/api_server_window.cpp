@@ -32,6 +32,9 @@ ApiServerWindow::ApiServerWindow(Station& station, int port, const std::string& 
         if (!rowTimer_.isActive()) rowTimer_.start();
     };
     server_->failed = [this](const ApiFailure& failure) { ShowFailure(failure); };
+    // A caller that has not sent its request within a second gets its slot all
+    // the same, and the idle time-out from then on.
+    listener_.awaitFirstBytes(std::chrono::seconds(1));
     server_->Open(port, address);
     ShowRows();
 }

@@ -473,6 +473,8 @@ bool QtTcpListener::listen(uint16_t port, const std::string& address) {
     // A restart must not wait for the last run's connections to time out.
     const int on = 1, off = 0;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (const int wait = static_cast<int>(awaitFirstBytes_.count()); wait > 0)
+        ::setsockopt(fd, IPPROTO_TCP, TCP_DEFER_ACCEPT, &wait, sizeof wait);
     if (address.empty() && where.ss_family == AF_INET6)
         ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&where), length) != 0 ||

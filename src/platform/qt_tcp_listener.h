@@ -30,6 +30,12 @@ public:
     QtTcpListener(const QtTcpListener&) = delete;
     QtTcpListener& operator=(const QtTcpListener&) = delete;
 
+    // From the next listen() on, the system hands over a connection once
+    // its caller has sent something, or after `upTo` of silence (rounded up
+    // to whole seconds): a request costs one wake-up, not one for the
+    // connection and another for its bytes. Zero: at once.
+    void awaitFirstBytes(std::chrono::seconds upTo) { awaitFirstBytes_ = upTo; }
+
     bool listen(uint16_t port, const std::string& address = {}) override;
     bool isListening() const override;
     uint16_t localPort() const override;
@@ -61,6 +67,7 @@ private:
     bool drained_ = false;  // accept() has found the queue empty since the last wake-up
     bool again_ = false;    // the handler asked to be called again
     const std::chrono::milliseconds calm_;
+    std::chrono::seconds awaitFirstBytes_{0};
     bool shortage_ = false;
     std::chrono::steady_clock::time_point lastShortage_;
     int lastTaken_ = -1;           // the descriptor of the last connection accepted

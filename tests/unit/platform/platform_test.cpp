@@ -463,6 +463,30 @@ TEST_F(QtTcpListenerTest, BytesSentGoOutWhenTheOwnerKeepsTheConnectionOpen) {
     ::close(fd);
 }
 
+// Awaiting the first bytes, the listener takes a caller with its request
+// before one that has sent nothing, and the silent one after the wait.
+TEST_F(QtTcpListenerTest, AwaitingTheFirstBytesTakesACallerWithItsRequestFirstAndASilentOneAfterTheWait) {
+    QtTcpListener listener;
+    listener.awaitFirstBytes(1s);
+    ASSERT_TRUE(listener.listen(0, "127.0.0.1"));
+    std::vector<std::unique_ptr<TcpConnection>> taken;
+    listener.setConnectionRequestHandler([&] {
+        while (auto connection = listener.accept({})) taken.push_back(std::move(connection));
+    });
+    sockaddr_in to{AF_INET, htons(listener.localPort()), {htonl(INADDR_LOOPBACK)}, {}};
+    int callers[2];
+    for (int& fd : callers) {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    }
+    ASSERT_EQ(::send(callers[1], "GET", 3, 0), 3);
+    EXPECT_TRUE(processEventsUntil([&] { return !taken.empty(); }));
+    ASSERT_EQ(taken.size(), 1u);
+    EXPECT_EQ(taken[0]->readAll(), "GET");
+    EXPECT_TRUE(processEventsUntil([&] { return taken.size() == 2; }, 10s));
+    for (const int fd : callers) ::close(fd);
+}
+
 using QtTimersTest = test::QtAppTest;
 
 // The station's pauses block: no handler runs meanwhile. A zero period would
