@@ -104,6 +104,9 @@ protected:
 // whose descriptor is the only one Qt's event loop watches. A socket's
 // entry carries a generation, so that an event of a socket closed earlier in
 // the same wake-up never reaches the socket that got its descriptor number.
+// During a wake-up the set is told what each socket is to be watched for, and
+// the system hears of it once the wake-up's work is done: a connection
+// accepted, answered and closed within one wake-up never enters the set.
 class EventSet {
 public:
     EventSet() : fd_(::epoll_create1(EPOLL_CLOEXEC)) {
@@ -124,7 +127,7 @@ public:
     // Enters `fd`, not yet watched for anything; returns its generation.
     uint32_t Add(int fd, Watcher* watcher) {
         if (static_cast<size_t>(fd) >= entries_.size()) entries_.resize(static_cast<size_t>(fd) + 1);
-        entries_[fd] = Entry{watcher, ++generation_, 0};
+        entries_[fd] = Entry{watcher, ++generation_};
         return generation_;
     }
 
@@ -133,15 +136,9 @@ public:
     // reported at every wake-up.
     void Watch(int fd, uint32_t interest) {
         Entry& entry = entries_[fd];
-        if (entry.interest == interest) return;
-        epoll_event event{};
-        event.events = interest;
-        event.data.u64 = static_cast<uint64_t>(entry.generation) << 32 | static_cast<uint32_t>(fd);
-        const int operation = interest == 0         ? EPOLL_CTL_DEL
-                              : entry.interest == 0 ? EPOLL_CTL_ADD
-                                                    : EPOLL_CTL_MOD;
-        if (::epoll_ctl(fd_, operation, fd, &event) == 0 || operation == EPOLL_CTL_DEL)
-            entry.interest = interest;
+        entry.wanted = interest;
+        if (dispatching_ == 0) return Apply(fd);
+        if (!std::exchange(entry.changed, true)) changed_.push_back(fd);
     }
 
     // Forgets `fd` before it is closed. Closing takes it out of the set: no
@@ -150,19 +147,26 @@ public:
 
     // Tells `fd`'s watcher that its sending is done, after the events of the
     // current wake-up, never inside the call that sent.
-    void SentLater(int fd) {
-        sent_.emplace_back(fd, entries_[fd].generation);
-        if (dispatching_ == 0 && !flushQueued_) {
-            flushQueued_ = true;
-            QTimer::singleShot(0, notifier_.get(), [this] { TellSent(); });
-        }
-    }
+    void SentLater(int fd) { Later(fd, Due::Sent); }
+
+    // Tells `fd`'s watcher that it is readable, after the events of the
+    // current wake-up, before the system is asked: a connection handed over
+    // once its caller has sent something has its request already.
+    void ReadableLater(int fd) { Later(fd, Due::Readable); }
 
 private:
     struct Entry {
         Watcher* watcher = nullptr;
         uint32_t generation = 0;
-        uint32_t interest = 0;
+        uint32_t interest = 0;  // what the system watches it for
+        uint32_t wanted = 0;    // what it is to be watched for
+        bool changed = false;   // in changed_
+    };
+    enum class Due { Sent, Readable };
+    struct DueEvent {
+        int fd;
+        uint32_t generation;
+        Due due;
     };
 
     Watcher* Live(int fd, uint32_t generation) const {
@@ -171,12 +175,34 @@ private:
         return entry.generation == generation ? entry.watcher : nullptr;
     }
 
-    // A handler may run a nested event loop that dispatches again: each
-    // round works on its own events, and a stale one finds its socket gone
-    // or no longer watching for it.
-    void Dispatch() {
+    void Apply(int fd) {
+        Entry& entry = entries_[fd];
+        entry.changed = false;
+        if (entry.watcher == nullptr || entry.interest == entry.wanted) return;
+        epoll_event event{};
+        event.events = entry.wanted;
+        event.data.u64 = static_cast<uint64_t>(entry.generation) << 32 | static_cast<uint32_t>(fd);
+        const int operation = entry.wanted == 0     ? EPOLL_CTL_DEL
+                              : entry.interest == 0 ? EPOLL_CTL_ADD
+                                                    : EPOLL_CTL_MOD;
+        if (::epoll_ctl(fd_, operation, fd, &event) == 0 || operation == EPOLL_CTL_DEL)
+            entry.interest = entry.wanted;
+    }
+
+    void Later(int fd, Due due) {
+        due_.push_back({fd, entries_[fd].generation, due});
+        if (dispatching_ == 0 && !flushQueued_) {
+            flushQueued_ = true;
+            QTimer::singleShot(0, notifier_.get(), [this] { Dispatch(false); });
+        }
+    }
+
+    // The set's events (`wait`: else only what is due), then what is due
+    // after them, then the system hears of the changes. A stale event finds
+    // its socket gone or no longer watching for it.
+    void Dispatch(bool wait = true) {
         epoll_event ready[64];
-        const int n = ::epoll_wait(fd_, ready, 64, 0);
+        const int n = wait ? ::epoll_wait(fd_, ready, 64, 0) : 0;
         ++dispatching_;
         for (int i = 0; i < n; ++i) {
             const uint64_t key = ready[i].data.u64;
@@ -184,22 +210,25 @@ private:
                     Live(static_cast<int>(key & 0xffffffffu), static_cast<uint32_t>(key >> 32)))
                 watcher->Ready(ready[i].events);
         }
+        RunDue();
         --dispatching_;
-        TellSent();
+        for (const int fd : std::exchange(changed_, {})) Apply(fd);
     }
 
     // Each owner told of its sending either sends more or closes (the held
     // back part then goes with the rest or with the connection's end), or
     // lets it go now.
-    void TellSent() {
+    void RunDue() {
         flushQueued_ = false;
-        while (!sent_.empty()) {
-            std::vector<std::pair<int, uint32_t>> due;
-            due.swap(sent_);
-            for (const auto& [fd, generation] : due)
-                if (Watcher* watcher = Live(fd, generation)) watcher->Sent();
-            for (const auto& [fd, generation] : due)
-                if (Watcher* watcher = Live(fd, generation)) watcher->Release();
+        while (!due_.empty()) {
+            std::vector<DueEvent> due;
+            due.swap(due_);
+            for (const DueEvent& d : due)
+                if (Watcher* watcher = Live(d.fd, d.generation))
+                    d.due == Due::Sent ? watcher->Sent() : watcher->Ready(EPOLLIN);
+            for (const DueEvent& d : due)
+                if (Watcher* watcher = d.due == Due::Sent ? Live(d.fd, d.generation) : nullptr)
+                    watcher->Release();
         }
     }
 
@@ -207,7 +236,8 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
     std::vector<Entry> entries_;  // by descriptor
     uint32_t generation_ = 0;
-    std::vector<std::pair<int, uint32_t>> sent_;
+    std::vector<DueEvent> due_;
+    std::vector<int> changed_;  // descriptors whose `wanted` the system has not heard of
     int dispatching_ = 0;
     bool flushQueued_ = false;
 };
@@ -216,14 +246,16 @@ namespace {
 
 class PosixConnection final : public TcpConnection, private Watcher {
 public:
-    // `peer`: the caller's address as accept gave it.
-    PosixConnection(std::shared_ptr<EventSet> set, int fd, std::string peer, Events events)
+    // `peer`: the caller's address as accept gave it; `readable`: the caller
+    // has most likely sent something already.
+    PosixConnection(std::shared_ptr<EventSet> set, int fd, std::string peer, Events events, bool readable)
         : set_(std::move(set)),
           fd_(fd),
           events_(std::make_shared<Events>(std::move(events))),
           peer_(std::move(peer)) {
         set_->Add(fd_, this);
         Want(EPOLLIN);
+        if (readable) set_->ReadableLater(fd_);
     }
 
     ~PosixConnection() override { CloseDescriptor(); }
@@ -549,7 +581,8 @@ std::unique_ptr<TcpConnection> QtTcpListener::accept(TcpConnection::Events event
         if (fd >= 0) {
             lastTaken_ = fd;
             if (shortage_ && std::chrono::steady_clock::now() - lastShortage_ >= calm_) ReportShortage(false);
-            return std::make_unique<PosixConnection>(events_, fd, AddressText(peer), std::move(events));
+            return std::make_unique<PosixConnection>(events_, fd, AddressText(peer), std::move(events),
+                                                     awaitFirstBytes_.count() > 0);
         }
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
             drained_ = true;
