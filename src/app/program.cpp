@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -146,7 +147,14 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
 int StopStationPlayers(const std::filesystem::path& workingFolder) {
     PosixProcesses processes(workingFolder);
     const std::string names[] = {PlayerName(1), PlayerName(2)};
-    for (const std::string& name : names) processes.killByName(name);
+    // Said on standard output, the journal's, after the program's own last
+    // words, which leave the players on air.
+    for (const std::string& name : names) {
+        if (processes.isRunning(name).value_or(false))
+            std::printf("brackenfield: stopping %s: the station goes off air\n", name.c_str());
+        processes.killByName(name);
+    }
+    std::fflush(stdout);
     // SIGKILL ends them at once; a dying cache process may take a moment.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     for (;;) {

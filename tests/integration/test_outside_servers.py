@@ -148,8 +148,10 @@ def test_a_station_and_its_outside_servers(icecast_pair, make_station):
         assert [p.split("&artist=")[1] for p in stub.paths("/bill?")] == ["Acme%20%26%20Co&title=Spring%20Sale",
                                                                           "Rig%20Two%20Co&title=Jingle"]
 
-        # The service's stop ends this station's players only.
-        assert (station.stop_players(), station.players()) == (0, {"mplayer1": set(), "mplayer2": set()})
+        # The service's stop ends this station's players only, and says so in the journal.
+        code, said = station.stop_players()
+        assert (code, station.players()) == (0, {"mplayer1": set(), "mplayer2": set()}) and said.startswith(
+            "brackenfield: stopping mplayer"), said
         assert neighbour.players() == neighbour_on_air
     finally:
         stub.close()

@@ -167,8 +167,10 @@ class Station:
         return live_pids_by_name(PLAYER_NAMES, self.folder.path)
 
     def stop_players(self):
-        """The service's stop of this station's players; returns the exit status."""
-        return subprocess.run([self.binary, "--stop-players"], cwd=self.folder.path, timeout=30).returncode
+        """The service's stop of this station's players; returns the exit status and what it said."""
+        done = subprocess.run([self.binary, "--stop-players"], cwd=self.folder.path, timeout=30, capture_output=True,
+                              text=True)
+        return done.returncode, done.stdout
 
 
 def player_log_has(station, slot, text):
