@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "core/on_air.h"
+#include "core/on_air_record.h"
 #include "platform/clock.h"
 
 namespace bf {

@@ -15,7 +15,7 @@
 #include "core/management_state.h"
 #include "core/metadata_state.h"
 #include "core/now_playing_record.h"
-#include "core/on_air.h"
+#include "core/on_air_record.h"
 #include "core/outside_services.h"
 #include "core/schedule_state.h"
 #include "core/settings_record.h"

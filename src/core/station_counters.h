@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "core/on_air.h"
+#include "core/on_air_record.h"
 
 namespace bf {
 

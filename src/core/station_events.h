@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "core/now_playing_record.h"
-#include "core/on_air.h"
+#include "core/on_air_record.h"
 
 namespace bf {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/on_air.h"
+#include "core/on_air_record.h"
 #include "core/stream_address.h"
 
 namespace bf {

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "core/on_air.h"
+#include "core/on_air_record.h"
 
 namespace bf {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/on_air.h"
+#include "core/on_air_record.h"
 #include "sources/source_list.h"
 
 namespace bf {

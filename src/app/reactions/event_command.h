@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/on_air.h"
+#include "core/on_air_record.h"
 #include "core/station_events.h"
 #include "platform/processes.h"
 
