@@ -131,8 +131,11 @@ std::optional<ApiFailure> Guarded(int line, Step&& step) {
     }
 }
 
-std::string SourceDone(int16_t number) {
-    return "Source: " + std::to_string(number) + "\r\nOK\r\n";
+// The reply of a control that put source `number` on air.
+std::string SourceDone(std::string_view number) {
+    std::string reply = "Source: ";
+    reply.append(number).append("\r\nOK\r\n");
+    return reply;
 }
 
 }  // namespace
@@ -154,7 +157,7 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
     std::string body = "ERROR";
     std::optional<ApiFailure> failure;
     const auto [command, rest] = CommandOf(path, key);
-    // The controls: the switch (or change) comes before the log line.
+    // A command the station log tells of: its work comes before the line.
     auto control = [&](std::string_view suffix) {
         AddToAirLog(station, RequestMessage(clientAddress, suffix));
         SetRemoteStatus(station, clientAddress, suffix);
@@ -171,17 +174,16 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
             failure = Guarded(ApiErrorLine::SetSource,
                               [&] { switched = ForceSwitch(station, number, SwitchCause::Api); });
             // A number without a playable source is refused: nothing switched.
-            if (switched) body = "Source: " + number + "\r\nOK\r\n";
+            if (switched) body = SourceDone(number);
             control(" - CHANGE TO SOURCE " + number);
             break;
         }
         case ApiCommand::ListSources:
-            AddToAirLog(station, RequestMessage(clientAddress, " - LIST ALL SOURCES"));
-            SetRemoteStatus(station, clientAddress, " - LIST ALL SOURCES");
             if (const std::optional<SourceTable> sources = ReadSourceList(station))
                 body = SourceListing(*sources);
             else
                 failure = SourceListUnreadable(station);
+            control(" - LIST ALL SOURCES");
             break;
         case ApiCommand::Metadata:
             SetRemoteStatus(station, clientAddress, " - METADATA REQUEST");
@@ -203,7 +205,8 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
             // resort) stands in: the failover ends, the stand-in stays.
             if (station.onAir.failoverActive()) {
                 failure = Guarded(ApiErrorLine::LeaveBackup, [&] { cmdForceSource_Click(station); });
-                if (!station.onAir.failoverActive()) body = SourceDone(station.onAir.CurrentSource());
+                if (!station.onAir.failoverActive())
+                    body = SourceDone(std::to_string(station.onAir.CurrentSource()));
             }
             control(" - LEAVE BACKUP");
             break;
@@ -219,7 +222,7 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
                     restarted =
                         SwitchSource(station, std::to_string(number), SwitchCause::Restart).has_value();
                 });
-                if (restarted) body = SourceDone(number);
+                if (restarted) body = SourceDone(std::to_string(number));
             }
             control(" - RESTART PLAYER");
             break;
