@@ -179,7 +179,7 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
             break;
         }
         case ApiCommand::ListSources:
-            if (const std::optional<SourceTable> sources = ReadSourceList(station))
+            if (const std::optional<SourceTable> sources = ReadSourceList(station.workingFolder))
                 body = SourceListing(*sources);
             else
                 failure = SourceListUnreadable(station);
@@ -218,10 +218,8 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
             const int16_t number = onAir.everOnAir() ? onAir.source().number : int16_t{-1};
             if (number >= 0) {
                 bool restarted = false;
-                failure = Guarded(ApiErrorLine::RestartPlayer, [&] {
-                    restarted =
-                        SwitchSource(station, std::to_string(number), SwitchCause::Restart).has_value();
-                });
+                failure = Guarded(ApiErrorLine::RestartPlayer,
+                                  [&] { restarted = Observe(station, air::RestartOnAir{}).taken; });
                 if (restarted) body = SourceDone(std::to_string(number));
             }
             control(" - RESTART PLAYER");

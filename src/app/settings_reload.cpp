@@ -5,14 +5,16 @@
 #include <vector>
 
 #include "app/timer_table.h"
-#include "console/console_view.h"
 #include "core/settings.h"
 #include "core/station.h"
 #include "core/text_file.h"
 #include "core/timer_names.h"
 #include "metadata/billing_reporter.h"
+#include "schedule/event_tick.h"
 #include "sources/air_monitor.h"
 #include "sources/health_check.h"
+#include "sources/on_air.h"
+#include "views/console_view.h"
 
 namespace bf {
 
@@ -34,6 +36,7 @@ void Run(Station& station, std::string_view timer, bool on) {
 }  // namespace
 
 void ReadSettingsAgain(Station& station, std::string_view why) {
+    DeliveryScope scope(station.events, *station.listener);
     const std::string prefix = "  SYS - SETTINGS READ AGAIN (" + std::string(why) + ")";
     if (!ReadWholeFile(station.file("brackenfield.ini"))) {
         AddToAirLog(station, prefix + ": brackenfield.ini CANNOT BE READ - THE SETTINGS STAY AS THEY WERE",
@@ -74,9 +77,12 @@ void ReadSettingsAgain(Station& station, std::string_view why) {
     if (now.CheckSource != before->CheckSource || now.FastFailover != before->FastFailover) {
         DefineTimer(station, TimerName::SourceCheck, SourceCheckPeriodMs(now));
         Run(station, TimerName::SourceCheck, now.CheckSource);
-        Run(station, TimerName::AirMonitor, now.CheckSource);
-        if (!now.CheckSource) StopAirMonitors(station);
+        ResetHealthCheck(station.check, now.CheckSource);
     }
+    // The check turned off during a failover ends it: the failover would
+    // never end without it.
+    if (!now.CheckSource && before->CheckSource)
+        Observe(station, air::Reload{std::to_string(ScheduledSource(station))});
 }
 
 }  // namespace bf

@@ -2,7 +2,6 @@
 
 #include "app/station_check.h"
 #include "app/timer_table.h"
-#include "console/console_view.h"
 #include "core/settings.h"
 #include "core/station.h"
 #include "core/station_log.h"
@@ -15,6 +14,7 @@
 #include "schedule/next_event.h"
 #include "sources/health_check.h"
 #include "sources/player_adoption.h"
+#include "views/console_view.h"
 
 namespace bf {
 
@@ -87,14 +87,16 @@ void Startup(Station& station) {
     }
     if (station.settings().AIRenable) station.timers.start(TimerName::AirUpdate);
     if (station.settings().MetaWeather) station.timers.start(TimerName::Weather);
-    ResetHealthCheck(station, station.settings().CheckSource);
+    ResetHealthCheck(station.check, station.settings().CheckSource);
     if (station.settings().CheckSource) {
         // FastFailover checks every second.
         DefineTimer(station, TimerName::SourceCheck, SourceCheckPeriodMs(station.settings()));
         station.timers.start(TimerName::SourceCheck);
-        // The stream under test and its player are listened to all the time.
-        station.timers.start(TimerName::AirMonitor);
     }
+    // With the health check the stream under test and its player are
+    // listened to all the time; without it a source titled by its monitor
+    // is, for its titles.
+    station.timers.start(TimerName::AirMonitor);
     if (station.settings().Tallyway) {
         LoadPendingReports(station);
         station.timers.start(TimerName::CheckFile);

@@ -13,6 +13,7 @@
 #include "metadata/weather.h"
 #include "schedule/event_tick.h"
 #include "schedule/next_event.h"
+#include "sources/air_hearing.h"
 #include "sources/air_monitor.h"
 #include "sources/health_check.h"
 #include "sources/on_air.h"

@@ -8,7 +8,7 @@
 namespace bf {
 
 void cmdAutoManual_Click(Station& station) {
-    SetMode(station, IsAutomatic(station) ? Mode::Manual : Mode::Automatic);
+    SetMode(station, IsAutomatic(station.schedule) ? Mode::Manual : Mode::Automatic);
 }
 
 void cmdFullScreen_Click(Station& station) {
@@ -45,7 +45,7 @@ void Form_Unload(Station& station) {
 }
 
 void cmdTerminate_Click(Station& station) {
-    StopAllPlayers(station);
+    Observe(station, air::StopAll{});
     AddToAirLog(station, "  SYS - SYSTEM SHUTDOWN (EXIT AND STOP) - DEAD AIR", LogPriority::Notice);
     station.quit();
 }

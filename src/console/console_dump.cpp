@@ -2,11 +2,11 @@
 
 #include <QTimer>
 
-#include "console/console_view.h"
 #include "core/run_handler.h"
 #include "core/station.h"
 #include "core/text_file.h"
-#include "sources/air_monitor.h"
+#include "sources/air_hearing.h"
+#include "views/console_view.h"
 
 namespace bf {
 
@@ -71,12 +71,12 @@ std::string DumpConsole(const Station& station) {
     Number(out, "CurrentSource", long{onAir.CurrentSource()});
     Number(out, "WasPlaying", long{onAir.WasPlaying()});
     Number(out, "SilenceFlag", onAir.failoverActive() ? 1L : 0L);
-    Number(out, "LinkFailCount", long{station.check.failuresInARow(onAir)});
+    Number(out, "LinkFailCount", long{onAir.checkFailures()});
     Number(out, "LinkSource", long{onAir.selected().number});
     Item(out, "LinkStoredSource", onAir.selected().url);
     Item(out, "Failover", kFailoverStateNames[static_cast<size_t>(onAir.failover())]);
     Number(out, "OverlapSlot", long{onAir.overlapSlot()});
-    Item(out, "Air", AirInWords(station));
+    Item(out, "Air", EarsOf(station).inWords());
     Item(out, "NextEvent",
          EntryForm(station.schedule.next ? std::optional(station.schedule.next->entry) : std::nullopt));
     Item(out, "LastEvent",

@@ -16,10 +16,10 @@
 #include <functional>
 
 #include "console/console_buttons.h"
-#include "console/console_view.h"
 #include "core/run_handler.h"
 #include "core/station.h"
 #include "sources/manual_switch.h"
+#include "views/console_view.h"
 
 namespace bf {
 

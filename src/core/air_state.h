@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,10 +12,12 @@
 namespace bf {
 
 // A title a stream monitor told: announced by the stream while it listened,
-// or the title of the moment, read again when it connected.
+// or the title of the moment, read again when it connected. `number`: its
+// place among every title told for air since the start.
 struct ToldTitle {
     std::string text;
     bool announced = false;
+    uint64_t number = 0;
 };
 
 // What the station hears of one stream through its monitor program (times on
@@ -51,30 +54,44 @@ struct StreamWatch {
     bool titleRead = false;  // the monitor told a title since it started
 };
 
-// The player of a slot as its sound output shows it: MPlayer's export filter
-// counts the audio blocks it passes on.
+// The player of a slot: how it was started, as its sound output shows it
+// (MPlayer's export filter counts the audio blocks it passes on), and as the
+// watchdog saw it. Each group has one writer, named beside it.
 struct PlayerProgress {
-    double switchedAt = 0;  // the switch (station clock) this is about
-    double since = 0;       // when this switch was first looked at
-    bool playing = false;   // its log said "Starting playback..."
+    // sources/player_control: the last start of the slot's player failed;
+    // whether the stream's titles come from its monitor rather than from the
+    // player's log, as its start knew (for what MPlayer opens through FFmpeg
+    // or a playlist, and a player kept from the last run); nullopt when the
+    // start could not tell.
+    bool startFailed = false;
+    std::optional<bool> titlesFromMonitor;
+    // sources/air_monitor: the same learnt from the codec its log names;
+    // and the switch this is about, since when it is looked at, whether it
+    // plays, its audio blocks and when they last moved.
+    std::optional<bool> codecTitlesFromMonitor;
+    double codecOf = 0;     // the switch (station clock) the codec was learnt for
+    double switchedAt = 0;  // the switch (station clock)
+    double since = 0;
+    bool playing = false;  // its log said "Starting playback..."
     std::optional<uint64_t> blocks;
     double moved = 0;
-    bool startFailed = false;  // the last start of the slot's player failed
-    // Whether the stream's titles come from its monitor rather than from the
-    // player's log: known at the start for what MPlayer opens through FFmpeg,
-    // else once its log names the codec; nullopt until then.
-    std::optional<bool> titlesFromMonitor;
-    // Whether the watchdog's last look at the process table found the
+    // sources/watchdog: whether its last look at the process table found the
     // slot's player running; none while it could not read it yet.
     std::optional<bool> seenRunning;
 };
 
 // The titles of the source on air as its monitor told them, for a source
-// titled so: those not yet taken by the title reader, in order.
+// titled so, in order, until the title reader has taken them (it notes the
+// number of the next one it takes: MonitorTitlesRead). Between two of its
+// ticks at most kMonitorTitlesKept wait; past that the oldest unpaid ones
+// are dropped and counted, paid ones (billed) up to kMonitorPaidTitlesKept.
+inline constexpr size_t kMonitorTitlesKept = 64;
+inline constexpr size_t kMonitorPaidTitlesKept = 1000;
 struct MonitorTitles {
     std::string address;  // of the stream they belong to
-    std::vector<ToldTitle> told;
-    std::string current;  // the last title taken
+    std::deque<ToldTitle> told;
+    uint64_t next = 0;  // the number the next title told gets
+    uint64_t dropped = 0;
 };
 
 // The air as the station hears it.
@@ -92,18 +109,6 @@ struct AirState {
     bool hungRestartsHeldLogged = false;
     // Addresses found to be playlists by their content type.
     std::vector<std::string> playlists;
-    // Restarts of every kind (see sources/restart_hold): how many were made
-    // in a row, when the last was, since when the player a restart started
-    // plays (0: none plays), and whether the hold of this run was logged.
-    int restartsInARow = 0;
-    double lastRestart = 0;
-    double playingSince = 0;
-    bool restartHoldLogged = false;
-    // In the default mode: the address of the selected source whose server
-    // passed its check during a failover while its stream had not yet
-    // flowed for ReturnHoldSeconds; the monitor's ticks make the return once
-    // it has. Empty when none waits.
-    std::string returnAwaitsFlow;
     // The trouble of the air last told to the listener: 0 none, 1 a stall,
     // 2 silence.
     int troubleTold = 0;

@@ -23,8 +23,9 @@ struct CheckNote {
     LocalTime at{};
 };
 
-// The health check's record: what is tested, when, the verdict and the
-// failures in a row. Everyone reads it; only the health check
+// The health check's record: what is tested, when, and the verdict as the
+// console shows it. The failures in a row belong to the failover
+// (OnAirRecord::checkFailures). Everyone reads it; only the health check
 // (sources/health_check) changes it.
 class CheckRecord {
 public:
@@ -40,12 +41,6 @@ public:
     // The last verdict given, for the lamp: none yet, passed or failed.
     const std::optional<bool>& lastPassed() const { return lastPassed_; }
     const CheckNote& note() const { return note_; }
-    // Failed checks in a row of the source under test (counted up to 3; the
-    // documented LinkFailCount). The on-air record tells when a new count
-    // begins: at a chosen switch, for instance.
-    int16_t failuresInARow(const OnAirRecord& onAir) const {
-        return countedIn_ == onAir.countsBegun() ? failures_ : int16_t{0};
-    }
 
 private:
     friend struct CheckWriter;  // sources/health_check.cpp
@@ -57,8 +52,6 @@ private:
     LocalTime failedAt_{};
     std::optional<bool> lastPassed_;
     CheckNote note_;
-    int16_t failures_ = 0;
-    uint32_t countedIn_ = 0;  // the count of OnAirRecord::countsBegun they belong to
 };
 
 }  // namespace bf

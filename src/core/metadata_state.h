@@ -94,9 +94,19 @@ struct WeatherState {
     std::optional<std::string> sentence;
 };
 
+// How far the title reader has taken the titles a stream monitor told
+// (AirState::onAirTitles): the stream, the number of the next title to take
+// and the last title taken.
+struct MonitorTitlesRead {
+    std::string address;
+    uint64_t next = 0;
+    std::string current;
+};
+
 // The metadata part's records beside what is playing (station.nowPlaying).
 struct MetadataState {
     PlayerLogPlace playerLog;
+    MonitorTitlesRead monitorTitles;
     StreamHeaders headers;
     MetadataOutputs outputs;
     BillingState billing;

@@ -21,7 +21,6 @@ void NoteServiceOutcome(Station& station, OutsideService service, bool answered,
 }
 
 void NoteServiceReply(Station& station, OutsideService service, const HttpResult& reply) {
-    if (reply.error == HttpError::Cancelled) return;
     if (!reply.ok())
         NoteServiceOutcome(
             station, service, false,

@@ -10,6 +10,8 @@ namespace bf {
 void RunHandler(Station& station, std::string_view name, const std::function<void()>& handler) {
     std::string reason;
     try {
+        // The events the handler posts reach the listeners once it returns.
+        DeliveryScope scope(station.events, *station.listener);
         handler();
         return;
     } catch (const std::exception& e) {

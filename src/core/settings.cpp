@@ -128,7 +128,7 @@ struct KeySpec {
     int16_t highest = std::numeric_limits<int16_t>::max();
 };
 
-constexpr std::array<KeySpec, 33> kKeys{{
+constexpr std::array<KeySpec, 34> kKeys{{
     {"DefaultStrapline", &S::DefaultStrapline, Kind::Text},
     {"ExtraMetaNowPlaying", &S::ExtraMetaNowPlaying, Kind::Text},
     {"ManagementUpdate", &S::ManagementUpdate, Kind::Number},
@@ -161,6 +161,8 @@ constexpr std::array<KeySpec, 33> kKeys{{
     {"SilenceLevel", &S::SilenceLevel, Kind::Number, {}, true, -120, -1},
     // A return must outlast the burst a stalled server hands a new listener.
     {"ReturnHoldSeconds", &S::ReturnHoldSeconds, Kind::Number, {}, true, 0, 600},
+    // A stall shorter than what the player's cache covers is no failure.
+    {"StallSeconds", &S::StallSeconds, Kind::Number, {}, true, 2, 30},
     {"LastResortFile", &S::LastResortFile, Kind::Text, {}, true},
     {"OnEventCommand", &S::OnEventCommand, Kind::Text, {}, true},
     {"KeepAirOnStart", &S::KeepAirOnStart, Kind::Flag, "a start stops the players it finds", true},
@@ -401,6 +403,7 @@ void LoadSettings(Station& station) {
     s.SilenceLevel = present("SilenceLevel") ? number("SilenceLevel") : -50;
     s.ReturnHoldSeconds =
         present("ReturnHoldSeconds") ? number("ReturnHoldSeconds") : kDefaultReturnHoldSeconds;
+    s.StallSeconds = present("StallSeconds") ? number("StallSeconds") : kDefaultStallSeconds;
     s.LastResortFile = present("LastResortFile").value_or("");
     s.OnEventCommand = present("OnEventCommand").value_or("");
     s.KeepAirOnStart = flag("KeepAirOnStart");

@@ -12,6 +12,11 @@ namespace bf {
 // later; a stream that has flowed for 15 s without a stall is no burst.
 inline constexpr int16_t kDefaultReturnHoldSeconds = 15;
 
+// A stall heard for this long fails the source at once, in both modes: about
+// what the player's cache covers, so that a hiccup of a few seconds is
+// bridged by the cache and fails nothing over.
+inline constexpr int16_t kDefaultStallSeconds = 4;
+
 // The station's settings from brackenfield.ini, typed, each field named as
 // its key (APIkey is APIKey, URLbase is MetaURL). Read whole at the start and
 // never changed: reading the settings again makes a new record that takes
@@ -50,7 +55,8 @@ struct Settings {
     // silent. SilenceSeconds (0: off) and SilenceLevel (dBFS): how long and
     // how far down the air may be silent before the backup takes over.
     // ReturnHoldSeconds: how long the selected source's stream must have
-    // flowed without a stall before it returns from a failover.
+    // flowed without a stall before it returns from a failover. StallSeconds:
+    // how long a stall is heard before it fails the source.
     // LastResortFile: an audio file played when no source plays.
     // OnEventCommand: a program told of every event. KeepAirOnStart: a start
     // keeps the players the last run left on air (see sources/player_adoption)
@@ -59,6 +65,7 @@ struct Settings {
     int16_t SilenceSeconds = 0;
     int16_t SilenceLevel = -50;
     int16_t ReturnHoldSeconds = kDefaultReturnHoldSeconds;
+    int16_t StallSeconds = kDefaultStallSeconds;
     std::string LastResortFile;
     std::string OnEventCommand;
     bool KeepAirOnStart = false;

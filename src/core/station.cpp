@@ -4,6 +4,14 @@
 
 namespace bf {
 
+Station::Station(Platform platform, std::filesystem::path folder, StationOptions choices)
+    : Platform(platform), workingFolder(std::move(folder)), options(std::move(choices)) {
+    // A reaction that fails loses its own event, said like a handler's failure.
+    events.failed = [this](std::string_view why) {
+        AddToAirLog(*this, "  SYS - A REACTION FAILED: " + std::string(why), LogPriority::Error);
+    };
+}
+
 void AddToAirLog(Station& station, std::string_view message, LogPriority priority) {
     const LocalTime t = station.clock.now();
     std::string line = " " + FormatDateYMD(t) + " " + FormatTime(t);
@@ -16,6 +24,13 @@ void AddToAirLog(Station& station, std::string_view message, LogPriority priorit
         // The on-screen log below still gets the line.
     }
     station.log.add(std::move(line));
+}
+
+void PostToAirLog(Station& station, std::string message, LogPriority priority) {
+    station.events.post(*station.listener,
+                        [&station, message = std::move(message), priority](StationListener&) {
+                            AddToAirLog(station, message, priority);
+                        });
 }
 
 std::string StampedText(const LocalTime& at, std::string_view message) {

@@ -16,7 +16,7 @@
 #include "core/metadata_state.h"
 #include "core/now_playing_record.h"
 #include "core/on_air_record.h"
-#include "core/outside_services.h"
+#include "core/outside_service.h"
 #include "core/schedule_state.h"
 #include "core/settings_record.h"
 #include "core/station_counters.h"
@@ -83,8 +83,7 @@ struct ApiServerModel {
 // (station.clock, station.Inet1, ...). Handlers are free functions that take
 // the Station.
 struct Station : Platform {
-    Station(Platform platform, std::filesystem::path workingFolder, StationOptions options = {})
-        : Platform(platform), workingFolder(std::move(workingFolder)), options(std::move(options)) {}
+    Station(Platform platform, std::filesystem::path workingFolder, StationOptions options = {});
 
     Station(const Station&) = delete;
     Station& operator=(const Station&) = delete;
@@ -116,6 +115,8 @@ struct Station : Platform {
     // Told of switches, failovers, returns, titles and restarts; app/ points
     // it at the reactions it wires. By default nobody listens.
     StationListener* listener = &NobodyListens();
+    // The events waiting for the listener until the running handler returns.
+    EventQueue events;
 
     // Ends the program at once (no further handler runs). Set by
     // app/Program; tests record the call.
@@ -142,6 +143,10 @@ private:
 // output in the program), so the record outlives the window, with its
 // priority. Neither copy can hold up or fail the caller.
 void AddToAirLog(Station& station, std::string_view message, LogPriority priority = LogPriority::Info);
+
+// The same line, posted among the station's events (EventQueue): it keeps
+// its place after the events its handler posted before it.
+void PostToAirLog(Station& station, std::string message, LogPriority priority = LogPriority::Info);
 
 // "YYYY-MM-DD HH:MM:SS" of `at` directly followed by the message.
 std::string StampedText(const LocalTime& at, std::string_view message);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/on_air_record.h"
+#include "core/station_events.h"
 
 namespace bf {
 
@@ -29,9 +30,6 @@ inline constexpr std::array<std::string_view, 8> kApiCommandNames = {
 enum class ApiResult { Ok, Error, Denied };
 inline constexpr std::array<std::string_view, 3> kApiResultNames = {"ok", "error", "denied"};
 
-// What a health check of the source's stream found. NoVerdict: no answer
-// while the management link was busy, which tells nothing of the source.
-enum class HealthCheckResult { Passed, Failed, NoVerdict };
 inline constexpr std::array<std::string_view, 3> kHealthCheckResultNames = {"passed", "failed", "no_verdict"};
 // Upper bounds in seconds of the checks' duration histogram; a check gives
 // up after 10 s (0.9 s with FastFailover).

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +33,19 @@ struct FailoverEvent {
     StandIn standIn = StandIn::Backup;
 };
 
+// The last resort file went on air for `failed` (the selected source): why.
+struct LastResortEvent {
+    AirSource failed;
+    std::string reason;
+};
+
+// No player of `source` runs (or it hung): it is started again. `slot` is
+// the slot whose player ended.
+struct RestartEvent {
+    AirSource source;
+    int16_t slot = 0;
+};
+
 // The source on air, as heard, began to stall (no audio came) or fell
 // silent: why, in words ("no audio for 2 s", "silent for 10 s").
 struct AirTrouble {
@@ -37,29 +54,42 @@ struct AirTrouble {
     std::string why;
 };
 
+// What a health check found, and for one that asked the server how long it
+// waited. NoVerdict: no answer while the management link was busy, or a
+// hearing that tells nothing yet.
+enum class HealthCheckResult { Passed, Failed, NoVerdict };
+struct CheckEvent {
+    HealthCheckResult result = HealthCheckResult::NoVerdict;
+    std::optional<double> waited;
+};
+
 // What the station's parts tell each other through. The parts that own a
-// decision announce it; app/ wires the reactions (the source list report,
-// the counters). Every method does nothing unless overridden, and none may
-// hold its caller: slow work is put off to a later turn of the event loop.
+// decision post it (EventQueue) once their records are written; app/ wires
+// the reactions (the station log's story, the counters, the as-run record,
+// the event command, the source list report). Every method does nothing
+// unless overridden, and none may hold its caller: slow work is put off to
+// a later turn of the event loop.
 class StationListener {
 public:
     virtual ~StationListener() = default;
     virtual void switched(const SwitchEvent&) {}
     virtual void failoverStarted(const FailoverEvent&) {}
-    // The selected source passed its check again and is back on air.
+    // The selected source is back on air: its player plays again.
     virtual void returned(const AirSource&) {}
     // The received title changed, and why (never to an empty title but
     // after a failover to an empty strapline).
     virtual void titleChanged(const TitleChange&) {}
     // A new paid airing was recorded (tallyway.txt), to be billed once.
     virtual void paidAiring(const PaidItem&) {}
-    // No player ran: the source is started again.
-    virtual void playerRestarted(const AirSource&) {}
+    // No player ran, or it hung: the source is started again.
+    virtual void playerRestarted(const RestartEvent&) {}
     // The backup failed too, or there is none: the last resort file plays.
-    virtual void lastResort(const AirSource&) {}
+    virtual void lastResort(const LastResortEvent&) {}
     // A stall or silence of the air began (told once until the sound moves
     // again).
     virtual void airTrouble(const AirTrouble&) {}
+    // A health check gave its verdict.
+    virtual void checked(const CheckEvent&) {}
 };
 
 // A listener that does nothing, for a station nobody listens to.
@@ -67,5 +97,73 @@ inline StationListener& NobodyListens() {
     static StationListener nobody;
     return nobody;
 }
+
+// The events of the station, in the order they happened. An owner posts
+// them once its record is written; they reach the listener when the
+// outermost handler that is running returns (see DeliveryScope), so that
+// every listener sees whole records and causes are told before effects (a
+// line for the station log may be posted too, to keep its place). An event
+// posted while no handler runs is delivered at once.
+class EventQueue {
+public:
+    using Event = std::function<void(StationListener&)>;
+
+    void post(StationListener& listener, Event event) {
+        queue_.push_back(std::move(event));
+        if (depth_ == 0) deliver(listener);
+    }
+    // Tells the listener every event waiting, and those its reactions post
+    // meanwhile. An event whose delivery fails is handed to `failed` and the
+    // next one is delivered.
+    void deliver(StationListener& listener) {
+        if (delivering_) return;
+        delivering_ = true;
+        while (!queue_.empty()) {
+            Event event = std::move(queue_.front());
+            queue_.pop_front();
+            try {
+                event(listener);
+            } catch (const std::exception& e) {
+                Failed(e.what());
+            } catch (...) {
+                Failed("unknown failure");
+            }
+        }
+        delivering_ = false;
+    }
+    // Told of an event whose delivery failed (the program logs it).
+    std::function<void(std::string_view)> failed = [](std::string_view) {};
+    bool empty() const { return queue_.empty(); }
+
+private:
+    friend class DeliveryScope;
+    void Failed(std::string_view why) {
+        try {
+            failed(why);
+        } catch (...) {
+        }
+    }
+    std::deque<Event> queue_;
+    int depth_ = 0;
+    bool delivering_ = false;
+};
+
+// Held by a handler while it runs: the events its steps post wait until
+// the outermost scope ends.
+class DeliveryScope {
+public:
+    DeliveryScope(EventQueue& queue, StationListener& listener) : queue_(queue), listener_(listener) {
+        ++queue_.depth_;
+    }
+    ~DeliveryScope() {
+        if (--queue_.depth_ == 0) queue_.deliver(listener_);
+    }
+    DeliveryScope(const DeliveryScope&) = delete;
+    DeliveryScope& operator=(const DeliveryScope&) = delete;
+
+private:
+    EventQueue& queue_;
+    StationListener& listener_;
+};
 
 }  // namespace bf

@@ -83,7 +83,7 @@ void tmrCheckForChanges_Timer(Station& station) {
                       if (order.empty() || order[0] < '0' || order[0] > '9') return;  // no change
                       // An order without a playable source is refused; during a
                       // failover the ordered source becomes the one to return to.
-                      SelectSource(station, order, SwitchCause::Management);
+                      Observe(station, air::Choice{std::string(order), SwitchCause::Management});
                   });
 }
 

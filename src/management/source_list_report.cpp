@@ -12,7 +12,7 @@ void ReportSourceList(Station& station) {
     if (station.settings().ManagementUpdate < 1) return;  // reports are off together with downloads
 
     DropWaitingReports(station);
-    const SourceTable table = ReadSourceTable(station);
+    const SourceTable table = ReadSourceTable(station.workingFolder);
     for (int i = 0; i < 10; ++i) {
         const std::string url = ManagementQuery(station, station.settings().ManagementSendURL) +
                                 "&item=" + std::to_string(i) + "&name=" + RequestLineValue(table[i].name) +

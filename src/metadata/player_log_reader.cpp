@@ -206,29 +206,37 @@ bool FollowPlayerLog(Station& station, int16_t slot, bool titles) {
 }
 
 // Whether the titles of the source on air come from its stream monitor (the
-// player tells none of them: a stream opened through FFmpeg, a playlist, Ogg).
-bool TitledByMonitor(const Station& station) {
+// player tells none of them: a stream opened through FFmpeg, a playlist, Ogg),
+// as its start found it.
+bool TitlesComeFromMonitor(const Station& station) {
     const int16_t slot = station.onAir.CurrentMplayer();
-    return slot >= 1 && slot <= 2 && station.air.players[static_cast<size_t>(slot)].titlesFromMonitor == true;
+    if (slot < 1 || slot > 2) return false;
+    const PlayerProgress& player = station.air.players[static_cast<size_t>(slot)];
+    return player.titlesFromMonitor.value_or(player.codecOf == station.onAir.since() &&
+                                             player.codecTitlesFromMonitor == true);
 }
 
 // The titles the stream monitor told since the last tick, in order: the
 // first after it connected is the title of the moment read again. Returns
 // the title on air as the monitor last told it.
 std::string TakeMonitorTitles(Station& station) {
-    MonitorTitles& told = station.air.onAirTitles;
-    for (const ToldTitle& title : std::exchange(told.told, {})) {
+    const MonitorTitles& told = station.air.onAirTitles;
+    MonitorTitlesRead& read = station.metadata.monitorTitles;
+    if (read.address != told.address) read = {told.address, read.next, {}};
+    for (const ToldTitle& title : told.told) {
+        if (title.number < read.next) continue;
         TakeTitle(station, title.text, title.announced ? TitleArrival::Announced : TitleArrival::ReadAgain);
-        told.current = title.text;
+        read.current = title.text;
+        read.next = title.number + 1;
     }
-    return told.current;
+    return read.current;
 }
 
 }  // namespace
 
 void tmrGetMetadata_Timer(Station& station) {
     const int16_t slot = station.onAir.CurrentMplayer();
-    const bool fromMonitor = TitledByMonitor(station);
+    const bool fromMonitor = TitlesComeFromMonitor(station);
     std::string title;
     if (slot != 0 && FollowPlayerLog(station, slot, !fromMonitor) &&
         !station.metadata.playerLog.kept[kTitleLine].empty())

@@ -56,6 +56,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "core/monitor_line.h"
 #include "core/text_decode.h"
 #include "monitor/stream_resolver.h"
 
@@ -74,6 +75,21 @@ constexpr double kOpenSeconds = 10.0;
 constexpr double kHlsAheadSeconds = 1.0;
 // Titles are told whole up to this many bytes.
 constexpr size_t kLongestTitle = 4000;
+
+// The title a stream names now, made fit for one line: control characters
+// become blanks, and a long one is cut before a character, not inside one.
+std::string OneLine(std::string_view text) {
+    std::string title(bf::CutAtCharacter(text, kLongestTitle));
+    for (char& c : title)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    return title;
+}
+
+// Writes one line for the station and hands it on at once.
+bool Say(const bf::MonitorLine& line) {
+    std::printf("%s\n", bf::FormatMonitorLine(line).c_str());
+    return std::fflush(stdout) == 0;
+}
 
 double Now() {
     using namespace std::chrono;
@@ -158,11 +174,12 @@ struct Reporter {
             levels = Levels{};
         }
         const long long bytes = countPackets ? packetBytes : input && input->pb ? input->pb->bytes_read : 0;
-        if (decodes)
-            std::printf("bytes=%lld peak=%.1f rms=%.1f\n", bytes, peakDb, rmsDb);
-        else
-            std::printf("bytes=%lld\n", bytes);
-        return std::fflush(stdout) == 0;
+        bf::MonitorLine told{bf::MonitorLine::Kind::Count, bytes, {}, {}, {}};
+        if (decodes) {
+            told.peak = peakDb;
+            told.rms = rmsDb;
+        }
+        return Say(told);
     }
 };
 Reporter reporter;
@@ -202,8 +219,11 @@ std::string ErrorText(int error) {
 }
 
 int Fail(const char* what, const std::string& why, bool ownFault) {
-    std::printf("error: %s: %s: %s\n", ownFault ? "format" : "stream", what, why.c_str());
-    std::fflush(stdout);
+    Say({ownFault ? bf::MonitorLine::Kind::CannotRead : bf::MonitorLine::Kind::StreamGone,
+         0,
+         {},
+         {},
+         OneLine(std::string(what) + ": " + why)});
     return 1;
 }
 
@@ -215,15 +235,6 @@ int Fail(const char* what, int error) {
     // The open's deadline ends it as an "immediate exit": it timed out.
     if (error == AVERROR_EXIT && openDeadline != 0) error = AVERROR(ETIMEDOUT);
     return Fail(what, error, OwnFault(error));
-}
-
-// The title a stream names now, made fit for one line: control characters
-// become blanks, and a long one is cut before a character, not inside one.
-std::string OneLine(std::string_view text) {
-    std::string title(bf::CutAtCharacter(text, kLongestTitle));
-    for (char& c : title)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-    return title;
 }
 
 std::string Tag(const AVDictionary* tags, const char* key) {
@@ -261,8 +272,7 @@ struct TitleTeller {
         if (any && line == told) return;
         told = line;
         any = true;
-        std::printf("title=%s\n", line.c_str());
-        std::fflush(stdout);
+        Say({bf::MonitorLine::Kind::Title, 0, {}, {}, line});
     }
     void look(AVFormatContext* input, AVStream* stream, bool first) {
         if (first || (stream->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED) ||
@@ -404,7 +414,8 @@ int main(int argc, char* argv[]) {
     for (size_t i = 0; i < streams.size() && !opened.input; ++i) {
         opened = Open(streams[i]);
         if (opened.input) {
-            if (streams[i].address != address) std::printf("entry=%s\n", OneLine(streams[i].address).c_str());
+            if (streams[i].address != address)
+                Say({bf::MonitorLine::Kind::Entry, 0, {}, {}, OneLine(streams[i].address)});
             break;
         }
         if (firstError == 0) {

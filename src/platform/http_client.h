@@ -14,9 +14,7 @@ constexpr int HostNotFound = 35753;
 constexpr int ConnectionRefused = 35754;
 constexpr int ConnectionReset = 35755;
 constexpr int OtherNetworkError = 35756;
-constexpr int Cancelled = 35757;
 constexpr int TimedOut = 35761;
-constexpr int StillExecuting = 35764;
 }  // namespace HttpError
 
 struct HttpResult {

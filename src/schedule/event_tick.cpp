@@ -35,6 +35,7 @@ void ForgetOldAirings(ScheduleState& schedule, const WallMoment& now) {
 }  // namespace
 
 void tmrCheckAndDoEvents_Timer(Station& station) {
+    DeliveryScope scope(station.events, *station.listener);
     ScheduleState& schedule = station.schedule;
     const LocalTime now = station.clock.now();
     const WallMoment moment = WallMomentOf(now);
@@ -50,11 +51,11 @@ void tmrCheckAndDoEvents_Timer(Station& station) {
     ForgetOldAirings(schedule, moment);
     if (due) {
         schedule.aired.push_back(latest->at);
-        SelectSource(station, std::to_string(latest->entry.source), SwitchCause::Schedule);
+        Observe(station, air::Choice{std::to_string(latest->entry.source), SwitchCause::Schedule});
         ShowNextAndLastEvent(station);
     }
 
-    MakeAutomaticSwitches(station, ScheduledSource(station));
+    Observe(station, air::Tick{std::to_string(ScheduledSource(station))});
 }
 
 int16_t ScheduledSource(const Station& station) {
@@ -78,8 +79,8 @@ void SetMode(Station& station, Mode mode) {
     }
 }
 
-bool IsAutomatic(const Station& station) {
-    return station.schedule.mode == Mode::Automatic;
+bool IsAutomatic(const ScheduleState& schedule) {
+    return schedule.mode == Mode::Automatic;
 }
 
 std::string_view ModeName(Mode mode) {

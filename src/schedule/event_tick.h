@@ -28,7 +28,7 @@ void ResumeSchedule(Station& station);
 // and the management server switch. The mode it already has changes nothing.
 void SetMode(Station& station, Mode mode);
 
-bool IsAutomatic(const Station& station);
+bool IsAutomatic(const ScheduleState& schedule);
 
 // "AUTOMATIC" or "MANUAL", as the mode button and the status show it.
 std::string_view ModeName(Mode mode);

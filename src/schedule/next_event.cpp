@@ -32,7 +32,8 @@ std::string EntryText(std::string_view prefix, const std::optional<ScheduleOccur
 
 // The source's name as the source list gives it now.
 std::string NameOf(const Station& station, const std::optional<ScheduleOccurrence>& occurrence) {
-    return occurrence ? FindSource(station, std::to_string(occurrence->entry.source)).name : std::string();
+    return occurrence ? FindSource(station.workingFolder, std::to_string(occurrence->entry.source)).name
+                      : std::string();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "core/station.h"
 #include "core/stream_address.h"
+#include "sources/failover_policy.h"
 
 namespace bf {
 
@@ -17,15 +18,14 @@ const StreamWatch* Find(const AirState& air, std::string_view address) {
 
 }  // namespace
 
-bool WatchesAir(const Station& station) {
-    return station.settings().CheckSource;
+Ears EarsOf(const Station& station) {
+    return Ears(station.air, station.settings(), station.onAir, station.clock.monotonicSeconds());
 }
 
-AirReading HearSource(const Station& station, std::string_view url) {
-    const StreamWatch* watch = Find(station.air, StreamAddress(url));
-    if (!watch || !station.air.monitorStarts || !WatchesAir(station)) return {};
-    const double now = station.clock.monotonicSeconds();
-    AirReading reading{AirSound::Unknown, {}, watch->level};
+AirReading Ears::hear(std::string_view url) const {
+    const StreamWatch* watch = Find(air_, StreamAddress(url));
+    if (!watch || !air_.monitorStarts || !listening()) return {};
+    AirReading reading{AirSound::Unknown, {}, watch->level, 0};
     // A stream the monitor cannot hear is not judged by ear.
     if (!watch->deaf.empty()) {
         reading.why = watch->deaf;
@@ -38,59 +38,66 @@ AirReading HearSource(const Station& station, std::string_view url) {
         reading.why = watch->ended;
         return reading;
     }
-    if (watch->moved != 0 && now - watch->moved <= kStallSeconds) {
-        const int silence = station.settings().SilenceSeconds;
-        if (silence > 0 && watch->quietSince != 0 && now - watch->quietSince >= silence) {
+    if (watch->moved != 0 && now_ - watch->moved <= kStallSeconds) {
+        const int silence = settings_.SilenceSeconds;
+        if (silence > 0 && watch->quietSince != 0 && now_ - watch->quietSince >= silence) {
             reading.sound = AirSound::Silent;
-            reading.why = "silent for " + std::to_string(static_cast<int>(now - watch->quietSince)) + " s";
+            reading.why = "silent for " + std::to_string(static_cast<int>(now_ - watch->quietSince)) + " s";
         } else {
             reading.sound = AirSound::Moving;
         }
         return reading;
     }
     // Between two monitors, and while one connects again, nothing is heard.
-    if (!watch->monitor || now < watch->graceUntil) return reading;
-    if (watch->moved != 0 || now - watch->watchedSince >= kFirstAnswerSeconds) {
+    if (!watch->monitor || now_ < watch->graceUntil) return reading;
+    if (watch->moved != 0 || now_ - watch->watchedSince >= kFirstAnswerSeconds) {
         const double since = watch->moved != 0 ? watch->moved : watch->watchedSince;
         reading.sound = AirSound::Stalled;
-        reading.why = "no audio for " + std::to_string(static_cast<int>(now - since)) + " s";
+        reading.stalledFor = now_ - since;
+        reading.why = "no audio for " + std::to_string(static_cast<int>(reading.stalledFor)) + " s";
     }
     return reading;
 }
 
-double FlowingFor(const Station& station, std::string_view url) {
-    const StreamWatch* watch = Find(station.air, StreamAddress(url));
+bool Ears::fails(const AirReading& reading) const {
+    switch (reading.sound) {
+        case AirSound::Dead:
+        case AirSound::Silent:
+            return true;
+        case AirSound::Stalled:
+            return reading.stalledFor >= settings_.StallSeconds;
+        case AirSound::Moving:
+        case AirSound::Unknown:
+            break;
+    }
+    return false;
+}
+
+double Ears::flowingFor(std::string_view url) const {
+    const StreamWatch* watch = Find(air_, StreamAddress(url));
     if (!watch || watch->flowingSince == 0) return 0;
-    const double now = station.clock.monotonicSeconds();
-    return now - watch->moved <= kStallSeconds ? now - watch->flowingSince : 0;
+    return now_ - watch->moved <= kStallSeconds ? now_ - watch->flowingSince : 0;
 }
 
-bool ReturnWaitsForFlow(const Station& station, std::string_view url) {
-    const StreamWatch* watch = Find(station.air, StreamAddress(url));
-    // A stream the monitor does not hear is judged by its server's answer;
-    // but one it heard before and cannot read now may be a burst cut out of
-    // the stream (a stalled relay's buffer): it waits until it is heard.
-    if (!watch || !station.air.monitorStarts) return false;
-    if (!watch->deaf.empty()) return watch->moved != 0;
-    return FlowingFor(station, url) < station.settings().ReturnHoldSeconds;
+std::optional<double> Ears::flow(std::string_view url) const {
+    const StreamWatch* watch = Find(air_, StreamAddress(url));
+    if (!watch || !air_.monitorStarts) return std::nullopt;
+    if (!watch->deaf.empty()) return watch->moved != 0 ? std::optional(air::kNeverSteady) : std::nullopt;
+    return flowingFor(url);
 }
 
-bool HearsStream(const Station& station, std::string_view url) {
-    const StreamWatch* watch = Find(station.air, StreamAddress(url));
-    return station.air.monitorStarts && watch && watch->deaf.empty();
+bool Ears::hears(std::string_view url) const {
+    const StreamWatch* watch = Find(air_, StreamAddress(url));
+    return air_.monitorStarts && watch && watch->deaf.empty();
 }
 
-AirReading HearOnAir(const Station& station) {
-    return HearSource(station, station.onAir.source().url);
-}
-
-std::string AirInWords(const Station& station) {
-    if (!WatchesAir(station)) return "not listened to: the health check is off";
-    if (station.onAir.lastResortOnAir()) return "last resort playing";
-    const AirReading air = HearOnAir(station);
+std::string Ears::inWords() const {
+    if (!listening()) return "not listened to: the health check is off";
+    if (onAir_.lastResortOnAir()) return "last resort playing";
+    const AirReading air = onAir();
     switch (air.sound) {
         case AirSound::Moving:
-            return station.settings().SilenceSeconds > 0
+            return settings_.SilenceSeconds > 0
                        ? "sound moving at " + std::to_string(std::lround(air.level)) + " dBFS"
                        : "sound moving";
         case AirSound::Stalled:
@@ -102,7 +109,7 @@ std::string AirInWords(const Station& station) {
         case AirSound::Unknown:
             break;
     }
-    return station.onAir.everOnAir() ? "listening" : "nothing on air yet";
+    return onAir_.everOnAir() ? "listening" : "nothing on air yet";
 }
 
 }  // namespace bf

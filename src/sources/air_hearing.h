@@ -1,9 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "core/air_state.h"
+#include "core/on_air_record.h"
+#include "core/settings_record.h"
 
 namespace bf {
 
@@ -18,6 +21,7 @@ struct AirReading {
     AirSound sound = AirSound::Unknown;
     std::string why;  // for a stall, silence or a dead stream
     double level = -120;
+    double stalledFor = 0;  // for a stall: the seconds without audio
 };
 
 // A stream stalls when no byte came for this long; a newly watched one gets
@@ -48,31 +52,44 @@ inline constexpr int kAirMonitorTickMs = 500;
 // A monitor's line tells the level of the half second before it.
 inline constexpr double kLevelSpanSeconds = 0.5;
 
-// Whether the station listens to the air: with the health check on.
-bool WatchesAir(const Station& station);
+// The air as the station hears it at one moment.
+class Ears {
+public:
+    Ears(const AirState& air, const Settings& settings, const OnAirRecord& onAir, double now)
+        : air_(air), settings_(settings), onAir_(onAir), now_(now) {}
 
-// The stream of a source's URL as heard now; Unknown when it is not watched
-// or not yet heard.
-AirReading HearSource(const Station& station, std::string_view url);
+    // Whether the station listens to the air: with the health check on.
+    bool listening() const { return settings_.CheckSource; }
+    // The stream of a source's URL as heard now; Unknown when it is not
+    // watched or not yet heard.
+    AirReading hear(std::string_view url) const;
+    // The reading of the source on air.
+    AirReading onAir() const { return hear(onAir_.source().url); }
+    // Whether the reading fails the source: a dead stream, silence, or a stall
+    // that has lasted StallSeconds.
+    bool fails(const AirReading& reading) const;
+    // How long the stream of a source's URL has flowed without a stall; 0
+    // while it does not flow or is not heard.
+    double flowingFor(std::string_view url) const;
+    // The flow a return to the stream waits for: none when the monitor does
+    // not hear it (its server's answer decides); "never steady" for one it
+    // heard before and cannot read now (a burst cut out of a stream may be
+    // unreadable), until it hears it again.
+    std::optional<double> flow(std::string_view url) const;
+    // Whether a monitor hears the stream of a source's URL (it may start, and
+    // reads its format).
+    bool hears(std::string_view url) const;
+    // The air in words ("sound moving", "stalled: no audio for 5 s", "last
+    // resort playing"), for the console and the status page.
+    std::string inWords() const;
 
-// The air as heard now, in words ("sound moving", "stalled: no audio for
-// 5 s", "last resort playing"), for the console and the status page.
-std::string AirInWords(const Station& station);
+private:
+    const AirState& air_;
+    const Settings& settings_;
+    const OnAirRecord& onAir_;
+    double now_;
+};
 
-// How long the stream of a source's URL has flowed without a stall; 0 while
-// it does not flow or is not heard.
-double FlowingFor(const Station& station, std::string_view url);
+Ears EarsOf(const Station& station);
 
-// Whether a return to the stream of a source's URL must wait: the monitor
-// hears it (or heard it before and cannot read it now), and it has not yet
-// flowed without a stall for ReturnHoldSeconds (a stalled server's burst to
-// a new listener flows for less).
-bool ReturnWaitsForFlow(const Station& station, std::string_view url);
-
-// Whether a monitor hears the stream of a source's URL (it may start, and
-// reads its format).
-bool HearsStream(const Station& station, std::string_view url);
-
-// The reading of the source on air.
-AirReading HearOnAir(const Station& station);
 }  // namespace bf

@@ -1,18 +1,18 @@
 #include "sources/air_monitor.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
 
+#include "core/monitor_line.h"
 #include "core/station.h"
 #include "core/station_log.h"
+#include "core/stream_address.h"
 #include "core/text_decode.h"
 #include "core/text_file.h"
+#include "sources/air_hearing.h"
 #include "sources/health_check.h"
-#include "sources/on_air.h"
 #include "sources/player_control.h"
 #include "sources/watchdog.h"
 
@@ -26,8 +26,8 @@ constexpr double kNoLevel = -120;
 // Bytes a monitor may leave without a line end before the rest is dropped
 // (a title line is the longest).
 constexpr size_t kLongestLine = 4200;
-// Titles told and not yet taken: the newest are kept.
-constexpr size_t kTitlesKept = 64;
+// What the log says of a monitor's reason.
+constexpr size_t kLongestReason = 120;
 
 double Now(const Station& station) {
     return station.clock.monotonicSeconds();
@@ -38,81 +38,109 @@ StreamWatch* Find(AirState& air, std::string_view address) {
     return it == air.watches.end() ? nullptr : &*it;
 }
 
+// Whether the titles of the source on air come from its monitor: the player
+// opens it through FFmpeg or as a playlist, or its codec carries its titles
+// in the stream (Vorbis, Opus, FLAC), which MPlayer does not tell. Nullopt
+// while its player has not yet named its codec.
+std::optional<bool> TitlesFromMonitor(Station& station) {
+    const int slot = station.onAir.CurrentMplayer();
+    if (slot < 1 || slot > 2 || station.onAir.lastResortOnAir()) return false;
+    PlayerProgress& player = station.air.players[static_cast<size_t>(slot)];
+    if (player.titlesFromMonitor) return player.titlesFromMonitor;
+    std::optional<bool>& fromMonitor = player.codecTitlesFromMonitor;
+    if (player.codecOf != station.onAir.since()) fromMonitor.reset();
+    player.codecOf = station.onAir.since();
+    if (fromMonitor) return fromMonitor;
+    // MPlayer names its codec once, near the start of its log.
+    constexpr std::string_view kCodec = "Selected audio codec: [";
+    const std::optional<std::string> head = ReadFileHead(station.file(PlayerFilesOf(slot).log), 16 * 1024);
+    const size_t at = head ? head->find(kCodec) : std::string::npos;
+    if (at == std::string::npos) return std::nullopt;
+    const std::string_view codec =
+        std::string_view(*head).substr(at + kCodec.size(), head->find(']', at) - at - kCodec.size());
+    fromMonitor =
+        codec.find("vorbis") != std::string_view::npos || codec.find("opus") != std::string_view::npos ||
+        codec.find("flac") != std::string_view::npos || codec.find("speex") != std::string_view::npos;
+    return fromMonitor;
+}
+
 // The streams to listen to: the one under test, and during a failover the
-// backup's too, which may fail in turn.
+// backup's too, which may fail in turn. Without the health check only a
+// source titled by its monitor is listened to, for its titles.
 std::vector<std::string> WantedAddresses(Station& station) {
     std::vector<std::string> wanted;
-    if (!station.onAir.everOnAir()) return wanted;
-    if (!WatchesAir(station)) {
-        const std::string onAir = StreamAddress(station.onAir.source().url);
-        if (!onAir.empty() && !station.onAir.lastResortOnAir() && TitledByMonitor(station))
-            wanted.push_back(onAir);
+    const OnAirRecord& onAir = station.onAir;
+    if (!onAir.everOnAir()) return wanted;
+    if (!station.settings().CheckSource) {
+        const std::string address = StreamAddress(onAir.source().url);
+        if (!address.empty() && !onAir.lastResortOnAir() && TitlesFromMonitor(station) == true)
+            wanted.push_back(address);
         return wanted;
     }
-    const std::string tested = StreamAddress(SourceUnderTest(station).url);
+    const std::string tested = StreamAddress(onAir.underTest().url);
     if (!tested.empty()) wanted.push_back(tested);
-    if (station.onAir.failover() != FailoverState::Normal &&
-        station.onAir.failover() != FailoverState::Suspect) {
-        const std::string backup = StreamAddress(station.onAir.backup().url);
+    if (onAir.failover() != FailoverState::Normal && onAir.failover() != FailoverState::Suspect) {
+        const std::string backup = StreamAddress(onAir.backup().url);
         if (!backup.empty() && backup != tested) wanted.push_back(backup);
     }
     return wanted;
 }
 
-// One line of a monitor: "bytes=N peak=P rms=R" ("bytes=N" alone when it
-// was not asked for levels), or before it ends
-// "error: stream: ..." (the stream is gone) or "error: format: ..." (the
-// monitor cannot read it).
-void TakeLine(Station& station, StreamWatch& watch, std::string_view line) {
-    if (line.starts_with("title=")) {
-        if (watch.titles.size() >= kTitlesKept) watch.titles.erase(watch.titles.begin());
-        watch.titles.push_back({std::string(line.substr(6)), watch.titleRead});
-        watch.titleRead = true;
-        return;
-    }
-    // The monitor heard the address as a playlist: the player is to read
-    // it as one too.
-    if (line.starts_with("entry=")) {
-        NotePlaylist(station, watch.address);
-        return;
-    }
-    if (line.starts_with("error: ")) {
-        const std::string_view what = line.substr(7);
-        if (what.starts_with("stream: ")) {
-            watch.lastWords = std::string(what.substr(8, 120));
-        } else {
-            watch.deaf = "it cannot read the stream (" +
-                         std::string(what.substr(what.starts_with("format: ") ? 8 : 0, 120)) + ")";
-        }
-        return;
-    }
-    if (!line.starts_with("bytes=")) return;
-    const size_t rmsAt = line.find(" rms=");
-    const long long bytes = std::strtoll(std::string(line.substr(6)).c_str(), nullptr, 10);
-    const double level = rmsAt == std::string_view::npos
-                             ? kNoLevel
-                             : std::strtod(std::string(line.substr(rmsAt + 5)).c_str(), nullptr);
+// A monitor's byte count and levels.
+void TakeCount(Station& station, StreamWatch& watch, const MonitorLine& line) {
+    const double level = line.rms.value_or(kNoLevel);
     const double now = Now(station);
-    if (bytes > watch.bytes) {
+    if (line.bytes > watch.bytes) {
         // A stall breaks the flow; a new connection starts a new one.
-        if (bytes > 0 && (watch.flowingSince == 0 || now - watch.moved > kStallSeconds))
+        if (line.bytes > 0 && (watch.flowingSince == 0 || now - watch.moved > kStallSeconds))
             watch.flowingSince = now;
         watch.moved = now;
     }
-    watch.bytes = bytes;
+    watch.bytes = line.bytes;
     watch.level = level;
     // The level is that of the half second before the line; a monitor that
     // tells none hears no silence.
-    if (level >= station.settings().SilenceLevel || rmsAt == std::string_view::npos)
+    if (level >= station.settings().SilenceLevel || !line.rms)
         watch.quietSince = 0;
     else if (watch.quietSince == 0)
         watch.quietSince = now - kLevelSpanSeconds;
     // Audio came: the stream is there, and heard.
-    if (bytes > 0) {
+    if (line.bytes > 0) {
         watch.ended.clear();
         watch.ends = 0;
         watch.deaf.clear();
         watch.deafLogged = false;
+    }
+}
+
+void TakeLine(Station& station, StreamWatch& watch, std::string_view text) {
+    const std::optional<MonitorLine> line = ParseMonitorLine(text);
+    if (!line) return;
+    switch (line->kind) {
+        case MonitorLine::Kind::Title:
+            // The first title after it connected is the title of the moment.
+            watch.titles.push_back({line->text, watch.titleRead, 0});
+            if (watch.titles.size() > kMonitorTitlesKept + kMonitorPaidTitlesKept) {
+                watch.titles.erase(watch.titles.begin());
+                ++station.air.onAirTitles.dropped;
+            }
+            watch.titleRead = true;
+            break;
+        case MonitorLine::Kind::Entry:
+            // The monitor heard the address as a playlist: the player is to
+            // read it as one too.
+            NotePlaylist(station.air.playlists, watch.address);
+            break;
+        case MonitorLine::Kind::StreamGone:
+            watch.lastWords = std::string(CutAtCharacter(line->text, kLongestReason));
+            break;
+        case MonitorLine::Kind::CannotRead:
+            watch.deaf =
+                "it cannot read the stream (" + std::string(CutAtCharacter(line->text, kLongestReason)) + ")";
+            break;
+        case MonitorLine::Kind::Count:
+            TakeCount(station, watch, *line);
+            break;
     }
 }
 
@@ -189,45 +217,51 @@ void Listen(Station& station, StreamWatch& watch) {
     watch.deafLogged = true;
 }
 
-// Whether the titles of the source on air come from its monitor; nullopt
-// while its player has not yet named its codec.
-std::optional<bool> TitlesFromMonitor(Station& station) {
-    const int slot = station.onAir.CurrentMplayer();
-    if (slot < 1 || slot > 2 || station.onAir.lastResortOnAir()) return false;
-    std::optional<bool>& fromMonitor = station.air.players[static_cast<size_t>(slot)].titlesFromMonitor;
-    if (fromMonitor) return fromMonitor;
-    // MPlayer names its codec once, near the start of its log.
-    constexpr std::string_view kCodec = "Selected audio codec: [";
-    const std::optional<std::string> head = ReadFileHead(station.file(PlayerFilesOf(slot).log), 16 * 1024);
-    const size_t at = head ? head->find(kCodec) : std::string::npos;
-    if (at == std::string::npos) return std::nullopt;
-    const std::string_view codec =
-        std::string_view(*head).substr(at + kCodec.size(), head->find(']', at) - at - kCodec.size());
-    fromMonitor =
-        codec.find("vorbis") != std::string_view::npos || codec.find("opus") != std::string_view::npos ||
-        codec.find("flac") != std::string_view::npos || codec.find("speex") != std::string_view::npos;
-    return fromMonitor;
+bool Paid(const ToldTitle& title) {
+    return title.text.starts_with("$ ");
 }
 
-// The titles of the source on air go to the title reader when they come
+// Keeps the titles waiting for the reader within their bound: the oldest
+// unpaid one goes first; paid ones (billed) only past their own bound.
+void Bound(MonitorTitles& titles) {
+    while (titles.told.size() > kMonitorTitlesKept) {
+        const size_t paid = static_cast<size_t>(std::ranges::count_if(titles.told, Paid));
+        auto drop = std::ranges::find_if(titles.told, [](const ToldTitle& t) { return !Paid(t); });
+        if (drop == titles.told.end()) {
+            if (paid <= kMonitorPaidTitlesKept) return;
+            drop = titles.told.begin();
+        }
+        titles.told.erase(drop);
+        ++titles.dropped;
+    }
+}
+
+// The titles of the source on air wait for the title reader when they come
 // from its monitor; those of another stream, or of one the player titles,
 // are dropped.
 void PassTitles(Station& station) {
     MonitorTitles& titles = station.air.onAirTitles;
     const std::string address = StreamAddress(station.onAir.source().url);
-    if (titles.address != address) titles = MonitorTitles{address, {}, {}};
+    if (titles.address != address) {
+        titles.address = address;
+        titles.told.clear();
+    }
+    // What the reader has taken goes.
+    const uint64_t taken = station.metadata.monitorTitles.next;
+    while (!titles.told.empty() && titles.told.front().number < taken) titles.told.pop_front();
     const std::optional<bool> fromMonitor = TitlesFromMonitor(station);
     for (StreamWatch& watch : station.air.watches) {
         // Until the player names its codec, the titles wait.
         if (!fromMonitor && watch.address == address) continue;
         if (fromMonitor == true && watch.address == address) {
             for (ToldTitle& told : watch.titles) {
-                if (titles.told.size() >= kTitlesKept) titles.told.erase(titles.told.begin());
+                told.number = titles.next++;
                 titles.told.push_back(std::move(told));
             }
         }
         watch.titles.clear();
     }
+    Bound(titles);
 }
 
 // A few hung restarts in a row are made at once; then the next waits until
@@ -272,12 +306,13 @@ void WatchPlayer(Station& station) {
     // stuck: one that flows steadily, not the burst a stalled server hands
     // the monitor's new connection.
     const std::string name = PlayerName(slot);
+    const Ears ears = EarsOf(station);
     const bool streamMoves =
-        onAir.source().number < 0 || (HearSource(station, onAir.source().url).sound == AirSound::Moving &&
-                                      FlowingFor(station, onAir.source().url) >= kSteadySeconds);
+        onAir.source().number < 0 ||
+        (ears.onAir().sound == AirSound::Moving && ears.flowingFor(onAir.source().url) >= kSteadySeconds);
     std::string why;
     const std::optional<std::string> head = ReadFileHead(station.file(PlayerFilesOf(slot).audioCount), 16);
-    if (!progress.playing && !PlayerHasStarted(station, slot)) {
+    if (!progress.playing && !PlayerHasStarted(station.workingFolder, slot)) {
         if (now - progress.since < kNeverPlayedSeconds || !streamMoves) return;
         why = "  SYS - PLAYER " + name + " HUNG (IT HAS NOT PLAYED IN " +
               std::to_string(static_cast<int>(kNeverPlayedSeconds)) + " S) - RESTARTING";
@@ -313,19 +348,24 @@ void WatchPlayer(Station& station) {
 // A stall or silence of the source on air is told once as it begins; the
 // sound moving again makes the next one news.
 void TellTrouble(Station& station) {
-    if (!WatchesAir(station) || station.onAir.lastResortOnAir()) return;
-    const AirReading heard = HearOnAir(station);
+    const Ears ears = EarsOf(station);
+    if (!ears.listening() || station.onAir.lastResortOnAir()) return;
+    const AirReading heard = ears.onAir();
     const int trouble = heard.sound == AirSound::Stalled || heard.sound == AirSound::Dead ? 1
                         : heard.sound == AirSound::Silent                                 ? 2
                                                                                           : 0;
     if (heard.sound == AirSound::Unknown || trouble == station.air.troubleTold) return;
     station.air.troubleTold = trouble;
-    if (trouble != 0) station.listener->airTrouble({station.onAir.source(), trouble == 2, heard.why});
+    if (trouble != 0)
+        station.events.post(*station.listener,
+                            [event = AirTrouble{station.onAir.source(), trouble == 2, heard.why}](
+                                StationListener& listener) { listener.airTrouble(event); });
 }
 
 }  // namespace
 
 void tmrAirMonitor_Timer(Station& station) {
+    DeliveryScope scope(station.events, *station.listener);
     AirState& air = station.air;
     const std::vector<std::string> wanted = WantedAddresses(station);
     std::erase_if(air.watches, [&](StreamWatch& watch) {
@@ -343,16 +383,10 @@ void tmrAirMonitor_Timer(Station& station) {
     }
     for (StreamWatch& watch : air.watches) Listen(station, watch);
     PassTitles(station);
+    if (!station.settings().CheckSource) return;
     TellTrouble(station);
-    if (WatchesAir(station)) WatchPlayer(station);
-    if (HearsInsteadOfAsking(station))
-        HearingCheck(station);
-    else if (WatchesAir(station))
-        ListeningCheck(station);
-}
-
-bool TitledByMonitor(Station& station) {
-    return TitlesFromMonitor(station) == true;
+    WatchPlayer(station);
+    CheckByEar(station);
 }
 
 void StopAirMonitors(Station& station) {

@@ -12,11 +12,12 @@
 namespace bf {
 
 bool ForceSwitch(Station& station, std::string_view number, SwitchCause cause) {
-    if (!SelectSource(station, number, cause)) return false;
-    const std::string& command = FindSource(station, number).command;
+    DeliveryScope scope(station.events, *station.listener);
+    if (!Observe(station, air::Choice{std::string(number), cause}).taken) return false;
+    const std::string command = FindSource(station.workingFolder, number).command;
     if (command.size() > 4) {
         station.processes.runShellCommand(command);
-        AddToAirLog(station, "  RUNNING EXTERNAL COMMAND (" + command + ")");
+        PostToAirLog(station, "  RUNNING EXTERNAL COMMAND (" + command + ")");
     }
     return true;
 }
@@ -29,16 +30,17 @@ void cmdForceSwitch_Click(Station& station) {
 }
 
 void cmdForceSource_Click(Station& station) {
+    DeliveryScope scope(station.events, *station.listener);
     station.timers.stop(TimerName::SourceCheck);
     station.timers.stop(TimerName::CheckMplayerOK);
-    if (RestartFromScratch(station)) {
-        NoteForcedRestart(station, station.onAir.source().url);
-        AddToAirLog(station, "  USR - USER FORCED SWITCH FROM BACKUP (SOURCE " +
-                                 std::to_string(station.onAir.CurrentSource()) + ")");
+    if (Observe(station, air::LeaveBackup{}).taken) {
+        NoteForcedRestart(station.check, station.onAir.source().url);
+        PostToAirLog(station, "  USR - USER FORCED SWITCH FROM BACKUP (SOURCE " +
+                                  std::to_string(station.onAir.CurrentSource()) + ")");
     }
 
     station.timers.start(TimerName::CheckMplayerOK);
-    ResetHealthCheck(station, station.settings().CheckSource);
+    ResetHealthCheck(station.check, station.settings().CheckSource);
     if (station.settings().CheckSource) station.timers.start(TimerName::SourceCheck);
 }
 

@@ -21,12 +21,12 @@ void TakeOverLeftoverPlayers(Station& station, int16_t scheduled) {
         running[static_cast<size_t>(slot)] = found == true;
     }
     const std::string number = std::to_string(scheduled);
-    const SourceEntry wanted = FindSource(station, number);
+    const SourceEntry wanted = FindSource(station.workingFolder, number);
     const bool playable = number.size() == 1 && wanted.url.size() >= kShortestUrl;
     // Without the process table no player is known to be left, and without
     // a source to put on air none could be replaced: a clean start.
     if (!station.settings().KeepAirOnStart || !known || !playable) {
-        StopPlayers(station);
+        StopPlayers(station.processes);
         return;
     }
     if (!running[1] && !running[2]) return;
@@ -35,13 +35,16 @@ void TakeOverLeftoverPlayers(Station& station, int16_t scheduled) {
         return static_cast<int16_t>(running[slot == 1 ? 2 : 1] ? 3 - slot : 0);
     };
     for (int16_t slot = 1; slot <= 2; ++slot) {
-        const std::optional<PlayerRecord> record = ReadPlayerRecord(station, slot);
+        const std::optional<PlayerRecord> record = ReadPlayerRecord(station.workingFolder, slot);
         if (!running[static_cast<size_t>(slot)] || !record || record->url != wanted.url) continue;
-        station.air.players[static_cast<size_t>(slot)].titlesFromMonitor = record->titlesFromMonitor;
+        KeepPlayerRecord(station.air, slot, *record);
         // Its log up to now was read by the last run: only its last title
         // is taken, as one read again (a paid item is not billed twice).
         station.metadata.playerLog.resumeSlot = slot;
-        KeepPlayerOnAir(station, slot, {scheduled, wanted.name, wanted.url}, other(slot));
+        Observe(station, air::Adopt{slot,
+                                    {scheduled, wanted.name, wanted.url},
+                                    other(slot),
+                                    PlayerHasStarted(station.workingFolder, slot)});
         AddToAirLog(station,
                     "  SYS - KEPT ON AIR: " + PlayerName(slot) + " OF THE LAST RUN PLAYS SOURCE " + number +
                         (wanted.name.empty() ? "" : " " + wanted.name),
@@ -51,9 +54,10 @@ void TakeOverLeftoverPlayers(Station& station, int16_t scheduled) {
     // A player that plays something else, or what nobody wrote down, stays
     // on air until the scheduled source plays on the other slot; one that
     // has started playing is preferred to one still starting.
-    const int16_t slot = running[1] && (!running[2] || PlayerHasStarted(station, 1)) ? 1 : 2;
-    KeepPlayerOnAir(station, slot, {}, other(slot));
-    SelectSource(station, number, SwitchCause::Schedule);
+    const int16_t slot = running[1] && (!running[2] || PlayerHasStarted(station.workingFolder, 1)) ? 1 : 2;
+    DeliveryScope scope(station.events, *station.listener);
+    Observe(station, air::Adopt{slot, {}, other(slot), PlayerHasStarted(station.workingFolder, slot)});
+    Observe(station, air::Choice{number, SwitchCause::Schedule});
 }
 
 }  // namespace bf

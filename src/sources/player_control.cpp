@@ -51,7 +51,7 @@ PlayerCommand CommandFor(const Station& station, const std::string& name, const 
         command.args, [](const std::string& part) { return part.find("://") != std::string::npos; });
     if (address == command.args.end()) return command;
     const AddressForm form = FormOfAddress(*address);
-    if (form.kind == AddressKind::Playlist || IsKnownPlaylist(station, *address)) {
+    if (form.kind == AddressKind::Playlist || IsKnownPlaylist(station.air.playlists, *address)) {
         const std::string playlist = *address;
         command.args.erase(address);
         command.args.insert(command.args.begin(), {"--player", name, playlist});
@@ -77,7 +77,7 @@ void LearnPlaylist(Station& station, const PlayerFiles& files, const std::string
     if (!head || head->find("Playlist parsing disabled for security reasons") == std::string::npos) return;
     const std::string address = StreamAddress(url);
     if (!address.empty() && head->find("Playing " + address + ".") != std::string::npos)
-        NotePlaylist(station, address);
+        NotePlaylist(station.air.playlists, address);
 }
 
 // Written before the player starts: a record that names a player which never
@@ -95,10 +95,10 @@ void WritePlayerRecord(const Station& station, const PlayerFiles& files, const s
 
 }  // namespace
 
-std::optional<PlayerRecord> ReadPlayerRecord(const Station& station, int slot) {
+std::optional<PlayerRecord> ReadPlayerRecord(const std::filesystem::path& folder, int slot) {
     const PlayerFiles files = PlayerFilesOf(slot);
     if (files.name.empty()) return std::nullopt;
-    const std::optional<std::vector<std::string>> lines = ReadLines(station.file(files.record));
+    const std::optional<std::vector<std::string>> lines = ReadLines(folder / files.record);
     if (!lines || lines->empty() || (*lines)[0].empty()) return std::nullopt;
     PlayerRecord record{(*lines)[0], {}};
     if (lines->size() > 1 && ((*lines)[1] == "monitor" || (*lines)[1] == "player"))
@@ -106,13 +106,17 @@ std::optional<PlayerRecord> ReadPlayerRecord(const Station& station, int slot) {
     return record;
 }
 
-bool IsKnownPlaylist(const Station& station, std::string_view address) {
-    return std::ranges::find(station.air.playlists, address) != station.air.playlists.end();
+void KeepPlayerRecord(AirState& air, int slot, const PlayerRecord& record) {
+    if (slot >= 1 && slot <= kPlayerSlots)
+        air.players[static_cast<size_t>(slot)].titlesFromMonitor = record.titlesFromMonitor;
 }
 
-void NotePlaylist(Station& station, std::string_view address) {
-    std::vector<std::string>& known = station.air.playlists;
-    if (IsKnownPlaylist(station, address)) return;
+bool IsKnownPlaylist(const std::vector<std::string>& known, std::string_view address) {
+    return std::ranges::find(known, address) != known.end();
+}
+
+void NotePlaylist(std::vector<std::string>& known, std::string_view address) {
+    if (IsKnownPlaylist(known, address)) return;
     // A few are kept: the sources of a station are few.
     if (known.size() >= 32) known.erase(known.begin());
     known.emplace_back(address);
@@ -156,22 +160,22 @@ void StartPlayer(Station& station, int slot, const std::string& input, PlayerInp
     failing = !started;
 }
 
-void StopPlayer(Station& station, int slot) {
+void StopPlayer(Processes& processes, int slot) {
     const std::string name = PlayerName(slot);
     if (name.empty()) return;
-    station.processes.killByName(name);
+    processes.killByName(name);
 }
 
-void StopPlayers(Station& station) {
-    StopPlayer(station, 1);
-    StopPlayer(station, 2);
+void StopPlayers(Processes& processes) {
+    StopPlayer(processes, 1);
+    StopPlayer(processes, 2);
 }
 
-bool PlayerHasStarted(const Station& station, int slot) {
+bool PlayerHasStarted(const std::filesystem::path& folder, int slot) {
     constexpr size_t kHead = 64 * 1024;
     const PlayerFiles files = PlayerFilesOf(slot);
     if (files.name.empty()) return false;
-    const std::optional<std::string> head = ReadFileHead(station.file(files.log), kHead);
+    const std::optional<std::string> head = ReadFileHead(folder / files.log, kHead);
     return head && head->find("Starting playback...") != std::string::npos;
 }
 

@@ -1,29 +1,36 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "core/on_air_record.h"
 #include "core/player_files.h"
 
 namespace bf {
 
 struct Station;
+struct AirState;
+class Processes;
 
-// What a player is given: a source's URL (split at blanks, as an unquoted
-// command line would), or a file to play in a loop.
-enum class PlayerInput { Url, LoopedFile };
+// The one place where players are started and stopped: the on-air owner
+// carries the failover policy's commands out through it.
+
+// A source's address may be a playlist that only its content type tells:
+// once the player or the monitor found it one, it is read as one (`known`:
+// the addresses found so far).
+bool IsKnownPlaylist(const std::vector<std::string>& known, std::string_view address);
+void NotePlaylist(std::vector<std::string>& known, std::string_view address);
 
 // Starts the slot's player; with the health check on, its sound output is
 // counted into its audio count file (see the air monitor).
-// A source's address may be a playlist that only its content type tells:
-// once the player or the monitor found it one, it is read as one.
-bool IsKnownPlaylist(const Station& station, std::string_view address);
-void NotePlaylist(Station& station, std::string_view address);
-
 void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind = PlayerInput::Url);
-void StopPlayer(Station& station, int slot);
-void StopPlayers(Station& station);
+// Stops the slot's player (every process of its name that runs in the
+// station folder), or both.
+void StopPlayer(Processes& processes, int slot);
+void StopPlayers(Processes& processes);
 
 // What the slot's player was last started on, as StartPlayer writes it down
 // in mplayerN.url: the source's URL and whether its titles come from its
@@ -34,11 +41,14 @@ struct PlayerRecord {
     std::string url;
     std::optional<bool> titlesFromMonitor;
 };
-std::optional<PlayerRecord> ReadPlayerRecord(const Station& station, int slot);
+std::optional<PlayerRecord> ReadPlayerRecord(const std::filesystem::path& folder, int slot);
+
+// A player the last run left keeps what its start knew of its titles.
+void KeepPlayerRecord(AirState& air, int slot, const PlayerRecord& record);
 
 // Whether the slot's player has started playing: MPlayer writes "Starting
 // playback..." to its log once its audio output runs. Only the start of the
 // log is read (a player says it within its first few kilobytes).
-bool PlayerHasStarted(const Station& station, int slot);
+bool PlayerHasStarted(const std::filesystem::path& folder, int slot);
 
 }  // namespace bf

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "core/station.h"
 #include "core/stream_address.h"
 #include "core/text_file.h"
 
@@ -13,9 +12,9 @@ int DigitSource(char first) {
     return first >= '0' && first <= '9' ? first - '0' : kNoSource;
 }
 
-std::optional<SourceTable> ReadSourceList(const Station& station,
+std::optional<SourceTable> ReadSourceList(const std::filesystem::path& folder,
                                           const std::function<int(char first)>& sourceOf) {
-    const std::optional<std::string> content = ReadWholeFile(station.file("sourcelist.ini"));
+    const std::optional<std::string> content = ReadWholeFile(folder / "sourcelist.ini");
     if (!content) return std::nullopt;
     SourceTable table;
     ForEachLine(*content, [&](std::string_view line) {
@@ -32,20 +31,20 @@ std::optional<SourceTable> ReadSourceList(const Station& station,
     return table;
 }
 
-SourceEntry FindSource(const Station& station, std::string_view number) {
+SourceEntry FindSource(const std::filesystem::path& folder, std::string_view number) {
     // Only a one-character number can equal the first three characters of a
     // line together with its key; any other number finds nothing.
     if (number.size() != 1) return {};
     const char wanted = number[0];
     // The lines of that one character fill entry 0.
     const auto table =
-        ReadSourceList(station, [wanted](char first) { return first == wanted ? 0 : kNoSource; });
+        ReadSourceList(folder, [wanted](char first) { return first == wanted ? 0 : kNoSource; });
     return table ? (*table)[0] : SourceEntry{};
 }
 
-SourceTable ReadSourceTable(const Station& station) {
+SourceTable ReadSourceTable(const std::filesystem::path& folder) {
     const auto table = ReadSourceList(
-        station, [](char first) { return first == ';' ? kNoSource : std::max(DigitSource(first), 0); });
+        folder, [](char first) { return first == ';' ? kNoSource : std::max(DigitSource(first), 0); });
     return table.value_or(SourceTable{});
 }
 

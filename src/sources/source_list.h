@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -10,8 +11,6 @@
 #include "core/finding.h"
 
 namespace bf {
-
-struct Station;
 
 struct SourceEntry {
     std::string name;
@@ -28,23 +27,23 @@ constexpr int kNoSource = -1;
 // The digit's value; kNoSource for any other character.
 int DigitSource(char first);
 
-// Reads sourcelist.ini from its start (the operator may edit it at any time)
+// Reads the station folder's sourcelist.ini from its start (the operator may edit it at any time)
 // into the table. An entry line is one character, a key ("n:", "u:" or "s:")
 // and the value, taken unchanged; the last line of an entry and key wins.
 // `sourceOf` gives the entry that a line's first character fills. nullopt
 // when the file cannot be read.
-std::optional<SourceTable> ReadSourceList(const Station& station,
+std::optional<SourceTable> ReadSourceList(const std::filesystem::path& folder,
                                           const std::function<int(char first)>& sourceOf = DigitSource);
 
 // Looks one source up by its one-character number text. Any character is
 // looked up as itself: a line that starts with a letter is found when that
 // letter is asked for. A missing file finds nothing.
-SourceEntry FindSource(const Station& station, std::string_view number);
+SourceEntry FindSource(const std::filesystem::path& folder, std::string_view number);
 
 // All ten sources as the source list report reads them: comment lines skip,
 // a line whose first character is no digit fills source 0. A missing file
 // gives empty entries.
-SourceTable ReadSourceTable(const Station& station);
+SourceTable ReadSourceTable(const std::filesystem::path& folder);
 
 // A source's URL can be a stream's address: 8 bytes at least.
 constexpr size_t kShortestUrl = 8;

@@ -9,14 +9,11 @@
 
 namespace bf {
 
-std::optional<bool> IsProcessRunning(Station& station, const std::string& imageName) {
-    return station.processes.isRunning(imageName);
-}
-
-void RestartPlayer(Station& station, std::string_view why) {
+void RestartPlayer(Station& station, std::string_view why, bool stopAll) {
     const int16_t source = station.onAir.source().number;
+    if (station.onAir.restartPending() || !station.onAir.everOnAir()) return;
     AddToAirLog(station, std::string(why), LogPriority::Warning);
-    RequestRestart(station);
+    Observe(station, air::PlayerGone{stopAll});
 
     // The request above stands even when the restart log cannot be written.
     const LocalTime now = station.clock.now();
@@ -26,8 +23,8 @@ void RestartPlayer(Station& station, std::string_view why) {
 }
 
 void tmrCheckMplayerOK_Timer(Station& station) {
-    const std::optional<bool> slot1 = IsProcessRunning(station, PlayerName(1));
-    const std::optional<bool> slot2 = IsProcessRunning(station, PlayerName(2));
+    const std::optional<bool> slot1 = station.processes.isRunning(PlayerName(1));
+    const std::optional<bool> slot2 = station.processes.isRunning(PlayerName(2));
 
     // An unreadable process table leaves what was seen before.
     if (slot1) station.air.players[1].seenRunning = slot1;
@@ -35,11 +32,8 @@ void tmrCheckMplayerOK_Timer(Station& station) {
 
     // Only a process table that says both players are gone asks for a
     // restart; an unreadable one leaves the decision to the next tick.
-    if (!slot1 || !slot2) return;
-    if (!station.onAir.everOnAir() || station.onAir.restartPending() || *slot1 || *slot2) return;
-
-    StopAllPlayers(station);  // clears a half-ended player
-    RestartPlayer(station, "  SYS - RESTARTING MPLAYER - POSSIBLE NETWORK ISSUE");
+    if (!slot1 || !slot2 || *slot1 || *slot2) return;
+    RestartPlayer(station, "  SYS - RESTARTING MPLAYER - POSSIBLE NETWORK ISSUE", true);
 }
 
 }  // namespace bf

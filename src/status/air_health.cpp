@@ -7,7 +7,6 @@
 #include "core/url_credentials.h"
 #include "schedule/event_tick.h"
 #include "sources/air_hearing.h"
-#include "sources/on_air.h"
 #include "status/process_readings.h"
 
 namespace bf {
@@ -24,8 +23,8 @@ std::string Named(const AirSource& source) {
 bool UnderTestFails(const Station& station) {
     const OnAirRecord& onAir = station.onAir;
     const FailoverState state = onAir.failover();
-    return station.check.failuresInARow(onAir) > 0 || state == FailoverState::Suspect ||
-           state == FailoverState::Failover || state == FailoverState::LastResort;
+    return onAir.checkFailures() > 0 || state == FailoverState::Suspect || state == FailoverState::Failover ||
+           state == FailoverState::LastResort;
 }
 
 AirHealth Judge(const Station& station, const ProcessReadings& readings) {
@@ -36,7 +35,7 @@ AirHealth Judge(const Station& station, const ProcessReadings& readings) {
     const int16_t slot = onAir.CurrentMplayer();
     if (onAir.restartPending() || slot < 1 || slot > 2 || !readings.playerRunning[slot - 1])
         return {false, "no player plays " + named};
-    const AirReading air = HearOnAir(station);
+    const AirReading air = EarsOf(station).onAir();
     switch (air.sound) {
         case AirSound::Stalled:
             return {false, named + " is stalled: " + air.why};
@@ -48,14 +47,15 @@ AirHealth Judge(const Station& station, const ProcessReadings& readings) {
         case AirSound::Unknown:
             break;
     }
-    if (!IsAutomatic(station) && UnderTestFails(station))
-        return {false, "manual mode and " + Named(SourceUnderTest(station)) +
+    if (!IsAutomatic(station.schedule) && UnderTestFails(station))
+        return {false, "manual mode and " + Named(station.onAir.underTest()) +
                            " fails its health check: nothing fails over or back"};
     std::string reason = named + " plays";
     if (air.sound == AirSound::Moving)
         reason += " and is heard";
     else
-        reason += WatchesAir(station) ? " (not heard yet)" : " (not listened to: the health check is off)";
+        reason +=
+            EarsOf(station).listening() ? " (not heard yet)" : " (not listened to: the health check is off)";
     if (onAir.failoverActive() && onAir.source() != onAir.selected())
         reason += ", standing in for " + Named(onAir.selected());
     return {true, std::move(reason)};

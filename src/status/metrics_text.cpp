@@ -10,7 +10,7 @@
 #include "core/text_decode.h"
 #include "core/url_credentials.h"
 #include "schedule/event_tick.h"
-#include "sources/air_monitor.h"
+#include "sources/air_hearing.h"
 #include "status/air_health.h"
 #include "status/process_readings.h"
 #include "status/status_json.h"
@@ -96,7 +96,7 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
     m.family("brackenfield_failover_active", "gauge", "1 while the backup stands in for a failed source.");
     m.sample("brackenfield_failover_active", station.onAir.failoverActive() ? 1 : 0);
     m.family("brackenfield_failed_checks", "gauge", "Failed health checks in a row (counted up to 3).");
-    m.sample("brackenfield_failed_checks", station.check.failuresInARow(station.onAir));
+    m.sample("brackenfield_failed_checks", station.onAir.checkFailures());
     m.family("brackenfield_health_checks_total", "counter",
              "Health checks of the source's stream, by result.");
     for (size_t i = 0; i < kHealthCheckResultNames.size(); ++i)
@@ -117,7 +117,7 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
     m.family("brackenfield_player_running", "gauge", "1 while the slot's player runs.");
     m.sample("brackenfield_player_running", readings.playerRunning[0] ? 1 : 0, "slot=\"1\"");
     m.sample("brackenfield_player_running", readings.playerRunning[1] ? 1 : 0, "slot=\"2\"");
-    const AirReading air = HearOnAir(station);
+    const AirReading air = EarsOf(station).onAir();
     m.family("brackenfield_stalled", "gauge", "1 while no audio comes from the stream on air.");
     m.sample("brackenfield_stalled", air.sound == AirSound::Stalled || air.sound == AirSound::Dead ? 1 : 0);
     m.family("brackenfield_silent", "gauge", "1 while the stream on air is silent (SilenceSeconds).");
@@ -133,7 +133,7 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
     m.sample("brackenfield_healthy", JudgeAirHealth(station, readings).healthy ? 1 : 0);
     m.family("brackenfield_manual_mode", "gauge",
              "1 in manual mode (no schedule, no failover switches), 0 in automatic mode.");
-    m.sample("brackenfield_manual_mode", IsAutomatic(station) ? 0 : 1);
+    m.sample("brackenfield_manual_mode", IsAutomatic(station.schedule) ? 0 : 1);
     m.family("brackenfield_player_restarts_total", "counter", "Players restarted by the watchdog.");
     m.sample("brackenfield_player_restarts_total", Count(n.playerRestarts));
     m.family("brackenfield_switches_total", "counter", "Switches of the source on air, by cause.");
@@ -142,7 +142,8 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
                  LabelPair("cause", kSwitchCauseNames[i]));
     m.family("brackenfield_seconds_since_title_change", "gauge",
              "Seconds since the now-playing title last changed (since the start before the first title).");
-    m.sample("brackenfield_seconds_since_title_change", SecondsSinceTitleChange(station));
+    m.sample("brackenfield_seconds_since_title_change",
+             SecondsSinceTitleChange(station.state, station.counters));
     m.family("brackenfield_last_title_change_timestamp_seconds", "gauge",
              "When the now-playing title last changed (the start before the first title), in seconds since "
              "the Unix epoch.");

@@ -5,17 +5,17 @@
 #include <span>
 
 #include "apiserver/api_server.h"
-#include "console/console_view.h"
-#include "console/display_timers.h"
 #include "core/station.h"
 #include "core/text_decode.h"
 #include "core/time_format.h"
 #include "core/url_credentials.h"
 #include "schedule/event_tick.h"
 #include "schedule/next_event.h"
-#include "sources/air_monitor.h"
+#include "sources/air_hearing.h"
 #include "status/air_health.h"
 #include "status/process_readings.h"
+#include "views/console_view.h"
+#include "views/uptime_text.h"
 
 namespace bf {
 
@@ -105,8 +105,8 @@ std::string CssColour(std::optional<uint32_t> colour) {
     return text;
 }
 
-int64_t SecondsSinceTitleChange(const Station& station) {
-    return int64_t{station.state.SystemRuntime} - station.counters.titleChangedAt.value_or(0);
+int64_t SecondsSinceTitleChange(const StationState& state, const StationCounters& counters) {
+    return int64_t{state.SystemRuntime} - counters.titleChangedAt.value_or(0);
 }
 
 std::vector<StatusField> StatusFields(const Station& station, const ProcessReadings& readings) {
@@ -115,7 +115,7 @@ std::vector<StatusField> StatusFields(const Station& station, const ProcessReadi
     using M = ConsoleModel;
     const StationCounters& n = station.counters;
     const OnAirRecord& onAir = station.onAir;
-    const AirReading air = HearOnAir(station);
+    const AirReading air = EarsOf(station).onAir();
     const AirHealth health = JudgeAirHealth(station, readings);
     const LocalTime now = station.clock.now();
     auto text = [](std::string_view bytes) { return StatusValue(WithoutCredentials(ToUtf8(bytes))); };
@@ -139,14 +139,15 @@ std::vector<StatusField> StatusFields(const Station& station, const ProcessReadi
         {"now_playing.title", caption(&M::lblRXmetadata)},
         {"now_playing.output", caption(&M::lblMetadataOutput)},
         {"now_playing.extra", caption(&M::lblMetadataExtra)},
-        {"now_playing.seconds_since_change", number(SecondsSinceTitleChange(station))},
+        {"now_playing.seconds_since_change",
+         number(SecondsSinceTitleChange(station.state, station.counters))},
         {"failover.active", StatusValue(onAir.failoverActive())},
-        {"failover.failed_checks", number(station.check.failuresInARow(onAir))},
+        {"failover.failed_checks", number(onAir.checkFailures())},
         {"failover.status", caption(&M::lblFailText)},
         {"failover.lamp", text(CssColour(drawn.backColour(&M::lblFail)))},
         {"failover.tested_url", caption(&M::lblFailURL)},
         {"failover.checked_at", caption(&M::lblFailCheckTime)},
-        {"sound.state", text(AirInWords(station))},
+        {"sound.state", text(EarsOf(station).inWords())},
         {"sound.stalled", StatusValue(air.sound == AirSound::Stalled || air.sound == AirSound::Dead)},
         {"sound.silent", StatusValue(air.sound == AirSound::Silent)},
         {"sound.level_dbfs", number(std::lround(air.level))},

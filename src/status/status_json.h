@@ -10,6 +10,8 @@
 namespace bf {
 
 struct Station;
+struct StationState;
+struct StationCounters;
 struct ProcessReadings;
 
 // A value of the status: text (UTF-8, as the console draws the station's
@@ -38,6 +40,6 @@ std::string CssColour(std::optional<uint32_t> colour);
 
 // Seconds since the now-playing title last changed, or since the start
 // before the first title.
-int64_t SecondsSinceTitleChange(const Station& station);
+int64_t SecondsSinceTitleChange(const StationState& state, const StationCounters& counters);
 
 }  // namespace bf

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,12 +25,16 @@ public:
     }
     void returned(const AirSource& s) override { events.push_back("return " + std::to_string(s.number)); }
     void titleChanged(const TitleChange& change) override { events.push_back("title " + change.title); }
-    void playerRestarted(const AirSource& s) override {
-        events.push_back("restart " + std::to_string(s.number));
+    void playerRestarted(const RestartEvent& e) override {
+        events.push_back("restart " + std::to_string(e.source.number));
     }
-    void lastResort(const AirSource&) override { events.push_back("last resort"); }
+    void checked(const CheckEvent& e) override { ++checks[static_cast<size_t>(e.result)]; }
+    void lastResort(const LastResortEvent& e) override {
+        events.push_back("last resort " + std::to_string(e.failed.number) + " (" + e.reason + ")");
+    }
 
     std::vector<std::string> events;
+    std::array<uint64_t, 3> checks{};  // the health checks' verdicts, by HealthCheckResult
 };
 
 }  // namespace bf::test

@@ -68,14 +68,14 @@ TestStation::TestStation(bool reacting) {
 void TestStation::endOverlap() {
     const int slot = station->onAir.CurrentMplayer();
     folder.write("mplayer" + std::to_string(slot) + ".log", "Starting playback...\n");
-    clock.advance(kOverlapSeconds);
-    clock.step(-kOverlapSeconds);  // the wall clock stays where it was
+    clock.advance(air::kOverlapSeconds);
+    clock.step(-air::kOverlapSeconds);  // the wall clock stays where it was
     timers.fire(TimerName::SwitchOverlap);
 }
 
 void TestStation::onAir(int number, int slot) {
     do {
-        if (!SwitchSource(*station, std::to_string(number), SwitchCause::Operator))
+        if (!Observe(*station, air::Choice{std::to_string(number), SwitchCause::Operator}).taken)
             throw std::logic_error("source " + std::to_string(number) + " is not playable");
         endOverlap();
     } while (station->onAir.CurrentMplayer() != slot);

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "app/reactions/station_reactions.h"
-#include "console/console_view.h"
 #include "core/station.h"
 #include "fake_clock.h"
 #include "fake_http.h"
@@ -15,6 +14,7 @@
 #include "fake_processes.h"
 #include "fake_timers.h"
 #include "recording_listener.h"
+#include "views/console_view.h"
 
 namespace bf::test {
 

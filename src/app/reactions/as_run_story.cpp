@@ -30,9 +30,10 @@ void AsRunStory::titleChanged(const TitleChange& change) {
 
 // The last resort starts a stretch of its own; the row names the source
 // that failed.
-void AsRunStory::lastResort(const AirSource& source) {
+void AsRunStory::lastResort(const LastResortEvent& event) {
+    const AirSource& failed = event.failed;
     add(AsRunEvent::LastResort, AirSource{}, "last resort",
-        source.number < 0 ? "" : std::to_string(source.number) + " " + source.name + " failed");
+        failed.number < 0 ? "" : std::to_string(failed.number) + " " + failed.name + " failed");
 }
 
 void AsRunStory::airTrouble(const AirTrouble& trouble) {

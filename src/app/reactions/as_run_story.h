@@ -16,7 +16,7 @@ public:
     void switched(const SwitchEvent& event) override;
     void failoverStarted(const FailoverEvent& event) override;
     void titleChanged(const TitleChange& change) override;
-    void lastResort(const AirSource& source) override;
+    void lastResort(const LastResortEvent& event) override;
     void airTrouble(const AirTrouble& trouble) override;
 
 private:

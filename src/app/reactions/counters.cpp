@@ -14,8 +14,12 @@ void CountersReaction::titleChanged(const TitleChange& change) {
     station_.counters.countTitleChange(station_.state.SystemRuntime, station_.clock.now().epoch);
 }
 
-void CountersReaction::playerRestarted(const AirSource&) {
+void CountersReaction::playerRestarted(const RestartEvent&) {
     ++station_.counters.playerRestarts;
+}
+
+void CountersReaction::checked(const CheckEvent& event) {
+    station_.counters.countHealthCheck(event.result, event.waited, station_.clock.now().epoch);
 }
 
 }  // namespace bf

@@ -13,7 +13,8 @@ public:
     explicit CountersReaction(Station& station) : station_(station) {}
     void switched(const SwitchEvent& event) override;
     void titleChanged(const TitleChange& change) override;
-    void playerRestarted(const AirSource& source) override;
+    void playerRestarted(const RestartEvent& event) override;
+    void checked(const CheckEvent& event) override;
 
 private:
     Station& station_;

@@ -27,12 +27,12 @@ void EventCommand::returned(const AirSource& source) {
     tell("return", source);
 }
 
-void EventCommand::playerRestarted(const AirSource& source) {
-    tell("restart", source);
+void EventCommand::playerRestarted(const RestartEvent& event) {
+    tell("restart", event.source);
 }
 
-void EventCommand::lastResort(const AirSource& source) {
-    tell("last-resort", source);
+void EventCommand::lastResort(const LastResortEvent& event) {
+    tell("last-resort", event.failed, event.reason);
 }
 
 void EventCommand::titleChanged(const TitleChange& change) {

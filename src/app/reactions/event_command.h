@@ -35,8 +35,9 @@ public:
     void switched(const SwitchEvent& event) override;
     void failoverStarted(const FailoverEvent& event) override;
     void returned(const AirSource& source) override;
-    void playerRestarted(const AirSource& source) override;
-    void lastResort(const AirSource& source) override;
+    void playerRestarted(const RestartEvent& event) override;
+    // The last resort, with the source that failed and why.
+    void lastResort(const LastResortEvent& event) override;
     // A title the stream announced ("title").
     void titleChanged(const TitleChange& change) override;
 

@@ -21,7 +21,7 @@ void MetadataReactions::failoverStarted(const FailoverEvent&) {
 
 // The file played when nothing else can has no title: the last one heard
 // would stay on air beside it.
-void MetadataReactions::lastResort(const AirSource&) {
+void MetadataReactions::lastResort(const LastResortEvent&) {
     ShowStrapline(station_);
 }
 

@@ -16,7 +16,7 @@ public:
     void titleChanged(const TitleChange& change) override;
     void paidAiring(const PaidItem& paid) override;
     void failoverStarted(const FailoverEvent& event) override;
-    void lastResort(const AirSource& source) override;
+    void lastResort(const LastResortEvent& event) override;
 
 private:
     Station& station_;

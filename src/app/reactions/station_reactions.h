@@ -35,11 +35,12 @@ public:
     void returned(const AirSource& source) override { tellAll(&StationListener::returned, source); }
     void titleChanged(const TitleChange& change) override { tellAll(&StationListener::titleChanged, change); }
     void paidAiring(const PaidItem& paid) override { tellAll(&StationListener::paidAiring, paid); }
-    void playerRestarted(const AirSource& source) override {
-        tellAll(&StationListener::playerRestarted, source);
+    void playerRestarted(const RestartEvent& event) override {
+        tellAll(&StationListener::playerRestarted, event);
     }
-    void lastResort(const AirSource& source) override { tellAll(&StationListener::lastResort, source); }
+    void lastResort(const LastResortEvent& event) override { tellAll(&StationListener::lastResort, event); }
     void airTrouble(const AirTrouble& trouble) override { tellAll(&StationListener::airTrouble, trouble); }
+    void checked(const CheckEvent& event) override { tellAll(&StationListener::checked, event); }
 
 private:
     template <typename Method, typename Event>

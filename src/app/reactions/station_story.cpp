@@ -52,8 +52,9 @@ void StationStory::failoverStarted(const FailoverEvent& event) {
                 LogPriority::Warning);
 }
 
-void StationStory::playerRestarted(const AirSource& source) {
-    const int slot = station_.onAir.CurrentMplayer();
+void StationStory::playerRestarted(const RestartEvent& event) {
+    const int slot = event.slot;
+    const AirSource& source = event.source;
     const std::string name = PlayerName(slot);
     std::error_code ec;
     // A hung player that still runs has had its line; one that ended has

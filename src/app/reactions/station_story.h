@@ -13,7 +13,7 @@ public:
     explicit StationStory(Station& station) : station_(station) {}
     void switched(const SwitchEvent& event) override;
     void failoverStarted(const FailoverEvent& event) override;
-    void playerRestarted(const AirSource& source) override;
+    void playerRestarted(const RestartEvent& event) override;
 
 private:
     Station& station_;

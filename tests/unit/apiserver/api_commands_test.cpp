@@ -53,7 +53,7 @@ TEST(ApiCommandsTest, EachPathRunsAtMostOneCommandWithItsBodyStatusAndLogLine) {
         // The failover ends and the backup stays, started afresh on slot 1; a restart leaves the failover be.
         {1, leave, "Source: 0\r\nOK\r\n", "12:00:00 LEAVE BACKUP", 1, "0@1"},
         {0, leave, "ERROR", "12:00:00 LEAVE BACKUP", 1, "2@1"},
-        {1, restart, "Source: 0\r\nOK\r\n", "12:00:00 RESTART PLAYER", 1, "0@1 failover"},
+        {1, restart, "Source: 0\r\nOK\r\n", "12:00:00 RESTART PLAYER", 1, "0@2 failover"},
         {0, restart, "Source: 2\r\nOK\r\n", "12:00:00 RESTART PLAYER", 1, "2@2"},
         // Paths that name no command: exact and case-sensitive.
         {0, "/api/getcurrent.php?id=Key7&x=1", "ERROR", "12:00:00 NO COMMAND", 0, "2@1"},
@@ -65,7 +65,9 @@ TEST(ApiCommandsTest, EachPathRunsAtMostOneCommandWithItsBodyStatusAndLogLine) {
         SCOPED_TRACE(path);
         ApiStation t;
         if (failover) {
-            for (int i = 0; i < 2; ++i) SourceCheckFailed(*t, SourceUnderTest(*t), "refused");
+            for (int i = 0; i < 2; ++i)
+                Observe(*t,
+                        air::Verdict{t->onAir.underTest(), air::Verdict::Kind::Failed, "refused", false, {}});
             tmrCheckAndDoEvents_Timer(*t);
             t->log.clear();
         }
@@ -79,7 +81,8 @@ TEST(ApiCommandsTest, EachPathRunsAtMostOneCommandWithItsBodyStatusAndLogLine) {
         const OnAirRecord& onAir = t->onAir;
         const std::string failing(kFailoverStateNames[static_cast<size_t>(onAir.failover())]);
         EXPECT_EQ(std::to_string(onAir.CurrentSource()) + "@" + std::to_string(onAir.CurrentMplayer()) +
-                      (IsAutomatic(*t) ? "" : " MANUAL") + (failing == "normal" ? "" : " " + failing),
+                      (IsAutomatic(t->schedule) ? "" : " MANUAL") +
+                      (failing == "normal" ? "" : " " + failing),
                   after);
     }
 }

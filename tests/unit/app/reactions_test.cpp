@@ -50,8 +50,11 @@ TEST(StationReactions, EachEventIsToldCountedAndHandedToTheEventCommand) {
              "failover,3,Three,,refused"},
             {[](StationListener& l) { l.returned(kThree); }, "", LogPriority::Info,
              "return 3 Three http://three.example/c ", ""},
-            {[](StationListener& l) { l.lastResort(kThree); }, "", LogPriority::Info,
-             "last-resort 3 Three http://three.example/c ", "last resort,,,last resort,3 Three failed"},
+            {[](StationListener& l) {
+                 l.lastResort({kThree, "there is no backup"});
+             },
+             "", LogPriority::Info, "last-resort 3 Three http://three.example/c there is no backup",
+             "last resort,,,last resort,3 Three failed"},
             // A title the stream announced, with the source on air (none here); one read again is no news.
             {[](StationListener& l) {
                  l.titleChanged({"A, \"B\"", "A", TitleCause::Announced});
@@ -93,6 +96,9 @@ TEST(StationReactions, EachEventIsToldCountedAndHandedToTheEventCommand) {
     EXPECT_FALSE(t->counters.titleChangedAt);  // the strapline in a failed title's place is no new title
     t.reactions->titleChanged({"Song", "Song", TitleCause::Announced});
     EXPECT_EQ(t->counters.switches[static_cast<size_t>(SwitchCause::Api)], 1u);
+    t.reactions->checked({HealthCheckResult::Failed, 0.3});
+    EXPECT_EQ(t->counters.healthChecks, (std::array<uint64_t, 3>{0, 1, 0}));
+    EXPECT_EQ(t->counters.healthChecksAsked, 1u);
     EXPECT_EQ(t->counters.titleChangedAt, 0);
 }
 
@@ -114,7 +120,7 @@ TEST(StationReactions, ARestartTellsThePlayersLastWordsOrItsMissingLink) {
         t.folder.write("mplayer1.log",
                        "Name   : Three\nStarting playback...\n\nCache empty\r\nExiting... (End of file)\n");
         t.processes.running = {running ? "mplayer1" : ""};
-        t.reactions->playerRestarted(kThree);
+        t.reactions->playerRestarted({kThree, 1});
         EXPECT_EQ(t.console().txtAIR, logged);
         EXPECT_EQ(t->counters.playerRestarts, 1u);
     }
@@ -127,8 +133,9 @@ TEST(EventCommand, EachEventRunsTheCommandOneAtATimeAndOneThatHangsIsStopped) {
     t.settings().OnEventCommand = "/opt/hook";
     t.folder.write("sourcelist.ini", "1n:One\r\n1u:http://one.example/a\r\n2u:http://two.example/b\r\n");
     t.onAir(1);
-    SwitchSource(*t, "2", SwitchCause::Api);       // waits for the first
-    SwitchSource(*t, "1", SwitchCause::Failover);  // told as a failover, not as a switch
+    Observe(*t, air::Choice{"2", SwitchCause::Api});  // waits for the first
+    t.reactions->switched(
+        {{}, {1, "One", "x"}, 1, SwitchCause::Failover});  // told as a failover, not as a switch
     t.timers.fire(TimerName::EventHooks);
     EXPECT_EQ(t.processes.programLog.size(), 1u);
     t.processes.programs.clear();  // the first ended

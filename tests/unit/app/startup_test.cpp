@@ -76,13 +76,13 @@ const std::string kOutgoing =
 // The optional features: what shows each one on (its timer, the API window
 // or the filter's label) and the setting that turns it on (the API also with
 // an empty key); last, values near each one's on, which leave every feature off.
+// The air monitor always runs: without the check it listens to a source it titles.
 using Feature = std::pair<std::string_view, const char*>;
 // clang-format off
 const Feature kFeatures[] = {
     {TimerName::ManagementDownload, "ManagementUpdate=5"}, {TimerName::AirUpdate, "AIRenable=1"},
     {TimerName::CheckForChanges, "CheckForChanges=1.4"}, {"API window", "APIallowed=1\r\nAPIKey="},
     {TimerName::Weather, "MetaWeather=1"}, {TimerName::SourceCheck, "CheckSource=1"},
-    {TimerName::AirMonitor, "CheckSource=1"},
     {TimerName::CheckFile, "Tallyway=1"}, {"lblFilterSystem", "FilterSystem=1"},
     {"", "ManagementUpdate=-3\nCheckForChanges=1.5\nAPIallowed=01\nAPIKey=k\nAIRenable=on\nMetaWeather=1.0\n"
          "CheckSource=yes\nTallyway= 1x\nFilterSystem=true\n"}};

@@ -13,6 +13,7 @@
 #include "console/main_window.h"
 #include "qt_test_app.h"
 #include "test_station.h"
+#include "views/uptime_text.h"
 
 namespace bf::test {
 namespace {

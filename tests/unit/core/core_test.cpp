@@ -75,7 +75,6 @@ TEST(OutsideServices, FailingAndAnsweringAgainAreEachToldOnce) {
     const HttpResult replies[] = {{"", HttpError::None, "", 200},
                                   {"", HttpError::None, "", 503},
                                   {"", HttpError::ConnectionRefused, "Connection refused", 0},
-                                  {"", HttpError::Cancelled, "", 0},
                                   {"x", HttpError::None, "", 200},
                                   {"", HttpError::None, "", 204},
                                   {"", HttpError::TimedOut, "Timed out", 0}};

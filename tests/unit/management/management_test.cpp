@@ -72,7 +72,7 @@ TEST(SourceListReport, ASwitchReportsAfterItsCallerAndSupersedesARunningReportBu
     ReportSourceList(*t);
     t.Inet1.answerHeld();
     t.Inet1.answerHeld();  // the report's third request is under way
-    SwitchSource(*t, "3", SwitchCause::Api);
+    Observe(*t, air::Choice{"3", SwitchCause::Api});
     EXPECT_EQ(t.Inet1.requests.size(), 3u);
     t.timers.fire(TimerName::ReportSourceList);
     while (t.Inet1.answerHeld()) continue;
@@ -80,7 +80,7 @@ TEST(SourceListReport, ASwitchReportsAfterItsCallerAndSupersedesARunningReportBu
     EXPECT_EQ(Strings(t.Inet1.requests.begin() + 3, t.Inet1.requests.end()), Managed::Report(kListed, 3));
     EXPECT_TRUE(t.Inet1.cancels == 0 && !t.timers.running(TimerName::ReportSourceList));
     t.settings().ManagementUpdate = 0;
-    SwitchSource(*t, "1", SwitchCause::Api);
+    Observe(*t, air::Choice{"1", SwitchCause::Api});
     t.timers.fire(TimerName::ReportSourceList);
     EXPECT_EQ(t.Inet1.requests.size(), 13u);
 }

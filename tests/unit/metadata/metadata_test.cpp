@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "app/startup.h"
-#include "console/view_metadata.h"
 #include "metadata/air_update.h"
 #include "metadata/billing_reporter.h"
 #include "metadata/metadata_outputs.h"
@@ -14,6 +13,7 @@
 #include "metadata/player_log_reader.h"
 #include "metadata/weather.h"
 #include "test_station.h"
+#include "views/view_metadata.h"
 
 namespace bf::test {
 namespace {

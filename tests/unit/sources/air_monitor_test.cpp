@@ -7,6 +7,7 @@
 
 #include "core/timer_names.h"
 #include "schedule/event_tick.h"
+#include "sources/air_hearing.h"
 #include "sources/health_check.h"
 #include "sources/on_air.h"
 #include "test_station.h"
@@ -88,35 +89,40 @@ struct Air : TestStation {
     Strings happened;
 };
 
-// The monitor listens: a stream that stops, falls silent (in the default
-// mode too: silence is not held for the 15-s checks) or cannot be reached
-// fails as a check does and the backup stands in within a few seconds; a
-// slow first answer is no failure; the source returns once it has flowed for
-// ReturnHoldSeconds (the silent one flowed all along).
+// The monitor listens: a stream that stops for StallSeconds, falls silent or
+// cannot be reached fails as a check does and the backup stands in within a
+// few seconds, in the default mode too (it is not held for the 15-s checks); a
+// hiccup shorter than StallSeconds and a slow first answer are no failure; the
+// source returns once it has flowed for ReturnHoldSeconds (the silent one
+// flowed all along) and is back once its player plays.
 TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowStartDoesNot) {
     // Until second 4 source 1 flows; then what the row says, until second 14; then it flows again.
     // A negative SilenceSeconds: the default mode.
     // `said` counts the lines of that kind its monitors said.
     int said = 0;
+    const Strings stalled = {"8.00 suspect", "8.50 failover", "29.5 returning", "32.0 normal"};
     const std::tuple<const char*, int, std::function<std::string(double)>, Strings> cases[] = {
         {"flowing", 0, [](double t) { return Flowing(t); }, {}},
         // A stream that stalled returns once it has flowed for the hold.
-        {"stalled",
-         0,
+        {"stalled", 0, [](double) { return Flowing(4); }, stalled},
+        {"stalled, in the default mode",
+         -1,
          [](double) { return Flowing(4); },
-         {"6.50 suspect", "7.00 failover", "29.5 returning", "30.0 normal"}},
+         {"8.00 suspect", "8.50 failover", "30.0 returning", "32.0 normal"}},
+        {"a hiccup of 3 s", 0, [](double t) { return Flowing(t < 7 ? 4 : t - 3); }, {}},
+        {"a hiccup of 3 s, in the default mode", -1, [](double t) { return Flowing(t < 7 ? 4 : t - 3); }, {}},
         {"silent",
          3,
          [](double t) { return Flowing(t, -90); },
-         {"7.00 suspect", "7.50 failover", "16.0 normal"}},
+         {"7.00 suspect", "7.50 failover", "16.0 returning", "18.0 normal"}},
         {"silent, in the default mode",
          -3,
          [](double t) { return Flowing(t, -90); },
-         {"7.00 suspect", "7.50 failover", "16.0 normal"}},
+         {"7.00 suspect", "7.50 failover", "16.0 returning", "18.0 normal"}},
         {"a refused connection, twice in a row",
          0,
          [](double) { return std::string("error: stream: open: Connection refused"); },
-         {"5.00 suspect", "5.50 failover", "30.0 normal"}},
+         {"5.00 suspect", "5.50 failover", "30.0 returning", "32.0 normal"}},
         // A connection the server closed once, and the monitor's own trouble
         // (a format it cannot read: the server, which answers, is asked
         // instead), fail nothing.
@@ -143,7 +149,7 @@ TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowSta
             // It is tried again after a minute, not every tick, and logged once.
             EXPECT_EQ(said, 1);
             EXPECT_EQ(CountOf(air.console().txtAIR, "SYS - STREAM MONITOR CANNOT HEAR " + kOne), 1u);
-            EXPECT_EQ(HearOnAir(*air).sound, AirSound::Unknown);
+            EXPECT_EQ(EarsOf(*air).onAir().sound, AirSound::Unknown);
         }
     }
     // A stream whose first bytes take 8 s is no failure.
@@ -153,19 +159,20 @@ TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowSta
         return Flowing(t);
     });
     EXPECT_EQ(slow.happened, Strings{});
-    EXPECT_EQ(HearOnAir(*slow).sound, AirSound::Moving);
+    EXPECT_EQ(EarsOf(*slow).onAir().sound, AirSound::Moving);
 }
 
 // The backup fails too: the last resort file plays in a loop until the
-// backup is heard again; then the selected source returns.
+// backup has flowed again for the hold; then the selected source returns.
 TEST(AirMonitorTest, WhenTheBackupFailsTooTheLastResortPlaysUntilTheBackupOrTheSourceIsHeard) {
     Air air;
     air.run(45, [](double t, const std::string& address) -> std::optional<std::string> {
         if (address == kOne) return t <= 2 || t > 26 ? std::optional(Flowing(t)) : std::nullopt;
         return t <= 8 || t > 18 ? std::optional(Flowing(t)) : std::nullopt;  // the backup from second 8 to 18
     });
-    EXPECT_EQ(air.happened, (Strings{"4.50 suspect", "5.00 failover", "11.0 last resort", "18.5 failover",
-                                     "41.5 returning", "42.0 normal"}));
+    // The backup is back from the last resort once it has flowed for the hold.
+    EXPECT_EQ(air.happened, (Strings{"6.00 suspect", "6.50 failover", "12.5 last resort", "33.5 failover",
+                                     "41.5 returning", "44.0 normal"}));
     Strings loops;
     for (const auto& start : air.processes.starts)
         if (start.args.at(0) == "-loop") loops.push_back(start.args.at(2));

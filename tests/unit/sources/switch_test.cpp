@@ -43,8 +43,8 @@ TEST(SourceListTest, FindSourceTakesOnlyTheNumbersOwnLinesTheTableFilesOtherChar
         SCOPED_TRACE(number + " in " + file.value_or("(no file)").substr(0, 40));
         std::filesystem::remove(ts.folder.path() / "sourcelist.ini");
         if (file) ts.folder.write("sourcelist.ini", *file);
-        EXPECT_EQ(Show(FindSource(*ts, number)), found);
-        EXPECT_EQ(Show(ReadSourceTable(*ts)[index]), filed);
+        EXPECT_EQ(Show(FindSource(ts->workingFolder, number)), found);
+        EXPECT_EQ(Show(ReadSourceTable(ts->workingFolder)[index]), filed);
     }
 }
 
@@ -78,31 +78,40 @@ struct Sources : TestStation {
 };
 
 // The old player stops once the new one plays, never sooner than two seconds
-// after the switch, at once when the new player ends and after ten seconds in
-// any case; the last two are logged and ask for the new player's restart.
+// after the switch. A new player that ends, or has not played after ten
+// seconds, is stopped instead: the old one plays on and stays on air (when it
+// still runs), and the source is tried again.
 TEST(OnAirTest, TheOldPlayerStopsWhenTheNewOnePlaysBetweenTwoAndTenSeconds) {
-    // When the new player plays and ends, when the old one stopped, the station log.
+    // When the new player plays and ends, whether the old one still runs; when a player was stopped, which,
+    // the station log, the source on air after.
     const std::string logged = " 2026-12-06 12:00:";
-    const std::tuple<double, double, double, std::string> cases[] = {
-        {0.5, 99, 2.0, ""},
-        {3.5, 99, 3.5, ""},
-        {99, 4.0, 4.0,
-         logged + "06  SYS - NEW PLAYER mplayer2 ENDED BEFORE PLAYING (SOURCE 2) - OLD PLAYER STOPPED\r\n"},
-        {99, 99, 10.0,
-         logged + "12  SYS - NEW PLAYER mplayer2 SILENT BEFORE PLAYING (SOURCE 2) - OLD PLAYER STOPPED\r\n"}};
-    for (const auto& [playsAt, endsAt, stoppedAt, log] : cases) {
+    const std::tuple<double, double, bool, double, std::string, std::string, int> cases[] = {
+        {0.5, 99, true, 2.0, "kill mplayer1", "", 2},
+        {3.5, 99, true, 3.5, "kill mplayer1", "", 2},
+        {99, 4.0, true, 4.0, "kill mplayer2",
+         logged + "06  SYS - NEW PLAYER mplayer2 ENDED BEFORE PLAYING (SOURCE 2) - OLD PLAYER PLAYS ON\r\n",
+         1},
+        {99, 99, true, 10.0, "kill mplayer2",
+         logged + "12  SYS - NEW PLAYER mplayer2 SILENT BEFORE PLAYING (SOURCE 2) - OLD PLAYER PLAYS ON\r\n",
+         1},
+        {99, 4.0, false, 4.0, "kill mplayer1",
+         logged + "06  SYS - NEW PLAYER mplayer2 ENDED BEFORE PLAYING (SOURCE 2) - OLD PLAYER STOPPED\r\n",
+         2}};
+    for (const auto& [playsAt, endsAt, oldRuns, stoppedAt, killed, log, after] : cases) {
         Sources s;
         s.onAir(1);
+        if (!oldRuns) s.processes.running.erase("mplayer1");
         s.folder.write("mplayer2", "");  // the player's link
         s.clock.advance(2.05);           // a tick's tenths off the whole second
-        SwitchSource(*s, "2", SwitchCause::Operator);
+        Observe(*s, air::Choice{"2", SwitchCause::Operator});
         s.folder.write("mplayer1.log", "old");
         EXPECT_NEAR(s.overlap(12, playsAt, endsAt), stoppedAt, 1e-6) << playsAt << " " << endsAt;
-        EXPECT_EQ(s.processes.log, (Strings{"start mplayer2 http://two.example/b -quiet -noconsolecontrols",
-                                            "kill mplayer1"}));
+        EXPECT_EQ(s.processes.log,
+                  (Strings{"start mplayer2 http://two.example/b -quiet -noconsolecontrols", killed}));
         EXPECT_EQ(s.folder.read("mplayer1.log"), "old");  // kept until the slot starts again
         EXPECT_FALSE(s.timers.running(TimerName::SwitchOverlap));
         EXPECT_EQ(s.console().txtAIR, log);
+        EXPECT_EQ(s->onAir.source().number, after);
         // Ended or silent, it is started again.
         Strings events = {"switch 2 operator"};
         if (playsAt == 99) events.push_back("restart 2");
@@ -110,54 +119,16 @@ TEST(OnAirTest, TheOldPlayerStopsWhenTheNewOnePlaysBetweenTwoAndTenSeconds) {
     }
 }
 
-// The URL is split at blanks only (no shell ever sees it); slots alternate;
-// a switch during an overlap ends the old player at once, since the new
-// source needs its slot; every switch is told with its cause.
-TEST(OnAirTest, SwitchesAlternateSlotsASwitchDuringAnOverlapEndsTheOldPlayerAndEachIsCounted) {
-    Sources s;
-    SwitchSource(*s, "3", SwitchCause::Schedule);  // the first: nothing to stop but slot 2's nothing
-    s.overlap(2, 0);
-    SwitchSource(*s, "1", SwitchCause::Api);
-    s.overlap(1);
-    EXPECT_EQ(s->onAir.overlapSlot(), 1);
-    SwitchSource(*s, "2", SwitchCause::Management);
-    EXPECT_EQ(s.overlap(2, 0), 2.0);
-    EXPECT_EQ(
-        s.processes.log,
-        (Strings{"start mplayer1 http://c.example:8000/live x -quiet -noconsolecontrols", "kill mplayer2",
-                 "start mplayer2 http://one.example/a -quiet -noconsolecontrols", "kill mplayer1",
-                 "start mplayer1 http://two.example/b -quiet -noconsolecontrols", "kill mplayer2"}));
-    EXPECT_EQ(Items(*s, "CurrentMplayer CurrentSource lblSourceDisp lblStudio lblCurrentSource OverlapSlot"),
-              "CurrentMplayer=1 CurrentSource=2 lblSourceDisp=2 lblStudio=Two "
-              "lblCurrentSource=http://two.example/b OverlapSlot=0");
-    EXPECT_EQ(s.recorded.events, (Strings{"switch 3 schedule", "switch 1 api", "switch 2 management"}));
-}
-
-TEST(OnAirTest, NumberWithoutAPlayableUrlChangesNothingAndIsLoggedOnceUntilASwitchGoesThrough) {
-    Sources s;
-    s.onAir(3);
-    const char* shown = "CurrentMplayer CurrentSource lblCurrentSource lblStudio lblSourceNumber";
-    const std::string before = Items(*s, shown);
-    for (const char* number : {"7", "7", "8"})
-        EXPECT_FALSE(SwitchSource(*s, number, SwitchCause::Api)) << number;
-    EXPECT_EQ(Items(*s, shown), before);
-    EXPECT_TRUE(s.processes.log.empty());
-    s.clock.advance(2);
-    SwitchSource(*s, "3", SwitchCause::Api);
-    SwitchSource(*s, "7", SwitchCause::Api);
-    EXPECT_EQ(s.console().txtAIR,
-              " 2026-12-06 12:00:02  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 7)\r\n"
-              " 2026-12-06 12:00:00  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 8)\r\n"
-              " 2026-12-06 12:00:00  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE 7)\r\n");
-}
-
 // Source 2 on air on slot 1 has failed twice: the backup stands in.
 struct FailoverStation : Sources {
     FailoverStation() {
         settings().FastFailover = true;
         onAir(2);
-        for (int i = 0; i < 2; ++i) SourceCheckFailed(*station, SourceUnderTest(*station), "refused");
-        MakeAutomaticSwitches(*station, 1);
+        for (int i = 0; i < 2; ++i)
+            Observe(
+                *station,
+                air::Verdict{station->onAir.underTest(), air::Verdict::Kind::Failed, "refused", false, {}});
+        Observe(*station, air::Tick{"1"});
         endOverlap();
         processes.log.clear();
         station->log.clear();

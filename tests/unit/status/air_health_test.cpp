@@ -36,7 +36,9 @@ struct HeardStation : TestStation {
     // The source's health check fails `times` in a row, then the event tick switches.
     Station& failed(int times) {
         for (int i = 0; i < times; ++i)
-            Judge(*station, SourceUnderTest(*station), Verdict::Failed, "refused");
+            Observe(
+                *station,
+                air::Verdict{station->onAir.underTest(), air::Verdict::Kind::Failed, "refused", false, {}});
         tmrCheckAndDoEvents_Timer(*station);
         return *station;
     }

@@ -38,7 +38,11 @@ struct OnAirStation : TestStation {
         ConsoleModel& c = console();
         folder.write("sourcelist.ini", "2n:Caf\xe9 \"Two\"\\\r\n2u:" + url + "\r\n");
         onAir(2, 2);
-        for (int i = 0; i < 4; ++i) Judge(*station, SourceUnderTest(*station), Verdict::Failed, "refused");
+        InetTestURL.reply = [](const std::string&) {
+            return HttpResult{"", HttpError::ConnectionRefused, "x", 0};
+        };
+        for (int i = 0; i < 4; ++i) tmrSourceCheck_Timer(*station);
+        station->counters = {};  // each test counts its own
         station->metadata.billing.pending = {{"s1", "$ A"}, {"s2", "$ B"}};
         state().SystemRuntime = 100;
         station->counters.titleChangedAt = 40;
@@ -65,7 +69,7 @@ TEST(StatusRequestTest, GetAnswersThePageTheWholeJsonDocumentAndMetricsOtherPath
         R"("url":"http://two.example/a","slot":2,"status":"ON AIR","lamp":"#00ff00"},"now_playing":{"title":"",)"
         R"("output":"b","extra":"WAITING FOR METADATA","seconds_since_change":60},"failover":{"active":true,)"
         R"("failed_checks":3,"status":"SERVER OR LINK FAILURE at 12:00:00","lamp":"#ff0000",)"
-        R"("tested_url":"PERFORMING INITIAL CHECKS","checked_at":"NONE"},)"
+        R"("tested_url":"http://two.example/a","checked_at":"12:00:00"},)"
         R"("sound":{"state":"not listened to: the health check is off","stalled":false,"silent":false,)"
         R"("level_dbfs":-120,"last_resort":false},"health":{"healthy":true,"reason":"source 2 Caf)" "\xc3\xa9"
         R"j( \"Two\"\\ plays (not listened to: the health check is off)"},)j"

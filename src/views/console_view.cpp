@@ -1,15 +1,15 @@
-#include "console/console_view.h"
+#include "views/console_view.h"
 
 #include "apiserver/api_server.h"
-#include "console/display_timers.h"
-#include "console/view_management.h"
-#include "console/view_metadata.h"
-#include "console/view_sources.h"
 #include "core/station.h"
 #include "core/time_format.h"
 #include "metadata/weather.h"
 #include "schedule/event_tick.h"
 #include "schedule/next_event.h"
+#include "views/uptime_text.h"
+#include "views/view_management.h"
+#include "views/view_metadata.h"
+#include "views/view_sources.h"
 
 namespace bf {
 

@@ -1,4 +1,4 @@
-#include "console/view_management.h"
+#include "views/view_management.h"
 
 #include <string>
 

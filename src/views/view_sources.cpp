@@ -1,4 +1,4 @@
-#include "console/view_sources.h"
+#include "views/view_sources.h"
 
 #include <string>
 
@@ -29,10 +29,10 @@ void DrawPlayers(const AirState& air, ConsoleModel& c) {
 
 // The silence lamp tells only trouble.
 void DrawAir(const Station& station, ConsoleModel& c) {
-    const AirSound sound = HearOnAir(station).sound;
+    const AirSound sound = EarsOf(station).onAir().sound;
     const bool trouble = sound == AirSound::Stalled || sound == AirSound::Silent || sound == AirSound::Dead ||
                          station.onAir.lastResortOnAir();
-    c.lblSilence.caption = trouble && WatchesAir(station) ? AirInWords(station) : "";
+    c.lblSilence.caption = trouble && EarsOf(station).listening() ? EarsOf(station).inWords() : "";
 }
 
 std::string VerdictText(const CheckRecord& check) {

@@ -1,4 +1,4 @@
-#include "console/view_metadata.h"
+#include "views/view_metadata.h"
 
 #include <string>
 

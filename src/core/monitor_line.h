@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace bf {
+
+// The lines the stream monitor (brackenfield-monitor) writes and the
+// station reads, one a line:
+//
+//   bytes=123456 peak=-3.1 rms=-17.4   the byte count, and the levels of the
+//                                      half second before (dBFS; none with
+//                                      --no-levels)
+//   title=Artist - Title               the stream names another title
+//   entry=http://host:8000/stream      the playlist's stream it listens to
+//   error: stream: open: refused       its last line: the stream is gone
+//   error: format: no audio: ...       its last line: it cannot read it
+//
+// Both sides go through this one writer and this one reader.
+struct MonitorLine {
+    enum class Kind { Count, Title, Entry, StreamGone, CannotRead };
+    Kind kind = Kind::Count;
+    long long bytes = 0;
+    std::optional<double> peak, rms;  // with levels
+    std::string text;                 // the title, the entry's address, or why (for an error)
+    bool operator==(const MonitorLine&) const = default;
+};
+
+// The line without its line end. A title, an entry or a reason is written
+// as given: the monitor makes it one line first.
+std::string FormatMonitorLine(const MonitorLine& line);
+
+// A line (without its line end) as the monitor wrote it; nullopt for one
+// that is none of the above. A byte count that does not start with a digit
+// is none either.
+std::optional<MonitorLine> ParseMonitorLine(std::string_view line);
+
+}  // namespace bf

@@ -1,0 +1,677 @@
+#include "sources/failover_policy.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "core/player_files.h"
+#include "core/text_decode.h"
+
+namespace bf::air {
+
+namespace {
+
+// "3 Breakfast", or "3" for a source without a name.
+std::string Named(const AirSource& source) {
+    return std::to_string(source.number) + (source.name.empty() ? "" : " " + source.name);
+}
+
+int16_t OtherSlot(int16_t slot) {
+    return slot == 1 ? 2 : 1;
+}
+
+// How long the next restart waits after the last one: nothing for the
+// first kFreeRestarts of a run, then four times longer each time.
+double HoldAfter(int restartsInARow) {
+    if (restartsInARow < kFreeRestarts) return 0;
+    const double hold = kFirstRestartHoldSeconds * std::pow(4.0, restartsInARow - kFreeRestarts);
+    return std::min(hold, kLongestRestartHoldSeconds);
+}
+
+class Policy {
+public:
+    Policy(const OnAirState& state, const Context& context) : s_(state), c_(context) {}
+
+    Decision Run(const Observation& observation) {
+        std::visit([this](const auto& o) { On(o); }, observation);
+        return {std::move(s_), std::move(out_), taken_, judged_};
+    }
+
+private:
+    OnAirState s_;
+    const Context& c_;
+    std::vector<Command> out_;
+    bool taken_ = true;
+    std::optional<HealthCheckResult> judged_;
+
+    // The steps.
+
+    void Say(std::string line, LogPriority priority = LogPriority::Info) {
+        out_.push_back(air::Say{std::move(line), priority});
+    }
+    template <typename Event>
+    void Tell(Event event) {
+        out_.push_back(Told{std::move(event)});
+    }
+    void Stop(int16_t slot) { out_.push_back(StopPlayer{slot}); }
+
+    bool EverOnAir() const { return s_.onAir.slot != 0; }
+    bool FailoverActive() const {
+        return s_.failover == FailoverState::Failover || s_.failover == FailoverState::Returning ||
+               s_.failover == FailoverState::LastResort;
+    }
+    const AirSource& UnderTest() const { return FailoverActive() ? s_.selected : s_.onAir.source; }
+    bool Waiting() const {
+        return s_.failover == FailoverState::Failover || s_.failover == FailoverState::LastResort;
+    }
+    // Whether the backup stands in: a failover, also while the selected
+    // source waits to come back.
+    bool StandsIn() const {
+        return s_.failover == FailoverState::Failover || s_.failover == FailoverState::Returning;
+    }
+
+    std::optional<AirSource> Playable(std::string_view number) const {
+        return c_.playable ? c_.playable(number) : std::nullopt;
+    }
+
+    void NewCount(FailoverState state) {
+        s_.failover = state;
+        s_.checkFailures = 0;
+        ++s_.countsBegun;
+    }
+
+    // A source chosen for air gets fresh tries: the run of restarts ends.
+    void FreshTries() {
+        s_.playFailures = 0;
+        s_.returnIsRestart = false;
+        s_.restarts = {};
+    }
+
+    // Logs that a switch to the number was refused, unless it was the last
+    // one refused and no switch has gone through since.
+    void Refuse(std::string_view number) {
+        if (s_.refused == number) return;
+        s_.refused = std::string(number);
+        // A management server's order can be a reply of any length.
+        Say("  SYS - SWITCH REFUSED - NO PLAYABLE URL (SOURCE " + std::string(CutAtCharacter(number, 16)) +
+            ")");
+    }
+
+    // Whether a restart of `source` may be made now. When it may, it is
+    // counted as made; when it must wait, that is said once for the run. A
+    // restart of another source starts a run of its own.
+    bool MayRestartNow(const AirSource& source) {
+        RestartRun& run = s_.restarts;
+        if (run.source != source.number) run = RestartRun{source.number};
+        const bool played = run.playingSince != 0 && c_.now - run.playingSince >= kSteadyPlaySeconds;
+        if (played || c_.now - run.last >= kRestartRunEndsSeconds) {
+            run.inARow = 0;
+            run.holdSaid = false;
+        }
+        const double hold = HoldAfter(run.inARow);
+        if (run.inARow > 0 && c_.now - run.last < hold) {
+            if (!run.holdSaid)
+                Say("  SYS - PLAYER RESTARTS HELD - " + std::to_string(run.inARow) +
+                        " IN A ROW, THE NEXT IN " + std::to_string(std::lround(hold - (c_.now - run.last))) +
+                        " S, EACH LATER ONE WAITS LONGER (UP TO " +
+                        std::to_string(static_cast<int>(kLongestRestartHoldSeconds / 60)) + " MIN)",
+                    LogPriority::Warning);
+            run.holdSaid = true;
+            return false;
+        }
+        CountRestart(source);
+        return true;
+    }
+
+    void CountRestart(const AirSource& source) {
+        RestartRun& run = s_.restarts;
+        if (run.source != source.number) run = RestartRun{source.number};
+        run.inARow = std::min(run.inARow + 1, 100);
+        run.last = c_.now;
+        run.playingSince = 0;
+    }
+
+    // Puts `source` on air on the other slot for `cause` and returns what
+    // was on air before. The player that plays now plays on until the new
+    // one plays. A switch while another's new player has not yet played
+    // takes that player's place (it is no loss); once it plays, the older
+    // player ends at once.
+    AirSource PutOn(const AirSource& source, SwitchCause cause, PlayerInput kind) {
+        const AirSource from = s_.restartPending || !EverOnAir() ? AirSource{} : s_.onAir.source;
+        OnAirStretch previous = s_.onAir;
+        int16_t slot = OtherSlot(s_.onAir.slot);
+        if (s_.successor && !s_.successor->plays) {
+            Stop(s_.onAir.slot);
+            previous = s_.successor->previous;
+            slot = s_.onAir.slot;
+        } else if (s_.successor && s_.successor->previous.slot != 0) {
+            Stop(s_.successor->previous.slot);
+        }
+        out_.push_back(StartPlayer{slot, source.url, kind});
+        s_.successor = Successor{previous, c_.now, false};
+        s_.onAir = {source, slot, kind == PlayerInput::LoopedFile, cause, c_.epoch};
+        s_.restartPending = false;
+        return from;
+    }
+
+    bool Switch(std::string_view number, SwitchCause cause) {
+        const std::optional<AirSource> source = Playable(number);
+        if (!source) {
+            Refuse(number);
+            return false;
+        }
+        SwitchTo(*source, cause);
+        return true;
+    }
+
+    void SwitchTo(const AirSource& source, SwitchCause cause) {
+        s_.refused.reset();
+        const AirSource from = PutOn(source, cause, PlayerInput::Url);
+        if (IsChoice(cause)) {
+            // A chosen source starts a count of its own.
+            s_.selected = source;
+            FreshTries();
+            NewCount(FailoverState::Normal);
+        }
+        Tell(SwitchEvent{from, source, s_.onAir.slot, cause});
+    }
+
+    bool Select(std::string_view number, SwitchCause cause) {
+        // Every refused request of a person is said; the schedule's and the
+        // management server's, which come again and again, once.
+        if (cause == SwitchCause::Operator || cause == SwitchCause::Api) s_.refused.reset();
+        const std::optional<AirSource> chosen = Playable(number);
+        if (!chosen) {
+            Refuse(number);
+            return false;
+        }
+        if (FailoverActive()) {
+            // The stand-in stays until the chosen source passes its check.
+            s_.refused.reset();
+            if (s_.selected != *chosen) {
+                FreshTries();
+                // The backup stands in for the new choice, unless it is the backup.
+                if (s_.onAir.source.number != 0 || s_.backup.url.empty()) FindBackup(*chosen);
+            }
+            s_.selected = *chosen;
+            NewCount(s_.failover == FailoverState::LastResort ? FailoverState::LastResort
+                                                              : FailoverState::Failover);
+            s_.returnAwaitsFlow = false;
+            return true;
+        }
+        if (cause == SwitchCause::Schedule && EverOnAir() && !s_.restartPending &&
+            s_.onAir.source == *chosen) {
+            s_.selected = *chosen;
+            return true;
+        }
+        SwitchTo(*chosen, cause);
+        return true;
+    }
+
+    // The backup that stands in for `failed`; a backup that plays the failed
+    // stream is no backup.
+    bool FindBackup(const AirSource& failed) {
+        const std::optional<AirSource> backup = Playable("0");
+        const bool standsIn = backup && failed.number != 0 && backup->url != failed.url;
+        s_.backup = standsIn ? *backup : AirSource{};
+        return standsIn;
+    }
+
+    void StartFailover(const AirSource& failed, const std::string& reason, bool silence) {
+        s_.failover = FailoverState::Failover;
+        s_.selected = failed;
+        s_.returnAwaitsFlow = false;
+        // Its first pass from now on is news: it brings it back.
+        s_.checkOnline = false;
+        const bool backupStandsIn = FindBackup(failed);
+        s_.backupFailures = 0;
+        const StandIn standIn = backupStandsIn               ? StandIn::Backup
+                                : !c_.lastResortFile.empty() ? StandIn::LastResort
+                                                             : StandIn::None;
+        Tell(FailoverEvent{failed, reason, silence, standIn});
+        // The fast mode lets the stand-in overlap the player that still plays
+        // its buffer; otherwise the failing player stops now. Without a
+        // stand-in it plays on: a failing stream beats none.
+        if (!c_.fast && standIn != StandIn::None && s_.onAir.source == failed && !s_.onAir.lastResort &&
+            !s_.restartPending) {
+            Stop(0);
+            s_.successor.reset();
+        }
+    }
+
+    void EnterLastResort(const std::string& why) {
+        s_.failover = FailoverState::LastResort;
+        s_.lastResortTold = false;
+        s_.lastResortWhy = std::string(CutAtCharacter(why, 120));
+        Say("  SYS - LAST RESORT: " + s_.lastResortWhy, LogPriority::Warning);
+    }
+
+    // The last resort file, in a loop, on the other slot; the old player
+    // stops once it plays, as at every switch. It is no switch: it is told
+    // once for its stretch, naming the source that failed.
+    void PlayLastResort() {
+        PutOn(AirSource{-1, "LAST RESORT", c_.lastResortFile}, SwitchCause::Failover,
+              PlayerInput::LoopedFile);
+        if (s_.lastResortTold) return;
+        s_.lastResortTold = true;
+        Tell(LastResortEvent{s_.selected, s_.lastResortWhy});
+    }
+
+    // During a failover: the backup, else the last resort file, stands in;
+    // with neither the failing source is restarted when it must be. A backup
+    // whose player could not play is tried again as a restart is; one that
+    // failed into the last resort waits there until it is heard again.
+    void PutStandInOn() {
+        const bool backupFailed = s_.backupFailures >= 2 && !c_.lastResortFile.empty();
+        if (!s_.backup.url.empty() && !backupFailed) {
+            if (s_.onAir.source.number != 0 || s_.onAir.lastResort || !EverOnAir()) {
+                const bool retry = s_.backupFailures > 0 && EverOnAir();
+                if (retry && !MayRestartNow(s_.backup)) return;
+                Switch("0", retry ? SwitchCause::Restart : SwitchCause::Failover);
+            } else if (s_.restartPending && MayRestartNow(s_.onAir.source)) {
+                Switch("0", SwitchCause::Restart);
+            }
+        } else if (!c_.lastResortFile.empty()) {
+            // Without a backup the last resort stands in at once.
+            if (s_.failover == FailoverState::Failover)
+                EnterLastResort(s_.selected.number == 0 ? "the backup failed" : "there is no backup");
+            if (!s_.onAir.lastResort || (s_.restartPending && MayRestartNow(s_.onAir.source)))
+                PlayLastResort();
+        } else if (s_.restartPending && MayRestartNow(s_.onAir.source)) {
+            // Nothing stands in: the failing source plays on.
+            SwitchTo(s_.onAir.source, SwitchCause::Restart);
+        }
+    }
+
+    // The switches the event tick makes in automatic mode.
+    void Automatic(const std::string& start) {
+        switch (s_.failover) {
+            case FailoverState::Failover:
+                PutStandInOn();
+                return;
+            case FailoverState::LastResort:
+                if (!s_.onAir.lastResort || (s_.restartPending && MayRestartNow(s_.onAir.source)))
+                    PlayLastResort();
+                return;
+            case FailoverState::Returning:
+                Return();
+                return;
+            case FailoverState::Normal:
+            case FailoverState::Suspect:
+                if (!EverOnAir()) {
+                    Select(start, SwitchCause::Schedule);
+                } else if (s_.restartPending) {
+                    RestartOrFailOver();
+                } else if (!s_.successor && s_.selected.number >= 0 && s_.onAir.source != s_.selected) {
+                    // The selected source's new player could not play and the
+                    // old one plays on: the selected one is tried again.
+                    if (MayRestartNow(s_.selected)) SwitchTo(s_.selected, SwitchCause::Restart);
+                }
+                return;
+        }
+    }
+
+    // A source whose player is gone starts again when it may (the selected
+    // one, when another played on for it); a restart held in automatic mode
+    // with the check on is a failover: the backup plays while the source's
+    // player may not.
+    void RestartOrFailOver() {
+        const AirSource wanted = s_.selected.number >= 0 ? s_.selected : s_.onAir.source;
+        if (MayRestartNow(wanted)) {
+            SwitchTo(wanted, SwitchCause::Restart);
+            return;
+        }
+        if (!c_.automatic || !c_.checking || s_.onAir.lastResort || wanted.number < 0) return;
+        StartFailover(wanted, "player restarts held (" + std::to_string(s_.restarts.inARow) + " in a row)",
+                      false);
+        s_.returnIsRestart = true;
+        PutStandInOn();
+    }
+
+    // Back to the selected source once it passed its check. A source whose
+    // player could not play is tried again as a restart is: held once it
+    // failed again and again. It is back once its player plays.
+    void Return() {
+        if (s_.successor && s_.onAir.source == s_.selected && !s_.onAir.lastResort) return;  // under way
+        if (s_.returnIsRestart || s_.playFailures > 0) {
+            if (MayRestartNow(s_.selected))
+                SwitchTo(s_.selected, SwitchCause::Return);
+            else
+                PutStandInOn();  // meanwhile
+            return;
+        }
+        // A source that stayed on air for want of a stand-in is not started
+        // again.
+        if (s_.onAir.source == s_.selected && !s_.onAir.lastResort && !s_.restartPending) {
+            Returned();
+            return;
+        }
+        SwitchTo(s_.selected, SwitchCause::Return);
+    }
+
+    void Returned() {
+        NewCount(FailoverState::Normal);
+        s_.returnIsRestart = false;
+        s_.returnAwaitsFlow = false;
+        Tell(s_.onAir.source);
+    }
+
+    // Whether a return to a stream that flowed `flow` must wait: it is heard,
+    // and has not yet flowed without a stall for ReturnHoldSeconds (a stalled
+    // server's burst to a new listener flows for less).
+    bool FlowHeld(const Flow& flow) const {
+        return flow && (*flow == kNeverSteady || *flow < c_.returnHoldSeconds);
+    }
+
+    // The observations.
+
+    void On(const Tick& tick) { Automatic(tick.start); }
+
+    void On(const Choice& choice) { taken_ = Select(choice.number, choice.cause); }
+
+    void On(const RestartOnAir&) {
+        taken_ = EverOnAir() && s_.onAir.source.number >= 0 &&
+                 Switch(std::to_string(s_.onAir.source.number), SwitchCause::Restart);
+    }
+
+    void On(const Verdict& verdict) {
+        if (verdict.tested != UnderTest()) {
+            taken_ = false;
+            return;
+        }
+        const FailoverState before = s_.failover;
+        switch (verdict.kind) {
+            case Verdict::Kind::Failed:
+                Failed(verdict.tested, verdict.reason, verdict.silence);
+                break;
+            case Verdict::Kind::Passed:
+                if (Waiting() && FlowHeld(verdict.flow)) {
+                    // The monitor's hearing makes the return once it has flowed.
+                    s_.returnAwaitsFlow = true;
+                    judged_ = HealthCheckResult::NoVerdict;
+                } else {
+                    Passed();
+                    StreamBack(verdict.tested);
+                }
+                break;
+            case Verdict::Kind::Hearing:
+                if (!s_.returnAwaitsFlow || !Waiting() || !verdict.reason.empty()) {
+                    s_.returnAwaitsFlow = false;
+                } else if (!FlowHeld(verdict.flow)) {
+                    Passed();
+                    StreamBack(verdict.tested);
+                }
+                break;
+            case Verdict::Kind::None:
+                judged_ = HealthCheckResult::NoVerdict;
+                break;
+        }
+        if (s_.failover != before && c_.automatic) Automatic({});
+    }
+
+    void Failed(const AirSource& tested, const std::string& reason, bool silence) {
+        judged_ = HealthCheckResult::Failed;
+        s_.returnAwaitsFlow = false;
+        s_.checkOnline = false;
+        s_.checkFailures = static_cast<int16_t>(std::min(s_.checkFailures + 1, 3));
+        if (s_.checkFailures == 1) Say("  SYS - SERVER OR LINK FAILURE - FIRST CHECK");
+        if (s_.checkFailures == 2) Say("  SYS - SERVER OR LINK FAILURE");
+        switch (s_.failover) {
+            case FailoverState::Normal:
+                s_.failover = FailoverState::Suspect;
+                break;
+            case FailoverState::Suspect:
+                StartFailover(tested, reason, silence);
+                break;
+            case FailoverState::Returning:
+                // It failed again before it was back: the stand-in stays.
+                s_.failover = FailoverState::Failover;
+                break;
+            case FailoverState::Failover:
+            case FailoverState::LastResort:
+                break;
+        }
+    }
+
+    void Passed() {
+        judged_ = HealthCheckResult::Passed;
+        if (!s_.checkOnline) Say("  SYS - SELECTED SOURCE ONLINE");
+        s_.checkOnline = true;
+        s_.checkFailures = 0;
+        s_.returnAwaitsFlow = false;
+        // During a failover the selected source comes back. Outside failover
+        // the source never went off air, and its player is left alone.
+        if (s_.failover == FailoverState::Suspect) s_.failover = FailoverState::Normal;
+        if (Waiting()) s_.failover = FailoverState::Returning;
+    }
+
+    // The backup on air (or, in the last resort, the backup's stream) was
+    // heard: its second failure in a row brings on the last resort; during
+    // the last resort, once it has flowed for the return's hold, it comes
+    // back.
+    void On(const BackupHeard& heard) {
+        const FailoverState before = s_.failover;
+        if (s_.failover == FailoverState::LastResort) {
+            if (heard.passed && !s_.backup.url.empty() && !FlowHeld(heard.flow)) {
+                s_.failover = FailoverState::Failover;
+                s_.backupFailures = 0;
+            }
+        } else if (StandsIn() && s_.onAir.source.number == 0 && !s_.onAir.lastResort) {
+            CountBackup(heard.passed, heard.why);
+            if (heard.passed && !FlowHeld(heard.flow) && StreamBack(s_.onAir.source) && c_.automatic)
+                Automatic({});
+        }
+        if (s_.failover != before && c_.automatic) Automatic({});
+    }
+
+    // A source whose new players could not play for its stream is started
+    // again as soon as its stream is back: its restarts were held for the
+    // stream, not for the player.
+    bool StreamBack(const AirSource& source) {
+        const RestartRun& run = s_.restarts;
+        if (run.source != source.number || run.blame != RestartRun::Blame::Stream || run.inARow == 0)
+            return false;
+        s_.restarts = {};
+        return true;
+    }
+
+    void CountBackup(bool passed, const std::string& why) {
+        s_.backupFailures = passed ? int16_t{0} : static_cast<int16_t>(std::min(s_.backupFailures + 1, 3));
+        if (s_.backupFailures >= 2 && !c_.lastResortFile.empty())
+            EnterLastResort("the backup failed too: " + why);
+    }
+
+    void On(const SuccessorSeen& seen) {
+        if (!s_.successor) {
+            taken_ = false;
+            return;
+        }
+        Successor& successor = *s_.successor;
+        const double elapsed = c_.now - successor.started;
+        if (seen.plays) successor.plays = true;
+        if (elapsed < kOverlapSeconds) return;
+        if (successor.plays) {
+            Played();
+            return;
+        }
+        const bool ended = seen.running == false;
+        if (!ended && elapsed < kOverlapLongestSeconds) return;
+        CouldNotPlay(ended, seen);
+    }
+
+    // The new player plays: the old one stops.
+    void Played() {
+        const int16_t old = s_.successor->previous.slot;
+        s_.successor.reset();
+        if (old != 0 && old != s_.onAir.slot) Stop(old);
+        if (s_.onAir.source == s_.selected) s_.playFailures = 0;
+        const SwitchCause cause = s_.onAir.cause;
+        RestartRun& run = s_.restarts;
+        if ((cause == SwitchCause::Restart || cause == SwitchCause::Return) && run.playingSince == 0 &&
+            run.source == s_.onAir.source.number)
+            run.playingSince = c_.now;
+        if (cause == SwitchCause::Return && s_.failover == FailoverState::Returning &&
+            s_.onAir.source == s_.selected)
+            Returned();
+    }
+
+    // The new player ended, or stayed silent, before it played. The old one
+    // plays on when it still runs, and stays in the record.
+    void CouldNotPlay(bool ended, const SuccessorSeen& seen) {
+        const OnAirStretch attempted = s_.onAir;
+        const OnAirStretch previous = s_.successor->previous;
+        s_.successor.reset();
+        const bool oldPlays =
+            previous.slot != 0 && previous.slot != attempted.slot && seen.oldRunning == true;
+        Say("  SYS - NEW PLAYER " + PlayerName(attempted.slot) + (ended ? " ENDED" : " SILENT") +
+            " BEFORE PLAYING (SOURCE " + std::to_string(attempted.source.number) + ") - " +
+            (oldPlays ? "OLD PLAYER PLAYS ON" : "OLD PLAYER STOPPED"));
+        if (oldPlays) {
+            Stop(attempted.slot);
+            s_.onAir = previous;
+        } else if (previous.slot != 0 && previous.slot != attempted.slot) {
+            // Its log stays until the slot starts again, then as ".log.1".
+            Stop(previous.slot);
+        }
+        PlayFailed(attempted, ended, seen, oldPlays);
+    }
+
+    // The first time a player cannot play, the source is started again at
+    // once; the second time in a row it has failed as after two failed
+    // checks: the backup takes over, and the source is tried again once its
+    // check passes. A backup that cannot play counts as a backup heard to
+    // fail. A stream heard to be dead or stalled is the checks' to judge:
+    // the player is not to blame, and without the health check nothing
+    // fails over.
+    void PlayFailed(const OnAirStretch& attempted, bool ended, const SuccessorSeen& seen, bool oldPlays) {
+        const std::string why = std::string("the player cannot play it (") + (ended ? "ended" : "silent") +
+                                " before playing, twice in a row): " + seen.lastLine;
+        const bool playerToBlame = c_.checking && !seen.streamFails;
+        if (s_.restarts.source == attempted.source.number)
+            s_.restarts.blame = seen.streamFails ? RestartRun::Blame::Stream : RestartRun::Blame::Player;
+        const bool isSelected = attempted.source == s_.selected && !attempted.lastResort;
+        if (playerToBlame && StandsIn() && attempted.source.number == 0 && !attempted.lastResort) {
+            CountBackup(false, why);
+        } else if (playerToBlame && isSelected && s_.failover == FailoverState::Returning) {
+            // A return that could not play waits as a restart does.
+            s_.playFailures = static_cast<int16_t>(std::min(s_.playFailures + 1, 3));
+            s_.returnIsRestart = true;
+        } else if (playerToBlame && isSelected && !FailoverActive()) {
+            s_.playFailures = static_cast<int16_t>(std::min(s_.playFailures + 1, 3));
+            if (s_.playFailures >= 2) {
+                StartFailover(attempted.source, why, false);
+                s_.returnIsRestart = true;
+                // Its first try waits as the next restart would (a try that
+                // fails counts already).
+                if (s_.playFailures == 2) CountRestart(attempted.source);
+                // Without a stand-in it is started again (held); else the
+                // event tick puts the stand-in on.
+                if (s_.backup.url.empty() && c_.lastResortFile.empty()) Restart(attempted, oldPlays);
+                return;
+            }
+        }
+        Restart(attempted, oldPlays);
+    }
+
+    // The source's player is gone: it starts again at the next tick. When
+    // the old player plays on, the tick tries the source again instead.
+    void Restart(const OnAirStretch& of, bool oldPlays) {
+        if (!oldPlays) s_.restartPending = true;
+        Tell(RestartEvent{of.source, of.slot});
+    }
+
+    void On(const PlayerGone& gone) {
+        if (!EverOnAir() || s_.restartPending) {
+            taken_ = false;
+            return;
+        }
+        if (gone.stopAll) On(StopAll{});
+        Restart(s_.onAir, false);
+    }
+
+    void On(const LeaveBackup&) {
+        if (!EverOnAir()) {
+            taken_ = false;
+            return;
+        }
+        // In the last resort the source it stands in for restarts: the
+        // backup, else the selected source.
+        const AirSource& base = !s_.onAir.lastResort     ? s_.onAir.source
+                                : !s_.backup.url.empty() ? s_.backup
+                                                         : s_.selected;
+        if (base.number < 0) {
+            taken_ = false;
+            return;
+        }
+        // A source without a playable URL now restarts the URL it had.
+        const AirSource source = Playable(std::to_string(base.number)).value_or(base);
+        const AirSource from = s_.restartPending ? AirSource{} : s_.onAir.source;
+        Stop(0);
+        out_.push_back(ClearOutputs{});
+        out_.push_back(StartPlayer{1, source.url, PlayerInput::Url});
+        s_.successor.reset();
+        s_.onAir = {source, 1, false, SwitchCause::Operator, c_.epoch};
+        s_.restartPending = false;
+        s_.refused.reset();
+        s_.selected = source;
+        FreshTries();
+        NewCount(FailoverState::Normal);
+        s_.checkOnline = false;
+        s_.returnAwaitsFlow = false;
+        Tell(SwitchEvent{from, source, 1, SwitchCause::Operator});
+    }
+
+    void On(const StopAll&) {
+        Stop(0);
+        s_.successor.reset();
+    }
+
+    void On(const Adopt& adopt) {
+        if (EverOnAir() || (adopt.slot != 1 && adopt.slot != 2)) {
+            taken_ = false;
+            return;
+        }
+        s_.onAir = {adopt.source, adopt.slot, false, SwitchCause::Schedule, c_.epoch};
+        s_.selected = adopt.source;
+        if (adopt.leftover != 0)
+            s_.successor = Successor{
+                {AirSource{}, adopt.leftover, false, SwitchCause::Schedule, 0}, c_.now, adopt.plays};
+    }
+
+    // The check turned off during a failover ends it: in automatic mode the
+    // selected source goes on air as a start without the check would put it,
+    // in manual mode what plays stays.
+    void On(const Reload& reload) {
+        if (c_.checking) return;
+        s_.returnAwaitsFlow = false;
+        if (s_.failover == FailoverState::Suspect) NewCount(FailoverState::Normal);
+        if (!FailoverActive()) return;
+        if (!c_.automatic) {
+            if (!s_.onAir.lastResort && EverOnAir()) s_.selected = s_.onAir.source;
+            NewCount(FailoverState::Normal);
+            return;
+        }
+        std::optional<AirSource> target = s_.selected;
+        if (target->number < 0) target = Playable(reload.start);
+        if (!target) {
+            NewCount(FailoverState::Normal);
+            return;
+        }
+        s_.selected = *target;
+        FreshTries();
+        if (s_.onAir.source == *target && !s_.onAir.lastResort && !s_.restartPending && !s_.successor) {
+            Returned();
+            return;
+        }
+        SwitchTo(*target, SwitchCause::Return);
+        Returned();
+    }
+};
+
+}  // namespace
+
+Decision Decide(const OnAirState& state, const Observation& observation, const Context& context) {
+    return Policy(state, context).Run(observation);
+}
+
+}  // namespace bf::air
