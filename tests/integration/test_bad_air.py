@@ -6,6 +6,8 @@ backup dying too: each is replaced by the backup (or the last resort file) and e
 floods titles stays on air: its player's log is cut in place and metadata.txt follows the titles. The program's memory
 and the logs stay bounded. Only the order of events is asserted."""
 
+import os
+import signal
 import subprocess
 import time
 import urllib.request
@@ -59,8 +61,30 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
     def heard():
         return lambda d: d["Air"].startswith("sound moving")
 
+    def since_reload(dump, start):
+        # Whether a message that starts so came after the last reading of the settings.
+        messages = rig.air_messages(dump)
+        last = next(i for i, m in enumerate(messages) if "SETTINGS READ AGAIN" in m)
+        return any(m.startswith(start) for m in messages[:last])
+
+    def restarts():
+        return (station.folder.read("station.log") or b"").count(b"SYS - RESTARTING MPLAYER")
+
     try:
         station.wait_dump(on_air(1), 20, "the relay on air")
+        station.wait_dump(heard(), 20, "the relay heard")
+
+        # A player that keeps dying while its stream flows: started again at once twice, then held, and the hold is
+        # a failover: the backup plays meanwhile, and the relay comes back once its player may start and plays.
+        for restart in (0, 1, 2):
+            station.wait_dump(lambda d: restarts() == restart and on_air(1)(d) and d["OverlapSlot"] == "0" and
+                              rig.player_log_has(station, int(d["CurrentMplayer"]), "Starting playback..."),
+                              WAIT, f"the relay playing after {restart} restarts")
+            station.stop_players()
+        station.wait_dump(lambda d: d["CurrentSource"] == "0" and any(
+            m.startswith("  SYS - FAILOVER: SOURCE 1 Relay FAILED (player restarts held (2 in a row)) - THE BACKUP")
+            for m in rig.air_messages(d)), WAIT, "the backup while the relay's restarts are held")
+        station.wait_dump(on_air(1), 60 + WAIT, "the relay back after the hold")
         station.wait_dump(heard(), 20, "the relay heard")
 
         # The relay's upstream hangs: the server keeps the connection and sends
@@ -74,7 +98,8 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
         dump = station.dump()
         messages = rig.air_messages(dump)
         assert relay.bursts >= 2, relay.bursts
-        assert on_air(0, "failover")(dump) and not any("(return)" in m for m in messages), messages[:5]
+        since_stall = messages[:next(i for i, m in enumerate(messages) if "FAILOVER: SOURCE 1 Relay" in m)]
+        assert on_air(0, "failover")(dump) and not any("(return)" in m for m in since_stall), messages[:5]
         relay.resume()
         station.wait_dump(on_air(1), WAIT, "the relay back")
         station.wait_dump(heard(), 20, "the relay heard again")
@@ -82,6 +107,19 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
         # A mount fed digital silence.
         assert set_source(station, 2).endswith(b"Source: 2\r\nOK\r\n")
         failed_over(2, "silent for")
+
+        # A reload that turns the check off during the failover ends it: the selected source goes back on air, as a
+        # start without the check would put it; with the check on again its silence fails it over once more.
+        ini = station.folder.file("brackenfield.ini")
+        settings = ini.read_bytes()
+        ini.write_bytes(settings.replace(b"CheckSource=1", b"CheckSource=0"))
+        os.kill(station.proc.pid, signal.SIGHUP)
+        station.wait_dump(lambda d: on_air(2)(d) and "  SYS - SWITCH TO 2 Quiet (return)" in rig.air_messages(d),
+                          WAIT, "the check off: the silent source back")
+        ini.write_bytes(settings)
+        os.kill(station.proc.pid, signal.SIGHUP)
+        station.wait_dump(lambda d: on_air(0, "failover")(d) and since_reload(d, "  SYS - FAILOVER: SOURCE 2 Quiet"),
+                          WAIT, "the silent source failed over again")
 
         # During the failover an old server is chosen: it answers "ICY 200 OK"
         # and goes on air once it is heard.

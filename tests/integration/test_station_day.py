@@ -161,11 +161,13 @@ def test_a_day_on_air(icecast_pair, make_station):
         assert rig.player_log_has(station, 2, f"Playing {odd_url}.\n")
         assert not {"injected", "-quiet"} & set(os.listdir(station.folder.path))
 
-        # The sources' server dies: /health fails at once; after two failed checks the backup from the other server
-        # goes on air and is heard.
+        # The sources' server dies: the monitor hears its stream gone and fails it at once, without waiting for the
+        # 15-s checks (the cause said before the failover); the backup from the other server goes on air and is heard.
         live.stop()
-        assert "source 3 Rig Three " in rig.wait_for(lambda: (h := health(port))[0] == 503 and h[1], 30, "/health failing")
-        station.wait_dump(lambda d: d.get("SilenceFlag") == "1", 45, "the failover")
+        station.wait_dump(lambda d: d.get("SilenceFlag") == "1", 12, "the failover")
+        said = rig.air_messages(station.dump())
+        failure = next(i for i, m in enumerate(said) if m == "  SYS - SERVER OR LINK FAILURE")
+        assert any(m.startswith("  SYS - FAILOVER: SOURCE 3 Rig Three") for m in said[:failure]), said[:6]
         rig.wait_for(lambda: rig.playing(station, "Rig Backup"), 15, "Rig Backup on air")
         rig.wait_for(lambda: health(port) == (200, "source 0 Rig Backup plays and is heard, standing in for source 3 "
                                               "Rig Three\n"), 30, "/health with the backup heard")
