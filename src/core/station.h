@@ -23,6 +23,7 @@
 #include "core/station_events.h"
 #include "core/station_log.h"
 #include "core/station_state.h"
+#include "core/title_outputs_record.h"
 #include "platform/clock.h"
 #include "platform/http_client.h"
 #include "platform/process_stats.h"
@@ -112,6 +113,8 @@ struct Station : Platform {
     // Outside services (OutsideService) whose last request failed.
     std::array<bool, kOutsideServiceNames.size()> servicesFailing{};
     StationCounters counters;
+    // The RDS encoder's feed and the station's own Icecast mount.
+    TitleOutputsRecord titleOutputs;
 
     // Told of switches, failovers, returns, titles and restarts; app/ points
     // it at the reactions it wires. By default nobody listens.

@@ -60,6 +60,8 @@ public:
     // A stall or silence of the air began (told once until the sound moves
     // again).
     virtual void airTrouble(const AirTrouble&) {}
+    // metadata.txt shows a new line (told by the metadata tick that wrote it).
+    virtual void metadataLineChanged(const std::string&) {}
 };
 
 // A listener that does nothing, for a station nobody listens to.
