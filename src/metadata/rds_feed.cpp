@@ -49,17 +49,16 @@ ParsedTarget NetworkTarget(EncoderTarget::Kind kind, std::string_view rest) {
     return {target, {}};
 }
 
-std::string LineEnd(std::string_view name, std::string& problem) {
+}  // namespace
+
+std::optional<std::string> RdsLineEndBytes(std::string_view name) {
     std::string upper(name);
     for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
     if (upper == "CR") return "\r";
     if (upper == "CRLF") return "\r\n";
     if (upper == "LF") return "\n";
-    problem = "RdsLineEnd=" + std::string(CutAtCharacter(name, 20)) + " is not CR, CRLF or LF";
-    return "\r";
+    return std::nullopt;
 }
-
-}  // namespace
 
 ParsedTarget ParseEncoderTarget(std::string_view text) {
     if (text.starts_with("tcp://")) return NetworkTarget(EncoderTarget::Kind::Tcp, text.substr(6));
@@ -91,7 +90,10 @@ RdsSetup RdsSetupOf(const Settings& s) {
     config.maxLength = static_cast<size_t>(std::max<int16_t>(1, s.RdsMaxLength));
     config.psMaxLength = static_cast<size_t>(std::max<int16_t>(1, s.RdsPsMaxLength));
     std::string problem;
-    config.lineEnd = LineEnd(s.RdsLineEnd, problem);
+    const std::optional<std::string> lineEnd = RdsLineEndBytes(s.RdsLineEnd);
+    if (!lineEnd)
+        problem = "RdsLineEnd=" + std::string(CutAtCharacter(s.RdsLineEnd, 20)) + " is not CR, CRLF or LF";
+    config.lineEnd = lineEnd.value_or("\r");
     const std::optional<RdsCharset> charset = ParseRdsCharset(s.RdsCharset);
     if (!charset)
         problem = "RdsCharset=" + std::string(CutAtCharacter(s.RdsCharset, 20)) + " is not ascii or latin1";
@@ -150,7 +152,7 @@ void RdsFeed::openLink() {
 
 void RdsFeed::opened() {
     state_ = LinkState::Open;
-    openedAt_ = clock_.monotonicSeconds();
+    retryDelay_ = 1;
     record_.up = true;
     sentText_.clear();
     sayAnswers();
@@ -160,7 +162,6 @@ void RdsFeed::opened() {
 
 void RdsFeed::failed(const std::string& why) {
     const double now = clock_.monotonicSeconds();
-    if (state_ == LinkState::Open && now - openedAt_ >= kSteadySeconds) retryDelay_ = 1;
     state_ = LinkState::Closed;
     record_.up = false;
     sayFailing(why);

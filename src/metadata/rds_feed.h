@@ -26,6 +26,9 @@ struct ParsedTarget {
 };
 ParsedTarget ParseEncoderTarget(std::string_view text);
 
+// The bytes RdsLineEnd names ("CR", "CRLF", "LF" in any letter case).
+std::optional<std::string> RdsLineEndBytes(std::string_view name);
+
 // How the feed talks to the encoder, from the settings.
 struct RdsConfig {
     EncoderTarget target;
@@ -52,7 +55,8 @@ RdsSetup RdsSetupOf(const Settings& settings);
 // encoder's command, when it changes and again every RdsRepeatSeconds, at
 // most one update (its RadioText line and its PS line) a second, the latest
 // text winning. The link is opened again after a failure, 1 s later, then
-// 2, 4, ... up to 60 s; a new link gets the current text at once. A failing
+// 2, 4, ... up to 60 s until it opens; a new link gets the current text at
+// once. A failing
 // encoder is said once, and its return once. Nothing waits for the encoder:
 // what it does not take is dropped and counted.
 class RdsFeed {
@@ -61,8 +65,6 @@ public:
     static constexpr double kLongestRetrySeconds = 60.0;
     // A connection that has not opened by then has failed.
     static constexpr double kOpenTimeoutSeconds = 10.0;
-    // A link that stood this long failed afresh: the next retry comes after 1 s.
-    static constexpr double kSteadySeconds = 10.0;
 
     RdsFeed(const Clock& clock, EncoderLink& link, TitleOutputsRecord::Rds& record, Say say);
     ~RdsFeed();

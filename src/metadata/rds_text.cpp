@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "core/text_decode.h"
-#include "metadata/air_update.h"
 
 namespace bf {
 
@@ -88,7 +87,10 @@ std::string CutAtWord(std::string_view text, size_t maxLength) {
 }
 
 std::string RdsLine(std::string_view command, std::string_view text, size_t maxLength, RdsCharset charset) {
-    const AirText parts = SplitAirText(text);
+    // As for AIR: without a separator the whole text is the artist.
+    const size_t separator = text.find(" - ");
+    const std::string_view artist = text.substr(0, separator);
+    const std::string_view title = separator == std::string_view::npos ? "" : text.substr(separator + 3);
     std::string line(command);
     const size_t equals = line.find('=');
     const size_t from = equals == std::string::npos ? 0 : equals + 1;
@@ -101,10 +103,10 @@ std::string RdsLine(std::string_view command, std::string_view text, size_t maxL
             filled += ToRdsCharset(text, charset);
             i += 6;
         } else if (rest.starts_with("{artist}")) {
-            filled += ToRdsCharset(parts.artist, charset);
+            filled += ToRdsCharset(artist, charset);
             i += 8;
         } else if (rest.starts_with("{title}")) {
-            filled += ToRdsCharset(parts.title, charset);
+            filled += ToRdsCharset(title, charset);
             i += 7;
         } else {
             filled += value[i++];

@@ -28,7 +28,8 @@ std::string CutAtWord(std::string_view text, size_t maxLength);
 
 // The line for the encoder, without its line end: `command` with "{text}"
 // put in for the now-playing text, "{artist}" and "{title}" for its parts
-// (split at the first " - " as for AIR), in the encoder's letters; what
+// (split at the first " - "; without one, as for AIR, the whole text is the
+// artist), in the encoder's letters; what
 // follows the command's first "=" (the whole line without one) cut at a word
 // to `maxLength`.
 std::string RdsLine(std::string_view command, std::string_view text, size_t maxLength, RdsCharset charset);

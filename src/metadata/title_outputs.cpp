@@ -7,7 +7,9 @@ TitleOutputs::TitleOutputs(const Clock& clock, Timers& timers, EncoderLink& link
     : timers_(timers),
       say_(say),
       rds_(clock, link, record.rds, say),
-      icecast_(clock, http, record.icecast, say) {}
+      icecast_(clock, http, record.icecast, say) {
+    timers_.define(TimerName::TitleOutputs, kTickMs, [this] { tick(); });
+}
 
 void TitleOutputs::configure(const Settings& settings, std::string_view line) {
     const RdsSetup rds = RdsSetupOf(settings);

@@ -21,7 +21,8 @@ namespace bf {
 class TitleOutputs : public StationListener {
 public:
     // TimerName::TitleOutputs runs tick() every kTickMs while the RDS feed is
-    // on; the outputs' owner defines it.
+    // on (defined here; the program defines it again to run it through
+    // RunHandler).
     static constexpr int kTickMs = 100;
 
     TitleOutputs(const Clock& clock, Timers& timers, EncoderLink& link, HttpClient& http,
