@@ -48,6 +48,7 @@ QtEncoderLink::~QtEncoderLink() {
 
 void QtEncoderLink::open(const EncoderTarget& target, Events events) {
     close();
+    retired_.reset();
     events_ = std::move(events);
     context_ = std::make_unique<QObject>();
     if (target.kind == EncoderTarget::Kind::Serial)
@@ -174,9 +175,9 @@ void QtEncoderLink::close() {
             if (auto* notifier = qobject_cast<QSocketNotifier*>(child)) notifier->setEnabled(false);
         }
         if (socket_) socket_->abort();
-        QObject::disconnect(context_.get(), nullptr, nullptr, nullptr);
-        // Its sockets may be in the middle of an event of their own.
-        context_.release()->deleteLater();
+        // Its sockets may be in the middle of an event of their own: it goes
+        // at the next open, which no event of the link calls, or with the link.
+        retired_ = std::move(context_);
     }
     socket_ = nullptr;
     writable_ = nullptr;

@@ -39,6 +39,7 @@ private:
     // The parent of the socket, the notifiers and the events put off; gone
     // with the link, and with it every event still to come.
     std::unique_ptr<QObject> context_;
+    std::unique_ptr<QObject> retired_;  // the last link's, closed
     QAbstractSocket* socket_ = nullptr;
     int fd_ = -1;
     QSocketNotifier* writable_ = nullptr;

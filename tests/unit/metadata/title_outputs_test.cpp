@@ -47,8 +47,9 @@ TEST(RdsLine, ConvertsFillsAndCutsAtAWord) {
 
 TEST(RdsTarget, ReadsTheThreeFormsAndNamesWhatIsWrong) {
     using K = EncoderTarget::Kind;
-    EXPECT_EQ(ParseEncoderTarget("tcp://10.0.0.5:5000").target, (EncoderTarget{K::Tcp, "10.0.0.5", 5000}));
-    EXPECT_EQ(ParseEncoderTarget("udp://[::1]:7000").target, (EncoderTarget{K::Udp, "::1", 7000}));
+    EXPECT_EQ(ParseEncoderTarget("tcp://10.0.0.5:5000").target,
+              (EncoderTarget{K::Tcp, "10.0.0.5", 5000, {}, 0}));
+    EXPECT_EQ(ParseEncoderTarget("udp://[::1]:7000").target, (EncoderTarget{K::Udp, "::1", 7000, {}, 0}));
     EXPECT_EQ(ParseEncoderTarget("serial:/dev/serial/by-id/usb-FTDI:if00:9600").target,
               (EncoderTarget{K::Serial, "", 0, "/dev/serial/by-id/usb-FTDI:if00", 9600}));
     const struct {

@@ -638,7 +638,7 @@ TEST_F(QtEncoderLinkTest, WritesRawLinesToASerialPortAndATcpPeerAndSaysWhenEithe
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
     opened = false;
     failed.clear();
-    link.open({EncoderTarget::Kind::Tcp, "127.0.0.1", server.serverPort()}, events);
+    link.open({EncoderTarget::Kind::Tcp, "127.0.0.1", server.serverPort(), {}, 0}, events);
     ASSERT_TRUE(processEventsUntil([&] { return opened && server.hasPendingConnections(); }));
     std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
     EXPECT_TRUE(link.send("RT1=A\r"));
