@@ -15,7 +15,9 @@
 
 #include "app/settings_reload.h"
 #include "app/startup.h"
+#include "core/run_handler.h"
 #include "core/station_log.h"
+#include "core/timer_names.h"
 #include "platform/descriptor_budget.h"
 #include "sources/air_monitor.h"
 #include "sources/player_control.h"
@@ -88,8 +90,12 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
       station_(Platform{clock_, processes_, timers_, InetTestURL_, Inet1_, InetAIR_, InetTallyway_,
                         InetWeather_, processStats_},
                workingFolder, WithMonitor(options.station)),
+      titleOutputs_(
+          clock_, timers_, rdsLink_, icecastHttp_, station_.titleOutputs,
+          [this](std::string_view line, LogPriority priority) { AddToAirLog(station_, line, priority); }),
       window_(station_) {
     station_.listener = &reactions_;
+    reactions_.add(titleOutputs_);
     station_.logSink = [this](std::string_view line, LogPriority priority) {
         standardOutput_.write(StandardOutputLine(line, priority, journal_));
         station_.counters.logLinesDropped = standardOutput_.dropped();
@@ -113,6 +119,10 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
     station_.openApiServer = [this] { apiWindow_ = OpenApiServerWindow(station_); };
     window_.show();
     Startup(station_);
+    timers_.define(TimerName::TitleOutputs, TitleOutputs::kTickMs, [this] {
+        RunHandler(station_, "tmrTitleOutputs_Timer", [this] { titleOutputs_.tick(); });
+    });
+    titleOutputs_.configure(station_.settings(), station_.metadata.outputs.metadataLine);
     if (options.statusPort) {
         statusServer_.emplace(station_, statusListener_);
         statusServer_->Open(*options.statusPort, options.statusBind);
@@ -129,6 +139,7 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
             if (::read(signalPipe[0], &signal, 1) != 1) return;
             if (signal == SIGHUP) {
                 ReadSettingsAgain(station_, "SIGHUP");
+                titleOutputs_.configure(station_.settings(), station_.metadata.outputs.metadataLine);
                 return;
             }
             AddToAirLog(station_,

@@ -13,8 +13,10 @@
 #include "console/main_window.h"
 #include "core/log_output.h"
 #include "core/station.h"
+#include "metadata/title_outputs.h"
 #include "platform/posix_processes.h"
 #include "platform/proc_process_stats.h"
+#include "platform/qt_encoder_link.h"
 #include "platform/qt_http_client.h"
 #include "platform/qt_tcp_listener.h"
 #include "platform/qt_timers.h"
@@ -44,6 +46,11 @@ private:
     ProcProcessStats processStats_;
     Station station_;
     StationReactions reactions_{station_};
+    // The RDS encoder's feed and the station's own Icecast mount, on links
+    // of their own.
+    QtEncoderLink rdsLink_;
+    QtHttpClient icecastHttp_;
+    TitleOutputs titleOutputs_;
     MainWindow window_;
     // Opened by the startup when APIallowed is "1"; listens on --api-port.
     std::unique_ptr<ApiServerWindow> apiWindow_;

@@ -12,6 +12,8 @@
 #include "core/player_files.h"
 #include "core/settings.h"
 #include "core/text_file.h"
+#include "metadata/icecast_metadata.h"
+#include "metadata/rds_feed.h"
 #include "schedule/schedule_file.h"
 #include "sources/source_list.h"
 
@@ -186,11 +188,48 @@ void CheckNamedFiles(const fs::path& folder, std::vector<Finding>& findings) {
     check("OnEventCommand", X_OK, "cannot be run (no execute permission)", "no event command runs");
 }
 
+// The title outputs' values. A serial device that is not there now is only
+// a warning: a USB adapter may be plugged in later, and the feed opens it
+// when it comes. The Icecast address is never shown: it holds a password.
+void CheckTitleOutputs(const fs::path& folder, std::vector<Finding>& findings) {
+    auto add = [&](const SettingLine& setting, std::string message, bool warning = false) {
+        findings.push_back({"brackenfield.ini", setting.line, std::move(message), warning});
+    };
+    if (const std::optional<SettingLine> target = FindSetting(folder, "RdsTarget");
+        target && !target->value.empty()) {
+        const ParsedTarget parsed = ParseEncoderTarget(target->value);
+        std::error_code ec;
+        if (!parsed.target)
+            add(*target,
+                "RdsTarget=" + target->value + " " + parsed.problem + "; the RDS encoder gets no titles");
+        else if (parsed.target->kind == EncoderTarget::Kind::Serial && !fs::exists(parsed.target->path, ec))
+            add(*target,
+                "RdsTarget names " + parsed.target->path +
+                    ", which is not there now; the station opens it when it comes (a USB adapter plugged in "
+                    "later)",
+                true);
+    }
+    const std::optional<SettingLine> lineEnd = FindSetting(folder, "RdsLineEnd");
+    if (lineEnd && !RdsLineEndBytes(lineEnd->value))
+        add(*lineEnd,
+            "RdsLineEnd=" + lineEnd->value + " is not CR, CRLF or LF; the RDS encoder gets no titles");
+    const std::optional<SettingLine> charset = FindSetting(folder, "RdsCharset");
+    if (charset && !ParseRdsCharset(charset->value))
+        add(*charset,
+            "RdsCharset=" + charset->value + " is not ascii or latin1; the RDS encoder gets no titles");
+    const std::optional<SettingLine> icecast = FindSetting(folder, "IcecastMetadataURL");
+    if (icecast && !icecast->value.empty())
+        if (const ParsedMount parsed = ParseIcecastMetadataUrl(icecast->value); !parsed.mount)
+            add(*icecast,
+                "IcecastMetadataURL " + parsed.problem + "; the station's own mount gets no titles");
+}
+
 }  // namespace
 
 std::vector<Finding> CheckStationFiles(const fs::path& folder) {
     std::vector<Finding> findings;
     CheckNamedFiles(folder, findings);
+    CheckTitleOutputs(folder, findings);
     const std::optional<std::string> sources = ReadText(folder / "sourcelist.ini");
     if (!sources) findings.push_back({"sourcelist.ini", 0, "missing or unreadable: no source can go on air"});
     const std::vector<Finding> sourceFindings = CheckSourceListText(sources.value_or(""));
@@ -230,9 +269,10 @@ int RunStationCheck(const fs::path& folder) {
     }
     const std::vector<Finding> findings = CheckStation(folder);
     for (const Finding& f : findings) std::printf("%s\n", FindingText(f).c_str());
-    if (findings.empty()) std::printf("%s: no problems found\n", folder.c_str());
+    const bool faults = std::ranges::any_of(findings, [](const Finding& f) { return !f.warning; });
+    if (!faults) std::printf("%s: no problems found\n", folder.c_str());
     std::fflush(stdout);
-    return findings.empty() ? 0 : 1;
+    return faults ? 1 : 0;
 }
 
 }  // namespace bf

@@ -18,7 +18,8 @@ std::vector<Finding> CheckStationFiles(const std::filesystem::path& folder);
 std::vector<Finding> CheckStation(const std::filesystem::path& folder);
 
 // --check: prints each finding as "FILE:LINE: message" to standard output, or
-// that all is well; returns the exit status, 0 when clean and 1 otherwise.
+// that all is well; returns the exit status, 0 when clean (warnings aside)
+// and 1 otherwise.
 int RunStationCheck(const std::filesystem::path& folder);
 
 }  // namespace bf

@@ -42,9 +42,9 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-std::string Finish(std::string_view raw) {
+std::string Finish(std::string_view raw, bool uncut = false) {
     std::string value(raw.substr(0, raw.find('\0')));
-    if (value.size() > kValueLimit) value.resize(kValueLimit);
+    if (value.size() > kValueLimit && !uncut) value.resize(kValueLimit);
     return value;
 }
 
@@ -126,9 +126,11 @@ struct KeySpec {
     // A number outside these bounds is replaced by the nearer one.
     int16_t lowest = std::numeric_limits<int16_t>::min();
     int16_t highest = std::numeric_limits<int16_t>::max();
+    // Read whole: the 119-byte cut does not apply.
+    bool uncut = false;
 };
 
-constexpr std::array<KeySpec, 34> kKeys{{
+constexpr std::array<KeySpec, 43> kKeys{{
     {"DefaultStrapline", &S::DefaultStrapline, Kind::Text},
     {"ExtraMetaNowPlaying", &S::ExtraMetaNowPlaying, Kind::Text},
     {"ManagementUpdate", &S::ManagementUpdate, Kind::Number},
@@ -166,11 +168,25 @@ constexpr std::array<KeySpec, 34> kKeys{{
     {"LastResortFile", &S::LastResortFile, Kind::Text, {}, true},
     {"OnEventCommand", &S::OnEventCommand, Kind::Text, {}, true},
     {"KeepAirOnStart", &S::KeepAirOnStart, Kind::Flag, "a start stops the players it finds", true},
+    {"RdsTarget", &S::RdsTarget, Kind::Text, {}, true, 0, 0, true},
+    {"RdsCommand", &S::RdsCommand, Kind::Text, {}, true, 0, 0, true},
+    {"RdsPsCommand", &S::RdsPsCommand, Kind::Text, {}, true, 0, 0, true},
+    {"RdsPsMaxLength", &S::RdsPsMaxLength, Kind::Number, {}, true, 1, 128},
+    {"RdsLineEnd", &S::RdsLineEnd, Kind::Text, {}, true, 0, 0, true},
+    {"RdsMaxLength", &S::RdsMaxLength, Kind::Number, {}, true, 1, 1024},
+    {"RdsCharset", &S::RdsCharset, Kind::Text, {}, true, 0, 0, true},
+    {"RdsRepeatSeconds", &S::RdsRepeatSeconds, Kind::Number, {}, true, 0, 3600},
+    {"IcecastMetadataURL", &S::IcecastMetadataURL, Kind::Text, {}, true, 0, 0, true},
 }};
 
 const KeySpec* SpecOf(std::string_view key) {
     const auto it = std::ranges::find_if(kKeys, [key](const KeySpec& k) { return EqualNoCase(k.name, key); });
     return it == kKeys.end() ? nullptr : &*it;
+}
+
+bool Uncut(std::string_view key) {
+    const KeySpec* spec = SpecOf(key);
+    return spec && spec->uncut;
 }
 
 // How many single-letter edits turn one name into the other, letter case
@@ -313,7 +329,7 @@ std::vector<Finding> CheckSettings(const std::filesystem::path& folder) {
     }
     std::vector<Finding> findings = CheckSettingsText(*content);
     for (const KeyLine& l : SectionLines(*content))
-        if (std::min(l.value.find('\0'), l.value.size()) > kValueLimit)
+        if (std::min(l.value.find('\0'), l.value.size()) > kValueLimit && !Uncut(l.key))
             findings.push_back(
                 {std::string(kFile), l.line, std::string(l.key) + " is longer than 119 bytes and is cut"});
     return findings;
@@ -325,7 +341,7 @@ std::optional<SettingLine> FindSetting(const std::filesystem::path& folder, std:
     const std::vector<KeyLine> lines = SectionLines(*content);
     const KeyLine* found = Find(lines, key);
     if (!found) return std::nullopt;
-    return SettingLine{found->line, Finish(found->value)};
+    return SettingLine{found->line, Finish(found->value, Uncut(key))};
 }
 
 std::vector<std::string> ChangedKeys(const Settings& before, const Settings& after) {
@@ -348,8 +364,9 @@ void LoadSettings(Station& station) {
             if (!SpecOf(key)->extra) Note(missing, key);
             return std::nullopt;
         }
-        if (std::min(found->value.find('\0'), found->value.size()) > kValueLimit) Note(cut, key);
-        return Finish(found->value);
+        if (std::min(found->value.find('\0'), found->value.size()) > kValueLimit && !Uncut(key))
+            Note(cut, key);
+        return Finish(found->value, Uncut(key));
     };
     const std::string folder = Finish(station.workingFolder.string());
     auto text = [&](std::string_view key) { return present(key).value_or(folder); };
@@ -407,6 +424,22 @@ void LoadSettings(Station& station) {
     s.LastResortFile = present("LastResortFile").value_or("");
     s.OnEventCommand = present("OnEventCommand").value_or("");
     s.KeepAirOnStart = flag("KeepAirOnStart");
+    const Settings defaults;
+    auto textOr = [&](std::string_view key, const std::string& fallback) {
+        return present(key).value_or(fallback);
+    };
+    auto numberOr = [&](std::string_view key, int16_t fallback) {
+        return present(key) ? number(key) : fallback;
+    };
+    s.RdsTarget = textOr("RdsTarget", "");
+    s.RdsCommand = textOr("RdsCommand", defaults.RdsCommand);
+    s.RdsPsCommand = textOr("RdsPsCommand", "");
+    s.RdsPsMaxLength = numberOr("RdsPsMaxLength", defaults.RdsPsMaxLength);
+    s.RdsLineEnd = textOr("RdsLineEnd", defaults.RdsLineEnd);
+    s.RdsMaxLength = numberOr("RdsMaxLength", defaults.RdsMaxLength);
+    s.RdsCharset = textOr("RdsCharset", defaults.RdsCharset);
+    s.RdsRepeatSeconds = numberOr("RdsRepeatSeconds", defaults.RdsRepeatSeconds);
+    s.IcecastMetadataURL = textOr("IcecastMetadataURL", "");
 
     std::vector<FeatureOff> off;
     if (s.AIRenable && !airLacks.empty()) {

@@ -24,7 +24,8 @@ std::string ReadSetting(const Station& station, std::string_view key);
 // current one's place, flags as booleans (on only at
 // exactly "1") and numbers by the leading-number parse, then the program's own
 // keys (FastFailover, SilenceSeconds, SilenceLevel, LastResortFile,
-// OnEventCommand), which are never reported missing. A missing key reads as
+// OnEventCommand, the title outputs' Rds* and IcecastMetadataURL, these read
+// uncut), which are never reported missing. A missing key reads as
 // ReadSetting's default, except: DefaultStrapline reads as empty,
 // ExtraMetaNowPlaying as "OFF", and without APIKey or with the example
 // station's key the API stays closed (lblAPIstatus and the station log say

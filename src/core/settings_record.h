@@ -69,6 +69,18 @@ struct Settings {
     std::string LastResortFile;
     std::string OnEventCommand;
     bool KeepAirOnStart = false;
+    // The title outputs beside the files (metadata/title_outputs.h): the RDS
+    // encoder's link and lines, and the station's own Icecast mount. Their
+    // values are read uncut.
+    std::string RdsTarget;
+    std::string RdsCommand = "TEXT={text}";
+    std::string RdsPsCommand;
+    int16_t RdsPsMaxLength = 8;
+    std::string RdsLineEnd = "CR";
+    int16_t RdsMaxLength = 64;
+    std::string RdsCharset = "ascii";
+    int16_t RdsRepeatSeconds = 60;
+    std::string IcecastMetadataURL;
 
     // The keys ("AIRid, AIRpartnerKey") a feature lacks that keep it off
     // although its setting turns it on; empty when it lacks none.

@@ -23,6 +23,7 @@
 #include "core/station_events.h"
 #include "core/station_log.h"
 #include "core/station_state.h"
+#include "core/title_outputs_record.h"
 #include "platform/clock.h"
 #include "platform/http_client.h"
 #include "platform/process_stats.h"
@@ -111,6 +112,8 @@ struct Station : Platform {
     // Outside services (OutsideService) whose last request failed.
     std::array<bool, kOutsideServiceNames.size()> servicesFailing{};
     StationCounters counters;
+    // The RDS encoder's feed and the station's own Icecast mount.
+    TitleOutputsRecord titleOutputs;
 
     // Told of switches, failovers, returns, titles and restarts; app/ points
     // it at the reactions it wires. By default nobody listens.
@@ -147,6 +150,15 @@ void AddToAirLog(Station& station, std::string_view message, LogPriority priorit
 // The same line, posted among the station's events (EventQueue): it keeps
 // its place after the events its handler posted before it.
 void PostToAirLog(Station& station, std::string message, LogPriority priority = LogPriority::Info);
+
+// Posts an event for the station's listener: it is told once the running
+// handler returns (see EventQueue).
+template <typename Event>
+void PostEvent(Station& station, void (StationListener::*method)(const Event&), Event event) {
+    station.events.post(*station.listener, [method, event = std::move(event)](StationListener& listener) {
+        (listener.*method)(event);
+    });
+}
 
 // "YYYY-MM-DD HH:MM:SS" of `at` directly followed by the message.
 std::string StampedText(const LocalTime& at, std::string_view message);

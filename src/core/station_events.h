@@ -90,6 +90,8 @@ public:
     virtual void airTrouble(const AirTrouble&) {}
     // A health check gave its verdict.
     virtual void checked(const CheckEvent&) {}
+    // metadata.txt shows a new line (told by the metadata tick that wrote it).
+    virtual void metadataLineChanged(const std::string&) {}
 };
 
 // A listener that does nothing, for a station nobody listens to.

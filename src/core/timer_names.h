@@ -31,6 +31,9 @@ inline constexpr std::string_view AirMonitor = "tmrAirMonitor";
 // The operator's event command, one event at a time.
 inline constexpr std::string_view EventHooks = "tmrEventHooks";
 
+// The title outputs' tick (metadata/title_outputs.h), while the RDS feed runs.
+inline constexpr std::string_view TitleOutputs = "tmrTitleOutputs";
+
 // The API server window's connection time-out timer.
 inline constexpr std::string_view ApiTimeout = "tmrApiTimeout";
 // The status listener's connection time-out timer; runs while it has connections.

@@ -80,7 +80,9 @@ void ProduceMetadataOutputs(Station& station) {
     if (output.starts_with(" - ")) output.erase(0, 3);
 
     const bool filtered = station.settings().FilterSystem && IsSystemCommand(output);
-    out.metadataLine = filtered ? station.settings().DefaultStrapline : output;
+    std::string line = filtered ? station.settings().DefaultStrapline : output;
+    const bool changed = !out.written || line != out.metadataLine;
+    out.metadataLine = std::move(line);
     WriteOneLine(station, "metadata.txt", out.metadataLine);
 
     std::string extra = output;
@@ -104,6 +106,7 @@ void ProduceMetadataOutputs(Station& station) {
     out.extraLine = extra;
     out.written = true;
     WriteOneLine(station, "metaextra.txt", extra);
+    if (changed) PostEvent(station, &StationListener::metadataLineChanged, out.metadataLine);
 }
 
 }  // namespace bf

@@ -34,7 +34,8 @@ std::optional<std::string> PaidAiringOnAir(const Station& station);
 
 // The end of every metadata tick: metadata.txt and metaextra.txt from the
 // now-playing text and the settings, kept in station.metadata.outputs with
-// whether the text carries the traffic marker or a system command.
+// whether the text carries the traffic marker or a system command. A new
+// metadata.txt line is told to the listener (metadataLineChanged).
 void ProduceMetadataOutputs(Station& station);
 
 }  // namespace bf

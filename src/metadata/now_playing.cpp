@@ -35,7 +35,9 @@ struct NowPlayingWriter {
         const bool changed = r.received_ != title;
         r.received_ = std::string(title);
         r.text_ = std::move(text);
-        if (changed) station.listener->titleChanged({std::string(title), r.text_, cause});
+        if (changed)
+            PostEvent(station, &StationListener::titleChanged,
+                      TitleChange{std::string(title), r.text_, cause});
     }
 
     // The received title: passed on and told when it changes.
@@ -51,7 +53,7 @@ struct NowPlayingWriter {
             const LocalTime now = station.clock.now();
             r.paidAiring_ = PaidItem{WriteBillingOutputs(station, title, now), std::string(title)};
             r.paidAiredAt_ = now;
-            station.listener->paidAiring(r.paidAiring_);
+            PostEvent(station, &StationListener::paidAiring, r.paidAiring_);
         }
         if (title != r.previous_ && IsSystemCommand(title)) LogSystemCommand(station, title);
         PassOn(station, title,

@@ -357,9 +357,8 @@ void TellTrouble(Station& station) {
     if (heard.sound == AirSound::Unknown || trouble == station.air.troubleTold) return;
     station.air.troubleTold = trouble;
     if (trouble != 0)
-        station.events.post(*station.listener,
-                            [event = AirTrouble{station.onAir.source(), trouble == 2, heard.why}](
-                                StationListener& listener) { listener.airTrouble(event); });
+        PostEvent(station, &StationListener::airTrouble,
+                  AirTrouble{station.onAir.source(), trouble == 2, heard.why});
 }
 
 }  // namespace

@@ -11,11 +11,6 @@ namespace bf::air {
 
 namespace {
 
-// "3 Breakfast", or "3" for a source without a name.
-std::string Named(const AirSource& source) {
-    return std::to_string(source.number) + (source.name.empty() ? "" : " " + source.name);
-}
-
 int16_t OtherSlot(int16_t slot) {
     return slot == 1 ? 2 : 1;
 }

@@ -79,8 +79,7 @@ bool Judge(Station& station, const AirSource& tested, Kind kind, std::string_vie
     if (observed.judged) {
         CheckWriter::Judged(station.check, *observed.judged, station.onAir.checkFailures(),
                             station.clock.now());
-        station.events.post(*station.listener, [event = CheckEvent{*observed.judged, waited}](
-                                                   StationListener& listener) { listener.checked(event); });
+        PostEvent(station, &StationListener::checked, CheckEvent{*observed.judged, waited});
     }
     return true;
 }

@@ -165,6 +165,19 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
              "When the billing server last answered a report, in seconds since the Unix epoch; 0 before the "
              "first.");
     m.real("brackenfield_last_billing_answer_timestamp_seconds", n.lastBillingAnswerTime);
+    const TitleOutputsRecord& outputs = station.titleOutputs;
+    m.family("brackenfield_rds_up", "gauge", "1 while the RDS encoder's link is open and takes the lines.");
+    m.sample("brackenfield_rds_up", outputs.rds.up ? 1 : 0);
+    m.family("brackenfield_rds_lines_sent_total", "counter", "Lines the RDS encoder's link took.");
+    m.sample("brackenfield_rds_lines_sent_total", Count(outputs.rds.linesSent));
+    m.family("brackenfield_rds_lines_dropped_total", "counter",
+             "Lines for the RDS encoder dropped because its link took no more bytes.");
+    m.sample("brackenfield_rds_lines_dropped_total", Count(outputs.rds.linesDropped));
+    m.family("brackenfield_icecast_metadata_updates_total", "counter",
+             "Title updates of the station's own Icecast mount, by result.");
+    for (size_t i = 0; i < kIcecastUpdateResultNames.size(); ++i)
+        m.sample("brackenfield_icecast_metadata_updates_total", Count(outputs.icecast.updates[i]),
+                 LabelPair("result", kIcecastUpdateResultNames[i]));
     m.family("brackenfield_api_requests_total", "counter",
              "Requests to the remote API, by command and result.");
     for (size_t i = 0; i < kApiCommandNames.size(); ++i) {

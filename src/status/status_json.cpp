@@ -95,6 +95,21 @@ bool IsIndex(std::string_view part) {
     return !part.empty() && part[0] >= '0' && part[0] <= '9';
 }
 
+// What the RDS feed and the Icecast updates do, in a few words.
+std::string RdsStatusText(const TitleOutputsRecord::Rds& rds) {
+    if (!rds.on) return "Off";
+    if (!rds.failing.empty()) return "Failing (" + rds.target + "): " + rds.failing;
+    return (rds.up ? "Sending to " : "Connecting to ") + rds.target;
+}
+
+std::string IcecastStatusText(const TitleOutputsRecord::Icecast& icecast) {
+    if (!icecast.on) return "Off";
+    if (!icecast.failing.empty()) return "Failing (" + icecast.mount + "): " + icecast.failing;
+    if (icecast.refused) return "Refused by " + icecast.mount + ": the mount takes no titles";
+    if (!icecast.updatedAt) return "Waiting for a title: " + icecast.mount;
+    return "Updated " + icecast.mount + " at " + FormatTime(*icecast.updatedAt);
+}
+
 }  // namespace
 
 std::string CssColour(std::optional<uint32_t> colour) {
@@ -173,6 +188,12 @@ std::vector<StatusField> StatusFields(const Station& station, const ProcessReadi
         {"air.updated", caption(&M::lblAIRupdated)},
         {"air.artist", caption(&M::lblAIRartist)},
         {"air.title", caption(&M::lblAIRtitle)},
+        {"rds.status", text(RdsStatusText(station.titleOutputs.rds))},
+        {"rds.last_line", text(station.titleOutputs.rds.lastLine)},
+        {"rds.lines_sent", number(static_cast<int64_t>(station.titleOutputs.rds.linesSent))},
+        {"rds.lines_dropped", number(static_cast<int64_t>(station.titleOutputs.rds.linesDropped))},
+        {"icecast.status", text(IcecastStatusText(station.titleOutputs.icecast))},
+        {"icecast.title", text(station.titleOutputs.icecast.lastTitle)},
         {"weather.status", caption(&M::lblWeather)},
         {"weather.text", caption(&M::lblWeatherText)},
         {"api.status", text(ApiStatusText(station))},

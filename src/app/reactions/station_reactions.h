@@ -18,7 +18,7 @@ struct Station;
 // concern listens on its own, and this tells them all, in this order: the
 // counters, the station log's story, the metadata (the strapline, AIR,
 // billing), the operator's event command, the source list report, the
-// as-run record.
+// as-run record, and last the one added.
 class StationReactions : public StationListener {
 public:
     explicit StationReactions(Station& station)
@@ -41,11 +41,17 @@ public:
     void lastResort(const LastResortEvent& event) override { tellAll(&StationListener::lastResort, event); }
     void airTrouble(const AirTrouble& trouble) override { tellAll(&StationListener::airTrouble, trouble); }
     void checked(const CheckEvent& event) override { tellAll(&StationListener::checked, event); }
+    void metadataLineChanged(const std::string& line) override {
+        tellAll(&StationListener::metadataLineChanged, line);
+    }
+    // A listener the program adds after the others (the title outputs).
+    void add(StationListener& listener) { added_ = &listener; }
 
 private:
     template <typename Method, typename Event>
     void tellAll(Method method, const Event& event) {
         for (StationListener* listener : listeners_) (listener->*method)(event);
+        if (added_) (added_->*method)(event);
     }
 
     CountersReaction counters_;
@@ -54,6 +60,7 @@ private:
     EventCommand command_;
     SourceListReportReaction report_;
     AsRunStory asRun_;
+    StationListener* added_ = nullptr;
     const std::array<StationListener*, 6> listeners_{&counters_, &story_,  &metadata_,
                                                      &command_,  &report_, &asRun_};
 };

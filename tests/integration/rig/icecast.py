@@ -2,6 +2,8 @@
 streams."""
 
 import base64
+import html
+import json
 import os
 import signal
 import tempfile
@@ -122,6 +124,13 @@ class IcecastServer:
                 return reply.read()
         except OSError:
             return None
+
+    def title(self, mount):
+        """The mount's title as status-json.xsl tells it (which writes letters beyond Latin-1 as "&#8211;"); None
+        without one."""
+        sources = json.loads(self._get("/status-json.xsl"))["icestats"].get("source", [])
+        return next((html.unescape(s.get("title", "")) for s in (sources if isinstance(sources, list) else [sources])
+                     if s.get("listenurl", "").endswith(mount)), None)
 
     def mount_live(self, mount):
         return f'mount="{mount}"'.encode() in (self._get("/admin/listmounts") or b"")

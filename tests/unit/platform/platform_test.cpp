@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QTcpServer>
@@ -27,6 +29,7 @@
 #include "platform/http_reply_reader.h"
 #include "platform/posix_processes.h"
 #include "platform/proc_process_stats.h"
+#include "platform/qt_encoder_link.h"
 #include "platform/qt_http_client.h"
 #include "platform/qt_tcp_listener.h"
 #include "platform/qt_timers.h"
@@ -590,6 +593,61 @@ TEST(HttpReplyReader, ReadsHttpAndIcyRepliesAsFramedAndFailsBeyondItsBounds) {
                   std::pair(expected.substr(0, 200), expected.size()))
             << pieces[0].substr(0, 60);
     }
+}
+
+// The serial link on a pseudo-terminal: raw 8N1 at the rate, the line as it
+// was sent, a port whose other side closes is gone; a TCP peer that closes
+// is said, and a buffer that is full takes nothing more.
+class QtEncoderLinkTest : public test::QtAppTest {};
+
+TEST_F(QtEncoderLinkTest, WritesRawLinesToASerialPortAndATcpPeerAndSaysWhenEitherGoes) {
+    int master = -1, slave = -1;
+    char name[64];
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::close(slave);
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    QtEncoderLink link;
+    bool opened = false;
+    std::string failed;
+    const EncoderLink::Events events{[&] { opened = true; }, [&](const std::string& why) { failed = why; }};
+    link.open({EncoderTarget::Kind::Serial, "", 0, name, 9600}, events);
+    EXPECT_FALSE(opened);  // never inside open()
+    ASSERT_TRUE(processEventsUntil([&] { return opened; })) << failed;
+    EXPECT_TRUE(link.send("TEXT=Caf\xe9\r\n"));
+    std::string got;
+    ASSERT_TRUE(processEventsUntil([&] {
+        char buffer[64];
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n > 0) got.append(buffer, static_cast<size_t>(n));
+        return got.size() >= 11;
+    }));
+    EXPECT_EQ(got, "TEXT=Caf\xe9\r\n");  // no CR turned into LF, no echo, no high bit cut
+    termios t{};
+    ASSERT_EQ(::tcgetattr(master, &t), 0);
+    EXPECT_EQ(::cfgetospeed(&t), B9600);
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), static_cast<tcflag_t>(CS8));
+    ::close(master);
+    EXPECT_TRUE(processEventsUntil([&] { return !failed.empty(); }));
+    EXPECT_EQ(failed.rfind("the device is gone", 0), 0u) << failed;
+    failed.clear();
+    link.open({EncoderTarget::Kind::Serial, "", 0, "/dev/bf-no-such-port", 9600}, events);
+    EXPECT_TRUE(processEventsUntil([&] { return !failed.empty(); }));
+    EXPECT_EQ(failed, "cannot open /dev/bf-no-such-port: No such file or directory");
+
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    opened = false;
+    failed.clear();
+    link.open({EncoderTarget::Kind::Tcp, "127.0.0.1", server.serverPort(), {}, 0}, events);
+    ASSERT_TRUE(processEventsUntil([&] { return opened && server.hasPendingConnections(); }));
+    std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
+    EXPECT_TRUE(link.send("RT1=A\r"));
+    EXPECT_FALSE(link.send(std::string(EncoderLink::kBufferBytes, 'x')));  // no room for all of it
+    ASSERT_TRUE(processEventsUntil([&] { return peer->bytesAvailable() >= 6; }));
+    EXPECT_EQ(peer->readAll().toStdString(), "RT1=A\r");
+    peer->close();
+    EXPECT_TRUE(processEventsUntil([&] { return !failed.empty(); }));
+    EXPECT_FALSE(link.send("RT1=B\r"));
 }
 
 }  // namespace

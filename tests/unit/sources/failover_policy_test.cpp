@@ -265,8 +265,9 @@ TEST(FailoverPolicy, KeepsTheStationsPromisesThroughRandomRuns) {
             bool failoverTold = false;
             for (const Command& command : d.commands) {
                 const std::string shown = Show(command);
-                if (const auto* start = std::get_if<StartPlayer>(&command))
+                if (const auto* start = std::get_if<StartPlayer>(&command)) {
                     ASSERT_EQ(slotPlays[start->slot], -9) << "run " << run << ": two players on one slot";
+                }
                 if (const auto* stop = std::get_if<StopPlayer>(&command)) {
                     const bool listed = std::holds_alternative<StopAll>(o) ||
                                         std::holds_alternative<LeaveBackup>(o) ||
@@ -280,9 +281,10 @@ TEST(FailoverPolicy, KeepsTheStationsPromisesThroughRandomRuns) {
                 }
                 if (shown.starts_with("failover")) failoverTold = true, online = false;
                 if (shown == "SELECTED SOURCE ONLINE") online = true;
-                if (shown.ends_with(" return") && air.c.checking)
+                if (shown.ends_with(" return") && air.c.checking) {
                     ASSERT_TRUE(online && cleared)
                         << "run " << run << ": a return before its cause or its hold";
+                }
             }
         };
         const auto step = [&](const Observation& o) {
@@ -325,10 +327,12 @@ TEST(FailoverPolicy, KeepsTheStationsPromisesThroughRandomRuns) {
                 ASSERT_LT(air.c.now - deadSince, 40) << "run " << run << ": dead air, " << air.state();
             }
             const bool selectedHeard = air.s.selected.number >= 0 && heard(air.s.selected.number);
-            if (air.c.automatic && selectedHeard)
+            if (air.c.automatic && selectedHeard) {
                 ASSERT_TRUE(slotPlays[1] != -9 || slotPlays[2] != -9) << "run " << run << ": " << air.state();
-            if (air.c.automatic && air.c.checking && selectedHeard)
+            }
+            if (air.c.automatic && air.c.checking && selectedHeard) {
                 ASSERT_EQ(air.s.onAir.source, air.s.selected) << "run " << run << ": " << air.state();
+            }
         };
         step(Choice{"1", SwitchCause::Schedule});
         for (int i = 0; i < 120; ++i) {

@@ -55,6 +55,8 @@ struct OnAirStation : TestStation {
                              &c.lblTuneInAir, &c.lblAIRupdated, &c.lblAIRartist, &c.lblAIRtitle,
                              &c.lblWeather, &c.lblWeatherText, &c.lblConfigurationStatus})
             label->caption = std::string(1, letter++);
+        station->titleOutputs.rds = {true, "serial:/dev/ttyUSB0:9600", false, "gone", "TEXT=A", {}, 7, 2};
+        station->titleOutputs.icecast = {true, "http://h:8000/live", "", true, "", {}, {}};
     }
 };
 
@@ -76,7 +78,10 @@ TEST(StatusRequestTest, GetAnswersThePageTheWholeJsonDocumentAndMetricsOtherPath
         R"("players":[{"slot":1,"running":false},{"slot":2,"running":true}],"player_restarts":0,)"
         R"("schedule":{"next":"No Event Next","last":"No Previous Event"},"management":{"status":"k"},)"
         R"("billing":{"last_report":"c","response":"d","pending":2,"sent":0,"refused":0,"failed":0},)"
-        R"("air":{"status":"e","updated":"f","artist":"g","title":"h"},"weather":{"status":"i","text":"j"},)"
+        R"("air":{"status":"e","updated":"f","artist":"g","title":"h"},)"
+        R"("rds":{"status":"Failing (serial:/dev/ttyUSB0:9600): gone","last_line":"TEXT=A","lines_sent":7,)"
+        R"("lines_dropped":2},"icecast":{"status":"Refused by http://h:8000/live: the mount takes no titles",)"
+        R"("title":""},"weather":{"status":"i","text":"j"},)"
         R"("api":{"status":"Disabled","last_request":"NO REMOTE API CALLS MADE"},)"
         R"("log":["2026-12-06 12:00:01  SYS - B http://b/","2026-12-06 12:00:00  SYS - A"]})");
     const struct { const char* path; int status; const char* type; const char* part; } cases[] = {
