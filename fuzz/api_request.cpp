@@ -41,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool listWritten = (s.folder.write("sourcelist.ini", kSources), true);
     (void)listWritten;
     s.settings().APIkey = "K";
+    s.settings().APIallowed = true;
     test::FakeTcpListener listener;
     ApiServer server(*s, listener);
     server.Open(1011);

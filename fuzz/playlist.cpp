@@ -29,5 +29,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // However the playlists nest, only so many are read.
     BF_FUZZ_CHECK(fetches <= static_cast<int>(kPlaylistEntries));
     BF_FUZZ_CHECK(resolved.streams.empty() != resolved.error.empty());
+
+    // The playlist comes from outside; a host named "...inside..." resolves to
+    // the machine itself. No stream of the machine itself comes out.
+    const PlaylistGuard guard{[](const std::string& host) {
+                                  return std::vector<std::string>{
+                                      host.find("inside") != std::string::npos ? "127.0.0.1" : "203.0.113.9"};
+                              },
+                              true};
+    const ResolvedStreams guarded = ResolveStreams(
+        "http://dir.example/a/list.pls", true,
+        [&](const std::string&) {
+            return FetchedText{text, "audio/x-scpls", "", ""};
+        },
+        guard);
+    for (const StreamEntry& stream : guarded.streams) {
+        const std::string host = HostOf(stream.address);
+        BF_FUZZ_CHECK(host.find("inside") == std::string::npos && ScopeOfIp(host) == AddressScope::Public);
+    }
     return 0;
 }

@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             named = named || f.message.find("is neither 0 nor 1") != std::string::npos;
         BF_FUZZ_CHECK(named);
     }
-    for (const std::string* value : {&state.ManagementURL, &state.APIkey, &state.URLbase})
+    const std::string key = state.APIkey.value_or("");
+    for (const std::string* value : {&state.ManagementURL, &key, &state.URLbase})
         BF_FUZZ_CHECK(value->size() <= 119 && value->find('\0') == std::string::npos);
     return 0;
 }

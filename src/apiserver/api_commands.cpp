@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "apiserver/request_text.h"
+#include "core/api_key.h"
 #include "core/station.h"
 #include "core/station_log.h"
 #include "schedule/event_tick.h"
@@ -49,11 +50,13 @@ std::pair<ApiCommand, std::string_view> CommandOf(std::string_view path, std::st
     return {ApiCommand::Other, {}};
 }
 
-// The command that a path names with a key other than the station's, for
-// the metrics; Other when it names none so.
-ApiCommand DeniedCommand(std::string_view path, std::string_view key) {
+// The command that a path names with a key other than the station's, or
+// with any key while the API is closed, for the metrics; Other when it names
+// none so.
+ApiCommand DeniedCommand(std::string_view path, std::optional<std::string_view> key) {
     for (const auto& [command, prefix] : kCommandPaths)
-        if (path.starts_with(prefix) && !path.substr(prefix.size()).starts_with(key)) return command;
+        if (path.starts_with(prefix) && (!key || !path.substr(prefix.size()).starts_with(*key)))
+            return command;
     return ApiCommand::Other;
 }
 
@@ -152,11 +155,16 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
         return {ComposeReply("ERROR"), std::nullopt, std::nullopt};
     }
     const std::string& path = *found;
-    const std::string& key = station.settings().APIkey;  // read afresh by every test below
+    // Read afresh by every test below. A reading of the settings that closed
+    // the API leaves its listener open: no path is then a command.
+    const Settings& settings = station.settings();
+    const std::optional<std::string_view> key =
+        ApiOpen(settings) ? std::optional<std::string_view>(*settings.APIkey) : std::nullopt;
 
     std::string body = "ERROR";
     std::optional<ApiFailure> failure;
-    const auto [command, rest] = CommandOf(path, key);
+    const auto [command, rest] =
+        key ? CommandOf(path, *key) : std::pair(ApiCommand::Other, std::string_view());
     // A command the station log tells of: its work comes before the line.
     auto control = [&](std::string_view suffix) {
         AddToAirLog(station, RequestMessage(clientAddress, suffix));

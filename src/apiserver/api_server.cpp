@@ -1,6 +1,7 @@
 #include "apiserver/api_server.h"
 
 #include "apiserver/request_text.h"
+#include "core/api_key.h"
 #include "core/run_handler.h"
 #include "core/station.h"
 #include "core/station_log.h"
@@ -16,11 +17,34 @@ std::string ApiStatusText(const Station& station) {
         case ApiStatus::ExampleKey:
             return "Disabled - APIKey is the example's change-this-key";
         case ApiStatus::Enabled:
-            return station.settings().APIkey.empty() ? "Enabled - empty APIKey: anyone may call" : "Enabled";
+            return KindOfApiKey(station.settings()) == ApiKeyKind::Empty
+                       ? "Enabled - empty APIKey: anyone may call"
+                       : "Enabled";
         case ApiStatus::NotListening:
             return "Not listening on port " + station.api.notListening;
     }
     return "Disabled";
+}
+
+void JudgeApiStatus(Station& station) {
+    ApiStatus& status = station.api.status;
+    if (status == ApiStatus::NotListening) return;
+    if (!station.settings().APIallowed) {
+        status = ApiStatus::Disabled;
+        return;
+    }
+    switch (KindOfApiKey(station.settings())) {
+        case ApiKeyKind::Missing:
+            status = ApiStatus::NoKey;
+            return;
+        case ApiKeyKind::Example:
+            status = ApiStatus::ExampleKey;
+            return;
+        case ApiKeyKind::Empty:
+        case ApiKeyKind::Secret:
+            status = station.api.created ? ApiStatus::Enabled : ApiStatus::Disabled;
+            return;
+    }
 }
 
 std::string LastRequestText(const Station& station) {
@@ -102,59 +126,61 @@ TcpConnection::Events ApiServer::EventsFor(int16_t slot, uint64_t serial) {
             SlotEvent<&ApiServer::Sck_Close, kClose>(slot, serial)};
 }
 
-// Takes waiting connections for as long as a slot is free or can be made.
-// With every slot busy, a newcomer takes the slot of the connection that has
-// waited longest for its request, so that callers who hold connections
-// without asking cannot lock the others out; while every slot has its
-// request, the rest wait in the listener's queue until one comes free. With
-// the program's descriptors down to their reserve, a newcomer gets the
-// descriptor of a closed connection still lingering, or of the connection
-// that has waited longest, before it is taken.
+// Takes waiting connections for as long as a slot is free or can be made
+// (see AdmitConnections); while every slot has its request, the rest wait in
+// the listener's queue until one comes free.
 void ApiServer::Sck_ConnectionRequest() {
-    for (;;) {
-        size_t chosen = FirstFreeSlot();
-        bool full = chosen > static_cast<size_t>(kHighestSlot);
-        reserveWait_ = false;
-        if (listener_.atReserve()) {
-            if (!lingering_.empty()) {
-                lingering_.pop_front();
-            } else {
-                const size_t idle = OldestWaiting();
-                // The reserve is taken by others: the time-out tick tries again.
-                reserveWait_ = idle == 0;
-                if (reserveWait_) return;
-                FreeSlot(static_cast<int16_t>(idle), false);
-            }
-            chosen = FirstFreeSlot();
-            full = chosen > static_cast<size_t>(kHighestSlot);
-        }
-        if (full) chosen = OldestWaiting();
-        if (chosen == 0) {
-            slotWait_ = true;
-            return;
-        }
-        const uint64_t serial = nextSerial_++;
-        std::unique_ptr<TcpConnection> socket =
-            listener_.accept(EventsFor(static_cast<int16_t>(chosen), serial));
-        slotWait_ = false;
-        if (!socket) return;
-        std::string address = socket->peerAddress();
-        int held = 0;
-        for (const Slot& slot : slots_) held += slot.socket && slot.address == address;
-        if (held >= kSlotsPerAddress) continue;  // dropped at once
-        if (full) FreeSlot(static_cast<int16_t>(chosen), false);
-        if (chosen == slots_.size()) {
-            slots_.emplace_back();
-            // A new row starts as a copy of row 0.
-            station_.api.rows.resize(slots_.size(), station_.api.rows.empty() ? "" : station_.api.rows[0]);
-            if (rowChanged) rowChanged(static_cast<int16_t>(chosen));
-        }
-        Slot& slot = slots_[chosen];
-        slot = Slot{};
-        slot.serial = serial;
-        slot.address = std::move(address);
-        slot.socket = std::move(socket);
+    const AdmissionStop stop = AdmitConnections(listener_, *this, kLimits);
+    // The reserve taken by others: the time-out tick tries again.
+    reserveWait_ = stop == AdmissionStop::Descriptors;
+    slotWait_ = stop == AdmissionStop::Room;
+}
+
+size_t ApiServer::held() const {
+    size_t held = 0;
+    for (const Slot& slot : slots_) held += slot.socket != nullptr;
+    return held;
+}
+
+size_t ApiServer::heldFrom(std::string_view address) const {
+    size_t held = 0;
+    for (const Slot& slot : slots_) held += slot.socket && slot.address == address;
+    return held;
+}
+
+bool ApiServer::dropLingering() {
+    if (lingering_.empty()) return false;
+    lingering_.pop_front();
+    return true;
+}
+
+bool ApiServer::findIdlest() {
+    idlest_ = OldestWaiting();
+    return idlest_ != 0;
+}
+
+void ApiServer::dropIdlest() {
+    FreeSlot(static_cast<int16_t>(idlest_), false);
+}
+
+TcpConnection::Events ApiServer::eventsForNext(bool replacing) {
+    next_ = replacing ? idlest_ : FirstFreeSlot();
+    nextSerialTaken_ = nextSerial_++;
+    return EventsFor(static_cast<int16_t>(next_), nextSerialTaken_);
+}
+
+void ApiServer::take(std::unique_ptr<TcpConnection> connection, std::string address, bool) {
+    if (next_ == slots_.size()) {
+        slots_.emplace_back();
+        // A new row starts as a copy of row 0.
+        station_.api.rows.resize(slots_.size(), station_.api.rows.empty() ? "" : station_.api.rows[0]);
+        if (rowChanged) rowChanged(static_cast<int16_t>(next_));
     }
+    Slot& slot = slots_[next_];
+    slot = Slot{};
+    slot.serial = nextSerialTaken_;
+    slot.address = std::move(address);
+    slot.socket = std::move(connection);
 }
 
 // The lowest slot without a connection; one past the highest when all are busy.

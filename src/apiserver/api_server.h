@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "apiserver/api_commands.h"
+#include "core/connection_admission.h"
 #include "core/timer_names.h"
 #include "platform/tcp_listener.h"
 
@@ -17,6 +18,11 @@ struct Station;
 
 // lblAPIstatus: "Disabled" (and why), "Enabled", or why it is not listening.
 std::string ApiStatusText(const Station& station);
+
+// Sets what lblAPIstatus tells from the settings as they are now: closed
+// (APIallowed off, no usable key) or, while the start's listener listens,
+// open. A listener that could not open stays so until the next start.
+void JudgeApiStatus(Station& station);
 
 // lblRemoteStatus: the last request's time, client and command; the start's
 // time and "  NO REMOTE API CALLS MADE" before the first.
@@ -28,10 +34,12 @@ std::string LastRequestText(const Station& station);
 // is accepted on the lowest free slot; a new slot is made only when every
 // slot is busy. Bytes are buffered per connection until they make a request
 // (or plainly cannot); each connection gets exactly one reply and is closed
-// once it has gone out. One address holds a few slots at most, and with
-// every slot busy a newcomer takes the slot of the connection that has
-// waited longest for its request, so that no caller can lock the others out.
-class ApiServer {
+// once it has gone out. Connections are admitted as core/connection_admission
+// has it: one address holds a few slots at most, a wake-up of the listener
+// hands over a few connections, and with every slot busy a newcomer takes the
+// slot of the connection that has waited longest for its request, so that no
+// caller can lock the others out.
+class ApiServer : private ConnectionPool {
 public:
     // The most slots. While every one has its request, further connections
     // wait in the listener's queue until one comes free.
@@ -40,6 +48,7 @@ public:
     // quarter of them) is closed at once. A web server or a proxy may ask
     // for many listeners through one address; the others keep the rest.
     static constexpr int kSlotsPerAddress = kHighestSlot / 4;
+    static constexpr ConnectionLimits kLimits{kHighestSlot, kSlotsPerAddress, kAcceptsPerWake};
     // Closed connections go on swallowing what their peers still send for
     // kLingerSeconds, so that it cannot make the peers' systems discard the
     // reply; beyond kMostLingering of them the oldest is dropped, so that a
@@ -53,7 +62,7 @@ public:
     static constexpr std::string_view kTimeoutTimer = TimerName::ApiTimeout;
 
     ApiServer(Station& station, TcpListener& listener);
-    ~ApiServer();
+    ~ApiServer() override;
     ApiServer(const ApiServer&) = delete;
     ApiServer& operator=(const ApiServer&) = delete;
 
@@ -99,6 +108,16 @@ private:
     void Answer(int16_t slot);
     size_t FirstFreeSlot() const;
     size_t OldestWaiting();
+
+    // The pool the connection admission fills.
+    size_t held() const override;
+    size_t heldFrom(std::string_view address) const override;
+    bool dropLingering() override;
+    bool findIdlest() override;
+    void dropIdlest() override;
+    TcpConnection::Events eventsForNext(bool replacing) override;
+    void take(std::unique_ptr<TcpConnection> connection, std::string address, bool replacing) override;
+
     void CloseSlot(int16_t slot, bool afterReply);
     void FreeSlot(int16_t slot, bool afterReply);
     void SetRow(int16_t slot, std::string_view what, std::string_view detail = {});
@@ -114,6 +133,10 @@ private:
     std::vector<Slot> slots_;
     std::deque<Lingering> lingering_;  // oldest first
     uint64_t nextSerial_ = 1;
+    size_t idlest_ = 0;  // the slot findIdlest() found
+    // The slot and serial of the connection being accepted.
+    size_t next_ = 0;
+    uint64_t nextSerialTaken_ = 0;
     bool reserveWait_ = false;  // callers wait for descriptors that others hold
     bool slotWait_ = false;     // callers wait in the listener's queue for a slot
 };

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "apiserver/api_server.h"
 #include "app/timer_table.h"
+#include "core/api_key.h"
 #include "core/settings.h"
 #include "core/station.h"
 #include "core/text_file.h"
@@ -44,23 +46,23 @@ void ReadSettingsAgain(Station& station, std::string_view why) {
         return;
     }
     const std::shared_ptr<const Settings> before = station.sharedSettings();
+    // The settings are taken as the file has them: nothing of the old ones is
+    // kept over what closed a feature. The API's listener opens at a start
+    // only, and answers while the settings open the API (core/api_key).
     LoadSettings(station);
-    // The API server opens at the start only: it stays as it is.
-    const bool apiWaits = station.settings().APIallowed != before->APIallowed;
-    if (apiWaits) {
-        Settings kept = station.settings();
-        kept.APIallowed = before->APIallowed;
-        station.replaceSettings(std::move(kept));
-    }
     const Settings& now = station.settings();
     ShowFeaturesAtStart(station);  // the labels of the features turned on or off
+    JudgeApiStatus(station);
     const std::vector<std::string> changed = ChangedKeys(*before, now);
     AddToAirLog(station, prefix + (changed.empty() ? ": NOTHING CHANGED" : ": CHANGED " + Joined(changed)));
-    if (apiWaits)
+    if (ApiOpen(now) && !ApiOpen(*before) && !station.api.created)
         AddToAirLog(station,
                     prefix +
                         ": APIallowed TAKES EFFECT AT THE NEXT START, AS DO THE PORTS AND ADDRESSES "
                         "OF THE COMMAND LINE",
+                    LogPriority::Warning);
+    if (!now.APIallowed && before->APIallowed && station.api.created)
+        AddToAirLog(station, prefix + ": APIallowed IS OFF - EVERY API REQUEST IS REFUSED",
                     LogPriority::Warning);
 
     // Features that run on timers follow their keys; everything else reads

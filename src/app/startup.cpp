@@ -1,7 +1,9 @@
 #include "app/startup.h"
 
+#include "apiserver/api_server.h"
 #include "app/station_check.h"
 #include "app/timer_table.h"
+#include "core/api_key.h"
 #include "core/settings.h"
 #include "core/station.h"
 #include "core/station_log.h"
@@ -81,10 +83,8 @@ void Startup(Station& station) {
     if (station.settings().ManagementUpdate > 0) station.timers.start(TimerName::ManagementDownload);
     if (station.settings().CheckForChanges == 1) station.timers.start(TimerName::CheckForChanges);
     station.timers.start(TimerName::CheckMplayerOK);
-    if (station.settings().APIallowed) {
-        station.api.status = ApiStatus::Enabled;
-        station.openApiServer();
-    }
+    if (ApiOpen(station.settings())) station.openApiServer();
+    JudgeApiStatus(station);
     if (station.settings().AIRenable) station.timers.start(TimerName::AirUpdate);
     if (station.settings().MetaWeather) station.timers.start(TimerName::Weather);
     ResetHealthCheck(station.check, station.settings().CheckSource);

@@ -31,10 +31,11 @@ struct TimerSpec {
 };
 
 // Every timer of the main window. The startup decides which of them run.
-inline constexpr std::array<TimerSpec, 15> kMainWindowTimers{{
+inline constexpr std::array<TimerSpec, 16> kMainWindowTimers{{
     {TimerName::UptimeDisplayUpdate, 1000, tmrUptimeDisplayUpdate_Timer},
     {TimerName::Counter, 1000, tmrCounter_Timer},
     {TimerName::GetMetadata, 5000, tmrGetMetadata_Timer},
+    {TimerName::GetMetadataMore, 1, tmrGetMetadataMore_Timer},
     {TimerName::LoadEventsAndCalculate, 10000, tmrLoadEventsAndCalculate_Timer},
     {TimerName::CheckAndDoEvents, 1000, tmrCheckAndDoEvents_Timer},
     {TimerName::CheckMplayerOK, 15000, tmrCheckMplayerOK_Timer},

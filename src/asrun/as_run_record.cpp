@@ -1,13 +1,20 @@
 #include "asrun/as_run_record.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <system_error>
 #include <vector>
 
 #include "core/text_file.h"
 #include "core/time_format.h"
+#include "core/url_credentials.h"
 
 namespace bf {
 
@@ -57,10 +64,20 @@ std::string_view AsRunEventName(AsRunEvent event) {
 AsRunRecord::AsRunRecord(std::filesystem::path stationFolder) : folder_(std::move(stationFolder) / "asrun") {}
 
 std::string AsRunRecord::Field(std::string_view text) {
+    const auto control = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; };
+    // A spreadsheet takes a field for a formula by its first character, also
+    // after blanks (which some trim) or control characters (written as
+    // blanks).
+    const size_t first =
+        std::ranges::find_if_not(text, [&](char c) { return c == ' ' || control(c); }) - text.begin();
+    const bool formula = first < text.size() && (text[first] == '=' || text[first] == '+' ||
+                                                 text[first] == '-' || text[first] == '@');
+    // Most fields need nothing: a title flood writes thousands a second.
+    if (!formula && std::ranges::none_of(text, [&](char c) { return control(c) || c == '"' || c == ','; }))
+        return std::string(text);
     std::string plain;
     plain.reserve(text.size() + 1);
-    if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@'))
-        plain += '\'';
+    if (formula) plain += '\'';
     bool quote = false;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
@@ -77,24 +94,49 @@ std::string AsRunRecord::Field(std::string_view text) {
 
 std::string AsRunRecord::RowText(const AsRunRow& row) {
     char epoch[32];
-    std::snprintf(epoch, sizeof epoch, "%.0f", row.at.epoch);
+    const auto [end, error] =
+        std::to_chars(epoch, epoch + sizeof epoch - 1, row.at.epoch, std::chars_format::fixed, 0);
+    *(error == std::errc() ? end : epoch) = '\0';
+    // The record is for others: an address in it goes without its user and password.
+    auto field = [](std::string_view text) { return Field(WithoutCredentials(text)); };
     return FormatDateYMD(row.at) + " " + FormatTime(row.at) + "," + epoch + "," +
            std::string(AsRunEventName(row.event)) + "," + (row.source < 0 ? "" : std::to_string(row.source)) +
-           "," + Field(row.name) + "," + Field(row.cause) + "," + Field(row.detail) + "\r\n";
+           "," + field(row.name) + "," + field(row.cause) + "," + field(row.detail) + "\r\n";
+}
+
+void AsRunRecord::OpenFile::close() {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
 }
 
 bool AsRunRecord::add(const AsRunRow& row) {
     const std::string date = FormatDateYMD(row.at);
-    if (date != today_) dropOldDays(row.at);
-    std::error_code ec;
-    std::filesystem::create_directory(folder_, ec);
-    const std::filesystem::path file = folder_ / (date + ".csv");
-    const uintmax_t size = std::filesystem::file_size(file, ec);
-    const uint64_t written = ec ? 0 : size;
+    if (date != today_) {
+        file_.close();
+        dropOldDays(row.at);
+    }
+    struct stat st {};
+    // A file removed meanwhile (by hand) is made again, with its header.
+    if (file_.fd >= 0 && (::fstat(file_.fd, &st) != 0 || st.st_nlink == 0)) file_.close();
+    if (file_.fd < 0) {
+        const std::filesystem::path path = folder_ / (date + ".csv");
+        const auto open = [&] {
+            return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0644);
+        };
+        file_.fd = open();
+        std::error_code ec;
+        if (file_.fd < 0 && errno == ENOENT && std::filesystem::create_directory(folder_, ec))
+            file_.fd = open();
+        if (file_.fd < 0 || ::fstat(file_.fd, &st) != 0) {
+            file_.close();
+            return false;
+        }
+    }
+    const auto written = static_cast<uint64_t>(st.st_size);
     const std::string text = RowText(row);
     const uint64_t limit = row.event == AsRunEvent::Title ? kTitleBytesPerDay : kBytesPerDay;
     if (written + text.size() > limit) return false;
-    return AppendToFile(file, written == 0 ? std::string(kHeader) + text : text);
+    return AppendWhole(file_.fd, written == 0 ? std::string(kHeader) + text : text, written);
 }
 
 std::optional<std::string> AsRunRecord::day(std::string_view date) const {
@@ -118,15 +160,25 @@ std::vector<std::string> AsRunRecord::days() const {
     return dates;
 }
 
+// The days before today's own file count: a restart on the day of a leap
+// finds that day's file, and still keeps the month.
 void AsRunRecord::dropOldDays(const LocalTime& today) {
     today_ = FormatDateYMD(today);
-    const long first = DayNumber(today.year, today.month, today.day) - (kDaysKept - 1);
+    const long number = DayNumber(today.year, today.month, today.day);
+    const long first = number - (kDaysKept - 1);
+    std::string newest;
     std::error_code ec;
     std::vector<std::filesystem::path> old;
     for (std::filesystem::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (const std::string_view date = DateOfFile(name); !date.empty() && DayNumber(date) < first)
-            old.push_back(it->path());
+        const std::string_view date = DateOfFile(name);
+        if (date.empty()) continue;
+        if (date < today_ && date > newest) newest = date;
+        if (DayNumber(date) < first) old.push_back(it->path());
+    }
+    if (!newest.empty() && number - DayNumber(newest) > kLargestStep) {
+        leap_ = DateLeap{newest, today_};
+        return;
     }
     for (const auto& path : old) std::filesystem::remove(path, ec);
 }

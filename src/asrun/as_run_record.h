@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/text_file.h"
@@ -35,10 +36,13 @@ struct AsRunRow {
 // The as-run record: what aired when and why, one CSV file a day
 // (asrun/YYYY-MM-DD.csv in the station folder, by local date) with a header,
 // appended to as things happen and kept for kDaysKept days; older days are
-// dropped. A stretch on air lasts from its OnAir row to the next OnAir row.
+// dropped at the first row of a day, unless the date leapt (see
+// takeDateLeap). A stretch on air lasts from its OnAir row to the next OnAir
+// row.
 // Rows are RFC 4180 with CR LF: every field that needs it quoted, control
 // characters of a title as blanks, and a field that a spreadsheet would take
-// for a formula (=, +, -, @) prefixed with an apostrophe. A day's file stops
+// for a formula (=, +, -, @ first, also after blanks or control characters)
+// prefixed with an apostrophe. A day's file stops
 // taking titles at kTitleBytesPerDay and everything at kBytesPerDay, so a
 // title flood cannot fill the disk.
 class AsRunRecord {
@@ -53,6 +57,17 @@ public:
     // Appends the row to its day's file; false when it could not be written
     // or was not taken (the day is full).
     bool add(const AsRunRow& row);
+
+    // A new day more than kLargestStep days after the newest day of the
+    // record before it (a bad time server's answer, a clock chip that rolled
+    // over) drops no day: the kept month outlives a clock that steps ahead
+    // and back. A day dated after the new one never counts as the newest.
+    static constexpr long kLargestStep = 2;
+    struct DateLeap {
+        std::string from, to;  // YYYY-MM-DD
+    };
+    // The leap the last add() met, once.
+    std::optional<DateLeap> takeDateLeap() { return std::exchange(leap_, std::nullopt); }
 
     // A day's file (YYYY-MM-DD), whole; nullopt when the record has no such
     // day or the text is no date.
@@ -78,8 +93,25 @@ public:
 private:
     void dropOldDays(const LocalTime& today);
 
+    // Today's file, held open while rows come: a title flood costs a write
+    // a row, not a walk of the path. A copy of the record opens its own.
+    class OpenFile {
+    public:
+        OpenFile() = default;
+        OpenFile(const OpenFile&) {}
+        OpenFile& operator=(const OpenFile&) {
+            close();
+            return *this;
+        }
+        ~OpenFile() { close(); }
+        void close();
+        int fd = -1;
+    };
+
     std::filesystem::path folder_;
     std::string today_;  // the date whose old days were last dropped
+    std::optional<DateLeap> leap_;
+    OpenFile file_;  // of today_
 };
 
 }  // namespace bf

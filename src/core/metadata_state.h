@@ -33,6 +33,9 @@ struct PlayerLogPlace {
     // has read: it is read to its end before its titles count (0: none).
     int16_t resumeSlot = 0;
     bool resuming = false;
+    // Steps of the log read since the metadata tick began (also across a
+    // fresh log).
+    int tickReads = 0;
 };
 
 // The stream header lines the player prints when it connects, in the order
@@ -49,6 +52,9 @@ struct StreamHeaders {
 // line, and whether the text carried the traffic marker or a system command.
 struct MetadataOutputs {
     bool written = false;
+    // A paid airing was recorded since tallyway.txt was last written: the
+    // tick's end writes the newest.
+    bool paidAiringUnwritten = false;
     std::string metadataLine;
     std::string extraLine;
     bool traffic = false;

@@ -16,6 +16,13 @@ struct PaidItem {
     // Billing ticks (seconds) until the next attempt after a failed one; 0:
     // due now.
     int16_t retryCountdown = 0;
+    // A refusal whose copy tallyway-rejected.txt could not take yet: the
+    // status and the reply's first line. Such a report is not sent again.
+    struct Refusal {
+        int status = 0;
+        std::string reply;
+    };
+    std::optional<Refusal> refused = std::nullopt;
     bool operator==(const PaidItem& other) const { return stamp == other.stamp && item == other.item; }
 };
 

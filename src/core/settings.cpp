@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "core/api_key.h"
 #include "core/number_parse.h"
 #include "core/station.h"
 #include "core/station_log.h"
@@ -22,9 +23,6 @@ namespace {
 constexpr size_t kValueLimit = 119;  // a 120-byte buffer with its NUL
 constexpr std::string_view kSection = "Brackenfield";
 constexpr std::string_view kFile = "brackenfield.ini";
-
-// The example station's key, which everybody who has seen the example knows.
-constexpr std::string_view kExampleKey = "change-this-key";
 
 char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -112,7 +110,7 @@ enum class Kind { Text, Outgoing, Flag, Number };
 
 using S = Settings;
 // The record's field a key is read into; the reload compares by it.
-using Field = std::variant<std::string S::*, int16_t S::*, bool S::*>;
+using Field = std::variant<std::string S::*, std::optional<std::string> S::*, int16_t S::*, bool S::*>;
 
 struct KeySpec {
     std::string_view name;
@@ -130,7 +128,7 @@ struct KeySpec {
     bool uncut = false;
 };
 
-constexpr std::array<KeySpec, 43> kKeys{{
+constexpr std::array<KeySpec, 44> kKeys{{
     {"DefaultStrapline", &S::DefaultStrapline, Kind::Text},
     {"ExtraMetaNowPlaying", &S::ExtraMetaNowPlaying, Kind::Text},
     {"ManagementUpdate", &S::ManagementUpdate, Kind::Number},
@@ -177,6 +175,8 @@ constexpr std::array<KeySpec, 43> kKeys{{
     {"RdsCharset", &S::RdsCharset, Kind::Text, {}, true, 0, 0, true},
     {"RdsRepeatSeconds", &S::RdsRepeatSeconds, Kind::Number, {}, true, 0, 3600},
     {"IcecastMetadataURL", &S::IcecastMetadataURL, Kind::Text, {}, true, 0, 0, true},
+    {"RemotePlaylistPrivate", &S::RemotePlaylistPrivate, Kind::Flag,
+     "a remote playlist may not name addresses of the station's network", true},
 }};
 
 const KeySpec* SpecOf(std::string_view key) {
@@ -222,9 +222,6 @@ void Note(std::string& list, std::string_view key) {
     list += key;
 }
 
-// Why an API asked for stays closed.
-enum class ApiClosed { No, NoKey, ExampleKey };
-
 // A feature whose keys for outside services are missing: it stays off, and
 // its label and a station log line say which keys it lacks.
 struct FeatureOff {
@@ -237,7 +234,7 @@ struct FeatureOff {
 // line for each feature that stays off for want of its keys; and one for
 // each other problem of the file.
 void ReportSettingsProblems(Station& station, bool fileRead, const std::string& missing,
-                            const std::string& cut, ApiClosed apiClosed, const std::vector<FeatureOff>& off,
+                            const std::string& cut, const std::vector<FeatureOff>& off,
                             const std::vector<Finding>& findings) {
     if (!fileRead) {
         std::error_code ec;
@@ -250,15 +247,16 @@ void ReportSettingsProblems(Station& station, bool fileRead, const std::string& 
     if (!missing.empty()) line += " MISSING, DEFAULTS IN USE: " + missing;
     if (!cut.empty()) line += (missing.empty() ? " CUT TO 119 BYTES: " : " - CUT TO 119 BYTES: ") + cut;
     if (!missing.empty() || !cut.empty()) AddToAirLog(station, line);
-    if (apiClosed == ApiClosed::NoKey) {
+    // Why an API asked for stays closed, or that it is open to all.
+    const ApiKeyKind key =
+        station.settings().APIallowed ? KindOfApiKey(station.settings()) : ApiKeyKind::Secret;
+    if (key == ApiKeyKind::Missing) {
         AddToAirLog(station, "  SYS - API CLOSED: NO APIKey IN brackenfield.ini");
-        station.api.status = ApiStatus::NoKey;
-    } else if (apiClosed == ApiClosed::ExampleKey) {
+    } else if (key == ApiKeyKind::Example) {
         AddToAirLog(station,
                     "  SYS - API CLOSED: APIKey IS THE EXAMPLE'S change-this-key - CHOOSE YOUR OWN IN "
                     "brackenfield.ini");
-        station.api.status = ApiStatus::ExampleKey;
-    } else if (station.settings().APIallowed && station.settings().APIkey.empty()) {
+    } else if (key == ApiKeyKind::Empty) {
         AddToAirLog(station, "  SYS - WARNING: APIKey IS EMPTY - ANY CALLER MAY USE THE API");
     }
     for (const FeatureOff& f : off) {
@@ -393,12 +391,9 @@ void LoadSettings(Station& station) {
     s.CheckForChanges = number("CheckForChanges");
     s.CheckForChangeURL = text("CheckForChangeURL");
     s.APIallowed = flag("APIallowed");
-    // Also the billing report's key.
-    s.APIkey = outgoing("APIKey", billingLacks);
-    ApiClosed apiClosed = ApiClosed::No;
-    if (s.APIallowed && !billingLacks.empty()) apiClosed = ApiClosed::NoKey;
-    if (s.APIallowed && s.APIkey == kExampleKey) apiClosed = ApiClosed::ExampleKey;
-    if (apiClosed != ApiClosed::No) s.APIallowed = false;
+    // Also the billing report's key; whether it opens the API is ApiOpen's.
+    s.APIkey = present("APIKey");
+    if (!s.APIkey) Note(billingLacks, "APIKey");
     s.AIRenable = flag("AIRenable");
     s.AIRid = outgoing("AIRid", airLacks);
     s.AIRpartnerid = outgoing("AIRpartnerid", airLacks);
@@ -440,6 +435,7 @@ void LoadSettings(Station& station) {
     s.RdsCharset = textOr("RdsCharset", defaults.RdsCharset);
     s.RdsRepeatSeconds = numberOr("RdsRepeatSeconds", defaults.RdsRepeatSeconds);
     s.IcecastMetadataURL = textOr("IcecastMetadataURL", "");
+    s.RemotePlaylistPrivate = present("RemotePlaylistPrivate").value_or("1") == "1";
 
     std::vector<FeatureOff> off;
     if (s.AIRenable && !airLacks.empty()) {
@@ -465,7 +461,7 @@ void LoadSettings(Station& station) {
         s.lacking.weather = weatherLacks;
     }
     station.replaceSettings(std::move(s));
-    ReportSettingsProblems(station, content.has_value(), missing, cut, apiClosed, off,
+    ReportSettingsProblems(station, content.has_value(), missing, cut, off,
                            content ? CheckSettingsText(*content) : std::vector<Finding>{});
 }
 

@@ -27,11 +27,12 @@ std::string ReadSetting(const Station& station, std::string_view key);
 // OnEventCommand, the title outputs' Rds* and IcecastMetadataURL, these read
 // uncut), which are never reported missing. A missing key reads as
 // ReadSetting's default, except: DefaultStrapline reads as empty,
-// ExtraMetaNowPlaying as "OFF", and without APIKey or with the example
-// station's key the API stays closed (lblAPIstatus and the station log say
-// why). The keys whose values go out to other services (APIKey, which is also
-// the billing key, ManagementKey, ManagementSwitcher, the AIR keys, the
-// weather's key and location) read as empty when missing, and a feature that
+// ExtraMetaNowPlaying as "OFF", and APIKey as nullopt (without it, or with
+// the example station's key, the API stays closed: see core/api_key; the
+// station log says why). The keys whose values go out to other services
+// (APIKey, which is also the billing key, ManagementKey, ManagementSwitcher,
+// the AIR keys, the weather's key and location) read as empty when missing
+// (APIKey as nullopt), and a feature that
 // would send them stays off; its label and a station log line name the keys
 // it lacks. One station log line names the missing keys and the values cut
 // to 119 bytes, or tells that the file could not be read; another warns of

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace bf {
@@ -31,8 +32,11 @@ struct Settings {
     std::string ManagementSwitcher;
     int16_t CheckForChanges = 0;
     std::string CheckForChangeURL;
+    // As the file says: whether the API may answer is ApiOpen's
+    // (core/api_key) to judge, by this and the key.
     bool APIallowed = false;
-    std::string APIkey;
+    // Also the billing report's key. nullopt: no APIKey line.
+    std::optional<std::string> APIkey;
     bool AIRenable = false;
     std::string AIRid;
     std::string AIRpartnerid;
@@ -81,6 +85,10 @@ struct Settings {
     std::string RdsCharset = "ascii";
     int16_t RdsRepeatSeconds = 60;
     std::string IcecastMetadataURL;
+    // RemotePlaylistPrivate: a remote playlist may name addresses of the
+    // station's private network (its loopback, link-local and unspecified
+    // ones never).
+    bool RemotePlaylistPrivate = true;
 
     // The keys ("AIRid, AIRpartnerKey") a feature lacks that keep it off
     // although its setting turns it on; empty when it lacks none.

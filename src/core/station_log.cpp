@@ -10,21 +10,13 @@
 #include <ctime>
 
 #include "core/text_decode.h"
+#include "core/text_file.h"
 
 namespace bf {
 
 namespace {
 constexpr size_t kLogLimit = 2048;
 constexpr size_t kLogKeep = 2000;
-
-void WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-}
 
 // Opens the file for appending without waiting on a pipe's reader and
 // without creating anything but a regular file; -1 when it cannot be used.
@@ -44,7 +36,7 @@ void AppendToStationLogFile(const std::filesystem::path& path, std::string_view 
     struct stat st {};
     int fd = OpenForAppend(path, st);
     if (fd < 0) return;
-    const auto size = static_cast<size_t>(st.st_size);
+    auto size = static_cast<size_t>(st.st_size);
     if (size > 0 && size + line.size() > kStationLogFileLimit) {
         std::filesystem::path old = path;
         old += ".1";
@@ -52,13 +44,16 @@ void AppendToStationLogFile(const std::filesystem::path& path, std::string_view 
             ::close(fd);
             fd = OpenForAppend(path, st);
             if (fd < 0) return;
-        } else if (::ftruncate(fd, 0) != 0) {
+            size = static_cast<size_t>(st.st_size);
+        } else if (::ftruncate(fd, 0) == 0) {
+            size = 0;
+        } else {
             // Neither moved aside nor emptied: the cap holds, this line is lost.
             ::close(fd);
             return;
         }
     }
-    WriteAll(fd, line);
+    AppendWhole(fd, line, size);  // a line that does not fit is lost whole
     ::close(fd);
 }
 

@@ -1,9 +1,15 @@
 #include "core/stream_address.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <optional>
+
+#include "core/text_decode.h"
 
 namespace bf {
 
@@ -24,6 +30,12 @@ std::string_view Trimmed(std::string_view text) {
     const size_t first = text.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// An address in a reason: cut before a character, never inside one (the
+// reason reaches the station log and the as-run record).
+std::string Shown(std::string_view address, size_t most = 200) {
+    return std::string(CutAtCharacter(address, most));
 }
 
 struct UrlParts {
@@ -94,9 +106,57 @@ void ForEachLine(std::string_view text, Each each) {
 
 struct Resolution {
     const FetchText& fetch;
+    const PlaylistGuard& guard;
     std::vector<std::string> path;  // the playlists being read, outermost first
     ResolvedStreams result;
     int fetches = 0;
+
+    // The addresses an address's host leads to: itself when it is an IP
+    // address (a name in another form, "127.1", goes to the resolver).
+    std::vector<std::string> ipsOf(const std::string& address) const {
+        const std::string host = HostOf(address);
+        in6_addr any{};
+        if (::inet_pton(AF_INET, host.c_str(), &any) == 1 || ::inet_pton(AF_INET6, host.c_str(), &any) == 1)
+            return {host};
+        return guard.resolve(host);
+    }
+    // Whether the address leads only to the station's machine or a private
+    // network: what a playlist there names is the station's own.
+    bool local(const std::string& address) const {
+        const std::vector<std::string> ips = ipsOf(address);
+        return !ips.empty() && std::ranges::all_of(ips, [](const std::string& ip) {
+            return ScopeOfIp(ip) == AddressScope::Loopback || ScopeOfIp(ip) == AddressScope::Private;
+        });
+    }
+    // Why a remote playlist may not lead to the address; nullopt when it may.
+    std::optional<std::string> refusal(const std::string& address) const {
+        for (const std::string& ip : ipsOf(address)) {
+            switch (ScopeOfIp(ip)) {
+                case AddressScope::Loopback:
+                case AddressScope::Unspecified:
+                    return "it names the station's own machine (" + ip + ")";
+                case AddressScope::LinkLocal:
+                    return "it names the station's own link (" + ip + ")";
+                case AddressScope::Private:
+                    if (guard.refusePrivate)
+                        return "it names an address of the station's network (" + ip + ")";
+                    break;
+                case AddressScope::Public:
+                    break;
+            }
+        }
+        return std::nullopt;
+    }
+    // Whether an entry (or what a playlist was read at) of a remote playlist
+    // is left out; said so when it is.
+    bool refused(const std::string& address, const char* what) {
+        const std::optional<std::string> why = refusal(address);
+        if (!why) return false;
+        const std::string line = std::string(what) + " " + Shown(address) + " refused: " + *why;
+        result.refused.push_back(line);
+        fail(line);
+        return true;
+    }
 
     void fail(const std::string& why) {
         if (result.error.empty()) result.error = why;
@@ -108,7 +168,8 @@ struct Resolution {
                 {address, kind == AddressKind::Hls ? AddressKind::Hls : AddressKind::Stream});
     }
 
-    void resolve(const std::string& address, bool probe) {
+    // `remote`: a remote playlist named the address.
+    void resolve(const std::string& address, bool probe, bool remote) {
         const AddressForm form = FormOfAddress(address);
         if (form.kind == AddressKind::Hls || (form.kind == AddressKind::Stream && !probe)) {
             add(address, form.kind);
@@ -116,16 +177,21 @@ struct Resolution {
         }
         // However a playlist nests, only so many are read.
         if (++fetches > static_cast<int>(kPlaylistEntries)) {
-            fail("more than " + std::to_string(kPlaylistEntries) + " playlists to read at " +
-                 address.substr(0, 200));
+            fail("more than " + std::to_string(kPlaylistEntries) + " playlists to read at " + Shown(address));
             return;
         }
         const FetchedText fetched = fetch(address);
         if (!fetched.error.empty()) {
-            fail("playlist " + address.substr(0, 200) + ": " + fetched.error);
+            fail("playlist " + Shown(address) + ": " + fetched.error);
             return;
         }
         const std::string base = fetched.location.empty() ? address : fetched.location;
+        if (guard.resolve) {
+            // Its redirects: a remote playlist's entry led elsewhere, or the
+            // playlist's text came from a server that is not the station's.
+            if (remote && base != address && refused(base, "playlist")) return;
+            remote = remote || !local(address) || (base != address && !local(base));
+        }
         const PlaylistText playlist = ReadPlaylistText(fetched.text, base);
         if (playlist.kind != PlaylistText::Kind::Entries) {
             // Not a playlist after all: a stream (or a page the player
@@ -133,23 +199,23 @@ struct Resolution {
             add(address, playlist.kind == PlaylistText::Kind::Hls ? AddressKind::Hls : AddressKind::Stream);
             return;
         }
-        if (playlist.entries.empty())
-            fail("playlist " + address.substr(0, 200) + " names no http or https stream");
+        if (playlist.entries.empty()) fail("playlist " + Shown(address) + " names no http or https stream");
         path.push_back(address);
         if (base != address) path.push_back(base);
         for (const std::string& entry : playlist.entries) {
             if (std::ranges::find(path, entry) != path.end()) {
-                fail("playlist " + address.substr(0, 200) + " names itself");
+                fail("playlist " + Shown(address) + " names itself");
                 continue;
             }
             const AddressForm entryForm = FormOfAddress(entry);
+            if (remote && refused(entry, "playlist entry")) continue;
             if (entryForm.kind != AddressKind::Playlist) {
                 add(entry, entryForm.kind);
             } else if (path.size() >= static_cast<size_t>(kPlaylistDepth)) {
                 fail("playlists nested more than " + std::to_string(kPlaylistDepth) + " deep at " +
-                     entry.substr(0, 200));
+                     Shown(entry));
             } else {
-                resolve(entry, true);
+                resolve(entry, true, remote);
             }
         }
         path.resize(path.size() - (base != address ? 2 : 1));
@@ -183,8 +249,8 @@ AddressForm FormOfAddress(std::string_view address) {
         return form;
     }
     if (!IsWebScheme(parts->scheme)) {
-        form.unsupported = "its scheme " + std::string(parts->scheme.substr(0, 20)) +
-                           ":// is not played (http:// and https:// only)";
+        form.unsupported =
+            "its scheme " + Shown(parts->scheme, 20) + ":// is not played (http:// and https:// only)";
         return form;
     }
     if (parts->authority.empty() || parts->authority.ends_with('@')) {
@@ -267,9 +333,46 @@ std::string PlayerAddress(std::string_view address, AddressKind kind) {
     return std::string(address);
 }
 
-ResolvedStreams ResolveStreams(const std::string& address, bool probe, const FetchText& fetch) {
-    Resolution resolution{fetch, {}, {}, 0};
-    resolution.resolve(address, probe);
+std::string HostOf(std::string_view address) {
+    const std::optional<UrlParts> parts = Split(address);
+    if (!parts) return {};
+    std::string_view host = parts->authority;
+    if (const size_t at = host.rfind('@'); at != std::string_view::npos) host.remove_prefix(at + 1);
+    if (host.starts_with('[')) return std::string(host.substr(1, host.find(']') - 1));
+    return std::string(host.substr(0, host.find(':')));
+}
+
+AddressScope ScopeOfIp(std::string_view ip) {
+    const std::string text(ip);
+    in_addr v4{};
+    in6_addr v6{};
+    uint32_t a = 0;
+    if (::inet_pton(AF_INET, text.c_str(), &v4) == 1) {
+        a = ntohl(v4.s_addr);
+    } else if (::inet_pton(AF_INET6, text.c_str(), &v6) == 1) {
+        const uint8_t* b = v6.s6_addr;
+        // An IPv4 address in IPv6's clothes leads where the IPv4 address does.
+        if (!IN6_IS_ADDR_V4MAPPED(&v6) && !IN6_IS_ADDR_V4COMPAT(&v6)) {
+            if (IN6_IS_ADDR_UNSPECIFIED(&v6)) return AddressScope::Unspecified;
+            if (IN6_IS_ADDR_LOOPBACK(&v6)) return AddressScope::Loopback;
+            if (IN6_IS_ADDR_LINKLOCAL(&v6)) return AddressScope::LinkLocal;
+            return (b[0] & 0xfe) == 0xfc ? AddressScope::Private : AddressScope::Public;
+        }
+        a = uint32_t{b[12]} << 24 | uint32_t{b[13]} << 16 | uint32_t{b[14]} << 8 | b[15];
+    } else {
+        return AddressScope::Public;
+    }
+    if (a >> 24 == 0) return AddressScope::Unspecified;
+    if (a >> 24 == 127) return AddressScope::Loopback;
+    if (a >> 16 == 0xa9fe) return AddressScope::LinkLocal;
+    if (a >> 24 == 10 || a >> 20 == 0xac1 || a >> 16 == 0xc0a8) return AddressScope::Private;
+    return AddressScope::Public;
+}
+
+ResolvedStreams ResolveStreams(const std::string& address, bool probe, const FetchText& fetch,
+                               const PlaylistGuard& guard) {
+    Resolution resolution{fetch, guard, {}, {}, 0};
+    resolution.resolve(address, probe, false);
     if (!resolution.result.streams.empty()) resolution.result.error.clear();
     return std::move(resolution.result);
 }

@@ -72,6 +72,39 @@ struct StreamEntry {
 struct ResolvedStreams {
     std::vector<StreamEntry> streams;  // in the order to try them
     std::string error;                 // why there are none
+    // Each entry or playlist left out because of where it leads (see
+    // PlaylistGuard), as one line: "playlist entry ADDRESS refused: why".
+    std::vector<std::string> refused;
+};
+
+// Where an IP address (as text) leads; Public for text that is no address.
+enum class AddressScope {
+    Public,
+    Private,      // 10/8, 172.16/12, 192.168/16, fc00::/7
+    LinkLocal,    // 169.254/16, fe80::/10
+    Loopback,     // 127/8, ::1
+    Unspecified,  // 0/8, ::
+};
+AddressScope ScopeOfIp(std::string_view ip);
+
+// The host an address names: without user, port or the brackets of an IPv6
+// address; empty for text that is no address.
+std::string HostOf(std::string_view address);
+
+// How a remote playlist is kept from reaching inside the station's machine
+// and network. A playlist is remote when its address, or the address it was
+// read at after redirects, leads anywhere but to the station's machine or a
+// private network, or when a remote playlist named it. An entry of a remote
+// playlist (a stream, or a playlist that would be read) is left out when an
+// address its host resolves to is loopback, link-local or unspecified, or,
+// with `refusePrivate`, private; so is a playlist named by a remote one
+// whose redirects led there. What a playlist on the station's machine or
+// network names counts: it is the station's own.
+struct PlaylistGuard {
+    // The IP addresses (as text) a host name resolves to; none when it does
+    // not resolve. Without it, nothing is refused.
+    std::function<std::vector<std::string>(const std::string& host)> resolve;
+    bool refusePrivate = false;  // RemotePlaylistPrivate=0
 };
 
 // The streams an address stands for. A playlist (by its form, or any address
@@ -79,7 +112,9 @@ struct ResolvedStreams {
 // through `fetch` and its entries taken in order, at most kPlaylistEntries;
 // nested playlists (entries whose form is a playlist) are followed
 // kPlaylistDepth levels deep; an entry that names a playlist on its own path
-// is left out. Any other address is a stream of its own.
-ResolvedStreams ResolveStreams(const std::string& address, bool probe, const FetchText& fetch);
+// is left out, and so is one that `guard` refuses. Any other address is a
+// stream of its own.
+ResolvedStreams ResolveStreams(const std::string& address, bool probe, const FetchText& fetch,
+                               const PlaylistGuard& guard = {});
 
 }  // namespace bf

@@ -231,16 +231,34 @@ int RemoveLeftTemporaries(const std::filesystem::path& folder) {
     return removed;
 }
 
+bool AppendWhole(int fd, std::string_view content, uint64_t sizeBefore) {
+    if (WriteAll(fd, content)) return true;
+    const int error = errno;
+    // Nothing else appends to the station's own files meanwhile.
+    while (::ftruncate(fd, static_cast<off_t>(sizeBefore)) != 0 && errno == EINTR) {
+    }
+    errno = error;
+    return false;
+}
+
+bool AppendWhole(int fd, std::string_view content) {
+    struct stat before {};
+    return ::fstat(fd, &before) == 0 && AppendWhole(fd, content, static_cast<uint64_t>(before.st_size));
+}
+
 bool AppendToFile(const std::filesystem::path& path, std::string_view content) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    const bool written = WriteAll(fd, content);
-    return ::close(fd) == 0 && written;
+    const bool written = AppendWhole(fd, content);
+    const int error = errno;
+    const bool closed = ::close(fd) == 0;
+    if (!written) errno = error;
+    return closed && written;
 }
 
-void RemoveFile(const std::filesystem::path& path) {
+void RemoveFile(const std::filesystem::path& path, Durability durability) {
     std::error_code ec;
-    std::filesystem::remove(path, ec);
+    if (std::filesystem::remove(path, ec) && durability == Durability::Synced) SyncFolder(path.parent_path());
 }
 
 }  // namespace bf

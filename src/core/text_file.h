@@ -106,10 +106,22 @@ bool ReplaceFile(const std::filesystem::path& path, std::string_view content,
 // left in `folder` ("NAME.tmpPID-N"); returns how many.
 int RemoveLeftTemporaries(const std::filesystem::path& folder);
 
-// Appends to the file, creating it when missing. Returns false on failure.
+// Appends to the file, creating it when missing, whole or not at all (see
+// AppendWhole). Returns false on failure, with errno telling why.
 bool AppendToFile(const std::filesystem::path& path, std::string_view content);
 
+// Writes `content` at the end of the file open for appending as `fd`, whole
+// or not at all: a write that falls short (a full disk) is undone, the file
+// cut back to its size before, so that no reader ever meets half a row, and
+// an open quote never swallows the rows after it. False on failure, with
+// errno telling why.
+bool AppendWhole(int fd, std::string_view content);
+// The same for a file whose size before the write the caller knows.
+bool AppendWhole(int fd, std::string_view content, uint64_t sizeBefore);
+
 // Removes the file; a failure (file missing, folder read-only) is ignored.
-void RemoveFile(const std::filesystem::path& path);
+// A Synced removal (of a file that must not come back after a power cut: the
+// billing queue) syncs the folder after it.
+void RemoveFile(const std::filesystem::path& path, Durability durability = Durability::Quick);
 
 }  // namespace bf

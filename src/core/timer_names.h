@@ -11,6 +11,9 @@ namespace bf::TimerName {
 inline constexpr std::string_view UptimeDisplayUpdate = "tmrUptimeDisplayUpdate";
 inline constexpr std::string_view Counter = "tmrCounter";
 inline constexpr std::string_view GetMetadata = "tmrGetMetadata";
+// The metadata tick's reading of a long log, a step at each round of the
+// event loop, until it has read to the end.
+inline constexpr std::string_view GetMetadataMore = "tmrGetMetadataMore";
 inline constexpr std::string_view LoadEventsAndCalculate = "tmrLoadEventsAndCalculate";
 inline constexpr std::string_view CheckAndDoEvents = "tmrCheckAndDoEvents";
 inline constexpr std::string_view CheckMplayerOK = "tmrCheckMplayerOK";

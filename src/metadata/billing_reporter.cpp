@@ -32,7 +32,8 @@ void SavePendingReports(Station& station) {
     station.metadata.billing.unsaved = false;
     const auto& pending = station.metadata.billing.pending;
     if (pending.empty()) {
-        RemoveFile(station.file(kPendingReportsFile));
+        // Synced: a report must not come back after a power cut, to be sent twice.
+        RemoveFile(station.file(kPendingReportsFile), Durability::Synced);
         return;
     }
     std::string content;
@@ -48,7 +49,7 @@ void SavePendingReports(Station& station) {
 }
 
 std::string ReportRequest(const Station& station, const PaidItem& paid, const BillingText& text) {
-    return station.settings().URLbase + "?key=" + QueryValue(station.settings().APIkey) +
+    return station.settings().URLbase + "?key=" + QueryValue(station.settings().APIkey.value_or("")) +
            "&stamp=" + QueryValue(paid.stamp) + "&artist=" + QueryValue(text.customer) +
            "&title=" + QueryValue(text.title);
 }
@@ -72,21 +73,20 @@ std::string FirstLine(const std::string& body) {
 
 // Adds the report to tallyway-rejected.txt, which is replaced whole so that
 // a reader never sees half of it. A file that exists but cannot be read is
-// appended to instead: what it holds is never lost.
-void KeepRejectedReport(const Station& station, const PaidItem& paid, int status, const std::string& reply) {
+// appended to instead: what it holds is never lost. Whether it was written.
+bool KeepRejectedReport(Station& station, const PaidItem& paid, const PaidItem::Refusal& refusal) {
     std::string entry;
-    for (const std::string& line : {paid.stamp, paid.item, std::to_string(status), reply}) {
+    for (const std::string& line : {paid.stamp, paid.item, std::to_string(refusal.status), refusal.reply}) {
         entry += line;
         entry += kCrLf;
     }
     const std::filesystem::path path = station.file(kRejectedReportsFile);
     std::optional<std::string> kept = ReadWholeFile(path);
     std::error_code ec;
-    if (!kept && std::filesystem::exists(path, ec)) {
-        AppendToFile(path, entry);
-        return;
-    }
-    ReplaceFile(path, kept.value_or("") + entry, Durability::Synced);
+    const bool written = !kept && std::filesystem::exists(path, ec)
+                             ? AppendToFile(path, entry)
+                             : ReplaceFile(path, kept.value_or("") + entry, Durability::Synced);
+    return NoteFileWrite(station, kRejectedReportsFile, written);
 }
 
 // Removes the report from the queue by what it is, not by its place: ticks
@@ -98,6 +98,20 @@ void Settle(Station& station, const PaidItem& paid) {
     SavePendingReports(station);
 }
 
+// A refused report is settled once its copy is kept, and named so; until
+// then it stays pending (in memory and in tallyway-pending.txt), and is not
+// sent again. False when the copy could not be written.
+bool KeepRefused(Station& station, const PaidItem& paid) {
+    const PaidItem::Refusal& refusal = *paid.refused;
+    const std::string said = "  PAY - REPORT REFUSED (HTTP " + std::to_string(refusal.status) + "), ";
+    if (!KeepRejectedReport(station, paid, refusal)) return false;
+    AddToAirLog(station,
+                said + "KEPT IN " + std::string(kRejectedReportsFile) + ": " + paid.stamp + " " + paid.item,
+                LogPriority::Warning);
+    Settle(station, paid);
+    return true;
+}
+
 // What the answer to a report does. An answer settles it, and so does a
 // refusal, which is kept aside and named in the station log; without either
 // it is due again kReportRetrySeconds later.
@@ -107,6 +121,8 @@ void Answered(Station& station, const PaidItem& paid, const HttpResult& reply) {
     const Outcome outcome = OutcomeOf(reply);
     NoteServiceOutcome(station, OutsideService::Billing, outcome != Outcome::Unanswered,
                        reply.ok() ? "HTTP " + std::to_string(reply.status) : reply.errorText);
+    auto& pending = billing.pending;
+    const auto it = std::find(pending.begin(), pending.end(), paid);
     switch (outcome) {
         case Outcome::Answered:
             billing.response = reply.body;
@@ -114,27 +130,26 @@ void Answered(Station& station, const PaidItem& paid, const HttpResult& reply) {
             Settle(station, paid);
             break;
         case Outcome::Refused: {
-            const std::string status = std::to_string(reply.status);
-            const std::string line = FirstLine(reply.body);
-            billing.response = "HTTP " + status + " " + line;
+            const PaidItem::Refusal refusal{reply.status, FirstLine(reply.body)};
+            billing.response = "HTTP " + std::to_string(refusal.status) + " " + refusal.reply;
             ++station.counters.billingReportsRefused;
             station.counters.lastBillingAnswerTime = station.clock.now().epoch;
-            KeepRejectedReport(station, paid, reply.status, line);
-            Settle(station, paid);
-            AddToAirLog(station,
-                        "  PAY - REPORT REFUSED (HTTP " + status + "), KEPT IN " +
-                            std::string(kRejectedReportsFile) + ": " + paid.stamp + " " + paid.item,
-                        LogPriority::Warning);
+            PaidItem refused = paid;
+            refused.refused = refusal;
+            if (it != pending.end()) it->refused = refusal;
+            if (!KeepRefused(station, refused))
+                AddToAirLog(station,
+                            "  PAY - REPORT REFUSED (HTTP " + std::to_string(refusal.status) +
+                                "), WAITS TO BE KEPT IN " + std::string(kRejectedReportsFile) + ": " +
+                                paid.stamp + " " + paid.item,
+                            LogPriority::Warning);
             break;
         }
-        case Outcome::Unanswered: {
+        case Outcome::Unanswered:
             billing.response.clear();
             station.counters.countBillingReport(false, station.clock.now().epoch);
-            auto& pending = billing.pending;
-            const auto it = std::find(pending.begin(), pending.end(), paid);
             if (it != pending.end()) it->retryCountdown = kReportRetrySeconds;
             break;
-        }
     }
 }
 
@@ -180,7 +195,11 @@ void LoadPendingReports(Station& station) {
 void QueueReport(Station& station, const PaidItem& paid) {
     BillingState& billing = station.metadata.billing;
     auto& pending = billing.pending;
-    if (std::find(pending.begin(), pending.end(), paid) != pending.end()) return;
+    // A full queue takes nothing, and a flood of paid titles finds it full:
+    // it is not searched then.
+    if (pending.size() < kPendingReportsLimit &&
+        std::find(pending.begin(), pending.end(), paid) != pending.end())
+        return;
     if (pending.size() >= kPendingReportsLimit) {
         if (!billing.full)
             AddToAirLog(station,
@@ -199,6 +218,12 @@ void tmrCheckFile_Timer(Station& station) {
     BillingState& billing = station.metadata.billing;
     billing.lastCheck = station.clock.now();
     if (billing.unsaved) SavePendingReports(station);
+    // Refusals whose copy waits, until one cannot be written yet.
+    for (;;) {
+        const auto refused = std::find_if(billing.pending.begin(), billing.pending.end(),
+                                          [](const PaidItem& p) { return p.refused.has_value(); });
+        if (refused == billing.pending.end() || !KeepRefused(station, PaidItem(*refused))) break;
+    }
 
     // Every tick is a second of each failed report's wait, also while
     // another report is on its way.
@@ -208,7 +233,7 @@ void tmrCheckFile_Timer(Station& station) {
     // A report on its way is waited for, never cancelled and sent again.
     if (station.InetTallyway.busy()) return;
     const auto due = std::find_if(billing.pending.begin(), billing.pending.end(),
-                                  [](const PaidItem& p) { return p.retryCountdown == 0; });
+                                  [](const PaidItem& p) { return p.retryCountdown == 0 && !p.refused; });
     if (due != billing.pending.end()) SendReport(station, PaidItem(*due));
 }
 

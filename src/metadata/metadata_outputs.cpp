@@ -53,15 +53,9 @@ void LogSystemCommand(Station& station, std::string_view title) {
 }
 
 std::string WriteBillingOutputs(Station& station, std::string_view title, const LocalTime& now) {
-    const std::string stamp = FormatBillingStamp(now);
     AddToAirLog(station, "  PAY - " + std::string(title));
-    std::string content = stamp;
-    content += kCrLf;
-    content += title;
-    content += kCrLf;
-    NoteFileWrite(station, "tallyway.txt",
-                  ReplaceFile(station.file("tallyway.txt"), content, Durability::Synced));
-    return stamp;
+    station.metadata.outputs.paidAiringUnwritten = true;
+    return FormatBillingStamp(now);
 }
 
 std::optional<std::string> PaidAiringOnAir(const Station& station) {
@@ -106,6 +100,17 @@ void ProduceMetadataOutputs(Station& station) {
     out.extraLine = extra;
     out.written = true;
     WriteOneLine(station, "metaextra.txt", extra);
+
+    if (out.paidAiringUnwritten) {
+        const PaidItem& paid = station.nowPlaying.paidAiring();
+        std::string content = paid.stamp;
+        content += kCrLf;
+        content += paid.item;
+        content += kCrLf;
+        // A file that cannot be written is tried again at the next tick.
+        out.paidAiringUnwritten = !NoteFileWrite(
+            station, "tallyway.txt", ReplaceFile(station.file("tallyway.txt"), content, Durability::Synced));
+    }
     if (changed) PostEvent(station, &StationListener::metadataLineChanged, out.metadataLine);
 }
 

@@ -25,8 +25,8 @@ bool IsBillingTitle(std::string_view title);
 // command.
 void LogSystemCommand(Station& station, std::string_view title);
 
-// A new paid airing at `now`: the "  PAY - " log line and tallyway.txt (its
-// stamp and the title). Returns the stamp.
+// A new paid airing at `now`: the "  PAY - " log line, and tallyway.txt (its
+// stamp and the title) due at the end of the tick. Returns the stamp.
 std::string WriteBillingOutputs(Station& station, std::string_view title, const LocalTime& now);
 
 // The paid title tallyway.txt holds, if any.
@@ -34,7 +34,11 @@ std::optional<std::string> PaidAiringOnAir(const Station& station);
 
 // The end of every metadata tick: metadata.txt and metaextra.txt from the
 // now-playing text and the settings, kept in station.metadata.outputs with
-// whether the text carries the traffic marker or a system command. A new
+// whether the text carries the traffic marker or a system command; and
+// tallyway.txt with the newest paid airing, when one came since it was
+// written. It is synced to the disk, so that a restart does not bill the
+// airing again: once a tick however many paid titles came, so that a flood
+// of them cannot hold the station up. A new
 // metadata.txt line is told to the listener (metadataLineChanged).
 void ProduceMetadataOutputs(Station& station);
 

@@ -31,8 +31,9 @@ enum class TitleArrival {
 // It decides the paid airings. A title beginning "$ " begins an airing when
 // it is announced and differs from the title taken before it (from any
 // reader), or when it is read again and is not the paid title on air; the
-// airing is recorded at once (the "  PAY - " line, tallyway.txt, the
-// record's paid airing) and told to the listener (paidAiring), which bills
+// airing is recorded at once (the "  PAY - " line, the record's paid
+// airing; tallyway.txt at the tick's end) and told to the listener
+// (paidAiring), which bills
 // it once with Tallyway=1, also several between two ticks. An announced title that differs from the one
 // before and is not paid ends the paid airing on air; a title read again ends nothing. A system command
 // ("!!*SYS*!!", any case) that differs from PreviousMetadata gets its "  API - " line. A title that is not

@@ -11,6 +11,7 @@
 #include "core/player_files.h"
 #include "core/station.h"
 #include "core/text_file.h"
+#include "core/timer_names.h"
 #include "metadata/metadata_outputs.h"
 #include "metadata/now_playing.h"
 
@@ -48,9 +49,13 @@ constexpr size_t kKeptLines = kHeaderLines.size() + 2;
 // second, one every 16 bytes some 250 KB; with a tick every 5 s the log
 // stays under 3 MB.
 constexpr uint64_t kPlayerLogLimit = 1024 * 1024;
-// The log is read this much at a time, and at most kMostReads times a tick.
-constexpr size_t kReadStep = 1024 * 1024;
-constexpr int kMostReads = 16;
+// The log is read this much at a time, a step at each round of the event
+// loop: a step of a title flood is some thousand titles, each recorded and
+// a paid one logged and billed. At most kMostReads steps a tick (16 MiB).
+constexpr size_t kReadStep = 256 * 1024;
+constexpr int kMostReads = 64;
+// Reads and cuts tried at one go, for a fresh log or a cut that failed.
+constexpr int kMostTries = 16;
 // A cut fails when the player wrote since the read; the read then goes on
 // (a few lines: quick) and the cut is tried again, this many times a tick.
 constexpr int kMostCuts = 8;
@@ -132,30 +137,35 @@ void MoveEnd(PlayerLogPlace& place, uint64_t end, std::string_view textToEnd) {
         std::string(textToEnd.substr(textToEnd.size() - std::min(textToEnd.size(), kFingerprintBytes)));
 }
 
+enum class LogRead { Missing, Done, More };
+
 // Reads the slot's log on from where the last reading stopped and takes its
 // new complete lines; a last line without its line end is still being
 // written and is read whole on a later tick (a title caught half-written
 // would count twice, and a paid one be billed twice). A log that has passed
 // kPlayerLogLimit is then cut to its kept lines, and to the line being
 // written, so that the player's next bytes continue it; so is a log whose
-// start of playback lies beyond its first kStartedWithin bytes. False when
-// the log is missing or cannot be read.
-bool FollowPlayerLog(Station& station, int16_t slot, bool titles) {
+// start of playback lies beyond its first kStartedWithin bytes. More when a
+// step was read and more follows; Missing when the log is missing or cannot
+// be read.
+LogRead FollowPlayerLog(Station& station, int16_t slot, bool titles) {
     PlayerLogPlace& place = station.metadata.playerLog;
     const std::filesystem::path path = station.file(PlayerFilesOf(slot).log);
     int cutsTried = 0;
-    for (int reads = 0; reads < kMostReads; ++reads) {
+    for (int tries = 0; tries < kMostTries; ++tries) {
         // The bytes before the end come along: the same log still holds them.
         const uint64_t from = place.end - std::min<uint64_t>(place.end, place.before.size());
         const std::optional<FilePart> part = ReadFileFrom(path, from, kReadStep + (place.end - from));
-        if (!part) return false;
+        if (!part) return LogRead::Missing;
         const std::string_view bytes(part->bytes);
         if (place.slot != slot || place.device != part->identity.device ||
             place.inode != part->identity.inode || bytes.size() < place.end - from ||
             !bytes.starts_with(place.before)) {
             const bool resuming = place.resumeSlot == slot;
+            const int reads = place.tickReads;
             place = PlayerLogPlace();
             place.resuming = resuming;
+            place.tickReads = reads;
             place.slot = slot;
             place.device = part->identity.device;
             place.inode = part->identity.inode;
@@ -179,14 +189,15 @@ bool FollowPlayerLog(Station& station, int16_t slot, bool titles) {
                     place.end + text.find(kStartedPrefix) + kStartedPrefix.size() > kStartedWithin;
         }
         MoveEnd(place, place.end + complete, bytes.substr(0, bytes.size() - text.size() + complete));
-        if (text.size() == kReadStep) continue;  // more to read
+        if (text.size() == kReadStep)  // more to read, at the next round or tick
+            return ++place.tickReads < kMostReads ? LogRead::More : LogRead::Done;
         // A kept player's log has been read to its end: its title of the
         // moment counts as read again, and what follows as announced.
         if (std::exchange(place.resuming, false) && titles && !place.kept[kTitleLine].empty())
             TakeTitle(station, TitleOf(place.kept[kTitleLine]), TitleArrival::ReadAgain);
 
         const uint64_t readTo = from + bytes.size();
-        if ((readTo <= kPlayerLogLimit && !place.startedFar) || cutsTried == kMostCuts) return true;
+        if ((readTo <= kPlayerLogLimit && !place.startedFar) || cutsTried == kMostCuts) return LogRead::Done;
         ++cutsTried;
         std::string keep = KeptText(place);
         const size_t keptLines = keep.size();
@@ -198,11 +209,11 @@ bool FollowPlayerLog(Station& station, int16_t slot, bool titles) {
             place.startedFar = false;
             // The rest of a line cut away, when it comes, is no line of its own.
             if (!writing.empty() && !keepWriting) place.skipping = true;
-            return true;
+            return LogRead::Done;
         }
         // The player wrote meanwhile: read on and try again.
     }
-    return true;
+    return LogRead::Done;
 }
 
 // Whether the titles of the source on air come from its stream monitor (the
@@ -232,18 +243,33 @@ std::string TakeMonitorTitles(Station& station) {
     return read.current;
 }
 
-}  // namespace
-
-void tmrGetMetadata_Timer(Station& station) {
+// Reads the log on a step; once it is read to its end, the tick's end.
+void ReadOn(Station& station) {
     const int16_t slot = station.onAir.CurrentMplayer();
     const bool fromMonitor = TitlesComeFromMonitor(station);
+    const LogRead read = slot != 0 ? FollowPlayerLog(station, slot, !fromMonitor) : LogRead::Missing;
+    if (read == LogRead::More) {
+        station.timers.start(TimerName::GetMetadataMore);
+        return;
+    }
+    station.timers.stop(TimerName::GetMetadataMore);
     std::string title;
-    if (slot != 0 && FollowPlayerLog(station, slot, !fromMonitor) &&
-        !station.metadata.playerLog.kept[kTitleLine].empty())
+    if (read == LogRead::Done && !station.metadata.playerLog.kept[kTitleLine].empty())
         title = std::string(TitleOf(station.metadata.playerLog.kept[kTitleLine]));
     if (fromMonitor) title = TakeMonitorTitles(station);
     HoldTitle(station, title);
     ProduceMetadataOutputs(station);
+}
+
+}  // namespace
+
+void tmrGetMetadata_Timer(Station& station) {
+    station.metadata.playerLog.tickReads = 0;
+    ReadOn(station);
+}
+
+void tmrGetMetadataMore_Timer(Station& station) {
+    ReadOn(station);
 }
 
 }  // namespace bf

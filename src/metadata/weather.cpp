@@ -7,6 +7,7 @@
 #include "core/query_value.h"
 #include "core/run_handler.h"
 #include "core/station.h"
+#include "core/text_decode.h"
 
 namespace bf {
 
@@ -29,7 +30,8 @@ std::string ComposeWeather(std::string_view body, const std::string& fallback) {
     for (size_t i = 0; i < body.size(); ++i) {
         const std::string_view at = text.substr(i);
         if (at.starts_with("{\"temp\":")) temperatureField = padded.substr(i + 8, 8);
-        if (at.starts_with("\"name\":")) nameField = padded.substr(i + 8, 16);
+        // A place name is cut before a character, never inside one.
+        if (at.starts_with("\"name\":")) nameField = CutAtCharacter(text.substr(i + 8), 16);
         if (at.starts_with(",\"pressure\":")) pressureField = padded.substr(i + 12, 6);
     }
     const std::string temperatureText = temperatureField.size() == 8 ? UpTo(temperatureField, ',') : "";

@@ -34,6 +34,11 @@
 // starts a player slot on a playlist address: under the slot's name it reads
 // the playlist and then becomes ./mplayer1 with the options and the
 // playlist's streams, in order (MPlayer plays the next when one fails).
+//
+// A remote playlist's entries that lead to this machine (loopback, link-local,
+// unspecified) are left out and told ("note: playlist entry ... refused: it
+// names the station's own machine (127.0.0.1)"; with --player in the player's
+// log); with --no-private before the rest, so are those of a private network.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -99,6 +104,10 @@ double Now() {
 // While the stream opens, a deadline; then none (a stall ends the read by
 // rw_timeout).
 double openDeadline = 0;
+
+// --no-private: a remote playlist may not name addresses of the station's
+// network either (RemotePlaylistPrivate=0).
+bool refusePrivate = false;
 
 // The peak and the sum of squares of one frame's samples, as fractions of
 // full scale.
@@ -300,6 +309,17 @@ struct TitleTeller {
     }
 };
 
+// The streams an address stands for, what a remote playlist may not name
+// left out and told, each on a line of its own after `prefix`.
+bf::ResolvedStreams Resolve(const std::string& address, const std::string& prefix) {
+    bf::ResolvedStreams resolved =
+        bf::monitor::ResolveStreams(address, true, AVIOInterruptCB{Interrupt, nullptr}, refusePrivate);
+    for (const std::string& line : resolved.refused)
+        std::printf("%s%s\n", prefix.c_str(), OneLine(line).c_str());
+    std::fflush(stdout);
+    return resolved;
+}
+
 struct Opened {
     AVFormatContext* input = nullptr;
     int error = 0;
@@ -343,8 +363,7 @@ int PlayPlaylist(int argc, char* argv[]) {
     ::prctl(PR_SET_NAME, name.c_str(), 0, 0, 0);
     const std::string address = argv[3];
     openDeadline = Now() + 3 * kOpenSeconds;
-    const bf::ResolvedStreams resolved =
-        bf::monitor::ResolveStreams(address, true, AVIOInterruptCB{Interrupt, nullptr});
+    const bf::ResolvedStreams resolved = Resolve(address, "Playlist " + address + ": ");
     if (resolved.streams.empty()) {
         std::printf("Playlist %s: %s\n", address.c_str(), OneLine(resolved.error).c_str());
         std::fflush(stdout);
@@ -375,16 +394,22 @@ int PlayPlaylist(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const bool player = argc >= 4 && std::strcmp(argv[1], "--player") == 0;
-    if (argc == 3 && std::strcmp(argv[1], "--no-levels") == 0) {
-        reporter.decodes = false;
+    for (;;) {
+        if (argc >= 2 && std::strcmp(argv[1], "--no-private") == 0) {
+            refusePrivate = true;
+        } else if (argc == 3 && std::strcmp(argv[1], "--no-levels") == 0) {
+            reporter.decodes = false;
+        } else {
+            break;
+        }
         --argc;
         ++argv;
     }
+    const bool player = argc >= 4 && std::strcmp(argv[1], "--player") == 0;
     if (argc != 2 && !player) {
         std::fprintf(stderr,
-                     "usage: brackenfield-monitor [--no-levels] URL\n"
-                     "       brackenfield-monitor --player NAME URL [PLAYER OPTIONS...]\n");
+                     "usage: brackenfield-monitor [--no-private] [--no-levels] URL\n"
+                     "       brackenfield-monitor [--no-private] --player NAME URL [PLAYER OPTIONS...]\n");
         return 2;
     }
     // The station reads the lines; once it is gone, so is this program.
@@ -396,14 +421,13 @@ int main(int argc, char* argv[]) {
     // A playlist is read first; another address that turns out to be one
     // (by its content type) is read when it does not open as a stream.
     const std::string address = argv[1];
-    const AVIOInterruptCB interrupt{Interrupt, nullptr};
     const bf::AddressForm form = bf::FormOfAddress(address);
     std::vector<StreamEntry> streams{{address, form.kind}};
     bool resolved = false;
     std::string resolveError;
     if (form.kind == AddressKind::Playlist) {
         openDeadline = Now() + 2 * kOpenSeconds;
-        const bf::ResolvedStreams r = bf::monitor::ResolveStreams(address, true, interrupt);
+        const bf::ResolvedStreams r = Resolve(address, "note: ");
         if (r.streams.empty()) return Fail("playlist", r.error, false);
         streams = r.streams;
         resolved = true;
@@ -425,7 +449,7 @@ int main(int argc, char* argv[]) {
         const bool format = opened.error == AVERROR_INVALIDDATA || opened.error == AVERROR_DEMUXER_NOT_FOUND;
         if (!resolved && format) {
             openDeadline = Now() + 2 * kOpenSeconds;
-            const bf::ResolvedStreams r = bf::monitor::ResolveStreams(address, true, interrupt);
+            const bf::ResolvedStreams r = Resolve(address, "note: ");
             resolved = true;
             if (!r.streams.empty() && !(r.streams.size() == 1 && r.streams[0].address == address)) {
                 streams = r.streams;

@@ -8,6 +8,10 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -115,8 +119,32 @@ AVDictionary* ConnectionOptions(double openSeconds, double stallSeconds) {
     return options;
 }
 
-ResolvedStreams ResolveStreams(const std::string& address, bool probe, const AVIOInterruptCB& interrupt) {
-    return bf::ResolveStreams(address, probe, [&](const std::string& at) { return Fetch(at, interrupt); });
+std::vector<std::string> AddressesOf(const std::string& host) {
+    std::vector<std::string> found;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    if (host.empty() || ::getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0) return found;
+    for (const addrinfo* a = list; a; a = a->ai_next) {
+        char text[INET6_ADDRSTRLEN] = {};
+        const void* at =
+            a->ai_family == AF_INET
+                ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr)
+                : static_cast<const void*>(&reinterpret_cast<const sockaddr_in6*>(a->ai_addr)->sin6_addr);
+        if ((a->ai_family == AF_INET || a->ai_family == AF_INET6) &&
+            ::inet_ntop(a->ai_family, at, text, sizeof text))
+            found.emplace_back(text);
+    }
+    ::freeaddrinfo(list);
+    return found;
+}
+
+ResolvedStreams ResolveStreams(const std::string& address, bool probe, const AVIOInterruptCB& interrupt,
+                               bool refusePrivate) {
+    return bf::ResolveStreams(
+        address, probe, [&](const std::string& at) { return Fetch(at, interrupt); },
+        PlaylistGuard{AddressesOf, refusePrivate});
 }
 
 }  // namespace bf::monitor

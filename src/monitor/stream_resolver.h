@@ -26,8 +26,15 @@ std::string LastFfmpegError();
 // against the system's store, or the file SSL_CERT_FILE names.
 AVDictionary* ConnectionOptions(double openSeconds, double stallSeconds);
 
+// The IP addresses a host name resolves to, as the system's resolver gives
+// them (IPv4 and IPv6, as text); none when it does not resolve.
+std::vector<std::string> AddressesOf(const std::string& host);
+
 // The streams an address stands for (see bf::ResolveStreams), read through
-// FFmpeg; `interrupt` is FFmpeg's interrupt callback for every connection.
-ResolvedStreams ResolveStreams(const std::string& address, bool probe, const AVIOInterruptCB& interrupt);
+// FFmpeg, each host resolved by the system against a remote playlist that
+// would lead inside the station (with `refusePrivate` also to its network);
+// `interrupt` is FFmpeg's interrupt callback for every connection.
+ResolvedStreams ResolveStreams(const std::string& address, bool probe, const AVIOInterruptCB& interrupt,
+                               bool refusePrivate);
 
 }  // namespace bf::monitor

@@ -55,6 +55,8 @@ PlayerCommand CommandFor(const Station& station, const std::string& name, const 
         const std::string playlist = *address;
         command.args.erase(address);
         command.args.insert(command.args.begin(), {"--player", name, playlist});
+        const std::vector<std::string> options = MonitorOptions(station.settings());
+        command.args.insert(command.args.begin(), options.begin(), options.end());
         command.program = station.options.monitorProgram;
         command.titlesFromMonitor = true;
         return command;
@@ -120,6 +122,11 @@ void NotePlaylist(std::vector<std::string>& known, std::string_view address) {
     // A few are kept: the sources of a station are few.
     if (known.size() >= 32) known.erase(known.begin());
     known.emplace_back(address);
+}
+
+std::vector<std::string> MonitorOptions(const Settings& settings) {
+    if (settings.RemotePlaylistPrivate) return {};
+    return {"--no-private"};
 }
 
 void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind) {

@@ -8,6 +8,7 @@
 
 #include "core/on_air_record.h"
 #include "core/player_files.h"
+#include "core/settings_record.h"
 
 namespace bf {
 
@@ -26,6 +27,13 @@ void NotePlaylist(std::vector<std::string>& known, std::string_view address);
 
 // Starts the slot's player; with the health check on, its sound output is
 // counted into its audio count file (see the air monitor).
+// The options the stream monitor (brackenfield-monitor) takes from the
+// settings, before the rest of its arguments, in both its uses: listening to
+// a stream and reading a playlist for a player. "--no-private" with
+// RemotePlaylistPrivate=0: a remote playlist may not name the station's
+// network.
+std::vector<std::string> MonitorOptions(const Settings& settings);
+
 void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind = PlayerInput::Url);
 // Stops the slot's player (every process of its name that runs in the
 // station folder), or both.

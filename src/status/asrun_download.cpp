@@ -1,9 +1,11 @@
 #include "status/asrun_download.h"
 
+#include <memory>
 #include <string>
 
 #include "core/text_decode.h"
 #include "core/time_format.h"
+#include "core/url_credentials.h"
 
 namespace bf {
 
@@ -26,22 +28,40 @@ std::optional<std::string_view> QueryParameter(std::string_view query, std::stri
     return std::nullopt;
 }
 
-// Whether the first `length` bytes of the day are UTF-8, read a part at a
-// time. A row never holds a line end inside it, so each part is judged up to
-// its last line end and the rest goes with the next.
-bool DayIsUtf8(const AsRunRecord& record, const std::string& date, uint64_t length) {
-    std::string carried;
-    for (uint64_t offset = 0; offset < length;) {
-        const auto part = record.dayPart(date, offset, std::min<uint64_t>(kBodyPartBytes, length - offset));
-        if (!part || part->bytes.empty()) return false;
-        offset += part->bytes.size();
-        carried += part->bytes;
-        const size_t end = offset < length ? carried.rfind('\n') + 1 : carried.size();
-        if (!IsUtf8(std::string_view(carried).substr(0, end))) return false;
-        carried.erase(0, end);
+// The first `length` bytes of a day's file as they go out, read a part at a
+// time up to its last line end (a row never holds one), without an address's
+// user and password: rows written before the record left them out may hold
+// them.
+class ServedRows {
+public:
+    ServedRows(AsRunRecord record, std::string date, FileIdentity identity, uint64_t length)
+        : record_(std::move(record)), date_(std::move(date)), identity_(identity), length_(length) {}
+
+    // The next rows; empty at the end, nullopt when the file can no longer
+    // be read or is another one.
+    std::optional<std::string> next() {
+        while (read_ < length_) {
+            auto part = record_.dayPart(date_, read_, std::min<uint64_t>(kBodyPartBytes, length_ - read_));
+            if (!part || part->bytes.empty() || part->identity != identity_) return std::nullopt;
+            read_ += part->bytes.size();
+            carried_ += part->bytes;
+            const size_t end = read_ < length_ ? carried_.rfind('\n') + 1 : carried_.size();
+            if (end == 0) continue;
+            std::string rows = WithoutCredentials(std::string_view(carried_).substr(0, end));
+            carried_.erase(0, end);
+            return rows;
+        }
+        return std::string();
     }
-    return true;
-}
+
+private:
+    AsRunRecord record_;
+    std::string date_;
+    FileIdentity identity_;
+    uint64_t length_;
+    uint64_t read_ = 0;
+    std::string carried_;
+};
 
 }  // namespace
 
@@ -52,25 +72,46 @@ HttpReply AsRunDownload(const AsRunRecord& record, std::string_view query, const
     const std::string date = asked ? std::string(*asked) : FormatDateYMD(now);
     const auto first = record.dayPart(date, 0, 0);
     if (!first) return Refusal(404, "Not Found: the as-run record holds no " + date);
-    const uint64_t length = first->size;
-    const FileIdentity identity = first->identity;
-    HttpReply reply{200,
-                    std::string("text/csv; charset=") +
-                        (DayIsUtf8(record, date, length) ? "utf-8" : "unknown-8bit") + "; header=present",
-                    {},
-                    {{"Content-Disposition", "attachment; filename=\"asrun-" + date + ".csv\""},
-                     {"Cache-Control", "no-store"}},
-                    {},
-                    length};
-    // The file only grows while its day lasts: the first `length` bytes stay
-    // as they were. Another file under the name (the day dropped and written
-    // again) ends the reply.
-    reply.bodyPart = [record, date, identity, length](uint64_t offset,
-                                                      size_t most) -> std::optional<std::string> {
-        if (offset >= length) return std::nullopt;
-        auto part = record.dayPart(date, offset, std::min<uint64_t>(most, length - offset));
-        if (!part || part->identity != identity) return std::nullopt;
-        return std::move(part->bytes);
+    // The file only grows while its day lasts: its first `size` bytes stay as
+    // they were, and go out as the first reading found them. Another file
+    // under the name (the day dropped and written again) ends the reply.
+    const ServedRows rows(record, date, first->identity, first->size);
+    uint64_t length = 0;
+    bool utf8 = true;
+    for (ServedRows reading = rows;;) {
+        const std::optional<std::string> part = reading.next();
+        if (!part) return Refusal(404, "Not Found: the as-run record holds no " + date);
+        if (part->empty()) break;
+        length += part->size();
+        utf8 = utf8 && IsUtf8(*part);
+    }
+    HttpReply reply{
+        200,
+        std::string("text/csv; charset=") + (utf8 ? "utf-8" : "unknown-8bit") + "; header=present",
+        {},
+        {{"Content-Disposition", "attachment; filename=\"asrun-" + date + ".csv\""},
+         {"Cache-Control", "no-store"}},
+        {},
+        length};
+    // Asked for in order, as the caller takes each part.
+    struct Sending {
+        ServedRows rows;
+        std::string ready;
+        uint64_t sent = 0;
+    };
+    auto sending = std::make_shared<Sending>(Sending{rows, {}, 0});
+    reply.bodyPart = [sending](uint64_t offset, size_t most) -> std::optional<std::string> {
+        if (offset != sending->sent) return std::nullopt;
+        while (sending->ready.size() < most) {
+            std::optional<std::string> part = sending->rows.next();
+            if (!part) return std::nullopt;
+            if (part->empty()) break;
+            sending->ready += *part;
+        }
+        std::string out = sending->ready.substr(0, most);
+        sending->ready.erase(0, out.size());
+        sending->sent += out.size();
+        return out;
     };
     return reply;
 }

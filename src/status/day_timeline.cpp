@@ -63,7 +63,7 @@ function shown(s) {
     const text = asUtf8(b) ?? ((tail > 1 || (tail === 1 && rest.some(x => x >= 0x80))) ? asUtf8(rest) : null);
     if (text !== null) s = text;
   }
-  return /^'[=+\-@]/.test(s) ? s.slice(1) : s;
+  return /^' *[=+\-@]/.test(s) ? s.slice(1) : s;
 }
 // The fields of one row as RFC 4180 quotes them (a row holds no line end).
 function cells(line) {

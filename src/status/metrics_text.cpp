@@ -59,11 +59,12 @@ private:
     std::string out_;
 };
 
-// name="value", the value escaped as the format asks.
+// name="value", the value escaped as the format asks, without an address's
+// user and password.
 std::string LabelPair(std::string_view name, std::string_view bytes) {
     std::string out(name);
     out += "=\"";
-    for (const char c : ToUtf8(bytes)) {
+    for (const char c : ToUtf8(WithoutCredentials(bytes))) {
         if (c == '\\' || c == '"') out += '\\';
         if (c == '\n')
             out += "\\n";
@@ -92,7 +93,7 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
     m.sample("brackenfield_on_air_info", 1,
              LabelPair("number", std::to_string(station.onAir.CurrentSource())) + "," +
                  LabelPair("name", station.onAir.source().name) + "," +
-                 LabelPair("url", WithoutCredentials(station.onAir.source().url)));
+                 LabelPair("url", station.onAir.source().url));
     m.family("brackenfield_failover_active", "gauge", "1 while the backup stands in for a failed source.");
     m.sample("brackenfield_failover_active", station.onAir.failoverActive() ? 1 : 0);
     m.family("brackenfield_failed_checks", "gauge", "Failed health checks in a row (counted up to 3).");

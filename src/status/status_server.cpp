@@ -94,44 +94,38 @@ TcpConnection::Events StatusServer::EventsFor(uint64_t serial) {
 }
 
 void StatusServer::ConnectionsWait() {
-    for (int accepted = 0;; ++accepted) {
-        if (accepted == kAcceptsPerWake) {
-            listener_.callAgain();
-            return;
-        }
-        // With the program's descriptors down to their reserve, a newcomer gets
-        // the descriptor of a closed connection still lingering, or of the
-        // connection that has waited longest, before it is taken.
-        reserveWait_ = false;
-        if (listener_.atReserve()) {
-            if (!lingering_.empty()) {
-                lingering_.pop_front();
-            } else if (const auto idlest = Idlest(); idlest != open_.end()) {
-                open_.erase(idlest);
-            } else {  // the reserve is taken by others: the time-out tick tries again
-                reserveWait_ = true;
-                if (!station_.timers.running(kTimeoutTimer)) station_.timers.start(kTimeoutTimer);
-                return;
-            }
-        }
-        // Every connection sending its reply: the rest wait in the listener's queue.
-        if (open_.size() >= kMostConnections && Idlest() == open_.end()) return;
-        const uint64_t serial = nextSerial_++;
-        std::unique_ptr<TcpConnection> socket = listener_.accept(EventsFor(serial));
-        if (!socket) return;
-        std::string address = socket->peerAddress();
-        const auto held = std::count_if(open_.begin(), open_.end(),
-                                        [&](const auto& entry) { return entry.second.address == address; });
-        if (static_cast<size_t>(held) >= kConnectionsPerAddress) continue;  // dropped at once
-        if (open_.size() >= kMostConnections) {
-            if (const auto idlest = Idlest(); idlest != open_.end()) open_.erase(idlest);
-        }
-        Connection& connection = open_[serial];
-        connection.socket = std::move(socket);
-        connection.address = std::move(address);
-        // Started anew, the timer would never tick under a flood.
-        if (!station_.timers.running(kTimeoutTimer)) station_.timers.start(kTimeoutTimer);
-    }
+    reserveWait_ = AdmitConnections(listener_, *this, kLimits) == AdmissionStop::Descriptors;
+    // The reserve taken by others: the time-out tick tries again.
+    if (reserveWait_ && !station_.timers.running(kTimeoutTimer)) station_.timers.start(kTimeoutTimer);
+}
+
+size_t StatusServer::heldFrom(std::string_view address) const {
+    return static_cast<size_t>(std::count_if(
+        open_.begin(), open_.end(), [&](const auto& entry) { return entry.second.address == address; }));
+}
+
+bool StatusServer::dropLingering() {
+    if (lingering_.empty()) return false;
+    lingering_.pop_front();
+    return true;
+}
+
+bool StatusServer::findIdlest() {
+    idlest_ = Idlest();
+    return idlest_ != open_.end();
+}
+
+TcpConnection::Events StatusServer::eventsForNext(bool) {
+    nextSerialTaken_ = nextSerial_++;
+    return EventsFor(nextSerialTaken_);
+}
+
+void StatusServer::take(std::unique_ptr<TcpConnection> socket, std::string address, bool) {
+    Connection& connection = open_[nextSerialTaken_];
+    connection.socket = std::move(socket);
+    connection.address = std::move(address);
+    // Started anew, the timer would never tick under a flood.
+    if (!station_.timers.running(kTimeoutTimer)) station_.timers.start(kTimeoutTimer);
 }
 
 // The oldest connection still waiting for its request, once what it has sent

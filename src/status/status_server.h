@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "core/connection_admission.h"
 #include "core/timer_names.h"
 #include "platform/tcp_listener.h"
 #include "status/process_readings.h"
@@ -24,11 +25,12 @@ HttpReply AnswerStatusRequest(const Station& station, const ProcessReadings& rea
 
 // The status listener: one request per connection, answered and closed.
 // Every caller is bounded: a connection whose request does not arrive in
-// time is dropped, a request longer than kMaxRequestHeadBytes gets 431, an
-// address holds a share of the connections, and the connections together
-// never hold more than a few dozen descriptors, so that no number of callers
-// can take the station's descriptors or memory.
-class StatusServer {
+// time is dropped, a request longer than kMaxRequestHeadBytes gets 431, and
+// connections are admitted as core/connection_admission has it (an address
+// holds a share of them, a wake-up of the listener hands over a few), and
+// together never hold more than a few dozen descriptors, so that no number
+// of callers can take the station's descriptors or memory.
+class StatusServer : private ConnectionPool {
 public:
     // Connections held at once. When all are taken, the oldest one still
     // waiting for its request is dropped for a new one: a flood of idle
@@ -36,10 +38,7 @@ public:
     static constexpr size_t kMostConnections = 32;
     // A connection from an address that already holds this many is closed at once.
     static constexpr size_t kConnectionsPerAddress = kMostConnections / 4;
-    // Connections taken at one wake-up of the listener; the rest wait for
-    // the next round of the event loop, so that a flood of callers cannot
-    // hold the station's other work back.
-    static constexpr int kAcceptsPerWake = 8;
+    static constexpr ConnectionLimits kLimits{kMostConnections, kConnectionsPerAddress, kAcceptsPerWake};
     // A connection still open this long after it came (its request did not
     // arrive, or its caller does not take the reply) is dropped. Counted in
     // ticks of the time-out timer.
@@ -52,7 +51,7 @@ public:
     static constexpr std::string_view kTimeoutTimer = TimerName::StatusTimeout;
 
     StatusServer(Station& station, TcpListener& listener);
-    ~StatusServer();
+    ~StatusServer() override;
     StatusServer(const StatusServer&) = delete;
     StatusServer& operator=(const StatusServer&) = delete;
 
@@ -90,13 +89,24 @@ private:
     void Tick();
     void Answer(Connection& connection, const HttpReply& reply);
 
+    // The pool the connection admission fills.
+    size_t held() const override { return open_.size(); }
+    size_t heldFrom(std::string_view address) const override;
+    bool dropLingering() override;
+    bool findIdlest() override;
+    void dropIdlest() override { open_.erase(idlest_); }
+    TcpConnection::Events eventsForNext(bool replacing) override;
+    void take(std::unique_ptr<TcpConnection> connection, std::string address, bool replacing) override;
+
     Station& station_;
     TcpListener& listener_;
     std::map<uint64_t, Connection> open_;  // by serial: the oldest first
     std::deque<Lingering> lingering_;      // the oldest first
     ProcessReadingsCache readings_;
     uint64_t nextSerial_ = 1;
-    bool reserveWait_ = false;  // callers wait for descriptors that others hold
+    uint64_t nextSerialTaken_ = 0;                     // of the connection being accepted
+    std::map<uint64_t, Connection>::iterator idlest_;  // what findIdlest() found
+    bool reserveWait_ = false;                         // callers wait for descriptors that others hold
 };
 
 }  // namespace bf

@@ -55,8 +55,7 @@ void DrawSchedule(const Station& station, ConsoleModel& c) {
 }
 
 void DrawApi(const Station& station, ConsoleModel& c) {
-    // Closed by default, as the label says from the start.
-    if (station.api.status != ApiStatus::Disabled) Draw(c.lblAPIstatus.caption, ApiStatusText(station));
+    Draw(c.lblAPIstatus.caption, ApiStatusText(station));
     Draw(c.lblRemoteStatus.caption, LastRequestText(station));
 }
 

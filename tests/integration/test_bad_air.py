@@ -3,8 +3,8 @@ the real program on real MPlayer and Icecast meets a stream that stalls while it
 each new listener a burst of its buffer, a mount
 fed digital silence, an old server that answers "ICY 200 OK", a server that sends a header without end, and then the
 backup dying too: each is replaced by the backup (or the last resort file) and everything comes back. A server that
-floods titles stays on air: its player's log is cut in place and metadata.txt follows the titles. The program's memory
-and the logs stay bounded. Only the order of events is asserted."""
+floods titles, every other one paid, stays on air: its player's log is cut in place, tallyway.txt follows the titles and
+the API answers meanwhile. The program's memory and the logs stay bounded. Only the order of events is asserted."""
 
 import os
 import signal
@@ -39,7 +39,7 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
     endless = rig.StreamStandIn(live.url("/one"), rig.ENDLESS_HEADER)
     # Some 70 KB of the player's log a second: MPlayer prints at most some 260 bytes of a title. The stream monitor
     # (FFmpeg) hears MP3 split every 64 bytes as silence, so only the player gets this flood.
-    flood = rig.StreamStandIn(live.url("/one"), rig.FLOOD, metaint=64, title_bytes=240, agent=b"MPlayer")
+    flood = rig.StreamStandIn(live.url("/one"), rig.FLOOD, metaint=64, title_bytes=240, agent=b"MPlayer", paid=True)
     sources = {0: {"n": "Rig Backup", "u": spare.url("/backup")}, 1: {"n": "Relay", "u": relay.url("/one")},
                2: {"n": "Quiet", "u": live.url("/quiet")}, 3: {"n": "Old Server", "u": old.url("/")},
                4: {"n": "Endless", "u": endless.url("/")}, 5: {"n": "Flood", "u": flood.url("/")}}
@@ -129,16 +129,20 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
         rig.wait_for(lambda: rig.player_log_has(station, int(station.dump()["CurrentMplayer"]),
                                                 "Starting playback..."), 20, "the old server playing")
 
-        # A title flood stays on air: its player's log is cut in place before it
-        # reaches 4 MB, and metadata.txt follows.
+        # A flood of titles, every other one paid, stays on air: its player's log
+        # is cut in place before it reaches 4 MB, tallyway.txt follows, and the API answers.
         set_source(station, 5)
-        station.wait_dump(lambda d: on_air(5)(d) and d["lblRXmetadata"].startswith("Flood "), WAIT, "the flood")
+        station.wait_dump(lambda d: on_air(5)(d) and d["lblRXmetadata"].lstrip("$ ").startswith("Flood "), WAIT,
+                          "the flood")
         log = station.folder.file(f"mplayer{station.dump()['CurrentMplayer']}.log")
         sizes = [(log.stat().st_ino, log.stat().st_size)]  # the same file grows and shrinks: no new player's log
         rig.wait_for(lambda: sizes.append((log.stat().st_ino, log.stat().st_size)) or sizes[-1][1] < sizes[-2][1],
                      60, "the log cut")
         sent = flood.titles
-        rig.wait_for(lambda: int(station.folder.read("metadata.txt").split()[1]) > sent, 20, "metadata.txt following")
+        rig.wait_for(lambda: int(station.folder.read("tallyway.txt").split()[2]) > sent, 20, "tallyway.txt following")
+        with urllib.request.urlopen(f"http://127.0.0.1:{station.api_port}/api/getcurrent.php?id={KEY}",
+                                    timeout=15) as reply:
+            assert reply.read().startswith(b"Source: 5\r\n")
         assert len(set(ino for ino, _ in sizes)) == 1 and max(size for _, size in sizes) < 4 << 20, sizes[-3:]
         messages = rig.air_messages(station.dump())[:6]  # the flood's player never taken for hung, nor restarted
         assert on_air(5)(station.dump()) and not any("HUNG" in m or "ENDED" in m for m in messages), messages

@@ -2,10 +2,12 @@
 addresses, some dripping a request a byte at a time, some sending junk. The program lives, holds a few dozen of them,
 answers the remote API and a new scraper meanwhile, and logs no failure."""
 
+import json
 import os
 import resource
 import socket
 import subprocess
+import sys
 import threading
 
 import rig
@@ -77,3 +79,60 @@ def test_without_a_display_it_runs_headless_and_a_bad_option_is_a_usage_error(tm
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
     run = subprocess.run([rig.station.BINARY, "--bogus"], cwd=tmp_path, env=env, capture_output=True, timeout=30)
     assert run.returncode == 2 and b"no display" in run.stderr and b"Unknown option" in run.stderr, run.stderr
+
+
+# Runs inside a network namespace of its own, whose loopback also holds a "public" address (192.0.2.1), a link-local
+# and a private one: a stand-in server on all of them, and the real monitor (argv[1]) reading a playlist from the
+# public address, for a player (a script that writes down what it is given) and as a listener. Prints what each run
+# said and gave the player, and every path the server was asked for.
+IN_NAMESPACE = r"""
+import http.server, json, os, subprocess, sys, tempfile, threading
+asked = []
+class Server(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        asked.append(self.path)
+        at = f"http://%s:{self.server.server_address[1]}/"
+        entries = [at % "127.0.0.1" + "admin", at % "169.254.169.254" + "latest", at % "10.9.9.9" + "private",
+                   at % "192.0.2.1" + "moved.m3u"]
+        moved = self.path == "/moved.m3u"
+        self.send_response(302 if moved else 200)
+        self.send_header("Location", at % "127.0.0.1" + "inner.m3u")
+        self.end_headers()
+        pages = {"/list.pls": "[playlist]\n" + "".join(f"File{i}={e}\n" for i, e in enumerate(entries)),
+                 "/inner.m3u": at % "127.0.0.1" + "inner\n"}
+        self.wfile.write(b"" if moved else pages.get(self.path, "no audio").encode())
+threading.Thread(target=(server := http.server.ThreadingHTTPServer(("0.0.0.0", 0), Server)).serve_forever,
+                 daemon=True).start()
+playlist, folder, runs = f"http://192.0.2.1:{server.server_address[1]}/list.pls", tempfile.mkdtemp(), {}
+with open(os.open(f"{folder}/mplayer1", os.O_WRONLY | os.O_CREAT, 0o755), "w") as player:
+    player.write('#!/bin/sh\nprintf "%s\\n" "$@" > given\n')
+for name, args in (("player", ["--player", "mplayer1"]), ("strict", ["--no-private", "--player", "mplayer1"]),
+                   ("listener", ["--no-levels"])):
+    said = subprocess.run([sys.argv[1]] + args + [playlist], cwd=folder, capture_output=True, text=True).stdout
+    runs[name] = {"said": said, "given": open(f"{folder}/given").read() if os.path.exists(f"{folder}/given") else ""}
+    subprocess.run(["rm", "-f", f"{folder}/given"])
+print(json.dumps({"port": server.server_address[1], "runs": runs, "asked": asked}))
+"""
+
+
+def test_a_remote_playlist_never_leads_the_monitor_or_the_player_inside_the_station():
+    monitor = os.path.join(os.path.dirname(rig.station.BINARY), "brackenfield-monitor")
+    setup = ("ip link set lo up && ip addr add 192.0.2.1/32 dev lo && ip addr add 169.254.169.254/32 dev lo && "
+             "ip addr add 10.9.9.9/32 dev lo && exec \"$2\" -c \"$0\" \"$1\"")
+    done = subprocess.run(["unshare", "-rn", "sh", "-c", setup, IN_NAMESPACE, monitor, sys.executable],
+                          capture_output=True, text=True, timeout=240)
+    assert done.returncode == 0, done.stderr
+    seen = json.loads(done.stdout)
+    port, runs = seen["port"], seen["runs"]
+    own = "refused: it names the station's own machine (127.0.0.1)"
+    assert f"Playlist http://192.0.2.1:{port}/list.pls: playlist entry http://127.0.0.1:{port}/admin {own}" in \
+        runs["player"]["said"], runs["player"]
+    assert f"playlist http://127.0.0.1:{port}/inner.m3u {own}" in runs["player"]["said"], runs["player"]
+    assert runs["player"]["given"].split() == [f"http://10.9.9.9:{port}/private"], runs["player"]
+    assert "own link (169.254.169.254)" in runs["listener"]["said"], runs["listener"]
+    # With RemotePlaylistPrivate=0 the private entry goes too: nothing is left to play.
+    assert runs["strict"]["given"] == "" and "station's network (10.9.9.9)" in runs["strict"]["said"], runs["strict"]
+    # Nothing asked the machine itself or its link for an entry (FFmpeg follows the redirect to /inner.m3u, whose
+    # entries go); the listener alone opened the private entry, the strict runs nothing.
+    assert not {"/admin", "/latest", "/inner"} & set(seen["asked"]), seen["asked"]
+    assert seen["asked"].count("/private") == 1, seen["asked"]

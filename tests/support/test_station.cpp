@@ -55,7 +55,10 @@ TestStation::TestStation(bool reacting) {
                       InetAIR, InetTallyway, InetWeather, processStats};
     station = std::make_unique<Station>(platform, folder.path());
     station->quit = [this] { ++quits; };
-    station->openApiServer = [this] { ++apiWindowsOpened; };
+    station->openApiServer = [this] {
+        ++apiWindowsOpened;
+        station->api.created = true;
+    };
     station->logSink = [this](std::string_view line, LogPriority priority) {
         logged.emplace_back(line);
         priorities.push_back(priority);

@@ -11,6 +11,11 @@ AsRunStory::AsRunStory(Station& station) : station_(station), record_(station.wo
 void AsRunStory::add(AsRunEvent event, const AirSource& source, std::string cause, std::string detail) {
     record_.add(
         {station_.clock.now(), event, source.number, source.name, std::move(cause), std::move(detail)});
+    if (const std::optional<AsRunRecord::DateLeap> leap = record_.takeDateLeap())
+        AddToAirLog(
+            station_,
+            "  SYS - AS-RUN: THE DATE LEAPT FROM " + leap->from + " TO " + leap->to + " - OLD DAYS KEPT",
+            LogPriority::Warning);
 }
 
 void AsRunStory::switched(const SwitchEvent& event) {

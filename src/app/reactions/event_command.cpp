@@ -5,6 +5,7 @@
 #include "core/station_log.h"
 #include "core/text_decode.h"
 #include "core/timer_names.h"
+#include "core/url_credentials.h"
 
 namespace bf {
 
@@ -20,7 +21,7 @@ void EventCommand::switched(const SwitchEvent& event) {
 }
 
 void EventCommand::failoverStarted(const FailoverEvent& event) {
-    tell(event.silence ? "silence" : "failover", event.failed, event.reason);
+    tell(event.silence ? "silence" : "failover", event.failed, WithoutCredentials(event.reason));
 }
 
 void EventCommand::returned(const AirSource& source) {
@@ -48,8 +49,11 @@ void EventCommand::tell(std::string_view event, const AirSource& source, std::st
                         LogPriority::Warning);
         overflowLogged_ = true;
     }
-    queue_.push_back(
-        {std::string(event), std::to_string(source.number), source.name, source.url, std::string(detail)});
+    // A command line is readable by every user of the machine: the URL goes
+    // without its user and password (a hook that needs them reads the source
+    // list).
+    queue_.push_back({std::string(event), std::to_string(source.number), source.name,
+                      WithoutCredentials(source.url), std::string(detail)});
     if (!station_.timers.running(TimerName::EventHooks)) station_.timers.start(TimerName::EventHooks);
     tick();
 }

@@ -2,7 +2,7 @@
 (keep every connection, send nothing, and hand each new listener the burst of its buffer, as a hung relay, a CDN edge
 or an encoder does), answer with an old server's "ICY 200 OK" status line, send a header line
 without end, or flood titles (a new title of `title_bytes` after every `metaint` bytes of audio, to a listener that asks
-for titles)."""
+for titles; with `paid`, every other one a paid item, "$ Flood N - xxx...")."""
 
 import socket
 import threading
@@ -14,8 +14,9 @@ BURST = 65536  # what a stalled relay hands each new listener: the last bytes it
 
 
 class StreamStandIn:
-    def __init__(self, upstream_url, mode=RELAY, name="Rig Stand-in", metaint=512, title_bytes=4000, agent=b""):
-        self.upstream, self.mode, self.name = upstream_url, mode, name
+    def __init__(self, upstream_url, mode=RELAY, name="Rig Stand-in", metaint=512, title_bytes=4000, agent=b"",
+                 paid=False):
+        self.upstream, self.mode, self.name, self.paid = upstream_url, mode, name, paid
         # The flood goes to listeners whose User-Agent holds `agent`.
         self.metaint, self.title_bytes, self.agent = metaint, title_bytes, agent.lower()
         self.flowing = threading.Event()
@@ -74,7 +75,9 @@ class StreamStandIn:
 
     def _title_block(self):
         self.titles += 1
-        meta = f"StreamTitle='Flood {self.titles} {'x' * self.title_bytes}';".encode()
+        paid = self.paid and self.titles % 2
+        meta = f"StreamTitle='{'$ ' if paid else ''}Flood {self.titles} {'- ' if paid else ''}{'x' * self.title_bytes}';"
+        meta = meta.encode()
         meta += b"\0" * (-len(meta) % 16)
         return bytes([len(meta) // 16]) + meta
 

@@ -18,6 +18,7 @@ std::string Entry(const std::string& number, const std::string& url, const std::
 struct ApiStation : TestStation {
     ApiStation() {
         settings().APIkey = "Key7";
+        settings().APIallowed = true;
         folder.write(
             "sourcelist.ini",
             "; sources\r\n1n:One\r\n1u:http://one/\r\n2u:http://two/\n2n:Two\r3n:Three\r\n3u:x\r\n"

@@ -23,6 +23,7 @@ class ApiServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         s.settings().APIkey = "K";
+        s.settings().APIallowed = true;
         s.folder.write("sourcelist.ini", "3u:http://three.example/live\r\n");
         server.Open(1011);
     }
@@ -186,6 +187,8 @@ using ApiServerWindowTest = QtAppTest;
 // slots' rules are tested over fakes.
 TEST_F(ApiServerWindowTest, AnswersACallerThatEndsItsSideAndShowsAFailureWithoutBlocking) {
     TestStation s;
+    s.settings().APIallowed = true;
+    s.settings().APIkey = "";
     ApiServerWindow window{*s, 0, "127.0.0.1"};
     // Sends `request`, ends its side (as nc -N does) and returns what the
     // server sent until it closed.

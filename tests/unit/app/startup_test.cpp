@@ -6,6 +6,8 @@
 #include <ranges>
 #include <stdexcept>
 
+#include "apiserver/api_commands.h"
+#include "apiserver/request_text.h"
 #include "app/settings_reload.h"
 #include "app/station_check.h"
 #include "app/timer_table.h"
@@ -56,16 +58,66 @@ TEST(Startup, StartingStateTakesSafeDefaultsNamesEverySettingsProblemAndLeavesNo
               "<missing><missing><missing>");
 }
 
-TEST(Startup, TheExampleStationsKeyKeepsTheApiClosedAndSaysWhy) {
-    TestStation t;
-    t.folder.write("brackenfield.ini", "[Brackenfield]\r\nAPIallowed=1\r\nAPIKey=change-this-key\r\n");
-    Startup(*t);
-    EXPECT_EQ(t.apiWindowsOpened, 0);
-    EXPECT_EQ(Items(*t, "lblAPIstatus"), "lblAPIstatus=Disabled - APIKey is the example's change-this-key");
-    EXPECT_EQ(std::ranges::count(t.logged,
-                                 "2026-12-06 12:00:00  SYS - API CLOSED: APIKey IS THE EXAMPLE'S "
-                                 "change-this-key - CHOOSE YOUR OWN IN brackenfield.ini"),
-              1);
+// What a start and the readings after it leave of the API (and of billing,
+// which sends the same key): a reading never opens a listener the start did
+// not open, and one that leaves no usable key or turns APIallowed off has
+// every request refused until a later one opens the API again.
+TEST(Startup, AReadingOfTheSettingsNeverOpensTheApiAndClosesItWithoutAUsableKey) {
+    const std::string open = "APIallowed=1\r\nAPIKey=secret\r\n",
+                      bill = "Tallyway=1\r\nMetaURL=http://b/\r\n";
+    const std::string at = "2026-12-06 12:00:00  SYS - ";
+    struct Row {
+        std::string start;
+        std::vector<std::string> readings;
+        std::string key;    // sent with the request after the last reading
+        std::string reply;  // its body; "": no listener, nobody can ask
+        std::string items;  // lblAPIstatus then
+        std::string said;   // a line of the start or the last reading, or "" for its CHANGED line
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"APIallowed=1\r\nAPIKey=change-this-key\r\n", {}, "change-this-key", "",
+         "lblAPIstatus=Disabled - APIKey is the example's change-this-key",
+         "API CLOSED: APIKey IS THE EXAMPLE'S change-this-key - CHOOSE YOUR OWN IN brackenfield.ini"},
+        {open + bill, {"APIallowed=1\r\n" + bill}, "", "ERROR",
+         "lblAPIstatus=Disabled - no APIKey set", "BILLING OFF: NO APIKey IN brackenfield.ini"},
+        {open, {"APIallowed=1\r\nAPIKey=change-this-key\r\n"}, "change-this-key", "ERROR",
+         "lblAPIstatus=Disabled - APIKey is the example's change-this-key", ""},
+        {open, {"APIallowed=0\r\nAPIKey=secret\r\n"}, "secret", "ERROR", "lblAPIstatus=Disabled",
+         "SETTINGS READ AGAIN (SIGHUP): APIallowed IS OFF - EVERY API REQUEST IS REFUSED"},
+        // An empty key keeps its meaning: anyone may call, and the log warns.
+        {open, {"APIallowed=1\r\nAPIKey=\r\n"}, "", "None\r\nOK\r\n",
+         "lblAPIstatus=Enabled - empty APIKey: anyone may call", ""},
+        {open + bill, {"APIallowed=1\r\n" + bill, open + bill}, "secret", "None\r\nOK\r\n",
+         "lblAPIstatus=Enabled", "SETTINGS READ AGAIN (SIGHUP): CHANGED APIKey, Tallyway"},
+        // Closed at the start for want of a key: the listener waits for the next start.
+        {"APIallowed=1\r\n", {open}, "secret", "", "lblAPIstatus=Disabled",
+         "SETTINGS READ AGAIN (SIGHUP): APIallowed TAKES EFFECT AT THE NEXT START, AS DO THE PORTS AND ADDRESSES OF "
+         "THE COMMAND LINE"}};
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.start + " then " + ::testing::PrintToString(row.readings));
+        TestStation t;
+        t.folder.write("brackenfield.ini", "[Brackenfield]\r\n" + row.start);
+        Startup(*t);
+        for (const std::string& reading : row.readings) {
+            t.folder.write("brackenfield.ini", "[Brackenfield]\r\n" + reading);
+            ReadSettingsAgain(*t, "SIGHUP");
+        }
+        EXPECT_EQ(t.apiWindowsOpened, row.reply.empty() ? 0 : 1);
+        if (!row.reply.empty()) {
+            const ApiAnswer answer = AnswerRequestText(
+                *t, "GET /api/metadata.php?id=" + row.key + " HTTP/1.0\r\n\r\n", "192.0.2.7");
+            EXPECT_EQ(answer.reply, ComposeReply(row.reply));
+            const auto& counted = t->counters.apiRequests[static_cast<size_t>(ApiCommand::Metadata)];
+            EXPECT_EQ(counted[static_cast<size_t>(ApiResult::Denied)], row.reply == "ERROR" ? 1u : 0u);
+        }
+        EXPECT_EQ(Items(*t, "lblAPIstatus"), row.items);
+        const std::string said = row.said.empty() && !row.readings.empty()
+                                     ? "SETTINGS READ AGAIN (SIGHUP): CHANGED APIKey"
+                                     : row.said;
+        EXPECT_GE(std::ranges::count(t.logged, at + said), 1);
+    }
 }
 
 // The keys whose values the features send to other services.
@@ -96,6 +148,7 @@ std::string FeaturesSeen(TestStation& t) {
         // The switch's timers run only while a switch needs them.
         const bool optional = std::ranges::count(kFeatures, timer.name, &Feature::first) > 0 ||
                               timer.name == TimerName::SwitchOverlap ||
+                              timer.name == TimerName::GetMetadataMore ||
                               timer.name == TimerName::ReportSourceList;
         if (t.timers.running(timer.name) == optional) seen += std::string(timer.name) + " ";
     }
@@ -132,30 +185,24 @@ TEST(Startup, EachSettingTurnsOnItsOwnFeatureOnlyAtOneAndTheOtherTimersAlwaysRun
 }
 
 // What a reading says: the keys that changed (by their names in the file),
-// what waits for a start, and a file that cannot be read changes nothing.
+// and a file that cannot be read changes nothing.
 TEST(Startup, ReadingTheSettingsAgainNamesWhatChangedAndKeepsThemWhenTheFileIsGone) {
     TestStation t;
     t.folder.write("brackenfield.ini",
                    "[Brackenfield]\r\nAPIKey=k\r\nMetaURL=http://a/\r\nSilenceSeconds=5\r\n");
     Startup(*t);
-    t.folder.write(
-        "brackenfield.ini",
-        "[Brackenfield]\r\nAPIKey=k2\r\nMetaURL=http://a/\r\nSilenceSeconds=9\r\nAPIallowed=1\r\n");
+    t.folder.write("brackenfield.ini",
+                   "[Brackenfield]\r\nAPIKey=k2\r\nMetaURL=http://a/\r\nSilenceSeconds=9\r\n");
     t.logged.clear();
     ReadSettingsAgain(*t, "SIGHUP");
     std::filesystem::remove(t.folder.path() / "brackenfield.ini");
     ReadSettingsAgain(*t, "SIGHUP");
     const std::string at = "2026-12-06 12:00:00  SYS - SETTINGS READ AGAIN (SIGHUP): ";
-    const std::vector<std::string> said(t.logged.end() - 3, t.logged.end());
-    EXPECT_EQ(said,
-              (std::vector<std::string>{
-                  at + "CHANGED APIKey, SilenceSeconds",
-                  at + "APIallowed TAKES EFFECT AT THE NEXT START, AS DO THE PORTS AND ADDRESSES OF THE "
-                       "COMMAND LINE",
-                  at + "brackenfield.ini CANNOT BE READ - THE SETTINGS STAY AS THEY WERE"}));
-    EXPECT_EQ(t->settings().APIkey + " " + std::to_string(t->settings().SilenceSeconds) + " " +
-                  std::to_string(t->settings().APIallowed),
-              "k2 9 0");
+    EXPECT_EQ(
+        std::vector<std::string>(t.logged.end() - 2, t.logged.end()),
+        (std::vector<std::string>{at + "CHANGED APIKey, SilenceSeconds",
+                                  at + "brackenfield.ini CANNOT BE READ - THE SETTINGS STAY AS THEY WERE"}));
+    EXPECT_EQ(*t->settings().APIkey + " " + std::to_string(t->settings().SilenceSeconds), "k2 9");
 }
 
 // A key whose value would go out to another service, missing: it reads as empty, never as the folder's path,
@@ -171,7 +218,6 @@ TEST(Startup, AMissingOutgoingKeyReadsAsEmptyAndKeepsItsFeatureOffSayingWhy) {
         {"AIRdefaultArtist", &Settings::AIRdefaultArtist, "AIR", &ConsoleModel::lblTuneInAir, "tmrAirUpdate "},
         {"AIRpartnerKey", &Settings::AIRpartnerkey, "AIR", &ConsoleModel::lblTuneInAir, "tmrAirUpdate "},
         {"MetaLocation", &Settings::MetaLocation, "WEATHER", &ConsoleModel::lblWeather, "tmrWeather "},
-        {"APIKey", &Settings::APIkey, "BILLING", &ConsoleModel::lblLastCheck, "tmrCheckFile "},
         {"ManagementKey", &Settings::ManagementKey, "MANAGEMENT", &ConsoleModel::lblConfigurationStatus, management},
         {"ManagementSwitcher", &Settings::ManagementSwitcher, "MANAGEMENT", &ConsoleModel::lblConfigurationStatus,
          management}};
@@ -218,11 +264,13 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
     const std::tuple<std::string, std::string, std::vector<std::string>> cases[] = {
         {"", "", {}},
         {"brackenfield.ini", "[Brackenfield]\r\nCheckSource=yes\nFastFailovr=1\nManagementUpdate=5m\nAPIKey=a\n"
-                             "apikey=b\r\n[Other]\r\nUnknown=1\r\n",
+                             "apikey=b\r\nRemotePlaylistPrivate=no\r\n[Other]\r\nUnknown=1\r\n",
          {"brackenfield.ini:2: CheckSource=yes is neither 0 nor 1; the health check stays off",
           "brackenfield.ini:3: unknown key FastFailovr (did you mean FastFailover?)",
           "brackenfield.ini:4: ManagementUpdate=5m is not a whole number; it reads as 5",
-          "brackenfield.ini:6: apikey is set again; line 5 counts"}},
+          "brackenfield.ini:6: apikey is set again; line 5 counts",
+          "brackenfield.ini:7: RemotePlaylistPrivate=no is neither 0 nor 1; a remote playlist may not name addresses of "
+          "the station's network"}},
         // Numbers out of range, and the files the settings name; a relative path starts from the folder.
         {"brackenfield.ini", "[Brackenfield]\r\nSilenceLevel=0\r\nSilenceSeconds=-3\r\nLastResortFile=gone.mp3\r\n"
                              "OnEventCommand=sourcelist.ini\r\n",

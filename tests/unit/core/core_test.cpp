@@ -1,11 +1,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <stdexcept>
 
@@ -45,7 +48,8 @@ TEST(WithoutCredentials, TakesUserAndPasswordOutOfEveryAddressAndLeavesTheRest) 
     const std::pair<std::string, std::string> cases[] = {
         {"http://dj:se@cret@host:8000/live -cache 64", "http://host:8000/live -cache 64"},
         {"http://user@host?x=@y", "http://host?x=@y"}, {"http://host/path@x#a@b", "http://host/path@x#a@b"},
-        {"a http://u:p@one b https://v@two", "a http://one b https://two"}, {"http://", "http://"}, {"", ""}};
+        {"a http://u:p@one b https://v@two", "a http://one b https://two"}, {"http://", "http://"}, {"", ""},
+        {"x,http://a\r\n2026,u@h\"", "x,http://a\r\n2026,u@h\""}};
     // clang-format on
     for (const auto& [text, expected] : cases) EXPECT_EQ(WithoutCredentials(text), expected) << text;
 }
@@ -167,7 +171,7 @@ TEST(LogOutput, AStalledReaderCostsCountedLinesNeverAWaitAndAGoneOneDropsWhatWai
     }
 }
 
-TEST(TextFiles, ReadsAndWritesBytesReadsAFileOnFromAnOffsetAndCutsOnlyTheFileRead) {
+TEST(TextFiles, ReadsAndWritesBytesReadsAFileOnFromAnOffsetCutsOnlyTheFileReadAndUndoesAShortAppend) {
     TempFolder folder;
     const auto file = folder.path() / "out.txt";
     std::string big(3 * 1024 * 1024 + 17, 'z');
@@ -186,6 +190,26 @@ TEST(TextFiles, ReadsAndWritesBytesReadsAFileOnFromAnOffsetAndCutsOnlyTheFileRea
     EXPECT_FALSE(CutAppendedFile(file, tail->identity, tail->size - 1, "kept\n")) << "it grew since";
     EXPECT_FALSE(CutAppendedFile(file, FileIdentity{}, tail->size, "kept\n")) << "another file";
     EXPECT_EQ(fs::file_size(file), tail->size);
+
+    // A disk that fills in the middle of an append (a file size limit stands in for it) leaves no half row or
+    // line: the rows after it stay readable.
+    const fs::path day = folder.path() / "day.csv";
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit room{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &room), 0);
+    const rlimit full{8, room.rlim_max};
+    const std::function<void(std::string_view)> appenders[] = {
+        [&](std::string_view text) { AppendToFile(day, text); },
+        [&](std::string_view text) { AppendToStationLogFile(day, text); }};
+    for (const auto& append : appenders) {
+        fs::remove(day);
+        append("a,1\r\n");
+        ::setrlimit(RLIMIT_FSIZE, &full);
+        append("b,\"half\r\n");
+        ::setrlimit(RLIMIT_FSIZE, &room);
+        append("c,3\r\n");
+        EXPECT_EQ(folder.read("day.csv"), "a,1\r\nc,3\r\n");
+    }
 }
 
 TEST(TextDecode, ACutToLengthLeavesOffTheFirstBytesOfTheCharacterItWouldSplit) {
@@ -290,6 +314,7 @@ TEST(StreamAddress, ReadsPlaylistsAsPeersWriteThem) {
 }
 
 TEST(StreamAddress, FollowsPlaylistsAFewLevelsDeepAndNeverInACircle) {
+    const std::string kLong = "http://d/" + std::string(190, 'a') + "\xc3\xa9.pls";
     // Each "server" answers with its text; "moved" redirects to /lists/.
     const std::map<std::string, FetchedText> server = {
         {"http://d/a.pls",
@@ -316,7 +341,7 @@ TEST(StreamAddress, FollowsPlaylistsAFewLevelsDeepAndNeverInACircle) {
     const std::pair<std::string, bool> asked[] = {{"http://d/a.pls", false},    {"http://d/self.m3u", false},
                                                   {"http://d/gone.pls", false}, {"http://d/moved", true},
                                                   {"http://d/moved", false},    {"http://d/page", true},
-                                                  {"http://d/hls", true}};
+                                                  {"http://d/hls", true},       {kLong, false}};
     const std::string expected[] = {
         // a.pls -> b.m3u -> c.m3u -> d.m3u: the third level is the last read; a.pls naming itself is left
         // out.
@@ -326,9 +351,62 @@ TEST(StreamAddress, FollowsPlaylistsAFewLevelsDeepAndNeverInACircle) {
         // asked.
         "http://e/lists/rel/x", "http://d/moved",
         // A page is a stream (the player refuses it); a live playlist is HLS.
-        "http://d/page", "hls:http://d/hls"};
+        "http://d/page", "hls:http://d/hls",
+        // A long address in a reason is cut before a character, never inside one.
+        "playlist " + kLong.substr(0, 199) + ": Connection refused"};
     for (size_t i = 0; i < std::size(asked); ++i)
         EXPECT_EQ(streams(asked[i].first, asked[i].second), expected[i]) << asked[i].first;
+}
+
+// A playlist from outside may not lead the monitor or the player inside the
+// station: its entries that resolve to the machine itself, its link or (with
+// RemotePlaylistPrivate=0) its network are left out and said; what a playlist
+// of the station's own network names counts, unless its text came from outside.
+TEST(StreamAddress, ARemotePlaylistNeverLeadsInsideTheStation) {
+    const std::map<std::string, std::vector<std::string>> dns = {
+        {"radio.example", {"203.0.113.5"}}, {"cdn.example", {"198.51.100.7"}},
+        {"db.lan", {"10.0.0.5"}},           {"both.example", {"198.51.100.8", "127.0.0.1"}},
+        {"2130706433", {"127.0.0.1"}},      {"studio.lan", {"192.168.1.2"}}};
+    const std::string inside = "http://127.0.0.1:8000/admin\nhttp://169.254.169.254/latest\nhttp://[::1]/a\n";
+    const std::map<std::string, FetchedText> server = {
+        {"http://radio.example/a.m3u",
+         {inside + "http://0.0.0.0/b\nhttp://both.example/\nhttp://2130706433/\nhttp://[::ffff:127.0.0.1]/c\n"
+                   "http://db.lan/x\nhttp://cdn.example/live\nhttp://cdn.example/n.m3u\n",
+          "", "", ""}},
+        {"http://cdn.example/n.m3u", {"http://127.0.0.2/d\n", "", "http://127.0.0.1/n.m3u", ""}},
+        {"http://studio.lan/own.m3u", {inside, "", "", ""}},
+        {"http://studio.lan/moved.m3u", {inside, "", "http://cdn.example/moved.m3u", ""}}};
+    const FetchText fetch = [&](const std::string& a) { return server.at(a); };
+    PlaylistGuard guard{[&](const std::string& host) {
+        return dns.contains(host) ? dns.at(host) : std::vector<std::string>{};
+    }};
+    // The address, RemotePlaylistPrivate=0; the streams kept, then the addresses each refusal names.
+    const std::tuple<std::string, bool, std::string> cases[] = {
+        {"http://radio.example/a.m3u", false,
+         "http://db.lan/x http://cdn.example/live | 127.0.0.1 169.254.169.254 ::1 "
+         "0.0.0.0 127.0.0.1 127.0.0.1 ::ffff:127.0.0.1 127.0.0.1"},
+        {"http://radio.example/a.m3u", true,
+         "http://cdn.example/live | 127.0.0.1 169.254.169.254 ::1 0.0.0.0 127.0.0.1 "
+         "127.0.0.1 ::ffff:127.0.0.1 10.0.0.5 127.0.0.1"},
+        {"http://studio.lan/own.m3u", true,
+         "http://127.0.0.1:8000/admin http://169.254.169.254/latest http://[::1]/a |"},
+        {"http://studio.lan/moved.m3u", false, " | 127.0.0.1 169.254.169.254 ::1"}};
+    for (const auto& [address, strict, expected] : cases) {
+        guard.refusePrivate = strict;
+        const ResolvedStreams r = ResolveStreams(address, false, fetch, guard);
+        std::string seen;
+        for (const StreamEntry& e : r.streams) seen += (seen.empty() ? "" : " ") + e.address;
+        seen += " |";
+        for (const std::string& line : r.refused)
+            seen += " " + line.substr(line.rfind('(') + 1, line.size() - line.rfind('(') - 2);
+        EXPECT_EQ(seen, expected) << address << " " << strict;
+    }
+    const std::pair<std::string, AddressScope> scopes[] = {
+        {"172.31.255.1", AddressScope::Private}, {"172.32.0.1", AddressScope::Public},
+        {"fd00::1", AddressScope::Private},      {"fe80::1", AddressScope::LinkLocal},
+        {"::", AddressScope::Unspecified},       {"::10.1.2.3", AddressScope::Private},
+        {"2001:db8::1", AddressScope::Public},   {"host", AddressScope::Public}};
+    for (const auto& [ip, scope] : scopes) EXPECT_EQ(ScopeOfIp(ip), scope) << ip;
 }
 
 }  // namespace

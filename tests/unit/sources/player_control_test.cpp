@@ -25,6 +25,12 @@ TEST(PlayerControl, HandsEachKindOfAddressToThePlayerItsOwnWay) {
                   std::vector<std::string>{"start " + started + " -quiet -noconsolecontrols"});
         EXPECT_EQ(s.processes.isRunning("mplayer1"), true) << url;
     }
+    TestStation strict(false);  // RemotePlaylistPrivate=0: told to the monitor
+    strict.settings().RemotePlaylistPrivate = false;
+    StartPlayer(*strict, 1, "http://h/radio.pls");
+    EXPECT_EQ(strict.processes.log.at(0),
+              "start brackenfield-monitor --no-private --player mplayer1 http://h/radio.pls -quiet "
+              "-noconsolecontrols");
 }
 
 TEST(PlayerControl, AnAddressThePlayerFoundAPlaylistIsReadAsOneFromItsNextStart) {

@@ -123,6 +123,7 @@ TEST(MetricsTextTest, FollowsThePrometheusConventions) {
     n.countHealthCheck(HealthCheckResult::Failed, 10, 1796558260);
     n.countHealthCheck(HealthCheckResult::NoVerdict, 12, 1796558270);
     ts.settings().APIkey = "Key7";
+    ts.settings().APIallowed = true;
     for (const char* path : {"metadata.php?id=Key7", "metadata.php?id=Key8", "setcurrent.php?id=key7", "x",
                              "setmode.php?id=Key7&mode=manual", "leavebackup.php?id=Key8"})
         AnswerRequestText(*ts, std::string("GET /api/") + path + " HTTP/1.0\r\n\r\n", "10.0.0.5");
