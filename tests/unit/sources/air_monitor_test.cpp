@@ -146,9 +146,10 @@ TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowSta
             return during(t);
         });
         EXPECT_EQ(air.happened, expected) << name;
-        if (std::string_view(name).starts_with("a refused"))  // its reason cut before its last character
+        if (std::string_view(name).starts_with("a refused")) {  // its reason cut before its last character
             EXPECT_EQ(air.recorded.events.at(0),
                       "failover 1 (" + kOne + ": open: " + std::string(113, 'y') + ") backup");
+        }
         if (std::string_view(name).starts_with("a format")) {
             // It is tried again after a minute, not every tick, and logged once.
             EXPECT_EQ(said, 1);
