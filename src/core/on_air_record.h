@@ -77,8 +77,9 @@ struct OnAirStretch {
 // it does.
 struct Successor {
     OnAirStretch previous;
-    double started = 0;  // monotonic seconds
-    bool plays = false;  // the new player was seen playing (the old stops once the overlap is long enough)
+    double started = 0;    // monotonic seconds
+    bool plays = false;    // the new player was seen playing (the old stops once the overlap is long enough)
+    double readUntil = 0;  // when it was last seen reading its playlist
     bool operator==(const Successor&) const = default;
 };
 

@@ -362,6 +362,11 @@ int PlayPlaylist(int argc, char* argv[]) {
     }
     ::prctl(PR_SET_NAME, name.c_str(), 0, 0, 0);
     const std::string address = argv[3];
+    // The station gives the player its time to play from when this line is
+    // followed by another, waiting for the reading as long as it takes here
+    // at most (its kPlaylistReadSeconds).
+    std::printf("Playlist %s: reading\n", address.c_str());
+    std::fflush(stdout);
     openDeadline = Now() + 3 * kOpenSeconds;
     const bf::ResolvedStreams resolved = Resolve(address, "Playlist " + address + ": ");
     if (resolved.streams.empty()) {

@@ -490,7 +490,9 @@ private:
             return;
         }
         const bool ended = seen.running == false;
-        if (!ended && elapsed < kOverlapLongestSeconds) return;
+        if (!ended && seen.readingPlaylist && elapsed < kPlaylistReadSeconds) successor.readUntil = c_.now;
+        if (!ended && c_.now - std::max(successor.started, successor.readUntil) < kOverlapLongestSeconds)
+            return;
         CouldNotPlay(ended, seen);
     }
 

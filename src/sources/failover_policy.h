@@ -21,9 +21,12 @@ namespace bf::air {
 
 // A switch's old player stops once the new one has played for this long at
 // least; a new player that has not played after kOverlapLongestSeconds
-// cannot play.
+// cannot play. One that reads a playlist first (the stream monitor reads it
+// for the player, in at most kPlaylistReadSeconds) has them from the end of
+// the reading.
 inline constexpr double kOverlapSeconds = 2.0;
 inline constexpr double kOverlapLongestSeconds = 10.0;
+inline constexpr double kPlaylistReadSeconds = 30.0;
 
 // Restarts of a player, of every kind (the watchdog's, a hung player's, a new
 // player that ended or stayed silent before it played, a return to a source
@@ -101,6 +104,7 @@ struct SuccessorSeen {
     std::optional<bool> oldRunning;
     std::string lastLine;
     bool streamFails = false;
+    bool readingPlaylist = false;  // its log says it is still reading its playlist
 };
 // No player runs (the watchdog: every player is stopped first, clearing a
 // half-ended one), or the one on air hung: it is started again.

@@ -88,7 +88,7 @@ std::string LastLine(const Station& station, int slot) {
         ForEachLine(*tail, [&](std::string_view line) {
             if (line.find_first_not_of(" \t") != std::string_view::npos) last = line;
         });
-    return last.empty() ? "nothing in its log" : std::string(CutAtCharacter(last, 100));
+    return last.empty() ? "nothing in its log" : last;
 }
 
 }  // namespace
@@ -122,7 +122,9 @@ void tmrSwitchOverlap_Timer(Station& station) {
         if (seen.running == false || elapsed >= air::kOverlapLongestSeconds) {
             const int old = successor->previous.slot;
             if (old != 0) seen.oldRunning = station.processes.isRunning(PlayerName(old));
-            seen.lastLine = LastLine(station, slot);
+            const std::string last = LastLine(station, slot);
+            seen.readingPlaylist = last.starts_with("Playlist ") && last.ends_with(": reading");
+            seen.lastLine = std::string(CutAtCharacter(last, 100));
             const AirSound heard = EarsOf(station).hear(station.onAir.source().url).sound;
             seen.streamFails = heard == AirSound::Dead || heard == AirSound::Stalled;
         }

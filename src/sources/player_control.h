@@ -25,8 +25,6 @@ class Processes;
 bool IsKnownPlaylist(const std::vector<std::string>& known, std::string_view address);
 void NotePlaylist(std::vector<std::string>& known, std::string_view address);
 
-// Starts the slot's player; with the health check on, its sound output is
-// counted into its audio count file (see the air monitor).
 // The options the stream monitor (brackenfield-monitor) takes from the
 // settings, before the rest of its arguments, in both its uses: listening to
 // a stream and reading a playlist for a player. "--no-private" with
@@ -34,6 +32,8 @@ void NotePlaylist(std::vector<std::string>& known, std::string_view address);
 // network.
 std::vector<std::string> MonitorOptions(const Settings& settings);
 
+// Starts the slot's player; with the health check on, its sound output is
+// counted into its audio count file (see the air monitor).
 void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind = PlayerInput::Url);
 // Stops the slot's player (every process of its name that runs in the
 // station folder), or both.

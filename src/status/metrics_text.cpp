@@ -174,6 +174,11 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
     m.family("brackenfield_rds_lines_dropped_total", "counter",
              "Lines for the RDS encoder dropped because its link took no more bytes.");
     m.sample("brackenfield_rds_lines_dropped_total", Count(outputs.rds.linesDropped));
+    m.family(
+        "brackenfield_monitor_titles_dropped_total", "counter",
+        "Titles a stream monitor told that were dropped before the title reader took them (never a paid one "
+        "while fewer than 1000 wait).");
+    m.sample("brackenfield_monitor_titles_dropped_total", Count(station.air.onAirTitles.dropped));
     m.family("brackenfield_icecast_metadata_updates_total", "counter",
              "Title updates of the station's own Icecast mount, by result.");
     for (size_t i = 0; i < kIcecastUpdateResultNames.size(); ++i)

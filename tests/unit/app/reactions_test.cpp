@@ -102,6 +102,14 @@ TEST(StationReactions, EachEventIsToldCountedAndHandedToTheEventCommand) {
     EXPECT_EQ(t->counters.healthChecks, (std::array<uint64_t, 3>{0, 1, 0}));
     EXPECT_EQ(t->counters.healthChecksAsked, 1u);
     EXPECT_EQ(t->counters.titleChangedAt, 0);
+    // A date that leapt far ahead (a bad time server's answer) is said once.
+    TestStation leapt;
+    std::filesystem::create_directory(leapt.folder.path() / "asrun");
+    leapt.folder.write("asrun/2026-09-01.csv", "");
+    for (int i = 0; i < 2; ++i) leapt.reactions->airTrouble({kThree, false, "no audio for 2 s"});
+    EXPECT_EQ(leapt.console().txtAIR,
+              " 2026-12-06 12:00:00  SYS - AS-RUN: THE DATE LEAPT FROM 2026-09-01 TO 2026-12-06 - OLD DAYS "
+              "KEPT\r\n");
 }
 
 // A player that ended is told with its last three lines; a missing player

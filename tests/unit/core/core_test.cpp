@@ -12,6 +12,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "asrun/as_run_record.h"
 #include "core/log_output.h"
 #include "core/number_parse.h"
 #include "core/outside_services.h"
@@ -20,6 +21,7 @@
 #include "core/stream_address.h"
 #include "core/text_decode.h"
 #include "core/text_file.h"
+#include "core/time_format.h"
 #include "core/url_credentials.h"
 #include "metadata/metadata_outputs.h"
 #include "test_station.h"
@@ -192,23 +194,34 @@ TEST(TextFiles, ReadsAndWritesBytesReadsAFileOnFromAnOffsetCutsOnlyTheFileReadAn
     EXPECT_EQ(fs::file_size(file), tail->size);
 
     // A disk that fills in the middle of an append (a file size limit stands in for it) leaves no half row or
-    // line: the rows after it stay readable.
-    const fs::path day = folder.path() / "day.csv";
+    // line: the rows after it stay readable. Each appender, its file, and what a whole append adds to it.
+    AsRunRecord record(folder.path());
+    const LocalTime at = LocalTimeAt(1796601600);
+    const auto row = [&](std::string_view text) {
+        return AsRunRow{at, AsRunEvent::Title, 1, "", "", std::string(text)};
+    };
+    const fs::path day = folder.path() / "day.csv",
+                   asRun = folder.path() / "asrun" / (FormatDateYMD(at) + ".csv");
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit room{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &room), 0);
-    const rlimit full{8, room.rlim_max};
-    const std::function<void(std::string_view)> appenders[] = {
-        [&](std::string_view text) { AppendToFile(day, text); },
-        [&](std::string_view text) { AppendToStationLogFile(day, text); }};
-    for (const auto& append : appenders) {
-        fs::remove(day);
+    using Text = std::function<std::string(std::string_view)>;
+    const Text same = [](std::string_view text) { return std::string(text); };
+    const std::tuple<std::function<void(std::string_view)>, fs::path, Text> appenders[] = {
+        {[&](std::string_view text) { AppendToFile(day, text); }, day, same},
+        {[&](std::string_view text) { AppendToStationLogFile(day, text); }, day, same},
+        {[&](std::string_view text) { record.add(row(text)); }, asRun,
+         [&](std::string_view text) { return AsRunRecord::RowText(row(text)); }}};
+    for (const auto& [append, path, whole] : appenders) {
+        fs::remove(path);
         append("a,1\r\n");
+        const std::optional<std::string> before = ReadWholeFile(path);
+        const rlimit full{fs::file_size(path) + 4, room.rlim_max};
         ::setrlimit(RLIMIT_FSIZE, &full);
         append("b,\"half\r\n");
         ::setrlimit(RLIMIT_FSIZE, &room);
         append("c,3\r\n");
-        EXPECT_EQ(folder.read("day.csv"), "a,1\r\nc,3\r\n");
+        EXPECT_EQ(ReadWholeFile(path), *before + whole("c,3\r\n")) << path;
     }
 }
 

@@ -121,7 +121,7 @@ TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowSta
          {"7.00 suspect", "7.50 failover", "16.0 returning", "18.0 normal"}},
         {"a refused connection, twice in a row",
          0,
-         [](double) { return std::string("error: stream: open: Connection refused"); },
+         [](double) { return "error: stream: open: " + std::string(113, 'y') + "\xc3\xa9"; },
          {"5.00 suspect", "5.50 failover", "30.0 returning", "32.0 normal"}},
         // A connection the server closed once, and the monitor's own trouble
         // (a format it cannot read: the server, which answers, is asked
@@ -134,7 +134,8 @@ TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowSta
          0,
          [&](double) {
              ++said;
-             return std::string("error: format: open: Invalid data found when processing input");
+             return "error: format: open: " + std::string(113, 'x') +
+                    "\xc3\xa9";  // cut before its last character
          },
          {}}};
     for (const auto& [name, silence, during, expected] : cases) {
@@ -145,10 +146,17 @@ TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowSta
             return during(t);
         });
         EXPECT_EQ(air.happened, expected) << name;
+        if (std::string_view(name).starts_with("a refused")) {  // its reason cut before its last character
+            EXPECT_EQ(air.recorded.events.at(0),
+                      "failover 1 (" + kOne + ": open: " + std::string(113, 'y') + ") backup");
+        }
         if (std::string_view(name).starts_with("a format")) {
             // It is tried again after a minute, not every tick, and logged once.
             EXPECT_EQ(said, 1);
-            EXPECT_EQ(CountOf(air.console().txtAIR, "SYS - STREAM MONITOR CANNOT HEAR " + kOne), 1u);
+            EXPECT_EQ(CountOf(air.console().txtAIR,
+                              "SYS - STREAM MONITOR CANNOT HEAR " + kOne +
+                                  ": it cannot read the stream (open: " + std::string(113, 'x') + ") - ITS"),
+                      1u);
             EXPECT_EQ(EarsOf(*air).onAir().sound, AirSound::Unknown);
         }
     }

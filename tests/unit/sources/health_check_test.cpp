@@ -132,34 +132,41 @@ TEST(HealthCheck, FailoverAndReturnGoThroughTheOrdinarySwitch) {
 // check passes, each try that fails brings the backup back at once, and the
 // tries, as every restart, wait ever longer (said once): a handful an hour.
 TEST(HealthCheck, ASourceItsPlayerCannotPlayFailsOverAndIsTriedAgainEverLessOften) {
-    CheckedStation c;
-    c.ts.settings().CheckSource = true;
-    c.ts.InetTestURL.reply = [](const std::string&) { return Answer(200); };
-    int second = 0;
-    std::vector<int> tries;  // the seconds at which a player of source 4 started
-    c.ts.processes.onCall = [&](const std::string& call) {
-        if (call.find("four.example") != std::string::npos) tries.push_back(second);
-    };
-    Observe(*c.ts, air::Choice{"4", SwitchCause::Operator});
-    for (second = 1; second <= 3600; ++second) {
-        c.ts.clock.advance(1);
-        const std::string player = PlayerName(c.ts->onAir.CurrentMplayer());
-        if (c.ts->onAir.source().number == 4)
-            c.ts.processes.running.erase(player);
-        else
-            c.ts.folder.write(player + ".log", "Starting playback...\n");
-        if (c.ts.timers.running(TimerName::SwitchOverlap)) c.ts.timers.fire(TimerName::SwitchOverlap);
-        if (second % 15 == 0) tmrSourceCheck_Timer(*c.ts);
-        if (second % 15 == 7) tmrCheckMplayerOK_Timer(*c.ts);
-        tmrCheckAndDoEvents_Timer(*c.ts);
+    // What its players leave in their logs, and the reason told: a long line is cut before a character.
+    for (const std::string& log : {std::string(), std::string(99, 'z') + "\xc3\xa9 more\n"}) {
+        CheckedStation c;
+        c.ts.settings().CheckSource = true;
+        c.ts.InetTestURL.reply = [](const std::string&) { return Answer(200); };
+        int second = 0;
+        std::vector<int> tries;  // the seconds at which a player of source 4 started
+        c.ts.processes.onCall = [&](const std::string& call) {
+            if (call.find("four.example") != std::string::npos) tries.push_back(second);
+        };
+        Observe(*c.ts, air::Choice{"4", SwitchCause::Operator});
+        for (second = 1; second <= (log.empty() ? 3600 : 10); ++second) {  // the long line: its failover
+            c.ts.clock.advance(1);
+            const std::string player = PlayerName(c.ts->onAir.CurrentMplayer());
+            if (c.ts->onAir.source().number == 4) {
+                c.ts.processes.running.erase(player);
+                c.ts.folder.write(player + ".log", log);
+            } else {
+                c.ts.folder.write(player + ".log", "Starting playback...\n");
+            }
+            if (c.ts.timers.running(TimerName::SwitchOverlap)) c.ts.timers.fire(TimerName::SwitchOverlap);
+            if (second % 15 == 0) tmrSourceCheck_Timer(*c.ts);
+            if (second % 15 == 7) tmrCheckMplayerOK_Timer(*c.ts);
+            tmrCheckAndDoEvents_Timer(*c.ts);
+        }
+        EXPECT_EQ(tries,
+                  (log.empty() ? std::vector<int>{0, 2, 64, 304, 1264, 2464} : std::vector<int>{0, 2}));
+        EXPECT_EQ(std::ranges::count(
+                      c.ts.recorded.events,
+                      "failover 4 (the player cannot play it (ended before playing, twice in a row): " +
+                          (log.empty() ? "nothing in its log" : std::string(99, 'z')) + ") backup"),
+                  1);
+        EXPECT_EQ(Items(*c.ts, "CurrentSource Failover"),
+                  log.empty() ? "CurrentSource=0 Failover=returning" : "CurrentSource=0 Failover=failover");
     }
-    EXPECT_EQ(tries, (std::vector<int>{0, 2, 64, 304, 1264, 2464}));
-    EXPECT_EQ(
-        std::ranges::count(c.ts.recorded.events,
-                           "failover 4 (the player cannot play it (ended before playing, twice in a row): "
-                           "nothing in its log) backup"),
-        1);
-    EXPECT_EQ(Items(*c.ts, "CurrentSource Failover"), "CurrentSource=0 Failover=returning");
 }
 
 // The answer comes later, from the event loop. One for a source no longer

@@ -72,6 +72,14 @@ TEST(PlayerControl, TitlesThePlayerCannotTellComeFromTheMonitorAndAPaidAiringIsB
     monitorSays("title=Song B\n");
     EXPECT_EQ(s->nowPlaying.text(), "Song B");
     EXPECT_EQ(CountOf(s.folder.read("station.log"), "PAY - $ Spot"), 2u) << s.folder.read("station.log");
+    // A flood between two reads: the oldest unpaid titles are dropped and counted, never a paid one.
+    std::string flood;
+    for (int i = 0; i < 200; ++i)
+        flood += "title=" + std::string(i % 10 ? "Song " : "$ Ad ") + std::to_string(i) + "\n";
+    monitorSays(flood);
+    EXPECT_EQ(std::tuple(CountOf(s.folder.read("station.log"), "PAY - $ Ad "), s->air.onAirTitles.dropped,
+                         s->nowPlaying.text()),
+              std::tuple(size_t{20}, uint64_t{136}, std::string("Song 199")));
     EXPECT_EQ(Items(*s, "lblSilence"), "lblSilence=");  // stalled or not, it is not listened to for the check
 }
 

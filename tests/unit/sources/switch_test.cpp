@@ -58,15 +58,18 @@ struct Sources : TestStation {
             "3s:notify-send hi\r\n5u:http://five.example/c\r\n5s:abcde\r\n7n:Seven\r\n7u:http://\r\n");
     }
     // Ticks the overlap every 100 ms for `seconds`, the new player starting
-    // to play after `playsAt` and ending after `endsAt` seconds; returns when
-    // the old player was stopped (-1: not yet).
-    double overlap(double seconds, double playsAt = 99, double endsAt = 99) {
+    // to play after `playsAt` and ending after `endsAt` seconds, reading its
+    // playlist until `readsUntil`; returns when a player was stopped (-1: not yet).
+    double overlap(double seconds, double playsAt = 99, double endsAt = 99, double readsUntil = 0) {
         const int slot = station->onAir.CurrentMplayer();
         const std::string log = "mplayer" + std::to_string(slot) + ".log";
-        folder.write(log, "Playing http://one.example/a.\n");
+        folder.write(log, readsUntil > 0 ? "Playlist http://one.example/a: reading\n"
+                                         : "Playing http://one.example/a.\n");
         for (int tick = 1; tick <= std::lround(seconds * 10); ++tick) {
             clock.advance(0.1);
             const double now = tick / 10.0;
+            if (std::abs(now - readsUntil) < 1e-9)
+                folder.write(log, "Playlist http://one.example/a: 1 stream\n");
             if (now >= playsAt - 1e-9) folder.write(log, "Starting playback...\n");
             if (now >= endsAt - 1e-9) processes.running.erase("mplayer" + std::to_string(slot));
             const size_t kills = processes.kills.size();
@@ -116,6 +119,18 @@ TEST(OnAirTest, TheOldPlayerStopsWhenTheNewOnePlaysBetweenTwoAndTenSeconds) {
         Strings events = {"switch 2 operator"};
         if (playsAt == 99) events.push_back("restart 2");
         EXPECT_EQ(s.recorded.events, events);
+    }
+    // A new player that reads a playlist first has its ten seconds from the end of the reading, which is
+    // waited for 30 s at most. When it reads until, plays, when a player is stopped, which.
+    for (const auto& [readsUntil, playsAt, stoppedAt, killed] :
+         {std::tuple(14.0, 16.0, 16.0, "mplayer1"), std::tuple(14.0, 99.0, 24.0, "mplayer2"),
+          std::tuple(99.0, 99.0, 40.0, "mplayer2")}) {
+        Sources s;
+        s.onAir(1);
+        Observe(*s, air::Choice{"2", SwitchCause::Operator});
+        EXPECT_NEAR(s.overlap(60, playsAt, 99, readsUntil), stoppedAt, 0.15)
+            << readsUntil << " " << playsAt;  // a tick
+        EXPECT_EQ(s.processes.kills, Strings{killed});
     }
 }
 

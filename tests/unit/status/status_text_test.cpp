@@ -122,6 +122,7 @@ TEST(MetricsTextTest, FollowsThePrometheusConventions) {
     n.countHealthCheck(HealthCheckResult::Passed, 0.25, 1796558250.5);
     n.countHealthCheck(HealthCheckResult::Failed, 10, 1796558260);
     n.countHealthCheck(HealthCheckResult::NoVerdict, 12, 1796558270);
+    ts->air.onAirTitles.dropped = 3;
     ts.settings().APIkey = "Key7";
     ts.settings().APIallowed = true;
     for (const char* path : {"metadata.php?id=Key7", "metadata.php?id=Key8", "setcurrent.php?id=key7", "x",
@@ -143,6 +144,7 @@ TEST(MetricsTextTest, FollowsThePrometheusConventions) {
           "\nbrackenfield_last_title_change_timestamp_seconds 1796558100.5\n",
           "\nbrackenfield_last_billing_answer_timestamp_seconds 1796558200\n",
           "\nbrackenfield_billing_reports_failed_total 1\n",
+          "\nbrackenfield_monitor_titles_dropped_total 3\n",
           // Manual mode with the failover of the source on air: unhealthy.
           "\nbrackenfield_healthy 0\n",
           "\n# TYPE brackenfield_manual_mode gauge\nbrackenfield_manual_mode 1\n",
