@@ -7,6 +7,7 @@ floods titles, every other one paid, stays on air: its player's log is cut in pl
 the API answers meanwhile. The program's memory and the logs stay bounded. Only the order of events is asserted."""
 
 import os
+import re
 import signal
 import subprocess
 import time
@@ -55,8 +56,10 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
 
     def failed_over(source, reason):
         station.wait_dump(on_air(0, "failover"), WAIT, f"the backup for source {source}")
-        assert any(m.startswith(f"  SYS - FAILOVER: SOURCE {source} ") and reason in m
-                   for m in rig.air_messages(station.dump())), rig.air_messages(station.dump())[:5]
+        # From the station log's file: an old player that plays on (the flood) may push the line out of the console's.
+        failovers = [line for line in station.folder.read("station.log").decode("latin-1").splitlines()
+                     if "  SYS - FAILOVER: " in line]
+        assert f"  SYS - FAILOVER: SOURCE {source} " in failovers[-1] and reason in failovers[-1], failovers[-3:]
 
     def heard():
         return lambda d: d["Air"].startswith("sound moving")
@@ -139,7 +142,8 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
         rig.wait_for(lambda: sizes.append((log.stat().st_ino, log.stat().st_size)) or sizes[-1][1] < sizes[-2][1],
                      60, "the log cut")
         sent = flood.titles
-        rig.wait_for(lambda: int(station.folder.read("tallyway.txt").split()[2]) > sent, 20, "tallyway.txt following")
+        rig.wait_for(lambda: int(re.search(rb"Flood (\d+)", station.folder.read("tallyway.txt"))[1]) > sent, 20,
+                     "tallyway.txt following")
         with urllib.request.urlopen(f"http://127.0.0.1:{station.api_port}/api/getcurrent.php?id={KEY}",
                                     timeout=15) as reply:
             assert reply.read().startswith(b"Source: 5\r\n")
