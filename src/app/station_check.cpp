@@ -224,6 +224,27 @@ void CheckTitleOutputs(const fs::path& folder, std::vector<Finding>& findings) {
                 "IcecastMetadataURL " + parsed.problem + "; the station's own mount gets no titles");
 }
 
+// A chain the settings name: what is dropped from it, and links without a
+// playable URL; standby hearing needs the health check.
+void CheckBackupChain(const fs::path& folder, const SourceTable& table, std::vector<Finding>& findings) {
+    const std::optional<SettingLine> setting = FindSetting(folder, "BackupChain");
+    if (setting && setting->value.find_first_not_of(" \t") != std::string::npos) {
+        const BackupChain chain = ParseBackupChain(setting->value);
+        for (const std::string& problem : chain.problems)
+            findings.push_back({"brackenfield.ini", setting->line, "BackupChain: " + problem, true});
+        for (const int16_t link : chain.links)
+            if (table[static_cast<size_t>(link)].url.size() < kShortestUrl)
+                findings.push_back({"brackenfield.ini", setting->line,
+                                    "BackupChain: source " + std::to_string(link) +
+                                        " has no playable URL in sourcelist.ini; the chain skips it"});
+    }
+    const std::optional<SettingLine> standby = FindSetting(folder, "StandbyCheck");
+    const std::optional<SettingLine> check = FindSetting(folder, "CheckSource");
+    if (standby && standby->value == "1" && (!check || check->value != "1"))
+        findings.push_back({"brackenfield.ini", standby->line,
+                            "StandbyCheck=1 needs CheckSource=1; the standby links are not heard"});
+}
+
 }  // namespace
 
 std::vector<Finding> CheckStationFiles(const fs::path& folder) {
@@ -240,6 +261,7 @@ std::vector<Finding> CheckStationFiles(const fs::path& folder) {
         if (line.size() >= 3 && DigitSource(line[0]) != kNoSource && line.substr(1, 2) == "u:")
             table[static_cast<size_t>(DigitSource(line[0]))].url = line.substr(3);
     });
+    CheckBackupChain(folder, table, findings);
     if (const std::optional<std::string> schedule = ReadText(folder / "sourceevents.ini")) {
         const std::vector<Finding> scheduleFindings = CheckScheduleText(*schedule, table);
         findings.insert(findings.end(), scheduleFindings.begin(), scheduleFindings.end());

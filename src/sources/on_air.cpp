@@ -31,6 +31,9 @@ air::Context ContextOf(const Station& station) {
     c.fast = s.FastFailover;
     c.lastResortFile = s.LastResortFile;
     c.returnHoldSeconds = s.ReturnHoldSeconds;
+    c.chain = ParseBackupChain(s.BackupChain).links;
+    c.chainSet = !c.chain.empty() && s.BackupChain.find_first_not_of(" \t") != std::string::npos;
+    c.standbyCheck = s.StandbyCheck && s.CheckSource;
     c.playable = [&station](std::string_view number) -> std::optional<AirSource> {
         if (number.size() != 1 || number[0] < '0' || number[0] > '9') return std::nullopt;
         SourceEntry entry = FindSource(station.workingFolder, number);
@@ -52,6 +55,7 @@ void Post(Station& station, const air::Told& told) {
                 if constexpr (std::is_same_v<Event, AirSource>) listener.returned(event);
                 if constexpr (std::is_same_v<Event, RestartEvent>) listener.playerRestarted(event);
                 if constexpr (std::is_same_v<Event, LastResortEvent>) listener.lastResort(event);
+                if constexpr (std::is_same_v<Event, StandbyEvent>) listener.standby(event);
             });
         },
         told.event);
