@@ -293,6 +293,12 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
          {"sourceevents.ini:1: not a schedule entry (\"D HHMMSS N\": weekday, time, source)",
           "sourceevents.ini:2: weekday 8 is not 1 (Sunday) to 7 (Saturday)",
           "sourceevents.ini:3: the entry names source 3, which has no playable URL in sourcelist.ini: it will not air"}},
+        // The backup chain: what is dropped from it is a warning, a link without a URL a fault.
+        {"brackenfield.ini", "[Brackenfield]\r\nBackupChain=1, 7,x,1,\r\nStandbyCheck=1\r\n",
+         {"brackenfield.ini:2: warning: BackupChain: \"x\" is no source (0 to 9)",
+          "brackenfield.ini:2: warning: BackupChain: source 1 is named twice: the second is dropped",
+          "brackenfield.ini:2: BackupChain: source 7 has no playable URL in sourcelist.ini; the chain skips it",
+          "brackenfield.ini:3: StandbyCheck=1 needs CheckSource=1; the standby links are not heard"}},
         {"mplayer2", "", {"mplayer2: missing: make it with ln -s /usr/bin/mplayer mplayer2"}},
         // The example's placeholders, and the station's own player configuration before MPLAYER_HOME's.
         {"brackenfield.ini", "[Brackenfield]\r\n;MetaURL=http://example.org/\r\nDefaultStrapline=Your Radio (change this)\r\n"
