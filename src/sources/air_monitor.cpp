@@ -64,8 +64,8 @@ std::optional<bool> TitlesFromMonitor(Station& station) {
     return fromMonitor;
 }
 
-// The streams to listen to: the one under test, and during a failover the
-// backup's too, which may fail in turn. Without the health check only a
+// The streams to listen to: the one under test, during a failover the
+// backup's too, which may fail in turn, and the standby links'. Without the health check only a
 // source titled by its monitor is listened to, for its titles.
 std::vector<std::string> WantedAddresses(Station& station) {
     std::vector<std::string> wanted;
@@ -79,10 +79,14 @@ std::vector<std::string> WantedAddresses(Station& station) {
     }
     const std::string tested = StreamAddress(onAir.underTest().url);
     if (!tested.empty()) wanted.push_back(tested);
-    if (onAir.failover() != FailoverState::Normal && onAir.failover() != FailoverState::Suspect) {
-        const std::string backup = StreamAddress(onAir.backup().url);
-        if (!backup.empty() && backup != tested) wanted.push_back(backup);
-    }
+    std::vector<std::string> others;
+    if (onAir.failover() != FailoverState::Normal && onAir.failover() != FailoverState::Suspect)
+        others.push_back(StreamAddress(onAir.backup().url));
+    // The standby links of the chain, each by a monitor of its own.
+    for (const AirSource& link : StandbyLinks(station.workingFolder, station.settings(), onAir))
+        others.push_back(StreamAddress(link.url));
+    for (const std::string& address : others)
+        if (!address.empty() && std::ranges::find(wanted, address) == wanted.end()) wanted.push_back(address);
     return wanted;
 }
 
