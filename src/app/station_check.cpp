@@ -15,6 +15,7 @@
 #include "metadata/icecast_metadata.h"
 #include "metadata/rds_feed.h"
 #include "schedule/schedule_file.h"
+#include "sources/last_resort.h"
 #include "sources/source_list.h"
 
 namespace bf {
@@ -184,7 +185,22 @@ void CheckNamedFiles(const fs::path& folder, std::vector<Finding>& findings) {
             {"brackenfield.ini", setting->line,
              std::string(key) + " names " + setting->value + where + ", which " + problem + "; " + effect});
     };
-    check("LastResortFile", R_OK, "cannot be read", "the last resort stays silent");
+    const std::optional<SettingLine> lastResort = FindSetting(folder, "LastResortFile");
+    const LastResortList list = ReadLastResort(folder, lastResort ? lastResort->value : "");
+    if (list.kind == LastResortList::Kind::File)
+        check("LastResortFile", R_OK, "cannot be read", "the last resort stays silent");
+    if (list.kind == LastResortList::Kind::Folder || list.kind == LastResortList::Kind::Playlist) {
+        for (const std::string& skipped : list.skipped)
+            findings.push_back({"brackenfield.ini", lastResort->line,
+                                "LastResortFile: " + skipped + "; it is skipped", true});
+        if (list.tracks.empty())
+            findings.push_back(
+                {"brackenfield.ini", lastResort->line,
+                 "LastResortFile names " + lastResort->value +
+                     (list.kind == LastResortList::Kind::Folder ? ", a folder" : ", a playlist") +
+                     " without a readable audio file (.mp3 .ogg .opus .flac .wav .m4a .aac); the "
+                     "last resort stays silent"});
+    }
     check("OnEventCommand", X_OK, "cannot be run (no execute permission)", "no event command runs");
 }
 

@@ -38,6 +38,7 @@ private:
     std::vector<Command> out_;
     bool taken_ = true;
     std::optional<HealthCheckResult> judged_;
+    std::optional<bool> hasLastResort_;
 
     // The steps.
 
@@ -63,6 +64,13 @@ private:
     // source waits to come back.
     bool StandsIn() const {
         return s_.failover == FailoverState::Failover || s_.failover == FailoverState::Returning;
+    }
+
+    // Whether a last resort plays, asked once a decision.
+    bool HasLastResort() {
+        if (!hasLastResort_)
+            hasLastResort_ = !c_.lastResortFile.empty() && (!c_.lastResortPlays || c_.lastResortPlays());
+        return *hasLastResort_;
     }
 
     std::optional<AirSource> Playable(std::string_view number) const {
@@ -263,9 +271,9 @@ private:
         s_.checkOnline = false;
         const bool backupStandsIn = FindBackup(failed);
         s_.backupFailures = 0;
-        const StandIn standIn = backupStandsIn               ? StandIn::Backup
-                                : !c_.lastResortFile.empty() ? StandIn::LastResort
-                                                             : StandIn::None;
+        const StandIn standIn = backupStandsIn    ? StandIn::Backup
+                                : HasLastResort() ? StandIn::LastResort
+                                                  : StandIn::None;
         Tell(FailoverEvent{failed, reason, silence, standIn});
         // The fast mode lets the stand-in overlap the player that still plays
         // its buffer; otherwise the failing player stops now. Without a
@@ -300,7 +308,7 @@ private:
     // whose player could not play is tried again as a restart is; one that
     // failed into the last resort waits there until it is heard again.
     void PutStandInOn() {
-        const bool backupFailed = s_.backupFailures >= 2 && !c_.lastResortFile.empty();
+        const bool backupFailed = s_.backupFailures >= 2 && HasLastResort();
         if (!s_.backup.url.empty() && !backupFailed) {
             const std::string link = std::to_string(s_.backup.number);
             if (s_.onAir.source.number != s_.backup.number || s_.onAir.lastResort || !EverOnAir()) {
@@ -310,7 +318,7 @@ private:
             } else if (s_.restartPending && MayRestartNow(s_.onAir.source)) {
                 Switch(link, SwitchCause::Restart);
             }
-        } else if (!c_.lastResortFile.empty()) {
+        } else if (HasLastResort()) {
             // Without a backup the last resort stands in at once.
             if (s_.failover == FailoverState::Failover) EnterLastResort(NoBackupWhy());
             if (!s_.onAir.lastResort || (s_.restartPending && MayRestartNow(s_.onAir.source)))
@@ -525,12 +533,12 @@ private:
             s_.links[static_cast<size_t>(failed.number)] = Link::Held;
         // Without a last resort, the chain is tried again from its start.
         if (FindBackup(s_.selected, Position(failed.number) + 1) ||
-            (c_.lastResortFile.empty() && FindBackup(s_.selected) && s_.backup.number != failed.number)) {
+            (!HasLastResort() && FindBackup(s_.selected) && s_.backup.number != failed.number)) {
             s_.backupFailures = 0;
             return;
         }
         s_.backup = failed;
-        if (!c_.lastResortFile.empty()) EnterLastResort("the backup failed too: " + why);
+        if (HasLastResort()) EnterLastResort("the backup failed too: " + why);
     }
 
     // A standby link is said once when it is heard failing, and once when
@@ -665,7 +673,7 @@ private:
                 if (s_.playFailures == 2) CountRestart(attempted.source);
                 // Without a stand-in it is started again (held); else the
                 // event tick puts the stand-in on.
-                if (s_.backup.url.empty() && c_.lastResortFile.empty()) Restart(attempted, oldPlays);
+                if (s_.backup.url.empty() && !HasLastResort()) Restart(attempted, oldPlays);
                 return;
             }
         }

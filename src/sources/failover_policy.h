@@ -45,6 +45,9 @@ struct Context {
     bool checking = false;  // CheckSource
     bool fast = false;      // FastFailover
     std::string lastResortFile;
+    // Whether the last resort has something to play now (a folder or a
+    // playlist without a readable track has not); unset: it has.
+    std::function<bool()> lastResortPlays;
     double returnHoldSeconds = 15;
     // The backup chain: the sources tried in this order when the selected
     // one fails. `chainSet`: BackupChain names it, and a link without a

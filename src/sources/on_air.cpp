@@ -9,6 +9,7 @@
 #include "core/text_file.h"
 #include "core/timer_names.h"
 #include "sources/air_hearing.h"
+#include "sources/last_resort.h"
 #include "sources/player_control.h"
 #include "sources/source_list.h"
 
@@ -30,6 +31,9 @@ air::Context ContextOf(const Station& station) {
     c.checking = s.CheckSource;
     c.fast = s.FastFailover;
     c.lastResortFile = s.LastResortFile;
+    c.lastResortPlays = [&station] {
+        return ReadLastResort(station.workingFolder, station.settings().LastResortFile).plays();
+    };
     c.returnHoldSeconds = s.ReturnHoldSeconds;
     c.chain = ParseBackupChain(s.BackupChain).links;
     c.chainSet = !c.chain.empty() && s.BackupChain.find_first_not_of(" \t") != std::string::npos;

@@ -281,9 +281,16 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
           "permission); no event command runs"}},
         {"brackenfield.ini", "[Brackenfield]\r\nSilenceLevel=-1000x\r\nLastResortFile=/tmp\r\nOnEventCommand=true\r\n",
          {"brackenfield.ini:2: SilenceLevel=-1000x is not a whole number; it reads as -1000, below -120; -120 is used",
-          "brackenfield.ini:3: LastResortFile names /tmp, which is a folder; the last resort stays silent",
+          "brackenfield.ini:3: LastResortFile names /tmp, a folder without a readable audio file (.mp3 .ogg .opus .flac "
+          ".wav .m4a .aac); the last resort stays silent",
           "brackenfield.ini:4: OnEventCommand names true in the station folder, which does not exist; no event command runs"}},
         {"brackenfield.ini", "[Brackenfield]\r\nSilenceLevel=-120\r\nLastResortFile=sourcelist.ini\r\nOnEventCommand=mplayer1\r\n", {}},
+        // A playlist of the last resort plays local files only.
+        {"brackenfield.ini", "[Brackenfield]\r\nLastResortFile=lr.m3u\r\n",
+         {"brackenfield.ini:2: warning: LastResortFile: line 2 is a URL (http://x/a.mp3): local files only; it is skipped",
+          "brackenfield.ini:2: warning: LastResortFile: gone.mp3 cannot be read; it is skipped",
+          "brackenfield.ini:2: LastResortFile names lr.m3u, a playlist without a readable audio file (.mp3 .ogg .opus "
+          ".flac .wav .m4a .aac); the last resort stays silent"}},
         {"sourcelist.ini", "; sources\r\n0u:http://backup.example/b\r\n1n:One\r\n1u:http://\r\n2n:Two\r\nx:y\r\n",
          {"sourcelist.ini:3: source 1 (One) has no playable URL: http://; a switch to it is refused",
           "sourcelist.ini:5: source 2 (Two) has no URL; a switch to it is refused",
@@ -334,6 +341,7 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
         station.write("brackenfield.ini", settings);
         station.write("sourcelist.ini", sources);
         station.write("sourceevents.ini", schedule);
+        station.write("lr.m3u", "#EXTM3U\nhttp://x/a.mp3\ngone.mp3\n");
         std::filesystem::create_symlink("/bin/true", station.path() / "mplayer1");
         std::filesystem::create_symlink("/bin/true", station.path() / "mplayer2");
         if (!file.empty()) std::filesystem::remove(station.path() / file);

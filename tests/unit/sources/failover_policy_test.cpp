@@ -51,8 +51,8 @@ std::string Show(const Command& command) {
 // check's verdict on the source under test), "flow S" (what the monitor heard flow: "flow -" none), "backup
 // fails|passes", "plays", "ends", "silent" (the new player, after 2 s, 2 s and 10 s), "old dead", "dead" (its
 // stream), "gone" (the watchdog), "hung", "wait S", "leave", "restart", "stop", "adopt S@N", "manual", "check
-// off" (a reload), "fast", "lr", "chain 02" (BackupChain 0,2), "standby" (StandbyCheck), "link N
-// fails|passes" (its standby monitor), "|" (what came before is set-up).
+// off" (a reload), "fast", "lr", "lr empty" (a folder without a track), "chain 02" (BackupChain 0,2),
+// "standby" (StandbyCheck), "link N fails|passes" (its standby monitor), "|" (what came before is set-up).
 struct Air {
     OnAirState s;
     Context c{.checking = true, .lastResortFile = {}, .playable = Playable};
@@ -104,6 +104,7 @@ struct Air {
             if (w == "check off") c.checking = false, observe(Reload{"1"});
             if (w == "fast") c.fast = true;
             if (w == "lr") c.lastResortFile = "loop.mp3";
+            if (w == "lr empty") c.lastResortPlays = [] { return false; };
             if (w.starts_with("chain")) c.chain.clear(), c.chainSet = true;
             for (size_t at = 6; w.starts_with("chain") && at < w.size(); ++at) c.chain.push_back(w[at] - '0');
             if (w == "standby") c.standbyCheck = true;
@@ -226,6 +227,10 @@ TEST(FailoverPolicy, EachCrossingOfTheAirIsDecidedSoundly) {
          "failover 0 (refused) 1; stop all; LAST RESORT: the backup failed; "
          "start LR@2; last resort 0 (the backup failed)",
          "on -1@2 sel 0 last resort after 1"},
+        // A last resort folder without a track to play is none.
+        {"lr, lr empty, schedule 0, plays, |, fail, fail",
+         "SERVER OR LINK FAILURE - FIRST CHECK; SERVER OR LINK FAILURE; failover 0 (refused) 2",
+         "on 0@1 sel 0 failover"},
         // Without a stand-in the failing source plays on, and nothing is switched when it passes again.
         {"schedule 0, plays, |, fail, fail, pass, tick",
          "SERVER OR LINK FAILURE - FIRST CHECK; SERVER OR LINK "
