@@ -177,7 +177,9 @@ TEST(MetricsTextTest, FollowsThePrometheusConventions) {
 TEST(MetricsTextTest, AFreshStationsTitleTimeIsItsStartAndTheShippedRulesAndDashboardNameOnlyExportedSeries) {
     TestStation ts;
     ts->counters.startedAt = 1796558000;
-    ts.settings().SilenceSeconds = 10;  // which exports the audio level too
+    ts.settings().SilenceSeconds = 10;                              // which exports the audio level too
+    ts.settings().StandbyCheck = ts.settings().CheckSource = true;  // which exports the standbys
+    ts.folder.write("sourcelist.ini", "0u:http://zero.example/z\r\n");
     const std::string metrics = MetricsText(*ts, Readings(*ts));
     EXPECT_THAT(metrics, HasSubstr("\nbrackenfield_last_title_change_timestamp_seconds 1796558000\n"));
     std::set<std::string> exported;
