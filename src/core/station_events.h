@@ -94,6 +94,9 @@ public:
     // The backup failed too, or there is none: the last resort file plays.
     virtual void lastResort(const LastResortEvent&) {}
     virtual void standby(const StandbyEvent&) {}
+    // A track of the last resort began to play: its tags' "Artist - Title",
+    // else its file's name.
+    virtual void lastResortTrack(const std::string&) {}
     // A stall or silence of the air began (told once until the sound moves
     // again).
     virtual void airTrouble(const AirTrouble&) {}
