@@ -60,7 +60,7 @@ AirHealth Judge(const Station& station, const ProcessReadings& readings) {
     if (onAir.failoverActive() && onAir.source() != onAir.selected())
         reason += ", standing in for " + Named(onAir.selected());
     const bool chainSet = station.settings().BackupChain.find_first_not_of(" \t") != std::string::npos;
-    if (const int link = ChainPosition(station); link > 0 && chainSet)
+    if (const int link = ChainPosition(station.settings(), station.onAir); link > 0 && chainSet)
         reason += " (link " + std::to_string(link) + " of the backup chain)";
     return {true, std::move(reason)};
 }
@@ -78,12 +78,12 @@ AirHealth JudgeAirHealth(const Station& station, const ProcessReadings& readings
     return health;
 }
 
-std::vector<ChainLink> ChainOf(const Station& station) {
+std::vector<ChainLink> ChainOf(const std::filesystem::path& folder, const Settings& settings,
+                               const OnAirRecord& onAir) {
     std::vector<ChainLink> chain;
-    const OnAirRecord& onAir = station.onAir;
-    const SourceTable table = ReadSourceTable(station.workingFolder);
-    const bool hearing = station.settings().StandbyCheck && station.settings().CheckSource;
-    for (const int16_t number : ParseBackupChain(station.settings().BackupChain).links) {
+    const SourceTable table = ReadSourceTable(folder);
+    const bool hearing = settings.StandbyCheck && settings.CheckSource;
+    for (const int16_t number : ParseBackupChain(settings.BackupChain).links) {
         const SourceEntry& entry = table[static_cast<size_t>(number)];
         if (entry.url.size() < kShortestUrl) continue;
         using Link = OnAirState::Link;
@@ -98,11 +98,10 @@ std::vector<ChainLink> ChainOf(const Station& station) {
     return chain;
 }
 
-int ChainPosition(const Station& station) {
-    const OnAirRecord& onAir = station.onAir;
+int ChainPosition(const Settings& settings, const OnAirRecord& onAir) {
     if (onAir.CurrentSource() < 0 || onAir.lastResortOnAir()) return -1;
     if (!onAir.failoverActive() || onAir.source() == onAir.selected()) return 0;
-    const std::vector<int16_t> links = ParseBackupChain(station.settings().BackupChain).links;
+    const std::vector<int16_t> links = ParseBackupChain(settings.BackupChain).links;
     const auto at = std::ranges::find(links, onAir.CurrentSource());
     return at == links.end() ? 0 : static_cast<int>(at - links.begin()) + 1;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,6 +9,8 @@
 namespace bf {
 
 struct Station;
+struct Settings;
+class OnAirRecord;
 struct ProcessReadings;
 
 // Whether the station is on air as it should be, and why, in one line of
@@ -37,10 +40,11 @@ struct ChainLink {
     std::string name;
     std::string_view state;
 };
-std::vector<ChainLink> ChainOf(const Station& station);
+std::vector<ChainLink> ChainOf(const std::filesystem::path& folder, const Settings& settings,
+                               const OnAirRecord& onAir);
 
 // Where the air is in the chain: 0 the selected source (or another that is
 // no link), 1..n the nth link, -1 the last resort or nothing.
-int ChainPosition(const Station& station);
+int ChainPosition(const Settings& settings, const OnAirRecord& onAir);
 
 }  // namespace bf

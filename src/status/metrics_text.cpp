@@ -135,11 +135,11 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
     m.family("brackenfield_chain_position", "gauge",
              "Where the air is in the backup chain: 0 the selected source, 1..n the nth link, -1 the last "
              "resort or nothing.");
-    m.sample("brackenfield_chain_position", ChainPosition(station));
+    m.sample("brackenfield_chain_position", ChainPosition(station.settings(), station.onAir));
     if (station.settings().StandbyCheck && station.settings().CheckSource) {
         m.family("brackenfield_standby_healthy", "gauge",
                  "1 while the link of the backup chain is on air or heard playable on standby.");
-        for (const ChainLink& link : ChainOf(station))
+        for (const ChainLink& link : ChainOf(station.workingFolder, station.settings(), station.onAir))
             m.sample("brackenfield_standby_healthy",
                      link.state == "on air" || link.state == "standby" ? 1 : 0,
                      LabelPair("source", std::to_string(link.source)));

@@ -158,7 +158,7 @@ std::vector<StatusField> Fields(const Station& station, const ProcessReadings& r
     const OnAirRecord& onAir = station.onAir;
     const AirReading air = EarsOf(station).onAir();
     const AirHealth health = JudgeAirHealth(station, readings);
-    const std::vector<ChainLink> chain = ChainOf(station);
+    const std::vector<ChainLink> chain = ChainOf(station.workingFolder, station.settings(), station.onAir);
     const LocalTime now = station.clock.now();
     auto text = [](std::string_view bytes) { return StatusValue(WithoutCredentials(ToUtf8(bytes))); };
     // What the console shows of the health check, the title outputs,
@@ -190,7 +190,7 @@ std::vector<StatusField> Fields(const Station& station, const ProcessReadings& r
         {"failover.tested_url", caption(&M::lblFailURL)},
         {"failover.checked_at", caption(&M::lblFailCheckTime)},
         {"failover.chain_row", text(ChainRow(chain))},
-        {"failover.chain_position", number(ChainPosition(station))},
+        {"failover.chain_position", number(ChainPosition(station.settings(), station.onAir))},
         {"sound.state", text(EarsOf(station).inWords())},
         {"sound.stalled", StatusValue(air.sound == AirSound::Stalled || air.sound == AirSound::Dead)},
         {"sound.silent", StatusValue(air.sound == AirSound::Silent)},
@@ -236,7 +236,7 @@ std::vector<StatusField> Fields(const Station& station, const ProcessReadings& r
 std::vector<StatusField> StatusFields(const Station& station, const ProcessReadings& readings) {
     std::vector<StatusField> fields = Fields(station, readings);
     // The chain, link by link, after the failover.
-    std::vector<ChainLink> chain = ChainOf(station);
+    std::vector<ChainLink> chain = ChainOf(station.workingFolder, station.settings(), station.onAir);
     const auto at =
         std::ranges::find_if(fields, [](const StatusField& f) { return f.path == "sound.state"; });
     std::vector<StatusField> links;
