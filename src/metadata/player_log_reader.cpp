@@ -103,9 +103,11 @@ void TakeLine(Station& station, PlayerLogPlace& place, std::string_view line, bo
             return;
         }
         case ' ':
-            // The tags of a file the player opened.
-            if (line.starts_with(" Title: ")) place.trackTitle = CutAtCharacter(line.substr(8), 200);
-            if (line.starts_with(" Artist: ")) place.trackArtist = CutAtCharacter(line.substr(9), 200);
+            // The tags of a file the player opened (" title: " from FFmpeg's demuxer).
+            if (line.starts_with(" Title: ") || line.starts_with(" title: "))
+                place.trackTitle = CutAtCharacter(line.substr(8), 200);
+            if (line.starts_with(" Artist: ") || line.starts_with(" artist: "))
+                place.trackArtist = CutAtCharacter(line.substr(9), 200);
             return;
         case 'S':
             if (line.starts_with(kStartedPrefix)) {

@@ -138,7 +138,8 @@ std::vector<std::string> LastResortArgs(const Station& station, const std::strin
     if (list.kind == LastResortList::Kind::File || list.tracks.empty()) return {"-loop", "0", input};
     const std::filesystem::path playlist = station.file("lastresort.m3u");
     ReplaceFile(playlist, ShuffledPlaylist(list.tracks, std::random_device{}()));
-    return {"-loop", "0", "-playlist", playlist.string()};
+    // FFmpeg's demuxer reads every kind of file, and tells their tags.
+    return {"-loop", "0", "-demuxer", "lavf", "-playlist", playlist.string()};
 }
 
 void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind) {

@@ -423,7 +423,7 @@ TEST(PlayerLogReader, EachTrackOfTheLastResortIsAnAsRunTitle) {
         Observe(*t, air::Verdict{t->onAir.source(), air::Verdict::Kind::Failed, "down"});
     t.folder.write(
         t->onAir.CurrentMplayer() == 1 ? "mplayer1.log" : "mplayer2.log",
-        "Playing /lr/a.mp3.\n Title: Song\n Artist: Band\nStarting playback...\nPlaying /lr/b b.ogg.\n "
+        "Playing /lr/a.mp3.\n Title: Song\n artist: Band\nStarting playback...\nPlaying /lr/b b.ogg.\n "
         "Title: Only\nStarting playback...\nPlaying /lr/c.wav.\nStarting playback...\n");
     tmrGetMetadata_Timer(*t);
     EXPECT_EQ(std::vector<std::string>(t.recorded.events.end() - 3, t.recorded.events.end()),

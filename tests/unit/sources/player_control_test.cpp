@@ -44,7 +44,7 @@ TEST(PlayerControl, TheLastResortPlaysAFoldersAudioFilesShuffledInALoop) {
     StartPlayer(*s, 1, "lr", PlayerInput::LoopedFile);
     StartPlayer(*s, 2, "one.mp3", PlayerInput::LoopedFile);
     EXPECT_EQ(s.processes.log,
-              (std::vector<std::string>{"start mplayer1 -loop 0 -playlist " +
+              (std::vector<std::string>{"start mplayer1 -loop 0 -demuxer lavf -playlist " +
                                             (s.folder.path() / "lastresort.m3u").string() +
                                             " -quiet -noconsolecontrols",
                                         "start mplayer2 -loop 0 one.mp3 -quiet -noconsolecontrols"}));
