@@ -15,6 +15,7 @@
 #include "metadata/icecast_metadata.h"
 #include "metadata/rds_feed.h"
 #include "schedule/schedule_file.h"
+#include "sources/last_resort.h"
 #include "sources/source_list.h"
 
 namespace bf {
@@ -184,7 +185,22 @@ void CheckNamedFiles(const fs::path& folder, std::vector<Finding>& findings) {
             {"brackenfield.ini", setting->line,
              std::string(key) + " names " + setting->value + where + ", which " + problem + "; " + effect});
     };
-    check("LastResortFile", R_OK, "cannot be read", "the last resort stays silent");
+    const std::optional<SettingLine> lastResort = FindSetting(folder, "LastResortFile");
+    const LastResortList list = ReadLastResort(folder, lastResort ? lastResort->value : "");
+    if (list.kind == LastResortList::Kind::File)
+        check("LastResortFile", R_OK, "cannot be read", "the last resort stays silent");
+    if (list.kind == LastResortList::Kind::Folder || list.kind == LastResortList::Kind::Playlist) {
+        for (const std::string& skipped : list.skipped)
+            findings.push_back({"brackenfield.ini", lastResort->line,
+                                "LastResortFile: " + skipped + "; it is skipped", true});
+        if (list.tracks.empty())
+            findings.push_back(
+                {"brackenfield.ini", lastResort->line,
+                 "LastResortFile names " + lastResort->value +
+                     (list.kind == LastResortList::Kind::Folder ? ", a folder" : ", a playlist") +
+                     " without a readable audio file (.mp3 .ogg .opus .flac .wav .m4a .aac); the "
+                     "last resort stays silent"});
+    }
     check("OnEventCommand", X_OK, "cannot be run (no execute permission)", "no event command runs");
 }
 
@@ -224,6 +240,27 @@ void CheckTitleOutputs(const fs::path& folder, std::vector<Finding>& findings) {
                 "IcecastMetadataURL " + parsed.problem + "; the station's own mount gets no titles");
 }
 
+// A chain the settings name: what is dropped from it, and links without a
+// playable URL; standby hearing needs the health check.
+void CheckBackupChain(const fs::path& folder, const SourceTable& table, std::vector<Finding>& findings) {
+    const std::optional<SettingLine> setting = FindSetting(folder, "BackupChain");
+    if (setting && setting->value.find_first_not_of(" \t") != std::string::npos) {
+        const BackupChain chain = ParseBackupChain(setting->value);
+        for (const std::string& problem : chain.problems)
+            findings.push_back({"brackenfield.ini", setting->line, "BackupChain: " + problem, true});
+        for (const int16_t link : chain.links)
+            if (table[static_cast<size_t>(link)].url.size() < kShortestUrl)
+                findings.push_back({"brackenfield.ini", setting->line,
+                                    "BackupChain: source " + std::to_string(link) +
+                                        " has no playable URL in sourcelist.ini; the chain skips it"});
+    }
+    const std::optional<SettingLine> standby = FindSetting(folder, "StandbyCheck");
+    const std::optional<SettingLine> check = FindSetting(folder, "CheckSource");
+    if (standby && standby->value == "1" && (!check || check->value != "1"))
+        findings.push_back({"brackenfield.ini", standby->line,
+                            "StandbyCheck=1 needs CheckSource=1; the standby links are not heard"});
+}
+
 }  // namespace
 
 std::vector<Finding> CheckStationFiles(const fs::path& folder) {
@@ -240,6 +277,7 @@ std::vector<Finding> CheckStationFiles(const fs::path& folder) {
         if (line.size() >= 3 && DigitSource(line[0]) != kNoSource && line.substr(1, 2) == "u:")
             table[static_cast<size_t>(DigitSource(line[0]))].url = line.substr(3);
     });
+    CheckBackupChain(folder, table, findings);
     if (const std::optional<std::string> schedule = ReadText(folder / "sourceevents.ini")) {
         const std::vector<Finding> scheduleFindings = CheckScheduleText(*schedule, table);
         findings.insert(findings.end(), scheduleFindings.begin(), scheduleFindings.end());

@@ -36,6 +36,9 @@ struct StreamWatch {
     double flowingSince = 0;
     double level = -120;    // the last half second's RMS, dBFS
     double quietSince = 0;  // when the level fell below SilenceLevel; 0 while loud
+    // A stereo stream's channels, left and right: since when one has been
+    // below SilenceLevel while the other was not; 0 while not.
+    std::array<double, 2> channelQuietSince{};
     // Why the stream's last connection ended (refused, closed, a 404) until
     // bytes come again, and how many connections in a row ended so.
     std::string ended;
@@ -112,6 +115,10 @@ struct AirState {
     // The trouble of the air last told to the listener: 0 none, 1 a stall,
     // 2 silence.
     int troubleTold = 0;
+    // The channels (left, right) of the source on air told silent, and the
+    // source they were told of.
+    std::array<bool, 2> channelSilentTold{};
+    int16_t channelSource = -1;
 };
 
 }  // namespace bf

@@ -36,6 +36,9 @@ struct PlayerLogPlace {
     // Steps of the log read since the metadata tick began (also across a
     // fresh log).
     int tickReads = 0;
+    // The last resort's track the player opened ("Playing NAME.") and its
+    // tags, until its playback starts.
+    std::string trackFile, trackTitle, trackArtist;
 };
 
 // The stream header lines the player prints when it connects, in the order

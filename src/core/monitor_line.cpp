@@ -36,6 +36,8 @@ std::string FormatMonitorLine(const MonitorLine& line) {
             std::string text = "bytes=" + std::to_string(line.bytes);
             if (line.peak) text += " peak=" + Decibels(*line.peak);
             if (line.rms) text += " rms=" + Decibels(*line.rms);
+            if (line.left && line.right)
+                text += " left=" + Decibels(*line.left) + " right=" + Decibels(*line.right);
             return text;
         }
         case MonitorLine::Kind::Title:
@@ -71,6 +73,8 @@ std::optional<MonitorLine> ParseMonitorLine(std::string_view line) {
         if (error != std::errc() || end == digits.data()) return std::nullopt;
         parsed.peak = NumberAfter(line, " peak=");
         parsed.rms = NumberAfter(line, " rms=");
+        parsed.left = NumberAfter(line, " left=");
+        parsed.right = NumberAfter(line, " right=");
     } else {
         return std::nullopt;
     }

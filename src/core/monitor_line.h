@@ -10,8 +10,9 @@ namespace bf {
 // station reads, one a line:
 //
 //   bytes=123456 peak=-3.1 rms=-17.4   the byte count, and the levels of the
-//                                      half second before (dBFS; none with
-//                                      --no-levels)
+//     left=-17.0 right=-120.0          half second before (dBFS; none with
+//                                      --no-levels), each channel's RMS for
+//                                      a stereo stream
 //   title=Artist - Title               the stream names another title
 //   entry=http://host:8000/stream      the playlist's stream it listens to
 //   error: stream: open: refused       its last line: the stream is gone
@@ -22,8 +23,9 @@ struct MonitorLine {
     enum class Kind { Count, Title, Entry, StreamGone, CannotRead };
     Kind kind = Kind::Count;
     long long bytes = 0;
-    std::optional<double> peak, rms;  // with levels
-    std::string text;                 // the title, the entry's address, or why (for an error)
+    std::optional<double> peak, rms;    // with levels
+    std::string text;                   // the title, the entry's address, or why (for an error)
+    std::optional<double> left, right;  // a stereo stream's channels' RMS
     bool operator==(const MonitorLine&) const = default;
 };
 

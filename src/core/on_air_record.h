@@ -10,9 +10,11 @@ namespace bf {
 
 // Why the source on air changed. A restart puts the same source on air again
 // after the watchdog found no player running.
-enum class SwitchCause { Schedule, Operator, Api, Management, Failover, Return, Restart };
-inline constexpr std::array<std::string_view, 7> kSwitchCauseNames = {
-    "schedule", "operator", "api", "management", "failover", "return", "restart"};
+// A step up puts a higher link of the backup chain on air again once it
+// has flowed steadily for the return's hold.
+enum class SwitchCause { Schedule, Operator, Api, Management, Failover, Return, Restart, StepUp };
+inline constexpr std::array<std::string_view, 8> kSwitchCauseNames = {
+    "schedule", "operator", "api", "management", "failover", "return", "restart", "step up"};
 
 // Whether a cause is a choice of what goes on air (by the schedule, the
 // operator, the API or the management server), not the station's own doing.
@@ -107,6 +109,13 @@ struct OnAirState {
     bool returnAwaitsFlow = false;
     AirSource backup;  // as the failover found it; no URL when there is none
     int16_t backupFailures = 0;
+    // The links of the backup chain as their standby monitors hear them, by
+    // source number: Held once a failing link flows again, until it has
+    // flowed for the return's hold. Failing and held links are skipped.
+    enum class Link : int8_t { Unheard, Heard, Failing, Held };
+    std::array<Link, 10> links{};
+    // Links of a set chain said to have no playable URL (a bit a source).
+    uint16_t unplayableSaid = 0;
     // New players of the selected source in a row that ended or stayed
     // silent before they played (up to 3).
     int16_t playFailures = 0;
@@ -153,7 +162,8 @@ public:
         return s_.failover == FailoverState::Failover || s_.failover == FailoverState::Returning ||
                s_.failover == FailoverState::LastResort;
     }
-    // The backup (source 0) as the failover found it; no URL when there is none.
+    // The link of the backup chain that stands in (or stood in last) as the
+    // failover found it; no URL when there is none.
     const AirSource& backup() const { return s_.backup; }
     // Whether the last resort file plays.
     bool lastResortOnAir() const { return s_.onAir.lastResort && !s_.restartPending; }

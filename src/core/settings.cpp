@@ -128,7 +128,7 @@ struct KeySpec {
     bool uncut = false;
 };
 
-constexpr std::array<KeySpec, 44> kKeys{{
+constexpr std::array<KeySpec, 46> kKeys{{
     {"DefaultStrapline", &S::DefaultStrapline, Kind::Text},
     {"ExtraMetaNowPlaying", &S::ExtraMetaNowPlaying, Kind::Text},
     {"ManagementUpdate", &S::ManagementUpdate, Kind::Number},
@@ -165,6 +165,8 @@ constexpr std::array<KeySpec, 44> kKeys{{
     {"StallSeconds", &S::StallSeconds, Kind::Number, {}, true, 2, 30},
     {"LastResortFile", &S::LastResortFile, Kind::Text, {}, true},
     {"OnEventCommand", &S::OnEventCommand, Kind::Text, {}, true},
+    {"BackupChain", &S::BackupChain, Kind::Text, {}, true},
+    {"StandbyCheck", &S::StandbyCheck, Kind::Flag, "the standby links are not heard", true},
     {"KeepAirOnStart", &S::KeepAirOnStart, Kind::Flag, "a start stops the players it finds", true},
     {"RdsTarget", &S::RdsTarget, Kind::Text, {}, true, 0, 0, true},
     {"RdsCommand", &S::RdsCommand, Kind::Text, {}, true, 0, 0, true},
@@ -418,6 +420,8 @@ void LoadSettings(Station& station) {
     s.StallSeconds = present("StallSeconds") ? number("StallSeconds") : kDefaultStallSeconds;
     s.LastResortFile = present("LastResortFile").value_or("");
     s.OnEventCommand = present("OnEventCommand").value_or("");
+    s.BackupChain = present("BackupChain").value_or("");
+    s.StandbyCheck = flag("StandbyCheck");
     s.KeepAirOnStart = flag("KeepAirOnStart");
     const Settings defaults;
     auto textOr = [&](std::string_view key, const std::string& fallback) {

@@ -64,7 +64,10 @@ struct Settings {
     // LastResortFile: an audio file played when no source plays.
     // OnEventCommand: a program told of every event. KeepAirOnStart: a start
     // keeps the players the last run left on air (see sources/player_adoption)
-    // and the now-playing files.
+    // and the now-playing files. BackupChain: the sources tried in order
+    // when the selected one fails ("0,7,9"; empty: source 0).
+    // StandbyCheck: the chain's links not on air are heard by monitors of
+    // their own (with CheckSource only).
     bool FastFailover = false;
     int16_t SilenceSeconds = 0;
     int16_t SilenceLevel = -50;
@@ -72,6 +75,8 @@ struct Settings {
     int16_t StallSeconds = kDefaultStallSeconds;
     std::string LastResortFile;
     std::string OnEventCommand;
+    std::string BackupChain;
+    bool StandbyCheck = false;
     bool KeepAirOnStart = false;
     // The title outputs beside the files (metadata/title_outputs.h): the RDS
     // encoder's link and lines, and the station's own Icecast mount. Their

@@ -40,6 +40,14 @@ struct LastResortEvent {
     std::string reason;
 };
 
+// A standby link of the backup chain was heard failing (why), or heard
+// again once it had flowed for the return's hold.
+struct StandbyEvent {
+    AirSource link;
+    bool failing = false;
+    std::string why;
+};
+
 // No player of `source` runs (or it hung): it is started again. `slot` is
 // the slot whose player ended.
 struct RestartEvent {
@@ -122,6 +130,10 @@ public:
     virtual void playerRestarted(const RestartEvent&) {}
     // The backup failed too, or there is none: the last resort file plays.
     virtual void lastResort(const LastResortEvent&) {}
+    virtual void standby(const StandbyEvent&) {}
+    // A track of the last resort began to play: its tags' "Artist - Title",
+    // else its file's name.
+    virtual void lastResortTrack(const std::string&) {}
     // A stall or silence of the air began (told once until the sound moves
     // again).
     virtual void airTrouble(const AirTrouble&) {}

@@ -10,6 +10,7 @@
 
 #include "core/player_files.h"
 #include "core/station.h"
+#include "core/text_decode.h"
 #include "core/text_file.h"
 #include "core/timer_names.h"
 #include "metadata/metadata_outputs.h"
@@ -70,6 +71,17 @@ constexpr uint64_t kStartedWithin = 64 * 1024;
 // fresh one.
 constexpr size_t kFingerprintBytes = 256;
 
+// A track of the last resort plays: the as-run record gets its title.
+void TrackStarts(Station& station, PlayerLogPlace& place) {
+    if (place.trackFile.empty() || !station.onAir.lastResortOnAir()) return;
+    const std::string title = !place.trackTitle.empty() && !place.trackArtist.empty()
+                                  ? place.trackArtist + " - " + place.trackTitle
+                              : !place.trackTitle.empty() ? place.trackTitle
+                                                          : place.trackFile;
+    place.trackFile.clear();
+    PostEvent(station, &StationListener::lastResortTrack, title);
+}
+
 // Takes one complete line of the log: a title goes to the title intake, a
 // header line's value to station.metadata.headers.
 void TakeLine(Station& station, PlayerLogPlace& place, std::string_view line, bool titles) {
@@ -90,16 +102,32 @@ void TakeLine(Station& station, PlayerLogPlace& place, std::string_view line, bo
             if (titles) TakeTitle(station, TitleOf(line), arrival);
             return;
         }
+        case ' ':
+            // The tags of a file the player opened (" title: " from FFmpeg's demuxer).
+            if (line.starts_with(" Title: ") || line.starts_with(" title: "))
+                place.trackTitle = CutAtCharacter(line.substr(8), 200);
+            if (line.starts_with(" Artist: ") || line.starts_with(" artist: "))
+                place.trackArtist = CutAtCharacter(line.substr(9), 200);
+            return;
         case 'S':
             if (line.starts_with(kStartedPrefix)) {
                 place.kept[kStartedLine] = std::string(line);
+                TrackStarts(station, place);
+                return;
+            }
+            [[fallthrough]];
+        case 'P':
+            if (line.starts_with("Playing ") && line.ends_with(".")) {
+                const std::string_view path = line.substr(8, line.size() - 9);
+                place.trackFile = CutAtCharacter(path.substr(path.find_last_of('/') + 1), 200);
+                place.trackTitle.clear();
+                place.trackArtist.clear();
                 return;
             }
             [[fallthrough]];
         case 'N':
         case 'G':
         case 'W':
-        case 'P':
         case 'B':
             for (size_t i = 0; i < kHeaderLines.size(); ++i) {
                 if (line.starts_with(kHeaderLines[i])) {

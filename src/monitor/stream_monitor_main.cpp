@@ -58,6 +58,7 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -115,11 +116,15 @@ struct Levels {
     double peak = 0;
     double squares = 0;
     long long samples = 0;
+    // A stereo stream's channels apart: the sums of squares, left and right.
+    bool stereo = false;
+    double channelSquares[2] = {0, 0};
 
-    void add(double sample) {
+    void add(double sample, int channel = 0) {
         const double magnitude = std::fabs(sample);
         peak = std::max(peak, magnitude);
         squares += sample * sample;
+        if (stereo) channelSquares[channel & 1] += sample * sample;
         ++samples;
     }
     void add(const AVFrame& frame) {
@@ -128,24 +133,26 @@ struct Levels {
         const bool planar = av_sample_fmt_is_planar(format) != 0;
         const int planes = planar ? channels : 1;
         const int perPlane = planar ? frame.nb_samples : frame.nb_samples * channels;
+        stereo = channels == 2;
         for (int p = 0; p < planes; ++p) {
             const uint8_t* data = frame.extended_data[p];
             for (int i = 0; i < perPlane; ++i) {
+                const int channel = planar ? p : i % channels;
                 switch (av_get_packed_sample_fmt(format)) {
                     case AV_SAMPLE_FMT_FLT:
-                        add(reinterpret_cast<const float*>(data)[i]);
+                        add(reinterpret_cast<const float*>(data)[i], channel);
                         break;
                     case AV_SAMPLE_FMT_DBL:
-                        add(reinterpret_cast<const double*>(data)[i]);
+                        add(reinterpret_cast<const double*>(data)[i], channel);
                         break;
                     case AV_SAMPLE_FMT_S16:
-                        add(reinterpret_cast<const int16_t*>(data)[i] / 32768.0);
+                        add(reinterpret_cast<const int16_t*>(data)[i] / 32768.0, channel);
                         break;
                     case AV_SAMPLE_FMT_S32:
-                        add(reinterpret_cast<const int32_t*>(data)[i] / 2147483648.0);
+                        add(reinterpret_cast<const int32_t*>(data)[i] / 2147483648.0, channel);
                         break;
                     case AV_SAMPLE_FMT_U8:
-                        add((data[i] - 128) / 128.0);
+                        add((data[i] - 128) / 128.0, channel);
                         break;
                     default:
                         return;
@@ -168,6 +175,7 @@ struct Reporter {
     Levels levels;  // of the audio decoded since the last line
     double peakDb = kSilenceDb;
     double rmsDb = kSilenceDb;
+    std::optional<double> leftDb, rightDb;  // a stereo stream's channels
     // Seconds of audio decoded, and when the first came.
     double audioSeconds = 0;
     double audioSince = 0;
@@ -180,13 +188,21 @@ struct Reporter {
         if (levels.samples) {
             peakDb = Levels::Db(levels.peak);
             rmsDb = Levels::Db(std::sqrt(levels.squares / static_cast<double>(levels.samples)));
+            leftDb = rightDb = std::nullopt;
+            if (levels.stereo) {
+                const double each = static_cast<double>(levels.samples) / 2;
+                leftDb = Levels::Db(std::sqrt(levels.channelSquares[0] / each));
+                rightDb = Levels::Db(std::sqrt(levels.channelSquares[1] / each));
+            }
             levels = Levels{};
         }
         const long long bytes = countPackets ? packetBytes : input && input->pb ? input->pb->bytes_read : 0;
-        bf::MonitorLine told{bf::MonitorLine::Kind::Count, bytes, {}, {}, {}};
+        bf::MonitorLine told{bf::MonitorLine::Kind::Count, bytes, {}, {}, {}, {}, {}};
         if (decodes) {
             told.peak = peakDb;
             told.rms = rmsDb;
+            told.left = leftDb;
+            told.right = rightDb;
         }
         return Say(told);
     }

@@ -6,6 +6,7 @@
 #include "core/station.h"
 #include "core/stream_address.h"
 #include "sources/failover_policy.h"
+#include "sources/source_list.h"
 
 namespace bf {
 
@@ -110,6 +111,21 @@ std::string Ears::inWords() const {
             break;
     }
     return onAir_.everOnAir() ? "listening" : "nothing on air yet";
+}
+
+std::vector<AirSource> StandbyLinks(const std::filesystem::path& folder, const Settings& settings,
+                                    const OnAirRecord& onAir) {
+    std::vector<AirSource> links;
+    if (!settings.StandbyCheck || !settings.CheckSource) return links;
+    const std::optional<SourceTable> table = ReadSourceList(folder);
+    if (!table) return links;
+    for (const int16_t number : ParseBackupChain(settings.BackupChain).links) {
+        const SourceEntry& entry = (*table)[static_cast<size_t>(number)];
+        const bool onAirNow =
+            onAir.everOnAir() && !onAir.lastResortOnAir() && onAir.source().number == number;
+        if (entry.url.size() >= kShortestUrl && !onAirNow) links.push_back({number, entry.name, entry.url});
+    }
+    return links;
 }
 
 }  // namespace bf

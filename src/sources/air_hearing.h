@@ -1,8 +1,10 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/air_state.h"
 #include "core/on_air_record.h"
@@ -91,5 +93,11 @@ private:
 };
 
 Ears EarsOf(const Station& station);
+
+// The links of the backup chain that standby monitors hear (StandbyCheck,
+// with the check on): each one not on air that has a playable URL in the
+// station folder's source list now.
+std::vector<AirSource> StandbyLinks(const std::filesystem::path& folder, const Settings& settings,
+                                    const OnAirRecord& onAir);
 
 }  // namespace bf

@@ -64,8 +64,8 @@ std::optional<bool> TitlesFromMonitor(Station& station) {
     return fromMonitor;
 }
 
-// The streams to listen to: the one under test, and during a failover the
-// backup's too, which may fail in turn. Without the health check only a
+// The streams to listen to: the one under test, during a failover the
+// backup's too, which may fail in turn, and the standby links'. Without the health check only a
 // source titled by its monitor is listened to, for its titles.
 std::vector<std::string> WantedAddresses(Station& station) {
     std::vector<std::string> wanted;
@@ -79,10 +79,14 @@ std::vector<std::string> WantedAddresses(Station& station) {
     }
     const std::string tested = StreamAddress(onAir.underTest().url);
     if (!tested.empty()) wanted.push_back(tested);
-    if (onAir.failover() != FailoverState::Normal && onAir.failover() != FailoverState::Suspect) {
-        const std::string backup = StreamAddress(onAir.backup().url);
-        if (!backup.empty() && backup != tested) wanted.push_back(backup);
-    }
+    std::vector<std::string> others;
+    if (onAir.failover() != FailoverState::Normal && onAir.failover() != FailoverState::Suspect)
+        others.push_back(StreamAddress(onAir.backup().url));
+    // The standby links of the chain, each by a monitor of its own.
+    for (const AirSource& link : StandbyLinks(station.workingFolder, station.settings(), onAir))
+        others.push_back(StreamAddress(link.url));
+    for (const std::string& address : others)
+        if (!address.empty() && std::ranges::find(wanted, address) == wanted.end()) wanted.push_back(address);
     return wanted;
 }
 
@@ -104,6 +108,16 @@ void TakeCount(Station& station, StreamWatch& watch, const MonitorLine& line) {
         watch.quietSince = 0;
     else if (watch.quietSince == 0)
         watch.quietSince = now - kLevelSpanSeconds;
+    // One channel quiet while the other plays: a lost channel.
+    for (size_t c = 0; c < 2; ++c) {
+        const std::optional<double> mine = c == 0 ? line.left : line.right;
+        const std::optional<double> other = c == 0 ? line.right : line.left;
+        const int16_t floor = station.settings().SilenceLevel;
+        if (!mine || !other || *mine >= floor || *other < floor)
+            watch.channelQuietSince[c] = 0;
+        else if (watch.channelQuietSince[c] == 0)
+            watch.channelQuietSince[c] = now - kLevelSpanSeconds;
+    }
     // Audio came: the stream is there, and heard.
     if (line.bytes > 0) {
         watch.ended.clear();
@@ -361,6 +375,30 @@ void TellTrouble(Station& station) {
                   AirTrouble{station.onAir.source(), trouble == 2, heard.why});
 }
 
+// A channel of the source on air silent for SilenceSeconds while the other
+// plays is said once, and once when it is heard again: a warning, not a
+// reason to leave the source.
+void TellChannels(Station& station) {
+    AirState& air = station.air;
+    const AirSource& source = station.onAir.source();
+    if (air.channelSource != source.number || station.onAir.lastResortOnAir()) {
+        air.channelSilentTold = {};
+        air.channelSource = station.onAir.lastResortOnAir() ? int16_t{-1} : source.number;
+    }
+    const StreamWatch* watch = Find(air, StreamAddress(source.url));
+    const int16_t seconds = station.settings().SilenceSeconds;
+    for (size_t c = 0; c < 2; ++c) {
+        const double since = watch && seconds > 0 ? watch->channelQuietSince[c] : 0;
+        const bool silent = since != 0 && Now(station) - since >= seconds;
+        if (silent == air.channelSilentTold[c] || air.channelSource < 0) continue;
+        air.channelSilentTold[c] = silent;
+        AddToAirLog(station,
+                    "  SYS - SOURCE " + std::to_string(source.number) + " " + source.name + ": " +
+                        (c == 0 ? "LEFT" : "RIGHT") + (silent ? " CHANNEL SILENT" : " CHANNEL HEARD AGAIN"),
+                    silent ? LogPriority::Warning : LogPriority::Info);
+    }
+}
+
 }  // namespace
 
 void tmrAirMonitor_Timer(Station& station) {
@@ -384,6 +422,7 @@ void tmrAirMonitor_Timer(Station& station) {
     PassTitles(station);
     if (!station.settings().CheckSource) return;
     TellTrouble(station);
+    TellChannels(station);
     WatchPlayer(station);
     CheckByEar(station);
 }

@@ -38,6 +38,7 @@ private:
     std::vector<Command> out_;
     bool taken_ = true;
     std::optional<HealthCheckResult> judged_;
+    std::optional<bool> hasLastResort_;
 
     // The steps.
 
@@ -65,8 +66,29 @@ private:
         return s_.failover == FailoverState::Failover || s_.failover == FailoverState::Returning;
     }
 
+    // Whether a last resort plays, asked once a decision.
+    bool HasLastResort() {
+        if (!hasLastResort_)
+            hasLastResort_ = !c_.lastResortFile.empty() && (!c_.lastResortPlays || c_.lastResortPlays());
+        return *hasLastResort_;
+    }
+
     std::optional<AirSource> Playable(std::string_view number) const {
         return c_.playable ? c_.playable(number) : std::nullopt;
+    }
+
+    // The backup chain's links.
+    using Link = OnAirState::Link;
+    static uint16_t Bit(int16_t number) { return static_cast<uint16_t>(1U << number); }
+    static bool Valid(int16_t number) { return number >= 0 && number <= 9; }
+    // Where a source stands in the chain; past its end when it is no link.
+    size_t Position(int16_t number) const {
+        return static_cast<size_t>(std::ranges::find(c_.chain, number) - c_.chain.begin());
+    }
+    // A link heard failing, or not yet flowing for the hold since, is held off.
+    bool HeldOff(int16_t number) const {
+        return Valid(number) && (s_.links[static_cast<size_t>(number)] == Link::Failing ||
+                                 s_.links[static_cast<size_t>(number)] == Link::Held);
     }
 
     void NewCount(FailoverState state) {
@@ -185,8 +207,10 @@ private:
             s_.refused.reset();
             if (s_.selected != *chosen) {
                 FreshTries();
-                // The backup stands in for the new choice, unless it is the backup.
-                if (s_.onAir.source.number != 0 || s_.backup.url.empty()) FindBackup(*chosen);
+                // The link on air stands in for the new choice, unless it is the choice.
+                if (s_.onAir.lastResort || s_.onAir.source.number != s_.backup.number ||
+                    s_.backup.url.empty())
+                    FindBackup(*chosen);
             }
             s_.selected = *chosen;
             NewCount(s_.failover == FailoverState::LastResort ? FailoverState::LastResort
@@ -203,13 +227,40 @@ private:
         return true;
     }
 
-    // The backup that stands in for `failed`; a backup that plays the failed
-    // stream is no backup.
-    bool FindBackup(const AirSource& failed) {
-        const std::optional<AirSource> backup = Playable("0");
-        const bool standsIn = backup && failed.number != 0 && backup->url != failed.url;
-        s_.backup = standsIn ? *backup : AirSource{};
-        return standsIn;
+    // The first link of the chain from `from` on that stands in for
+    // `failed`: one with a playable URL, held off by no failure, that is
+    // neither the failed source nor plays its stream.
+    bool FindBackup(const AirSource& failed, size_t from = 0) {
+        s_.backup = {};
+        for (size_t i = from; i < c_.chain.size(); ++i) {
+            const int16_t number = c_.chain[i];
+            const std::optional<AirSource> link = Playable(std::to_string(number));
+            if (!link) {
+                Unplayable(number);
+                continue;
+            }
+            if (Valid(number)) s_.unplayableSaid &= static_cast<uint16_t>(~Bit(number));
+            if (number == failed.number || link->url == failed.url || HeldOff(number)) continue;
+            s_.backup = *link;
+            return true;
+        }
+        return false;
+    }
+
+    // A link of a chain the settings name that has no playable URL is
+    // skipped, and said once until it has one again.
+    void Unplayable(int16_t number) {
+        if (!c_.chainSet || !Valid(number) || (s_.unplayableSaid & Bit(number)) != 0) return;
+        s_.unplayableSaid |= Bit(number);
+        Say("  SYS - BACKUP CHAIN: SOURCE " + std::to_string(number) + " HAS NO PLAYABLE URL - SKIPPED",
+            LogPriority::Warning);
+    }
+
+    // Why nothing of the chain stands in.
+    std::string NoBackupWhy() const {
+        if (std::ranges::any_of(c_.chain, [&](int16_t n) { return n != s_.selected.number && HeldOff(n); }))
+            return "every link of the backup chain is failing";
+        return Position(s_.selected.number) < c_.chain.size() ? "the backup failed" : "there is no backup";
     }
 
     void StartFailover(const AirSource& failed, const std::string& reason, bool silence) {
@@ -220,9 +271,9 @@ private:
         s_.checkOnline = false;
         const bool backupStandsIn = FindBackup(failed);
         s_.backupFailures = 0;
-        const StandIn standIn = backupStandsIn               ? StandIn::Backup
-                                : !c_.lastResortFile.empty() ? StandIn::LastResort
-                                                             : StandIn::None;
+        const StandIn standIn = backupStandsIn    ? StandIn::Backup
+                                : HasLastResort() ? StandIn::LastResort
+                                                  : StandIn::None;
         Tell(FailoverEvent{failed, reason, silence, standIn});
         // The fast mode lets the stand-in overlap the player that still plays
         // its buffer; otherwise the failing player stops now. Without a
@@ -257,19 +308,19 @@ private:
     // whose player could not play is tried again as a restart is; one that
     // failed into the last resort waits there until it is heard again.
     void PutStandInOn() {
-        const bool backupFailed = s_.backupFailures >= 2 && !c_.lastResortFile.empty();
+        const bool backupFailed = s_.backupFailures >= 2 && HasLastResort();
         if (!s_.backup.url.empty() && !backupFailed) {
-            if (s_.onAir.source.number != 0 || s_.onAir.lastResort || !EverOnAir()) {
+            const std::string link = std::to_string(s_.backup.number);
+            if (s_.onAir.source.number != s_.backup.number || s_.onAir.lastResort || !EverOnAir()) {
                 const bool retry = s_.backupFailures > 0 && EverOnAir();
                 if (retry && !MayRestartNow(s_.backup)) return;
-                Switch("0", retry ? SwitchCause::Restart : SwitchCause::Failover);
+                Switch(link, retry ? SwitchCause::Restart : SwitchCause::Failover);
             } else if (s_.restartPending && MayRestartNow(s_.onAir.source)) {
-                Switch("0", SwitchCause::Restart);
+                Switch(link, SwitchCause::Restart);
             }
-        } else if (!c_.lastResortFile.empty()) {
+        } else if (HasLastResort()) {
             // Without a backup the last resort stands in at once.
-            if (s_.failover == FailoverState::Failover)
-                EnterLastResort(s_.selected.number == 0 ? "the backup failed" : "there is no backup");
+            if (s_.failover == FailoverState::Failover) EnterLastResort(NoBackupWhy());
             if (!s_.onAir.lastResort || (s_.restartPending && MayRestartNow(s_.onAir.source)))
                 PlayLastResort();
         } else if (s_.restartPending && MayRestartNow(s_.onAir.source)) {
@@ -450,8 +501,9 @@ private:
             if (heard.passed && !s_.backup.url.empty() && !FlowHeld(heard.flow)) {
                 s_.failover = FailoverState::Failover;
                 s_.backupFailures = 0;
+                if (Valid(s_.backup.number)) s_.links[static_cast<size_t>(s_.backup.number)] = Link::Heard;
             }
-        } else if (StandsIn() && s_.onAir.source.number == 0 && !s_.onAir.lastResort) {
+        } else if (StandsIn() && s_.onAir.source.number == s_.backup.number && !s_.onAir.lastResort) {
             CountBackup(heard.passed, heard.why);
             if (heard.passed && !FlowHeld(heard.flow) && StreamBack(s_.onAir.source) && c_.automatic)
                 Automatic({});
@@ -470,10 +522,69 @@ private:
         return true;
     }
 
+    // The link on air failing twice in a row hands over to the next link of
+    // the chain; after the last, the last resort plays. A link that failed
+    // is held off until its standby monitor hears it flow for the hold.
     void CountBackup(bool passed, const std::string& why) {
         s_.backupFailures = passed ? int16_t{0} : static_cast<int16_t>(std::min(s_.backupFailures + 1, 3));
-        if (s_.backupFailures >= 2 && !c_.lastResortFile.empty())
-            EnterLastResort("the backup failed too: " + why);
+        if (s_.backupFailures < 2) return;
+        const AirSource failed = s_.backup;
+        if (c_.standbyCheck && Valid(failed.number))
+            s_.links[static_cast<size_t>(failed.number)] = Link::Held;
+        // Without a last resort, the chain is tried again from its start.
+        if (FindBackup(s_.selected, Position(failed.number) + 1) ||
+            (!HasLastResort() && FindBackup(s_.selected) && s_.backup.number != failed.number)) {
+            s_.backupFailures = 0;
+            return;
+        }
+        s_.backup = failed;
+        if (HasLastResort()) EnterLastResort("the backup failed too: " + why);
+    }
+
+    // A standby link is said once when it is heard failing, and once when
+    // it has flowed for the hold again. In automatic mode one higher in the
+    // chain than the link on air then steps up, and any link takes the
+    // last resort's place.
+    void On(const StandbyHeard& heard) {
+        const int16_t number = heard.link.number;
+        if (!c_.standbyCheck || !Valid(number) || Position(number) >= c_.chain.size()) {
+            taken_ = false;
+            return;
+        }
+        Link& link = s_.links[static_cast<size_t>(number)];
+        const std::string standby = "  SYS - STANDBY " + std::to_string(number) + " " + heard.link.name;
+        if (!heard.passed) {
+            if (link == Link::Unheard || link == Link::Heard) {
+                Say(standby + " FAILING: " + std::string(CutAtCharacter(heard.why, 120)),
+                    LogPriority::Warning);
+                Tell(StandbyEvent{heard.link, true, heard.why});
+            }
+            link = Link::Failing;
+            return;
+        }
+        if (FlowHeld(heard.flow)) {
+            link = link == Link::Unheard ? Link::Heard : link == Link::Failing ? Link::Held : link;
+            return;
+        }
+        if (link == Link::Failing || link == Link::Held) {
+            Say(standby + " HEARD AGAIN");
+            Tell(StandbyEvent{heard.link, false, {}});
+        }
+        link = Link::Heard;
+        if (number == s_.selected.number || heard.link.url == s_.selected.url) return;
+        if (s_.failover == FailoverState::LastResort ||
+            (s_.failover == FailoverState::Failover && s_.backup.url.empty())) {
+            s_.backup = heard.link;
+            s_.backupFailures = 0;
+            s_.failover = FailoverState::Failover;
+            if (c_.automatic) Automatic({});
+        } else if (c_.automatic && s_.failover == FailoverState::Failover && !s_.successor &&
+                   !s_.onAir.lastResort && !s_.restartPending && s_.onAir.source.number == s_.backup.number &&
+                   Position(number) < Position(s_.backup.number)) {
+            s_.backup = heard.link;
+            s_.backupFailures = 0;
+            SwitchTo(heard.link, SwitchCause::StepUp);
+        }
     }
 
     void On(const SuccessorSeen& seen) {
@@ -547,7 +658,8 @@ private:
         if (s_.restarts.source == attempted.source.number)
             s_.restarts.blame = seen.streamFails ? RestartRun::Blame::Stream : RestartRun::Blame::Player;
         const bool isSelected = attempted.source == s_.selected && !attempted.lastResort;
-        if (playerToBlame && StandsIn() && attempted.source.number == 0 && !attempted.lastResort) {
+        if (playerToBlame && StandsIn() && attempted.source.number == s_.backup.number &&
+            !attempted.lastResort) {
             CountBackup(false, why);
         } else if (playerToBlame && isSelected && s_.failover == FailoverState::Returning) {
             // A return that could not play waits as a restart does.
@@ -563,7 +675,7 @@ private:
                 if (s_.playFailures == 2) CountRestart(attempted.source);
                 // Without a stand-in it is started again (held); else the
                 // event tick puts the stand-in on.
-                if (s_.backup.url.empty() && c_.lastResortFile.empty()) Restart(attempted, oldPlays);
+                if (s_.backup.url.empty() && !HasLastResort()) Restart(attempted, oldPlays);
                 return;
             }
         }
@@ -639,6 +751,7 @@ private:
     // selected source goes on air as a start without the check would put it,
     // in manual mode what plays stays.
     void On(const Reload& reload) {
+        if (!c_.standbyCheck) s_.links = {};
         if (c_.checking) return;
         s_.returnAwaitsFlow = false;
         if (s_.failover == FailoverState::Suspect) NewCount(FailoverState::Normal);

@@ -48,7 +48,17 @@ struct Context {
     bool checking = false;  // CheckSource
     bool fast = false;      // FastFailover
     std::string lastResortFile;
+    // Whether the last resort has something to play now (a folder or a
+    // playlist without a readable track has not); unset: it has.
+    std::function<bool()> lastResortPlays;
     double returnHoldSeconds = 15;
+    // The backup chain: the sources tried in this order when the selected
+    // one fails. `chainSet`: BackupChain names it, and a link without a
+    // playable URL is said (once) when it is skipped.
+    std::vector<int16_t> chain{0};
+    bool chainSet = false;
+    // StandbyCheck: the links not on air are heard by monitors of their own.
+    bool standbyCheck = false;
     // The source a number names, if it has a playable URL (one digit, and a
     // URL of 8 bytes at least).
     std::function<std::optional<AirSource>(std::string_view number)> playable;
@@ -94,6 +104,14 @@ struct BackupHeard {
     std::string why;
     Flow flow;
 };
+// A link of the chain not on air, as its standby monitor hears it: failing
+// (why), or flowing for `flow` seconds without a stall.
+struct StandbyHeard {
+    AirSource link;
+    bool passed = false;
+    std::string why;
+    Flow flow;
+};
 // The new player of a switch under way, looked at: whether it plays, and
 // whether it (and the old one) still run. `lastLine`: the last line of its
 // log; `streamFails`: its stream is heard dead or stalled (then the player
@@ -129,8 +147,8 @@ struct Reload {
     std::string start;  // the schedule's source, when nothing is selected
 };
 
-using Observation = std::variant<Tick, Choice, RestartOnAir, Verdict, BackupHeard, SuccessorSeen, PlayerGone,
-                                 LeaveBackup, StopAll, Adopt, Reload>;
+using Observation = std::variant<Tick, Choice, RestartOnAir, Verdict, BackupHeard, StandbyHeard,
+                                 SuccessorSeen, PlayerGone, LeaveBackup, StopAll, Adopt, Reload>;
 
 // The commands.
 
@@ -154,7 +172,7 @@ struct Say {
 struct ClearOutputs {};
 // Events for the listeners.
 struct Told {
-    std::variant<SwitchEvent, FailoverEvent, AirSource, RestartEvent, LastResortEvent> event;
+    std::variant<SwitchEvent, FailoverEvent, AirSource, RestartEvent, LastResortEvent, StandbyEvent> event;
 };
 
 using Command = std::variant<StartPlayer, StopPlayer, Say, ClearOutputs, Told>;

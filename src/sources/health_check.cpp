@@ -105,6 +105,19 @@ void HearBackup(Station& station) {
         Observe(station, air::BackupHeard{false, StreamAddress(onAir.backup().url) + ": " + backup.why, {}});
 }
 
+// The standby links are heard too: a failing one is passed over, a higher
+// one that flows again steps up.
+void HearStandbys(Station& station) {
+    const Ears ears = EarsOf(station);
+    for (const AirSource& link : StandbyLinks(station.workingFolder, station.settings(), station.onAir)) {
+        const AirReading heard = ears.hear(link.url);
+        if (heard.sound == AirSound::Moving)
+            Observe(station, air::StandbyHeard{link, true, {}, ears.flow(link.url)});
+        else if (ears.fails(heard))
+            Observe(station, air::StandbyHeard{link, false, StreamAddress(link.url) + ": " + heard.why, {}});
+    }
+}
+
 // A stream that moves but has not yet flowed steadily may be the burst a
 // stalled server hands the monitor's new connection: it passes nothing.
 bool MovesOnlyJustNow(const Ears& ears, const AirSource& tested, const AirReading& heard) {
@@ -171,6 +184,7 @@ void ListeningCheck(Station& station) {
 }  // namespace
 
 void CheckByEar(Station& station) {
+    HearStandbys(station);
     if (HearsInsteadOfAsking(station))
         HearingCheck(station);
     else

@@ -9,6 +9,7 @@
 #include "core/text_file.h"
 #include "core/timer_names.h"
 #include "sources/air_hearing.h"
+#include "sources/last_resort.h"
 #include "sources/player_control.h"
 #include "sources/source_list.h"
 
@@ -30,7 +31,13 @@ air::Context ContextOf(const Station& station) {
     c.checking = s.CheckSource;
     c.fast = s.FastFailover;
     c.lastResortFile = s.LastResortFile;
+    c.lastResortPlays = [&station] {
+        return ReadLastResort(station.workingFolder, station.settings().LastResortFile).plays();
+    };
     c.returnHoldSeconds = s.ReturnHoldSeconds;
+    c.chain = ParseBackupChain(s.BackupChain).links;
+    c.chainSet = !c.chain.empty() && s.BackupChain.find_first_not_of(" \t") != std::string::npos;
+    c.standbyCheck = s.StandbyCheck && s.CheckSource;
     c.playable = [&station](std::string_view number) -> std::optional<AirSource> {
         if (number.size() != 1 || number[0] < '0' || number[0] > '9') return std::nullopt;
         SourceEntry entry = FindSource(station.workingFolder, number);
@@ -52,6 +59,7 @@ void Post(Station& station, const air::Told& told) {
                 if constexpr (std::is_same_v<Event, AirSource>) listener.returned(event);
                 if constexpr (std::is_same_v<Event, RestartEvent>) listener.playerRestarted(event);
                 if constexpr (std::is_same_v<Event, LastResortEvent>) listener.lastResort(event);
+                if constexpr (std::is_same_v<Event, StandbyEvent>) listener.standby(event);
             });
         },
         told.event);

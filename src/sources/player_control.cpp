@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <random>
 #include <vector>
 
 #include "core/station.h"
 #include "core/station_log.h"
 #include "core/stream_address.h"
 #include "core/text_file.h"
+#include "sources/last_resort.h"
 
 namespace bf {
 
@@ -129,14 +131,25 @@ std::vector<std::string> MonitorOptions(const Settings& settings) {
     return {"--no-private"};
 }
 
+// The last resort's arguments: one file in a loop, or a folder's or a
+// playlist's tracks, read again now and shuffled, in a loop.
+std::vector<std::string> LastResortArgs(const Station& station, const std::string& input) {
+    const LastResortList list = ReadLastResort(station.workingFolder, input);
+    if (list.kind == LastResortList::Kind::File || list.tracks.empty()) return {"-loop", "0", input};
+    const std::filesystem::path playlist = station.file("lastresort.m3u");
+    ReplaceFile(playlist, ShuffledPlaylist(list.tracks, std::random_device{}()));
+    // FFmpeg's demuxer reads every kind of file, and tells their tags.
+    return {"-loop", "0", "-demuxer", "lavf", "-playlist", playlist.string()};
+}
+
 void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind) {
     const PlayerFiles files = PlayerFilesOf(slot);
     const std::string& name = files.name;
     if (name.empty()) return;
     if (kind == PlayerInput::Url) LearnPlaylist(station, files, input);
-    PlayerCommand command = kind == PlayerInput::Url
-                                ? CommandFor(station, name, input)
-                                : PlayerCommand{station.file(name).string(), {"-loop", "0", input}, false};
+    PlayerCommand command = kind == PlayerInput::Url ? CommandFor(station, name, input)
+                                                     : PlayerCommand{station.file(name).string(),
+                                                                     LastResortArgs(station, input), false};
     station.air.players[static_cast<size_t>(slot)].titlesFromMonitor = command.titlesFromMonitor;
     WritePlayerRecord(station, files, kind == PlayerInput::Url ? input : std::string(),
                       command.titlesFromMonitor);

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "core/stream_address.h"
+#include "core/text_decode.h"
 #include "core/text_file.h"
 
 namespace bf {
@@ -87,6 +88,31 @@ std::vector<Finding> CheckSourceListText(std::string_view text) {
     }
     std::ranges::stable_sort(findings, {}, &Finding::line);
     return findings;
+}
+
+BackupChain ParseBackupChain(std::string_view text) {
+    BackupChain chain;
+    if (text.find_first_not_of(" \t") == std::string_view::npos) {
+        chain.links = {0};
+        return chain;
+    }
+    while (!text.empty()) {
+        const size_t comma = std::min(text.find(','), text.size());
+        std::string word;
+        for (const char c : text.substr(0, comma))
+            if (c != ' ' && c != '\t') word += c;
+        text.remove_prefix(std::min(comma + 1, text.size()));
+        if (word.empty()) continue;
+        const int number = word.size() == 1 ? DigitSource(word[0]) : kNoSource;
+        if (number == kNoSource)
+            chain.problems.push_back("\"" + std::string(CutAtCharacter(word, 20)) +
+                                     "\" is no source (0 to 9)");
+        else if (std::ranges::find(chain.links, number) != chain.links.end())
+            chain.problems.push_back("source " + word + " is named twice: the second is dropped");
+        else
+            chain.links.push_back(static_cast<int16_t>(number));
+    }
+    return chain;
 }
 
 }  // namespace bf

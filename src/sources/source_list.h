@@ -48,6 +48,15 @@ SourceTable ReadSourceTable(const std::filesystem::path& folder);
 // A source's URL can be a stream's address: 8 bytes at least.
 constexpr size_t kShortestUrl = 8;
 
+// The backup chain BackupChain names ("0,7,9": digits separated by commas,
+// blanks ignored), in order; `problems` names what was dropped (a duplicate,
+// a word that is no source). Unset (empty), the chain is source 0.
+struct BackupChain {
+    std::vector<int16_t> links;
+    std::vector<std::string> problems;
+};
+BackupChain ParseBackupChain(std::string_view text);
+
 // What is wrong in the source list's text: lines that are no source line
 // ("Nn:", "Nu:", "Ns:" with N a digit), sources without a playable URL.
 std::vector<Finding> CheckSourceListText(std::string_view text);

@@ -7,6 +7,7 @@
 #include "core/url_credentials.h"
 #include "schedule/event_tick.h"
 #include "sources/air_hearing.h"
+#include "sources/source_list.h"
 #include "status/process_readings.h"
 
 namespace bf {
@@ -58,6 +59,9 @@ AirHealth Judge(const Station& station, const ProcessReadings& readings) {
             EarsOf(station).listening() ? " (not heard yet)" : " (not listened to: the health check is off)";
     if (onAir.failoverActive() && onAir.source() != onAir.selected())
         reason += ", standing in for " + Named(onAir.selected());
+    const bool chainSet = station.settings().BackupChain.find_first_not_of(" \t") != std::string::npos;
+    if (const int link = ChainPosition(station.settings(), station.onAir); link > 0 && chainSet)
+        reason += " (link " + std::to_string(link) + " of the backup chain)";
     return {true, std::move(reason)};
 }
 
@@ -72,6 +76,34 @@ AirHealth JudgeAirHealth(const Station& station, const ProcessReadings& readings
         health.reason.begin(), health.reason.end(),
         [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, ' ');
     return health;
+}
+
+std::vector<ChainLink> ChainOf(const std::filesystem::path& folder, const Settings& settings,
+                               const OnAirRecord& onAir) {
+    std::vector<ChainLink> chain;
+    const SourceTable table = ReadSourceTable(folder);
+    const bool hearing = settings.StandbyCheck && settings.CheckSource;
+    for (const int16_t number : ParseBackupChain(settings.BackupChain).links) {
+        const SourceEntry& entry = table[static_cast<size_t>(number)];
+        if (entry.url.size() < kShortestUrl) continue;
+        using Link = OnAirState::Link;
+        const Link heard = hearing ? onAir.state().links[static_cast<size_t>(number)] : Link::Unheard;
+        const std::string_view state = onAir.CurrentSource() == number && !onAir.lastResortOnAir() ? "on air"
+                                       : heard == Link::Heard                                      ? "standby"
+                                       : heard == Link::Failing                                    ? "failing"
+                                       : heard == Link::Held                                       ? "held"
+                                                             : "unheard";
+        chain.push_back({number, entry.name, state});
+    }
+    return chain;
+}
+
+int ChainPosition(const Settings& settings, const OnAirRecord& onAir) {
+    if (onAir.CurrentSource() < 0 || onAir.lastResortOnAir()) return -1;
+    if (!onAir.failoverActive() || onAir.source() == onAir.selected()) return 0;
+    const std::vector<int16_t> links = ParseBackupChain(settings.BackupChain).links;
+    const auto at = std::ranges::find(links, onAir.CurrentSource());
+    return at == links.end() ? 0 : static_cast<int>(at - links.begin()) + 1;
 }
 
 }  // namespace bf

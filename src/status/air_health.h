@@ -1,10 +1,16 @@
 #pragma once
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace bf {
 
 struct Station;
+struct Settings;
+class OnAirRecord;
 struct ProcessReadings;
 
 // Whether the station is on air as it should be, and why, in one line of
@@ -24,5 +30,21 @@ struct AirHealth {
 // the source under test fails its health check (nothing fails over or back
 // then). A backup that stands in for a failed source and is heard is healthy.
 AirHealth JudgeAirHealth(const Station& station, const ProcessReadings& readings);
+
+// The backup chain as the station knows it, in order: each link with a
+// playable URL, and its state: "on air", "standby" (heard playable),
+// "failing", "held" (failed, and not yet flowing for the hold again) or
+// "unheard" (StandbyCheck off, or no word of its monitor yet).
+struct ChainLink {
+    int16_t source = 0;
+    std::string name;
+    std::string_view state;
+};
+std::vector<ChainLink> ChainOf(const std::filesystem::path& folder, const Settings& settings,
+                               const OnAirRecord& onAir);
+
+// Where the air is in the chain: 0 the selected source (or another that is
+// no link), 1..n the nth link, -1 the last resort or nothing.
+int ChainPosition(const Settings& settings, const OnAirRecord& onAir);
 
 }  // namespace bf

@@ -126,6 +126,23 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
     if (station.settings().SilenceSeconds > 0) {
         m.family("brackenfield_audio_level_dbfs", "gauge", "The RMS level of the stream on air, dBFS.");
         m.sample("brackenfield_audio_level_dbfs", std::lround(air.level));
+        m.family("brackenfield_channel_silent", "gauge",
+                 "1 while one channel of the stereo source on air is silent and the other plays.");
+        for (size_t c = 0; c < 2; ++c)
+            m.sample("brackenfield_channel_silent", station.air.channelSilentTold[c] ? 1 : 0,
+                     LabelPair("channel", c == 0 ? "left" : "right"));
+    }
+    m.family("brackenfield_chain_position", "gauge",
+             "Where the air is in the backup chain: 0 the selected source, 1..n the nth link, -1 the last "
+             "resort or nothing.");
+    m.sample("brackenfield_chain_position", ChainPosition(station.settings(), station.onAir));
+    if (station.settings().StandbyCheck && station.settings().CheckSource) {
+        m.family("brackenfield_standby_healthy", "gauge",
+                 "1 while the link of the backup chain is on air or heard playable on standby.");
+        for (const ChainLink& link : ChainOf(station.workingFolder, station.settings(), station.onAir))
+            m.sample("brackenfield_standby_healthy",
+                     link.state == "on air" || link.state == "standby" ? 1 : 0,
+                     LabelPair("source", std::to_string(link.source)));
     }
     m.family("brackenfield_last_resort_active", "gauge", "1 while the last resort file plays.");
     m.sample("brackenfield_last_resort_active", station.onAir.lastResortOnAir() ? 1 : 0);

@@ -1,5 +1,7 @@
 #include "status/status_json.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <span>
@@ -110,6 +112,28 @@ std::string IcecastStatusText(const TitleOutputsRecord::Icecast& icecast) {
     return "Updated " + icecast.mount + " at " + FormatTime(*icecast.updatedAt);
 }
 
+// The paths of the chain's fields, link by link.
+const std::array<std::array<std::string, 3>, 10>& ChainPaths() {
+    static const std::array<std::array<std::string, 3>, 10> paths = [] {
+        std::array<std::array<std::string, 3>, 10> made;
+        for (size_t i = 0; i < made.size(); ++i)
+            for (size_t k = 0; k < 3; ++k)
+                made[i][k] = "chain." + std::to_string(i) + "." + std::array{"source", "name", "state"}[k];
+        return made;
+    }();
+    return paths;
+}
+
+// The chain in a row, for the page: "0 Backup (on air) > 7 Night relay
+// (failing)".
+std::string ChainRow(const std::vector<ChainLink>& chain) {
+    std::string row;
+    for (const ChainLink& link : chain)
+        row += (row.empty() ? "" : " > ") + std::to_string(link.source) + " " + link.name + " (" +
+               std::string(link.state) + ")";
+    return row.empty() ? "none" : row;
+}
+
 }  // namespace
 
 std::string CssColour(std::optional<uint32_t> colour) {
@@ -124,7 +148,9 @@ int64_t SecondsSinceTitleChange(const StationState& state, const StationCounters
     return int64_t{state.SystemRuntime} - counters.titleChangedAt.value_or(0);
 }
 
-std::vector<StatusField> StatusFields(const Station& station, const ProcessReadings& readings) {
+namespace {
+
+std::vector<StatusField> Fields(const Station& station, const ProcessReadings& readings) {
     const StationState& s = station.state;
     const DrawnLabels drawn(station);
     using M = ConsoleModel;
@@ -132,6 +158,7 @@ std::vector<StatusField> StatusFields(const Station& station, const ProcessReadi
     const OnAirRecord& onAir = station.onAir;
     const AirReading air = EarsOf(station).onAir();
     const AirHealth health = JudgeAirHealth(station, readings);
+    const std::vector<ChainLink> chain = ChainOf(station.workingFolder, station.settings(), station.onAir);
     const LocalTime now = station.clock.now();
     auto text = [](std::string_view bytes) { return StatusValue(WithoutCredentials(ToUtf8(bytes))); };
     // What the console shows of the health check, the title outputs,
@@ -162,6 +189,8 @@ std::vector<StatusField> StatusFields(const Station& station, const ProcessReadi
         {"failover.lamp", text(CssColour(drawn.backColour(&M::lblFail)))},
         {"failover.tested_url", caption(&M::lblFailURL)},
         {"failover.checked_at", caption(&M::lblFailCheckTime)},
+        {"failover.chain_row", text(ChainRow(chain))},
+        {"failover.chain_position", number(ChainPosition(station.settings(), station.onAir))},
         {"sound.state", text(EarsOf(station).inWords())},
         {"sound.stalled", StatusValue(air.sound == AirSound::Stalled || air.sound == AirSound::Dead)},
         {"sound.silent", StatusValue(air.sound == AirSound::Silent)},
@@ -200,6 +229,24 @@ std::vector<StatusField> StatusFields(const Station& station, const ProcessReadi
         {"api.last_request", text(LastRequestText(station))},
         {"log", StatusValue(LogLines(station.log.text()))},
     };
+}
+
+}  // namespace
+
+std::vector<StatusField> StatusFields(const Station& station, const ProcessReadings& readings) {
+    std::vector<StatusField> fields = Fields(station, readings);
+    // The chain, link by link, after the failover.
+    std::vector<ChainLink> chain = ChainOf(station.workingFolder, station.settings(), station.onAir);
+    const auto at =
+        std::ranges::find_if(fields, [](const StatusField& f) { return f.path == "sound.state"; });
+    std::vector<StatusField> links;
+    for (size_t i = 0; i < chain.size(); ++i) {
+        links.push_back({ChainPaths()[i][0], StatusValue(int64_t{chain[i].source})});
+        links.push_back({ChainPaths()[i][1], StatusValue(WithoutCredentials(ToUtf8(chain[i].name)))});
+        links.push_back({ChainPaths()[i][2], StatusValue(std::string(chain[i].state))});
+    }
+    fields.insert(at, links.begin(), links.end());
+    return fields;
 }
 
 namespace {

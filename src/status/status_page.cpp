@@ -47,6 +47,7 @@ pre{white-space:pre-wrap;font-size:.85em;margin:.3em 0}#live{color:#555;margin:.
 <section><h2>Failover</h2><dl>
 <dt>Check</dt><dd><span class="lamp" data-c="failover.lamp" data-k="failover.status"></span></dd>
 <dt>Backup on air</dt><dd data-k="failover.active"></dd>
+<dt>Backup chain</dt><dd data-k="failover.chain_row"></dd>
 <dt>Failed checks</dt><dd data-k="failover.failed_checks"></dd>
 <dt>Tested</dt><dd data-k="failover.tested_url"></dd><dt>Last check</dt><dd data-k="failover.checked_at"></dd>
 </dl></section>

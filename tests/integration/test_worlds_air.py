@@ -51,3 +51,44 @@ def test_every_kind_of_source_plays_is_heard_titled_and_replaced(icecast_pair, m
                          f"the {kind} source back on air")
     finally:
         world.close()
+
+
+def test_a_chain_of_three_passes_over_a_dead_standby_and_each_link_returns_in_turn(icecast_pair, make_station):
+    """A chain of three heard on standby: the first link's mount goes before the selected source dies, so the station
+    says the standby fails first and goes straight to the second, whose player plays before the failing one stops;
+    then the first link steps back up and the selected source returns."""
+    live = icecast_pair[0]
+    feeds = {mount: live.add_feed(mount, frequency=f) for mount, f in (("/sel", 500), ("/link1", 600), ("/link2", 700))}
+    station = make_station(settings={"CheckSource": "1", "FastFailover": "1", "StandbyCheck": "1", "BackupChain": "7,8"},
+                           sources={1: {"n": "Selected", "u": live.url("/sel")}, 7: {"n": "Link One", "u": live.url("/link1")},
+                                    8: {"n": "Link Two", "u": live.url("/link2")}},
+                           schedule=[rig.entry(d, "000000", 1) for d in range(1, 8)])
+
+    def on(number, state):
+        return lambda d: (d.get("CurrentSource"), d.get("Failover")) == (str(number), state)
+
+    def said(start):
+        return lambda d: any(m.startswith(start) for m in rig.air_messages(d))
+
+    try:
+        station.wait_dump(lambda d: on(1, "normal")(d) and d.get("Air", "").startswith("sound moving"), WAIT,
+                          "the selected source on air and heard")
+        feeds["/link1"].stop()
+        station.wait_dump(said("  SYS - STANDBY 7 Link One FAILING: "), WAIT, "the dead standby said")
+        feeds["/sel"].stop()
+        station.wait_dump(lambda d: on(8, "failover")(d) and d.get("OverlapSlot") == "0", WAIT, "the second link on air")
+        messages = rig.air_messages(station.dump())[::-1]  # oldest first
+        standby = next(i for i, m in enumerate(messages) if m.startswith("  SYS - STANDBY 7 Link One FAILING"))
+        failover = next(i for i, m in enumerate(messages) if m.startswith("  SYS - FAILOVER: SOURCE 1 Selected"))
+        assert standby < failover, messages
+        assert not any(m.startswith("  SYS - SWITCH TO 7 ") for m in messages[failover:]), messages
+        assert "Starting playback..." in station.player_log(int(station.dump()["CurrentMplayer"]))
+
+        feeds["/link1"].start()
+        station.wait_dump(lambda d: on(7, "failover")(d) and said("  SYS - SWITCH TO 7 Link One (step up)")(d), WAIT,
+                          "the first link stepped back up")
+        feeds["/sel"].start()
+        station.wait_dump(on(1, "normal"), WAIT, "the selected source back")
+    finally:
+        for feed in feeds.values():
+            feed.stop(wait=False)

@@ -33,6 +33,8 @@ public:
         events.push_back("last resort " + std::to_string(e.failed.number) + " (" + e.reason + ")");
     }
 
+    void lastResortTrack(const std::string& title) override { events.push_back("track " + title); }
+
     std::vector<std::string> events;
     std::array<uint64_t, 3> checks{};  // the health checks' verdicts, by HealthCheckResult
 };

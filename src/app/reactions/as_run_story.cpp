@@ -41,6 +41,11 @@ void AsRunStory::lastResort(const LastResortEvent& event) {
         failed.number < 0 ? "" : std::to_string(failed.number) + " " + failed.name + " failed");
 }
 
+// Each track of the last resort is a title row of its stretch.
+void AsRunStory::lastResortTrack(const std::string& title) {
+    add(AsRunEvent::Title, AirSource{}, "", title);
+}
+
 void AsRunStory::airTrouble(const AirTrouble& trouble) {
     add(trouble.silence ? AsRunEvent::Silence : AsRunEvent::Stall, trouble.source, "", trouble.why);
 }

@@ -17,6 +17,7 @@ public:
     void failoverStarted(const FailoverEvent& event) override;
     void titleChanged(const TitleChange& change) override;
     void lastResort(const LastResortEvent& event) override;
+    void lastResortTrack(const std::string& title) override;
     void airTrouble(const AirTrouble& trouble) override;
 
 private:

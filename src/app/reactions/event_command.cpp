@@ -15,8 +15,9 @@ EventCommand::EventCommand(Station& station) : station_(station) {
 }
 
 void EventCommand::switched(const SwitchEvent& event) {
-    if (event.cause != SwitchCause::Failover && event.cause != SwitchCause::Return &&
-        event.cause != SwitchCause::Restart)
+    if (event.cause == SwitchCause::StepUp) tell("step-up", event.to);
+    if (event.cause != SwitchCause::Failover && event.cause != SwitchCause::StepUp &&
+        event.cause != SwitchCause::Return && event.cause != SwitchCause::Restart)
         tell("switch", event.to);
 }
 
@@ -34,6 +35,10 @@ void EventCommand::playerRestarted(const RestartEvent& event) {
 
 void EventCommand::lastResort(const LastResortEvent& event) {
     tell("last-resort", event.failed, event.reason);
+}
+
+void EventCommand::standby(const StandbyEvent& event) {
+    tell("standby", event.link, event.failing ? WithoutCredentials(event.why) : "heard again");
 }
 
 void EventCommand::titleChanged(const TitleChange& change) {

@@ -38,6 +38,7 @@ public:
     void playerRestarted(const RestartEvent& event) override;
     // The last resort, with the source that failed and why.
     void lastResort(const LastResortEvent& event) override;
+    void standby(const StandbyEvent& event) override;
     // A title the stream announced ("title").
     void titleChanged(const TitleChange& change) override;
 

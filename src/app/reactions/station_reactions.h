@@ -39,6 +39,10 @@ public:
         tellAll(&StationListener::playerRestarted, event);
     }
     void lastResort(const LastResortEvent& event) override { tellAll(&StationListener::lastResort, event); }
+    void standby(const StandbyEvent& event) override { tellAll(&StationListener::standby, event); }
+    void lastResortTrack(const std::string& title) override {
+        tellAll(&StationListener::lastResortTrack, title);
+    }
     void airTrouble(const AirTrouble& trouble) override { tellAll(&StationListener::airTrouble, trouble); }
     void checked(const CheckEvent& event) override { tellAll(&StationListener::checked, event); }
     void metadataLineChanged(const std::string& line) override {

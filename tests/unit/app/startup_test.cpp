@@ -281,9 +281,16 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
           "permission); no event command runs"}},
         {"brackenfield.ini", "[Brackenfield]\r\nSilenceLevel=-1000x\r\nLastResortFile=/tmp\r\nOnEventCommand=true\r\n",
          {"brackenfield.ini:2: SilenceLevel=-1000x is not a whole number; it reads as -1000, below -120; -120 is used",
-          "brackenfield.ini:3: LastResortFile names /tmp, which is a folder; the last resort stays silent",
+          "brackenfield.ini:3: LastResortFile names /tmp, a folder without a readable audio file (.mp3 .ogg .opus .flac "
+          ".wav .m4a .aac); the last resort stays silent",
           "brackenfield.ini:4: OnEventCommand names true in the station folder, which does not exist; no event command runs"}},
         {"brackenfield.ini", "[Brackenfield]\r\nSilenceLevel=-120\r\nLastResortFile=sourcelist.ini\r\nOnEventCommand=mplayer1\r\n", {}},
+        // A playlist of the last resort plays local files only.
+        {"brackenfield.ini", "[Brackenfield]\r\nLastResortFile=lr.m3u\r\n",
+         {"brackenfield.ini:2: warning: LastResortFile: line 2 is a URL (http://x/a.mp3): local files only; it is skipped",
+          "brackenfield.ini:2: warning: LastResortFile: gone.mp3 cannot be read; it is skipped",
+          "brackenfield.ini:2: LastResortFile names lr.m3u, a playlist without a readable audio file (.mp3 .ogg .opus "
+          ".flac .wav .m4a .aac); the last resort stays silent"}},
         {"sourcelist.ini", "; sources\r\n0u:http://backup.example/b\r\n1n:One\r\n1u:http://\r\n2n:Two\r\nx:y\r\n",
          {"sourcelist.ini:3: source 1 (One) has no playable URL: http://; a switch to it is refused",
           "sourcelist.ini:5: source 2 (Two) has no URL; a switch to it is refused",
@@ -293,6 +300,12 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
          {"sourceevents.ini:1: not a schedule entry (\"D HHMMSS N\": weekday, time, source)",
           "sourceevents.ini:2: weekday 8 is not 1 (Sunday) to 7 (Saturday)",
           "sourceevents.ini:3: the entry names source 3, which has no playable URL in sourcelist.ini: it will not air"}},
+        // The backup chain: what is dropped from it is a warning, a link without a URL a fault.
+        {"brackenfield.ini", "[Brackenfield]\r\nBackupChain=1, 7,x,1,\r\nStandbyCheck=1\r\n",
+         {"brackenfield.ini:2: warning: BackupChain: \"x\" is no source (0 to 9)",
+          "brackenfield.ini:2: warning: BackupChain: source 1 is named twice: the second is dropped",
+          "brackenfield.ini:2: BackupChain: source 7 has no playable URL in sourcelist.ini; the chain skips it",
+          "brackenfield.ini:3: StandbyCheck=1 needs CheckSource=1; the standby links are not heard"}},
         {"mplayer2", "", {"mplayer2: missing: make it with ln -s /usr/bin/mplayer mplayer2"}},
         // The example's placeholders, and the station's own player configuration before MPLAYER_HOME's.
         {"brackenfield.ini", "[Brackenfield]\r\n;MetaURL=http://example.org/\r\nDefaultStrapline=Your Radio (change this)\r\n"
@@ -328,6 +341,7 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
         station.write("brackenfield.ini", settings);
         station.write("sourcelist.ini", sources);
         station.write("sourceevents.ini", schedule);
+        station.write("lr.m3u", "#EXTM3U\nhttp://x/a.mp3\ngone.mp3\n");
         std::filesystem::create_symlink("/bin/true", station.path() / "mplayer1");
         std::filesystem::create_symlink("/bin/true", station.path() / "mplayer2");
         if (!file.empty()) std::filesystem::remove(station.path() / file);

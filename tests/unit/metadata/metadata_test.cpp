@@ -12,6 +12,7 @@
 #include "metadata/now_playing.h"
 #include "metadata/player_log_reader.h"
 #include "metadata/weather.h"
+#include "sources/on_air.h"
 #include "sync_counter.h"
 #include "test_station.h"
 #include "views/view_metadata.h"
@@ -409,6 +410,24 @@ TEST(Weather, FetchesOnTheFirstTickAndEvery1801TicksAndCountsDownMeanwhile) {
     tmrWeather_Timer(*t);
     EXPECT_EQ(std::to_string(t.InetWeather.requests.size()) + " " + t.shown().lblWeatherText.caption,
               "2 Station One");
+}
+
+// Each track of the last resort is a title of the as-run record: its tags' "Artist - Title", else its name.
+TEST(PlayerLogReader, EachTrackOfTheLastResortIsAnAsRunTitle) {
+    TestStation t(false);
+    t.folder.write("sourcelist.ini", "1u:http://one.example/a\r\n");
+    t.settings().LastResortFile = "lr.mp3";
+    t.settings().CheckSource = true;
+    t.onAir(1);
+    for (int i = 0; i < 2; ++i)
+        Observe(*t, air::Verdict{t->onAir.source(), air::Verdict::Kind::Failed, "down"});
+    t.folder.write(
+        t->onAir.CurrentMplayer() == 1 ? "mplayer1.log" : "mplayer2.log",
+        "Playing /lr/a.mp3.\n Title: Song\n artist: Band\nStarting playback...\nPlaying /lr/b b.ogg.\n "
+        "Title: Only\nStarting playback...\nPlaying /lr/c.wav.\nStarting playback...\n");
+    tmrGetMetadata_Timer(*t);
+    EXPECT_EQ(std::vector<std::string>(t.recorded.events.end() - 3, t.recorded.events.end()),
+              (std::vector<std::string>{"track Band - Song", "track Only", "track c.wav"}));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 
+#include "core/monitor_line.h"
 #include "core/timer_names.h"
 #include "schedule/event_tick.h"
 #include "sources/air_hearing.h"
@@ -168,6 +169,23 @@ TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowSta
     });
     EXPECT_EQ(slow.happened, Strings{});
     EXPECT_EQ(EarsOf(*slow).onAir().sound, AirSound::Moving);
+}
+
+// A stereo source with one channel silent while the other plays is said once, and once when it is heard
+// again, without a failover; the monitor's line carries each channel's level and reads back as written.
+TEST(AirMonitorTest, OneSilentChannelIsSaidAndHeardAgainWithoutAFailover) {
+    Air air(3);
+    air.run(24, [](double t, const std::string&) -> std::optional<std::string> {
+        return Flowing(t) + (t > 4 && t <= 14 ? " left=-20.0 right=-90.0" : " left=-20.0 right=-21.0");
+    });
+    EXPECT_EQ(air.happened, Strings{});
+    for (const char* said :
+         {"SYS - SOURCE 1 One: RIGHT CHANNEL SILENT", "SYS - SOURCE 1 One: RIGHT CHANNEL HEARD AGAIN"})
+        EXPECT_EQ(CountOf(air.console().txtAIR, said), 1u) << said;
+    EXPECT_EQ(CountOf(air.console().txtAIR, "LEFT CHANNEL"), 0u);
+    const MonitorLine line{MonitorLine::Kind::Count, 9, -3.0, -17.5, {}, -17.0, -120.0};
+    EXPECT_EQ(FormatMonitorLine(line), "bytes=9 peak=-3.0 rms=-17.5 left=-17.0 right=-120.0");
+    EXPECT_EQ(ParseMonitorLine(FormatMonitorLine(line)), line);
 }
 
 // The backup fails too: the last resort file plays in a loop until the

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <sstream>
@@ -40,6 +41,8 @@ std::string Show(const Command& command) {
     if (const auto* e = std::get_if<AirSource>(&told)) return "return " + std::to_string(e->number);
     if (const auto* e = std::get_if<RestartEvent>(&told))
         return "restart " + std::to_string(e->source.number);
+    if (const auto* e = std::get_if<StandbyEvent>(&told))
+        return "standby " + std::to_string(e->link.number) + (e->failing ? " failing" : " heard");
     const auto& e = std::get<LastResortEvent>(told);
     return "last resort " + std::to_string(e.failed.number) + " (" + e.reason + ")";
 }
@@ -48,7 +51,8 @@ std::string Show(const Command& command) {
 // check's verdict on the source under test), "flow S" (what the monitor heard flow: "flow -" none), "backup
 // fails|passes", "plays", "ends", "silent" (the new player, after 2 s, 2 s and 10 s), "old dead", "dead" (its
 // stream), "gone" (the watchdog), "hung", "wait S", "leave", "restart", "stop", "adopt S@N", "manual", "check
-// off" (a reload), "fast", "lr", "|" (what came before is set-up).
+// off" (a reload), "fast", "lr", "lr empty" (a folder without a track), "chain 02" (BackupChain 0,2),
+// "standby" (StandbyCheck), "link N fails|passes" (its standby monitor), "|" (what came before is set-up).
 struct Air {
     OnAirState s;
     Context c{.checking = true, .lastResortFile = {}, .playable = Playable};
@@ -100,6 +104,12 @@ struct Air {
             if (w == "check off") c.checking = false, observe(Reload{"1"});
             if (w == "fast") c.fast = true;
             if (w == "lr") c.lastResortFile = "loop.mp3";
+            if (w == "lr empty") c.lastResortPlays = [] { return false; };
+            if (w.starts_with("chain")) c.chain.clear(), c.chainSet = true;
+            for (size_t at = 6; w.starts_with("chain") && at < w.size(); ++at) c.chain.push_back(w[at] - '0');
+            if (w == "standby") c.standbyCheck = true;
+            if (w.starts_with("link"))
+                observe(StandbyHeard{*Playable(w.substr(5, 1)), w.ends_with("passes"), "stalled", flow});
             if (w == "|") trace.clear();
         }
         return *this;
@@ -217,6 +227,10 @@ TEST(FailoverPolicy, EachCrossingOfTheAirIsDecidedSoundly) {
          "failover 0 (refused) 1; stop all; LAST RESORT: the backup failed; "
          "start LR@2; last resort 0 (the backup failed)",
          "on -1@2 sel 0 last resort after 1"},
+        // A last resort folder without a track to play is none.
+        {"lr, lr empty, schedule 0, plays, |, fail, fail",
+         "SERVER OR LINK FAILURE - FIRST CHECK; SERVER OR LINK FAILURE; failover 0 (refused) 2",
+         "on 0@1 sel 0 failover"},
         // Without a stand-in the failing source plays on, and nothing is switched when it passes again.
         {"schedule 0, plays, |, fail, fail, pass, tick",
          "SERVER OR LINK FAILURE - FIRST CHECK; SERVER OR LINK "
@@ -227,6 +241,35 @@ TEST(FailoverPolicy, EachCrossingOfTheAirIsDecidedSoundly) {
          "stop all; clear; start 0@1; switch 0 operator", "on 0@1 sel 0 normal"},
         {"lr, choose 3, plays, fail, fail, plays, backup fails, backup fails, plays, |, leave",
          "stop all; clear; start 0@1; switch 0 operator", "on 0@1 sel 0 normal"},
+        // The chain: a link without a URL is said and skipped, a standby heard failing is passed over, a link
+        // that fails hands over to the next, and after the last the last resort plays.
+        {"standby, chain 724, choose 3, plays, |, link 2 fails, fail, fail, plays",
+         "STANDBY 2 S2 FAILING: stalled; standby 2 failing; SERVER OR LINK FAILURE - FIRST CHECK; SERVER OR "
+         "LINK "
+         "FAILURE; BACKUP CHAIN: SOURCE 7 HAS NO PLAYABLE URL - SKIPPED; failover 3 (refused) 0; stop all; "
+         "start "
+         "4@2; switch 4 failover; stop 1",
+         "on 4@2 sel 3 failover"},
+        {"lr, chain 02, choose 3, plays, fail, fail, plays, backup fails, backup fails, tick, plays, |, "
+         "backup "
+         "fails, backup fails, plays",
+         "LAST RESORT: the backup failed too: stalled; start LR@2; last resort 3 (the backup failed too: "
+         "stalled); stop 1",
+         "on -1@2 sel 3 last resort"},
+        {"lr, standby, chain 02, choose 3, plays, link 0 fails, link 2 fails, |, fail, fail",
+         failed +
+             "1; stop all; LAST RESORT: every link of the backup chain is failing; start LR@2; last resort "
+             "3 (every link of the backup chain is failing)",
+         "on -1@2 sel 3 last resort after 1"},
+        // A link that failed is held off for the hold, then steps up again (in automatic mode only).
+        {"standby, fast, chain 02, choose 3, plays, fail, fail, plays, backup fails, backup fails, tick, "
+         "plays, "
+         "|, flow 5, link 0 passes, flow 20, link 0 passes, plays",
+         "STANDBY 0 S0 HEARD AGAIN; standby 0 heard; start 0@2; switch 0 step up; stop 1",
+         "on 0@2 sel 3 failover"},
+        {"standby, chain 02, choose 3, plays, fail, fail, plays, backup fails, backup fails, tick, plays, "
+         "manual, |, flow 20, link 0 passes",
+         "STANDBY 0 S0 HEARD AGAIN; standby 0 heard", "on 2@1 sel 3 failover"},
     };
     for (const auto& [words, told, state] : rows) {
         Air air;
@@ -247,6 +290,8 @@ TEST(FailoverPolicy, KeepsTheStationsPromisesThroughRandomRuns) {
         Air air;
         air.c.fast = random() % 2;
         air.c.lastResortFile = random() % 3 == 0 ? "loop.mp3" : "";
+        air.c.chain = std::vector<std::vector<int16_t>>{{0}, {0, 2}, {2, 0}}[random() % 3];
+        air.c.standbyCheck = random() % 2;
         std::array<bool, 4> up{true, true, true, true};  // sources 0 to 3: the server answers
         std::array<bool, 4> playable{};                  // and a player can play its stream (or never does)
         for (bool& can : playable) can = random() % 6 != 0;
@@ -320,10 +365,18 @@ TEST(FailoverPolicy, KeepsTheStationsPromisesThroughRandomRuns) {
                 if (second % 15 == 0) verdict();
                 const bool plays = slotPlays[1] != -9 || slotPlays[2] != -9;
                 if (!plays && !air.s.successor) step(PlayerGone{true});
+                const int b = air.s.backup.number;
                 if (air.s.failover >= FailoverState::Failover && !air.s.backup.url.empty())
-                    step(BackupHeard{heard(0), "down", Flow(heard(0) ? air.c.now - upSince[0] : 0)});
+                    step(BackupHeard{heard(b), "down", Flow(heard(b) ? air.c.now - upSince[b] : 0)});
+                for (const int16_t n : air.c.chain)
+                    if (air.c.standbyCheck && second % 5 == 0 &&
+                        (air.s.onAir.source.number != n || air.s.onAir.lastResort))
+                        step(StandbyHeard{*Playable(std::to_string(n)), heard(n), "down",
+                                          Flow(heard(n) ? air.c.now - upSince[n] : 0)});
                 if (plays || !air.c.automatic || !air.c.checking ||
-                    (!heard(0) && air.c.lastResortFile.empty()))
+                    (std::ranges::none_of(air.c.chain,
+                                          [&](int n) { return n != air.s.selected.number && heard(n); }) &&
+                     air.c.lastResortFile.empty()))
                     deadSince = air.c.now;
                 ASSERT_LT(air.c.now - deadSince, 40) << "run " << run << ": dead air, " << air.state();
             }
@@ -362,7 +415,7 @@ TEST(FailoverPolicy, KeepsTheStationsPromisesThroughRandomRuns) {
                     break;
                 case 7:
                     if (air.s.failover >= FailoverState::Failover)
-                        step(BackupHeard{heard(0), "down", Flow(0)});
+                        step(BackupHeard{heard(air.s.backup.number), "down", Flow(0)});
                     break;
                 case 8:
                     if (random() % 4 == 0) air.c.automatic = !air.c.automatic;

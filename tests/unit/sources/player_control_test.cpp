@@ -4,6 +4,7 @@
 
 #include "metadata/player_log_reader.h"
 #include "sources/air_monitor.h"
+#include "sources/last_resort.h"
 #include "test_station.h"
 
 namespace bf::test {
@@ -31,6 +32,28 @@ TEST(PlayerControl, HandsEachKindOfAddressToThePlayerItsOwnWay) {
     EXPECT_EQ(strict.processes.log.at(0),
               "start brackenfield-monitor --no-private --player mplayer1 http://h/radio.pls -quiet "
               "-noconsolecontrols");
+}
+
+// The last resort: a folder's audio files (other files left out) shuffled into a playlist played in a loop,
+// read again at each start; a folder without one plays nothing; a file plays in a loop as ever.
+TEST(PlayerControl, TheLastResortPlaysAFoldersAudioFilesShuffledInALoop) {
+    TestStation s(false);
+    for (const char* folder : {"lr", "empty"}) std::filesystem::create_directory(s.folder.path() / folder);
+    for (const char* file : {"lr/b.OGG", "lr/a.mp3", "lr/notes.txt", "lr/c.opus"}) s.folder.write(file, "x");
+    std::filesystem::remove(s.folder.path() / "lr/c.opus");
+    StartPlayer(*s, 1, "lr", PlayerInput::LoopedFile);
+    StartPlayer(*s, 2, "one.mp3", PlayerInput::LoopedFile);
+    EXPECT_EQ(s.processes.log,
+              (std::vector<std::string>{"start mplayer1 -loop 0 -demuxer lavf -playlist " +
+                                            (s.folder.path() / "lastresort.m3u").string() +
+                                            " -quiet -noconsolecontrols",
+                                        "start mplayer2 -loop 0 one.mp3 -quiet -noconsolecontrols"}));
+    const std::string list = s.folder.read("lastresort.m3u");
+    EXPECT_EQ(list.size(), 2 * (s.folder.path() / "lr/a.mp3\n").string().size());
+    for (const char* track : {"lr/a.mp3\n", "lr/b.OGG\n"})
+        EXPECT_EQ(CountOf(list, (s.folder.path() / track).string()), 1U) << track;
+    EXPECT_FALSE(ReadLastResort(s.folder.path(), "empty").plays());
+    EXPECT_TRUE(ReadLastResort(s.folder.path(), "one.mp3").plays());
 }
 
 TEST(PlayerControl, AnAddressThePlayerFoundAPlaylistIsReadAsOneFromItsNextStart) {

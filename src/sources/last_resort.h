@@ -1,0 +1,38 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace bf {
+
+// What LastResortFile names: one file, played in a loop (as it always was),
+// a folder of audio files, or a local .m3u playlist; the folder and the
+// playlist are played in turn in a shuffled order, again and again.
+struct LastResortList {
+    enum class Kind { None, File, Folder, Playlist };
+    Kind kind = Kind::None;
+    // A folder's or a playlist's audio files that can be read now, in order
+    // (a folder's by name).
+    std::vector<std::filesystem::path> tracks;
+    // What was left out and why: a playlist's URLs (it plays local files
+    // only), files that cannot be read.
+    std::vector<std::string> skipped;
+    // Whether there is a last resort to play: a file, or a list with a track.
+    bool plays() const { return kind == Kind::File || !tracks.empty(); }
+};
+
+// The audio files it plays: .mp3 .ogg .opus .flac .wav .m4a .aac, in any case.
+bool IsAudioFile(const std::filesystem::path& path);
+
+// Reads what `setting` names now (a relative path starts from the station
+// folder). A folder or playlist holds at most kLastResortTracks tracks.
+inline constexpr size_t kLastResortTracks = 5000;
+LastResortList ReadLastResort(const std::filesystem::path& folder, std::string_view setting);
+
+// The playlist the player is given for a folder or a playlist: the tracks,
+// one path a line, in a shuffled order (`seed`).
+std::string ShuffledPlaylist(std::vector<std::filesystem::path> tracks, unsigned seed);
+
+}  // namespace bf
