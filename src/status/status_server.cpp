@@ -11,6 +11,7 @@
 #include "status/metrics_text.h"
 #include "status/status_json.h"
 #include "status/status_page.h"
+#include "webconsole/web_console.h"
 
 namespace bf {
 
@@ -37,6 +38,8 @@ HttpReply AnswerStatusRequest(const Station& station, const ProcessReadings& rea
     // The values change every second: no cache keeps them.
     const std::vector<std::pair<std::string, std::string>> fresh = {{"Cache-Control", "no-store"}};
     if (request.path == "/") return {200, "text/html; charset=utf-8", StatusPage(station, readings), fresh};
+    if (request.path == "/page.css") return {200, "text/css; charset=utf-8", StatusPageStyle(), {}};
+    if (request.path == "/page.js") return {200, "text/javascript; charset=utf-8", StatusPageScript(), {}};
     if (request.path == "/status.json")
         return {200, "application/json", StatusJson(station, readings), fresh};
     if (request.path == "/metrics")
@@ -52,8 +55,8 @@ HttpReply AnswerStatusRequest(const Station& station, const ProcessReadings& rea
     return PlainReply(404, "Not Found: try /, /status.json, /metrics, /health or /asrun.csv");
 }
 
-StatusServer::StatusServer(Station& station, TcpListener& listener)
-    : station_(station), listener_(listener) {}
+StatusServer::StatusServer(Station& station, TcpListener& listener, WebConsole* web)
+    : station_(station), listener_(listener), web_(web) {}
 
 StatusServer::~StatusServer() {
     station_.timers.remove(kTimeoutTimer);
@@ -152,12 +155,37 @@ void StatusServer::DataArrived(uint64_t serial) {
             return;
         case RequestHeadState::Complete: {
             HttpReply reply = PlainReply(500, "Internal Server Error");
+            bool waiting = false;
             RunHandler(station_, "StatusRequest", [&] {
-                reply = AnswerStatusRequest(station_, readings_.Read(station_), head.request);
+                const HttpRequest& request = head.request;
+                // A login waiting for its password check is answered when the check is done.
+                const auto later = [this, serial](const HttpReply& done) {
+                    if (const auto it = open_.find(serial); it != open_.end()) Answer(it->second, done);
+                };
+                std::optional<HttpReply> web =
+                    web_ ? web_->Answer(request, c.address, later, waiting) : std::nullopt;
+                if (waiting) return;
+                reply =
+                    web ? std::move(*web) : AnswerStatusRequest(station_, readings_.Read(station_), request);
+                constexpr std::string_view kControls = "<!--controls-->";
+                const size_t at = reply.body.find(kControls);
+                if (web_ && request.path == "/" && at != std::string::npos)
+                    reply.body.replace(at, kControls.size(), web_->Controls(request, c.address));
             });
+            if (waiting) {
+                c.answered = true;
+                c.received = std::string();
+                return;
+            }
             Answer(c, reply);
             return;
         }
+        case RequestHeadState::NoLength:
+            Answer(c, PlainReply(411, "Length Required"));
+            return;
+        case RequestHeadState::BodyTooLarge:
+            Answer(c, PlainReply(413, "Content Too Large: a form here takes 4 KiB at most"));
+            return;
         case RequestHeadState::Malformed:
             Answer(c, PlainReply(400, "Bad Request"));
             return;
@@ -170,7 +198,16 @@ void StatusServer::DataArrived(uint64_t serial) {
 void StatusServer::Answer(Connection& connection, const HttpReply& reply) {
     connection.answered = true;
     connection.received = std::string();
-    std::string text = ComposeHttpReply(reply);
+    std::string text;
+    if (reply.contentType.starts_with("text/html")) {
+        // No page of the station runs another site's code or sits in another site's frame.
+        HttpReply page = reply;
+        page.headers.emplace_back("Content-Security-Policy", "default-src 'self'; frame-ancestors 'none'");
+        page.headers.emplace_back("X-Frame-Options", "DENY");
+        text = ComposeHttpReply(page);
+    } else {
+        text = ComposeHttpReply(reply);
+    }
     connection.bodyPart = reply.bodyPart;
     connection.bodyLength = reply.bodyLength;
     // The first part goes with the head; a part that fails to read is tried

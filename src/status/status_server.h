@@ -15,6 +15,7 @@
 namespace bf {
 
 struct Station;
+class WebConsole;
 
 // The status listener's answer: GET / (the page), /status.json, /metrics,
 // /health (200 or 503 with the air's health in one line) and /asrun.csv (a
@@ -50,7 +51,9 @@ public:
     static constexpr size_t kMostLingering = 32;
     static constexpr std::string_view kTimeoutTimer = TimerName::StatusTimeout;
 
-    StatusServer(Station& station, TcpListener& listener);
+    // With `web`, the browser console takes its requests (logins and
+    // controls) and draws its controls on the page.
+    StatusServer(Station& station, TcpListener& listener, WebConsole* web = nullptr);
     ~StatusServer() override;
     StatusServer(const StatusServer&) = delete;
     StatusServer& operator=(const StatusServer&) = delete;
@@ -100,6 +103,7 @@ private:
 
     Station& station_;
     TcpListener& listener_;
+    WebConsole* web_;
     std::map<uint64_t, Connection> open_;  // by serial: the oldest first
     std::deque<Lingering> lingering_;      // the oldest first
     ProcessReadingsCache readings_;

@@ -42,7 +42,7 @@ TEST_F(StatusServerTest, AnswersOneRequestPerConnectionThenClosesAndDropsACaller
     const std::tuple<std::vector<std::string>, bool, std::string> cases[] = {
         {{"GET /metr", "ics HTTP/1.1\r\nHost: a\r\n", "\r\n", "GET / HTTP/1.1\r\n\r\n"}, false,
          "HTTP/1.1 200 OK\r\nContent-Type: text/plain; version=0.0.4; charset=utf-8\r\nContent-Length: "},
-        {{"POST / HTTP/1.1\r\nContent-Length: 9\r\n\r\n"}, false,
+        {{"POST / HTTP/1.1\r\nContent-Length: 9\r\n\r\n", "form=abcd"}, false,
          "HTTP/1.1 405 Method Not Allowed\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: 41\r\n"
          "Connection: close\r\nAllow: GET, HEAD\r\n\r\nMethod Not Allowed: this port only reads\n"},
         {{"\x16\x03\x01"}, false, "HTTP/1.1 400 Bad Request\r\n"},
@@ -186,7 +186,13 @@ TEST(StatusRequestText, ReadsMethodAndPathOnceTheHeadersEndAndRefusesWhatCannotB
     const std::string longest = head + std::string(kMaxRequestHeadBytes - head.size() - 4, 'a') + "\r\n\r\n";
     const std::tuple<std::string, S, std::string, std::string> cases[] = {
         {"GET /metrics?x=1 HTTP/1.1\r\nHost: a\r\n\r\nbody", S::Complete, "GET", "/metrics?x=1"},
-        {"POST /?a#top?b HTTP/1.0\n\n", S::Complete, "POST", "/?a"},
+        {"GET /?a#top?b HTTP/1.0\n\n", S::Complete, "GET", "/?a"},
+        {"POST /login HTTP/1.1\r\nContent-Length: 4\r\n\r\nab", S::Incomplete, "", ""},
+        {"POST /login HTTP/1.1\r\nContent-Length: 4\r\n\r\nabcdef", S::Complete, "POST", "/login"},
+        {"POST / HTTP/1.1\r\n\r\n", S::NoLength, "", ""},
+        {"POST / HTTP/1.1\r\nContent-Length: 4097\r\n\r\n", S::BodyTooLarge, "", ""},
+        {"POST / HTTP/1.1\r\nContent-Length: -1\r\n\r\n", S::Malformed, "", ""},
+        {"GET / HTTP/1.1\r\nNo colon\r\n\r\n", S::Malformed, "", ""},
         {longest, S::Complete, "GET", "/"},
         {"", S::Incomplete, "", ""},
         {"GE", S::Incomplete, "", ""},
