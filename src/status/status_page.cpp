@@ -34,19 +34,40 @@ constexpr std::string_view kScript =
     R"js(const text = v => Array.isArray(v) ? v.join('\n') : v === true ? 'yes' : v === false ? 'no' : v == null ? '' : String(v);
 const field = (s, k) => k.split('.').reduce((o, p) => o == null ? o : o[p], s);
 const live = document.getElementById('live');
+let shape = null;
+// The browser console's controls depend on the mode and the failover: drawn afresh when they change.
+async function controls() {
+  const old = document.getElementById('controls');
+  if (!old) return;
+  const page = new DOMParser().parseFromString(await (await fetch('/', {cache: 'no-store'})).text(), 'text/html');
+  const fresh = page.getElementById('controls');
+  if (fresh) old.replaceWith(fresh);
+}
+function show(s) {
+  document.querySelectorAll('[data-k]').forEach(e => { e.textContent = text(field(s, e.dataset.k)); });
+  document.querySelectorAll('[data-c]').forEach(e => { e.style.background = field(s, e.dataset.c) || ''; });
+  document.title = s.on_air.name + ' - Brackenfield';
+  live.textContent = 'Live: ' + s.on_air.name + ' on air at ' + s.station.time;
+  const now = [s.station.mode, s.failover.active, s.on_air.number].join();
+  if (shape !== null && shape !== now) controls().catch(() => {});
+  shape = now;
+}
 async function refresh() {
   try {
-    const s = await (await fetch('status.json', {cache: 'no-store'})).json();
-    document.querySelectorAll('[data-k]').forEach(e => { e.textContent = text(field(s, e.dataset.k)); });
-    document.querySelectorAll('[data-c]').forEach(e => { e.style.background = field(s, e.dataset.c) || ''; });
-    document.title = s.on_air.name + ' - Brackenfield';
-    live.textContent = 'Live: ' + s.on_air.name + ' on air at ' + s.station.time;
+    show(await (await fetch('status.json', {cache: 'no-store'})).json());
   } catch (e) {
     live.textContent = 'No answer from the station: ' + e.message;
   }
 }
+// The station tells what changed as it happens; without its event stream the page asks every few seconds.
 refresh();
-setInterval(refresh, 5000);
+if (window.EventSource) {
+  const events = new EventSource('events');
+  events.addEventListener('status', e => show(JSON.parse(e.data)));
+  events.onerror = () => { live.textContent = 'No answer from the station: trying again'; };
+} else {
+  setInterval(refresh, 5000);
+}
 )js";
 
 constexpr std::string_view kPage = R"html(<!DOCTYPE html>

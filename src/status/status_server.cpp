@@ -21,6 +21,24 @@ HttpReply PlainReply(int status, std::string body) {
     return {status, "text/plain; charset=utf-8", std::move(body) + "\n", {}};
 }
 
+// The status without the fields that change every second by themselves.
+std::string StreamedStatus(const Station& station, const ProcessReadings& readings) {
+    std::string status;
+    for (const StatusField& field : StatusFields(station, readings)) {
+        if (field.path == "station.time" || field.path == "station.uptime" ||
+            field.path.starts_with("process"))
+            continue;
+        status.append(field.path).append("=");
+        if (const auto* text = std::get_if<std::string>(&field.value)) status += *text;
+        if (const auto* number = std::get_if<int64_t>(&field.value)) status += std::to_string(*number);
+        if (const auto* flag = std::get_if<bool>(&field.value)) status += *flag ? "1" : "0";
+        if (const auto* lines = std::get_if<std::vector<std::string>>(&field.value))
+            status += lines->empty() ? "" : lines->front();
+        status += '\n';
+    }
+    return status;
+}
+
 }  // namespace
 
 HttpReply AnswerStatusRequest(const Station& station, const ProcessReadings& readings,
@@ -103,8 +121,45 @@ void StatusServer::ConnectionsWait() {
 }
 
 size_t StatusServer::heldFrom(std::string_view address) const {
-    return static_cast<size_t>(std::count_if(
-        open_.begin(), open_.end(), [&](const auto& entry) { return entry.second.address == address; }));
+    return static_cast<size_t>(std::count_if(open_.begin(), open_.end(), [&](const auto& entry) {
+        return entry.second.address == address && !entry.second.stream;
+    }));
+}
+
+void StatusServer::OpenStream(Connection& c) {
+    const auto from = std::count_if(open_.begin(), open_.end(), [&](const auto& entry) {
+        return entry.second.stream && entry.second.address == c.address;
+    });
+    if (!kStreamLimits.admits(streams_, static_cast<size_t>(from))) {
+        HttpReply busy = PlainReply(503, "Service Unavailable: too many event streams");
+        busy.headers = {{"Retry-After", "15"}};
+        return Answer(c, busy);
+    }
+    c.answered = c.stream = c.sending = true;
+    c.received = std::string();
+    if (streams_++ == 0) streamStatus_ = StreamedStatus(station_, readings_.Read(station_));
+    c.socket->send(
+        "HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nCache-Control: no-store\r\n"
+        "X-Accel-Buffering: no\r\nConnection: close\r\n\r\nretry: 3000\n\nevent: status\ndata: " +
+        StatusJson(station_, readings_.Read(station_)) + "\n\n");
+}
+
+void StatusServer::TellStreams() {
+    if (streams_ == 0) return;
+    const ProcessReadings& readings = readings_.Read(station_);
+    std::string status = StreamedStatus(station_, readings);
+    const bool changed = status != streamStatus_;
+    streamStatus_ = std::move(status);
+    const std::string event =
+        changed ? "event: status\ndata: " + StatusJson(station_, readings) + "\n\n" : "";
+    for (auto& [serial, c] : open_) {
+        if (!c.stream) continue;
+        const bool keep = ++c.ticks % kStreamKeepSeconds == 0;
+        // A caller that has not taken the last event gets the next change instead.
+        if (c.sending || (!changed && !keep)) continue;
+        c.sending = true;
+        c.socket->send(changed ? event : ":\n\n");
+    }
 }
 
 bool StatusServer::dropLingering() {
@@ -165,6 +220,11 @@ void StatusServer::DataArrived(uint64_t serial) {
                 std::optional<HttpReply> web =
                     web_ ? web_->Answer(request, c.address, later, waiting) : std::nullopt;
                 if (waiting) return;
+                if (request.path == "/events" && request.method == "GET") {
+                    OpenStream(c);
+                    waiting = true;  // answered, or streaming
+                    return;
+                }
                 reply =
                     web ? std::move(*web) : AnswerStatusRequest(station_, readings_.Read(station_), request);
                 constexpr std::string_view kControls = "<!--controls-->";
@@ -222,14 +282,19 @@ void StatusServer::Answer(Connection& connection, const HttpReply& reply) {
     connection.socket->send(text);
 }
 
-// A caller that has finished sending without a whole request never sends one.
+// A caller that has finished sending without a whole request never sends
+// one; one that ends its side of a stream has left.
 void StatusServer::InputEnded(uint64_t serial) {
-    if (!open_.at(serial).answered) Drop(serial);
+    if (!open_.at(serial).answered || open_.at(serial).stream) Drop(serial);
 }
 
 void StatusServer::SendComplete(uint64_t serial) {
     Connection& c = open_.at(serial);
     if (!c.answered) return;
+    if (c.stream) {
+        c.sending = false;
+        return;
+    }
     if (c.bodyPart && c.bodySent < c.bodyLength) {
         const std::optional<std::string> part = c.bodyPart(c.bodySent, kBodyPartBytes);
         // A body that can no longer be read cuts the caller off: the reply
@@ -246,6 +311,7 @@ void StatusServer::SendComplete(uint64_t serial) {
 }
 
 void StatusServer::Drop(uint64_t serial) {
+    if (const auto it = open_.find(serial); it != open_.end() && it->second.stream) --streams_;
     open_.erase(serial);
     ConnectionsWait();  // a connection waiting in the queue takes the room
 }
@@ -254,11 +320,12 @@ void StatusServer::Tick() {
     for (Lingering& l : lingering_) ++l.ticks;
     while (!lingering_.empty() && lingering_.front().ticks >= kLingerSeconds) lingering_.pop_front();
     for (auto it = open_.begin(); it != open_.end();) {
-        if (++it->second.ticks >= kRequestSeconds)
+        if (!it->second.stream && ++it->second.ticks >= kRequestSeconds)
             it = open_.erase(it);
         else
             ++it;
     }
+    TellStreams();
     ConnectionsWait();
     // Nothing runs for the listener while nobody asks.
     if (open_.empty() && lingering_.empty() && !reserveWait_) station_.timers.stop(kTimeoutTimer);

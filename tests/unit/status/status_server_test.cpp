@@ -180,6 +180,37 @@ TEST_F(StatusServerTest, EachListenerTakesABoundedShareOfTheWaitingConnectionsAt
     }
 }
 
+// Event streams are a pool of their own: a flood of plain requests never drops one, and a caller that does
+// not take what it was sent is sent only the latest status, once it does.
+TEST_F(StatusServerTest, EventStreamsTellChangesAndKeepAliveInAPoolOfTheirOwn) {
+    std::vector<Peer> streams;
+    for (int i = 0; i < 10; ++i) {
+        streams.push_back(listener.connect("10.0.0." + std::to_string(i / 5)));
+        streams.back()->send("GET /events HTTP/1.1\r\n\r\n");
+    }
+    EXPECT_THAT(streams[0]->sent.at(0),
+                AllOf(HasSubstr("text/event-stream"), HasSubstr("X-Accel-Buffering: no"),
+                      HasSubstr("\r\n\r\nretry: 3000\n\nevent: status\ndata: {")));
+    EXPECT_THAT(streams[4]->sent.at(0), StartsWith("HTTP/1.1 503 ")) << "the fifth from one address";
+    EXPECT_EQ(std::pair(server.streams(), server.connections()), std::pair(size_t{8}, size_t{2}));
+    for (size_t i = 0; i <= StatusServer::kMostConnections; ++i)
+        listener.connect("10.1.0." + std::to_string(i));
+    streams[0]->completeSend();
+    Tick();
+    EXPECT_EQ(std::tuple(streams[0]->open, streams[0]->sent.size(), server.streams()),
+              std::tuple(true, 1u, 8u))
+        << "nothing changed: nothing sent";
+    s->schedule.mode = Mode::Manual;
+    Tick();
+    EXPECT_THAT(streams[0]->sent.back(), AllOf(StartsWith("event: status\ndata: {"), HasSubstr("MANUAL")));
+    EXPECT_EQ(streams[1]->sent.size(), 1u) << "its first event not taken yet";
+    streams[0]->completeSend();
+    Tick(StatusServer::kStreamKeepSeconds - 2);
+    EXPECT_EQ(streams[0]->sent.back(), ":\n\n");
+    streams[0]->halfClose();
+    EXPECT_EQ(server.streams(), 7u);
+}
+
 TEST(StatusRequestText, ReadsMethodAndPathOnceTheHeadersEndAndRefusesWhatCannotBeARequestAtOnce) {
     using S = RequestHeadState;
     const std::string head = "GET / HTTP/1.1\r\nX: ";
