@@ -14,7 +14,8 @@ public:
     static constexpr size_t kMostWaiting = 4;
 
     virtual ~PasswordChecker() = default;
-    // Queues a check of `password` against `hash`; `done` gets the verdict
+    // Queues a check of `password` against `hash` (empty: a dummy hash that
+    // no password matches, made off the loop too); `done` gets the verdict
     // on the event loop, unless the checker is gone by then. False (and no
     // call) when kMostWaiting checks wait already.
     virtual bool check(std::string hash, std::string password, std::function<void(bool)> done) = 0;

@@ -38,7 +38,7 @@ void ThreadPasswordChecker::Work() {
             job = std::move(waiting_.front());
             waiting_.pop_front();
         }
-        const bool matches = PasswordMatches(job.hash, job.password);
+        const bool matches = PasswordMatches(job.hash.empty() ? DummyPasswordHash() : job.hash, job.password);
         QMetaObject::invokeMethod(
             &context_, [done = std::move(job.done), matches] { done(matches); }, Qt::QueuedConnection);
     }

@@ -197,8 +197,10 @@ std::optional<HttpReply> WebConsole::Answer(const HttpRequest& request, std::str
     const WebClient client = ClientOf(request, peer, options_.trustedProxies);
     if (request.method == "GET" || request.method == "HEAD") {
         if (request.path != "/login") return Plain(405, "Method Not Allowed: POST a form here");
-        if (!client.mayLogIn) return Page(403, "Log in", "<p>" + std::string(kWhyNoLogin) + "</p>");
-        return Page(200, "Log in", LoginForm(""));
+        HttpReply page = client.mayLogIn ? Page(200, "Log in", LoginForm(""))
+                                         : Page(403, "Log in", "<p>" + std::string(kWhyNoLogin) + "</p>");
+        page.headOnly = request.method == "HEAD";
+        return page;
     }
     if (request.method != "POST") return Plain(405, "Method Not Allowed");
     if (std::optional<HttpReply> refused = Refusal(request, client)) return refused;
@@ -256,7 +258,7 @@ HttpReply WebConsole::LogIn(const HttpRequest& request, const WebClient& client,
     }
     const auto known = users_.find(user);
     // A name nobody has is checked against a dummy: the time tells nothing.
-    std::string hash = known != users_.end() ? known->second.hash : DummyPasswordHash();
+    std::string hash = known != users_.end() ? known->second.hash : std::string();
     const bool queued = checker_.check(
         std::move(hash), password,
         [this, user, address = client.address, https = client.https, later, real = known != users_.end()](

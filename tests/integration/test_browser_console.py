@@ -4,59 +4,16 @@ when the API switches; every action is in the station log and the as-run record 
 then try what a browser must not: no session, another site, a stolen cookie without its token, the key without its
 rule. Only the order of events is asserted; how long they take is measured in bench/."""
 
-import json
 import subprocess
 import tempfile
 import urllib.error
 import urllib.request
-
-import websocket
 
 import rig
 
 KEY = "rigapikey"
 WAIT = 30
 USERS = {"alice": ("operator", "alice-pw"), "bob": ("engineer", "bob-pw")}
-
-
-class Browser:
-    """One Chromium page over the DevTools protocol."""
-
-    def __init__(self, profile):
-        self.port = rig.free_port()
-        self.proc = subprocess.Popen(["chromium", "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
-                                      "--disable-background-networking", "--disable-component-update",
-                                      f"--remote-debugging-port={self.port}", f"--user-data-dir={profile}",
-                                      "about:blank"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        pages = rig.wait_for(lambda: [t for t in json.load(urllib.request.urlopen(
-            f"http://127.0.0.1:{self.port}/json/list", timeout=5)) if t["type"] == "page"], WAIT, "Chromium's page")
-        self.ws = websocket.create_connection(pages[0]["webSocketDebuggerUrl"], timeout=WAIT, suppress_origin=True)
-        self.next_id = 0
-
-    def call(self, method, **params):
-        self.next_id += 1
-        self.ws.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
-        while True:
-            message = json.loads(self.ws.recv())
-            if message.get("id") == self.next_id:
-                assert "error" not in message, message
-                return message["result"]
-
-    def js(self, expression):
-        result = self.call("Runtime.evaluate", expression=expression, returnByValue=True, awaitPromise=True)
-        assert "exceptionDetails" not in result, result
-        return result["result"].get("value")
-
-    def open(self, url):
-        self.call("Page.navigate", url=url)
-
-    def wait(self, expression, what):
-        return rig.wait_for(lambda: self.js(expression), WAIT, what)
-
-    def close(self):
-        self.ws.close()
-        self.proc.kill()
-        self.proc.wait()
 
 
 def post(port, path, body, headers):
@@ -86,7 +43,7 @@ def test_operator_and_engineer_in_chromium(icecast_pair, make_station):
     site = f"http://127.0.0.1:{port}"
 
     with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as profile:
-        browser = Browser(profile)
+        browser = rig.Browser(profile)
         try:
             def log_in(name):
                 browser.open(site + "/login")
