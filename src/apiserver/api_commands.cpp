@@ -206,7 +206,7 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
     const std::optional<std::string> found = RequestPath(text);
     // Not a request: an answer of its own, never the body of another one.
     if (!found) {
-        station.counters.countApiRequest(ApiCommand::Other, ApiResult::Error);
+        PostEvent(station, &StationListener::apiAnswered, ApiAnswered{ApiCommand::Other, ApiResult::Error});
         return {ComposeReply("ERROR"), std::nullopt, std::nullopt};
     }
     const std::string& path = *found;
@@ -289,7 +289,7 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
         counted = DeniedCommand(path, key);
         result = ApiResult::Denied;
     }
-    station.counters.countApiRequest(counted, result);
+    PostEvent(station, &StationListener::apiAnswered, ApiAnswered{counted, result});
     return {ComposeReply(body), path, failure};
 }
 

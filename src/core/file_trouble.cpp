@@ -28,7 +28,7 @@ bool NoteFileWrite(Station& station, std::string_view name, bool written) {
         failing.erase(std::string(name));
         std::erase_if(failing, [](const auto& file) { return DiskWide(file.second); });
     } else {
-        ++station.counters.fileWriteFailures;
+        PostEvent(station, &StationListener::fileWriteFailed, FileWriteFailure{std::string(name)});
         failing[std::string(name)] = error;
     }
     // The station log's own file may fail too: the console and the journal

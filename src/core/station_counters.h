@@ -11,25 +11,6 @@
 
 namespace bf {
 
-// The remote API's commands; Other is a request that names none of them (or
-// no request at all). A request for a command with a wrong key counts under
-// that command as Denied.
-enum class ApiCommand {
-    GetCurrent,
-    SetCurrent,
-    ListSources,
-    Metadata,
-    SetMode,
-    LeaveBackup,
-    RestartPlayer,
-    Other
-};
-inline constexpr std::array<std::string_view, 8> kApiCommandNames = {
-    "getcurrent", "setcurrent",  "listsources",   "metadata",
-    "setmode",    "leavebackup", "restartplayer", "other"};
-enum class ApiResult { Ok, Error, Denied };
-inline constexpr std::array<std::string_view, 3> kApiResultNames = {"ok", "error", "denied"};
-
 inline constexpr std::array<std::string_view, 3> kHealthCheckResultNames = {"passed", "failed", "no_verdict"};
 // Upper bounds in seconds of the checks' duration histogram; a check gives
 // up after 10 s (0.9 s with FastFailover).

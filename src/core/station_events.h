@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -60,6 +61,42 @@ struct AirTrouble {
 // What a health check found, and for one that asked the server how long it
 // waited. NoVerdict: no answer while the management link was busy, or a
 // hearing that tells nothing yet.
+// The remote API's commands; Other is a request that names none of them (or
+// no request at all). A request for a command with a wrong key counts under
+// that command as Denied.
+enum class ApiCommand {
+    GetCurrent,
+    SetCurrent,
+    ListSources,
+    Metadata,
+    SetMode,
+    LeaveBackup,
+    RestartPlayer,
+    Other
+};
+inline constexpr std::array<std::string_view, 8> kApiCommandNames = {
+    "getcurrent", "setcurrent",  "listsources",   "metadata",
+    "setmode",    "leavebackup", "restartplayer", "other"};
+enum class ApiResult { Ok, Error, Denied };
+inline constexpr std::array<std::string_view, 3> kApiResultNames = {"ok", "error", "denied"};
+// A request to the remote API was answered.
+struct ApiAnswered {
+    ApiCommand command = ApiCommand::Other;
+    ApiResult result = ApiResult::Error;
+};
+
+// The billing server's answer to a report: taken, refused for good, or none
+// (the report is sent again later).
+enum class BillingOutcome { Answered, Refused, Unanswered };
+struct BillingAnswer {
+    BillingOutcome outcome = BillingOutcome::Unanswered;
+};
+
+// A file the station writes could not be written (its name).
+struct FileWriteFailure {
+    std::string name;
+};
+
 enum class HealthCheckResult { Passed, Failed, NoVerdict };
 struct CheckEvent {
     HealthCheckResult result = HealthCheckResult::NoVerdict;
@@ -95,6 +132,9 @@ public:
     virtual void checked(const CheckEvent&) {}
     // metadata.txt shows a new line (told by the metadata tick that wrote it).
     virtual void metadataLineChanged(const std::string&) {}
+    virtual void apiAnswered(const ApiAnswered&) {}
+    virtual void billingAnswered(const BillingAnswer&) {}
+    virtual void fileWriteFailed(const FileWriteFailure&) {}
 };
 
 // A listener that does nothing, for a station nobody listens to.

@@ -126,14 +126,13 @@ void Answered(Station& station, const PaidItem& paid, const HttpResult& reply) {
     switch (outcome) {
         case Outcome::Answered:
             billing.response = reply.body;
-            station.counters.countBillingReport(true, station.clock.now().epoch);
+            PostEvent(station, &StationListener::billingAnswered, BillingAnswer{BillingOutcome::Answered});
             Settle(station, paid);
             break;
         case Outcome::Refused: {
             const PaidItem::Refusal refusal{reply.status, FirstLine(reply.body)};
             billing.response = "HTTP " + std::to_string(refusal.status) + " " + refusal.reply;
-            ++station.counters.billingReportsRefused;
-            station.counters.lastBillingAnswerTime = station.clock.now().epoch;
+            PostEvent(station, &StationListener::billingAnswered, BillingAnswer{BillingOutcome::Refused});
             PaidItem refused = paid;
             refused.refused = refusal;
             if (it != pending.end()) it->refused = refusal;
@@ -147,7 +146,7 @@ void Answered(Station& station, const PaidItem& paid, const HttpResult& reply) {
         }
         case Outcome::Unanswered:
             billing.response.clear();
-            station.counters.countBillingReport(false, station.clock.now().epoch);
+            PostEvent(station, &StationListener::billingAnswered, BillingAnswer{BillingOutcome::Unanswered});
             if (it != pending.end()) it->retryCountdown = kReportRetrySeconds;
             break;
     }

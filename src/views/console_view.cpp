@@ -35,9 +35,9 @@ void DrawSystem(const Station& station, ConsoleModel& c) {
 void DrawOnAir(const Station& station, ConsoleModel& c) {
     const int16_t slot = station.onAir.CurrentMplayer();
     Draw(c.lblMplayer.caption, slot == 0 ? "None" : std::to_string(slot));
-    Draw(c.lblStatus.caption, std::string(OnAirText(station)));
-    c.lblStatus.backColour = OnAirColour(station);
-    c.lblStatus2.backColour = OnAirColour(station);
+    Draw(c.lblStatus.caption, std::string(OnAirText(station.onAir)));
+    c.lblStatus.backColour = OnAirColour(station.onAir);
+    c.lblStatus2.backColour = OnAirColour(station.onAir);
     // The number on air, once the event tick has run.
     if (station.schedule.lastTick) {
         const std::string number = std::to_string(station.onAir.CurrentSource());
@@ -61,12 +61,12 @@ void DrawApi(const Station& station, ConsoleModel& c) {
 
 }  // namespace
 
-std::string_view OnAirText(const Station& station) {
-    return station.onAir.CurrentMplayer() != 0 ? "ON AIR" : "NO SOURCE";
+std::string_view OnAirText(const OnAirRecord& onAir) {
+    return onAir.CurrentMplayer() != 0 ? "ON AIR" : "NO SOURCE";
 }
 
-uint32_t OnAirColour(const Station& station) {
-    return station.onAir.CurrentMplayer() != 0 ? Colour::Green : Colour::Red;
+uint32_t OnAirColour(const OnAirRecord& onAir) {
+    return onAir.CurrentMplayer() != 0 ? Colour::Green : Colour::Red;
 }
 
 void DrawConsole(const Station& station, ConsoleModel& c) {

@@ -10,6 +10,7 @@
 namespace bf {
 
 struct Station;
+class OnAirRecord;
 
 // The console drawn from the station's owners: every caption, colour and the
 // station log's text box that the owners' records decide. The window draws
@@ -31,8 +32,8 @@ private:
 
 // The on-air indicator: "ON AIR" (green) once a player has been started,
 // "NO SOURCE" (red) before.
-std::string_view OnAirText(const Station& station);
-uint32_t OnAirColour(const Station& station);
+std::string_view OnAirText(const OnAirRecord& onAir);
+uint32_t OnAirColour(const OnAirRecord& onAir);
 
 // The captions a start gives the labels whose owners (the title outputs,
 // billing, AIR, weather, the management link) do not yet draw them from

@@ -22,4 +22,28 @@ void CountersReaction::checked(const CheckEvent& event) {
     station_.counters.countHealthCheck(event.result, event.waited, station_.clock.now().epoch);
 }
 
+void CountersReaction::apiAnswered(const ApiAnswered& event) {
+    station_.counters.countApiRequest(event.command, event.result);
+}
+
+void CountersReaction::billingAnswered(const BillingAnswer& event) {
+    const double now = station_.clock.now().epoch;
+    switch (event.outcome) {
+        case BillingOutcome::Answered:
+            station_.counters.countBillingReport(true, now);
+            break;
+        case BillingOutcome::Refused:
+            ++station_.counters.billingReportsRefused;
+            station_.counters.lastBillingAnswerTime = now;
+            break;
+        case BillingOutcome::Unanswered:
+            station_.counters.countBillingReport(false, now);
+            break;
+    }
+}
+
+void CountersReaction::fileWriteFailed(const FileWriteFailure&) {
+    ++station_.counters.fileWriteFailures;
+}
+
 }  // namespace bf

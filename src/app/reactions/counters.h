@@ -6,8 +6,9 @@ namespace bf {
 
 struct Station;
 
-// Counts switches by cause, title changes and player restarts for the
-// status listener.
+// Counts what the station did for the status listener: switches by cause,
+// title changes, player restarts, checks, API answers, billing answers and
+// failed file writes.
 class CountersReaction : public StationListener {
 public:
     explicit CountersReaction(Station& station) : station_(station) {}
@@ -15,6 +16,9 @@ public:
     void titleChanged(const TitleChange& change) override;
     void playerRestarted(const RestartEvent& event) override;
     void checked(const CheckEvent& event) override;
+    void apiAnswered(const ApiAnswered& event) override;
+    void billingAnswered(const BillingAnswer& event) override;
+    void fileWriteFailed(const FileWriteFailure& event) override;
 
 private:
     Station& station_;

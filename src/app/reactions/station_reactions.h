@@ -44,6 +44,13 @@ public:
     void metadataLineChanged(const std::string& line) override {
         tellAll(&StationListener::metadataLineChanged, line);
     }
+    void apiAnswered(const ApiAnswered& event) override { tellAll(&StationListener::apiAnswered, event); }
+    void billingAnswered(const BillingAnswer& event) override {
+        tellAll(&StationListener::billingAnswered, event);
+    }
+    void fileWriteFailed(const FileWriteFailure& event) override {
+        tellAll(&StationListener::fileWriteFailed, event);
+    }
     // A listener the program adds after the others (the title outputs).
     void add(StationListener& listener) { added_ = &listener; }
 

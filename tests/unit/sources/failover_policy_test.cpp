@@ -300,7 +300,8 @@ TEST(FailoverPolicy, KeepsTheStationsPromisesThroughRandomRuns) {
             air.c.now += kOverlapSeconds;
             const int old = air.s.successor->previous.slot;
             if (heard(n)) slotPlays[air.s.onAir.slot] = n;
-            step(SuccessorSeen{heard(n), heard(n), old != 0 && slotPlays[old] != -9, "gone", n >= 0 && !up[n]});
+            step(SuccessorSeen{heard(n), heard(n), old != 0 && slotPlays[old] != -9, "gone",
+                               n >= 0 && !up[n]});
         };
         const auto verdict = [&] {
             const AirSource tested =
