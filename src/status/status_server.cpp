@@ -144,7 +144,7 @@ void StatusServer::OpenStream(Connection& c) {
         StatusJson(station_, readings_.Read(station_)) + "\n\n");
 }
 
-void StatusServer::TellStreams() {
+void StatusServer::TellStreams(bool tick) {
     if (streams_ == 0) return;
     const ProcessReadings& readings = readings_.Read(station_);
     std::string status = StreamedStatus(station_, readings);
@@ -154,7 +154,7 @@ void StatusServer::TellStreams() {
         changed ? "event: status\ndata: " + StatusJson(station_, readings) + "\n\n" : "";
     for (auto& [serial, c] : open_) {
         if (!c.stream) continue;
-        const bool keep = ++c.ticks % kStreamKeepSeconds == 0;
+        const bool keep = tick && ++c.ticks % kStreamKeepSeconds == 0;
         // A caller that has not taken the last event gets the next change instead.
         if (c.sending || (!changed && !keep)) continue;
         c.sending = true;
@@ -238,6 +238,8 @@ void StatusServer::DataArrived(uint64_t serial) {
                 return;
             }
             Answer(c, reply);
+            // What a control changed reaches the pages at once, not at the next tick.
+            if (head.request.path.starts_with("/control/")) TellStreams(false);
             return;
         }
         case RequestHeadState::NoLength:
@@ -325,7 +327,7 @@ void StatusServer::Tick() {
         else
             ++it;
     }
-    TellStreams();
+    TellStreams(true);
     ConnectionsWait();
     // Nothing runs for the listener while nobody asks.
     if (open_.empty() && lingering_.empty() && !reserveWait_) station_.timers.stop(kTimeoutTimer);

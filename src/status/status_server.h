@@ -104,8 +104,8 @@ private:
     void Answer(Connection& connection, const HttpReply& reply);
     // Takes the connection for an event stream, or answers 503.
     void OpenStream(Connection& connection);
-    // Sends the status to the streams it changed for, and their comments.
-    void TellStreams();
+    // Sends the status to the streams it changed for, and at a tick their comments.
+    void TellStreams(bool tick);
 
     // The pool the connection admission fills.
     size_t held() const override { return open_.size() - streams_; }

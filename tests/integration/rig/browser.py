@@ -4,8 +4,6 @@ import json
 import subprocess
 import urllib.request
 
-import websocket
-
 from .local import free_port, wait_for
 
 WAIT = 30
@@ -15,6 +13,7 @@ class Browser:
     """One Chromium page over the DevTools protocol."""
 
     def __init__(self, profile):
+        import websocket  # python3-websocket: only the browser tests need it
         self.port = free_port()
         self.proc = subprocess.Popen(["chromium", "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
                                       "--disable-background-networking", "--disable-component-update",
