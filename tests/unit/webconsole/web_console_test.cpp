@@ -188,7 +188,9 @@ TEST(WebConsole, LogsInFromTheLoopbackOrATrustedProxyOverHttpsAndSlowsWrongPassw
         EXPECT_EQ(std::tuple(reply.status, cookie.substr(std::min(cookie.size(), cookie.find(';')))),
                   std::tuple(status, attributes))
             << peer << " " << password;
-        if (status == 303) EXPECT_THAT(cookie, StartsWith("bf_session_9110="));
+        if (status == 303) {
+            EXPECT_THAT(cookie, StartsWith("bf_session_9110="));
+        }
     }
     EXPECT_THAT(w.Send("GET", "/login", "", {}, "192.0.2.1").body, HasSubstr("--trusted-proxy"));
     // Wrong passwords (an unknown name too) from the proxied client: from the fifth each try waits.
@@ -257,8 +259,9 @@ TEST(WebConsole, NoControlRunsWithoutSessionTokenRoleHostAndOriginOrTheKey) {
         const HttpReply reply = w.Send("POST", path, body, headers, peer);
         EXPECT_EQ(std::tuple(reply.status, w->onAir.CurrentSource()), std::tuple(status, after))
             << path << " " << body;
-        if (status == 401 && headers == key)
+        if (status == 401 && headers == key) {
             EXPECT_EQ(WebStation::Header(reply, "WWW-Authenticate"), "Bearer");
+        }
     }
     EXPECT_EQ(w->schedule.mode, Mode::Manual);
     w.settings().APIkey = "";  // a key that lets anyone in is no key for a script
