@@ -35,7 +35,8 @@ class Browser:
 
     def js(self, expression):
         result = self.call("Runtime.evaluate", expression=expression, returnByValue=True, awaitPromise=True)
-        assert "exceptionDetails" not in result, result
+        if "exceptionDetails" in result:  # not yet (a page still loading): wait_for tries again
+            raise RuntimeError(result["exceptionDetails"])
         return result["result"].get("value")
 
     def open(self, url):
