@@ -26,9 +26,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             // The query is apart from the path, and a fragment is no part of either.
             BF_FUZZ_CHECK(head.request.path.find_first_of("?#") == std::string::npos &&
                           head.request.query.find('#') == std::string::npos);
-            BF_FUZZ_CHECK(length <= kMaxRequestHeadBytes);
+            BF_FUZZ_CHECK(length <= kMaxRequestHeadBytes + kMaxRequestBodyBytes);
+            BF_FUZZ_CHECK(head.request.body.size() <= kMaxRequestBodyBytes);
         }
-        if (head.state == RequestHeadState::Incomplete) BF_FUZZ_CHECK(length <= kMaxRequestHeadBytes);
+        if (head.state == RequestHeadState::Incomplete)
+            BF_FUZZ_CHECK(length <= kMaxRequestHeadBytes + kMaxRequestBodyBytes);
     }
     return 0;
 }

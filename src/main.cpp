@@ -12,6 +12,7 @@
 #include "app/options.h"
 #include "app/program.h"
 #include "app/station_check.h"
+#include "app/user_admin.h"
 
 namespace {
 
@@ -61,6 +62,13 @@ int main(int argc, char* argv[]) {
             if (!options->check->empty()) return bf::RunStationCheck(*options->check);
             const auto folder = StationFolder();
             return folder ? bf::RunStationCheck(*folder) : 1;
+        }
+        if (options->addUser || options->removeUser) {
+            std::optional<std::filesystem::path> folder = std::filesystem::path(options->userFolder);
+            if (options->userFolder.empty()) folder = StationFolder();
+            if (!folder) return 1;
+            return options->addUser ? bf::AddWebUser(*folder, *options->addUser, options->userRole, stdin)
+                                    : bf::RemoveWebUser(*folder, *options->removeUser);
         }
         if (options->stopPlayers) {
             const auto folder = StationFolder();

@@ -147,6 +147,61 @@ std::string ApiFailureText(const ApiFailure& failure) {
     return failure.description + "\r\n Line of error:" + std::to_string(failure.line);
 }
 
+ControlOutcome RunControl(Station& station, ApiCommand command, std::string_view argument, SwitchCause cause,
+                          std::string_view by) {
+    ControlOutcome out;
+    std::string& body = out.body;
+    std::optional<ApiFailure>& failure = out.failure;
+    switch (command) {
+        case ApiCommand::SetCurrent: {
+            bool switched = false;
+            failure = Guarded(ApiErrorLine::SetSource,
+                              [&] { switched = ForceSwitch(station, argument, cause, by); });
+            // A number without a playable source is refused: nothing switched.
+            if (switched) body = SourceDone(argument);
+            break;
+        }
+        case ApiCommand::SetMode: {
+            // What the console's mode button does, for the mode asked.
+            const std::optional<Mode> mode = argument == "manual"      ? std::optional(Mode::Manual)
+                                             : argument == "automatic" ? std::optional(Mode::Automatic)
+                                                                       : std::nullopt;
+            if (mode) {
+                failure = Guarded(ApiErrorLine::SetMode, [&] { SetMode(station, *mode); });
+                body = "Mode: " + std::string(ModeName(*mode)) + "\r\nOK\r\n";
+            }
+            break;
+        }
+        case ApiCommand::LeaveBackup:
+            // "FORCE SWITCH FROM BACKUP", while the backup (or the last
+            // resort) stands in: the failover ends, the stand-in stays.
+            if (station.onAir.failoverActive()) {
+                failure = Guarded(ApiErrorLine::LeaveBackup, [&] { cmdForceSource_Click(station); });
+                if (!station.onAir.failoverActive())
+                    body = SourceDone(std::to_string(station.onAir.CurrentSource()));
+            }
+            break;
+        case ApiCommand::RestartPlayer: {
+            // The source on air starts again on the other slot, as at every
+            // switch: the old player plays until the new one does. A
+            // restart changes nothing else, a failover goes on.
+            const OnAirRecord& onAir = station.onAir;
+            const int16_t number = onAir.everOnAir() ? onAir.source().number : int16_t{-1};
+            if (number >= 0) {
+                bool restarted = false;
+                failure = Guarded(ApiErrorLine::RestartPlayer,
+                                  [&] { restarted = Observe(station, air::RestartOnAir{}).taken; });
+                if (restarted) body = SourceDone(std::to_string(number));
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    if (failure) body = "ERROR";
+    return out;
+}
+
 ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string_view clientAddress) {
     const std::optional<std::string> found = RequestPath(text);
     // Not a request: an answer of its own, never the body of another one.
@@ -165,6 +220,10 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
     std::optional<ApiFailure> failure;
     const auto [command, rest] =
         key ? CommandOf(path, *key) : std::pair(ApiCommand::Other, std::string_view());
+    auto take = [&](ControlOutcome done) {
+        body = std::move(done.body);
+        failure = std::move(done.failure);
+    };
     // A command the station log tells of: its work comes before the line.
     auto control = [&](std::string_view suffix) {
         AddToAirLog(station, RequestMessage(clientAddress, suffix));
@@ -178,11 +237,7 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
             break;
         case ApiCommand::SetCurrent: {
             const std::string number(1, path.back());
-            bool switched = false;
-            failure = Guarded(ApiErrorLine::SetSource,
-                              [&] { switched = ForceSwitch(station, number, SwitchCause::Api); });
-            // A number without a playable source is refused: nothing switched.
-            if (switched) body = SourceDone(number);
+            take(RunControl(station, command, number, SwitchCause::Api));
             control(" - CHANGE TO SOURCE " + number);
             break;
         }
@@ -198,41 +253,23 @@ ApiAnswer AnswerRequestText(Station& station, std::string_view text, std::string
             body = ReceivedTitle(station) + "\r\nOK\r\n";
             break;
         case ApiCommand::SetMode: {
-            // What the console's mode button does, for the mode asked.
             const std::optional<Mode> mode = ModeAsked(rest);
             if (mode) {
-                failure = Guarded(ApiErrorLine::SetMode, [&] { SetMode(station, *mode); });
-                body = "Mode: " + std::string(ModeName(*mode)) + "\r\nOK\r\n";
+                const std::string name = *mode == Mode::Manual ? "manual" : "automatic";
+                take(RunControl(station, command, name, SwitchCause::Api));
             }
             control(mode ? " - SET MODE " + std::string(ModeName(*mode))
                          : std::string(" - SET MODE UNKNOWN"));
             break;
         }
         case ApiCommand::LeaveBackup:
-            // "FORCE SWITCH FROM BACKUP", while the backup (or the last
-            // resort) stands in: the failover ends, the stand-in stays.
-            if (station.onAir.failoverActive()) {
-                failure = Guarded(ApiErrorLine::LeaveBackup, [&] { cmdForceSource_Click(station); });
-                if (!station.onAir.failoverActive())
-                    body = SourceDone(std::to_string(station.onAir.CurrentSource()));
-            }
+            take(RunControl(station, command, "", SwitchCause::Api));
             control(" - LEAVE BACKUP");
             break;
-        case ApiCommand::RestartPlayer: {
-            // The source on air starts again on the other slot, as at every
-            // switch: the old player plays until the new one does. A
-            // restart changes nothing else, a failover goes on.
-            const OnAirRecord& onAir = station.onAir;
-            const int16_t number = onAir.everOnAir() ? onAir.source().number : int16_t{-1};
-            if (number >= 0) {
-                bool restarted = false;
-                failure = Guarded(ApiErrorLine::RestartPlayer,
-                                  [&] { restarted = Observe(station, air::RestartOnAir{}).taken; });
-                if (restarted) body = SourceDone(std::to_string(number));
-            }
+        case ApiCommand::RestartPlayer:
+            take(RunControl(station, command, "", SwitchCause::Api));
             control(" - RESTART PLAYER");
             break;
-        }
         case ApiCommand::Other:
             SetRemoteStatus(station, clientAddress, " - NO COMMAND");
             break;

@@ -4,6 +4,9 @@
 #include <string>
 #include <string_view>
 
+#include "core/on_air_record.h"
+#include "core/station_counters.h"
+
 namespace bf {
 
 struct Station;
@@ -32,6 +35,20 @@ struct ApiAnswer {
     std::optional<std::string> path;    // the request's path, for its slot's row; unset: no request
     std::optional<ApiFailure> failure;  // set when a step failed
 };
+
+// One of the console's controls (set source, set mode, leave the backup,
+// restart the player), as the API and the browser console run it: one code
+// path for both. `argument` is the source's number for set source and the
+// mode's name ("automatic", "manual") for set mode. `body` is the API's
+// reply body ("Source: 3\r\nOK\r\n", "Mode: MANUAL\r\nOK\r\n") or
+// "ERROR" when the station refused or a step failed (`failure`).
+struct ControlOutcome {
+    std::string body = "ERROR";
+    std::optional<ApiFailure> failure;
+};
+// `by` names the browser console's user.
+ControlOutcome RunControl(Station& station, ApiCommand command, std::string_view argument, SwitchCause cause,
+                          std::string_view by = {});
 
 // Answers everything a connection sent as one text. A request runs at most
 // one of the commands (current source, set source, list sources, metadata,

@@ -26,14 +26,14 @@ std::string ApiStatusText(const Station& station) {
     return "Disabled";
 }
 
-void JudgeApiStatus(Station& station) {
-    ApiStatus& status = station.api.status;
+void JudgeApiStatus(ApiServerModel& api, const Settings& settings) {
+    ApiStatus& status = api.status;
     if (status == ApiStatus::NotListening) return;
-    if (!station.settings().APIallowed) {
+    if (!settings.APIallowed) {
         status = ApiStatus::Disabled;
         return;
     }
-    switch (KindOfApiKey(station.settings())) {
+    switch (KindOfApiKey(settings)) {
         case ApiKeyKind::Missing:
             status = ApiStatus::NoKey;
             return;
@@ -42,7 +42,7 @@ void JudgeApiStatus(Station& station) {
             return;
         case ApiKeyKind::Empty:
         case ApiKeyKind::Secret:
-            status = station.api.created ? ApiStatus::Enabled : ApiStatus::Disabled;
+            status = api.created ? ApiStatus::Enabled : ApiStatus::Disabled;
             return;
     }
 }

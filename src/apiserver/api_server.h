@@ -15,6 +15,8 @@
 namespace bf {
 
 struct Station;
+struct ApiServerModel;
+struct Settings;
 
 // lblAPIstatus: "Disabled" (and why), "Enabled", or why it is not listening.
 std::string ApiStatusText(const Station& station);
@@ -22,7 +24,7 @@ std::string ApiStatusText(const Station& station);
 // Sets what lblAPIstatus tells from the settings as they are now: closed
 // (APIallowed off, no usable key) or, while the start's listener listens,
 // open. A listener that could not open stays so until the next start.
-void JudgeApiStatus(Station& station);
+void JudgeApiStatus(ApiServerModel& api, const Settings& settings);
 
 // lblRemoteStatus: the last request's time, client and command; the start's
 // time and "  NO REMOTE API CALLS MADE" before the first.

@@ -6,13 +6,16 @@
 #include <cstdio>
 #include <string_view>
 
+#include "core/address_range.h"
+
 namespace bf {
 
 bool NeedsNoWindow(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
-            arg == "--version" || arg == "--stop-players" || arg == "--check")
+            arg == "--version" || arg == "--stop-players" || arg == "--check" || arg == "--add-user" ||
+            arg == "--remove-user")
             return true;
     }
     return false;
@@ -68,11 +71,33 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
             "Check the station folder (FOLDER, or the current folder) as a start would read it, print "
             "each problem as FILE:LINE: message and end: 0 when there is none, 1 otherwise. Starts no "
             "player and writes no file."));
+    const QCommandLineOption addUser(
+        QStringLiteral("add-user"),
+        QStringLiteral("Add (or replace) user NAME of the browser console with ROLE (operator or engineer) "
+                       "to users.ini in FOLDER (or the current folder): the password is read from standard "
+                       "input. Then end."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption removeUser(
+        QStringLiteral("remove-user"),
+        QStringLiteral("Remove user NAME from users.ini in FOLDER (or the current folder), and end."),
+        QStringLiteral("NAME"));
+    const QCommandLineOption trustedProxy(
+        QStringLiteral("trusted-proxy"),
+        QStringLiteral(
+            "A proxy (address or CIDR range; repeatable) in front of the status port whose "
+            "X-Forwarded-For and X-Forwarded-Proto count: logins through it over HTTPS are taken."),
+        QStringLiteral("ADDRESS"));
+    const QCommandLineOption statusHost(
+        QStringLiteral("status-host"),
+        QStringLiteral(
+            "A host name (repeatable) by which browsers reach the status port, besides its address "
+            "and localhost."),
+        QStringLiteral("NAME"));
     parser.addPositionalArgument(QStringLiteral("FOLDER"),
                                  QStringLiteral("With --check: the folder to check."),
                                  QStringLiteral("[FOLDER]"));
-    parser.addOptions(
-        {apiPort, apiBind, airUrl, weatherUrl, consoleDump, statusPort, statusBind, stopPlayers, check});
+    parser.addOptions({apiPort, apiBind, airUrl, weatherUrl, consoleDump, statusPort, statusBind, stopPlayers,
+                       check, addUser, removeUser, trustedProxy, statusHost});
     // process() alone would end the program on an unknown option with status
     // 1, which a service manager takes for a failure worth a restart.
     if (!parser.parse(app.arguments())) {
@@ -94,6 +119,23 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
         return options;
     }
 
+    if (parser.isSet(addUser) || parser.isSet(removeUser)) {
+        const QStringList rest = parser.positionalArguments();
+        const bool adding = parser.isSet(addUser);
+        const qsizetype fixed = adding ? 1 : 0;
+        if (rest.size() < fixed || rest.size() > fixed + 1 || (adding && parser.isSet(removeUser))) {
+            std::fprintf(stderr,
+                         "brackenfield: --add-user NAME ROLE [FOLDER] or --remove-user NAME [FOLDER]\n");
+            return std::nullopt;
+        }
+        if (adding)
+            options.addUser = parser.value(addUser).toStdString();
+        else
+            options.removeUser = parser.value(removeUser).toStdString();
+        if (adding) options.userRole = rest.first().toStdString();
+        if (rest.size() > fixed) options.userFolder = rest.last().toStdString();
+        return options;
+    }
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "brackenfield: unexpected argument '%s' (see --help)\n",
                      qPrintable(parser.positionalArguments().first()));
@@ -136,6 +178,16 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
         return std::nullopt;
     }
     options.statusBind = parser.value(statusBind).toStdString();
+    for (const QString& proxy : parser.values(trustedProxy)) {
+        if (!ParseAddressRange(proxy.toStdString())) {
+            std::fprintf(stderr, "brackenfield: --trusted-proxy wants an address or CIDR range, not '%s'\n",
+                         qPrintable(proxy));
+            return std::nullopt;
+        }
+        options.trustedProxies.push_back(proxy.toStdString());
+    }
+    for (const QString& host : parser.values(statusHost))
+        options.statusHosts.push_back(host.toLower().toStdString());
     return options;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/station.h"
 
@@ -19,6 +20,13 @@ struct Options {
     bool stopPlayers = false;  // --stop-players: stop the station's players and end
     // --check [FOLDER]: check the station folder (the current one when empty) and end.
     std::optional<std::string> check;
+    // --add-user NAME ROLE [FOLDER] / --remove-user NAME [FOLDER]: change
+    // the folder's users.ini and end.
+    std::optional<std::string> addUser, removeUser;
+    std::string userRole, userFolder;
+    // The browser console: proxies whose X-Forwarded-* headers count
+    // (addresses or CIDR ranges), and host names that requests may name.
+    std::vector<std::string> trustedProxies, statusHosts;
 };
 
 // The exit status of a command line that the program cannot run (a mistyped

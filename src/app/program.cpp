@@ -124,7 +124,13 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
     });
     titleOutputs_.configure(station_.settings(), station_.metadata.outputs.metadataLine);
     if (options.statusPort) {
-        statusServer_.emplace(station_, statusListener_);
+        WebConsoleOptions web{*options.statusPort, options.statusBind, options.statusHosts, {}};
+        for (const std::string& proxy : options.trustedProxies)
+            if (const std::optional<AddressRange> range = ParseAddressRange(proxy))
+                web.trustedProxies.push_back(*range);
+        webConsole_.emplace(station_, passwordChecker_, std::move(web));
+        webConsole_->ReadUsers();
+        statusServer_.emplace(station_, statusListener_, &*webConsole_);
         statusServer_->Open(*options.statusPort, options.statusBind);
     }
     window_.refresh();
@@ -139,6 +145,7 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
             if (::read(signalPipe[0], &signal, 1) != 1) return;
             if (signal == SIGHUP) {
                 ReadSettingsAgain(station_, "SIGHUP");
+                if (webConsole_) RunHandler(station_, "ReadUsers", [this] { webConsole_->ReadUsers(); });
                 titleOutputs_.configure(station_.settings(), station_.metadata.outputs.metadataLine);
                 return;
             }

@@ -22,7 +22,9 @@
 #include "platform/qt_timers.h"
 #include "platform/real_clock.h"
 #include "platform/service_manager.h"
+#include "platform/thread_password_checker.h"
 #include "status/status_server.h"
+#include "webconsole/web_console.h"
 
 namespace bf {
 
@@ -56,6 +58,9 @@ private:
     std::unique_ptr<ApiServerWindow> apiWindow_;
     std::optional<ConsoleDumpFile> consoleDump_;
     // The read-only status page and metrics, on --status-port when given.
+    // The browser console's password checks, on a thread of their own, and its users and sessions.
+    ThreadPasswordChecker passwordChecker_;
+    std::optional<WebConsole> webConsole_;
     QtTcpListener statusListener_;  // outlives statusServer_, whose connections it made
     std::optional<StatusServer> statusServer_;
     ServiceManager serviceManager_;

@@ -52,7 +52,7 @@ void ReadSettingsAgain(Station& station, std::string_view why) {
     LoadSettings(station);
     const Settings& now = station.settings();
     ShowFeaturesAtStart(station);  // the labels of the features turned on or off
-    JudgeApiStatus(station);
+    JudgeApiStatus(station.api, station.settings());
     const std::vector<std::string> changed = ChangedKeys(*before, now);
     AddToAirLog(station, prefix + (changed.empty() ? ": NOTHING CHANGED" : ": CHANGED " + Joined(changed)));
     if (ApiOpen(now) && !ApiOpen(*before) && !station.api.created)
@@ -84,7 +84,7 @@ void ReadSettingsAgain(Station& station, std::string_view why) {
     // The check turned off during a failover ends it: the failover would
     // never end without it.
     if (!now.CheckSource && before->CheckSource)
-        Observe(station, air::Reload{std::to_string(ScheduledSource(station))});
+        Observe(station, air::Reload{std::to_string(ScheduledSource(station.schedule, station.clock.now()))});
 }
 
 }  // namespace bf

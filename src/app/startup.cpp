@@ -74,7 +74,7 @@ void Startup(Station& station) {
     // The players a previous run left behind are stopped, or with
     // KeepAirOnStart kept on air. The stops do not wait: a player still
     // dying when the first source starts does no harm.
-    TakeOverLeftoverPlayers(station, ScheduledSource(station));
+    TakeOverLeftoverPlayers(station, ScheduledSource(station.schedule, station.clock.now()));
     for (std::string_view t :
          {TimerName::GetMetadata, TimerName::LoadEventsAndCalculate, TimerName::CheckAndDoEvents})
         station.timers.start(t);
@@ -84,7 +84,7 @@ void Startup(Station& station) {
     if (station.settings().CheckForChanges == 1) station.timers.start(TimerName::CheckForChanges);
     station.timers.start(TimerName::CheckMplayerOK);
     if (ApiOpen(station.settings())) station.openApiServer();
-    JudgeApiStatus(station);
+    JudgeApiStatus(station.api, station.settings());
     if (station.settings().AIRenable) station.timers.start(TimerName::AirUpdate);
     if (station.settings().MetaWeather) station.timers.start(TimerName::Weather);
     ResetHealthCheck(station.check, station.settings().CheckSource);

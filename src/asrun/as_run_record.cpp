@@ -92,7 +92,7 @@ std::string AsRunRecord::Field(std::string_view text) {
     return quote ? '"' + plain + '"' : plain;
 }
 
-std::string AsRunRecord::RowText(const AsRunRow& row) {
+std::string AsRunRecord::RowText(const AsRunRow& row, bool withBy) {
     char epoch[32];
     const auto [end, error] =
         std::to_chars(epoch, epoch + sizeof epoch - 1, row.at.epoch, std::chars_format::fixed, 0);
@@ -101,7 +101,8 @@ std::string AsRunRecord::RowText(const AsRunRow& row) {
     auto field = [](std::string_view text) { return Field(WithoutCredentials(text)); };
     return FormatDateYMD(row.at) + " " + FormatTime(row.at) + "," + epoch + "," +
            std::string(AsRunEventName(row.event)) + "," + (row.source < 0 ? "" : std::to_string(row.source)) +
-           "," + field(row.name) + "," + field(row.cause) + "," + field(row.detail) + "\r\n";
+           "," + field(row.name) + "," + field(row.cause) + "," + field(row.detail) +
+           (withBy ? "," + field(row.by) : std::string()) + "\r\n";
 }
 
 void AsRunRecord::OpenFile::close() {
@@ -121,7 +122,7 @@ bool AsRunRecord::add(const AsRunRow& row) {
     if (file_.fd < 0) {
         const std::filesystem::path path = folder_ / (date + ".csv");
         const auto open = [&] {
-            return ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0644);
+            return ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0644);
         };
         file_.fd = open();
         std::error_code ec;
@@ -131,9 +132,13 @@ bool AsRunRecord::add(const AsRunRow& row) {
             file_.close();
             return false;
         }
+        // A day begun before the record said who goes on as it began.
+        char head[kHeaderWithoutBy.size()];
+        file_.withBy = !(st.st_size > 0 && ::pread(file_.fd, head, sizeof head, 0) == sizeof head &&
+                         std::string_view(head, sizeof head) == kHeaderWithoutBy);
     }
     const auto written = static_cast<uint64_t>(st.st_size);
-    const std::string text = RowText(row);
+    const std::string text = RowText(row, file_.withBy);
     const uint64_t limit = row.event == AsRunEvent::Title ? kTitleBytesPerDay : kBytesPerDay;
     if (written + text.size() > limit) return false;
     return AppendWhole(file_.fd, written == 0 ? std::string(kHeader) + text : text, written);

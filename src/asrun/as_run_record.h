@@ -31,6 +31,9 @@ struct AsRunRow {
     std::string name;
     std::string cause;   // why a stretch started (schedule, operator, api, ...)
     std::string detail;  // the title, or the reason of a stall, silence or failover
+    // Who caused it: a browser console's user, "api", "console", "schedule",
+    // "management"; empty when no person did.
+    std::string by = {};
 };
 
 // The as-run record: what aired when and why, one CSV file a day
@@ -50,7 +53,10 @@ public:
     static constexpr int kDaysKept = 31;
     static constexpr uint64_t kTitleBytesPerDay = 2 * 1024 * 1024;
     static constexpr uint64_t kBytesPerDay = 4 * 1024 * 1024;
-    static constexpr std::string_view kHeader = "time,epoch,event,source,name,cause,detail\r\n";
+    static constexpr std::string_view kHeader = "time,epoch,event,source,name,cause,detail,by\r\n";
+    // The header of the days written before the record said who: a day
+    // file keeps the header it began with, and its rows their columns.
+    static constexpr std::string_view kHeaderWithoutBy = "time,epoch,event,source,name,cause,detail\r\n";
 
     explicit AsRunRecord(std::filesystem::path stationFolder);
 
@@ -83,8 +89,8 @@ public:
     // 01-12 and a day 01-31.
     static bool IsDate(std::string_view text);
 
-    // The row as written, CR LF included.
-    static std::string RowText(const AsRunRow& row);
+    // The row as written, CR LF included, with its `by` column or without.
+    static std::string RowText(const AsRunRow& row, bool withBy = true);
     // One field as RFC 4180 wants it, kept from being read as a formula.
     static std::string Field(std::string_view text);
 
@@ -106,6 +112,7 @@ private:
         ~OpenFile() { close(); }
         void close();
         int fd = -1;
+        bool withBy = true;  // the file's header has the `by` column
     };
 
     std::filesystem::path folder_;

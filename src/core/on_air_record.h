@@ -11,16 +11,17 @@ namespace bf {
 // Why the source on air changed. A restart puts the same source on air again
 // after the watchdog found no player running.
 // A step up puts a higher link of the backup chain on air again once it
-// has flowed steadily for the return's hold.
-enum class SwitchCause { Schedule, Operator, Api, Management, Failover, Return, Restart, StepUp };
-inline constexpr std::array<std::string_view, 8> kSwitchCauseNames = {
-    "schedule", "operator", "api", "management", "failover", "return", "restart", "step up"};
+// has flowed steadily for the return's hold; web is the browser console.
+enum class SwitchCause { Schedule, Operator, Api, Management, Failover, Return, Restart, StepUp, Web };
+inline constexpr std::array<std::string_view, 9> kSwitchCauseNames = {
+    "schedule", "operator", "api", "management", "failover", "return", "restart", "step up", "web"};
 
 // Whether a cause is a choice of what goes on air (by the schedule, the
-// operator, the API or the management server), not the station's own doing.
+// operator, the API, the management server or the browser console), not the
+// station's own doing.
 constexpr bool IsChoice(SwitchCause cause) {
     return cause == SwitchCause::Schedule || cause == SwitchCause::Operator || cause == SwitchCause::Api ||
-           cause == SwitchCause::Management;
+           cause == SwitchCause::Management || cause == SwitchCause::Web;
 }
 
 // The failover of the selected source, step by step: Normal; Suspect after

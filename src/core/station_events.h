@@ -20,6 +20,9 @@ struct SwitchEvent {
     AirSource to;
     int16_t slot = 0;
     SwitchCause cause = SwitchCause::Schedule;
+    // Who chose it, for a switch from the browser console: the user, or
+    // "api" for the API's key.
+    std::string by = {};
 };
 
 // What stands in for a failed source.

@@ -55,12 +55,11 @@ void tmrCheckAndDoEvents_Timer(Station& station) {
         ShowNextAndLastEvent(station);
     }
 
-    Observe(station, air::Tick{std::to_string(ScheduledSource(station))});
+    Observe(station, air::Tick{std::to_string(ScheduledSource(station.schedule, station.clock.now()))});
 }
 
-int16_t ScheduledSource(const Station& station) {
-    const std::optional<ScheduleOccurrence> latest =
-        LatestPastEntry(station.schedule.entries, station.clock.now());
+int16_t ScheduledSource(const ScheduleState& schedule, const LocalTime& now) {
+    const std::optional<ScheduleOccurrence> latest = LatestPastEntry(schedule.entries, now);
     return latest ? latest->entry.source : kStartWithoutSchedule;
 }
 

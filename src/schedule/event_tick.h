@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "core/schedule_state.h"
+#include "platform/clock.h"
 
 namespace bf {
 
@@ -17,7 +18,7 @@ void tmrCheckAndDoEvents_Timer(Station& station);
 
 // The source the schedule puts on air now: the latest past entry's, source 9
 // with an empty schedule.
-int16_t ScheduledSource(const Station& station);
+int16_t ScheduledSource(const ScheduleState& schedule, const LocalTime& now);
 
 // Automatic mode resumes: entries that fell due while it was off do not air;
 // the source on air holds until the next entry.

@@ -196,7 +196,8 @@ private:
     bool Select(std::string_view number, SwitchCause cause) {
         // Every refused request of a person is said; the schedule's and the
         // management server's, which come again and again, once.
-        if (cause == SwitchCause::Operator || cause == SwitchCause::Api) s_.refused.reset();
+        if (cause == SwitchCause::Operator || cause == SwitchCause::Api || cause == SwitchCause::Web)
+            s_.refused.reset();
         const std::optional<AirSource> chosen = Playable(number);
         if (!chosen) {
             Refuse(number);

@@ -83,6 +83,7 @@ struct Tick {
 struct Choice {
     std::string number;
     SwitchCause cause = SwitchCause::Operator;
+    std::string by = {};  // the browser console's user who chose it
 };
 // The API's restartplayer: the source on air starts again on the other slot.
 struct RestartOnAir {};

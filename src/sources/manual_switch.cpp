@@ -11,9 +11,9 @@
 
 namespace bf {
 
-bool ForceSwitch(Station& station, std::string_view number, SwitchCause cause) {
+bool ForceSwitch(Station& station, std::string_view number, SwitchCause cause, std::string_view by) {
     DeliveryScope scope(station.events, *station.listener);
-    if (!Observe(station, air::Choice{std::string(number), cause}).taken) return false;
+    if (!Observe(station, air::Choice{std::string(number), cause, std::string(by)}).taken) return false;
     const std::string command = FindSource(station.workingFolder, number).command;
     if (command.size() > 4) {
         station.processes.runShellCommand(command);

@@ -12,7 +12,8 @@ struct Station;
 // it goes on air at once, or during a failover becomes the source to return
 // to; then the source's command runs when it has one. A number without a
 // playable source is refused: false.
-bool ForceSwitch(Station& station, std::string_view number, SwitchCause cause);
+// `by` names the browser console's user who asked.
+bool ForceSwitch(Station& station, std::string_view number, SwitchCause cause, std::string_view by = {});
 
 // "Force Switch Now": ForceSwitch to the first character of the list's text.
 void cmdForceSwitch_Click(Station& station);

@@ -105,6 +105,13 @@ Observed Observe(Station& station, const air::Observation& observation) {
     DeliveryScope scope(station.events, *station.listener);
     air::Decision decision = air::Decide(station.onAir.state(), observation, ContextOf(station));
     OnAirWriter::Write(station, std::move(decision.next));
+    // A switch the browser console chose tells who chose it.
+    if (const auto* choice = std::get_if<air::Choice>(&observation))
+        for (air::Command& command : decision.commands)
+            if (auto* told = std::get_if<air::Told>(&command))
+                if (auto* event = std::get_if<SwitchEvent>(&told->event);
+                    event && event->cause == choice->cause)
+                    event->by = choice->by;
     for (const air::Command& command : decision.commands) CarryOut(station, command);
     // The overlap looks at a new player until it plays or cannot.
     if (station.onAir.state().successor)

@@ -11,12 +11,13 @@ namespace bf {
 
 namespace {
 
-constexpr std::string_view kHead = R"html(<section id="day"><h2>The day at a glance</h2>
-<style>
-#day p{margin:.3em 0}#day svg{display:block;background:#fafafa;border:1px solid #ddd;touch-action:pan-y}
+constexpr std::string_view kStyle =
+    R"css(#day p{margin:.3em 0}#day svg{display:block;background:#fafafa;border:1px solid #ddd;touch-action:pan-y}
 #day-key span{white-space:nowrap;margin-right:.9em}#day-key b{display:inline-block;min-width:.9em;margin-right:.25em}
 #day-at{min-height:2.8em;overflow-wrap:anywhere}
-</style>
+)css";
+
+constexpr std::string_view kHead = R"html(<section id="day"><h2>The day at a glance</h2>
 <p><select id="day-choice" aria-label="Day"></select> <a id="day-csv" href="asrun.csv">the day's record (CSV)</a></p>
 <svg id="day-picture" width="100%" height="112" role="img" aria-label="What was on air"></svg>
 <p id="day-at">Point at the picture (or touch it) for what was on air then, and why.</p><p id="day-key"></p>
@@ -26,11 +27,11 @@ constexpr std::string_view kHead = R"html(<section id="day"><h2>The day at a gla
 // as bytes and each field shown as the page shows the station's text
 // elsewhere, UTF-8 when it is, Latin-1 otherwise; they reach the page only
 // as text, never as markup.
-constexpr std::string_view kScript = R"js(<script>
-(() => {
+constexpr std::string_view kScript = R"js((() => {
 const svg = document.getElementById('day-picture'), choice = document.getElementById('day-choice');
 const at = document.getElementById('day-at'), key = document.getElementById('day-key');
 const csv = document.getElementById('day-csv'), NS = 'http://www.w3.org/2000/svg';
+const ASRUN = JSON.parse(document.getElementById('asrun').textContent);
 const loaded = Date.now() / 1000, now = () => ASRUN.now + Date.now() / 1000 - loaded;
 const days = ASRUN.days.map(([date, from, to, kept]) => ({date, from, to, kept}));  // the newest first
 const today = days[0];
@@ -233,8 +234,6 @@ setInterval(() => {
   else if (!choice.value || choice.value === today.date) draw();
 }, 60000);
 })();
-</script>
-</section>
 )js";
 
 std::string Number(double value) {
@@ -261,6 +260,14 @@ Day DayBefore(const LocalTime& now, int back) {
 
 }  // namespace
 
+std::string_view DayTimelineStyle() {
+    return kStyle;
+}
+
+std::string_view DayTimelineScript() {
+    return kScript;
+}
+
 std::string DayTimeline(const AsRunRecord& record, const LocalTime& now) {
     const std::vector<std::string> kept = record.days();
     std::string days, links;
@@ -276,8 +283,9 @@ std::string DayTimeline(const AsRunRecord& record, const LocalTime& now) {
     }
     return std::string(kHead) + "<noscript><p>The picture needs JavaScript. The record by day:" +
            (links.empty() ? " none yet" : links) +
-           "</p></noscript>\n<script>const ASRUN = {now: " + Number(now.epoch) + ", days: [" + days +
-           "], tomorrow: " + Number(DayBefore(now, -1).from) + "};</script>\n" + std::string(kScript);
+           "</p></noscript>\n<script type=\"application/json\" id=\"asrun\">{\"now\": " + Number(now.epoch) +
+           ", \"days\": [" + days + "], \"tomorrow\": " + Number(DayBefore(now, -1).from) +
+           "}</script>\n</section>\n";
 }
 
 }  // namespace bf

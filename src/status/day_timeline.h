@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "asrun/as_run_record.h"
 #include "platform/clock.h"
@@ -16,5 +17,10 @@ namespace bf {
 // midnights (the next one too: the page loads itself again then, for the new
 // day); without the record the picture says that it has nothing.
 std::string DayTimeline(const AsRunRecord& record, const LocalTime& now);
+
+// The section's style and script, served with the page's own (/page.css,
+// /page.js): the page runs no inline script.
+std::string_view DayTimelineStyle();
+std::string_view DayTimelineScript();
 
 }  // namespace bf

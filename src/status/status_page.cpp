@@ -18,12 +18,8 @@ namespace {
 // same with each new reading. Elements with an id are the script's alone.
 // The schedule's captions name themselves ("Next: Mon 07:04:32  source 3",
 // "No Event Next"), as on the console, so they stand without a label.
-constexpr std::string_view kPage = R"html(<!DOCTYPE html>
-<html lang="en"><head><meta charset="utf-8">
-<meta name="viewport" content="width=device-width, initial-scale=1">
-<title>Brackenfield status</title>
-<style>
-body{font:15px/1.4 system-ui,sans-serif;margin:0;padding:.5em;background:#eee;color:#111}
+constexpr std::string_view kStyle =
+    R"css(body{font:15px/1.4 system-ui,sans-serif;margin:0;padding:.5em;background:#eee;color:#111}
 h1{font-size:1.2em;margin:.2em 0}h2{font-size:1em;margin:.2em 0;border-bottom:1px solid #ddd}
 main{display:grid;grid-template-columns:repeat(auto-fill,minmax(19em,1fr));gap:.5em}
 section{background:#fff;border:1px solid #ccc;border-radius:4px;padding:.3em .6em;margin-bottom:.5em}
@@ -31,10 +27,59 @@ dl{display:grid;grid-template-columns:auto 1fr;gap:.1em .7em;margin:.3em 0}
 dt{color:#555}dd{margin:0;overflow-wrap:anywhere}
 .lamp{padding:0 .4em;border-radius:3px}
 pre{white-space:pre-wrap;font-size:.85em;margin:.3em 0}#live{color:#555;margin:.2em 0}section>p{margin:.1em 0}
-</style></head><body>
+)css";
+
+// The page's own script: the browser policy lets no script inline run.
+constexpr std::string_view kScript =
+    R"js(const text = v => Array.isArray(v) ? v.join('\n') : v === true ? 'yes' : v === false ? 'no' : v == null ? '' : String(v);
+const field = (s, k) => k.split('.').reduce((o, p) => o == null ? o : o[p], s);
+const live = document.getElementById('live');
+let shape = null;
+// The browser console's controls depend on the mode and the failover: drawn afresh when they change.
+async function controls() {
+  const old = document.getElementById('controls');
+  if (!old) return;
+  const page = new DOMParser().parseFromString(await (await fetch('/', {cache: 'no-store'})).text(), 'text/html');
+  const fresh = page.getElementById('controls');
+  if (fresh) old.replaceWith(fresh);
+}
+function show(s) {
+  document.querySelectorAll('[data-k]').forEach(e => { e.textContent = text(field(s, e.dataset.k)); });
+  document.querySelectorAll('[data-c]').forEach(e => { e.style.background = field(s, e.dataset.c) || ''; });
+  document.title = s.on_air.name + ' - Brackenfield';
+  live.textContent = 'Live: ' + s.on_air.name + ' on air at ' + s.station.time;
+  const now = [s.station.mode, s.failover.active, s.on_air.number].join();
+  if (shape !== null && shape !== now) controls().catch(() => {});
+  shape = now;
+}
+async function refresh() {
+  try {
+    show(await (await fetch('status.json', {cache: 'no-store'})).json());
+  } catch (e) {
+    live.textContent = 'No answer from the station: ' + e.message;
+  }
+}
+// The station tells what changed as it happens; without its event stream the page asks every few seconds.
+refresh();
+if (window.EventSource) {
+  const events = new EventSource('events');
+  events.addEventListener('status', e => show(JSON.parse(e.data)));
+  events.onerror = () => { live.textContent = 'No answer from the station: trying again'; };
+} else {
+  setInterval(refresh, 5000);
+}
+)js";
+
+constexpr std::string_view kPage = R"html(<!DOCTYPE html>
+<html lang="en"><head><meta charset="utf-8">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>Brackenfield status</title>
+<link rel="stylesheet" href="page.css">
+</head><body>
 <h1>Brackenfield <span class="lamp" data-c="on_air.lamp" data-k="on_air.status"></span>
 <span data-k="on_air.number"></span> <span data-k="on_air.name"></span></h1>
 <p id="live"></p><noscript><p>Reload the page for newer values.</p></noscript>
+<!--controls-->
 <!--day-->
 <main>
 <section><h2>On air</h2><dl>
@@ -75,24 +120,7 @@ pre{white-space:pre-wrap;font-size:.85em;margin:.3em 0}#live{color:#555;margin:.
 </dl></section>
 </main>
 <section><h2>Station log</h2><pre data-k="log"></pre></section>
-<script>
-const text = v => Array.isArray(v) ? v.join('\n') : v === true ? 'yes' : v === false ? 'no' : v == null ? '' : String(v);
-const field = (s, k) => k.split('.').reduce((o, p) => o == null ? o : o[p], s);
-const live = document.getElementById('live');
-async function refresh() {
-  try {
-    const s = await (await fetch('status.json', {cache: 'no-store'})).json();
-    document.querySelectorAll('[data-k]').forEach(e => { e.textContent = text(field(s, e.dataset.k)); });
-    document.querySelectorAll('[data-c]').forEach(e => { e.style.background = field(s, e.dataset.c) || ''; });
-    document.title = s.on_air.name + ' - Brackenfield';
-    live.textContent = 'Live: ' + s.on_air.name + ' on air at ' + s.station.time;
-  } catch (e) {
-    live.textContent = 'No answer from the station: ' + e.message;
-  }
-}
-refresh();
-setInterval(refresh, 5000);
-</script>
+<script src="page.js"></script>
 </body></html>
 )html";
 
@@ -131,6 +159,14 @@ std::string Shown(const StatusValue& value) {
 }
 
 }  // namespace
+
+std::string StatusPageStyle() {
+    return std::string(kStyle) + std::string(DayTimelineStyle());
+}
+
+std::string StatusPageScript() {
+    return std::string(kScript) + std::string(DayTimelineScript());
+}
 
 std::string StatusPage(const Station& station, const ProcessReadings& readings) {
     std::map<std::string_view, std::string> shown;

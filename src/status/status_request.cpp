@@ -1,6 +1,7 @@
 #include "status/status_request.h"
 
 #include <algorithm>
+#include <string>
 
 namespace bf {
 
@@ -26,8 +27,24 @@ std::string_view Reason(int status) {
             return "OK";
         case 400:
             return "Bad Request";
+        case 303:
+            return "See Other";
+        case 401:
+            return "Unauthorized";
+        case 403:
+            return "Forbidden";
         case 404:
             return "Not Found";
+        case 409:
+            return "Conflict";
+        case 411:
+            return "Length Required";
+        case 413:
+            return "Content Too Large";
+        case 415:
+            return "Unsupported Media Type";
+        case 429:
+            return "Too Many Requests";
         case 405:
             return "Method Not Allowed";
         case 431:
@@ -41,7 +58,40 @@ std::string_view Reason(int status) {
     }
 }
 
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// The header lines between the request line and the empty line; false when
+// one of them is no header.
+bool ReadHeaders(std::string_view lines, HttpRequest& request) {
+    while (!lines.empty()) {
+        const size_t end = lines.find('\n');
+        const std::string_view line = Trimmed(lines.substr(0, end));
+        lines = end == std::string_view::npos ? std::string_view() : lines.substr(end + 1);
+        if (line.empty()) continue;
+        const size_t colon = line.find(':');
+        if (colon == 0 || colon == std::string_view::npos) return false;
+        std::string name(line.substr(0, colon));
+        for (char& c : name) {
+            if (c == ' ' || c == '\t') return false;
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        }
+        request.headers.emplace_back(std::move(name), std::string(Trimmed(line.substr(colon + 1))));
+    }
+    return true;
+}
+
 }  // namespace
+
+std::optional<std::string_view> HttpRequest::header(std::string_view name) const {
+    for (const auto& [key, value] : headers)
+        if (key == name) return value;
+    return std::nullopt;
+}
 
 RequestHead ReadRequestHead(std::string_view text) {
     using S = RequestHeadState;
@@ -64,7 +114,21 @@ RequestHead ReadRequestHead(std::string_view text) {
     const std::string_view place = target.substr(0, target.find('#'));
     const size_t question = place.find('?');
     const std::string_view query = question == std::string_view::npos ? "" : place.substr(question + 1);
-    return {S::Complete, {std::string(method), std::string(place.substr(0, question)), std::string(query)}};
+    RequestHead read{S::Complete,
+                     {std::string(method), std::string(place.substr(0, question)), std::string(query)}};
+    const size_t firstEnd = text.find('\n');
+    if (!ReadHeaders(text.substr(firstEnd + 1, end - firstEnd - 1), read.request)) return {S::Malformed, {}};
+    if (method != "POST") return read;
+    const std::optional<std::string_view> length = read.request.header("content-length");
+    if (!length) return {S::NoLength, {}};
+    if (length->empty() || length->size() > 9 ||
+        length->find_first_not_of("0123456789") != std::string_view::npos)
+        return {S::Malformed, {}};
+    const size_t bytes = std::stoul(std::string(*length));
+    if (bytes > kMaxRequestBodyBytes) return {S::BodyTooLarge, {}};
+    if (text.size() < end + bytes) return {S::Incomplete, {}};
+    read.request.body = std::string(text.substr(end, bytes));
+    return read;
 }
 
 std::string ComposeHttpReply(const HttpReply& reply) {

@@ -16,6 +16,13 @@ struct HttpRequest {
     std::string method;      // "GET", "POST", ...
     std::string path;        // without the query
     std::string query = {};  // what follows "?", without a fragment
+    // The headers in their order, names in lower case, values without the
+    // blanks around them.
+    std::vector<std::pair<std::string, std::string>> headers = {};
+    std::string body = {};  // a POST's, Content-Length bytes
+
+    // The value of the first header named `name` (lower case), if any.
+    std::optional<std::string_view> header(std::string_view name) const;
 };
 
 struct HttpReply {
@@ -39,13 +46,17 @@ constexpr size_t kMaxRequestHeadBytes = 8 * 1024;
 // A body read in parts is sent this much at a time: one connection holds
 // no more of it at once.
 constexpr size_t kBodyPartBytes = 64 * 1024;
+// The most bytes a POST's body may take (a form of the browser console).
+constexpr size_t kMaxRequestBodyBytes = 4 * 1024;
 
 // What the bytes a caller has sent so far amount to.
 enum class RequestHeadState {
-    Incomplete,  // the headers have not ended yet: wait for more
-    Complete,    // a request; what may follow the headers is not read
-    Malformed,   // no HTTP request (400)
-    TooLarge,    // more than kMaxRequestHeadBytes before the headers ended (431)
+    Incomplete,    // the headers have not ended yet: wait for more
+    Complete,      // a request; what may follow the headers is not read
+    Malformed,     // no HTTP request (400)
+    TooLarge,      // more than kMaxRequestHeadBytes before the headers ended (431)
+    NoLength,      // a POST without a Content-Length (411)
+    BodyTooLarge,  // a POST's Content-Length over kMaxRequestBodyBytes (413)
 };
 
 struct RequestHead {
@@ -54,9 +65,9 @@ struct RequestHead {
 };
 
 // Reads "METHOD /path?query HTTP/1.x" and the headers up to the empty line
-// (lines may end with CR LF or LF alone). Text that cannot start a request
-// (a method of anything but capital letters) is malformed at once, without
-// waiting for more.
+// (lines may end with CR LF or LF alone), and a POST's body of its
+// Content-Length. Text that cannot start a request (a method of anything but
+// capital letters) is malformed at once, without waiting for more.
 RequestHead ReadRequestHead(std::string_view text);
 
 // The whole reply: status line, Content-Type, Content-Length, Connection:

@@ -11,6 +11,7 @@
 #include "status/metrics_text.h"
 #include "status/status_json.h"
 #include "status/status_page.h"
+#include "webconsole/web_console.h"
 
 namespace bf {
 
@@ -18,6 +19,24 @@ namespace {
 
 HttpReply PlainReply(int status, std::string body) {
     return {status, "text/plain; charset=utf-8", std::move(body) + "\n", {}};
+}
+
+// The status without the fields that change every second by themselves.
+std::string StreamedStatus(const Station& station, const ProcessReadings& readings) {
+    std::string status;
+    for (const StatusField& field : StatusFields(station, readings)) {
+        if (field.path == "station.time" || field.path == "station.uptime" ||
+            field.path.starts_with("process"))
+            continue;
+        status.append(field.path).append("=");
+        if (const auto* text = std::get_if<std::string>(&field.value)) status += *text;
+        if (const auto* number = std::get_if<int64_t>(&field.value)) status += std::to_string(*number);
+        if (const auto* flag = std::get_if<bool>(&field.value)) status += *flag ? "1" : "0";
+        if (const auto* lines = std::get_if<std::vector<std::string>>(&field.value))
+            status += lines->empty() ? "" : lines->front();
+        status += '\n';
+    }
+    return status;
 }
 
 }  // namespace
@@ -37,6 +56,8 @@ HttpReply AnswerStatusRequest(const Station& station, const ProcessReadings& rea
     // The values change every second: no cache keeps them.
     const std::vector<std::pair<std::string, std::string>> fresh = {{"Cache-Control", "no-store"}};
     if (request.path == "/") return {200, "text/html; charset=utf-8", StatusPage(station, readings), fresh};
+    if (request.path == "/page.css") return {200, "text/css; charset=utf-8", StatusPageStyle(), {}};
+    if (request.path == "/page.js") return {200, "text/javascript; charset=utf-8", StatusPageScript(), {}};
     if (request.path == "/status.json")
         return {200, "application/json", StatusJson(station, readings), fresh};
     if (request.path == "/metrics")
@@ -52,8 +73,8 @@ HttpReply AnswerStatusRequest(const Station& station, const ProcessReadings& rea
     return PlainReply(404, "Not Found: try /, /status.json, /metrics, /health or /asrun.csv");
 }
 
-StatusServer::StatusServer(Station& station, TcpListener& listener)
-    : station_(station), listener_(listener) {}
+StatusServer::StatusServer(Station& station, TcpListener& listener, WebConsole* web)
+    : station_(station), listener_(listener), web_(web) {}
 
 StatusServer::~StatusServer() {
     station_.timers.remove(kTimeoutTimer);
@@ -100,8 +121,45 @@ void StatusServer::ConnectionsWait() {
 }
 
 size_t StatusServer::heldFrom(std::string_view address) const {
-    return static_cast<size_t>(std::count_if(
-        open_.begin(), open_.end(), [&](const auto& entry) { return entry.second.address == address; }));
+    return static_cast<size_t>(std::count_if(open_.begin(), open_.end(), [&](const auto& entry) {
+        return entry.second.address == address && !entry.second.stream;
+    }));
+}
+
+void StatusServer::OpenStream(Connection& c) {
+    const auto from = std::count_if(open_.begin(), open_.end(), [&](const auto& entry) {
+        return entry.second.stream && entry.second.address == c.address;
+    });
+    if (!kStreamLimits.admits(streams_, static_cast<size_t>(from))) {
+        HttpReply busy = PlainReply(503, "Service Unavailable: too many event streams");
+        busy.headers = {{"Retry-After", "15"}};
+        return Answer(c, busy);
+    }
+    c.answered = c.stream = c.sending = true;
+    c.received = std::string();
+    if (streams_++ == 0) streamStatus_ = StreamedStatus(station_, readings_.Read(station_));
+    c.socket->send(
+        "HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nCache-Control: no-store\r\n"
+        "X-Accel-Buffering: no\r\nConnection: close\r\n\r\nretry: 3000\n\nevent: status\ndata: " +
+        StatusJson(station_, readings_.Read(station_)) + "\n\n");
+}
+
+void StatusServer::TellStreams(bool tick) {
+    if (streams_ == 0) return;
+    const ProcessReadings& readings = readings_.Read(station_);
+    std::string status = StreamedStatus(station_, readings);
+    const bool changed = status != streamStatus_;
+    streamStatus_ = std::move(status);
+    const std::string event =
+        changed ? "event: status\ndata: " + StatusJson(station_, readings) + "\n\n" : "";
+    for (auto& [serial, c] : open_) {
+        if (!c.stream) continue;
+        const bool keep = tick && ++c.ticks % kStreamKeepSeconds == 0;
+        // A caller that has not taken the last event gets the next change instead.
+        if (c.sending || (!changed && !keep)) continue;
+        c.sending = true;
+        c.socket->send(changed ? event : ":\n\n");
+    }
 }
 
 bool StatusServer::dropLingering() {
@@ -152,12 +210,44 @@ void StatusServer::DataArrived(uint64_t serial) {
             return;
         case RequestHeadState::Complete: {
             HttpReply reply = PlainReply(500, "Internal Server Error");
+            bool waiting = false;
             RunHandler(station_, "StatusRequest", [&] {
-                reply = AnswerStatusRequest(station_, readings_.Read(station_), head.request);
+                const HttpRequest& request = head.request;
+                // A login waiting for its password check is answered when the check is done.
+                const auto later = [this, serial](const HttpReply& done) {
+                    if (const auto it = open_.find(serial); it != open_.end()) Answer(it->second, done);
+                };
+                std::optional<HttpReply> web =
+                    web_ ? web_->Answer(request, c.address, later, waiting) : std::nullopt;
+                if (waiting) return;
+                if (request.path == "/events" && request.method == "GET") {
+                    OpenStream(c);
+                    waiting = true;  // answered, or streaming
+                    return;
+                }
+                reply =
+                    web ? std::move(*web) : AnswerStatusRequest(station_, readings_.Read(station_), request);
+                constexpr std::string_view kControls = "<!--controls-->";
+                const size_t at = reply.body.find(kControls);
+                if (web_ && request.path == "/" && at != std::string::npos)
+                    reply.body.replace(at, kControls.size(), web_->Controls(request, c.address));
             });
+            if (waiting) {
+                c.answered = true;
+                c.received = std::string();
+                return;
+            }
             Answer(c, reply);
+            // What a control changed reaches the pages at once, not at the next tick.
+            if (head.request.path.starts_with("/control/")) TellStreams(false);
             return;
         }
+        case RequestHeadState::NoLength:
+            Answer(c, PlainReply(411, "Length Required"));
+            return;
+        case RequestHeadState::BodyTooLarge:
+            Answer(c, PlainReply(413, "Content Too Large: a form here takes 4 KiB at most"));
+            return;
         case RequestHeadState::Malformed:
             Answer(c, PlainReply(400, "Bad Request"));
             return;
@@ -170,7 +260,16 @@ void StatusServer::DataArrived(uint64_t serial) {
 void StatusServer::Answer(Connection& connection, const HttpReply& reply) {
     connection.answered = true;
     connection.received = std::string();
-    std::string text = ComposeHttpReply(reply);
+    std::string text;
+    if (reply.contentType.starts_with("text/html")) {
+        // No page of the station runs another site's code or sits in another site's frame.
+        HttpReply page = reply;
+        page.headers.emplace_back("Content-Security-Policy", "default-src 'self'; frame-ancestors 'none'");
+        page.headers.emplace_back("X-Frame-Options", "DENY");
+        text = ComposeHttpReply(page);
+    } else {
+        text = ComposeHttpReply(reply);
+    }
     connection.bodyPart = reply.bodyPart;
     connection.bodyLength = reply.bodyLength;
     // The first part goes with the head; a part that fails to read is tried
@@ -185,14 +284,19 @@ void StatusServer::Answer(Connection& connection, const HttpReply& reply) {
     connection.socket->send(text);
 }
 
-// A caller that has finished sending without a whole request never sends one.
+// A caller that has finished sending without a whole request never sends
+// one; one that ends its side of a stream has left.
 void StatusServer::InputEnded(uint64_t serial) {
-    if (!open_.at(serial).answered) Drop(serial);
+    if (!open_.at(serial).answered || open_.at(serial).stream) Drop(serial);
 }
 
 void StatusServer::SendComplete(uint64_t serial) {
     Connection& c = open_.at(serial);
     if (!c.answered) return;
+    if (c.stream) {
+        c.sending = false;
+        return;
+    }
     if (c.bodyPart && c.bodySent < c.bodyLength) {
         const std::optional<std::string> part = c.bodyPart(c.bodySent, kBodyPartBytes);
         // A body that can no longer be read cuts the caller off: the reply
@@ -209,6 +313,7 @@ void StatusServer::SendComplete(uint64_t serial) {
 }
 
 void StatusServer::Drop(uint64_t serial) {
+    if (const auto it = open_.find(serial); it != open_.end() && it->second.stream) --streams_;
     open_.erase(serial);
     ConnectionsWait();  // a connection waiting in the queue takes the room
 }
@@ -217,11 +322,12 @@ void StatusServer::Tick() {
     for (Lingering& l : lingering_) ++l.ticks;
     while (!lingering_.empty() && lingering_.front().ticks >= kLingerSeconds) lingering_.pop_front();
     for (auto it = open_.begin(); it != open_.end();) {
-        if (++it->second.ticks >= kRequestSeconds)
+        if (!it->second.stream && ++it->second.ticks >= kRequestSeconds)
             it = open_.erase(it);
         else
             ++it;
     }
+    TellStreams(true);
     ConnectionsWait();
     // Nothing runs for the listener while nobody asks.
     if (open_.empty() && lingering_.empty() && !reserveWait_) station_.timers.stop(kTimeoutTimer);

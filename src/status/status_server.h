@@ -15,6 +15,7 @@
 namespace bf {
 
 struct Station;
+class WebConsole;
 
 // The status listener's answer: GET / (the page), /status.json, /metrics,
 // /health (200 or 503 with the air's health in one line) and /asrun.csv (a
@@ -49,8 +50,18 @@ public:
     static constexpr int kLingerSeconds = 3;
     static constexpr size_t kMostLingering = 32;
     static constexpr std::string_view kTimeoutTimer = TimerName::StatusTimeout;
+    // GET /events: a stream of Server-Sent Events that tells the page the
+    // status whenever it changes (looked at every tick), and a comment
+    // every kStreamKeepSeconds so that proxies keep it open. Streams are a
+    // pool of their own, kStreamLimits: never dropped for plain requests,
+    // and beyond the pool answered 503. A stream whose caller does not take
+    // what was sent gets only the latest status when it does.
+    static constexpr ConnectionLimits kStreamLimits{32, 4, kAcceptsPerWake};
+    static constexpr int kStreamKeepSeconds = 15;
 
-    StatusServer(Station& station, TcpListener& listener);
+    // With `web`, the browser console takes its requests (logins and
+    // controls) and draws its controls on the page.
+    StatusServer(Station& station, TcpListener& listener, WebConsole* web = nullptr);
     ~StatusServer() override;
     StatusServer(const StatusServer&) = delete;
     StatusServer& operator=(const StatusServer&) = delete;
@@ -60,7 +71,8 @@ public:
     bool Open(uint16_t port, const std::string& address);
 
     // Connections waiting for their request or sending their reply.
-    size_t connections() const { return open_.size(); }
+    size_t connections() const { return open_.size() - streams_; }
+    size_t streams() const { return streams_; }
 
 private:
     struct Connection {
@@ -73,6 +85,8 @@ private:
         decltype(HttpReply::bodyPart) bodyPart;
         uint64_t bodySent = 0, bodyLength = 0;
         int ticks = 0;
+        bool stream = false;   // an event stream: it stays open
+        bool sending = false;  // the stream's last event is still on its way
     };
     struct Lingering {
         std::unique_ptr<TcpConnection> socket;
@@ -88,9 +102,13 @@ private:
     void Drop(uint64_t serial);
     void Tick();
     void Answer(Connection& connection, const HttpReply& reply);
+    // Takes the connection for an event stream, or answers 503.
+    void OpenStream(Connection& connection);
+    // Sends the status to the streams it changed for, and at a tick their comments.
+    void TellStreams(bool tick);
 
     // The pool the connection admission fills.
-    size_t held() const override { return open_.size(); }
+    size_t held() const override { return open_.size() - streams_; }
     size_t heldFrom(std::string_view address) const override;
     bool dropLingering() override;
     bool findIdlest() override;
@@ -100,9 +118,12 @@ private:
 
     Station& station_;
     TcpListener& listener_;
+    WebConsole* web_;
     std::map<uint64_t, Connection> open_;  // by serial: the oldest first
     std::deque<Lingering> lingering_;      // the oldest first
     ProcessReadingsCache readings_;
+    size_t streams_ = 0;        // of open_
+    std::string streamStatus_;  // what the streams were last told, without the clock
     uint64_t nextSerial_ = 1;
     uint64_t nextSerialTaken_ = 0;                     // of the connection being accepted
     std::map<uint64_t, Connection>::iterator idlest_;  // what findIdlest() found

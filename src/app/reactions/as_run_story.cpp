@@ -8,9 +8,10 @@ namespace bf {
 
 AsRunStory::AsRunStory(Station& station) : station_(station), record_(station.workingFolder) {}
 
-void AsRunStory::add(AsRunEvent event, const AirSource& source, std::string cause, std::string detail) {
-    record_.add(
-        {station_.clock.now(), event, source.number, source.name, std::move(cause), std::move(detail)});
+void AsRunStory::add(AsRunEvent event, const AirSource& source, std::string cause, std::string detail,
+                     std::string by) {
+    record_.add({station_.clock.now(), event, source.number, source.name, std::move(cause), std::move(detail),
+                 std::move(by)});
     if (const std::optional<AsRunRecord::DateLeap> leap = record_.takeDateLeap())
         AddToAirLog(
             station_,
@@ -18,8 +19,26 @@ void AsRunStory::add(AsRunEvent event, const AirSource& source, std::string caus
             LogPriority::Warning);
 }
 
+// Who chose a switch; nobody for the station's own (a failover, a return, a restart).
 void AsRunStory::switched(const SwitchEvent& event) {
-    add(AsRunEvent::OnAir, event.to, std::string(kSwitchCauseNames[static_cast<size_t>(event.cause)]), "");
+    std::string by;
+    switch (event.cause) {
+        case SwitchCause::Schedule:
+        case SwitchCause::Api:
+        case SwitchCause::Management:
+            by = kSwitchCauseNames[static_cast<size_t>(event.cause)];
+            break;
+        case SwitchCause::Operator:
+            by = "console";
+            break;
+        case SwitchCause::Web:
+            by = event.by;
+            break;
+        default:
+            break;
+    }
+    add(AsRunEvent::OnAir, event.to, std::string(kSwitchCauseNames[static_cast<size_t>(event.cause)]), "",
+        std::move(by));
 }
 
 void AsRunStory::failoverStarted(const FailoverEvent& event) {

@@ -21,7 +21,8 @@ public:
     void airTrouble(const AirTrouble& trouble) override;
 
 private:
-    void add(AsRunEvent event, const AirSource& source, std::string cause, std::string detail);
+    void add(AsRunEvent event, const AirSource& source, std::string cause, std::string detail,
+             std::string by = {});
 
     Station& station_;
     AsRunRecord record_;

@@ -1,6 +1,7 @@
 """The integration test rig: real Icecast servers fed by ffmpeg tone streams, stand-in HTTP services, station folders
 and the real program, and the players watched and killed by name."""
 
+from .browser import Browser
 from .encoder import SerialEncoder, TcpEncoder
 from .icecast import IcecastServer
 from .standin import ENDLESS_HEADER, FLOOD, ICY, RELAY, StreamStandIn

@@ -42,15 +42,21 @@ TEST(AsRunRecord, WritesADayAFileAndBoundsADaysTitles) {
     TempFolder folder;
     const double monday = 1796601600;  // 2026-12-07 00:00 UTC
     AsRunRecord record(folder.path());
-    ASSERT_TRUE(record.add({At(monday + 3723), AsRunEvent::OnAir, 2, "Two", "api", ""}));
+    // A day begun before the record said who keeps its columns; the next day has them.
+    std::filesystem::create_directory(folder.path() / "asrun");
+    folder.write("asrun/2026-12-06.csv", std::string(AsRunRecord::kHeaderWithoutBy));
+    ASSERT_TRUE(record.add({At(monday - 1), AsRunEvent::OnAir, 1, "One", "web", "", "alice"}));
+    EXPECT_EQ(record.day("2026-12-06")->substr(AsRunRecord::kHeaderWithoutBy.size()),
+              "2026-12-06 23:59:59,1796601599,on air,1,One,web,\r\n");
+    ASSERT_TRUE(record.add({At(monday + 3723), AsRunEvent::OnAir, 2, "Two", "api", "", "api"}));
     ASSERT_TRUE(record.add(
         {At(monday + 3724), AsRunEvent::Failover, 2, "Two", "", "http://u:p@h/: Connection refused"}));
     ASSERT_TRUE(record.add({At(monday + 3725), AsRunEvent::LastResort, -1, "", "last resort", ""}));
     EXPECT_EQ(*record.day("2026-12-07"),
-              "time,epoch,event,source,name,cause,detail\r\n"
-              "2026-12-07 01:02:03,1796605323,on air,2,Two,api,\r\n"
-              "2026-12-07 01:02:04,1796605324,failover,2,Two,,http://h/: Connection refused\r\n"
-              "2026-12-07 01:02:05,1796605325,last resort,,,last resort,\r\n");
+              "time,epoch,event,source,name,cause,detail,by\r\n"
+              "2026-12-07 01:02:03,1796605323,on air,2,Two,api,,api\r\n"
+              "2026-12-07 01:02:04,1796605324,failover,2,Two,,http://h/: Connection refused,\r\n"
+              "2026-12-07 01:02:05,1796605325,last resort,,,last resort,,\r\n");
     EXPECT_FALSE(record.day("../brackenfield.ini"));
 
     const std::string title(1000, 't');

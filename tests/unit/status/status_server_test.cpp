@@ -42,7 +42,7 @@ TEST_F(StatusServerTest, AnswersOneRequestPerConnectionThenClosesAndDropsACaller
     const std::tuple<std::vector<std::string>, bool, std::string> cases[] = {
         {{"GET /metr", "ics HTTP/1.1\r\nHost: a\r\n", "\r\n", "GET / HTTP/1.1\r\n\r\n"}, false,
          "HTTP/1.1 200 OK\r\nContent-Type: text/plain; version=0.0.4; charset=utf-8\r\nContent-Length: "},
-        {{"POST / HTTP/1.1\r\nContent-Length: 9\r\n\r\n"}, false,
+        {{"POST / HTTP/1.1\r\nContent-Length: 9\r\n\r\n", "form=abcd"}, false,
          "HTTP/1.1 405 Method Not Allowed\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: 41\r\n"
          "Connection: close\r\nAllow: GET, HEAD\r\n\r\nMethod Not Allowed: this port only reads\n"},
         {{"\x16\x03\x01"}, false, "HTTP/1.1 400 Bad Request\r\n"},
@@ -180,13 +180,50 @@ TEST_F(StatusServerTest, EachListenerTakesABoundedShareOfTheWaitingConnectionsAt
     }
 }
 
+// Event streams are a pool of their own: a flood of plain requests never drops one, and a caller that does
+// not take what it was sent is sent only the latest status, once it does.
+TEST_F(StatusServerTest, EventStreamsTellChangesAndKeepAliveInAPoolOfTheirOwn) {
+    std::vector<Peer> streams;
+    for (int i = 0; i < 10; ++i) {
+        streams.push_back(listener.connect("10.0.0." + std::to_string(i / 5)));
+        streams.back()->send("GET /events HTTP/1.1\r\n\r\n");
+    }
+    EXPECT_THAT(streams[0]->sent.at(0),
+                AllOf(HasSubstr("text/event-stream"), HasSubstr("X-Accel-Buffering: no"),
+                      HasSubstr("\r\n\r\nretry: 3000\n\nevent: status\ndata: {")));
+    EXPECT_THAT(streams[4]->sent.at(0), StartsWith("HTTP/1.1 503 ")) << "the fifth from one address";
+    EXPECT_EQ(std::pair(server.streams(), server.connections()), std::pair(size_t{8}, size_t{2}));
+    for (size_t i = 0; i <= StatusServer::kMostConnections; ++i)
+        listener.connect("10.1.0." + std::to_string(i));
+    streams[0]->completeSend();
+    Tick();
+    EXPECT_EQ(std::tuple(streams[0]->open, streams[0]->sent.size(), server.streams()),
+              std::tuple(true, 1u, 8u))
+        << "nothing changed: nothing sent";
+    s->schedule.mode = Mode::Manual;
+    Tick();
+    EXPECT_THAT(streams[0]->sent.back(), AllOf(StartsWith("event: status\ndata: {"), HasSubstr("MANUAL")));
+    EXPECT_EQ(streams[1]->sent.size(), 1u) << "its first event not taken yet";
+    streams[0]->completeSend();
+    Tick(StatusServer::kStreamKeepSeconds - 2);
+    EXPECT_EQ(streams[0]->sent.back(), ":\n\n");
+    streams[0]->halfClose();
+    EXPECT_EQ(server.streams(), 7u);
+}
+
 TEST(StatusRequestText, ReadsMethodAndPathOnceTheHeadersEndAndRefusesWhatCannotBeARequestAtOnce) {
     using S = RequestHeadState;
     const std::string head = "GET / HTTP/1.1\r\nX: ";
     const std::string longest = head + std::string(kMaxRequestHeadBytes - head.size() - 4, 'a') + "\r\n\r\n";
     const std::tuple<std::string, S, std::string, std::string> cases[] = {
         {"GET /metrics?x=1 HTTP/1.1\r\nHost: a\r\n\r\nbody", S::Complete, "GET", "/metrics?x=1"},
-        {"POST /?a#top?b HTTP/1.0\n\n", S::Complete, "POST", "/?a"},
+        {"GET /?a#top?b HTTP/1.0\n\n", S::Complete, "GET", "/?a"},
+        {"POST /login HTTP/1.1\r\nContent-Length: 4\r\n\r\nab", S::Incomplete, "", ""},
+        {"POST /login HTTP/1.1\r\nContent-Length: 4\r\n\r\nabcdef", S::Complete, "POST", "/login"},
+        {"POST / HTTP/1.1\r\n\r\n", S::NoLength, "", ""},
+        {"POST / HTTP/1.1\r\nContent-Length: 4097\r\n\r\n", S::BodyTooLarge, "", ""},
+        {"POST / HTTP/1.1\r\nContent-Length: -1\r\n\r\n", S::Malformed, "", ""},
+        {"GET / HTTP/1.1\r\nNo colon\r\n\r\n", S::Malformed, "", ""},
         {longest, S::Complete, "GET", "/"},
         {"", S::Incomplete, "", ""},
         {"GE", S::Incomplete, "", ""},

@@ -113,9 +113,9 @@ TEST(StatusRequestTest, GetAnswersThePageTheWholeJsonDocumentAndMetricsOtherPath
         return std::to_string(std::lround(ts.clock.now().epoch) + hours * 3600);
     };
     EXPECT_THAT(StatusPage(*ts, Readings(*ts)),
-                HasSubstr("{now: " + at(0) + ", days: [[\"2026-12-06\"," + at(-12) + "," + at(0) +
+                HasSubstr("{\"now\": " + at(0) + ", \"days\": [[\"2026-12-06\"," + at(-12) + "," + at(0) +
                           ",1],[\"2026-12-05\"," + at(-36) + "," + at(-12) + ",0],[\"2026-12-04\"," +
-                          at(-60) + "," + at(-36) + ",1]], tomorrow: " + at(12) + "}"));
+                          at(-60) + "," + at(-36) + ",1]], \"tomorrow\": " + at(12) + "}"));
 }
 
 // Names, types, units and labels by the conventions, for a station whose

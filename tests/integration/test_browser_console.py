@@ -1,0 +1,109 @@
+"""The console in a real browser: Chromium (headless, driven through its DevTools protocol) logs in as an operator and as
+an engineer, sees only the buttons of its role, switches through the confirmation form, and follows the air by itself
+when the API switches; every action is in the station log and the as-run record with its user. Plain HTTP requests
+then try what a browser must not: no session, another site, a stolen cookie without its token, the key without its
+rule. Only the order of events is asserted; how long they take is measured in bench/."""
+
+import subprocess
+import tempfile
+import urllib.error
+import urllib.request
+
+import rig
+
+KEY = "rigapikey"
+WAIT = 30
+USERS = {"alice": ("operator", "alice-pw"), "bob": ("engineer", "bob-pw")}
+
+
+def post(port, path, body, headers):
+    request = urllib.request.Request(f"http://127.0.0.1:{port}{path}", data=body.encode(), method="POST",
+                                     headers={"Content-Type": "application/x-www-form-urlencoded", **headers})
+    try:
+        with urllib.request.urlopen(request, timeout=10) as reply:
+            return reply.status, reply.read()
+    except urllib.error.HTTPError as refused:
+        return refused.code, refused.read()
+
+
+def test_operator_and_engineer_in_chromium(icecast_pair, make_station):
+    live, spare = icecast_pair
+    port = rig.free_port()
+    sources = {0: {"n": "Rig Backup", "u": spare.url("/backup")}, 1: {"n": "One", "u": live.url("/one")},
+               2: {"n": "Two", "u": live.url("/two")}}
+    today = rig.Today(span=600)
+    station = make_station(settings={"APIallowed": "1", "APIKey": KEY}, sources=sources,
+                           schedule=[today.entry(0, 1)], api_port=rig.free_port(), extra_args=["--status-port", str(port)])
+    for name, (role, password) in USERS.items():
+        subprocess.run([station.binary, "--add-user", name, role, str(station.folder.path)], input=password + "\n",
+                       text=True, check=True, capture_output=True)
+    station.kill()
+    station.start()  # users.ini is read at the start
+    rig.wait_for(lambda: rig.playing(station, "Rig One"), WAIT, "source 1 on air")
+    site = f"http://127.0.0.1:{port}"
+
+    with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as profile:
+        browser = rig.Browser(profile)
+        try:
+            def log_in(name):
+                browser.open(site + "/login")
+                browser.wait("!!document.querySelector('input[name=password]')", "the login form")
+                browser.js(f"document.querySelector('input[name=user]').value = '{name}';"
+                           f"document.querySelector('input[name=password]').value = '{USERS[name][1]}';"
+                           "document.querySelector('form').submit()")
+                browser.wait(f"(document.getElementById('controls') || {{}}).textContent?.includes('{name} (')",
+                             f"{name}'s controls")
+
+            # The operator: the switch, the restart, no mode; a switch asks first, then the station switches.
+            log_in("alice")
+            assert browser.js("[...document.querySelectorAll('#controls form')].map(f => f.getAttribute('action'))"
+                              ) == ["/logout", "/control/switch", "/control/restart-player"]
+            browser.js("document.querySelector('#controls select').value = '2';"
+                       "document.querySelector('form[action=\"/control/switch\"] button').click()")
+            browser.wait("document.title.startsWith('Switch?')", "the confirmation form")
+            browser.js("document.querySelector('button').click()")
+            rig.wait_for(lambda: rig.playing(station, "Rig Two"), WAIT, "source 2 on air")
+            browser.wait("document.querySelector('[data-k=\"on_air.number\"]').textContent === '2'", "the page at 2")
+            # A switch from elsewhere: the page follows by itself, without a reload.
+            browser.js("window.notReloaded = true")
+            assert post(port, "/control/switch", "source=1", {"Authorization": f"Bearer {KEY}"}) == \
+                (200, b"Source: 1\r\nOK\r\n")
+            browser.wait("document.querySelector('[data-k=\"on_air.number\"]').textContent === '1' && "
+                         "window.notReloaded", "the page following the air")
+            # The operator's token, used for the engineer's control: refused.
+            assert browser.js("fetch('/control/mode', {method: 'POST', headers: {'Content-Type': "
+                              "'application/x-www-form-urlencoded', 'X-CSRF-Token': document.getElementById("
+                              "'controls').dataset.token}, body: 'mode=manual'}).then(r => r.status)") == 403
+
+            # The engineer: the mode too.
+            browser.js("document.querySelector('form[action=\"/logout\"] button').click()")
+            browser.wait("(document.getElementById('controls') || {}).textContent?.includes('Log in')", "logged out")
+            log_in("bob")
+            browser.js("document.querySelector('form[action=\"/control/mode\"] button').click()")
+            station.wait_dump(lambda d: d.get("cmdAutoManual") == "MANUAL", WAIT, "manual mode")
+            browser.wait("document.querySelector('[data-k=\"station.mode\"]').textContent === 'MANUAL'", "the mode")
+            cookie = next(c for c in browser.call("Network.getCookies", urls=[site])["cookies"]
+                          if c["name"] == f"bf_session_{port}")
+            assert cookie["httpOnly"] and cookie["sameSite"] == "Strict"
+            token = browser.js("document.getElementById('controls').dataset.token")
+        finally:
+            browser.close()
+
+    # What plain HTTP may not do: nothing changes on air.
+    stolen = f"{cookie['name']}={cookie['value']}"
+    refusals = [({"Origin": site}, "source=2", 401),  # no session
+                ({"Cookie": stolen, "Origin": site}, "source=2&confirm=yes", 403),  # a stolen cookie, no token
+                ({"Cookie": stolen, "Origin": "http://evil.example"}, f"source=2&confirm=yes&csrf={token}", 403),
+                ({"Cookie": stolen}, f"source=2&confirm=yes&csrf={token}", 403),  # no Origin nor Referer
+                ({"Authorization": "Bearer wrong"}, "source=2", 401)]
+    for headers, body, status in refusals:
+        assert post(port, "/control/switch", body, headers)[0] == status, headers
+    assert station.dump()["CurrentSource"] == "1"
+
+    log = rig.air_messages(station.dump())
+    for line in ("  WEB - alice (operator) - SWITCH TO 2 Two", "  WEB - api (engineer) - SWITCH TO 1 One",
+                 "  WEB - bob (engineer) - SET MODE MANUAL", "  SYS - SWITCH TO 2 Two (web)"):
+        assert line in log, log[:12]
+    day = urllib.request.urlopen(f"{site}/asrun.csv", timeout=10).read().decode("latin-1")
+    assert ",on air,2,Two,web,,alice\r\n" in day and ",on air,1,One,web,,api\r\n" in day, day
+    assert cookie["value"] not in day + "".join(log) + urllib.request.urlopen(f"{site}/status.json").read().decode()
