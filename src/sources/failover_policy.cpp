@@ -85,10 +85,13 @@ private:
     size_t Position(int16_t number) const {
         return static_cast<size_t>(std::ranges::find(c_.chain, number) - c_.chain.begin());
     }
-    // A link heard failing, or not yet flowing for the hold since, is held off.
+    // A link heard failing, or not yet flowing for the hold since, is held
+    // off; only while standby links are heard, which alone can clear it (a
+    // reload may turn the hearing off).
     bool HeldOff(int16_t number) const {
-        return Valid(number) && (s_.links[static_cast<size_t>(number)] == Link::Failing ||
-                                 s_.links[static_cast<size_t>(number)] == Link::Held);
+        return c_.standbyCheck && Valid(number) &&
+               (s_.links[static_cast<size_t>(number)] == Link::Failing ||
+                s_.links[static_cast<size_t>(number)] == Link::Held);
     }
 
     void NewCount(FailoverState state) {

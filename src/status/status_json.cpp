@@ -25,6 +25,7 @@ namespace {
 
 // Station log lines the status shows, newest first.
 constexpr size_t kLogLines = 20;
+constexpr size_t kStampLength = 19;  // "YYYY-MM-DD hh:mm:ss"
 
 std::string Quoted(std::string_view utf8) {
     std::string out = "\"";
@@ -76,9 +77,12 @@ std::vector<std::string> LogLines(const std::string& txtAIR) {
         size_t end = txtAIR.find("\r\n", at);
         if (end == std::string::npos) end = txtAIR.size();
         std::string_view line = std::string_view(txtAIR).substr(at, end - at);
-        if (line.starts_with(' ')) line.remove_prefix(1);
-        lines.push_back(WithoutCredentials(ToUtf8(line)));
         at = end + 2;
+        if (line.starts_with(' ')) line.remove_prefix(1);
+        // The browser console's lines name its users and their addresses:
+        // never shown to whoever reads the status.
+        if (line.substr(std::min(line.size(), kStampLength)).starts_with("  WEB - ")) continue;
+        lines.push_back(WithoutCredentials(ToUtf8(line)));
     }
     return lines;
 }

@@ -96,6 +96,9 @@ WebClient ClientOf(const HttpRequest& request, std::string_view peer,
                    const std::vector<AddressRange>& proxies) {
     bool forwarded = false;
     for (const auto& [name, value] : request.headers) forwarded |= name.starts_with("x-forwarded-");
+    // A caller on the machine itself that forwards nothing is a local one,
+    // also when a proxy on the machine is trusted.
+    if (IsLoopbackAddress(peer) && !forwarded) return {std::string(peer), false, true};
     for (const AddressRange& proxy : proxies) {
         if (!InRange(proxy, peer)) continue;
         std::string_view address = request.header("x-forwarded-for").value_or(peer);

@@ -52,7 +52,8 @@ std::string Show(const Command& command) {
 // fails|passes", "plays", "ends", "silent" (the new player, after 2 s, 2 s and 10 s), "old dead", "dead" (its
 // stream), "gone" (the watchdog), "hung", "wait S", "leave", "restart", "stop", "adopt S@N", "manual", "check
 // off" (a reload), "fast", "lr", "lr empty" (a folder without a track), "chain 02" (BackupChain 0,2),
-// "standby" (StandbyCheck), "link N fails|passes" (its standby monitor), "|" (what came before is set-up).
+// "standby" (StandbyCheck; "standby off" a reload), "link N fails|passes" (its standby monitor), "|" (what
+// came before is set-up).
 struct Air {
     OnAirState s;
     Context c{.checking = true, .lastResortFile = {}, .playable = Playable};
@@ -108,6 +109,7 @@ struct Air {
             if (w.starts_with("chain")) c.chain.clear(), c.chainSet = true;
             for (size_t at = 6; w.starts_with("chain") && at < w.size(); ++at) c.chain.push_back(w[at] - '0');
             if (w == "standby") c.standbyCheck = true;
+            if (w == "standby off") c.standbyCheck = false;
             if (w.starts_with("link"))
                 observe(StandbyHeard{*Playable(w.substr(5, 1)), w.ends_with("passes"), "stalled", flow});
             if (w == "|") trace.clear();
@@ -256,6 +258,9 @@ TEST(FailoverPolicy, EachCrossingOfTheAirIsDecidedSoundly) {
          "LAST RESORT: the backup failed too: stalled; start LR@2; last resort 3 (the backup failed too: "
          "stalled); stop 1",
          "on -1@2 sel 3 last resort"},
+        // A reload that stops hearing the standbys holds no link off: nothing would clear it.
+        {"standby, chain 02, choose 3, plays, link 0 fails, standby off, |, fail, fail",
+         failed + "0; stop all; start 0@2; switch 0 failover", "on 0@2 sel 3 failover after 1"},
         {"lr, standby, chain 02, choose 3, plays, link 0 fails, link 2 fails, |, fail, fail",
          failed +
              "1; stop all; LAST RESORT: every link of the backup chain is failing; start LR@2; last resort "

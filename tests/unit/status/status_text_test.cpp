@@ -50,6 +50,7 @@ struct OnAirStation : TestStation {
         station->log.clear();
         station->log.add(" 2026-12-06 12:00:00  SYS - A\r\n");
         station->log.add(" 2026-12-06 12:00:01  SYS - B http://dj:secret@b/\r\n");
+        station->log.add(" 2026-12-06 12:00:02  WEB - alice (operator) - LOGGED IN FROM 203.0.113.9\r\n");
         char letter = 'a';
         for (Label* label : {&c.lblRXmetadata, &c.lblMetadataOutput, &c.lblSentTime, &c.lblResponse,
                              &c.lblTuneInAir, &c.lblAIRupdated, &c.lblAIRartist, &c.lblAIRtitle,

@@ -91,8 +91,12 @@ struct WebStation : TestStation {
     }
 
     FakeChecker checker;
-    WebConsole web{
-        **this, checker, {9110, "127.0.0.1", {"radio.example"}, {*ParseAddressRange("10.9.0.0/16")}}};
+    WebConsole web{**this,
+                   checker,
+                   {9110,
+                    "127.0.0.1",
+                    {"radio.example"},
+                    {*ParseAddressRange("10.9.0.0/16"), *ParseAddressRange("127.0.0.2")}}};
 };
 
 TEST(WebForm, ReadsFormsAndCookiesAndRefusesWhatIsNone) {
@@ -180,6 +184,8 @@ TEST(WebConsole, LogsInFromTheLoopbackOrATrustedProxyOverHttpsAndSlowsWrongPassw
         {proxied, "10.9.0.1", "pw-a", 303, "; Path=/; HttpOnly; SameSite=Strict; Secure"},
         {plainProxy, "10.9.0.1", "pw-a", 403, ""},
         {spoofed, "127.0.0.1", "pw-a", 403, ""},  // a proxy not named
+        // A trusted proxy's own address, forwarding nothing: a caller on the machine.
+        {WebStation::Browser(), "127.0.0.2", "pw-a", 303, "; Path=/; HttpOnly; SameSite=Strict"},
         {WebStation::Browser(), "192.0.2.1", "pw-a", 403, ""},
         {WebStation::Browser(), "127.0.0.1", "wrong", 403, ""}};
     for (const auto& [headers, peer, password, status, attributes] : rows) {
