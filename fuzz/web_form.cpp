@@ -5,6 +5,7 @@
 
 #include "webconsole/web_form.h"
 
+#include "core/html_text.h"
 #include "fuzz_station.h"
 
 using namespace bf;

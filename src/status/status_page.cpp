@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "asrun/as_run_record.h"
+#include "core/html_text.h"
 #include "core/station.h"
 #include "status/day_timeline.h"
 #include "status/status_json.h"
@@ -124,29 +125,6 @@ constexpr std::string_view kPage = R"html(<!DOCTYPE html>
 </body></html>
 )html";
 
-std::string Html(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 // A value as the script shows it.
 std::string Shown(const StatusValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) return *text;
@@ -186,10 +164,10 @@ std::string StatusPage(const Station& station, const ProcessReadings& readings) 
         out.append(page.substr(done, keyEnd + 1 - done));
         done = keyEnd + 1;
         if (kind == "data-c=\"") {
-            if (!value.empty()) out.append(" style=\"background:" + Html(value) + "\"");
+            if (!value.empty()) out.append(" style=\"background:" + HtmlText(value) + "\"");
         } else {
             const size_t tagEnd = page.find('>', done) + 1;
-            out.append(page.substr(done, tagEnd - done)).append(Html(value));
+            out.append(page.substr(done, tagEnd - done)).append(HtmlText(value));
             done = tagEnd;
         }
     }

@@ -7,6 +7,7 @@
 
 #include "apiserver/api_commands.h"
 #include "core/api_key.h"
+#include "core/html_text.h"
 #include "core/password_hash.h"
 #include "core/station.h"
 #include "core/station_log.h"

@@ -24,7 +24,4 @@ std::optional<std::string_view> FormValue(const WebForm& form, std::string_view 
 // never chooses which one counts).
 std::optional<std::string_view> CookieValue(std::string_view header, std::string_view name);
 
-// Text for HTML: & < > " ' escaped.
-std::string HtmlText(std::string_view text);
-
 }  // namespace bf

@@ -8,6 +8,7 @@
 #include <deque>
 
 #include "app/user_admin.h"
+#include "core/html_text.h"
 #include "core/password_hash.h"
 #include "test_station.h"
 
