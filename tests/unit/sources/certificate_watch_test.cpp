@@ -103,7 +103,7 @@ TEST(CertificateWatchTest, SaysTheEndOnceADayFromTwoWeeksBefore) {
         EXPECT_EQ(probe.looked, row.looked);
         EXPECT_EQ(said, row.said);
         ASSERT_EQ(told.size(), row.said.size());
-        if (!told.empty()) EXPECT_EQ(told[0].text, row.said[0].substr(2));
+        for (size_t i = 0; i < told.size(); ++i) EXPECT_EQ(told[i].text, row.said[i].substr(2));
         const std::string metrics = MetricsText(*ts, ProcessReadings{});
         EXPECT_EQ(metrics.find(kMetric) != std::string::npos, row.metric) << metrics;
     }
