@@ -105,6 +105,16 @@ struct FileWriteFailure {
     std::string name;
 };
 
+// The certificate chain of an HTTPS source ends within two weeks, or has
+// ended (`days` below 0): told once a day, with the line the station log says.
+struct CertificateEvent {
+    AirSource source;  // its number and name
+    std::string address;
+    double expiry = 0;  // seconds since 1970
+    int days = 0;       // whole days left
+    std::string text;
+};
+
 enum class HealthCheckResult { Passed, Failed, NoVerdict };
 struct CheckEvent {
     HealthCheckResult result = HealthCheckResult::NoVerdict;
@@ -147,6 +157,7 @@ public:
     virtual void apiAnswered(const ApiAnswered&) {}
     virtual void billingAnswered(const BillingAnswer&) {}
     virtual void fileWriteFailed(const FileWriteFailure&) {}
+    virtual void certificateExpiring(const CertificateEvent&) {}
 };
 
 // A listener that does nothing, for a station nobody listens to.

@@ -55,6 +55,9 @@ public:
     void fileWriteFailed(const FileWriteFailure& event) override {
         tellAll(&StationListener::fileWriteFailed, event);
     }
+    void certificateExpiring(const CertificateEvent& event) override {
+        tellAll(&StationListener::certificateExpiring, event);
+    }
     // A listener the program adds after the others (the title outputs).
     void add(StationListener& listener) { added_ = &listener; }
 
