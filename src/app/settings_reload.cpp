@@ -82,9 +82,8 @@ void ReadSettingsAgain(Station& station, std::string_view why) {
         ResetHealthCheck(station.check, now.CheckSource);
     }
     // The check turned off during a failover ends it: the failover would
-    // never end without it.
-    if (!now.CheckSource && before->CheckSource)
-        Observe(station, air::Reload{std::to_string(ScheduledSource(station.schedule, station.clock.now()))});
+    // never end without it. A backup chain without a link to play is said.
+    Observe(station, air::Reload{std::to_string(ScheduledSource(station.schedule, station.clock.now()))});
 }
 
 }  // namespace bf

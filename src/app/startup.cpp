@@ -15,6 +15,7 @@
 #include "schedule/event_tick.h"
 #include "schedule/next_event.h"
 #include "sources/health_check.h"
+#include "sources/on_air.h"
 #include "sources/player_adoption.h"
 #include "views/console_view.h"
 
@@ -61,6 +62,8 @@ void Startup(Station& station) {
     // What else a start meets: the source list, the schedule, the players.
     for (const Finding& f : CheckStationFiles(station.workingFolder))
         AddToAirLog(station, "  SYS - " + FindingText(f), LogPriority::Warning);
+    // And what the station makes of a backup chain without a link to play.
+    Observe(station, air::Reload{});
     // Nothing is on air (station.onAir as constructed): the first event
     // tick, one second after its timer starts, chooses the source and starts
     // the first player.

@@ -249,7 +249,7 @@ void CheckBackupChain(const fs::path& folder, const SourceTable& table, std::vec
         for (const std::string& problem : chain.problems)
             findings.push_back({"brackenfield.ini", setting->line, "BackupChain: " + problem, true});
         for (const int16_t link : chain.links)
-            if (table[static_cast<size_t>(link)].url.size() < kShortestUrl)
+            if (chain.named && table[static_cast<size_t>(link)].url.size() < kShortestUrl)
                 findings.push_back({"brackenfield.ini", setting->line,
                                     "BackupChain: source " + std::to_string(link) +
                                         " has no playable URL in sourcelist.ini; the chain skips it"});

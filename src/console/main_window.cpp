@@ -97,7 +97,8 @@ const std::vector<Group>& Groups() {
                          {nullptr, &M::lblFilterSystem},
                          {nullptr, {{&M::lblWeather}, {&M::lblWeatherText}}}}},
         {"Failover", 3, {{nullptr, {{&M::lblFail, kLamp}, {&M::lblFailText, kBold}}},
-                         {nullptr, &M::lblFailURL}, {nullptr, &M::lblFailCheckTime}, {nullptr, &M::lblDebug}}},
+                         {nullptr, &M::lblFailURL}, {nullptr, &M::lblFailCheckTime}, {nullptr, &M::lblDebug},
+                         {"Backup chain:", &M::lblChain}}},
         {"Services", 3, {{"AIR API:", &M::lblTuneInAir}, {"AIR Updated:", &M::lblAIRupdated},
                          {"Current AIR Aritst:", &M::lblAIRartist},  // misspelt on purpose: operators know it so
                          {"Current AIR Title:", &M::lblAIRtitle}, {"Network API:", &M::lblAPIstatus},

@@ -24,7 +24,7 @@ const std::vector<ConsoleModel::NamedLabel>& ConsoleModel::labels() {
         BF_NAMED(lblLastCheck),     BF_NAMED(lblTimestamp),     BF_NAMED(lblTitle),
         BF_NAMED(lblArtist),        BF_NAMED(lblSentTime),      BF_NAMED(lblResponse),
         BF_NAMED(lblFilterSystem),  BF_NAMED(lblNextEvent),     BF_NAMED(lblLastEvent),
-        BF_NAMED(lblDebug),         BF_NAMED(lblVersion),
+        BF_NAMED(lblDebug),         BF_NAMED(lblVersion),       BF_NAMED(lblChain),
     };
     return all;
 }

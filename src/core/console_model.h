@@ -95,6 +95,7 @@ struct ConsoleModel {
     Label lblFailURL{"NONE"};
     Label lblFailCheckTime{"NO TIME"};
     Label lblFail{""};
+    Label lblChain{"none"};  // the backup chain, link by link
     Label lblSilence{"SILENCE"};
     Label lblTuneInAir{"Disabled"};
     Label lblConfigurationStatus{"Disabled"};

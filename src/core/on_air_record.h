@@ -117,6 +117,8 @@ struct OnAirState {
     std::array<Link, 10> links{};
     // Links of a set chain said to have no playable URL (a bit a source).
     uint16_t unplayableSaid = 0;
+    // A set chain without a link to play was said.
+    bool chainFallbackSaid = false;
     // New players of the selected source in a row that ended or stayed
     // silent before they played (up to 3).
     int16_t playFailures = 0;

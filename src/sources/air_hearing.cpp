@@ -119,11 +119,11 @@ std::vector<AirSource> StandbyLinks(const std::filesystem::path& folder, const S
     if (!settings.StandbyCheck || !settings.CheckSource) return links;
     const std::optional<SourceTable> table = ReadSourceList(folder);
     if (!table) return links;
-    for (const int16_t number : ParseBackupChain(settings.BackupChain).links) {
+    for (const int16_t number : PlayableChain(settings.BackupChain, *table)) {
         const SourceEntry& entry = (*table)[static_cast<size_t>(number)];
         const bool onAirNow =
             onAir.everOnAir() && !onAir.lastResortOnAir() && onAir.source().number == number;
-        if (entry.url.size() >= kShortestUrl && !onAirNow) links.push_back({number, entry.name, entry.url});
+        if (!onAirNow) links.push_back({number, entry.name, entry.url});
     }
     return links;
 }

@@ -39,6 +39,8 @@ private:
     bool taken_ = true;
     std::optional<HealthCheckResult> judged_;
     std::optional<bool> hasLastResort_;
+    std::optional<std::vector<int16_t>> chain_;
+    bool chainFallback_ = false;
 
     // The steps.
 
@@ -81,9 +83,37 @@ private:
     using Link = OnAirState::Link;
     static uint16_t Bit(int16_t number) { return static_cast<uint16_t>(1U << number); }
     static bool Valid(int16_t number) { return number >= 0 && number <= 9; }
+    // The chain in use, asked once a decision: the one the settings name,
+    // or, when no link of it is a source with a playable URL, source 0 as
+    // without BackupChain.
+    const std::vector<int16_t>& Chain() {
+        if (!chain_) {
+            chainFallback_ = c_.chainSet && std::ranges::none_of(c_.chain, [this](int16_t number) {
+                                 return Playable(std::to_string(number)).has_value();
+                             });
+            chain_ = chainFallback_ ? std::vector<int16_t>{0} : c_.chain;
+        }
+        return *chain_;
+    }
+    bool ChainSet() {
+        Chain();
+        return c_.chainSet && !chainFallback_;
+    }
+    // A set chain without a link to play is said once, until it has one again.
+    void SayChainFallback() {
+        Chain();
+        if (!chainFallback_ || s_.chainFallbackSaid) {
+            s_.chainFallbackSaid = chainFallback_;
+            return;
+        }
+        s_.chainFallbackSaid = true;
+        Say(std::string("  SYS - BACKUP CHAIN: NO LINK IS A SOURCE WITH A PLAYABLE URL - ") +
+                (Playable("0") ? "SOURCE 0 BACKS UP" : "NO BACKUP"),
+            LogPriority::Warning);
+    }
     // Where a source stands in the chain; past its end when it is no link.
-    size_t Position(int16_t number) const {
-        return static_cast<size_t>(std::ranges::find(c_.chain, number) - c_.chain.begin());
+    size_t Position(int16_t number) {
+        return static_cast<size_t>(std::ranges::find(Chain(), number) - Chain().begin());
     }
     // A link heard failing, or not yet flowing for the hold since, is held
     // off; only while standby links are heard, which alone can clear it (a
@@ -236,8 +266,9 @@ private:
     // neither the failed source nor plays its stream.
     bool FindBackup(const AirSource& failed, size_t from = 0) {
         s_.backup = {};
-        for (size_t i = from; i < c_.chain.size(); ++i) {
-            const int16_t number = c_.chain[i];
+        SayChainFallback();
+        for (size_t i = from; i < Chain().size(); ++i) {
+            const int16_t number = Chain()[i];
             const std::optional<AirSource> link = Playable(std::to_string(number));
             if (!link) {
                 Unplayable(number);
@@ -254,17 +285,17 @@ private:
     // A link of a chain the settings name that has no playable URL is
     // skipped, and said once until it has one again.
     void Unplayable(int16_t number) {
-        if (!c_.chainSet || !Valid(number) || (s_.unplayableSaid & Bit(number)) != 0) return;
+        if (!ChainSet() || !Valid(number) || (s_.unplayableSaid & Bit(number)) != 0) return;
         s_.unplayableSaid |= Bit(number);
         Say("  SYS - BACKUP CHAIN: SOURCE " + std::to_string(number) + " HAS NO PLAYABLE URL - SKIPPED",
             LogPriority::Warning);
     }
 
     // Why nothing of the chain stands in.
-    std::string NoBackupWhy() const {
-        if (std::ranges::any_of(c_.chain, [&](int16_t n) { return n != s_.selected.number && HeldOff(n); }))
+    std::string NoBackupWhy() {
+        if (std::ranges::any_of(Chain(), [&](int16_t n) { return n != s_.selected.number && HeldOff(n); }))
             return "every link of the backup chain is failing";
-        return Position(s_.selected.number) < c_.chain.size() ? "the backup failed" : "there is no backup";
+        return Position(s_.selected.number) < Chain().size() ? "the backup failed" : "there is no backup";
     }
 
     void StartFailover(const AirSource& failed, const std::string& reason, bool silence) {
@@ -551,7 +582,7 @@ private:
     // last resort's place.
     void On(const StandbyHeard& heard) {
         const int16_t number = heard.link.number;
-        if (!c_.standbyCheck || !Valid(number) || Position(number) >= c_.chain.size()) {
+        if (!c_.standbyCheck || !Valid(number) || Position(number) >= Chain().size()) {
             taken_ = false;
             return;
         }
@@ -740,21 +771,43 @@ private:
     }
 
     void On(const Adopt& adopt) {
-        if (EverOnAir() || (adopt.slot != 1 && adopt.slot != 2)) {
+        const bool standIn = adopt.standsInFor.number >= 0;
+        const bool mayStandIn =
+            c_.checking && adopt.source.number != adopt.standsInFor.number &&
+            (adopt.lastResort ? HasLastResort() : Position(adopt.source.number) < Chain().size());
+        if (EverOnAir() || (adopt.slot != 1 && adopt.slot != 2) || (standIn && !mayStandIn)) {
             taken_ = false;
             return;
         }
-        s_.onAir = {adopt.source, adopt.slot, false, SwitchCause::Schedule, c_.epoch};
-        s_.selected = adopt.source;
+        s_.onAir = {adopt.source, adopt.slot, adopt.lastResort,
+                    standIn ? SwitchCause::Failover : SwitchCause::Schedule, c_.epoch};
+        s_.selected = standIn ? adopt.standsInFor : adopt.source;
         if (adopt.leftover != 0)
             s_.successor = Successor{
                 {AirSource{}, adopt.leftover, false, SwitchCause::Schedule, 0}, c_.now, adopt.plays};
+        if (!standIn) return;
+        // The failover of the last run goes on: the selected source returns
+        // as from any stand-in, once its check passes and it has flowed for
+        // the hold; a link that fails hands over as ever, and from the last
+        // resort the chain comes back once it is heard.
+        NewCount(adopt.lastResort ? FailoverState::LastResort : FailoverState::Failover);
+        s_.checkOnline = false;
+        s_.backupFailures = 0;
+        if (!adopt.lastResort) {
+            s_.backup = adopt.source;
+            return;
+        }
+        FindBackup(adopt.standsInFor);
+        s_.lastResortTold = true;
+        s_.lastResortWhy = "kept on air from the last run";
     }
 
     // The check turned off during a failover ends it: in automatic mode the
     // selected source goes on air as a start without the check would put it,
-    // in manual mode what plays stays.
+    // in manual mode what plays stays. A reload (and a start) also says a
+    // chain without a link to play.
     void On(const Reload& reload) {
+        SayChainFallback();
         if (!c_.standbyCheck) s_.links = {};
         if (c_.checking) return;
         s_.returnAwaitsFlow = false;

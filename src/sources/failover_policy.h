@@ -137,11 +137,16 @@ struct LeaveBackup {};
 struct StopAll {};
 // A start kept the player of `slot` that the last run left, playing
 // `source` (number -1: unknown); `leftover` (0: none) is the other slot's.
+// A player of a link of the chain, or of the last resort (`lastResort`),
+// stands in for `standsInFor`, the source the schedule puts on air: taken
+// only where a failover could have put it (with the check on).
 struct Adopt {
     int16_t slot = 0;
     AirSource source;
     int16_t leftover = 0;
     bool plays = false;  // its log says it plays
+    AirSource standsInFor = {};
+    bool lastResort = false;
 };
 // The settings were read again.
 struct Reload {

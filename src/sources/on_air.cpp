@@ -35,8 +35,14 @@ air::Context ContextOf(const Station& station) {
         return ReadLastResort(station.workingFolder, station.settings().LastResortFile).plays();
     };
     c.returnHoldSeconds = s.ReturnHoldSeconds;
-    c.chain = ParseBackupChain(s.BackupChain).links;
-    c.chainSet = !c.chain.empty() && s.BackupChain.find_first_not_of(" \t") != std::string::npos;
+    // A chain set without a word that is a source is set, and empty: the
+    // policy falls back to source 0 and says so.
+    const BackupChain chain = ParseBackupChain(s.BackupChain);
+    c.chainSet = s.BackupChain.find_first_not_of(" \t") != std::string::npos;
+    if (chain.named || !c.chainSet)
+        c.chain = chain.links;
+    else
+        c.chain.clear();
     c.standbyCheck = s.StandbyCheck && s.CheckSource;
     c.playable = [&station](std::string_view number) -> std::optional<AirSource> {
         if (number.size() != 1 || number[0] < '0' || number[0] > '9') return std::nullopt;

@@ -36,7 +36,8 @@ void TakeOverLeftoverPlayers(Station& station, int16_t scheduled) {
     };
     for (int16_t slot = 1; slot <= 2; ++slot) {
         const std::optional<PlayerRecord> record = ReadPlayerRecord(station.workingFolder, slot);
-        if (!running[static_cast<size_t>(slot)] || !record || record->url != wanted.url) continue;
+        if (!running[static_cast<size_t>(slot)] || !record || record->lastResort || record->url != wanted.url)
+            continue;
         KeepPlayerRecord(station.air, slot, *record);
         // Its log up to now was read by the last run: only its last title
         // is taken, as one read again (a paid item is not billed twice).
@@ -48,6 +49,36 @@ void TakeOverLeftoverPlayers(Station& station, int16_t scheduled) {
         AddToAirLog(station,
                     "  SYS - KEPT ON AIR: " + PlayerName(slot) + " OF THE LAST RUN PLAYS SOURCE " + number +
                         (wanted.name.empty() ? "" : " " + wanted.name),
+                    LogPriority::Notice);
+        return;
+    }
+    // A player of a link of the chain or of the last resort, which a failover
+    // of the last run put on air, stays on air for the scheduled source.
+    const SourceTable table = ReadSourceTable(station.workingFolder);
+    const std::vector<int16_t> chain = PlayableChain(station.settings().BackupChain, table);
+    for (int16_t slot = 1; slot <= 2; ++slot) {
+        const std::optional<PlayerRecord> record = ReadPlayerRecord(station.workingFolder, slot);
+        if (!running[static_cast<size_t>(slot)] || !record) continue;
+        air::Adopt adopt{slot,
+                         {},
+                         other(slot),
+                         PlayerHasStarted(station.workingFolder, slot),
+                         {scheduled, wanted.name, wanted.url},
+                         record->lastResort};
+        if (record->lastResort && record->url == station.settings().LastResortFile)
+            adopt.source = {-1, "LAST RESORT", record->url};
+        for (const int16_t link : chain)
+            if (!record->lastResort && table[static_cast<size_t>(link)].url == record->url)
+                adopt.source = {link, table[static_cast<size_t>(link)].name, record->url};
+        if (adopt.source.url.empty() || !Observe(station, adopt).taken) continue;
+        KeepPlayerRecord(station.air, slot, *record);
+        station.metadata.playerLog.resumeSlot = slot;
+        AddToAirLog(station,
+                    "  SYS - KEPT ON AIR: " + PlayerName(slot) + " OF THE LAST RUN PLAYS " +
+                        (adopt.lastResort ? std::string("THE LAST RESORT")
+                                          : "SOURCE " + std::to_string(adopt.source.number) +
+                                                (adopt.source.name.empty() ? "" : " " + adopt.source.name)) +
+                        " - STANDING IN FOR SOURCE " + number,
                     LogPriority::Notice);
         return;
     }

@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "core/file_trouble.h"
 #include "core/station.h"
 #include "core/station_log.h"
 #include "core/stream_address.h"
@@ -86,14 +87,18 @@ void LearnPlaylist(Station& station, const PlayerFiles& files, const std::string
 
 // Written before the player starts: a record that names a player which never
 // started belongs to a slot without a running player, which nobody adopts.
+// The last resort is written down by its setting, marked as such.
 void WritePlayerRecord(const Station& station, const PlayerFiles& files, const std::string& url,
-                       std::optional<bool> titlesFromMonitor) {
+                       std::optional<bool> titlesFromMonitor, bool lastResort) {
     const std::filesystem::path path = station.file(files.record);
     if (url.empty()) {
         RemoveFile(path);
         return;
     }
-    const char* titles = !titlesFromMonitor ? "" : *titlesFromMonitor ? "monitor" : "player";
+    const char* titles = lastResort           ? "lastresort"
+                         : !titlesFromMonitor ? ""
+                         : *titlesFromMonitor ? "monitor"
+                                              : "player";
     ReplaceFile(path, url + "\r\n" + titles + "\r\n");
 }
 
@@ -107,6 +112,8 @@ std::optional<PlayerRecord> ReadPlayerRecord(const std::filesystem::path& folder
     PlayerRecord record{(*lines)[0], {}};
     if (lines->size() > 1 && ((*lines)[1] == "monitor" || (*lines)[1] == "player"))
         record.titlesFromMonitor = (*lines)[1] == "monitor";
+    if (lines->size() > 1 && (*lines)[1] == "lastresort")
+        record.lastResort = true, record.titlesFromMonitor = false;
     return record;
 }
 
@@ -132,14 +139,31 @@ std::vector<std::string> MonitorOptions(const Settings& settings) {
 }
 
 // The last resort's arguments: one file in a loop, or a folder's or a
-// playlist's tracks, read again now and shuffled, in a loop.
-std::vector<std::string> LastResortArgs(const Station& station, const std::string& input) {
+// playlist's tracks, read again now and shuffled, in a loop. When the
+// playlist cannot be written (a full disk), the tracks go to the player
+// themselves, in `files`: MPlayer loops over every file it is given.
+struct LastResortCommand {
+    std::vector<std::string> args;
+    std::vector<std::string> files;
+};
+LastResortCommand LastResortArgs(Station& station, const std::string& input) {
     const LastResortList list = ReadLastResort(station.workingFolder, input);
-    if (list.kind == LastResortList::Kind::File || list.tracks.empty()) return {"-loop", "0", input};
+    if (list.kind == LastResortList::Kind::File || list.tracks.empty()) return {{"-loop", "0", input}, {}};
     const std::filesystem::path playlist = station.file("lastresort.m3u");
-    ReplaceFile(playlist, ShuffledPlaylist(list.tracks, std::random_device{}()));
+    const std::string shuffled = ShuffledPlaylist(list.tracks, std::random_device{}());
     // FFmpeg's demuxer reads every kind of file, and tells their tags.
-    return {"-loop", "0", "-demuxer", "lavf", "-playlist", playlist.string()};
+    LastResortCommand command{{"-loop", "0", "-demuxer", "lavf"}, {}};
+    if (NoteFileWrite(station, playlist.filename().string(), ReplaceFile(playlist, shuffled))) {
+        command.args.insert(command.args.end(), {"-playlist", playlist.string()});
+        return command;
+    }
+    ForEachLine(shuffled, [&](std::string_view track) {
+        // A name that began with "-" would be read as an option.
+        std::error_code ec;
+        const std::filesystem::path path = std::filesystem::absolute(std::string(track), ec);
+        if (!ec) command.files.push_back(path.string());
+    });
+    return command;
 }
 
 void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind) {
@@ -147,12 +171,13 @@ void StartPlayer(Station& station, int slot, const std::string& input, PlayerInp
     const std::string& name = files.name;
     if (name.empty()) return;
     if (kind == PlayerInput::Url) LearnPlaylist(station, files, input);
+    LastResortCommand lastResort;
+    if (kind != PlayerInput::Url) lastResort = LastResortArgs(station, input);
     PlayerCommand command = kind == PlayerInput::Url ? CommandFor(station, name, input)
                                                      : PlayerCommand{station.file(name).string(),
-                                                                     LastResortArgs(station, input), false};
+                                                                     std::move(lastResort.args), false};
     station.air.players[static_cast<size_t>(slot)].titlesFromMonitor = command.titlesFromMonitor;
-    WritePlayerRecord(station, files, kind == PlayerInput::Url ? input : std::string(),
-                      command.titlesFromMonitor);
+    WritePlayerRecord(station, files, input, command.titlesFromMonitor, kind != PlayerInput::Url);
     std::vector<std::string>& args = command.args;
     args.push_back("-quiet");
     // Without a console window of its own the player would read end-of-file
@@ -166,6 +191,8 @@ void StartPlayer(Station& station, int slot, const std::string& input, PlayerInp
         args.push_back("-af-add");
         args.push_back("export=" + files.audioCount + ":512");
     }
+    // Options after a file are that file's alone: the files come last.
+    args.insert(args.end(), lastResort.files.begin(), lastResort.files.end());
     // The slot's last run keeps its words (why it ended) beside the new log.
     std::error_code ec;
     std::filesystem::rename(station.file(files.log), station.file(files.previousLog), ec);

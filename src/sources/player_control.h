@@ -43,11 +43,12 @@ void StopPlayers(Processes& processes);
 // What the slot's player was last started on, as StartPlayer writes it down
 // in mplayerN.url: the source's URL and whether its titles come from its
 // stream monitor. A start of the program that finds the player still running
-// reads it to tell what the player plays. Nullopt when the slot's last start
-// was no source's URL (the last resort file) or nothing was written down.
+// reads it to tell what the player plays. The last resort is written down as
+// its setting (`lastResort`). Nullopt when nothing was written down.
 struct PlayerRecord {
     std::string url;
     std::optional<bool> titlesFromMonitor;
+    bool lastResort = false;
 };
 std::optional<PlayerRecord> ReadPlayerRecord(const std::filesystem::path& folder, int slot);
 

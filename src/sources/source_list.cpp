@@ -112,7 +112,17 @@ BackupChain ParseBackupChain(std::string_view text) {
         else
             chain.links.push_back(static_cast<int16_t>(number));
     }
+    chain.named = !chain.links.empty();
+    if (!chain.named) chain.links = {0};
     return chain;
+}
+
+std::vector<int16_t> PlayableChain(std::string_view text, const SourceTable& table) {
+    std::vector<int16_t> links;
+    for (const int16_t number : ParseBackupChain(text).links)
+        if (table[static_cast<size_t>(number)].url.size() >= kShortestUrl) links.push_back(number);
+    if (links.empty() && table[0].url.size() >= kShortestUrl) links.push_back(0);
+    return links;
 }
 
 }  // namespace bf

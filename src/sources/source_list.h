@@ -50,12 +50,18 @@ constexpr size_t kShortestUrl = 8;
 
 // The backup chain BackupChain names ("0,7,9": digits separated by commas,
 // blanks ignored), in order; `problems` names what was dropped (a duplicate,
-// a word that is no source). Unset (empty), the chain is source 0.
+// a word that is no source). Unset (empty), or set without a word that is a
+// source (`named` false), the chain is source 0.
 struct BackupChain {
     std::vector<int16_t> links;
     std::vector<std::string> problems;
+    bool named = false;
 };
 BackupChain ParseBackupChain(std::string_view text);
+
+// The links that can play now, in order: the chain's with a playable URL;
+// without one, source 0 as without BackupChain, when it has one.
+std::vector<int16_t> PlayableChain(std::string_view text, const SourceTable& table);
 
 // What is wrong in the source list's text: lines that are no source line
 // ("Nn:", "Nu:", "Ns:" with N a digit), sources without a playable URL.

@@ -78,26 +78,6 @@ AirHealth JudgeAirHealth(const Station& station, const ProcessReadings& readings
     return health;
 }
 
-std::vector<ChainLink> ChainOf(const std::filesystem::path& folder, const Settings& settings,
-                               const OnAirRecord& onAir) {
-    std::vector<ChainLink> chain;
-    const SourceTable table = ReadSourceTable(folder);
-    const bool hearing = settings.StandbyCheck && settings.CheckSource;
-    for (const int16_t number : ParseBackupChain(settings.BackupChain).links) {
-        const SourceEntry& entry = table[static_cast<size_t>(number)];
-        if (entry.url.size() < kShortestUrl) continue;
-        using Link = OnAirState::Link;
-        const Link heard = hearing ? onAir.state().links[static_cast<size_t>(number)] : Link::Unheard;
-        const std::string_view state = onAir.CurrentSource() == number && !onAir.lastResortOnAir() ? "on air"
-                                       : heard == Link::Heard                                      ? "standby"
-                                       : heard == Link::Failing                                    ? "failing"
-                                       : heard == Link::Held                                       ? "held"
-                                                             : "unheard";
-        chain.push_back({number, entry.name, state});
-    }
-    return chain;
-}
-
 int ChainPosition(const Settings& settings, const OnAirRecord& onAir) {
     if (onAir.CurrentSource() < 0 || onAir.lastResortOnAir()) return -1;
     if (!onAir.failoverActive() || onAir.source() == onAir.selected()) return 0;

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "views/view_sources.h"
+
 namespace bf {
 
 struct Station;
@@ -30,18 +32,6 @@ struct AirHealth {
 // the source under test fails its health check (nothing fails over or back
 // then). A backup that stands in for a failed source and is heard is healthy.
 AirHealth JudgeAirHealth(const Station& station, const ProcessReadings& readings);
-
-// The backup chain as the station knows it, in order: each link with a
-// playable URL, and its state: "on air", "standby" (heard playable),
-// "failing", "held" (failed, and not yet flowing for the hold again) or
-// "unheard" (StandbyCheck off, or no word of its monitor yet).
-struct ChainLink {
-    int16_t source = 0;
-    std::string name;
-    std::string_view state;
-};
-std::vector<ChainLink> ChainOf(const std::filesystem::path& folder, const Settings& settings,
-                               const OnAirRecord& onAir);
 
 // Where the air is in the chain: 0 the selected source (or another that is
 // no link), 1..n the nth link, -1 the last resort or nothing.

@@ -128,16 +128,6 @@ const std::array<std::array<std::string, 3>, 10>& ChainPaths() {
     return paths;
 }
 
-// The chain in a row, for the page: "0 Backup (on air) > 7 Night relay
-// (failing)".
-std::string ChainRow(const std::vector<ChainLink>& chain) {
-    std::string row;
-    for (const ChainLink& link : chain)
-        row += (row.empty() ? "" : " > ") + std::to_string(link.source) + " " + link.name + " (" +
-               std::string(link.state) + ")";
-    return row.empty() ? "none" : row;
-}
-
 }  // namespace
 
 std::string CssColour(std::optional<uint32_t> colour) {

@@ -5,6 +5,7 @@
 #include "core/station.h"
 #include "core/time_format.h"
 #include "sources/air_hearing.h"
+#include "sources/source_list.h"
 
 namespace bf {
 
@@ -81,9 +82,37 @@ void DrawCheck(const CheckRecord& check, ConsoleModel& c) {
 
 void DrawSources(const Station& station, ConsoleModel& console) {
     DrawOnAir(station.onAir, console);
+    console.lblChain.caption = ChainRow(ChainOf(station.workingFolder, station.settings(), station.onAir));
     DrawPlayers(station.air, console);
     DrawAir(station, console);
     DrawCheck(station.check, console);
+}
+
+std::vector<ChainLink> ChainOf(const std::filesystem::path& folder, const Settings& settings,
+                               const OnAirRecord& onAir) {
+    std::vector<ChainLink> chain;
+    const SourceTable table = ReadSourceTable(folder);
+    const bool hearing = settings.StandbyCheck && settings.CheckSource;
+    for (const int16_t number : PlayableChain(settings.BackupChain, table)) {
+        const SourceEntry& entry = table[static_cast<size_t>(number)];
+        using Link = OnAirState::Link;
+        const Link heard = hearing ? onAir.state().links[static_cast<size_t>(number)] : Link::Unheard;
+        const std::string_view state = onAir.CurrentSource() == number && !onAir.lastResortOnAir() ? "on air"
+                                       : heard == Link::Heard                                      ? "standby"
+                                       : heard == Link::Failing                                    ? "failing"
+                                       : heard == Link::Held                                       ? "held"
+                                                             : "unheard";
+        chain.push_back({number, entry.name, state});
+    }
+    return chain;
+}
+
+std::string ChainRow(const std::vector<ChainLink>& chain) {
+    std::string row;
+    for (const ChainLink& link : chain)
+        row += (row.empty() ? "" : " > ") + std::to_string(link.source) + " " + link.name + " (" +
+               std::string(link.state) + ")";
+    return row.empty() ? "none" : row;
 }
 
 }  // namespace bf

@@ -62,11 +62,12 @@ def test_every_kind_of_source_plays_is_heard_titled_and_replaced(icecast_pair, m
 
 def test_a_chain_of_three_passes_over_a_dead_standby_and_each_link_returns_in_turn(icecast_pair, make_station):
     """A chain of three heard on standby: the first link's mount goes before the selected source dies, so the station
-    says the standby fails first and goes straight to the second, whose player plays before the failing one stops;
-    then the first link steps back up and the selected source returns."""
+    says the standby fails first and goes straight to the second, whose player plays before the failing one stops; a
+    restart of the program keeps the second on air; then the first link steps back up and the selected source returns."""
     live = icecast_pair[0]
     feeds = {mount: live.add_feed(mount, frequency=f) for mount, f in (("/sel", 500), ("/link1", 600), ("/link2", 700))}
-    station = make_station(settings={"CheckSource": "1", "FastFailover": "1", "StandbyCheck": "1", "BackupChain": "7,8"},
+    station = make_station(settings={"CheckSource": "1", "FastFailover": "1", "StandbyCheck": "1", "BackupChain": "7,8",
+                                     "KeepAirOnStart": "1"},
                            sources={1: {"n": "Selected", "u": live.url("/sel")}, 7: {"n": "Link One", "u": live.url("/link1")},
                                     8: {"n": "Link Two", "u": live.url("/link2")}},
                            schedule=[rig.entry(d, "000000", 1) for d in range(1, 8)])
@@ -90,6 +91,12 @@ def test_a_chain_of_three_passes_over_a_dead_standby_and_each_link_returns_in_tu
         assert standby < failover, messages
         assert not any(m.startswith("  SYS - SWITCH TO 7 ") for m in messages[failover:]), messages
         assert "Starting playback..." in station.player_log(int(station.dump()["CurrentMplayer"]))
+
+        station.kill()
+        station.start()
+        station.wait_dump(lambda d: on(8, "failover")(d) and said("  SYS - KEPT ON AIR: ")(d), WAIT, "the link kept")
+        assert "STANDING IN FOR SOURCE 1" in station.dump()["txtAIR"], rig.air_messages(station.dump())
+        assert "8 Link Two (on air)" in station.dump()["lblChain"], station.dump()["lblChain"]
 
         feeds["/link1"].start()
         station.wait_dump(lambda d: on(7, "failover")(d) and said("  SYS - SWITCH TO 7 Link One (step up)")(d), WAIT,

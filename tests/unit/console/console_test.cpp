@@ -83,6 +83,10 @@ TEST_F(MainWindowTest, DrawsEveryLabelAndTheModelsTextsAndPassesClicksThroughThe
     t->log.add(" 12:00:01 second\r\n");
     window.refresh();
     EXPECT_EQ(window.stationLog()->toPlainText(), " 12:00:01 second\n 12:00:00 first");
+    // The backup chain's row, as the view draws it from the owners.
+    t.folder.write("sourcelist.ini", "0n:Zero\r\n0u:http://zero.example/z\r\n");
+    window.refresh();
+    EXPECT_EQ(window.label(&ConsoleModel::lblChain)->text(), "0 Zero (unheard)");
     EXPECT_EQ(window.label(&ConsoleModel::lblRXmetadata)->text(), QString::fromUtf8("Caf\u00e9 del Mar"));
     emit window.sourceList()->activated(1);  // the operator picks an entry
     EXPECT_EQ(c.comboSourceList.text, "2 Select Source number 2");

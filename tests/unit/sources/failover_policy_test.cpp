@@ -51,7 +51,9 @@ std::string Show(const Command& command) {
 // check's verdict on the source under test), "flow S" (what the monitor heard flow: "flow -" none), "backup
 // fails|passes", "plays", "ends", "silent" (the new player, after 2 s, 2 s and 10 s), "old dead", "dead" (its
 // stream), "gone" (the watchdog), "hung", "wait S", "leave", "restart", "stop", "adopt S@N", "manual", "check
-// off" (a reload), "fast", "lr", "lr empty" (a folder without a track), "chain 02" (BackupChain 0,2),
+// off" (a reload; "reload" one that changes nothing), "adopt 2@1 for 3" (a start kept slot 1's player of 2
+// for the scheduled 3; "L" the last resort), "fast", "lr", "lr empty" (a folder without a track), "chain 02"
+// (BackupChain 0,2; "chain" one without a word that is a source),
 // "standby" (StandbyCheck; "standby off" a reload), "link N fails|passes" (its standby monitor), "|" (what
 // came before is set-up).
 struct Air {
@@ -99,8 +101,14 @@ struct Air {
             if (w == "leave") observe(LeaveBackup{});
             if (w == "restart") observe(RestartOnAir{});
             if (w == "stop") observe(StopAll{});
-            if (w.starts_with("adopt"))
-                observe(Adopt{static_cast<int16_t>(arg[2] - '0'), *Playable(arg.substr(0, 1)), 0, true});
+            if (w.starts_with("adopt")) {
+                const bool lr = arg[0] == 'L';
+                Adopt a{static_cast<int16_t>(arg[2] - '0'),
+                        lr ? AirSource{-1, "LAST RESORT", "loop.mp3"} : *Playable(arg.substr(0, 1)), 0, true};
+                if (arg.size() > 8) a.standsInFor = *Playable(arg.substr(8, 1)), a.lastResort = lr;
+                observe(a);
+            }
+            if (w == "reload") observe(Reload{"1"});
             if (w == "manual") c.automatic = false;
             if (w == "check off") c.checking = false, observe(Reload{"1"});
             if (w == "fast") c.fast = true;
@@ -275,6 +283,31 @@ TEST(FailoverPolicy, EachCrossingOfTheAirIsDecidedSoundly) {
         {"standby, chain 02, choose 3, plays, fail, fail, plays, backup fails, backup fails, tick, plays, "
          "manual, |, flow 20, link 0 passes",
          "STANDBY 0 S0 HEARD AGAIN; standby 0 heard", "on 2@1 sel 3 failover"},
+        // A chain without a link to play is one of source 0, said at a start or a reload once.
+        {"chain, |, reload, reload, choose 3, plays, fail, fail, plays",
+         "BACKUP CHAIN: NO LINK IS A SOURCE WITH A PLAYABLE URL - SOURCE 0 BACKS UP; start 3@1; "
+         "switch 3 operator; " +
+             failed + "0; stop all; start 0@2; switch 0 failover; stop 1",
+         "on 0@2 sel 3 failover"},
+        {"chain 7, choose 3, plays, |, fail, fail",
+         "SERVER OR LINK FAILURE - FIRST CHECK; SERVER OR LINK FAILURE; BACKUP CHAIN: NO LINK IS A SOURCE "
+         "WITH A PLAYABLE URL - SOURCE 0 BACKS UP; failover 3 (refused) 0; stop all; start 0@2; switch 0 "
+         "failover",
+         "on 0@2 sel 3 failover after 1"},
+        // A start that kept a link or the last resort: the failover goes on, the selected source returns once
+        // it has flowed for the hold, a higher link steps up, the chain comes back from the last resort.
+        {"chain 02, adopt 2@1 for 3, |, tick, flow 5, pass, tick, flow 20, hear, plays",
+         "SELECTED SOURCE ONLINE; start 3@2; switch 3 return; stop 1; return 3", "on 3@2 sel 3 normal"},
+        {"standby, chain 02, adopt 2@1 for 3, |, tick, flow 20, link 0 passes, plays",
+         "start 0@2; switch 0 step up; stop 1", "on 0@2 sel 3 failover"},
+        {"lr, chain 02, adopt L@1 for 3, |, tick, flow 20, backup passes, plays",
+         "start 0@2; switch 0 failover; stop 1", "on 0@2 sel 3 failover"},
+        {"lr, standby, chain 02, adopt L@1 for 3, |, tick, flow 20, link 2 passes, plays",
+         "start 2@2; switch 2 failover; stop 1", "on 2@2 sel 3 failover"},
+        {"standby, chain 02, adopt 3@1, |, fail, fail", failed + "0; stop all; start 0@2; switch 0 failover",
+         "on 0@2 sel 3 failover after 1"},
+        // Without the check nothing would bring the selected source back: the kept link is no stand-in.
+        {"lr, check off, adopt L@1 for 3, adopt 2@1 for 3", "", "on -1@0 sel -1 normal"},
     };
     for (const auto& [words, told, state] : rows) {
         Air air;

@@ -52,6 +52,13 @@ TEST(PlayerControl, TheLastResortPlaysAFoldersAudioFilesShuffledInALoop) {
     EXPECT_EQ(list.size(), 2 * (s.folder.path() / "lr/a.mp3\n").string().size());
     for (const char* track : {"lr/a.mp3\n", "lr/b.OGG\n"})
         EXPECT_EQ(CountOf(list, (s.folder.path() / track).string()), 1U) << track;
+    // A playlist that cannot be written (a full disk) is said once; the player is handed the tracks.
+    std::filesystem::permissions(s.folder.path() / "lastresort.m3u", std::filesystem::perms::owner_read);
+    for (int again = 0; again < 2; ++again) StartPlayer(*s, 1, "lr", PlayerInput::LoopedFile);
+    const std::string direct = s.processes.log.back();
+    EXPECT_EQ(direct.find("start mplayer1 -loop 0 -demuxer lavf -quiet -noconsolecontrols /"), 0U) << direct;
+    for (const char* track : {"lr/a.mp3", "lr/b.OGG"}) EXPECT_EQ(CountOf(direct, track), 1U);
+    EXPECT_EQ(CountOf(s.console().txtAIR, "CANNOT WRITE lastresort.m3u: Permission denied"), 1U);
     EXPECT_FALSE(ReadLastResort(s.folder.path(), "empty").plays());
     EXPECT_TRUE(ReadLastResort(s.folder.path(), "one.mp3").plays());
 }

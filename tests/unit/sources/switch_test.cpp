@@ -221,7 +221,8 @@ TEST(ManualSwitchTest, ForceSourceRestartsTheSourceOnAirOnSlotOneFromScratchAndR
 // it plays, as at a switch); one that plays anything else stays on air until the scheduled source plays on
 // the other slot; without the key, or with nothing playable to put on air, the leftovers stop.
 TEST(PlayerAdoptionTest, AStartKeepsTheScheduledSourcesPlayerAndReplacesAnyOtherOnlyOnceTheNewOnePlays) {
-    const std::string one = "http://one.example/a\r\nplayer\r\n", two = "http://two.example/b\r\n\r\n";
+    const std::string one = "http://one.example/a\r\nplayer\r\n", two = "http://two.example/b\r\n\r\n",
+                      zero = "http://backup.example/b\r\nplayer\r\n", last = "loop.mp3\r\nlastresort\r\n";
     // The key, what the running players were started on ("": nothing written down), the scheduled source; the
     // player calls at the start | after the overlap | the slot and the source on air.
     using Record = std::optional<std::string>;
@@ -233,10 +234,15 @@ TEST(PlayerAdoptionTest, AStartKeepsTheScheduledSourcesPlayerAndReplacesAnyOther
         {true, two, std::nullopt, 1, "start mplayer2,|kill mplayer1,|2 1"},
         {true, "", std::nullopt, 1, "start mplayer2,|kill mplayer1,|2 1"},
         {true, two, "", 3, "kill mplayer1,start mplayer1,|kill mplayer2,|1 3"},  // the one that plays stays
-        {true, one, std::nullopt, 7, "kill mplayer1,kill mplayer2,||0 -1"}};
+        {true, one, std::nullopt, 7, "kill mplayer1,kill mplayer2,||0 -1"},
+        // A link of the chain or the last resort stands in, as in the failover that put it on air.
+        {true, zero, std::nullopt, 1, "||1 0"},
+        {true, std::nullopt, last, 1, "||2 -1"}};
     for (const auto& [keep, first, second, scheduled, expected] : cases) {
         Sources s;
         s.settings().KeepAirOnStart = keep;
+        s.settings().CheckSource = true;
+        s.settings().LastResortFile = "loop.mp3";
         for (const auto& [slot, record] : {std::pair(1, first), std::pair(2, second)}) {
             if (!record) continue;
             s.processes.running.insert(PlayerName(slot));
