@@ -43,6 +43,8 @@ std::string Show(const Command& command) {
         return "restart " + std::to_string(e->source.number);
     if (const auto* e = std::get_if<StandbyEvent>(&told))
         return "standby " + std::to_string(e->link.number) + (e->failing ? " failing" : " heard");
+    if (const auto* e = std::get_if<RefreshEvent>(&told))
+        return "refreshed " + std::to_string(e->source.number) + "@" + std::to_string(e->slot);
     const auto& e = std::get<LastResortEvent>(told);
     return "last resort " + std::to_string(e.failed.number) + " (" + e.reason + ")";
 }
@@ -52,8 +54,8 @@ std::string Show(const Command& command) {
 // fails|passes", "plays", "ends", "silent" (the new player, after 2 s, 2 s and 10 s), "old dead", "dead" (its
 // stream), "gone" (the watchdog), "hung", "wait S", "leave", "restart", "stop", "adopt S@N", "manual", "check
 // off" (a reload), "fast", "lr", "lr empty" (a folder without a track), "chain 02" (BackupChain 0,2),
-// "standby" (StandbyCheck; "standby off" a reload), "link N fails|passes" (its standby monitor), "|" (what
-// came before is set-up).
+// "standby" (StandbyCheck; "standby off" a reload), "link N fails|passes" (its standby monitor), "refresh"
+// (a player due, "refresh soon" before a schedule entry), "|" (what came before is set-up).
 struct Air {
     OnAirState s;
     Context c{.checking = true, .lastResortFile = {}, .playable = Playable};
@@ -112,6 +114,7 @@ struct Air {
             if (w == "standby off") c.standbyCheck = false;
             if (w.starts_with("link"))
                 observe(StandbyHeard{*Playable(w.substr(5, 1)), w.ends_with("passes"), "stalled", flow});
+            if (w.starts_with("refresh")) observe(Refresh{RefreshReason::Age, 24, 412, w == "refresh soon"});
             if (w == "|") trace.clear();
         }
         return *this;
@@ -139,6 +142,7 @@ const char* const kHeld =
 TEST(FailoverPolicy, EachCrossingOfTheAirIsDecidedSoundly) {
     const std::string failed =
         "SERVER OR LINK FAILURE - FIRST CHECK; SERVER OR LINK FAILURE; failover 3 (refused) ";
+    const std::string refreshed = "PLAYER mplayer1 REFRESHED AFTER 24.0 H (412 MB)";
     const std::tuple<std::string, std::string, std::string> rows[] = {
         // The default mode stops the failing player at the failover; the fast mode lets it play its buffer.
         {"choose 3, plays, |, fail, fail, plays, flow 20, pass, plays",
@@ -275,6 +279,27 @@ TEST(FailoverPolicy, EachCrossingOfTheAirIsDecidedSoundly) {
         {"standby, chain 02, choose 3, plays, fail, fail, plays, backup fails, backup fails, tick, plays, "
          "manual, |, flow 20, link 0 passes",
          "STANDBY 0 S0 HEARD AGAIN; standby 0 heard", "on 2@1 sel 3 failover"},
+        // A refresh: the same source on the other slot, the old player stopped once the new one plays, no
+        // switch; in manual mode, without the check and in the last resort too.
+        {"choose 3, plays, |, refresh, plays", "start 3@2; " + refreshed + "; refreshed 3@1; stop 1",
+         "on 3@2 sel 3 normal"},
+        {"manual, choose 3, plays, check off, |, refresh", "start 3@2; " + refreshed + "; refreshed 3@1",
+         "on 3@2 sel 3 normal after 1"},
+        {"lr, schedule 0, plays, fail, fail, plays, |, refresh, plays",
+         "start LR@1; PLAYER mplayer2 REFRESHED AFTER 24.0 H (412 MB); refreshed -1@2; stop 2",
+         "on -1@1 sel 0 last resort"},
+        // It waits for a quiet moment: not during a failover or its first failed check, a switch under way,
+        // the minute before a schedule entry.
+        {"fast, choose 3, plays, fail, fail, plays, |, refresh", "", "on 0@2 sel 3 failover"},
+        {"choose 3, plays, fail, |, refresh", "", "on 3@1 sel 3 suspect"},
+        {"choose 3, plays, choose 4, |, refresh, refresh soon", "", "on 4@2 sel 4 normal after 1"},
+        {"choose 3, plays, |, refresh soon", "", "on 3@1 sel 3 normal"},
+        // A fresh player that cannot play leaves the old one on air.
+        {"choose 3, plays, |, refresh, ends",
+         "start 3@2; " + refreshed +
+             "; refreshed 3@1; NEW PLAYER mplayer2 ENDED BEFORE PLAYING (SOURCE 3) - OLD PLAYER PLAYS ON; "
+             "stop 2; restart 3",
+         "on 3@1 sel 3 normal"},
     };
     for (const auto& [words, told, state] : rows) {
         Air air;
@@ -397,7 +422,7 @@ TEST(FailoverPolicy, KeepsTheStationsPromisesThroughRandomRuns) {
         for (int i = 0; i < 120; ++i) {
             air.c.now += std::uniform_real_distribution<double>(0.5, 20)(random);
             const size_t n = random() % 4;
-            switch (random() % 11) {
+            switch (random() % 12) {
                 case 0:
                     up[n] = !up[n];
                     upSince[n] = air.c.now;
@@ -430,6 +455,9 @@ TEST(FailoverPolicy, KeepsTheStationsPromisesThroughRandomRuns) {
                     break;
                 case 10:
                     if (random() % 8 == 0) step(RestartOnAir{});
+                    break;
+                case 11:
+                    step(Refresh{RefreshReason::Age, 24, 400, random() % 4 == 0});
                     break;
             }
             if (i % 30 == 29) settle();
