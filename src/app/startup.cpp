@@ -97,8 +97,6 @@ void Startup(Station& station) {
     // listened to all the time; without it a source titled by its monitor
     // is, for its titles.
     station.timers.start(TimerName::AirMonitor);
-    // It looks at the settings at each tick: a reload may turn it on.
-    station.timers.start(TimerName::PlayerRefresh);
     if (station.settings().Tallyway) {
         LoadPendingReports(station);
         station.timers.start(TimerName::CheckFile);

@@ -17,7 +17,6 @@
 #include "sources/air_monitor.h"
 #include "sources/health_check.h"
 #include "sources/on_air.h"
-#include "sources/player_refresh.h"
 #include "sources/watchdog.h"
 
 namespace bf {
@@ -32,7 +31,7 @@ struct TimerSpec {
 };
 
 // Every timer of the main window. The startup decides which of them run.
-inline constexpr std::array<TimerSpec, 17> kMainWindowTimers{{
+inline constexpr std::array<TimerSpec, 16> kMainWindowTimers{{
     {TimerName::UptimeDisplayUpdate, 1000, tmrUptimeDisplayUpdate_Timer},
     {TimerName::Counter, 1000, tmrCounter_Timer},
     {TimerName::GetMetadata, 5000, tmrGetMetadata_Timer},
@@ -49,7 +48,6 @@ inline constexpr std::array<TimerSpec, 17> kMainWindowTimers{{
     {TimerName::SwitchOverlap, kOverlapTickMs, tmrSwitchOverlap_Timer},
     {TimerName::ReportSourceList, 1, tmrReportSourceList_Timer},
     {TimerName::AirMonitor, kAirMonitorTickMs, tmrAirMonitor_Timer},
-    {TimerName::PlayerRefresh, kPlayerRefreshTickMs, tmrPlayerRefresh_Timer},
 }};
 
 // The period of a main-window timer; 0 for a name not in the table.

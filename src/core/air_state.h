@@ -120,7 +120,7 @@ struct AirState {
     // source they were told of.
     std::array<bool, 2> channelSilentTold{};
     int16_t channelSource = -1;
-    // sources/player_refresh: the day (days since 1970) whose daily refresh
+    // sources/watchdog, the refresh: the day (days since 1970) whose daily refresh
     // fell due, whether it waits for a quiet moment, and the wall clock's day
     // and second at the last look; the last refresh for memory, and the last
     // one tried, with the slot it was to replace (monotonic seconds).

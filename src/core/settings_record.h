@@ -95,7 +95,7 @@ struct Settings {
     // ones never).
     bool RemotePlaylistPrivate = true;
     // The player on air replaced by a fresh one at a quiet moment
-    // (sources/player_refresh): once it is PlayerRefreshHours old (0: off,
+    // (sources/watchdog): once it is PlayerRefreshHours old (0: off,
     // else 0.01 to 720), daily at PlayerRefreshAt (minutes after midnight,
     // from "HH:MM"; -1: off), and once its processes together hold more
     // than PlayerMemoryLimitMB (0: off).

@@ -31,9 +31,6 @@ inline constexpr std::string_view ReportSourceList = "tmrReportSourceList";
 // The air monitor: what the station hears of its streams and players.
 inline constexpr std::string_view AirMonitor = "tmrAirMonitor";
 
-// The refresh of the player on air (sources/player_refresh).
-inline constexpr std::string_view PlayerRefresh = "tmrPlayerRefresh";
-
 // The operator's event command, one event at a time.
 inline constexpr std::string_view EventHooks = "tmrEventHooks";
 

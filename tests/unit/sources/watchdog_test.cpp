@@ -1,4 +1,4 @@
-#include "sources/player_refresh.h"
+#include "sources/watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ namespace {
 // does) and the clocks ask: "L" a look, "+S" S seconds pass, "~S" the wall clock alone steps S seconds,
 // "E" the fresh player ends before it plays, "N" a schedule entry 30 s ahead; what each look did: "R" a
 // refresh, "-" none. A refresh's new player plays at once, as old as the refresh and as big as the old.
-TEST(PlayerRefreshTest, ADuePlayerIsRefreshedOnceAtAQuietMomentByItsOwnClock) {
+TEST(WatchdogTest, ADuePlayerIsRefreshedOnceAtAQuietMomentByItsOwnClock) {
     // The settings, the player's age in hours and its megabytes, the steps, the looks.
     const std::tuple<std::string, double, double, std::string, std::string> rows[] = {
         {"PlayerRefreshHours=24", 23.99, 100, "L +60 L", "-R"},
@@ -59,7 +59,7 @@ TEST(PlayerRefreshTest, ADuePlayerIsRefreshedOnceAtAQuietMomentByItsOwnClock) {
             }
             if (step != "L") continue;
             const size_t started = ts.processes.starts.size();
-            tmrPlayerRefresh_Timer(*ts);
+            tmrCheckMplayerOK_Timer(*ts);
             seen += ts.processes.starts.size() > started ? "R" : "-";
         }
         EXPECT_EQ(seen, looks);
@@ -71,7 +71,7 @@ TEST(PlayerRefreshTest, ADuePlayerIsRefreshedOnceAtAQuietMomentByItsOwnClock) {
     ts.onAir(1);
     ts.settings().PlayerRefreshHours = 24;
     ts.processes.figures["mplayer1"] = {412.0 * 1024 * 1024, ts.clock.bootSeconds() - 24 * 3600, 2};
-    tmrPlayerRefresh_Timer(*ts);
+    tmrCheckMplayerOK_Timer(*ts);
     ts.endOverlap();
     EXPECT_EQ(ts->log.text(),
               " 2026-12-06 12:00:00  SYS - PLAYER mplayer1 REFRESHED AFTER 24.0 H (412 MB)\r\n");
