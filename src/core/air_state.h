@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/processes.h"
@@ -127,6 +128,16 @@ struct AirState {
     // source they were told of.
     std::array<bool, 2> channelSilentTold{};
     int16_t channelSource = -1;
+    // sources/watchdog, the refresh: the day (days since 1970) whose daily refresh
+    // fell due, whether it waits for a quiet moment, and the wall clock's day
+    // and second at the last look; the last refresh for memory, and the last
+    // one tried, with the slot it was to replace (monotonic seconds).
+    int64_t refreshDay = -1;
+    bool dailyRefreshDue = false;
+    std::optional<std::pair<int64_t, int>> refreshLook;
+    double memoryRefreshAt = 0;
+    double refreshTriedAt = 0;
+    int16_t refreshTriedSlot = 0;
 };
 
 }  // namespace bf

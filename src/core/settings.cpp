@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
@@ -31,6 +33,10 @@ char Lower(char c) {
 bool EqualNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
 }
 
 std::string_view Trim(std::string_view s) {
@@ -106,11 +112,13 @@ std::optional<std::string> ReadSettingsText(const std::filesystem::path& path) {
 // What a key takes. A flag is on only at exactly "1". A value that goes out
 // to another service is read as empty when its key is missing, never as the
 // station folder's path.
-enum class Kind { Text, Outgoing, Flag, Number };
+// Hours: a decimal number of hours (0: off); a time of day: "HH:MM".
+enum class Kind { Text, Outgoing, Flag, Number, Hours, TimeOfDay };
 
 using S = Settings;
 // The record's field a key is read into; the reload compares by it.
-using Field = std::variant<std::string S::*, std::optional<std::string> S::*, int16_t S::*, bool S::*>;
+using Field =
+    std::variant<std::string S::*, std::optional<std::string> S::*, int16_t S::*, bool S::*, double S::*>;
 
 struct KeySpec {
     std::string_view name;
@@ -128,7 +136,7 @@ struct KeySpec {
     bool uncut = false;
 };
 
-constexpr std::array<KeySpec, 46> kKeys{{
+constexpr std::array<KeySpec, 49> kKeys{{
     {"DefaultStrapline", &S::DefaultStrapline, Kind::Text},
     {"ExtraMetaNowPlaying", &S::ExtraMetaNowPlaying, Kind::Text},
     {"ManagementUpdate", &S::ManagementUpdate, Kind::Number},
@@ -179,7 +187,35 @@ constexpr std::array<KeySpec, 46> kKeys{{
     {"IcecastMetadataURL", &S::IcecastMetadataURL, Kind::Text, {}, true, 0, 0, true},
     {"RemotePlaylistPrivate", &S::RemotePlaylistPrivate, Kind::Flag,
      "a remote playlist may not name addresses of the station's network", true},
+    {"PlayerRefreshHours", &S::PlayerRefreshHours, Kind::Hours, {}, true},
+    {"PlayerRefreshAt", &S::PlayerRefreshAt, Kind::TimeOfDay, {}, true},
+    {"PlayerMemoryLimitMB", &S::PlayerMemoryLimitMB, Kind::Number, {}, true, 0},
 }};
+
+// PlayerRefreshHours: 0 (off), or 0.01 to 720 (a value outside reads as the
+// nearer bound); nullopt for a text that is no number of hours.
+constexpr double kFewestRefreshHours = 0.01;
+constexpr double kMostRefreshHours = 720;
+std::optional<double> RefreshHours(std::string_view value) {
+    double hours = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), hours);
+    if (error != std::errc() || end != value.data() + value.size() || !std::isfinite(hours) || hours < 0)
+        return std::nullopt;
+    return hours == 0 ? 0 : std::clamp(hours, kFewestRefreshHours, kMostRefreshHours);
+}
+
+// "HH:MM" (or "H:MM") as minutes after midnight; nullopt for anything else.
+std::optional<int16_t> TimeOfDay(std::string_view value) {
+    const size_t colon = value.find(':');
+    if (colon == std::string_view::npos || colon == 0 || colon > 2 || value.size() != colon + 3)
+        return std::nullopt;
+    const std::string_view hh = value.substr(0, colon), mm = value.substr(colon + 1);
+    if (!std::ranges::all_of(value.substr(0, colon), IsDigit) || !std::ranges::all_of(mm, IsDigit))
+        return std::nullopt;
+    const int hour = std::stoi(std::string(hh)), minute = std::stoi(std::string(mm));
+    if (hour > 23 || minute > 59) return std::nullopt;
+    return static_cast<int16_t>(hour * 60 + minute);
+}
 
 const KeySpec* SpecOf(std::string_view key) {
     const auto it = std::ranges::find_if(kKeys, [key](const KeySpec& k) { return EqualNoCase(k.name, key); });
@@ -302,6 +338,17 @@ std::vector<Finding> CheckSettingsText(std::string_view text) {
         }
         if (spec->kind == Kind::Flag && l.value != "0" && l.value != "1")
             add(l.line, key + "=" + Shown(l.value) + " is neither 0 nor 1; " + std::string(spec->off));
+        if (spec->kind == Kind::Hours) {
+            const std::optional<double> hours = RefreshHours(l.value);
+            if (!hours)
+                add(l.line,
+                    key + "=" + Shown(l.value) + " is no number of hours (0, or 0.01 to 720); it stays off");
+            else if (*hours != 0 && *hours != ParseLeadingNumber(l.value))
+                add(l.line, key + "=" + Shown(l.value) + " is outside 0.01 to 720; " +
+                                (*hours < 1 ? "0.01" : "720") + " is used");
+        }
+        if (spec->kind == Kind::TimeOfDay && !TimeOfDay(l.value))
+            add(l.line, key + "=" + Shown(l.value) + " is no time of day HH:MM; it stays off");
         if (spec->kind != Kind::Number) continue;
         const int16_t read = ParseLeadingInt16(l.value);
         const int16_t used = std::clamp(read, spec->lowest, spec->highest);
@@ -440,6 +487,9 @@ void LoadSettings(Station& station) {
     s.RdsRepeatSeconds = numberOr("RdsRepeatSeconds", defaults.RdsRepeatSeconds);
     s.IcecastMetadataURL = textOr("IcecastMetadataURL", "");
     s.RemotePlaylistPrivate = present("RemotePlaylistPrivate").value_or("1") == "1";
+    s.PlayerRefreshHours = RefreshHours(textOr("PlayerRefreshHours", "0")).value_or(0);
+    s.PlayerRefreshAt = TimeOfDay(textOr("PlayerRefreshAt", "")).value_or(-1);
+    s.PlayerMemoryLimitMB = numberOr("PlayerMemoryLimitMB", 0);
 
     std::vector<FeatureOff> off;
     if (s.AIRenable && !airLacks.empty()) {

@@ -94,6 +94,14 @@ struct Settings {
     // station's private network (its loopback, link-local and unspecified
     // ones never).
     bool RemotePlaylistPrivate = true;
+    // The player on air replaced by a fresh one at a quiet moment
+    // (sources/watchdog): once it is PlayerRefreshHours old (0: off,
+    // else 0.01 to 720), daily at PlayerRefreshAt (minutes after midnight,
+    // from "HH:MM"; -1: off), and once its processes together hold more
+    // than PlayerMemoryLimitMB (0: off).
+    double PlayerRefreshHours = 0;
+    int16_t PlayerRefreshAt = -1;
+    int16_t PlayerMemoryLimitMB = 0;
 
     // The keys ("AIRid, AIRpartnerKey") a feature lacks that keep it off
     // although its setting turns it on; empty when it lacks none.

@@ -20,6 +20,7 @@ inline constexpr std::array<double, 8> kHealthCheckBuckets = {0.05, 0.1, 0.25, 0
 // listener. 64-bit: they do not wrap in a station's life.
 struct StationCounters {
     uint64_t playerRestarts = 0;
+    std::array<uint64_t, kRefreshReasonNames.size()> playerRefreshes{};  // by reason
     std::array<uint64_t, kSwitchCauseNames.size()> switches{};
     uint64_t billingReportsSent = 0;
     uint64_t billingReportsRefused = 0;

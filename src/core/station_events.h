@@ -58,6 +58,18 @@ struct RestartEvent {
     int16_t slot = 0;
 };
 
+// Why a player was refreshed (replaced by a fresh one of the same source):
+// its age, its memory, or the daily time.
+enum class RefreshReason { Age, Memory, Time };
+inline constexpr std::array<std::string_view, 3> kRefreshReasonNames = {"age", "memory", "time"};
+// The player on `slot` was replaced by a fresh one playing `source`: no
+// switch, a restart of the same source for titles and billing.
+struct RefreshEvent {
+    AirSource source;
+    int16_t slot = 0;
+    RefreshReason reason = RefreshReason::Age;
+};
+
 // The source on air, as heard, began to stall (no audio came) or fell
 // silent: why, in words ("no audio for 2 s", "silent for 10 s").
 struct AirTrouble {
@@ -143,6 +155,8 @@ public:
     virtual void playerRestarted(const RestartEvent&) {}
     // The backup failed too, or there is none: the last resort file plays.
     virtual void lastResort(const LastResortEvent&) {}
+    // The player on air was replaced by a fresh one of the same source.
+    virtual void playerRefreshed(const RefreshEvent&) {}
     virtual void standby(const StandbyEvent&) {}
     // A track of the last resort began to play: its tags' "Artist - Title",
     // else its file's name.

@@ -28,6 +28,10 @@ public:
     // Seconds from an arbitrary start that never jump with the wall clock:
     // for durations.
     virtual double monotonicSeconds() const = 0;
+    // Seconds since the machine booted, suspended time included (Linux's
+    // CLOCK_BOOTTIME): the clock of the kernel's process start times. Like
+    // the monotonic clock it never jumps with the wall clock.
+    virtual double bootSeconds() const { return monotonicSeconds(); }
     // Blocks the calling thread for the given number of seconds without
     // running any event of the event loop and without spinning a core.
     virtual void sleep(double seconds) = 0;

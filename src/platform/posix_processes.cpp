@@ -197,6 +197,7 @@ struct ProcessInfo {
     std::string name;
     char state = '?';
     unsigned long long started = 0;  // the start time, in clock ticks after boot
+    unsigned long long residentPages = 0;
 };
 
 // Name and state of one process from /proc/PID/stat: "PID (NAME) S ...".
@@ -208,12 +209,15 @@ std::optional<ProcessInfo> ReadProcess(pid_t pid) {
     if (open == std::string::npos || close == std::string::npos || close < open || close + 2 >= stat.size()) {
         return std::nullopt;
     }
-    // After the state come 18 more fields; the start time is the 19th.
-    unsigned long long started = 0;
+    // After the state come 18 more fields; the start time is the 19th, the
+    // resident pages the 21st.
+    unsigned long long started = 0, resident = 0;
     size_t at = close + 2;
     for (int field = 0; field < 19 && at != std::string::npos; ++field) at = stat.find(' ', at + 1);
     if (at != std::string::npos) started = std::strtoull(stat.c_str() + at + 1, nullptr, 10);
-    return ProcessInfo{stat.substr(open + 1, close - open - 1), stat[close + 2], started};
+    for (int field = 0; field < 2 && at != std::string::npos; ++field) at = stat.find(' ', at + 1);
+    if (at != std::string::npos) resident = std::strtoull(stat.c_str() + at + 1, nullptr, 10);
+    return ProcessInfo{stat.substr(open + 1, close - open - 1), stat[close + 2], started, resident};
 }
 
 bool IsLive(const ProcessInfo& p) {
@@ -362,6 +366,26 @@ std::optional<bool> PosixProcesses::isRunning(const std::string& imageName) {
     });
     if (!scanned) return std::nullopt;
     return found;
+}
+
+std::optional<ImageFigures> PosixProcesses::figuresOf(const std::string& imageName) {
+    const auto folder = IdOf(stationFolder_);
+    if (imageName.empty() || !folder) return std::nullopt;
+    static const double ticks = static_cast<double>(::sysconf(_SC_CLK_TCK));
+    static const double pageBytes = static_cast<double>(::sysconf(_SC_PAGESIZE));
+    if (ticks <= 0 || pageBytes <= 0) return std::nullopt;
+    const std::string name = KernelName(imageName);
+    ImageFigures figures;
+    ForEachProcess([&](pid_t pid, const ProcessInfo& info) {
+        if (!IsOurs(pid, info, name, *folder)) return true;
+        figures.residentBytes += static_cast<double>(info.residentPages) * pageBytes;
+        const double started = static_cast<double>(info.started) / ticks;
+        if (figures.count == 0 || started < figures.startedAfterBoot) figures.startedAfterBoot = started;
+        ++figures.count;
+        return true;
+    });
+    if (figures.count == 0) return std::nullopt;
+    return figures;
 }
 
 void PosixProcesses::runShellCommand(const std::string& command) {

@@ -37,6 +37,7 @@ public:
                      const std::string& stdoutPath) override;
     void killByName(const std::string& imageName) override;
     std::optional<bool> isRunning(const std::string& imageName) override;
+    std::optional<ImageFigures> figuresOf(const std::string& imageName) override;
     void runShellCommand(const std::string& command) override;
     std::optional<ProgramHandle> startProgram(const std::string& program,
                                               const std::vector<std::string>& args,

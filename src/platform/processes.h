@@ -16,6 +16,15 @@ struct ProgramHandle {
     auto operator<=>(const ProgramHandle&) const = default;
 };
 
+// The station's processes of one name taken together (a player and the
+// cache process MPlayer forks): their resident memory summed, and the
+// earliest start among them in seconds since the machine booted.
+struct ImageFigures {
+    double residentBytes = 0;
+    double startedAfterBoot = 0;
+    int count = 0;
+};
+
 // Everything the station does with other programs. The processes it finds
 // and kills are only its own: those that run in its station folder, where
 // it starts every program (another station's players have the same names).
@@ -38,6 +47,11 @@ public:
     // Whether at least one live (non-zombie) process of the station is named
     // exactly `imageName`; nullopt when the process table cannot be read.
     virtual std::optional<bool> isRunning(const std::string& imageName) = 0;
+
+    // What the kernel tells of the station's live processes named exactly
+    // `imageName`; nullopt when none runs or the process table cannot be
+    // read.
+    virtual std::optional<ImageFigures> figuresOf(const std::string&) { return std::nullopt; }
 
     // Runs an operator's command line through /bin/sh -c, detached, in the
     // station folder. Never waits.

@@ -37,6 +37,12 @@ double RealClock::monotonicSeconds() const {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
+double RealClock::bootSeconds() const {
+    timespec t{};
+    if (::clock_gettime(CLOCK_BOOTTIME, &t) != 0) return monotonicSeconds();
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
 void RealClock::sleep(double seconds) {
     if (!std::isfinite(seconds) || seconds <= 0.0) return;
     // A day is far beyond any pause the station makes; the cap keeps the

@@ -9,6 +9,7 @@ class RealClock : public Clock {
 public:
     LocalTime now() const override;
     double monotonicSeconds() const override;
+    double bootSeconds() const override;
     // Sleeps the thread; the event loop is not run meanwhile.
     void sleep(double seconds) override;
 };

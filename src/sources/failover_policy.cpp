@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <utility>
 
 #include "core/player_files.h"
@@ -800,6 +801,26 @@ private:
         FindBackup(adopt.standsInFor);
         s_.lastResortTold = true;
         s_.lastResortWhy = "kept on air from the last run";
+    }
+
+    // A refresh waits for a quiet moment: not during a failover (the last
+    // resort aside, which may play for hours), a switch waiting for its new
+    // player, a pending restart, or the minute before a schedule entry. The
+    // stretch on air stays as it was (its source, its cause); only its
+    // player is new.
+    void On(const Refresh& refresh) {
+        const bool quiet = s_.failover == FailoverState::Normal ||
+                           (s_.failover == FailoverState::LastResort && s_.onAir.lastResort);
+        if (!EverOnAir() || !quiet || s_.successor || s_.restartPending || refresh.entrySoon) {
+            taken_ = false;
+            return;
+        }
+        const OnAirStretch old = s_.onAir;
+        PutOn(old.source, old.cause, old.lastResort ? PlayerInput::LoopedFile : PlayerInput::Url);
+        char figures[64];
+        std::snprintf(figures, sizeof figures, "%.1f H (%.0f MB)", refresh.hours, refresh.megabytes);
+        Say("  SYS - PLAYER " + PlayerName(old.slot) + " REFRESHED AFTER " + figures);
+        Tell(RefreshEvent{old.source, old.slot, refresh.reason});
     }
 
     // The check turned off during a failover ends it: in automatic mode the

@@ -148,13 +148,24 @@ struct Adopt {
     AirSource standsInFor = {};
     bool lastResort = false;
 };
+// The player on air is due for a refresh (`reason`): `hours` old, holding
+// `megabytes`. At a quiet moment (no failover under way, no switch waiting
+// for its new player, no restart pending, no schedule entry `entrySoon`) the
+// same source (or the last resort) starts on the other slot and the old
+// player stops once the new one plays, as at a switch; but it is no switch.
+struct Refresh {
+    RefreshReason reason = RefreshReason::Age;
+    double hours = 0;
+    double megabytes = 0;
+    bool entrySoon = false;
+};
 // The settings were read again.
 struct Reload {
     std::string start;  // the schedule's source, when nothing is selected
 };
 
 using Observation = std::variant<Tick, Choice, RestartOnAir, Verdict, BackupHeard, StandbyHeard,
-                                 SuccessorSeen, PlayerGone, LeaveBackup, StopAll, Adopt, Reload>;
+                                 SuccessorSeen, PlayerGone, LeaveBackup, StopAll, Adopt, Refresh, Reload>;
 
 // The commands.
 
@@ -178,7 +189,9 @@ struct Say {
 struct ClearOutputs {};
 // Events for the listeners.
 struct Told {
-    std::variant<SwitchEvent, FailoverEvent, AirSource, RestartEvent, LastResortEvent, StandbyEvent> event;
+    std::variant<SwitchEvent, FailoverEvent, AirSource, RestartEvent, LastResortEvent, StandbyEvent,
+                 RefreshEvent>
+        event;
 };
 
 using Command = std::variant<StartPlayer, StopPlayer, Say, ClearOutputs, Told>;

@@ -119,6 +119,19 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
     m.family("brackenfield_player_running", "gauge", "1 while the slot's player runs.");
     m.sample("brackenfield_player_running", readings.playerRunning[0] ? 1 : 0, "slot=\"1\"");
     m.sample("brackenfield_player_running", readings.playerRunning[1] ? 1 : 0, "slot=\"2\"");
+    // A slot whose player does not run has no sample.
+    m.family("brackenfield_player_resident_bytes", "gauge",
+             "Resident memory of the slot's player processes (its cache process too), in bytes.");
+    for (size_t i = 0; i < 2; ++i)
+        if (readings.playerResidentBytes[i])
+            m.real("brackenfield_player_resident_bytes", *readings.playerResidentBytes[i],
+                   LabelPair("slot", std::to_string(i + 1)));
+    m.family("brackenfield_player_start_time_seconds", "gauge",
+             "When the slot's player started, in seconds since the Unix epoch.");
+    for (size_t i = 0; i < 2; ++i)
+        if (readings.playerStartTime[i])
+            m.real("brackenfield_player_start_time_seconds", std::floor(*readings.playerStartTime[i]),
+                   LabelPair("slot", std::to_string(i + 1)));
     const AirReading air = EarsOf(station).onAir();
     m.family("brackenfield_stalled", "gauge", "1 while no audio comes from the stream on air.");
     m.sample("brackenfield_stalled", air.sound == AirSound::Stalled || air.sound == AirSound::Dead ? 1 : 0);
@@ -169,6 +182,11 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
     m.sample("brackenfield_manual_mode", IsAutomatic(station.schedule) ? 0 : 1);
     m.family("brackenfield_player_restarts_total", "counter", "Players restarted by the watchdog.");
     m.sample("brackenfield_player_restarts_total", Count(n.playerRestarts));
+    m.family("brackenfield_player_refreshes_total", "counter",
+             "Players on air replaced by a fresh one of the same source, by reason.");
+    for (size_t i = 0; i < kRefreshReasonNames.size(); ++i)
+        m.sample("brackenfield_player_refreshes_total", Count(n.playerRefreshes[i]),
+                 LabelPair("reason", kRefreshReasonNames[i]));
     m.family("brackenfield_switches_total", "counter", "Switches of the source on air, by cause.");
     for (size_t i = 0; i < kSwitchCauseNames.size(); ++i)
         m.sample("brackenfield_switches_total", Count(n.switches[i]),

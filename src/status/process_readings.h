@@ -12,6 +12,12 @@ struct Station;
 // player runs) and of the program's own resources.
 struct ProcessReadings {
     bool playerRunning[2] = {false, false};  // slot 1, slot 2
+    // Each slot's processes (MPlayer's cache process too): their resident
+    // memory summed, and the player's start in seconds since 1970, by the
+    // boot clock against the wall clock now (the kernel counts process
+    // starts from the boot). Empty while none runs.
+    std::optional<double> playerResidentBytes[2];
+    std::optional<double> playerStartTime[2];
     ProcessSample process;
 };
 

@@ -100,7 +100,9 @@ constexpr std::string_view kPage = R"html(<!DOCTYPE html>
 <section><h2>Players</h2><dl>
 <dt>Slot 1 running</dt><dd data-k="players.0.running"></dd>
 <dt>Slot 2 running</dt><dd data-k="players.1.running"></dd>
-<dt>Restarts</dt><dd data-k="player_restarts"></dd>
+<dt>Slot 1 memory</dt><dd data-k="players.0.memory"></dd><dt>Slot 1 age</dt><dd data-k="players.0.age"></dd>
+<dt>Slot 2 memory</dt><dd data-k="players.1.memory"></dd><dt>Slot 2 age</dt><dd data-k="players.1.age"></dd>
+<dt>Restarts</dt><dd data-k="player_restarts"></dd><dt>Refreshes</dt><dd data-k="player_refreshes"></dd>
 </dl></section>
 <section><h2>Schedule</h2><dl>
 <dt>Mode</dt><dd data-k="station.mode"></dd>

@@ -1,5 +1,8 @@
 #include "views/uptime_text.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "core/station_state.h"
 #include "core/time_format.h"
 
@@ -25,6 +28,20 @@ std::string BootedText(const StationState& s) {
 
 std::string UptimeText(const StationState& s) {
     return s.SystemRuntime == 0 ? "N/A" : FormatUptime(s.SystemRuntime);
+}
+
+std::string PlayerMemoryText(const std::optional<double>& residentBytes) {
+    if (!residentBytes) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f MB", *residentBytes / (1024.0 * 1024.0));
+    return text;
+}
+
+std::string PlayerAgeText(const std::optional<double>& startTime, double now) {
+    if (!startTime) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f h", std::max(0.0, now - *startTime) / 3600);
+    return text;
 }
 
 }  // namespace bf

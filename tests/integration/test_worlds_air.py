@@ -2,7 +2,9 @@
 on a station of its own, side by side. Each is played, heard, titled, stalled (the backup takes over) and comes back;
 an HTTPS source whose certificate nobody trusts fails over with the reason; the end of both certificates is said."""
 
+import os
 import re
+import signal
 
 import rig
 from rig.world import World
@@ -63,7 +65,9 @@ def test_every_kind_of_source_plays_is_heard_titled_and_replaced(icecast_pair, m
 def test_a_chain_of_three_passes_over_a_dead_standby_and_each_link_returns_in_turn(icecast_pair, make_station):
     """A chain of three heard on standby: the first link's mount goes before the selected source dies, so the station
     says the standby fails first and goes straight to the second, whose player plays before the failing one stops; a
-    restart of the program keeps the second on air; then the first link steps back up and the selected source returns."""
+    restart of the program keeps the second on air; then the first link steps back up and the selected source returns.
+    A reload then asks for a player refresh every 36 s: the selected source starts on the other slot and plays before
+    the old player stops, and it is no switch."""
     live = icecast_pair[0]
     feeds = {mount: live.add_feed(mount, frequency=f) for mount, f in (("/sel", 500), ("/link1", 600), ("/link2", 700))}
     station = make_station(settings={"CheckSource": "1", "FastFailover": "1", "StandbyCheck": "1", "BackupChain": "7,8",
@@ -103,6 +107,25 @@ def test_a_chain_of_three_passes_over_a_dead_standby_and_each_link_returns_in_tu
                           "the first link stepped back up")
         feeds["/sel"].start()
         station.wait_dump(on(1, "normal"), WAIT, "the selected source back")
+
+        ini = station.folder.file("brackenfield.ini")
+        ini.write_bytes(ini.read_bytes() + b"PlayerRefreshHours=0.01\r\n")
+        os.kill(station.proc.pid, signal.SIGHUP)
+        refreshes = lambda d: [m for m in rig.air_messages(d) if " REFRESHED AFTER " in m]  # noqa: E731
+        station.wait_dump(refreshes, WAIT, "a refresh")
+        line = refreshes(station.dump())[0]
+        assert re.fullmatch(r"  SYS - PLAYER mplayer[12] REFRESHED AFTER 0\.\d H \(\d+ MB\)", line), line
+        old = int(line[len("  SYS - PLAYER mplayer")])
+
+        def old_stopped():
+            stopped = not rig.is_running(f"mplayer{old}", station.folder.path)
+            assert not stopped or "Starting playback..." in station.player_log(3 - old), "the old player stopped first"
+            return stopped
+
+        rig.wait_for(old_stopped, WAIT, "the old player stopped after the refresh")
+        messages = rig.air_messages(station.dump())
+        assert on(1, "normal")(station.dump()), messages[:4]
+        assert not any("SWITCH TO" in m for m in messages[:messages.index(line)]), messages[:4]
     finally:
         for feed in feeds.values():
             feed.stop(wait=False)

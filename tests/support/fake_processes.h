@@ -43,6 +43,10 @@ public:
         if (failLookup) return std::nullopt;
         return running.contains(imageName);
     }
+    std::optional<ImageFigures> figuresOf(const std::string& imageName) override {
+        if (!running.contains(imageName) || !figures.contains(imageName)) return std::nullopt;
+        return figures.at(imageName);
+    }
     void runShellCommand(const std::string& command) override { commands.push_back(command); }
     bool openInEditor(const std::string& path) override {
         opened.push_back(path);
@@ -81,8 +85,9 @@ public:
     // Runs at each player call with its log entry, before the call takes effect.
     std::function<void(const std::string&)> onCall;
     std::set<std::string> running;
-    bool failLookup = false;  // isRunning cannot read the process table
-    bool failStart = false;   // startPlayer cannot start the player
+    std::map<std::string, ImageFigures> figures;  // of running images, by name
+    bool failLookup = false;                      // isRunning cannot read the process table
+    bool failStart = false;                       // startPlayer cannot start the player
     // Programs started ("PROGRAM ARGS", "stopped PID"), and the numbers of those still running (from 1).
     std::vector<std::string> programLog;
     std::set<int> programs;

@@ -18,6 +18,10 @@ void CountersReaction::playerRestarted(const RestartEvent&) {
     ++station_.counters.playerRestarts;
 }
 
+void CountersReaction::playerRefreshed(const RefreshEvent& event) {
+    ++station_.counters.playerRefreshes[static_cast<size_t>(event.reason)];
+}
+
 void CountersReaction::checked(const CheckEvent& event) {
     station_.counters.countHealthCheck(event.result, event.waited, station_.clock.now().epoch);
 }

@@ -7,7 +7,7 @@ namespace bf {
 struct Station;
 
 // Counts what the station did for the status listener: switches by cause,
-// title changes, player restarts, checks, API answers, billing answers and
+// title changes, player restarts and refreshes, checks, API answers, billing answers and
 // failed file writes.
 class CountersReaction : public StationListener {
 public:
@@ -15,6 +15,7 @@ public:
     void switched(const SwitchEvent& event) override;
     void titleChanged(const TitleChange& change) override;
     void playerRestarted(const RestartEvent& event) override;
+    void playerRefreshed(const RefreshEvent& event) override;
     void checked(const CheckEvent& event) override;
     void apiAnswered(const ApiAnswered& event) override;
     void billingAnswered(const BillingAnswer& event) override;

@@ -39,6 +39,9 @@ public:
         tellAll(&StationListener::playerRestarted, event);
     }
     void lastResort(const LastResortEvent& event) override { tellAll(&StationListener::lastResort, event); }
+    void playerRefreshed(const RefreshEvent& event) override {
+        tellAll(&StationListener::playerRefreshed, event);
+    }
     void standby(const StandbyEvent& event) override { tellAll(&StationListener::standby, event); }
     void lastResortTrack(const std::string& title) override {
         tellAll(&StationListener::lastResortTrack, title);

@@ -285,6 +285,12 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
           ".wav .m4a .aac); the last resort stays silent",
           "brackenfield.ini:4: OnEventCommand names true in the station folder, which does not exist; no event command runs"}},
         {"brackenfield.ini", "[Brackenfield]\r\nSilenceLevel=-120\r\nLastResortFile=sourcelist.ini\r\nOnEventCommand=mplayer1\r\n", {}},
+        {"brackenfield.ini", "[Brackenfield]\r\nPlayerRefreshHours=0.001\r\nPlayerRefreshAt=7:5\r\nPlayerMemoryLimitMB=-5\r\n",
+         {"brackenfield.ini:2: PlayerRefreshHours=0.001 is outside 0.01 to 720; 0.01 is used",
+          "brackenfield.ini:3: PlayerRefreshAt=7:5 is no time of day HH:MM; it stays off",
+          "brackenfield.ini:4: PlayerMemoryLimitMB=-5 is below 0; 0 is used"}},
+        {"brackenfield.ini", "[Brackenfield]\r\nPlayerRefreshHours=1,5\r\nPlayerRefreshAt=03:30\r\n",
+         {"brackenfield.ini:2: PlayerRefreshHours=1,5 is no number of hours (0, or 0.01 to 720); it stays off"}},
         // A playlist of the last resort plays local files only.
         {"brackenfield.ini", "[Brackenfield]\r\nLastResortFile=lr.m3u\r\n",
          {"brackenfield.ini:2: warning: LastResortFile: line 2 is a URL (http://x/a.mp3): local files only; it is skipped",

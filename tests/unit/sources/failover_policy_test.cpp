@@ -43,6 +43,8 @@ std::string Show(const Command& command) {
         return "restart " + std::to_string(e->source.number);
     if (const auto* e = std::get_if<StandbyEvent>(&told))
         return "standby " + std::to_string(e->link.number) + (e->failing ? " failing" : " heard");
+    if (const auto* e = std::get_if<RefreshEvent>(&told))
+        return "refreshed " + std::to_string(e->source.number) + "@" + std::to_string(e->slot);
     const auto& e = std::get<LastResortEvent>(told);
     return "last resort " + std::to_string(e.failed.number) + " (" + e.reason + ")";
 }
@@ -54,8 +56,8 @@ std::string Show(const Command& command) {
 // off" (a reload; "reload" one that changes nothing), "adopt 2@1 for 3" (a start kept slot 1's player of 2
 // for the scheduled 3; "L" the last resort), "fast", "lr", "lr empty" (a folder without a track), "chain 02"
 // (BackupChain 0,2; "chain" one without a word that is a source),
-// "standby" (StandbyCheck; "standby off" a reload), "link N fails|passes" (its standby monitor), "|" (what
-// came before is set-up).
+// "standby" (StandbyCheck; "standby off" a reload), "link N fails|passes" (its standby monitor), "refresh"
+// (a player due, "refresh soon" before a schedule entry), "|" (what came before is set-up).
 struct Air {
     OnAirState s;
     Context c{.checking = true, .lastResortFile = {}, .playable = Playable};
@@ -120,6 +122,7 @@ struct Air {
             if (w == "standby off") c.standbyCheck = false;
             if (w.starts_with("link"))
                 observe(StandbyHeard{*Playable(w.substr(5, 1)), w.ends_with("passes"), "stalled", flow});
+            if (w.starts_with("refresh")) observe(Refresh{RefreshReason::Age, 24, 412, w == "refresh soon"});
             if (w == "|") trace.clear();
         }
         return *this;
@@ -147,6 +150,7 @@ const char* const kHeld =
 TEST(FailoverPolicy, EachCrossingOfTheAirIsDecidedSoundly) {
     const std::string failed =
         "SERVER OR LINK FAILURE - FIRST CHECK; SERVER OR LINK FAILURE; failover 3 (refused) ";
+    const std::string refreshed = "PLAYER mplayer1 REFRESHED AFTER 24.0 H (412 MB)";
     const std::tuple<std::string, std::string, std::string> rows[] = {
         // The default mode stops the failing player at the failover; the fast mode lets it play its buffer.
         {"choose 3, plays, |, fail, fail, plays, flow 20, pass, plays",
@@ -308,6 +312,27 @@ TEST(FailoverPolicy, EachCrossingOfTheAirIsDecidedSoundly) {
          "on 0@2 sel 3 failover after 1"},
         // Without the check nothing would bring the selected source back: the kept link is no stand-in.
         {"lr, check off, adopt L@1 for 3, adopt 2@1 for 3", "", "on -1@0 sel -1 normal"},
+        // A refresh: the same source on the other slot, the old player stopped once the new one plays, no
+        // switch; in manual mode, without the check and in the last resort too.
+        {"choose 3, plays, |, refresh, plays", "start 3@2; " + refreshed + "; refreshed 3@1; stop 1",
+         "on 3@2 sel 3 normal"},
+        {"manual, choose 3, plays, check off, |, refresh", "start 3@2; " + refreshed + "; refreshed 3@1",
+         "on 3@2 sel 3 normal after 1"},
+        {"lr, schedule 0, plays, fail, fail, plays, |, refresh, plays",
+         "start LR@1; PLAYER mplayer2 REFRESHED AFTER 24.0 H (412 MB); refreshed -1@2; stop 2",
+         "on -1@1 sel 0 last resort"},
+        // It waits for a quiet moment: not during a failover or its first failed check, a switch under way,
+        // the minute before a schedule entry.
+        {"fast, choose 3, plays, fail, fail, plays, |, refresh", "", "on 0@2 sel 3 failover"},
+        {"choose 3, plays, fail, |, refresh", "", "on 3@1 sel 3 suspect"},
+        {"choose 3, plays, choose 4, |, refresh, refresh soon", "", "on 4@2 sel 4 normal after 1"},
+        {"choose 3, plays, |, refresh soon", "", "on 3@1 sel 3 normal"},
+        // A fresh player that cannot play leaves the old one on air.
+        {"choose 3, plays, |, refresh, ends",
+         "start 3@2; " + refreshed +
+             "; refreshed 3@1; NEW PLAYER mplayer2 ENDED BEFORE PLAYING (SOURCE 3) - OLD PLAYER PLAYS ON; "
+             "stop 2; restart 3",
+         "on 3@1 sel 3 normal"},
     };
     for (const auto& [words, told, state] : rows) {
         Air air;
@@ -430,7 +455,7 @@ TEST(FailoverPolicy, KeepsTheStationsPromisesThroughRandomRuns) {
         for (int i = 0; i < 120; ++i) {
             air.c.now += std::uniform_real_distribution<double>(0.5, 20)(random);
             const size_t n = random() % 4;
-            switch (random() % 11) {
+            switch (random() % 12) {
                 case 0:
                     up[n] = !up[n];
                     upSince[n] = air.c.now;
@@ -463,6 +488,9 @@ TEST(FailoverPolicy, KeepsTheStationsPromisesThroughRandomRuns) {
                     break;
                 case 10:
                     if (random() % 8 == 0) step(RestartOnAir{});
+                    break;
+                case 11:
+                    step(Refresh{RefreshReason::Age, 24, 400, random() % 4 == 0});
                     break;
             }
             if (i % 30 == 29) settle();

@@ -47,6 +47,7 @@ struct OnAirStation : TestStation {
         state().SystemRuntime = 100;
         station->counters.titleChangedAt = 40;
         processes.running = {"mplayer2"};  // as the process table says now
+        processes.figures["mplayer2"] = {412.0 * 1024 * 1024, clock.bootSeconds() - 86400, 2};
         station->log.clear();
         station->log.add(" 2026-12-06 12:00:00  SYS - A\r\n");
         station->log.add(" 2026-12-06 12:00:01  SYS - B http://dj:secret@b/\r\n");
@@ -84,7 +85,8 @@ TEST(StatusRequestTest, GetAnswersThePageTheWholeJsonDocumentAndMetricsOtherPath
         R"("sound":{"state":"not listened to: the health check is off","stalled":false,"silent":false,)"
         R"("level_dbfs":-120,"last_resort":false},"health":{"healthy":true,"reason":"source 2 Caf)" "\xc3\xa9"
         R"j( \"Two\"\\ plays (not listened to: the health check is off)"},)j"
-        R"("players":[{"slot":1,"running":false},{"slot":2,"running":true}],"player_restarts":0,)"
+        R"("players":[{"slot":1,"running":false,"memory":"-","age":"-"},{"slot":2,"running":true,)"
+        R"("memory":"412 MB","age":"24.0 h"}],"player_restarts":0,"player_refreshes":0,)"
         R"("schedule":{"next":"No Event Next","last":"No Previous Event"},"management":{"status":"k"},)"
         R"("billing":{"last_report":"c","response":"d","pending":2,"sent":0,"refused":0,"failed":0},)"
         R"("air":{"status":"e","updated":"f","artist":"g","title":"h"},)"
@@ -169,8 +171,11 @@ TEST(MetricsTextTest, FollowsThePrometheusConventions) {
           "brackenfield_api_requests_total{command=\"other\",result=\"error\"} 1\n#",
           "\n# TYPE process_cpu_seconds_total counter\nprocess_cpu_seconds_total 2.5\n",
           "\nprocess_resident_memory_bytes 12582912\n", "\nprocess_open_fds 17\n",
-          "\nprocess_start_time_seconds 1796558000.25\n"})
+          "\nprocess_start_time_seconds 1796558000.25\n",
+          "\nbrackenfield_player_resident_bytes{slot=\"2\"} 432013312\n# HELP"})
         EXPECT_THAT(text, HasSubstr(line));
+    EXPECT_THAT(text, HasSubstr("\nbrackenfield_player_start_time_seconds{slot=\"2\"} " +
+                                std::to_string(std::llround(ts.clock.now().epoch) - 86400) + "\n# HELP"));
     EXPECT_THAT(text, Not(HasSubstr("process_max_fds")));
 }
 
