@@ -8,6 +8,7 @@
 
 #include "apiserver/api_server_window.h"
 #include "app/options.h"
+#include "app/reactions/notifier.h"
 #include "app/reactions/station_reactions.h"
 #include "console/console_dump.h"
 #include "console/main_window.h"
@@ -53,6 +54,9 @@ private:
     QtEncoderLink rdsLink_;
     QtHttpClient icecastHttp_;
     TitleOutputs titleOutputs_;
+    // Tells the webhook (NotifyURL) of trouble, on a link of its own.
+    QtHttpClient notifyHttp_;
+    Notifier notifier_;
     MainWindow window_;
     // Opened by the startup when APIallowed is "1"; listens on --api-port.
     std::unique_ptr<ApiServerWindow> apiWindow_;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/api_key.h"
+#include "core/notify_text.h"
 #include "core/number_parse.h"
 #include "core/station.h"
 #include "core/station_log.h"
@@ -128,7 +129,7 @@ struct KeySpec {
     bool uncut = false;
 };
 
-constexpr std::array<KeySpec, 46> kKeys{{
+constexpr std::array<KeySpec, 49> kKeys{{
     {"DefaultStrapline", &S::DefaultStrapline, Kind::Text},
     {"ExtraMetaNowPlaying", &S::ExtraMetaNowPlaying, Kind::Text},
     {"ManagementUpdate", &S::ManagementUpdate, Kind::Number},
@@ -179,6 +180,9 @@ constexpr std::array<KeySpec, 46> kKeys{{
     {"IcecastMetadataURL", &S::IcecastMetadataURL, Kind::Text, {}, true, 0, 0, true},
     {"RemotePlaylistPrivate", &S::RemotePlaylistPrivate, Kind::Flag,
      "a remote playlist may not name addresses of the station's network", true},
+    {"NotifyURL", &S::NotifyURL, Kind::Text, {}, true, 0, 0, true},
+    {"NotifyFormat", &S::NotifyFormat, Kind::Text, {}, true, 0, 0, true},
+    {"NotifyRepeatMinutes", &S::NotifyRepeatMinutes, Kind::Number, {}, true, 1, 10080},
 }};
 
 const KeySpec* SpecOf(std::string_view key) {
@@ -300,6 +304,13 @@ std::vector<Finding> CheckSettingsText(std::string_view text) {
             add(l.line, key + " is set again; line " + std::to_string(Find(lines, l.key)->line) + " counts");
             continue;
         }
+        if (EqualNoCase(l.key, "NotifyURL") && !l.value.empty() &&
+            (l.value.size() > kNotifyUrlLimit || !NotifyTarget(l.value)))
+            add(l.line, l.value.size() > kNotifyUrlLimit
+                            ? "NotifyURL is longer than 2048 bytes; no trouble is told"
+                            : "NotifyURL is no http:// or https:// address with a host; no trouble is told");
+        if (EqualNoCase(l.key, "NotifyFormat") && l.value != "json" && l.value != "text")
+            add(l.line, "NotifyFormat=" + Shown(l.value) + " is neither json nor text; json is used");
         if (spec->kind == Kind::Flag && l.value != "0" && l.value != "1")
             add(l.line, key + "=" + Shown(l.value) + " is neither 0 nor 1; " + std::string(spec->off));
         if (spec->kind != Kind::Number) continue;
@@ -440,6 +451,10 @@ void LoadSettings(Station& station) {
     s.RdsRepeatSeconds = numberOr("RdsRepeatSeconds", defaults.RdsRepeatSeconds);
     s.IcecastMetadataURL = textOr("IcecastMetadataURL", "");
     s.RemotePlaylistPrivate = present("RemotePlaylistPrivate").value_or("1") == "1";
+    s.NotifyURL = textOr("NotifyURL", "");
+    if (s.NotifyURL.size() > kNotifyUrlLimit || !NotifyTarget(s.NotifyURL)) s.NotifyURL.clear();
+    s.NotifyFormat = textOr("NotifyFormat", "") == "text" ? "text" : "json";
+    s.NotifyRepeatMinutes = numberOr("NotifyRepeatMinutes", defaults.NotifyRepeatMinutes);
 
     std::vector<FeatureOff> off;
     if (s.AIRenable && !airLacks.empty()) {

@@ -14,6 +14,7 @@
 #include "core/console_model.h"
 #include "core/management_state.h"
 #include "core/metadata_state.h"
+#include "core/notify_record.h"
 #include "core/now_playing_record.h"
 #include "core/on_air_record.h"
 #include "core/outside_service.h"
@@ -114,6 +115,8 @@ struct Station : Platform {
     StationCounters counters;
     // The RDS encoder's feed and the station's own Icecast mount.
     TitleOutputsRecord titleOutputs;
+    // What the webhook was told (app/reactions/notifier).
+    NotifyRecord notify;
 
     // Told of switches, failovers, returns, titles and restarts; app/ points
     // it at the reactions it wires. By default nobody listens.

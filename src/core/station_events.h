@@ -58,6 +58,22 @@ struct RestartEvent {
     int16_t slot = 0;
 };
 
+// Restarts of `source`'s player are held: `inARow` were made, the next
+// waits `nextInSeconds`.
+struct RestartsHeld {
+    AirSource source;
+    int inARow = 0;
+    double nextInSeconds = 0;
+};
+
+// One channel (0 left, 1 right) of the source on air fell silent while the
+// other plays, or was heard again.
+struct ChannelSilence {
+    AirSource source;
+    int channel = 0;
+    bool silent = false;
+};
+
 // The source on air, as heard, began to stall (no audio came) or fell
 // silent: why, in words ("no audio for 2 s", "silent for 10 s").
 struct AirTrouble {
@@ -105,6 +121,14 @@ struct FileWriteFailure {
     std::string name;
 };
 
+// The station's files could not be written (the first file, and why: a
+// full disk, a folder turned read-only), or are written again (`over`).
+struct FileTrouble {
+    std::string name;
+    std::string why;
+    bool over = false;
+};
+
 enum class HealthCheckResult { Passed, Failed, NoVerdict };
 struct CheckEvent {
     HealthCheckResult result = HealthCheckResult::NoVerdict;
@@ -147,6 +171,10 @@ public:
     virtual void apiAnswered(const ApiAnswered&) {}
     virtual void billingAnswered(const BillingAnswer&) {}
     virtual void fileWriteFailed(const FileWriteFailure&) {}
+    // Told once when the files' trouble begins, and once when it ends.
+    virtual void fileTrouble(const FileTrouble&) {}
+    virtual void restartsHeld(const RestartsHeld&) {}
+    virtual void channelSilence(const ChannelSilence&) {}
 };
 
 // A listener that does nothing, for a station nobody listens to.

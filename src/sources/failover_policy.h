@@ -173,7 +173,9 @@ struct Say {
 struct ClearOutputs {};
 // Events for the listeners.
 struct Told {
-    std::variant<SwitchEvent, FailoverEvent, AirSource, RestartEvent, LastResortEvent, StandbyEvent> event;
+    std::variant<SwitchEvent, FailoverEvent, AirSource, RestartEvent, LastResortEvent, StandbyEvent,
+                 RestartsHeld>
+        event;
 };
 
 using Command = std::variant<StartPlayer, StopPlayer, Say, ClearOutputs, Told>;

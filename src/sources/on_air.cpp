@@ -60,6 +60,7 @@ void Post(Station& station, const air::Told& told) {
                 if constexpr (std::is_same_v<Event, RestartEvent>) listener.playerRestarted(event);
                 if constexpr (std::is_same_v<Event, LastResortEvent>) listener.lastResort(event);
                 if constexpr (std::is_same_v<Event, StandbyEvent>) listener.standby(event);
+                if constexpr (std::is_same_v<Event, RestartsHeld>) listener.restartsHeld(event);
             });
         },
         told.event);

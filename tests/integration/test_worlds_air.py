@@ -2,7 +2,11 @@
 on a station of its own, side by side. Each is played, heard, titled, stalled (the backup takes over) and comes back;
 an HTTPS source whose certificate nobody trusts fails over with the reason."""
 
+import json
+import subprocess
+
 import rig
+from rig.station import BINARY
 from rig.world import World
 
 WAIT = 90  # many stations start, fail over and come back at once on a small machine
@@ -56,10 +60,14 @@ def test_every_kind_of_source_plays_is_heard_titled_and_replaced(icecast_pair, m
 def test_a_chain_of_three_passes_over_a_dead_standby_and_each_link_returns_in_turn(icecast_pair, make_station):
     """A chain of three heard on standby: the first link's mount goes before the selected source dies, so the station
     says the standby fails first and goes straight to the second, whose player plays before the failing one stops;
-    then the first link steps back up and the selected source returns."""
+    then the first link steps back up and the selected source returns. A webhook hears the failover begin and end,
+    and the standby's trouble; --notify-test reaches it too."""
     live = icecast_pair[0]
+    hook = rig.StubServer()
+    hook_url = hook.url.replace("http://", "http://user:pw@") + "/hooks/T0KEN"
     feeds = {mount: live.add_feed(mount, frequency=f) for mount, f in (("/sel", 500), ("/link1", 600), ("/link2", 700))}
-    station = make_station(settings={"CheckSource": "1", "FastFailover": "1", "StandbyCheck": "1", "BackupChain": "7,8"},
+    station = make_station(settings={"CheckSource": "1", "FastFailover": "1", "StandbyCheck": "1", "BackupChain": "7,8",
+                                     "NotifyURL": hook_url},
                            sources={1: {"n": "Selected", "u": live.url("/sel")}, 7: {"n": "Link One", "u": live.url("/link1")},
                                     8: {"n": "Link Two", "u": live.url("/link2")}},
                            schedule=[rig.entry(d, "000000", 1) for d in range(1, 8)])
@@ -89,6 +97,24 @@ def test_a_chain_of_three_passes_over_a_dead_standby_and_each_link_returns_in_tu
                           "the first link stepped back up")
         feeds["/sel"].start()
         station.wait_dump(on(1, "normal"), WAIT, "the selected source back")
+
+        def told():
+            return [(p, t, json.loads(b)) for p, t, b in hook.posts]
+        rig.wait_for(lambda: any(m["event"] == "return" for _, _, m in told()), WAIT, "the failover's end told")
+        messages = told()
+        assert {p for p, _, _ in messages} == {"/hooks/T0KEN"} and {t for _, t, _ in messages} == {"application/json"}
+        said = [(m["event"], m["state"], m["source"]) for _, _, m in messages]
+        assert said.count(("failover", "begin", 1)) == 1 and said.count(("return", "end", 1)) == 1, said
+        assert said.index(("standby", "begin", 7)) < said.index(("failover", "begin", 1)) < said.index(
+            ("return", "end", 1)), said
+        assert messages[0][2]["station"] == station.folder.path.name and "T0KEN" not in str(station.folder.read(
+            "station.log")), messages[0]
+
+        test = subprocess.run([BINARY, "--notify-test", str(station.folder.path)], capture_output=True, timeout=30)
+        out = test.stdout.decode()
+        assert test.returncode == 0 and f"the webhook at {hook.url} answered HTTP 200" in out and "T0KEN" not in out, out
+        assert json.loads(hook.posts[-1][2])["event"] == "test"
     finally:
+        hook.close()
         for feed in feeds.values():
             feed.stop(wait=False)
