@@ -77,6 +77,10 @@ TEST(Notifier, TellsEachTroublesBeginAndEndRepeatsWhatLastsAndHoldsBackAFlap) {
         {"X x", "certificate:begin certificate:end"},
         {"b P d k x R", ""},
         {"0 F R", ""},
+        // A reload that sets the webhook during a trouble, and a step of the wall clock.
+        {"0 F 1 R", ""},
+        {"0 F 1 +60 R", "failover:begin return:end"},
+        {"F ~ +60", "failover:begin failover:begin"},
     };
     // clang-format on
     for (const auto& [steps, heard] : cases) {
@@ -96,7 +100,8 @@ TEST(Notifier, TellsEachTroublesBeginAndEndRepeatsWhatLastsAndHoldsBackAFlap) {
             if (step == "D" || step == "d") t.notifier.fileTrouble({"metadata.txt", "No space", step == "d"});
             if (step == "K" || step == "k") t.notifier.channelSilence({kTwo, 0, step == "K"});
             if (step == "X" || step == "x") t.notifier.certificateExpiring(kTwo, step == "X", "in 14 days");
-            if (step == "0") t.settings.NotifyURL.clear();
+            if (step == "0" || step == "1") t.settings.NotifyURL = step == "0" ? "" : "http://chat.example/h";
+            if (step == "~") t.clock.step(-7200);
         }
         EXPECT_EQ(t.sent(), heard) << steps;
     }
