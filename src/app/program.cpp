@@ -100,6 +100,12 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
                                   NoteServiceOutcome(station_, OutsideService::Webhook, answered, why);
                               },
                               StationName(workingFolder), &station_.titleOutputs}),
+      certificates_(
+          clock_, tlsProbe_, station_.certificates,
+          [this](std::string_view line, LogPriority priority) { AddToAirLog(station_, line, priority); },
+          [this](CertificateEvent event) {
+              PostEvent(station_, &StationListener::certificateExpiring, std::move(event));
+          }),
       window_(station_) {
     station_.listener = &reactions_;
     reactions_.add(titleOutputs_);
@@ -131,6 +137,11 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
         RunHandler(station_, "tmrTitleOutputs_Timer", [this] { titleOutputs_.tick(); });
     });
     titleOutputs_.configure(station_.settings(), station_.metadata.outputs.metadataLine);
+    timers_.define(TimerName::Certificates, kCertificateTickMs, [this] {
+        RunHandler(station_, "tmrCertificates_Timer",
+                   [this] { certificates_.tick(station_.workingFolder, station_.air.playlistEntries); });
+    });
+    timers_.start(TimerName::Certificates);
     if (options.statusPort) {
         WebConsoleOptions web{*options.statusPort, options.statusBind, options.statusHosts, {}};
         for (const std::string& proxy : options.trustedProxies)

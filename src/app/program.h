@@ -21,9 +21,11 @@
 #include "platform/qt_http_client.h"
 #include "platform/qt_tcp_listener.h"
 #include "platform/qt_timers.h"
+#include "platform/qt_tls_probe.h"
 #include "platform/real_clock.h"
 #include "platform/service_manager.h"
 #include "platform/thread_password_checker.h"
+#include "sources/certificate_watch.h"
 #include "status/status_server.h"
 #include "webconsole/web_console.h"
 
@@ -57,6 +59,9 @@ private:
     // Tells the webhook (NotifyURL) of trouble, on a link of its own.
     QtHttpClient notifyHttp_;
     Notifier notifier_;
+    // The HTTPS sources' certificates, looked at on connections of their own.
+    QtTlsProbe tlsProbe_;
+    CertificateWatch certificates_;
     MainWindow window_;
     // Opened by the startup when APIallowed is "1"; listens on --api-port.
     std::unique_ptr<ApiServerWindow> apiWindow_;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,7 @@ struct StreamWatch {
     std::string pending;  // the start of a line not yet ended
     double watchedSince = 0;
     double monitorStarted = 0;
+    double heard = 0;  // when the running monitor last wrote a line
     long long bytes = -1;
     double moved = 0;  // when the byte count last grew
     // Since when the bytes have come without a stall on this connection; 0
@@ -97,6 +99,8 @@ struct MonitorTitles {
     uint64_t dropped = 0;
 };
 
+inline constexpr size_t kPlaylistEntriesKept = 32;
+
 // The air as the station hears it.
 struct AirState {
     MonitorTitles onAirTitles;
@@ -112,6 +116,10 @@ struct AirState {
     bool hungRestartsHeldLogged = false;
     // Addresses found to be playlists by their content type.
     std::vector<std::string> playlists;
+    // The stream a playlist's monitor last told it listens to, by the
+    // playlist's address (for the certificate watch); at most
+    // kPlaylistEntriesKept.
+    std::map<std::string, std::string> playlistEntries;
     // The trouble of the air last told to the listener: 0 none, 1 a stall,
     // 2 silence.
     int troubleTold = 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/air_state.h"
+#include "core/certificate_record.h"
 #include "core/check_record.h"
 #include "core/console_model.h"
 #include "core/management_state.h"
@@ -117,6 +118,8 @@ struct Station : Platform {
     TitleOutputsRecord titleOutputs;
     // What the webhook was told (app/reactions/notifier).
     NotifyRecord notify;
+    // What the station read of its HTTPS sources' certificates.
+    CertificateRecord certificates;
 
     // Told of switches, failovers, returns, titles and restarts; app/ points
     // it at the reactions it wires. By default nobody listens.

@@ -129,6 +129,16 @@ struct FileTrouble {
     bool over = false;
 };
 
+// The certificate chain of an HTTPS source ends within two weeks, or has
+// ended (`days` below 0): told once a day, with the line the station log says.
+struct CertificateEvent {
+    AirSource source;  // its number and name
+    std::string address;
+    double expiry = 0;  // seconds since 1970
+    int days = 0;       // whole days left
+    std::string text;
+};
+
 enum class HealthCheckResult { Passed, Failed, NoVerdict };
 struct CheckEvent {
     HealthCheckResult result = HealthCheckResult::NoVerdict;
@@ -175,6 +185,7 @@ public:
     virtual void fileTrouble(const FileTrouble&) {}
     virtual void restartsHeld(const RestartsHeld&) {}
     virtual void channelSilence(const ChannelSilence&) {}
+    virtual void certificateExpiring(const CertificateEvent&) {}
 };
 
 // A listener that does nothing, for a station nobody listens to.

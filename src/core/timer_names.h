@@ -31,6 +31,9 @@ inline constexpr std::string_view ReportSourceList = "tmrReportSourceList";
 // The air monitor: what the station hears of its streams and players.
 inline constexpr std::string_view AirMonitor = "tmrAirMonitor";
 
+// The certificate watch (sources/certificate_watch.h), defined by the program.
+inline constexpr std::string_view Certificates = "tmrCertificates";
+
 // The operator's event command, one event at a time.
 inline constexpr std::string_view EventHooks = "tmrEventHooks";
 

@@ -37,6 +37,11 @@ inline constexpr double kFirstAnswerSeconds = 10.0;
 inline constexpr double kMonitorRestartSeconds = 2.0;
 inline constexpr double kReconnectSeconds = 4.0;
 inline constexpr double kDeafRetrySeconds = 60.0;
+// A monitor tells its count twice a second once connected, and gives up an
+// open by itself within 30 s; one that has said nothing for this long is
+// stuck (a name lookup or a connection that neither ends nor answers) and is
+// ended, its connection counted as ended.
+inline constexpr double kMonitorMuteSeconds = 45.0;
 // A stream flows steadily once it has flowed this long without a stall: a
 // burst that a stalled server hands a new listener is read at once and
 // reads as moving for kStallSeconds after it, no longer.

@@ -130,6 +130,7 @@ void TakeCount(Station& station, StreamWatch& watch, const MonitorLine& line) {
 void TakeLine(Station& station, StreamWatch& watch, std::string_view text) {
     const std::optional<MonitorLine> line = ParseMonitorLine(text);
     if (!line) return;
+    watch.heard = Now(station);
     switch (line->kind) {
         case MonitorLine::Kind::Title:
             // The first title after it connected is the title of the moment.
@@ -144,6 +145,9 @@ void TakeLine(Station& station, StreamWatch& watch, std::string_view text) {
             // The monitor heard the address as a playlist: the player is to
             // read it as one too.
             NotePlaylist(station.air.playlists, watch.address);
+            if (station.air.playlistEntries.size() < kPlaylistEntriesKept ||
+                station.air.playlistEntries.contains(watch.address))
+                station.air.playlistEntries[watch.address] = std::string(CutAtCharacter(line->text, 2048));
             break;
         case MonitorLine::Kind::StreamGone:
             watch.lastWords = std::string(CutAtCharacter(line->text, kLongestReason));
@@ -173,9 +177,14 @@ void Listen(Station& station, StreamWatch& watch) {
     bool reconnect = false;
     if (watch.monitor) {
         TakeOutput(station, watch);
-        if (station.processes.stillRunning(*watch.monitor)) return;
-        // Its last words may have come after the read above.
-        TakeOutput(station, watch);
+        if (station.processes.stillRunning(*watch.monitor)) {
+            if (now - std::max(watch.monitorStarted, watch.heard) < kMonitorMuteSeconds) return;
+            watch.lastWords = "its monitor said nothing for " +
+                              std::to_string(static_cast<int>(kMonitorMuteSeconds)) + " s";
+        } else {
+            // Its last words may have come after the read above.
+            TakeOutput(station, watch);
+        }
         station.processes.stopProgram(*watch.monitor);
         watch.monitor.reset();
         watch.endedAt = now;

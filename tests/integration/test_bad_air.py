@@ -41,13 +41,22 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
     # Some 70 KB of the player's log a second: MPlayer prints at most some 260 bytes of a title. The stream monitor
     # (FFmpeg) hears MP3 split every 64 bytes as silence, so only the player gets this flood.
     flood = rig.StreamStandIn(live.url("/one"), rig.FLOOD, metaint=64, title_bytes=240, agent=b"MPlayer", paid=True)
+    # A host name of the station's own /etc/hosts (bind-mounted over the system's in a mount namespace of its own),
+    # first at 127.0.0.2, then moved to 127.0.0.3, the same port at both.
+    hosts = live.folder / "hosts"
+    system_hosts = open("/etc/hosts").read()
+    hosts.write_text(system_hosts + "127.0.0.2 rig-moving.test\n")
+    here = rig.StreamStandIn(live.url("/one"), host="127.0.0.2")
+    there = rig.StreamStandIn(spare.url("/backup"), host="127.0.0.3", port=here.port)
     sources = {0: {"n": "Rig Backup", "u": spare.url("/backup")}, 1: {"n": "Relay", "u": relay.url("/one")},
                2: {"n": "Quiet", "u": live.url("/quiet")}, 3: {"n": "Old Server", "u": old.url("/")},
-               4: {"n": "Endless", "u": endless.url("/")}, 5: {"n": "Flood", "u": flood.url("/")}}
+               4: {"n": "Endless", "u": endless.url("/")}, 5: {"n": "Flood", "u": flood.url("/")},
+               6: {"n": "Moving", "u": f"http://rig-moving.test:{here.port}/"}}
     today = rig.Today(span=600)
     station = make_station(settings={"CheckSource": "1", "FastFailover": "1", "SilenceSeconds": "4",
                                      "LastResortFile": "loop.mp3", "APIallowed": "1", "APIKey": KEY},
-                           sources=sources, schedule=[today.entry(0, 1)], api_port=rig.free_port())
+                           sources=sources, schedule=[today.entry(0, 1)], api_port=rig.free_port(),
+                           wrapper=["unshare", "-m", "sh", "-c", 'mount --bind "$0" /etc/hosts && exec "$@"', str(hosts)])
     subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-f", "lavfi", "-i", "sine=frequency=880:duration=5",
                     "-c:a", "libmp3lame", str(station.folder.file("loop.mp3"))], check=True)
 
@@ -170,7 +179,18 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
         set_source(station, 1)
         station.wait_dump(on_air(1), WAIT, "the relay back on air")
         assert rss_kib(station) < 100 * 1024
+
+        # The host moves while it plays: its player and monitor play on from the old address; once that goes, the
+        # next connections look the name up again and the source comes back from the new one.
+        set_source(station, 6)
+        station.wait_dump(lambda d: on_air(6)(d) and heard()(d), WAIT, "the moving host on air")
+        hosts.write_text(system_hosts + "127.0.0.3 rig-moving.test\n")
+        time.sleep(5)
+        assert on_air(6)(station.dump()) and there.served == 0
+        here.close()
+        station.wait_dump(lambda d: on_air(6)(d) and heard()(d) and there.served >= 2, 2 * WAIT,
+                          "the moving host back from its new address")
     finally:
-        for standin in (relay, old, endless, flood):
+        for standin in (relay, old, endless, flood, here, there):
             standin.close()
         spare.feeds["/backup"].start()

@@ -1,6 +1,8 @@
 """The world's air: the kinds of source stations relay (rig.world), each from a real encoder through a real server, each
 on a station of its own, side by side. Each is played, heard, titled, stalled (the backup takes over) and comes back;
-an HTTPS source whose certificate nobody trusts fails over with the reason."""
+an HTTPS source whose certificate nobody trusts fails over with the reason; the end of both certificates is said."""
+
+import re
 
 import json
 import subprocess
@@ -44,6 +46,11 @@ def test_every_kind_of_source_plays_is_heard_titled_and_replaced(icecast_pair, m
         # A certificate nobody trusts: the backup, with the reason.
         bad.wait_dump(on(0, "failover"), WAIT, "the backup for the untrusted source")
         assert any("certificate" in m.lower() for m in rig.air_messages(bad.dump())), rig.air_messages(bad.dump())[:4]
+        # Both certificates end in two days: said within a minute of the start, the untrusted one's too.
+        for kind, station in (("https", stations["https"]), ("untrusted", bad)):
+            said = re.compile(rf"  SYS - SOURCE 1 World {kind}: CERTIFICATE EXPIRES \d{{4}}-\d\d-\d\d \(1 DAY\)\r\n")
+            rig.wait_for(lambda: said.search((station.folder.read("station.log") or b"").decode("latin-1")), WAIT,
+                         f"the end of the {kind} certificate said")
 
         # Each stalls (its encoder stops, its server keeps the connection): the backup, then the source again.
         world.stall()

@@ -130,11 +130,10 @@ void Notifier::channelSilence(const ChannelSilence& event) {
     begin(key, "channel", event.source, side + " channel silent", what + " is silent.");
 }
 
-void Notifier::certificateExpiring(const AirSource& source, bool expiring, std::string_view until) {
-    const std::string key = "certificate " + std::to_string(source.number);
-    const std::string what = "the certificate of " + SourceWords(source);
-    if (!expiring) return end(key, "certificate", what + " is renewed.");
-    begin(key, "certificate", source, std::string(until), what + " expires " + ToUtf8(until) + ".");
+void Notifier::certificateExpiring(const CertificateEvent& event) {
+    const std::string when = event.days < 0 ? "has ended" : "ends in " + std::to_string(event.days) + " days";
+    tell("certificate", true, event.source, ToUtf8(event.text),
+         "the certificate of " + SourceWords(event.source) + " " + when + ".");
 }
 
 void Notifier::begin(std::string key, std::string event, const AirSource& source, std::string reason,

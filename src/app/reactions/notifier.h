@@ -83,9 +83,9 @@ public:
     void playerRestarted(const RestartEvent& event) override;
     void fileTrouble(const FileTrouble& event) override;
     void channelSilence(const ChannelSilence& event) override;
-    // A source's certificate ends soon (`until`: when, in words), or no
-    // longer does (renewed).
-    void certificateExpiring(const AirSource& source, bool expiring, std::string_view until);
+    // A source's certificate ends soon: the certificate watch says it once a
+    // day, and each is told as it comes (no end follows).
+    void certificateExpiring(const CertificateEvent& event) override;
 
     // Repeats what lasts, tells what waited out a flap, sends the next
     // message when its time has come: the timer's tick.

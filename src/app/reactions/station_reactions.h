@@ -56,6 +56,9 @@ public:
     void fileWriteFailed(const FileWriteFailure& event) override {
         tellAll(&StationListener::fileWriteFailed, event);
     }
+    void certificateExpiring(const CertificateEvent& event) override {
+        tellAll(&StationListener::certificateExpiring, event);
+    }
     void fileTrouble(const FileTrouble& event) override { tellAll(&StationListener::fileTrouble, event); }
     void restartsHeld(const RestartsHeld& event) override { tellAll(&StationListener::restartsHeld, event); }
     void channelSilence(const ChannelSilence& event) override {

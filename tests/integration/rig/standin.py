@@ -15,7 +15,7 @@ BURST = 65536  # what a stalled relay hands each new listener: the last bytes it
 
 class StreamStandIn:
     def __init__(self, upstream_url, mode=RELAY, name="Rig Stand-in", metaint=512, title_bytes=4000, agent=b"",
-                 paid=False):
+                 paid=False, host="127.0.0.1", port=None):
         self.upstream, self.mode, self.name, self.paid = upstream_url, mode, name, paid
         # The flood goes to listeners whose User-Agent holds `agent`.
         self.metaint, self.title_bytes, self.agent = metaint, title_bytes, agent.lower()
@@ -23,13 +23,13 @@ class StreamStandIn:
         self.flowing.set()
         self.closing = False
         self.titles = 0  # titles sent by the flood
-        self.recent, self.lock, self.bursts = b"", threading.Lock(), 0
-        self.port = free_port()
-        self.listener = socket.create_server(("127.0.0.1", self.port))
+        self.recent, self.lock, self.bursts, self.served = b"", threading.Lock(), 0, 0
+        self.host, self.port = host, port or free_port()
+        self.listener = socket.create_server((host, self.port))
         threading.Thread(target=self._accept, daemon=True).start()
 
     def url(self, path="/"):
-        return f"http://127.0.0.1:{self.port}{path}"
+        return f"http://{self.host}:{self.port}{path}"
 
     def stall(self):
         """Keeps every connection and new ones, and sends nothing more."""
@@ -49,6 +49,7 @@ class StreamStandIn:
                 client, _ = self.listener.accept()
             except OSError:
                 return
+            self.served += 1
             threading.Thread(target=self._serve, args=(client,), daemon=True).start()
 
     def _serve(self, client):

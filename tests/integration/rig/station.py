@@ -103,8 +103,10 @@ class Station:
     """The real program running in a StationFolder; the outside services it is given on its command line point at a dead
     address unless named."""
 
-    def __init__(self, folder, binary=None, api_port=None, air_url=DEAD_URL, weather_url=DEAD_URL, extra_args=()):
-        self.folder, self.binary, self.extra_args = folder, binary or BINARY, list(extra_args)
+    def __init__(self, folder, binary=None, api_port=None, air_url=DEAD_URL, weather_url=DEAD_URL, extra_args=(),
+                 wrapper=()):
+        # `wrapper`: a command the program is started through (it execs the program's command line, its arguments).
+        self.folder, self.binary, self.extra_args, self.wrapper = folder, binary or BINARY, list(extra_args), list(wrapper)
         self.api_port, self.air_url, self.weather_url = api_port, air_url, weather_url
         self.dump_path = folder.root / "console.dump"
         self.output_path = folder.root / "station.out"
@@ -116,7 +118,7 @@ class Station:
                               ("--weather-url", self.weather_url)):
             if value is not None:
                 args += [option, str(value)]
-        return args + self.extra_args
+        return self.wrapper + args + self.extra_args
 
     def start(self):
         assert os.access(self.binary, os.X_OK), f"no program at {self.binary} (set BRACKENFIELD_BIN)"

@@ -74,8 +74,8 @@ TEST(Notifier, TellsEachTroublesBeginAndEndRepeatsWhatLastsAndHoldsBackAFlap) {
         {"F L C", "failover:begin last-resort:begin return:end last-resort:end"},
         {"B b H P D d K k", "standby:begin standby:end restarts-held:begin restarts-held:end disk-full:begin "
                             "disk-full:end channel:begin channel:end"},
-        {"X x", "certificate:begin certificate:end"},
-        {"b P d k x R", ""},
+        {"X X", "certificate:begin certificate:begin"},
+        {"b P d k R", ""},
         {"0 F R", ""},
         // A reload that sets the webhook during a trouble, and a step of the wall clock.
         {"0 F 1 R", ""},
@@ -99,7 +99,7 @@ TEST(Notifier, TellsEachTroublesBeginAndEndRepeatsWhatLastsAndHoldsBackAFlap) {
             if (step == "P") t.notifier.playerRestarted({kTwo, 1});
             if (step == "D" || step == "d") t.notifier.fileTrouble({"metadata.txt", "No space", step == "d"});
             if (step == "K" || step == "k") t.notifier.channelSilence({kTwo, 0, step == "K"});
-            if (step == "X" || step == "x") t.notifier.certificateExpiring(kTwo, step == "X", "in 14 days");
+            if (step == "X") t.notifier.certificateExpiring({kTwo, "https://two.example/", 0, 14, "EXPIRES"});
             if (step == "0" || step == "1") t.settings.NotifyURL = step == "0" ? "" : "http://chat.example/h";
             if (step == "~") t.clock.step(-7200);
         }
@@ -176,7 +176,7 @@ TEST(Notifier, FailedSendsBackOffAndAFullQueueDropsTheOldestCounted) {
 
     Told q;
     q.http.holdAnswers = true;
-    for (int16_t n = 0; n < 40; ++n) q.notifier.certificateExpiring({n, "", ""}, true, "soon");
+    for (int16_t n = 0; n < 40; ++n) q.notifier.certificateExpiring({{n, "", ""}, "", 0, 14, "soon"});
     EXPECT_EQ(q.record.queued, Notifier::kQueueLimit);
     EXPECT_EQ(q.record.dropped, 8u);
     q.http.holdAnswers = false;

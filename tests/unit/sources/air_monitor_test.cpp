@@ -169,6 +169,17 @@ TEST(AirMonitorTest, AStallSilenceOrADeadStreamFailsOverWithinSecondsAndASlowSta
     });
     EXPECT_EQ(slow.happened, Strings{});
     EXPECT_EQ(EarsOf(*slow).onAir().sound, AirSound::Moving);
+    // A monitor stuck connecting says nothing: it is ended after
+    // kMonitorMuteSeconds and another connects, not before.
+    Air mute;
+    const Script nothing = [](double, const std::string&) { return std::nullopt; };
+    mute.run(1, nothing);
+    const int first = mute.monitorOf(kOne).value_or(0);
+    mute.run(kMonitorMuteSeconds - 2, nothing);
+    EXPECT_EQ(mute.monitorOf(kOne), first);
+    mute.run(3, nothing);
+    EXPECT_FALSE(mute.processes.programs.contains(first));
+    EXPECT_NE(mute.monitorOf(kOne), first);
 }
 
 // A stereo source with one channel silent while the other plays is said once, and once when it is heard
