@@ -9,6 +9,7 @@
 #include <optional>
 #include <string_view>
 
+#include "app/notify_test.h"
 #include "app/options.h"
 #include "app/program.h"
 #include "app/station_check.h"
@@ -62,6 +63,11 @@ int main(int argc, char* argv[]) {
             if (!options->check->empty()) return bf::RunStationCheck(*options->check);
             const auto folder = StationFolder();
             return folder ? bf::RunStationCheck(*folder) : 1;
+        }
+        if (options->notifyTest) {
+            if (!options->notifyTest->empty()) return bf::RunNotifyTest(*options->notifyTest);
+            const auto folder = StationFolder();
+            return folder ? bf::RunNotifyTest(*folder) : 1;
         }
         if (options->addUser || options->removeUser) {
             std::optional<std::filesystem::path> folder = std::filesystem::path(options->userFolder);

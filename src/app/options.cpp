@@ -15,7 +15,7 @@ bool NeedsNoWindow(int argc, char* argv[]) {
         const std::string_view arg = argv[i];
         if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
             arg == "--version" || arg == "--stop-players" || arg == "--check" || arg == "--add-user" ||
-            arg == "--remove-user")
+            arg == "--remove-user" || arg == "--notify-test")
             return true;
     }
     return false;
@@ -71,6 +71,10 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
             "Check the station folder (FOLDER, or the current folder) as a start would read it, print "
             "each problem as FILE:LINE: message and end: 0 when there is none, 1 otherwise. Starts no "
             "player and writes no file."));
+    const QCommandLineOption notifyTest(
+        QStringLiteral("notify-test"),
+        QStringLiteral("Send one test message to the NotifyURL of the station folder (FOLDER, or the current "
+                       "folder), print what the webhook answered and end: 0 on a 2xx answer, 1 otherwise."));
     const QCommandLineOption addUser(
         QStringLiteral("add-user"),
         QStringLiteral("Add (or replace) user NAME of the browser console with ROLE (operator or engineer) "
@@ -94,10 +98,10 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
             "and localhost."),
         QStringLiteral("NAME"));
     parser.addPositionalArgument(QStringLiteral("FOLDER"),
-                                 QStringLiteral("With --check: the folder to check."),
+                                 QStringLiteral("With --check or --notify-test: the station folder."),
                                  QStringLiteral("[FOLDER]"));
     parser.addOptions({apiPort, apiBind, airUrl, weatherUrl, consoleDump, statusPort, statusBind, stopPlayers,
-                       check, addUser, removeUser, trustedProxy, statusHost});
+                       check, notifyTest, addUser, removeUser, trustedProxy, statusHost});
     // process() alone would end the program on an unknown option with status
     // 1, which a service manager takes for a failure worth a restart.
     if (!parser.parse(app.arguments())) {
@@ -108,14 +112,16 @@ std::optional<Options> ParseOptions(const QCoreApplication& app) {
     }
     parser.process(app);  // --help and --version end the program here
     options.stopPlayers = parser.isSet(stopPlayers);
-    if (parser.isSet(check)) {
+    if (parser.isSet(check) || parser.isSet(notifyTest)) {
         const QStringList folders = parser.positionalArguments();
+        const char* name = parser.isSet(check) ? "--check" : "--notify-test";
         if (folders.size() > 1) {
-            std::fprintf(stderr, "brackenfield: --check takes one folder, not %lld (see --help)\n",
+            std::fprintf(stderr, "brackenfield: %s takes one folder, not %lld (see --help)\n", name,
                          static_cast<long long>(folders.size()));
             return std::nullopt;
         }
-        options.check = folders.isEmpty() ? std::string() : folders.first().toStdString();
+        (parser.isSet(check) ? options.check : options.notifyTest) =
+            folders.isEmpty() ? std::string() : folders.first().toStdString();
         return options;
     }
 

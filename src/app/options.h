@@ -20,6 +20,8 @@ struct Options {
     bool stopPlayers = false;  // --stop-players: stop the station's players and end
     // --check [FOLDER]: check the station folder (the current one when empty) and end.
     std::optional<std::string> check;
+    // --notify-test [FOLDER]: send the folder's webhook a test message and end.
+    std::optional<std::string> notifyTest;
     // --add-user NAME ROLE [FOLDER] / --remove-user NAME [FOLDER]: change
     // the folder's users.ini and end.
     std::optional<std::string> addUser, removeUser;

@@ -15,6 +15,7 @@
 
 #include "app/settings_reload.h"
 #include "app/startup.h"
+#include "core/outside_services.h"
 #include "core/run_handler.h"
 #include "core/station_log.h"
 #include "core/timer_names.h"
@@ -93,6 +94,12 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
       titleOutputs_(
           clock_, timers_, rdsLink_, icecastHttp_, station_.titleOutputs,
           [this](std::string_view line, LogPriority priority) { AddToAirLog(station_, line, priority); }),
+      notifier_(NotifierLinks{clock_, timers_, notifyHttp_, station_.notify,
+                              [this]() -> const Settings& { return station_.settings(); },
+                              [this](bool answered, std::string_view why) {
+                                  NoteServiceOutcome(station_, OutsideService::Webhook, answered, why);
+                              },
+                              StationName(workingFolder), &station_.titleOutputs}),
       certificates_(
           clock_, tlsProbe_, station_.certificates,
           [this](std::string_view line, LogPriority priority) { AddToAirLog(station_, line, priority); },
@@ -102,6 +109,7 @@ Program::Program(const std::filesystem::path& workingFolder, const Options& opti
       window_(station_) {
     station_.listener = &reactions_;
     reactions_.add(titleOutputs_);
+    reactions_.add(notifier_);
     station_.logSink = [this](std::string_view line, LogPriority priority) {
         standardOutput_.write(StandardOutputLine(line, priority, journal_));
         station_.counters.logLinesDropped = standardOutput_.dropped();

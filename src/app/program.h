@@ -8,6 +8,7 @@
 
 #include "apiserver/api_server_window.h"
 #include "app/options.h"
+#include "app/reactions/notifier.h"
 #include "app/reactions/station_reactions.h"
 #include "console/console_dump.h"
 #include "console/main_window.h"
@@ -55,6 +56,9 @@ private:
     QtEncoderLink rdsLink_;
     QtHttpClient icecastHttp_;
     TitleOutputs titleOutputs_;
+    // Tells the webhook (NotifyURL) of trouble, on a link of its own.
+    QtHttpClient notifyHttp_;
+    Notifier notifier_;
     // The HTTPS sources' certificates, looked at on connections of their own.
     QtTlsProbe tlsProbe_;
     CertificateWatch certificates_;

@@ -33,13 +33,14 @@ bool NoteFileWrite(Station& station, std::string_view name, bool written) {
     }
     // The station log's own file may fail too: the console and the journal
     // still get the line.
-    if (!before && !failing.empty())
-        AddToAirLog(
-            station,
-            "  SYS - CANNOT WRITE " + std::string(name) + ": " + std::generic_category().message(error),
-            LogPriority::Warning);
-    else if (before && failing.empty())
+    if (!before && !failing.empty()) {
+        const std::string why = std::generic_category().message(error);
+        AddToAirLog(station, "  SYS - CANNOT WRITE " + std::string(name) + ": " + why, LogPriority::Warning);
+        PostEvent(station, &StationListener::fileTrouble, FileTrouble{std::string(name), why});
+    } else if (before && failing.empty()) {
         AddToAirLog(station, "  SYS - FILES ARE WRITTEN AGAIN", LogPriority::Notice);
+        PostEvent(station, &StationListener::fileTrouble, FileTrouble{std::string(name), {}, true});
+    }
     return written;
 }
 

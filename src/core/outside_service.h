@@ -6,8 +6,8 @@
 namespace bf {
 
 // The services the station calls out to.
-enum class OutsideService { Management, Billing, Air, Weather };
-inline constexpr std::array<std::string_view, 4> kOutsideServiceNames = {
-    "MANAGEMENT SERVER", "BILLING SERVER", "TUNEIN AIR", "WEATHER SERVICE"};
+enum class OutsideService { Management, Billing, Air, Weather, Webhook };
+inline constexpr std::array<std::string_view, 5> kOutsideServiceNames = {
+    "MANAGEMENT SERVER", "BILLING SERVER", "TUNEIN AIR", "WEATHER SERVICE", "WEBHOOK"};
 
 }  // namespace bf

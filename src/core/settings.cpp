@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/api_key.h"
+#include "core/notify_text.h"
 #include "core/number_parse.h"
 #include "core/station.h"
 #include "core/station_log.h"
@@ -190,6 +191,9 @@ constexpr std::array<KeySpec, 49> kKeys{{
     {"PlayerRefreshHours", &S::PlayerRefreshHours, Kind::Hours, {}, true},
     {"PlayerRefreshAt", &S::PlayerRefreshAt, Kind::TimeOfDay, {}, true},
     {"PlayerMemoryLimitMB", &S::PlayerMemoryLimitMB, Kind::Number, {}, true, 0},
+    {"NotifyURL", &S::NotifyURL, Kind::Text, {}, true, 0, 0, true},
+    {"NotifyFormat", &S::NotifyFormat, Kind::Text, {}, true, 0, 0, true},
+    {"NotifyRepeatMinutes", &S::NotifyRepeatMinutes, Kind::Number, {}, true, 1, 10080},
 }};
 
 // PlayerRefreshHours: 0 (off), or 0.01 to 720 (a value outside reads as the
@@ -336,6 +340,13 @@ std::vector<Finding> CheckSettingsText(std::string_view text) {
             add(l.line, key + " is set again; line " + std::to_string(Find(lines, l.key)->line) + " counts");
             continue;
         }
+        if (EqualNoCase(l.key, "NotifyURL") && !l.value.empty() &&
+            (l.value.size() > kNotifyUrlLimit || !NotifyTarget(l.value)))
+            add(l.line, l.value.size() > kNotifyUrlLimit
+                            ? "NotifyURL is longer than 2048 bytes; no trouble is told"
+                            : "NotifyURL is no http:// or https:// address with a host; no trouble is told");
+        if (EqualNoCase(l.key, "NotifyFormat") && l.value != "json" && l.value != "text")
+            add(l.line, "NotifyFormat=" + Shown(l.value) + " is neither json nor text; json is used");
         if (spec->kind == Kind::Flag && l.value != "0" && l.value != "1")
             add(l.line, key + "=" + Shown(l.value) + " is neither 0 nor 1; " + std::string(spec->off));
         if (spec->kind == Kind::Hours) {
@@ -490,6 +501,10 @@ void LoadSettings(Station& station) {
     s.PlayerRefreshHours = RefreshHours(textOr("PlayerRefreshHours", "0")).value_or(0);
     s.PlayerRefreshAt = TimeOfDay(textOr("PlayerRefreshAt", "")).value_or(-1);
     s.PlayerMemoryLimitMB = numberOr("PlayerMemoryLimitMB", 0);
+    s.NotifyURL = textOr("NotifyURL", "");
+    if (s.NotifyURL.size() > kNotifyUrlLimit || !NotifyTarget(s.NotifyURL)) s.NotifyURL.clear();
+    s.NotifyFormat = textOr("NotifyFormat", "") == "text" ? "text" : "json";
+    s.NotifyRepeatMinutes = numberOr("NotifyRepeatMinutes", defaults.NotifyRepeatMinutes);
 
     std::vector<FeatureOff> off;
     if (s.AIRenable && !airLacks.empty()) {

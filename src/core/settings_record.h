@@ -102,6 +102,14 @@ struct Settings {
     double PlayerRefreshHours = 0;
     int16_t PlayerRefreshAt = -1;
     int16_t PlayerMemoryLimitMB = 0;
+    // The webhook told when trouble begins and ends (empty: none), read
+    // uncut up to 2,048 bytes; NotifyFormat "json" (a JSON document) or
+    // "text" (its sentence alone); NotifyRepeatMinutes: how often a trouble
+    // that lasts is told again, and how long one that begins again soon
+    // after its end must last before it is told.
+    std::string NotifyURL;
+    std::string NotifyFormat = "json";
+    int16_t NotifyRepeatMinutes = 60;
 
     // The keys ("AIRid, AIRpartnerKey") a feature lacks that keep it off
     // although its setting turns it on; empty when it lacks none.

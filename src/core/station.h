@@ -15,6 +15,7 @@
 #include "core/console_model.h"
 #include "core/management_state.h"
 #include "core/metadata_state.h"
+#include "core/notify_record.h"
 #include "core/now_playing_record.h"
 #include "core/on_air_record.h"
 #include "core/outside_service.h"
@@ -115,6 +116,8 @@ struct Station : Platform {
     StationCounters counters;
     // The RDS encoder's feed and the station's own Icecast mount.
     TitleOutputsRecord titleOutputs;
+    // What the webhook was told (app/reactions/notifier).
+    NotifyRecord notify;
     // What the station read of its HTTPS sources' certificates.
     CertificateRecord certificates;
 

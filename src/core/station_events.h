@@ -70,6 +70,22 @@ struct RefreshEvent {
     RefreshReason reason = RefreshReason::Age;
 };
 
+// Restarts of `source`'s player are held: `inARow` were made, the next
+// waits `nextInSeconds`.
+struct RestartsHeld {
+    AirSource source;
+    int inARow = 0;
+    double nextInSeconds = 0;
+};
+
+// One channel (0 left, 1 right) of the source on air fell silent while the
+// other plays, or was heard again.
+struct ChannelSilence {
+    AirSource source;
+    int channel = 0;
+    bool silent = false;
+};
+
 // The source on air, as heard, began to stall (no audio came) or fell
 // silent: why, in words ("no audio for 2 s", "silent for 10 s").
 struct AirTrouble {
@@ -115,6 +131,14 @@ struct BillingAnswer {
 // A file the station writes could not be written (its name).
 struct FileWriteFailure {
     std::string name;
+};
+
+// The station's files could not be written (the first file, and why: a
+// full disk, a folder turned read-only), or are written again (`over`).
+struct FileTrouble {
+    std::string name;
+    std::string why;
+    bool over = false;
 };
 
 // The certificate chain of an HTTPS source ends within two weeks, or has
@@ -171,7 +195,14 @@ public:
     virtual void apiAnswered(const ApiAnswered&) {}
     virtual void billingAnswered(const BillingAnswer&) {}
     virtual void fileWriteFailed(const FileWriteFailure&) {}
+    // Told once when the files' trouble begins, and once when it ends.
+    virtual void fileTrouble(const FileTrouble&) {}
+    virtual void restartsHeld(const RestartsHeld&) {}
+    virtual void channelSilence(const ChannelSilence&) {}
     virtual void certificateExpiring(const CertificateEvent&) {}
+    // A start kept the last run's stand-in on air (KeepAirOnStart): the
+    // failover of `failed` that the last run began goes on.
+    virtual void failoverResumed(const AirSource& /*failed*/) {}
 };
 
 // A listener that does nothing, for a station nobody listens to.

@@ -37,6 +37,9 @@ inline constexpr std::string_view Certificates = "tmrCertificates";
 // The operator's event command, one event at a time.
 inline constexpr std::string_view EventHooks = "tmrEventHooks";
 
+// The webhook's tick: repeats of lasting troubles and the sends' retries.
+inline constexpr std::string_view Notify = "tmrNotify";
+
 // The title outputs' tick (metadata/title_outputs.h), while the RDS feed runs.
 inline constexpr std::string_view TitleOutputs = "tmrTitleOutputs";
 

@@ -50,6 +50,10 @@ public:
     // redirects) have arrived: the result carries the status and no body.
     // For streams, whose replies never end.
     virtual void getHeaders(const std::string& url, HttpDone done) = 0;
+    // HTTP POST of `body` as `contentType`; the answer is read whole and no
+    // redirect is followed (a 3xx is the answer).
+    virtual void post(const std::string& url, const std::string& contentType, const std::string& body,
+                      HttpDone done) = 0;
     virtual bool busy() const = 0;
     // Drops the running request: its `done` never runs.
     virtual void cancel() = 0;

@@ -58,22 +58,27 @@ bool IsRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-// One GET that asks the server to close the connection after its reply and
-// to send the body as it is (no compression).
-QByteArray RequestText(const QUrl& url) {
+// One GET (or a POST of `body` as `contentType`) that asks the server to
+// close the connection after its reply and to send the body as it is (no
+// compression).
+QByteArray RequestText(const QUrl& url, const std::optional<std::pair<std::string, std::string>>& posting) {
     QByteArray target = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
     if (!target.startsWith('/')) target.prepend('/');
     QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
     if (host.contains(':')) host = '[' + host + ']';
     if (url.port() != -1) host += ':' + QByteArray::number(url.port());
-    QByteArray text = "GET " + target + " HTTP/1.1\r\nHost: " + host +
+    QByteArray text = (posting ? "POST " : "GET ") + target + " HTTP/1.1\r\nHost: " + host +
                       "\r\nUser-Agent: Brackenfield\r\nAccept: */*\r\nConnection: close\r\n";
     if (!url.userName().isEmpty()) {
         const QByteArray credentials =
             (url.userName(QUrl::FullyDecoded) + ':' + url.password(QUrl::FullyDecoded)).toUtf8();
         text += "Authorization: Basic " + credentials.toBase64() + "\r\n";
     }
-    return text + "\r\n";
+    if (!posting) return text + "\r\n";
+    const auto& [contentType, body] = *posting;
+    text += "Content-Type: " + QByteArray::fromStdString(contentType) +
+            "\r\nContent-Length: " + QByteArray::number(static_cast<qint64>(body.size())) + "\r\n\r\n";
+    return text + QByteArray::fromStdString(body);
 }
 
 HttpResult SocketFailure(QAbstractSocket::SocketError error, const QString& text) {
@@ -111,8 +116,9 @@ struct Exchange {
 // Connects to the URL's server and sends the request; `exchange` is over
 // (and `over` called) once the reply has been read as far as wanted, or the
 // connection failed. The socket's signals go to `context`.
-Socket Start(const QUrl& url, bool headersOnly, Exchange& exchange, QObject* context,
-             std::function<void()> over) {
+Socket Start(const QUrl& url, bool headersOnly,
+             const std::optional<std::pair<std::string, std::string>>& posting, Exchange& exchange,
+             QObject* context, std::function<void()> over) {
     const bool tls = url.scheme() == QLatin1String("https");
     Socket socket(tls ? new QSslSocket : new QTcpSocket);
     QTcpSocket* s = socket.get();
@@ -124,13 +130,15 @@ Socket Start(const QUrl& url, bool headersOnly, Exchange& exchange, QObject* con
         over();
     };
     // A stream's or a redirect's body is not wanted: its headers end the exchange.
-    auto take = [&exchange, s, headersOnly, finish] {
+    const bool follows = !posting;
+    auto take = [&exchange, s, headersOnly, follows, finish] {
         if (exchange.over) return;
         const QByteArray bytes = s->readAll();
         const auto state = exchange.reader.feed(std::string_view(bytes.constData(), bytes.size()));
         const int status = exchange.reader.status();
         if (state == HttpReplyReader::State::Done || state == HttpReplyReader::State::Failed ||
-            (status != 0 && (headersOnly || (IsRedirect(status) && exchange.reader.header("Location")))))
+            (status != 0 &&
+             (headersOnly || (follows && IsRedirect(status) && exchange.reader.header("Location")))))
             finish();
     };
     auto ended = [&exchange, take, finish] {
@@ -139,7 +147,7 @@ Socket Start(const QUrl& url, bool headersOnly, Exchange& exchange, QObject* con
         exchange.reader.end();
         finish();
     };
-    const QByteArray request = RequestText(url);
+    const QByteArray request = RequestText(url, posting);
     QObject::connect(s, &QTcpSocket::readyRead, context, take);
     QObject::connect(s, &QTcpSocket::disconnected, context, ended);
     QObject::connect(s, &QTcpSocket::errorOccurred, context,
@@ -190,6 +198,7 @@ HttpResult ResultOf(const HttpReplyReader& reader, bool headersOnly) {
 struct QtHttpClient::Request {
     QUrl target;
     bool headersOnly = false;
+    std::optional<std::pair<std::string, std::string>> posting;  // content type and body
     HttpDone done;
     int redirects = 0;
     QTimer deadline;  // of the whole request, redirects included
@@ -226,6 +235,11 @@ void QtHttpClient::getHeaders(const std::string& url, HttpDone done) {
     begin(url, true, std::move(done));
 }
 
+void QtHttpClient::post(const std::string& url, const std::string& contentType, const std::string& body,
+                        HttpDone done) {
+    begin(url, false, std::move(done), Posting{contentType, body});
+}
+
 // Every step of a request runs from the event loop, never inside a socket's
 // or the deadline's own signal, so that a `done` may start the next request
 // on the same client.
@@ -239,10 +253,12 @@ void QtHttpClient::later(const std::shared_ptr<Request>& request) {
         Qt::QueuedConnection);
 }
 
-void QtHttpClient::begin(const std::string& url, bool headersOnly, HttpDone done) {
+void QtHttpClient::begin(const std::string& url, bool headersOnly, HttpDone done,
+                         std::optional<Posting> posting) {
     cancel();
     auto request = std::make_shared<Request>();
     request->headersOnly = headersOnly;
+    if (posting) request->posting = std::pair{std::move(posting->contentType), std::move(posting->body)};
     request->done = std::move(done);
     running_ = request;
     request->target = ToUrl(url);
@@ -270,8 +286,9 @@ void QtHttpClient::begin(const std::string& url, bool headersOnly, HttpDone done
 
 void QtHttpClient::send(const std::shared_ptr<Request>& request) {
     request->exchange = Exchange{};
-    request->socket = Start(request->target, request->headersOnly, request->exchange, context_.get(),
-                            [this, weak = std::weak_ptr<Request>(request)] { later(weak.lock()); });
+    request->socket =
+        Start(request->target, request->headersOnly, request->posting, request->exchange, context_.get(),
+              [this, weak = std::weak_ptr<Request>(request)] { later(weak.lock()); });
 }
 
 void QtHttpClient::step(const std::shared_ptr<Request>& request) {
@@ -286,7 +303,7 @@ void QtHttpClient::step(const std::shared_ptr<Request>& request) {
     if (!exchange.over) return;
     if (exchange.failure) return finish(*exchange.failure);
     const std::optional<std::string> location = exchange.reader.header("Location");
-    if (!IsRedirect(exchange.reader.status()) || !location)
+    if (!IsRedirect(exchange.reader.status()) || !location || request->posting)
         return finish(ResultOf(exchange.reader, request->headersOnly));
     const QUrl& target = request->target;
     const QUrl next = target.resolved(ToUrl(*location));

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/http_client.h"
@@ -25,6 +26,8 @@ public:
 
     void get(const std::string& url, HttpDone done) override;
     void getHeaders(const std::string& url, HttpDone done) override;
+    void post(const std::string& url, const std::string& contentType, const std::string& body,
+              HttpDone done) override;
     bool busy() const override;
     void cancel() override;
     void setTimeoutMs(int ms) override;
@@ -32,7 +35,11 @@ public:
 private:
     struct Request;
 
-    void begin(const std::string& url, bool headersOnly, HttpDone done);
+    // What a request sends beyond a GET: its method's body.
+    struct Posting {
+        std::string contentType, body;
+    };
+    void begin(const std::string& url, bool headersOnly, HttpDone done, std::optional<Posting> posting = {});
     void send(const std::shared_ptr<Request>& request);
     void later(const std::shared_ptr<Request>& request);
     void step(const std::shared_ptr<Request>& request);

@@ -405,6 +405,8 @@ void TellChannels(Station& station) {
                     "  SYS - SOURCE " + std::to_string(source.number) + " " + source.name + ": " +
                         (c == 0 ? "LEFT" : "RIGHT") + (silent ? " CHANNEL SILENT" : " CHANNEL HEARD AGAIN"),
                     silent ? LogPriority::Warning : LogPriority::Info);
+        PostEvent(station, &StationListener::channelSilence,
+                  ChannelSilence{source, static_cast<int>(c), silent});
     }
 }
 

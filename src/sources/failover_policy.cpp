@@ -167,6 +167,7 @@ private:
                         " S, EACH LATER ONE WAITS LONGER (UP TO " +
                         std::to_string(static_cast<int>(kLongestRestartHoldSeconds / 60)) + " MIN)",
                     LogPriority::Warning);
+            if (!run.holdSaid) Tell(RestartsHeld{source, run.inARow, hold - (c_.now - run.last)});
             run.holdSaid = true;
             return false;
         }

@@ -190,7 +190,7 @@ struct ClearOutputs {};
 // Events for the listeners.
 struct Told {
     std::variant<SwitchEvent, FailoverEvent, AirSource, RestartEvent, LastResortEvent, StandbyEvent,
-                 RefreshEvent>
+                 RefreshEvent, RestartsHeld>
         event;
 };
 

@@ -67,6 +67,7 @@ void Post(Station& station, const air::Told& told) {
                 if constexpr (std::is_same_v<Event, LastResortEvent>) listener.lastResort(event);
                 if constexpr (std::is_same_v<Event, StandbyEvent>) listener.standby(event);
                 if constexpr (std::is_same_v<Event, RefreshEvent>) listener.playerRefreshed(event);
+                if constexpr (std::is_same_v<Event, RestartsHeld>) listener.restartsHeld(event);
             });
         },
         told.event);

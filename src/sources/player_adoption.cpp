@@ -80,6 +80,7 @@ void TakeOverLeftoverPlayers(Station& station, int16_t scheduled) {
                                                 (adopt.source.name.empty() ? "" : " " + adopt.source.name)) +
                         " - STANDING IN FOR SOURCE " + number,
                     LogPriority::Notice);
+        PostEvent(station, &StationListener::failoverResumed, adopt.standsInFor);
         return;
     }
     // A player that plays something else, or what nobody wrote down, stays

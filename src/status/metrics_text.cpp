@@ -224,6 +224,17 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
     m.family("brackenfield_rds_lines_dropped_total", "counter",
              "Lines for the RDS encoder dropped because its link took no more bytes.");
     m.sample("brackenfield_rds_lines_dropped_total", Count(outputs.rds.linesDropped));
+    const NotifyRecord& notify = station.notify;
+    m.family("brackenfield_notifications_sent_total", "counter", "Messages the webhook (NotifyURL) took.");
+    m.sample("brackenfield_notifications_sent_total", Count(notify.sent));
+    m.family("brackenfield_notifications_failed_total", "counter",
+             "Sends to the webhook that got no answer or an error status (each is tried again).");
+    m.sample("brackenfield_notifications_failed_total", Count(notify.failed));
+    m.family("brackenfield_notifications_dropped_total", "counter",
+             "Messages for the webhook dropped from a full queue or after their last try.");
+    m.sample("brackenfield_notifications_dropped_total", Count(notify.dropped));
+    m.family("brackenfield_notifications_pending", "gauge", "Messages waiting to be sent to the webhook.");
+    m.sample("brackenfield_notifications_pending", static_cast<int64_t>(notify.queued));
     m.family(
         "brackenfield_monitor_titles_dropped_total", "counter",
         "Titles a stream monitor told that were dropped before the title reader took them (never a paid one "

@@ -101,6 +101,13 @@ bool IsIndex(std::string_view part) {
     return !part.empty() && part[0] >= '0' && part[0] <= '9';
 }
 
+// The webhook told of trouble: its scheme and host only, never its path.
+std::string NotifyStatusText(const NotifyRecord& notify) {
+    if (notify.target.empty()) return "Off";
+    if (!notify.failing.empty()) return "Failing (" + notify.target + "): " + notify.failing;
+    return "Telling " + notify.target;
+}
+
 // What the RDS feed and the Icecast updates do, in a few words.
 std::string RdsStatusText(const TitleOutputsRecord::Rds& rds) {
     if (!rds.on) return "Off";
@@ -223,6 +230,8 @@ std::vector<StatusField> Fields(const Station& station, const ProcessReadings& r
         {"rds.lines_dropped", number(static_cast<int64_t>(station.titleOutputs.rds.linesDropped))},
         {"icecast.status", text(IcecastStatusText(station.titleOutputs.icecast))},
         {"icecast.title", text(station.titleOutputs.icecast.lastTitle)},
+        {"notify.status", text(NotifyStatusText(station.notify))},
+        {"notify.sent", number(static_cast<int64_t>(station.notify.sent))},
         {"weather.status", caption(&M::lblWeather)},
         {"weather.text", caption(&M::lblWeatherText)},
         {"api.status", text(ApiStatusText(station))},

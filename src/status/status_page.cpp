@@ -112,6 +112,7 @@ constexpr std::string_view kPage = R"html(<!DOCTYPE html>
 <dt>Billing sent</dt><dd data-k="billing.last_report"></dd><dt>Billing reply</dt><dd data-k="billing.response"></dd>
 <dt>Billing pending</dt><dd data-k="billing.pending"></dd>
 <dt>AIR</dt><dd data-k="air.status"></dd><dt>AIR updated</dt><dd data-k="air.updated"></dd>
+<dt>Webhook</dt><dd data-k="notify.status"></dd>
 <dt>RDS</dt><dd data-k="rds.status"></dd><dt>RDS line</dt><dd data-k="rds.last_line"></dd>
 <dt>Icecast</dt><dd data-k="icecast.status"></dd>
 <dt>Weather</dt><dd data-k="weather.status"></dd><dt>Weather line</dt><dd data-k="weather.text"></dd>

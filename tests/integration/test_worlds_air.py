@@ -2,11 +2,14 @@
 on a station of its own, side by side. Each is played, heard, titled, stalled (the backup takes over) and comes back;
 an HTTPS source whose certificate nobody trusts fails over with the reason; the end of both certificates is said."""
 
+import json
 import os
 import re
 import signal
+import subprocess
 
 import rig
+from rig.station import BINARY
 from rig.world import World
 
 WAIT = 90  # many stations start, fail over and come back at once on a small machine
@@ -66,12 +69,15 @@ def test_a_chain_of_three_passes_over_a_dead_standby_and_each_link_returns_in_tu
     """A chain of three heard on standby: the first link's mount goes before the selected source dies, so the station
     says the standby fails first and goes straight to the second, whose player plays before the failing one stops; a
     restart of the program keeps the second on air; then the first link steps back up and the selected source returns.
-    A reload then asks for a player refresh every 36 s: the selected source starts on the other slot and plays before
-    the old player stops, and it is no switch."""
+    A webhook hears the failover begin and, from the restarted program, its end, and the standby's trouble;
+    --notify-test reaches it too. A reload then asks for a player refresh every 36 s: the selected source starts on
+    the other slot and plays before the old player stops, and it is no switch."""
     live = icecast_pair[0]
+    hook = rig.StubServer()
+    hook_url = hook.url.replace("http://", "http://user:pw@") + "/hooks/T0KEN"
     feeds = {mount: live.add_feed(mount, frequency=f) for mount, f in (("/sel", 500), ("/link1", 600), ("/link2", 700))}
     station = make_station(settings={"CheckSource": "1", "FastFailover": "1", "StandbyCheck": "1", "BackupChain": "7,8",
-                                     "KeepAirOnStart": "1"},
+                                     "KeepAirOnStart": "1", "NotifyURL": hook_url},
                            sources={1: {"n": "Selected", "u": live.url("/sel")}, 7: {"n": "Link One", "u": live.url("/link1")},
                                     8: {"n": "Link Two", "u": live.url("/link2")}},
                            schedule=[rig.entry(d, "000000", 1) for d in range(1, 8)])
@@ -108,6 +114,23 @@ def test_a_chain_of_three_passes_over_a_dead_standby_and_each_link_returns_in_tu
         feeds["/sel"].start()
         station.wait_dump(on(1, "normal"), WAIT, "the selected source back")
 
+        def told():
+            return [(p, t, json.loads(b)) for p, t, b in hook.posts]
+        rig.wait_for(lambda: any(m["event"] == "return" for _, _, m in told()), WAIT, "the failover's end told")
+        messages = told()
+        assert {p for p, _, _ in messages} == {"/hooks/T0KEN"} and {t for _, t, _ in messages} == {"application/json"}
+        said = [(m["event"], m["state"], m["source"]) for _, _, m in messages]
+        assert said.count(("failover", "begin", 1)) == 1 and said.count(("return", "end", 1)) == 1, said
+        assert said.index(("standby", "begin", 7)) < said.index(("failover", "begin", 1)) < said.index(
+            ("return", "end", 1)), said
+        assert messages[0][2]["station"] == station.folder.path.name and "T0KEN" not in str(station.folder.read(
+            "station.log")), messages[0]
+
+        test = subprocess.run([BINARY, "--notify-test", str(station.folder.path)], capture_output=True, timeout=30)
+        out = test.stdout.decode()
+        assert test.returncode == 0 and f"the webhook at {hook.url} answered HTTP 200" in out and "T0KEN" not in out, out
+        assert json.loads(hook.posts[-1][2])["event"] == "test"
+
         ini = station.folder.file("brackenfield.ini")
         ini.write_bytes(ini.read_bytes() + b"PlayerRefreshHours=0.01\r\n")
         os.kill(station.proc.pid, signal.SIGHUP)
@@ -127,5 +150,6 @@ def test_a_chain_of_three_passes_over_a_dead_standby_and_each_link_returns_in_tu
         assert on(1, "normal")(station.dump()), messages[:4]
         assert not any("SWITCH TO" in m for m in messages[:messages.index(line)]), messages[:4]
     finally:
+        hook.close()
         for feed in feeds.values():
             feed.stop(wait=False)

@@ -24,6 +24,11 @@ public:
         headerRequests.push_back(url);
         deliver(url, true, std::move(done));
     }
+    void post(const std::string& url, const std::string& contentType, const std::string& body,
+              HttpDone done) override {
+        posts.push_back({url, contentType, body});
+        deliver(url, false, std::move(done));
+    }
     // Answers the held request, if any; true when there was one.
     bool answerHeld() {
         if (!held) return false;
@@ -48,6 +53,10 @@ public:
 
     std::vector<std::string> requests;
     std::vector<std::string> headerRequests;
+    struct Post {
+        std::string url, contentType, body;
+    };
+    std::vector<Post> posts;
     std::deque<HttpResult> queued;
     std::function<HttpResult(const std::string&)> reply;
     std::function<void(const std::string&)> onFetch;  // runs "during" the wait

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "app/reactions/as_run_story.h"
 #include "app/reactions/counters.h"
@@ -61,14 +62,21 @@ public:
     void certificateExpiring(const CertificateEvent& event) override {
         tellAll(&StationListener::certificateExpiring, event);
     }
-    // A listener the program adds after the others (the title outputs).
-    void add(StationListener& listener) { added_ = &listener; }
+    void fileTrouble(const FileTrouble& event) override { tellAll(&StationListener::fileTrouble, event); }
+    void failoverResumed(const AirSource& failed) override { tellAll(&StationListener::failoverResumed, failed); }
+    void restartsHeld(const RestartsHeld& event) override { tellAll(&StationListener::restartsHeld, event); }
+    void channelSilence(const ChannelSilence& event) override {
+        tellAll(&StationListener::channelSilence, event);
+    }
+    // Listeners the program adds after the others (the title outputs, the
+    // webhook), told in the order added.
+    void add(StationListener& listener) { added_.push_back(&listener); }
 
 private:
     template <typename Method, typename Event>
     void tellAll(Method method, const Event& event) {
         for (StationListener* listener : listeners_) (listener->*method)(event);
-        if (added_) (added_->*method)(event);
+        for (StationListener* listener : added_) (listener->*method)(event);
     }
 
     CountersReaction counters_;
@@ -77,7 +85,7 @@ private:
     EventCommand command_;
     SourceListReportReaction report_;
     AsRunStory asRun_;
-    StationListener* added_ = nullptr;
+    std::vector<StationListener*> added_;
     const std::array<StationListener*, 6> listeners_{&counters_, &story_,  &metadata_,
                                                      &command_,  &report_, &asRun_};
 };

@@ -41,17 +41,23 @@ def port_answers(port):
 
 class StubServer:
     """Answers every GET on `port` (0: a free one) with `reply(path) -> (status, body)` (text goes as Latin-1) and
-    records its path in `requests`."""
+    records its path in `requests`; a POST (a webhook's) likewise, its path, content type and body in `posts`."""
 
     def __init__(self, reply=lambda path: (200, "OK"), port=0):
-        self.requests, self.reply = [], reply
+        self.requests, self.posts, self.reply = [], [], reply
         stub = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
             protocol_version = "HTTP/1.0"
 
-            def do_GET(self):  # noqa: N802 - http.server's naming
-                stub.requests.append(self.path)
+            def do_POST(self):  # noqa: N802 - http.server's naming
+                length = min(int(self.headers.get("Content-Length") or 0), 65536)
+                stub.posts.append((self.path, self.headers.get("Content-Type"), self.rfile.read(length)))
+                self.do_GET(record=False)
+
+            def do_GET(self, record=True):  # noqa: N802 - http.server's naming
+                if record:
+                    stub.requests.append(self.path)
                 status, payload = stub.reply(self.path)
                 if isinstance(payload, str):
                     payload = payload.encode("latin-1")

@@ -335,6 +335,12 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
         {"brackenfield.ini", "[Brackenfield]\r\nRdsTarget=serial:/dev/bf-none:9600\r\n",
          {"brackenfield.ini:2: warning: RdsTarget names /dev/bf-none, which is not there now; the station opens it "
           "when it comes (a USB adapter plugged in later)"}},
+        // The webhook: an address of its kind, whole, never shown.
+        {"brackenfield.ini", "[Brackenfield]\r\nNotifyURL=ftp://h/T0KEN\r\nNotifyFormat=xml\r\n",
+         {"brackenfield.ini:2: NotifyURL is no http:// or https:// address with a host; no trouble is told",
+          "brackenfield.ini:3: NotifyFormat=xml is neither json nor text; json is used"}},
+        {"brackenfield.ini", "[Brackenfield]\r\nNotifyURL=https://u:p@" + std::string(2040, 'h') + "\r\n",
+         {"brackenfield.ini:2: NotifyURL is longer than 2048 bytes; no trouble is told"}},
         {"mplayer/config", "# sound\nao=alsa:device=hw=1.0,null,\n",
          {"mplayer/config:2: ao= falls back to null: without the sound card the players play into the void instead "
           "of ending, and nothing goes on air unnoticed"}}};

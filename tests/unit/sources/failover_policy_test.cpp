@@ -45,6 +45,7 @@ std::string Show(const Command& command) {
         return "standby " + std::to_string(e->link.number) + (e->failing ? " failing" : " heard");
     if (const auto* e = std::get_if<RefreshEvent>(&told))
         return "refreshed " + std::to_string(e->source.number) + "@" + std::to_string(e->slot);
+    if (const auto* e = std::get_if<RestartsHeld>(&told)) return "held " + std::to_string(e->source.number);
     const auto& e = std::get<LastResortEvent>(told);
     return "last resort " + std::to_string(e.failed.number) + " (" + e.reason + ")";
 }
@@ -179,11 +180,11 @@ TEST(FailoverPolicy, EachCrossingOfTheAirIsDecidedSoundly) {
         {"choose 3, plays, gone, tick, plays, gone, tick, plays, gone, |, tick, plays, pass, tick, wait 60, "
          "tick, plays",
          std::string(kHeld) +
-             "; failover 3 (player restarts held (2 in a row)) 0; start 0@2; switch 0 failover; "
+             "; held 3; failover 3 (player restarts held (2 in a row)) 0; start 0@2; switch 0 failover; "
              "stop 1; SELECTED SOURCE ONLINE; start 3@1; switch 3 return; stop 2; return 3",
          "on 3@1 sel 3 normal"},
-        {"manual, choose 3, plays, gone, tick, plays, gone, tick, plays, gone, |, tick", kHeld,
-         "on 3@1 sel 3 normal pending"},
+        {"manual, choose 3, plays, gone, tick, plays, gone, tick, plays, gone, |, tick",
+         std::string(kHeld) + "; held 3", "on 3@1 sel 3 normal pending"},
         // The check turned off during a failover ends it: the selected source plays, in manual mode what
         // plays.
         {"choose 3, plays, fail, fail, plays, |, check off, plays",
@@ -217,7 +218,7 @@ TEST(FailoverPolicy, EachCrossingOfTheAirIsDecidedSoundly) {
          "0; start 0@2; switch 0 restart; NEW PLAYER mplayer2 ENDED BEFORE PLAYING (SOURCE 0) - OLD PLAYER "
          "PLAYS ON; "
          "stop 2; restart 0; " +
-             std::string(kHeld),
+             std::string(kHeld) + "; held 0",
          "on 3@1 sel 3 failover"},
         // Restarts held while the stream was dead are made as soon as it is heard again.
         {"schedule 0, plays, dead, old dead, gone, tick, ends, tick, ends, tick, |, flow 20, pass, tick",
