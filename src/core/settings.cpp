@@ -137,7 +137,7 @@ struct KeySpec {
     bool uncut = false;
 };
 
-constexpr std::array<KeySpec, 49> kKeys{{
+constexpr std::array<KeySpec, 52> kKeys{{
     {"DefaultStrapline", &S::DefaultStrapline, Kind::Text},
     {"ExtraMetaNowPlaying", &S::ExtraMetaNowPlaying, Kind::Text},
     {"ManagementUpdate", &S::ManagementUpdate, Kind::Number},
