@@ -60,14 +60,20 @@ async function refresh() {
     live.textContent = 'No answer from the station: ' + e.message;
   }
 }
-// The station tells what changed as it happens; without its event stream the page asks every few seconds.
+// The station tells what changed as it happens; without its event stream (none in the browser, or refused
+// and closed: the station's share of streams taken) the page asks every few seconds.
+let polling = null;
+const poll = () => { polling = polling || setInterval(refresh, 5000); };
 refresh();
 if (window.EventSource) {
   const events = new EventSource('events');
   events.addEventListener('status', e => show(JSON.parse(e.data)));
-  events.onerror = () => { live.textContent = 'No answer from the station: trying again'; };
+  events.onerror = () => {
+    live.textContent = 'No answer from the station: trying again';
+    if (events.readyState === EventSource.CLOSED) poll();
+  };
 } else {
-  setInterval(refresh, 5000);
+  poll();
 }
 )js";
 

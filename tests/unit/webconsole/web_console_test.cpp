@@ -10,11 +10,15 @@
 #include "app/user_admin.h"
 #include "core/html_text.h"
 #include "core/password_hash.h"
+#include "fake_tcp_listener.h"
+#include "status/status_server.h"
 #include "test_station.h"
 
 namespace bf::test {
 namespace {
 
+using ::testing::AllOf;
+using ::testing::EndsWith;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
@@ -206,6 +210,8 @@ TEST(WebConsole, LogsInFromTheLoopbackOrATrustedProxyOverHttpsAndSlowsWrongPassw
     const HttpReply slowed = w.Send("POST", "/login", "user=alice&password=pw-a", proxied, "10.9.0.1");
     EXPECT_EQ(std::pair(slowed.status, WebStation::Header(slowed, "Retry-After")),
               std::pair(429, std::string("1")));
+    w.clock.step(LoginBackoff::kForgetSeconds);  // a clock step: no time gone by
+    EXPECT_EQ(w.Send("POST", "/login", "user=alice&password=pw-a", proxied, "10.9.0.1").status, 429);
     EXPECT_EQ(w.Send("POST", "/login", "user=alice&password=pw-a", WebStation::Browser()).status, 303);
     // A flood: four checks wait, the fifth is refused at once.
     for (size_t i = 0; i < PasswordChecker::kMostWaiting; ++i) {
@@ -285,17 +291,68 @@ TEST(WebConsole, NoControlRunsWithoutSessionTokenRoleHostAndOriginOrTheKey) {
     for (const std::string& secret : {alice.substr(alice.find('=') + 1), aliceToken})
         EXPECT_EQ(log.find(secret) == std::string::npos && day.find(secret) == std::string::npos, true);
 
-    // A reload that takes alice's role away ends her session; bob's stays.
+    // A reload that takes alice's role away ends her session; bob's stays. A password changed while it is
+    // checked lets the old one in no more.
+    HttpReply late{0, "", "", {}};
+    bool waiting = false;
+    w.web.Answer(
+        {"POST", "/login", "", WebStation::Browser(), "user=bob&password=pw-b"}, "127.0.0.1",
+        [&](const HttpReply& r) { late = r; }, waiting);
     w.folder.write("users.ini",
                    "bob=engineer:" + QuickHash("pw-b") + "\nalice=engineer:" + QuickHash("pw-a") + "\n");
     w.web.ReadUsers();
+    w.checker.runAll();
+    EXPECT_EQ(late.status, 403);
     EXPECT_EQ(w.Send("POST", "/control/restart-player", csrf, WebStation::Browser(alice)).status, 401);
     EXPECT_EQ(w.Send("POST", "/logout", "csrf=" + bobToken, WebStation::Browser(bob)).status, 303);
     EXPECT_EQ(w.web.sessions(), 0u);
 }
 
+// A session's event stream tells the log lines the public one leaves out, until the session ends; behind a
+// trusted proxy each forwarded client has its own share of the streams.
+TEST(WebConsole, EventStreamsTellASessionItsLogLinesAndCountTheClientsBehindAProxy) {
+    WebStation w;
+    FakeTcpListener listener;
+    StatusServer server{*w, listener, &w.web};
+    server.Open(9110, "127.0.0.1");
+    const auto [alice, token] = w.LogIn("alice", "pw-a");
+    w.clock.step(WebSessions::kIdleSeconds);  // a clock step: the session is not idle
+    const auto stream = [&](const std::string& peer, const std::string& headers) {
+        const std::shared_ptr<FakePeer> far = listener.connect(peer);
+        far->send("GET /events HTTP/1.1\r\n" + headers + "\r\n");
+        far->completeSend();
+        return far;
+    };
+    const auto own = stream("127.0.0.1", "Cookie: " + alice + "\r\n"), open = stream("127.0.0.1", "");
+    EXPECT_THAT(own->sent.at(0) + open->sent.at(0), HasSubstr("LOGGED IN FROM"));
+    EXPECT_EQ(open->sent.at(0).find("  WEB - "), std::string::npos);
+    AddToAirLog(*w, "  WEB - alice (operator) - RESTART PLAYER http://u:secret@h/");
+    w.timers.fire(StatusServer::kTimeoutTimer);
+    EXPECT_THAT(own->sent.back(), HasSubstr("RESTART PLAYER http://h/\""));
+    EXPECT_EQ(std::pair(own->sent.size(), open->sent.size()), std::pair(size_t{2}, size_t{1}));
+    own->completeSend();
+    // A full disk: the as-run row cannot be written, the control runs and answers all the same.
+    std::filesystem::create_directories(w.folder.path() / "asrun/2026-12-07.csv");  // the day after the step
+    const HttpReply done =
+        w.Send("POST", "/control/switch", "source=3&confirm=yes&csrf=" + token, WebStation::Browser(alice));
+    EXPECT_EQ(std::pair(done.status, int{w->onAir.CurrentSource()}), std::pair(303, 3));
+    EXPECT_THAT(w->log.text(), HasSubstr("  SYS - CANNOT WRITE asrun: Is a directory"));
+    own->completeSend();
+    EXPECT_EQ(w.Send("POST", "/logout", "csrf=" + token, WebStation::Browser(alice)).status, 303);
+    w.timers.fire(StatusServer::kTimeoutTimer);
+    EXPECT_EQ(own->sent.size(), 3u) << "its session ended: only what the public page shows";
+    for (int i = 0; i < 6; ++i) {
+        const std::string client = "203.0.113." + std::to_string(i / 5);
+        EXPECT_THAT(stream("127.0.0.2", "X-Forwarded-For: " + client + "\r\n")->sent.at(0),
+                    StartsWith(i == 4 ? "HTTP/1.1 503" : "HTTP/1.1 200"))
+            << i;
+    }
+}
+
 TEST(WebUsersFile, AddUserWritesAHashOnlyTheOwnerReadsAndRemoveUserTakesItOut) {
     TempFolder folder;
+    const std::string kept = "# the station's users\r\nEve=operator:x\n";  // as they were
+    folder.write("users.ini", "alice=engineer:$argon2id$old\n" + kept);
     char password[] = "s3cret\n";
     std::FILE* input = fmemopen(password, sizeof password - 1, "r");
     EXPECT_EQ(AddWebUser(folder.path(), "alice", "operator", input), 0);
@@ -304,6 +361,7 @@ TEST(WebUsersFile, AddUserWritesAHashOnlyTheOwnerReadsAndRemoveUserTakesItOut) {
     EXPECT_EQ(AddWebUser(folder.path(), "bob", "admin", stdin), 2);
     const UsersFile read = ParseUsersFile(folder.read("users.ini"));
     ASSERT_EQ(read.users.size(), 1u);
+    EXPECT_THAT(folder.read("users.ini"), AllOf(StartsWith("alice=operator:$argon2id$v="), EndsWith(kept)));
     EXPECT_TRUE(PasswordMatches(read.users.at("alice").hash, "s3cret"));
     EXPECT_EQ(folder.read("users.ini").find("s3cret"), std::string::npos);
     struct stat st {};
@@ -311,7 +369,7 @@ TEST(WebUsersFile, AddUserWritesAHashOnlyTheOwnerReadsAndRemoveUserTakesItOut) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(RemoveWebUser(folder.path(), "alice"), 0);
     EXPECT_EQ(RemoveWebUser(folder.path(), "alice"), 1);
-    EXPECT_EQ(folder.read("users.ini"), "");
+    EXPECT_EQ(folder.read("users.ini"), kept);
 }
 
 }  // namespace
