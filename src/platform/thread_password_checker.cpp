@@ -1,5 +1,6 @@
 #include "platform/thread_password_checker.h"
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -10,6 +11,13 @@
 namespace bf {
 
 ThreadPasswordChecker::ThreadPasswordChecker() {
+    // A check at the interactive limits takes argon2id's 64 MiB (mapped and
+    // let go by libsodium) and a table of 128 KiB from malloc. glibc would
+    // raise its mapping threshold after the first such table and from then
+    // on keep the tables in the thread's arena, which then holds a quarter
+    // of a MiB between checks; pinned at its default, each table is mapped
+    // and let go with its check.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setstacksize(&attributes, kStackBytes);
