@@ -320,8 +320,7 @@ TEST(WebConsole, EventStreamsTellASessionItsLogLinesAndCountTheClientsBehindAPro
     const auto stream = [&](const std::string& peer, const std::string& headers) {
         const std::shared_ptr<FakePeer> far = listener.connect(peer);
         far->send("GET /events HTTP/1.1\r\n" + headers + "\r\n");
-        far->completeSend();
-        return far;
+        return far->completeSend(), far;
     };
     const auto own = stream("127.0.0.1", "Cookie: " + alice + "\r\n"), open = stream("127.0.0.1", "");
     EXPECT_THAT(own->sent.at(0) + open->sent.at(0), HasSubstr("LOGGED IN FROM"));
@@ -341,12 +340,10 @@ TEST(WebConsole, EventStreamsTellASessionItsLogLinesAndCountTheClientsBehindAPro
     EXPECT_EQ(w.Send("POST", "/logout", "csrf=" + token, WebStation::Browser(alice)).status, 303);
     w.timers.fire(StatusServer::kTimeoutTimer);
     EXPECT_EQ(own->sent.size(), 3u) << "its session ended: only what the public page shows";
-    for (int i = 0; i < 6; ++i) {
-        const std::string client = "203.0.113." + std::to_string(i / 5);
-        EXPECT_THAT(stream("127.0.0.2", "X-Forwarded-For: " + client + "\r\n")->sent.at(0),
-                    StartsWith(i == 4 ? "HTTP/1.1 503" : "HTTP/1.1 200"))
-            << i;
-    }
+    for (int i = 0; i < 6; ++i)  // the fifth of one client behind the proxy is refused
+        EXPECT_EQ(
+            stream("127.0.0.2", "X-Forwarded-For: 203.0.113." + std::to_string(i / 5) + "\r\n")->sent[0][9],
+            i == 4 ? '5' : '2');
 }
 
 TEST(WebUsersFile, AddUserWritesAHashOnlyTheOwnerReadsAndRemoveUserTakesItOut) {
