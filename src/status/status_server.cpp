@@ -1,6 +1,7 @@
 #include "status/status_server.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "asrun/as_run_record.h"
 #include "core/run_handler.h"
@@ -167,7 +168,8 @@ void StatusServer::TellStreams(bool tick) {
         if (!c.session.empty() && !web_->SessionLive(c.session)) c.session.clear();  // it ended: public now
         const bool own = !c.session.empty(), news = own ? logged : changed;
         const bool keep = tick && ++c.ticks % kStreamKeepSeconds == 0;
-        // A caller that has not taken the last event gets the next change instead.
+        // A caller that has not taken the last event gets the status as it is once it has.
+        c.behind |= c.sending && news;
         if (c.sending || (!news && !keep)) continue;
         c.sending = true;
         if (news && event[own].empty()) event[own] = StreamEvent(own);
@@ -307,7 +309,8 @@ void StatusServer::SendComplete(uint64_t serial) {
     Connection& c = open_.at(serial);
     if (!c.answered) return;
     if (c.stream) {
-        c.sending = false;
+        c.sending = std::exchange(c.behind, false);
+        if (c.sending) c.socket->send(StreamEvent(web_ && web_->SessionLive(c.session)));
         return;
     }
     if (c.bodyPart && c.bodySent < c.bodyLength) {

@@ -56,7 +56,8 @@ public:
     // pool of their own, kStreamLimits: never dropped for plain requests,
     // and beyond the pool answered 503; through a trusted proxy its share
     // is the forwarded client's, not the proxy's. A stream whose caller does
-    // not take what was sent gets only the latest status when it does. A
+    // not take what was sent gets only the latest status when it does, however
+    // many changes came meanwhile. A
     // logged-in user's stream also tells the browser console's log lines,
     // as they come, while the session lives.
     static constexpr ConnectionLimits kStreamLimits{32, 4, kAcceptsPerWake};
@@ -90,6 +91,7 @@ private:
         int ticks = 0;
         bool stream = false;   // an event stream: it stays open
         bool sending = false;  // the stream's last event is still on its way
+        bool behind = false;   // and the status changed meanwhile
         std::string client;    // a stream's: whose share of the pool it takes
         std::string session;   // a stream's session id, "" without one
     };
