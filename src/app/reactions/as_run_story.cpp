@@ -13,8 +13,11 @@ void AsRunStory::add(AsRunEvent event, const AirSource& source, std::string caus
                      std::string by) {
     const bool written = record_.add({station_.clock.now(), event, source.number, source.name,
                                       std::move(cause), std::move(detail), std::move(by)});
-    // A full day's file is the record's own cap, no trouble of the disk.
-    if (!record_.dayFull()) NoteFileWrite(station_, "asrun", written);
+    // A full day's file is the record's own cap, no trouble of the disk. A
+    // row written counts only after the record's own trouble: one that fits
+    // the file's last page on a full disk must not end the others'.
+    if (!record_.dayFull() && (!written || station_.state.FailingFiles.contains("asrun")))
+        NoteFileWrite(station_, "asrun", written);
     if (const std::optional<AsRunRecord::DateLeap> leap = record_.takeDateLeap())
         AddToAirLog(
             station_,
