@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -44,19 +45,39 @@ std::optional<std::string> ReadPasswordLine(std::FILE* input, const char* prompt
     return line;
 }
 
-std::optional<WebUsers> ReadUsers(const std::filesystem::path& file) {
+std::optional<std::string> ReadUsersText(const std::filesystem::path& file) {
     std::error_code ec;
-    if (!std::filesystem::exists(file, ec)) return WebUsers{};
-    const std::optional<std::string> text = ReadWholeFile(file);
-    if (!text) {
-        std::fprintf(stderr, "brackenfield: cannot read %s: %s\n", file.c_str(), std::strerror(errno));
-        return std::nullopt;
-    }
-    return ParseUsersFile(*text).users;
+    if (!std::filesystem::exists(file, ec)) return std::string();
+    std::optional<std::string> text = ReadWholeFile(file);
+    if (!text) std::fprintf(stderr, "brackenfield: cannot read %s: %s\n", file.c_str(), std::strerror(errno));
+    return text;
 }
 
-int Write(const std::filesystem::path& file, const WebUsers& users) {
-    if (WriteUsersFile(file, UsersFileText(users))) return 0;
+// The users.ini text with the line that gives `name` its password made
+// `line` (taken out when empty), or `line` appended when none does; its
+// other lines (comments, lines the station skips) as they were. False when
+// no line gave `name` a password.
+bool PutUserLine(std::string& text, const std::string& name, const std::string& line) {
+    std::string out;
+    bool found = false;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+        const std::string_view current = std::string_view(text).substr(at, end - at);
+        at = end;
+        if (found || !ParseUsersFile(current).users.contains(name)) {
+            out += current;
+            continue;
+        }
+        found = true;
+        out += line;
+    }
+    if (!found && !line.empty()) out += (out.empty() || out.ends_with('\n') ? "" : "\n") + line;
+    text = std::move(out);
+    return found;
+}
+
+int Write(const std::filesystem::path& file, const std::string& text) {
+    if (WriteUsersFile(file, text)) return 0;
     std::fprintf(stderr, "brackenfield: cannot write %s: %s\n", file.c_str(), std::strerror(errno));
     return 1;
 }
@@ -96,8 +117,8 @@ int AddWebUser(const std::filesystem::path& folder, const std::string& name, con
         return 2;
     }
     const std::filesystem::path file = folder / "users.ini";
-    std::optional<WebUsers> users = ReadUsers(file);
-    if (!users) return 1;
+    std::optional<std::string> text = ReadUsersText(file);
+    if (!text) return 1;
     const std::optional<std::string> password = ReadPasswordLine(input, "Password: ");
     if (!password || password->empty()) {
         std::fprintf(stderr, "brackenfield: no password given\n");
@@ -114,21 +135,21 @@ int AddWebUser(const std::filesystem::path& folder, const std::string& name, con
         std::fprintf(stderr, "brackenfield: the password could not be hashed (memory?)\n");
         return 1;
     }
-    (*users)[name] = {*kind, *hash};
-    if (const int status = Write(file, *users)) return status;
+    PutUserLine(*text, name, UsersFileText({{name, {*kind, *hash}}}));
+    if (const int status = Write(file, *text)) return status;
     std::printf("%s added as %s to %s\n", name.c_str(), role.c_str(), file.c_str());
     return 0;
 }
 
 int RemoveWebUser(const std::filesystem::path& folder, const std::string& name) {
     const std::filesystem::path file = folder / "users.ini";
-    std::optional<WebUsers> users = ReadUsers(file);
-    if (!users) return 1;
-    if (users->erase(name) == 0) {
+    std::optional<std::string> text = ReadUsersText(file);
+    if (!text) return 1;
+    if (!PutUserLine(*text, name, "")) {
         std::fprintf(stderr, "brackenfield: %s has no user %s\n", file.c_str(), name.c_str());
         return 1;
     }
-    if (const int status = Write(file, *users)) return status;
+    if (const int status = Write(file, *text)) return status;
     std::printf("%s removed from %s\n", name.c_str(), file.c_str());
     return 0;
 }

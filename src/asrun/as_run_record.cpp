@@ -112,6 +112,7 @@ void AsRunRecord::OpenFile::close() {
 
 bool AsRunRecord::add(const AsRunRow& row) {
     const std::string date = FormatDateYMD(row.at);
+    dayFull_ = false;
     if (date != today_) {
         file_.close();
         dropOldDays(row.at);
@@ -140,7 +141,8 @@ bool AsRunRecord::add(const AsRunRow& row) {
     const auto written = static_cast<uint64_t>(st.st_size);
     const std::string text = RowText(row, file_.withBy);
     const uint64_t limit = row.event == AsRunEvent::Title ? kTitleBytesPerDay : kBytesPerDay;
-    if (written + text.size() > limit) return false;
+    dayFull_ = written + text.size() > limit;
+    if (dayFull_) return false;
     return AppendWhole(file_.fd, written == 0 ? std::string(kHeader) + text : text, written);
 }
 

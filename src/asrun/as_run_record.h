@@ -61,8 +61,9 @@ public:
     explicit AsRunRecord(std::filesystem::path stationFolder);
 
     // Appends the row to its day's file; false when it could not be written
-    // or was not taken (the day is full).
+    // or was not taken (the day is full: then dayFull()).
     bool add(const AsRunRow& row);
+    bool dayFull() const { return dayFull_; }
 
     // A new day more than kLargestStep days after the newest day of the
     // record before it (a bad time server's answer, a clock chip that rolled
@@ -118,7 +119,8 @@ private:
     std::filesystem::path folder_;
     std::string today_;  // the date whose old days were last dropped
     std::optional<DateLeap> leap_;
-    OpenFile file_;  // of today_
+    bool dayFull_ = false;  // the last row was not taken: its day's file is full
+    OpenFile file_;         // of today_
 };
 
 }  // namespace bf

@@ -1,19 +1,24 @@
 #pragma once
 
+#include <pthread.h>
+
 #include <QObject>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <thread>
 
 #include "platform/password_checker.h"
 
 namespace bf {
 
 // The checks on a thread of their own; verdicts come back through the Qt
-// event loop of the thread that made the checker.
+// event loop of the thread that made the checker. The thread runs at the
+// lowest priority (nice 19), so that a login flood leaves the cores to the
+// air's loop, on a stack of kStackBytes, not the usual 8 MiB.
 class ThreadPasswordChecker final : public PasswordChecker {
 public:
+    static constexpr size_t kStackBytes = 256 * 1024;
+
     ThreadPasswordChecker();
     ~ThreadPasswordChecker() override;
     bool check(std::string hash, std::string password, std::function<void(bool)> done) override;
@@ -30,7 +35,8 @@ private:
     std::condition_variable wake_;
     std::deque<Job> waiting_;
     bool ending_ = false;
-    std::thread worker_;
+    pthread_t worker_{};
+    bool running_ = false;  // the thread could be made: checks are taken
 };
 
 }  // namespace bf

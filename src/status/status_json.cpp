@@ -69,8 +69,9 @@ std::string JsonOf(const StatusValue& value) {
     return out + "]";
 }
 
-// The newest lines of the station log, without their leading blank.
-std::vector<std::string> LogLines(const std::string& txtAIR) {
+// The newest lines of the station log, without their leading blank; the
+// browser console's only with `webLines`.
+std::vector<std::string> LogLines(const std::string& txtAIR, bool webLines) {
     std::vector<std::string> lines;
     size_t at = 0;
     while (lines.size() < kLogLines && at < txtAIR.size()) {
@@ -81,7 +82,7 @@ std::vector<std::string> LogLines(const std::string& txtAIR) {
         if (line.starts_with(' ')) line.remove_prefix(1);
         // The browser console's lines name its users and their addresses:
         // never shown to whoever reads the status.
-        if (line.substr(std::min(line.size(), kStampLength)).starts_with("  WEB - ")) continue;
+        if (!webLines && line.substr(std::min(line.size(), kStampLength)).starts_with("  WEB - ")) continue;
         lines.push_back(WithoutCredentials(ToUtf8(line)));
     }
     return lines;
@@ -151,7 +152,7 @@ int64_t SecondsSinceTitleChange(const StationState& state, const StationCounters
 
 namespace {
 
-std::vector<StatusField> Fields(const Station& station, const ProcessReadings& readings) {
+std::vector<StatusField> Fields(const Station& station, const ProcessReadings& readings, bool webLines) {
     const StationState& s = station.state;
     const DrawnLabels drawn(station);
     using M = ConsoleModel;
@@ -236,14 +237,15 @@ std::vector<StatusField> Fields(const Station& station, const ProcessReadings& r
         {"weather.text", caption(&M::lblWeatherText)},
         {"api.status", text(ApiStatusText(station))},
         {"api.last_request", text(LastRequestText(station))},
-        {"log", StatusValue(LogLines(station.log.text()))},
+        {"log", StatusValue(LogLines(station.log.text(), webLines))},
     };
 }
 
 }  // namespace
 
-std::vector<StatusField> StatusFields(const Station& station, const ProcessReadings& readings) {
-    std::vector<StatusField> fields = Fields(station, readings);
+std::vector<StatusField> StatusFields(const Station& station, const ProcessReadings& readings,
+                                      bool webLines) {
+    std::vector<StatusField> fields = Fields(station, readings, webLines);
     // The chain, link by link, after the failover.
     std::vector<ChainLink> chain = ChainOf(station.workingFolder, station.settings(), station.onAir);
     const auto at =
@@ -283,9 +285,9 @@ void WriteContainer(std::string& out, std::span<const StatusField> fields, size_
 
 }  // namespace
 
-std::string StatusJson(const Station& station, const ProcessReadings& readings) {
+std::string StatusJson(const Station& station, const ProcessReadings& readings, bool webLines) {
     std::string out;
-    WriteContainer(out, StatusFields(station, readings), 0);
+    WriteContainer(out, StatusFields(station, readings, webLines), 0);
     return out;
 }
 

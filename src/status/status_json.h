@@ -29,11 +29,14 @@ struct StatusField {
 // document, each container's fields together; what they say of processes
 // comes from `readings`. Reads the station, never changes it. No text shows
 // the user and password of an address in it: the page's readers are not
-// only the source list's.
-std::vector<StatusField> StatusFields(const Station& station, const ProcessReadings& readings);
+// only the source list's. The log leaves the browser console's lines out
+// (they name its users and their addresses) unless `webLines`: for a
+// logged-in user's page.
+std::vector<StatusField> StatusFields(const Station& station, const ProcessReadings& readings,
+                                      bool webLines = false);
 
 // The fields as one JSON object (see the README).
-std::string StatusJson(const Station& station, const ProcessReadings& readings);
+std::string StatusJson(const Station& station, const ProcessReadings& readings, bool webLines = false);
 
 // A label's colour as the page draws it: "#rrggbb", or "" when it has none.
 std::string CssColour(std::optional<uint32_t> colour);

@@ -20,7 +20,7 @@ namespace {
 // The schedule's captions name themselves ("Next: Mon 07:04:32  source 3",
 // "No Event Next"), as on the console, so they stand without a label.
 constexpr std::string_view kStyle =
-    R"css(body{font:15px/1.4 system-ui,sans-serif;margin:0;padding:.5em;background:#eee;color:#111}
+    R"css(body{font:15px/1.4 system-ui,sans-serif;margin:0;padding:.5em;background:#eee;color:#111;overflow-wrap:anywhere}
 h1{font-size:1.2em;margin:.2em 0}h2{font-size:1em;margin:.2em 0;border-bottom:1px solid #ddd}
 main{display:grid;grid-template-columns:repeat(auto-fill,minmax(19em,1fr));gap:.5em}
 section{background:#fff;border:1px solid #ccc;border-radius:4px;padding:.3em .6em;margin-bottom:.5em}
@@ -60,14 +60,20 @@ async function refresh() {
     live.textContent = 'No answer from the station: ' + e.message;
   }
 }
-// The station tells what changed as it happens; without its event stream the page asks every few seconds.
+// The station tells what changed as it happens; without its event stream (none in the browser, or refused
+// and closed: the station's share of streams taken) the page asks every few seconds.
+let polling = null;
+const poll = () => { polling = polling || setInterval(refresh, 5000); };
 refresh();
 if (window.EventSource) {
   const events = new EventSource('events');
   events.addEventListener('status', e => show(JSON.parse(e.data)));
-  events.onerror = () => { live.textContent = 'No answer from the station: trying again'; };
+  events.onerror = () => {
+    live.textContent = 'No answer from the station: trying again';
+    if (events.readyState === EventSource.CLOSED) poll();
+  };
 } else {
-  setInterval(refresh, 5000);
+  poll();
 }
 )js";
 

@@ -1,6 +1,7 @@
 #include "status/status_server.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "asrun/as_run_record.h"
 #include "core/run_handler.h"
@@ -126,9 +127,10 @@ size_t StatusServer::heldFrom(std::string_view address) const {
     }));
 }
 
-void StatusServer::OpenStream(Connection& c) {
+void StatusServer::OpenStream(Connection& c, const HttpRequest& request) {
+    c.client = web_ ? web_->ClientAddress(request, c.address) : c.address;
     const auto from = std::count_if(open_.begin(), open_.end(), [&](const auto& entry) {
-        return entry.second.stream && entry.second.address == c.address;
+        return entry.second.stream && entry.second.client == c.client;
     });
     if (!kStreamLimits.admits(streams_, static_cast<size_t>(from))) {
         HttpReply busy = PlainReply(503, "Service Unavailable: too many event streams");
@@ -137,28 +139,41 @@ void StatusServer::OpenStream(Connection& c) {
     }
     c.answered = c.stream = c.sending = true;
     c.received = std::string();
-    if (streams_++ == 0) streamStatus_ = StreamedStatus(station_, readings_.Read(station_));
+    if (web_) c.session = web_->SessionIdOf(request);
+    if (streams_++ == 0) {
+        streamStatus_ = StreamedStatus(station_, readings_.Read(station_));
+        streamLogTop_ = station_.log.text().substr(0, station_.log.text().find('\n'));
+    }
     c.socket->send(
         "HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nCache-Control: no-store\r\n"
-        "X-Accel-Buffering: no\r\nConnection: close\r\n\r\nretry: 3000\n\nevent: status\ndata: " +
-        StatusJson(station_, readings_.Read(station_)) + "\n\n");
+        "X-Accel-Buffering: no\r\nConnection: close\r\n\r\nretry: 3000\n\n" +
+        StreamEvent(!c.session.empty()));
+}
+
+std::string StatusServer::StreamEvent(bool webLines) {
+    return "event: status\ndata: " + StatusJson(station_, readings_.Read(station_), webLines) + "\n\n";
 }
 
 void StatusServer::TellStreams(bool tick) {
     if (streams_ == 0) return;
-    const ProcessReadings& readings = readings_.Read(station_);
-    std::string status = StreamedStatus(station_, readings);
-    const bool changed = status != streamStatus_;
+    std::string status = StreamedStatus(station_, readings_.Read(station_));
+    std::string top = station_.log.text().substr(0, station_.log.text().find('\n'));
+    // A session's stream is told also of a new log line that the public status leaves out.
+    const bool changed = status != streamStatus_, logged = changed || top != streamLogTop_;
     streamStatus_ = std::move(status);
-    const std::string event =
-        changed ? "event: status\ndata: " + StatusJson(station_, readings) + "\n\n" : "";
+    streamLogTop_ = std::move(top);
+    std::string event[2];
     for (auto& [serial, c] : open_) {
         if (!c.stream) continue;
+        if (!c.session.empty() && !web_->SessionLive(c.session)) c.session.clear();  // it ended: public now
+        const bool own = !c.session.empty(), news = own ? logged : changed;
         const bool keep = tick && ++c.ticks % kStreamKeepSeconds == 0;
-        // A caller that has not taken the last event gets the next change instead.
-        if (c.sending || (!changed && !keep)) continue;
+        // A caller that has not taken the last event gets the status as it is once it has.
+        c.behind |= c.sending && news;
+        if (c.sending || (!news && !keep)) continue;
         c.sending = true;
-        c.socket->send(changed ? event : ":\n\n");
+        if (news && event[own].empty()) event[own] = StreamEvent(own);
+        c.socket->send(news ? event[own] : ":\n\n");
     }
 }
 
@@ -221,7 +236,7 @@ void StatusServer::DataArrived(uint64_t serial) {
                     web_ ? web_->Answer(request, c.address, later, waiting) : std::nullopt;
                 if (waiting) return;
                 if (request.path == "/events" && request.method == "GET") {
-                    OpenStream(c);
+                    OpenStream(c, request);
                     waiting = true;  // answered, or streaming
                     return;
                 }
@@ -294,7 +309,8 @@ void StatusServer::SendComplete(uint64_t serial) {
     Connection& c = open_.at(serial);
     if (!c.answered) return;
     if (c.stream) {
-        c.sending = false;
+        c.sending = std::exchange(c.behind, false);
+        if (c.sending) c.socket->send(StreamEvent(web_ && web_->SessionLive(c.session)));
         return;
     }
     if (c.bodyPart && c.bodySent < c.bodyLength) {

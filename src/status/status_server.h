@@ -54,8 +54,12 @@ public:
     // status whenever it changes (looked at every tick), and a comment
     // every kStreamKeepSeconds so that proxies keep it open. Streams are a
     // pool of their own, kStreamLimits: never dropped for plain requests,
-    // and beyond the pool answered 503. A stream whose caller does not take
-    // what was sent gets only the latest status when it does.
+    // and beyond the pool answered 503; through a trusted proxy its share
+    // is the forwarded client's, not the proxy's. A stream whose caller does
+    // not take what was sent gets only the latest status when it does, however
+    // many changes came meanwhile. A
+    // logged-in user's stream also tells the browser console's log lines,
+    // as they come, while the session lives.
     static constexpr ConnectionLimits kStreamLimits{32, 4, kAcceptsPerWake};
     static constexpr int kStreamKeepSeconds = 15;
 
@@ -87,6 +91,9 @@ private:
         int ticks = 0;
         bool stream = false;   // an event stream: it stays open
         bool sending = false;  // the stream's last event is still on its way
+        bool behind = false;   // and the status changed meanwhile
+        std::string client;    // a stream's: whose share of the pool it takes
+        std::string session;   // a stream's session id, "" without one
     };
     struct Lingering {
         std::unique_ptr<TcpConnection> socket;
@@ -103,7 +110,8 @@ private:
     void Tick();
     void Answer(Connection& connection, const HttpReply& reply);
     // Takes the connection for an event stream, or answers 503.
-    void OpenStream(Connection& connection);
+    void OpenStream(Connection& connection, const HttpRequest& request);
+    std::string StreamEvent(bool webLines);
     // Sends the status to the streams it changed for, and at a tick their comments.
     void TellStreams(bool tick);
 
@@ -124,6 +132,7 @@ private:
     ProcessReadingsCache readings_;
     size_t streams_ = 0;        // of open_
     std::string streamStatus_;  // what the streams were last told, without the clock
+    std::string streamLogTop_;  // the station log's newest line then
     uint64_t nextSerial_ = 1;
     uint64_t nextSerialTaken_ = 0;                     // of the connection being accepted
     std::map<uint64_t, Connection>::iterator idlest_;  // what findIdlest() found

@@ -156,6 +156,12 @@ const WebSession* WebConsole::SessionOf(const HttpRequest& request) {
     return id ? sessions_.find(*id, Now()) : nullptr;
 }
 
+std::string WebConsole::SessionIdOf(const HttpRequest& request) {
+    const std::optional<std::string_view> cookie = request.header("cookie");
+    const std::optional<std::string_view> id = cookie ? CookieValue(*cookie, CookieName()) : std::nullopt;
+    return id && sessions_.find(*id, Now()) ? std::string(*id) : std::string();
+}
+
 // Every POST: the Host must be the listener's address, localhost or a
 // --status-host name; from a browser the Origin (or the Referer) must be the
 // scheme and that host, which also stops a page of another site and DNS
@@ -263,10 +269,10 @@ HttpReply WebConsole::LogIn(const HttpRequest& request, const WebClient& client,
     const auto known = users_.find(user);
     // A name nobody has is checked against a dummy: the time tells nothing.
     std::string hash = known != users_.end() ? known->second.hash : std::string();
-    const bool queued = checker_.check(
-        std::move(hash), password,
-        [this, user, address = client.address, https = client.https, later, real = known != users_.end()](
-            bool matches) { Checked(user, address, https, real && matches, later); });
+    const bool queued =
+        checker_.check(hash, password,
+                       [this, user, hash, address = client.address, https = client.https,
+                        later](bool matches) { Checked(user, hash, address, https, matches, later); });
     if (!queued) {
         HttpReply reply = Page(503, "Log in", LoginForm("The station is busy with other logins: try again."));
         reply.headers.emplace_back("Retry-After", "1");
@@ -276,10 +282,12 @@ HttpReply WebConsole::LogIn(const HttpRequest& request, const WebClient& client,
     return {};
 }
 
-void WebConsole::Checked(const std::string& user, const std::string& client, bool https, bool matches,
-                         const Later& later) {
-    const auto known = users_.find(user);  // users.ini may have been read again meanwhile
-    if (!matches || known == users_.end()) {
+void WebConsole::Checked(const std::string& user, const std::string& hash, const std::string& client,
+                         bool https, bool matches, const Later& later) {
+    // users.ini may have been read again meanwhile: a password changed then
+    // lets the old one in no more.
+    const auto known = users_.find(user);
+    if (!matches || known == users_.end() || known->second.hash != hash) {
         if (backoff_.wrong(client, Now()))
             AddToAirLog(station_, "  WEB - " + client + " - LOGINS SLOWED AFTER " +
                                       std::to_string(LoginBackoff::kFreeWrongTries) + " WRONG PASSWORDS");

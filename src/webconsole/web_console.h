@@ -78,12 +78,21 @@ public:
     // The session of a request, if it has a live one.
     const WebSession* SessionOf(const HttpRequest& request);
 
+    // For an event stream: the client as the pool counts it (through a
+    // trusted proxy the forwarded one), and whether the stream's session
+    // (its cookie's id, "" without one) still lives.
+    std::string ClientAddress(const HttpRequest& request, std::string_view peer) const {
+        return ClientOf(request, peer, options_.trustedProxies).address;
+    }
+    std::string SessionIdOf(const HttpRequest& request);
+    bool SessionLive(std::string_view id) const { return !id.empty() && sessions_.live(id, Now()); }
+
 private:
     std::string CookieName() const { return "bf_session_" + std::to_string(options_.port); }
     std::optional<HttpReply> Refusal(const HttpRequest& request, const WebClient& client) const;
     HttpReply LogIn(const HttpRequest& request, const WebClient& client, const Later& later, bool& waiting);
-    void Checked(const std::string& user, const std::string& client, bool https, bool matches,
-                 const Later& later);
+    void Checked(const std::string& user, const std::string& hash, const std::string& client, bool https,
+                 bool matches, const Later& later);
     HttpReply Control(const HttpRequest& request, const WebActor& actor, const WebForm& form);
     std::optional<WebActor> Bearer(const HttpRequest& request, const WebClient& client) const;
     double Now() const;

@@ -30,6 +30,11 @@ const WebSession* WebSessions::find(std::string_view id, double now) {
     return &it->second;
 }
 
+bool WebSessions::live(std::string_view id, double now) const {
+    const auto it = sessions_.find(id);
+    return it != sessions_.end() && now - it->second.lastSeen < kIdleSeconds;
+}
+
 void WebSessions::close(std::string_view id) {
     if (const auto it = sessions_.find(id); it != sessions_.end()) sessions_.erase(it);
 }

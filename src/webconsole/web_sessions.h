@@ -33,6 +33,8 @@ public:
     std::string open(const std::string& user, WebRole role, double now);
     // The live session of `id`, seen now; nullptr when none (an expired one ends here).
     const WebSession* find(std::string_view id, double now);
+    // Whether `id` is a live session, without seeing it (an open event stream is no request).
+    bool live(std::string_view id, double now) const;
     void close(std::string_view id);
     // Ends the sessions whose user `users` no longer has with the same role.
     void keepOnly(const WebUsers& users);

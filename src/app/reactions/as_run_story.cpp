@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/file_trouble.h"
 #include "core/station.h"
 
 namespace bf {
@@ -10,8 +11,13 @@ AsRunStory::AsRunStory(Station& station) : station_(station), record_(station.wo
 
 void AsRunStory::add(AsRunEvent event, const AirSource& source, std::string cause, std::string detail,
                      std::string by) {
-    record_.add({station_.clock.now(), event, source.number, source.name, std::move(cause), std::move(detail),
-                 std::move(by)});
+    const bool written = record_.add({station_.clock.now(), event, source.number, source.name,
+                                      std::move(cause), std::move(detail), std::move(by)});
+    // A full day's file is the record's own cap, no trouble of the disk. A
+    // row written counts only after the record's own trouble: one that fits
+    // the file's last page on a full disk must not end the others'.
+    if (!record_.dayFull() && (!written || station_.state.FailingFiles.contains("asrun")))
+        NoteFileWrite(station_, "asrun", written);
     if (const std::optional<AsRunRecord::DateLeap> leap = record_.takeDateLeap())
         AddToAirLog(
             station_,

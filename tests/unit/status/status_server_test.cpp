@@ -204,6 +204,8 @@ TEST_F(StatusServerTest, EventStreamsTellChangesAndKeepAliveInAPoolOfTheirOwn) {
     Tick();
     EXPECT_THAT(streams[0]->sent.back(), AllOf(StartsWith("event: status\ndata: {"), HasSubstr("MANUAL")));
     EXPECT_EQ(streams[1]->sent.size(), 1u) << "its first event not taken yet";
+    streams[1]->completeSend();
+    EXPECT_THAT(streams[1]->sent.back(), HasSubstr("MANUAL")) << "the status as it is, once it has";
     streams[0]->completeSend();
     Tick(StatusServer::kStreamKeepSeconds - 2);
     EXPECT_EQ(streams[0]->sent.back(), ":\n\n");

@@ -10,6 +10,8 @@
 #include "app/user_admin.h"
 #include "core/html_text.h"
 #include "core/password_hash.h"
+#include "fake_tcp_listener.h"
+#include "status/status_server.h"
 #include "test_station.h"
 
 namespace bf::test {
@@ -59,12 +61,13 @@ struct WebStation : TestStation {
     }
     // The reply to a request from `peer` (a login's once its check is done).
     HttpReply Send(std::string method, std::string path, std::string body, Headers headers,
-                   std::string peer = "127.0.0.1") {
+                   std::string peer = "127.0.0.1", const std::function<void()>& meanwhile = {}) {
         HttpRequest request{std::move(method), std::move(path), "", std::move(headers), std::move(body)};
         HttpReply later{0, "", "", {}};
         bool waiting = false;
         std::optional<HttpReply> reply = web.Answer(
             request, peer, [&](const HttpReply& r) { later = r; }, waiting);
+        if (meanwhile) meanwhile();  // while the password is checked
         checker.runAll();
         return waiting ? later : reply.value_or(HttpReply{0, "", "", {}});
     }
@@ -285,17 +288,62 @@ TEST(WebConsole, NoControlRunsWithoutSessionTokenRoleHostAndOriginOrTheKey) {
     for (const std::string& secret : {alice.substr(alice.find('=') + 1), aliceToken})
         EXPECT_EQ(log.find(secret) == std::string::npos && day.find(secret) == std::string::npos, true);
 
-    // A reload that takes alice's role away ends her session; bob's stays.
-    w.folder.write("users.ini",
-                   "bob=engineer:" + QuickHash("pw-b") + "\nalice=engineer:" + QuickHash("pw-a") + "\n");
-    w.web.ReadUsers();
+    // A reload that takes alice's role away ends her session; bob's stays. A password changed while it is
+    // checked lets the old one in no more.
+    const auto reload = [&] {
+        w.folder.write("users.ini",
+                       "bob=engineer:" + QuickHash("pw-b") + "\nalice=engineer:" + QuickHash("pw-a") + "\n");
+        w.web.ReadUsers();
+    };
+    EXPECT_EQ(
+        w.Send("POST", "/login", "user=bob&password=pw-b", WebStation::Browser(), "127.0.0.1", reload).status,
+        403);
     EXPECT_EQ(w.Send("POST", "/control/restart-player", csrf, WebStation::Browser(alice)).status, 401);
     EXPECT_EQ(w.Send("POST", "/logout", "csrf=" + bobToken, WebStation::Browser(bob)).status, 303);
     EXPECT_EQ(w.web.sessions(), 0u);
 }
 
+// A session's event stream tells the log lines the public one leaves out, until the session ends; behind a
+// trusted proxy each forwarded client has its own share of the streams.
+TEST(WebConsole, EventStreamsTellASessionItsLogLinesAndCountTheClientsBehindAProxy) {
+    WebStation w;
+    FakeTcpListener listener;
+    StatusServer server{*w, listener, &w.web};
+    server.Open(9110, "127.0.0.1");
+    const auto [alice, token] = w.LogIn("alice", "pw-a");
+    w.clock.step(WebSessions::kIdleSeconds);  // a clock step: the session is not idle
+    const auto stream = [&](const std::string& peer, const std::string& headers) {
+        const std::shared_ptr<FakePeer> far = listener.connect(peer);
+        far->send("GET /events HTTP/1.1\r\n" + headers + "\r\n");
+        return far->completeSend(), far;
+    };
+    const auto own = stream("127.0.0.1", "Cookie: " + alice + "\r\n"), open = stream("127.0.0.1", "");
+    EXPECT_THAT(own->sent.at(0), HasSubstr("LOGGED IN FROM"));
+    AddToAirLog(*w, "  WEB - alice (operator) - RESTART PLAYER http://u:secret@h/");
+    w.timers.fire(StatusServer::kTimeoutTimer);
+    EXPECT_THAT(own->sent.back(), HasSubstr("RESTART PLAYER http://h/\""));
+    EXPECT_EQ(std::pair(own->sent.size(), open->sent.size()), std::pair(size_t{2}, size_t{1}));
+    own->completeSend();
+    // A full disk: the as-run row cannot be written, the control runs and answers all the same.
+    std::filesystem::create_directories(w.folder.path() / "asrun/2026-12-07.csv");  // the day after the step
+    const HttpReply done =
+        w.Send("POST", "/control/switch", "source=3&confirm=yes&csrf=" + token, WebStation::Browser(alice));
+    EXPECT_EQ(std::pair(done.status, int{w->onAir.CurrentSource()}), std::pair(303, 3));
+    EXPECT_THAT(w->log.text(), HasSubstr("  SYS - CANNOT WRITE asrun: Is a directory"));
+    own->completeSend();
+    EXPECT_EQ(w.Send("POST", "/logout", "csrf=" + token, WebStation::Browser(alice)).status, 303);
+    w.timers.fire(StatusServer::kTimeoutTimer);
+    EXPECT_THAT(own->sent.back(), testing::Not(HasSubstr("LOGGED OUT"))) << "its session ended: public now";
+    for (int i = 0; i < 6; ++i)  // the fifth of one client behind the proxy is refused
+        EXPECT_EQ(
+            stream("127.0.0.2", "X-Forwarded-For: 203.0.113." + std::to_string(i / 5) + "\r\n")->sent[0][9],
+            i == 4 ? '5' : '2');
+}
+
 TEST(WebUsersFile, AddUserWritesAHashOnlyTheOwnerReadsAndRemoveUserTakesItOut) {
     TempFolder folder;
+    const std::string kept = "# the station's users\r\nEve=operator:x\n";  // as they were
+    folder.write("users.ini", "alice=engineer:$argon2id$old\n" + kept);
     char password[] = "s3cret\n";
     std::FILE* input = fmemopen(password, sizeof password - 1, "r");
     EXPECT_EQ(AddWebUser(folder.path(), "alice", "operator", input), 0);
@@ -303,15 +351,15 @@ TEST(WebUsersFile, AddUserWritesAHashOnlyTheOwnerReadsAndRemoveUserTakesItOut) {
     EXPECT_EQ(AddWebUser(folder.path(), "Alice", "operator", stdin), 2);
     EXPECT_EQ(AddWebUser(folder.path(), "bob", "admin", stdin), 2);
     const UsersFile read = ParseUsersFile(folder.read("users.ini"));
-    ASSERT_EQ(read.users.size(), 1u);
+    EXPECT_THAT(folder.read("users.ini"),
+                testing::AllOf(StartsWith("alice=operator:$argon2id$v="), testing::EndsWith(kept)));
     EXPECT_TRUE(PasswordMatches(read.users.at("alice").hash, "s3cret"));
-    EXPECT_EQ(folder.read("users.ini").find("s3cret"), std::string::npos);
     struct stat st {};
     ::stat((folder.path() / "users.ini").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_EQ(RemoveWebUser(folder.path(), "alice"), 0);
     EXPECT_EQ(RemoveWebUser(folder.path(), "alice"), 1);
-    EXPECT_EQ(folder.read("users.ini"), "");
+    EXPECT_EQ(folder.read("users.ini"), kept);
 }
 
 }  // namespace
