@@ -138,8 +138,15 @@ std::vector<std::string> LastResortArgs(const Station& station, const std::strin
     if (list.kind == LastResortList::Kind::File || list.tracks.empty()) return {"-loop", "0", input};
     const std::filesystem::path playlist = station.file("lastresort.m3u");
     ReplaceFile(playlist, ShuffledPlaylist(list.tracks, std::random_device{}()));
-    // FFmpeg's demuxer reads every kind of file, and tells their tags.
-    return {"-loop", "0", "-demuxer", "lavf", "-playlist", playlist.string()};
+    // FFmpeg's demuxer reads every kind of file, and tells their tags. A
+    // file of no audio may pass for a stream that only a pass-through
+    // "decoder" takes, whose output the sound server refuses: the player
+    // would end there, with the rest of the list. Without them, such a file
+    // plays no sound and the next one follows.
+    return {"-loop",     "0",
+            "-demuxer",  "lavf",
+            "-ac",       "-spdifaac,-spdifac3,-spdifeac3,-spdifdts,-spdifmpa,-spdifthd,",
+            "-playlist", playlist.string()};
 }
 
 void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind) {
