@@ -39,6 +39,11 @@ struct StreamWatch {
     double flowingSince = 0;
     double level = -120;    // the last half second's RMS, dBFS
     double quietSince = 0;  // when the level fell below SilenceLevel; 0 while loud
+    // A standby's monitor decodes a sample every samplePeriod seconds (0: all
+    // of it); its silence counts up to its last quiet sample, quietHeard.
+    double samplePeriod = 0;
+    double sampleWanted = 0;
+    double quietHeard = 0;
     // A stereo stream's channels, left and right: since when one has been
     // below SilenceLevel while the other was not; 0 while not.
     std::array<double, 2> channelQuietSince{};

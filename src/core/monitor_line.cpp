@@ -81,4 +81,36 @@ std::optional<MonitorLine> ParseMonitorLine(std::string_view line) {
     return parsed;
 }
 
+std::optional<double> ParseSamplePeriod(std::string_view seconds) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(seconds.data(), seconds.data() + seconds.size(), value);
+    if (error != std::errc() || end != seconds.data() + seconds.size() || !(value >= 1 && value <= 600))
+        return std::nullopt;
+    return value;
+}
+
+LevelSampler::Step LevelSampler::next(double now) {
+    if (period_ <= 0) return Step::Decode;
+    if (windowStart_ < 0) windowStart_ = now;
+    if (!skipping_) return Step::Decode;
+    if (now < windowStart_ + period_) return Step::Skip;
+    // The next sample keeps the beat, unless the clock has run far ahead.
+    windowStart_ = now - windowStart_ < 2 * period_ ? windowStart_ + period_ : now;
+    skipping_ = false;
+    heard_ = 0;
+    warm_ = warmup_;
+    return Step::Restart;
+}
+
+bool LevelSampler::counts(double seconds) {
+    if (period_ <= 0) return true;
+    if (warm_ > 0) {
+        --warm_;
+        return false;
+    }
+    heard_ += seconds;
+    if (heard_ >= listen_) skipping_ = true;
+    return true;
+}
+
 }  // namespace bf

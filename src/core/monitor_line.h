@@ -38,4 +38,30 @@ std::string FormatMonitorLine(const MonitorLine& line);
 // is none either.
 std::optional<MonitorLine> ParseMonitorLine(std::string_view line);
 
+// A standby stream's monitor (--sample-every SECONDS before the URL) reads
+// and counts every byte but decodes only a sample: half a second of audio
+// every SECONDS of the clock. After a skip the decoder starts afresh and its
+// first frames, which lack what came before them, are not measured. Lines
+// without a sample in their half second carry no levels.
+std::optional<double> ParseSamplePeriod(std::string_view seconds);  // 1 .. 600
+
+class LevelSampler {
+public:
+    enum class Step { Decode, Skip, Restart };  // Restart: flush the decoder, then decode
+    explicit LevelSampler(double period = 0, double listen = 0.5, int warmup = 2)
+        : period_(period), listen_(listen), warmup_(warmup), warm_(warmup) {}
+    bool sampling() const { return period_ > 0; }
+    // Before an audio packet: what to do with it at `now` (seconds).
+    Step next(double now);
+    // After a frame of `seconds` decoded: whether its levels count.
+    bool counts(double seconds);
+
+private:
+    double period_, listen_;
+    int warmup_, warm_;
+    double windowStart_ = -1;  // when the sample being taken began
+    double heard_ = 0;         // seconds of it measured
+    bool skipping_ = false;
+};
+
 }  // namespace bf

@@ -6,7 +6,10 @@
 // (levels in dBFS over the last half second; -120 for digital silence or no
 // audio). With --no-levels before the URL it decodes nothing and the lines
 // carry the byte count alone ("bytes=123456"), for a station that does not
-// listen for silence. While the stream sends nothing the lines go on with the same byte
+// listen for silence. With --sample-every SECONDS before the URL it still
+// reads and counts every byte but decodes only half a second of audio every
+// SECONDS, for a standby stream; the lines between the samples carry no
+// levels. While the stream sends nothing the lines go on with the same byte
 // count and the last levels, so that bytes that arrived before a stall are
 // never told after it as if they were new. The program ends with exit
 // status 1 after a line that says whose fault it was:
@@ -127,36 +130,43 @@ struct Levels {
         if (stereo) channelSquares[channel & 1] += sample * sample;
         ++samples;
     }
+    // The samples of one plane, converted by `value` (the format is looked
+    // up once a frame, not once a sample).
+    template <typename T, typename Convert>
+    void addPlane(const uint8_t* data, int count, int channel, int channels, Convert value) {
+        const T* samples = reinterpret_cast<const T*>(data);
+        for (int i = 0; i < count; ++i) add(value(samples[i]), channels ? i % channels : channel);
+    }
     void add(const AVFrame& frame) {
         const auto format = static_cast<AVSampleFormat>(frame.format);
         const int channels = frame.ch_layout.nb_channels;
         const bool planar = av_sample_fmt_is_planar(format) != 0;
         const int planes = planar ? channels : 1;
         const int perPlane = planar ? frame.nb_samples : frame.nb_samples * channels;
+        const AVSampleFormat packed = av_get_packed_sample_fmt(format);
         stereo = channels == 2;
         for (int p = 0; p < planes; ++p) {
             const uint8_t* data = frame.extended_data[p];
-            for (int i = 0; i < perPlane; ++i) {
-                const int channel = planar ? p : i % channels;
-                switch (av_get_packed_sample_fmt(format)) {
-                    case AV_SAMPLE_FMT_FLT:
-                        add(reinterpret_cast<const float*>(data)[i], channel);
-                        break;
-                    case AV_SAMPLE_FMT_DBL:
-                        add(reinterpret_cast<const double*>(data)[i], channel);
-                        break;
-                    case AV_SAMPLE_FMT_S16:
-                        add(reinterpret_cast<const int16_t*>(data)[i] / 32768.0, channel);
-                        break;
-                    case AV_SAMPLE_FMT_S32:
-                        add(reinterpret_cast<const int32_t*>(data)[i] / 2147483648.0, channel);
-                        break;
-                    case AV_SAMPLE_FMT_U8:
-                        add((data[i] - 128) / 128.0, channel);
-                        break;
-                    default:
-                        return;
-                }
+            // Interleaved samples take turns; a plane is one channel's.
+            const int turns = planar ? 0 : channels;
+            switch (packed) {
+                case AV_SAMPLE_FMT_FLT:
+                    addPlane<float>(data, perPlane, p, turns, [](float v) { return double(v); });
+                    break;
+                case AV_SAMPLE_FMT_DBL:
+                    addPlane<double>(data, perPlane, p, turns, [](double v) { return v; });
+                    break;
+                case AV_SAMPLE_FMT_S16:
+                    addPlane<int16_t>(data, perPlane, p, turns, [](int16_t v) { return v / 32768.0; });
+                    break;
+                case AV_SAMPLE_FMT_S32:
+                    addPlane<int32_t>(data, perPlane, p, turns, [](int32_t v) { return v / 2147483648.0; });
+                    break;
+                case AV_SAMPLE_FMT_U8:
+                    addPlane<uint8_t>(data, perPlane, p, turns, [](uint8_t v) { return (v - 128) / 128.0; });
+                    break;
+                default:
+                    return;
             }
         }
     }
@@ -180,12 +190,14 @@ struct Reporter {
     double audioSeconds = 0;
     double audioSince = 0;
 
-    bool decodes = true;  // false: no levels are told
+    bool decodes = true;       // false: no levels are told
+    bf::LevelSampler sampler;  // a standby's: levels of samples only
 
     bool due() const { return Now() - reported >= kReportSeconds; }
     bool line() {
         reported = Now();
-        if (levels.samples) {
+        const bool fresh = levels.samples > 0;
+        if (fresh) {
             peakDb = Levels::Db(levels.peak);
             rmsDb = Levels::Db(std::sqrt(levels.squares / static_cast<double>(levels.samples)));
             leftDb = rightDb = std::nullopt;
@@ -198,7 +210,7 @@ struct Reporter {
         }
         const long long bytes = countPackets ? packetBytes : input && input->pb ? input->pb->bytes_read : 0;
         bf::MonitorLine told{bf::MonitorLine::Kind::Count, bytes, {}, {}, {}, {}, {}};
-        if (decodes) {
+        if (decodes && (fresh || !sampler.sampling())) {
             told.peak = peakDb;
             told.rms = rmsDb;
             told.left = leftDb;
@@ -420,6 +432,11 @@ int main(int argc, char* argv[]) {
             refusePrivate = true;
         } else if (argc == 3 && std::strcmp(argv[1], "--no-levels") == 0) {
             reporter.decodes = false;
+        } else if (argc >= 4 && std::strcmp(argv[1], "--sample-every") == 0 &&
+                   bf::ParseSamplePeriod(argv[2])) {
+            reporter.sampler = bf::LevelSampler(*bf::ParseSamplePeriod(argv[2]));
+            --argc;
+            ++argv;
         } else {
             break;
         }
@@ -429,7 +446,7 @@ int main(int argc, char* argv[]) {
     const bool player = argc >= 4 && std::strcmp(argv[1], "--player") == 0;
     if (argc != 2 && !player) {
         std::fprintf(stderr,
-                     "usage: brackenfield-monitor [--no-private] [--no-levels] URL\n"
+                     "usage: brackenfield-monitor [--no-private] [--no-levels | --sample-every SECONDS] URL\n"
                      "       brackenfield-monitor [--no-private] --player NAME URL [PLAYER OPTIONS...]\n");
         return 2;
     }
@@ -531,20 +548,24 @@ int main(int argc, char* argv[]) {
         error = av_read_frame(input, packet.get());
         // Once audio came, an error while reading is the stream's.
         if (error < 0) return Fail("read", error, false);
-        if (packet->stream_index == stream && !decoder) {
-            // Paced by the packets' own durations.
-            reporter.packetBytes += packet->size;
+        const bool audioPacket = packet->stream_index == stream;
+        const bf::LevelSampler::Step step =
+            audioPacket && decoder ? reporter.sampler.next(Now()) : bf::LevelSampler::Step::Skip;
+        if (audioPacket) reporter.packetBytes += packet->size;
+        if (audioPacket && step == bf::LevelSampler::Step::Skip) {
+            // Not decoded: paced by the packets' own durations.
             if (reporter.audioSince == 0) reporter.audioSince = Now();
             if (packet->duration > 0)
                 reporter.audioSeconds += double(packet->duration) * av_q2d(audio->time_base);
-        } else if (packet->stream_index == stream) {
-            reporter.packetBytes += packet->size;
+        } else if (audioPacket) {
+            if (step == bf::LevelSampler::Step::Restart) avcodec_flush_buffers(decoder.get());
             if (avcodec_send_packet(decoder.get(), packet.get()) >= 0)
                 while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
-                    reporter.levels.add(*frame);
                     if (reporter.audioSince == 0) reporter.audioSince = Now();
-                    if (frame->sample_rate > 0)
-                        reporter.audioSeconds += double(frame->nb_samples) / frame->sample_rate;
+                    if (frame->sample_rate <= 0) continue;
+                    const double seconds = double(frame->nb_samples) / frame->sample_rate;
+                    reporter.audioSeconds += seconds;
+                    if (reporter.sampler.counts(seconds)) reporter.levels.add(*frame);
                 }
         }
         av_packet_unref(packet.get());

@@ -41,7 +41,9 @@ AirReading Ears::hear(std::string_view url) const {
     }
     if (watch->moved != 0 && now_ - watch->moved <= kStallSeconds) {
         const int silence = settings_.SilenceSeconds;
-        if (silence > 0 && watch->quietSince != 0 && now_ - watch->quietSince >= silence) {
+        // A sampled stream is silent once its quiet samples span the time.
+        const double heardTo = watch->samplePeriod > 0 ? watch->quietHeard : now_;
+        if (silence > 0 && watch->quietSince != 0 && heardTo - watch->quietSince >= silence) {
             reading.sound = AirSound::Silent;
             reading.why = "silent for " + std::to_string(static_cast<int>(now_ - watch->quietSince)) + " s";
         } else {

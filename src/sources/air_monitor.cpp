@@ -1,6 +1,7 @@
 #include "sources/air_monitor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -64,29 +65,43 @@ std::optional<bool> TitlesFromMonitor(Station& station) {
     return fromMonitor;
 }
 
+// How often a standby's monitor decodes a sample with SilenceSeconds set:
+// a silence is said within SilenceSeconds and this period.
+double StandbySamplePeriod(int silenceSeconds) {
+    return std::clamp(silenceSeconds / 2.0, 2.0, 30.0);
+}
+
+struct Wanted {
+    std::string address;
+    double samplePeriod = 0;  // a standby link only, heard by samples
+};
+
 // The streams to listen to: the one under test, during a failover the
 // backup's too, which may fail in turn, and the standby links'. Without the health check only a
 // source titled by its monitor is listened to, for its titles.
-std::vector<std::string> WantedAddresses(Station& station) {
-    std::vector<std::string> wanted;
+std::vector<Wanted> WantedAddresses(Station& station) {
+    std::vector<Wanted> wanted;
     const OnAirRecord& onAir = station.onAir;
     if (!onAir.everOnAir()) return wanted;
     if (!station.settings().CheckSource) {
         const std::string address = StreamAddress(onAir.source().url);
         if (!address.empty() && !onAir.lastResortOnAir() && TitlesFromMonitor(station) == true)
-            wanted.push_back(address);
+            wanted.push_back({address});
         return wanted;
     }
     const std::string tested = StreamAddress(onAir.underTest().url);
-    if (!tested.empty()) wanted.push_back(tested);
-    std::vector<std::string> others;
+    if (!tested.empty()) wanted.push_back({tested});
+    std::vector<Wanted> others;
     if (onAir.failover() != FailoverState::Normal && onAir.failover() != FailoverState::Suspect)
-        others.push_back(StreamAddress(onAir.backup().url));
+        others.push_back({StreamAddress(onAir.backup().url)});
     // The standby links of the chain, each by a monitor of its own.
+    const int silence = station.settings().SilenceSeconds;
     for (const AirSource& link : StandbyLinks(station.workingFolder, station.settings(), onAir))
-        others.push_back(StreamAddress(link.url));
-    for (const std::string& address : others)
-        if (!address.empty() && std::ranges::find(wanted, address) == wanted.end()) wanted.push_back(address);
+        others.push_back({StreamAddress(link.url), silence > 0 ? StandbySamplePeriod(silence) : 0});
+    for (const Wanted& other : others)
+        if (!other.address.empty() &&
+            std::ranges::find(wanted, other.address, &Wanted::address) == wanted.end())
+            wanted.push_back(other);
     return wanted;
 }
 
@@ -94,6 +109,8 @@ std::vector<std::string> WantedAddresses(Station& station) {
 void TakeCount(Station& station, StreamWatch& watch, const MonitorLine& line) {
     const double level = line.rms.value_or(kNoLevel);
     const double now = Now(station);
+    // Between a standby's samples the bytes alone are told.
+    const bool levels = line.rms || watch.samplePeriod <= 0;
     if (line.bytes > watch.bytes) {
         // A stall breaks the flow; a new connection starts a new one.
         if (line.bytes > 0 && (watch.flowingSince == 0 || now - watch.moved > kStallSeconds))
@@ -101,13 +118,16 @@ void TakeCount(Station& station, StreamWatch& watch, const MonitorLine& line) {
         watch.moved = now;
     }
     watch.bytes = line.bytes;
-    watch.level = level;
+    if (levels) watch.level = level;
     // The level is that of the half second before the line; a monitor that
     // tells none hears no silence.
-    if (level >= station.settings().SilenceLevel || !line.rms)
+    if (!levels) {
+    } else if (level >= station.settings().SilenceLevel || !line.rms) {
         watch.quietSince = 0;
-    else if (watch.quietSince == 0)
-        watch.quietSince = now - kLevelSpanSeconds;
+    } else {
+        if (watch.quietSince == 0) watch.quietSince = now - kLevelSpanSeconds;
+        watch.quietHeard = now;
+    }
     // One channel quiet while the other plays: a lost channel.
     for (size_t c = 0; c < 2; ++c) {
         const std::optional<double> mine = c == 0 ? line.left : line.right;
@@ -215,7 +235,12 @@ void Listen(Station& station, StreamWatch& watch) {
     // Decoding the audio costs most of the monitor's time: it is asked for
     // only when the station listens for silence.
     std::vector<std::string> arguments{watch.address};
-    if (station.settings().SilenceSeconds <= 0) arguments.insert(arguments.begin(), "--no-levels");
+    watch.samplePeriod = station.settings().SilenceSeconds > 0 ? watch.sampleWanted : 0;
+    if (station.settings().SilenceSeconds <= 0)
+        arguments.insert(arguments.begin(), "--no-levels");
+    else if (watch.samplePeriod > 0)
+        arguments.insert(arguments.begin(),
+                         {"--sample-every", std::to_string(std::lround(watch.samplePeriod))});
     watch.monitor = station.processes.startProgram(station.options.monitorProgram, arguments, true);
     watch.monitorStarted = now;
     watch.bytes = -1;
@@ -415,19 +440,28 @@ void TellChannels(Station& station) {
 void tmrAirMonitor_Timer(Station& station) {
     DeliveryScope scope(station.events, *station.listener);
     AirState& air = station.air;
-    const std::vector<std::string> wanted = WantedAddresses(station);
+    const std::vector<Wanted> wanted = WantedAddresses(station);
     std::erase_if(air.watches, [&](StreamWatch& watch) {
-        if (std::ranges::find(wanted, watch.address) != wanted.end()) return false;
+        if (std::ranges::find(wanted, watch.address, &Wanted::address) != wanted.end()) return false;
         if (watch.monitor) station.processes.stopProgram(*watch.monitor);
         return true;
     });
-    for (const std::string& address : wanted) {
-        if (Find(air, address)) continue;
-        StreamWatch watch;
-        watch.address = address;
-        watch.watchedSince = Now(station);
-        watch.endedAt = -kMonitorRestartSeconds;
-        air.watches.push_back(std::move(watch));
+    for (const Wanted& want : wanted) {
+        StreamWatch* watch = Find(air, want.address);
+        if (!watch) {
+            watch = &air.watches.emplace_back();
+            watch->address = want.address;
+            watch->watchedSince = Now(station);
+            watch->endedAt = -kMonitorRestartSeconds;
+        }
+        watch->sampleWanted = want.samplePeriod;
+        // A standby that goes on air is heard whole at once: its monitor
+        // starts again (one on air that becomes a standby decodes on).
+        if (watch->monitor && watch->samplePeriod > 0 && want.samplePeriod <= 0) {
+            station.processes.stopProgram(*watch->monitor);
+            watch->monitor.reset();
+            watch->endedAt = -kMonitorRestartSeconds;
+        }
     }
     for (StreamWatch& watch : air.watches) Listen(station, watch);
     PassTitles(station);

@@ -151,8 +151,14 @@ LastResortCommand LastResortArgs(Station& station, const std::string& input) {
     if (list.kind == LastResortList::Kind::File || list.tracks.empty()) return {{"-loop", "0", input}, {}};
     const std::filesystem::path playlist = station.file("lastresort.m3u");
     const std::string shuffled = ShuffledPlaylist(list.tracks, std::random_device{}());
-    // FFmpeg's demuxer reads every kind of file, and tells their tags.
-    LastResortCommand command{{"-loop", "0", "-demuxer", "lavf"}, {}};
+    // FFmpeg's demuxer reads every kind of file, and tells their tags. A
+    // file of no audio may pass for a stream that only a pass-through
+    // "decoder" takes, whose output the sound server refuses: the player
+    // would end there, with the rest of the list. Without them, such a file
+    // plays no sound and the next one follows.
+    LastResortCommand command{
+        {"-loop", "0", "-demuxer", "lavf", "-ac", "-spdifaac,-spdifac3,-spdifeac3,-spdifdts,-spdifmpa,-spdifthd,"},
+        {}};
     if (NoteFileWrite(station, playlist.filename().string(), ReplaceFile(playlist, shuffled))) {
         command.args.insert(command.args.end(), {"-playlist", playlist.string()});
         return command;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <functional>
 
@@ -53,7 +54,8 @@ struct Air : TestStation {
     std::optional<int> monitorOf(const std::string& address) {
         const std::string levels = settings().SilenceSeconds > 0 ? "" : "--no-levels ";
         for (size_t i = processes.programLog.size(); i-- > 0;)
-            if (processes.programLog[i] == "brackenfield-monitor " + levels + address)
+            if (processes.programLog[i] == "brackenfield-monitor " + levels + address ||
+                processes.programLog[i] == "brackenfield-monitor --sample-every 2 " + address)
                 return static_cast<int>(i + 1);
         return std::nullopt;
     }
@@ -197,6 +199,45 @@ TEST(AirMonitorTest, OneSilentChannelIsSaidAndHeardAgainWithoutAFailover) {
     const MonitorLine line{MonitorLine::Kind::Count, 9, -3.0, -17.5, {}, -17.0, -120.0};
     EXPECT_EQ(FormatMonitorLine(line), "bytes=9 peak=-3.0 rms=-17.5 left=-17.0 right=-120.0");
     EXPECT_EQ(ParseMonitorLine(FormatMonitorLine(line)), line);
+}
+
+// A standby is heard by samples (a sample every 2 s with SilenceSeconds=4): it is silent once its quiet
+// samples span SilenceSeconds, not before; a standby that goes on air is heard whole. The monitor's option
+// and its beat.
+TEST(AirMonitorTest, AStandbyIsHeardBySamplesAndWholeOnceOnAir) {
+    Air air(4);
+    air.settings().StandbyCheck = true;
+    const auto sampled = [](double t, double level) {  // levels on every fourth line
+        return std::fmod(t, 2) == 0 ? Flowing(t, level)
+                                    : "bytes=" + std::to_string(static_cast<int>(t * 16000));
+    };
+    const std::string failing = "STANDBY 0 Backup FAILING: " + kBackup + ": silent";
+    for (const auto& [until, said] : {std::pair{9.5, 0u}, {10.0, 1u}}) {  // 4 s after the first quiet sample
+        air.run(until - air.t, [&](double t, const std::string& address) {
+            return address == kOne ? Flowing(t)
+                                   : sampled(t, t >= 6 && t < 14 ? -90 : -20);  // quiet at 6, 8, 10
+        });
+        EXPECT_EQ(CountOf(air.console().txtAIR, failing), said) << until;
+    }
+    Air dies(4);  // the selected source dies: the standby goes on air
+    dies.settings().StandbyCheck = true;
+    dies.run(12, [&](double t, const std::string& address) -> std::optional<std::string> {
+        return address == kBackup ? sampled(t, -20)
+               : t <= 4           ? Flowing(t)
+                                  : "error: stream: read: End of file";
+    });
+    EXPECT_EQ(std::ranges::count(dies.processes.programLog, "brackenfield-monitor " + kBackup), 1);
+    for (const auto& [option, period] :
+         {std::pair{"2", 2.0}, {"600", 600.0}, {"0.5", 0.0}, {"2s", 0.0}, {"", 0.0}})
+        EXPECT_EQ(ParseSamplePeriod(option).value_or(0), period) << option;
+    LevelSampler sampler(2, 0.5, 1);
+    std::string steps;
+    for (double now = 0; now < 5; now += 0.25) {
+        const LevelSampler::Step step = sampler.next(now);
+        steps += step == LevelSampler::Step::Skip ? '-' : step == LevelSampler::Step::Restart ? 'R' : 'D';
+        if (step != LevelSampler::Step::Skip) steps += sampler.counts(0.25) ? "+" : "";
+    }
+    EXPECT_EQ(steps, "DD+D+-----RD+D+-----RD+D+-");
 }
 
 // The backup fails too: the last resort file plays in a loop until the

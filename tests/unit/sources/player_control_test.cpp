@@ -44,10 +44,11 @@ TEST(PlayerControl, TheLastResortPlaysAFoldersAudioFilesShuffledInALoop) {
     StartPlayer(*s, 1, "lr", PlayerInput::LoopedFile);
     StartPlayer(*s, 2, "one.mp3", PlayerInput::LoopedFile);
     EXPECT_EQ(s.processes.log,
-              (std::vector<std::string>{"start mplayer1 -loop 0 -demuxer lavf -playlist " +
-                                            (s.folder.path() / "lastresort.m3u").string() +
-                                            " -quiet -noconsolecontrols",
-                                        "start mplayer2 -loop 0 one.mp3 -quiet -noconsolecontrols"}));
+              (std::vector<std::string>{
+                  "start mplayer1 -loop 0 -demuxer lavf -ac "
+                  "-spdifaac,-spdifac3,-spdifeac3,-spdifdts,-spdifmpa,-spdifthd, -playlist " +
+                      (s.folder.path() / "lastresort.m3u").string() + " -quiet -noconsolecontrols",
+                  "start mplayer2 -loop 0 one.mp3 -quiet -noconsolecontrols"}));
     const std::string list = s.folder.read("lastresort.m3u");
     EXPECT_EQ(list.size(), 2 * (s.folder.path() / "lr/a.mp3\n").string().size());
     for (const char* track : {"lr/a.mp3\n", "lr/b.OGG\n"})
