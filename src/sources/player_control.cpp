@@ -156,9 +156,9 @@ LastResortCommand LastResortArgs(Station& station, const std::string& input) {
     // "decoder" takes, whose output the sound server refuses: the player
     // would end there, with the rest of the list. Without them, such a file
     // plays no sound and the next one follows.
-    LastResortCommand command{
-        {"-loop", "0", "-demuxer", "lavf", "-ac", "-spdifaac,-spdifac3,-spdifeac3,-spdifdts,-spdifmpa,-spdifthd,"},
-        {}};
+    LastResortCommand command{{"-loop", "0", "-demuxer", "lavf", "-ac",
+                               "-spdifaac,-spdifac3,-spdifeac3,-spdifdts,-spdifmpa,-spdifthd,"},
+                              {}};
     if (NoteFileWrite(station, playlist.filename().string(), ReplaceFile(playlist, shuffled))) {
         command.args.insert(command.args.end(), {"-playlist", playlist.string()});
         return command;

@@ -63,7 +63,9 @@ public:
         tellAll(&StationListener::certificateExpiring, event);
     }
     void fileTrouble(const FileTrouble& event) override { tellAll(&StationListener::fileTrouble, event); }
-    void failoverResumed(const AirSource& failed) override { tellAll(&StationListener::failoverResumed, failed); }
+    void failoverResumed(const AirSource& failed) override {
+        tellAll(&StationListener::failoverResumed, failed);
+    }
     void restartsHeld(const RestartsHeld& event) override { tellAll(&StationListener::restartsHeld, event); }
     void channelSilence(const ChannelSilence& event) override {
         tellAll(&StationListener::channelSilence, event);

@@ -57,7 +57,12 @@ TEST(PlayerControl, TheLastResortPlaysAFoldersAudioFilesShuffledInALoop) {
     std::filesystem::permissions(s.folder.path() / "lastresort.m3u", std::filesystem::perms::owner_read);
     for (int again = 0; again < 2; ++again) StartPlayer(*s, 1, "lr", PlayerInput::LoopedFile);
     const std::string direct = s.processes.log.back();
-    EXPECT_EQ(direct.find("start mplayer1 -loop 0 -demuxer lavf -quiet -noconsolecontrols /"), 0U) << direct;
+    EXPECT_EQ(
+        direct.find(
+            "start mplayer1 -loop 0 -demuxer lavf -ac "
+            "-spdifaac,-spdifac3,-spdifeac3,-spdifdts,-spdifmpa,-spdifthd, -quiet -noconsolecontrols /"),
+        0U)
+        << direct;
     for (const char* track : {"lr/a.mp3", "lr/b.OGG"}) EXPECT_EQ(CountOf(direct, track), 1U);
     EXPECT_EQ(CountOf(s.console().txtAIR, "CANNOT WRITE lastresort.m3u: Permission denied"), 1U);
     EXPECT_FALSE(ReadLastResort(s.folder.path(), "empty").plays());
