@@ -55,8 +55,10 @@ std::optional<std::string> ReadUsersText(const std::filesystem::path& file) {
 
 // The users.ini text with the line that gives `name` its password made
 // `line` (taken out when empty), or `line` appended when none does; its
-// other lines (comments, lines the station skips) as they were. False when
-// no line gave `name` a password.
+// other lines (comments, lines the station skips) as they were. A later line
+// for the same name, which the station skips, goes too: once the first was
+// changed or taken out it would count. False when no line gave `name` a
+// password.
 bool PutUserLine(std::string& text, const std::string& name, const std::string& line) {
     std::string out;
     bool found = false;
@@ -64,12 +66,12 @@ bool PutUserLine(std::string& text, const std::string& name, const std::string& 
         const size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
         const std::string_view current = std::string_view(text).substr(at, end - at);
         at = end;
-        if (found || !ParseUsersFile(current).users.contains(name)) {
+        if (!ParseUsersFile(current).users.contains(name)) {
             out += current;
             continue;
         }
+        if (!found) out += line;
         found = true;
-        out += line;
     }
     if (!found && !line.empty()) out += (out.empty() || out.ends_with('\n') ? "" : "\n") + line;
     text = std::move(out);

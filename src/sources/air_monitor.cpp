@@ -461,6 +461,9 @@ void tmrAirMonitor_Timer(Station& station) {
             station.processes.stopProgram(*watch->monitor);
             watch->monitor.reset();
             watch->endedAt = -kMonitorRestartSeconds;
+            // Its samples' quiet says nothing of the whole stream's.
+            watch->quietSince = watch->quietHeard = 0;
+            watch->channelQuietSince = {};
         }
     }
     for (StreamWatch& watch : air.watches) Listen(station, watch);

@@ -665,6 +665,7 @@ private:
     void CouldNotPlay(bool ended, const SuccessorSeen& seen) {
         const OnAirStretch attempted = s_.onAir;
         const OnAirStretch previous = s_.successor->previous;
+        const bool refresh = s_.successor->refresh;
         s_.successor.reset();
         const bool oldPlays =
             previous.slot != 0 && previous.slot != attempted.slot && seen.oldRunning == true;
@@ -674,6 +675,10 @@ private:
         if (oldPlays) {
             Stop(attempted.slot);
             s_.onAir = previous;
+            // A refresh that could not play leaves the air as it was: the
+            // source plays well, so it counts no failure (a server that takes
+            // one listener at a time would otherwise fail it over in the end).
+            if (refresh) return;
         } else if (previous.slot != 0 && previous.slot != attempted.slot) {
             // Its log stays until the slot starts again, then as ".log.1".
             Stop(previous.slot);
@@ -818,6 +823,7 @@ private:
         }
         const OnAirStretch old = s_.onAir;
         PutOn(old.source, old.cause, old.lastResort ? PlayerInput::LoopedFile : PlayerInput::Url);
+        if (s_.successor) s_.successor->refresh = true;
         char figures[64];
         std::snprintf(figures, sizeof figures, "%.1f H (%.0f MB)", refresh.hours, refresh.megabytes);
         Say("  SYS - PLAYER " + PlayerName(old.slot) + " REFRESHED AFTER " + figures);

@@ -99,7 +99,9 @@ void WritePlayerRecord(const Station& station, const PlayerFiles& files, const s
                          : !titlesFromMonitor ? ""
                          : *titlesFromMonitor ? "monitor"
                                               : "player";
-    ReplaceFile(path, url + "\r\n" + titles + "\r\n");
+    // A record that cannot be written (a full disk) goes: an old one would
+    // have the next start keep this player as what it played before.
+    if (!ReplaceFile(path, url + "\r\n" + titles + "\r\n")) RemoveFile(path);
 }
 
 }  // namespace

@@ -70,12 +70,13 @@ void Notifier::failoverStarted(const FailoverEvent& event) {
               standIn + ".");
 }
 
+// The station has one failover at a time: a return ends it, also when the
+// source chosen meanwhile is another than the one that failed.
 void Notifier::returned(const AirSource& source) {
-    const std::string number = " " + std::to_string(source.number);
-    const std::string back = SourceWords(source) + " is back on air.";
-    end("failover" + number, "return", back);
-    end("silence" + number, "return", back);
-    end("last-resort" + number, "last-resort", "the last resort file is off air: " + back);
+    const std::string back = SourceWords(source) + " is back on air";
+    endAll("failover ", "return", back);
+    endAll("silence ", "return", back);
+    endAll("last-resort ", "last-resort", back);
 }
 
 void Notifier::failoverResumed(const AirSource& failed) {
@@ -87,6 +88,11 @@ void Notifier::failoverResumed(const AirSource& failed) {
 }
 
 void Notifier::switched(const SwitchEvent& event) {
+    // A held restart is made as a switch to the source (a restart or a
+    // return); a choice of another source ends the hold too.
+    if (IsChoice(event.cause)) endAll("restarts-held ", "restarts-held", SourceWords(event.to) + " was chosen");
+    end("restarts-held " + std::to_string(event.to.number), "restarts-held",
+        "the player of " + SourceWords(event.to) + " is started again.");
     if (IsChoice(event.cause)) {
         const std::string chosen = SourceWords(event.to) + " was chosen";
         endAll("failover ", "return", chosen);

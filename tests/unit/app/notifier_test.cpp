@@ -84,6 +84,9 @@ TEST(Notifier, TellsEachTroublesBeginAndEndRepeatsWhatLastsAndHoldsBackAFlap) {
         // A start that kept the last run's stand-in: the failover goes on, its end is told, its begin not again.
         {"K0 R", "return:end"},
         {"F K0 R", "failover:begin return:end"},
+        // The held restart made as a switch to its source; a return of a source chosen during the failover.
+        {"H W", "restarts-held:begin restarts-held:end"},
+        {"F R2", "failover:begin return:end"},
     };
     // clang-format on
     for (const auto& [steps, heard] : cases) {
@@ -106,6 +109,8 @@ TEST(Notifier, TellsEachTroublesBeginAndEndRepeatsWhatLastsAndHoldsBackAFlap) {
             if (step == "0" || step == "1") t.settings.NotifyURL = step == "0" ? "" : "http://chat.example/h";
             if (step == "~") t.clock.step(-7200);
             if (step == "K0") t.notifier.failoverResumed(kOne);
+            if (step == "W") t.notifier.switched({{}, kTwo, 1, SwitchCause::Restart});
+            if (step == "R2") t.notifier.returned(kTwo);
         }
         EXPECT_EQ(t.sent(), heard) << steps;
     }

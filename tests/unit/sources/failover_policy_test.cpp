@@ -328,11 +328,14 @@ TEST(FailoverPolicy, EachCrossingOfTheAirIsDecidedSoundly) {
         {"choose 3, plays, fail, |, refresh", "", "on 3@1 sel 3 suspect"},
         {"choose 3, plays, choose 4, |, refresh, refresh soon", "", "on 4@2 sel 4 normal after 1"},
         {"choose 3, plays, |, refresh soon", "", "on 3@1 sel 3 normal"},
-        // A fresh player that cannot play leaves the old one on air.
-        {"choose 3, plays, |, refresh, ends",
+        // A fresh player that cannot play leaves the old one on air, and counts no failure of the source:
+        // a server that takes one listener at a time is not failed over by refreshes.
+        {"choose 3, plays, |, refresh, ends, refresh, ends",
          "start 3@2; " + refreshed +
              "; refreshed 3@1; NEW PLAYER mplayer2 ENDED BEFORE PLAYING (SOURCE 3) - OLD PLAYER PLAYS ON; "
-             "stop 2; restart 3",
+             "stop 2; start 3@2; " +
+             refreshed +
+             "; refreshed 3@1; NEW PLAYER mplayer2 ENDED BEFORE PLAYING (SOURCE 3) - OLD PLAYER PLAYS ON; stop 2",
          "on 3@1 sel 3 normal"},
     };
     for (const auto& [words, told, state] : rows) {

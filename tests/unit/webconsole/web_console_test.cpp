@@ -343,7 +343,8 @@ TEST(WebConsole, EventStreamsTellASessionItsLogLinesAndCountTheClientsBehindAPro
 TEST(WebUsersFile, AddUserWritesAHashOnlyTheOwnerReadsAndRemoveUserTakesItOut) {
     TempFolder folder;
     const std::string kept = "# the station's users\r\nEve=operator:x\n";  // as they were
-    folder.write("users.ini", "alice=engineer:$argon2id$old\n" + kept);
+    // A later line for the same name, skipped while the first counts, must not count once that one goes.
+    folder.write("users.ini", "alice=engineer:$argon2id$old\n" + kept + "alice=engineer:$argon2id$twice\n");
     char password[] = "s3cret\n";
     std::FILE* input = fmemopen(password, sizeof password - 1, "r");
     EXPECT_EQ(AddWebUser(folder.path(), "alice", "operator", input), 0);
