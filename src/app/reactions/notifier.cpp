@@ -90,7 +90,8 @@ void Notifier::failoverResumed(const AirSource& failed) {
 void Notifier::switched(const SwitchEvent& event) {
     // A held restart is made as a switch to the source (a restart or a
     // return); a choice of another source ends the hold too.
-    if (IsChoice(event.cause)) endAll("restarts-held ", "restarts-held", SourceWords(event.to) + " was chosen");
+    if (IsChoice(event.cause))
+        endAll("restarts-held ", "restarts-held", SourceWords(event.to) + " was chosen");
     end("restarts-held " + std::to_string(event.to.number), "restarts-held",
         "the player of " + SourceWords(event.to) + " is started again.");
     if (IsChoice(event.cause)) {
