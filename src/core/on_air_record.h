@@ -83,7 +83,8 @@ struct Successor {
     double started = 0;    // monotonic seconds
     bool plays = false;    // the new player was seen playing (the old stops once the overlap is long enough)
     double readUntil = 0;  // when it was last seen reading its playlist
-    bool refresh = false;  // a fresh player of the same source: one that cannot play is no failure of the source
+    bool refresh =
+        false;  // a fresh player of the same source: one that cannot play is no failure of the source
     bool operator==(const Successor&) const = default;
 };
 
