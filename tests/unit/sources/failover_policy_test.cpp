@@ -335,7 +335,8 @@ TEST(FailoverPolicy, EachCrossingOfTheAirIsDecidedSoundly) {
              "; refreshed 3@1; NEW PLAYER mplayer2 ENDED BEFORE PLAYING (SOURCE 3) - OLD PLAYER PLAYS ON; "
              "stop 2; start 3@2; " +
              refreshed +
-             "; refreshed 3@1; NEW PLAYER mplayer2 ENDED BEFORE PLAYING (SOURCE 3) - OLD PLAYER PLAYS ON; stop 2",
+             "; refreshed 3@1; NEW PLAYER mplayer2 ENDED BEFORE PLAYING (SOURCE 3) - OLD PLAYER PLAYS ON; "
+             "stop 2",
          "on 3@1 sel 3 normal"},
     };
     for (const auto& [words, told, state] : rows) {
