@@ -165,11 +165,17 @@ LastResortCommand LastResortArgs(Station& station, const std::string& input) {
         command.args.insert(command.args.end(), {"-playlist", playlist.string()});
         return command;
     }
+    // A command line has a limit (a folder of thousands of tracks would not
+    // start at all): the shuffled list is cut well below it.
+    constexpr size_t kArgumentBytes = 256 * 1024;
+    size_t bytes = 0;
     ForEachLine(shuffled, [&](std::string_view track) {
         // A name that began with "-" would be read as an option.
         std::error_code ec;
         const std::filesystem::path path = std::filesystem::absolute(std::string(track), ec);
-        if (!ec) command.files.push_back(path.string());
+        if (ec || bytes + path.string().size() + 1 > kArgumentBytes) return;
+        bytes += path.string().size() + 1;
+        command.files.push_back(path.string());
     });
     return command;
 }

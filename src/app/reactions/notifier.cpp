@@ -88,6 +88,13 @@ void Notifier::failoverResumed(const AirSource& failed) {
 }
 
 void Notifier::switched(const SwitchEvent& event) {
+    // A silent channel is the source on air's: once another source is on
+    // air, nobody hears it any more.
+    std::vector<std::string> channels;
+    for (const Trouble& t : troubles_)
+        if (t.key.starts_with("channel ") && t.source.number != event.to.number) channels.push_back(t.key);
+    for (const std::string& key : channels)
+        end(key, "channel", SourceWords(event.to) + " is on air instead.");
     // A held restart is made as a switch to the source (a restart or a
     // return); a choice of another source ends the hold too.
     if (IsChoice(event.cause))
@@ -213,6 +220,15 @@ void Notifier::tick() {
     const double now = l_.clock.monotonicSeconds();
     const double repeat = repeatSeconds();
     std::erase_if(ended_, [&](const Ended& e) { return now - e.at >= repeat; });
+    // A reload that stops the hearing ends what only the hearing could end:
+    // nothing would tell these troubles over.
+    const Settings& settings = l_.settings();
+    if (!settings.CheckSource || !settings.StandbyCheck)
+        endAll("standby ", "standby", "the standby links are no longer listened to");
+    if (!settings.CheckSource) {
+        endAll("failover ", "return", "the health check is off");
+        endAll("silence ", "return", "the health check is off");
+    }
     for (Trouble& t : troubles_) {
         if (now < t.nextTell) continue;
         const long minutes = std::lround((now - t.began) / 60);

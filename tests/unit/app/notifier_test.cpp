@@ -35,6 +35,7 @@ struct Told {
     Told() {
         settings.NotifyURL = "https://hook:pw@chat.example/hooks/T0KEN";
         settings.NotifyRepeatMinutes = 60;
+        settings.CheckSource = settings.StandbyCheck = true;
         http.reply = [](const std::string&) { return HttpResult{"ok", 0, "", 200}; };
     }
     void pass(double seconds) {
@@ -87,6 +88,11 @@ TEST(Notifier, TellsEachTroublesBeginAndEndRepeatsWhatLastsAndHoldsBackAFlap) {
         // The held restart made as a switch to its source; a return of a source chosen during the failover.
         {"H W", "restarts-held:begin restarts-held:end"},
         {"F R2", "failover:begin return:end"},
+        // A reload that stops the hearing ends the troubles only the hearing ends.
+        {"F B ! +1", "failover:begin standby:begin standby:end return:end"},
+        // A silent channel ends when another source goes on air, not at a restart of its own.
+        {"K W", "channel:begin"},
+        {"K C1", "channel:begin channel:end"},
     };
     // clang-format on
     for (const auto& [steps, heard] : cases) {
@@ -111,6 +117,8 @@ TEST(Notifier, TellsEachTroublesBeginAndEndRepeatsWhatLastsAndHoldsBackAFlap) {
             if (step == "K0") t.notifier.failoverResumed(kOne);
             if (step == "W") t.notifier.switched({{}, kTwo, 1, SwitchCause::Restart});
             if (step == "R2") t.notifier.returned(kTwo);
+            if (step == "!") t.settings.CheckSource = false;
+            if (step == "C1") t.notifier.switched({{}, kOne, 1, SwitchCause::Operator});
         }
         EXPECT_EQ(t.sent(), heard) << steps;
     }
