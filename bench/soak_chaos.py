@@ -559,8 +559,10 @@ def make_chaos(Soak, Stand_in, proc_figures):
         def check_notifications(self, failures, lines):
             open_ones, storms, kinds = {}, {}, {}
             for when, body in self.webhook.received:
-                key = (body.get("event"), body.get("source"))
-                kinds[key[0]] = kinds.get(key[0], 0) + 1
+                # a failover's or silence's end is told as a return
+                kind = body.get("event")
+                key = ("failover" if kind in ("failover", "silence", "return") else kind, body.get("source"))
+                kinds[kind] = kinds.get(kind, 0) + 1
                 hour = int(when // 3600)
                 storms[(key, hour)] = storms.get((key, hour), 0) + 1
                 if body.get("state") == "begin":
