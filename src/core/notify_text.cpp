@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "core/json_text.h"
 #include "core/text_decode.h"
 #include "core/time_format.h"
 
@@ -48,22 +49,15 @@ std::string Rfc3339(const LocalTime& at) {
     return FormatDateYMD(at) + "T" + FormatTime(at) + zone;
 }
 
+namespace {
+
+// Bytes as a JSON string: UTF-8 as it is, other bytes read as Latin-1, so
+// that no byte sequence makes the document invalid.
 std::string JsonString(std::string_view bytes) {
-    std::string out = "\"";
-    for (const char c : ToUtf8(bytes)) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+    return JsonQuoted(ToUtf8(bytes));
 }
+
+}  // namespace
 
 std::string NotificationJson(const Notification& n) {
     return "{\"station\":" + JsonString(n.station) + ",\"event\":" + JsonString(n.event) +

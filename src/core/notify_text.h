@@ -39,10 +39,6 @@ struct Notification {
 // "2026-12-06T12:00:00+01:00": the local time with its offset from UTC.
 std::string Rfc3339(const LocalTime& at);
 
-// A JSON string of the bytes: UTF-8 as it is, other bytes read as Latin-1,
-// so that no byte sequence makes the document invalid.
-std::string JsonString(std::string_view bytes);
-
 // {"station":..,"event":..,"state":"begin"|"end","source":N,"name":..,
 // "reason":..,"time":..,"text":..}
 std::string NotificationJson(const Notification& n);

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "apiserver/api_server.h"
+#include "core/json_text.h"
 #include "core/station.h"
 #include "core/text_decode.h"
 #include "core/time_format.h"
@@ -27,45 +28,13 @@ namespace {
 constexpr size_t kLogLines = 20;
 constexpr size_t kStampLength = 19;  // "YYYY-MM-DD hh:mm:ss"
 
-std::string Quoted(std::string_view utf8) {
-    std::string out = "\"";
-    for (const char c : utf8) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                    out += escaped;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
-}
-
 std::string JsonOf(const StatusValue& value) {
-    if (const auto* text = std::get_if<std::string>(&value)) return Quoted(*text);
+    if (const auto* text = std::get_if<std::string>(&value)) return JsonQuoted(*text);
     if (const auto* number = std::get_if<int64_t>(&value)) return std::to_string(*number);
     if (const auto* flag = std::get_if<bool>(&value)) return *flag ? "true" : "false";
     std::string out = "[";
     for (const std::string& line : std::get<std::vector<std::string>>(value))
-        out += (out.size() > 1 ? "," : "") + Quoted(line);
+        out += (out.size() > 1 ? "," : "") + JsonQuoted(line);
     return out + "]";
 }
 
@@ -273,7 +242,7 @@ void WriteContainer(std::string& out, std::span<const StatusField> fields, size_
         size_t to = from + 1;
         while (to < fields.size() && PartsOf(fields[to].path)[depth] == key) ++to;
         if (from > 0) out += ',';
-        if (!array) out += Quoted(key) + ":";
+        if (!array) out += JsonQuoted(key) + ":";
         if (PartsOf(fields[from].path).size() == depth + 1)
             out += JsonOf(fields[from].value);
         else
