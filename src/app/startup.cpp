@@ -86,6 +86,7 @@ void Startup(Station& station) {
     if (station.settings().ManagementUpdate > 0) station.timers.start(TimerName::ManagementDownload);
     if (station.settings().CheckForChanges == 1) station.timers.start(TimerName::CheckForChanges);
     station.timers.start(TimerName::CheckMplayerOK);
+    station.timers.start(TimerName::PlayerEnd);
     if (ApiOpen(station.settings())) station.openApiServer();
     JudgeApiStatus(station.api, station.settings());
     if (station.settings().AIRenable) station.timers.start(TimerName::AirUpdate);

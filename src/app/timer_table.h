@@ -31,7 +31,7 @@ struct TimerSpec {
 };
 
 // Every timer of the main window. The startup decides which of them run.
-inline constexpr std::array<TimerSpec, 16> kMainWindowTimers{{
+inline constexpr std::array<TimerSpec, 17> kMainWindowTimers{{
     {TimerName::UptimeDisplayUpdate, 1000, tmrUptimeDisplayUpdate_Timer},
     {TimerName::Counter, 1000, tmrCounter_Timer},
     {TimerName::GetMetadata, 5000, tmrGetMetadata_Timer},
@@ -39,6 +39,7 @@ inline constexpr std::array<TimerSpec, 16> kMainWindowTimers{{
     {TimerName::LoadEventsAndCalculate, 10000, tmrLoadEventsAndCalculate_Timer},
     {TimerName::CheckAndDoEvents, 1000, tmrCheckAndDoEvents_Timer},
     {TimerName::CheckMplayerOK, 15000, tmrCheckMplayerOK_Timer},
+    {TimerName::PlayerEnd, 1000, tmrPlayerEnd_Timer},
     {TimerName::ManagementDownload, 60000, tmrManagementDownload_Timer},
     {TimerName::CheckForChanges, 60000, tmrCheckForChanges_Timer},
     {TimerName::AirUpdate, 5000, tmrAirUpdate_Timer},

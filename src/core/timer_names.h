@@ -17,6 +17,8 @@ inline constexpr std::string_view GetMetadataMore = "tmrGetMetadataMore";
 inline constexpr std::string_view LoadEventsAndCalculate = "tmrLoadEventsAndCalculate";
 inline constexpr std::string_view CheckAndDoEvents = "tmrCheckAndDoEvents";
 inline constexpr std::string_view CheckMplayerOK = "tmrCheckMplayerOK";
+// Between the watchdog's looks: whether the player on air has ended.
+inline constexpr std::string_view PlayerEnd = "tmrPlayerEnd";
 inline constexpr std::string_view ManagementDownload = "tmrManagementDownload";
 inline constexpr std::string_view CheckForChanges = "tmrCheckForChanges";
 inline constexpr std::string_view AirUpdate = "tmrAirUpdate";

@@ -329,6 +329,7 @@ void PosixProcesses::killByName(const std::string& imageName) {
     if (imageName.empty() || !folder) return;
     const std::string name = KernelName(imageName);
     const pid_t self = ::getpid();
+    found_.erase(imageName);
     ForEachProcess([&](pid_t pid, const ProcessInfo& info) {
         if (pid != self && IsOurs(pid, info, name, *folder)) KillProcess(pid, name, *folder);
         return true;
@@ -359,13 +360,26 @@ std::optional<bool> PosixProcesses::isRunning(const std::string& imageName) {
     const auto folder = IdOf(stationFolder_);
     if (!folder) return std::nullopt;
     const std::string name = KernelName(imageName);
-    bool found = false;
+    std::optional<ProgramHandle> found;
     const bool scanned = ForEachProcess([&](pid_t pid, const ProcessInfo& info) {
-        found = IsOurs(pid, info, name, *folder);
+        if (IsOurs(pid, info, name, *folder)) found = ProgramHandle{pid, info.started};
         return !found;
     });
     if (!scanned) return std::nullopt;
-    return found;
+    if (found)
+        found_[imageName] = *found;
+    else
+        found_.erase(imageName);
+    return found.has_value();
+}
+
+std::optional<bool> PosixProcesses::foundStillRuns(const std::string& imageName) {
+    const auto it = found_.find(imageName);
+    if (it == found_.end()) return std::nullopt;
+    reapOrphans();
+    // The start time tells the process from a later one given its number.
+    const auto info = ReadProcess(it->second.pid);
+    return info && IsLive(*info) && info->started == it->second.started;
 }
 
 std::optional<ImageFigures> PosixProcesses::figuresOf(const std::string& imageName) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -37,6 +38,7 @@ public:
                      const std::string& stdoutPath) override;
     void killByName(const std::string& imageName) override;
     std::optional<bool> isRunning(const std::string& imageName) override;
+    std::optional<bool> foundStillRuns(const std::string& imageName) override;
     std::optional<ImageFigures> figuresOf(const std::string& imageName) override;
     void runShellCommand(const std::string& command) override;
     std::optional<ProgramHandle> startProgram(const std::string& program,
@@ -60,6 +62,8 @@ private:
     std::filesystem::path stationFolder_;
     // By program, never by number alone: a number used again is another program.
     std::map<ProgramHandle, Output> outputs_;
+    // The process isRunning last found under each name.
+    std::map<std::string, ProgramHandle, std::less<>> found_;
 };
 
 }  // namespace bf

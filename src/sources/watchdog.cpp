@@ -107,4 +107,17 @@ void tmrCheckMplayerOK_Timer(Station& station) {
     RefreshWhenDue(station);
 }
 
+void tmrPlayerEnd_Timer(Station& station) {
+    const auto& onAir = station.onAir;
+    if (!onAir.everOnAir() || onAir.restartPending()) return;
+    const int16_t slot = onAir.CurrentMplayer();
+    if (slot != 1 && slot != 2) return;
+    const std::string name = PlayerName(slot);
+    const std::optional<bool> runs = station.processes.foundStillRuns(name);
+    if (runs == false)
+        tmrCheckMplayerOK_Timer(station);
+    else if (!runs)
+        station.processes.isRunning(name);  // once found, it is watched from the next second
+}
+
 }  // namespace bf

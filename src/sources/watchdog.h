@@ -32,4 +32,12 @@ inline constexpr int kQuietBeforeEntrySeconds = 60;
 // it at a quiet moment (air::Refresh); until then it stays due.
 void tmrCheckMplayerOK_Timer(Station& station);
 
+// Every second between those looks: whether the player on air, as the last
+// look found it, still runs (one process looked at, not the whole table).
+// One that has ended (killed, crashed) brings the watchdog's look at once,
+// so that its source starts again within a second or two, not at the next
+// look up to 15 s later. A player not yet found is looked for in the
+// whole table, and watched from then on.
+void tmrPlayerEnd_Timer(Station& station);
+
 }  // namespace bf

@@ -38,9 +38,18 @@ public:
         kills.push_back(imageName);
         record("kill " + imageName);
         running.erase(imageName);
+        found.erase(imageName);
     }
     std::optional<bool> isRunning(const std::string& imageName) override {
         if (failLookup) return std::nullopt;
+        if (running.contains(imageName))
+            found.insert(imageName);
+        else
+            found.erase(imageName);
+        return running.contains(imageName);
+    }
+    std::optional<bool> foundStillRuns(const std::string& imageName) override {
+        if (!found.contains(imageName)) return std::nullopt;
         return running.contains(imageName);
     }
     std::optional<ImageFigures> figuresOf(const std::string& imageName) override {
@@ -85,6 +94,7 @@ public:
     // Runs at each player call with its log entry, before the call takes effect.
     std::function<void(const std::string&)> onCall;
     std::set<std::string> running;
+    std::set<std::string> found;                  // the names isRunning last found running
     std::map<std::string, ImageFigures> figures;  // of running images, by name
     bool failLookup = false;                      // isRunning cannot read the process table
     bool failStart = false;                       // startPlayer cannot start the player

@@ -105,6 +105,7 @@ TEST_F(PosixProcessesTest, FindsAndKillsEveryDetachedLiveProcessOfExactlyTheKern
     EXPECT_TRUE(processEventsUntil([&] { return processesNamed(name) == std::vector<std::string>(2, seen); }))
         << ::testing::PrintToString(processesNamed(name));
     EXPECT_EQ(processes.isRunning(longName), std::optional<bool>(true));
+    EXPECT_EQ(processes.foundStillRuns(longName), std::optional<bool>(true));
     for (const std::string& other : {name.substr(0, name.size() - 1), name + "x", std::string()})
         EXPECT_EQ(processes.isRunning(other), std::optional<bool>(false)) << other;
     // A zombie of a name (not reaped until the end) is not running.
@@ -130,10 +131,14 @@ TEST_F(PosixProcessesTest, FindsAndKillsEveryDetachedLiveProcessOfExactlyTheKern
                                   (otherFolder.path() / "out.log").string()));
     EXPECT_TRUE(processEventsUntil([&] { return processesNamed(name).size() == 3; }));
 
+    // One found and ended from outside is seen ended alone; one the station killed is forgotten.
     ours.killByName(longName);
+    EXPECT_TRUE(
+        processEventsUntil([&] { return processes.foundStillRuns(longName) == std::optional<bool>(false); }));
     EXPECT_TRUE(gone(longName));
     EXPECT_EQ(processes.isRunning(name), std::optional<bool>(true)) << "another name is left alone";
     processes.killByName(name);
+    EXPECT_EQ(processes.foundStillRuns(name), std::nullopt);
     EXPECT_TRUE(gone(name));
     EXPECT_EQ(other.isRunning(name), std::optional<bool>(true)) << "another folder's process is left alone";
     other.killByName(name);

@@ -223,5 +223,22 @@ TEST(WatchdogTest, OnlyAReadableTableWithBothPlayersGoneRequestsARestartOnceAndA
               "RESTART 01-01-2026 00:00:00 SOURCE:1\r\nRESTART 12-31-2026 14:05:09 SOURCE:3\r\n");
 }
 
+// Every second, the player on air as last found: not yet found, found, running, killed (the watchdog's look
+// at once: one restart), and once more while that restart waits. The count of restarts after each second.
+TEST(WatchdogTest, ThePlayerOnAirEndingIsSeenWithinASecond) {
+    TestStation ts(false);
+    ts.folder.write("sourcelist.ini", "3n:Three\r\n3u:http://three.example/c\r\n");
+    ts.onAir(3);
+    const std::string name = PlayerName(ts->onAir.CurrentMplayer());
+    std::string seen;
+    for (const bool runs : {false, true, true, false, false}) {
+        ts.processes.running.clear();
+        if (runs) ts.processes.running.insert(name);
+        tmrPlayerEnd_Timer(*ts);
+        seen += std::to_string(ts.recorded.events.size());
+    }
+    EXPECT_EQ(seen, "00011");
+}
+
 }  // namespace
 }  // namespace bf::test
