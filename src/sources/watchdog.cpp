@@ -8,6 +8,7 @@
 #include "core/text_file.h"
 #include "core/time_format.h"
 #include "schedule/schedule_file.h"
+#include "sources/air_hearing.h"
 #include "sources/on_air.h"
 
 namespace bf {
@@ -114,10 +115,19 @@ void tmrPlayerEnd_Timer(Station& station) {
     if (slot != 1 && slot != 2) return;
     const std::string name = PlayerName(slot);
     const std::optional<bool> runs = station.processes.foundStillRuns(name);
-    if (runs == false)
-        tmrCheckMplayerOK_Timer(station);
-    else if (!runs)
+    if (!runs) {
         station.processes.isRunning(name);  // once found, it is watched from the next second
+        return;
+    }
+    if (*runs) return;
+    // A player whose stream ended or stalls has ended with it: the hearing
+    // fails the source over, and the watchdog looks at its own time. One
+    // whose stream flows on, or that nobody listens to, was ended by itself
+    // or from outside, and starts again at once.
+    const Ears ears = EarsOf(station);
+    const std::string& url = onAir.source().url;
+    if (ears.listening() && ears.hears(url) && ears.flowingFor(url) < kSteadySeconds) return;
+    tmrCheckMplayerOK_Timer(station);
 }
 
 }  // namespace bf

@@ -34,10 +34,11 @@ void tmrCheckMplayerOK_Timer(Station& station);
 
 // Every second between those looks: whether the player on air, as the last
 // look found it, still runs (one process looked at, not the whole table).
-// One that has ended (killed, crashed) brings the watchdog's look at once,
-// so that its source starts again within a second or two, not at the next
-// look up to 15 s later. A player not yet found is looked for in the
-// whole table, and watched from then on.
+// One that has ended while its stream flows on (killed, crashed) brings the
+// watchdog's look at once, so that its source starts again within a second
+// or two, not at the next look up to 15 s later; one whose stream ended too
+// is the hearing's to fail over. A player not yet found is looked for in
+// the whole table, and watched from then on.
 void tmrPlayerEnd_Timer(Station& station);
 
 }  // namespace bf

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "core/air_state.h"
+#include "core/stream_address.h"
 #include "core/timer_names.h"
 #include "schedule/event_tick.h"
 #include "sources/on_air.h"
@@ -224,20 +226,34 @@ TEST(WatchdogTest, OnlyAReadableTableWithBothPlayersGoneRequestsARestartOnceAndA
 }
 
 // Every second, the player on air as last found: not yet found, found, running, killed (the watchdog's look
-// at once: one restart), and once more while that restart waits. The count of restarts after each second.
-TEST(WatchdogTest, ThePlayerOnAirEndingIsSeenWithinASecond) {
-    TestStation ts(false);
-    ts.folder.write("sourcelist.ini", "3n:Three\r\n3u:http://three.example/c\r\n");
-    ts.onAir(3);
-    const std::string name = PlayerName(ts->onAir.CurrentMplayer());
-    std::string seen;
-    for (const bool runs : {false, true, true, false, false}) {
-        ts.processes.running.clear();
-        if (runs) ts.processes.running.insert(name);
-        tmrPlayerEnd_Timer(*ts);
-        seen += std::to_string(ts.recorded.events.size());
+// at once: one restart), and once more while that restart waits; killed while its stream is heard flowing,
+// and while it is heard ended (the hearing's to fail over: no restart). The count of restarts after each
+// second.
+TEST(WatchdogTest, ThePlayerOnAirEndingIsSeenWithinASecondUnlessItsStreamEndedToo) {
+    for (const auto& [flowing, runs, restarts] :
+         {std::tuple{-1, "-++--", "00011"}, {10, "+-", "01"}, {0, "+-", "00"}}) {
+        TestStation ts(false);
+        ts.folder.write("sourcelist.ini", "3n:Three\r\n3u:http://three.example/c\r\n");
+        ts.onAir(3);
+        if (flowing >= 0) {
+            ts.settings().CheckSource = true;
+            ts->air.monitorStarts = true;
+            StreamWatch& watch = ts->air.watches.emplace_back();
+            watch.address = StreamAddress("http://three.example/c");
+            watch.monitor = ProgramHandle{1, 1};
+            watch.moved = ts.clock.monotonicSeconds();
+            watch.flowingSince = flowing > 0 ? ts.clock.monotonicSeconds() - flowing : 0;
+        }
+        const std::string name = PlayerName(ts->onAir.CurrentMplayer());
+        std::string seen;
+        for (const char* run = runs; *run; ++run) {
+            ts.processes.running.clear();
+            if (*run == '+') ts.processes.running.insert(name);
+            tmrPlayerEnd_Timer(*ts);
+            seen += std::to_string(ts.recorded.events.size());
+        }
+        EXPECT_EQ(seen, restarts) << flowing;
     }
-    EXPECT_EQ(seen, "00011");
 }
 
 }  // namespace
