@@ -32,9 +32,11 @@ unsigned Byte(std::string_view bytes, size_t at) {
 }
 
 // The length of the ID3v2 tag the bytes begin with (its header, its body
-// and a footer), 0 without one. The size is 4 bytes of 7 bits each.
+// and a footer), 0 without one. Versions 2.2 to 2.4; the size is 4 bytes of
+// 7 bits each.
 size_t Id3v2Length(std::string_view bytes) {
-    if (bytes.size() < 10 || !bytes.starts_with("ID3") || Byte(bytes, 3) == 0xFF || Byte(bytes, 4) == 0xFF)
+    if (bytes.size() < 10 || !bytes.starts_with("ID3") || Byte(bytes, 3) < 2 || Byte(bytes, 3) > 4 ||
+        Byte(bytes, 4) == 0xFF)
         return 0;
     size_t size = 0;
     for (size_t i = 6; i < 10; ++i) {
