@@ -295,6 +295,7 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
         {"brackenfield.ini", "[Brackenfield]\r\nLastResortFile=lr.m3u\r\n",
          {"brackenfield.ini:2: warning: LastResortFile: line 2 is a URL (http://x/a.mp3): local files only; it is skipped",
           "brackenfield.ini:2: warning: LastResortFile: gone.mp3 cannot be read; it is skipped",
+          "brackenfield.ini:2: warning: LastResortFile: noise.mp3 does not look like .mp3 audio; it is skipped",
           "brackenfield.ini:2: LastResortFile names lr.m3u, a playlist without a readable audio file (.mp3 .ogg .opus "
           ".flac .wav .m4a .aac); the last resort stays silent"}},
         {"sourcelist.ini", "; sources\r\n0u:http://backup.example/b\r\n1n:One\r\n1u:http://\r\n2n:Two\r\nx:y\r\n",
@@ -353,7 +354,8 @@ TEST(StationCheck, NamesEveryProblemWithItsFileAndLineAndExitsOneUnlessAllIsWell
         station.write("brackenfield.ini", settings);
         station.write("sourcelist.ini", sources);
         station.write("sourceevents.ini", schedule);
-        station.write("lr.m3u", "#EXTM3U\nhttp://x/a.mp3\ngone.mp3\n");
+        station.write("lr.m3u", "#EXTM3U\nhttp://x/a.mp3\ngone.mp3\nnoise.mp3\n");
+        station.write("noise.mp3", "ID3 and no frame");
         std::filesystem::create_symlink("/bin/true", station.path() / "mplayer1");
         std::filesystem::create_symlink("/bin/true", station.path() / "mplayer2");
         if (!file.empty()) std::filesystem::remove(station.path() / file);

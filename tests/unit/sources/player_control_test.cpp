@@ -34,12 +34,14 @@ TEST(PlayerControl, HandsEachKindOfAddressToThePlayerItsOwnWay) {
               "-noconsolecontrols");
 }
 
-// The last resort: a folder's audio files (other files left out) shuffled into a playlist played in a loop,
-// read again at each start; a folder without one plays nothing; a file plays in a loop as ever.
+// The last resort: a folder's audio files (other files and noise left out) shuffled into a playlist played
+// in a loop, read again at each start; a folder without one plays nothing; a file plays in a loop as ever.
 TEST(PlayerControl, TheLastResortPlaysAFoldersAudioFilesShuffledInALoop) {
     TestStation s(false);
     for (const char* folder : {"lr", "empty"}) std::filesystem::create_directory(s.folder.path() / folder);
-    for (const char* file : {"lr/b.OGG", "lr/a.mp3", "lr/notes.txt", "lr/c.opus"}) s.folder.write(file, "x");
+    for (const char* file : {"lr/b.OGG", "lr/notes.txt", "lr/c.opus", "lr/noise.mp3"})
+        s.folder.write(file, "OggS");
+    s.folder.write("lr/a.mp3", "\xFF\xFB\x90\x44");  // an MPEG frame header; the file ends in its frame
     std::filesystem::remove(s.folder.path() / "lr/c.opus");
     StartPlayer(*s, 1, "lr", PlayerInput::LoopedFile);
     StartPlayer(*s, 2, "one.mp3", PlayerInput::LoopedFile);
@@ -67,6 +69,49 @@ TEST(PlayerControl, TheLastResortPlaysAFoldersAudioFilesShuffledInALoop) {
     EXPECT_EQ(CountOf(s.console().txtAIR, "CANNOT WRITE lastresort.m3u: Permission denied"), 1U);
     EXPECT_FALSE(ReadLastResort(s.folder.path(), "empty").plays());
     EXPECT_TRUE(ReadLastResort(s.folder.path(), "one.mp3").plays());
+}
+
+// A file's first bytes tell audio of its kind: two MPEG or ADTS frame headers of one stream in a row (after
+// an ID3v2 tag and a little padding, when there is one; a file ending in its first frame has one), or a
+// signature.
+TEST(PlayerControl, TheLastResortTakesOnlyFilesWhoseFirstBytesLookLikeAudioOfTheirKind) {
+    using namespace std::string_literals;
+    std::string noise;  // as broken.mp3 in bench/lastresort (never 0xFF)
+    for (size_t i = 0; i < kAudioHeadBytes; ++i) noise += static_cast<char>((i * 7919 + 13) % 251);
+    auto frames = [&noise](const std::string& header, size_t length) {  // the next header only at `length`
+        return header + std::string(length - header.size(), '\0') + header + noise;
+    };
+    const std::string tag = "ID3\4\0\0\0\0\0\5"s + "TIT2x";    // 5 bytes of tag after its header
+    const std::string mp3 = frames("\xFF\xFB\x90\x00"s, 417);  // MPEG-1 Layer III, 128 kbit/s, 44.1 kHz
+    const std::string adts = frames("\xFF\xF1\x50\x80\x20\xDF\xFC"s, 262);
+    const std::tuple<std::string, std::string, std::string, bool> rows[] = {
+        {".mp3", mp3, "", true},
+        // MPEG-2.5 Layer III at 8 kbit/s, 8 kHz after padding; MPEG-1 Layer I at 32; MPEG-2 Layer II at 64,
+        // padded
+        {".mp3", tag, "\0\0\0"s + frames("\xFF\xE3\x18\x00"s, 72), true},
+        {".mp3", frames("\xFF\xFF\x10\x00"s, 32), "", true},
+        {".mp3", frames("\xFF\xF5\x86\x00"s, 385), "", true},
+        {".mp3", mp3.substr(0, 200), "", true},
+        {".aac", adts, "", true},
+        {".aac", tag, adts, true},
+        {".flac", "fLaC\0\0\0\x22"s, "", true},
+        {".flac", tag, "fLaC", true},
+        {".opus", "OggS\0\2"s, "", true},
+        {".wav", "RIFF\x24\0\0\0WAVEfmt "s, "", true},
+        {".m4a", "\0\0\0\x20"s + "ftypM4A ", "", true},
+        {".mp3", noise, "", false},
+        {".aac", "A text, named as audio.\n", "", false},
+        {".mp3", mp3.substr(0, 4) + noise, "", false},
+        {".mp3", mp3.substr(0, 417) + frames("\xFF\xFB\x94\x00"s, 417), "", false},  // then 48 kHz
+        {".aac", tag, noise, false},
+        {".flac", "", "", false},
+        {".mp3", "\xFF\xEB\x90\x44", "", false},                      // MPEG version 01 is reserved
+        {".aac", "\xFF\xF1\x50\x83\xFF\xFF\xFC" + noise, "", false},  // a frame longer than the bytes read
+        {".wav", "RIFF\x24\0\0\0AVI LIST"s, "", false},
+        {".wav", "RIFF", "", false},
+        {".m4a", "ftyp", "", false}};
+    for (const auto& [extension, start, afterTag, audio] : rows)
+        EXPECT_EQ(LooksLikeAudio(extension, start, afterTag), audio) << extension << " " << start.size();
 }
 
 TEST(PlayerControl, AnAddressThePlayerFoundAPlaylistIsReadAsOneFromItsNextStart) {
