@@ -131,10 +131,11 @@ bool IsAudioFile(const fs::path& path) {
 }
 
 bool LooksLikeAudio(std::string_view extension, std::string_view start, std::string_view afterTag) {
-    // A tagged file's audio may follow the tag after a little padding.
+    // A tagged file's audio may follow the tag after a little padding, and
+    // a recording cut out of a stream may begin in the middle of a frame.
     const bool tagged = Id3v2Length(start) > 0;
     const std::string_view audio = tagged ? afterTag : start;
-    const size_t window = tagged ? kAudioHeadBytes / 2 : 1;
+    const size_t window = kAudioHeadBytes / 2;
     if (extension == ".mp3") return ChainedFrames(audio, window, MpegFrame, 4);
     if (extension == ".aac") return ChainedFrames(audio, window, AdtsFrame, 7);
     if (extension == ".flac") return audio.starts_with("fLaC");

@@ -72,7 +72,7 @@ TEST(PlayerControl, TheLastResortPlaysAFoldersAudioFilesShuffledInALoop) {
 }
 
 // A file's first bytes tell audio of its kind: two MPEG or ADTS frame headers of one stream in a row (after
-// an ID3v2 tag and a little padding, when there is one; a file ending in its first frame has one), or a
+// an ID3v2 tag, a little padding or the end of a frame cut; a file ending in its first frame has one), or a
 // signature.
 TEST(PlayerControl, TheLastResortTakesOnlyFilesWhoseFirstBytesLookLikeAudioOfTheirKind) {
     using namespace std::string_literals;
@@ -102,7 +102,8 @@ TEST(PlayerControl, TheLastResortTakesOnlyFilesWhoseFirstBytesLookLikeAudioOfThe
         {".mp3", noise, "", false},
         {".aac", "A text, named as audio.\n", "", false},
         {".mp3", mp3.substr(0, 4) + noise, "", false},
-        {".mp3", mp3.substr(0, 417) + frames("\xFF\xFB\x94\x00"s, 417), "", false},  // then 48 kHz
+        {".mp3", "\x1F\xFF\x33 the end of a frame"s + mp3, "", true},           // cut out of a stream
+        {".mp3", mp3.substr(0, 417) + "\xFF\xFB\x94\x00"s + noise, "", false},  // then 48 kHz
         {".aac", tag, noise, false},
         {".flac", "", "", false},
         {".mp3", "\xFF\xEB\x90\x44", "", false},                      // MPEG version 01 is reserved
