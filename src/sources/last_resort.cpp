@@ -103,8 +103,8 @@ bool ChainedFrames(std::string_view b, size_t window, Frame (*header)(std::strin
 
 // Keeps a track that can be read and looks like audio; names one that does
 // not. Only the file's first bytes are read (and as many after a tag).
-void Take(LastResortList& list, const fs::path& path) {
-    if (list.tracks.size() >= kLastResortTracks) return;
+void Take(LastResortList& list, const fs::path& path, size_t enough) {
+    if (list.tracks.size() >= enough) return;
     const std::optional<std::string> start =
         Readable(path) ? ReadFileHead(path, kAudioHeadBytes) : std::nullopt;
     if (!start) {
@@ -146,7 +146,8 @@ bool LooksLikeAudio(std::string_view extension, std::string_view start, std::str
     return true;
 }
 
-LastResortList ReadLastResort(const fs::path& folder, std::string_view setting) {
+LastResortList ReadLastResort(const fs::path& folder, std::string_view setting, size_t enough) {
+    enough = std::min(enough, kLastResortTracks);
     LastResortList list;
     if (setting.empty()) return list;
     const fs::path path = folder / fs::path(std::string(setting));
@@ -157,7 +158,10 @@ LastResortList ReadLastResort(const fs::path& folder, std::string_view setting) 
         for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
             if (IsAudioFile(it->path()) && names.size() < kLastResortTracks) names.push_back(it->path());
         std::ranges::sort(names);
-        for (const fs::path& name : names) Take(list, name);
+        for (const fs::path& name : names) {
+            if (list.tracks.size() >= enough) break;
+            Take(list, name, enough);
+        }
         return list;
     }
     if (LowerExtension(path) != ".m3u") {
@@ -174,7 +178,7 @@ LastResortList ReadLastResort(const fs::path& folder, std::string_view setting) 
             list.skipped.push_back("line " + std::to_string(number) + " is a URL (" +
                                    std::string(CutAtCharacter(line, 60)) + "): local files only");
         else
-            Take(list, path.parent_path() / fs::path(std::string(line)));
+            Take(list, path.parent_path() / fs::path(std::string(line)), enough);
     });
     return list;
 }

@@ -37,9 +37,12 @@ inline constexpr size_t kAudioHeadBytes = 4096;
 bool LooksLikeAudio(std::string_view extension, std::string_view start, std::string_view afterTag = {});
 
 // Reads what `setting` names now (a relative path starts from the station
-// folder). A folder or playlist holds at most kLastResortTracks tracks.
+// folder). A folder or playlist holds at most kLastResortTracks tracks;
+// with `enough`, the reading ends at that many (whether it plays at all
+// needs one track, not every file's first bytes).
 inline constexpr size_t kLastResortTracks = 5000;
-LastResortList ReadLastResort(const std::filesystem::path& folder, std::string_view setting);
+LastResortList ReadLastResort(const std::filesystem::path& folder, std::string_view setting,
+                              size_t enough = kLastResortTracks);
 
 // The playlist the player is given for a folder or a playlist: the tracks,
 // one path a line, in a shuffled order (`seed`).

@@ -32,7 +32,7 @@ air::Context ContextOf(const Station& station) {
     c.fast = s.FastFailover;
     c.lastResortFile = s.LastResortFile;
     c.lastResortPlays = [&station] {
-        return ReadLastResort(station.workingFolder, station.settings().LastResortFile).plays();
+        return ReadLastResort(station.workingFolder, station.settings().LastResortFile, 1).plays();
     };
     c.returnHoldSeconds = s.ReturnHoldSeconds;
     // A chain set without a word that is a source is set, and empty: the
