@@ -20,6 +20,7 @@ struct CertificateReading {
     double lookedAt = -1;          // monotonic clock; -1 never
     bool looking = false;
     double toldAt = -1;  // monotonic clock when its end was last said; -1 never
+    double toldEnd = 0;  // the end then said
 };
 
 struct CertificateRecord {

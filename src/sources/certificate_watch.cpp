@@ -122,7 +122,6 @@ void CertificateWatch::took(const std::string& address, int16_t source, const Tl
         // A look that read nothing keeps the end read before: the chain has
         // not changed for want of a connection.
         if (result.expiry) {
-            if (reading.expiry != result.expiry) reading.toldAt = -1;
             reading.expiry = result.expiry;
             reading.untrusted = result.untrusted.substr(0, 200);
         }
@@ -138,10 +137,14 @@ void CertificateWatch::sayDue(CertificateReading& reading) {
     const double left = *reading.expiry - now.epoch;
     // Once a day by the monotonic clock: a wall clock stepped forward and
     // back (a bad RTC corrected) neither says it again at once nor keeps it
-    // quiet until the day it was stepped to.
+    // quiet until the day it was stepped to. A renewed certificate (a later
+    // end) is said at once; an earlier one waits its day, so that servers
+    // that take turns with two chains bring no storm.
     const double monotonic = clock_.monotonicSeconds();
-    if (reading.toldAt >= 0 && monotonic - reading.toldAt < kDay) return;
+    if (reading.toldAt >= 0 && *reading.expiry <= reading.toldEnd && monotonic - reading.toldAt < kDay)
+        return;
     reading.toldAt = monotonic;
+    reading.toldEnd = *reading.expiry;
     const std::string line = CertificateLine(reading.source, reading.name, *reading.expiry, now.epoch);
     say_(line, left <= 0 ? LogPriority::Error : LogPriority::Warning);
     CertificateEvent event;
