@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,11 +19,24 @@ struct CertificateReading {
     std::string failure;           // why the last look read no chain; empty when it read one
     double lookedAt = -1;          // monotonic clock; -1 never
     bool looking = false;
-    std::string toldDay;  // local YYYY-MM-DD when its end was last said
+    double toldAt = -1;  // monotonic clock when its end was last said; -1 never
+    double toldEnd = 0;  // the end then said
 };
 
 struct CertificateRecord {
     std::vector<CertificateReading> readings;
 };
+
+// Each source's reading with the earliest end, by source number: a playlist
+// source may have two (its own address and its stream's).
+inline std::map<int16_t, const CertificateReading*> EarliestCertificateEnds(const CertificateRecord& record) {
+    std::map<int16_t, const CertificateReading*> ends;
+    for (const CertificateReading& reading : record.readings) {
+        const CertificateReading*& earliest = ends[reading.source];
+        if (reading.expiry && (!earliest || *reading.expiry < *earliest->expiry)) earliest = &reading;
+    }
+    std::erase_if(ends, [](const auto& end) { return end.second == nullptr; });
+    return ends;
+}
 
 }  // namespace bf

@@ -77,6 +77,10 @@ std::string CertificateLine(int16_t source, std::string_view name, double expiry
     return line + "EXPIRES " + day + " (" + std::to_string(days) + (days == 1 ? " DAY)" : " DAYS)");
 }
 
+bool CertificateEndNear(double expiry, double now) {
+    return expiry - now < (kCertificateWarningDays + 1) * kDay;
+}
+
 CertificateWatch::CertificateWatch(const Clock& clock, TlsProbe& probe, CertificateRecord& record, Say say,
                                    Tell tell)
     : clock_(clock), probe_(probe), record_(record), say_(std::move(say)), tell_(std::move(tell)) {}
@@ -118,7 +122,6 @@ void CertificateWatch::took(const std::string& address, int16_t source, const Tl
         // A look that read nothing keeps the end read before: the chain has
         // not changed for want of a connection.
         if (result.expiry) {
-            if (reading.expiry != result.expiry) reading.toldDay.clear();
             reading.expiry = result.expiry;
             reading.untrusted = result.untrusted.substr(0, 200);
         }
@@ -130,13 +133,18 @@ void CertificateWatch::took(const std::string& address, int16_t source, const Tl
 void CertificateWatch::sayDue(CertificateReading& reading) {
     if (!reading.expiry) return;
     const LocalTime now = clock_.now();
+    if (!CertificateEndNear(*reading.expiry, now.epoch)) return;
     const double left = *reading.expiry - now.epoch;
-    if (left >= (kCertificateWarningDays + 1) * kDay) return;
-    const std::string today = DayOf(now);
-    // Once a day: a clock set back says nothing again until the day after
-    // the one it was said on.
-    if (!reading.toldDay.empty() && today <= reading.toldDay) return;
-    reading.toldDay = today;
+    // Once a day by the monotonic clock: a wall clock stepped forward and
+    // back (a bad RTC corrected) neither says it again at once nor keeps it
+    // quiet until the day it was stepped to. A renewed certificate (a later
+    // end) is said at once; an earlier one waits its day, so that servers
+    // that take turns with two chains bring no storm.
+    const double monotonic = clock_.monotonicSeconds();
+    if (reading.toldAt >= 0 && *reading.expiry <= reading.toldEnd && monotonic - reading.toldAt < kDay)
+        return;
+    reading.toldAt = monotonic;
+    reading.toldEnd = *reading.expiry;
     const std::string line = CertificateLine(reading.source, reading.name, *reading.expiry, now.epoch);
     say_(line, left <= 0 ? LogPriority::Error : LogPriority::Warning);
     CertificateEvent event;

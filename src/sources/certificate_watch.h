@@ -51,6 +51,10 @@ private:
     Tell tell_;
 };
 
+// Whether a certificate's end is said: fewer than 15 whole days left
+// ("(14 DAYS)"), or past.
+bool CertificateEndNear(double expiry, double now);
+
 // "SYS - SOURCE 3 Breakfast: CERTIFICATE EXPIRES 2027-01-02 (14 DAYS)", or
 // "... CERTIFICATE EXPIRED 2027-01-02" once the end has passed.
 std::string CertificateLine(int16_t source, std::string_view name, double expiry, double now);

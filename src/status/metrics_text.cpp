@@ -158,18 +158,14 @@ std::string MetricsText(const Station& station, const ProcessReadings& readings)
                      link.state == "on air" || link.state == "standby" ? 1 : 0,
                      LabelPair("source", std::to_string(link.source)));
     }
-    std::map<int16_t, double> certificateEnds;
-    for (const CertificateReading& reading : station.certificates.readings)
-        if (reading.expiry &&
-            (!certificateEnds.contains(reading.source) || *reading.expiry < certificateEnds[reading.source]))
-            certificateEnds[reading.source] = *reading.expiry;
+    const auto certificateEnds = EarliestCertificateEnds(station.certificates);
     if (!certificateEnds.empty()) {
         m.family(
             "brackenfield_source_certificate_expiry_timestamp_seconds", "gauge",
             "When the earliest certificate an HTTPS source's server hands over ends, in seconds since the "
             "Unix epoch.");
-        for (const auto& [source, end] : certificateEnds)
-            m.real("brackenfield_source_certificate_expiry_timestamp_seconds", end,
+        for (const auto& [source, reading] : certificateEnds)
+            m.real("brackenfield_source_certificate_expiry_timestamp_seconds", *reading->expiry,
                    LabelPair("source", std::to_string(source)));
     }
     m.family("brackenfield_last_resort_active", "gauge", "1 while the last resort file plays.");

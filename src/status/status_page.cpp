@@ -6,6 +6,10 @@
 #include "asrun/as_run_record.h"
 #include "core/html_text.h"
 #include "core/station.h"
+#include "core/text_decode.h"
+#include "core/time_format.h"
+#include "core/url_credentials.h"
+#include "sources/certificate_watch.h"
 #include "status/day_timeline.h"
 #include "status/status_json.h"
 
@@ -103,6 +107,7 @@ constexpr std::string_view kPage = R"html(<!DOCTYPE html>
 <dt>Failed checks</dt><dd data-k="failover.failed_checks"></dd>
 <dt>Tested</dt><dd data-k="failover.tested_url"></dd><dt>Last check</dt><dd data-k="failover.checked_at"></dd>
 </dl></section>
+<!--certificates-->
 <section><h2>Players</h2><dl>
 <dt>Slot 1 running</dt><dd data-k="players.0.running"></dd>
 <dt>Slot 2 running</dt><dd data-k="players.1.running"></dd>
@@ -145,6 +150,26 @@ std::string Shown(const StatusValue& value) {
     return lines;
 }
 
+// When each source's certificate chain ends, for the sources whose chain was
+// read; marked once the log says it. Drawn with the page, not refreshed by
+// its script: the ends are read once an hour.
+std::string CertificateEnds(const Station& station) {
+    const auto ends = EarliestCertificateEnds(station.certificates);
+    if (ends.empty()) return {};
+    const double now = station.clock.now().epoch;
+    std::string out = "<section><h2>Certificates</h2><dl>\n";
+    for (const auto& [source, reading] : ends) {
+        const double end = *reading->expiry;
+        const std::string text =
+            (end <= now ? "certificate ended " : "certificate ends ") + FormatDateYMD(LocalTimeAt(end));
+        const bool near = CertificateEndNear(end, now);
+        out += "<dt>Source " + std::to_string(source) + " " +
+               HtmlText(WithoutCredentials(ToUtf8(reading->name))) + "</dt><dd>" + (near ? "<mark>" : "") +
+               text + (near ? "</mark>" : "") + "</dd>\n";
+    }
+    return out + "</dl></section>";
+}
+
 }  // namespace
 
 std::string StatusPageStyle() {
@@ -181,6 +206,8 @@ std::string StatusPage(const Station& station, const ProcessReadings& readings) 
         }
     }
     out.append(page.substr(done));
+    constexpr std::string_view kCertificates = "<!--certificates-->";
+    out.replace(out.find(kCertificates), kCertificates.size(), CertificateEnds(station));
     constexpr std::string_view kDay = "<!--day-->";
     return out.replace(out.find(kDay), kDay.size(),
                        DayTimeline(AsRunRecord(station.workingFolder), station.clock.now()));
