@@ -134,7 +134,7 @@ Observed Observe(Station& station, const air::Observation& observation) {
     // own; one that plays what nobody wrote down has no role to tell.
     const OnAirStretch& onAir = station.onAir.state().onAir;
     if (onAir.source.number >= 0 || onAir.lastResort)
-        NotePlayerRole(station, onAir.slot, RoleOf(station, onAir.slot));
+        NotePlayerRole(station.workingFolder, station.air, onAir.slot, RoleOf(station, onAir.slot));
     // The overlap looks at a new player until it plays or cannot.
     if (station.onAir.state().successor)
         station.timers.start(TimerName::SwitchOverlap);

@@ -94,9 +94,9 @@ std::string RoleLine(std::optional<int16_t> standsInFor) {
 // started belongs to a slot without a running player, which nobody adopts.
 // The last resort is written down by its setting, marked as such. Its role
 // comes last, on a line of its own, where an older version reads nothing.
-void WritePlayerRecord(const Station& station, const PlayerFiles& files, const std::string& url,
+void WritePlayerRecord(const std::filesystem::path& folder, const PlayerFiles& files, const std::string& url,
                        std::optional<bool> titlesFromMonitor, bool lastResort, const std::string& role) {
-    const std::filesystem::path path = station.file(files.record);
+    const std::filesystem::path path = folder / files.record;
     if (url.empty()) {
         RemoveFile(path);
         return;
@@ -133,15 +133,16 @@ std::optional<PlayerRecord> ReadPlayerRecord(const std::filesystem::path& folder
     return record;
 }
 
-void NotePlayerRole(Station& station, int slot, std::optional<int16_t> standsInFor) {
+void NotePlayerRole(const std::filesystem::path& folder, AirState& air, int slot,
+                    std::optional<int16_t> standsInFor) {
     if (slot < 1 || slot > kPlayerSlots) return;
-    std::string& noted = station.air.players[static_cast<size_t>(slot)].role;
+    std::string& noted = air.players[static_cast<size_t>(slot)].role;
     const std::string role = RoleLine(standsInFor);
     if (noted == role) return;
     noted = role;
-    const std::optional<PlayerRecord> record = ReadPlayerRecord(station.workingFolder, slot);
+    const std::optional<PlayerRecord> record = ReadPlayerRecord(folder, slot);
     if (record)
-        WritePlayerRecord(station, PlayerFilesOf(slot), record->url, record->titlesFromMonitor,
+        WritePlayerRecord(folder, PlayerFilesOf(slot), record->url, record->titlesFromMonitor,
                           record->lastResort, role);
 }
 
@@ -219,8 +220,8 @@ void StartPlayer(Station& station, int slot, const std::string& input, PlayerInp
                                                                      std::move(lastResort.args), false};
     station.air.players[static_cast<size_t>(slot)].titlesFromMonitor = command.titlesFromMonitor;
     station.air.players[static_cast<size_t>(slot)].role = RoleLine(standsInFor);
-    WritePlayerRecord(station, files, input, command.titlesFromMonitor, kind != PlayerInput::Url,
-                      RoleLine(standsInFor));
+    WritePlayerRecord(station.workingFolder, files, input, command.titlesFromMonitor,
+                      kind != PlayerInput::Url, RoleLine(standsInFor));
     std::vector<std::string>& args = command.args;
     args.push_back("-quiet");
     // Without a console window of its own the player would read end-of-file

@@ -65,7 +65,8 @@ std::optional<PlayerRecord> ReadPlayerRecord(const std::filesystem::path& folder
 // chosen (none): its record says so from now on. It is written again only
 // when that changes while the player plays on (a choice during a failover,
 // a failover that a reload ends, a player the last run left).
-void NotePlayerRole(Station& station, int slot, std::optional<int16_t> standsInFor);
+void NotePlayerRole(const std::filesystem::path& folder, AirState& air, int slot,
+                    std::optional<int16_t> standsInFor);
 
 // A player the last run left keeps what its start knew of its titles.
 void KeepPlayerRecord(AirState& air, int slot, const PlayerRecord& record);
