@@ -95,7 +95,14 @@ void TakeOverLeftoverPlayers(Station& station, int16_t scheduled) {
                                                 (adopt.source.name.empty() ? "" : " " + adopt.source.name)) +
                         " - STANDING IN FOR SOURCE " + number,
                     LogPriority::Notice);
-        PostEvent(station, &StationListener::failoverResumed, adopt.standsInFor);
+        // The failover told goes on: the one of the source its record names
+        // (the schedule may have moved on since), whose end the webhook hears.
+        AirSource failed = adopt.standsInFor;
+        if (record->standsInFor >= 0) {
+            const SourceEntry& entry = table[static_cast<size_t>(record->standsInFor)];
+            failed = {record->standsInFor, entry.name, entry.url};
+        }
+        PostEvent(station, &StationListener::failoverResumed, failed);
         return;
     }
     // A player that plays something else, or what nobody wrote down, stays

@@ -241,10 +241,10 @@ TEST(PlayerAdoptionTest, AStartKeepsTheScheduledSourcesPlayerAndReplacesAnyOther
         // A link of the chain or the last resort stands in, as in the failover that put it on air, for the
         // source the schedule puts on air now (a record of an older version, without its role, too); a link
         // chosen stays selected, a last resort not standing in is replaced.
-        {true, zero, std::nullopt, 1, "||1 0 1 standsin 1"},
-        {true, zero + "standsin 2\r\n", std::nullopt, 1, "||1 0 1 standsin 1"},
+        {true, zero, std::nullopt, 1, "||1 0 1 standsin 1 resumed 1"},
+        {true, zero + "standsin 2\r\n", std::nullopt, 1, "||1 0 1 standsin 1 resumed 2"},
         {true, zero + "chosen\r\n", std::nullopt, 1, "||1 0 0 chosen"},
-        {true, std::nullopt, last, 1, "||2 -1 1 standsin 1"},
+        {true, std::nullopt, last, 1, "||2 -1 1 standsin 1 resumed 1"},
         {true, std::nullopt, last + "chosen\r\n", 1, "start mplayer1,|kill mplayer2,|1 1 1 chosen"}};
     for (const auto& [keep, first, second, scheduled, expected] : cases) {
         Sources s;
@@ -269,10 +269,12 @@ TEST(PlayerAdoptionTest, AStartKeepsTheScheduledSourcesPlayerAndReplacesAnyOther
         std::istringstream record(s.folder.read(PlayerName(s->onAir.CurrentMplayer()) + ".url"));
         std::string role;
         for (int line = 0; line < 3; ++line) role.clear(), std::getline(record, role);
+        role = role.substr(0, role.find('\r'));
+        for (const std::string& event : s.recorded.events)
+            if (event.starts_with("resumed")) role += " " + event;
         EXPECT_EQ(seen + calls() + std::to_string(s->onAir.CurrentMplayer()) + " " +
                       std::to_string(s->onAir.CurrentSource()) + " " +
-                      std::to_string(s->onAir.state().selected.number) + " " +
-                      role.substr(0, role.find('\r')),
+                      std::to_string(s->onAir.state().selected.number) + " " + role,
                   expected)
             << keep << " " << first.value_or("-") << " " << second.value_or("-");
     }
