@@ -76,6 +76,7 @@ struct PlayerProgress {
     // start could not tell.
     bool startFailed = false;
     std::optional<bool> titlesFromMonitor;
+    std::string role;  // as its record says it: "chosen", "standsin 3"; empty: not written by this run
     // sources/air_monitor: the same learnt from the codec its log names;
     // and the switch this is about, since when it is looked at, whether it
     // plays, its audio blocks and when they last moved.

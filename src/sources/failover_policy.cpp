@@ -869,4 +869,14 @@ Decision Decide(const OnAirState& state, const Observation& observation, const C
     return Policy(state, context).Run(observation);
 }
 
+std::optional<AirSource> StandsInFor(const OnAirState& state) {
+    const bool failover = state.failover == FailoverState::Failover ||
+                          state.failover == FailoverState::Returning ||
+                          state.failover == FailoverState::LastResort;
+    if (!failover || state.onAir.slot == 0 ||
+        (state.onAir.source == state.selected && !state.onAir.lastResort))
+        return std::nullopt;
+    return state.selected;
+}
+
 }  // namespace bf::air

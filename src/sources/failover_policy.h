@@ -209,4 +209,10 @@ struct Decision {
 
 Decision Decide(const OnAirState& state, const Observation& observation, const Context& context);
 
+// The selected source that the player on air stands in for: during a
+// failover (the last resort's too), while a link of the chain or the last
+// resort plays for it. None while what plays was chosen, also the selected
+// source playing on for want of a stand-in.
+std::optional<AirSource> StandsInFor(const OnAirState& state);
+
 }  // namespace bf::air

@@ -73,9 +73,18 @@ void Post(Station& station, const air::Told& told) {
         told.event);
 }
 
+// Whether the slot's player stands in (a failover: for the selected
+// source's number) or plays what was chosen (none), as the record decided
+// now says it; a player the record has off air is no stand-in.
+std::optional<int16_t> RoleOf(const Station& station, int slot) {
+    const OnAirState& state = station.onAir.state();
+    const std::optional<AirSource> of = slot == state.onAir.slot ? air::StandsInFor(state) : std::nullopt;
+    return of ? std::optional<int16_t>(of->number) : std::nullopt;
+}
+
 void CarryOut(Station& station, const air::Command& command) {
     if (const auto* start = std::get_if<air::StartPlayer>(&command)) {
-        StartPlayer(station, start->slot, start->input, start->kind);
+        StartPlayer(station, start->slot, start->input, start->kind, RoleOf(station, start->slot));
     } else if (const auto* stop = std::get_if<air::StopPlayer>(&command)) {
         if (stop->slot == 0)
             StopPlayers(station.processes);
@@ -121,6 +130,11 @@ Observed Observe(Station& station, const air::Observation& observation) {
                     event && event->cause == choice->cause)
                     event->by = choice->by;
     for (const air::Command& command : decision.commands) CarryOut(station, command);
+    // A player on air may begin or end standing in without a start of its
+    // own; one that plays what nobody wrote down has no role to tell.
+    const OnAirStretch& onAir = station.onAir.state().onAir;
+    if (onAir.source.number >= 0 || onAir.lastResort)
+        NotePlayerRole(station.workingFolder, station.air, onAir.slot, RoleOf(station, onAir.slot));
     // The overlap looks at a new player until it plays or cannot.
     if (station.onAir.state().successor)
         station.timers.start(TimerName::SwitchOverlap);

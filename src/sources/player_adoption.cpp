@@ -12,6 +12,15 @@
 
 namespace bf {
 
+namespace {
+
+std::string KeptLine(int slot, const AirSource& source) {
+    return "  SYS - KEPT ON AIR: " + PlayerName(slot) + " OF THE LAST RUN PLAYS SOURCE " +
+           std::to_string(source.number) + (source.name.empty() ? "" : " " + source.name);
+}
+
+}  // namespace
+
 void TakeOverLeftoverPlayers(Station& station, int16_t scheduled) {
     std::array<bool, 3> running{};  // by slot
     bool known = true;
@@ -46,26 +55,28 @@ void TakeOverLeftoverPlayers(Station& station, int16_t scheduled) {
                                     {scheduled, wanted.name, wanted.url},
                                     other(slot),
                                     PlayerHasStarted(station.workingFolder, slot)});
-        AddToAirLog(station,
-                    "  SYS - KEPT ON AIR: " + PlayerName(slot) + " OF THE LAST RUN PLAYS SOURCE " + number +
-                        (wanted.name.empty() ? "" : " " + wanted.name),
-                    LogPriority::Notice);
+        AddToAirLog(station, KeptLine(slot, {scheduled, wanted.name, wanted.url}), LogPriority::Notice);
         return;
     }
     // A player of a link of the chain or of the last resort, which a failover
-    // of the last run put on air, stays on air for the scheduled source.
+    // of the last run put on air, stays on air for the scheduled source. A
+    // link that was chosen (its record says so) stays on air as the selected
+    // source; one of an older version's record, which does not say, is taken
+    // for a stand-in: a stand-in kept as chosen would keep the selected
+    // source off air until the schedule's next entry.
     const SourceTable table = ReadSourceTable(station.workingFolder);
     const std::vector<int16_t> chain = PlayableChain(station.settings().BackupChain, table);
     for (int16_t slot = 1; slot <= 2; ++slot) {
         const std::optional<PlayerRecord> record = ReadPlayerRecord(station.workingFolder, slot);
         if (!running[static_cast<size_t>(slot)] || !record) continue;
+        const bool chosen = record->role == PlayerRecord::Role::Chosen;
         air::Adopt adopt{slot,
                          {},
                          other(slot),
                          PlayerHasStarted(station.workingFolder, slot),
-                         {scheduled, wanted.name, wanted.url},
+                         chosen ? AirSource{} : AirSource{scheduled, wanted.name, wanted.url},
                          record->lastResort};
-        if (record->lastResort && record->url == station.settings().LastResortFile)
+        if (record->lastResort && !chosen && record->url == station.settings().LastResortFile)
             adopt.source = {-1, "LAST RESORT", record->url};
         for (const int16_t link : chain)
             if (!record->lastResort && table[static_cast<size_t>(link)].url == record->url)
@@ -73,6 +84,10 @@ void TakeOverLeftoverPlayers(Station& station, int16_t scheduled) {
         if (adopt.source.url.empty() || !Observe(station, adopt).taken) continue;
         KeepPlayerRecord(station.air, slot, *record);
         station.metadata.playerLog.resumeSlot = slot;
+        if (chosen) {
+            AddToAirLog(station, KeptLine(slot, adopt.source), LogPriority::Notice);
+            return;
+        }
         AddToAirLog(station,
                     "  SYS - KEPT ON AIR: " + PlayerName(slot) + " OF THE LAST RUN PLAYS " +
                         (adopt.lastResort ? std::string("THE LAST RESORT")
@@ -80,7 +95,14 @@ void TakeOverLeftoverPlayers(Station& station, int16_t scheduled) {
                                                 (adopt.source.name.empty() ? "" : " " + adopt.source.name)) +
                         " - STANDING IN FOR SOURCE " + number,
                     LogPriority::Notice);
-        PostEvent(station, &StationListener::failoverResumed, adopt.standsInFor);
+        // The failover told goes on: the one of the source its record names
+        // (the schedule may have moved on since), whose end the webhook hears.
+        AirSource failed = adopt.standsInFor;
+        if (record->standsInFor >= 0) {
+            const SourceEntry& entry = table[static_cast<size_t>(record->standsInFor)];
+            failed = {record->standsInFor, entry.name, entry.url};
+        }
+        PostEvent(station, &StationListener::failoverResumed, failed);
         return;
     }
     // A player that plays something else, or what nobody wrote down, stays

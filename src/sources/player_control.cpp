@@ -85,12 +85,18 @@ void LearnPlaylist(Station& station, const PlayerFiles& files, const std::string
         NotePlaylist(station.air.playlists, address);
 }
 
+// A player's role as its record's third line says it.
+std::string RoleLine(std::optional<int16_t> standsInFor) {
+    return standsInFor ? "standsin " + std::to_string(*standsInFor) : "chosen";
+}
+
 // Written before the player starts: a record that names a player which never
 // started belongs to a slot without a running player, which nobody adopts.
-// The last resort is written down by its setting, marked as such.
-void WritePlayerRecord(const Station& station, const PlayerFiles& files, const std::string& url,
-                       std::optional<bool> titlesFromMonitor, bool lastResort) {
-    const std::filesystem::path path = station.file(files.record);
+// The last resort is written down by its setting, marked as such. Its role
+// comes last, on a line of its own, where an older version reads nothing.
+void WritePlayerRecord(const std::filesystem::path& folder, const PlayerFiles& files, const std::string& url,
+                       std::optional<bool> titlesFromMonitor, bool lastResort, const std::string& role) {
+    const std::filesystem::path path = folder / files.record;
     if (url.empty()) {
         RemoveFile(path);
         return;
@@ -101,7 +107,7 @@ void WritePlayerRecord(const Station& station, const PlayerFiles& files, const s
                                               : "player";
     // A record that cannot be written (a full disk) goes: an old one would
     // have the next start keep this player as what it played before.
-    if (!ReplaceFile(path, url + "\r\n" + titles + "\r\n")) RemoveFile(path);
+    if (!ReplaceFile(path, url + "\r\n" + titles + "\r\n" + role + "\r\n")) RemoveFile(path);
 }
 
 }  // namespace
@@ -116,7 +122,28 @@ std::optional<PlayerRecord> ReadPlayerRecord(const std::filesystem::path& folder
         record.titlesFromMonitor = (*lines)[1] == "monitor";
     if (lines->size() > 1 && (*lines)[1] == "lastresort")
         record.lastResort = true, record.titlesFromMonitor = false;
+    const std::string role = lines->size() > 2 ? (*lines)[2] : "";
+    if (role == "chosen") record.role = PlayerRecord::Role::Chosen;
+    // "standsin N", N the source: one digit.
+    if (role.starts_with("standsin ")) {
+        record.role = PlayerRecord::Role::StandsIn;
+        if (role.size() == 10 && role[9] >= '0' && role[9] <= '9')
+            record.standsInFor = static_cast<int16_t>(role[9] - '0');
+    }
     return record;
+}
+
+void NotePlayerRole(const std::filesystem::path& folder, AirState& air, int slot,
+                    std::optional<int16_t> standsInFor) {
+    if (slot < 1 || slot > kPlayerSlots) return;
+    std::string& noted = air.players[static_cast<size_t>(slot)].role;
+    const std::string role = RoleLine(standsInFor);
+    if (noted == role) return;
+    noted = role;
+    const std::optional<PlayerRecord> record = ReadPlayerRecord(folder, slot);
+    if (record)
+        WritePlayerRecord(folder, PlayerFilesOf(slot), record->url, record->titlesFromMonitor,
+                          record->lastResort, role);
 }
 
 void KeepPlayerRecord(AirState& air, int slot, const PlayerRecord& record) {
@@ -180,7 +207,8 @@ LastResortCommand LastResortArgs(Station& station, const std::string& input) {
     return command;
 }
 
-void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind) {
+void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind,
+                 std::optional<int16_t> standsInFor) {
     const PlayerFiles files = PlayerFilesOf(slot);
     const std::string& name = files.name;
     if (name.empty()) return;
@@ -191,7 +219,9 @@ void StartPlayer(Station& station, int slot, const std::string& input, PlayerInp
                                                      : PlayerCommand{station.file(name).string(),
                                                                      std::move(lastResort.args), false};
     station.air.players[static_cast<size_t>(slot)].titlesFromMonitor = command.titlesFromMonitor;
-    WritePlayerRecord(station, files, input, command.titlesFromMonitor, kind != PlayerInput::Url);
+    station.air.players[static_cast<size_t>(slot)].role = RoleLine(standsInFor);
+    WritePlayerRecord(station.workingFolder, files, input, command.titlesFromMonitor,
+                      kind != PlayerInput::Url, RoleLine(standsInFor));
     std::vector<std::string>& args = command.args;
     args.push_back("-quiet");
     // Without a console window of its own the player would read end-of-file

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -33,8 +34,11 @@ void NotePlaylist(std::vector<std::string>& known, std::string_view address);
 std::vector<std::string> MonitorOptions(const Settings& settings);
 
 // Starts the slot's player; with the health check on, its sound output is
-// counted into its audio count file (see the air monitor).
-void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind = PlayerInput::Url);
+// counted into its audio count file (see the air monitor). `standsInFor`:
+// the selected source it stands in for during a failover; none for what was
+// chosen.
+void StartPlayer(Station& station, int slot, const std::string& input, PlayerInput kind = PlayerInput::Url,
+                 std::optional<int16_t> standsInFor = std::nullopt);
 // Stops the slot's player (every process of its name that runs in the
 // station folder), or both.
 void StopPlayer(Processes& processes, int slot);
@@ -44,13 +48,25 @@ void StopPlayers(Processes& processes);
 // in mplayerN.url: the source's URL and whether its titles come from its
 // stream monitor. A start of the program that finds the player still running
 // reads it to tell what the player plays. The last resort is written down as
-// its setting (`lastResort`). Nullopt when nothing was written down.
+// its setting (`lastResort`). And whether it plays what was chosen or
+// stands in for the selected source `standsInFor` (a failover); unknown in
+// a record an older version wrote. Nullopt when nothing was written down.
 struct PlayerRecord {
     std::string url;
     std::optional<bool> titlesFromMonitor;
     bool lastResort = false;
+    enum class Role : int8_t { Unknown, Chosen, StandsIn };
+    Role role = Role::Unknown;
+    int16_t standsInFor = -1;
 };
 std::optional<PlayerRecord> ReadPlayerRecord(const std::filesystem::path& folder, int slot);
+
+// The slot's player, on air, stands in for `standsInFor` or plays what was
+// chosen (none): its record says so from now on. It is written again only
+// when that changes while the player plays on (a choice during a failover,
+// a failover that a reload ends, a player the last run left).
+void NotePlayerRole(const std::filesystem::path& folder, AirState& air, int slot,
+                    std::optional<int16_t> standsInFor);
 
 // A player the last run left keeps what its start knew of its titles.
 void KeepPlayerRecord(AirState& air, int slot, const PlayerRecord& record);

@@ -24,6 +24,9 @@ public:
                          e.reason + ") " + kStandIn[static_cast<size_t>(e.standIn)]);
     }
     void returned(const AirSource& s) override { events.push_back("return " + std::to_string(s.number)); }
+    void failoverResumed(const AirSource& s) override {
+        events.push_back("resumed " + std::to_string(s.number));
+    }
     void titleChanged(const TitleChange& change) override { events.push_back("title " + change.title); }
     void playerRestarted(const RestartEvent& e) override {
         events.push_back("restart " + std::to_string(e.source.number));

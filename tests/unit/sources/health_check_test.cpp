@@ -125,7 +125,21 @@ TEST(HealthCheck, FailoverAndReturnGoThroughTheOrdinarySwitch) {
         if (playerDied) events.insert(events.begin(), "restart 3");
         EXPECT_EQ(c.ts.recorded.events, events);
         EXPECT_EQ(c.ts.recorded.checks, (std::array<uint64_t, 3>{2, 5, 0}));
+        // Each player's record says whether it stood in, and for which source, or played the choice.
+        EXPECT_EQ(c.ts.folder.read("mplayer2.url") + c.ts.folder.read("mplayer1.url"),
+                  kBackup + "\r\n\r\nstandsin 3\r\n" + kSelectedUrl + "\r\n\r\nchosen\r\n");
     }
+    // The backup playing on says so when a choice meanwhile is what it stands in for, and when a reload with
+    // the check off ends the failover in manual mode, leaving it chosen.
+    CheckedStation c;
+    for (int i = 0; i < 2; ++i) c.check(Error(HttpError::ConnectionRefused));
+    c.tick();
+    Observe(*c.ts, air::Choice{"4", SwitchCause::Operator});
+    const std::string standsIn = c.ts.folder.read("mplayer2.url");
+    c.ts.settings().CheckSource = false;
+    Observe(*c.ts, air::Reload{"3"});
+    EXPECT_EQ(standsIn + c.ts.folder.read("mplayer2.url"),
+              kBackup + "\r\n\r\nstandsin 4\r\n" + kBackup + "\r\n\r\nchosen\r\n");
 }
 
 // A source whose server answers but whose player cannot play it (each of its

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <sstream>
 
 #include "core/timer_names.h"
 #include "metadata/player_log_reader.h"
@@ -224,20 +225,27 @@ TEST(PlayerAdoptionTest, AStartKeepsTheScheduledSourcesPlayerAndReplacesAnyOther
     const std::string one = "http://one.example/a\r\nplayer\r\n", two = "http://two.example/b\r\n\r\n",
                       zero = "http://backup.example/b\r\nplayer\r\n", last = "loop.mp3\r\nlastresort\r\n";
     // The key, what the running players were started on ("": nothing written down), the scheduled source; the
-    // player calls at the start | after the overlap | the slot and the source on air.
+    // player calls at the start | after the overlap | the slot, the source on air, the selected one and the
+    // role its record says now.
     using Record = std::optional<std::string>;
     const std::tuple<bool, Record, Record, int16_t, std::string> cases[] = {
-        {false, one, two, 1, "kill mplayer1,kill mplayer2,||0 -1"},
-        {true, one, std::nullopt, 1, "||1 1"},
-        {true, one, two, 1, "|kill mplayer2,|1 1"},
-        {true, std::nullopt, one, 1, "||2 1"},
-        {true, two, std::nullopt, 1, "start mplayer2,|kill mplayer1,|2 1"},
-        {true, "", std::nullopt, 1, "start mplayer2,|kill mplayer1,|2 1"},
-        {true, two, "", 3, "kill mplayer1,start mplayer1,|kill mplayer2,|1 3"},  // the one that plays stays
-        {true, one, std::nullopt, 7, "kill mplayer1,kill mplayer2,||0 -1"},
-        // A link of the chain or the last resort stands in, as in the failover that put it on air.
-        {true, zero, std::nullopt, 1, "||1 0"},
-        {true, std::nullopt, last, 1, "||2 -1"}};
+        {false, one, two, 1, "kill mplayer1,kill mplayer2,||0 -1 -1 "},
+        {true, one, std::nullopt, 1, "||1 1 1 chosen"},
+        {true, one, two, 1, "|kill mplayer2,|1 1 1 chosen"},
+        {true, std::nullopt, one, 1, "||2 1 1 chosen"},
+        {true, two, std::nullopt, 1, "start mplayer2,|kill mplayer1,|2 1 1 chosen"},
+        {true, "", std::nullopt, 1, "start mplayer2,|kill mplayer1,|2 1 1 chosen"},
+        // Of two leftovers of other sources, the one that plays stays until the schedule's plays.
+        {true, two, "", 3, "kill mplayer1,start mplayer1,|kill mplayer2,|1 3 3 chosen"},
+        {true, one, std::nullopt, 7, "kill mplayer1,kill mplayer2,||0 -1 -1 "},
+        // A link of the chain or the last resort stands in, as in the failover that put it on air, for the
+        // source the schedule puts on air now (a record of an older version, without its role, too); a link
+        // chosen stays selected, a last resort not standing in is replaced.
+        {true, zero, std::nullopt, 1, "||1 0 1 standsin 1 resumed 1"},
+        {true, zero + "standsin 2\r\n", std::nullopt, 1, "||1 0 1 standsin 1 resumed 2"},
+        {true, zero + "chosen\r\n", std::nullopt, 1, "||1 0 0 chosen"},
+        {true, std::nullopt, last, 1, "||2 -1 1 standsin 1 resumed 1"},
+        {true, std::nullopt, last + "chosen\r\n", 1, "start mplayer1,|kill mplayer2,|1 1 1 chosen"}};
     for (const auto& [keep, first, second, scheduled, expected] : cases) {
         Sources s;
         s.settings().KeepAirOnStart = keep;
@@ -258,8 +266,15 @@ TEST(PlayerAdoptionTest, AStartKeepsTheScheduledSourcesPlayerAndReplacesAnyOther
         TakeOverLeftoverPlayers(*s, scheduled);
         std::string seen = calls();
         s.overlap(3, 0);
+        std::istringstream record(s.folder.read(PlayerName(s->onAir.CurrentMplayer()) + ".url"));
+        std::string role;
+        for (int line = 0; line < 3; ++line) role.clear(), std::getline(record, role);
+        role = role.substr(0, role.find('\r'));
+        for (const std::string& event : s.recorded.events)
+            if (event.starts_with("resumed")) role += " " + event;
         EXPECT_EQ(seen + calls() + std::to_string(s->onAir.CurrentMplayer()) + " " +
-                      std::to_string(s->onAir.CurrentSource()),
+                      std::to_string(s->onAir.CurrentSource()) + " " +
+                      std::to_string(s->onAir.state().selected.number) + " " + role,
                   expected)
             << keep << " " << first.value_or("-") << " " << second.value_or("-");
     }
