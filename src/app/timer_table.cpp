@@ -18,6 +18,10 @@ void Define(Station& station, const TimerSpec& timer, int periodMs) {
 
 }  // namespace
 
+void tmrPlayerEnd_Timer(Station& station) {
+    if (PlayerOnAirEnded(station.processes, station.onAir, EarsOf(station))) tmrCheckMplayerOK_Timer(station);
+}
+
 void DefineTimers(Station& station) {
     for (const TimerSpec& timer : kMainWindowTimers) Define(station, timer, timer.periodMs);
 }

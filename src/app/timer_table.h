@@ -23,6 +23,10 @@ namespace bf {
 
 struct Station;
 
+// The watchdog's look between its looks: at once when the player on air has
+// ended (sources/watchdog.h).
+void tmrPlayerEnd_Timer(Station& station);
+
 // One timer of the main window: its name, its period and what each tick runs.
 struct TimerSpec {
     std::string_view name;

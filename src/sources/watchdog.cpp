@@ -108,26 +108,19 @@ void tmrCheckMplayerOK_Timer(Station& station) {
     RefreshWhenDue(station);
 }
 
-void tmrPlayerEnd_Timer(Station& station) {
-    const auto& onAir = station.onAir;
-    if (!onAir.everOnAir() || onAir.restartPending()) return;
+bool PlayerOnAirEnded(Processes& processes, const OnAirRecord& onAir, const Ears& ears) {
+    if (!onAir.everOnAir() || onAir.restartPending()) return false;
     const int16_t slot = onAir.CurrentMplayer();
-    if (slot != 1 && slot != 2) return;
+    if (slot != 1 && slot != 2) return false;
     const std::string name = PlayerName(slot);
-    const std::optional<bool> runs = station.processes.foundStillRuns(name);
+    const std::optional<bool> runs = processes.foundStillRuns(name);
     if (!runs) {
-        station.processes.isRunning(name);  // once found, it is watched from the next second
-        return;
+        processes.isRunning(name);  // once found, it is watched from the next second
+        return false;
     }
-    if (*runs) return;
-    // A player whose stream ended or stalls has ended with it: the hearing
-    // fails the source over, and the watchdog looks at its own time. One
-    // whose stream flows on, or that nobody listens to, was ended by itself
-    // or from outside, and starts again at once.
-    const Ears ears = EarsOf(station);
+    if (*runs) return false;
     const std::string& url = onAir.source().url;
-    if (ears.listening() && ears.hears(url) && ears.flowingFor(url) < kSteadySeconds) return;
-    tmrCheckMplayerOK_Timer(station);
+    return !ears.listening() || !ears.hears(url) || ears.flowingFor(url) >= kSteadySeconds;
 }
 
 }  // namespace bf

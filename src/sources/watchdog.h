@@ -5,6 +5,9 @@
 namespace bf {
 
 struct Station;
+class Processes;
+class OnAirRecord;
+class Ears;
 
 // Says `why`, asks for the source on air to be started again (the event
 // tick does it) and appends the restart to error.log. `stopAll`: every
@@ -32,13 +35,14 @@ inline constexpr int kQuietBeforeEntrySeconds = 60;
 // it at a quiet moment (air::Refresh); until then it stays due.
 void tmrCheckMplayerOK_Timer(Station& station);
 
-// Every second between those looks: whether the player on air, as the last
-// look found it, still runs (one process looked at, not the whole table).
-// One that has ended while its stream flows on (killed, crashed) brings the
-// watchdog's look at once, so that its source starts again within a second
-// or two, not at the next look up to 15 s later; one whose stream ended too
-// is the hearing's to fail over. A player not yet found is looked for in
-// the whole table, and watched from then on.
-void tmrPlayerEnd_Timer(Station& station);
+// Every second between those looks (tmrPlayerEnd): whether the player on
+// air, as the last look found it, has ended while its stream flows on, or
+// while nobody listens to it (killed, crashed); one process is looked at,
+// not the whole table. Then the watchdog looks at once, so that its source
+// starts again within a second or two, not at the next look up to 15 s
+// later; a player whose stream ended too is the hearing's to fail over. A
+// player not yet found is looked for in the whole table, and watched from
+// then on.
+bool PlayerOnAirEnded(Processes& processes, const OnAirRecord& onAir, const Ears& ears);
 
 }  // namespace bf

@@ -8,6 +8,7 @@
 #include "core/stream_address.h"
 #include "core/timer_names.h"
 #include "schedule/event_tick.h"
+#include "sources/air_hearing.h"
 #include "sources/on_air.h"
 #include "sources/player_control.h"
 #include "sources/watchdog.h"
@@ -263,7 +264,7 @@ TEST(WatchdogTest, ThePlayerOnAirEndingIsSeenWithinASecondUnlessItsStreamEndedTo
         for (const char* run = runs; *run; ++run) {
             ts.processes.running.clear();
             if (*run == '+') ts.processes.running.insert(name);
-            tmrPlayerEnd_Timer(*ts);
+            if (PlayerOnAirEnded(ts.processes, ts->onAir, EarsOf(*ts))) tmrCheckMplayerOK_Timer(*ts);
             seen += std::to_string(ts.recorded.events.size());
         }
         EXPECT_EQ(seen, restarts) << flowing;
