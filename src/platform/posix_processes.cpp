@@ -320,8 +320,16 @@ bool PosixProcesses::startPlayer(const std::string& program, const std::vector<s
     argv.push_back(nullptr);
 
     // The player's errors go into its log too: why it ended is read there.
-    return SpawnDetached(program.c_str(), argv.data(), stationFolder_.c_str(), input.get(), output.get(),
-                         output.get()) == 0;
+    pid_t pid = 0;
+    if (SpawnDetached(program.c_str(), argv.data(), stationFolder_.c_str(), input.get(), output.get(),
+                      output.get(), &pid) != 0)
+        return false;
+    // Found at once under its program's name (a program that names itself
+    // otherwise is found by the next isRunning).
+    const std::string name = std::filesystem::path(program).filename().string();
+    if (const auto info = ReadProcess(pid); info && IsLive(*info) && info->name == KernelName(name))
+        found_[name] = ProgramHandle{pid, info->started};
+    return true;
 }
 
 void PosixProcesses::killByName(const std::string& imageName) {

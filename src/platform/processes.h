@@ -48,10 +48,11 @@ public:
     // exactly `imageName`; nullopt when the process table cannot be read.
     virtual std::optional<bool> isRunning(const std::string& imageName) = 0;
 
-    // Whether the process that isRunning last found under `imageName` still
-    // runs, looked at alone: cheap enough to ask every second. nullopt when
-    // that look found none (or the station has killed the name since), or
-    // when this cannot tell: then only isRunning knows.
+    // Whether the process that startPlayer started or isRunning last found
+    // under `imageName` still runs, looked at alone: cheap enough to ask
+    // every second. nullopt when that look found none (or the station has
+    // killed the name since), or when this cannot tell: then only isRunning
+    // knows.
     virtual std::optional<bool> foundStillRuns(const std::string&) { return std::nullopt; }
 
     // What the kernel tells of the station's live processes named exactly

@@ -102,15 +102,24 @@ bool ChainedFrames(std::string_view b, size_t window, Frame (*header)(std::strin
 }
 
 // Keeps a track that can be read and looks like audio; names one that does
-// not. Only the file's first bytes are read (and as many after a tag).
-void Take(LastResortList& list, const fs::path& path, size_t enough) {
+// not. Only the file's first bytes are read (and as many after a tag), of
+// the first kSniffedTracks files of a reading: a large folder on a slow
+// disk is read at the moment of need, and the player gets past a file it
+// cannot play by itself.
+constexpr size_t kSniffedTracks = 256;
+void Take(LastResortList& list, const fs::path& path, size_t enough, size_t& sniffed) {
     if (list.tracks.size() >= enough) return;
-    const std::optional<std::string> start =
-        Readable(path) ? ReadFileHead(path, kAudioHeadBytes) : std::nullopt;
+    const bool readable = Readable(path);
+    if (readable && sniffed >= kSniffedTracks) {
+        list.tracks.push_back(path);
+        return;
+    }
+    const std::optional<std::string> start = readable ? ReadFileHead(path, kAudioHeadBytes) : std::nullopt;
     if (!start) {
         list.skipped.push_back(path.filename().string() + " cannot be read");
         return;
     }
+    ++sniffed;
     std::string afterTag;
     if (const size_t tag = Id3v2Length(*start); tag > 0)
         afterTag = ReadFileFrom(path, tag, kAudioHeadBytes).value_or(FilePart{}).bytes;
@@ -148,6 +157,7 @@ bool LooksLikeAudio(std::string_view extension, std::string_view start, std::str
 
 LastResortList ReadLastResort(const fs::path& folder, std::string_view setting, size_t enough) {
     enough = std::min(enough, kLastResortTracks);
+    size_t sniffed = 0;
     LastResortList list;
     if (setting.empty()) return list;
     const fs::path path = folder / fs::path(std::string(setting));
@@ -160,7 +170,7 @@ LastResortList ReadLastResort(const fs::path& folder, std::string_view setting, 
         std::ranges::sort(names);
         for (const fs::path& name : names) {
             if (list.tracks.size() >= enough) break;
-            Take(list, name, enough);
+            Take(list, name, enough, sniffed);
         }
         return list;
     }
@@ -178,7 +188,7 @@ LastResortList ReadLastResort(const fs::path& folder, std::string_view setting, 
             list.skipped.push_back("line " + std::to_string(number) + " is a URL (" +
                                    std::string(CutAtCharacter(line, 60)) + "): local files only");
         else
-            Take(list, path.parent_path() / fs::path(std::string(line)), enough);
+            Take(list, path.parent_path() / fs::path(std::string(line)), enough, sniffed);
     });
     return list;
 }

@@ -60,23 +60,23 @@ void TakeOverLeftoverPlayers(Station& station, int16_t scheduled) {
     }
     // A player of a link of the chain or of the last resort, which a failover
     // of the last run put on air, stays on air for the scheduled source. A
-    // link that was chosen (its record says so) stays on air as the selected
-    // source; one of an older version's record, which does not say, is taken
-    // for a stand-in: a stand-in kept as chosen would keep the selected
-    // source off air until the schedule's next entry.
+    // link that was chosen (its record says so) is no stand-in: like any
+    // other choice, it plays until the scheduled source does. One of an older
+    // version's record, which does not say, is taken for a stand-in: a stand-in
+    // taken for a choice would put a failed source back on air unheard.
     const SourceTable table = ReadSourceTable(station.workingFolder);
     const std::vector<int16_t> chain = PlayableChain(station.settings().BackupChain, table);
     for (int16_t slot = 1; slot <= 2; ++slot) {
         const std::optional<PlayerRecord> record = ReadPlayerRecord(station.workingFolder, slot);
-        if (!running[static_cast<size_t>(slot)] || !record) continue;
-        const bool chosen = record->role == PlayerRecord::Role::Chosen;
+        if (!running[static_cast<size_t>(slot)] || !record || record->role == PlayerRecord::Role::Chosen)
+            continue;
         air::Adopt adopt{slot,
                          {},
                          other(slot),
                          PlayerHasStarted(station.workingFolder, slot),
-                         chosen ? AirSource{} : AirSource{scheduled, wanted.name, wanted.url},
+                         {scheduled, wanted.name, wanted.url},
                          record->lastResort};
-        if (record->lastResort && !chosen && record->url == station.settings().LastResortFile)
+        if (record->lastResort && record->url == station.settings().LastResortFile)
             adopt.source = {-1, "LAST RESORT", record->url};
         for (const int16_t link : chain)
             if (!record->lastResort && table[static_cast<size_t>(link)].url == record->url)
@@ -84,10 +84,6 @@ void TakeOverLeftoverPlayers(Station& station, int16_t scheduled) {
         if (adopt.source.url.empty() || !Observe(station, adopt).taken) continue;
         KeepPlayerRecord(station.air, slot, *record);
         station.metadata.playerLog.resumeSlot = slot;
-        if (chosen) {
-            AddToAirLog(station, KeptLine(slot, adopt.source), LogPriority::Notice);
-            return;
-        }
         AddToAirLog(station,
                     "  SYS - KEPT ON AIR: " + PlayerName(slot) + " OF THE LAST RUN PLAYS " +
                         (adopt.lastResort ? std::string("THE LAST RESORT")

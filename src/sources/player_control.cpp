@@ -94,20 +94,25 @@ std::string RoleLine(std::optional<int16_t> standsInFor) {
 // started belongs to a slot without a running player, which nobody adopts.
 // The last resort is written down by its setting, marked as such. Its role
 // comes last, on a line of its own, where an older version reads nothing.
-void WritePlayerRecord(const std::filesystem::path& folder, const PlayerFiles& files, const std::string& url,
-                       std::optional<bool> titlesFromMonitor, bool lastResort, const std::string& role) {
+// Whether it was written.
+bool WritePlayerRecord(const std::filesystem::path& folder, const PlayerFiles& files, const std::string& url,
+                       std::optional<bool> titlesFromMonitor, bool lastResort, const std::string& role,
+                       bool newPlayer = true) {
     const std::filesystem::path path = folder / files.record;
     if (url.empty()) {
         RemoveFile(path);
-        return;
+        return false;
     }
     const char* titles = lastResort           ? "lastresort"
                          : !titlesFromMonitor ? ""
                          : *titlesFromMonitor ? "monitor"
                                               : "player";
-    // A record that cannot be written (a full disk) goes: an old one would
-    // have the next start keep this player as what it played before.
-    if (!ReplaceFile(path, url + "\r\n" + titles + "\r\n" + role + "\r\n")) RemoveFile(path);
+    // A new player's record that cannot be written (a full disk) goes: an old
+    // one would have the next start keep this player as what it played
+    // before. A new role of the same player leaves its record as it was.
+    if (ReplaceFile(path, url + "\r\n" + titles + "\r\n" + role + "\r\n")) return true;
+    if (newPlayer) RemoveFile(path);
+    return false;
 }
 
 }  // namespace
@@ -139,11 +144,12 @@ void NotePlayerRole(const std::filesystem::path& folder, AirState& air, int slot
     std::string& noted = air.players[static_cast<size_t>(slot)].role;
     const std::string role = RoleLine(standsInFor);
     if (noted == role) return;
-    noted = role;
+    // Noted once written: a full disk's failed write is tried again at the
+    // next decision.
     const std::optional<PlayerRecord> record = ReadPlayerRecord(folder, slot);
-    if (record)
-        WritePlayerRecord(folder, PlayerFilesOf(slot), record->url, record->titlesFromMonitor,
-                          record->lastResort, role);
+    if (!record || WritePlayerRecord(folder, PlayerFilesOf(slot), record->url, record->titlesFromMonitor,
+                                     record->lastResort, role, false))
+        noted = role;
 }
 
 void KeepPlayerRecord(AirState& air, int slot, const PlayerRecord& record) {

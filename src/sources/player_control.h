@@ -64,7 +64,8 @@ std::optional<PlayerRecord> ReadPlayerRecord(const std::filesystem::path& folder
 // The slot's player, on air, stands in for `standsInFor` or plays what was
 // chosen (none): its record says so from now on. It is written again only
 // when that changes while the player plays on (a choice during a failover,
-// a failover that a reload ends, a player the last run left).
+// a failover that a reload ends, a player the last run left); a record that
+// cannot be written then stays as it was and is tried again at the next call.
 void NotePlayerRole(const std::filesystem::path& folder, AirState& air, int slot,
                     std::optional<int16_t> standsInFor);
 

@@ -113,12 +113,10 @@ bool PlayerOnAirEnded(Processes& processes, const OnAirRecord& onAir, const Ears
     const int16_t slot = onAir.CurrentMplayer();
     if (slot != 1 && slot != 2) return false;
     const std::string name = PlayerName(slot);
+    // One not known (adopted, or named by itself) is found by the watchdog's
+    // next look, and watched from then on.
     const std::optional<bool> runs = processes.foundStillRuns(name);
-    if (!runs) {
-        processes.isRunning(name);  // once found, it is watched from the next second
-        return false;
-    }
-    if (*runs) return false;
+    if (runs != false) return false;
     const std::string& url = onAir.source().url;
     return !ears.listening() || !ears.hears(url) || ears.flowingFor(url) >= kSteadySeconds;
 }

@@ -40,9 +40,7 @@ void tmrCheckMplayerOK_Timer(Station& station);
 // while nobody listens to it (killed, crashed); one process is looked at,
 // not the whole table. Then the watchdog looks at once, so that its source
 // starts again within a second or two, not at the next look up to 15 s
-// later; a player whose stream ended too is the hearing's to fail over. A
-// player not yet found is looked for in the whole table, and watched from
-// then on.
+// later; a player whose stream ended too is the hearing's to fail over.
 bool PlayerOnAirEnded(Processes& processes, const OnAirRecord& onAir, const Ears& ears);
 
 }  // namespace bf

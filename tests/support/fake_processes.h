@@ -32,6 +32,7 @@ public:
         record(entry);
         if (failStart) return false;
         running.insert(name);
+        found.insert(name);
         return true;
     }
     void killByName(const std::string& imageName) override {

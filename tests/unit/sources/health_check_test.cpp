@@ -130,17 +130,24 @@ TEST(HealthCheck, FailoverAndReturnGoThroughTheOrdinarySwitch) {
         EXPECT_EQ(c.ts.folder.read("mplayer2.url") + c.ts.folder.read("mplayer1.url"),
                   kBackup + "\r\n\r\nstandsin 3\r\n" + kSelectedUrl + "\r\n\r\nchosen\r\n");
     }
-    // The backup playing on says so when a choice meanwhile is what it stands in for, and when a reload with
-    // the check off ends the failover in manual mode, leaving it chosen.
+    // The backup playing on says so when a choice meanwhile is what it stands in for (a record that cannot be
+    // written then, a full disk, stays as it was until the next decision), and when a reload with the check
+    // off ends the failover in manual mode, leaving it chosen.
     CheckedStation c;
     for (int i = 0; i < 2; ++i) c.check(Error(HttpError::ConnectionRefused));
     c.tick();
+    const std::filesystem::path record = c.ts.folder.path() / "mplayer2.url";
+    std::filesystem::permissions(record, std::filesystem::perms::owner_read);
     Observe(*c.ts, air::Choice{"4", SwitchCause::Operator});
-    const std::string standsIn = c.ts.folder.read("mplayer2.url");
+    std::string seen = c.ts.folder.read("mplayer2.url");
+    std::filesystem::permissions(record, std::filesystem::perms::owner_all);
+    c.tick();
+    seen += c.ts.folder.read("mplayer2.url");
     c.ts.settings().CheckSource = false;
     Observe(*c.ts, air::Reload{"3"});
-    EXPECT_EQ(standsIn + c.ts.folder.read("mplayer2.url"),
-              kBackup + "\r\n\r\nstandsin 4\r\n" + kBackup + "\r\n\r\nchosen\r\n");
+    EXPECT_EQ(seen + c.ts.folder.read("mplayer2.url"), kBackup + "\r\n\r\nstandsin 3\r\n" + kBackup +
+                                                           "\r\n\r\nstandsin 4\r\n" + kBackup +
+                                                           "\r\n\r\nchosen\r\n");
 }
 
 // A source whose server answers but whose player cannot play it (each of its
@@ -240,13 +247,13 @@ TEST(WatchdogTest, OnlyAReadableTableWithBothPlayersGoneRequestsARestartOnceAndA
               "RESTART 01-01-2026 00:00:00 SOURCE:1\r\nRESTART 12-31-2026 14:05:09 SOURCE:3\r\n");
 }
 
-// Every second, the player on air as last found: not yet found, found, running, killed (the watchdog's look
-// at once: one restart), and once more while that restart waits; killed while its stream is heard flowing,
-// and while it is heard ended (the hearing's to fail over: no restart). The count of restarts after each
-// second.
+// Every second, the player on air as started: running, killed (the watchdog's look at once: one restart), and
+// once more while that restart waits; one not known (adopted) killed; killed while its stream is heard
+// flowing, and while it is heard ended (the hearing's to fail over: no restart). The count of restarts after
+// each second.
 TEST(WatchdogTest, ThePlayerOnAirEndingIsSeenWithinASecondUnlessItsStreamEndedToo) {
     for (const auto& [flowing, runs, restarts] :
-         {std::tuple{-1, "-++--", "00011"}, {10, "+-", "01"}, {0, "+-", "00"}}) {
+         {std::tuple{-1, "+--", "011"}, {-2, "+-", "00"}, {10, "+-", "01"}, {0, "+-", "00"}}) {
         TestStation ts(false);
         ts.folder.write("sourcelist.ini", "3n:Three\r\n3u:http://three.example/c\r\n");
         ts.onAir(3);
@@ -260,6 +267,7 @@ TEST(WatchdogTest, ThePlayerOnAirEndingIsSeenWithinASecondUnlessItsStreamEndedTo
             watch.flowingSince = flowing > 0 ? ts.clock.monotonicSeconds() - flowing : 0;
         }
         const std::string name = PlayerName(ts->onAir.CurrentMplayer());
+        if (flowing == -2) ts.processes.found.clear();
         std::string seen;
         for (const char* run = runs; *run; ++run) {
             ts.processes.running.clear();

@@ -240,10 +240,10 @@ TEST(PlayerAdoptionTest, AStartKeepsTheScheduledSourcesPlayerAndReplacesAnyOther
         {true, one, std::nullopt, 7, "kill mplayer1,kill mplayer2,||0 -1 -1 "},
         // A link of the chain or the last resort stands in, as in the failover that put it on air, for the
         // source the schedule puts on air now (a record of an older version, without its role, too); a link
-        // chosen stays selected, a last resort not standing in is replaced.
+        // chosen, or a last resort not standing in, is replaced as any other choice.
         {true, zero, std::nullopt, 1, "||1 0 1 standsin 1 resumed 1"},
         {true, zero + "standsin 2\r\n", std::nullopt, 1, "||1 0 1 standsin 1 resumed 2"},
-        {true, zero + "chosen\r\n", std::nullopt, 1, "||1 0 0 chosen"},
+        {true, zero + "chosen\r\n", std::nullopt, 1, "start mplayer2,|kill mplayer1,|2 1 1 chosen"},
         {true, std::nullopt, last, 1, "||2 -1 1 standsin 1 resumed 1"},
         {true, std::nullopt, last + "chosen\r\n", 1, "start mplayer1,|kill mplayer2,|1 1 1 chosen"}};
     for (const auto& [keep, first, second, scheduled, expected] : cases) {
