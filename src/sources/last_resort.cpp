@@ -150,7 +150,8 @@ bool LooksLikeAudio(std::string_view extension, std::string_view start, std::str
     if (extension == ".flac") return audio.starts_with("fLaC");
     if (extension == ".ogg" || extension == ".opus") return start.starts_with("OggS");
     if (extension == ".wav")
-        return start.size() >= 12 && start.starts_with("RIFF") && start.substr(8, 4) == "WAVE";
+        return start.size() >= 12 && start.substr(8, 4) == "WAVE" &&
+               (start.starts_with("RIFF") || start.starts_with("RF64") || start.starts_with("BW64"));
     if (extension == ".m4a") return start.size() >= 8 && start.substr(4, 4) == "ftyp";
     return true;
 }

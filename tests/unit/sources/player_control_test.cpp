@@ -98,6 +98,7 @@ TEST(PlayerControl, TheLastResortTakesOnlyFilesWhoseFirstBytesLookLikeAudioOfThe
         {".flac", tag, "fLaC", true},
         {".opus", "OggS\0\2"s, "", true},
         {".wav", "RIFF\x24\0\0\0WAVEfmt "s, "", true},
+        {".wav", "RF64\xFF\xFF\xFF\xFFWAVEds64"s, "", true},  // a broadcast WAV over 4 GiB
         {".m4a", "\0\0\0\x20"s + "ftypM4A ", "", true},
         {".mp3", noise, "", false},
         {".aac", "A text, named as audio.\n", "", false},
