@@ -90,6 +90,7 @@ def test_bad_air_is_heard_and_replaced(icecast_pair, make_station):
         # a failover: the backup plays meanwhile, and the relay comes back once its player may start and plays.
         for restart in (0, 1, 2):
             station.wait_dump(lambda d: restarts() == restart and on_air(1)(d) and d["OverlapSlot"] == "0" and
+                              rig.is_running(f"mplayer{d['CurrentMplayer']}") and
                               rig.player_log_has(station, int(d["CurrentMplayer"]), "Starting playback..."),
                               WAIT, f"the relay playing after {restart} restarts")
             station.stop_players()
