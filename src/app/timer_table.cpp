@@ -4,6 +4,7 @@
 
 #include "core/run_handler.h"
 #include "core/station.h"
+#include "core/timer_names.h"
 
 namespace bf {
 
@@ -19,7 +20,12 @@ void Define(Station& station, const TimerSpec& timer, int periodMs) {
 }  // namespace
 
 void tmrPlayerEnd_Timer(Station& station) {
-    if (PlayerOnAirEnded(station.processes, station.onAir, EarsOf(station))) tmrCheckMplayerOK_Timer(station);
+    if (!PlayerOnAirEnded(station.processes, station.onAir, EarsOf(station))) return;
+    tmrCheckMplayerOK_Timer(station);
+    // The restart the watchdog asked for is made by the event tick: at once
+    // (in automatic mode, where that tick runs), not a second later.
+    if (station.onAir.restartPending() && station.timers.running(TimerName::CheckAndDoEvents))
+        tmrCheckAndDoEvents_Timer(station);
 }
 
 void DefineTimers(Station& station) {
